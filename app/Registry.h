@@ -1,0 +1,32 @@
+#pragma once
+#include <QString>
+
+#include <cstdint>
+
+namespace Platform
+{
+class SettingsStore;
+}
+
+// The program's string settings under one key of the settings store: the key is the
+// text of a string id (the product key) followed by a subkey such as "\Settings".
+class CRegistry
+{
+public:
+    CRegistry(uint32_t keyStringId, const QString& subKey);
+    CRegistry(uint32_t keyStringId, const QString& subKey, Platform::SettingsStore& store);
+
+    // False and an empty output when the key or value is missing, not a string, or
+    // longer than the 260-character buffer. A zero-length value gives true and leaves
+    // the output as it was.
+    bool ReadString(const QString& name, QString& output) const;
+    // Writes into an existing key only. A failed write tells the user (string 1000);
+    // the result says whether the value was stored.
+    bool WriteString(const QString& name, const QString& value) const;
+
+    const QString& KeyPath() const { return m_key; }
+
+private:
+    Platform::SettingsStore& m_store;
+    QString m_key;
+};
