@@ -1,0 +1,120 @@
+#pragma once
+#include <QString>
+
+#include <cstdint>
+
+// Codes and small records that every device class, the job thread and the callers of
+// the device library share.
+namespace Device
+{
+
+// The maker's device types; typeCount stands for "no type".
+enum NTypes : uint32_t
+{
+    typeVeskora3 = 0,
+    typeMarbeli = 1,
+    typeOrlanthe = 2,
+    typeDelvaquint = 3,
+    typeFennoray = 4,
+    typeVeskamon3 = 5,
+    typeCorvellLab = 6,
+    typeTolvane = 7,
+    typeAmbrelon = 8,
+    typePx2 = 9,
+    typePlatform = 10,
+    typeHarrowind = 11,
+    typeUsPulseEcho50kHz = 12,
+    typeDelvarohne6 = 13,
+    typeTestBox = 14,
+    typeCount = 15
+};
+
+// Link kinds as bits; a device class's port mask combines them.
+enum NPorts : uint32_t
+{
+    portNone = 0,
+    portSerial = 1,
+    portUsb = 2,
+    portEthernet = 4
+};
+
+// Results of the update steps and of the byte-coded exchanges.
+enum NError_code : int32_t
+{
+    errNone = 0,
+    errGeneral = 1,
+    errInfoBlock = 2,
+    errUpload = 3,
+    errProgram = 4,
+    errModeChange = 5,
+    errCommunication = 6,
+    errFileRead = 7,
+    errDeviceType = 8,
+    errAborted = 9,
+    errHardwareRevision = 10,
+    errOsVersion = 11,
+    errReplyOverflow = 12,
+    errChecksum = 13,
+    errPowerSupply = 16
+};
+
+// Kinds of tester files a listing asks for, as a bit mask.
+enum NFileKind : uint32_t
+{
+    fileMeasurement = 0x01,
+    fileConversion = 0x02,
+    fileLanguage = 0x04,
+    fileHelp = 0x08,
+    fileProfiles = 0x10,
+    fileLog = 0x20
+};
+
+enum NJobType : int32_t
+{
+    jobNone = 0,
+    jobSearch = 1,
+    jobUpdate = 2,
+    jobUpdateFlagged = 3,
+    jobReconnect = 4
+};
+
+// Rights bits of a remote login.
+enum NLoginRights : uint16_t
+{
+    loginPasswordSet = 0x01,
+    loginSuperUser = 0x02,
+    loginAccepted = 0x04
+};
+
+// The three identification strings of a device, as the device reports them.
+struct SIdentity
+{
+    QString typeName;
+    QString version;
+    QString serialNumber;
+};
+
+// A remote login request and its result.
+struct SLoginInfo
+{
+    QString userName;
+    QString password;
+    uint16_t rights = 0;
+    uint32_t value = 0; // sent with the login as eight hexadecimal digits
+};
+
+// What a search or reconnect job looks for and where.
+struct SConnectParams
+{
+    NTypes type = typeCount;
+    uint32_t portKind = portNone; // one NPorts value
+    uint8_t scanAll = 0;          // serial: COM1 to COM256 instead of one port
+    uint8_t stopAtFirst = 1;      // serial scan: stop after the first device found
+    int32_t comPort = 1;
+    int32_t skipComPort = -1;
+    QString ipAddress;
+    QString expectedSerial;         // what a reconnect job waits for
+    int32_t reconnectTimeoutMs = 0; // 1 or more makes a posted job a reconnect job
+};
+
+} // namespace Device

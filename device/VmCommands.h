@@ -1,0 +1,135 @@
+#pragma once
+#include "device/DeviceTypes.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+namespace StreamIO
+{
+class CIoStream;
+}
+
+namespace Device
+{
+
+class CCallback;
+
+// Asked before every exchange and between the steps of long transfers.
+using AbortCheck = bool (*)(void* userData);
+
+// The device protocol over one attached stream: text frames (0x10, command, CR, one
+// answer line), byte frames (0xC0 + n, command, n parameters, framed reply), the
+// bootloader frames, and the commands built on them. Nothing here raises: the stream
+// layer's exceptions become failure results.
+class CVmCommands
+{
+public:
+    // Results of SendBinaryCommand besides the reply length and the device's status bytes.
+    static constexpr int32_t kCheckMismatch = 250;
+    static constexpr int32_t kCommFailure = 252;
+    static constexpr int32_t kBadArguments = 254;
+
+    static constexpr uint32_t kAnswerSize = 1024;
+    static constexpr uint32_t kMaxListing = 1000000;
+    static constexpr uint32_t kMaxDownload = 0x5000000;
+    static constexpr uint32_t kMaxUpload = 0x500000;
+    static constexpr int kMaxPathLength = 256;
+    // Waits that the device announces (mode switch, programming) are cut to this.
+    static constexpr uint32_t kMaxDeviceWaitMs = 600000;
+
+    explicit CVmCommands(StreamIO::CIoStream* stream);
+    virtual ~CVmCommands();
+    CVmCommands(const CVmCommands&) = delete;
+    CVmCommands& operator=(const CVmCommands&) = delete;
+
+    // File commands (device paths such as "\Persistent Storage\vsm\A.vsm").
+    virtual bool UploadFile(const QString& devicePath, StreamIO::CIoStream* source);
+    virtual bool CreateFolder(const QString& devicePath);
+    virtual bool MoveItem(const QString& oldPath, const QString& newPath);
+    virtual bool DeleteItem(const QString& devicePath);
+
+    void SetAbortCheck(AbortCheck check, void* userData)
+    {
+        m_abortCheck = check;
+        m_abortUserData = userData;
+    }
+    bool IsAborted() const { return m_abortCheck && m_abortCheck(m_abortUserData); }
+    StreamIO::CIoStream* GetStream() const { return m_stream; }
+    // 1: the device ends lines with CR LF; 0: with CR alone.
+    uint8_t GetLineEndMode() const { return m_lineEnd; }
+
+    // --- Framing ---
+    // One answer line of at most size - 1 bytes into buffer (terminated); the count.
+    uint32_t ReadLine(char* buffer, uint32_t size);
+    // The payload of the answer, at most bufferSize - 1 bytes in answer; returns the full
+    // payload length, 0 on a failure, -1 when the device did not acknowledge or answer.
+    int32_t QueryText(const QByteArray& command, QByteArray& answer, uint32_t bufferSize, uint32_t timeoutMs);
+    // True when the device answered without '?'; the payload is in Answer().
+    bool ExecuteTextCommand(const QByteArray& command, uint32_t timeoutMs);
+    const QByteArray& Answer() const { return m_answer; }
+    bool SetLineEndMode(bool crlfWanted, bool askDevice);
+    // The reply length, 0 (done), a status byte 0xF0-0xFF, or kBadArguments,
+    // kCommFailure, kCheckMismatch. A reply that does not fit the buffer is a failure.
+    int32_t SendBinaryCommand(uint8_t command, int32_t paramCount, uint8_t* buffer, uint32_t bufferSize,
+                              int32_t timeoutMs);
+    NError_code ExchangeBinaryData(uint8_t command, uint8_t* buffer, int32_t paramCount, uint32_t& replyCount,
+                                   uint32_t bufferSize, int32_t timeoutMs, int32_t totalTimeoutMs,
+                                   CCallback* callback);
+    // The number of reply bytes read, or -1.
+    int32_t ExchangeShortBinary(uint8_t command, int32_t paramCount, uint8_t* buffer, int32_t expectedLength,
+                                int32_t timeoutMs);
+    bool Resync();
+    bool SetTransferTimeouts(uint32_t byteCount, uint32_t factor);
+    bool SendHeaderBlock(const uint8_t* block, uint32_t checkBits);
+    uint32_t SendDataBlocks(StreamIO::CIoStream* source, uint32_t length, uint32_t checkBits,
+                            uint32_t blockSize, CCallback* callback);
+    bool ProgramFlash(CCallback* callback, int32_t progressMode, bool askTimeout);
+    uint32_t SendSRecords(StreamIO::CIoStream* source, uint32_t length, CCallback* callback);
+    bool SendRawLine(const uint8_t* bytes, uint32_t count, uint8_t acknowledge);
+
+    // --- Commands ---
+    bool QueryIdentity(QByteArray& text, uint32_t timeoutMs);
+    bool QueryId(SIdentity& identity);
+    bool QueryPower(QByteArray& text);
+    bool Logout();
+    bool ListDirectory(uint32_t kindMask, QString& listing);
+    bool DownloadFile(StreamIO::CIoStream* destination, const QString& devicePath);
+    bool Login(SLoginInfo& login);
+    bool ReadDataBlock(uint8_t* buffer, uint32_t& size, uint8_t status[2]);
+    int32_t ReadDeviceCode();
+    bool KeepAlive(bool on, uint32_t milliseconds);
+    bool SendControlRequest();
+    bool ChangeMode(uint8_t modeByte, bool& changed, CCallback* callback, uint32_t delayPercent);
+
+    // A device path as it goes on the command line: 8-bit text with every backslash
+    // doubled; nullopt for a path that would break the line ('"', CR, LF).
+    static std::optional<QByteArray> QuotePath(const QString& path);
+
+private:
+    // The text frame up to the written command. 1 sent, 0 failed, -1 not acknowledged.
+    int SendTextFrame(const QByteArray& command, uint32_t timeoutMs);
+    // The payload of an answer line; nullopt when a CR LF line has nothing after its blank.
+    static std::optional<QByteArray> TakePayload(const QByteArray& line);
+    // Reads exactly n bytes (several reads); the count read.
+    uint32_t ReadFully(void* buffer, uint32_t n);
+    void Discard(uint32_t n);
+    bool WriteAll(const QByteArray& bytes);
+    // Reads and drops whatever the device still sends, until the line is quiet, then
+    // resynchronises; used when an answer was refused half way.
+    void DrainAndResync();
+    // Sleeps in short steps; false when the abort check fired.
+    bool SleepAbortable(uint32_t ms);
+    QByteArray CheckValue(const QByteArray& data, uint32_t checkBits) const;
+
+    StreamIO::CIoStream* m_stream;
+    QByteArray m_answer;
+    AbortCheck m_abortCheck = nullptr;
+    void* m_abortUserData = nullptr;
+    uint8_t m_lineEnd = 1;
+    QByteArray m_transfer;
+};
+
+} // namespace Device

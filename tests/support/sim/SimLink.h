@@ -1,0 +1,101 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+namespace Sim
+{
+
+// The device end of a link to the program under test.
+class Link
+{
+public:
+    virtual ~Link() = default;
+    // Up to n bytes within timeoutMs (-1: no limit). Returns the count, 0 on a time-out,
+    // -1 when the link is gone or the simulator stops.
+    virtual int Read(uint8_t* buffer, size_t n, int timeoutMs) = 0;
+    virtual bool Write(const uint8_t* data, size_t n) = 0;
+    // Cuts the connection as an unplugged cable would.
+    virtual void Drop() = 0;
+    // Wakes a blocked Read for good (the simulator stops).
+    virtual void Stop() = 0;
+
+    bool Write(const QByteArray& bytes)
+    {
+        return Write(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()));
+    }
+};
+
+// A link over a file descriptor (pty master, connected socket) with an eventfd that
+// cuts waits short.
+class FdLink : public Link
+{
+public:
+    explicit FdLink(int fd, bool isSocket);
+    ~FdLink() override;
+    int Read(uint8_t* buffer, size_t n, int timeoutMs) override;
+    bool Write(const uint8_t* data, size_t n) override;
+    void Drop() override;
+    void Stop() override;
+
+private:
+    std::mutex m_lock;
+    int m_fd;
+    bool m_socket;
+    int m_stopFd;
+    std::atomic<bool> m_dropped{false};
+};
+
+// A pseudo-terminal pair: the simulator serves the master; the program opens the slave
+// path as its serial port. The simulator keeps the slave open itself (in raw mode), so
+// the master never sees a hang-up while the program closes and reopens the port.
+class PtyPair
+{
+public:
+    PtyPair();
+    ~PtyPair();
+    PtyPair(const PtyPair&) = delete;
+    PtyPair& operator=(const PtyPair&) = delete;
+
+    bool IsValid() const { return m_master >= 0; }
+    const QString& SlavePath() const { return m_slavePath; }
+    // Hands the master to a link (the pair keeps the slave open).
+    std::unique_ptr<Link> TakeMasterLink();
+
+private:
+    int m_master = -1;
+    int m_slave = -1;
+    QString m_slavePath;
+};
+
+// A TCP listener on a loopback address; accepts one peer at a time.
+class TcpListener
+{
+public:
+    // Binds address:port; IsValid tells whether that worked.
+    TcpListener(const QString& address, uint16_t port);
+    ~TcpListener();
+    TcpListener(const TcpListener&) = delete;
+    TcpListener& operator=(const TcpListener&) = delete;
+
+    bool IsValid() const { return m_fd >= 0; }
+    // Waits up to timeoutMs for a peer; null on a time-out or after Stop.
+    std::unique_ptr<Link> Accept(int timeoutMs);
+    void Stop();
+
+private:
+    int m_fd = -1;
+    int m_stopFd = -1;
+};
+
+// A loopback address of 127.0.0.0/8 that no other test process is likely to use at the
+// same time (it mixes in the process id and a counter), so tests may run in parallel on
+// the fixed tester port.
+QString UniqueLoopbackAddress();
+
+} // namespace Sim
