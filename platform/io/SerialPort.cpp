@@ -1,15 +1,12 @@
 #include "platform/io/SerialPort.h"
 
-#include "platform/core/Clock.h"
 #include "platform/core/ErrorCodes.h"
 #include "platform/core/SettingsStore.h"
 
 #include <cerrno>
-#include <fcntl.h>
 #include <mutex>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <unistd.h>
 
 namespace Platform
 {
@@ -20,8 +17,6 @@ namespace
 class SystemTermiosOps final : public TermiosOps
 {
 public:
-    int Open(const char* path, int flags) override { return ::open(path, flags); }
-    int Close(int fd) override { return ::close(fd); }
     int LockExclusive(int fd) override { return ::flock(fd, LOCK_EX | LOCK_NB); }
     int GetAttr(int fd, termios& t) override { return ::tcgetattr(fd, &t); }
     int SetAttr(int fd, const termios& t) override { return ::tcsetattr(fd, TCSANOW, &t); }
@@ -31,11 +26,7 @@ public:
         return ::ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &bits);
     }
     int InputQueued(int fd, int& count) override { return ::ioctl(fd, TIOCINQ, &count); }
-    int OutputQueued(int fd, int& count) override { return ::ioctl(fd, TIOCOUTQ, &count); }
     int Flush(int fd, int queueSelector) override { return ::tcflush(fd, queueSelector); }
-    ssize_t Read(int fd, void* buffer, size_t n) override { return ::read(fd, buffer, n); }
-    ssize_t Write(int fd, const void* data, size_t n) override { return ::write(fd, data, n); }
-    int Poll(pollfd* fds, nfds_t count, int timeoutMs) override { return ::poll(fds, count, timeoutMs); }
 };
 
 std::mutex g_opsLock;
@@ -66,19 +57,6 @@ uint32_t Errno()
 bool ModemCallUnsupported(int e)
 {
     return e == ENOTTY || e == EINVAL || e == ENOTSUP || e == EOPNOTSUPP;
-}
-
-int RemainingMs(uint64_t deadline)
-{
-    if (deadline == UINT64_MAX)
-        return -1;
-    const uint64_t now = MonotonicMs();
-    return now >= deadline ? 0 : static_cast<int>(deadline - now);
-}
-
-uint64_t DeadlineAfter(uint32_t timeoutMs)
-{
-    return timeoutMs == kInfinite ? UINT64_MAX : MonotonicMs() + timeoutMs;
 }
 
 } // namespace
@@ -224,38 +202,15 @@ SerialPort::SerialPort(std::shared_ptr<TermiosOps> ops) : m_ops(std::move(ops))
 {
 }
 
-SerialPort::~SerialPort()
-{
-    Close();
-}
-
-uint32_t SerialPort::Open(const QString& devicePath)
+uint32_t SerialPort::Attach(int fd)
 {
     if (m_fd >= 0)
         return Err::NotSupported;
-    if (devicePath.isEmpty())
-        return Err::FileNotFound;
-    const QByteArray path = devicePath.toLocal8Bit();
-    const int fd = m_ops->Open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-    {
-        const int e = errno;
-        return e == EBUSY ? Err::AccessDenied : ErrorFromErrno(e);
-    }
-    if (m_ops->LockExclusive(fd) != 0)
-    {
-        const int e = errno;
-        m_ops->Close(fd);
-        return (e == EWOULDBLOCK || e == EAGAIN) ? Err::AccessDenied : ErrorFromErrno(e);
-    }
     termios t{};
     if (m_ops->GetAttr(fd, t) != 0)
-    {
-        // Not a terminal at all (a plain file named in the port map).
-        const uint32_t code = errno == ENOTTY ? Err::InvalidHandle : Errno();
-        m_ops->Close(fd);
-        return code;
-    }
+        return errno == ENOTTY ? Err::InvalidHandle : Errno();
+    if (m_ops->LockExclusive(fd) != 0)
+        return (errno == EWOULDBLOCK || errno == EAGAIN) ? Err::AccessDenied : Errno();
     SerialLine present;
     TermiosToLine(t, present);
     if (present.baudRate == 0)
@@ -268,17 +223,12 @@ uint32_t SerialPort::Open(const QString& devicePath)
     m_rtsMode = ModemLineMode::On;
     m_receiveQueue = 4096;
     m_transmitQueue = 4096;
-    m_cancel.Reset();
     return Err::Success;
 }
 
-uint32_t SerialPort::Close()
+void SerialPort::Detach()
 {
-    if (m_fd < 0)
-        return Err::Success;
-    const int fd = m_fd;
     m_fd = -1;
-    return m_ops->Close(fd) == 0 ? Err::Success : Errno();
 }
 
 uint32_t SerialPort::GetLine(SerialLine& line)
@@ -338,102 +288,6 @@ uint32_t SerialPort::SetLine(const SerialLine& line)
     return Err::Success;
 }
 
-uint32_t SerialPort::WaitReady(short events, uint64_t deadline, bool& cancelled)
-{
-    cancelled = false;
-    for (;;)
-    {
-        pollfd fds[2] = {{m_fd, events, 0}, {m_cancel.Fd(), POLLIN, 0}};
-        const int waitMs = RemainingMs(deadline);
-        const int n = m_ops->Poll(fds, 2, waitMs);
-        if (n < 0)
-        {
-            if (errno == EINTR)
-                continue;
-            return Errno();
-        }
-        if (fds[1].revents & POLLIN)
-        {
-            cancelled = true;
-            return Err::Success;
-        }
-        if (fds[0].revents & (POLLERR | POLLNVAL))
-            return Err::DeviceNotConnected;
-        // A hang-up still lets the read below report what is left, then the failure.
-        if (fds[0].revents & (events | POLLHUP))
-            return Err::Success;
-        if (n == 0 && waitMs == 0)
-            return Err::Timeout;
-    }
-}
-
-uint32_t SerialPort::Read(void* buffer, size_t n, uint32_t timeoutMs, size_t& got)
-{
-    got = 0;
-    if (m_fd < 0)
-        return Err::InvalidHandle;
-    m_cancel.Reset();
-    auto* out = static_cast<uint8_t*>(buffer);
-    const uint64_t deadline = DeadlineAfter(timeoutMs);
-    while (got < n)
-    {
-        const ssize_t r = m_ops->Read(m_fd, out + got, n - got);
-        if (r > 0)
-        {
-            got += static_cast<size_t>(r);
-            continue;
-        }
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-            return errno == EIO ? Err::DeviceNotConnected : Errno();
-        bool cancelled = false;
-        const uint32_t code = WaitReady(POLLIN, deadline, cancelled);
-        if (code == Err::Timeout || cancelled)
-            return Err::Success;
-        if (code != Err::Success)
-            return code;
-        if (r == 0)
-        {
-            // A hang-up with nothing left to read: do not spin until the deadline.
-            pollfd p{m_fd, POLLIN, 0};
-            if (m_ops->Poll(&p, 1, 0) > 0 && (p.revents & POLLHUP) && !(p.revents & POLLIN))
-                return Err::DeviceNotConnected;
-        }
-    }
-    return Err::Success;
-}
-
-uint32_t SerialPort::Write(const void* data, size_t n, uint32_t timeoutMs, size_t& put)
-{
-    put = 0;
-    if (m_fd < 0)
-        return Err::InvalidHandle;
-    m_cancel.Reset();
-    const auto* in = static_cast<const uint8_t*>(data);
-    const uint64_t deadline = DeadlineAfter(timeoutMs);
-    while (put < n)
-    {
-        const ssize_t r = m_ops->Write(m_fd, in + put, n - put);
-        if (r > 0)
-        {
-            put += static_cast<size_t>(r);
-            continue;
-        }
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-            return errno == EIO ? Err::DeviceNotConnected : Errno();
-        bool cancelled = false;
-        const uint32_t code = WaitReady(POLLOUT, deadline, cancelled);
-        if (cancelled)
-            return Err::OperationAborted;
-        if (code != Err::Success)
-            return code;
-    }
-    return Err::Success;
-}
-
 uint32_t SerialPort::BytesAvailable(uint32_t& count)
 {
     count = 0;
@@ -451,30 +305,6 @@ uint32_t SerialPort::PurgeInput()
     if (m_fd < 0)
         return Err::InvalidHandle;
     return m_ops->Flush(m_fd, TCIFLUSH) == 0 ? Err::Success : Errno();
-}
-
-uint32_t SerialPort::Drain(uint32_t timeoutMs)
-{
-    if (m_fd < 0)
-        return Err::InvalidHandle;
-    // tcdrain() could wait for ever on a line held by flow control: poll the queue instead.
-    const uint64_t deadline = DeadlineAfter(timeoutMs);
-    for (;;)
-    {
-        int queued = 0;
-        if (m_ops->OutputQueued(m_fd, queued) != 0)
-            return ModemCallUnsupported(errno) ? Err::Success : Errno();
-        if (queued <= 0)
-            return Err::Success;
-        if (RemainingMs(deadline) == 0 || m_cancel.IsSet())
-            return Err::Timeout;
-        m_cancel.Wait(2);
-    }
-}
-
-void SerialPort::Cancel()
-{
-    m_cancel.Set();
 }
 
 } // namespace Platform

@@ -1,28 +1,20 @@
 #pragma once
-#include "platform/core/Event.h"
-
 #include <QString>
 
-#include <atomic>
-#include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <poll.h>
-#include <sys/types.h>
 #include <termios.h>
 
 namespace Platform
 {
 
-// The termios and descriptor calls a serial port makes, behind one interface so that
+// The termios calls that configure a serial port, behind one interface so that
 // tests can put a fake terminal table in place of the kernel. Every call behaves as its
 // POSIX namesake: -1 and errno on failure.
 class TermiosOps
 {
 public:
     virtual ~TermiosOps() = default;
-    virtual int Open(const char* path, int flags) = 0;
-    virtual int Close(int fd) = 0;
     // An exclusive, non-blocking advisory lock (flock), so two programs never share a port.
     virtual int LockExclusive(int fd) = 0;
     virtual int GetAttr(int fd, termios& t) = 0;
@@ -31,11 +23,7 @@ public:
     // Raises (on) or drops (off) the TIOCM_ bits given.
     virtual int SetModemLines(int fd, int bits, bool on) = 0;
     virtual int InputQueued(int fd, int& count) = 0;
-    virtual int OutputQueued(int fd, int& count) = 0;
     virtual int Flush(int fd, int queueSelector) = 0;
-    virtual ssize_t Read(int fd, void* buffer, size_t n) = 0;
-    virtual ssize_t Write(int fd, const void* data, size_t n) = 0;
-    virtual int Poll(pollfd* fds, nfds_t count, int timeoutMs) = 0;
 
     // The kernel's calls.
     static std::shared_ptr<TermiosOps> System();
@@ -104,46 +92,33 @@ struct SerialLine
 QString SerialDevicePath(uint32_t comNumber);
 inline constexpr const char* kPortsSettingsKey = "Software\\Velmor\\Veskador 3\\Ports";
 
-// One open serial port on termios. Waits are bounded by poll() with a deadline, and
-// Cancel() wakes a blocked Read or Write from another thread through an eventfd. Results
-// are the program's Windows error numbers (0 = success).
+// The line control of an open serial port on termios: the exclusive lock, the framing,
+// flow control and modem lines, the input queue. The descriptor belongs to the stream
+// that opened it (and that does the transfers); this only configures it. Results are the
+// program's Windows error numbers (0 = success).
 class SerialPort
 {
 public:
     explicit SerialPort(std::shared_ptr<TermiosOps> ops = CurrentTermiosOps());
-    ~SerialPort();
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
 
-    // Opens without becoming the controlling terminal and takes an exclusive lock:
-    // a missing node gives FileNotFound at once, a port in use AccessDenied. The line
-    // is switched to raw transfers; its speed and framing stay as they are.
-    uint32_t Open(const QString& devicePath);
-    uint32_t Close();
-    bool IsOpen() const { return m_fd >= 0; }
+    // Takes an exclusive lock on the descriptor (AccessDenied when another program or
+    // stream holds the port; InvalidHandle when it is no terminal) and switches the line
+    // to raw transfers; its speed and framing stay as they are.
+    uint32_t Attach(int fd);
+    // Forgets the descriptor (closing it releases the lock).
+    void Detach();
+    bool IsAttached() const { return m_fd >= 0; }
 
     uint32_t GetLine(SerialLine& line);
     uint32_t SetLine(const SerialLine& line);
-
-    // Waits until n bytes came, timeoutMs passed (kInfinite: no limit, 0: take what is
-    // there) or Cancel() was called; `got` holds what came in every case. The result is
-    // 0 also when time ran out: the caller tells by the count.
-    uint32_t Read(void* buffer, size_t n, uint32_t timeoutMs, size_t& got);
-    // Writes until all n bytes are queued, timeoutMs passed (Timeout) or Cancel() was called.
-    uint32_t Write(const void* data, size_t n, uint32_t timeoutMs, size_t& put);
     uint32_t BytesAvailable(uint32_t& count);
     uint32_t PurgeInput();
-    // Waits, at most timeoutMs, until the output queue has gone out.
-    uint32_t Drain(uint32_t timeoutMs);
-    // Ends a Read or Write that is waiting in another thread.
-    void Cancel();
 
 private:
-    uint32_t WaitReady(short events, uint64_t deadline, bool& cancelled);
-
     std::shared_ptr<TermiosOps> m_ops;
     int m_fd = -1;
-    Event m_cancel{true, false};
     // What termios cannot hold, as last set.
     bool m_dsrOutputFlow = false;
     ModemLineMode m_dtrMode = ModemLineMode::On;

@@ -1,6 +1,5 @@
 #include "platform/io/SerialPort.h"
 
-#include "platform/core/Clock.h"
 #include "platform/core/ErrorCodes.h"
 #include "tests/support/PtyPair.h"
 
@@ -9,7 +8,8 @@
 #include <cerrno>
 #include <map>
 #include <sys/ioctl.h>
-#include <thread>
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace Platform;
 
@@ -32,8 +32,6 @@ public:
         cfsetispeed(&table, B9600);
         cfsetospeed(&table, B9600);
     }
-    int Open(const char*, int) override { return 42; }
-    int Close(int) override { return 0; }
     int LockExclusive(int) override { return 0; }
     int GetAttr(int, termios& t) override
     {
@@ -60,11 +58,7 @@ public:
         return 0;
     }
     int InputQueued(int, int& n) override { return n = 0, 0; }
-    int OutputQueued(int, int& n) override { return n = 0, 0; }
     int Flush(int, int) override { return 0; }
-    ssize_t Read(int, void*, size_t) override { return errno = EAGAIN, -1; }
-    ssize_t Write(int, const void*, size_t n) override { return static_cast<ssize_t>(n); }
-    int Poll(pollfd* fds, nfds_t count, int timeoutMs) override { return ::poll(fds + 1, count - 1, timeoutMs); }
 };
 
 struct LineCase
@@ -129,7 +123,7 @@ TEST(SerialPortMapping, LineSettingsReachTheTerminalTableAndReadBack)
         SCOPED_TRACE(c.name);
         auto fake = std::make_shared<FakeTermios>();
         SerialPort port(fake);
-        ASSERT_EQ(port.Open(QStringLiteral("/dev/fake")), Err::Success);
+        ASSERT_EQ(port.Attach(42), Err::Success);
         ASSERT_EQ(port.SetLine(c.line), Err::Success);
         EXPECT_EQ(fake->table.c_cflag & c.cflagSet, c.cflagSet);
         EXPECT_EQ(fake->table.c_cflag & c.cflagClear, 0u);
@@ -156,7 +150,7 @@ TEST(SerialPortMapping, RejectsWhatTermiosCannotExpressAndToleratesMissingModemL
 {
     auto fake = std::make_shared<FakeTermios>();
     SerialPort port(fake);
-    ASSERT_EQ(port.Open(QStringLiteral("/dev/fake")), Err::Success);
+    ASSERT_EQ(port.Attach(42), Err::Success);
     EXPECT_EQ(port.SetLine(Line(12345, 8, SerialParity::None, SerialStopBits::One)), Err::InvalidParameter);
     EXPECT_EQ(port.SetLine(Line(9600, 9, SerialParity::None, SerialStopBits::One)), Err::InvalidParameter);
 
@@ -185,83 +179,55 @@ TEST(SerialPortMapping, ComNumbersNameDeviceNodes)
     EXPECT_EQ(SerialDevicePath(3), pty.SlavePath());
 }
 
-class SerialPortPty : public ::testing::Test
+TEST(SerialPortPty, AttachLocksThePortAndLeavesItsSpeed)
 {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(pty.IsValid());
-        ASSERT_EQ(port.Open(pty.SlavePath()), Err::Success);
-    }
     PtyPair pty;
-    SerialPort port{TermiosOps::System()};
-};
+    ASSERT_TRUE(pty.IsValid());
+    const QByteArray path = pty.SlavePath().toLocal8Bit();
+    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    termios t{};
+    ASSERT_EQ(::tcgetattr(fd, &t), 0);
+    cfsetospeed(&t, B19200);
+    cfsetispeed(&t, B19200);
+    t.c_lflag |= ICANON | ECHO;
+    ASSERT_EQ(::tcsetattr(fd, TCSANOW, &t), 0);
 
-TEST_F(SerialPortPty, MissingNodeAndBusyPortFailAtOnce)
-{
-    SerialPort other(TermiosOps::System());
-    const uint64_t start = MonotonicMs();
-    EXPECT_EQ(other.Open(QStringLiteral("/dev/ttyNoSuchPort7")), Err::FileNotFound);
-    EXPECT_EQ(other.Open(pty.SlavePath()), Err::AccessDenied);
-    EXPECT_LT(MonotonicMs() - start, 500u);
+    SerialPort port(TermiosOps::System());
+    ASSERT_EQ(port.Attach(fd), Err::Success);
+    SerialLine line;
+    ASSERT_EQ(port.GetLine(line), Err::Success);
+    EXPECT_EQ(line.baudRate, 19200u);
+    ASSERT_EQ(::tcgetattr(fd, &t), 0);
+    EXPECT_EQ(t.c_lflag & (ICANON | ECHO), 0u);
 
-    ASSERT_EQ(port.Close(), Err::Success);
-    EXPECT_EQ(other.Open(pty.SlavePath()), Err::Success);
-}
+    // A second opener, in this process or another, finds the port busy.
+    const int other = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(other, 0);
+    SerialPort second(TermiosOps::System());
+    EXPECT_EQ(second.Attach(other), Err::AccessDenied);
 
-TEST_F(SerialPortPty, BytesTravelBothWaysAndReadsStopAtTheirDeadline)
-{
-    size_t put = 0;
-    ASSERT_EQ(port.Write("hello", 5, 1000, put), Err::Success);
-    EXPECT_EQ(put, 5u);
-    EXPECT_EQ(pty.ReadMaster(5, 1000), QByteArray("hello"));
-
-    ASSERT_TRUE(pty.WriteMaster("abc"));
-    char buffer[16] = {};
-    size_t got = 0;
-    const uint64_t start = MonotonicMs();
-    ASSERT_EQ(port.Read(buffer, sizeof buffer, 150, got), Err::Success);
-    const uint64_t took = MonotonicMs() - start;
-    EXPECT_EQ(QByteArray(buffer, static_cast<int>(got)), QByteArray("abc"));
-    EXPECT_GE(took, 140u);
-    EXPECT_LT(took, 1000u);
-
-    // A read that is already satisfied does not wait.
-    ASSERT_TRUE(pty.WriteMaster("0123456789"));
-    const uint64_t again = MonotonicMs();
-    ASSERT_EQ(port.Read(buffer, 4, 5000, got), Err::Success);
-    EXPECT_EQ(QByteArray(buffer, 4), QByteArray("0123"));
-    EXPECT_LT(MonotonicMs() - again, 1000u);
-
+    ASSERT_TRUE(pty.WriteMaster("xyz"));
     uint32_t available = 0;
-    ASSERT_EQ(port.BytesAvailable(available), Err::Success);
-    EXPECT_EQ(available, 6u);
+    for (int i = 0; i < 100 && available < 3; ++i)
+    {
+        ASSERT_EQ(port.BytesAvailable(available), Err::Success);
+        ::usleep(5000);
+    }
+    EXPECT_EQ(available, 3u);
     ASSERT_EQ(port.PurgeInput(), Err::Success);
-    ASSERT_EQ(port.Read(buffer, sizeof buffer, 0, got), Err::Success);
-    EXPECT_EQ(got, 0u);
-}
+    ASSERT_EQ(port.BytesAvailable(available), Err::Success);
+    EXPECT_EQ(available, 0u);
 
-TEST_F(SerialPortPty, CancelWakesAReadWithoutLimit)
-{
-    std::thread canceller([this] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        port.Cancel();
-    });
-    char buffer[4];
-    size_t got = 99;
-    const uint64_t start = MonotonicMs();
-    EXPECT_EQ(port.Read(buffer, sizeof buffer, kInfinite, got), Err::Success);
-    canceller.join();
-    EXPECT_EQ(got, 0u);
-    EXPECT_LT(MonotonicMs() - start, 2000u);
-}
+    port.Detach();
+    ::close(fd);
+    SerialPort third(TermiosOps::System());
+    EXPECT_EQ(third.Attach(other), Err::Success);
+    ::close(other);
 
-TEST_F(SerialPortPty, HangUpEndsAReadAtOnce)
-{
-    pty.CloseMaster();
-    char buffer[4];
-    size_t got = 0;
-    const uint64_t start = MonotonicMs();
-    EXPECT_EQ(port.Read(buffer, sizeof buffer, 5000, got), Err::DeviceNotConnected);
-    EXPECT_LT(MonotonicMs() - start, 1000u);
+    // A plain file is no port.
+    SerialPort file(TermiosOps::System());
+    const int devnull = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    EXPECT_EQ(file.Attach(devnull), Err::InvalidHandle);
+    ::close(devnull);
 }
