@@ -24,6 +24,50 @@ constexpr Text kStrings[] = {
     {1031, u"h:mmt"},
     {1032, u"H:mm"},
     {1033, u"HH:mm"},
+    {20000, u"Serial"},
+    {20001, u"USB"},
+    {20002, u"Ethernet"},
+    {20003, u"Search %s device on %s..."},
+    {20004, u"could not open port."},
+    {20005, u"Transfer datablock to the device."},
+    {20006, u"No device of the required type found."},
+    {20007, u" %s   Serial: %s"},
+    {20008, u"Write datablock."},
+    {20009, u"Set the device into the appropriate operation mode."},
+    {20010, u"Perform some device checks."},
+    {20011, u"Do device specific initializations."},
+    {20012, u"Set the device into the appropriate operation mode."},
+    {20013, u"Finished the device update successfully."},
+    {20014, u" [%d/%d]"},
+    {20015, u"An error (%d) occurred during the device Update."},
+    {20016, u"A communication error occurred during the device Update."},
+    {20017, u"Device type:\t%s\r\nSerial number:\t%s\r\nApplication Version:\t%s\r\nHardware revision:\t%s\r\n"
+            u"Bootloader Version:\t%s\r\nSignature:\t%s"},
+    {20018, u"Device type:\t%s\r\nSerial number:\t%s\r\nApplication Version:\t%s\r\nHardware revision:\t%s\r\n"
+            u"OS Version:\t%s\r\nLocalization:\t%s\r\nTimezone ID:\t%s\r\nSignature:\t%s"},
+    {20019, u"The update packet does not match the device type."},
+    {20020, u"could not open USB device."},
+    {20021, u"The update packet does not support this Hardware (Hardware Revision)."},
+    {20022, u"\r\nPlease restart the device and this Application and retry the Update.\r\nIn case the error "
+            u"persists, contact a Velmor service centre."},
+    {20023, u"An error occurred during data upload process."},
+    {20024, u"An error occurred during device program.\r\nIf the device says everything went well, ignore this "
+            u"error and restart the device manually. Else:"},
+    {20025, u"An error occurred during device operation mode change.\r\nIf the device says everything went "
+            u"well, ignore this error and restart the device manually. Else:"},
+    {20026, u"An error occurred during file read."},
+    {20027, u"The process was aborted by the user."},
+    {20028, u"The update packet needs another OS Version than the one in your device."},
+    {20029, u"No remote login implemented."},
+    {20030, u"Device type:\t%s\r\nSerial number:\t%s\r\nFirmware Version:\t%s\r\nHardware revision:\t%s\r\n"
+            u"Signature:\t%s"},
+    {20031, u"Erase Memory"},
+    {20032, u"Device type:\t%s\r\nSerial number:\t%s\r\nApplication Version:\t%s\r\nHardware revision:\t%s\r\n"
+            u"OS Version:\t%s\r\nBootloader Version:\t%s\r\nMultimedia Version:\t%s\r\nLocalization:\t%s\r\n"
+            u"Timezone ID:\t%s\r\nSignature:\t%s"},
+    {20033, u"Await device answer for reconnection..."},
+    {20034, u"The device is not connected with a power adaptor and the battery voltage is too low.\r\nPlease "
+            u"connect the device with the power adaptor and retry."},
     {28500, u"Fatal Error"},
     {28501, u"Error"},
     {28502, u"Warning"},

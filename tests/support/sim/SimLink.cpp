@@ -8,7 +8,6 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -42,13 +41,14 @@ int WaitReadable(int fd, int stopFd, int timeoutMs, bool* hangup)
 }
 } // namespace
 
-FdLink::FdLink(int fd, bool isSocket) : m_fd(fd), m_socket(isSocket), m_stopFd(::eventfd(0, EFD_NONBLOCK))
+FdLink::FdLink(int fd, bool isSocket, bool ownsFd)
+    : m_fd(fd), m_socket(isSocket), m_owns(ownsFd), m_stopFd(::eventfd(0, EFD_NONBLOCK))
 {
 }
 
 FdLink::~FdLink()
 {
-    if (m_fd >= 0)
+    if (m_fd >= 0 && m_owns)
         ::close(m_fd);
     if (m_stopFd >= 0)
         ::close(m_stopFd);
@@ -117,54 +117,6 @@ void FdLink::Stop()
 {
     const uint64_t one = 1;
     [[maybe_unused]] const ssize_t rc = ::write(m_stopFd, &one, sizeof one);
-}
-
-PtyPair::PtyPair()
-{
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (m_master < 0)
-        return;
-    if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
-    {
-        ::close(m_master);
-        m_master = -1;
-        return;
-    }
-    char name[128] = {};
-    if (::ptsname_r(m_master, name, sizeof name) != 0)
-    {
-        ::close(m_master);
-        m_master = -1;
-        return;
-    }
-    m_slavePath = QString::fromLocal8Bit(name);
-    m_slave = ::open(name, O_RDWR | O_NOCTTY);
-    if (m_slave >= 0)
-    {
-        termios tio{};
-        if (::tcgetattr(m_slave, &tio) == 0)
-        {
-            ::cfmakeraw(&tio);
-            ::tcsetattr(m_slave, TCSANOW, &tio);
-        }
-    }
-}
-
-PtyPair::~PtyPair()
-{
-    if (m_master >= 0)
-        ::close(m_master);
-    if (m_slave >= 0)
-        ::close(m_slave);
-}
-
-std::unique_ptr<Link> PtyPair::TakeMasterLink()
-{
-    if (m_master < 0)
-        return nullptr;
-    const int fd = m_master;
-    m_master = -1;
-    return std::make_unique<FdLink>(fd, false);
 }
 
 TcpListener::TcpListener(const QString& address, uint16_t port)

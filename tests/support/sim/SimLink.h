@@ -32,11 +32,12 @@ public:
 };
 
 // A link over a file descriptor (pty master, connected socket) with an eventfd that
-// cuts waits short.
+// cuts waits short. A dropped pty link goes silent, as a serial line whose cable was
+// pulled; a dropped socket is reset.
 class FdLink : public Link
 {
 public:
-    explicit FdLink(int fd, bool isSocket);
+    FdLink(int fd, bool isSocket, bool ownsFd = true);
     ~FdLink() override;
     int Read(uint8_t* buffer, size_t n, int timeoutMs) override;
     bool Write(const uint8_t* data, size_t n) override;
@@ -47,30 +48,9 @@ private:
     std::mutex m_lock;
     int m_fd;
     bool m_socket;
+    bool m_owns;
     int m_stopFd;
     std::atomic<bool> m_dropped{false};
-};
-
-// A pseudo-terminal pair: the simulator serves the master; the program opens the slave
-// path as its serial port. The simulator keeps the slave open itself (in raw mode), so
-// the master never sees a hang-up while the program closes and reopens the port.
-class PtyPair
-{
-public:
-    PtyPair();
-    ~PtyPair();
-    PtyPair(const PtyPair&) = delete;
-    PtyPair& operator=(const PtyPair&) = delete;
-
-    bool IsValid() const { return m_master >= 0; }
-    const QString& SlavePath() const { return m_slavePath; }
-    // Hands the master to a link (the pair keeps the slave open).
-    std::unique_ptr<Link> TakeMasterLink();
-
-private:
-    int m_master = -1;
-    int m_slave = -1;
-    QString m_slavePath;
 };
 
 // A TCP listener on a loopback address; accepts one peer at a time.

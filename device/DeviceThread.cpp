@@ -1,0 +1,658 @@
+#include "device/DeviceThread.h"
+
+#include "device/Callback.h"
+#include "device/DeviceFactory.h"
+#include "device/DeviceText.h"
+#include "device/ReportMessage.h"
+#include "device/VmDevice.h"
+#include "platform/core/Event.h"
+#include "platform/core/Lock.h"
+#include "platform/core/WorkerThread.h"
+#include "streamio/IoStream.h"
+#include "streamio/IpStream.h"
+#include "streamio/PerfCounter.h"
+#include "streamio/Rs232Stream.h"
+#include "streamio/UsbHostProbe.h"
+#include "streamio/UsbHostStream.h"
+
+#include <QStringList>
+
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace Device
+{
+
+namespace
+{
+constexpr uint32_t kStopWaitMs = 2000;
+constexpr int32_t kLastComPort = 256;
+constexpr int32_t kFatalReportLine = 1553;
+const char* const kThreadSourceName = "DeviceThread";
+
+struct SJobEntry
+{
+    NJobType kind = jobNone;
+    CCallback* callback = nullptr;
+    SConnectParams params;
+    CVmDevice* device = nullptr; // an update's device (not owned)
+    uint64_t epoch = 0;          // the abort count when the job was posted
+};
+
+// One worker thread's shared state; it outlives the worker's handle when the worker is
+// abandoned.
+struct WorkerCtx
+{
+    Platform::Event wake{true, false};
+    Platform::Event idle{true, true};
+    std::atomic<bool> abandoned{false};
+    // Held around every callback call, so that after an abandon no call is under way.
+    std::mutex callbackLock;
+    // The stream the running job waits on, so an abort can cut the wait short.
+    std::mutex streamLock;
+    StreamIO::CIoStream* currentStream = nullptr;
+
+    void SetCurrentStream(StreamIO::CIoStream* stream)
+    {
+        std::lock_guard guard(streamLock);
+        currentStream = stream;
+    }
+    void CancelCurrentStream()
+    {
+        std::lock_guard guard(streamLock);
+        if (!currentStream)
+            return;
+        try
+        {
+            currentStream->CancelPending();
+        }
+        catch (const std::exception&)
+        {
+        }
+    }
+};
+
+struct Globals
+{
+    RecursiveLock jobLock;
+    std::deque<SJobEntry> jobs;
+    bool abortFlag = false;
+    uint64_t abortEpoch = 0;
+    std::shared_ptr<WorkerCtx> current;
+    std::unique_ptr<Platform::WorkerThread> thread;
+};
+
+// Process-wide; never destroyed, so a worker that is still finishing an abandoned job
+// at exit finds its lock in place.
+Globals& G()
+{
+    static Globals* g = new Globals;
+    return *g;
+}
+
+struct JobContext
+{
+    uint64_t epoch;
+    WorkerCtx* worker;
+};
+
+thread_local JobContext* t_job = nullptr;
+
+bool JobAborted(const JobContext& job)
+{
+    if (job.worker->abandoned.load())
+        return true;
+    RecursiveLockGuard guard(G().jobLock);
+    return job.epoch != G().abortEpoch;
+}
+
+// Sleeps up to ms; false when the running job was aborted meanwhile.
+bool SleepUnlessAborted(uint32_t ms)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end)
+    {
+        if (IsDeviceJobAborted(nullptr))
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return !IsDeviceJobAborted(nullptr);
+}
+
+// The job's way to its callback: nothing reaches the callback once the job is aborted
+// (a found device is deleted instead), except the reconnect job's final "none", which
+// only an abandoned worker suppresses.
+class JobReporter
+{
+public:
+    JobReporter(WorkerCtx& worker, CCallback* callback, JobContext& job)
+        : m_worker(worker), m_callback(callback), m_job(job)
+    {
+    }
+    bool Aborted() const { return JobAborted(m_job); }
+
+    void Status(const QString& text)
+    {
+        std::lock_guard guard(m_worker.callbackLock);
+        if (!Aborted())
+            m_callback->OnStatusText(text);
+    }
+    void Found(std::unique_ptr<CVmDevice> device)
+    {
+        std::lock_guard guard(m_worker.callbackLock);
+        if (!Aborted())
+            m_callback->OnDeviceFound(device.release());
+    }
+    void SearchOver()
+    {
+        std::lock_guard guard(m_worker.callbackLock);
+        if (!Aborted())
+            m_callback->OnDeviceFound(nullptr);
+    }
+    void ReconnectOver()
+    {
+        std::lock_guard guard(m_worker.callbackLock);
+        if (!m_worker.abandoned.load())
+            m_callback->OnDeviceFound(nullptr);
+    }
+
+private:
+    WorkerCtx& m_worker;
+    CCallback* m_callback;
+    JobContext& m_job;
+};
+
+// Probes the ports of a connection job. A search hands every identified device over;
+// a reconnect hands over only the device with the expected serial number and then ends.
+class PortProber
+{
+public:
+    PortProber(const SConnectParams& params, JobReporter& reporter, WorkerCtx& worker, bool reconnect)
+        : m_params(params), m_reporter(reporter), m_worker(worker), m_reconnect(reconnect)
+    {
+    }
+
+    // Runs one pass over the ports; true when a reconnect found its device.
+    bool Pass(std::unique_ptr<CVmDevice>& device)
+    {
+        switch (m_params.portKind)
+        {
+        case portSerial:
+            return SerialPass(device);
+        case portUsb:
+            return UsbPass(device);
+        case portEthernet:
+            return EthernetPass(device);
+        default:
+            return false;
+        }
+    }
+
+private:
+    enum class Outcome
+    {
+        notFound,
+        handedOver,
+        reconnected
+    };
+
+    void EnsureDevice(std::unique_ptr<CVmDevice>& device)
+    {
+        if (!device)
+            device = CreateDevice(m_params.type);
+    }
+
+    static QString SearchText(const CVmDevice& device, const QString& portText)
+    {
+        return DeviceText(Ids::SearchDevice, {device.GetTypeName(), portText});
+    }
+
+    // Attaches an opened stream and identifies the device behind it.
+    Outcome Probe(std::unique_ptr<StreamIO::CIoStream> stream, uint32_t portKind,
+                  std::unique_ptr<CVmDevice>& device, QString& status)
+    {
+        StreamIO::CIoStream* raw = stream.get();
+        m_worker.SetCurrentStream(raw);
+        if (!device->Attach(stream, portKind))
+        {
+            m_worker.SetCurrentStream(nullptr);
+            return Outcome::notFound;
+        }
+        SIdentity identity;
+        bool identified = false;
+        try
+        {
+            identified = device->Identify(identity);
+        }
+        catch (const std::exception&)
+        {
+            // A link that fails while it is identified is a port without a device.
+            identified = false;
+        }
+        if (identified)
+        {
+            status += QStringLiteral("\r\n") +
+                      DeviceText(Ids::DeviceFound, {identity.typeName, identity.serialNumber});
+            m_reporter.Status(status);
+            if (!m_reconnect)
+            {
+                m_worker.SetCurrentStream(nullptr);
+                m_reporter.Found(std::move(device));
+                return Outcome::handedOver;
+            }
+            if (!m_reporter.Aborted() && device->GetSerialNumber() == m_params.expectedSerial)
+            {
+                m_worker.SetCurrentStream(nullptr);
+                m_reporter.Found(std::move(device));
+                return Outcome::reconnected;
+            }
+        }
+        else
+        {
+            status += QStringLiteral("\r\n") + DeviceText(Ids::NoDeviceFound);
+            m_reporter.Status(status);
+        }
+        m_worker.SetCurrentStream(nullptr);
+        std::unique_ptr<StreamIO::CIoStream> back = device->Detach();
+        back.reset();
+        return Outcome::notFound;
+    }
+
+    bool SerialPass(std::unique_ptr<CVmDevice>& device)
+    {
+        const bool scanAll = m_params.scanAll != 0;
+        int32_t port = scanAll ? 1 : m_params.comPort;
+        bool foundAny = false;
+        for (;; ++port)
+        {
+            if (scanAll && port == m_params.skipComPort)
+            {
+                if (port >= kLastComPort)
+                    break;
+                continue;
+            }
+            EnsureDevice(device);
+            const QString portText =
+                DeviceText(Ids::Serial) + QLatin1Char(' ') + QStringLiteral("COM%1:").arg(port);
+            QString status = SearchText(*device, portText);
+            m_reporter.Status(status);
+
+            auto stream = std::make_unique<StreamIO::CRs232Stream>();
+            bool opened = false;
+            try
+            {
+                opened = port >= 1 &&
+                         stream->OpenPort(uint32_t(port), StreamIO::STREAM_READ | StreamIO::STREAM_WRITE,
+                                          &device->GetSerialSettings());
+            }
+            catch (const std::exception&)
+            {
+                opened = false;
+            }
+            if (!opened)
+            {
+                status += QStringLiteral("\r\n") + DeviceText(Ids::CouldNotOpenPort);
+                m_reporter.Status(status);
+            }
+            else
+            {
+                const Outcome outcome = Probe(std::move(stream), portSerial, device, status);
+                if (outcome == Outcome::reconnected)
+                    return true;
+                foundAny = foundAny || outcome == Outcome::handedOver;
+            }
+            if (m_reporter.Aborted() || !scanAll || port >= kLastComPort)
+                break;
+            if (!m_reconnect && m_params.stopAtFirst && foundAny)
+                break;
+        }
+        return false;
+    }
+
+    bool UsbPass(std::unique_ptr<CVmDevice>& device)
+    {
+        EnsureDevice(device);
+        const bool probe = m_params.type == typeVeskamon3;
+        QString status = SearchText(*device, DeviceText(Ids::Usb));
+        m_reporter.Status(status);
+        QStringList paths;
+        try
+        {
+            if (probe)
+                StreamIO::ListUsbHostProbePaths(paths);
+            else
+                StreamIO::ListUsbHostDevicePaths(paths);
+        }
+        catch (const std::exception&)
+        {
+            paths.clear();
+        }
+        for (const QString& path : paths)
+        {
+            if (m_reporter.Aborted())
+                break;
+            EnsureDevice(device);
+            std::unique_ptr<StreamIO::CIoStream> stream;
+            if (probe)
+                stream = std::make_unique<StreamIO::CUsbHostProbeControl>();
+            else
+                stream = std::make_unique<StreamIO::CUsbHostStream>();
+            bool opened = false;
+            try
+            {
+                opened = stream->Open(path, StreamIO::STREAM_READ | StreamIO::STREAM_WRITE);
+            }
+            catch (const std::exception&)
+            {
+                opened = false;
+            }
+            if (!opened)
+            {
+                status += QStringLiteral("\r\n") + DeviceText(Ids::CouldNotOpenUsb) + path;
+                m_reporter.Status(status);
+                continue;
+            }
+            if (Probe(std::move(stream), portUsb, device, status) == Outcome::reconnected)
+                return true;
+        }
+        return false;
+    }
+
+    bool EthernetPass(std::unique_ptr<CVmDevice>& device)
+    {
+        EnsureDevice(device);
+        QString status =
+            SearchText(*device, DeviceText(Ids::Ethernet) + QLatin1Char(' ') + m_params.ipAddress);
+        m_reporter.Status(status);
+        auto stream = std::make_unique<StreamIO::CIpStream>();
+        bool opened = false;
+        {
+            // The connect itself may wait; let an abort cut it short.
+            m_worker.SetCurrentStream(stream.get());
+            try
+            {
+                opened = stream->Open(QStringLiteral("IP:%1:3728").arg(m_params.ipAddress),
+                                      StreamIO::STREAM_READ | StreamIO::STREAM_WRITE);
+            }
+            catch (const std::exception&)
+            {
+                opened = false;
+            }
+            m_worker.SetCurrentStream(nullptr);
+        }
+        if (!opened)
+        {
+            status += QStringLiteral("\r\n") + DeviceText(Ids::CouldNotOpenPort);
+            m_reporter.Status(status);
+            return false;
+        }
+        return Probe(std::move(stream), portEthernet, device, status) == Outcome::reconnected;
+    }
+
+    const SConnectParams& m_params;
+    JobReporter& m_reporter;
+    WorkerCtx& m_worker;
+    bool m_reconnect;
+};
+
+void RunSearchJob(const SJobEntry& job, JobReporter& reporter, WorkerCtx& worker)
+{
+    // A type without a class (typeCount, "none") probes nothing.
+    std::unique_ptr<CVmDevice> device = CreateDevice(job.params.type);
+    if (device)
+    {
+        PortProber prober(job.params, reporter, worker, false);
+        prober.Pass(device);
+    }
+    reporter.SearchOver();
+}
+
+void RunReconnectJob(const SJobEntry& job, JobReporter& reporter, WorkerCtx& worker)
+{
+    std::unique_ptr<CVmDevice> device = CreateDevice(job.params.type);
+    if (device)
+    {
+        PortProber prober(job.params, reporter, worker, true);
+        uint64_t start = 0;
+        GetPerfCounter(start);
+        for (;;)
+        {
+            reporter.Status(DeviceText(Ids::AwaitReconnect));
+            SleepUnlessAborted(uint32_t(job.params.reconnectTimeoutMs) / 10);
+            if (!reporter.Aborted() && prober.Pass(device))
+                return;
+            uint64_t now = 0;
+            GetPerfCounter(now);
+            if (reporter.Aborted() ||
+                GetElapsedMs(start, now) >= uint64_t(uint32_t(job.params.reconnectTimeoutMs)))
+                break;
+        }
+        device.reset();
+    }
+    reporter.ReconnectOver();
+}
+
+void RunJob(const SJobEntry& job, WorkerCtx& worker)
+{
+    JobContext context{job.epoch, &worker};
+    t_job = &context;
+    JobReporter reporter(worker, job.callback, context);
+    try
+    {
+        switch (job.kind)
+        {
+        case jobSearch:
+            RunSearchJob(job, reporter, worker);
+            break;
+        case jobReconnect:
+            RunReconnectJob(job, reporter, worker);
+            break;
+        default:
+            // Update jobs are not posted by this program; other kinds are dropped.
+            break;
+        }
+    }
+    catch (...)
+    {
+        ReportMessage(reportFatal, QStringLiteral("Unhandled exception in Device Thread."),
+                      QString::fromLatin1(kThreadSourceName), kFatalReportLine);
+    }
+    worker.SetCurrentStream(nullptr);
+    t_job = nullptr;
+}
+
+void WorkerBody(const std::shared_ptr<WorkerCtx>& ctx, Platform::WorkerState& state)
+{
+    Globals& g = G();
+    for (;;)
+    {
+        {
+            RecursiveLockGuard guard(g.jobLock);
+            if (g.current == ctx)
+                g.abortFlag = false;
+        }
+        ctx->idle.Set();
+        Platform::Event* events[] = {&state.stopEvent, &ctx->wake};
+        const int which = Platform::Event::WaitAny(events, Platform::kInfinite);
+        ctx->idle.Reset();
+        if (which != 1)
+            return;
+        ctx->wake.Reset();
+        for (;;)
+        {
+            SJobEntry job;
+            bool have = false;
+            std::vector<SJobEntry> dropped;
+            {
+                RecursiveLockGuard guard(g.jobLock);
+                if (ctx->abandoned.load() || state.StopRequested())
+                    return;
+                while (!g.jobs.empty() && g.jobs.front().epoch != g.abortEpoch)
+                {
+                    dropped.push_back(g.jobs.front());
+                    g.jobs.pop_front();
+                }
+                if (!g.jobs.empty())
+                {
+                    job = g.jobs.front();
+                    g.jobs.pop_front();
+                    have = true;
+                }
+            }
+            // Outside the job lock: Recover talks to the device.
+            for (const SJobEntry& d : dropped)
+            {
+                if (!d.device)
+                    continue;
+                try
+                {
+                    d.device->Recover();
+                }
+                catch (const std::exception&)
+                {
+                }
+            }
+            if (!have)
+                break;
+            RunJob(job, *ctx);
+        }
+    }
+}
+
+// Starts a worker when none runs; the job lock must be held.
+bool EnsureWorkerLocked()
+{
+    Globals& g = G();
+    if (g.thread && g.thread->IsRunning() && g.current && !g.current->abandoned.load())
+        return true;
+    auto ctx = std::make_shared<WorkerCtx>();
+    auto thread = std::make_unique<Platform::WorkerThread>();
+    if (!thread->Start([ctx](Platform::WorkerState& state) { WorkerBody(ctx, state); }))
+        return false;
+    if (g.thread)
+        g.thread->Stop(0);
+    g.thread = std::move(thread);
+    g.current = ctx;
+    return true;
+}
+
+// Lets a worker go: its callbacks stop at once and it ends after its current job.
+void Abandon(const std::shared_ptr<WorkerCtx>& ctx)
+{
+    if (!ctx)
+        return;
+    std::lock_guard guard(ctx->callbackLock);
+    ctx->abandoned.store(true);
+}
+} // namespace
+
+bool StartDeviceThread()
+{
+    Globals& g = G();
+    RecursiveLockGuard guard(g.jobLock);
+    g.jobs.clear();
+    return EnsureWorkerLocked();
+}
+
+void StopDeviceThread()
+{
+    Globals& g = G();
+    std::shared_ptr<WorkerCtx> ctx;
+    std::unique_ptr<Platform::WorkerThread> thread;
+    {
+        RecursiveLockGuard guard(g.jobLock);
+        ++g.abortEpoch;
+        g.jobs.clear();
+        ctx = std::move(g.current);
+        thread = std::move(g.thread);
+    }
+    try
+    {
+        Abandon(ctx);
+        if (ctx)
+            ctx->CancelCurrentStream();
+        if (thread)
+            thread->Stop(kStopWaitMs);
+    }
+    catch (...)
+    {
+    }
+}
+
+void AbortDeviceJobs(uint32_t milliseconds)
+{
+    Globals& g = G();
+    std::shared_ptr<WorkerCtx> ctx;
+    {
+        RecursiveLockGuard guard(g.jobLock);
+        g.abortFlag = true;
+        ++g.abortEpoch;
+        ctx = g.current;
+    }
+    if (!ctx)
+        return;
+    ctx->CancelCurrentStream();
+    if (milliseconds == 0 || ctx->idle.Wait(milliseconds))
+        return;
+    Abandon(ctx);
+    std::unique_ptr<Platform::WorkerThread> thread;
+    {
+        RecursiveLockGuard guard(g.jobLock);
+        if (g.current == ctx)
+        {
+            g.current.reset();
+            thread = std::move(g.thread);
+        }
+    }
+    if (thread)
+        thread->Stop(0);
+}
+
+void ClearDeviceAbort()
+{
+    RecursiveLockGuard guard(G().jobLock);
+    G().abortFlag = false;
+}
+
+bool IsDeviceAbortRequested(void*)
+{
+    if (t_job)
+        return JobAborted(*t_job);
+    RecursiveLockGuard guard(G().jobLock);
+    return G().abortFlag;
+}
+
+bool IsDeviceJobAborted(void*)
+{
+    return t_job && JobAborted(*t_job);
+}
+
+bool PostConnectJob(CCallback* callback, const SConnectParams* params)
+{
+    if (!callback || !params)
+        return false;
+    Globals& g = G();
+    std::shared_ptr<WorkerCtx> ctx;
+    {
+        RecursiveLockGuard guard(g.jobLock);
+        if (!EnsureWorkerLocked())
+            return false;
+        SJobEntry job;
+        job.kind = params->reconnectTimeoutMs >= 1 ? jobReconnect : jobSearch;
+        job.callback = callback;
+        job.params = *params;
+        job.epoch = g.abortEpoch;
+        g.jobs.push_back(job);
+        ctx = g.current;
+    }
+    ctx->wake.Set();
+    return true;
+}
+
+} // namespace Device

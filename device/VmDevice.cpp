@@ -1,0 +1,357 @@
+#include "device/VmDevice.h"
+
+#include "device/Callback.h"
+#include "device/DeviceText.h"
+#include "device/DeviceThread.h"
+#include "device/VmCommands.h"
+#include "streamio/IoStream.h"
+
+#include <exception>
+
+namespace Device
+{
+
+CVmDevice::CVmDevice(NTypes type, QString typeName, uint32_t portMask, uint8_t signatureClass)
+    : m_type(type), m_portMask(portMask), m_typeName(std::move(typeName)), m_signatureClass(signatureClass)
+{
+}
+
+CVmDevice::~CVmDevice()
+{
+    // The command object refers to the stream: it goes first.
+    m_commands.reset();
+    m_stream.reset();
+}
+
+QString CVmDevice::GetErrorText(int32_t code) const
+{
+    const QString hint = DeviceText(Ids::RestartHint);
+    switch (code)
+    {
+    case errUpload:
+        return DeviceText(Ids::UploadError) + hint;
+    case errProgram:
+        return DeviceText(Ids::ProgramError) + hint;
+    case errModeChange:
+        return DeviceText(Ids::ModeChangeError) + hint;
+    case errCommunication:
+        return DeviceText(Ids::CommunicationError) + hint;
+    case errFileRead:
+        return DeviceText(Ids::FileReadError);
+    case errDeviceType:
+        return DeviceText(Ids::WrongDeviceType);
+    case errAborted:
+        return DeviceText(Ids::Aborted);
+    case errHardwareRevision:
+        return DeviceText(Ids::WrongHardware);
+    case errOsVersion:
+        return DeviceText(Ids::WrongOsVersion);
+    case errPowerSupply:
+        return DeviceText(Ids::PowerSupply);
+    default:
+        return DeviceText(Ids::UpdateError, {QString::number(code)}) + hint;
+    }
+}
+
+bool CVmDevice::Attach(std::unique_ptr<StreamIO::CIoStream>& stream, uint32_t portKind)
+{
+    if (m_stream || m_portKind != portNone)
+        return false;
+    if ((portKind != portSerial && portKind != portUsb && portKind != portEthernet) || !stream)
+        return false;
+    try
+    {
+        if (!stream->IsOpen())
+            return false;
+    }
+    catch (const std::exception&)
+    {
+        return false;
+    }
+    m_stream = std::move(stream);
+    m_portKind = portKind;
+    m_commands = std::make_unique<CVmCommands>(m_stream.get());
+    m_commands->SetAbortCheck(IsDeviceJobAborted, nullptr);
+    m_commands->SetLineEndMode(false, false);
+    return true;
+}
+
+std::unique_ptr<StreamIO::CIoStream> CVmDevice::Detach()
+{
+    m_commands.reset();
+    m_portKind = portNone;
+    return std::move(m_stream);
+}
+
+StreamIO::CIoStream* CVmDevice::GetStream() const
+{
+    return m_stream.get();
+}
+
+QString CVmDevice::GetStreamName() const
+{
+    return m_stream ? m_stream->GetName() : QString();
+}
+
+uint32_t CVmDevice::GetPortKind() const
+{
+    return m_portKind;
+}
+
+bool CVmDevice::SetDataSource(StreamIO::CIoStream* source)
+{
+    if (m_dataSource || !source)
+        return false;
+    try
+    {
+        if (!source->IsOpen())
+            return false;
+    }
+    catch (const std::exception&)
+    {
+        return false;
+    }
+    m_dataSource = source;
+    return true;
+}
+
+StreamIO::CIoStream* CVmDevice::TakeDataSource()
+{
+    StreamIO::CIoStream* source = m_dataSource;
+    m_dataSource = nullptr;
+    return source;
+}
+
+bool CVmDevice::SetCallback(CCallback* callback)
+{
+    if (m_callback || !callback)
+        return false;
+    m_callback = callback;
+    return true;
+}
+
+CCallback* CVmDevice::TakeCallback()
+{
+    CCallback* callback = m_callback;
+    m_callback = nullptr;
+    return callback;
+}
+
+uint32_t CVmDevice::GetMaxBlockSize() const
+{
+    return 0x8000;
+}
+
+uint32_t CVmDevice::GetChecksumFlags() const
+{
+    return 2;
+}
+
+const StreamIO::SRs232Settings& CVmDevice::GetSerialSettings() const
+{
+    return m_serialSettings;
+}
+
+bool CVmDevice::Login(SLoginInfo& login)
+{
+    m_login.userName = DeviceText(Ids::NoRemoteLogin);
+    m_login.password.clear();
+    m_login.rights = loginSuperUser | loginAccepted;
+    login = m_login;
+    return true;
+}
+
+bool CVmDevice::Logout()
+{
+    m_login.rights = 0;
+    m_login.userName.clear();
+    m_login.password.clear();
+    return true;
+}
+
+bool CVmDevice::KeepAlive(bool on, uint32_t milliseconds)
+{
+    return m_commands && m_commands->KeepAlive(on, milliseconds);
+}
+
+bool CVmDevice::SendControlRequest()
+{
+    return m_commands && m_commands->SendControlRequest();
+}
+
+bool CVmDevice::ListDirectory(uint32_t kindMask, QString& listing)
+{
+    return m_commands && m_commands->ListDirectory(kindMask, listing);
+}
+
+bool CVmDevice::DownloadFile(StreamIO::CIoStream* destination, const QString& devicePath)
+{
+    return m_commands && m_commands->DownloadFile(destination, devicePath);
+}
+
+bool CVmDevice::UploadFile(const QString& devicePath, StreamIO::CIoStream* source)
+{
+    return m_commands && m_commands->UploadFile(devicePath, source);
+}
+
+bool CVmDevice::CreateFolder(const QString& devicePath)
+{
+    return m_commands && m_commands->CreateFolder(devicePath);
+}
+
+bool CVmDevice::MoveItem(const QString& oldPath, const QString& newPath)
+{
+    return m_commands && m_commands->MoveItem(oldPath, newPath);
+}
+
+bool CVmDevice::DeleteItem(const QString& devicePath)
+{
+    return m_commands && m_commands->DeleteItem(devicePath);
+}
+
+bool CVmDevice::Recover()
+{
+    if (!m_stream || !m_commands)
+        return false;
+    if (!m_commands->Resync())
+        return false;
+    bool changed = false;
+    return m_commands->ChangeMode(12, changed, nullptr, 100);
+}
+
+bool CVmDevice::QueryId(SIdentity& identity)
+{
+    return m_commands && m_commands->QueryId(identity);
+}
+
+int32_t CVmDevice::GetDeviceCode()
+{
+    return m_commands ? m_commands->ReadDeviceCode() : 0;
+}
+
+bool CVmDevice::ReadDataBlock(uint8_t* buffer, uint32_t& size, uint8_t status[2])
+{
+    if (!HasLink() || !buffer)
+        return false;
+    return m_commands->ReadDataBlock(buffer, size, status);
+}
+
+int32_t CVmDevice::SendTextCommand(const QByteArray& command, QByteArray& answer, uint32_t bufferSize,
+                                   int32_t timeoutMs)
+{
+    answer.clear();
+    if (!m_commands || command.isEmpty())
+        return 0;
+    return m_commands->QueryText(command, answer, bufferSize, timeoutMs < 0 ? 1000u : uint32_t(timeoutMs));
+}
+
+NError_code CVmDevice::ExchangeBinaryData(uint8_t command, uint8_t* buffer, int32_t paramCount,
+                                          uint32_t& answerCount, uint32_t bufferSize, int32_t timeoutMs,
+                                          int32_t totalTimeoutMs)
+{
+    if (!m_commands || !buffer || bufferSize == 0)
+        return errGeneral;
+    return m_commands->ExchangeBinaryData(command, buffer, paramCount, answerCount, bufferSize,
+                                          timeoutMs < 0 ? 2000 : timeoutMs, totalTimeoutMs, m_callback);
+}
+
+void CVmDevice::SetUpdateFlag(uint8_t flag)
+{
+    m_updateFlag = flag;
+}
+
+uint8_t CVmDevice::GetUpdateFlag() const
+{
+    return m_updateFlag;
+}
+
+int32_t CVmDevice::SendBinaryCommand(uint8_t command, int32_t paramCount, uint8_t* buffer,
+                                     uint32_t bufferSize, int32_t timeoutMs)
+{
+    if (!m_commands || !buffer || bufferSize == 0)
+        return 0;
+    return m_commands->SendBinaryCommand(command, paramCount, buffer, bufferSize,
+                                         timeoutMs < 0 ? 1000 : timeoutMs);
+}
+
+bool CVmDevice::WaitForRestart(SIdentity& identity, int32_t kind, uint32_t& waitMs)
+{
+    waitMs = 0;
+    if (kind == 1)
+    {
+        try
+        {
+            if (!HasLink())
+                return false;
+            if (Identify(identity))
+                return true;
+            return Identify(identity);
+        }
+        catch (const std::exception&)
+        {
+            return false;
+        }
+    }
+    if (kind == 2)
+    {
+        waitMs = 80000;
+        return false;
+    }
+    return true;
+}
+
+bool CVmDevice::HasLink() const
+{
+    if (!m_stream || !m_commands)
+        return false;
+    try
+    {
+        return m_stream->IsOpen();
+    }
+    catch (const std::exception&)
+    {
+        return false;
+    }
+}
+
+QStringList SplitIdentityFields(const QString& answer)
+{
+    QStringList fields = answer.split(QLatin1Char(';'));
+    if (fields.size() > 1 && fields.last().isEmpty())
+        fields.removeLast();
+    if (fields.size() == 1 && fields.first().isEmpty())
+        return {};
+    for (QString& field : fields)
+        if (field.isEmpty())
+            field = QStringLiteral("-");
+    return fields;
+}
+
+bool ParseSignature(const QString& text, uint32_t& signature)
+{
+    qsizetype i = 0;
+    while (i < text.size() && text.at(i).isSpace())
+        ++i;
+    if (i + 1 < text.size() && text.at(i) == QLatin1Char('0') &&
+        (text.at(i + 1) == QLatin1Char('x') || text.at(i + 1) == QLatin1Char('X')) && i + 2 < text.size() &&
+        QStringLiteral("0123456789abcdefABCDEF").contains(text.at(i + 2)))
+        i += 2;
+    uint64_t value = 0;
+    int digits = 0;
+    for (; i < text.size(); ++i)
+    {
+        const int digit = QStringLiteral("0123456789abcdef").indexOf(text.at(i).toLower());
+        if (digit < 0)
+            break;
+        value = value * 16 + uint64_t(digit);
+        if (value > 0xFFFFFFFFu)
+            return false;
+        ++digits;
+    }
+    if (digits == 0)
+        return false;
+    signature = uint32_t(value);
+    return true;
+}
+
+} // namespace Device

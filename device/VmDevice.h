@@ -1,0 +1,130 @@
+#pragma once
+#include "device/DeviceTypes.h"
+#include "streamio/Rs232Stream.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+namespace StreamIO
+{
+class CIoStream;
+}
+
+namespace Device
+{
+
+class CCallback;
+class CContents;
+class CVmCommands;
+
+// One tester or instrument. Holds the link (an attached stream and the command object
+// on it), the serial settings a COM port is opened with, the last login, and the data
+// source and callback of an update. A device object has no lock: one thread uses it at
+// a time (the job thread while a job runs on it, then its receiver).
+class CVmDevice
+{
+public:
+    CVmDevice(NTypes type, QString typeName, uint32_t portMask, uint8_t signatureClass);
+    virtual ~CVmDevice();
+    CVmDevice(const CVmDevice&) = delete;
+    CVmDevice& operator=(const CVmDevice&) = delete;
+
+    // A new default object of the same class.
+    virtual std::unique_ptr<CVmDevice> CreateInstance() const = 0;
+    // The message of an update result code.
+    virtual QString GetErrorText(int32_t code) const;
+
+    // Takes the stream (which must be open) for port kind 1, 2 or 4; on success the
+    // pointer is moved from, on failure it stays with the caller.
+    virtual bool Attach(std::unique_ptr<StreamIO::CIoStream>& stream, uint32_t portKind);
+    // Gives the stream back (null when none) and drops the command object.
+    virtual std::unique_ptr<StreamIO::CIoStream> Detach();
+    virtual StreamIO::CIoStream* GetStream() const;
+    virtual QString GetStreamName() const;
+    virtual uint32_t GetPortKind() const;
+    virtual bool SetDataSource(StreamIO::CIoStream* source);
+    virtual StreamIO::CIoStream* TakeDataSource();
+    virtual bool SetCallback(CCallback* callback);
+    virtual CCallback* TakeCallback();
+    virtual uint32_t GetMaxBlockSize() const;
+    virtual uint32_t GetChecksumFlags() const;
+    virtual const StreamIO::SRs232Settings& GetSerialSettings() const;
+    virtual bool Login(SLoginInfo& login);
+    virtual bool Logout();
+    virtual bool KeepAlive(bool on, uint32_t milliseconds);
+    virtual bool SendControlRequest();
+    virtual bool ListDirectory(uint32_t kindMask, QString& listing);
+    virtual bool DownloadFile(StreamIO::CIoStream* destination, const QString& devicePath);
+    virtual bool UploadFile(const QString& devicePath, StreamIO::CIoStream* source);
+    virtual bool CreateFolder(const QString& devicePath);
+    virtual bool MoveItem(const QString& oldPath, const QString& newPath);
+    virtual bool DeleteItem(const QString& devicePath);
+    // Resynchronises and returns to normal operation (mode 12).
+    virtual bool Recover();
+    virtual bool Identify(SIdentity& identity) = 0;
+    virtual QString GetInfoText() = 0;
+    virtual QString GetSerialNumber() const = 0;
+    virtual bool GetVersions(CContents& contents) = 0;
+    virtual bool QueryId(SIdentity& identity);
+    // The device's 32-bit code; -1 when it does not answer, 0 without a link.
+    virtual int32_t GetDeviceCode();
+    virtual bool ReadDataBlock(uint8_t* buffer, uint32_t& size, uint8_t status[2]);
+    // The answer's full length (the answer holds at most bufferSize - 1 bytes); 0 or -1
+    // on failure. A negative time-out means 1000 ms.
+    virtual int32_t SendTextCommand(const QByteArray& command, QByteArray& answer, uint32_t bufferSize,
+                                    int32_t timeoutMs);
+    // A negative time-out means 2000 ms.
+    virtual NError_code ExchangeBinaryData(uint8_t command, uint8_t* buffer, int32_t paramCount,
+                                           uint32_t& answerCount, uint32_t bufferSize, int32_t timeoutMs,
+                                           int32_t totalTimeoutMs);
+    virtual void SetUpdateFlag(uint8_t flag);
+    virtual uint8_t GetUpdateFlag() const;
+    // A negative time-out means 1000 ms.
+    virtual int32_t SendBinaryCommand(uint8_t command, int32_t paramCount, uint8_t* buffer,
+                                      uint32_t bufferSize, int32_t timeoutMs);
+    // kind 1: identify again (twice at most); kind 2: the caller waits 80 s itself.
+    virtual bool WaitForRestart(SIdentity& identity, int32_t kind, uint32_t& waitMs);
+
+    NTypes GetType() const { return m_type; }
+    const QString& GetTypeName() const { return m_typeName; }
+    uint32_t GetPortMask() const { return m_portMask; }
+    uint8_t GetSignatureClass() const { return m_signatureClass; }
+    const SLoginInfo& GetLogin() const { return m_login; }
+    CVmCommands* GetCommands() const { return m_commands.get(); }
+    CCallback* GetCallback() const { return m_callback; }
+    const QString& GetBlockSuffix() const { return m_blockSuffix; }
+    void SetBlockSuffix(const QString& suffix) { m_blockSuffix = suffix; }
+
+protected:
+    // A stream is attached and open and the command object exists.
+    bool HasLink() const;
+
+    StreamIO::CIoStream* m_dataSource = nullptr;
+    std::unique_ptr<StreamIO::CIoStream> m_stream;
+    uint32_t m_portKind = portNone;
+    CCallback* m_callback = nullptr;
+    StreamIO::SRs232Settings m_serialSettings;
+    std::unique_ptr<CVmCommands> m_commands;
+    SLoginInfo m_login;
+    uint8_t m_headerSent = 0;
+    uint8_t m_updateFlag = 0;
+    QString m_blockSuffix;
+    NTypes m_type;
+    uint32_t m_portMask;
+    QString m_typeName;
+    uint8_t m_signatureClass;
+};
+
+// Splits an identification answer at ';' keeping every field in its place: an empty
+// field reads as "-", and one ';' at the end closes the last field rather than opening
+// another.
+QStringList SplitIdentityFields(const QString& answer);
+
+// Reads a hexadecimal number at the start of text (blanks and "0x" allowed before it) as
+// the device's 32-bit signature; false when no digit is there or it does not fit.
+bool ParseSignature(const QString& text, uint32_t& signature);
+
+} // namespace Device
