@@ -12,7 +12,8 @@
 #include "streamio/IpStream.h"
 #include "streamio/PerfCounter.h"
 #include "streamio/Rs232Stream.h"
-#include "streamio/UsbHostProbe.h"
+#include "streamio/UsbHostProbeControl.h"
+#include "streamio/UsbHostProbeManager.h"
 #include "streamio/UsbHostStream.h"
 
 #include <QStringList>
@@ -371,6 +372,7 @@ private:
             SearchText(*device, DeviceText(Ids::Ethernet) + QLatin1Char(' ') + m_params.ipAddress);
         m_reporter.Status(status);
         auto stream = std::make_unique<StreamIO::CIpStream>();
+        stream->SetCancelHook([] { return IsDeviceJobAborted(nullptr); });
         bool opened = false;
         {
             // The connect itself may wait; let an abort cut it short.

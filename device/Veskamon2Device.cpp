@@ -5,7 +5,7 @@
 #include "device/VmCommands.h"
 #include "platform/core/Codepage.h"
 #include "streamio/IoStream.h"
-#include "streamio/UsbHostProbe.h"
+#include "streamio/UsbHostProbeData.h"
 
 #include <exception>
 #include <optional>

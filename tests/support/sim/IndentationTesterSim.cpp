@@ -92,14 +92,16 @@ HidControlLink::HidControlLink(std::shared_ptr<HidProbeSimulator> bus, QString p
     : m_bus(std::move(bus)), m_path(std::move(path)), m_queue(std::make_shared<Queue>())
 {
     std::weak_ptr<Queue> weak = m_queue;
-    m_bus->SetResponder(m_path, [weak](const QByteArray& payload, HidProbeSimulator&) {
-        if (auto queue = weak.lock())
-        {
-            std::lock_guard guard(queue->lock);
-            queue->bytes.insert(queue->bytes.end(), payload.begin(), payload.end());
-            queue->changed.notify_all();
-        }
-    });
+    m_bus->SetResponder(m_path,
+                        [weak](const QByteArray& payload, HidProbeSimulator&)
+                        {
+                            if (auto queue = weak.lock())
+                            {
+                                std::lock_guard guard(queue->lock);
+                                queue->bytes.insert(queue->bytes.end(), payload.begin(), payload.end());
+                                queue->changed.notify_all();
+                            }
+                        });
 }
 
 HidControlLink::~HidControlLink()

@@ -24,11 +24,11 @@ namespace Curves
 {
 // Passes the curve check (code 0): depth 10 um, plateau 3.84 um above it.
 std::vector<uint16_t> Passing();
-std::vector<uint16_t> TooShort();         // 512: fewer than 128 samples
-std::vector<uint16_t> PressedTooFast();   // 514: the minimum among the first samples
-std::vector<uint16_t> ReleasedTooFast();  // 515: released in one step at the end
-std::vector<uint16_t> ClampSuspected();   // 516: plateau far above the depth
-std::vector<uint16_t> Vibration();        // 517: a dip of 150 on the plateau
+std::vector<uint16_t> TooShort();        // 512: fewer than 128 samples
+std::vector<uint16_t> PressedTooFast();  // 514: the minimum among the first samples
+std::vector<uint16_t> ReleasedTooFast(); // 515: released in one step at the end
+std::vector<uint16_t> ClampSuspected();  // 516: plateau far above the depth
+std::vector<uint16_t> Vibration();       // 517: a dip of 150 on the plateau
 // The values a probe sends that are no depth: 0, 0xFFFF and 35000 or more.
 std::vector<uint16_t> InvalidSamples();
 } // namespace Curves
