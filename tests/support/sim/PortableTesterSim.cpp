@@ -99,7 +99,7 @@ PortableTesterSim::PortableTesterSim() : m_probeBlock(20, '\0'), m_engine(*this)
     AddFile(kRoot + "LOG\\Veskora3_001.log", Pattern(1500, 37));
     AddFile(kRoot + "LOG\\2013.DIR\\old.log", Pattern(300, 41));
     // Probe parameters that pass the program's range checks.
-    const uint16_t words[10] = {22000, 9000, 11000, 1000, 1200, 600, 1500, 700, 2000, 6500};
+    const uint16_t words[10] = {22000, 9000, 11000, 1000, 1200, 700, 1500, 700, 2000, 6500};
     for (int i = 0; i < 10; ++i)
     {
         m_probeBlock[2 * i] = char(words[i] & 0xFF);
