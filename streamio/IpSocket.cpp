@@ -123,10 +123,12 @@ bool CIpSocket::IsLostConnection(uint32_t code)
            code == Err::WsaNotConnected || code == Err::WsaTimedOut;
 }
 
-void CIpSocket::PauseSleep() const
+uint32_t CIpSocket::FinishTransfer(uint32_t code) const
 {
-    if (m_pause)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (!m_pause)
+        return code;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return code == Err::Timeout ? code : Err::Success;
 }
 
 uint32_t CIpSocket::CloseDescriptor(std::atomic<int>& fd, bool shutdownFirst)

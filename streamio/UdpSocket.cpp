@@ -56,8 +56,7 @@ uint32_t CUdpSocket::Receive(void* buffer, uint32_t n, uint32_t& count)
             m_datagram.clear();
             m_datagramPos = 0;
         }
-        PauseSleep();
-        return code;
+        return FinishTransfer(code);
     }
     const int fd = m_socket;
     code = WaitReady(fd, POLLIN, m_readMs);
@@ -103,8 +102,7 @@ uint32_t CUdpSocket::Receive(void* buffer, uint32_t n, uint32_t& count)
             }
         }
     }
-    PauseSleep();
-    return code;
+    return FinishTransfer(code);
 }
 
 uint32_t CUdpSocket::Send(const void* data, uint32_t n, uint32_t& count)
@@ -112,8 +110,7 @@ uint32_t CUdpSocket::Send(const void* data, uint32_t n, uint32_t& count)
     count = 0;
     if (!m_connected)
     {
-        PauseSleep();
-        return Err::Success; // nobody to answer yet
+        return FinishTransfer(Err::Success); // nobody to answer yet
     }
     const int fd = m_socket;
     uint32_t code = WaitReady(fd, POLLOUT, m_writeMs);
@@ -133,8 +130,7 @@ uint32_t CUdpSocket::Send(const void* data, uint32_t n, uint32_t& count)
                 m_connected = false;
         }
     }
-    PauseSleep();
-    return code;
+    return FinishTransfer(code);
 }
 
 } // namespace StreamIO

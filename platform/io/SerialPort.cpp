@@ -113,8 +113,9 @@ uint32_t LineToTermios(const SerialLine& line, termios& t)
     t.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
     t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
     t.c_cflag |= CREAD | CLOCAL;
-    // Reads are bounded by poll(), never by the driver.
-    t.c_cc[VMIN] = 0;
+    // Reads are bounded by poll(), never by the driver: on the non-blocking descriptor an
+    // empty queue then answers EAGAIN, and a read of 0 bytes means a hang-up.
+    t.c_cc[VMIN] = 1;
     t.c_cc[VTIME] = 0;
 
     static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};

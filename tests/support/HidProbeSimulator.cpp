@@ -29,6 +29,7 @@ struct HidProbeSimulator::State
     std::vector<std::deque<QByteArray>*> inputQueues;
     uint32_t failing = 0;
     bool unplugged = false;
+    bool deaf = false;
 };
 
 class HidProbeSimulator::Handle final : public Platform::HidDevice
@@ -91,7 +92,9 @@ public:
             const int length = report[2] & kLengthMask;
             // The toggle bits are the probe's own; the host only echoes them.
             report[1] = static_cast<char>((flags & 0x1F) | (s->feature[1] & 0xE0));
-            if ((flags & kHostData) && !(flags & kBufferFree) && length > 0)
+            if ((flags & kHostData) && !(flags & kBufferFree) && length > 0 && s->deaf)
+                s->feature = report;
+            else if ((flags & kHostData) && !(flags & kBufferFree) && length > 0)
             {
                 const int sequence = (flags >> 2) & 7;
                 if (sequence != ((s->lastSequence + 1) & 7))
@@ -337,6 +340,13 @@ void HidProbeSimulator::PostInputRaw(const QString& path, const QByteArray& repo
         for (auto* queue : s->inputQueues)
             queue->push_back(report);
     m_changed.notify_all();
+}
+
+void HidProbeSimulator::SetDeaf(const QString& path, bool deaf)
+{
+    std::lock_guard guard(m_lock);
+    if (State* s = Find(path))
+        s->deaf = deaf;
 }
 
 void HidProbeSimulator::SetFailing(const QString& path, uint32_t code)
