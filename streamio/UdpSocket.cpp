@@ -77,7 +77,8 @@ uint32_t CUdpSocket::Receive(void* buffer, uint32_t n, uint32_t& count)
         if (IsServer())
         {
             m_senderLength = sizeof m_sender;
-            r = m_ops->ReceiveFrom(fd, target, room, 0, reinterpret_cast<sockaddr*>(&m_sender), &m_senderLength);
+            r = m_ops->ReceiveFrom(fd, target, room, 0, reinterpret_cast<sockaddr*>(&m_sender),
+                                   &m_senderLength);
             m_connected = r > 0;
         }
         else
@@ -116,15 +117,17 @@ uint32_t CUdpSocket::Send(const void* data, uint32_t n, uint32_t& count)
     uint32_t code = WaitReady(fd, POLLOUT, m_writeMs);
     if (code == Err::Success)
     {
-        const ssize_t r = IsServer() ? m_ops->SendTo(fd, data, n, 0, reinterpret_cast<const sockaddr*>(&m_sender),
-                                                     m_senderLength)
-                                     : m_ops->Send(fd, data, n, 0);
+        const ssize_t r =
+            IsServer()
+                ? m_ops->SendTo(fd, data, n, 0, reinterpret_cast<const sockaddr*>(&m_sender), m_senderLength)
+                : m_ops->Send(fd, data, n, 0);
         if (r >= 0)
             count = static_cast<uint32_t>(r);
         else
         {
             code = LastSocketError();
-            if (code == Err::WsaConnectionAborted || code == Err::WsaConnectionReset || code == Err::WsaTimedOut)
+            if (code == Err::WsaConnectionAborted || code == Err::WsaConnectionReset ||
+                code == Err::WsaTimedOut)
                 code = Err::Success;
             if (IsServer())
                 m_connected = false;

@@ -69,7 +69,8 @@ TEST(IpStream, ServerServesOnePeerAtATimeAndListensAgain)
     EXPECT_FALSE(server.IsConnected());
 
     {
-        auto client = OpenStreamByName(QStringLiteral("ip:127.0.0.1:%1").arg(port), STREAM_READ | STREAM_WRITE);
+        auto client =
+            OpenStreamByName(QStringLiteral("ip:127.0.0.1:%1").arg(port), STREAM_READ | STREAM_WRITE);
         ASSERT_EQ(client->Write("hello", 5), 5u);
         EXPECT_EQ(ReadExactly(server, 5), QByteArray("hello"));
         EXPECT_TRUE(server.IsConnected());
@@ -171,10 +172,12 @@ TEST(IpStream, TimeoutsWithoutLimitAndCancelFromAnotherThread)
     EXPECT_EQ(readMs, 0xFFFFFFFFu);
     EXPECT_EQ(writeMs, 0xFFFFFFFFu);
 
-    std::thread canceller([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(150));
-        client.CancelPending();
-    });
+    std::thread canceller(
+        [&]
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            client.CancelPending();
+        });
     char buffer[4];
     const uint64_t start = Platform::MonotonicMs();
     EXPECT_EQ(client.Read(buffer, 4), 0u);

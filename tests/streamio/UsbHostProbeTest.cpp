@@ -57,16 +57,19 @@ uint32_t Raised(const std::function<void()>& f)
 
 INSTANTIATE_TEST_SUITE_P(Timings, Probe, ::testing::Values(Timing::AckThenPost, Timing::PostAtOnce),
                          [](const auto& info) {
-                             return std::string(info.param == Timing::AckThenPost ? "AckThenPost" : "PostAtOnce");
+                             return std::string(info.param == Timing::AckThenPost ? "AckThenPost"
+                                                                                  : "PostAtOnce");
                          });
 
 TEST_P(Probe, CommandAndAnswerTravelThroughTheFeatureReport)
 {
     int commands = 0;
-    bus->SetResponder(kProbe, [&commands](const QByteArray& payload, HidProbeSimulator& b) {
-        if (payload == "\x10ID\r" && ++commands == 9)
-            b.Post(kProbe, QByteArray("Veskamon;1.02;VK01-002-0003\r"));
-    });
+    bus->SetResponder(kProbe,
+                      [&commands](const QByteArray& payload, HidProbeSimulator& b)
+                      {
+                          if (payload == "\x10ID\r" && ++commands == 9)
+                              b.Post(kProbe, QByteArray("Veskamon;1.02;VK01-002-0003\r"));
+                      });
     for (int i = 0; i < 9; ++i) // the sequence number wraps
         ASSERT_EQ(control.Write("\x10ID\r", 4), 4u) << i;
     EXPECT_EQ(bus->HostPayloads(kProbe).size(), 9);

@@ -96,10 +96,12 @@ TEST_F(UsbStream, WritesReachTheDeviceAndATimedOutWriteIsRecordedOnly)
 TEST_F(UsbStream, CancelEndsAReadWithoutLimit)
 {
     ASSERT_TRUE(stream.SetTimeouts(0xFFFFFFFFu, 0xFFFFFFFFu));
-    std::thread canceller([this] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        stream.CancelPending();
-    });
+    std::thread canceller(
+        [this]
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            stream.CancelPending();
+        });
     char buffer[4];
     EXPECT_EQ(stream.Read(buffer, 4), 0u);
     canceller.join();

@@ -36,7 +36,8 @@ class HidProbeSimulator::Handle final : public Platform::HidDevice
 {
 public:
     Handle(std::shared_ptr<HidProbeSimulator> bus, QString path, uint16_t featureLength, uint16_t inputLength)
-        : m_bus(std::move(bus)), m_path(std::move(path)), m_featureLength(featureLength), m_inputLength(inputLength)
+        : m_bus(std::move(bus)), m_path(std::move(path)), m_featureLength(featureLength),
+          m_inputLength(inputLength)
     {
     }
     ~Handle() override
@@ -72,7 +73,8 @@ public:
                 m_bus->PostNextLocked(*s);
         }
         std::memset(buffer, 0, len);
-        std::memcpy(buffer, s->feature.constData(), std::min<size_t>(len, static_cast<size_t>(s->feature.size())));
+        std::memcpy(buffer, s->feature.constData(),
+                    std::min<size_t>(len, static_cast<size_t>(s->feature.size())));
         return Err::Success;
     }
 
