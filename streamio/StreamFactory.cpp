@@ -1,8 +1,7 @@
 #include "streamio/StreamFactory.h"
 
-#include "platform/core/ErrorCodes.h"
-#include "platform/core/FileException.h"
 #include "streamio/FileStream.h"
+#include "streamio/RamStream.h"
 #include "streamio/TransportStreams.h"
 
 namespace StreamIO
@@ -41,7 +40,11 @@ std::unique_ptr<CIoStream> OpenStreamByName(const QString& name, uint32_t openFl
     case streamNameSerial:
         return OpenSerialStream(parsed.port, openFlags);
     case streamNameRam:
-        throw CFileException(Err::NotSupported, name);
+    {
+        auto stream = std::make_unique<CRamStream>();
+        stream->Open(name, openFlags);
+        return stream;
+    }
     case streamNameIp:
         return OpenIpStream(name, openFlags);
     case streamNameFile:
