@@ -28,7 +28,8 @@ uint32_t LastSocketError()
 
 bool IsDottedQuad(const QByteArray& host)
 {
-    static const QRegularExpression pattern(QStringLiteral("^(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})$"));
+    static const QRegularExpression pattern(
+        QStringLiteral("^(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})$"));
     const auto match = pattern.match(QString::fromLatin1(host));
     if (!match.hasMatch())
         return false;
@@ -119,14 +120,16 @@ bool CIpSocket::PendingBytes(uint32_t& count)
 
 bool CIpSocket::IsLostConnection(uint32_t code)
 {
-    return code == Err::WsaNetworkReset || code == Err::WsaConnectionAborted || code == Err::WsaConnectionReset ||
-           code == Err::WsaNotConnected || code == Err::WsaTimedOut;
+    return code == Err::WsaNetworkReset || code == Err::WsaConnectionAborted ||
+           code == Err::WsaConnectionReset || code == Err::WsaNotConnected || code == Err::WsaTimedOut;
 }
 
-void CIpSocket::PauseSleep() const
+uint32_t CIpSocket::FinishTransfer(uint32_t code) const
 {
-    if (m_pause)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (!m_pause)
+        return code;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return code == Err::Timeout ? code : Err::Success;
 }
 
 uint32_t CIpSocket::CloseDescriptor(std::atomic<int>& fd, bool shutdownFirst)
@@ -304,7 +307,9 @@ uint32_t CIpSocket::WaitReady(int fd, short events, uint32_t timeoutMs)
         if (timeoutMs != 0xFFFFFFFFu)
         {
             const uint64_t elapsed = Platform::MonotonicMs() - start;
-            wait = elapsed >= timeoutMs ? 0 : static_cast<int>(std::min<uint64_t>(timeoutMs - elapsed, 0x7FFFFFFF));
+            wait = elapsed >= timeoutMs
+                       ? 0
+                       : static_cast<int>(std::min<uint64_t>(timeoutMs - elapsed, 0x7FFFFFFF));
         }
         pollfd p{fd, events, 0};
         const int n = m_ops->Poll(&p, 1, wait);

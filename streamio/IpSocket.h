@@ -83,7 +83,10 @@ protected:
     // After a lost connection: close it and open again (a client reconnects, a server
     // listens anew), unless a cancel is in progress. Returns the code to report.
     uint32_t Recover(uint32_t code);
-    void PauseSleep() const;
+    // Ends every Receive and Send: while a cancel is in progress a failure is no failure
+    // (the transfer simply brought nothing) and the transfer sleeps 50 ms, so it does not
+    // race the canceller's reopen.
+    uint32_t FinishTransfer(uint32_t code) const;
     static bool IsLostConnection(uint32_t code);
 
     std::shared_ptr<Platform::SocketOps> m_ops;

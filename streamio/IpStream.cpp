@@ -205,7 +205,8 @@ uint32_t CIpStream::Write(const void* data, uint32_t n)
     uint32_t count = 0;
     const uint32_t code = m_socket->Send(data, n, count);
     SetError(code);
-    if (code != 0 && code != Err::Timeout && code != Err::WsaConnectionAborted && code != Err::WsaConnectionReset)
+    if (code != 0 && code != Err::Timeout && code != Err::WsaConnectionAborted &&
+        code != Err::WsaConnectionReset)
         Raise(code);
     if (code == Err::WsaConnectionAborted || code == Err::WsaConnectionReset)
         Reconnect();

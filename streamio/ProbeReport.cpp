@@ -13,7 +13,8 @@ namespace StreamIO
 
 uint32_t ProbePayloadRest::Take(uint8_t* out, uint32_t n)
 {
-    const auto count = static_cast<uint32_t>(std::min<size_t>(n, m_bytes.size() - std::min(m_pos, m_bytes.size())));
+    const auto count =
+        static_cast<uint32_t>(std::min<size_t>(n, m_bytes.size() - std::min(m_pos, m_bytes.size())));
     if (count)
         std::memcpy(out, m_bytes.data() + m_pos, count);
     m_pos += count;

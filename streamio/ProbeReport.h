@@ -19,7 +19,11 @@ public:
         m_bytes.clear();
         m_pos = 0;
     }
-    void Keep(const uint8_t* bytes, size_t count) { m_bytes.assign(bytes, bytes + count); m_pos = 0; }
+    void Keep(const uint8_t* bytes, size_t count)
+    {
+        m_bytes.assign(bytes, bytes + count);
+        m_pos = 0;
+    }
     // Copies up to n bytes; returns how many.
     uint32_t Take(uint8_t* out, uint32_t n);
 

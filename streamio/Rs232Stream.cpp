@@ -82,7 +82,8 @@ void SettingsFromLine(const Platform::SerialLine& line, SRs232Settings& s)
         s.parity = 0;
         break;
     }
-    s.stopBits = line.stopBits == SerialStopBits::OneAndHalf ? 1 : (line.stopBits == SerialStopBits::Two ? 2 : 0);
+    s.stopBits =
+        line.stopBits == SerialStopBits::OneAndHalf ? 1 : (line.stopBits == SerialStopBits::Two ? 2 : 0);
     s.handshake = 0;
     if (line.xonXoff)
         s.handshake |= RS232_HANDSHAKE_XONXOFF;

@@ -103,8 +103,7 @@ uint32_t CTcpSocket::Receive(void* buffer, uint32_t n, uint32_t& count)
                 code = Recover(LastSocketError());
         }
     }
-    PauseSleep();
-    return code;
+    return FinishTransfer(code);
 }
 
 uint32_t CTcpSocket::Send(const void* data, uint32_t n, uint32_t& count)
@@ -148,8 +147,7 @@ uint32_t CTcpSocket::Send(const void* data, uint32_t n, uint32_t& count)
             code = IsServer() ? Recover(code) : Err::Success;
         break;
     }
-    PauseSleep();
-    return code;
+    return FinishTransfer(code);
 }
 
 } // namespace StreamIO

@@ -56,8 +56,7 @@ uint32_t CUdpSocket::Receive(void* buffer, uint32_t n, uint32_t& count)
             m_datagram.clear();
             m_datagramPos = 0;
         }
-        PauseSleep();
-        return code;
+        return FinishTransfer(code);
     }
     const int fd = m_socket;
     code = WaitReady(fd, POLLIN, m_readMs);
@@ -78,7 +77,8 @@ uint32_t CUdpSocket::Receive(void* buffer, uint32_t n, uint32_t& count)
         if (IsServer())
         {
             m_senderLength = sizeof m_sender;
-            r = m_ops->ReceiveFrom(fd, target, room, 0, reinterpret_cast<sockaddr*>(&m_sender), &m_senderLength);
+            r = m_ops->ReceiveFrom(fd, target, room, 0, reinterpret_cast<sockaddr*>(&m_sender),
+                                   &m_senderLength);
             m_connected = r > 0;
         }
         else
@@ -103,8 +103,7 @@ uint32_t CUdpSocket::Receive(void* buffer, uint32_t n, uint32_t& count)
             }
         }
     }
-    PauseSleep();
-    return code;
+    return FinishTransfer(code);
 }
 
 uint32_t CUdpSocket::Send(const void* data, uint32_t n, uint32_t& count)
@@ -112,29 +111,29 @@ uint32_t CUdpSocket::Send(const void* data, uint32_t n, uint32_t& count)
     count = 0;
     if (!m_connected)
     {
-        PauseSleep();
-        return Err::Success; // nobody to answer yet
+        return FinishTransfer(Err::Success); // nobody to answer yet
     }
     const int fd = m_socket;
     uint32_t code = WaitReady(fd, POLLOUT, m_writeMs);
     if (code == Err::Success)
     {
-        const ssize_t r = IsServer() ? m_ops->SendTo(fd, data, n, 0, reinterpret_cast<const sockaddr*>(&m_sender),
-                                                     m_senderLength)
-                                     : m_ops->Send(fd, data, n, 0);
+        const ssize_t r =
+            IsServer()
+                ? m_ops->SendTo(fd, data, n, 0, reinterpret_cast<const sockaddr*>(&m_sender), m_senderLength)
+                : m_ops->Send(fd, data, n, 0);
         if (r >= 0)
             count = static_cast<uint32_t>(r);
         else
         {
             code = LastSocketError();
-            if (code == Err::WsaConnectionAborted || code == Err::WsaConnectionReset || code == Err::WsaTimedOut)
+            if (code == Err::WsaConnectionAborted || code == Err::WsaConnectionReset ||
+                code == Err::WsaTimedOut)
                 code = Err::Success;
             if (IsServer())
                 m_connected = false;
         }
     }
-    PauseSleep();
-    return code;
+    return FinishTransfer(code);
 }
 
 } // namespace StreamIO

@@ -268,7 +268,8 @@ uint32_t CUsbHostProbeControl::Write(const void* data, uint32_t n)
             if (send)
             {
                 std::memcpy(m_writeReport.data() + kHeader, in, n);
-                const uint8_t sequence = static_cast<uint8_t>(((((flags & kSequenceMask) >> 2) + 1) & 7) << 2);
+                const uint8_t sequence =
+                    static_cast<uint8_t>(((((flags & kSequenceMask) >> 2) + 1) & 7) << 2);
                 flags = static_cast<uint8_t>((flags & ~(kBufferFree | kSequenceMask)) | kHostData | sequence);
                 m_writeReport[1] = flags;
                 m_writeReport[2] = static_cast<uint8_t>((m_writeReport[2] & ~kLengthMask) | n);

@@ -171,7 +171,8 @@ uint32_t CUsbHostProbeData::Read(void* buffer, uint32_t n)
         const uint64_t before = GetElapsedMs(start, now);
         uint32_t wait = kWaitSliceMs;
         if (m_readTimeout != STREAM_WAIT_FOREVER)
-            wait = static_cast<uint32_t>(std::min<uint64_t>(wait, m_readTimeout > before ? m_readTimeout - before : 0));
+            wait = static_cast<uint32_t>(
+                std::min<uint64_t>(wait, m_readTimeout > before ? m_readTimeout - before : 0));
         const uint32_t code = ReadReport(wait);
         if (code != Err::Success && code != Err::Timeout && code != Err::OperationAborted)
             Raise(code);
@@ -197,7 +198,8 @@ uint32_t CUsbHostProbeData::Read(void* buffer, uint32_t n)
             SetError(Err::Timeout);
             break;
         }
-        if (m_pollInterval > 0 && !m_abort && elapsed > 0 && uint64_t{m_readTimeout} > m_pollInterval + elapsed + 2)
+        if (m_pollInterval > 0 && !m_abort && elapsed > 0 &&
+            uint64_t{m_readTimeout} > m_pollInterval + elapsed + 2)
             ProbePollSleep(m_pollInterval);
         if (HasError() || m_abort)
             break;

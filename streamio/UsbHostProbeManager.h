@@ -61,12 +61,14 @@ public:
     virtual uint32_t WaitForEvent(uint32_t ms);
     // The device's handle when `channel` of the entry for `path` (exact) has a user;
     // `index` names the entry found (kNoIndex when none).
-    virtual std::shared_ptr<Platform::HidDevice> FindDevice(const QString& path, uint32_t channel, uint32_t& index);
+    virtual std::shared_ptr<Platform::HidDevice> FindDevice(const QString& path, uint32_t channel,
+                                                            uint32_t& index);
     virtual ~CUsbHostProbeManager();
     // Takes `channel` of the device at `path`, opening the device when no entry has it:
     // 0 and the handle, or 50 when the channel is in use already. An open failure is
     // raised with the path.
-    virtual uint32_t OpenDevice(const QString& path, uint32_t channel, std::shared_ptr<Platform::HidDevice>& handle);
+    virtual uint32_t OpenDevice(const QString& path, uint32_t channel,
+                                std::shared_ptr<Platform::HidDevice>& handle);
     // Gives `channel` back; the entry goes (and the device closes) when neither channel
     // uses it any longer.
     virtual void ReleaseDevice(const QString& path, uint32_t channel);

@@ -74,7 +74,8 @@ public:
         got = 0;
         if (len == 0)
             return Err::InvalidParameter;
-        const int wait = timeoutMs == kInfinite ? -1 : static_cast<int>(std::min<uint32_t>(timeoutMs, INT_MAX));
+        const int wait =
+            timeoutMs == kInfinite ? -1 : static_cast<int>(std::min<uint32_t>(timeoutMs, INT_MAX));
         const size_t skip = m_lengths.numbered ? 0 : 1;
         if (len <= skip)
             return Err::InvalidParameter;

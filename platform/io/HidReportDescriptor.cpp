@@ -50,7 +50,8 @@ bool ParseHidReportDescriptor(const uint8_t* data, size_t size, HidReportLengths
     Globals g;
     std::vector<Globals> stack;
 
-    auto finish = [&](bool ok) {
+    auto finish = [&](bool ok)
+    {
         uint16_t* out[3] = {&lengths.input, &lengths.output, &lengths.feature};
         for (int kind = 0; kind < 3; ++kind)
         {

@@ -27,7 +27,10 @@ public:
     }
     int Close(int fd) override { return ::close(fd); }
     int Shutdown(int fd, int how) override { return ::shutdown(fd, how); }
-    int Bind(int fd, const sockaddr* address, socklen_t length) override { return ::bind(fd, address, length); }
+    int Bind(int fd, const sockaddr* address, socklen_t length) override
+    {
+        return ::bind(fd, address, length);
+    }
     int Listen(int fd, int backlog) override { return ::listen(fd, backlog); }
     int Accept(int fd, sockaddr* address, socklen_t* length) override
     {
@@ -54,7 +57,10 @@ public:
     }
     int PendingBytes(int fd, int& count) override { return ::ioctl(fd, FIONREAD, &count); }
     int Poll(pollfd* fds, nfds_t count, int timeoutMs) override { return ::poll(fds, count, timeoutMs); }
-    ssize_t Receive(int fd, void* buffer, size_t n, int flags) override { return ::recv(fd, buffer, n, flags); }
+    ssize_t Receive(int fd, void* buffer, size_t n, int flags) override
+    {
+        return ::recv(fd, buffer, n, flags);
+    }
     ssize_t ReceiveFrom(int fd, void* buffer, size_t n, int flags, sockaddr* from, socklen_t* length) override
     {
         return ::recvfrom(fd, buffer, n, flags, from, length);
@@ -63,7 +69,8 @@ public:
     {
         return ::send(fd, data, n, flags | MSG_NOSIGNAL);
     }
-    ssize_t SendTo(int fd, const void* data, size_t n, int flags, const sockaddr* to, socklen_t length) override
+    ssize_t SendTo(int fd, const void* data, size_t n, int flags, const sockaddr* to,
+                   socklen_t length) override
     {
         return ::sendto(fd, data, n, flags | MSG_NOSIGNAL, to, length);
     }

@@ -32,9 +32,11 @@ public:
     virtual int PendingBytes(int fd, int& count) = 0;
     virtual int Poll(pollfd* fds, nfds_t count, int timeoutMs) = 0;
     virtual ssize_t Receive(int fd, void* buffer, size_t n, int flags) = 0;
-    virtual ssize_t ReceiveFrom(int fd, void* buffer, size_t n, int flags, sockaddr* from, socklen_t* length) = 0;
+    virtual ssize_t ReceiveFrom(int fd, void* buffer, size_t n, int flags, sockaddr* from,
+                                socklen_t* length) = 0;
     virtual ssize_t Send(int fd, const void* data, size_t n, int flags) = 0;
-    virtual ssize_t SendTo(int fd, const void* data, size_t n, int flags, const sockaddr* to, socklen_t length) = 0;
+    virtual ssize_t SendTo(int fd, const void* data, size_t n, int flags, const sockaddr* to,
+                           socklen_t length) = 0;
 
     static std::shared_ptr<SocketOps> System();
 };

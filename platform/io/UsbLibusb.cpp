@@ -152,8 +152,8 @@ private:
         int completed = 0;
         // libusb reads 0 as "no limit": no limit is ours kInfinite, and our 0 is its shortest wait.
         const unsigned int limit = timeoutMs == kInfinite ? 0u : (timeoutMs == 0 ? 1u : timeoutMs);
-        libusb_fill_bulk_transfer(t, m_handle, endpoint, buffer, static_cast<int>(len), &LibusbDevice::Completed,
-                                  &completed, limit);
+        libusb_fill_bulk_transfer(t, m_handle, endpoint, buffer, static_cast<int>(len),
+                                  &LibusbDevice::Completed, &completed, limit);
         {
             std::lock_guard guard(m_lock);
             const int r = libusb_submit_transfer(t);

@@ -11,17 +11,17 @@ namespace
 {
 // A vendor-defined probe: 10 input bytes and 63 feature bytes, no report ids.
 const std::vector<uint8_t> kProbe = {
-    0x06, 0x00, 0xFF, // usage page (vendor)
-    0x09, 0x01,       // usage
-    0xA1, 0x01,       // collection (application)
-    0x15, 0x00,       // logical minimum 0
-    0x26, 0xFF, 0x00, // logical maximum 255
-    0x75, 0x08,       // report size 8
-    0x95, 0x0A,       // report count 10
+    0x06, 0x00, 0xFF,       // usage page (vendor)
+    0x09, 0x01,             // usage
+    0xA1, 0x01,             // collection (application)
+    0x15, 0x00,             // logical minimum 0
+    0x26, 0xFF, 0x00,       // logical maximum 255
+    0x75, 0x08,             // report size 8
+    0x95, 0x0A,             // report count 10
     0x09, 0x02, 0x81, 0x02, // input
-    0x95, 0x3F,       // report count 63
+    0x95, 0x3F,             // report count 63
     0x09, 0x03, 0xB1, 0x02, // feature
-    0xC0,             // end collection
+    0xC0,                   // end collection
 };
 } // namespace
 
@@ -58,10 +58,10 @@ TEST(HidReportDescriptor, NumberedReportsTakeTheLongestAndPushPopRestoresGlobals
 TEST(HidReportDescriptor, MalformedDescriptorsStopSafely)
 {
     const std::vector<std::vector<uint8_t>> bad = {
-        {0x75, 0x08, 0x95},                                  // item cut short
-        {0xFE, 0x10, 0x00, 0x01},                            // long item past the end
-        {0xB4},                                              // pop without push
-        {0x85, 0x00},                                        // report id 0
+        {0x75, 0x08, 0x95},                                                       // item cut short
+        {0xFE, 0x10, 0x00, 0x01},                                                 // long item past the end
+        {0xB4},                                                                   // pop without push
+        {0x85, 0x00},                                                             // report id 0
         {0x77, 0xFF, 0xFF, 0xFF, 0xFF, 0x97, 0xFF, 0xFF, 0xFF, 0xFF, 0x81, 0x02}, // size overflow
     };
     for (const auto& d : bad)

@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <map>
 #include <sys/ioctl.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 using namespace Platform;
@@ -104,14 +104,16 @@ TEST(SerialPortMapping, LineSettingsReachTheTerminalTableAndReadBack)
     const LineCase cases[] = {
         {"8N1", Line(9600, 8, SerialParity::None, SerialStopBits::One), CS8, PARENB | CSTOPB | CRTSCTS, 0,
          TIOCM_DTR | TIOCM_RTS, 0},
-        {"even", Line(115200, 8, SerialParity::Even, SerialStopBits::Two), CS8 | PARENB | CSTOPB, PARODD | CMSPAR,
+        {"even", Line(115200, 8, SerialParity::Even, SerialStopBits::Two), CS8 | PARENB | CSTOPB,
+         PARODD | CMSPAR, INPCK, 0, 0},
+        {"odd", Line(4800, 7, SerialParity::Odd, SerialStopBits::One), CS7 | PARENB | PARODD, CMSPAR | CSTOPB,
          INPCK, 0, 0},
-        {"odd", Line(4800, 7, SerialParity::Odd, SerialStopBits::One), CS7 | PARENB | PARODD, CMSPAR | CSTOPB, INPCK,
+        {"mark", Line(9600, 7, SerialParity::Mark, SerialStopBits::One), PARENB | PARODD | CMSPAR, 0, INPCK,
          0, 0},
-        {"mark", Line(9600, 7, SerialParity::Mark, SerialStopBits::One), PARENB | PARODD | CMSPAR, 0, INPCK, 0, 0},
-        {"space", Line(9600, 7, SerialParity::Space, SerialStopBits::One), PARENB | CMSPAR, PARODD, INPCK, 0, 0},
-        {"one and a half", Line(1200, 5, SerialParity::None, SerialStopBits::OneAndHalf), CS5 | CSTOPB, PARENB, 0, 0,
+        {"space", Line(9600, 7, SerialParity::Space, SerialStopBits::One), PARENB | CMSPAR, PARODD, INPCK, 0,
          0},
+        {"one and a half", Line(1200, 5, SerialParity::None, SerialStopBits::OneAndHalf), CS5 | CSTOPB,
+         PARENB, 0, 0, 0},
         {"xon/xoff", xon, 0, CRTSCTS, IXON | IXOFF, 0, 0},
         {"cts, rts held off", ctsRtsOff, CRTSCTS, 0, 0, TIOCM_DTR, TIOCM_RTS},
         {"rts handshake", ctsHandshake, CRTSCTS, 0, 0, TIOCM_DTR, 0},
@@ -167,8 +169,14 @@ TEST(SerialPortMapping, RejectsWhatTermiosCannotExpressAndToleratesMissingModemL
 TEST(SerialPortMapping, ComNumbersNameDeviceNodes)
 {
     const std::pair<uint32_t, const char*> cases[] = {
-        {1, "/dev/ttyS0"},     {32, "/dev/ttyS31"},    {33, "/dev/ttyUSB0"}, {64, "/dev/ttyUSB31"},
-        {65, "/dev/ttyACM0"},  {96, "/dev/ttyACM31"},  {97, ""},             {0, ""},
+        {1, "/dev/ttyS0"},
+        {32, "/dev/ttyS31"},
+        {33, "/dev/ttyUSB0"},
+        {64, "/dev/ttyUSB31"},
+        {65, "/dev/ttyACM0"},
+        {96, "/dev/ttyACM31"},
+        {97, ""},
+        {0, ""},
     };
     for (const auto& [com, path] : cases)
         EXPECT_EQ(SerialDevicePath(com), QString::fromLatin1(path)) << com;

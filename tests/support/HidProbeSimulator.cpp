@@ -29,13 +29,15 @@ struct HidProbeSimulator::State
     std::vector<std::deque<QByteArray>*> inputQueues;
     uint32_t failing = 0;
     bool unplugged = false;
+    bool deaf = false;
 };
 
 class HidProbeSimulator::Handle final : public Platform::HidDevice
 {
 public:
     Handle(std::shared_ptr<HidProbeSimulator> bus, QString path, uint16_t featureLength, uint16_t inputLength)
-        : m_bus(std::move(bus)), m_path(std::move(path)), m_featureLength(featureLength), m_inputLength(inputLength)
+        : m_bus(std::move(bus)), m_path(std::move(path)), m_featureLength(featureLength),
+          m_inputLength(inputLength)
     {
     }
     ~Handle() override
@@ -71,7 +73,8 @@ public:
                 m_bus->PostNextLocked(*s);
         }
         std::memset(buffer, 0, len);
-        std::memcpy(buffer, s->feature.constData(), std::min<size_t>(len, static_cast<size_t>(s->feature.size())));
+        std::memcpy(buffer, s->feature.constData(),
+                    std::min<size_t>(len, static_cast<size_t>(s->feature.size())));
         return Err::Success;
     }
 
@@ -91,7 +94,9 @@ public:
             const int length = report[2] & kLengthMask;
             // The toggle bits are the probe's own; the host only echoes them.
             report[1] = static_cast<char>((flags & 0x1F) | (s->feature[1] & 0xE0));
-            if ((flags & kHostData) && !(flags & kBufferFree) && length > 0)
+            if ((flags & kHostData) && !(flags & kBufferFree) && length > 0 && s->deaf)
+                s->feature = report;
+            else if ((flags & kHostData) && !(flags & kBufferFree) && length > 0)
             {
                 const int sequence = (flags >> 2) & 7;
                 if (sequence != ((s->lastSequence + 1) & 7))
@@ -337,6 +342,13 @@ void HidProbeSimulator::PostInputRaw(const QString& path, const QByteArray& repo
         for (auto* queue : s->inputQueues)
             queue->push_back(report);
     m_changed.notify_all();
+}
+
+void HidProbeSimulator::SetDeaf(const QString& path, bool deaf)
+{
+    std::lock_guard guard(m_lock);
+    if (State* s = Find(path))
+        s->deaf = deaf;
 }
 
 void HidProbeSimulator::SetFailing(const QString& path, uint32_t code)

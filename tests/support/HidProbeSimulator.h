@@ -64,6 +64,8 @@ public:
     void PostInput(const QString& path, const QByteArray& payload);
     void PostInputRaw(const QString& path, const QByteArray& report);
 
+    // A deaf probe leaves host payloads in the report untaken.
+    void SetDeaf(const QString& path, bool deaf);
     // Every transfer fails with `code` (0 ends that); Unplug also removes it from the list.
     void SetFailing(const QString& path, uint32_t code);
     void Unplug(const QString& path);

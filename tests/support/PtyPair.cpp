@@ -62,7 +62,8 @@ bool PtyPair::WriteMaster(const QByteArray& bytes)
     const uint64_t deadline = Platform::MonotonicMs() + 2000;
     while (done < bytes.size() && Platform::MonotonicMs() < deadline)
     {
-        const ssize_t r = ::write(m_master, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        const ssize_t r =
+            ::write(m_master, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
         if (r > 0)
             done += r;
         else

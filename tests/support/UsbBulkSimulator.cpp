@@ -22,7 +22,10 @@ struct UsbBulkSimulator::State
 class UsbBulkSimulator::Handle final : public Platform::UsbBulkDevice
 {
 public:
-    Handle(std::shared_ptr<UsbBulkSimulator> bus, QString path) : m_bus(std::move(bus)), m_path(std::move(path)) {}
+    Handle(std::shared_ptr<UsbBulkSimulator> bus, QString path)
+        : m_bus(std::move(bus)), m_path(std::move(path))
+    {
+    }
     ~Handle() override
     {
         std::lock_guard guard(m_bus->m_lock);
@@ -51,9 +54,8 @@ public:
             return Err::GenFailure;
         }
         const uint64_t generation = s->cancelGeneration;
-        const auto ready = [&] {
-            return s->unplugged || s->stalled || !s->toHost.empty() || s->cancelGeneration != generation;
-        };
+        const auto ready = [&]
+        { return s->unplugged || s->stalled || !s->toHost.empty() || s->cancelGeneration != generation; };
         if (!Wait(lock, timeoutMs, ready))
             return Err::Timeout;
         if (s->unplugged)
@@ -86,9 +88,9 @@ public:
             if (s->outBlocked)
             {
                 const uint64_t generation = s->cancelGeneration;
-                const bool ended = Wait(lock, timeoutMs, [&] {
-                    return s->unplugged || !s->outBlocked || s->cancelGeneration != generation;
-                });
+                const bool ended =
+                    Wait(lock, timeoutMs,
+                         [&] { return s->unplugged || !s->outBlocked || s->cancelGeneration != generation; });
                 if (!ended)
                     return Err::Timeout;
                 if (s->unplugged)
