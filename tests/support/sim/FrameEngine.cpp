@@ -308,6 +308,8 @@ void FrameEngine::Serve(Link& link)
 
 void FrameEngine::HandleText(Link& link)
 {
+    ++m_textStarts;
+    m_changed.notify_all();
     const Faults faults = GetFaults();
     if (faults.noAck)
         return;

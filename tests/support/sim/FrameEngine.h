@@ -136,6 +136,8 @@ public:
     int CountText(const QByteArray& prefix) const;
     void ClearLog();
     int JunkBytes() const { return m_junk.load(); }
+    // How many text frames (0x10) began, answered or not.
+    int TextFrameStarts() const { return m_textStarts.load(); }
     // Waits until a text command with this prefix has arrived (false after timeoutMs).
     bool WaitForText(const QByteArray& prefix, int timeoutMs) const;
     // Waits until the serving threads have taken a connection (TCP) this many times.
@@ -164,6 +166,7 @@ private:
     std::atomic<bool> m_crlf{false};
     std::atomic<bool> m_stop{false};
     std::atomic<int> m_junk{0};
+    std::atomic<int> m_textStarts{0};
     std::atomic<int> m_connections{0};
     std::vector<std::thread> m_threads;
     std::vector<Link*> m_links;

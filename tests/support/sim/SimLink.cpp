@@ -73,8 +73,14 @@ int FdLink::Read(uint8_t* buffer, size_t n, int timeoutMs)
     const ssize_t got = ::read(m_fd, buffer, n);
     if (got > 0)
         return int(got);
-    if (got < 0 && (errno == EAGAIN || errno == EINTR || (!m_socket && errno == EIO)))
+    // A pty master reads nothing (or EIO) while the program has its port closed or is
+    // opening it; only a socket's end is final.
+    if (!m_socket || (got < 0 && (errno == EAGAIN || errno == EINTR)))
+    {
+        if (got <= 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         return 0;
+    }
     return -1;
 }
 
