@@ -160,9 +160,11 @@ uint32_t CVmCommands::ReadFully(void* buffer, uint32_t n)
     while (got < n)
     {
         const uint32_t m = m_stream->Read(p + got, n - got);
-        if (m == 0)
-            break;
         got += m;
+        // A read that waited its whole time-out ends the transfer; another one would
+        // only wait as long again.
+        if (m == 0 || m_stream->IsEndOrTimeout())
+            break;
     }
     return got;
 }

@@ -85,8 +85,9 @@ void Session::ReplyLine(const QByteArray& payload)
         line = payload + '\r';
     if (m_faults.partialLine)
         line.truncate(qMax<qsizetype>(1, line.size() / 2));
-    m_link.Write(line);
-    m_engine.AfterReply(m_link, m_faults);
+    // Stale bytes travel with the answer, so they are on the line before the program
+    // sends its next command.
+    m_link.Write(line + m_faults.junkAfterReply);
 }
 
 bool Session::WriteRaw(const QByteArray& bytes)
@@ -414,14 +415,7 @@ void FrameEngine::SendBinary(Link& link, const BinaryReply& reply, const Faults&
         out = reply.bytes;
         break;
     }
-    link.Write(out);
-    AfterReply(link, faults);
-}
-
-void FrameEngine::AfterReply(Link& link, const Faults& faults)
-{
-    if (!faults.junkAfterReply.isEmpty())
-        link.Write(faults.junkAfterReply);
+    link.Write(out + faults.junkAfterReply);
 }
 
 } // namespace Sim

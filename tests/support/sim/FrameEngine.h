@@ -153,7 +153,6 @@ private:
     void HandleText(Link& link);
     void HandleBinary(Link& link, uint8_t first);
     void SendBinary(Link& link, const BinaryReply& reply, const Faults& faults);
-    void AfterReply(Link& link, const Faults& faults);
     void LogText(const QByteArray& line);
     void LogBinary(const QByteArray& frame);
 

@@ -41,8 +41,9 @@ int WaitReadable(int fd, int stopFd, int timeoutMs, bool* hangup)
 }
 } // namespace
 
-FdLink::FdLink(int fd, bool isSocket, bool ownsFd)
-    : m_fd(fd), m_socket(isSocket), m_owns(ownsFd), m_stopFd(::eventfd(0, EFD_NONBLOCK))
+FdLink::FdLink(int fd, bool isSocket, bool ownsFd, std::function<void()> onDrop)
+    : m_fd(fd), m_socket(isSocket), m_owns(ownsFd), m_onDrop(std::move(onDrop)),
+      m_stopFd(::eventfd(0, EFD_NONBLOCK))
 {
 }
 
@@ -108,14 +109,18 @@ bool FdLink::Write(const uint8_t* data, size_t n)
 
 void FdLink::Drop()
 {
+    // Called on the serving thread, so no read of this link is under way.
     m_dropped.store(true);
-    if (m_socket)
+    if (m_socket && m_fd >= 0)
     {
         // A reset rather than an orderly close, as a pulled cable ends up.
         linger lg{1, 0};
         ::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
-        ::shutdown(m_fd, SHUT_RDWR);
+        ::close(m_fd);
+        m_fd = -1;
     }
+    if (m_onDrop)
+        m_onDrop();
     Stop();
 }
 

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -32,12 +33,13 @@ public:
 };
 
 // A link over a file descriptor (pty master, connected socket) with an eventfd that
-// cuts waits short. A dropped pty link goes silent, as a serial line whose cable was
-// pulled; a dropped socket is reset.
+// cuts waits short. A dropped socket is reset; a dropped pty link goes silent, or runs
+// the given drop action (closing the master hangs the program's port up, as when a USB
+// serial adapter is pulled).
 class FdLink : public Link
 {
 public:
-    FdLink(int fd, bool isSocket, bool ownsFd = true);
+    FdLink(int fd, bool isSocket, bool ownsFd = true, std::function<void()> onDrop = {});
     ~FdLink() override;
     int Read(uint8_t* buffer, size_t n, int timeoutMs) override;
     bool Write(const uint8_t* data, size_t n) override;
@@ -49,6 +51,7 @@ private:
     int m_fd;
     bool m_socket;
     bool m_owns;
+    std::function<void()> m_onDrop;
     int m_stopFd;
     std::atomic<bool> m_dropped{false};
 };

@@ -1,0 +1,388 @@
+#include "device/Veskamon2Device.h"
+#include "device/Veskora3SeDevice.h"
+#include "device/VmCommands.h"
+#include "platform/core/Codepage.h"
+#include "resources/BuiltInStrings.h"
+#include "streamio/FileStream.h"
+#include "streamio/IpStream.h"
+#include "streamio/Rs232Stream.h"
+#include "streamio/StreamIO.h"
+#include "streamio/UsbHostProbeControl.h"
+#include "tests/support/HidProbeSimulator.h"
+#include "tests/support/PtyPair.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/sim/IndentationTesterSim.h"
+#include "tests/support/sim/PortableTesterSim.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace Device;
+
+namespace
+{
+constexpr uint32_t kSimPort = 7;
+const QByteArray kRoot = "\\Persistent Storage\\";
+
+void StartStreamsOnce()
+{
+    static const bool started = []
+    {
+        RegisterBuiltInStrings();
+        StreamIO::StartStreamIO();
+        return true;
+    }();
+    (void)started;
+}
+
+enum class LinkKind
+{
+    pty,
+    tcp
+};
+
+// The portable tester reached over a pseudo-terminal or TCP on loopback, attached and
+// identified as the search would leave it.
+class PortableEndToEnd : public ::testing::TestWithParam<LinkKind>
+{
+protected:
+    void SetUp() override
+    {
+        StartStreamsOnce();
+        device = std::make_unique<CVeskora3SeDevice>();
+        std::unique_ptr<StreamIO::CIoStream> stream;
+        uint32_t kind = portSerial;
+        if (GetParam() == LinkKind::pty)
+        {
+            ASSERT_TRUE(pty.IsValid());
+            pty.MapToCom(kSimPort);
+            // A dropped link hangs the port up, as a pulled USB serial adapter does.
+            sim.Engine().ServeLink(
+                std::make_unique<Sim::FdLink>(pty.MasterFd(), false, false, [this] { pty.CloseMaster(); }));
+            auto serial = std::make_unique<StreamIO::CRs232Stream>();
+            ASSERT_TRUE(serial->OpenPort(kSimPort, StreamIO::STREAM_READ | StreamIO::STREAM_WRITE,
+                                         &device->GetSerialSettings()));
+            stream = std::move(serial);
+        }
+        else
+        {
+            const QString address = Sim::UniqueLoopbackAddress();
+            ASSERT_TRUE(sim.Engine().ServeTcp(address, 3728));
+            stream = std::make_unique<StreamIO::CIpStream>(QStringLiteral("IP:%1:3728").arg(address),
+                                                           StreamIO::STREAM_READ | StreamIO::STREAM_WRITE);
+            kind = portEthernet;
+        }
+        ASSERT_TRUE(device->Attach(stream, kind));
+        SIdentity id;
+        ASSERT_TRUE(device->Identify(id));
+        sim.Engine().ClearLog();
+    }
+    void TearDown() override { device.reset(); }
+
+    std::unique_ptr<StreamIO::CFileStream> LocalFile(const QByteArray& content)
+    {
+        auto file = std::make_unique<StreamIO::CFileStream>(dir.File(QStringLiteral("local%1").arg(++files)),
+                                                            StreamIO::STREAM_READ | StreamIO::STREAM_WRITE |
+                                                                StreamIO::STREAM_CREATE_ALWAYS);
+        if (!content.isEmpty())
+            file->Write(content.constData(), uint32_t(content.size()));
+        file->SetPosition(0);
+        return file;
+    }
+    static QByteArray Contents(StreamIO::CFileStream& file)
+    {
+        file.SetPosition(0);
+        QByteArray out(qsizetype(file.GetLength()), '\0');
+        file.Read(out.data(), uint32_t(out.size()));
+        return out;
+    }
+
+    TempDir dir;
+    int files = 0;
+    PtyPair pty;
+    Sim::PortableTesterSim sim;
+    std::unique_ptr<CVeskora3SeDevice> device;
+};
+
+INSTANTIATE_TEST_SUITE_P(Links, PortableEndToEnd, ::testing::Values(LinkKind::pty, LinkKind::tcp),
+                         [](const auto& info) { return info.param == LinkKind::pty ? "Pty" : "Tcp"; });
+
+TEST_P(PortableEndToEnd, LoginRules)
+{
+    struct Case
+    {
+        const char* name;
+        QByteArray appVersion;
+        QByteArray password; // of the tester's active profile
+        int forcedRights;
+        bool refuseValueForm;
+        QString given;
+        bool ok;
+        uint16_t rights;
+        int loginLines;
+    };
+    const Case cases[] = {
+        {"old firmware has no login", "0.2.12", "secret", -1, false, "", true, 7, 0},
+        {"first firmware with login", "0.2.13", "", -1, false, "", true, 6, 1},
+        {"right password", "1.4.2", "secret", -1, false, "secret", true, 7, 1},
+        {"wrong password", "1.4.2", "secret", -1, false, "wrong", false, 3, 1},
+        {"password set, not accepted", "1.4.2", "", 1, false, "", false, 1, 1},
+        {"no rights at all", "1.4.2", "", 0, false, "", true, 0, 1},
+        {"unreadable version still logs in", "x.y", "", 1, false, "", false, 1, 1},
+        {"without the value", "1.4.2", "", -1, true, "", true, 6, 2},
+    };
+    for (const Case& c : cases)
+    {
+        Sim::PortableTesterSim::Identity id;
+        id.appVersion = c.appVersion;
+        sim.SetIdentity(id);
+        Sim::PortableTesterSim::LoginProfile profile;
+        profile.password = c.password;
+        profile.forcedRights = c.forcedRights;
+        profile.refuseValueForm = c.refuseValueForm;
+        sim.SetLoginProfile(profile);
+        sim.Engine().ClearLog();
+
+        SLoginInfo login;
+        login.userName = QStringLiteral("Admin");
+        login.password = c.given;
+        EXPECT_EQ(device->Login(login), c.ok) << c.name;
+        EXPECT_EQ(login.rights, c.rights) << c.name;
+        EXPECT_EQ(device->GetLogin().rights, c.rights) << c.name;
+        EXPECT_EQ(sim.Engine().CountText("RLGI"), c.loginLines) << c.name;
+    }
+    EXPECT_TRUE(device->Logout());
+    EXPECT_EQ(device->GetLogin().rights, 0);
+    EXPECT_EQ(sim.LoginRights(), 0);
+}
+
+TEST_P(PortableEndToEnd, ListingOfEachKind)
+{
+    sim.AddFile(kRoot + "vsm\\Pr\xFC"
+                        "fung.vsm",
+                "data");
+    for (const uint32_t mask : {0x01u, 0x02u | 0x08u, 0x3Fu})
+    {
+        QString listing;
+        ASSERT_TRUE(device->ListDirectory(mask, listing)) << mask;
+        QByteArray expected = sim.Listing(mask);
+        expected.chop(1); // the closing ';'
+        EXPECT_EQ(listing, DecodeCp1252(expected)) << mask;
+    }
+    QString measurement;
+    ASSERT_TRUE(device->ListDirectory(1, measurement));
+    EXPECT_TRUE(measurement.startsWith(QStringLiteral("0000;00;\"\\Persistent Storage\\vsm\\\";")));
+    EXPECT_TRUE(measurement.contains(QString::fromUtf8("\"Pr\xC3\xBC"
+                                                       "fung.vsm\"")));
+    EXPECT_TRUE(measurement.contains(QStringLiteral("1000;01;\"Site A.DIR\";0001;02;\"Shaft 3.vsm\"")));
+}
+
+TEST_P(PortableEndToEnd, LoadSaveMoveAndDelete)
+{
+    // Load, also a name outside ASCII.
+    auto target = LocalFile({});
+    ASSERT_TRUE(device->DownloadFile(target.get(),
+                                     QStringLiteral("\\Persistent Storage\\vsm\\Site A.DIR\\Shaft 3.vsm")));
+    EXPECT_EQ(Contents(*target), *sim.FileData(kRoot + "vsm\\Site A.DIR\\Shaft 3.vsm"));
+    sim.AddFile(kRoot + "vsm\\Pr\xFC"
+                        "fung.vsm",
+                "umlaut");
+    auto second = LocalFile({});
+    ASSERT_TRUE(device->DownloadFile(second.get(), QString::fromUtf8("\\Persistent Storage\\vsm\\Pr\xC3\xBC"
+                                                                     "fung.vsm")));
+    EXPECT_EQ(Contents(*second), QByteArray("umlaut"));
+    auto missing = LocalFile({});
+    EXPECT_FALSE(device->DownloadFile(missing.get(), QStringLiteral("\\Persistent Storage\\vsm\\none.vsm")));
+
+    // Save.
+    QByteArray content(5000, '\0');
+    for (int i = 0; i < content.size(); ++i)
+        content[i] = char(i * 31);
+    auto source = LocalFile(content);
+    ASSERT_TRUE(device->UploadFile(QStringLiteral("\\Persistent Storage\\cnv\\New.cnv"), source.get()));
+    EXPECT_EQ(sim.FileData(kRoot + "cnv\\New.cnv"), content);
+
+    // A new folder, a move into it, a rename of the folder, and its deletion.
+    ASSERT_TRUE(device->CreateFolder(QStringLiteral("\\Persistent Storage\\cnv\\Sub.DIR\\")));
+    EXPECT_TRUE(sim.Exists(kRoot + "cnv\\Sub.DIR\\"));
+    ASSERT_TRUE(device->MoveItem(QStringLiteral("\\Persistent Storage\\cnv\\New.cnv"),
+                                 QStringLiteral("\\Persistent Storage\\cnv\\Sub.DIR\\New.cnv")));
+    EXPECT_FALSE(sim.Exists(kRoot + "cnv\\New.cnv"));
+    EXPECT_TRUE(sim.Exists(kRoot + "cnv\\Sub.DIR\\New.cnv"));
+    ASSERT_TRUE(device->MoveItem(QStringLiteral("\\Persistent Storage\\cnv\\Sub.DIR\\"),
+                                 QStringLiteral("\\Persistent Storage\\cnv\\Renamed.DIR\\")));
+    EXPECT_EQ(sim.FileData(kRoot + "cnv\\Renamed.DIR\\New.cnv"), content);
+    ASSERT_TRUE(device->DeleteItem(QStringLiteral("\\Persistent Storage\\cnv\\Renamed.DIR\\")));
+    EXPECT_FALSE(sim.Exists(kRoot + "cnv\\Renamed.DIR\\New.cnv"));
+    EXPECT_FALSE(device->DeleteItem(QStringLiteral("\\Persistent Storage\\cnv\\Renamed.DIR\\")));
+}
+
+TEST_P(PortableEndToEnd, KeepAliveOpensAndEndsTheRemoteConnection)
+{
+    ASSERT_TRUE(device->KeepAlive(true, 2000));
+    EXPECT_TRUE(sim.RemoteOpen());
+    EXPECT_EQ(sim.LastKeepAliveSeconds(), 2);
+    ASSERT_TRUE(device->KeepAlive(false, 0));
+    EXPECT_FALSE(sim.RemoteOpen());
+    EXPECT_EQ(device->GetDeviceCode(), 0x00030001);
+    SIdentity id;
+    EXPECT_TRUE(device->QueryId(id));
+    EXPECT_EQ(id.serialNumber, QStringLiteral("V3-0001234"));
+}
+
+TEST_P(PortableEndToEnd, FaultsOfTheTester)
+{
+    // Refused commands and status bytes.
+    sim.Engine().UpdateFaults(
+        [](Sim::Faults& f)
+        {
+            f.refuse.insert("DELF");
+            f.statusByte = 0xF2;
+        });
+    EXPECT_FALSE(device->DeleteItem(QStringLiteral("\\Persistent Storage\\cnv\\Custom.cnv")));
+    EXPECT_TRUE(sim.Exists(kRoot + "cnv\\Custom.cnv"));
+    EXPECT_FALSE(device->KeepAlive(true, 2000));
+    EXPECT_EQ(device->GetDeviceCode(), -1);
+
+    // A half line, then a tester too slow for the time-out: both fail, the next works.
+    sim.Engine().SetFaults({});
+    sim.Engine().UpdateFaults([](Sim::Faults& f) { f.partialLine = true; });
+    QByteArray answer;
+    EXPECT_EQ(device->SendTextCommand("ID", answer, 64, 200), -1);
+    sim.Engine().UpdateFaults(
+        [](Sim::Faults& f)
+        {
+            f.partialLine = false;
+            f.replyDelayMs = 300;
+        });
+    EXPECT_EQ(device->SendTextCommand("ID", answer, 64, 100), -1);
+    sim.Engine().UpdateFaults([](Sim::Faults& f) { f.replyDelayMs = 0; });
+    QThread::msleep(400); // the late answer arrives, and is discarded by the next command
+    SIdentity id;
+    EXPECT_TRUE(device->QueryId(id));
+
+    // Stale bytes after every answer do not disturb the next command.
+    sim.Engine().UpdateFaults([](Sim::Faults& f) { f.junkAfterReply = "\x55\xAA\r"; });
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(device->QueryId(id)) << i;
+    EXPECT_TRUE(device->KeepAlive(true, 1000));
+
+    // 'n' after the data of a save.
+    sim.Engine().SetFaults({});
+    sim.Engine().UpdateFaults([](Sim::Faults& f) { f.saveAnswer = 'n'; });
+    auto source = LocalFile("refused");
+    EXPECT_FALSE(device->UploadFile(QStringLiteral("\\Persistent Storage\\cnv\\No.cnv"), source.get()));
+    EXPECT_FALSE(sim.Exists(kRoot + "cnv\\No.cnv"));
+
+    // No acknowledgement at all.
+    sim.Engine().SetFaults({});
+    sim.Engine().UpdateFaults([](Sim::Faults& f) { f.noAck = true; });
+    EXPECT_EQ(device->SendTextCommand("ID", answer, 64, 100), -1);
+}
+
+TEST_P(PortableEndToEnd, DisconnectInTheMiddleOfALoad)
+{
+    sim.Engine().UpdateFaults([](Sim::Faults& f) { f.dropAfterBytes = 100; });
+    auto target = LocalFile({});
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(device->DownloadFile(target.get(), QStringLiteral("\\Persistent Storage\\vsm\\Test.vsm")));
+    EXPECT_LT(timer.elapsed(), 20000);
+    EXPECT_EQ(target->GetLength(), 0u);
+    SIdentity id;
+    if (GetParam() == LinkKind::tcp)
+    {
+        // The stream has connected again by itself: the tester answers on the new
+        // connection, and no file data is taken for an answer.
+        EXPECT_TRUE(device->QueryId(id));
+        EXPECT_EQ(id.serialNumber, QStringLiteral("V3-0001234"));
+    }
+    else
+    {
+        EXPECT_FALSE(device->QueryId(id)); // the port is gone
+    }
+}
+
+// --- The indentation tester on a simulated HID probe ---
+
+class IndentationEndToEnd : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        StartStreamsOnce();
+        bus = HidProbeSimulator::Install();
+        sim = std::make_unique<Sim::IndentationTesterSim>(bus, QStringLiteral("/dev/hidraw-sim7"));
+        std::unique_ptr<StreamIO::CIoStream> control = std::make_unique<StreamIO::CUsbHostProbeControl>();
+        ASSERT_TRUE(control->Open(sim->Path(), StreamIO::STREAM_READ | StreamIO::STREAM_WRITE));
+        ASSERT_TRUE(device.Attach(control, portUsb));
+        SIdentity id;
+        ASSERT_TRUE(device.Identify(id));
+    }
+    void TearDown() override
+    {
+        device.Detach();
+        sim.reset();
+    }
+
+    std::shared_ptr<HidProbeSimulator> bus;
+    std::unique_ptr<Sim::IndentationTesterSim> sim;
+    CVeskamon2Device device;
+};
+
+TEST_F(IndentationEndToEnd, ProbeIdAndVariant)
+{
+    uint8_t id[8];
+    device.GetProbeId(id);
+    EXPECT_EQ(QByteArray(reinterpret_cast<char*>(id), 8), QByteArray::fromHex("900C000059156A70"));
+    EXPECT_EQ(device.GetProbeVariant(), 1);
+    EXPECT_EQ(device.GetSerialNumber(), QStringLiteral("VK12-345-6789"));
+    EXPECT_TRUE(device.KeepAlive(true, 2000));
+    EXPECT_TRUE(sim->RemoteOpen());
+    EXPECT_TRUE(device.KeepAlive(false, 0));
+    EXPECT_FALSE(sim->RemoteOpen());
+}
+
+TEST_F(IndentationEndToEnd, SamplesArriveInOrderWhileSamplingIsOn)
+{
+    // Nothing comes before sampling is switched on.
+    uint8_t packet[8];
+    uint8_t toggle = 0;
+    const std::vector<uint16_t> curve = Sim::Curves::Passing();
+    sim->QueueSamples(curve);
+    EXPECT_FALSE(device.ReadSample(packet, toggle, 50));
+
+    uint8_t on[64] = {1, 1};
+    uint32_t count = 0;
+    ASSERT_EQ(device.ExchangeBinaryData(0xD3, on, 2, count, 64, -1, -1), errNone);
+    EXPECT_TRUE(sim->SamplingOn());
+
+    std::vector<uint16_t> received;
+    std::vector<uint8_t> toggles;
+    QElapsedTimer timer;
+    timer.start();
+    while (received.size() < curve.size() && timer.elapsed() < 20000)
+    {
+        if (device.ReadSample(packet, toggle, 50))
+        {
+            received.push_back(uint16_t(packet[0] | (packet[1] << 8)));
+            toggles.push_back(toggle);
+        }
+    }
+    EXPECT_EQ(received, curve);
+    for (size_t i = 1; i < toggles.size(); ++i)
+        ASSERT_NE(toggles[i], toggles[i - 1]) << i; // each packet is a new report
+    // About 155 samples per second.
+    EXPECT_GT(timer.elapsed(), qint64(curve.size() * 1000 / 155) - 300);
+    EXPECT_FALSE(device.ReadSample(packet, toggle, 50)); // the test is over
+
+    uint8_t off[64] = {1, 0};
+    ASSERT_EQ(device.ExchangeBinaryData(0xD3, off, 2, count, 64, -1, -1), errNone);
+    EXPECT_FALSE(sim->SamplingOn());
+}
+
+} // namespace
