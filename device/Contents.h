@@ -1,4 +1,5 @@
 #pragma once
+#include "device/DeviceTypes.h"
 #include "streamio/Version.h"
 
 #include <QString>
@@ -22,11 +23,13 @@ struct SContentEntry
     QString sizeText;
 };
 
-// What is installed on a device or carried in a firmware package.
+// What is installed on a device or carried in a firmware package. A device's version
+// read also names the device in the identity (its type name first).
 class CContents
 {
 public:
     CVersion m_version;
+    SIdentity m_identity;
     std::vector<SContentEntry> m_entries;
 
     void Clear() { m_entries.clear(); }

@@ -139,6 +139,7 @@ bool CVeskamon2Device::GetVersions(CContents& contents)
             return false;
     }
     contents.Clear();
+    contents.m_identity = m_identity;
     SContentEntry firmware;
     firmware.flags = 1;
     firmware.component = 1;

@@ -112,6 +112,7 @@ bool CVeskora3SeDevice::GetVersions(CContents& contents)
             return false;
     }
     contents.Clear();
+    contents.m_identity = m_identity;
     SContentEntry os;
     os.flags = 1;
     os.component = 2;

@@ -24,11 +24,9 @@ constexpr uint8_t kTextStart = 0x10;
 constexpr uint8_t kCr = 0x0D;
 constexpr uint8_t kLf = 0x0A;
 constexpr uint8_t kFrameBase = 0xC0;
-constexpr uint8_t kExtendedReply = 0xEF;
 constexpr uint8_t kFirstStatus = 0xF0;
 constexpr uint8_t kMaxPlainReply = 238;
 
-constexpr uint8_t kCmdResync = 0xF6;
 constexpr uint8_t kCmdBootloader = 0xF8;
 constexpr uint8_t kCmdDeviceCode = 0xF1;
 constexpr uint8_t kCmdControl = 0xF4;
@@ -1032,11 +1030,21 @@ bool CVmCommands::DownloadFile(StreamIO::CIoStream* destination, const QString& 
             DrainAndResync();
             return false;
         }
-        QByteArray data(qsizetype(length), '\0');
-        if (ReadFully(data.data(), length) != length)
+        // The buffer grows with the data that really comes, not with what the length
+        // field claims.
+        QByteArray data;
+        constexpr uint32_t kChunk = 1 << 20;
+        while (uint32_t(data.size()) < length)
         {
-            DrainAndResync();
-            return false;
+            const uint32_t want = std::min(kChunk, length - uint32_t(data.size()));
+            const qsizetype at = data.size();
+            data.resize(at + qsizetype(want));
+            const uint32_t got = ReadFully(data.data() + at, want);
+            if (got != want)
+            {
+                DrainAndResync();
+                return false;
+            }
         }
         return destination->Write(data.constData(), length) == length;
     }

@@ -237,6 +237,7 @@ TEST_F(DeviceTest, PortableInfoTextAndVersions)
     EXPECT_EQ(contents.m_entries[1].kind, 1u);
     EXPECT_EQ(contents.m_entries[1].version, CVersion(QStringView(u"1.4.2")));
     EXPECT_EQ(contents.FindKind(1), &contents.m_entries[1]);
+    EXPECT_EQ(contents.m_identity.typeName, QStringLiteral("Veskora 3"));
     EXPECT_EQ(
         device.GetInfoText(),
         QStringLiteral("Device type:\tVeskora 3\r\nSerial number:\tV3-1\r\nApplication Version:\t1.4.2\r\n"
