@@ -42,8 +42,9 @@ TEST(SimulatorEngine, CheckedRepliesAndTheirFaults)
         uint32_t count;
     };
     const Case cases[] = {
-        {1, false, Device::errNone, 4}, {2, false, Device::errNone, 5}, {4, false, Device::errNone, 7},
-        {3, false, Device::errNone, 3}, {1, true, Device::errChecksum, 4}, {2, true, Device::errChecksum, 5},
+        {1, false, Device::errNone, 4},    {2, false, Device::errNone, 5},
+        {4, false, Device::errNone, 7},    {3, false, Device::errNone, 3},
+        {1, true, Device::errChecksum, 4}, {2, true, Device::errChecksum, 5},
         {4, true, Device::errChecksum, 7}, {3, true, Device::errNone, 3},
     };
     for (const Case& c : cases)

@@ -723,4 +723,78 @@ TEST_F(CommandsTest, StreamFailuresBecomeFailureResults)
     EXPECT_FALSE(cmd.Resync());
 }
 
+TEST_F(CommandsTest, ShortTextCommandLines)
+{
+    struct Case
+    {
+        const char* name;
+        QByteArray line;
+        uint32_t timeout;
+    };
+    const Case cases[] = {
+        {"identity", "@ID@\r", 2500}, {"power", "GPOW\r", 2000}, {"logout", "RLGO\r", 4000}};
+    for (const Case& c : cases)
+    {
+        ScriptedStream s;
+        CVmCommands commands(&s);
+        commands.SetLineEndMode(false, false);
+        s.Expect(kStart, kAck);
+        s.Expect(c.line, "OK\r");
+        QByteArray text;
+        bool ok = false;
+        if (QByteArray(c.name) == "identity")
+            ok = commands.QueryIdentity(text, 2500);
+        else if (QByteArray(c.name) == "power")
+            ok = commands.QueryPower(text);
+        else
+            ok = commands.Logout();
+        EXPECT_TRUE(ok) << c.name;
+        EXPECT_TRUE(s.Done()) << c.name;
+        EXPECT_EQ(s.TimeoutHistory().front(), std::make_pair(c.timeout, c.timeout)) << c.name;
+        if (QByteArray(c.name) != "logout")
+        {
+            EXPECT_EQ(text, "OK") << c.name;
+        }
+    }
+}
+
+TEST_F(CommandsTest, DataBlockWithAndWithoutEcho)
+{
+    // "SS" answered directly with its status, then the block.
+    stream.Expect(kStart, kAck);
+    stream.Expect("SS\r", H("0000") + H("03000000") + "abc");
+    uint8_t buffer[16] = {};
+    uint32_t size = sizeof buffer;
+    uint8_t status[2] = {9, 9};
+    EXPECT_TRUE(cmd.ReadDataBlock(buffer, size, status));
+    EXPECT_EQ(size, 3u);
+    EXPECT_EQ(QByteArray(reinterpret_cast<char*>(buffer), 3), "abc");
+
+    // An echoed "ss" with one byte, then the status and the block; a block too big fails.
+    stream.Expect(kStart, kAck);
+    stream.Expect("SS\r", "ss!" + H("0000") + H("20000000"));
+    size = sizeof buffer;
+    EXPECT_FALSE(cmd.ReadDataBlock(buffer, size, status));
+    EXPECT_EQ(buffer[0], '!');
+    size = 5;
+    EXPECT_FALSE(cmd.ReadDataBlock(buffer, size, status)); // below 6 bytes: nothing is sent
+    EXPECT_TRUE(stream.Done());
+    EXPECT_TRUE(stream.Mismatch().isEmpty()) << stream.Mismatch().toStdString();
+}
+
+TEST_F(CommandsTest, RawLinesWithAcknowledgement)
+{
+    const QByteArray line = "S9030000FC\r\n";
+    stream.Expect(line, "\x06");
+    EXPECT_TRUE(
+        cmd.SendRawLine(reinterpret_cast<const uint8_t*>(line.constData()), uint32_t(line.size()), 0x06));
+    stream.Expect(line, "\x15");
+    EXPECT_FALSE(
+        cmd.SendRawLine(reinterpret_cast<const uint8_t*>(line.constData()), uint32_t(line.size()), 0x06));
+    stream.Expect(line);
+    EXPECT_TRUE(
+        cmd.SendRawLine(reinterpret_cast<const uint8_t*>(line.constData()), uint32_t(line.size()), 0));
+    EXPECT_TRUE(stream.Done());
+}
+
 } // namespace
