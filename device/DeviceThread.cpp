@@ -600,7 +600,22 @@ void AbortDeviceJobs(uint32_t milliseconds)
     if (!ctx)
         return;
     ctx->CancelCurrentStream();
-    if (milliseconds == 0 || ctx->idle.Wait(milliseconds))
+    if (milliseconds == 0)
+        return;
+    // A cancel only ends the wait under way; one that came just before the job began its
+    // next wait would be lost. So it is repeated until the worker is idle.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    for (;;)
+    {
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline)
+            break;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
+        if (ctx->idle.Wait(uint32_t(std::min<int64_t>(left, 20))))
+            return;
+        ctx->CancelCurrentStream();
+    }
+    if (ctx->idle.IsSet())
         return;
     Abandon(ctx);
     std::unique_ptr<Platform::WorkerThread> thread;
