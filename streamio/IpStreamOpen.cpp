@@ -1,22 +1,27 @@
-#include "platform/core/ErrorCodes.h"
-#include "platform/core/FileException.h"
+#include "streamio/IpSocket.h"
+#include "streamio/IpStream.h"
 #include "streamio/TransportStreams.h"
+#include "streamio/UsbHostProbeManager.h"
 
 namespace StreamIO
 {
 
-// IP streams are not built yet: the name is refused as an unsupported stream.
-std::unique_ptr<CIoStream> OpenIpStream(const QString& name, uint32_t)
+std::unique_ptr<CIoStream> OpenIpStream(const QString& name, uint32_t openFlags)
 {
-    throw CFileException(Err::NotSupported, name);
+    return std::make_unique<CIpStream>(name, openFlags);
 }
 
 void StartTransports()
 {
+    InitWinsockLock();
+    ResetProbeCloseEvent();
 }
 
 void ShutdownTransports()
 {
+    // Probe channels waiting for attach or detach give up at once from now on.
+    SignalProbeCloseEvent();
+    CleanupWinsock();
 }
 
 } // namespace StreamIO

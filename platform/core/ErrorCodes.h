@@ -54,6 +54,7 @@ inline constexpr uint32_t WsaNotConnected = 10057;
 inline constexpr uint32_t WsaTimedOut = 10060;
 inline constexpr uint32_t WsaConnectionRefused = 10061;
 inline constexpr uint32_t WsaHostUnreachable = 10065;
+inline constexpr uint32_t WsaVersionNotSupported = 10092;
 inline constexpr uint32_t WsaNotInitialised = 10093;
 inline constexpr uint32_t WsaHostNotFound = 11001;
 } // namespace Err
