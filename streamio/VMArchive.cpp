@@ -311,6 +311,8 @@ void CVMArchive::FillBuffer(uint32_t n)
 
 void CVMArchive::PutBlock(const uint8_t* data, uint64_t n, uint32_t piece)
 {
+    if (n == 0)
+        return; // an empty array may come without memory behind it
     if (static_cast<uint64_t>(m_limit - m_cursor) < n)
         Flush();
     while (n > piece)
@@ -327,6 +329,8 @@ void CVMArchive::PutBlock(const uint8_t* data, uint64_t n, uint32_t piece)
 
 void CVMArchive::GetBlock(uint8_t* data, uint64_t n, uint32_t piece)
 {
+    if (n == 0)
+        return;
     while (n > piece)
     {
         GetBlock(data, piece, piece);

@@ -135,6 +135,7 @@ TEST(Archive, RoundTripsThroughTheSmallestBufferInPieces)
         {
             CVMArchive archive(scratch.Handle(), order, 10); // taken as 16
             archive.WriteByte(7);
+            archive.WriteBytes(nullptr, 0); // an empty array may have no memory behind it
             archive.WriteDWord(0xDEADBEEF);
             archive.WriteWords(words.data(), static_cast<uint16_t>(words.size()));
             archive.WriteBytes(block.constData(), static_cast<uint32_t>(block.size()));
@@ -152,6 +153,7 @@ TEST(Archive, RoundTripsThroughTheSmallestBufferInPieces)
         QByteArray blockBack(block.size(), '\0');
         QString text;
         archive.ReadByte(b);
+        archive.ReadBytes(nullptr, 0);
         archive.ReadDWord(d);
         archive.ReadWords(wordsBack.data(), static_cast<uint16_t>(wordsBack.size()));
         archive.ReadBytes(blockBack.data(), static_cast<uint32_t>(blockBack.size()));
