@@ -94,8 +94,8 @@ bool CGridCtrl::Create(const QRect& rect, QWidget* parent, int id)
     m_created = true;
     const int height = m_defaultCells[kNormal]->GetHeight();
     const int width = m_defaultCells[kNormal]->GetWidth();
-    for (int& h : m_rowHeights)
-        h = height;
+    for (int row = 0; row < m_rowCount; ++row)
+        StoreRowHeight(row, height);
     for (int& w : m_colWidths)
         w = width;
     show();
@@ -237,6 +237,8 @@ bool CGridCtrl::SetRowCount(int rows)
         for (int row = rows; row < m_rowCount; ++row)
             for (int col = 0; col < m_colCount; ++col)
                 DestroyCell(row, col);
+        for (int row = rows; row < m_rowCount; ++row)
+            StoreRowHeight(row, 0);
         m_rows.resize(static_cast<size_t>(rows));
         m_rowHeights.resize(static_cast<size_t>(rows));
         m_rowCount = rows;
@@ -251,6 +253,7 @@ bool CGridCtrl::SetRowCount(int rows)
             const int row = m_rowCount;
             Row cells(static_cast<size_t>(m_colCount));
             m_rowHeights.push_back(height);
+            m_totalHeight += height;
             m_rows.push_back(std::move(cells));
             ++m_rowCount;
             for (int col = 0; col < m_colCount; ++col)
@@ -414,11 +417,11 @@ int CGridCtrl::InsertRow(const QString& heading, int row)
     {
         SetItemText(index, 0, heading);
         CGridCellBase* cell = GetCell(index, 0);
-        m_rowHeights[static_cast<size_t>(index)] = std::max(0, cell->GetTextExtent(heading, nullptr).cy);
+        StoreRowHeight(index, std::max(0, cell->GetTextExtent(heading, nullptr).cy));
     }
     else
     {
-        m_rowHeights[static_cast<size_t>(index)] = m_defaultCells[kFixedRow]->GetHeight();
+        StoreRowHeight(index, m_defaultCells[kFixedRow]->GetHeight());
     }
     // The focused cell moved down with its row, including the row that was at the index.
     if (m_focusCell.row >= 0 && m_focusCell.row >= index)
@@ -455,6 +458,7 @@ bool CGridCtrl::DeleteAllItems()
         for (int col = 0; col < m_colCount; ++col)
             DestroyCell(row, col);
     m_rowHeights.clear();
+    m_totalHeight = 0;
     m_colWidths.clear();
     m_rows.clear();
     m_focusCell = {-1, -1};
@@ -647,7 +651,7 @@ bool CGridCtrl::SetRowHeight(int row, int height)
 {
     if (row < 0 || row >= m_rowCount || height < 0)
         return false;
-    m_rowHeights[static_cast<size_t>(row)] = height;
+    StoreRowHeight(row, height);
     UpdateScrollBars();
     return true;
 }
@@ -696,10 +700,14 @@ long long CGridCtrl::GetVirtualWidth() const
 
 long long CGridCtrl::GetVirtualHeight() const
 {
-    long long sum = 0;
-    for (int h : m_rowHeights)
-        sum += h;
-    return sum;
+    return m_totalHeight;
+}
+
+void CGridCtrl::StoreRowHeight(int row, int height)
+{
+    int& stored = m_rowHeights[static_cast<size_t>(row)];
+    m_totalHeight += height - stored;
+    stored = height;
 }
 
 int CGridCtrl::GetFixedRowHeight() const
@@ -768,7 +776,7 @@ bool CGridCtrl::AutoSizeRow(int row)
     for (int col = 0; col < m_colCount; ++col)
         if (CGridCellBase* cell = GetCell(row, col))
             height = std::max(height, cell->GetCellExtent(dc).cy);
-    m_rowHeights[static_cast<size_t>(row)] = height;
+    StoreRowHeight(row, height);
     UpdateScrollBars();
     return true;
 }

@@ -210,6 +210,7 @@ private:
     // Deletes a cell the grid owned, keeping the post-draw lists free of it.
     void DiscardCell(std::unique_ptr<CGridCellBase> cell);
     void ForgetPostDraw(const CGridCellBase* cell);
+    void StoreRowHeight(int row, int height);
     void ClearSelectionMarks();
     void InvalidateAll();
     void InvalidateClient(const Platform::Rect& rect);
@@ -261,6 +262,9 @@ private:
     int m_colCount = 0;
     int m_fixedCols = 0;
     std::vector<int> m_rowHeights;
+    // Sum of m_rowHeights, kept with every change: tens of thousands of rows are summed
+    // on every scroll-bar update otherwise.
+    long long m_totalHeight = 0;
     std::vector<int> m_colWidths;
     std::vector<Row> m_rows;
     int m_vScrollMax = 0;
