@@ -23,6 +23,12 @@ template <class Field> QString Expand(const QString& picture, const QString& let
     while (i < picture.size())
     {
         const QChar c = picture[i];
+        if (c == u'\'' && i + 1 < picture.size() && picture[i + 1] == u'\'')
+        {
+            out += u'\'';
+            i += 2;
+            continue;
+        }
         if (c == u'\'')
         {
             ++i;

@@ -1,4 +1,5 @@
 #include "platform/gui/Canvas.h"
+#include "platform/gui/DateTimePicture.h"
 #include "platform/gui/ImageList.h"
 #include "platform/gui/PainterCanvas.h"
 #include "platform/gui/RecordingCanvas.h"
@@ -365,4 +366,25 @@ TEST(SystemLook, FollowsTheApplicationStyle)
     EXPECT_EQ(lf.faceName, QStringLiteral("DejaVu Sans"));
     EXPECT_EQ(lf.height, -12); // 9 points at 96 dots per inch
     EXPECT_EQ(GetWheelScrollLines(), QApplication::wheelScrollLines());
+}
+
+TEST(DateTimePicture, ClassicPicturesInTheInvariantLocale)
+{
+    const QDate date(2026, 3, 5); // a Thursday
+    struct DateCase
+    {
+        const char* picture;
+        const char* expected;
+    } dates[] = {{"dd.MM.yyyy", "05.03.2026"}, {"d/M/yy", "5/3/26"}, {"dddd, MMMM d", "Thursday, March 5"},
+                 {"ddd MMM y", "Thu Mar 26"}, {"yyyy-MM-dd 'week' dd", "2026-03-05 week 05"}, {"''d''", "'5'"}};
+    for (const DateCase& c : dates)
+        EXPECT_EQ(FormatDatePicture(date, QString::fromLatin1(c.picture)), QString::fromLatin1(c.expected)) << c.picture;
+
+    const QTime afternoon(15, 4, 9);
+    const QTime midnight(0, 30, 0);
+    EXPECT_EQ(FormatTimePicture(afternoon, QStringLiteral("HH:mm:ss")), QStringLiteral("15:04:09"));
+    EXPECT_EQ(FormatTimePicture(afternoon, QStringLiteral("h:mm tt")), QStringLiteral("3:04 PM"));
+    EXPECT_EQ(FormatTimePicture(midnight, QStringLiteral("hh:mm t")), QStringLiteral("12:30 A"));
+    EXPECT_EQ(FormatTimePicture(midnight, QStringLiteral("H.m")), QStringLiteral("0.30"));
+    EXPECT_EQ(FormatDatePicture(QDate(), QStringLiteral("dd")), QString());
 }
