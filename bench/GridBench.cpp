@@ -15,7 +15,8 @@ QApplication& App()
     static int argc = 1;
     static char name[] = "bench_grid";
     static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
+    static QApplication* app = []
+    {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         auto* a = new QApplication(argc, argv);
         QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 9));

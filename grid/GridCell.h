@@ -64,7 +64,8 @@ public:
     // Called by the editing support when it opened an editor for this cell.
     void SetEditWnd(QWidget* editor);
 
-    bool GetTipZoneAt(Platform::Point point, Platform::Rect* rect, QString* title, QString* text) const override;
+    bool GetTipZoneAt(Platform::Point point, Platform::Rect* rect, QString* title,
+                      QString* text) const override;
     bool AddTipZone(const Platform::Rect* rect, const QString& title, const QString& text) override;
     bool ClearTipZones() override;
 

@@ -199,7 +199,8 @@ QString CGridCellBase::FitText(Canvas* dc, const QString& text, int width)
     }
     if (m_fitKeep >= length)
         return text;
-    static const QString endings[] = {QString(), QStringLiteral("."), QStringLiteral(".."), QStringLiteral("...")};
+    static const QString endings[] = {QString(), QStringLiteral("."), QStringLiteral(".."),
+                                      QStringLiteral("...")};
     return text.left(m_fitKeep) + endings[std::clamp(m_fitEnding, 0, 3)];
 }
 

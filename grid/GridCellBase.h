@@ -112,7 +112,8 @@ public:
     virtual bool OnPostDraw() { return true; }
 
     // Tooltip zones, relative to the cell's top-left corner.
-    virtual bool GetTipZoneAt(Platform::Point point, Platform::Rect* rect, QString* title, QString* text) const = 0;
+    virtual bool GetTipZoneAt(Platform::Point point, Platform::Rect* rect, QString* title,
+                              QString* text) const = 0;
     virtual bool AddTipZone(const Platform::Rect* rect, const QString& title, const QString& text) = 0;
     virtual bool ClearTipZones() = 0;
 

@@ -581,7 +581,8 @@ CGridCellPos CGridCtrl::SetFocusCell(CGridCellPos cell)
     m_focusCell = cell;
     SendMessageToParent(cell.row, cell.col, GRIDN_FOCUSCHANGED);
     if (InRange(previous.row, previous.col))
-        SetItemState(previous.row, previous.col, GetItemState(previous.row, previous.col) & ~CELLSTATE_FOCUSED);
+        SetItemState(previous.row, previous.col,
+                     GetItemState(previous.row, previous.col) & ~CELLSTATE_FOCUSED);
     if (InRange(cell.row, cell.col))
         SetItemState(cell.row, cell.col, GetItemState(cell.row, cell.col) | CELLSTATE_FOCUSED);
     InvalidateAll();
@@ -1364,7 +1365,8 @@ void CGridCtrl::changeEvent(QEvent* event)
     {
         const QFont f = font();
         LogFont lf;
-        lf.height = -(f.pixelSize() > 0 ? f.pixelSize() : static_cast<int>(f.pointSizeF() * 96.0 / 72.0 + 0.5));
+        lf.height =
+            -(f.pixelSize() > 0 ? f.pixelSize() : static_cast<int>(f.pointSizeF() * 96.0 / 72.0 + 0.5));
         lf.weight = f.weight();
         lf.italic = f.italic();
         lf.underline = f.underline();

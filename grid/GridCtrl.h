@@ -178,8 +178,8 @@ public:
     virtual void OnPrint(Platform::Canvas* dc, GridPrintInfo* info, const GRIDPRINTTEXTS* texts,
                          bool selectionOnly);
     virtual void OnEndPrinting(Platform::Canvas* dc, GridPrintInfo* info);
-    virtual void PrintRowCells(int firstCol, int endCol, int row, const Platform::Rect& rect, Platform::Canvas* dc,
-                               bool& firstColumnFlag);
+    virtual void PrintRowCells(int firstCol, int endCol, int row, const Platform::Rect& rect,
+                               Platform::Canvas* dc, bool& firstColumnFlag);
     virtual void PrintColumnHeadings(Platform::Canvas* dc, GridPrintInfo* info);
     virtual void PrintHeader(Platform::Canvas* dc, GridPrintInfo* info, const GRIDPRINTTEXTS* texts);
     virtual void PrintFooter(Platform::Canvas* dc, GridPrintInfo* info, const GRIDPRINTTEXTS* texts);
@@ -205,7 +205,10 @@ protected:
 private:
     using Row = std::vector<std::unique_ptr<CGridCellBase>>;
 
-    bool InRange(int row, int col) const { return row >= 0 && row < m_rowCount && col >= 0 && col < m_colCount; }
+    bool InRange(int row, int col) const
+    {
+        return row >= 0 && row < m_rowCount && col >= 0 && col < m_colCount;
+    }
     void MarkTopLeftDirty() { m_topLeft = {-1, -1}; }
     // Deletes a cell the grid owned, keeping the post-draw lists free of it.
     void DiscardCell(std::unique_ptr<CGridCellBase> cell);

@@ -69,7 +69,8 @@ void CGridCtrl::PaintBackgroundTo(Canvas* dc, int cellsRight, int cellsBottom)
         return;
     const int fixedW = GetFixedColumnWidth();
     const int fixedH = GetFixedRowHeight();
-    auto fill = [&](const Rect& area, ColorRef color) {
+    auto fill = [&](const Rect& area, ColorRef color)
+    {
         const Rect r = Rect::Intersect(area, clip);
         if (!r.IsEmpty())
             dc->FillRect(r, Brush::Solid(color));
@@ -252,14 +253,17 @@ void CGridCtrl::OnDraw(Canvas* dc, bool wholeGrid)
                 y += h;
                 continue;
             }
-            ForEachDrawnCell(row, minCol, maxCol, fixedW, y, h, clip, [&](CGridCellBase* cell, int col, Rect rect) {
-                const Rect cellClip{std::max(rect.left, fixedW), std::max(rect.top, fixedH),
-                                    std::min(rect.right, client.right), std::min(rect.bottom, client.bottom)};
-                dc->SelectClipRect(&cellClip);
-                cell->SetCoords(row, col);
-                cell->Draw(dc, row, col, rect, false, false);
-                dc->SelectClipRect(nullptr);
-            });
+            ForEachDrawnCell(row, minCol, maxCol, fixedW, y, h, clip,
+                             [&](CGridCellBase* cell, int col, Rect rect)
+                             {
+                                 const Rect cellClip{std::max(rect.left, fixedW), std::max(rect.top, fixedH),
+                                                     std::min(rect.right, client.right),
+                                                     std::min(rect.bottom, client.bottom)};
+                                 dc->SelectClipRect(&cellClip);
+                                 cell->SetCoords(row, col);
+                                 cell->Draw(dc, row, col, rect, false, false);
+                                 dc->SelectClipRect(nullptr);
+                             });
             y += h;
         }
 
@@ -279,24 +283,26 @@ void CGridCtrl::OnDraw(Canvas* dc, bool wholeGrid)
             {
                 bool first = true;
                 int previousRight = 0;
-                ForEachDrawnCell(row, minCol, maxCol, fixedW, y, h, clip, [&](CGridCellBase*, int, Rect rect) {
-                    if (first)
-                    {
-                        previousRight = rect.left - 1;
-                        first = false;
-                    }
-                    if (m_gridLines & GVL_VERT)
-                    {
-                        dc->MoveTo(rect.right, rowTopLine);
-                        dc->LineTo(rect.right, rowBottom);
-                    }
-                    if (m_gridLines & GVL_HORZ)
-                    {
-                        dc->MoveTo(previousRight, rowBottom);
-                        dc->LineTo(rect.right, rowBottom);
-                    }
-                    previousRight = rect.right;
-                });
+                ForEachDrawnCell(row, minCol, maxCol, fixedW, y, h, clip,
+                                 [&](CGridCellBase*, int, Rect rect)
+                                 {
+                                     if (first)
+                                     {
+                                         previousRight = rect.left - 1;
+                                         first = false;
+                                     }
+                                     if (m_gridLines & GVL_VERT)
+                                     {
+                                         dc->MoveTo(rect.right, rowTopLine);
+                                         dc->LineTo(rect.right, rowBottom);
+                                     }
+                                     if (m_gridLines & GVL_HORZ)
+                                     {
+                                         dc->MoveTo(previousRight, rowBottom);
+                                         dc->LineTo(rect.right, rowBottom);
+                                     }
+                                     previousRight = rect.right;
+                                 });
             }
             rowTopLine = rowBottom;
             y += h;

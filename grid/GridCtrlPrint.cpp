@@ -120,12 +120,14 @@ void CGridCtrl::OnBeginPrinting(Canvas* dc, GridPrintInfo* info, bool selectionO
     const int horzRes = dc->GetDeviceCaps(HORZRES);
     const int vertRes = dc->GetDeviceCaps(VERTRES);
     m_print.printerPage = {horzRes, vertRes};
-    const long long width = (m_print.leftMargin + m_print.rightMargin) * m_print.charWidth + GetVirtualWidth();
+    const long long width =
+        (m_print.leftMargin + m_print.rightMargin) * m_print.charWidth + GetVirtualWidth();
     m_print.logicalPage.cx = static_cast<int>(std::clamp<long long>(width, 1, INT_MAX / 4));
     m_print.logicalPage.cy = std::max(1, MulDiv(m_print.logicalPage.cx, vertRes, std::max(1, horzRes)));
-    m_print.availableHeight = m_print.logicalPage.cy -
-                              (m_print.headerLines + 2 * m_print.gapLines + m_print.footerLines) * m_print.lineHeight -
-                              GetFixedRowHeight();
+    m_print.availableHeight =
+        m_print.logicalPage.cy -
+        (m_print.headerLines + 2 * m_print.gapLines + m_print.footerLines) * m_print.lineHeight -
+        GetFixedRowHeight();
     m_print.availableWidth = m_print.logicalPage.cx - GetFixedColumnWidth() -
                              (m_print.leftMargin + m_print.rightMargin) * m_print.charWidth;
     m_print.firstColumn = m_fixedCols;
@@ -152,7 +154,8 @@ void CGridCtrl::OnPrint(Canvas* dc, GridPrintInfo* info, const GRIDPRINTTEXTS* t
     const int marginLeft = m_print.leftMargin * m_print.charWidth;
     const int fixedH = GetFixedRowHeight();
     dc->SetWindowOrg({-marginLeft, 0});
-    info->drawRect = {0, 0, m_print.logicalPage.cx - (m_print.leftMargin + m_print.rightMargin) * m_print.charWidth,
+    info->drawRect = {0, 0,
+                      m_print.logicalPage.cx - (m_print.leftMargin + m_print.rightMargin) * m_print.charWidth,
                       m_print.headerLines * lh};
     PrintHeader(dc, info, texts);
 
@@ -160,8 +163,9 @@ void CGridCtrl::OnPrint(Canvas* dc, GridPrintInfo* info, const GRIDPRINTTEXTS* t
 
     const int pageIndex = std::clamp(info->currentPage, 1, m_print.pageCount) - 1;
     const int firstRow = m_print.pageFirstRows[static_cast<size_t>(pageIndex)];
-    const int endRow = pageIndex + 1 < m_print.pageCount ? m_print.pageFirstRows[static_cast<size_t>(pageIndex) + 1]
-                                                         : m_rowCount;
+    const int endRow = pageIndex + 1 < m_print.pageCount
+                           ? m_print.pageFirstRows[static_cast<size_t>(pageIndex) + 1]
+                           : m_rowCount;
 
     // The headings on every page.
     bool firstColumnFlag = true;
@@ -237,7 +241,8 @@ void CGridCtrl::OnEndPrinting(Canvas*, GridPrintInfo*)
     m_print.pageFirstRows.clear();
 }
 
-void CGridCtrl::PrintRowCells(int firstCol, int endCol, int row, const Rect& rect, Canvas* dc, bool& firstColumnFlag)
+void CGridCtrl::PrintRowCells(int firstCol, int endCol, int row, const Rect& rect, Canvas* dc,
+                              bool& firstColumnFlag)
 {
     if (!dc)
         return;
@@ -303,8 +308,9 @@ void CGridCtrl::PrintRowButtons(Canvas* dc, GridPrintInfo* info, bool selectionO
     if (!dc || !info || m_print.pageFirstRows.empty())
         return;
     const int pageIndex = std::clamp(info->currentPage, 1, m_print.pageCount) - 1;
-    const int endRow = pageIndex + 1 < m_print.pageCount ? m_print.pageFirstRows[static_cast<size_t>(pageIndex) + 1]
-                                                         : m_rowCount;
+    const int endRow = pageIndex + 1 < m_print.pageCount
+                           ? m_print.pageFirstRows[static_cast<size_t>(pageIndex) + 1]
+                           : m_rowCount;
     std::vector<Rect> printed;
     int y = 0;
     for (int row = m_print.pageFirstRows[static_cast<size_t>(pageIndex)]; row < endRow; ++row)

@@ -76,9 +76,10 @@ QString FormatPageText(const QString& format, int page, int pages)
         }
         const int value = next++ == 0 ? page : pages;
         QString digits = QString::number(value < 0 ? -static_cast<long long>(value) : value);
-        QString sign = value < 0 ? QStringLiteral("-") : piece.plus ? QStringLiteral("+")
-                                                     : piece.space  ? QStringLiteral(" ")
-                                                                    : QString();
+        QString sign = value < 0     ? QStringLiteral("-")
+                       : piece.plus  ? QStringLiteral("+")
+                       : piece.space ? QStringLiteral(" ")
+                                     : QString();
         const int pad = piece.width - static_cast<int>(sign.size() + digits.size());
         if (pad > 0 && piece.leftAlign)
             out += sign + digits + QString(pad, u' ');

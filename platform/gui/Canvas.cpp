@@ -175,7 +175,8 @@ double Canvas::ScaleY() const
 Point Canvas::LPtoDP(Point p) const
 {
     if (m_state.mapMode == MM_TEXT)
-        return {p.x - m_state.windowOrg.x + m_state.viewportOrg.x, p.y - m_state.windowOrg.y + m_state.viewportOrg.y};
+        return {p.x - m_state.windowOrg.x + m_state.viewportOrg.x,
+                p.y - m_state.windowOrg.y + m_state.viewportOrg.y};
     return {static_cast<int>(std::lround((p.x - m_state.windowOrg.x) * ScaleX())) + m_state.viewportOrg.x,
             static_cast<int>(std::lround((p.y - m_state.windowOrg.y) * ScaleY())) + m_state.viewportOrg.y};
 }
@@ -190,7 +191,8 @@ Rect Canvas::LPtoDP(const Rect& r) const
 Point Canvas::DPtoLP(Point p) const
 {
     if (m_state.mapMode == MM_TEXT)
-        return {p.x - m_state.viewportOrg.x + m_state.windowOrg.x, p.y - m_state.viewportOrg.y + m_state.windowOrg.y};
+        return {p.x - m_state.viewportOrg.x + m_state.windowOrg.x,
+                p.y - m_state.viewportOrg.y + m_state.windowOrg.y};
     return {static_cast<int>(std::lround((p.x - m_state.viewportOrg.x) / ScaleX())) + m_state.windowOrg.x,
             static_cast<int>(std::lround((p.y - m_state.viewportOrg.y) / ScaleY())) + m_state.windowOrg.y};
 }
@@ -509,11 +511,13 @@ int Canvas::DrawText(QStringView text, Rect* rect, unsigned format)
     return offset + total;
 }
 
-void Canvas::GradientFill(const TriVertex* vertices, int vertexCount, const int* mesh, int meshCount, int mode)
+void Canvas::GradientFill(const TriVertex* vertices, int vertexCount, const int* mesh, int meshCount,
+                          int mode)
 {
     if (!vertices || !mesh || vertexCount <= 0 || meshCount <= 0)
         return;
-    auto vertex = [&](int i) -> const TriVertex* { return i >= 0 && i < vertexCount ? &vertices[i] : nullptr; };
+    auto vertex = [&](int i) -> const TriVertex*
+    { return i >= 0 && i < vertexCount ? &vertices[i] : nullptr; };
 
     if (mode == GRADIENT_FILL_RECT_H || mode == GRADIENT_FILL_RECT_V)
     {
@@ -579,10 +583,12 @@ void Canvas::GradientFill(const TriVertex* vertices, int vertexCount, const int*
                 const double w2 = 1.0 - w0 - w1;
                 if (w0 < -1e-9 || w1 < -1e-9 || w2 < -1e-9)
                     continue;
-                auto channel = [&](int (*get)(ColorRef)) {
-                    return std::clamp(static_cast<int>(std::lround(w0 * get(v[0]->color) + w1 * get(v[1]->color) +
-                                                                   w2 * get(v[2]->color))),
-                                      0, 255);
+                auto channel = [&](int (*get)(ColorRef))
+                {
+                    return std::clamp(
+                        static_cast<int>(std::lround(w0 * get(v[0]->color) + w1 * get(v[1]->color) +
+                                                     w2 * get(v[2]->color))),
+                        0, 255);
                 };
                 line[x - minX] = qRgb(channel(RValue), channel(GValue), channel(BValue));
             }
@@ -605,8 +611,7 @@ void Canvas::AlphaBlend(int x, int y, int width, int height, const QImage& sourc
     if (source.isNull() || width <= 0 || height <= 0 || constantAlpha <= 0)
         return;
     const QRect d = ToDevice(Rect{x, y, x + width, y + height});
-    const QImage part =
-        source.copy(0, 0, width, height).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage part = source.copy(0, 0, width, height).convertToFormat(QImage::Format_ARGB32_Premultiplied);
     DeviceImage(d, part, std::min(constantAlpha, 255) / 255.0);
 }
 

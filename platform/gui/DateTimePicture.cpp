@@ -70,63 +70,68 @@ QString FormatDatePicture(const QDate& date, const QString& picture)
 {
     if (!date.isValid())
         return {};
-    return Expand(picture, QStringLiteral("dMyg"), [&](char16_t letter, int run) -> QString {
-        switch (letter)
-        {
-        case u'd':
-            if (run == 1)
-                return QString::number(date.day());
-            if (run == 2)
-                return Padded(date.day(), 2);
-            if (run == 3)
-                return QString::fromLatin1(kDays[date.dayOfWeek() - 1]).left(3);
-            return QString::fromLatin1(kDays[date.dayOfWeek() - 1]);
-        case u'M':
-            if (run == 1)
-                return QString::number(date.month());
-            if (run == 2)
-                return Padded(date.month(), 2);
-            if (run == 3)
-                return QString::fromLatin1(kMonths[date.month() - 1]).left(3);
-            return QString::fromLatin1(kMonths[date.month() - 1]);
-        case u'y':
-            if (run == 1)
-                return QString::number(date.year() % 100);
-            if (run == 2)
-                return Padded(date.year() % 100, 2);
-            return QString::number(date.year());
-        default:
-            return QStringLiteral("A.D.");
-        }
-    });
+    return Expand(picture, QStringLiteral("dMyg"),
+                  [&](char16_t letter, int run) -> QString
+                  {
+                      switch (letter)
+                      {
+                      case u'd':
+                          if (run == 1)
+                              return QString::number(date.day());
+                          if (run == 2)
+                              return Padded(date.day(), 2);
+                          if (run == 3)
+                              return QString::fromLatin1(kDays[date.dayOfWeek() - 1]).left(3);
+                          return QString::fromLatin1(kDays[date.dayOfWeek() - 1]);
+                      case u'M':
+                          if (run == 1)
+                              return QString::number(date.month());
+                          if (run == 2)
+                              return Padded(date.month(), 2);
+                          if (run == 3)
+                              return QString::fromLatin1(kMonths[date.month() - 1]).left(3);
+                          return QString::fromLatin1(kMonths[date.month() - 1]);
+                      case u'y':
+                          if (run == 1)
+                              return QString::number(date.year() % 100);
+                          if (run == 2)
+                              return Padded(date.year() % 100, 2);
+                          return QString::number(date.year());
+                      default:
+                          return QStringLiteral("A.D.");
+                      }
+                  });
 }
 
 QString FormatTimePicture(const QTime& time, const QString& picture)
 {
     if (!time.isValid())
         return {};
-    return Expand(picture, QStringLiteral("hHmst"), [&](char16_t letter, int run) -> QString {
-        const int digits = run >= 2 ? 2 : 1;
-        switch (letter)
-        {
-        case u'h':
-        {
-            const int h = time.hour() % 12;
-            return Padded(h == 0 ? 12 : h, digits);
-        }
-        case u'H':
-            return Padded(time.hour(), digits);
-        case u'm':
-            return Padded(time.minute(), digits);
-        case u's':
-            return Padded(time.second(), digits);
-        default:
-        {
-            const QString designator = time.hour() < 12 ? QStringLiteral("AM") : QStringLiteral("PM");
-            return run == 1 ? designator.left(1) : designator;
-        }
-        }
-    });
+    return Expand(picture, QStringLiteral("hHmst"),
+                  [&](char16_t letter, int run) -> QString
+                  {
+                      const int digits = run >= 2 ? 2 : 1;
+                      switch (letter)
+                      {
+                      case u'h':
+                      {
+                          const int h = time.hour() % 12;
+                          return Padded(h == 0 ? 12 : h, digits);
+                      }
+                      case u'H':
+                          return Padded(time.hour(), digits);
+                      case u'm':
+                          return Padded(time.minute(), digits);
+                      case u's':
+                          return Padded(time.second(), digits);
+                      default:
+                      {
+                          const QString designator =
+                              time.hour() < 12 ? QStringLiteral("AM") : QStringLiteral("PM");
+                          return run == 1 ? designator.left(1) : designator;
+                      }
+                      }
+                  });
 }
 
 } // namespace Platform

@@ -24,9 +24,13 @@ const std::shared_ptr<const Font::Data>& SystemFontData()
 }
 } // namespace
 
-Font::Font() : m_data(SystemFontData()) {}
+Font::Font() : m_data(SystemFontData())
+{
+}
 
-Font::Font(const LogFont& logFont) : m_data(std::make_shared<const Data>(Data{logFont})) {}
+Font::Font(const LogFont& logFont) : m_data(std::make_shared<const Data>(Data{logFont}))
+{
+}
 
 const LogFont& Font::GetLogFont() const
 {

@@ -14,9 +14,18 @@ constexpr ColorRef Rgb(int r, int g, int b)
 {
     return static_cast<ColorRef>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
 }
-constexpr int RValue(ColorRef c) { return static_cast<int>(c & 0xFF); }
-constexpr int GValue(ColorRef c) { return static_cast<int>((c >> 8) & 0xFF); }
-constexpr int BValue(ColorRef c) { return static_cast<int>((c >> 16) & 0xFF); }
+constexpr int RValue(ColorRef c)
+{
+    return static_cast<int>(c & 0xFF);
+}
+constexpr int GValue(ColorRef c)
+{
+    return static_cast<int>((c >> 8) & 0xFF);
+}
+constexpr int BValue(ColorRef c)
+{
+    return static_cast<int>((c >> 16) & 0xFF);
+}
 
 struct Point
 {

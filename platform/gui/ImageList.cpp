@@ -5,7 +5,9 @@
 namespace Platform
 {
 
-ImageList::ImageList(int width, int height) : m_width(std::max(1, width)), m_height(std::max(1, height)) {}
+ImageList::ImageList(int width, int height) : m_width(std::max(1, width)), m_height(std::max(1, height))
+{
+}
 
 int ImageList::Add(const QImage& strip, std::optional<ColorRef> keyColor)
 {

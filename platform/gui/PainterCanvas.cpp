@@ -217,14 +217,18 @@ void PainterCanvas::DeviceImage(const QRect& target, const QImage& image, double
     m_painter.setOpacity(old);
 }
 
-ImageCanvas::PainterHolder::PainterHolder(QImage* target) : image(target), painter(target) {}
+ImageCanvas::PainterHolder::PainterHolder(QImage* target) : image(target), painter(target)
+{
+}
 
 ImageCanvas::PainterHolder::PainterHolder(QSize ownSize)
     : owned(ownSize, QImage::Format_RGB32), image(&owned), painter(&owned)
 {
 }
 
-ImageCanvas::ImageCanvas(QImage& image) : ImageCanvas(std::make_unique<PainterHolder>(&image)) {}
+ImageCanvas::ImageCanvas(QImage& image) : ImageCanvas(std::make_unique<PainterHolder>(&image))
+{
+}
 
 ImageCanvas::ImageCanvas(std::unique_ptr<PainterHolder> holder)
     : PainterCanvas(holder->painter, holder->image->rect(), QRegion(holder->image->rect()), false),
@@ -234,7 +238,9 @@ ImageCanvas::ImageCanvas(std::unique_ptr<PainterHolder> holder)
 
 ImageCanvas::~ImageCanvas() = default;
 
-WidgetCanvas::PainterHolder::PainterHolder(QWidget* widget) : painter(widget) {}
+WidgetCanvas::PainterHolder::PainterHolder(QWidget* widget) : painter(widget)
+{
+}
 
 WidgetCanvas::WidgetCanvas(QWidget* widget, const QRegion& paintRegion)
     : WidgetCanvas(std::make_unique<PainterHolder>(widget), widget, paintRegion)
@@ -248,6 +254,8 @@ WidgetCanvas::WidgetCanvas(std::unique_ptr<PainterHolder> holder, QWidget* widge
 
 WidgetCanvas::~WidgetCanvas() = default;
 
-MeasureCanvas::MeasureCanvas() : ImageCanvas(std::make_unique<PainterHolder>(QSize(1, 1))) {}
+MeasureCanvas::MeasureCanvas() : ImageCanvas(std::make_unique<PainterHolder>(QSize(1, 1)))
+{
+}
 
 } // namespace Platform

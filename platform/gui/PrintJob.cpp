@@ -44,7 +44,9 @@ void SetPrintDialogService(PrintDialogService* service)
     g_service = service;
 }
 
-PrintJob::PrintJob(QPrinter& printer) : m_printer(printer) {}
+PrintJob::PrintJob(QPrinter& printer) : m_printer(printer)
+{
+}
 
 PrintJob::~PrintJob()
 {

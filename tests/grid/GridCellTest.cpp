@@ -55,11 +55,11 @@ TEST_F(GridCellTest, TextIsFittedWithAShortenedEnding)
         int width;
         QString drawn;
     } cases[] = {
-        {5, ""},         // narrower than "."
-        {6, "."},        // narrower than ".."
-        {12, ".."},      // narrower than "..."
-        {18, "..."},     // nothing of the text fits beside "..."
-        {36, "abc..."},  // exactly as wide as the text counts as not fitting
+        {5, ""},        // narrower than "."
+        {6, "."},       // narrower than ".."
+        {12, ".."},     // narrower than "..."
+        {18, "..."},    // nothing of the text fits beside "..."
+        {36, "abc..."}, // exactly as wide as the text counts as not fitting
         {37, "abcdef"},
     };
     CGridCellBase* cell = Cell(1, 1);
@@ -176,7 +176,8 @@ TEST_F(GridCellTest, DefaultCellAndFallbacks)
     def->SetData(7);
     EXPECT_EQ(def->GetState(), static_cast<uint32_t>(CELLSTATE_READONLY));
     EXPECT_EQ(def->GetData(), 0);
-    EXPECT_EQ(def->GetFormat(), static_cast<unsigned>(DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS));
+    EXPECT_EQ(def->GetFormat(),
+              static_cast<unsigned>(DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS));
     ASSERT_NE(def->GetFont(), nullptr);
     EXPECT_GT(def->GetMargin(), 0);
 

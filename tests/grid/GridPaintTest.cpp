@@ -52,10 +52,15 @@ TEST_F(GridPaintTest, GridLinesRunAlongEachCellAndAroundSpansAsOneCell)
     const std::vector<std::vector<Point>> expected = {
         // Row 1 (y 20..39): vertical at each right edge from the fixed rows' last line,
         // horizontal along the bottom from the previous right edge.
-        {{49, 19}, {49, 39}}, {{-1, 39}, {49, 39}},   {{99, 19}, {99, 39}},
-        {{49, 39}, {99, 39}}, {{149, 19}, {149, 39}}, {{99, 39}, {149, 39}},
+        {{49, 19}, {49, 39}},
+        {{-1, 39}, {49, 39}},
+        {{99, 19}, {99, 39}},
+        {{49, 39}, {99, 39}},
+        {{149, 19}, {149, 39}},
+        {{99, 39}, {149, 39}},
         // Row 2 (y 40..59) is one span: no inner vertical lines.
-        {{149, 39}, {149, 59}}, {{-1, 59}, {149, 59}},
+        {{149, 39}, {149, 59}},
+        {{-1, 59}, {149, 59}},
     };
     ASSERT_EQ(lines.size(), expected.size());
     for (size_t i = 0; i < lines.size(); ++i)
@@ -216,7 +221,8 @@ TEST_F(GridPaintTest, PostDrawListSurvivesHandlersThatChangeTheGrid)
     // Listed twice, called twice; asking again from the handler waits for the next paint.
     first->RequestPostDraw();
     first->RequestPostDraw();
-    first->action = [&] {
+    first->action = [&]
+    {
         if (first->calls == 2)
             first->RequestPostDraw();
     };

@@ -100,7 +100,8 @@ TEST_F(GridPrintTest, PagesByRowsWithHeadingsHeaderAndFooterOnEveryPage)
         EXPECT_TRUE(text.contains(QStringLiteral("Veskador 3"))); // empty right header: the title
         EXPECT_TRUE(text.contains(QStringLiteral("Page %1 of %2").arg(page).arg(pages)));
         EXPECT_TRUE(text.contains(QStringLiteral("Project.v3p")));
-        EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d"))));
+        EXPECT_TRUE(
+            text.contains(QRegularExpression(QStringLiteral("\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d"))));
         EXPECT_TRUE(text.contains(QStringLiteral("Name")));
         rowsSeen += static_cast<int>(text.count(QRegularExpression(QStringLiteral("Row \\d+"))));
     }
@@ -174,5 +175,6 @@ TEST(PageText, TakesExactlyThePageAndThePageCount)
         {"", "2/7"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(FormatPageText(QString::fromLatin1(c.format), 2, 7), QString::fromLatin1(c.expected)) << c.format;
+        EXPECT_EQ(FormatPageText(QString::fromLatin1(c.format), 2, 7), QString::fromLatin1(c.expected))
+            << c.format;
 }

@@ -62,7 +62,7 @@ TEST(CanvasPixels, RectanglesAndLinesLeaveOutTheirRightBottomAndEndPoint)
         Point from, to;
         Rect ink;
     } lines[] = {
-        {{3, 10}, {9, 10}, {3, 10, 9, 11}}, // rightwards: 3..8
+        {{3, 10}, {9, 10}, {3, 10, 9, 11}},  // rightwards: 3..8
         {{9, 10}, {3, 10}, {4, 10, 10, 11}}, // leftwards: 9..4
         {{5, 2}, {5, 7}, {5, 2, 6, 7}},
         {{2, 2}, {6, 6}, {2, 2, 6, 6}}, // diagonal: (2,2)..(5,5)
@@ -186,8 +186,11 @@ TEST(CanvasText, ReferencePointAlignmentAndRotation)
     {
         unsigned align;
         int escapement;
-    } cases[] = {{TA_LEFT | TA_TOP, 0},   {TA_RIGHT | TA_TOP, 0},    {TA_CENTER | TA_BOTTOM, 0},
-                 {TA_LEFT | TA_BASELINE, 0}, {TA_LEFT | TA_TOP, 900}};
+    } cases[] = {{TA_LEFT | TA_TOP, 0},
+                 {TA_RIGHT | TA_TOP, 0},
+                 {TA_CENTER | TA_BOTTOM, 0},
+                 {TA_LEFT | TA_BASELINE, 0},
+                 {TA_LEFT | TA_TOP, 900}};
     for (const Case& c : cases)
     {
         QImage image = WhiteImage(200, 200);
@@ -321,7 +324,8 @@ TEST(CanvasFills, GradientsAndAlphaBlend)
     EXPECT_EQ(Px(image, 5, 20), qRgb(0, 0, 0));
     EXPECT_EQ(Px(image, 5, 70), qRgb(200, 200, 200));
     // Four corners: each corner pixel is close to its colour, with no gap on the diagonal.
-    auto near = [&](int x, int y, int r, int g, int b) {
+    auto near = [&](int x, int y, int r, int g, int b)
+    {
         const QColor c = QColor(image.pixel(x, y));
         return std::abs(c.red() - r) < 16 && std::abs(c.green() - g) < 16 && std::abs(c.blue() - b) < 16;
     };
@@ -375,10 +379,15 @@ TEST(DateTimePicture, ClassicPicturesInTheInvariantLocale)
     {
         const char* picture;
         const char* expected;
-    } dates[] = {{"dd.MM.yyyy", "05.03.2026"}, {"d/M/yy", "5/3/26"}, {"dddd, MMMM d", "Thursday, March 5"},
-                 {"ddd MMM y", "Thu Mar 26"}, {"yyyy-MM-dd 'week' dd", "2026-03-05 week 05"}, {"''d''", "'5'"}};
+    } dates[] = {{"dd.MM.yyyy", "05.03.2026"},
+                 {"d/M/yy", "5/3/26"},
+                 {"dddd, MMMM d", "Thursday, March 5"},
+                 {"ddd MMM y", "Thu Mar 26"},
+                 {"yyyy-MM-dd 'week' dd", "2026-03-05 week 05"},
+                 {"''d''", "'5'"}};
     for (const DateCase& c : dates)
-        EXPECT_EQ(FormatDatePicture(date, QString::fromLatin1(c.picture)), QString::fromLatin1(c.expected)) << c.picture;
+        EXPECT_EQ(FormatDatePicture(date, QString::fromLatin1(c.picture)), QString::fromLatin1(c.expected))
+            << c.picture;
 
     const QTime afternoon(15, 4, 9);
     const QTime midnight(0, 30, 0);

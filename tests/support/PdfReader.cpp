@@ -9,7 +9,8 @@ QString Run(const QString& program, const QStringList& args)
 {
     QProcess process;
     process.start(program, args);
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0)
         return {};
     return QString::fromUtf8(process.readAllStandardOutput());
 }
@@ -18,9 +19,9 @@ QString Run(const QString& program, const QStringList& args)
 int PdfPageCount(const QString& path)
 {
     const QString info = Run(QStringLiteral("pdfinfo"), {path});
-    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("^Pages:\\s+(\\d+)"),
-                                                         QRegularExpression::MultilineOption)
-                                          .match(info);
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("^Pages:\\s+(\\d+)"), QRegularExpression::MultilineOption)
+            .match(info);
     return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
@@ -28,7 +29,8 @@ QString PdfText(const QString& path, int page)
 {
     QStringList args{QStringLiteral("-layout")};
     if (page > 0)
-        args << QStringLiteral("-f") << QString::number(page) << QStringLiteral("-l") << QString::number(page);
+        args << QStringLiteral("-f") << QString::number(page) << QStringLiteral("-l")
+             << QString::number(page);
     args << path << QStringLiteral("-");
     return Run(QStringLiteral("pdftotext"), args);
 }
