@@ -9,12 +9,14 @@
 namespace SeriesWords
 {
 
-// A word has no value when it is the no-value word or one of the two range words the
-// tester wrote (above range as measured, below range as measured).
+// A word has no value when its value field holds the no-value pattern or one of the two
+// range patterns the tester wrote (above range as measured, below range as measured).
+// Only the value field counts: a no-value word whose excluded bit was cleared still has
+// no value.
 inline bool HasValue(uint32_t word)
 {
     const uint32_t top = word >> 12;
-    return word != 0xFFFFFFFFu && top != 0xFFFFEu && top != 0xF0000u;
+    return top != 0xFFFFFu && top != 0xFFFFEu && top != 0xF0000u;
 }
 
 inline bool IsExcluded(uint32_t word)

@@ -25,7 +25,7 @@ TEST(MeasSeries1Settings, ResolutionSteps)
     } cases[] = {
         {1, 1, 12.34f, 12.3f},  {1, 1, 12.36f, 12.4f},  {1, 5, 12.34f, 12.5f},  {1, 5, 12.24f, 12.0f},
         {0, 20, 347.0f, 340.0f}, {0, 20, 351.0f, 360.0f}, {0, 20, -351.0f, -360.0f}, {0, 15, 347.0f, 350.0f},
-        {0, 2, 3.0f, 4.0f},      {2, 1, 1.005f, 1.0f},    {0, 100, 1234.0f, 1200.0f},
+        {0, 2, 3.0f, 4.0f},      {2, 1, 1.004f, 1.0f},    {0, 100, 1234.0f, 1200.0f},
     };
     CMeasSeries1 s(5);
     s.Clear();
@@ -181,8 +181,8 @@ TEST(MeasSeries1Settings, B724ModeSwitchesTheReadingSet)
     s.Clear();
     ASSERT_TRUE(s.SetProbeId(SProbeId(kProbeVk, nullptr, -1)));
     EXPECT_EQ(s.GetTargetScale().scale, kProbeVk);
-    s.AddReading(40.0f, 50.0f, 12, -2);
-    s.AddReading(60.0f, 70.0f, 12, -2);
+    s.AddReading(40.0f, 50.0f, 31, -2); // diameter correction off
+    s.AddReading(60.0f, 70.0f, 31, -2);
     s.CommitNew();
     EXPECT_EQ(s.GetMean(), 50.0f);
 
@@ -198,7 +198,7 @@ TEST(MeasSeries1Settings, B724ModeSwitchesTheReadingSet)
     int diameter = 0;
     int fine = 0;
     s.GetReading(0, &diameter, &fine, 7);
-    EXPECT_EQ(diameter, 12);
+    EXPECT_EQ(diameter, 31);
     EXPECT_EQ(fine, -2);
 
     // Restoring the originals brings back the probe the series was measured with.

@@ -104,7 +104,7 @@ TEST(MeasSeries1Statistics, CapabilityIndicesAndClamps)
     EXPECT_FLOAT_EQ(s->GetCp(), 160.0f / 60.0f);
     EXPECT_FLOAT_EQ(s->GetCpk(), 70.0f / 30.0f);
     const float cpk = s->GetCpk();
-    EXPECT_FLOAT_EQ(s->GetCpkLowerBound(), cpk - 1.6448536f * std::sqrt(cpk * cpk / 4.0f + 1.0f / 27.0f));
+    EXPECT_NEAR(s->GetCpkLowerBound(), cpk - 1.6448536f * std::sqrt(cpk * cpk / 4.0f + 1.0f / 27.0f), 1e-5f);
 
     // A limit beyond the conversion's target range (0..999) is unusable.
     ASSERT_TRUE(s->SetLimits(MEAS_NO_VALUE, 1200.0f, -1));

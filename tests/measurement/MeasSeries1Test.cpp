@@ -87,10 +87,10 @@ TEST(MeasSeries1, FilterMasksClassifyReadings)
     EXPECT_EQ(s->GetCount(5), 4);
     EXPECT_EQ(ValuesOf(*s, 7), (std::vector<float>{20.0f, MEAS_BELOW_RANGE, 30.0f, MEAS_ABOVE_RANGE, 40.0f,
                                                     MEAS_NO_VALUE}));
-    // A reading without a value belongs to the in-range class of the filtered views.
-    EXPECT_EQ(ValuesOf(*s, 1), (std::vector<float>{20.0f, 40.0f, MEAS_NO_VALUE}));
+    EXPECT_EQ(ValuesOf(*s, 1), (std::vector<float>{20.0f, 40.0f}));
     EXPECT_EQ(ValuesOf(*s, 4), (std::vector<float>{MEAS_BELOW_RANGE, MEAS_ABOVE_RANGE}));
-    EXPECT_EQ(s->ResolveIndex(1, 2), 2);
+    // The no-value word carries the excluded bit.
+    EXPECT_EQ(s->ResolveIndex(1, 2), 5);
     EXPECT_EQ(s->GetNativeValue(1, 4), 900.0f);
     // Walking backwards and forwards from the cursor, and off either end.
     EXPECT_EQ(s->ResolveIndex(2, 5), 3);
@@ -104,6 +104,14 @@ TEST(MeasSeries1, FilterMasksClassifyReadings)
     EXPECT_EQ(s->GetMean(), 30.0f);
     EXPECT_EQ(s->GetMin(), 20.0f);
     EXPECT_EQ(s->GetMax(), 40.0f);
+
+    // Once included, a reading without a value still counts under bit 2 but walks with
+    // the in-range readings.
+    EXPECT_FALSE(s->IncludeReading(5, 7));
+    EXPECT_EQ(s->GetCount(2), 2);
+    EXPECT_EQ(s->GetCount(1), 2);
+    EXPECT_EQ(s->ResolveIndex(2, 1), 5);
+    EXPECT_EQ(s->GetReading(2, nullptr, nullptr, 1), MEAS_NO_VALUE);
 }
 
 TEST(MeasSeries1, ExclusionAndDeletion)
@@ -123,11 +131,11 @@ TEST(MeasSeries1, ExclusionAndDeletion)
     EXPECT_FALSE(s->IncludeReading(1, 7));
     EXPECT_FLOAT_EQ(s->GetMean(), mean);
 
-    // A reading without a value is excluded all the same, but reported as a failure.
-    EXPECT_FALSE(s->ExcludeReading(3, 7));
-    EXPECT_TRUE(s->IsReadingExcluded(3, 7));
+    // A reading without a value changes its bit all the same, but reports a failure.
     EXPECT_FALSE(s->IncludeReading(3, 7));
     EXPECT_FALSE(s->IsReadingExcluded(3, 7));
+    EXPECT_FALSE(s->ExcludeReading(3, 7));
+    EXPECT_TRUE(s->IsReadingExcluded(3, 7));
 
     const float second = s->GetNativeValue(1, 7);
     EXPECT_TRUE(s->DeleteReading(0, 7));
