@@ -1,4 +1,6 @@
 #pragma once
+#include "tests/support/ConvRecordBuilder.h"
+
 #include "measurement/ConvTable.h"
 #include "measurement/MeasSeries1.h"
 #include "measurement/ScaleCodes.h"
@@ -6,7 +8,6 @@
 #include <QString>
 
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -22,40 +23,22 @@ inline constexpr int kHB = 1;
 inline constexpr int kHV = 2;
 inline constexpr int kHRC = 4;
 
-inline void PutFloat(std::vector<uint8_t>& r, float v)
-{
-    uint8_t b[4];
-    std::memcpy(b, &v, 4);
-    r.insert(r.end(), b, b + 4);
-}
-
 // y = c0 + c1 * x over [minX, maxX].
 inline std::vector<uint8_t> LinearRecord(int source, int target, int matType, int matGroup, int standard,
                                          float minX, float maxX, float c0, float c1, const QString& name = {},
                                          int revision = 1)
 {
-    std::vector<uint8_t> r;
-    r.push_back(1); // rational polynomial
-    r.push_back(uint8_t((standard & 0x0F) | (revision << 4)));
-    r.push_back(uint8_t((matType & 0x0F) | (matGroup << 4)));
-    r.push_back(uint8_t(source));
-    r.push_back(uint8_t(source >> 8));
-    r.push_back(uint8_t(target));
-    r.push_back(uint8_t(target >> 8));
-    r.push_back(uint8_t(name.size()));
-    for (QChar c : name)
-    {
-        r.push_back(uint8_t(c.unicode()));
-        r.push_back(uint8_t(c.unicode() >> 8));
-    }
-    PutFloat(r, minX);
-    PutFloat(r, maxX);
-    PutFloat(r, 0.0f); // x0
-    r.push_back(1);    // numerator degree 1
-    r.push_back(0);    // no denominator
-    PutFloat(r, c0);
-    PutFloat(r, c1);
-    return r;
+    TestRecords::Header h;
+    h.source = uint16_t(source);
+    h.target = uint16_t(target);
+    h.matType = uint8_t(matType);
+    h.matGroup = uint8_t(matGroup);
+    h.standard = uint8_t(standard);
+    h.revision = uint8_t(revision);
+    h.name = name.toStdU16String();
+    h.lo = minX;
+    h.hi = maxX;
+    return TestRecords::Ratio(h, 0.0f, 1, 0, {c0, c1});
 }
 
 inline int AddShared(const std::vector<uint8_t>& record)
