@@ -289,3 +289,67 @@ TEST(MeasSeries1Settings, ApplySettingsStopsAtTheFirstFailure)
     EXPECT_EQ(t.GetTargetScale().scale, kHRC); // the conversion step stays applied
     EXPECT_EQ(t.GetResolutionByte(), 8);
 }
+
+TEST(MeasSeries1Settings, LimitsTravelThroughAnIntermediateScale)
+{
+    AddStandardRecords();
+    // Stainless steel converts to HV and HB but not to HRC; steel has no HB record.
+    AddShared(LinearRecord(kProbeD, kHV, 3, 0, 1, 300.0f, 900.0f, -300.0f, 2.0f));
+    AddShared(LinearRecord(kProbeD, kHB, 3, 0, 1, 300.0f, 900.0f, -200.0f, 1.5f));
+    auto s = NewSeries(kProbeD, kHRC);
+    ASSERT_TRUE(s->SetLimits(30.0f, 50.0f, -1)); // 480..640 HLD for steel
+    SMaterial stainless;
+    stainless.Set(3, 0);
+    ASSERT_TRUE(s->SetConversion(STargetScale(kHB, 1, 0), stainless));
+    // Steel's 560..880 HV are 430..590 HLD for stainless, that is 445..685 HB.
+    EXPECT_NEAR(s->GetLowerLimitNative(), 430.0f, 1e-2f);
+    EXPECT_NEAR(s->GetUpperLimitNative(), 590.0f, 1e-2f);
+    SSeriesSettings settings;
+    s->GetSettings(settings);
+    EXPECT_NEAR(settings.lowerLimit, 445.0f, 2e-2f);
+    EXPECT_NEAR(settings.upperLimit, 685.0f, 2e-2f);
+    // Back to steel and HRC: the limits as set.
+    ASSERT_TRUE(s->SetConversion(STargetScale(kHRC, 1, 0), Steel()));
+    s->GetSettings(settings);
+    EXPECT_EQ(settings.lowerLimit, 30.0f);
+    EXPECT_EQ(settings.upperLimit, 50.0f);
+}
+
+TEST(MeasSeries1Settings, CustomConversionsRegisterOnceAndFollowRenames)
+{
+    AddStandardRecords();
+    auto seriesWith = [](const std::vector<uint8_t>& record, const QString& name) {
+        auto s = std::make_unique<CMeasSeries1>(10);
+        s->Clear();
+        s->SetProbeId(SProbeId(kProbeD, nullptr, -1));
+        {
+            CConvTable::Guard lock(CConvTable::Instance());
+            s->GetConvEnumerator().SetPrivateRecord(record.data(), record.size());
+        }
+        SMaterial custom;
+        custom.SetCustom(name, 0);
+        EXPECT_TRUE(s->SetConversion(STargetScale(kHV, 1, 0), custom));
+        s->AddReading(500.0f, 500.0f, 0, -1);
+        return s;
+    };
+    const auto first = LinearRecord(kProbeD, kHV, 0, 0, 1, 300.0f, 900.0f, -250.0f, 2.0f, QStringLiteral("Bronze9"));
+    const auto other = LinearRecord(kProbeD, kHV, 0, 0, 1, 300.0f, 900.0f, -260.0f, 2.0f, QStringLiteral("Bronze9"));
+
+    auto a = seriesWith(first, QStringLiteral("Bronze9"));
+    EXPECT_TRUE(a->IsCustomConversion(false));
+    EXPECT_TRUE(a->RegisterCustomConversion(false));
+    EXPECT_EQ(a->GetMean(), 750.0f);
+    auto b = seriesWith(first, QStringLiteral("Bronze9"));
+    EXPECT_FALSE(b->RegisterCustomConversion(false)); // the same record is already there
+
+    // Other data under the same name is stored under a new name, which the series takes.
+    auto c = seriesWith(other, QStringLiteral("Bronze9"));
+    EXPECT_EQ(c->GetMean(), 740.0f);
+    EXPECT_TRUE(c->RegisterCustomConversion(false));
+    EXPECT_EQ(c->GetMaterial().Name(), QStringLiteral("Bronze9(2)"));
+    c->SetResolution(1, 1);
+    EXPECT_EQ(c->GetMean(), 740.0f);
+    EXPECT_FALSE(c->RegisterCustomConversion(true)); // no record of the original settings is owned
+
+    EXPECT_FALSE(NewSeries(kProbeD, kHRC)->IsCustomConversion(false));
+}
