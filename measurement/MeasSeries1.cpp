@@ -96,6 +96,7 @@ void CMeasSeries1::CopyFrom(const CMeasSeries1& other)
     m_comment = other.m_comment;
     m_orig = other.m_orig;
     m_privateRecord = other.m_privateRecord;
+    m_kept = other.m_kept;
     m_z = other.m_z;
     m_completionRule = other.m_completionRule;
     m_completionCount = other.m_completionCount;

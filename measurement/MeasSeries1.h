@@ -181,6 +181,17 @@ private:
     void ReleasePrivateRecord();
     void MarkModified() { m_modified = true; }
 
+    // The stored block (MeasSeries1Block.cpp).
+    uint32_t ReadBlockBytes(void* buffer, uint32_t count);
+    bool CheckTrailer();
+    bool ReadBlock();
+    bool ReadMaterialBlock(SMaterial& material, bool original, std::vector<uint8_t>* raw);
+    bool BuildBlock(std::vector<uint8_t>& block);
+    bool AppendMaterialBlock(std::vector<uint8_t>& block, const SMaterial& material, const STargetScale& target,
+                             bool original);
+    bool IsKeptBlock() const { return !m_kept.head.empty(); }
+    void DropKeptBlock() { m_kept = SKeptSettings{}; }
+
     // Statistics helpers.
     void FirstAndLast(float& first, float& last);
     enum NLimitState
@@ -219,6 +230,16 @@ private:
     SOriginal m_orig;
     // The conversion record of the original settings as a stored block carried it.
     std::vector<uint8_t> m_privateRecord;
+    // A stored block whose conversion is not on this computer: its settings bytes are
+    // kept as read (the series shows its values in the probe's own scale meanwhile), so
+    // that writing the series gives them back unchanged until the user picks settings.
+    struct SKeptSettings
+    {
+        std::vector<uint8_t> head;          // material, target, standard, four limit words
+        std::vector<uint8_t> materialBlock; // with its length word; may be empty
+        std::vector<uint8_t> original;      // the original-settings section; may be empty
+    } m_kept;
+    uint32_t m_blockBytes = 0; // bytes of the block read so far, tag included
 
     int m_capacity = 0;
     int m_count = 0;
@@ -259,3 +280,8 @@ private:
     int m_cursorMask = -1;
     int m_cursorRaw = -1;
 };
+
+// Reads the tag "M1" and the block behind it from a stream open for reading. As new, the
+// series is a cleared one of the default capacity; otherwise it is sized to the block.
+// None for another tag or a block that does not read.
+std::unique_ptr<CMeasSeries1> CreateMeasSeries(StreamIO::CIoStream& stream, bool asNew);

@@ -153,6 +153,7 @@ bool CMeasSeries1::SetProbeId(const SProbeId& probe)
         }
         SelectActiveSet(probe);
         Invalidate(true, true);
+        DropKeptBlock();
         m_limits.Rederive(index, m_enumerator);
         m_secondLimits.Rederive(index, m_enumerator);
         m_recordIndex = index;
@@ -180,6 +181,7 @@ bool CMeasSeries1::SetConversion(const STargetScale& target, const SMaterial& ma
     m_table.SelectRecord(index);
     m_recordIndex = index;
     Invalidate(true, false);
+    DropKeptBlock();
     m_limits.Rederive(index, m_enumerator);
     m_secondLimits.Rederive(index, m_enumerator);
 
@@ -240,6 +242,7 @@ bool CMeasSeries1::SetLimits(float lower, float upper, int recordIndex)
     }
     if (!m_limits.Set(index, lower, upper))
         return false;
+    DropKeptBlock();
     EncodeLimitWords();
     if (m_new)
     {
@@ -273,6 +276,7 @@ int CMeasSeries1::SetSecondLimits(float& lower, float& upper, int recordIndex)
     }
     if (m_secondLimits.Set(index, lower, upper))
     {
+        DropKeptBlock();
         EncodeSecondLimitWords();
         if (m_new)
         {
@@ -420,6 +424,13 @@ bool CMeasSeries1::GetOriginalSettings(SSeriesSettings& settings)
             settings.upperLimit = m_table.Convert(Decode(m_orig.upperWord), true);
             settings.secondLowerLimit = m_table.Convert(Decode(m_orig.secondLowerWord), true);
             settings.secondUpperLimit = m_table.Convert(Decode(m_orig.secondUpperWord), true);
+            // A falling conversion turns the measured pair around.
+            auto order = [](float& lower, float& upper) {
+                if (lower != MEAS_NO_VALUE && upper != MEAS_NO_VALUE && lower > upper)
+                    std::swap(lower, upper);
+            };
+            order(settings.lowerLimit, settings.upperLimit);
+            order(settings.secondLowerLimit, settings.secondUpperLimit);
         }
         else
         {
@@ -509,6 +520,7 @@ bool CMeasSeries1::RestoreOriginal()
 
 bool CMeasSeries1::RestoreSettingsTail(bool changed)
 {
+    DropKeptBlock();
     if (!m_material.IsEqual(m_orig.material) || !m_target.IsEqual(m_orig.target))
         changed = true;
     m_material = m_orig.material;
