@@ -163,7 +163,7 @@ QString MakeUniqueRecordName(const uint8_t* record, size_t available)
             number = n + 1;
         }
     }
-    const QString suffix = QStringLiteral("(%1)").arg(number);
+    const QString suffix = QLatin1Char('(') + QString::number(number) + QLatin1Char(')');
     if (name.size() + suffix.size() > 15)
         name.truncate(16 - suffix.size());
     return name + suffix;

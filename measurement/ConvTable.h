@@ -9,6 +9,10 @@
 #include <cstdint>
 #include <memory>
 
+namespace StreamIO
+{
+class CIoStream;
+}
 class CConvFunction;
 class CIdentityConvFunction;
 class CRatioConvFunction;
@@ -91,6 +95,16 @@ public:
     // extrapolate flag a linear continuation.
     float Convert(float x, bool extrapolate);
     float ConvertInverse(float y, bool extrapolate);
+
+    // Reads a conversion file from the stream's start and adds its records as shared
+    // records; returns how many the table took or kept (0 when the file is refused).
+    int LoadCnvFile(StreamIO::CIoStream& stream);
+    // Writes the slot's record as a single-record block; false for an empty slot or a
+    // failed write.
+    bool WriteCnvRecord(int slot, StreamIO::CIoStream& stream);
+    // Reads the whole stream as a single-record block and adds its record as a device
+    // record (see AddDeviceRecord); nullptr for a refused block.
+    const uint8_t* ImportRecordBlock(StreamIO::CIoStream& stream, int& index, QString& name, size_t& length);
 
 private:
     friend class CConvEnumerator;

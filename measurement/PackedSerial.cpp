@@ -38,7 +38,7 @@ const char* SerialPrefix(uint8_t type)
 
 QString ZeroPadded(int value, int width)
 {
-    return QStringLiteral("%1").arg(value, width, 10, QLatin1Char('0'));
+    return QString::number(value).rightJustified(width, QLatin1Char('0'));
 }
 
 } // namespace
