@@ -2,6 +2,7 @@
 // unit inside project files and clipboard data. Little-endian throughout.
 #include "measurement/MeasSeries1.h"
 
+#include "measurement/CnvFile.h"
 #include "measurement/ConvTable.h"
 #include "measurement/Distributions.h"
 #include "measurement/ScaleCodes.h"
@@ -697,12 +698,41 @@ bool CMeasSeries1::ReadBlock()
 // ---------------------------------------------------------------------------------------
 // Custom conversion files
 
-bool CMeasSeries1::GetCustomConversionFileName(bool, QString&) const
+bool CMeasSeries1::GetCustomConversionFileName(bool original, QString& name) const
 {
-    return false;
+    name.clear();
+    if (!IsCustomConversion(original))
+        return false;
+    if (original)
+        return MakeCnvFileName(m_privateRecord.data(), m_privateRecord.size(), name);
+    CConvTable::Guard lock(m_table);
+    size_t length = 0;
+    const uint8_t* record = m_table.GetRecord(m_recordIndex, length);
+    return record && MakeCnvFileName(record, length, name);
 }
 
-bool CMeasSeries1::WriteCustomConversion(bool, StreamIO::CIoStream&)
+bool CMeasSeries1::WriteCustomConversion(bool original, StreamIO::CIoStream& stream)
 {
+    CConvTable::Guard lock(m_table);
+    try
+    {
+        if (original && m_orig.material.type == MAT_CUSTOM && !m_privateRecord.empty())
+        {
+            // The block grows with the record, so a long record fits as well.
+            std::vector<uint8_t> block = m_privateRecord;
+            if (BuildCnvRecordBlock(block, m_privateRecord.size()) > 0)
+                stream.Write(block.data(), uint32_t(block.size()));
+        }
+        else if (!original && m_material.type == MAT_CUSTOM)
+        {
+            const int index = FindRecord(m_probe, m_material, m_target);
+            if (index >= 0)
+                m_table.WriteCnvRecord(index, stream);
+        }
+    }
+    catch (const CFileException&)
+    {
+        // Nothing more to do: the caller finds the file short.
+    }
     return true;
 }

@@ -1,5 +1,6 @@
 #include "SeriesFixture.h"
 
+#include "measurement/CnvFile.h"
 #include "measurement/MeasSeries1.h"
 #include "measurement/PackedReading.h"
 #include "streamio/RamStream.h"
@@ -299,4 +300,47 @@ TEST(MeasSeries1Block, BlockWithoutItsConversionStillLoadsAndWritesBack)
     ASSERT_TRUE(r->SetConversion(STargetScale(kHRC, 1, 0), Steel()));
     const std::vector<uint8_t> again = WriteBlock(*r);
     EXPECT_EQ(again[27], kHRC);
+}
+
+TEST(MeasSeries1Block, CustomConversionTravelsAsASingleRecordFile)
+{
+    AddStandardRecords();
+    const auto record =
+        LinearRecord(kProbeD, kHV, 0, 0, 1, 300.0f, 900.0f, -220.0f, 2.0f, QStringLiteral("<Alloy3>"));
+    auto s = std::make_unique<CMeasSeries1>(10);
+    s->Clear();
+    s->SetProbeId(SProbeId(kProbeD, nullptr, -1));
+    {
+        CConvTable::Guard lock(CConvTable::Instance());
+        s->GetConvEnumerator().SetPrivateRecord(record.data(), record.size());
+    }
+    SMaterial custom;
+    custom.SetCustom(QStringLiteral("<Alloy3>"), 0);
+    ASSERT_TRUE(s->SetConversion(STargetScale(kHV, 1, 0), custom));
+    s->AddReading(500.0f, 500.0f, 0, -1);
+    QString name;
+    ASSERT_TRUE(s->GetCustomConversionFileName(false, name));
+    EXPECT_EQ(name, QStringLiteral("Alloy3_D_HV.cnv"));
+
+    CRamStream file;
+    ASSERT_TRUE(file.Open(QStringLiteral("RAM:custom.cnv"), kReadWrite));
+    EXPECT_TRUE(s->WriteCustomConversion(false, file));
+    std::vector<uint8_t> bytes(file.GetLength());
+    file.SetPosition(0);
+    file.Read(bytes.data(), uint32_t(bytes.size()));
+    ASSERT_EQ(bytes.size(), record.size() + CNV_BLOCK_OVERHEAD);
+    ASSERT_EQ(ParseCnvRecordBlock(bytes.data(), bytes.size()), record.size());
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + record.size()), record);
+
+    // A stored block carries the record; the copy read back writes the same file for its
+    // original settings.
+    auto r = ReadBlock(WriteBlock(*s));
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->GetMean(), 780.0f);
+    ASSERT_TRUE(r->GetCustomConversionFileName(true, name));
+    EXPECT_EQ(name, QStringLiteral("Alloy3_D_HV.cnv"));
+    CRamStream again;
+    ASSERT_TRUE(again.Open(QStringLiteral("RAM:again.cnv"), kReadWrite));
+    EXPECT_TRUE(r->WriteCustomConversion(true, again));
+    EXPECT_EQ(again.GetLength(), bytes.size());
 }
