@@ -1,8 +1,12 @@
 // Speed of the measurement series: a full recalculation against a plain sort of the same
-// number of floats, and appending to a full series (live measuring with statistics shown
-// after every reading).
+// number of floats, appending to a full series (live measuring with statistics shown
+// after every reading), and storing and loading a large folder.
 #include "measurement/ConvTable.h"
+#include "measurement/FolderData.h"
 #include "measurement/MeasSeries1.h"
+#include "streamio/RamStream.h"
+#include "streamio/StreamIO.h"
+#include "streamio/VMArchive.h"
 #include "tests/support/ConvRecordBuilder.h"
 
 #include <benchmark/benchmark.h>
@@ -96,4 +100,75 @@ void BM_AddReadingToFullSeries(benchmark::State& state)
     state.SetComplexityN(n);
 }
 BENCHMARK(BM_AddReadingToFullSeries)->RangeMultiplier(2)->Range(1024, 16384)->Complexity(benchmark::oN);
+} // namespace
+
+// A folder of 1000 series of 1000 readings through a RAM stream, each way; the bytes
+// counted are those of the stored folder.
+namespace
+{
+const QString kFolderFile = QStringLiteral("RAM:bench-folder.bin");
+constexpr uint32_t kFolderFlags = StreamIO::STREAM_READ | StreamIO::STREAM_WRITE | StreamIO::STREAM_CREATE_ALWAYS;
+
+struct SStreamLayer
+{
+    SStreamLayer() { StreamIO::StartStreamIO(); }
+    ~SStreamLayer() { StreamIO::ShutdownStreamIO(); }
+};
+
+CFolderData& BenchFolder()
+{
+    static SStreamLayer layer;
+    static CFolderData folder;
+    if (folder.GetSeriesCount() == 0)
+    {
+        for (int i = 0; i < 1000; ++i)
+        {
+            auto entry = std::make_unique<CMeasSeriesWrapper>();
+            entry->SetName(QStringLiteral("Series %1").arg(i));
+            entry->SetSeries(MakeSeries(1000, 1000));
+            folder.AddSeries(std::move(entry), true);
+        }
+    }
+    return folder;
+}
+
+std::vector<uint8_t> StoreFolder(CFolderData& folder)
+{
+    StreamIO::CRamStream ram;
+    ram.Open(kFolderFile, kFolderFlags);
+    StreamIO::CVMArchive archive(ram.GetHandle(), StreamIO::ARCHIVE_NO_CLOSE, 1024);
+    folder.Serialize(archive);
+    archive.Flush();
+    std::vector<uint8_t> bytes(ram.GetLength());
+    ram.SetPosition(0);
+    ram.Read(bytes.data(), uint32_t(bytes.size()));
+    return bytes;
+}
+
+void BM_StoreFolder(benchmark::State& state)
+{
+    CFolderData& folder = BenchFolder();
+    size_t bytes = 0;
+    for (auto _ : state)
+        bytes = StoreFolder(folder).size();
+    state.SetBytesProcessed(int64_t(bytes) * state.iterations());
+}
+BENCHMARK(BM_StoreFolder)->Unit(benchmark::kMillisecond);
+
+void BM_LoadFolder(benchmark::State& state)
+{
+    const std::vector<uint8_t> bytes = StoreFolder(BenchFolder());
+    for (auto _ : state)
+    {
+        StreamIO::CRamStream ram;
+        ram.Open(kFolderFile, kFolderFlags);
+        ram.Write(bytes.data(), uint32_t(bytes.size()));
+        StreamIO::CVMArchive archive(ram.GetHandle(), StreamIO::ARCHIVE_LOAD, 1024);
+        CFolderData folder;
+        folder.Serialize(archive);
+        benchmark::DoNotOptimize(folder.GetSeriesCount());
+    }
+    state.SetBytesProcessed(int64_t(bytes.size()) * state.iterations());
+}
+BENCHMARK(BM_LoadFolder)->Unit(benchmark::kMillisecond);
 } // namespace
