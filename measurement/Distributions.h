@@ -1,4 +1,5 @@
 #pragma once
+#include "measurement/MeasValues.h"
 
 class FObjf;
 
@@ -22,9 +23,9 @@ float ChiSquareUpperTail(float x, int n);
 // x with Q(x | n) = p. startHint is the normal upper quantile of p when the caller has it,
 // otherwise kNoStartHint.
 float ChiSquareUpperQuantile(float p, int n, float startHint);
-// The start hint that asks ChiSquareUpperQuantile to derive its own; the same float as the
-// "no value" sentinel of the measurement values, which callers pass through unchanged.
-inline constexpr float kNoStartHint = 77777696.0f;
+// The start hint that asks ChiSquareUpperQuantile to derive its own: the "no value"
+// sentinel, which callers pass through unchanged.
+inline constexpr float kNoStartHint = MEAS_NO_VALUE;
 
 // A(t | n) = P(-t < T < t) for Student's t with n degrees of freedom; 0 for t <= 0.
 float StudentTCentralProbability(float t, int n);

@@ -33,7 +33,7 @@ bool TimedOut(uint64_t start, uint32_t timeoutMs, uint64_t elapsed)
 }
 } // namespace
 
-CUsbHostProbeControl::CUsbHostProbeControl() : m_manager(&CUsbHostProbeManager::Instance())
+CUsbHostProbeControl::CUsbHostProbeControl() : CUsbHostProbeChannel(CUsbHostProbeManager::kControlChannel)
 {
 }
 
@@ -58,26 +58,14 @@ void CUsbHostProbeControl::WriteReport(const std::vector<uint8_t>& report)
 
 bool CUsbHostProbeControl::Open(const QString& path, uint32_t openFlags)
 {
-    SetName(path);
-    SetOpenFlags(openFlags);
-    ClearError();
-    m_length = 0;
-    m_abort = false;
-    uint32_t index = 0;
-    if (m_device && m_manager->FindDevice(path, CUsbHostProbeManager::kControlChannel, index) != m_device)
-        CloseHandle();
-
     std::shared_ptr<Platform::HidDevice> device;
-    if (const uint32_t code = m_manager->OpenDevice(path, CUsbHostProbeManager::kControlChannel, device))
-    {
-        SetError(code);
+    if (!AcquireChannel(path, openFlags, device))
         return false;
-    }
     const uint32_t length = device->FeatureReportLength();
     if (length <= kHeader)
     {
         // No room for a payload: not a probe. Give the channel back before saying so.
-        m_manager->ReleaseDevice(path, CUsbHostProbeManager::kControlChannel);
+        ReleaseChannel(path);
         Raise(Err::InvalidData);
     }
     m_device = std::move(device);
@@ -91,44 +79,12 @@ bool CUsbHostProbeControl::Open(const QString& path, uint32_t openFlags)
     return GetError() == 0;
 }
 
-void CUsbHostProbeControl::CloseHandle()
-{
-    try
-    {
-        Close();
-    }
-    catch (const std::exception&)
-    {
-        // The stale handle is dropped either way.
-    }
-}
-
 void CUsbHostProbeControl::Close()
 {
     ClearError();
     m_writeReport.clear();
     m_readReport.clear();
-    m_rest.Clear();
-    m_abort = false;
-    m_length = 0;
-    const bool held = m_device != nullptr;
-    m_device.reset();
-    if (held)
-        m_manager->ReleaseDevice(GetName(), CUsbHostProbeManager::kControlChannel);
-}
-
-bool CUsbHostProbeControl::IsOpen() const
-{
-    m_manager->DrainEvents();
-    if (!m_device)
-        return false;
-    uint32_t index = 0;
-    return m_manager->FindDevice(GetName(), CUsbHostProbeManager::kControlChannel, index) == m_device;
-}
-
-void CUsbHostProbeControl::DiscardInput()
-{
-    DiscardByReading(*this);
+    CloseChannel();
 }
 
 void CUsbHostProbeControl::Flush()
@@ -144,28 +100,6 @@ void CUsbHostProbeControl::Flush()
         m_writeReport[2] &= static_cast<uint8_t>(~kLengthMask);
         WriteReport(m_writeReport);
     }
-}
-
-bool CUsbHostProbeControl::GetTimeouts(uint32_t& readMs, uint32_t& writeMs)
-{
-    ClearError();
-    readMs = m_readTimeout;
-    writeMs = m_writeTimeout;
-    return true;
-}
-
-bool CUsbHostProbeControl::SetTimeouts(uint32_t readMs, uint32_t writeMs)
-{
-    ClearError();
-    m_readTimeout = readMs;
-    m_writeTimeout = writeMs;
-    return true;
-}
-
-bool CUsbHostProbeControl::CancelPending()
-{
-    m_abort = true;
-    return true;
 }
 
 uint32_t CUsbHostProbeControl::Read(void* buffer, uint32_t n)

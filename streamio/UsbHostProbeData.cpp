@@ -21,7 +21,7 @@ constexpr uint32_t kHeader = 2;
 constexpr uint32_t kWaitSliceMs = 20;
 } // namespace
 
-CUsbHostProbeData::CUsbHostProbeData() : m_manager(&CUsbHostProbeManager::Instance())
+CUsbHostProbeData::CUsbHostProbeData() : CUsbHostProbeChannel(CUsbHostProbeManager::kDataChannel)
 {
 }
 
@@ -33,28 +33,16 @@ CUsbHostProbeData::~CUsbHostProbeData()
 
 bool CUsbHostProbeData::Open(const QString& path, uint32_t openFlags)
 {
-    SetName(path);
-    SetOpenFlags(openFlags);
-    ClearError();
-    m_length = 0;
-    m_abort = false;
-    uint32_t index = 0;
-    if (m_device && m_manager->FindDevice(path, CUsbHostProbeManager::kDataChannel, index) != m_device)
-        CloseHandle();
-
     std::shared_ptr<Platform::HidDevice> device;
-    if (const uint32_t code = m_manager->OpenDevice(path, CUsbHostProbeManager::kDataChannel, device))
-    {
-        SetError(code);
+    if (!AcquireChannel(path, openFlags, device))
         return false;
-    }
     // The input reports come through a handle of our own: its queue is this channel's.
     std::unique_ptr<Platform::HidDevice> input;
     const uint32_t code = Platform::CurrentHidBackend()->Open(path, input);
     const uint32_t length = input ? input->InputReportLength() : 0;
     if (code != 0 || length <= kHeader)
     {
-        m_manager->ReleaseDevice(path, CUsbHostProbeManager::kDataChannel);
+        ReleaseChannel(path);
         Raise(code != 0 ? code : Err::InvalidData);
     }
     m_device = std::move(device);
@@ -66,72 +54,18 @@ bool CUsbHostProbeData::Open(const QString& path, uint32_t openFlags)
     return true;
 }
 
-void CUsbHostProbeData::CloseHandle()
-{
-    try
-    {
-        Close();
-    }
-    catch (const std::exception&)
-    {
-        // The stale handle is dropped either way.
-    }
-}
-
 void CUsbHostProbeData::Close()
 {
     ClearError();
     m_report.clear();
     m_incoming.clear();
-    m_rest.Clear();
-    m_abort = false;
-    m_length = 0;
     m_input.reset();
-    const bool held = m_device != nullptr;
-    m_device.reset();
-    if (held)
-        m_manager->ReleaseDevice(GetName(), CUsbHostProbeManager::kDataChannel);
-}
-
-bool CUsbHostProbeData::IsOpen() const
-{
-    m_manager->DrainEvents();
-    if (!m_device)
-        return false;
-    uint32_t index = 0;
-    return m_manager->FindDevice(GetName(), CUsbHostProbeManager::kDataChannel, index) == m_device;
+    CloseChannel();
 }
 
 uint8_t CUsbHostProbeData::GetToggleBits() const
 {
     return m_report.size() > 1 ? static_cast<uint8_t>(m_report[1] & kToggleMask) : 0;
-}
-
-void CUsbHostProbeData::DiscardInput()
-{
-    DiscardByReading(*this);
-}
-
-bool CUsbHostProbeData::GetTimeouts(uint32_t& readMs, uint32_t& writeMs)
-{
-    ClearError();
-    readMs = m_readTimeout;
-    writeMs = m_writeTimeout;
-    return true;
-}
-
-bool CUsbHostProbeData::SetTimeouts(uint32_t readMs, uint32_t writeMs)
-{
-    ClearError();
-    m_readTimeout = readMs;
-    m_writeTimeout = writeMs;
-    return true;
-}
-
-bool CUsbHostProbeData::CancelPending()
-{
-    m_abort = true;
-    return true;
 }
 
 uint32_t CUsbHostProbeData::Write(const void*, uint32_t)

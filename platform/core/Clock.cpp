@@ -4,10 +4,16 @@
 
 namespace Platform
 {
-uint64_t MonotonicMs()
+uint64_t MonotonicNs()
 {
     timespec ts;
-    ::clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+    if (::clock_gettime(CLOCK_MONOTONIC, &ts) != 0)
+        return 0;
+    return static_cast<uint64_t>(ts.tv_sec) * 1000000000u + static_cast<uint64_t>(ts.tv_nsec);
+}
+
+uint64_t MonotonicMs()
+{
+    return MonotonicNs() / 1000000u;
 }
 } // namespace Platform

@@ -3,6 +3,7 @@
 
 namespace Platform
 {
-// Milliseconds on a clock that never jumps with the wall time.
+// Nanoseconds and milliseconds on a clock that never jumps with the wall time.
+uint64_t MonotonicNs();
 uint64_t MonotonicMs();
 } // namespace Platform

@@ -1,0 +1,130 @@
+#pragma once
+#include <QString>
+
+#include <cstdint>
+
+class CGridCtrl;
+
+// A cell position; -1 in either coordinate means none.
+struct CGridCellPos
+{
+    int row = -1;
+    int col = -1;
+
+    bool IsValid() const { return row >= 0 && col >= 0; }
+    friend bool operator==(const CGridCellPos&, const CGridCellPos&) = default;
+};
+
+// A range of cells, both ends inclusive; -1 means none.
+struct CGridCellRect
+{
+    int minRow = -1;
+    int minCol = -1;
+    int maxRow = -1;
+    int maxCol = -1;
+
+    bool IsValid() const { return minRow >= 0 && minCol >= 0 && maxRow >= 0 && maxCol >= 0; }
+    bool Contains(int row, int col) const
+    {
+        return IsValid() && row >= minRow && row <= maxRow && col >= minCol && col <= maxCol;
+    }
+    friend bool operator==(const CGridCellRect&, const CGridCellRect&) = default;
+};
+
+// Cell state bits.
+enum : uint32_t
+{
+    CELLSTATE_FOCUSED = 0x01,
+    CELLSTATE_SELECTED = 0x02,
+    CELLSTATE_DROPHILITED = 0x04,
+    CELLSTATE_READONLY = 0x08,
+    CELLSTATE_FIXED = 0x10,
+    CELLSTATE_FIXEDROW = 0x20,
+    CELLSTATE_FIXEDCOL = 0x40,
+    CELLSTATE_MODIFIED = 0x80,
+};
+
+// Which grid lines are drawn.
+enum : int
+{
+    GVL_NONE = 0,
+    GVL_HORZ = 1,
+    GVL_VERT = 2,
+    GVL_BOTH = 3,
+};
+
+// Notification codes.
+enum : int
+{
+    NM_CLICK = -2,
+    NM_DBLCLK = -3,
+    NM_RCLICK = -5,
+    GRIDN_SELCHANGING = -100,
+    GRIDN_SELCHANGED = -101,
+    GRIDN_KEYCOMMAND = -103,
+    GRIDN_FOCUSCHANGED = -120,
+    GRIDN_BEGINLABELEDIT = -175,
+    GRIDN_ENDLABELEDIT = -176,
+    GRIDN_EDITUNCHANGED = -195,
+};
+
+// Scroll requests, for the horizontal and the vertical bar alike.
+enum : int
+{
+    SB_LINEUP = 0,
+    SB_LINELEFT = 0,
+    SB_LINEDOWN = 1,
+    SB_LINERIGHT = 1,
+    SB_PAGEUP = 2,
+    SB_PAGELEFT = 2,
+    SB_PAGEDOWN = 3,
+    SB_PAGERIGHT = 3,
+    SB_THUMBPOSITION = 4,
+    SB_THUMBTRACK = 5,
+    SB_TOP = 6,
+    SB_LEFT = 6,
+    SB_BOTTOM = 7,
+    SB_RIGHT = 7,
+    SB_ENDSCROLL = 8,
+};
+
+// Scroll bars.
+enum : int
+{
+    SB_HORZ = 0,
+    SB_VERT = 1,
+};
+
+// The payload of every notification the grid sends.
+struct GRIDNOTIFY
+{
+    CGridCtrl* hwndFrom = nullptr;
+    int idFrom = 0;
+    int code = 0;
+    int row = -1;
+    int column = -1;
+};
+
+// The receiver of the grid's notifications: its owner, or else its parent widget when
+// that implements this interface. Calls are synchronous; the reply goes back to the grid
+// (a negative reply refuses where the grid asks).
+class IGridNotifyTarget
+{
+public:
+    virtual ~IGridNotifyTarget() = default;
+    virtual intptr_t OnGridNotify(const GRIDNOTIFY& notify) = 0;
+};
+
+// The texts of a printout, filled by the caller of CGridCtrl::Print.
+struct GRIDPRINTTEXTS
+{
+    QString headerLeft;
+    QString headerCentre;
+    QString headerRight;
+    // String id of a format with two integer fields: page and page count.
+    uint32_t pageFormatId = 0;
+    QString title;
+    // String ids of a date picture and a time picture ("dd.MM.yyyy", "HH:mm").
+    uint32_t dateFormatId = 0;
+    uint32_t timeFormatId = 0;
+};
