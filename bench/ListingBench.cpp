@@ -1,5 +1,5 @@
 #include "devicefiles/DeviceListing.h"
-#include "devicefiles/FileKind.h"
+#include "device/DeviceTypes.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,5 +1,5 @@
 #include "devicefiles/DeviceListing.h"
-#include "devicefiles/FileKind.h"
+#include "device/DeviceTypes.h"
 #include "devicefiles/Vesk3Parser.h"
 
 #include <gtest/gtest.h>
