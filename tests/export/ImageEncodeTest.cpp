@@ -67,6 +67,29 @@ QJsonArray Ints(std::initializer_list<int> values)
     return array;
 }
 
+// Expected file bytes, written field by field as the format lays them out.
+struct LeBytes
+{
+    std::vector<std::uint8_t> bytes;
+    LeBytes& Str(const char* text)
+    {
+        bytes.insert(bytes.end(), text, text + std::strlen(text));
+        return *this;
+    }
+    LeBytes& U16(std::uint32_t v)
+    {
+        bytes.push_back(static_cast<std::uint8_t>(v));
+        bytes.push_back(static_cast<std::uint8_t>(v >> 8));
+        return *this;
+    }
+    LeBytes& U32(std::uint32_t v) { return U16(v).U16(v >> 16); }
+    LeBytes& Raw(std::initializer_list<std::uint8_t> raw)
+    {
+        bytes.insert(bytes.end(), raw);
+        return *this;
+    }
+};
+
 // A stream that takes at most `room` bytes; a write that does not fit takes nothing.
 class LimitedFile : public CxFile
 {
@@ -120,17 +143,13 @@ TEST(ImageEncode, BmpOfA24BitImageMatchesTheFormatByteForByte)
 {
     CxImage image;
     FillSmall(image);
-    const std::vector<std::uint8_t> expected = {
-        'B', 'M', 78,  0, 0,   0, 0,   0,  0,    0,    54, 0, 0,    0, // file header
-        40,  0,   0,   0, 3,   0, 0,   0,  2,    0,    0,  0, 1,    0,
-        24,  0, // size, width, height, planes, bpp
-        0,   0,   0,   0, 24,  0, 0,   0,  0xC4, 0x0E, 0,  0, 0xC4, 0x0E,
-        0,   0,                                               // compression, image size, 3780 ppm
-        0,   0,   0,   0, 0,   0, 0,   0,                     // colours used, important
-        255, 255, 255, 0, 0,   0, 48,  32, 16,   0,    0,  0, // bottom row, padded to 12
-        0,   0,   255, 0, 255, 0, 255, 0,  0,    0,    0,  0, // top row
-    };
-    EXPECT_EQ(EncodeBytes(image, CxImage::FormatBmp), expected);
+    LeBytes expected;
+    expected.Str("BM").U32(78).U16(0).U16(0).U32(54);             // file header
+    expected.U32(40).U32(3).U32(2).U16(1).U16(24).U32(0).U32(24); // size ... image size
+    expected.U32(3780).U32(3780).U32(0).U32(0);                   // 96 dpi, no palette
+    expected.Raw({255, 255, 255, 0, 0, 0, 48, 32, 16, 0, 0, 0});  // bottom row, padded to 12
+    expected.Raw({0, 0, 255, 0, 255, 0, 255, 0, 0, 0, 0, 0});     // top row
+    EXPECT_EQ(EncodeBytes(image, CxImage::FormatBmp), expected.bytes);
 
     TempDir dir;
     const QString path = WriteEncoded(image, CxImage::FormatBmp, dir, QStringLiteral("small.bmp"));
@@ -151,18 +170,14 @@ TEST(ImageEncode, BmpOfAMonochromeImageCarriesItsPalette)
     mono.setPixel(2, 1, 1); // bottom right white
     CxImage image;
     ASSERT_TRUE(image.CreateFromHBITMAP(mono));
-    const std::vector<std::uint8_t> expected = {
-        'B',  'M', 70, 0, 0,   0,   0,   0, 0,    0,    62, 0, 0,    0, // file header
-        40,   0,   0,  0, 3,   0,   0,   0, 2,    0,    0,  0, 1,    0,
-        1,    0, // size, width, height, planes, bpp
-        0,    0,   0,  0, 8,   0,   0,   0, 0xC4, 0x0E, 0,  0, 0xC4, 0x0E,
-        0,    0,                            // compression, image size, 3780 ppm
-        2,    0,   0,  0, 0,   0,   0,   0, // colours used, important
-        0,    0,   0,  0, 255, 255, 255, 0, // palette
-        0x20, 0,   0,  0,                   // bottom row: pixel 2 set
-        0x80, 0,   0,  0,                   // top row: pixel 0 set
-    };
-    EXPECT_EQ(EncodeBytes(image, CxImage::FormatBmp), expected);
+    LeBytes expected;
+    expected.Str("BM").U32(70).U16(0).U16(0).U32(62);           // file header
+    expected.U32(40).U32(3).U32(2).U16(1).U16(1).U32(0).U32(8); // size ... image size
+    expected.U32(3780).U32(3780).U32(2).U32(0);                 // 96 dpi, 2 colours
+    expected.Raw({0, 0, 0, 0, 255, 255, 255, 0});               // palette: black, white
+    expected.Raw({0x20, 0, 0, 0});                              // bottom row: pixel 2 set
+    expected.Raw({0x80, 0, 0, 0});                              // top row: pixel 0 set
+    EXPECT_EQ(EncodeBytes(image, CxImage::FormatBmp), expected.bytes);
 }
 
 TEST(ImageEncode, PngShowsTheTopRowFirstInRgbWithWhiteBackgroundAnd96Dpi)
