@@ -1,0 +1,909 @@
+// Construction, storage, readings, derived values and attachments of a series.
+#include "measurement/MeasSeries1.h"
+
+#include "measurement/ConvTable.h"
+#include "measurement/ScaleCodes.h"
+#include "measurement/SeriesWords.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+using namespace SeriesWords;
+
+namespace
+{
+int EffectiveCapacity(int capacity)
+{
+    if (capacity <= 0)
+        return MEAS_DEFAULT_CAPACITY;
+    return std::min(capacity, MEAS_MAX_CAPACITY);
+}
+
+// Float bits mapped so that unsigned order is numeric order.
+uint32_t OrderedBits(float value)
+{
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return (bits & 0x80000000u) ? ~bits : (bits | 0x80000000u);
+}
+
+uint32_t AttachmentLength(const uint8_t* block)
+{
+    return uint32_t(block[0]) | uint32_t(block[1]) << 8 | uint32_t(block[2]) << 16 | uint32_t(block[3]) << 24;
+}
+
+void StoreAttachmentLength(uint8_t* block, uint32_t length)
+{
+    block[0] = uint8_t(length);
+    block[1] = uint8_t(length >> 8);
+    block[2] = uint8_t(length >> 16);
+    block[3] = uint8_t(length >> 24);
+}
+} // namespace
+
+CMeasSeries1::CMeasSeries1(int capacity) : m_limits(m_table), m_secondLimits(m_table)
+{
+    if (Allocate(capacity))
+        ResetSettings();
+}
+
+CMeasSeries1::CMeasSeries1(const CMeasSeries1& other) : m_limits(m_table), m_secondLimits(m_table)
+{
+    CopyFrom(other);
+}
+
+CMeasSeries1::~CMeasSeries1()
+{
+    FreeReadings(true);
+}
+
+bool CMeasSeries1::SetUsedBy(const SProbeId& probe) const
+{
+    return probe.IsBenchProbe() && !probe.IsB724Off();
+}
+
+void CMeasSeries1::SelectActiveSet(const SProbeId& probe)
+{
+    const bool useSet2 = SetUsedBy(probe);
+    if (useSet2 != m_useSet2)
+    {
+        m_useSet2 = useSet2;
+        Invalidate(true, true);
+    }
+}
+
+void CMeasSeries1::CopyFrom(const CMeasSeries1& other)
+{
+    if (&other == this)
+        return;
+    FreeReadings(true);
+    m_deviceSerial = other.m_deviceSerial;
+    m_dateTime = other.m_dateTime;
+    m_probe = other.m_probe;
+    m_material = other.m_material;
+    m_target = other.m_target;
+    m_recordIndex = other.m_recordIndex;
+    m_lowerWord = other.m_lowerWord;
+    m_upperWord = other.m_upperWord;
+    m_limits = other.m_limits;
+    m_secondLowerWord = other.m_secondLowerWord;
+    m_secondUpperWord = other.m_secondUpperWord;
+    m_secondLimits = other.m_secondLimits;
+    m_resolution = other.m_resolution;
+    m_statMode = other.m_statMode;
+    m_confidence = other.m_confidence;
+    m_comment = other.m_comment;
+    m_orig = other.m_orig;
+    m_privateRecord = other.m_privateRecord;
+    m_kept = other.m_kept;
+    m_z = other.m_z;
+    m_completionRule = other.m_completionRule;
+    m_completionCount = other.m_completionCount;
+    m_imperial = other.m_imperial;
+    *m_correction = *other.m_correction;
+    m_new = false;
+    m_modified = false;
+
+    // The source's private record in the table belongs to the source: a copy that uses
+    // it gets a record of its own, so that each series releases only what it placed.
+    {
+        CConvTable::Guard lock(m_table);
+        const int sourcePrivate = other.m_enumerator.GetPrivateSlot();
+        if (sourcePrivate >= 0 && other.m_recordIndex == sourcePrivate)
+        {
+            size_t length = 0;
+            const uint8_t* record = m_table.GetRecord(sourcePrivate, length);
+            m_recordIndex = record ? m_enumerator.SetPrivateRecord(record, length) : -1;
+        }
+    }
+
+    const int n = other.m_count;
+    if (n <= 0)
+        return;
+    try
+    {
+        m_set1.assign(other.m_set1.begin(), other.m_set1.begin() + n);
+        m_set2.assign(other.m_set2.begin(), other.m_set2.begin() + n);
+        m_native.assign(other.m_native.begin(), other.m_native.begin() + n);
+        m_converted.assign(other.m_converted.begin(), other.m_converted.begin() + n);
+        m_sorted.assign(n, 0);
+        std::copy(other.m_sorted.begin(), other.m_sorted.begin() + std::min(other.m_sortedCount, n),
+                  m_sorted.begin());
+        m_attachments.clear();
+        m_attachments.resize(n);
+        for (int i = 0; i <= std::min(other.m_highestAttachment, n - 1); ++i)
+        {
+            const uint8_t* block = other.m_attachments[i].get();
+            if (!block)
+                continue;
+            const uint32_t length = AttachmentLength(block);
+            if (length == 0 || (length & 0x80000000u))
+                continue;
+            m_attachments[i] = std::make_unique<uint8_t[]>(length + 4);
+            std::memcpy(m_attachments[i].get(), block, length + 4);
+            m_highestAttachment = i;
+        }
+    }
+    catch (const std::bad_alloc&)
+    {
+        FreeReadings(false);
+        return;
+    }
+    m_capacity = n;
+    m_count = n;
+    m_explicitCapacity = false;
+    m_useSet2 = other.m_useSet2;
+    m_sortedCount = other.m_sortedCount;
+    m_belowCount = other.m_belowCount;
+    m_sortedValid = other.m_sortedValid;
+    m_sumsValid = false;
+}
+
+bool CMeasSeries1::Allocate(int capacity)
+{
+    const int effective = EffectiveCapacity(capacity);
+    m_explicitCapacity = true;
+    if (m_capacity >= effective)
+        return true;
+    FreeReadings(false);
+    if (!Reallocate(effective))
+    {
+        FreeReadings(true);
+        return false;
+    }
+    m_useSet2 = SetUsedBy(m_probe);
+    return true;
+}
+
+bool CMeasSeries1::Reallocate(int capacity)
+{
+    try
+    {
+        m_set1.resize(capacity, 0);
+        m_set2.resize(capacity, 0);
+        m_native.resize(capacity, MEAS_NO_VALUE);
+        m_converted.resize(capacity, MEAS_NO_VALUE);
+        m_sorted.resize(capacity, 0);
+        m_attachments.resize(capacity);
+    }
+    catch (const std::bad_alloc&)
+    {
+        return false;
+    }
+    m_capacity = capacity;
+    return true;
+}
+
+bool CMeasSeries1::GrowForAppend()
+{
+    if (m_explicitCapacity || m_capacity >= MEAS_MAX_CAPACITY)
+        return false;
+    return Reallocate(std::min(std::max(m_capacity * 2, 16), MEAS_MAX_CAPACITY));
+}
+
+void CMeasSeries1::FreeReadings(bool withPrivateRecord)
+{
+    std::vector<uint32_t>().swap(m_set1);
+    std::vector<uint32_t>().swap(m_set2);
+    std::vector<float>().swap(m_native);
+    std::vector<float>().swap(m_converted);
+    std::vector<uint16_t>().swap(m_sorted);
+    std::vector<std::unique_ptr<uint8_t[]>>().swap(m_attachments);
+    m_capacity = 0;
+    m_count = 0;
+    m_valuedCount = 0;
+    m_statCount = 0;
+    m_belowCount = 0;
+    m_sortedCount = 0;
+    m_highestAttachment = -1;
+    Invalidate(true, true);
+    if (withPrivateRecord)
+    {
+        m_privateRecord.clear();
+        ReleasePrivateRecord();
+    }
+}
+
+void CMeasSeries1::ReleasePrivateRecord()
+{
+    CConvTable::Guard lock(m_table);
+    m_enumerator.ClearPrivateRecord();
+}
+
+bool CMeasSeries1::AllocateEmpty(int count)
+{
+    if (!Allocate(count))
+        return false;
+    for (int i = 0; i < count && i < m_capacity; ++i)
+        ActiveSet()[i] = 0xFFFFFFFFu;
+    ResetSettings();
+    return true;
+}
+
+void CMeasSeries1::Clear()
+{
+    CMeasSeries::Clear();
+    m_count = 0;
+    m_ringStart = 0;
+    m_valuedCount = 0;
+    m_statCount = 0;
+    m_belowCount = 0;
+    m_sortedCount = 0;
+    m_shift = m_sum = m_sumSquares = 0.0f;
+    m_comment.clear();
+    FreeAttachments();
+    m_privateRecord.clear();
+    ReleasePrivateRecord();
+    Invalidate(true, true);
+}
+
+void CMeasSeries1::FreeAttachment(int raw)
+{
+    if (raw >= 0 && raw < int(m_attachments.size()))
+        m_attachments[raw].reset();
+}
+
+void CMeasSeries1::FreeAttachments()
+{
+    for (int i = 0; i <= m_highestAttachment && i < int(m_attachments.size()); ++i)
+        m_attachments[i].reset();
+    m_highestAttachment = -1;
+}
+
+// ---------------------------------------------------------------------------------------
+// Derived values
+
+void CMeasSeries1::ClearCaches()
+{
+    m_mean = m_stdDev = m_halfWidth = m_cp = m_cpk = MEAS_NO_VALUE;
+}
+
+void CMeasSeries1::Invalidate(bool sums, bool sorted)
+{
+    if (sums)
+        m_sumsValid = false;
+    if (sorted)
+        m_sortedValid = false;
+    ClearCaches();
+    ClearCursor();
+}
+
+void CMeasSeries1::EnsureValid()
+{
+    if (!m_sumsValid)
+        Recalculate();
+}
+
+float CMeasSeries1::NativeOf(uint32_t word) const
+{
+    return PlainValue(word) + m_correction->Correct(SPackedReading{word});
+}
+
+void CMeasSeries1::Recalculate()
+{
+    ClearCursor();
+    const std::vector<uint32_t>& set = ActiveSet();
+    int valued = 0;
+    int stat = 0;
+    int below = 0;
+    float shift = 0.0f;
+    float sum = 0.0f;
+    float sumSquares = 0.0f;
+    bool haveShift = false;
+    {
+        CConvTable::Guard lock(m_table);
+        const bool haveRecord = m_recordIndex >= 0 && m_table.SelectRecord(m_recordIndex);
+        const float minX = haveRecord ? m_table.GetMinX() : 0.0f;
+        const float maxX = haveRecord ? m_table.GetMaxX() : 0.0f;
+        m_falling = haveRecord && m_table.Convert(minX, false) > m_table.Convert(maxX, false);
+        for (int i = 0; i < m_count; ++i)
+        {
+            const uint32_t word = set[i];
+            if (!HasValue(word))
+            {
+                m_native[i] = m_converted[i] = MEAS_NO_VALUE;
+                continue;
+            }
+            const float native = NativeOf(word);
+            m_native[i] = native;
+            const bool excluded = IsExcluded(word);
+            if (!excluded)
+                ++valued;
+            float x = native;
+            if (haveRecord)
+            {
+                if (native < minX)
+                {
+                    m_converted[i] = MEAS_BELOW_RANGE;
+                    if (!excluded)
+                        ++below;
+                    continue;
+                }
+                if (native > maxX)
+                {
+                    m_converted[i] = MEAS_ABOVE_RANGE;
+                    continue;
+                }
+                x = m_table.Convert(native, false);
+            }
+            const float value = RoundToResolution(x, m_resolution);
+            m_converted[i] = value;
+            if (!haveShift)
+            {
+                shift = value;
+                haveShift = true;
+            }
+            if (!excluded)
+            {
+                ++stat;
+                const float d = value - shift;
+                sum += d;
+                sumSquares += d * d;
+            }
+        }
+    }
+    m_valuedCount = valued;
+    m_statCount = stat;
+    m_belowCount = below;
+    m_shift = shift;
+    m_sum = sum;
+    m_sumSquares = sumSquares;
+    ClearCaches();
+    if (!m_sortedValid)
+        BuildSortedIndex();
+    m_sortedValid = true;
+    m_sumsValid = true;
+}
+
+void CMeasSeries1::BuildSortedIndex()
+{
+    // Ties may fall in any order, so a plain sort of (value, index) keys serves.
+    const std::vector<uint32_t>& set = ActiveSet();
+    std::vector<uint64_t> keys;
+    keys.reserve(m_count);
+    for (int i = 0; i < m_count; ++i)
+    {
+        const uint32_t word = set[i];
+        if (HasValue(word) && !IsExcluded(word))
+            keys.push_back(uint64_t(OrderedBits(m_native[i])) << 32 | uint32_t(i));
+    }
+    std::sort(keys.begin(), keys.end());
+    for (size_t k = 0; k < keys.size(); ++k)
+        m_sorted[k] = uint16_t(keys[k] & 0xFFFFu);
+    m_sortedCount = int(keys.size());
+}
+
+void CMeasSeries1::SortedInsert(int raw)
+{
+    const float native = m_native[raw];
+    auto begin = m_sorted.begin();
+    auto end = begin + m_sortedCount;
+    auto at = std::upper_bound(begin, end, native, [this](float v, uint16_t e) { return v < m_native[e]; });
+    std::move_backward(at, end, end + 1);
+    *at = uint16_t(raw);
+    ++m_sortedCount;
+}
+
+void CMeasSeries1::SortedRemove(int raw)
+{
+    auto begin = m_sorted.begin();
+    auto end = begin + m_sortedCount;
+    auto at = std::find(begin, end, uint16_t(raw));
+    if (at == end)
+        return;
+    std::move(at + 1, end, at);
+    --m_sortedCount;
+}
+
+void CMeasSeries1::SortedShiftDown(int raw)
+{
+    for (int k = 0; k < m_sortedCount; ++k)
+        if (m_sorted[k] > raw)
+            --m_sorted[k];
+}
+
+int CMeasSeries1::ReadingClass(int raw) const
+{
+    if (IsExcluded(ActiveSet()[raw]))
+        return 2;
+    const float value = m_converted[raw];
+    return IsRangeSentinel(value) ? 4 : 1;
+}
+
+int CMeasSeries1::ResolveIndex(int index, int mask)
+{
+    if (mask == 7)
+    {
+        m_cursorFiltered = m_cursorRaw = index;
+        m_cursorMask = 7;
+        return index;
+    }
+    EnsureValid();
+    if (index < 0)
+    {
+        ClearCursor();
+        return -1;
+    }
+    int filtered = -1;
+    int raw = -1;
+    if (mask == m_cursorMask && m_cursorRaw >= 0 && m_cursorRaw < m_count)
+    {
+        filtered = m_cursorFiltered;
+        raw = m_cursorRaw;
+        if (index == filtered)
+            return raw;
+    }
+    if (index > filtered)
+    {
+        while (++raw < m_count)
+        {
+            if ((ReadingClass(raw) & mask) && ++filtered == index)
+            {
+                m_cursorFiltered = filtered;
+                m_cursorMask = mask;
+                m_cursorRaw = raw;
+                return raw;
+            }
+        }
+    }
+    else
+    {
+        while (--raw >= 0)
+        {
+            if ((ReadingClass(raw) & mask) && --filtered == index)
+            {
+                m_cursorFiltered = filtered;
+                m_cursorMask = mask;
+                m_cursorRaw = raw;
+                return raw;
+            }
+        }
+    }
+    ClearCursor();
+    return -1;
+}
+
+int CMeasSeries1::ResolveExisting(int index, int mask)
+{
+    const int raw = ResolveIndex(index, mask);
+    return raw >= 0 && raw < m_count ? raw : -1;
+}
+
+// ---------------------------------------------------------------------------------------
+// Readings
+
+int CMeasSeries1::AddReading(float value1, float value2, int angle, int fineAngle)
+{
+    ClearCursor();
+    if (m_capacity <= 0)
+        return -1;
+    if (m_count >= m_capacity && !GrowForAppend())
+    {
+        DeleteReading(0, 7);
+        if (m_count >= m_capacity)
+            return -1;
+    }
+    const int i = m_count;
+    m_set1[i] = Encode(value1, angle, fineAngle);
+    m_set2[i] = Encode(value2, angle, fineAngle);
+    m_attachments[i].reset();
+    ++m_count;
+    MarkModified();
+    ClearCaches();
+
+    const uint32_t word = ActiveSet()[i];
+    if (!HasValue(word))
+    {
+        m_native[i] = m_converted[i] = MEAS_NO_VALUE;
+        return i;
+    }
+    const float native = NativeOf(word);
+    m_native[i] = native;
+    const bool excluded = IsExcluded(word);
+    if (m_sortedValid && !excluded)
+        SortedInsert(i);
+    if (!m_sumsValid)
+        return i;
+
+    float x = native;
+    {
+        CConvTable::Guard lock(m_table);
+        const bool haveRecord = m_recordIndex >= 0 && m_table.SelectRecord(m_recordIndex);
+        if (haveRecord)
+        {
+            const float minX = m_table.GetMinX();
+            const float maxX = m_table.GetMaxX();
+            if (native < minX || native > maxX)
+            {
+                m_converted[i] = native < minX ? MEAS_BELOW_RANGE : MEAS_ABOVE_RANGE;
+                if (!excluded)
+                {
+                    ++m_valuedCount;
+                    if (native < minX)
+                        ++m_belowCount;
+                }
+                return i;
+            }
+            x = m_table.Convert(native, false);
+        }
+    }
+    const float value = RoundToResolution(x, m_resolution);
+    m_converted[i] = value;
+    if (!excluded)
+    {
+        ++m_valuedCount;
+        if (m_statCount == 0)
+        {
+            m_shift = value;
+            m_sum = m_sumSquares = 0.0f;
+        }
+        ++m_statCount;
+        const float d = value - m_shift;
+        m_sum += d;
+        m_sumSquares += d * d;
+    }
+    return i;
+}
+
+int CMeasSeries1::SetReading(int index, float value1, float value2, int angle, int fineAngle, int mask)
+{
+    ClearCursor();
+    const int raw = ResolveIndex(index, mask);
+    if (raw < 0 || raw >= m_capacity)
+        return -1;
+    if (raw >= m_count)
+    {
+        for (int i = m_count; i < raw; ++i)
+        {
+            m_set1[i] = m_set2[i] = 0xFFFFFFFFu;
+            m_native[i] = m_converted[i] = MEAS_NO_VALUE;
+            m_attachments[i].reset();
+        }
+        m_attachments[raw].reset();
+        m_count = raw + 1;
+    }
+    else if (m_sortedValid)
+    {
+        const uint32_t old = ActiveSet()[raw];
+        if (HasValue(old) && !IsExcluded(old))
+            SortedRemove(raw);
+    }
+    m_set1[raw] = Encode(value1, angle, fineAngle);
+    m_set2[raw] = Encode(value2, angle, fineAngle);
+    const uint32_t word = ActiveSet()[raw];
+    m_native[raw] = HasValue(word) ? NativeOf(word) : MEAS_NO_VALUE;
+    m_converted[raw] = MEAS_NO_VALUE;
+    if (m_sortedValid && HasValue(word) && !IsExcluded(word))
+        SortedInsert(raw);
+    Invalidate(true, false);
+    MarkModified();
+    return raw;
+}
+
+bool CMeasSeries1::ExcludeReading(int index, int mask)
+{
+    ClearCursor();
+    const int raw = ResolveExisting(index, mask);
+    if (raw < 0)
+        return false;
+    const uint32_t word = ActiveSet()[raw];
+    if (IsExcluded(word))
+        return false;
+    SetExcluded(m_set1[raw]);
+    SetExcluded(m_set2[raw]);
+    if (m_sortedValid && HasValue(word))
+        SortedRemove(raw);
+    Invalidate(true, false);
+    MarkModified();
+    return HasValue(word);
+}
+
+bool CMeasSeries1::IncludeReading(int index, int mask)
+{
+    ClearCursor();
+    const int raw = ResolveExisting(index, mask);
+    if (raw < 0)
+        return false;
+    const uint32_t word = ActiveSet()[raw];
+    if (!IsExcluded(word))
+        return false;
+    ClearExcluded(m_set1[raw]);
+    ClearExcluded(m_set2[raw]);
+    if (m_sortedValid && HasValue(word))
+        SortedInsert(raw);
+    Invalidate(true, false);
+    MarkModified();
+    return HasValue(word);
+}
+
+bool CMeasSeries1::IsReadingExcluded(int index, int mask)
+{
+    const int raw = ResolveExisting(index, mask);
+    if (raw < 0)
+        return true;
+    return IsExcluded(ActiveSet()[raw]);
+}
+
+bool CMeasSeries1::RemoveLastReading()
+{
+    if (m_count <= 0)
+        return false;
+    return DeleteReading(m_count - 1, 7);
+}
+
+bool CMeasSeries1::DeleteReading(int index, int mask)
+{
+    ClearCursor();
+    const int raw = ResolveExisting(index, mask);
+    if (raw < 0)
+        return false;
+    if (m_sortedValid)
+    {
+        const uint32_t word = ActiveSet()[raw];
+        if (HasValue(word) && !IsExcluded(word))
+            SortedRemove(raw);
+        SortedShiftDown(raw);
+    }
+    FreeAttachment(raw);
+    const int n = m_count;
+    std::move(m_set1.begin() + raw + 1, m_set1.begin() + n, m_set1.begin() + raw);
+    std::move(m_set2.begin() + raw + 1, m_set2.begin() + n, m_set2.begin() + raw);
+    std::move(m_native.begin() + raw + 1, m_native.begin() + n, m_native.begin() + raw);
+    std::move(m_converted.begin() + raw + 1, m_converted.begin() + n, m_converted.begin() + raw);
+    std::move(m_attachments.begin() + raw + 1, m_attachments.begin() + n, m_attachments.begin() + raw);
+    m_set1[n - 1] = m_set2[n - 1] = 0;
+    m_attachments[n - 1].reset();
+    m_count = n - 1;
+    if (m_highestAttachment > raw)
+        --m_highestAttachment;
+    if (m_highestAttachment >= m_count)
+        m_highestAttachment = m_count - 1;
+    Invalidate(true, false);
+    MarkModified();
+    return true;
+}
+
+float CMeasSeries1::GetValue(int rawIndex)
+{
+    EnsureValid();
+    if (rawIndex < 0 || rawIndex >= m_count)
+        return MEAS_NO_VALUE;
+    return m_converted[rawIndex];
+}
+
+float CMeasSeries1::GetReading(int index, int* angle, int* fineAngle, int mask)
+{
+    if (angle)
+        *angle = 0;
+    if (fineAngle)
+        *fineAngle = 0;
+    const int raw = ResolveExisting(index, mask);
+    if (raw < 0)
+        return MEAS_NO_VALUE;
+    // The raw mask skips the refresh in ResolveIndex; a stale value must not leak out.
+    EnsureValid();
+    int fine = 0;
+    const int direction = Direction(ActiveSet()[raw], &fine);
+    if (angle)
+        *angle = direction;
+    if (fineAngle)
+        *fineAngle = fine;
+    return m_converted[raw];
+}
+
+float CMeasSeries1::GetNativeValue(int index, int mask)
+{
+    const int raw = ResolveExisting(index, mask);
+    if (raw < 0)
+        return MEAS_NO_VALUE;
+    const uint32_t word = ActiveSet()[raw];
+    if (!HasValue(word))
+        return MEAS_NO_VALUE;
+    return m_sumsValid ? m_native[raw] : NativeOf(word);
+}
+
+bool CMeasSeries1::SetReadingDirection(int index, int angle, int mask)
+{
+    ClearCursor();
+    const int raw = ResolveExisting(index, mask);
+    if (raw < 0)
+        return false;
+    uint32_t word1 = m_set1[raw];
+    uint32_t word2 = m_set2[raw];
+    int fine1 = 0;
+    int fine2 = 0;
+    const int direction1 = Direction(word1, &fine1);
+    const int direction2 = Direction(word2, &fine2);
+    if (direction1 == angle && direction2 == angle)
+        return true;
+    if ((direction1 == 360 && fine1 == 360) || (direction2 == 360 && fine2 == 360))
+        return false;
+    if (!SetDirection(word1, angle) || !SetDirection(word2, angle))
+        return false;
+    m_set1[raw] = word1;
+    m_set2[raw] = word2;
+    Invalidate(true, true);
+    MarkModified();
+    return true;
+}
+
+bool CMeasSeries1::RestoreReadingDirection(int index, int mask)
+{
+    ClearCursor();
+    const int raw = ResolveExisting(index, mask);
+    if (raw < 0)
+        return false;
+    RestoreDirection(ActiveSet()[raw]);
+    Invalidate(true, true);
+    MarkModified();
+    return true;
+}
+
+int CMeasSeries1::GetFirstDirection()
+{
+    if (!m_correction)
+        return -1;
+    return m_correction->NextDirection(true);
+}
+
+int CMeasSeries1::GetNextDirection()
+{
+    if (!m_correction)
+        return -1;
+    return m_correction->NextDirection(false);
+}
+
+int CMeasSeries1::GetCount(int mask)
+{
+    if ((mask & 7) == 7)
+        return m_count;
+    EnsureValid();
+    int count = 0;
+    if (mask & 1)
+        count += m_statCount;
+    if (mask & 2)
+        count += m_count - m_valuedCount;
+    if (mask & 4)
+        count += m_valuedCount - m_statCount;
+    return count;
+}
+
+// ---------------------------------------------------------------------------------------
+// Other properties
+
+bool CMeasSeries1::SetDateTime(uint32_t dosDateTime, bool force)
+{
+    if (!m_new && !force)
+        return false;
+    if (m_dateTime != dosDateTime)
+    {
+        m_dateTime = dosDateTime;
+        MarkModified();
+    }
+    return true;
+}
+
+bool CMeasSeries1::SetDeviceSerial(const SPackedSerial* serial)
+{
+    if (!m_new)
+        return false;
+    SPackedSerial value{};
+    if (serial)
+        value = *serial;
+    if (!(value == m_deviceSerial))
+    {
+        m_deviceSerial = value;
+        MarkModified();
+    }
+    return true;
+}
+
+bool CMeasSeries1::SetComment(const QString& text)
+{
+    const QString stored = text.left(MEAS_MAX_COMMENT);
+    if (stored != m_comment)
+    {
+        m_comment = stored;
+        MarkModified();
+    }
+    return true;
+}
+
+int CMeasSeries1::GetComment(char16_t* buffer, int size) const
+{
+    if (!buffer || size <= 0)
+        return 0;
+    const int count = std::min(int(m_comment.size()), size - 1);
+    std::memcpy(buffer, m_comment.utf16(), sizeof(char16_t) * count);
+    buffer[count] = 0;
+    return count;
+}
+
+bool CMeasSeries1::SetAttachment(int index, const uint8_t* bytes, int size, int mask)
+{
+    const int raw = ResolveExisting(index, mask);
+    if (raw < 0 || !bytes || size < 1 || size > MEAS_MAX_ATTACHMENT)
+        return false;
+    std::unique_ptr<uint8_t[]>& block = m_attachments[raw];
+    if (!block || AttachmentLength(block.get()) < uint32_t(size))
+    {
+        block.reset(new (std::nothrow) uint8_t[size + 4]);
+        if (!block)
+            return false;
+    }
+    StoreAttachmentLength(block.get(), uint32_t(size));
+    std::memcpy(block.get() + 4, bytes, size);
+    m_highestAttachment = std::max(m_highestAttachment, raw);
+    return true;
+}
+
+bool CMeasSeries1::DeleteAttachment(int index, int mask)
+{
+    const int raw = ResolveExisting(index, mask);
+    if (raw < 0 || raw > m_highestAttachment || !m_attachments[raw])
+        return false;
+    m_attachments[raw].reset();
+    if (raw == m_highestAttachment)
+        m_highestAttachment = raw - 1;
+    return true;
+}
+
+int CMeasSeries1::GetAttachmentSize(int index, int mask)
+{
+    const int raw = ResolveExisting(index, mask);
+    if (raw < 0 || !m_attachments[raw])
+        return 0;
+    return int(AttachmentLength(m_attachments[raw].get()));
+}
+
+int CMeasSeries1::GetAttachment(int index, uint8_t* buffer, int size, int mask)
+{
+    const int raw = ResolveExisting(index, mask);
+    if (raw < 0 || !m_attachments[raw])
+        return 0;
+    const uint8_t* block = m_attachments[raw].get();
+    const int length = int(AttachmentLength(block));
+    // Never more than the caller's buffer holds; a size of 0 asks only for the length.
+    if (buffer && size > 0)
+        std::memcpy(buffer, block + 4, std::min(length, size));
+    return length;
+}
+
+// ---------------------------------------------------------------------------------------
+// Names
+
+bool CMeasSeries1::GetTargetScaleNames(QString& shortName, QString& longName, bool imperial) const
+{
+    return GetScaleNames(m_target.scale, shortName, longName, imperial);
+}
+
+bool CMeasSeries1::GetMaterialName(QString& name) const
+{
+    return GetMaterialGroupName(m_material.type, 0, -1, name, m_probe.IsBenchProbe());
+}
+
+bool CMeasSeries1::GetProbeName(QString& name) const
+{
+    return GetProbeLongName(m_probe.code, name);
+}

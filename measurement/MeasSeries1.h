@@ -1,0 +1,287 @@
+#pragma once
+#include "measurement/MeasSeries.h"
+#include "measurement/Resolution.h"
+#include "measurement/SeriesLimits.h"
+#include "measurement/SeriesSettings.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+inline constexpr int MEAS_DEFAULT_CAPACITY = 9999;
+inline constexpr int MEAS_MAX_CAPACITY = 16384;
+inline constexpr int MEAS_MAX_COMMENT = 128;
+inline constexpr int MEAS_MAX_ATTACHMENT = 4096;
+
+// The one implementation of a measurement series. Readings are kept in measuring order
+// as packed words in two sets (an indentation-tester probe evaluates every reading in
+// normal and in ASTM B724 mode; the probe code's B724 bit picks the set in use). The
+// corrected native values, the converted and rounded values, a sorted index and running
+// sums are derived from the words and the settings and brought up to date on demand.
+//
+// Construction, readings and attachments: MeasSeries1.cpp; statistics:
+// MeasSeries1Statistics.cpp; settings, conversion and limits: MeasSeries1Settings.cpp.
+class CMeasSeries1 : public CMeasSeries
+{
+public:
+    // A capacity of 0 or less gives MEAS_DEFAULT_CAPACITY, more than MEAS_MAX_CAPACITY
+    // gives the maximum. A failed allocation leaves a series without capacity.
+    explicit CMeasSeries1(int capacity = 0);
+    // Reads one "M1" block; failed is set when it could not be read.
+    CMeasSeries1(StreamIO::CIoStream& stream, bool& failed);
+    CMeasSeries1(const CMeasSeries1& other);
+    CMeasSeries1& operator=(const CMeasSeries1&) = delete;
+    ~CMeasSeries1() override;
+
+    void CopyFrom(const CMeasSeries1& other);
+    bool Allocate(int capacity);
+    void ResetSettings();
+    // Derives native and converted values, sums and sorted index from the words.
+    void Recalculate();
+    // Maps the index-th reading of the filtered view to its raw index; a result outside
+    // 0..n-1 means there is no such reading.
+    int ResolveIndex(int index, int mask);
+    float GetEffectiveStdDev();
+    // Returns the previous level in percent.
+    float SetConfidenceLevel(float percent);
+    float GetConfidenceLevel() const { return (m_confidence + 5000) * 0.01f; }
+    uint8_t GetResolutionByte() const { return m_resolution; }
+    uint8_t GetStatisticsMode() const { return m_statMode; }
+    uint32_t GetDateTime() const { return m_dateTime; }
+    const SPackedSerial& GetDeviceSerial() const { return m_deviceSerial; }
+    int GetRecordIndex() const { return m_recordIndex; }
+    int GetCompletionRule() const { return m_completionRule; }
+    int GetCompletionCount() const { return m_completionCount; }
+    QString GetComment() const { return m_comment; }
+    using CMeasSeries::GetComment;
+
+    // CMeasSeries
+    bool IsCustomConversion(bool original) const override;
+    bool RegisterCustomConversion(bool original) override;
+    bool GetCustomConversionFileName(bool original, QString& name) const override;
+    bool WriteCustomConversion(bool original, StreamIO::CIoStream& stream) override;
+    void FreeReadings(bool withPrivateRecord) override;
+    bool IsUsable() const override { return true; }
+    uint32_t Write(StreamIO::CIoStream& stream) override;
+    void Clear() override;
+    int GetCapacity() const override { return m_capacity; }
+    bool IsEmpty() const override { return m_count == 0; }
+    int AddReading(float value1, float value2, int angle, int fineAngle) override;
+    int SetReading(int index, float value1, float value2, int angle, int fineAngle, int mask) override;
+    bool ExcludeReading(int index, int mask) override;
+    bool IncludeReading(int index, int mask) override;
+    bool IsReadingExcluded(int index, int mask) override;
+    bool RemoveLastReading() override;
+    bool DeleteReading(int index, int mask) override;
+    float GetValue(int rawIndex) override;
+    float GetReading(int index, int* angle, int* fineAngle, int mask) override;
+    float GetNativeValue(int index, int mask) override;
+    float GetLowerLimitNative() const override { return m_limits.GetLowerNative(); }
+    float GetUpperLimitNative() const override { return m_limits.GetUpperNative(); }
+    int CheckReadingLimits(int index, int mask) override;
+    bool SetReadingDirection(int index, int angle, int mask) override;
+    bool ApplySettings(const SSeriesSettings& settings) override;
+    bool RestoreReadingDirection(int index, int mask) override;
+    int GetFirstDirection() override;
+    int GetNextDirection() override;
+    STargetScale GetTargetScale() const override { return m_target; }
+    SMaterial GetMaterial() const override { return m_material; }
+    SProbeId GetProbeId() const override { return m_probe; }
+    bool IsConcrete() const override { return true; }
+    bool GetSettings(SSeriesSettings& settings) override;
+    bool GetOriginalSettings(SSeriesSettings& settings) override;
+    bool GetTargetScaleNames(QString& shortName, QString& longName, bool imperial) const override;
+    bool GetMaterialName(QString& name) const override;
+    bool GetProbeName(QString& name) const override;
+    bool SetDateTime(uint32_t dosDateTime, bool force) override;
+    bool SetDeviceSerial(const SPackedSerial* serial) override;
+    bool SetProbeId(const SProbeId& probe) override;
+    bool SetConversion(const STargetScale& target, const SMaterial& material) override;
+    bool SetLimits(float lower, float upper, int recordIndex) override;
+    bool GetLimitScale(int* scale) const override;
+    int SetSecondLimits(float& lower, float& upper, int recordIndex) override;
+    bool SetResolution(int decimals, int step) override;
+    bool RestoreOriginal() override;
+    bool RestoreOriginalSettings() override;
+    bool AreAllIncluded() const override;
+    bool IsUnchanged(bool ignoreSecondLimits) const override;
+    void SetImperial(bool imperial) override { m_imperial = imperial; }
+    bool IsImperial() const override { return m_imperial; }
+    int GetCount(int mask) override;
+    float GetMean() override;
+    float GetMedian() override;
+    float GetMidRange() override;
+    float GetStdDev() override;
+    float GetMin() override;
+    float GetMax() override;
+    bool GetConvSourceRange(float& minimum, float& maximum) override;
+    bool GetConvTargetRange(float& minimum, float& maximum, bool ordered) override;
+    float GetConfidenceHalfWidth() override;
+    float GetRange() override;
+    float GetCp() override;
+    float GetCpk() override;
+    float GetCpLowerBound() override;
+    float GetCpkLowerBound() override;
+    int FindOutlier() override;
+    int CheckMeanLimits() override;
+    bool SetCompletionRule(int type, int count) override;
+    bool IsComplete() override;
+    bool SetComment(const QString& text) override;
+    int GetCommentLength() const override { return int(m_comment.size()); }
+    int GetComment(char16_t* buffer, int size) const override;
+    int GetMaxCommentLength() const override { return MEAS_MAX_COMMENT; }
+    bool SetAttachment(int index, const uint8_t* bytes, int size, int mask) override;
+    bool DeleteAttachment(int index, int mask) override;
+    int GetAttachmentSize(int index, int mask) override;
+    int GetAttachment(int index, uint8_t* buffer, int size, int mask) override;
+    bool Read(StreamIO::CIoStream& stream) override;
+    bool AllocateEmpty(int count) override;
+
+private:
+    // The settings as measured (or last committed), beside the current ones.
+    struct SOriginal
+    {
+        SProbeId probe;
+        SMaterial material;
+        STargetScale target;
+        uint32_t lowerWord = 0xFFFFFFFF;
+        uint32_t upperWord = 0xFFFFFFFF;
+        uint32_t secondLowerWord = 0xFFFFFFFF;
+        uint32_t secondUpperWord = 0xFFFFFFFF;
+        uint8_t resolution = 8;
+        uint8_t statMode = 0;
+        uint16_t confidence = 4500;
+    };
+
+    // Words of the set in use.
+    std::vector<uint32_t>& ActiveSet() { return m_useSet2 ? m_set2 : m_set1; }
+    const std::vector<uint32_t>& ActiveSet() const { return m_useSet2 ? m_set2 : m_set1; }
+    bool SetUsedBy(const SProbeId& probe) const;
+    void SelectActiveSet(const SProbeId& probe);
+
+    void EnsureValid();
+    void Invalidate(bool sums, bool sorted);
+    void ClearCaches();
+    void ClearCursor() { m_cursorFiltered = m_cursorMask = m_cursorRaw = -1; }
+    int ResolveExisting(int index, int mask);
+    int ReadingClass(int raw) const;
+    float NativeOf(uint32_t word) const;
+    // Sorted-index maintenance for the in-place updates.
+    void SortedInsert(int raw);
+    void SortedRemove(int raw);
+    void SortedShiftDown(int raw);
+    void BuildSortedIndex();
+    // Grows a full series that did not get its capacity from the caller.
+    bool GrowForAppend();
+    bool Reallocate(int capacity);
+    void FreeAttachment(int raw);
+    void FreeAttachments();
+    void ReleasePrivateRecord();
+    void MarkModified() { m_modified = true; }
+
+    // The stored block (MeasSeries1Block.cpp).
+    uint32_t ReadBlockBytes(void* buffer, uint32_t count);
+    bool CheckTrailer();
+    bool ReadBlock();
+    bool ReadMaterialBlock(SMaterial& material, bool original, std::vector<uint8_t>* raw);
+    bool BuildBlock(std::vector<uint8_t>& block);
+    bool AppendMaterialBlock(std::vector<uint8_t>& block, const SMaterial& material, const STargetScale& target,
+                             bool original);
+    bool IsKeptBlock() const { return !m_kept.head.empty(); }
+    void DropKeptBlock() { m_kept = SKeptSettings{}; }
+
+    // Statistics helpers.
+    void FirstAndLast(float& first, float& last);
+    enum NLimitState
+    {
+        limitOff,
+        limitBelow,
+        limitInside,
+        limitAbove
+    };
+    NLimitState ClassifyLimit(float limit) const;
+    float RawVariance() const;
+
+    // Settings helpers (conversion-table lock held by the caller).
+    int FindRecord(const SProbeId& probe, const SMaterial& material, const STargetScale& target);
+    void EncodeLimitWords();
+    void EncodeSecondLimitWords();
+    void StoreOriginalLimits();
+    bool RestoreSettingsTail(bool changed);
+
+    SPackedSerial m_deviceSerial{};
+    uint32_t m_dateTime = 0xFFFFFFFF;
+    SProbeId m_probe;
+    SMaterial m_material;
+    STargetScale m_target;
+    int m_recordIndex = -1;
+    uint32_t m_lowerWord = 0xFFFFFFFF;
+    uint32_t m_upperWord = 0xFFFFFFFF;
+    CSeriesLimits m_limits;
+    uint32_t m_secondLowerWord = 0xFFFFFFFF;
+    uint32_t m_secondUpperWord = 0xFFFFFFFF;
+    CSeriesLimits m_secondLimits;
+    uint8_t m_resolution = 8;
+    uint8_t m_statMode = 0;
+    uint16_t m_confidence = 4500;
+    QString m_comment;
+    SOriginal m_orig;
+    // The conversion record of the original settings as a stored block carried it.
+    std::vector<uint8_t> m_privateRecord;
+    // A stored block whose conversion is not on this computer: its settings bytes are
+    // kept as read (the series shows its values in the probe's own scale meanwhile), so
+    // that writing the series gives them back unchanged until the user picks settings.
+    struct SKeptSettings
+    {
+        std::vector<uint8_t> head;          // material, target, standard, four limit words
+        std::vector<uint8_t> materialBlock; // with its length word; may be empty
+        std::vector<uint8_t> original;      // the original-settings section; may be empty
+    } m_kept;
+    uint32_t m_blockBytes = 0; // bytes of the block read so far, tag included
+
+    int m_capacity = 0;
+    int m_count = 0;
+    int m_ringStart = 0;
+    // A capacity the caller chose keeps the sliding window; one taken from a copy or a
+    // stored block grows instead, so that measuring on never drops a reading.
+    bool m_explicitCapacity = true;
+    std::vector<uint32_t> m_set1;
+    std::vector<uint32_t> m_set2;
+    bool m_useSet2 = false;
+    std::vector<float> m_native;
+    std::vector<float> m_converted;
+    std::vector<uint16_t> m_sorted;
+    int m_sortedCount = 0;
+    int m_belowCount = 0;
+    // Each block: 32-bit little-endian length, then the bytes.
+    std::vector<std::unique_ptr<uint8_t[]>> m_attachments;
+    int m_highestAttachment = -1;
+
+    bool m_sumsValid = false;
+    bool m_sortedValid = false;
+    bool m_falling = false;
+    int m_valuedCount = 0;
+    int m_statCount = 0;
+    float m_shift = 0.0f;
+    float m_sum = 0.0f;
+    float m_sumSquares = 0.0f;
+    float m_mean = MEAS_NO_VALUE;
+    float m_stdDev = MEAS_NO_VALUE;
+    float m_halfWidth = MEAS_NO_VALUE;
+    float m_cp = MEAS_NO_VALUE;
+    float m_cpk = MEAS_NO_VALUE;
+    float m_z = 1.6448536f;
+    int m_completionRule = 0;
+    int m_completionCount = 0;
+    bool m_imperial = false;
+    int m_cursorFiltered = -1;
+    int m_cursorMask = -1;
+    int m_cursorRaw = -1;
+};
+
+// Reads the tag "M1" and the block behind it from a stream open for reading. As new, the
+// series is a cleared one of the default capacity; otherwise it is sized to the block.
+// None for another tag or a block that does not read.
+std::unique_ptr<CMeasSeries1> CreateMeasSeries(StreamIO::CIoStream& stream, bool asNew);

@@ -1,0 +1,738 @@
+// The stored form of a series, the "M1" block: the content of a measurement file and the
+// unit inside project files and clipboard data. Little-endian throughout.
+#include "measurement/MeasSeries1.h"
+
+#include "measurement/CnvFile.h"
+#include "measurement/ConvTable.h"
+#include "measurement/Distributions.h"
+#include "measurement/ScaleCodes.h"
+#include "measurement/SeriesWords.h"
+#include "platform/core/FileException.h"
+#include "streamio/IoStream.h"
+
+#include <algorithm>
+#include <cstring>
+
+using namespace SeriesWords;
+
+namespace
+{
+// Tag, flags and length; then the fixed head up to the material block.
+constexpr uint32_t kHeadBytes = 50;
+constexpr uint32_t kSerialBytes = 8;
+constexpr uint32_t kOriginalBytes = 24;
+constexpr int kMaxName = 64;         // bytes of a custom material name in a block
+constexpr int kMaxBlockRecord = 4095; // bytes of a conversion record in a block
+constexpr uint8_t kSecondSetVersion = 2;
+
+void Put8(std::vector<uint8_t>& b, uint32_t v)
+{
+    b.push_back(uint8_t(v));
+}
+
+void Put16(std::vector<uint8_t>& b, uint32_t v)
+{
+    b.push_back(uint8_t(v));
+    b.push_back(uint8_t(v >> 8));
+}
+
+void Put32(std::vector<uint8_t>& b, uint32_t v)
+{
+    Put16(b, v & 0xFFFF);
+    Put16(b, v >> 16);
+}
+
+uint16_t Get16(const uint8_t* p)
+{
+    return uint16_t(p[0] | p[1] << 8);
+}
+
+uint32_t Get32(const uint8_t* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+uint8_t MaterialByte(const SMaterial& m)
+{
+    return uint8_t((m.type & 0x0F) | (m.group << 4));
+}
+
+uint8_t StandardByte(const STargetScale& t)
+{
+    return uint8_t((t.standard & 0x0F) | (t.flag ? 0x80 : 0));
+}
+
+uint16_t ProbeWord(const SProbeId& p)
+{
+    uint16_t word = uint16_t(p.code & 0x7FFF);
+    if (p.flags >= 0 && (p.flags & 1))
+        word |= 0x8000;
+    return word;
+}
+
+bool HasMaterialBlock(const SMaterial& m, const STargetScale& t)
+{
+    return m.type == MAT_CUSTOM || t.flag != 0;
+}
+} // namespace
+
+CMeasSeries1::CMeasSeries1(StreamIO::CIoStream& stream, bool& failed) : m_limits(m_table), m_secondLimits(m_table)
+{
+    failed = !Read(stream);
+}
+
+std::unique_ptr<CMeasSeries1> CreateMeasSeries(StreamIO::CIoStream& stream, bool asNew)
+{
+    if (!stream.IsOpen() || !(stream.GetOpenFlags() & StreamIO::STREAM_READ))
+        return nullptr;
+    uint8_t tag[2];
+    try
+    {
+        if (stream.Read(tag, 2) != 2)
+            return nullptr;
+    }
+    catch (const CFileException&)
+    {
+        return nullptr;
+    }
+    if (tag[0] != 'M' || tag[1] != '1')
+        return nullptr;
+    std::unique_ptr<CMeasSeries1> series;
+    if (asNew)
+    {
+        series = std::make_unique<CMeasSeries1>(0);
+        series->Clear();
+        if (!series->Read(stream))
+            return nullptr;
+    }
+    else
+    {
+        bool failed = false;
+        series = std::make_unique<CMeasSeries1>(stream, failed);
+        if (failed)
+            return nullptr;
+    }
+    return series;
+}
+
+// ---------------------------------------------------------------------------------------
+// Writing
+
+bool CMeasSeries1::AppendMaterialBlock(std::vector<uint8_t>& block, const SMaterial& material,
+                                       const STargetScale& target, bool original)
+{
+    if (material.type == MAT_CUSTOM && target.scale == m_probe.code)
+    {
+        // A custom material measured in the probe's own scale travels by its name.
+        char16_t name[SMaterial::kNameSize] = {};
+        const int length = material.CopyName(name);
+        if (length <= 0)
+            return false;
+        Put16(block, 0x8000u | uint32_t(2 * length));
+        for (int i = 0; i < length; ++i)
+            Put16(block, name[i]);
+        return true;
+    }
+    // Otherwise the conversion record itself, so that the series converts the same way
+    // on a computer that lacks it.
+    std::vector<uint8_t> record;
+    {
+        CConvTable::Guard lock(m_table);
+        size_t length = 0;
+        const uint8_t* bytes = nullptr;
+        if (!original)
+        {
+            bytes = m_table.GetRecord(m_recordIndex, length);
+        }
+        else
+        {
+            const int index = FindRecord(m_probe, material, target);
+            if (index >= 0)
+                bytes = m_table.GetRecord(index, length);
+        }
+        if (bytes)
+            record.assign(bytes, bytes + length);
+    }
+    if (original && record.empty())
+        record = m_privateRecord;
+    if (record.empty() || record.size() > size_t(kMaxBlockRecord))
+        return false;
+    Put16(block, uint32_t(record.size()));
+    block.insert(block.end(), record.begin(), record.end());
+    return true;
+}
+
+bool CMeasSeries1::BuildBlock(std::vector<uint8_t>& block)
+{
+    const int n = m_count;
+    if (n <= 0)
+        return false;
+    const bool kept = IsKeptBlock();
+    if (!kept)
+    {
+        EncodeLimitWords();
+        EncodeSecondLimitWords();
+    }
+    bool originalSection;
+    if (kept)
+        originalSection = !m_kept.original.empty();
+    else
+        originalSection = !m_material.IsEqual(m_orig.material) || !m_target.IsEqual(m_orig.target) ||
+                          Decode(m_lowerWord) != Decode(m_orig.lowerWord) ||
+                          Decode(m_upperWord) != Decode(m_orig.upperWord) ||
+                          Decode(m_secondLowerWord) != Decode(m_orig.secondLowerWord) ||
+                          Decode(m_secondUpperWord) != Decode(m_orig.secondUpperWord) ||
+                          m_resolution != m_orig.resolution || m_statMode != m_orig.statMode ||
+                          m_confidence != m_orig.confidence;
+    const bool serial = !m_deviceSerial.IsZero();
+
+    const uint32_t c = m_comment.isEmpty() ? 0 : uint32_t(m_comment.size()) + 1;
+    uint32_t a = 0;
+    for (int i = 0; i <= std::min(m_highestAttachment, n - 1); ++i)
+        if (m_attachments[i])
+            ++a;
+
+    block.clear();
+    block.reserve(64 + 8 * size_t(n) + 2 * c);
+    Put8(block, 'M');
+    Put8(block, '1');
+    Put8(block, 0x80 | (serial ? 0x40 : 0) | (originalSection ? 0x20 : 0) | 2);
+    Put8(block, 0); // the length follows when the block is complete
+    Put16(block, 0);
+    Put16(block, uint32_t(n));
+    Put16(block, c);
+    Put16(block, a);
+    Put32(block, m_dateTime);
+    if (serial)
+        block.insert(block.end(), m_deviceSerial.bytes.begin(), m_deviceSerial.bytes.end());
+    Put16(block, ProbeWord(m_probe));
+    block.insert(block.end(), m_probe.serial.bytes.begin(), m_probe.serial.bytes.end());
+    if (kept)
+    {
+        block.insert(block.end(), m_kept.head.begin(), m_kept.head.end());
+    }
+    else
+    {
+        Put8(block, MaterialByte(m_material));
+        Put16(block, uint32_t(m_target.scale & 0xFFFF));
+        Put8(block, StandardByte(m_target));
+        Put32(block, m_lowerWord);
+        Put32(block, m_upperWord);
+        Put32(block, m_secondLowerWord);
+        Put32(block, m_secondUpperWord);
+    }
+    Put8(block, m_resolution);
+    Put8(block, m_statMode);
+    Put16(block, m_confidence);
+    if (kept)
+        block.insert(block.end(), m_kept.materialBlock.begin(), m_kept.materialBlock.end());
+    else if (HasMaterialBlock(m_material, m_target) && !AppendMaterialBlock(block, m_material, m_target, false))
+        return false;
+
+    if (originalSection)
+    {
+        if (kept)
+        {
+            block.insert(block.end(), m_kept.original.begin(), m_kept.original.end());
+        }
+        else
+        {
+            Put8(block, MaterialByte(m_orig.material));
+            Put16(block, uint32_t(m_orig.target.scale & 0xFFFF));
+            Put8(block, StandardByte(m_orig.target));
+            Put32(block, m_orig.lowerWord);
+            Put32(block, m_orig.upperWord);
+            Put32(block, m_orig.secondLowerWord);
+            Put32(block, m_orig.secondUpperWord);
+            Put8(block, m_orig.resolution);
+            Put8(block, m_orig.statMode);
+            Put16(block, m_orig.confidence);
+            if (HasMaterialBlock(m_orig.material, m_orig.target) &&
+                !AppendMaterialBlock(block, m_orig.material, m_orig.target, true))
+                return false;
+        }
+    }
+
+    for (int i = 0; i < n; ++i)
+        Put32(block, m_set1[i]);
+    Put32(block, 4 * uint32_t(n) + 10);
+    Put8(block, kSecondSetVersion);
+    Put16(block, uint32_t(n));
+    for (int i = 0; i < n; ++i)
+        Put32(block, m_set2[i]);
+    Put8(block, m_imperial ? 1 : 0);
+    Put16(block, uint32_t(m_orig.probe.code & 0xFFFF));
+
+    if (c > 0)
+    {
+        for (QChar ch : m_comment)
+            Put16(block, ch.unicode());
+        Put16(block, 0);
+    }
+    for (int i = 0; i <= std::min(m_highestAttachment, n - 1); ++i)
+    {
+        const uint8_t* attachment = m_attachments[i].get();
+        if (!attachment)
+            continue;
+        const uint32_t length = Get32(attachment);
+        Put16(block, uint32_t(i));
+        Put16(block, length & 0xFFFF);
+        block.insert(block.end(), attachment + 4, attachment + 4 + length);
+    }
+    Put16(block, 0); // trailer
+
+    const size_t length = block.size() - 8;
+    if (length > 0xFFFFFF)
+        return false;
+    block[3] = uint8_t(length);
+    block[4] = uint8_t(length >> 8);
+    block[5] = uint8_t(length >> 16);
+    return true;
+}
+
+uint32_t CMeasSeries1::Write(StreamIO::CIoStream& stream)
+{
+    // The block is built whole before a byte goes out, so that a series that cannot be
+    // stored leaves nothing behind and is reported, not dropped.
+    std::vector<uint8_t> block;
+    if (!BuildBlock(block))
+        return 0;
+    m_stream = &stream;
+    m_trailerLength = 2;
+    m_trailerValue = 0;
+    uint32_t written = 0;
+    try
+    {
+        written = stream.Write(block.data(), uint32_t(block.size()));
+    }
+    catch (const CFileException&)
+    {
+        written = 0;
+    }
+    m_stream = nullptr;
+    return written == block.size() ? written : 0;
+}
+
+// ---------------------------------------------------------------------------------------
+// Reading
+
+uint32_t CMeasSeries1::ReadBlockBytes(void* buffer, uint32_t count)
+{
+    if (!m_stream)
+        return 0;
+    uint32_t done = 0;
+    if (buffer)
+    {
+        done = m_stream->Read(buffer, count);
+    }
+    else
+    {
+        uint8_t scratch[256];
+        while (done < count)
+        {
+            const uint32_t part = std::min<uint32_t>(count - done, sizeof scratch);
+            const uint32_t got = m_stream->Read(scratch, part);
+            done += got;
+            if (got < part)
+                break;
+        }
+    }
+    m_blockBytes += done;
+    return done;
+}
+
+bool CMeasSeries1::CheckTrailer()
+{
+    if (m_trailerLength == 0)
+        return true;
+    uint8_t trailer[2] = {0xFF, 0xFF};
+    if (ReadBlockBytes(trailer, uint32_t(m_trailerLength)) != uint32_t(m_trailerLength))
+        return false;
+    for (int i = 0; i < m_trailerLength; ++i)
+        if (trailer[i] != m_trailerValue)
+            return false;
+    return true;
+}
+
+bool CMeasSeries1::Read(StreamIO::CIoStream& stream)
+{
+    m_stream = &stream;
+    bool ok = false;
+    try
+    {
+        ok = ReadBlock();
+    }
+    catch (const CFileException&)
+    {
+        ok = false;
+    }
+    catch (const std::bad_alloc&)
+    {
+        ok = false;
+    }
+    m_stream = nullptr;
+    if (!ok)
+        FreeReadings(true);
+    return ok;
+}
+
+// A material block: a custom name (bit 15 of the length word) or a conversion record. The
+// raw bytes, length word included, go to raw when asked.
+bool CMeasSeries1::ReadMaterialBlock(SMaterial& material, bool original, std::vector<uint8_t>* raw)
+{
+    uint8_t word[2];
+    if (ReadBlockBytes(word, 2) != 2)
+        return false;
+    const uint16_t w = Get16(word);
+    const int length = w & 0x7FFF;
+    std::vector<uint8_t> bytes(size_t(length), 0);
+    if (w & 0x8000)
+    {
+        if (length < 2 || length > kMaxName || (length & 1))
+            return false;
+        if (ReadBlockBytes(bytes.data(), uint32_t(length)) != uint32_t(length))
+            return false;
+        QString name;
+        for (int i = 0; i < length; i += 2)
+            name.append(QChar(Get16(bytes.data() + i)));
+        if (!material.SetCustom(name, 0))
+            return false;
+    }
+    else
+    {
+        if (length < 1 || length > kMaxBlockRecord)
+            return false;
+        if (ReadBlockBytes(bytes.data(), uint32_t(length)) != uint32_t(length))
+            return false;
+        SConvRecordInfo info;
+        if (!DecodeConvRecord(info, bytes.data(), bytes.size()))
+            return false;
+        if (original)
+        {
+            m_privateRecord.assign(bytes.begin(), bytes.begin() + info.length);
+        }
+        else
+        {
+            CConvTable::Guard lock(m_table);
+            if (m_enumerator.SetPrivateRecord(bytes.data(), bytes.size()) < 0)
+                return false;
+        }
+        material.SetFromRecord(info);
+    }
+    if (raw)
+    {
+        raw->assign(word, word + 2);
+        raw->insert(raw->end(), bytes.begin(), bytes.end());
+    }
+    return true;
+}
+
+bool CMeasSeries1::ReadBlock()
+{
+    m_privateRecord.clear();
+    FreeAttachments();
+    DropKeptBlock();
+    m_blockBytes = 2; // the tag, read by the caller
+
+    uint8_t head[14];
+    if (ReadBlockBytes(head, 14) != 14)
+        return false;
+    const uint8_t flags = head[0];
+    const uint32_t length = uint32_t(head[1]) | uint32_t(head[2]) << 8 | uint32_t(head[3]) << 16;
+    if (length < 48)
+        return false;
+    m_trailerLength = (flags & 3) == 1 || (flags & 3) == 2 ? flags & 3 : 0;
+    m_trailerValue = 0;
+    const bool originalSection = (flags & 0x20) != 0;
+    const bool hasSerial = (flags & 0x40) != 0;
+    const bool secondSet = (flags & 0x80) != 0;
+    const uint32_t n = Get16(head + 4);
+    const uint32_t c = Get16(head + 6);
+    const uint32_t a = Get16(head + 8);
+    if (n < 1 || n > uint32_t(MEAS_MAX_CAPACITY) || c > 32767 || a > n)
+        return false;
+    const uint64_t minimum =
+        (originalSection ? 62 : 38) + (secondSet ? 4 * uint64_t(n) + 7 : 0) + 6 + 2 * c + 4 * a + 4 * uint64_t(n);
+    uint64_t maximum = uint64_t(a) * 32767 + minimum + 8190;
+    if (secondSet)
+        maximum *= 2;
+    if (length < minimum || length > maximum)
+        return false;
+    const uint32_t end = length + 8; // the block's size for a two-byte trailer
+
+    m_dateTime = Get32(head + 10);
+    m_deviceSerial = SPackedSerial{};
+    if (hasSerial && ReadBlockBytes(m_deviceSerial.bytes.data(), kSerialBytes) != kSerialBytes)
+        return false;
+
+    uint8_t settings[34];
+    if (ReadBlockBytes(settings, 34) != 34)
+        return false;
+    const uint16_t probeWord = Get16(settings);
+    SPackedSerial probeSerial;
+    std::memcpy(probeSerial.bytes.data(), settings + 2, 8);
+    const int probeCode = probeWord & 0x7FFF;
+    if (probeCode == 0x7FFF)
+        m_probe.Clear();
+    else
+        m_probe.SetKeepingUnknown(probeCode, &probeSerial, (probeWord & 0x8000) ? 1 : -1);
+    m_orig.probe = m_probe;
+
+    const uint8_t materialByte = settings[10];
+    const uint16_t targetWord = Get16(settings + 11);
+    const uint8_t standardByte = settings[13];
+    if (!m_target.Set(targetWord, standardByte & 0x0F, standardByte >> 7))
+        return false;
+    m_lowerWord = Get32(settings + 14);
+    m_upperWord = Get32(settings + 18);
+    m_secondLowerWord = Get32(settings + 22);
+    m_secondUpperWord = Get32(settings + 26);
+    m_resolution = settings[30];
+    m_statMode = settings[31];
+    m_confidence = Get16(settings + 32);
+    // A stored level beyond 99.99 % reads as 99.99 %.
+    m_confidence = std::min<uint16_t>(m_confidence, 4999);
+    m_z = NormalUpperQuantile((5000 - m_confidence) * 1e-4f);
+
+    SKeptSettings kept;
+    kept.head.assign(settings + 10, settings + 30);
+    const int type = materialByte & 0x0F;
+    const int group = materialByte >> 4;
+    const bool recordInBlock = !(type != MAT_CUSTOM && !(standardByte & 0x80));
+    if (!recordInBlock)
+    {
+        m_material.Set(type, group);
+    }
+    else if (!ReadMaterialBlock(m_material, false, &kept.materialBlock))
+    {
+        return false;
+    }
+    const bool blockWasRecord = recordInBlock && !(kept.materialBlock[1] & 0x80);
+    if (m_blockBytes != kHeadBytes + (hasSerial ? kSerialBytes : 0) + kept.materialBlock.size())
+        return false;
+
+    if (originalSection)
+    {
+        const uint32_t start = m_blockBytes;
+        uint8_t orig[kOriginalBytes];
+        if (ReadBlockBytes(orig, kOriginalBytes) != kOriginalBytes)
+            return false;
+        const int origType = orig[0] & 0x0F;
+        const uint16_t origTarget = Get16(orig + 1);
+        m_orig.target.scale = origTarget == 0xFFFF ? -1 : origTarget;
+        m_orig.target.standard = orig[3] & 0x0F;
+        m_orig.target.flag = orig[3] >> 7;
+        m_orig.lowerWord = Get32(orig + 4);
+        m_orig.upperWord = Get32(orig + 8);
+        m_orig.secondLowerWord = Get32(orig + 12);
+        m_orig.secondUpperWord = Get32(orig + 16);
+        m_orig.resolution = orig[20];
+        m_orig.statMode = orig[21];
+        m_orig.confidence = std::min<uint16_t>(Get16(orig + 22), 4999);
+        std::vector<uint8_t> origBlock;
+        if (origType != MAT_CUSTOM && !(orig[3] & 0x80))
+            m_orig.material.Set(origType, orig[0] >> 4);
+        else if (!ReadMaterialBlock(m_orig.material, true, &origBlock))
+            return false;
+        if (m_blockBytes != start + kOriginalBytes + origBlock.size())
+            return false;
+        kept.original.assign(orig, orig + kOriginalBytes);
+        kept.original.insert(kept.original.end(), origBlock.begin(), origBlock.end());
+    }
+    else
+    {
+        m_orig.material = m_material;
+        m_orig.target = m_target;
+        m_orig.lowerWord = m_lowerWord;
+        m_orig.upperWord = m_upperWord;
+        m_orig.secondLowerWord = m_secondLowerWord;
+        m_orig.secondUpperWord = m_secondUpperWord;
+        m_orig.resolution = m_resolution;
+        m_orig.statMode = m_statMode;
+        m_orig.confidence = m_confidence;
+        if (blockWasRecord)
+            m_privateRecord.assign(kept.materialBlock.begin() + 2, kept.materialBlock.end());
+    }
+
+    if (int(n) > m_capacity)
+    {
+        if (!Allocate(int(n)))
+            return false;
+        m_explicitCapacity = false;
+    }
+    m_count = 0;
+    std::vector<uint8_t> words(4 * size_t(n));
+    if (ReadBlockBytes(words.data(), uint32_t(words.size())) != words.size())
+        return false;
+    for (uint32_t i = 0; i < n; ++i)
+        m_set1[i] = Get32(words.data() + 4 * i);
+    std::copy(m_set1.begin(), m_set1.begin() + n, m_set2.begin());
+    m_count = int(n);
+
+    if (secondSet)
+    {
+        uint8_t section[7];
+        if (ReadBlockBytes(section, 7) != 7)
+            return false;
+        const uint32_t size = Get32(section);
+        const uint8_t version = section[4];
+        const uint32_t needed = 4 + 1 + 2 + 4 * n + 1 + (version >= 2 ? 2 : 0);
+        if (Get16(section + 5) != n || size < needed || size > end - (m_blockBytes - 7))
+            return false;
+        if (ReadBlockBytes(words.data(), uint32_t(words.size())) != words.size())
+            return false;
+        for (uint32_t i = 0; i < n; ++i)
+            m_set2[i] = Get32(words.data() + 4 * i);
+        uint8_t tail[3];
+        if (ReadBlockBytes(tail, version >= 2 ? 3 : 1) != uint32_t(version >= 2 ? 3 : 1))
+            return false;
+        m_imperial = tail[0] != 0;
+        if (version >= 2)
+        {
+            const int origCode = Get16(tail + 1);
+            if (origCode == 0xFFFF)
+                m_orig.probe.Clear();
+            else
+                m_orig.probe.SetKeepingUnknown(origCode, &m_probe.serial, m_probe.flags);
+        }
+        if (size > needed && ReadBlockBytes(nullptr, size - needed) != size - needed)
+            return false;
+    }
+    m_useSet2 = SetUsedBy(m_probe);
+
+    std::vector<uint8_t> comment(2 * size_t(c));
+    if (ReadBlockBytes(comment.data(), uint32_t(comment.size())) != comment.size())
+        return false;
+    m_comment.clear();
+    for (uint32_t i = 0; i < std::min<uint32_t>(c, MEAS_MAX_COMMENT); ++i)
+    {
+        const char16_t unit = Get16(comment.data() + 2 * i);
+        if (unit == 0)
+            break;
+        m_comment.append(QChar(unit));
+    }
+
+    for (uint32_t k = 0; k < a; ++k)
+    {
+        uint8_t entry[4];
+        if (ReadBlockBytes(entry, 4) != 4)
+            return false;
+        const uint32_t index = Get16(entry);
+        const uint32_t size = Get16(entry + 2);
+        if (index >= n || (size & 0x8000))
+            return false;
+        if (size == 0)
+            continue;
+        if (size > uint32_t(MEAS_MAX_ATTACHMENT))
+        {
+            // Longer than a series keeps: skipped, the reading stays without it.
+            if (ReadBlockBytes(nullptr, size) != size)
+                return false;
+        }
+        else
+        {
+            auto attachment = std::make_unique<uint8_t[]>(size + 4);
+            if (ReadBlockBytes(attachment.get() + 4, size) != size)
+                return false;
+            attachment[0] = uint8_t(size);
+            attachment[1] = uint8_t(size >> 8);
+            attachment[2] = attachment[3] = 0;
+            m_attachments[index] = std::move(attachment);
+            m_highestAttachment = std::max(m_highestAttachment, int(index));
+        }
+        if (m_blockBytes > length + 6)
+            return false;
+    }
+    if (!CheckTrailer())
+        return false;
+
+    // The conversion: the stored one, else another for the probe and the target scale;
+    // when this computer has neither, the values show in the probe's own scale and the
+    // stored settings are kept for writing.
+    int index;
+    {
+        CConvTable::Guard lock(m_table);
+        SConvRecordInfo info;
+        index = m_enumerator.Find(info, m_probe, m_material, m_target);
+        if (index < 0)
+        {
+            index = m_enumerator.Find(info, m_probe, SMaterial(), STargetScale(m_target.scale, m_target.standard, 0));
+            if (index >= 0)
+            {
+                m_material.SetFromRecord(info);
+                m_target.standard = info.standard & 0x0F;
+                m_target.flag = 0;
+            }
+        }
+        if (index < 0)
+        {
+            m_kept = kept;
+            m_target = STargetScale();
+            m_target.scale = m_probe.code;
+            m_target.standard = 15;
+            index = m_enumerator.Find(info, m_probe, SMaterial(), m_target);
+        }
+        m_recordIndex = index;
+        if (index >= 0 && m_table.SelectRecord(index))
+        {
+            const float lower = m_table.Convert(Decode(m_lowerWord), true);
+            const float upper = m_table.Convert(Decode(m_upperWord), true);
+            const float secondLower = m_table.Convert(Decode(m_secondLowerWord), true);
+            const float secondUpper = m_table.Convert(Decode(m_secondUpperWord), true);
+            m_limits.Set(index, lower, upper);
+            m_secondLimits.Set(index, secondLower, secondUpper);
+        }
+        else
+        {
+            m_limits = CSeriesLimits(m_table);
+            m_secondLimits = CSeriesLimits(m_table);
+        }
+    }
+    m_correction->SetProbe(m_probe);
+    Invalidate(true, true);
+    Recalculate();
+    m_modified = false;
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Custom conversion files
+
+bool CMeasSeries1::GetCustomConversionFileName(bool original, QString& name) const
+{
+    name.clear();
+    if (!IsCustomConversion(original))
+        return false;
+    if (original)
+        return MakeCnvFileName(m_privateRecord.data(), m_privateRecord.size(), name);
+    CConvTable::Guard lock(m_table);
+    size_t length = 0;
+    const uint8_t* record = m_table.GetRecord(m_recordIndex, length);
+    return record && MakeCnvFileName(record, length, name);
+}
+
+bool CMeasSeries1::WriteCustomConversion(bool original, StreamIO::CIoStream& stream)
+{
+    CConvTable::Guard lock(m_table);
+    try
+    {
+        if (original && m_orig.material.type == MAT_CUSTOM && !m_privateRecord.empty())
+        {
+            // The block grows with the record, so a long record fits as well.
+            std::vector<uint8_t> block = m_privateRecord;
+            if (BuildCnvRecordBlock(block, m_privateRecord.size()) > 0)
+                stream.Write(block.data(), uint32_t(block.size()));
+        }
+        else if (!original && m_material.type == MAT_CUSTOM)
+        {
+            const int index = FindRecord(m_probe, m_material, m_target);
+            if (index >= 0)
+                m_table.WriteCnvRecord(index, stream);
+        }
+    }
+    catch (const CFileException&)
+    {
+        // Nothing more to do: the caller finds the file short.
+    }
+    return true;
+}
