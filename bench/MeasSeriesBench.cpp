@@ -107,7 +107,8 @@ BENCHMARK(BM_AddReadingToFullSeries)->RangeMultiplier(2)->Range(1024, 16384)->Co
 namespace
 {
 const QString kFolderFile = QStringLiteral("RAM:bench-folder.bin");
-constexpr uint32_t kFolderFlags = StreamIO::STREAM_READ | StreamIO::STREAM_WRITE | StreamIO::STREAM_CREATE_ALWAYS;
+constexpr uint32_t kFolderFlags =
+    StreamIO::STREAM_READ | StreamIO::STREAM_WRITE | StreamIO::STREAM_CREATE_ALWAYS;
 
 struct SStreamLayer
 {

@@ -19,7 +19,8 @@ namespace
 const QString kBlockFile = QStringLiteral("RAM:test.vsm");
 const QString kStoreFile = QStringLiteral("RAM:RamStreamStore");
 const QString kLoadFile = QStringLiteral("RAM:RamStreamLoad");
-constexpr uint32_t kRamFlags = StreamIO::STREAM_READ | StreamIO::STREAM_WRITE | StreamIO::STREAM_CREATE_ALWAYS;
+constexpr uint32_t kRamFlags =
+    StreamIO::STREAM_READ | StreamIO::STREAM_WRITE | StreamIO::STREAM_CREATE_ALWAYS;
 constexpr uint32_t kArchiveBuffer = 1024;
 // An "M1" block counts its length in 24 bits.
 constexpr uint32_t kMaxBlockBytes = 0xFFFFFF + 8;
@@ -345,7 +346,8 @@ void CFolderData::Sort(int order)
         }
         const bool descending = order % 2 == 0;
         std::stable_sort(keys.begin(), keys.end(),
-                         [descending](const SSortKey& a, const SSortKey& b) { return descending ? b < a : a < b; });
+                         [descending](const SSortKey& a, const SSortKey& b)
+                         { return descending ? b < a : a < b; });
         std::vector<std::unique_ptr<CMeasSeriesWrapper>> sorted;
         sorted.reserve(m_entries.size());
         for (const SSortKey& key : keys)
@@ -374,7 +376,8 @@ void CFolderData::Serialize(StreamIO::CVMArchive& archive, const std::vector<uin
 
 void CFolderData::Store(StreamIO::CVMArchive& archive, const std::vector<uint8_t>* selection) const
 {
-    auto chosen = [selection](size_t i) { return !selection || (i < selection->size() && (*selection)[i] == 1); };
+    auto chosen = [selection](size_t i)
+    { return !selection || (i < selection->size() && (*selection)[i] == 1); };
     uint32_t count = 0;
     for (size_t i = 0; i < m_entries.size(); ++i)
         count += chosen(i) ? 1 : 0;

@@ -3,7 +3,8 @@
 #include "measurement/ConvTable.h"
 
 CMeasSeries::CMeasSeries()
-    : m_table(CConvTable::Instance()), m_enumerator(&m_table), m_correction(std::make_unique<CImpactCorrection>())
+    : m_table(CConvTable::Instance()), m_enumerator(&m_table),
+      m_correction(std::make_unique<CImpactCorrection>())
 {
 }
 

@@ -187,8 +187,8 @@ private:
     bool ReadBlock();
     bool ReadMaterialBlock(SMaterial& material, bool original, std::vector<uint8_t>* raw);
     bool BuildBlock(std::vector<uint8_t>& block);
-    bool AppendMaterialBlock(std::vector<uint8_t>& block, const SMaterial& material, const STargetScale& target,
-                             bool original);
+    bool AppendMaterialBlock(std::vector<uint8_t>& block, const SMaterial& material,
+                             const STargetScale& target, bool original);
     bool IsKeptBlock() const { return !m_kept.head.empty(); }
     void DropKeptBlock() { m_kept = SKeptSettings{}; }
 

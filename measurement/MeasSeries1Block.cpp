@@ -21,7 +21,7 @@ namespace
 constexpr uint32_t kHeadBytes = 50;
 constexpr uint32_t kSerialBytes = 8;
 constexpr uint32_t kOriginalBytes = 24;
-constexpr int kMaxName = 64;         // bytes of a custom material name in a block
+constexpr int kMaxName = 64;          // bytes of a custom material name in a block
 constexpr int kMaxBlockRecord = 4095; // bytes of a conversion record in a block
 constexpr uint8_t kSecondSetVersion = 2;
 
@@ -76,7 +76,8 @@ bool HasMaterialBlock(const SMaterial& m, const STargetScale& t)
 }
 } // namespace
 
-CMeasSeries1::CMeasSeries1(StreamIO::CIoStream& stream, bool& failed) : m_limits(m_table), m_secondLimits(m_table)
+CMeasSeries1::CMeasSeries1(StreamIO::CIoStream& stream, bool& failed)
+    : m_limits(m_table), m_secondLimits(m_table)
 {
     failed = !Read(stream);
 }
@@ -226,7 +227,8 @@ bool CMeasSeries1::BuildBlock(std::vector<uint8_t>& block)
     Put16(block, m_confidence);
     if (kept)
         block.insert(block.end(), m_kept.materialBlock.begin(), m_kept.materialBlock.end());
-    else if (HasMaterialBlock(m_material, m_target) && !AppendMaterialBlock(block, m_material, m_target, false))
+    else if (HasMaterialBlock(m_material, m_target) &&
+             !AppendMaterialBlock(block, m_material, m_target, false))
         return false;
 
     if (originalSection)
@@ -451,8 +453,8 @@ bool CMeasSeries1::ReadBlock()
     const uint32_t a = Get16(head + 8);
     if (n < 1 || n > uint32_t(MEAS_MAX_CAPACITY) || c > 32767 || a > n)
         return false;
-    const uint64_t minimum =
-        (originalSection ? 62 : 38) + (secondSet ? 4 * uint64_t(n) + 7 : 0) + 6 + 2 * c + 4 * a + 4 * uint64_t(n);
+    const uint64_t minimum = (originalSection ? 62 : 38) + (secondSet ? 4 * uint64_t(n) + 7 : 0) + 6 + 2 * c +
+                             4 * a + 4 * uint64_t(n);
     uint64_t maximum = uint64_t(a) * 32767 + minimum + 8190;
     if (secondSet)
         maximum *= 2;
@@ -656,7 +658,8 @@ bool CMeasSeries1::ReadBlock()
         index = m_enumerator.Find(info, m_probe, m_material, m_target);
         if (index < 0)
         {
-            index = m_enumerator.Find(info, m_probe, SMaterial(), STargetScale(m_target.scale, m_target.standard, 0));
+            index = m_enumerator.Find(info, m_probe, SMaterial(),
+                                      STargetScale(m_target.scale, m_target.standard, 0));
             if (index >= 0)
             {
                 m_material.SetFromRecord(info);

@@ -144,7 +144,8 @@ bool CMeasSeries1::SetProbeId(const SProbeId& probe)
         index = m_enumerator.Find(info, probe, m_material, m_target);
         if (index < 0)
         {
-            index = m_enumerator.Find(info, probe, SMaterial(), STargetScale(probe.code, m_target.standard, 0));
+            index =
+                m_enumerator.Find(info, probe, SMaterial(), STargetScale(probe.code, m_target.standard, 0));
             if (index < 0)
                 index = m_enumerator.Find(info, probe, SMaterial(), STargetScale(probe.code, 1, 0));
             if (index < 0)
@@ -227,7 +228,8 @@ bool CMeasSeries1::SetLimits(float lower, float upper, int recordIndex)
             const float low = std::min(a, b);
             const float high = std::max(a, b);
             // A limit that rounds to a range end is that end, so that it stays usable.
-            auto snap = [&](float& limit) {
+            auto snap = [&](float& limit)
+            {
                 if (limit == MEAS_NO_VALUE)
                     return;
                 const float rounded = RoundToResolution(limit, m_resolution);
@@ -368,7 +370,8 @@ bool CMeasSeries1::IsUnchanged(bool ignoreSecondLimits) const
     for (int i = 0; i < m_count; ++i)
         if (Direction(set[i], nullptr) != OriginalDirection(set[i]))
             return false;
-    if (!m_probe.IsEqual(m_orig.probe) || !m_material.IsEqual(m_orig.material) || !m_target.IsEqual(m_orig.target))
+    if (!m_probe.IsEqual(m_orig.probe) || !m_material.IsEqual(m_orig.material) ||
+        !m_target.IsEqual(m_orig.target))
         return false;
     if (Decode(m_lowerWord) != Decode(m_orig.lowerWord) || Decode(m_upperWord) != Decode(m_orig.upperWord))
         return false;
@@ -385,7 +388,8 @@ bool CMeasSeries1::GetSettings(SSeriesSettings& settings)
     settings.probeId = m_probe;
     settings.material = m_material;
     settings.targetScale = m_target;
-    auto shown = [this](float limit) {
+    auto shown = [this](float limit)
+    {
         switch (ClassifyLimit(limit))
         {
         case limitBelow:
@@ -425,7 +429,8 @@ bool CMeasSeries1::GetOriginalSettings(SSeriesSettings& settings)
             settings.secondLowerLimit = m_table.Convert(Decode(m_orig.secondLowerWord), true);
             settings.secondUpperLimit = m_table.Convert(Decode(m_orig.secondUpperWord), true);
             // A falling conversion turns the measured pair around.
-            auto order = [](float& lower, float& upper) {
+            auto order = [](float& lower, float& upper)
+            {
                 if (lower != MEAS_NO_VALUE && upper != MEAS_NO_VALUE && lower > upper)
                     std::swap(lower, upper);
             };
@@ -479,7 +484,8 @@ bool CMeasSeries1::RestoreOriginalSettings()
     }
     if (m_count > 0)
         Invalidate(true, true);
-    if (m_probe.IsBenchProbe() && m_orig.probe.IsBenchProbe() && m_probe.IsB724Off() != m_orig.probe.IsB724Off())
+    if (m_probe.IsBenchProbe() && m_orig.probe.IsBenchProbe() &&
+        m_probe.IsB724Off() != m_orig.probe.IsB724Off())
     {
         m_probe = m_orig.probe;
         SelectActiveSet(m_probe);
@@ -533,7 +539,8 @@ bool CMeasSeries1::RestoreSettingsTail(bool changed)
         int index = m_enumerator.Find(info, m_probe, m_material, m_target);
         if (index < 0)
         {
-            index = m_enumerator.Find(info, m_probe, SMaterial(), STargetScale(m_target.scale, m_target.standard, 0));
+            index = m_enumerator.Find(info, m_probe, SMaterial(),
+                                      STargetScale(m_target.scale, m_target.standard, 0));
             if (index < 0)
                 return false;
             m_material.SetFromRecord(info);
@@ -543,7 +550,8 @@ bool CMeasSeries1::RestoreSettingsTail(bool changed)
         if (!m_table.SelectRecord(index))
             return false;
         m_recordIndex = index;
-        if (Decode(m_lowerWord) != Decode(m_orig.lowerWord) || Decode(m_upperWord) != Decode(m_orig.upperWord) ||
+        if (Decode(m_lowerWord) != Decode(m_orig.lowerWord) ||
+            Decode(m_upperWord) != Decode(m_orig.upperWord) ||
             Decode(m_secondLowerWord) != Decode(m_orig.secondLowerWord) ||
             Decode(m_secondUpperWord) != Decode(m_orig.secondUpperWord))
             changed = true;

@@ -15,10 +15,10 @@ namespace
 constexpr float kCapabilityClamp = 999.99f;
 
 // Critical values of the two-sided Grubbs test at the 5 % level for 3 to 25 readings.
-const float kGrubbsCritical[23] = {
-    1.154305f, 1.481250f, 1.715037f, 1.887145f, 2.019969f, 2.126645f, 2.215004f, 2.289954f,
-    2.354730f, 2.411540f, 2.462033f, 2.507321f, 2.548308f, 2.585676f, 2.619964f, 2.651599f,
-    2.680931f, 2.708246f, 2.733780f, 2.757735f, 2.780277f, 2.801551f, 2.821681f};
+const float kGrubbsCritical[23] = {1.154305f, 1.481250f, 1.715037f, 1.887145f, 2.019969f, 2.126645f,
+                                   2.215004f, 2.289954f, 2.354730f, 2.411540f, 2.462033f, 2.507321f,
+                                   2.548308f, 2.585676f, 2.619964f, 2.651599f, 2.680931f, 2.708246f,
+                                   2.733780f, 2.757735f, 2.780277f, 2.801551f, 2.821681f};
 
 // The resolution byte with one decimal more (the mean is judged one digit finer).
 uint8_t OneDecimalFiner(uint8_t resolution)

@@ -171,7 +171,8 @@ QString CMeasSeriesWrapper::GetDeviceSerial() const
 
 QString CMeasSeriesWrapper::GetB724ModeText(bool untranslated) const
 {
-    const bool on = m_series && m_series->GetProbeId().code > 0 && (m_series->GetProbeId().code & PROBE_B724_BIT);
+    const bool on =
+        m_series && m_series->GetProbeId().code > 0 && (m_series->GetProbeId().code & PROBE_B724_BIT);
     if (on)
         return untranslated ? QStringLiteral("yes") : Platform::LoadString(59220);
     return untranslated ? QStringLiteral("no") : Platform::LoadString(59219);

@@ -140,7 +140,8 @@ bool CSeriesLimits::Rederive(int recordIndex, CConvEnumerator& enumerator)
 
     // Converts through the record at index (selected for the moment), then the new
     // record is selected again.
-    auto through = [&](int index, float& a, float& b, bool inverse) {
+    auto through = [&](int index, float& a, float& b, bool inverse)
+    {
         if (!m_table->SelectRecord(index))
         {
             a = b = MEAS_NO_VALUE;
@@ -193,7 +194,8 @@ bool CSeriesLimits::Rederive(int recordIndex, CConvEnumerator& enumerator)
         m_lower = m_table->Convert(a, true);
         m_upper = m_table->Convert(b, true);
     }
-    else if (const int fromSetProbe = enumerator.Find(found, m_setProbe, m_setMaterial, target); fromSetProbe >= 0)
+    else if (const int fromSetProbe = enumerator.Find(found, m_setProbe, m_setMaterial, target);
+             fromSetProbe >= 0)
     {
         float a = m_setNativeLower;
         float b = m_setNativeUpper;

@@ -61,7 +61,7 @@ bool FormatDiameter(int code, bool imperial, QString& text, bool untranslated)
     }
     const double inches = code * 0.03937;
     const QString unit = Text(59191, "inch", untranslated);
-    text = QString::number(int(inches * 64 + 0.5)) + QStringLiteral("/64 ") + unit + QStringLiteral("  <--->  ") +
-           Platform::FormatFixed(inches, 2) + QLatin1Char(' ') + unit;
+    text = QString::number(int(inches * 64 + 0.5)) + QStringLiteral("/64 ") + unit +
+           QStringLiteral("  <--->  ") + Platform::FormatFixed(inches, 2) + QLatin1Char(' ') + unit;
     return true;
 }

@@ -10,7 +10,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const bool started = [] {
+    static const bool started = []
+    {
         StreamIO::StartStreamIO();
         return true;
     }();

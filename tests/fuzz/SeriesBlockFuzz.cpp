@@ -9,12 +9,14 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const bool started = [] {
+    static const bool started = []
+    {
         StreamIO::StartStreamIO();
         return true;
     }();
     (void)started;
-    constexpr uint32_t flags = StreamIO::STREAM_READ | StreamIO::STREAM_WRITE | StreamIO::STREAM_CREATE_ALWAYS;
+    constexpr uint32_t flags =
+        StreamIO::STREAM_READ | StreamIO::STREAM_WRITE | StreamIO::STREAM_CREATE_ALWAYS;
     for (bool asNew : {false, true})
     {
         StreamIO::CRamStream in;

@@ -89,8 +89,8 @@ std::vector<QString> Q(std::initializer_list<const char*> names)
 std::vector<uint8_t> Stored(CFolderData& folder, const std::vector<uint8_t>* selection = nullptr)
 {
     CRamStream ram;
-    EXPECT_TRUE(ram.Open(QStringLiteral("RAM:folder.bin"), StreamIO::STREAM_READ | StreamIO::STREAM_WRITE |
-                                                                StreamIO::STREAM_CREATE_ALWAYS));
+    EXPECT_TRUE(ram.Open(QStringLiteral("RAM:folder.bin"),
+                         StreamIO::STREAM_READ | StreamIO::STREAM_WRITE | StreamIO::STREAM_CREATE_ALWAYS));
     CVMArchive archive(ram.GetHandle(), StreamIO::ARCHIVE_NO_CLOSE, 1024);
     folder.Serialize(archive, selection);
     archive.Flush();
@@ -103,8 +103,8 @@ std::vector<uint8_t> Stored(CFolderData& folder, const std::vector<uint8_t>* sel
 void LoadInto(CFolderData& folder, const std::vector<uint8_t>& bytes)
 {
     CRamStream ram;
-    ASSERT_TRUE(ram.Open(QStringLiteral("RAM:folder.bin"), StreamIO::STREAM_READ | StreamIO::STREAM_WRITE |
-                                                                StreamIO::STREAM_CREATE_ALWAYS));
+    ASSERT_TRUE(ram.Open(QStringLiteral("RAM:folder.bin"),
+                         StreamIO::STREAM_READ | StreamIO::STREAM_WRITE | StreamIO::STREAM_CREATE_ALWAYS));
     ram.Write(bytes.data(), uint32_t(bytes.size()));
     CVMArchive archive(ram.GetHandle(), StreamIO::ARCHIVE_LOAD, 1024);
     folder.Serialize(archive);
@@ -306,7 +306,8 @@ TEST(FolderData, MalformedStoredFormsRaise)
     for (size_t cut : {size_t(0), size_t(3), size_t(30), bytes.size() / 2, bytes.size() - 1})
     {
         CFolderData loaded;
-        EXPECT_THROW(LoadInto(loaded, std::vector<uint8_t>(bytes.begin(), bytes.begin() + cut)), CFileException)
+        EXPECT_THROW(LoadInto(loaded, std::vector<uint8_t>(bytes.begin(), bytes.begin() + cut)),
+                     CFileException)
             << cut;
     }
     // A block length beyond any series block.
@@ -324,7 +325,8 @@ TEST(FolderData, MalformedStoredFormsRaise)
 TEST(FolderData, SeriesThatCannotBeStoredFailsTheSave)
 {
     AddStandardRecords();
-    const auto record = LinearRecord(kProbeD, kHV, 0, 0, 1, 300.0f, 900.0f, -210.0f, 2.0f, QStringLiteral("Gone"));
+    const auto record =
+        LinearRecord(kProbeD, kHV, 0, 0, 1, 300.0f, 900.0f, -210.0f, 2.0f, QStringLiteral("Gone"));
     auto s = std::make_unique<CMeasSeries1>(10);
     s->Clear();
     s->SetProbeId(SProbeId(kProbeD, nullptr, -1));

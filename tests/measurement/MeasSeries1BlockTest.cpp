@@ -14,7 +14,8 @@ using StreamIO::CRamStream;
 
 namespace
 {
-constexpr uint32_t kReadWrite = StreamIO::STREAM_READ | StreamIO::STREAM_WRITE | StreamIO::STREAM_CREATE_ALWAYS;
+constexpr uint32_t kReadWrite =
+    StreamIO::STREAM_READ | StreamIO::STREAM_WRITE | StreamIO::STREAM_CREATE_ALWAYS;
 
 std::vector<uint8_t> WriteBlock(CMeasSeries1& series)
 {
@@ -99,7 +100,8 @@ TEST(MeasSeries1Block, SmallestBlockLayout)
     const std::vector<uint8_t> block = WriteBlock(*s);
     ASSERT_EQ(block.size(), 70u);
     const std::vector<uint8_t> head(block.begin(), block.begin() + 16);
-    EXPECT_EQ(head, (std::vector<uint8_t>{'M', '1', 0x82, 62, 0, 0, 1, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(head,
+              (std::vector<uint8_t>{'M', '1', 0x82, 62, 0, 0, 1, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}));
     EXPECT_EQ(block[16], 0x01); // probe D
     EXPECT_EQ(block[17], 0x01);
     EXPECT_EQ(block[26], 0x0F); // material independent
@@ -203,7 +205,8 @@ TEST(MeasSeries1Block, MalformedBlocksAreRefused)
     const std::vector<uint8_t> good = HandBlock({500.0f, 510.0f});
     ASSERT_TRUE(ReadBlock(good));
 
-    auto patched = [&](size_t offset, uint8_t value) {
+    auto patched = [&](size_t offset, uint8_t value)
+    {
         std::vector<uint8_t> b = good;
         b[offset] = value;
         return b;
@@ -213,12 +216,12 @@ TEST(MeasSeries1Block, MalformedBlocksAreRefused)
     tooMany[7] = 0x40; // 16385 readings
     EXPECT_FALSE(ReadBlock(patched(1, '2')));
     EXPECT_FALSE(ReadBlock(patched(0, 'N')));
-    EXPECT_FALSE(ReadBlock(patched(6, 0)));              // no readings
+    EXPECT_FALSE(ReadBlock(patched(6, 0))); // no readings
     EXPECT_FALSE(ReadBlock(tooMany));
     EXPECT_FALSE(ReadBlock(patched(good.size() - 1, 1))); // trailer not zero
-    EXPECT_FALSE(ReadBlock(patched(3, 40)));             // length below the contents
-    EXPECT_FALSE(ReadBlock(patched(10, 3)));             // more attachments than readings
-    EXPECT_FALSE(ReadBlock(patched(28, 0x40)));          // target scale 0x4001 unknown
+    EXPECT_FALSE(ReadBlock(patched(3, 40)));              // length below the contents
+    EXPECT_FALSE(ReadBlock(patched(10, 3)));              // more attachments than readings
+    EXPECT_FALSE(ReadBlock(patched(28, 0x40)));           // target scale 0x4001 unknown
     for (size_t cut = 0; cut < good.size(); ++cut)
         EXPECT_FALSE(ReadBlock(std::vector<uint8_t>(good.begin(), good.begin() + cut))) << cut;
 }

@@ -23,8 +23,8 @@ TEST(MeasSeries1Settings, ResolutionSteps)
         int decimals, step;
         float in, out;
     } cases[] = {
-        {1, 1, 12.34f, 12.3f},  {1, 1, 12.36f, 12.4f},  {1, 5, 12.34f, 12.5f},  {1, 5, 12.24f, 12.0f},
-        {0, 20, 347.0f, 340.0f}, {0, 20, 351.0f, 360.0f}, {0, 20, -351.0f, -360.0f}, {0, 15, 347.0f, 350.0f},
+        {1, 1, 12.34f, 12.3f},   {1, 1, 12.36f, 12.4f},   {1, 5, 12.34f, 12.5f},      {1, 5, 12.24f, 12.0f},
+        {0, 20, 347.0f, 340.0f}, {0, 20, 351.0f, 360.0f}, {0, 20, -351.0f, -360.0f},  {0, 15, 347.0f, 350.0f},
         {0, 2, 3.0f, 4.0f},      {2, 1, 1.004f, 1.0f},    {0, 100, 1234.0f, 1200.0f},
     };
     CMeasSeries1 s(5);
@@ -318,7 +318,8 @@ TEST(MeasSeries1Settings, LimitsTravelThroughAnIntermediateScale)
 TEST(MeasSeries1Settings, CustomConversionsRegisterOnceAndFollowRenames)
 {
     AddStandardRecords();
-    auto seriesWith = [](const std::vector<uint8_t>& record, const QString& name) {
+    auto seriesWith = [](const std::vector<uint8_t>& record, const QString& name)
+    {
         auto s = std::make_unique<CMeasSeries1>(10);
         s->Clear();
         s->SetProbeId(SProbeId(kProbeD, nullptr, -1));
@@ -332,8 +333,10 @@ TEST(MeasSeries1Settings, CustomConversionsRegisterOnceAndFollowRenames)
         s->AddReading(500.0f, 500.0f, 0, -1);
         return s;
     };
-    const auto first = LinearRecord(kProbeD, kHV, 0, 0, 1, 300.0f, 900.0f, -250.0f, 2.0f, QStringLiteral("Bronze9"));
-    const auto other = LinearRecord(kProbeD, kHV, 0, 0, 1, 300.0f, 900.0f, -260.0f, 2.0f, QStringLiteral("Bronze9"));
+    const auto first =
+        LinearRecord(kProbeD, kHV, 0, 0, 1, 300.0f, 900.0f, -250.0f, 2.0f, QStringLiteral("Bronze9"));
+    const auto other =
+        LinearRecord(kProbeD, kHV, 0, 0, 1, 300.0f, 900.0f, -260.0f, 2.0f, QStringLiteral("Bronze9"));
 
     auto a = seriesWith(first, QStringLiteral("Bronze9"));
     EXPECT_TRUE(a->IsCustomConversion(false));

@@ -118,7 +118,8 @@ TEST(MeasSeries1Statistics, CapabilityIndicesAndClamps)
 
 TEST(MeasSeries1Statistics, CpLowerBoundUsesTheLowerChiSquareQuantile)
 {
-    auto s = SeriesOf({500.0f, 503.0f, 497.0f, 505.0f, 495.0f, 501.0f, 499.0f, 502.0f, 498.0f, 506.0f, 494.0f});
+    auto s =
+        SeriesOf({500.0f, 503.0f, 497.0f, 505.0f, 495.0f, 501.0f, 499.0f, 502.0f, 498.0f, 506.0f, 494.0f});
     ASSERT_TRUE(s->SetLimits(450.0f, 550.0f, -1));
     // n = 11 at 95 %: sqrt(chi-square(0.05; 10) / 10) = sqrt(3.9403 / 10) = 0.6277.
     EXPECT_NEAR(s->GetCpLowerBound() / s->GetCp(), 0.6277f, 5e-4f);

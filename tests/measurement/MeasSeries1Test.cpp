@@ -81,12 +81,12 @@ TEST(MeasSeries1, FilterMasksClassifyReadings)
     EXPECT_TRUE(s->ExcludeReading(2, 7));
 
     EXPECT_EQ(s->GetCount(7), 6);
-    EXPECT_EQ(s->GetCount(1), 2);  // 400 and 560
-    EXPECT_EQ(s->GetCount(2), 2);  // the excluded 480 and the reading without value
-    EXPECT_EQ(s->GetCount(4), 2);  // 300 and 900
+    EXPECT_EQ(s->GetCount(1), 2); // 400 and 560
+    EXPECT_EQ(s->GetCount(2), 2); // the excluded 480 and the reading without value
+    EXPECT_EQ(s->GetCount(4), 2); // 300 and 900
     EXPECT_EQ(s->GetCount(5), 4);
-    EXPECT_EQ(ValuesOf(*s, 7), (std::vector<float>{20.0f, MEAS_BELOW_RANGE, 30.0f, MEAS_ABOVE_RANGE, 40.0f,
-                                                    MEAS_NO_VALUE}));
+    EXPECT_EQ(ValuesOf(*s, 7),
+              (std::vector<float>{20.0f, MEAS_BELOW_RANGE, 30.0f, MEAS_ABOVE_RANGE, 40.0f, MEAS_NO_VALUE}));
     EXPECT_EQ(ValuesOf(*s, 1), (std::vector<float>{20.0f, 40.0f}));
     EXPECT_EQ(ValuesOf(*s, 4), (std::vector<float>{MEAS_BELOW_RANGE, MEAS_ABOVE_RANGE}));
     // The no-value word carries the excluded bit.
@@ -267,7 +267,8 @@ TEST(MeasSeries1, NewAndModifiedStates)
 TEST(MeasSeries1, CopiesGetTheirOwnPrivateRecord)
 {
     AddStandardRecords();
-    auto custom = LinearRecord(kProbeD, kHV, 0, 0, 1, 300.0f, 900.0f, -300.0f, 2.0f, QStringLiteral("Alloy7"));
+    auto custom =
+        LinearRecord(kProbeD, kHV, 0, 0, 1, 300.0f, 900.0f, -300.0f, 2.0f, QStringLiteral("Alloy7"));
     auto s = std::make_unique<CMeasSeries1>(10);
     s->Clear();
     s->SetProbeId(SProbeId(kProbeD, nullptr, -1));

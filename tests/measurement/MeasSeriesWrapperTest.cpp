@@ -99,7 +99,8 @@ TEST(MeasSeriesWrapper, B724ModeFollowsStandardAndMaterial)
     EXPECT_EQ(entry->IsB724Mode(), 1);
     EXPECT_EQ(entry->GetSeries()->GetProbeId().code, kProbeVkB724);
     EXPECT_EQ(entry->GetB724ModeText(true), QStringLiteral("yes"));
-    ASSERT_TRUE(entry->GetSeries()->SetConversion(STargetScale(kProbeVkB724, CONV_STD_ISO_18265, 0), aluminium));
+    ASSERT_TRUE(
+        entry->GetSeries()->SetConversion(STargetScale(kProbeVkB724, CONV_STD_ISO_18265, 0), aluminium));
     EXPECT_TRUE(entry->ApplyB724Mode(false));
     EXPECT_EQ(entry->GetSeries()->GetProbeId().code, kProbeVk);
 }
