@@ -16,8 +16,12 @@ struct SFolderSetting
 
 // In the order their defaults are written.
 const SFolderSetting kFolders[] = {
-    {&kConversionPathStdCnv, "conversions"}, {&kHelpFilesPath, "helpfiles"}, {&kLanguagesPath, "languages"},
-    {&kLogFilesPath, "logfiles"},            {&kProfilesPath, "profiles"},   {&kProjectsPath, "projects"},
+    {&kConversionPathStdCnv, "conversions"},
+    {&kHelpFilesPath, "helpfiles"},
+    {&kLanguagesPath, "languages"},
+    {&kLogFilesPath, "logfiles"},
+    {&kProfilesPath, "profiles"},
+    {&kProjectsPath, "projects"},
 };
 } // namespace
 

@@ -7,6 +7,7 @@
 #include "measurement/FolderData.h"
 #include "measurement/MeasSeries1.h"
 #include "measurement/MeasSeriesWrapper.h"
+#include "measurement/ScaleCodes.h"
 #include "measurement/SeriesSettings.h"
 #include "platform/core/FileException.h"
 #include "platform/core/StringTable.h"
@@ -226,7 +227,8 @@ bool CVeskDoc::MoveFolders(QString& oldPath, QString& newPath)
     }
 
     // The current and saved folders keep their objects; their paths follow.
-    auto follow = [&](QString& stored) {
+    auto follow = [&](QString& stored)
+    {
         if (stored.isEmpty())
             return;
         QString normal = stored;
@@ -599,11 +601,13 @@ void CVeskDoc::StoreSeriesConversions(CMeasSeries1* series)
         QString name;
         // Without a conversions folder the record stays in the table only: a relative
         // name would land wherever the program happens to run.
-        if (m_conversionFolder.isEmpty() || !series->GetCustomConversionFileName(original, name) || name.isEmpty())
+        if (m_conversionFolder.isEmpty() || !series->GetCustomConversionFileName(original, name) ||
+            name.isEmpty())
             continue;
         try
         {
-            StreamIO::CFileStream file(m_conversionFolder + name, StreamIO::STREAM_READ | StreamIO::STREAM_WRITE |
+            StreamIO::CFileStream file(m_conversionFolder + name, StreamIO::STREAM_READ |
+                                                                      StreamIO::STREAM_WRITE |
                                                                       StreamIO::STREAM_CREATE_ALWAYS);
             series->WriteCustomConversion(original, file);
             file.Close();
@@ -625,8 +629,12 @@ STargetScale& CVeskDoc::FindConversionSpec(STargetScale& result, const STargetSc
     CConvTable::Guard lock(table);
     CConvEnumerator enumerator(&table);
     SConvRecordInfo info;
-    for (int slot = enumerator.Find(info, SProbeId(probeScale, nullptr, -1), material, target); slot >= 0;
-         slot = enumerator.Next(info))
+    // The probe scale goes into the filter as it is: a probe id would turn an unknown
+    // code into "any probe".
+    const QString customName = material.type == MAT_CUSTOM ? material.Name() : QString();
+    for (int slot = enumerator.Find(info, probeScale, material.type, material.group, target.scale,
+                                    target.standard, customName);
+         slot >= 0; slot = enumerator.Next(info))
     {
         result.SetFromRecord(info);
         result.standard = target.standard;
@@ -640,7 +648,8 @@ bool CVeskDoc::IsScaleConvertible(int materialType, int probeScale) const
     CConvTable::Guard lock(table);
     CConvEnumerator enumerator(&table);
     SConvRecordInfo info;
-    for (int slot = enumerator.Find(info, probeScale, materialType, 0, -1, 0); slot >= 0; slot = enumerator.Next(info))
+    for (int slot = enumerator.Find(info, probeScale, materialType, 0, -1, 0); slot >= 0;
+         slot = enumerator.Next(info))
         if (info.matType == materialType)
             return true;
     return false;

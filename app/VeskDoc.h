@@ -34,20 +34,20 @@ struct SLiveSettings
     SProbeId probe;        // the connected probe
     uint8_t seriesOpen = 0;
     uint8_t createdByPane = 1;
-    int diameter = 31;             // Diameter: 3 to 31, 31 = correction off
-    QString seriesName;            // SeriesName
-    float upperLimit = 0.0f;       // UpperLimit
-    float lowerLimit = 0.0f;       // LowerLimit
-    int materialType = 0;          // MatGroup
-    QString materialName;          // MatName
-    uint8_t materialGroup = 0;     // SubMat
-    uint8_t astmB724 = 0;          // ASTM
-    int scale = 0;                 // Scale
-    int standard = 0;              // StdConv
-    QString closeAfterCount;       // CloseAfterCount
-    uint8_t autoClose = 0;         // AutoClose
-    uint8_t imperial = 0;          // Unit
-    uint8_t warnings = 0;          // Warnings
+    int diameter = 31;         // Diameter: 3 to 31, 31 = correction off
+    QString seriesName;        // SeriesName
+    float upperLimit = 0.0f;   // UpperLimit
+    float lowerLimit = 0.0f;   // LowerLimit
+    int materialType = 0;      // MatGroup
+    QString materialName;      // MatName
+    uint8_t materialGroup = 0; // SubMat
+    uint8_t astmB724 = 0;      // ASTM
+    int scale = 0;             // Scale
+    int standard = 0;          // StdConv
+    QString closeAfterCount;   // CloseAfterCount
+    uint8_t autoClose = 0;     // AutoClose
+    uint8_t imperial = 0;      // Unit
+    uint8_t warnings = 0;      // Warnings
 };
 
 // The project document: the open project's folders of measurement series, the folder the
@@ -184,15 +184,18 @@ public:
     bool IsFolderCutPending() const { return m_folderCutPending; }
     bool IsFolderCopyPending() const { return m_folderCopyPending; }
     bool IsSeriesCopyPending() const { return m_seriesCopyPending; }
-    bool IsClipboardPending() const { return m_folderCutPending || m_folderCopyPending || m_seriesCopyPending; }
+    bool IsClipboardPending() const
+    {
+        return m_folderCutPending || m_folderCopyPending || m_seriesCopyPending;
+    }
 
     // Conversions
     void SetConversionFolder(const QString& folder) { m_conversionFolder = folder; }
     const QString& GetConversionFolder() const { return m_conversionFolder; }
     // The target scale the table offers for the probe scale and material (the last
     // match), with the target's standard mask; the probe scale when there is none.
-    STargetScale& FindConversionSpec(STargetScale& result, const STargetScale& target, const SMaterial& material,
-                                     int probeScale) const;
+    STargetScale& FindConversionSpec(STargetScale& result, const STargetScale& target,
+                                     const SMaterial& material, int probeScale) const;
     // The table holds a record from the probe scale for exactly this material type.
     bool IsScaleConvertible(int materialType, int probeScale) const;
 

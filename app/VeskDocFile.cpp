@@ -29,7 +29,8 @@ const QString kProjectFilter = QStringLiteral("Veskador 3 Project (*.v3p)|*.v3p|
 const QString kProjectExtension = QStringLiteral("v3p");
 constexpr uint16_t kFormatWord = 1;
 constexpr uint32_t kArchiveBuffer = 1024;
-constexpr uint32_t kRamFlags = StreamIO::STREAM_READ | StreamIO::STREAM_WRITE | StreamIO::STREAM_CREATE_ALWAYS;
+constexpr uint32_t kRamFlags =
+    StreamIO::STREAM_READ | StreamIO::STREAM_WRITE | StreamIO::STREAM_CREATE_ALWAYS;
 constexpr int kAllReadings = 7;
 
 constexpr uint32_t IDS_NOT_A_PROJECT = 1140;
@@ -221,7 +222,8 @@ bool CVeskDoc::CloseProject()
 {
     if (m_modified && HasFolders())
     {
-        const int answer = Platform::ShowMessageBox(Platform::LoadString(IDS_SAVE_CHANGES), Platform::MB_YESNOCANCEL);
+        const int answer =
+            Platform::ShowMessageBox(Platform::LoadString(IDS_SAVE_CHANGES), Platform::MB_YESNOCANCEL);
         if (answer == Platform::IDCANCEL)
             return false;
         if (answer == Platform::IDYES && !Save())
@@ -251,11 +253,9 @@ bool CVeskDoc::OpenProject(const QString& path, bool merge)
         chosen = *answer;
     }
     RememberProjectFolder(chosen);
-    if (!merge && !CloseProject())
-        return false;
 
-    // The whole file is read before the project changes: a file that fails halfway
-    // leaves the project as it was.
+    // The whole file is read before the project changes: a file that cannot be read
+    // leaves the open project as it was, and the views are not told anything.
     std::vector<SStagedFolder> staged;
     bool failed = false;
     try
@@ -282,6 +282,9 @@ bool CVeskDoc::OpenProject(const QString& path, bool merge)
         Platform::ShowMessageBox(Platform::LoadString(IDS_NOT_A_PROJECT), Platform::MB_OK);
         return false;
     }
+    // Only a readable file puts the open project up for closing (and saving).
+    if (!merge && !CloseProject())
+        return false;
     CommitProject(staged, nullptr);
     if (merge)
     {
