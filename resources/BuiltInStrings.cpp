@@ -24,6 +24,9 @@ constexpr Text kStrings[] = {
     {1031, u"h:mmt"},
     {1032, u"H:mm"},
     {1033, u"HH:mm"},
+    {1140, u"This is not a Veskador 3 project file or there was an error while reading."},
+    {1142, u"Would you like to save changes in your Project?"},
+    {1171, u"Unnamed"},
     {20000, u"Serial"},
     {20001, u"USB"},
     {20002, u"Ethernet"},
@@ -74,6 +77,8 @@ constexpr Text kStrings[] = {
     {28503, u"Information"},
     {28551, u"\r\n\r\nPlease send the log file to Velmor SA and describe the error.\r\nThank you for helping "
             u"us improve our Software."},
+    {59186, u"noCnv"},
+    {59187, u"noCnv"},
 };
 } // namespace
 

@@ -1,0 +1,79 @@
+#include "platform/gui/FileDialog.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QStringList>
+
+#include <atomic>
+
+namespace Platform
+{
+
+namespace
+{
+// "Text (*.a)|*.a;*.b|..." to Qt's name filters: "Text (*.a *.b)". "*.*" means every
+// file, which is "*" here.
+QStringList NameFilters(const QString& filter)
+{
+    QStringList result;
+    const QStringList parts = filter.split(u'|');
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+    {
+        QString text = parts[i].trimmed();
+        if (text.isEmpty())
+            break;
+        QStringList patterns = parts[i + 1].split(u';', Qt::SkipEmptyParts);
+        for (QString& p : patterns)
+        {
+            p = p.trimmed();
+            if (p == QStringLiteral("*.*"))
+                p = QStringLiteral("*");
+        }
+        const qsizetype open = text.lastIndexOf(u'(');
+        if (open > 0 && text.endsWith(u')'))
+            text = text.left(open).trimmed();
+        result << text + QStringLiteral(" (") + patterns.join(u' ') + u')';
+    }
+    return result;
+}
+
+class QtFileDialogs final : public FileDialogService
+{
+public:
+    std::optional<QString> Show(QWidget* owner, const FileDialogRequest& request) override
+    {
+        if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+            return std::nullopt;
+        QFileDialog dialog(owner);
+        dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        dialog.setNameFilters(NameFilters(request.filter));
+        if (!request.defaultExtension.isEmpty())
+            dialog.setDefaultSuffix(request.defaultExtension);
+        if (!request.initialFolder.isEmpty())
+            dialog.setDirectory(request.initialFolder);
+        if (!request.fileName.isEmpty() && !request.fileName.contains(u'*'))
+            dialog.selectFile(request.fileName);
+        if (!(request.flags & OFN_OVERWRITEPROMPT))
+            dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        return dialog.selectedFiles().front();
+    }
+};
+
+QtFileDialogs g_builtIn;
+std::atomic<FileDialogService*> g_service{&g_builtIn};
+} // namespace
+
+FileDialogService* SetFileDialogService(FileDialogService* service)
+{
+    return g_service.exchange(service ? service : &g_builtIn);
+}
+
+std::optional<QString> ShowFileDialog(QWidget* owner, const FileDialogRequest& request)
+{
+    return g_service.load()->Show(owner, request);
+}
+
+} // namespace Platform

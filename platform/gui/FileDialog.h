@@ -1,0 +1,48 @@
+#pragma once
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+class QWidget;
+
+namespace Platform
+{
+
+// Style flags of the file dialogs, with the values the program's callers combine.
+enum FileDialogFlags : uint32_t
+{
+    OFN_OVERWRITEPROMPT = 0x0002,
+    OFN_HIDEREADONLY = 0x0004,
+};
+
+// What an open or save dialog asks. The filter is given as the program's resources hold
+// it: pairs of description and patterns, each part ended by '|', the list by "||"
+// ("Veskador 3 Project (*.v3p)|*.v3p|All Files (*.*)|*.*||").
+struct FileDialogRequest
+{
+    bool save = false;
+    QString initialFolder;
+    QString fileName; // proposed name; may be a pattern such as "*.v3p"
+    QString filter;
+    QString defaultExtension; // without the period
+    uint32_t flags = 0;
+};
+
+// Shows a modal file dialog. Tests install their own service, so no test waits on a
+// modal loop.
+class FileDialogService
+{
+public:
+    virtual ~FileDialogService() = default;
+    // The chosen path; nullopt when the user cancelled.
+    virtual std::optional<QString> Show(QWidget* owner, const FileDialogRequest& request) = 0;
+};
+
+// Installs a service (null: the built-in one); returns the previous one.
+FileDialogService* SetFileDialogService(FileDialogService* service);
+
+// UI thread only.
+std::optional<QString> ShowFileDialog(QWidget* owner, const FileDialogRequest& request);
+
+} // namespace Platform
