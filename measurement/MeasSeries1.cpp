@@ -131,7 +131,8 @@ void CMeasSeries1::CopyFrom(const CMeasSeries1& other)
         std::copy(other.m_sorted.begin(), other.m_sorted.begin() + std::min(other.m_sortedCount, n),
                   m_sorted.begin());
         m_attachments.clear();
-        m_attachments.resize(n);
+        if (other.m_highestAttachment >= 0)
+            m_attachments.resize(n);
         for (int i = 0; i <= std::min(other.m_highestAttachment, n - 1); ++i)
         {
             const uint8_t* block = other.m_attachments[i].get();
@@ -185,7 +186,8 @@ bool CMeasSeries1::Reallocate(int capacity)
         m_native.resize(capacity, MEAS_NO_VALUE);
         m_converted.resize(capacity, MEAS_NO_VALUE);
         m_sorted.resize(capacity, 0);
-        m_attachments.resize(capacity);
+        if (!m_attachments.empty())
+            m_attachments.resize(capacity);
     }
     catch (const std::bad_alloc&)
     {
@@ -262,6 +264,29 @@ void CMeasSeries1::FreeAttachment(int raw)
 {
     if (raw >= 0 && raw < int(m_attachments.size()))
         m_attachments[raw].reset();
+}
+
+const uint8_t* CMeasSeries1::AttachmentBlock(int raw) const
+{
+    if (raw < 0 || raw >= int(m_attachments.size()))
+        return nullptr;
+    return m_attachments[raw].get();
+}
+
+std::unique_ptr<uint8_t[]>* CMeasSeries1::AttachmentSlot(int raw)
+{
+    if (raw < 0 || raw >= m_capacity)
+        return nullptr;
+    try
+    {
+        if (int(m_attachments.size()) < m_capacity)
+            m_attachments.resize(m_capacity);
+    }
+    catch (const std::bad_alloc&)
+    {
+        return nullptr;
+    }
+    return &m_attachments[raw];
 }
 
 void CMeasSeries1::FreeAttachments()
@@ -507,7 +532,7 @@ int CMeasSeries1::AddReading(float value1, float value2, int angle, int fineAngl
     const int i = m_count;
     m_set1[i] = Encode(value1, angle, fineAngle);
     m_set2[i] = Encode(value2, angle, fineAngle);
-    m_attachments[i].reset();
+    FreeAttachment(i);
     ++m_count;
     MarkModified();
     ClearCaches();
@@ -578,9 +603,9 @@ int CMeasSeries1::SetReading(int index, float value1, float value2, int angle, i
         {
             m_set1[i] = m_set2[i] = 0xFFFFFFFFu;
             m_native[i] = m_converted[i] = MEAS_NO_VALUE;
-            m_attachments[i].reset();
+            FreeAttachment(i);
         }
-        m_attachments[raw].reset();
+        FreeAttachment(raw);
         m_count = raw + 1;
     }
     else if (m_sortedValid)
@@ -671,9 +696,12 @@ bool CMeasSeries1::DeleteReading(int index, int mask)
     std::move(m_set2.begin() + raw + 1, m_set2.begin() + n, m_set2.begin() + raw);
     std::move(m_native.begin() + raw + 1, m_native.begin() + n, m_native.begin() + raw);
     std::move(m_converted.begin() + raw + 1, m_converted.begin() + n, m_converted.begin() + raw);
-    std::move(m_attachments.begin() + raw + 1, m_attachments.begin() + n, m_attachments.begin() + raw);
+    if (!m_attachments.empty())
+    {
+        std::move(m_attachments.begin() + raw + 1, m_attachments.begin() + n, m_attachments.begin() + raw);
+        m_attachments[n - 1].reset();
+    }
     m_set1[n - 1] = m_set2[n - 1] = 0;
-    m_attachments[n - 1].reset();
     m_count = n - 1;
     if (m_highestAttachment > raw)
         --m_highestAttachment;
@@ -845,7 +873,10 @@ bool CMeasSeries1::SetAttachment(int index, const uint8_t* bytes, int size, int 
     const int raw = ResolveExisting(index, mask);
     if (raw < 0 || !bytes || size < 1 || size > MEAS_MAX_ATTACHMENT)
         return false;
-    std::unique_ptr<uint8_t[]>& block = m_attachments[raw];
+    std::unique_ptr<uint8_t[]>* slot = AttachmentSlot(raw);
+    if (!slot)
+        return false;
+    std::unique_ptr<uint8_t[]>& block = *slot;
     if (!block || AttachmentLength(block.get()) < uint32_t(size))
     {
         block.reset(new (std::nothrow) uint8_t[size + 4]);
@@ -861,7 +892,7 @@ bool CMeasSeries1::SetAttachment(int index, const uint8_t* bytes, int size, int 
 bool CMeasSeries1::DeleteAttachment(int index, int mask)
 {
     const int raw = ResolveExisting(index, mask);
-    if (raw < 0 || raw > m_highestAttachment || !m_attachments[raw])
+    if (raw < 0 || raw > m_highestAttachment || !AttachmentBlock(raw))
         return false;
     m_attachments[raw].reset();
     if (raw == m_highestAttachment)
@@ -872,17 +903,16 @@ bool CMeasSeries1::DeleteAttachment(int index, int mask)
 int CMeasSeries1::GetAttachmentSize(int index, int mask)
 {
     const int raw = ResolveExisting(index, mask);
-    if (raw < 0 || !m_attachments[raw])
-        return 0;
-    return int(AttachmentLength(m_attachments[raw].get()));
+    const uint8_t* block = AttachmentBlock(raw);
+    return block ? int(AttachmentLength(block)) : 0;
 }
 
 int CMeasSeries1::GetAttachment(int index, uint8_t* buffer, int size, int mask)
 {
     const int raw = ResolveExisting(index, mask);
-    if (raw < 0 || !m_attachments[raw])
+    const uint8_t* block = AttachmentBlock(raw);
+    if (!block)
         return 0;
-    const uint8_t* block = m_attachments[raw].get();
     const int length = int(AttachmentLength(block));
     // Never more than the caller's buffer holds; a size of 0 asks only for the length.
     if (buffer && size > 0)

@@ -178,6 +178,12 @@ private:
     bool Reallocate(int capacity);
     void FreeAttachment(int raw);
     void FreeAttachments();
+    // The stored block of reading raw, or null. The slot array exists only once a
+    // reading has an attachment, so series without curves carry no pointer per reading.
+    const uint8_t* AttachmentBlock(int raw) const;
+    // The slot of reading raw, creating the slot array on first use; null when memory
+    // is short.
+    std::unique_ptr<uint8_t[]>* AttachmentSlot(int raw);
     void ReleasePrivateRecord();
     void MarkModified() { m_modified = true; }
 
@@ -255,7 +261,8 @@ private:
     std::vector<uint16_t> m_sorted;
     int m_sortedCount = 0;
     int m_belowCount = 0;
-    // Each block: 32-bit little-endian length, then the bytes.
+    // Each block: 32-bit little-endian length, then the bytes. Empty, or one slot per
+    // reading of the capacity.
     std::vector<std::unique_ptr<uint8_t[]>> m_attachments;
     int m_highestAttachment = -1;
 

@@ -190,7 +190,7 @@ bool CMeasSeries1::BuildBlock(std::vector<uint8_t>& block)
     const uint32_t c = m_comment.isEmpty() ? 0 : uint32_t(m_comment.size()) + 1;
     uint32_t a = 0;
     for (int i = 0; i <= std::min(m_highestAttachment, n - 1); ++i)
-        if (m_attachments[i])
+        if (AttachmentBlock(i))
             ++a;
 
     block.clear();
@@ -273,7 +273,7 @@ bool CMeasSeries1::BuildBlock(std::vector<uint8_t>& block)
     }
     for (int i = 0; i <= std::min(m_highestAttachment, n - 1); ++i)
     {
-        const uint8_t* attachment = m_attachments[i].get();
+        const uint8_t* attachment = AttachmentBlock(i);
         if (!attachment)
             continue;
         const uint32_t length = Get32(attachment);
@@ -639,7 +639,10 @@ bool CMeasSeries1::ReadBlock()
             attachment[0] = uint8_t(size);
             attachment[1] = uint8_t(size >> 8);
             attachment[2] = attachment[3] = 0;
-            m_attachments[index] = std::move(attachment);
+            std::unique_ptr<uint8_t[]>* slot = AttachmentSlot(int(index));
+            if (!slot)
+                return false;
+            *slot = std::move(attachment);
             m_highestAttachment = std::max(m_highestAttachment, int(index));
         }
         if (m_blockBytes > length + 6)
