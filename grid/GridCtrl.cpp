@@ -1,6 +1,8 @@
 #include "grid/GridCtrl.h"
 
 #include "grid/GridCell.h"
+#include "grid/InPlaceEdit.h"
+#include "platform/gui/BalloonTip.h"
 #include "platform/gui/PainterCanvas.h"
 #include "platform/gui/SystemLook.h"
 
@@ -48,6 +50,10 @@ CGridCtrl::CGridCtrl(int rows, int cols, int fixedRows, int fixedCols)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     viewport()->setAutoFillBackground(false);
+    // Mouse moves without a button pressed: dividers, cell hover and tooltips need them.
+    viewport()->setMouseTracking(true);
+    setAttribute(Qt::WA_InputMethodEnabled);
+    connect(&m_autoScrollTimer, &QTimer::timeout, this, [this] { OnAutoScrollTimer(); });
     connect(horizontalScrollBar(), &QScrollBar::actionTriggered, this,
             [this](int action) { OnScrollAction(SB_HORZ, action); });
     connect(verticalScrollBar(), &QScrollBar::actionTriggered, this,
@@ -82,6 +88,14 @@ CGridCtrl::CGridCtrl(int rows, int cols, int fixedRows, int fixedCols)
 
 CGridCtrl::~CGridCtrl()
 {
+    // Open editors report to the grid; none may do so while it is taken apart.
+    for (CInPlaceEdit* editor : viewport()->findChildren<CInPlaceEdit*>())
+    {
+        editor->Detach();
+        delete editor;
+    }
+    m_autoScrollTimer.stop();
+    m_tip.reset();
     m_created = false;
     DeleteAllItems();
 }
@@ -98,6 +112,7 @@ bool CGridCtrl::Create(const QRect& rect, QWidget* parent, int id)
         StoreRowHeight(row, height);
     for (int& w : m_colWidths)
         w = width;
+    m_tip = std::make_unique<BalloonTip>(viewport());
     show();
     UpdateScrollBars();
     return true;
@@ -147,6 +162,9 @@ bool CGridCtrl::SetCell(int row, int col, std::unique_ptr<CGridCellBase>& cell)
     if (cell)
         cell->SetCoords(row, col);
     std::swap(m_rows[static_cast<size_t>(row)][static_cast<size_t>(col)], cell);
+    // The selection count follows the cells' bits through the swap.
+    const CGridCellBase* now = GetCell(row, col);
+    CountSelection(row, col, cell && cell->IsSelected(), now && now->IsSelected());
     // The previous occupant leaves the grid: it must not be called after the next paint.
     if (cell)
         ForgetPostDraw(cell.get());
@@ -242,6 +260,7 @@ bool CGridCtrl::SetRowCount(int rows)
         m_rows.resize(static_cast<size_t>(rows));
         m_rowHeights.resize(static_cast<size_t>(rows));
         m_rowCount = rows;
+        ForgetCellsBeyond(m_rowCount, m_colCount);
     }
     else
     {
@@ -289,6 +308,7 @@ bool CGridCtrl::SetColumnCount(int cols)
     for (Row& cells : m_rows)
         cells.resize(static_cast<size_t>(cols));
     m_colCount = cols;
+    ForgetCellsBeyond(m_rowCount, m_colCount);
     for (int row = 0; row < m_rowCount; ++row)
         for (int col = oldCount; col < cols; ++col)
             m_rows[static_cast<size_t>(row)][static_cast<size_t>(col)] = CreateCell(row, col);
@@ -305,7 +325,7 @@ bool CGridCtrl::SetFixedRowCount(int fixedRows)
         return false;
     if (fixedRows == m_fixedRows)
         return true;
-    ClearSelectionMarks();
+    SetSelectedRange(-1, -1, -1, -1);
     SetFocusCell({-1, -1});
     MarkTopLeftDirty();
     if (fixedRows > m_rowCount && !SetRowCount(fixedRows))
@@ -358,7 +378,7 @@ bool CGridCtrl::SetFixedColumnCount(int fixedCols)
         return true;
     if (fixedCols > m_colCount && !SetColumnCount(fixedCols))
         return false;
-    ClearSelectionMarks();
+    SetSelectedRange(-1, -1, -1, -1);
     SetFocusCell({-1, -1});
     MarkTopLeftDirty();
     const int old = m_fixedCols;
@@ -452,7 +472,7 @@ bool CGridCtrl::DeleteAllItems()
     m_postDraw.clear();
     if (m_postDrawWalk)
         std::fill(m_postDrawWalk->begin(), m_postDrawWalk->end(), nullptr);
-    ClearSelectionMarks();
+    SetSelectedRange(-1, -1, -1, -1);
     SetFocusCell({-1, -1});
     for (int row = 0; row < m_rowCount; ++row)
         for (int col = 0; col < m_colCount; ++col)
@@ -518,12 +538,18 @@ bool CGridCtrl::SetItemState(int row, int col, uint32_t state)
     CGridCellBase* cell = GetCell(row, col);
     if (!cell)
         return false;
-    if (cell->IsSelected())
+    CountSelection(row, col, cell->IsSelected(), state & CELLSTATE_SELECTED);
+    cell->SetState(state);
+    return true;
+}
+
+void CGridCtrl::CountSelection(int row, int col, bool was, bool now)
+{
+    if (was && !now)
     {
-        if (!(state & CELLSTATE_SELECTED))
-            m_selectedCount = std::max(0, m_selectedCount - 1);
+        m_selectedCount = std::max(0, m_selectedCount - 1);
     }
-    else if (state & CELLSTATE_SELECTED)
+    else if (now && !was)
     {
         ++m_selectedCount;
         CGridCellRect& b = m_selectionBounds;
@@ -532,8 +558,6 @@ bool CGridCtrl::SetItemState(int row, int col, uint32_t state)
         b.maxRow = b.maxRow < 0 ? row : std::max(b.maxRow, row);
         b.maxCol = b.maxCol < 0 ? col : std::max(b.maxCol, col);
     }
-    cell->SetState(state);
-    return true;
 }
 
 uint32_t CGridCtrl::GetItemState(int row, int col) const
@@ -564,78 +588,6 @@ bool CGridCtrl::SetItemBkColour(int row, int col, ColorRef color)
         return false;
     cell->SetBackClr(color);
     return true;
-}
-
-// ---------------------------------------------------------------------------------------
-// Focus, selection marks, sorting
-
-CGridCellPos CGridCtrl::SetFocusCell(CGridCellPos cell)
-{
-    if (cell == m_focusCell)
-        return m_focusCell;
-    const CGridCellPos previous = m_focusCell;
-    if (cell.row != -1)
-        cell.row = std::max(cell.row, m_fixedRows);
-    if (cell.col != -1)
-        cell.col = std::max(cell.col, m_fixedCols);
-    m_focusCell = cell;
-    SendMessageToParent(cell.row, cell.col, GRIDN_FOCUSCHANGED);
-    if (InRange(previous.row, previous.col))
-        SetItemState(previous.row, previous.col,
-                     GetItemState(previous.row, previous.col) & ~CELLSTATE_FOCUSED);
-    if (InRange(cell.row, cell.col))
-        SetItemState(cell.row, cell.col, GetItemState(cell.row, cell.col) | CELLSTATE_FOCUSED);
-    InvalidateAll();
-    return previous;
-}
-
-bool CGridCtrl::IsCellSelected(int row, int col) const
-{
-    const CGridCellBase* cell = GetCell(row, col);
-    return cell && cell->IsSelected();
-}
-
-void CGridCtrl::ClearSelectionMarks()
-{
-    const CGridCellRect b = m_selectionBounds;
-    if (b.IsValid())
-    {
-        for (int row = b.minRow; row <= std::min(b.maxRow, m_rowCount - 1); ++row)
-            for (int col = b.minCol; col <= std::min(b.maxCol, m_colCount - 1); ++col)
-                if (IsCellSelected(row, col))
-                    SetItemState(row, col, GetItemState(row, col) & ~CELLSTATE_SELECTED);
-    }
-    m_selectedCount = 0;
-    m_selectionBounds = {};
-}
-
-void CGridCtrl::SetListMode(bool on)
-{
-    ClearSelectionMarks();
-    SetFocusCell({-1, -1});
-    SetSortColumn(-1);
-    m_listMode = on;
-    m_fixedColumnClickSelects = false;
-    if (m_allowDraw)
-        InvalidateAll();
-}
-
-void CGridCtrl::SetSortColumn(int col)
-{
-    if (col == m_sortColumn)
-        return;
-    InvalidateCell(0, m_sortColumn);
-    InvalidateCell(0, col);
-    m_sortColumn = col;
-}
-
-void CGridCtrl::MarkCellModified(int row, int col)
-{
-    if (col < 0 || col == m_sortColumn)
-        SetSortColumn(-1);
-    if (row >= 0 && col >= 0)
-        SetItemState(row, col, GetItemState(row, col) | CELLSTATE_MODIFIED);
-    m_modified = true;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -1300,13 +1252,6 @@ void CGridCtrl::OnVScroll(int request, int thumbPosition)
     }
 }
 
-void CGridCtrl::EndEditing()
-{
-    CGridCellBase* cell = GetCell(m_focusCell.row, m_focusCell.col);
-    if (cell)
-        cell->EndEdit();
-}
-
 // ---------------------------------------------------------------------------------------
 // Window
 
@@ -1338,20 +1283,11 @@ void CGridCtrl::SetCellCursor(Qt::CursorShape shape)
 
 void CGridCtrl::resizeEvent(QResizeEvent* event)
 {
-    QAbstractScrollArea::resizeEvent(event);
+    if (m_created && !m_dropTarget.IsRegistered())
+        m_dropTarget.Register(this);
     EndEditing();
+    QAbstractScrollArea::resizeEvent(event);
     UpdateScrollBars();
-}
-
-bool CGridCtrl::viewportEvent(QEvent* event)
-{
-    if (event->type() == QEvent::Resize)
-    {
-        const bool handled = QAbstractScrollArea::viewportEvent(event);
-        UpdateScrollBars();
-        return handled;
-    }
-    return QAbstractScrollArea::viewportEvent(event);
 }
 
 void CGridCtrl::changeEvent(QEvent* event)
