@@ -1044,9 +1044,16 @@ void CGridCtrl::HandleMouseEvent(QMouseEvent* event)
         break;
     case QEvent::MouseButtonRelease:
         if (event->button() == Qt::LeftButton)
+        {
             OnLButtonUp(keys, point);
+            // Releasing the mouse capture is followed by a mouse move, so that a divider
+            // under the mouse is found again before a double click.
+            OnMouseMove(keys, event->buttons(), point);
+        }
         else if (event->button() == Qt::RightButton)
+        {
             OnRButtonUp(point);
+        }
         break;
     case QEvent::MouseButtonDblClick:
         // Qt sends the double click in place of the second press, as the handlers expect;
