@@ -124,6 +124,8 @@ public:
     bool GetRowResize() const { return m_allowRowResize; }
     bool GetColumnResize() const { return m_allowColumnResize; }
     int GetWheelScrollLines() const { return m_wheelScrollLines; }
+    // Lines per wheel notch, -1 for a page; read from the system when the grid is made.
+    void SetWheelScrollLines(int lines) { m_wheelScrollLines = lines; }
 
     // Focus and selection. The selection lives in the cells' state bits; the count of
     // selected cells follows every change of those bits made through the grid.

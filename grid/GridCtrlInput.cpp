@@ -921,7 +921,6 @@ void CGridCtrl::EditCell(int row, int col, bool selectAll)
     if (auto* editor = qobject_cast<CInPlaceEdit*>(cell->GetEditWnd()))
     {
         editor->setSelection(0, std::min<int>(1000, static_cast<int>(editor->text().size())));
-        editor->setCursorPosition(editor->cursorPosition());
     }
 }
 

@@ -123,6 +123,13 @@ void BalloonTip::AddTool(const Rect& rect, const QString& text)
     m_text = text;
     m_hasTool = true;
     m_poppedInTool = false;
+    // A mouse that already rests in the new area gets its tip without moving again.
+    if (m_active && m_window)
+    {
+        const QPoint local = m_window->mapFromGlobal(m_lastGlobal);
+        if (m_rect.Contains({local.x(), local.y()}))
+            m_initialTimer.start(std::max(0, m_initialDelay));
+    }
 }
 
 void BalloonTip::DelTool()
