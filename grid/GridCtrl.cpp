@@ -259,6 +259,7 @@ bool CGridCtrl::SetRowCount(int rows)
             StoreRowHeight(row, 0);
         m_rows.resize(static_cast<size_t>(rows));
         m_rowHeights.resize(static_cast<size_t>(rows));
+        RowHeightsChangedFrom(rows);
         m_rowCount = rows;
         ForgetCellsBeyond(m_rowCount, m_colCount);
     }
@@ -272,6 +273,7 @@ bool CGridCtrl::SetRowCount(int rows)
             const int row = m_rowCount;
             Row cells(static_cast<size_t>(m_colCount));
             m_rowHeights.push_back(height);
+            RowHeightsChangedFrom(row);
             m_totalHeight += height;
             m_rows.push_back(std::move(cells));
             ++m_rowCount;
@@ -428,6 +430,7 @@ int CGridCtrl::InsertRow(const QString& heading, int row)
     const bool append = row < 0 || row == m_rowCount;
     const int index = append ? m_rowCount : row;
     m_rowHeights.insert(m_rowHeights.begin() + index, 0);
+    RowHeightsChangedFrom(index);
     m_rows.insert(m_rows.begin() + index, Row(static_cast<size_t>(m_colCount)));
     ++m_rowCount;
     for (int col = 0; col < m_colCount; ++col)
@@ -478,6 +481,7 @@ bool CGridCtrl::DeleteAllItems()
         for (int col = 0; col < m_colCount; ++col)
             DestroyCell(row, col);
     m_rowHeights.clear();
+    RowHeightsChangedFrom(0);
     m_totalHeight = 0;
     m_colWidths.clear();
     m_rows.clear();
@@ -661,6 +665,23 @@ void CGridCtrl::StoreRowHeight(int row, int height)
     int& stored = m_rowHeights[static_cast<size_t>(row)];
     m_totalHeight += height - stored;
     stored = height;
+    RowHeightsChangedFrom(row + 1);
+}
+
+long long CGridCtrl::RowStart(int row)
+{
+    if (m_rowStarts.size() != m_rowHeights.size() + 1)
+    {
+        m_rowStarts.assign(m_rowHeights.size() + 1, 0);
+        m_rowStartsValid = 0;
+    }
+    row = std::clamp(row, 0, static_cast<int>(m_rowHeights.size()));
+    for (; m_rowStartsValid < row; ++m_rowStartsValid)
+    {
+        const size_t i = static_cast<size_t>(m_rowStartsValid);
+        m_rowStarts[i + 1] = m_rowStarts[i] + m_rowHeights[i];
+    }
+    return m_rowStarts[static_cast<size_t>(row)];
 }
 
 int CGridCtrl::GetFixedRowHeight() const
@@ -753,24 +774,28 @@ CGridCellPos CGridCtrl::GetTopLeftScrollingCell()
             sum += m_colWidths[static_cast<size_t>(col++)];
     }
 
+    // The top row by the rows' starts, found by halving: a scroll step must not cost a
+    // walk over tens of thousands of rows.
     int row = m_fixedRows;
     const int vpos = GetScrollPosition(SB_VERT);
     m_topRowOffset = 0;
-    if (m_scrollByRows)
+    if (vpos > 0 && m_rowCount - 1 > m_fixedRows)
     {
-        if (vpos > 0)
+        RowStart(m_rowCount);
+        const long long base = m_rowStarts[static_cast<size_t>(m_fixedRows)];
+        const long long target = base + vpos;
+        const auto first = m_rowStarts.begin();
+        if (m_scrollByRows)
         {
-            int sum = 0;
-            while (row < m_rowCount - 1 && sum < vpos)
-                sum += m_rowHeights[static_cast<size_t>(row++)];
+            // The first row that starts at or below the position.
+            row = static_cast<int>(std::lower_bound(first + m_fixedRows, first + (m_rowCount - 1), target) - first);
         }
-    }
-    else if (vpos > 0)
-    {
-        int sum = 0;
-        while (row < m_rowCount - 1 && sum + m_rowHeights[static_cast<size_t>(row)] <= vpos)
-            sum += m_rowHeights[static_cast<size_t>(row++)];
-        m_topRowOffset = std::min(0, sum - vpos);
+        else
+        {
+            // The row the position lies in (it may start above it).
+            row = static_cast<int>(std::upper_bound(first + m_fixedRows + 1, first + m_rowCount, target) - first) - 1;
+            m_topRowOffset = static_cast<int>(std::min<long long>(0, m_rowStarts[static_cast<size_t>(row)] - target));
+        }
     }
     m_topLeft = {row, col};
     return m_topLeft;

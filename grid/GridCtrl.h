@@ -356,6 +356,9 @@ private:
     void DiscardCell(std::unique_ptr<CGridCellBase> cell);
     void ForgetPostDraw(const CGridCellBase* cell);
     void StoreRowHeight(int row, int height);
+    // Where a row starts: the sum of the heights above it (0 to the row count).
+    long long RowStart(int row);
+    void RowHeightsChangedFrom(int row) { m_rowStartsValid = std::min(m_rowStartsValid, std::max(0, row)); }
     void InvalidateAll();
     void InvalidateClient(const Platform::Rect& rect);
     void UpdateColumnCoords(int fromRow);
@@ -409,6 +412,9 @@ private:
     // Sum of m_rowHeights, kept with every change: tens of thousands of rows are summed
     // on every scroll-bar update otherwise.
     long long m_totalHeight = 0;
+    // Starts of the rows, right up to m_rowStartsValid and filled on demand beyond.
+    std::vector<long long> m_rowStarts;
+    int m_rowStartsValid = 0;
     std::vector<int> m_colWidths;
     std::vector<Row> m_rows;
     int m_vScrollMax = 0;

@@ -318,6 +318,7 @@ void CGridCtrl::SwapRows(int row1, int row2)
 {
     std::swap(m_rows[static_cast<size_t>(row1)], m_rows[static_cast<size_t>(row2)]);
     std::swap(m_rowHeights[static_cast<size_t>(row1)], m_rowHeights[static_cast<size_t>(row2)]);
+    RowHeightsChangedFrom(std::min(row1, row2) + 1);
     for (int row : {row1, row2})
         for (int col = 0; col < m_colCount; ++col)
             if (CGridCellBase* cell = GetCell(row, col))
