@@ -26,7 +26,8 @@ int CGridCellBarRange::ValueToX(double value, const Rect& rect, bool clamp) cons
     const double x = rect.left + rect.Width() * (value - m_min) / span;
     if (!std::isfinite(x))
         return rect.left;
-    return static_cast<int>(std::clamp(std::trunc(x), static_cast<double>(INT_MIN / 2), static_cast<double>(INT_MAX / 2)));
+    return static_cast<int>(
+        std::clamp(std::trunc(x), static_cast<double>(INT_MIN / 2), static_cast<double>(INT_MAX / 2)));
 }
 
 bool CGridCellBarRange::Draw(Canvas* dc, int row, int col, Rect rect, bool, bool plain)

@@ -53,7 +53,8 @@ bool CGridCellGradient::DrawBackground(Canvas* dc, int, int, Rect rect, bool)
     if (horizontal || vertical)
     {
         const ColorRef start = shown(m_topLeft);
-        const TriVertex vertices[2] = {{rect.left, rect.top, start}, {rect.right, rect.bottom, shown(m_bottomRight)}};
+        const TriVertex vertices[2] = {{rect.left, rect.top, start},
+                                       {rect.right, rect.bottom, shown(m_bottomRight)}};
         const int mesh[2] = {0, 1};
         dc->GradientFill(vertices, 2, mesh, 1, horizontal ? GRADIENT_FILL_RECT_H : GRADIENT_FILL_RECT_V);
         SetBackClr(0xFFFFFF - start);

@@ -17,11 +17,13 @@ int Truncated(double v)
 {
     if (!std::isfinite(v))
         return 0;
-    return static_cast<int>(std::clamp(std::trunc(v), static_cast<double>(INT_MIN / 2), static_cast<double>(INT_MAX / 2)));
+    return static_cast<int>(
+        std::clamp(std::trunc(v), static_cast<double>(INT_MIN / 2), static_cast<double>(INT_MAX / 2)));
 }
 } // namespace
 
-bool AlphaBlendBitmap(Canvas* dc, int x, int y, int width, int height, const QImage* bitmap, int constantAlpha)
+bool AlphaBlendBitmap(Canvas* dc, int x, int y, int width, int height, const QImage* bitmap,
+                      int constantAlpha)
 {
     if (!dc || !bitmap || bitmap->isNull())
         return false;
@@ -95,7 +97,8 @@ bool CGridCellMultiBmp::Draw(Canvas* dc, int row, int col, Rect rect, bool erase
             if (info.alphaBlend)
                 AlphaBlendBitmap(dc, at.x, at.y, size.cx, size.cy, info.bitmap, selected ? 60 : 255);
             else
-                m_images->Draw(*dc, info.id, at, selected && GetHighlightSelected() ? ILD_SELECTED : ILD_NORMAL);
+                m_images->Draw(*dc, info.id, at,
+                               selected && GetHighlightSelected() ? ILD_SELECTED : ILD_NORMAL);
         }
     }
     // The focus frame lies over the images.

@@ -58,7 +58,8 @@ public:
     // The visible image the last click hit, or -1.
     int GetClickedImageId() const { return m_clickedId; }
     // Where an image of the given size goes in the rectangle.
-    static Platform::Point PlaceImage(const MULTIBMPINFO& info, Platform::Size image, const Platform::Rect& rect);
+    static Platform::Point PlaceImage(const MULTIBMPINFO& info, Platform::Size image,
+                                      const Platform::Rect& rect);
 
     bool Draw(Platform::Canvas* dc, int row, int col, Platform::Rect rect, bool eraseBackground,
               bool plain = false) override;

@@ -204,8 +204,15 @@ std::unique_ptr<CGridCellBase> CGridCtrl::CreateCell(int row, int col)
 
 void CGridCtrl::DestroyCell(int row, int col)
 {
-    if (!GetCell(row, col))
+    CGridCellBase* cell = GetCell(row, col);
+    if (!cell)
         return;
+    // An open editor of the cell has nothing left to report to.
+    if (auto* editor = qobject_cast<CInPlaceEdit*>(cell->GetEditWnd()))
+    {
+        editor->Detach();
+        editor->close();
+    }
     // Through SetItemState, so that the count of selected cells stays right.
     SetItemState(row, col, 0);
     DiscardCell(std::move(m_rows[static_cast<size_t>(row)][static_cast<size_t>(col)]));
@@ -788,13 +795,17 @@ CGridCellPos CGridCtrl::GetTopLeftScrollingCell()
         if (m_scrollByRows)
         {
             // The first row that starts at or below the position.
-            row = static_cast<int>(std::lower_bound(first + m_fixedRows, first + (m_rowCount - 1), target) - first);
+            row = static_cast<int>(std::lower_bound(first + m_fixedRows, first + (m_rowCount - 1), target) -
+                                   first);
         }
         else
         {
             // The row the position lies in (it may start above it).
-            row = static_cast<int>(std::upper_bound(first + m_fixedRows + 1, first + m_rowCount, target) - first) - 1;
-            m_topRowOffset = static_cast<int>(std::min<long long>(0, m_rowStarts[static_cast<size_t>(row)] - target));
+            row = static_cast<int>(std::upper_bound(first + m_fixedRows + 1, first + m_rowCount, target) -
+                                   first) -
+                  1;
+            m_topRowOffset =
+                static_cast<int>(std::min<long long>(0, m_rowStarts[static_cast<size_t>(row)] - target));
         }
     }
     m_topLeft = {row, col};

@@ -120,7 +120,8 @@ bool CGridCtrl::IsOverColumnDivider(Point point)
     if (!InRange(cell.row, cell.col) || !GetSpanOrigin(cell.row, cell.col, &start))
         return false;
     const int end = start.x + GetColumnWidth(cell.col, cell.row);
-    return (point.x - start.x < m_resizeCaptureRange && cell.col != 0) || end - point.x < m_resizeCaptureRange;
+    return (point.x - start.x < m_resizeCaptureRange && cell.col != 0) ||
+           end - point.x < m_resizeCaptureRange;
 }
 
 bool CGridCtrl::IsOverRowDivider(Point point)
@@ -132,7 +133,8 @@ bool CGridCtrl::IsOverRowDivider(Point point)
     if (!InRange(cell.row, cell.col) || !GetCellOrigin(cell.row, cell.col, &start))
         return false;
     const int end = start.y + GetRowHeight(cell.row);
-    return (point.y - start.y < m_resizeCaptureRange && cell.row != 0) || end - point.y < m_resizeCaptureRange;
+    return (point.y - start.y < m_resizeCaptureRange && cell.row != 0) ||
+           end - point.y < m_resizeCaptureRange;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -175,7 +177,8 @@ void CGridCtrl::OnLButtonDown(Qt::KeyboardModifiers keys, Point point)
             {
                 if (m_pressCell.row >= m_fixedRows)
                 {
-                    const int anchorRow = m_selectionAnchor.row >= 0 ? m_selectionAnchor.row : m_pressCell.row;
+                    const int anchorRow =
+                        m_selectionAnchor.row >= 0 ? m_selectionAnchor.row : m_pressCell.row;
                     SetSelectedRange(std::min(anchorRow, m_pressCell.row), m_fixedCols,
                                      std::max(anchorRow, m_pressCell.row), m_colCount - 1, true, false);
                 }
@@ -328,8 +331,8 @@ void CGridCtrl::OnMouseMove(Qt::KeyboardModifiers, Qt::MouseButtons buttons, Poi
             if (GetCellOrigin(column ? 0 : m_pressCell.row, m_pressCell.col, &start))
             {
                 const int from = column ? start.x : start.y;
-                const int room = column ? client.Width() - GetFixedColumnWidth()
-                                        : client.Height() - GetFixedRowHeight();
+                const int room =
+                    column ? client.Width() - GetFixedColumnWidth() : client.Height() - GetFixedRowHeight();
                 MoveSizingBand(std::clamp(column ? point.x : point.y, from, from + std::max(0, room)));
             }
             break;
@@ -885,7 +888,8 @@ bool CGridCtrl::OnChar(int character, Qt::KeyboardModifiers keys)
 
 void CGridCtrl::OnImeChar(int character)
 {
-    if (HasCtrl(QGuiApplication::keyboardModifiers()) || m_mouseMode != MOUSE_NOTHING || character == VK_ESCAPE)
+    if (HasCtrl(QGuiApplication::keyboardModifiers()) || m_mouseMode != MOUSE_NOTHING ||
+        character == VK_ESCAPE)
         return;
     OnEditCell(m_focusCell.row, m_focusCell.col, {-1, -1}, character);
 }
@@ -1018,13 +1022,17 @@ void CGridCtrl::HandleKeyPress(QKeyEvent* event)
         event->ignore();
         return;
     }
+    // Shift+Tab may come as Backtab alone.
+    Qt::KeyboardModifiers keys = event->modifiers();
+    if (event->key() == Qt::Key_Backtab)
+        keys |= Qt::ShiftModifier;
     bool used = false;
     if (stroke.virtualKey != 0)
-        used = OnKeyDown(stroke.virtualKey, event->modifiers());
+        used = OnKeyDown(stroke.virtualKey, keys);
     // Tab is the grid's whatever it did with it: it must not move the focus away.
     used = used || stroke.virtualKey == VK_TAB;
     for (const QChar c : stroke.characters)
-        used = OnChar(c.unicode(), event->modifiers()) || used;
+        used = OnChar(c.unicode(), keys) || used;
     event->setAccepted(used);
 }
 

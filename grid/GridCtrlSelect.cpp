@@ -21,7 +21,8 @@ CGridCellPos CGridCtrl::SetFocusCell(CGridCellPos cell)
     // The owner hears of it before any state bit moves.
     SendMessageToParent(cell.row, cell.col, GRIDN_FOCUSCHANGED);
     if (InRange(previous.row, previous.col))
-        SetItemState(previous.row, previous.col, GetItemState(previous.row, previous.col) & ~CELLSTATE_FOCUSED);
+        SetItemState(previous.row, previous.col,
+                     GetItemState(previous.row, previous.col) & ~CELLSTATE_FOCUSED);
     if (InRange(cell.row, cell.col))
         SetItemState(cell.row, cell.col, GetItemState(cell.row, cell.col) | CELLSTATE_FOCUSED);
     InvalidateAll();
@@ -34,7 +35,8 @@ bool CGridCtrl::IsCellSelected(int row, int col) const
     return cell && cell->IsSelected();
 }
 
-void CGridCtrl::SetSelectedRange(int minRow, int minCol, int maxRow, int maxCol, bool forceRepaint, bool select)
+void CGridCtrl::SetSelectedRange(int minRow, int minCol, int maxRow, int maxCol, bool forceRepaint,
+                                 bool select)
 {
     if (minRow == -1 && minCol == -1 && maxRow == -1 && maxCol == -1)
     {
@@ -143,9 +145,10 @@ void CGridCtrl::SelectCellBlock(CGridCellPos cell, bool forceRepaint, bool selec
     if (!IsScrollingCell(cell))
         return;
     // Without an anchor the block is the cell itself.
-    const CGridCellPos anchor = InRange(m_selectionAnchor.row, m_selectionAnchor.col) ? m_selectionAnchor : cell;
-    SetSelectedRange(std::min(anchor.row, cell.row), std::min(anchor.col, cell.col), std::max(anchor.row, cell.row),
-                     std::max(anchor.col, cell.col), forceRepaint, select);
+    const CGridCellPos anchor =
+        InRange(m_selectionAnchor.row, m_selectionAnchor.col) ? m_selectionAnchor : cell;
+    SetSelectedRange(std::min(anchor.row, cell.row), std::min(anchor.col, cell.col),
+                     std::max(anchor.row, cell.row), std::max(anchor.col, cell.col), forceRepaint, select);
 }
 
 void CGridCtrl::ExtendSelectionTo(CGridCellPos cell)
@@ -325,7 +328,8 @@ void CGridCtrl::SwapRows(int row1, int row2)
                 cell->SetCoords(row, col);
 }
 
-bool CGridCtrl::SortRowRange(GridCompareFunc compare, int col, bool ascending, intptr_t data, int first, int last)
+bool CGridCtrl::SortRowRange(GridCompareFunc compare, int col, bool ascending, intptr_t data, int first,
+                             int last)
 {
     if (!compare || col < 0 || col >= m_colCount)
         return false;

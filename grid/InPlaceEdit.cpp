@@ -18,8 +18,8 @@ bool g_ending = false;
 // A character for the editor, without a key: what typing it delivers.
 void PostCharacter(QWidget* editor, int character)
 {
-    QCoreApplication::postEvent(editor,
-                                new QKeyEvent(QEvent::KeyPress, 0, Qt::NoModifier, QString(QChar(character))));
+    QCoreApplication::postEvent(
+        editor, new QKeyEvent(QEvent::KeyPress, 0, Qt::NoModifier, QString(QChar(character))));
 }
 } // namespace
 

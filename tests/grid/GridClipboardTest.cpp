@@ -1,9 +1,9 @@
 #include "GridTestSupport.h"
 
-#include "tests/support/ClipboardFake.h"
 #include "grid/InPlaceEdit.h"
 #include "grid/PasteText.h"
 #include "platform/gui/Clipboard.h"
+#include "tests/support/ClipboardFake.h"
 
 #include <QClipboard>
 #include <QDragEnterEvent>
@@ -39,10 +39,9 @@ protected:
 TEST_F(GridClipboardTest, CopiedTextStartsWithTheHeadingsAndTakesSelectedCells)
 {
     grid->SetSelectedRange(2, 1, 3, 3);
-    EXPECT_EQ(grid->CopyTextFromGrid(),
-              QStringLiteral("b0\tc0\td0\t\r\n"
-                             "b2\tc2\td2\r\n"
-                             "b3\tc3\td3"));
+    EXPECT_EQ(grid->CopyTextFromGrid(), QStringLiteral("b0\tc0\td0\t\r\n"
+                                                       "b2\tc2\td2\r\n"
+                                                       "b3\tc3\td3"));
 
     // Hidden columns give their heading only; a row whose column 1 is not selected gives
     // only its line break; an unselected cell gives nothing between its separators.
@@ -50,11 +49,10 @@ TEST_F(GridClipboardTest, CopiedTextStartsWithTheHeadingsAndTakesSelectedCells)
     grid->SetSelectedRange(2, 1, 4, 3);
     grid->SetItemState(3, 1, grid->GetItemState(3, 1) & ~CELLSTATE_SELECTED);
     grid->SetItemState(4, 3, grid->GetItemState(4, 3) & ~CELLSTATE_SELECTED);
-    EXPECT_EQ(grid->CopyTextFromGrid(),
-              QStringLiteral("b0\tc0\td0\t\r\n"
-                             "b2\td2\r\n"
-                             "\r\n"
-                             "b4\t"));
+    EXPECT_EQ(grid->CopyTextFromGrid(), QStringLiteral("b0\tc0\td0\t\r\n"
+                                                       "b2\td2\r\n"
+                                                       "\r\n"
+                                                       "b4\t"));
 
     // The series page's setting: no separators at all.
     grid->EnableCopyCellTabs(false);
@@ -228,7 +226,8 @@ TEST(GridDropTarget, TheGridRefusesEveryDropAndKeepsItFromTheWindowBehind)
     QMimeData data;
     data.setText(QStringLiteral("dragged"));
     QWidget* view = grid->viewport();
-    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton,
+                          Qt::NoModifier);
     QApplication::sendEvent(view, &enter);
     EXPECT_TRUE(enter.isAccepted());
     EXPECT_EQ(enter.dropAction(), Qt::IgnoreAction);

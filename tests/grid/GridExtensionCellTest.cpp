@@ -53,8 +53,9 @@ protected:
     const QColor c = image.pixelColor(x, y);
     if (std::abs(c.red() - r) <= 1.0 && std::abs(c.green() - g) <= 1.0 && std::abs(c.blue() - b) <= 1.0)
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is " << c.red() << "," << c.green()
-                                         << "," << c.blue() << ", expected " << r << "," << g << "," << b;
+    return ::testing::AssertionFailure()
+           << "pixel (" << x << ", " << y << ") is " << c.red() << "," << c.green() << "," << c.blue()
+           << ", expected " << r << "," << g << "," << b;
 }
 
 ::testing::AssertionResult Near(const QImage& image, int x, int y, ColorRef color)

@@ -19,6 +19,7 @@ protected:
     {
         GridFixture::SetUp();
         grid->SetNotifyTarget(&owner);
+        input.grid = grid;
         Build(12, 6, 1, 1, 20, 50);
         for (int r = 0; r < 12; ++r)
             for (int c = 0; c < 6; ++c)
@@ -67,8 +68,6 @@ protected:
 using Cells = std::vector<std::pair<int, int>>;
 } // namespace
 
-#define INPUT GridInput{grid}
-
 TEST_F(GridInputTest, APressChoosesTheMouseModeByWhereItLands)
 {
     struct Case
@@ -81,10 +80,18 @@ TEST_F(GridInputTest, APressChoosesTheMouseModeByWhereItLands)
     } cases[] = {
         {"corner", {25, 10}, false, CGridCtrl::MOUSE_SELECT_ALL, {}},
         {"fixed row", {125, 10}, false, CGridCtrl::MOUSE_SELECT_COL, {}},
-        {"fixed column", {25, 70}, false, CGridCtrl::MOUSE_SELECT_ROW, {{3, 1}, {3, 2}, {3, 3}, {3, 4}, {3, 5}}},
+        {"fixed column",
+         {25, 70},
+         false,
+         CGridCtrl::MOUSE_SELECT_ROW,
+         {{3, 1}, {3, 2}, {3, 3}, {3, 4}, {3, 5}}},
         {"fixed column in list mode", {25, 70}, true, CGridCtrl::MOUSE_NOTHING, {}},
         {"cell", {125, 70}, false, CGridCtrl::MOUSE_SELECT_CELLS, {{3, 2}}},
-        {"cell in list mode", {125, 70}, true, CGridCtrl::MOUSE_SELECT_ROW, {{3, 1}, {3, 2}, {3, 3}, {3, 4}, {3, 5}}},
+        {"cell in list mode",
+         {125, 70},
+         true,
+         CGridCtrl::MOUSE_SELECT_ROW,
+         {{3, 1}, {3, 2}, {3, 3}, {3, 4}, {3, 5}}},
         {"column divider", {99, 10}, false, CGridCtrl::MOUSE_SIZING_COL, {}},
         {"row divider", {25, 59}, false, CGridCtrl::MOUSE_SIZING_ROW, {}},
     };
@@ -94,22 +101,22 @@ TEST_F(GridInputTest, APressChoosesTheMouseModeByWhereItLands)
         if (c.listMode != grid->GetListMode())
             grid->SetListMode(c.listMode);
         grid->ClearSelection();
-        INPUT.Press(c.point);
+        input.Press(c.point);
         EXPECT_EQ(grid->GetMouseMode(), c.mode) << c.what;
         EXPECT_EQ(Selected(), c.selected) << c.what;
         EXPECT_EQ(grid->IsAutoScrolling(), c.mode == CGridCtrl::MOUSE_SELECT_CELLS ||
                                                (c.mode == CGridCtrl::MOUSE_SELECT_ROW && c.point.x() > 50))
             << c.what;
-        INPUT.Release(c.point);
+        input.Release(c.point);
         EXPECT_FALSE(grid->IsAutoScrolling()) << c.what;
-        INPUT.Move({300, 250});
+        input.Move({300, 250});
         EXPECT_EQ(grid->GetMouseMode(), CGridCtrl::MOUSE_NOTHING) << c.what;
     }
 }
 
 TEST_F(GridInputTest, AClickNotifiesInOrderAndPostsACommand)
 {
-    INPUT.Click(At(3, 2));
+    input.Click(At(3, 2));
     EXPECT_EQ(owner.Notes(), (std::vector<Note>{{GRIDN_FOCUSCHANGED, 3, 2},
                                                 {GRIDN_SELCHANGING, 3, 2},
                                                 {GRIDN_SELCHANGING, 3, 2},
@@ -123,29 +130,29 @@ TEST_F(GridInputTest, AClickNotifiesInOrderAndPostsACommand)
 
     // A press over no cell posts nothing.
     owner.Clear();
-    INPUT.Click({390, 280});
+    input.Click({390, 280});
     QApplication::processEvents();
     EXPECT_TRUE(owner.commands.empty());
 }
 
 TEST_F(GridInputTest, ShiftExtendsAndCtrlAddsOrRemoves)
 {
-    INPUT.Click(At(2, 1));
-    INPUT.Click(At(4, 3), Qt::ShiftModifier);
+    input.Click(At(2, 1));
+    input.Click(At(4, 3), Qt::ShiftModifier);
     EXPECT_EQ(Selected().size(), 9u);
-    INPUT.Click(At(6, 5), Qt::ControlModifier);
+    input.Click(At(6, 5), Qt::ControlModifier);
     EXPECT_EQ(Selected().size(), 10u);
-    INPUT.Click(At(3, 2), Qt::ControlModifier); // a selected cell: taken out
+    input.Click(At(3, 2), Qt::ControlModifier); // a selected cell: taken out
     EXPECT_EQ(Selected().size(), 9u);
     EXPECT_FALSE(grid->IsCellSelected(3, 2));
 
     grid->SetListMode(true);
-    INPUT.Click(At(3, 2));
-    INPUT.Click(At(6, 2), Qt::ShiftModifier);
+    input.Click(At(3, 2));
+    input.Click(At(6, 2), Qt::ShiftModifier);
     EXPECT_EQ(Selected().size(), 4u * 5);
-    INPUT.Click(At(8, 2), Qt::ControlModifier);
+    input.Click(At(8, 2), Qt::ControlModifier);
     EXPECT_EQ(Selected().size(), 5u * 5);
-    INPUT.Click(At(4, 2), Qt::ControlModifier);
+    input.Click(At(4, 2), Qt::ControlModifier);
     EXPECT_EQ(Selected().size(), 4u * 5);
     EXPECT_FALSE(grid->IsCellSelected(4, 3));
     EXPECT_TRUE(grid->IsCellSelected(5, 3));
@@ -153,12 +160,12 @@ TEST_F(GridInputTest, ShiftExtendsAndCtrlAddsOrRemoves)
 
 TEST_F(GridInputTest, APressOnTheFocusCellEditsUnlessTheMouseMoves)
 {
-    INPUT.Click(At(3, 2));
+    input.Click(At(3, 2));
     QApplication::processEvents();
     owner.Clear();
-    INPUT.Press(At(3, 2));
+    input.Press(At(3, 2));
     EXPECT_EQ(grid->GetMouseMode(), CGridCtrl::MOUSE_PREPARE_EDIT);
-    INPUT.Release(At(3, 2));
+    input.Release(At(3, 2));
     CInPlaceEdit* editor = Editor(3, 2);
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(editor->text(), QStringLiteral("r3c2"));
@@ -172,13 +179,13 @@ TEST_F(GridInputTest, APressOnTheFocusCellEditsUnlessTheMouseMoves)
     // The next press ends the edit (unchanged); then the smallest move turns the pending
     // edit into a drag, whose release clears selection and focus.
     owner.Clear();
-    INPUT.Press(At(3, 2));
+    input.Press(At(3, 2));
     EXPECT_FALSE(grid->GetCell(3, 2)->IsEditing());
     EXPECT_EQ(Codes(), (std::vector<int>{GRIDN_EDITUNCHANGED}));
     owner.Clear();
-    INPUT.Move(At(3, 2) + QPoint(1, 0), Qt::LeftButton);
+    input.Move(At(3, 2) + QPoint(1, 0), Qt::LeftButton);
     EXPECT_EQ(grid->GetMouseMode(), CGridCtrl::MOUSE_PREPARE_DRAG);
-    INPUT.Release(At(3, 2) + QPoint(1, 0));
+    input.Release(At(3, 2) + QPoint(1, 0));
     EXPECT_EQ(owner.Notes(), (std::vector<Note>{{NM_CLICK, 3, 2},
                                                 {GRIDN_SELCHANGING, 3, 2},
                                                 {GRIDN_FOCUSCHANGED, -1, -1},
@@ -191,53 +198,55 @@ TEST_F(GridInputTest, APressOnTheFocusCellEditsUnlessTheMouseMoves)
 TEST_F(GridInputTest, DraggingADividerSizesTheColumnOrRowWithABand)
 {
     // Just left of column 1's right edge: column 1 grows to where the mouse is let go.
-    INPUT.Move({98, 10});
+    input.Move({98, 10});
     EXPECT_EQ(grid->GetMouseMode(), CGridCtrl::MOUSE_OVER_COL_DIVIDE);
-    INPUT.Press({98, 10});
-    INPUT.Move({130, 10}, Qt::LeftButton);
+    input.Press({98, 10});
+    input.Move({130, 10}, Qt::LeftButton);
     // The band inverts what lies under it.
     const QImage shot = grid->viewport()->grab().toImage();
-    EXPECT_EQ(shot.pixelColor(131, 150).rgb() & 0xFFFFFF, 0xFFFFFFu - (grid->GetDefaultCell(false, false)->GetBackClr() & 0xFFFFFF)) << "band";
-    INPUT.Release({130, 10});
+    EXPECT_EQ(shot.pixelColor(131, 150).rgb() & 0xFFFFFF,
+              0xFFFFFFu - (grid->GetDefaultCell(false, false)->GetBackClr() & 0xFFFFFF))
+        << "band";
+    input.Release({130, 10});
     EXPECT_EQ(grid->GetColumnWidth(1), 80);
 
     // Just right of column 3's left edge sizes column 2; dragged past its left edge it
     // hides; its divider can be grabbed again.
     const int col3Left = 50 + 80 + 50;
-    INPUT.Move({col3Left + 1, 10});
-    INPUT.Press({col3Left + 1, 10});
+    input.Move({col3Left + 1, 10});
+    input.Press({col3Left + 1, 10});
     ASSERT_EQ(grid->GetMouseMode(), CGridCtrl::MOUSE_SIZING_COL);
-    INPUT.Release({100, 10});
+    input.Release({100, 10});
     EXPECT_EQ(grid->GetColumnWidth(2), 0);
     EXPECT_EQ(grid->GetColumnWidth(3), 50);
-    INPUT.Move({130 + 1, 10});
-    INPUT.Press({130 + 1, 10});
-    INPUT.Release({130 + 40, 10});
+    input.Move({130 + 1, 10});
+    input.Press({130 + 1, 10});
+    input.Release({130 + 40, 10});
     EXPECT_EQ(grid->GetColumnWidth(2), 40);
 
     // A drag wider than the scrolling area is clamped to it; a press let go where it was
     // changes nothing.
-    INPUT.Move({128, 10});
-    INPUT.Press({128, 10});
-    INPUT.Release({2000, 10});
+    input.Move({128, 10});
+    input.Press({128, 10});
+    input.Release({2000, 10});
     EXPECT_EQ(grid->GetColumnWidth(1), grid->GetClientRect().Width() - 50);
     grid->SetColumnWidth(1, 50);
-    INPUT.Move({98, 10});
-    INPUT.Press({98, 10});
-    INPUT.Release({98, 10});
+    input.Move({98, 10});
+    input.Press({98, 10});
+    input.Release({98, 10});
     EXPECT_EQ(grid->GetColumnWidth(1), 50);
 
     // Rows: at a row's bottom edge inside the fixed column.
-    INPUT.Move({25, 78});
-    INPUT.Press({25, 78});
+    input.Move({25, 78});
+    input.Press({25, 78});
     ASSERT_EQ(grid->GetMouseMode(), CGridCtrl::MOUSE_SIZING_ROW);
-    INPUT.Release({25, 100});
+    input.Release({25, 100});
     EXPECT_EQ(grid->GetRowHeight(3), 40);
     grid->SetRowResize(false);
-    INPUT.Move({25, 100 + 18});
-    INPUT.Press({25, 100 + 18});
+    input.Move({25, 100 + 18});
+    input.Press({25, 100 + 18});
     EXPECT_NE(grid->GetMouseMode(), CGridCtrl::MOUSE_SIZING_ROW);
-    INPUT.Release({25, 100 + 18});
+    input.Release({25, 100 + 18});
 }
 
 TEST_F(GridInputTest, ADoubleClickAutoSizesAtADividerAndEditsInACell)
@@ -245,34 +254,34 @@ TEST_F(GridInputTest, ADoubleClickAutoSizesAtADividerAndEditsInACell)
     // Press, release, double click, release, as the window system delivers them.
     const int col3Left = 150;
     grid->SetItemText(0, 2, QStringLiteral("a much longer heading than fits"));
-    INPUT.Press({col3Left + 1, 10});
-    INPUT.Release({col3Left + 1, 10});
+    input.Press({col3Left + 1, 10});
+    input.Release({col3Left + 1, 10});
     EXPECT_EQ(grid->GetMouseMode(), CGridCtrl::MOUSE_OVER_COL_DIVIDE);
-    INPUT.DoubleClick({col3Left + 1, 10});
-    INPUT.Release({col3Left + 1, 10});
+    input.DoubleClick({col3Left + 1, 10});
+    input.Release({col3Left + 1, 10});
     EXPECT_GT(grid->GetColumnWidth(2), 100);
     EXPECT_EQ(grid->GetColumnWidth(3), 50);
 
     owner.Clear();
-    INPUT.Press(At(5, 1));
-    INPUT.Release(At(5, 1));
-    INPUT.DoubleClick(At(5, 1));
+    input.Press(At(5, 1));
+    input.Release(At(5, 1));
+    input.DoubleClick(At(5, 1));
     ASSERT_NE(Editor(5, 1), nullptr);
-    INPUT.Release(At(5, 1));
+    input.Release(At(5, 1));
     const std::vector<Note> notes = owner.Notes();
     EXPECT_NE(std::find(notes.begin(), notes.end(), Note{NM_DBLCLK, 5, 1}), notes.end());
     QTest::keyClick(Editor(5, 1), Qt::Key_Escape);
 
     // Over no cell a double click does nothing at all.
     owner.Clear();
-    INPUT.DoubleClick({390, 280});
+    input.DoubleClick({390, 280});
     EXPECT_TRUE(owner.received.empty());
 }
 
 TEST_F(GridInputTest, ARightClickMovesTheFocusAndNotifiesTwice)
 {
-    INPUT.Press(At(4, 0), {}, Qt::RightButton);
-    INPUT.Release(At(4, 0), {}, Qt::RightButton);
+    input.Press(At(4, 0), {}, Qt::RightButton);
+    input.Release(At(4, 0), {}, Qt::RightButton);
     // Without a focus cell the first step to (-1, -1) changes nothing and tells nothing.
     EXPECT_EQ(owner.Notes(), (std::vector<Note>{{GRIDN_FOCUSCHANGED, 4, 1},
                                                 {NM_RCLICK, 4, 0},
@@ -280,8 +289,8 @@ TEST_F(GridInputTest, ARightClickMovesTheFocusAndNotifiesTwice)
                                                 {GRIDN_FOCUSCHANGED, 4, 1},
                                                 {NM_RCLICK, 4, 0}}));
     owner.Clear();
-    INPUT.Press({390, 280}, {}, Qt::RightButton);
-    INPUT.Release({390, 280}, {}, Qt::RightButton);
+    input.Press({390, 280}, {}, Qt::RightButton);
+    input.Release({390, 280}, {}, Qt::RightButton);
     EXPECT_EQ(owner.Notes(), (std::vector<Note>{{NM_RCLICK, -1, -1}, {NM_RCLICK, -1, -1}}));
 }
 
@@ -334,7 +343,8 @@ TEST_F(GridInputTest, OneNotchIsOnePageWithThePageSetting)
     grid->OnVScroll(SB_PAGEDOWN);
     const int pos = grid->GetScrollPosition(SB_VERT);
     Wheel(grid->viewport(), {125, 150}, 120);
-    EXPECT_EQ(grid->GetScrollPosition(SB_VERT), pos - (grid->GetClientRect().Height() - grid->GetFixedRowHeight()));
+    EXPECT_EQ(grid->GetScrollPosition(SB_VERT),
+              pos - (grid->GetClientRect().Height() - grid->GetFixedRowHeight()));
 }
 
 TEST_F(GridInputTest, KeysMoveTheFocusPastHiddenRowsAndColumns)
@@ -371,7 +381,7 @@ TEST_F(GridInputTest, KeysMoveTheFocusPastHiddenRowsAndColumns)
     for (const Case& c : cases)
     {
         grid->SetFocusCell(c.from);
-        INPUT.Key(c.key, c.keys);
+        input.Key(c.key, c.keys);
         EXPECT_EQ(grid->GetFocusCell(), c.to) << c.from.row << "," << c.from.col << " key " << c.key;
         // Tab keeps the keyboard focus in the grid.
         EXPECT_EQ(QApplication::focusWidget(), grid) << c.key;
@@ -379,10 +389,10 @@ TEST_F(GridInputTest, KeysMoveTheFocusPastHiddenRowsAndColumns)
 
     // A move selects the target; with Shift the block from the anchor.
     grid->SetFocusRowCol(2, 1);
-    INPUT.Key(Qt::Key_Down);
+    input.Key(Qt::Key_Down);
     EXPECT_EQ(Selected(), (Cells{{3, 1}}));
-    INPUT.Key(Qt::Key_Right, Qt::ShiftModifier);
-    INPUT.Key(Qt::Key_Down, Qt::ShiftModifier);
+    input.Key(Qt::Key_Right, Qt::ShiftModifier);
+    input.Key(Qt::Key_Down, Qt::ShiftModifier);
     EXPECT_EQ(Selected(), (Cells{{3, 1}, {3, 2}, {4, 1}, {4, 2}, {5, 1}, {5, 2}}));
 }
 
@@ -391,24 +401,24 @@ TEST_F(GridInputTest, KeyCommandsGoToTheOwner)
     for (int r = 1; r < 12; ++r)
         for (int c = 1; c < 6; ++c)
             grid->SetItemState(r, c, grid->GetItemState(r, c) | CELLSTATE_READONLY);
-    INPUT.Key(Qt::Key_S, Qt::ControlModifier);
-    INPUT.Key(Qt::Key_Return);
-    INPUT.Key(Qt::Key_Delete);
+    input.Key(Qt::Key_S, Qt::ControlModifier);
+    input.Key(Qt::Key_Return);
+    input.Key(Qt::Key_Delete);
     EXPECT_EQ(owner.Notes(), (std::vector<Note>{{GRIDN_KEYCOMMAND, 0x53, 2}}));
 
     grid->SetFocusRowCol(2, 2);
     owner.Clear();
-    INPUT.Key(Qt::Key_Return);
-    INPUT.Key(Qt::Key_Delete);
-    INPUT.Key(Qt::Key_Space);
-    INPUT.Key(Qt::Key_S, Qt::ControlModifier);
+    input.Key(Qt::Key_Return);
+    input.Key(Qt::Key_Delete);
+    input.Key(Qt::Key_Space);
+    input.Key(Qt::Key_S, Qt::ControlModifier);
     EXPECT_EQ(owner.Notes(), (std::vector<Note>{{GRIDN_KEYCOMMAND, VK_RETURN, 1},
                                                 {GRIDN_KEYCOMMAND, VK_DELETE, 1},
                                                 {GRIDN_KEYCOMMAND, VK_SPACE, 1},
                                                 {GRIDN_KEYCOMMAND, 0x53, 2}}));
 
     // Ctrl+A selects every scrolling cell.
-    INPUT.Key(Qt::Key_A, Qt::ControlModifier);
+    input.Key(Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(grid->GetSelectedCount(), 11 * 5);
 }
 
@@ -417,7 +427,7 @@ TEST_F(GridInputTest, TypingStartsAnEditAfterTheKeyCommand)
     grid->SetFocusRowCol(2, 2);
     owner.Clear();
     // Enter: the key command first, then its character opens the editor, caret at the end.
-    INPUT.Key(Qt::Key_Return);
+    input.Key(Qt::Key_Return);
     EXPECT_EQ(Codes(), (std::vector<int>{GRIDN_KEYCOMMAND, GRIDN_BEGINLABELEDIT}));
     ASSERT_NE(Editor(2, 2), nullptr);
     EXPECT_FALSE(Editor(2, 2)->hasSelectedText());
@@ -431,9 +441,9 @@ TEST_F(GridInputTest, TypingStartsAnEditAfterTheKeyCommand)
         QString text;
         bool allSelected;
     } cases[] = {
-        {"space", [&] { INPUT.Key(Qt::Key_Space); }, "r2c2", true},
-        {"letter", [&] { INPUT.Type('x'); }, "x", false},
-        {"backspace", [&] { INPUT.Key(Qt::Key_Backspace); }, "r2c", false},
+        {"space", [&] { input.Key(Qt::Key_Space); }, "r2c2", true},
+        {"letter", [&] { input.Type('x'); }, "x", false},
+        {"backspace", [&] { input.Key(Qt::Key_Backspace); }, "r2c", false},
     };
     for (const Case& c : cases)
     {
@@ -452,11 +462,11 @@ TEST_F(GridInputTest, TypingStartsAnEditAfterTheKeyCommand)
 
     // Read-only cells and a refusing owner open nothing.
     grid->SetItemState(2, 2, grid->GetItemState(2, 2) | CELLSTATE_READONLY);
-    INPUT.Type('y');
+    input.Type('y');
     EXPECT_EQ(Editor(2, 2), nullptr);
     grid->SetFocusRowCol(3, 3);
     owner.replies = {{GRIDN_BEGINLABELEDIT, -1}};
-    INPUT.Type('y');
+    input.Type('y');
     EXPECT_EQ(Editor(3, 3), nullptr);
 }
 
@@ -464,7 +474,7 @@ TEST_F(GridInputTest, TheEditorsExitKeysEndTheEditAndMoveOn)
 {
     // Opened by F2: arrows move the caret; with Ctrl they end the edit and move on.
     grid->SetFocusRowCol(2, 2);
-    INPUT.Key(Qt::Key_F2);
+    input.Key(Qt::Key_F2);
     CInPlaceEdit* editor = Editor(2, 2);
     ASSERT_NE(editor, nullptr);
     QTest::keyClick(editor, Qt::Key_Left);
@@ -537,7 +547,7 @@ TEST_F(GridInputTest, TheTooltipShowsTheZoneUnderTheMouse)
     ASSERT_TRUE(grid->GetCellRect(3, 2, &cell));
     const QPoint inZone(cell.left + 10, cell.top + 8);
 
-    INPUT.Move(inZone);
+    input.Move(inZone);
     ASSERT_TRUE(tip->HasTool());
     EXPECT_EQ(tip->GetToolRect(), (Rect{cell.left + 5, cell.top + 4, cell.left + 30, cell.top + 14}));
     EXPECT_EQ(tip->GetTitle(), QStringLiteral("Title"));
@@ -548,10 +558,10 @@ TEST_F(GridInputTest, TheTooltipShowsTheZoneUnderTheMouse)
     EXPECT_TRUE(QTest::qWaitFor([&] { return tip->IsShown(); }, 3000));
 
     // Moving within the same zone keeps the tip as it is.
-    INPUT.Move(inZone + QPoint(1, 1));
+    input.Move(inZone + QPoint(1, 1));
     EXPECT_TRUE(tip->IsShown());
     // Outside every zone the tool goes.
-    INPUT.Move(QPoint(cell.left + 40, cell.top + 8));
+    input.Move(QPoint(cell.left + 40, cell.top + 8));
     EXPECT_FALSE(tip->HasTool());
     EXPECT_FALSE(tip->IsShown());
 }
@@ -561,12 +571,12 @@ TEST_F(GridInputTest, PressingAndLeavingTheGridScrollsWhileSelecting)
     Build(60, 6, 1, 1, 20, 50);
     const Rect client = grid->GetClientRect();
     const QPoint start = At(5, 2);
-    INPUT.Press(start);
+    input.Press(start);
     ASSERT_TRUE(grid->IsAutoScrolling());
     QCursor::setPos(grid->viewport()->mapToGlobal(QPoint(120, client.bottom + 30)));
     EXPECT_TRUE(QTest::qWaitFor([&] { return grid->GetFocusCell().row > 20; }, 3000));
     EXPECT_GT(grid->GetTopLeftScrollingCell().row, 1);
     EXPECT_TRUE(grid->IsCellSelected(12, 2));
-    INPUT.Release(start);
+    input.Release(start);
     EXPECT_FALSE(grid->IsAutoScrolling());
 }

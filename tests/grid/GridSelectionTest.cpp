@@ -366,11 +366,11 @@ TEST_F(GridSelectionTest, ReplaceCellTextAsksTheOwnerAndTheCell)
         QString result;
         std::vector<int> codes;
     } cases[] = {
-        {0, "new", {}, "old", {}},                                                    // read-only
-        {1, "new", {{GRIDN_BEGINLABELEDIT, -1}}, "old", {GRIDN_BEGINLABELEDIT}},       // refused
+        {0, "new", {}, "old", {}},                                               // read-only
+        {1, "new", {{GRIDN_BEGINLABELEDIT, -1}}, "old", {GRIDN_BEGINLABELEDIT}}, // refused
         {1, "new", {{GRIDN_ENDLABELEDIT, -1}}, "old", {GRIDN_BEGINLABELEDIT, GRIDN_ENDLABELEDIT}},
-        {2, "new!", {}, "old", {GRIDN_BEGINLABELEDIT}},                                // the cell refuses
-        {1, "old", {}, "old", {GRIDN_BEGINLABELEDIT}},                                 // no change
+        {2, "new!", {}, "old", {GRIDN_BEGINLABELEDIT}}, // the cell refuses
+        {1, "old", {}, "old", {GRIDN_BEGINLABELEDIT}},  // no change
         {1, "new", {}, "new", {GRIDN_BEGINLABELEDIT, GRIDN_ENDLABELEDIT}},
     };
     for (const Case& c : cases)

@@ -159,8 +159,8 @@ struct GridInput
     // A move with the given buttons held.
     void Move(QPoint p, Qt::MouseButtons buttons = Qt::NoButton) const
     {
-        QMouseEvent move(QEvent::MouseMove, QPointF(p), QPointF(View()->mapToGlobal(p)), Qt::NoButton, buttons,
-                         Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, QPointF(p), QPointF(View()->mapToGlobal(p)), Qt::NoButton,
+                         buttons, Qt::NoModifier);
         QApplication::sendEvent(View(), &move);
     }
     void Key(Qt::Key key, Qt::KeyboardModifiers keys = {}) const { QTest::keyClick(grid, key, keys); }

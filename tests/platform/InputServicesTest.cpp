@@ -63,8 +63,8 @@ namespace
 // A mouse move over the window, relayed to its tip.
 void MoveTo(QWidget* window, BalloonTip& tip, QPoint at)
 {
-    QMouseEvent move(QEvent::MouseMove, QPointF(at), QPointF(window->mapToGlobal(at)), Qt::NoButton, Qt::NoButton,
-                     Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(at), QPointF(window->mapToGlobal(at)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
     tip.RelayEvent(&move);
 }
 } // namespace
