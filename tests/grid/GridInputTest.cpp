@@ -580,3 +580,21 @@ TEST_F(GridInputTest, PressingAndLeavingTheGridScrollsWhileSelecting)
     input.Release(start);
     EXPECT_FALSE(grid->IsAutoScrolling());
 }
+
+TEST_F(GridInputTest, ShrinkingTheGridForgetsEditorsAndAnchorsBeyondIt)
+{
+    input.Click(At(8, 2));
+    grid->EditCell(9, 1, false);
+    QPointer<CInPlaceEdit> editor = Editor(9, 1);
+    ASSERT_NE(editor, nullptr);
+    owner.Clear();
+    grid->SetRowCount(5);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(editor.isNull());
+    for (const Note& n : owner.Notes())
+        EXPECT_TRUE(n.code != GRIDN_ENDLABELEDIT && n.code != GRIDN_EDITUNCHANGED) << n;
+
+    // The anchor went with its row: rows are selected from the cell alone.
+    grid->SelectRows({3, 1});
+    EXPECT_EQ(Selected(), (Cells{{3, 1}, {3, 2}, {3, 3}, {3, 4}, {3, 5}}));
+}
