@@ -86,11 +86,30 @@ void PaintVisible(benchmark::State& state, SeriesGrid& fixture)
     state.counters["visible_rows"] = range.maxRow - range.minRow + 1;
 }
 
-void PaintVisibleArea_20000Series(benchmark::State& state)
+SeriesGrid& LargeGrid()
 {
     // Kept for the process's life: widgets must not outlive the application at exit.
     static SeriesGrid* fixture = new SeriesGrid(1 + 2 * 20000);
-    PaintVisible(state, *fixture);
+    return *fixture;
+}
+
+void PaintVisibleArea_20000Series(benchmark::State& state)
+{
+    PaintVisible(state, LargeGrid());
+}
+
+// Scrolling the last series into view and back to the first: one line request per row
+// passed, each of which finds the new top row.
+void EnsureVisibleAcross_20000Series(benchmark::State& state)
+{
+    CGridCtrl* grid = LargeGrid().grid;
+    const int last = grid->GetRowCount() - 1;
+    for (auto _ : state)
+    {
+        grid->EnsureVisible(last, 1);
+        grid->EnsureVisible(1, 1);
+        benchmark::DoNotOptimize(grid->GetTopLeftScrollingCell());
+    }
 }
 
 void PaintVisibleArea_20Rows(benchmark::State& state)
@@ -106,3 +125,4 @@ void PaintVisibleArea_20Rows(benchmark::State& state)
 // stay within 1.5 times the small one's.
 BENCHMARK(PaintVisibleArea_20Rows)->Unit(benchmark::kMicrosecond);
 BENCHMARK(PaintVisibleArea_20000Series)->Unit(benchmark::kMicrosecond);
+BENCHMARK(EnsureVisibleAcross_20000Series)->Unit(benchmark::kMillisecond);

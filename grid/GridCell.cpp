@@ -2,6 +2,7 @@
 
 #include "grid/GridCtrl.h"
 #include "grid/GridDefaultCell.h"
+#include "grid/InPlaceEdit.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -97,14 +98,22 @@ int CGridCell::GetMargin() const
     return def ? def->GetMargin() : 0;
 }
 
-bool CGridCell::Edit(int, int, Rect, Point, int, int key)
+bool CGridCell::Edit(int row, int col, Rect rect, Point, int editorId, int key)
 {
-    // An open editor takes the key as typed text. Opening an editor belongs to the grid's
-    // editing support, which hands it to the cell with SetEditWnd.
-    if (!m_editing || !m_editWnd)
+    // An open editor takes the key as a typed character.
+    if (m_editing && m_editWnd)
+    {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(QChar(key)));
+        QCoreApplication::sendEvent(m_editWnd, &press);
+        return true;
+    }
+    if (!m_grid)
         return false;
-    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(QChar(key)));
-    QCoreApplication::sendEvent(m_editWnd, &press);
+    const unsigned format = GetFormat();
+    const unsigned style = (format & DT_RIGHT) ? ES_RIGHT : (format & DT_CENTER) ? ES_CENTER : ES_LEFT;
+    m_editing = true;
+    // The editor deletes itself when it closes; the grid tells the cell with OnEndEdit.
+    m_editWnd = new CInPlaceEdit(m_grid, rect, style, editorId, row, col, GetText(), key);
     return true;
 }
 
@@ -116,8 +125,8 @@ void CGridCell::SetEditWnd(QWidget* editor)
 
 void CGridCell::EndEdit()
 {
-    if (m_editWnd)
-        m_editWnd->close();
+    if (auto* editor = qobject_cast<CInPlaceEdit*>(m_editWnd.data()))
+        editor->EndEdit();
 }
 
 void CGridCell::OnEndEdit()

@@ -1,6 +1,9 @@
 #pragma once
 #include "grid/GridCellBase.h"
 
+#include <QPointer>
+#include <QWidget>
+
 #include <optional>
 #include <vector>
 
@@ -56,12 +59,12 @@ public:
 
     void Reset() override;
 
-    // The in-place editor is created by the grid's editing support; the cell only keeps
-    // the editor it was given until the edit ends.
+    // Opens an in-place editor over the rectangle, aligned like the cell's text; an open
+    // editor gets the key as a typed character. The cell knows its editor until OnEndEdit.
     bool Edit(int row, int col, Platform::Rect rect, Platform::Point point, int editorId, int key) override;
     void EndEdit() override;
     void OnEndEdit() override;
-    // Called by the editing support when it opened an editor for this cell.
+    // For cells with an editor of their own.
     void SetEditWnd(QWidget* editor);
 
     bool GetTipZoneAt(Platform::Point point, Platform::Rect* rect, QString* title,
@@ -89,7 +92,8 @@ private:
     Platform::ColorRef m_printBackColor = 0xFFFFFF;
     int m_margin = -1;
     CGridCtrl* m_grid = nullptr;
-    QWidget* m_editWnd = nullptr;
+    // Guarded: the editor deletes itself.
+    QPointer<QWidget> m_editWnd;
     bool m_highlightSelected = true;
     bool m_showFocusFrame = true;
     int m_row = -1;

@@ -1,6 +1,8 @@
 #include "grid/GridCtrl.h"
 
 #include "grid/GridCell.h"
+#include "grid/InPlaceEdit.h"
+#include "platform/gui/BalloonTip.h"
 #include "platform/gui/PainterCanvas.h"
 #include "platform/gui/SystemLook.h"
 
@@ -48,6 +50,10 @@ CGridCtrl::CGridCtrl(int rows, int cols, int fixedRows, int fixedCols)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     viewport()->setAutoFillBackground(false);
+    // Mouse moves without a button pressed: dividers, cell hover and tooltips need them.
+    viewport()->setMouseTracking(true);
+    setAttribute(Qt::WA_InputMethodEnabled);
+    connect(&m_autoScrollTimer, &QTimer::timeout, this, [this] { OnAutoScrollTimer(); });
     connect(horizontalScrollBar(), &QScrollBar::actionTriggered, this,
             [this](int action) { OnScrollAction(SB_HORZ, action); });
     connect(verticalScrollBar(), &QScrollBar::actionTriggered, this,
@@ -82,6 +88,14 @@ CGridCtrl::CGridCtrl(int rows, int cols, int fixedRows, int fixedCols)
 
 CGridCtrl::~CGridCtrl()
 {
+    // Open editors report to the grid; none may do so while it is taken apart.
+    for (CInPlaceEdit* editor : viewport()->findChildren<CInPlaceEdit*>())
+    {
+        editor->Detach();
+        delete editor;
+    }
+    m_autoScrollTimer.stop();
+    m_tip.reset();
     m_created = false;
     DeleteAllItems();
 }
@@ -98,6 +112,7 @@ bool CGridCtrl::Create(const QRect& rect, QWidget* parent, int id)
         StoreRowHeight(row, height);
     for (int& w : m_colWidths)
         w = width;
+    m_tip = std::make_unique<BalloonTip>(viewport());
     show();
     UpdateScrollBars();
     return true;
@@ -147,6 +162,9 @@ bool CGridCtrl::SetCell(int row, int col, std::unique_ptr<CGridCellBase>& cell)
     if (cell)
         cell->SetCoords(row, col);
     std::swap(m_rows[static_cast<size_t>(row)][static_cast<size_t>(col)], cell);
+    // The selection count follows the cells' bits through the swap.
+    const CGridCellBase* now = GetCell(row, col);
+    CountSelection(row, col, cell && cell->IsSelected(), now && now->IsSelected());
     // The previous occupant leaves the grid: it must not be called after the next paint.
     if (cell)
         ForgetPostDraw(cell.get());
@@ -186,8 +204,15 @@ std::unique_ptr<CGridCellBase> CGridCtrl::CreateCell(int row, int col)
 
 void CGridCtrl::DestroyCell(int row, int col)
 {
-    if (!GetCell(row, col))
+    CGridCellBase* cell = GetCell(row, col);
+    if (!cell)
         return;
+    // An open editor of the cell has nothing left to report to.
+    if (auto* editor = qobject_cast<CInPlaceEdit*>(cell->GetEditWnd()))
+    {
+        editor->Detach();
+        editor->close();
+    }
     // Through SetItemState, so that the count of selected cells stays right.
     SetItemState(row, col, 0);
     DiscardCell(std::move(m_rows[static_cast<size_t>(row)][static_cast<size_t>(col)]));
@@ -241,7 +266,9 @@ bool CGridCtrl::SetRowCount(int rows)
             StoreRowHeight(row, 0);
         m_rows.resize(static_cast<size_t>(rows));
         m_rowHeights.resize(static_cast<size_t>(rows));
+        RowHeightsChangedFrom(rows);
         m_rowCount = rows;
+        ForgetCellsBeyond(m_rowCount, m_colCount);
     }
     else
     {
@@ -253,6 +280,7 @@ bool CGridCtrl::SetRowCount(int rows)
             const int row = m_rowCount;
             Row cells(static_cast<size_t>(m_colCount));
             m_rowHeights.push_back(height);
+            RowHeightsChangedFrom(row);
             m_totalHeight += height;
             m_rows.push_back(std::move(cells));
             ++m_rowCount;
@@ -289,6 +317,7 @@ bool CGridCtrl::SetColumnCount(int cols)
     for (Row& cells : m_rows)
         cells.resize(static_cast<size_t>(cols));
     m_colCount = cols;
+    ForgetCellsBeyond(m_rowCount, m_colCount);
     for (int row = 0; row < m_rowCount; ++row)
         for (int col = oldCount; col < cols; ++col)
             m_rows[static_cast<size_t>(row)][static_cast<size_t>(col)] = CreateCell(row, col);
@@ -305,7 +334,7 @@ bool CGridCtrl::SetFixedRowCount(int fixedRows)
         return false;
     if (fixedRows == m_fixedRows)
         return true;
-    ClearSelectionMarks();
+    SetSelectedRange(-1, -1, -1, -1);
     SetFocusCell({-1, -1});
     MarkTopLeftDirty();
     if (fixedRows > m_rowCount && !SetRowCount(fixedRows))
@@ -358,7 +387,7 @@ bool CGridCtrl::SetFixedColumnCount(int fixedCols)
         return true;
     if (fixedCols > m_colCount && !SetColumnCount(fixedCols))
         return false;
-    ClearSelectionMarks();
+    SetSelectedRange(-1, -1, -1, -1);
     SetFocusCell({-1, -1});
     MarkTopLeftDirty();
     const int old = m_fixedCols;
@@ -408,6 +437,7 @@ int CGridCtrl::InsertRow(const QString& heading, int row)
     const bool append = row < 0 || row == m_rowCount;
     const int index = append ? m_rowCount : row;
     m_rowHeights.insert(m_rowHeights.begin() + index, 0);
+    RowHeightsChangedFrom(index);
     m_rows.insert(m_rows.begin() + index, Row(static_cast<size_t>(m_colCount)));
     ++m_rowCount;
     for (int col = 0; col < m_colCount; ++col)
@@ -452,12 +482,13 @@ bool CGridCtrl::DeleteAllItems()
     m_postDraw.clear();
     if (m_postDrawWalk)
         std::fill(m_postDrawWalk->begin(), m_postDrawWalk->end(), nullptr);
-    ClearSelectionMarks();
+    SetSelectedRange(-1, -1, -1, -1);
     SetFocusCell({-1, -1});
     for (int row = 0; row < m_rowCount; ++row)
         for (int col = 0; col < m_colCount; ++col)
             DestroyCell(row, col);
     m_rowHeights.clear();
+    RowHeightsChangedFrom(0);
     m_totalHeight = 0;
     m_colWidths.clear();
     m_rows.clear();
@@ -518,12 +549,18 @@ bool CGridCtrl::SetItemState(int row, int col, uint32_t state)
     CGridCellBase* cell = GetCell(row, col);
     if (!cell)
         return false;
-    if (cell->IsSelected())
+    CountSelection(row, col, cell->IsSelected(), state & CELLSTATE_SELECTED);
+    cell->SetState(state);
+    return true;
+}
+
+void CGridCtrl::CountSelection(int row, int col, bool was, bool now)
+{
+    if (was && !now)
     {
-        if (!(state & CELLSTATE_SELECTED))
-            m_selectedCount = std::max(0, m_selectedCount - 1);
+        m_selectedCount = std::max(0, m_selectedCount - 1);
     }
-    else if (state & CELLSTATE_SELECTED)
+    else if (now && !was)
     {
         ++m_selectedCount;
         CGridCellRect& b = m_selectionBounds;
@@ -532,8 +569,6 @@ bool CGridCtrl::SetItemState(int row, int col, uint32_t state)
         b.maxRow = b.maxRow < 0 ? row : std::max(b.maxRow, row);
         b.maxCol = b.maxCol < 0 ? col : std::max(b.maxCol, col);
     }
-    cell->SetState(state);
-    return true;
 }
 
 uint32_t CGridCtrl::GetItemState(int row, int col) const
@@ -564,78 +599,6 @@ bool CGridCtrl::SetItemBkColour(int row, int col, ColorRef color)
         return false;
     cell->SetBackClr(color);
     return true;
-}
-
-// ---------------------------------------------------------------------------------------
-// Focus, selection marks, sorting
-
-CGridCellPos CGridCtrl::SetFocusCell(CGridCellPos cell)
-{
-    if (cell == m_focusCell)
-        return m_focusCell;
-    const CGridCellPos previous = m_focusCell;
-    if (cell.row != -1)
-        cell.row = std::max(cell.row, m_fixedRows);
-    if (cell.col != -1)
-        cell.col = std::max(cell.col, m_fixedCols);
-    m_focusCell = cell;
-    SendMessageToParent(cell.row, cell.col, GRIDN_FOCUSCHANGED);
-    if (InRange(previous.row, previous.col))
-        SetItemState(previous.row, previous.col,
-                     GetItemState(previous.row, previous.col) & ~CELLSTATE_FOCUSED);
-    if (InRange(cell.row, cell.col))
-        SetItemState(cell.row, cell.col, GetItemState(cell.row, cell.col) | CELLSTATE_FOCUSED);
-    InvalidateAll();
-    return previous;
-}
-
-bool CGridCtrl::IsCellSelected(int row, int col) const
-{
-    const CGridCellBase* cell = GetCell(row, col);
-    return cell && cell->IsSelected();
-}
-
-void CGridCtrl::ClearSelectionMarks()
-{
-    const CGridCellRect b = m_selectionBounds;
-    if (b.IsValid())
-    {
-        for (int row = b.minRow; row <= std::min(b.maxRow, m_rowCount - 1); ++row)
-            for (int col = b.minCol; col <= std::min(b.maxCol, m_colCount - 1); ++col)
-                if (IsCellSelected(row, col))
-                    SetItemState(row, col, GetItemState(row, col) & ~CELLSTATE_SELECTED);
-    }
-    m_selectedCount = 0;
-    m_selectionBounds = {};
-}
-
-void CGridCtrl::SetListMode(bool on)
-{
-    ClearSelectionMarks();
-    SetFocusCell({-1, -1});
-    SetSortColumn(-1);
-    m_listMode = on;
-    m_fixedColumnClickSelects = false;
-    if (m_allowDraw)
-        InvalidateAll();
-}
-
-void CGridCtrl::SetSortColumn(int col)
-{
-    if (col == m_sortColumn)
-        return;
-    InvalidateCell(0, m_sortColumn);
-    InvalidateCell(0, col);
-    m_sortColumn = col;
-}
-
-void CGridCtrl::MarkCellModified(int row, int col)
-{
-    if (col < 0 || col == m_sortColumn)
-        SetSortColumn(-1);
-    if (row >= 0 && col >= 0)
-        SetItemState(row, col, GetItemState(row, col) | CELLSTATE_MODIFIED);
-    m_modified = true;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -709,6 +672,23 @@ void CGridCtrl::StoreRowHeight(int row, int height)
     int& stored = m_rowHeights[static_cast<size_t>(row)];
     m_totalHeight += height - stored;
     stored = height;
+    RowHeightsChangedFrom(row + 1);
+}
+
+long long CGridCtrl::RowStart(int row)
+{
+    if (m_rowStarts.size() != m_rowHeights.size() + 1)
+    {
+        m_rowStarts.assign(m_rowHeights.size() + 1, 0);
+        m_rowStartsValid = 0;
+    }
+    row = std::clamp(row, 0, static_cast<int>(m_rowHeights.size()));
+    for (; m_rowStartsValid < row; ++m_rowStartsValid)
+    {
+        const size_t i = static_cast<size_t>(m_rowStartsValid);
+        m_rowStarts[i + 1] = m_rowStarts[i] + m_rowHeights[i];
+    }
+    return m_rowStarts[static_cast<size_t>(row)];
 }
 
 int CGridCtrl::GetFixedRowHeight() const
@@ -801,24 +781,32 @@ CGridCellPos CGridCtrl::GetTopLeftScrollingCell()
             sum += m_colWidths[static_cast<size_t>(col++)];
     }
 
+    // The top row by the rows' starts, found by halving: a scroll step must not cost a
+    // walk over tens of thousands of rows.
     int row = m_fixedRows;
     const int vpos = GetScrollPosition(SB_VERT);
     m_topRowOffset = 0;
-    if (m_scrollByRows)
+    if (vpos > 0 && m_rowCount - 1 > m_fixedRows)
     {
-        if (vpos > 0)
+        RowStart(m_rowCount);
+        const long long base = m_rowStarts[static_cast<size_t>(m_fixedRows)];
+        const long long target = base + vpos;
+        const auto first = m_rowStarts.begin();
+        if (m_scrollByRows)
         {
-            int sum = 0;
-            while (row < m_rowCount - 1 && sum < vpos)
-                sum += m_rowHeights[static_cast<size_t>(row++)];
+            // The first row that starts at or below the position.
+            row = static_cast<int>(std::lower_bound(first + m_fixedRows, first + (m_rowCount - 1), target) -
+                                   first);
         }
-    }
-    else if (vpos > 0)
-    {
-        int sum = 0;
-        while (row < m_rowCount - 1 && sum + m_rowHeights[static_cast<size_t>(row)] <= vpos)
-            sum += m_rowHeights[static_cast<size_t>(row++)];
-        m_topRowOffset = std::min(0, sum - vpos);
+        else
+        {
+            // The row the position lies in (it may start above it).
+            row = static_cast<int>(std::upper_bound(first + m_fixedRows + 1, first + m_rowCount, target) -
+                                   first) -
+                  1;
+            m_topRowOffset =
+                static_cast<int>(std::min<long long>(0, m_rowStarts[static_cast<size_t>(row)] - target));
+        }
     }
     m_topLeft = {row, col};
     return m_topLeft;
@@ -1300,13 +1288,6 @@ void CGridCtrl::OnVScroll(int request, int thumbPosition)
     }
 }
 
-void CGridCtrl::EndEditing()
-{
-    CGridCellBase* cell = GetCell(m_focusCell.row, m_focusCell.col);
-    if (cell)
-        cell->EndEdit();
-}
-
 // ---------------------------------------------------------------------------------------
 // Window
 
@@ -1338,20 +1319,11 @@ void CGridCtrl::SetCellCursor(Qt::CursorShape shape)
 
 void CGridCtrl::resizeEvent(QResizeEvent* event)
 {
-    QAbstractScrollArea::resizeEvent(event);
+    if (m_created && !m_dropTarget.IsRegistered())
+        m_dropTarget.Register(this);
     EndEditing();
+    QAbstractScrollArea::resizeEvent(event);
     UpdateScrollBars();
-}
-
-bool CGridCtrl::viewportEvent(QEvent* event)
-{
-    if (event->type() == QEvent::Resize)
-    {
-        const bool handled = QAbstractScrollArea::viewportEvent(event);
-        UpdateScrollBars();
-        return handled;
-    }
-    return QAbstractScrollArea::viewportEvent(event);
 }
 
 void CGridCtrl::changeEvent(QEvent* event)

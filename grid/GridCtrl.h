@@ -2,15 +2,30 @@
 #include "grid/GridCellBase.h"
 #include "grid/GridDefaultCell.h"
 #include "grid/GridDefs.h"
+#include "grid/GridDropTarget.h"
 #include "platform/gui/Canvas.h"
 
 #include <QAbstractScrollArea>
 #include <QImage>
+#include <QTimer>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
+class QKeyEvent;
+class QMouseEvent;
 class QPrinter;
+class QWheelEvent;
+
+namespace Platform
+{
+class BalloonTip;
+}
+
+// Orders two cells (either may be null) for CGridCtrl::SortItems: negative, zero or
+// positive for less, equal, greater.
+using GridCompareFunc = int (*)(CGridCellBase* cell1, CGridCellBase* cell2, intptr_t data);
 
 // Creates a cell of some class, for CGridCtrl::SetCellType: &MakeGridCell<CMyCell>.
 using GridCellFactory = std::unique_ptr<CGridCellBase> (*)();
@@ -109,19 +124,75 @@ public:
     bool GetRowResize() const { return m_allowRowResize; }
     bool GetColumnResize() const { return m_allowColumnResize; }
     int GetWheelScrollLines() const { return m_wheelScrollLines; }
+    // Lines per wheel notch, -1 for a page; read from the system when the grid is made.
+    void SetWheelScrollLines(int lines) { m_wheelScrollLines = lines; }
 
-    // Focus, selection marks and sorting, as far as structure and painting need them.
+    // Focus and selection. The selection lives in the cells' state bits; the count of
+    // selected cells follows every change of those bits made through the grid.
     CGridCellPos SetFocusCell(CGridCellPos cell);
     CGridCellPos SetFocusRowCol(int row, int col) { return SetFocusCell({row, col}); }
     CGridCellPos GetFocusCell() const { return m_focusCell; }
     bool IsCellSelected(int row, int col) const;
     int GetSelectedCount() const { return m_selectedCount; }
+    // All four -1 clear the selection. Bounds are raised into the scrolling area.
+    void SetSelectedRange(int minRow, int minCol, int maxRow, int maxCol, bool forceRepaint = false,
+                          bool select = true);
+    void SetSelectedCellRange(const CGridCellRect& range, bool forceRepaint = false, bool select = true)
+    {
+        SetSelectedRange(range.minRow, range.minCol, range.maxRow, range.maxCol, forceRepaint, select);
+    }
+    void SelectAllCells();
+    // Whole scrolling rows from the selection anchor's row (or only the cell's row, added
+    // to the selection) to the cell's row.
+    void SelectRows(CGridCellPos cell, bool forceRepaint = false, bool select = true, bool add = false);
+    // The block between the selection anchor and the cell.
+    void SelectCellBlock(CGridCellPos cell, bool forceRepaint = false, bool select = true);
+    // The selection step of a mouse drag or key move, by the mouse mode.
+    void ExtendSelectionTo(CGridCellPos cell);
+    // The bounding range of the selected cells: (row count, column count, -1, -1) when
+    // none is selected.
+    CGridCellRect GetSelectedCellRange();
+    void ClearSelection();
+    CGridCellPos GetSelectionAnchor() const { return m_selectionAnchor; }
+    // Scrolls until the cell is in view, with the scroll requests a user would make.
+    void EnsureVisible(int row, int col);
+
+    // Sorting: the scrolling rows move whole, with their heights.
+    bool SortItems(GridCompareFunc compare, int col, bool ascending, intptr_t data);
+    bool SortByText(int col, bool ascending);
+    // Rows first to last (-1 = the last row) by the cells of one column.
+    bool SortRowRange(GridCompareFunc compare, int col, bool ascending, intptr_t data, int first, int last);
+    // The cells' texts by UTF-16 code units; a missing cell compares equal to anything.
+    static int CompareCellText(CGridCellBase* cell1, CGridCellBase* cell2, intptr_t data);
     void SetSortColumn(int col);
     int GetSortColumn() const { return m_sortColumn; }
     void SetSortAscending(bool ascending) { m_sortAscending = ascending; }
     bool GetSortAscending() const { return m_sortAscending; }
+
     void MarkCellModified(int row, int col);
     bool GetModified() const { return m_modified; }
+    bool CanEditCell(CGridCellPos cell) const;
+    // A change of a cell's text on the user's behalf, which the owner may refuse.
+    void ReplaceCellText(int row, int col, const QString& text);
+
+    // Clipboard and drag and drop.
+    virtual void CutSelectedText();
+    // The selection's text for the clipboard, or nothing when no cell is selected.
+    virtual std::optional<QString> CopyTextFromGrid();
+    virtual QString GetRangeText(const CGridCellRect& range);
+    // Pastes text (nothing = the clipboard offers no text) from the top-left cell on.
+    virtual bool PasteTextToGrid(CGridCellPos topLeft, const std::optional<QString>& text, bool selectPasted);
+    virtual void OnBeginDrag() {}
+    virtual int OnDragEnter(Qt::KeyboardModifiers keyState, Platform::Point point);
+    virtual int OnDragOver(Qt::KeyboardModifiers keyState, Platform::Point point);
+    virtual void OnDragLeave() {}
+    virtual int OnDrop(Qt::KeyboardModifiers keyState, Platform::Point point);
+    virtual void OnEditCut();
+    virtual void OnEditCopy();
+    virtual void OnEditPaste();
+    virtual void OnEditSelectAll();
+    // The enable test of ID_EDIT_COPY, ID_EDIT_CUT, ID_EDIT_PASTE and ID_EDIT_SELECT_ALL.
+    bool IsEditCommandEnabled(int commandId) const;
 
     // Sizes.
     int GetRowHeight(int row) const;
@@ -186,16 +257,65 @@ public:
     virtual void PrintRowButtons(Platform::Canvas* dc, GridPrintInfo* info, bool selectionOnly);
     int GetPrintPageCount() const { return m_print.pageCount; }
 
-    // Editing support hooks.
+    // Mouse, keyboard and in-place editing.
+    virtual void OnFixedRowClick(CGridCellPos& cell);
+    virtual void OnFixedColumnClick(CGridCellPos& cell);
+    // Starts an edit; the point is relative to the cell ((-1, -1) without the mouse), the
+    // key 1 for the mouse and F2, else the key or character that started it.
+    virtual void OnEditCell(int row, int col, Platform::Point point, int key);
+    virtual void OnEndEditCell(int row, int col, const QString& text);
+    virtual bool ValidateEdit(int row, int col, const QString& text);
     virtual void EndEditing();
-    void HideTip() {}
+    void EditCell(int row, int col, bool selectAll);
+    // The end-of-edit notification of an in-place editor.
+    intptr_t OnInPlaceEditEnded(const GRIDDISPINFO& info);
+    bool IsOverColumnDivider(Platform::Point point);
+    bool IsOverRowDivider(Platform::Point point);
+    void HideTip();
+    const Platform::BalloonTip* GetToolTip() const { return m_tip.get(); }
+    int GetMouseMode() const { return m_mouseMode; }
+    bool IsAutoScrolling() const { return m_autoScrollTimer.isActive(); }
 
     // For cells: a canvas that measures text like the screen (null without a window), and
     // the cursor over the grid.
     Platform::Canvas* GetMeasureCanvas();
     void SetCellCursor(Qt::CursorShape shape);
 
+    // Mouse modes.
+    enum : int
+    {
+        MOUSE_NOTHING = 0,
+        MOUSE_SELECT_ALL = 1,
+        MOUSE_SELECT_COL = 2,
+        MOUSE_SELECT_ROW = 3,
+        MOUSE_SELECT_CELLS = 4,
+        MOUSE_OVER_ROW_DIVIDE = 6,
+        MOUSE_SIZING_ROW = 7,
+        MOUSE_OVER_COL_DIVIDE = 8,
+        MOUSE_SIZING_COL = 9,
+        MOUSE_PREPARE_EDIT = 10,
+        MOUSE_PREPARE_DRAG = 11,
+    };
+
 protected:
+    // The window's messages, in the order and with the meaning the handlers expect; the
+    // event entry points below translate Qt's events into them.
+    void OnLButtonDown(Qt::KeyboardModifiers keys, Platform::Point point);
+    void OnMouseMove(Qt::KeyboardModifiers keys, Qt::MouseButtons buttons, Platform::Point point);
+    void OnLButtonUp(Qt::KeyboardModifiers keys, Platform::Point point);
+    void OnLButtonDblClk(Qt::KeyboardModifiers keys, Platform::Point point);
+    void OnRButtonDown(Platform::Point point);
+    void OnRButtonUp(Platform::Point point);
+    // True when the grid used the turn.
+    bool OnMouseWheel(int delta, Platform::Point point);
+    void OnAutoScrollTimer();
+    // True when the grid used the key (false = default processing).
+    bool OnKeyDown(int key, Qt::KeyboardModifiers keys);
+    bool OnChar(int character, Qt::KeyboardModifiers keys);
+    void OnImeChar(int character);
+    void OnSetCursor(Platform::Point point);
+
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool viewportEvent(QEvent* event) override;
@@ -210,11 +330,35 @@ private:
         return row >= 0 && row < m_rowCount && col >= 0 && col < m_colCount;
     }
     void MarkTopLeftDirty() { m_topLeft = {-1, -1}; }
+    bool IsScrollingCell(CGridCellPos cell) const
+    {
+        return cell.row >= m_fixedRows && cell.row < m_rowCount && cell.col >= m_fixedCols &&
+               cell.col < m_colCount;
+    }
+    // The point relative to the top-left corner of the cell's span ((0, 0) when off screen).
+    Platform::Point PointInCell(CGridCellPos cell, Platform::Point point);
+    bool IsPointInTextRect(CGridCellPos cell, Platform::Point point);
+    void SwapRows(int row1, int row2);
+    // Keeps the count of selected cells and the selection bounds when a cell's selected
+    // bit goes from `was` to `now`.
+    void CountSelection(int row, int col, bool was, bool now);
+    // Bounds and anchors that lie beyond the grid after it shrank.
+    void ForgetCellsBeyond(int rows, int cols);
+    void HandleKeyPress(QKeyEvent* event);
+    void HandleMouseEvent(QMouseEvent* event);
+    void HandleWheel(QWheelEvent* event);
+    void PostScrollRequests(int bar, int request, int count);
+    // The band shown while a column or row divider is dragged, in client coordinates.
+    Platform::Rect SizingBand(int position) const;
+    void MoveSizingBand(int position);
+    void UpdateTipFor(CGridCellBase* cell, CGridCellPos pos, Platform::Point point);
     // Deletes a cell the grid owned, keeping the post-draw lists free of it.
     void DiscardCell(std::unique_ptr<CGridCellBase> cell);
     void ForgetPostDraw(const CGridCellBase* cell);
     void StoreRowHeight(int row, int height);
-    void ClearSelectionMarks();
+    // Where a row starts: the sum of the heights above it (0 to the row count).
+    long long RowStart(int row);
+    void RowHeightsChangedFrom(int row) { m_rowStartsValid = std::min(m_rowStartsValid, std::max(0, row)); }
     void InvalidateAll();
     void InvalidateClient(const Platform::Rect& rect);
     void UpdateColumnCoords(int fromRow);
@@ -268,6 +412,9 @@ private:
     // Sum of m_rowHeights, kept with every change: tens of thousands of rows are summed
     // on every scroll-bar update otherwise.
     long long m_totalHeight = 0;
+    // Starts of the rows, right up to m_rowStartsValid and filled on demand beyond.
+    std::vector<long long> m_rowStarts;
+    int m_rowStartsValid = 0;
     std::vector<int> m_colWidths;
     std::vector<Row> m_rows;
     int m_vScrollMax = 0;
@@ -275,14 +422,40 @@ private:
     // Normal, fixed column, fixed row, fixed row and column.
     std::unique_ptr<CGridDefaultCell> m_defaultCells[4];
 
+    // Mouse and keyboard.
+    int m_mouseMode = MOUSE_NOTHING;
+    bool m_leftButtonDown = false;
+    Platform::Point m_pressPoint;
+    Platform::Point m_lastMousePoint;
+    CGridCellPos m_pressCell;
+    CGridCellPos m_selectionAnchor;
+    CGridCellPos m_mouseOverCell;
+    QTimer m_autoScrollTimer;
+    int m_autoScrollInterval = 25;
+    int m_resizeCaptureRange = 3;
+    // Wheel movement not yet turned into scroll requests, in 1/120 lines or pages.
+    int m_wheelRemainder = 0;
+    // The sizing band's position while a divider is dragged (-1 = none shown).
+    int m_sizingBand = -1;
+
+    // The tooltip and the tool it shows now.
+    std::unique_ptr<Platform::BalloonTip> m_tip;
+    Platform::Rect m_tipRect;
+    QString m_tipTitle;
+    QString m_tipText;
+
     // Focus, selection and sorting.
     CGridCellPos m_focusCell;
     CGridCellPos m_topLeft;
     int m_selectedCount = 0;
+    // A rectangle that holds every selected cell (it may hold more).
     CGridCellRect m_selectionBounds;
+    bool m_addToSelection = false;
     int m_sortColumn = -1;
     bool m_sortAscending = true;
     bool m_modified = false;
+
+    CGridDropTarget m_dropTarget;
 
     // Painting.
     CGridCellRect m_lastDrawn;

@@ -53,6 +53,9 @@ void CGridCtrl::paintEvent(QPaintEvent* event)
     // back buffer.
     WidgetCanvas dc(viewport(), event->region());
     OnDraw(&dc, false);
+    // The band that shows where a dragged divider would go: the pixels below it inverted.
+    if (m_sizingBand >= 0 && (m_mouseMode == MOUSE_SIZING_COL || m_mouseMode == MOUSE_SIZING_ROW))
+        dc.InvertRect(SizingBand(m_sizingBand));
 }
 
 void CGridCtrl::PaintBackground(Canvas* dc)

@@ -1,9 +1,12 @@
 #pragma once
+#include "platform/gui/GdiObjects.h"
+
 #include <QString>
 
 #include <cstdint>
 
 class CGridCtrl;
+class QWidget;
 
 // A cell position; -1 in either coordinate means none.
 struct CGridCellPos
@@ -113,6 +116,59 @@ class IGridNotifyTarget
 public:
     virtual ~IGridNotifyTarget() = default;
     virtual intptr_t OnGridNotify(const GRIDNOTIFY& notify) = 0;
+    // After every left-button release that began over a cell, as a queued call: the
+    // grid's command to its owner (control id and the grid itself).
+    virtual void OnGridCommand(CGridCtrl*, int /*id*/) {}
+};
+
+// The control id of every in-place editor.
+enum : int
+{
+    IDC_INPLACE_EDITOR = 8,
+};
+
+// Which members of a GRIDITEM are valid.
+enum : unsigned
+{
+    GVIF_TEXT = 0x1,
+    GVIF_IMAGE = 0x2,
+    GVIF_PARAM = 0x4,
+};
+
+// One cell's values, as an in-place editor reports them when it ends.
+struct GRIDITEM
+{
+    int row = -1;
+    int col = -1;
+    unsigned mask = 0;
+    uint32_t nState = 0;
+    unsigned nFormat = 0;
+    int iImage = 0;
+    uint32_t crBkClr = 0;
+    uint32_t crFgClr = 0;
+    intptr_t lParam = 0;
+    Platform::LogFont lfFont;
+    unsigned nMargin = 0;
+    QString strText;
+};
+
+// The end-of-edit notification of an in-place editor: sender, its id and the code, then
+// the item (text in strText, the key that ended the edit in lParam).
+struct GRIDDISPINFO
+{
+    QWidget* hwndFrom = nullptr;
+    int idFrom = 0;
+    int code = 0;
+    GRIDITEM item;
+};
+
+// The edit commands the grid carries out, by their standard command ids.
+enum : int
+{
+    ID_EDIT_COPY = 0xE122,
+    ID_EDIT_CUT = 0xE123,
+    ID_EDIT_PASTE = 0xE125,
+    ID_EDIT_SELECT_ALL = 0xE12A,
 };
 
 // The texts of a printout, filled by the caller of CGridCtrl::Print.

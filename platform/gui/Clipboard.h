@@ -29,6 +29,14 @@ public:
     virtual std::optional<QImage> Image() const = 0;
     virtual std::optional<QByteArray> PrivateData(const QString& format) const = 0;
     virtual bool HasPrivateFormat(const QString& format) const = 0;
+
+    // Replaces the whole clipboard by one text.
+    bool SetText(const QString& text)
+    {
+        Content content;
+        content.text = text;
+        return Set(content);
+    }
 };
 
 // Installs a service (null: the system clipboard); returns the previous one.

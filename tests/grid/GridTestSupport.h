@@ -3,10 +3,12 @@
 #include "grid/GridCtrl.h"
 
 #include <QApplication>
+#include <QTest>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 // A standard cell that counts how it is drawn.
@@ -60,6 +62,8 @@ protected:
         grid = new Grid();
         ASSERT_TRUE(grid->Create(QRect(0, 0, 400, 300), &parent, 101));
         parent.show();
+        parent.activateWindow();
+        (void)QTest::qWaitForWindowActive(&parent);
         QApplication::processEvents();
     }
 
@@ -81,15 +85,84 @@ protected:
 };
 using GridFixture = GridFixtureT<CGridCtrl>;
 
-// Records the grid's notifications and answers them.
+// Records the grid's notifications and answers them: `reply`, or per code from `replies`.
 class NotifyRecorder : public IGridNotifyTarget
 {
 public:
+    struct Note
+    {
+        int code;
+        int row;
+        int col;
+        friend bool operator==(const Note&, const Note&) = default;
+        friend std::ostream& operator<<(std::ostream& os, const Note& n)
+        {
+            return os << "{" << n.code << ", " << n.row << ", " << n.col << "}";
+        }
+    };
+
     intptr_t OnGridNotify(const GRIDNOTIFY& notify) override
     {
         received.push_back(notify);
+        if (hook)
+            hook(notify);
+        for (const auto& [code, answer] : replies)
+            if (code == notify.code)
+                return answer;
         return reply;
     }
+    void OnGridCommand(CGridCtrl* grid, int id) override { commands.push_back({grid, id}); }
+
+    std::vector<Note> Notes() const
+    {
+        std::vector<Note> notes;
+        for (const GRIDNOTIFY& n : received)
+            notes.push_back({n.code, n.row, n.column});
+        return notes;
+    }
+    void Clear()
+    {
+        received.clear();
+        commands.clear();
+    }
+
     std::vector<GRIDNOTIFY> received;
+    std::vector<std::pair<CGridCtrl*, int>> commands;
+    std::vector<std::pair<int, intptr_t>> replies;
+    std::function<void(const GRIDNOTIFY&)> hook;
     intptr_t reply = 0;
+};
+
+// Mouse and keys through Qt's entry points, in client (viewport) coordinates.
+struct GridInput
+{
+    CGridCtrl* grid;
+
+    QWidget* View() const { return grid->viewport(); }
+    void Press(QPoint p, Qt::KeyboardModifiers keys = {}, Qt::MouseButton button = Qt::LeftButton) const
+    {
+        QTest::mousePress(View(), button, keys, p);
+    }
+    void Release(QPoint p, Qt::KeyboardModifiers keys = {}, Qt::MouseButton button = Qt::LeftButton) const
+    {
+        QTest::mouseRelease(View(), button, keys, p);
+    }
+    void DoubleClick(QPoint p, Qt::KeyboardModifiers keys = {}) const
+    {
+        QTest::mouseDClick(View(), Qt::LeftButton, keys, p);
+    }
+    void Click(QPoint p, Qt::KeyboardModifiers keys = {}) const
+    {
+        Press(p, keys);
+        Release(p, keys);
+    }
+    // A move with the given buttons held.
+    void Move(QPoint p, Qt::MouseButtons buttons = Qt::NoButton) const
+    {
+        QMouseEvent move(QEvent::MouseMove, QPointF(p), QPointF(View()->mapToGlobal(p)), Qt::NoButton,
+                         buttons, Qt::NoModifier);
+        QApplication::sendEvent(View(), &move);
+    }
+    void Key(Qt::Key key, Qt::KeyboardModifiers keys = {}) const { QTest::keyClick(grid, key, keys); }
+    void Type(char c) const { QTest::keyClick(grid, c); }
 };
