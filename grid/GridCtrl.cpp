@@ -339,40 +339,7 @@ bool CGridCtrl::SetFixedRowCount(int fixedRows)
     MarkTopLeftDirty();
     if (fixedRows > m_rowCount && !SetRowCount(fixedRows))
         return false;
-    const int old = m_fixedRows;
-    for (int row = old; row < fixedRows; ++row)
-    {
-        for (int col = 0; col < m_colCount; ++col)
-        {
-            SetItemState(row, col, GetItemState(row, col) | CELLSTATE_FIXED | CELLSTATE_FIXEDROW);
-            // Fixed cells are drawn in their default cell's colours; white means "none" in print.
-            if (CGridCellBase* cell = GetCell(row, col))
-            {
-                cell->SetTextClr(0xFFFFFF);
-                cell->SetBackClr(0xFFFFFF);
-            }
-        }
-    }
-    for (int row = fixedRows; row < old; ++row)
-    {
-        for (int col = 0; col < m_colCount; ++col)
-        {
-            CGridCellBase* cell = GetCell(row, col);
-            if (!cell)
-                continue;
-            if (col < m_fixedCols)
-            {
-                SetItemState(row, col, cell->GetState() & ~CELLSTATE_FIXEDROW);
-                continue;
-            }
-            SetItemState(row, col, cell->GetState() & ~(CELLSTATE_FIXED | CELLSTATE_FIXEDROW));
-            // A cell that becomes an ordinary one shows its own colours: give it the normal
-            // colours rather than white text on white.
-            const CGridDefaultCell* def = m_defaultCells[kNormal].get();
-            cell->SetTextClr(def->GetTextClr());
-            cell->SetBackClr(def->GetBackClr());
-        }
-    }
+    ChangeFixedBand(true, m_fixedRows, fixedRows);
     m_fixedRows = fixedRows;
     if (m_allowDraw)
         InvalidateAll();
@@ -390,41 +357,58 @@ bool CGridCtrl::SetFixedColumnCount(int fixedCols)
     SetSelectedRange(-1, -1, -1, -1);
     SetFocusCell({-1, -1});
     MarkTopLeftDirty();
-    const int old = m_fixedCols;
-    for (int col = old; col < fixedCols; ++col)
+    ChangeFixedBand(false, m_fixedCols, fixedCols);
+    m_fixedCols = fixedCols;
+    if (m_allowDraw)
+        InvalidateAll();
+    return true;
+}
+
+void CGridCtrl::ChangeFixedBand(bool rows, int oldCount, int newCount)
+{
+    // The band runs along rows or columns; `across` walks the other dimension.
+    const int acrossCount = rows ? m_colCount : m_rowCount;
+    const uint32_t bandBit = rows ? CELLSTATE_FIXEDROW : CELLSTATE_FIXEDCOL;
+    auto at = [rows](int along, int across) {
+        return rows ? CGridCellPos{along, across} : CGridCellPos{across, along};
+    };
+
+    for (int along = oldCount; along < newCount; ++along)
     {
-        for (int row = 0; row < m_rowCount; ++row)
+        for (int across = 0; across < acrossCount; ++across)
         {
-            SetItemState(row, col, GetItemState(row, col) | CELLSTATE_FIXED | CELLSTATE_FIXEDCOL);
-            if (CGridCellBase* cell = GetCell(row, col))
+            const CGridCellPos p = at(along, across);
+            SetItemState(p.row, p.col, GetItemState(p.row, p.col) | CELLSTATE_FIXED | bandBit);
+            // Fixed cells are drawn in their default cell's colours; white means "none" in print.
+            if (CGridCellBase* cell = GetCell(p.row, p.col))
             {
                 cell->SetTextClr(0xFFFFFF);
                 cell->SetBackClr(0xFFFFFF);
             }
         }
     }
-    for (int col = fixedCols; col < old; ++col)
+    for (int along = newCount; along < oldCount; ++along)
     {
-        for (int row = 0; row < m_rowCount; ++row)
+        for (int across = 0; across < acrossCount; ++across)
         {
-            CGridCellBase* cell = GetCell(row, col);
+            const CGridCellPos p = at(along, across);
+            CGridCellBase* cell = GetCell(p.row, p.col);
             if (!cell)
                 continue;
-            if (row < m_fixedRows)
+            // Still fixed through the other band: only this band's bit goes.
+            if (across < (rows ? m_fixedCols : m_fixedRows))
             {
-                SetItemState(row, col, cell->GetState() & ~CELLSTATE_FIXEDCOL);
+                SetItemState(p.row, p.col, cell->GetState() & ~bandBit);
                 continue;
             }
-            SetItemState(row, col, cell->GetState() & ~(CELLSTATE_FIXED | CELLSTATE_FIXEDCOL));
+            SetItemState(p.row, p.col, cell->GetState() & ~(CELLSTATE_FIXED | bandBit));
+            // A cell that becomes an ordinary one shows its own colours: give it the normal
+            // colours rather than white text on white.
             const CGridDefaultCell* def = m_defaultCells[kNormal].get();
             cell->SetTextClr(def->GetTextClr());
             cell->SetBackClr(def->GetBackClr());
         }
     }
-    m_fixedCols = fixedCols;
-    if (m_allowDraw)
-        InvalidateAll();
-    return true;
 }
 
 int CGridCtrl::InsertRow(const QString& heading, int row)

@@ -330,6 +330,8 @@ private:
         return row >= 0 && row < m_rowCount && col >= 0 && col < m_colCount;
     }
     void MarkTopLeftDirty() { m_topLeft = {-1, -1}; }
+    // Marks the rows (or columns) from oldCount to newCount fixed, or ordinary again.
+    void ChangeFixedBand(bool rows, int oldCount, int newCount);
     bool IsScrollingCell(CGridCellPos cell) const
     {
         return cell.row >= m_fixedRows && cell.row < m_rowCount && cell.col >= m_fixedCols &&
