@@ -330,6 +330,10 @@ private:
         return row >= 0 && row < m_rowCount && col >= 0 && col < m_colCount;
     }
     void MarkTopLeftDirty() { m_topLeft = {-1, -1}; }
+    // Draws rows firstRow..lastRow x columns firstCol..lastCol laid out from (left, top),
+    // skipping hidden cells and those wholly outside the clip.
+    void DrawCellBlock(Platform::Canvas* dc, int firstRow, int lastRow, int firstCol, int lastCol, int left,
+                       int top, const Platform::Rect& clip);
     // Marks the rows (or columns) from oldCount to newCount fixed, or ordinary again.
     void ChangeFixedBand(bool rows, int oldCount, int newCount);
     bool IsScrollingCell(CGridCellPos cell) const

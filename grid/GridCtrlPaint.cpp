@@ -175,72 +175,13 @@ void CGridCtrl::OnDraw(Canvas* dc, bool wholeGrid)
     {
         const Rect band{0, fixedH, fixedW, client.bottom};
         dc->SelectClipRect(&band);
-        y = fixedH + offset;
-        for (int row = minRow; row <= maxRow; ++row)
-        {
-            const int h = m_rowHeights[static_cast<size_t>(row)];
-            if (y > clip.bottom)
-                break;
-            if (h <= 0 || y + h - 1 < clip.top)
-            {
-                y += h;
-                continue;
-            }
-            int x = 0;
-            for (int col = 0; col < m_fixedCols; ++col)
-            {
-                const int w = m_colWidths[static_cast<size_t>(col)];
-                if (x > clip.right)
-                    break;
-                if (w <= 0 || x + w - 1 < clip.left)
-                {
-                    x += w;
-                    continue;
-                }
-                if (CGridCellBase* cell = GetCell(row, col))
-                {
-                    cell->SetCoords(row, col);
-                    cell->Draw(dc, row, col, {x, y, x + w - 1, y + h - 1}, false, false);
-                }
-                x += w;
-            }
-            y += h;
-        }
+        DrawCellBlock(dc, minRow, maxRow, 0, m_fixedCols - 1, 0, fixedH + offset, clip);
         dc->SelectClipRect(nullptr);
     }
 
     // The fixed rows across the visible columns.
-    y = 0;
-    for (int row = 0; row < m_fixedRows && minCol >= 0; ++row)
-    {
-        const int h = m_rowHeights[static_cast<size_t>(row)];
-        if (y > clip.bottom)
-            break;
-        if (h <= 0 || y + h - 1 < clip.top)
-        {
-            y += h;
-            continue;
-        }
-        int x = fixedW;
-        for (int col = minCol; col <= maxCol; ++col)
-        {
-            const int w = m_colWidths[static_cast<size_t>(col)];
-            if (x > clip.right)
-                break;
-            if (w <= 0 || x + w - 1 < clip.left)
-            {
-                x += w;
-                continue;
-            }
-            if (CGridCellBase* cell = GetCell(row, col))
-            {
-                cell->SetCoords(row, col);
-                cell->Draw(dc, row, col, {x, y, x + w - 1, y + h - 1}, false, false);
-            }
-            x += w;
-        }
-        y += h;
-    }
+    if (minCol >= 0)
+        DrawCellBlock(dc, 0, m_fixedRows - 1, minCol, maxCol, fixedW, 0, clip);
 
     // The scrolling cells, each clipped to itself within the scrolling area.
     if (minRow >= 0 && minCol >= 0)
@@ -327,6 +268,42 @@ void CGridCtrl::OnDraw(Canvas* dc, bool wholeGrid)
             if (walk[i])
                 walk[i]->OnPostDraw();
         m_postDrawWalk = nullptr;
+    }
+}
+
+void CGridCtrl::DrawCellBlock(Canvas* dc, int firstRow, int lastRow, int firstCol, int lastCol, int left,
+                              int top, const Rect& clip)
+{
+    int y = top;
+    for (int row = firstRow; row <= lastRow; ++row)
+    {
+        const int h = m_rowHeights[static_cast<size_t>(row)];
+        if (y > clip.bottom)
+            break;
+        if (h <= 0 || y + h - 1 < clip.top)
+        {
+            y += h;
+            continue;
+        }
+        int x = left;
+        for (int col = firstCol; col <= lastCol; ++col)
+        {
+            const int w = m_colWidths[static_cast<size_t>(col)];
+            if (x > clip.right)
+                break;
+            if (w <= 0 || x + w - 1 < clip.left)
+            {
+                x += w;
+                continue;
+            }
+            if (CGridCellBase* cell = GetCell(row, col))
+            {
+                cell->SetCoords(row, col);
+                cell->Draw(dc, row, col, {x, y, x + w - 1, y + h - 1}, false, false);
+            }
+            x += w;
+        }
+        y += h;
     }
 }
 
