@@ -79,6 +79,23 @@ constexpr Text kStrings[] = {
             u"us improve our Software."},
     {59186, u"noCnv"},
     {59187, u"noCnv"},
+    {59222, u"Press down"},
+    {59223, u"Hold"},
+    {59224, u"Release"},
+    {59225, u"Finished"},
+    {59228, u"seconds"},
+    {59313, u"Measurement clamp?"},
+    {59314, u"Found signal curve characteristics typical for clamp use. It is advised not to use the clamp "
+            u"together with the ASTM B724 measurement method. Inaccurate measurements may be the consequence!"},
+    {59315, u"Vibration detected"},
+    {59316, u"Vibration or tilted probe detected. Measurement may be inaccurate."},
+    {59317, u"Incomplete"},
+    {59318, u"Incomplete measurement. Please try to follow the instruction on the screen while measuring.\r\n"
+            u"Measurement ignored!"},
+    {59319, u"Pressed too fast"},
+    {59320, u"Total load applied too fast. Try to apply test load slower.\r\nMeasurement ignored."},
+    {59321, u"Released too fast"},
+    {59322, u"Total load released too fast. Try to release test load slower.\r\nMeasurement ignored!"},
 };
 } // namespace
 

@@ -615,4 +615,43 @@ void Canvas::AlphaBlend(int x, int y, int width, int height, const QImage& sourc
     DeviceImage(d, part, std::min(constantAlpha, 255) / 255.0);
 }
 
+void Canvas::DeviceSmoothStroke(const QPainterPath&, ColorRef, double)
+{
+}
+
+QPointF Canvas::LPtoDPF(PointF p) const
+{
+    if (m_state.mapMode == MM_TEXT)
+        return {p.x - m_state.windowOrg.x + m_state.viewportOrg.x,
+                p.y - m_state.windowOrg.y + m_state.viewportOrg.y};
+    return {(p.x - m_state.windowOrg.x) * ScaleX() + m_state.viewportOrg.x,
+            (p.y - m_state.windowOrg.y) * ScaleY() + m_state.viewportOrg.y};
+}
+
+double Canvas::DeviceStrokeWidth(double width) const
+{
+    return m_state.mapMode == MM_TEXT ? width : width * std::abs(ScaleX());
+}
+
+void Canvas::SmoothPolyline(const PointF* points, int count, ColorRef color, double width)
+{
+    if (!points || count < 2 || !(width > 0))
+        return;
+    QPainterPath path(LPtoDPF(points[0]));
+    for (int i = 1; i < count; ++i)
+        path.lineTo(LPtoDPF(points[i]));
+    DeviceSmoothStroke(path, color, DeviceStrokeWidth(width));
+}
+
+void Canvas::SmoothEllipse(const Rect& bounds, ColorRef color, double width)
+{
+    if (!(width > 0))
+        return;
+    const QPointF a = LPtoDPF(PointF{double(bounds.left), double(bounds.top)});
+    const QPointF b = LPtoDPF(PointF{double(bounds.right), double(bounds.bottom)});
+    QPainterPath path;
+    path.addEllipse(QRectF(a, b).normalized());
+    DeviceSmoothStroke(path, color, DeviceStrokeWidth(width));
+}
+
 } // namespace Platform

@@ -3,6 +3,7 @@
 #include "platform/gui/GdiTypes.h"
 
 #include <QImage>
+#include <QPainterPath>
 #include <QRegion>
 #include <QString>
 #include <QStringView>
@@ -83,6 +84,8 @@ public:
     Point SetWindowOrg(Point origin);
     Point SetViewportOrg(Point origin);
     Point GetWindowOrg() const { return m_state.windowOrg; }
+    Size GetWindowExt() const { return m_state.windowExt; }
+    Size GetViewportExt() const { return m_state.viewportExt; }
     Point GetViewportOrg() const { return m_state.viewportOrg; }
     Point LPtoDP(Point p) const;
     Rect LPtoDP(const Rect& r) const;
@@ -128,6 +131,13 @@ public:
     virtual void BitBlt(int x, int y, int width, int height, const QImage& source, int srcX, int srcY);
     virtual void AlphaBlend(int x, int y, int width, int height, const QImage& source, int constantAlpha);
 
+    // Anti-aliased strokes with a pen of fractional width (logical units), for the signal
+    // curves: a connected line through the points, and an ellipse inside the bounds. Pixel
+    // centres lie on whole coordinates, as with the smoothing renderer the curve drawing
+    // was made for; the clip region applies as for every other call.
+    virtual void SmoothPolyline(const PointF* points, int count, ColorRef color, double width);
+    virtual void SmoothEllipse(const Rect& bounds, ColorRef color, double width);
+
 protected:
     // deviceBounds: the pixels of the surface; systemClip: what the surface lets be drawn
     // (a paint event's region), never widened by the drawing code.
@@ -140,6 +150,9 @@ protected:
     virtual void DeviceInvert(const QRect& rect) = 0;
     virtual void DeviceText(Point reference, QStringView text) = 0;
     virtual void DeviceImage(const QRect& target, const QImage& image, double opacity) = 0;
+    // An anti-aliased stroke of a path in device pixels; a backend without smoothing
+    // draws nothing.
+    virtual void DeviceSmoothStroke(const QPainterPath& path, ColorRef color, double width);
     virtual void ClipChanged() {}
 
     // One line of laid-out text of DrawText, placed at its top-left logical corner.
@@ -173,6 +186,8 @@ private:
 
     int ClipResult() const;
     QRect ToDevice(const Rect& logical) const;
+    QPointF LPtoDPF(PointF p) const;
+    double DeviceStrokeWidth(double width) const;
 
     QRect m_deviceBounds;
     QRegion m_systemClip;

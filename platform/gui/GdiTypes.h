@@ -34,6 +34,14 @@ struct Point
     friend bool operator==(const Point&, const Point&) = default;
 };
 
+// A point between pixels, for anti-aliased strokes.
+struct PointF
+{
+    double x = 0;
+    double y = 0;
+    friend bool operator==(const PointF&, const PointF&) = default;
+};
+
 struct Size
 {
     int cx = 0;

@@ -217,6 +217,19 @@ void PainterCanvas::DeviceImage(const QRect& target, const QImage& image, double
     m_painter.setOpacity(old);
 }
 
+void PainterCanvas::DeviceSmoothStroke(const QPainterPath& path, ColorRef color, double width)
+{
+    Prepare();
+    m_painter.save();
+    m_painter.setRenderHint(QPainter::Antialiasing, true);
+    // Qt puts pixel centres at half coordinates; the curves expect them on whole ones.
+    m_painter.translate(0.5, 0.5);
+    m_painter.setPen(QPen(ToQColor(color), width, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
+    m_painter.setBrush(Qt::NoBrush);
+    m_painter.drawPath(path);
+    m_painter.restore();
+}
+
 ImageCanvas::PainterHolder::PainterHolder(QImage* target) : image(target), painter(target)
 {
 }

@@ -36,6 +36,7 @@ protected:
     void DeviceInvert(const QRect& rect) override;
     void DeviceText(Point reference, QStringView text) override;
     void DeviceImage(const QRect& target, const QImage& image, double opacity) override;
+    void DeviceSmoothStroke(const QPainterPath& path, ColorRef color, double width) override;
     void ClipChanged() override { m_clipDirty = true; }
 
 private:

@@ -152,4 +152,22 @@ void RecordingCanvas::AlphaBlend(int x, int y, int width, int height, const QIma
     op.color = static_cast<ColorRef>(constantAlpha);
 }
 
+void RecordingCanvas::SmoothPolyline(const PointF* points, int count, ColorRef color, double width)
+{
+    if (!points || count <= 0)
+        return;
+    CanvasOp& op = Record(CanvasOp::Kind::SmoothPolyline);
+    op.pointsF.assign(points, points + count);
+    op.color = color;
+    op.width = width;
+}
+
+void RecordingCanvas::SmoothEllipse(const Rect& bounds, ColorRef color, double width)
+{
+    CanvasOp& op = Record(CanvasOp::Kind::SmoothEllipse);
+    op.rect = bounds;
+    op.color = color;
+    op.width = width;
+}
+
 } // namespace Platform

@@ -26,19 +26,25 @@ struct CanvasOp
         GradientFill,
         BitBlt,
         AlphaBlend,
+        SmoothPolyline,
+        SmoothEllipse,
     };
 
     Kind kind = Kind::Line;
     std::vector<Point> points;
+    // The points of a smooth polyline.
+    std::vector<PointF> pointsF;
     // The vertex colours of a gradient.
     std::vector<ColorRef> colors;
     Rect rect;
     QString text;
     unsigned format = 0;
     // The fill colour of FillRect and FrameRect, the first colour of a gradient, the
-    // constant alpha of AlphaBlend.
+    // constant alpha of AlphaBlend, the pen colour of a smooth stroke.
     ColorRef color = 0;
     int mode = 0;
+    // The pen width of a smooth stroke.
+    double width = 0;
     Pen pen;
     Brush brush;
     ColorRef textColor = 0;
@@ -75,6 +81,8 @@ public:
                       int mode) override;
     void BitBlt(int x, int y, int width, int height, const QImage& source, int srcX, int srcY) override;
     void AlphaBlend(int x, int y, int width, int height, const QImage& source, int constantAlpha) override;
+    void SmoothPolyline(const PointF* points, int count, ColorRef color, double width) override;
+    void SmoothEllipse(const Rect& bounds, ColorRef color, double width) override;
 
     const std::vector<CanvasOp>& Ops() const { return m_ops; }
     std::vector<CanvasOp> OpsOf(CanvasOp::Kind kind) const;
