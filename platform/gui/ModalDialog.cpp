@@ -1,0 +1,32 @@
+#include "platform/gui/ModalDialog.h"
+
+#include <QDialog>
+
+#include <atomic>
+
+namespace Platform
+{
+
+namespace
+{
+class ExecDialogs final : public DialogService
+{
+public:
+    int Exec(QDialog& dialog) override { return dialog.exec(); }
+};
+
+ExecDialogs g_builtIn;
+std::atomic<DialogService*> g_service{&g_builtIn};
+} // namespace
+
+DialogService* SetDialogService(DialogService* service)
+{
+    return g_service.exchange(service ? service : &g_builtIn);
+}
+
+int ExecDialog(QDialog& dialog)
+{
+    return g_service.load()->Exec(dialog);
+}
+
+} // namespace Platform
