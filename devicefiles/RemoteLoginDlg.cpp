@@ -31,6 +31,7 @@ CRemoteLoginDlg::CRemoteLoginDlg(Device::CVmDevice* device, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(buttons);
+    setMinimumWidth(fontMetrics().averageCharWidth() * 45);
 
     if (m_device)
         m_userName->setText(m_device->GetLogin().userName);
