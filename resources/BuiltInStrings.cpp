@@ -12,6 +12,7 @@ struct Text
 
 // Ordered by id. Texts are the program's own words; keep them exactly as they are.
 constexpr Text kStrings[] = {
+    {143, u"Select and connect the device"},
     {144, u"Velmor"},
     {145, u"Software\\Velmor\\Veskador 3"},
     {1000, u"The registry entry could not be written."},
@@ -71,6 +72,45 @@ constexpr Text kStrings[] = {
     {20033, u"Await device answer for reconnection..."},
     {20034, u"The device is not connected with a power adaptor and the battery voltage is too low.\r\nPlease "
             u"connect the device with the power adaptor and retry."},
+    {21001, u"Shows information about the device "},
+    {21002, u"Select the type of the device "},
+    {21003, u"Advance to the next step"},
+    {21004, u"Abort this application"},
+    {21005, u"Return to the last page"},
+    {21006, u"Proceed with your selection"},
+    {21007, u"Search device on any COM port"},
+    {21008, u"Enter the IP address of the device"},
+    {21009, u"Enter the COM port number the device is connected to"},
+    {21010, u"Choose how the device is connected to this PC"},
+    {21011, u"Stop the device search after the first device is found"},
+    {21012, u"Select the device from the list of found devices"},
+    {21013, u"Status information about the device search process"},
+    {21014, u"Unknown error at device login."},
+    {21015, u"Express Update"},
+    {21016, u"Custom Update"},
+    {21017,
+     u"The active user profile in the device does not have super user rights.\r\nChange the active user "
+     u"then press retry."},
+    {21018, u"The active user profile in the device does not have a password defined.\r\nDefine a password, "
+            u"then press retry."},
+    {21019, u"Login failed"},
+    {21020, u"< Back"},
+    {21021, u"Next >"},
+    {21022, u"Finish"},
+    {21023, u"Cancel"},
+    {21038, u"Finished device search, no device found."},
+    {21039, u"Open dialog-specific Help"},
+    {21040, u"Serial"},
+    {21041, u"USB"},
+    {21042, u"Ethernet"},
+    {21043, u"%.0sSerial number: %s    %s"},
+    {21044, u"bad connection!"},
+    {21045, u"Finished device search, found device(s):"},
+    {21046,
+     u"No device found.\r\n\r\nPlease make sure the device is switched on, connected to your PC and the "
+     u"correct device type and communication interface have been selected.\r\n\r\nIn case this does not "
+     u"help, please contact your IT adminstrator or a Velmor service centre for further assistance.\r\n\r\n"
+     u"Retry?"},
     {28500, u"Fatal Error"},
     {28501, u"Error"},
     {28502, u"Warning"},

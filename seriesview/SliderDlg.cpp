@@ -1,6 +1,7 @@
 #include "seriesview/SliderDlg.h"
 
 #include "platform/core/NumberText.h"
+#include "platform/gui/MessageBox.h"
 #include "platform/gui/ModalDialog.h"
 
 #include <QCheckBox>
@@ -174,7 +175,7 @@ void CSliderDlg::SetUnit(const QString& unit)
 int CSliderDlg::DoModal()
 {
     OnInitDialog();
-    return RunModalDialog(*this);
+    return ExecDialog(*this) == QDialog::Accepted ? IDOK : IDCANCEL;
 }
 
 double CSliderDlg::PositionScale() const

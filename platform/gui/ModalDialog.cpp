@@ -1,34 +1,32 @@
 #include "platform/gui/ModalDialog.h"
 
-#include "platform/gui/MessageBox.h"
-
 #include <QDialog>
 
-#include <utility>
+#include <atomic>
 
 namespace Platform
 {
 
 namespace
 {
-class EventLoopDialogs final : public ModalDialogService
+class ExecDialogs final : public DialogService
 {
 public:
-    int Run(QDialog& dialog) override { return dialog.exec() == QDialog::Accepted ? IDOK : IDCANCEL; }
+    int Exec(QDialog& dialog) override { return dialog.exec(); }
 };
 
-EventLoopDialogs g_builtIn;
-ModalDialogService* g_service = &g_builtIn;
+ExecDialogs g_builtIn;
+std::atomic<DialogService*> g_service{&g_builtIn};
 } // namespace
 
-ModalDialogService* SetModalDialogService(ModalDialogService* service)
+DialogService* SetDialogService(DialogService* service)
 {
-    return std::exchange(g_service, service ? service : &g_builtIn);
+    return g_service.exchange(service ? service : &g_builtIn);
 }
 
-int RunModalDialog(QDialog& dialog)
+int ExecDialog(QDialog& dialog)
 {
-    return g_service->Run(dialog);
+    return g_service.load()->Exec(dialog);
 }
 
 } // namespace Platform

@@ -5,21 +5,20 @@ class QDialog;
 namespace Platform
 {
 
-// Runs the program's own modal dialogs. Tests install their own service, which works the
-// dialog's controls and answers, so that no test waits on a modal loop.
-class ModalDialogService
+// Runs a dialog modally. Tests install their own service and drive the dialog through
+// its widgets, so no test waits on a modal loop.
+class DialogService
 {
 public:
-    virtual ~ModalDialogService() = default;
-    // Returns IDOK when the dialog was accepted, IDCANCEL otherwise.
-    virtual int Run(QDialog& dialog) = 0;
+    virtual ~DialogService() = default;
+    // Runs the dialog until it ends and returns its result (the code given to done()).
+    virtual int Exec(QDialog& dialog) = 0;
 };
 
-// Installs a service (null: the built-in one, which runs the dialog's event loop); returns
-// the previous one.
-ModalDialogService* SetModalDialogService(ModalDialogService* service);
+// Installs a service (null: the built-in one, QDialog::exec); returns the previous one.
+DialogService* SetDialogService(DialogService* service);
 
-// UI thread only.
-int RunModalDialog(QDialog& dialog);
+// Runs the dialog through the installed service. UI thread only.
+int ExecDialog(QDialog& dialog);
 
 } // namespace Platform

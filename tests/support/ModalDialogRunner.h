@@ -6,30 +6,31 @@
 
 #include <functional>
 
-// Stands in for the modal loop of the program's dialogs: the test's handler works the
-// dialog (types, clicks) and the runner answers IDOK when the dialog was accepted.
-// Installed for its lifetime.
-class ModalDialogRunner final : public Platform::ModalDialogService
+// Stands in for the modal loop of the program's dialogs: one handler works every dialog
+// (reads, types, clicks) without showing it, and the dialog's result is the answer
+// (rejected unless the handler accepts). Installed for its lifetime. DialogDriver.h is
+// the variant with a queue of handlers that must end shown dialogs.
+class ModalDialogRunner final : public Platform::DialogService
 {
 public:
     explicit ModalDialogRunner(std::function<void(QDialog&)> handler) : m_handler(std::move(handler))
     {
-        m_previous = Platform::SetModalDialogService(this);
+        m_previous = Platform::SetDialogService(this);
     }
-    ~ModalDialogRunner() override { Platform::SetModalDialogService(m_previous); }
+    ~ModalDialogRunner() override { Platform::SetDialogService(m_previous); }
 
-    int Run(QDialog& dialog) override
+    int Exec(QDialog& dialog) override
     {
         ++runs;
         dialog.setResult(QDialog::Rejected);
         if (m_handler)
             m_handler(dialog);
-        return dialog.result() == QDialog::Accepted ? Platform::IDOK : Platform::IDCANCEL;
+        return dialog.result();
     }
 
     int runs = 0;
 
 private:
     std::function<void(QDialog&)> m_handler;
-    Platform::ModalDialogService* m_previous = nullptr;
+    Platform::DialogService* m_previous = nullptr;
 };
