@@ -112,3 +112,18 @@ void CProgressDlg::SetText(const QString& text)
     m_text->setText(text);
     m_dialog->repaint();
 }
+
+QDialog* CProgressDlg::GetWindow() const
+{
+    return m_dialog;
+}
+
+QProgressBar* CProgressDlg::Bar() const
+{
+    return m_bar;
+}
+
+QLabel* CProgressDlg::TextControl() const
+{
+    return m_text;
+}

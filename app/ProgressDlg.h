@@ -26,9 +26,9 @@ public:
     // Shows a text that differs from the last one and repaints at once.
     void SetText(const QString& text);
 
-    QDialog* GetWindow() const { return m_dialog; }
-    QProgressBar* Bar() const { return m_bar; }
-    QLabel* TextControl() const { return m_text; }
+    QDialog* GetWindow() const;
+    QProgressBar* Bar() const;
+    QLabel* TextControl() const;
 
 private:
     QWidget* m_parent = nullptr;
