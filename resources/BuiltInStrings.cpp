@@ -68,6 +68,10 @@ constexpr Text kStrings[] = {
     {20033, u"Await device answer for reconnection..."},
     {20034, u"The device is not connected with a power adaptor and the battery voltage is too low.\r\nPlease "
             u"connect the device with the power adaptor and retry."},
+    {25003, u"Failed to connect to FTP server!"},
+    {25004, u"Directory (%s) not found on the FTP server!"},
+    {25005, u"Failed to create an internet session!"},
+    {25006, u"(Error %d)"},
     {28500, u"Fatal Error"},
     {28501, u"Error"},
     {28502, u"Warning"},
