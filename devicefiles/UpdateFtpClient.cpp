@@ -22,9 +22,11 @@ Platform::FtpServerAddress UpdateServerAddress()
     auto& store = Platform::SettingsStore::Instance();
     const QString key = QString::fromLatin1(kUpdateServerSettingsKey);
     Platform::FtpServerAddress address{QString::fromLatin1(kDefaultUpdateServer), 21};
-    if (const auto host = store.ReadString(key, QStringLiteral("FtpServer")); host && !host->trimmed().isEmpty())
+    if (const auto host = store.ReadString(key, QStringLiteral("FtpServer"));
+        host && !host->trimmed().isEmpty())
         address.host = host->trimmed();
-    if (const auto port = store.ReadNumber(key, QStringLiteral("FtpPort")); port && *port >= 1 && *port <= 65535)
+    if (const auto port = store.ReadNumber(key, QStringLiteral("FtpPort"));
+        port && *port >= 1 && *port <= 65535)
         address.port = uint16_t(*port);
     return address;
 }

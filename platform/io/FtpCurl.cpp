@@ -5,8 +5,8 @@
 #include "platform/core/ErrorCodes.h"
 #include "platform/io/FtpBackend.h"
 
-#include <QStringList>
 #include <QElapsedTimer>
+#include <QStringList>
 #include <QUrl>
 
 #include <curl/curl.h>
@@ -342,8 +342,8 @@ private:
             m_finalCode = Failed(Err::InvalidData, QStringLiteral("The folder listing is too long."));
             return;
         }
-        const QString text =
-            m_errorBuffer[0] ? QString::fromUtf8(m_errorBuffer) : QString::fromUtf8(curl_easy_strerror(result));
+        const QString text = m_errorBuffer[0] ? QString::fromUtf8(m_errorBuffer)
+                                              : QString::fromUtf8(curl_easy_strerror(result));
         m_finalCode = Failed(ErrorFromCurl(result), text);
     }
 

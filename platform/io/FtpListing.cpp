@@ -105,7 +105,7 @@ std::optional<QString> CheckedName(QByteArrayView raw)
 int MonthNumber(QByteArrayView text)
 {
     static constexpr std::array<const char*, 12> kMonths = {"jan", "feb", "mar", "apr", "may", "jun",
-                                                              "jul", "aug", "sep", "oct", "nov", "dec"};
+                                                            "jul", "aug", "sep", "oct", "nov", "dec"};
     if (text.size() != 3)
         return 0;
     for (size_t m = 0; m < kMonths.size(); ++m)
@@ -279,7 +279,8 @@ QDateTime MachineTime(QByteArrayView text)
     const QByteArrayView whole = dot >= 0 ? text.first(dot) : text;
     if (whole.size() != 14 || !AllDigits(whole))
         return {};
-    const QDate date(SmallNumber(whole.first(4)), SmallNumber(whole.sliced(4, 2)), SmallNumber(whole.sliced(6, 2)));
+    const QDate date(SmallNumber(whole.first(4)), SmallNumber(whole.sliced(4, 2)),
+                     SmallNumber(whole.sliced(6, 2)));
     const QTime time(SmallNumber(whole.sliced(8, 2)), SmallNumber(whole.sliced(10, 2)),
                      SmallNumber(whole.sliced(12, 2)));
     if (!date.isValid() || !time.isValid())

@@ -24,7 +24,8 @@ protected:
     {
         RegisterBuiltInStrings();
         ASSERT_TRUE(server.Running()) << server.Log().toStdString();
-        server.AddFile(QStringLiteral("DiZivavir/Veskador 3/Veskador 3_V_3_1_0_0.exe"), QByteArray(3000, 'i'));
+        server.AddFile(QStringLiteral("DiZivavir/Veskador 3/Veskador 3_V_3_1_0_0.exe"),
+                       QByteArray(3000, 'i'));
         server.AddFile(QStringLiteral("DiZivavir/0012abcd/fw-V1.2.3_FW.lod"), "firmware");
         PointAt(server.Port());
     }
@@ -137,7 +138,8 @@ TEST_F(UpdateFtpClientTest, EachFailureGivesOneTextAndABoxOnlyWhenErrorsAreShown
             }
             else
             {
-                EXPECT_TRUE(text.endsWith(c.expected) && text.size() > c.expected.size()) << text.toStdString();
+                EXPECT_TRUE(text.endsWith(c.expected) && text.size() > c.expected.size())
+                    << text.toStdString();
             }
             ASSERT_EQ(boxes.boxes.size(), show ? 1u : 0u);
             if (show)

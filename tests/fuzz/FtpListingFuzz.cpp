@@ -11,7 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size == 0)
         return 0;
     // First byte: the format; the rest: the listing.
-    const auto format = (data[0] & 1) ? Platform::FtpListingFormat::Text : Platform::FtpListingFormat::Machine;
+    const auto format =
+        (data[0] & 1) ? Platform::FtpListingFormat::Text : Platform::FtpListingFormat::Machine;
     const QByteArrayView text(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
     const QDateTime now(QDate(2024, 3, 10), QTime(12, 0), Qt::UTC);
     const auto entries = Platform::ParseFtpListing(text, format, now);

@@ -34,7 +34,8 @@ QByteArray Pattern(qsizetype size)
     return data;
 }
 
-std::unique_ptr<FtpConnection> Connect(const std::shared_ptr<FtpBackend>& backend, const FtpTestServer& server)
+std::unique_ptr<FtpConnection> Connect(const std::shared_ptr<FtpBackend>& backend,
+                                       const FtpTestServer& server)
 {
     std::unique_ptr<FtpConnection> connection;
     QString text;
@@ -152,7 +153,8 @@ TEST(FtpCurl, FailuresCarryTheirNumbersAndTexts)
     EXPECT_FALSE(connection);
     EXPECT_FALSE(text.isEmpty());
 
-    EXPECT_EQ(backend->Connect({QStringLiteral("127.0.0.1/x@y"), server.Port()}, kUser, kPassword, connection, text),
+    EXPECT_EQ(backend->Connect({QStringLiteral("127.0.0.1/x@y"), server.Port()}, kUser, kPassword, connection,
+                               text),
               Err::InternetInvalidUrl);
 
     connection = Connect(backend, server);

@@ -101,17 +101,24 @@ TEST(FtpListing, NamesMatchWildcardsCaseSensitively)
         bool matches;
     };
     const Match cases[] = {
-        {"*", "anything", true},        {"*", "", true},
-        {"*.lod", "fw-V1.2_OS.lod", true}, {"*.lod", "fw-V1.2_OS.LOD", false},
-        {"*.lod", "fw.lod.bak", false}, {"a?c", "abc", true},
-        {"a?c", "ac", false},           {"*a*b", "xxaxxbxb", true},
-        {"*a*b", "xxaxxbx", false},     {"**x", "x", true},
-        {"*a", "*ba", true},            {"", "", true},
+        {"*", "anything", true},
+        {"*", "", true},
+        {"*.lod", "fw-V1.2_OS.lod", true},
+        {"*.lod", "fw-V1.2_OS.LOD", false},
+        {"*.lod", "fw.lod.bak", false},
+        {"a?c", "abc", true},
+        {"a?c", "ac", false},
+        {"*a*b", "xxaxxbxb", true},
+        {"*a*b", "xxaxxbx", false},
+        {"**x", "x", true},
+        {"*a", "*ba", true},
+        {"", "", true},
         {"", "a", false},
     };
     for (const Match& m : cases)
     {
-        EXPECT_EQ(Platform::FtpNameMatches(QString::fromUtf8(m.pattern), QString::fromUtf8(m.name)), m.matches)
+        EXPECT_EQ(Platform::FtpNameMatches(QString::fromUtf8(m.pattern), QString::fromUtf8(m.name)),
+                  m.matches)
             << m.pattern << " / " << m.name;
     }
 }

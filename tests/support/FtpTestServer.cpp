@@ -13,15 +13,18 @@
 namespace
 {
 // pyftpdlib's own main, with a handler that does not know MLSD or MLST.
-constexpr char kTextListingScript[] = "import sys\n"
-                                      "from pyftpdlib.handlers import FTPHandler\n"
-                                      "FTPHandler.proto_cmds = {k: v for k, v in FTPHandler.proto_cmds.items()\n"
-                                      "                         if k not in ('MLSD', 'MLST')}\n"
-                                      "from pyftpdlib.__main__ import main\n"
-                                      "main()\n";
+constexpr char kTextListingScript[] =
+    "import sys\n"
+    "from pyftpdlib.handlers import FTPHandler\n"
+    "FTPHandler.proto_cmds = {k: v for k, v in FTPHandler.proto_cmds.items()\n"
+    "                         if k not in ('MLSD', 'MLST')}\n"
+    "from pyftpdlib.__main__ import main\n"
+    "main()\n";
 } // namespace
 
-FtpTestServer::FtpTestServer() : FtpTestServer(Options{}) {}
+FtpTestServer::FtpTestServer() : FtpTestServer(Options{})
+{
+}
 
 FtpTestServer::FtpTestServer(const Options& options)
 {
@@ -32,8 +35,8 @@ FtpTestServer::FtpTestServer(const Options& options)
         args << QStringLiteral("-m") << QStringLiteral("pyftpdlib");
     // Port 0: the system picks a free one, and the server's log names it.
     args << QStringLiteral("-i") << QStringLiteral("127.0.0.1") << QStringLiteral("-p") << QStringLiteral("0")
-         << QStringLiteral("-d") << m_root.Path() << QStringLiteral("-u") << options.user << QStringLiteral("-P")
-         << options.password;
+         << QStringLiteral("-d") << m_root.Path() << QStringLiteral("-u") << options.user
+         << QStringLiteral("-P") << options.password;
 
     m_process = std::make_unique<QProcess>();
     m_process->setProgram(QStringLiteral("/usr/bin/python3"));
