@@ -111,6 +111,10 @@ constexpr Text kStrings[] = {
      u"correct device type and communication interface have been selected.\r\n\r\nIn case this does not "
      u"help, please contact your IT adminstrator or a Velmor service centre for further assistance.\r\n\r\n"
      u"Retry?"},
+    {25003, u"Failed to connect to FTP server!"},
+    {25004, u"Directory (%s) not found on the FTP server!"},
+    {25005, u"Failed to create an internet session!"},
+    {25006, u"(Error %d)"},
     {28500, u"Fatal Error"},
     {28501, u"Error"},
     {28502, u"Warning"},
