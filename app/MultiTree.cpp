@@ -6,14 +6,18 @@
 #include "platform/gui/SystemLook.h"
 
 #include <QApplication>
+#include <QFontMetricsF>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
+
+#include <cmath>
 
 namespace
 {
@@ -35,6 +39,19 @@ bool Beyond(QPoint a, QPoint b)
     const int distance = QApplication::startDragDistance();
     return std::abs(a.x() - b.x()) >= distance || std::abs(a.y() - b.y()) >= distance;
 }
+
+// The selection colour stays off the branch lines and buttons.
+class TreeStyle : public QProxyStyle
+{
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override
+    {
+        if (hint == QStyle::SH_ItemView_ShowDecorationSelected)
+            return 0;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
 
 } // namespace
 
@@ -71,6 +88,17 @@ public:
         option->features |= QStyleOptionViewItem::HasDecoration;
     }
 
+    // As on a classic tree, the selection colour covers the icon and the text only, not
+    // the rest of the row.
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem narrow = option;
+        const QRect label = m_tree->GetItemLabelRect(m_tree->itemFromIndex(index));
+        if (!label.isEmpty() && label.top() == option.rect.top())
+            narrow.rect.setRight(std::min(option.rect.right(), label.right()));
+        QStyledItemDelegate::paint(painter, narrow, index);
+    }
+
     void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override
     {
         auto* line = qobject_cast<QLineEdit*>(editor);
@@ -95,6 +123,9 @@ CMultiTree::CMultiTree(QWidget* parent) : QTreeWidget(parent)
     setUniformRowHeights(true);
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setItemDelegate(new Delegate(this));
+    auto* look = new TreeStyle;
+    look->setParent(this);
+    setStyle(look);
 
     m_bandTimer.setInterval(kBandScrollMs);
     connect(&m_bandTimer, &QTimer::timeout, this,
@@ -270,7 +301,11 @@ QRect CMultiTree::GetItemLabelRect(TreeItem* item) const
     static_cast<Delegate*>(itemDelegate())->Prepare(&option, index);
     const QRect text = style()->subElementRect(QStyle::SE_ItemViewItemText, &option, this);
     const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
-    const int textWidth = option.fontMetrics.horizontalAdvance(option.text) + 2 * margin;
+    // Rounded up with a pixel to spare, so that the text laid out in exactly this width is
+    // never elided.
+    const int advance =
+        static_cast<int>(std::ceil(QFontMetricsF(option.font).horizontalAdvance(option.text)));
+    const int textWidth = advance + 1 + 2 * margin;
     int left = text.left();
     if (option.features & QStyleOptionViewItem::HasDecoration)
         left = style()->subElementRect(QStyle::SE_ItemViewItemDecoration, &option, this).left();
@@ -920,6 +955,8 @@ void CMultiTree::mouseMoveEvent(QMouseEvent* event)
         {
             m_mode = Mode::Idle;
             DragFromItem();
+            if (m_dragging)
+                DragMove(pos);
         }
         break;
     case Mode::Band:

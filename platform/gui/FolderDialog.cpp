@@ -32,6 +32,10 @@ public:
                 dialog.selectFile(start.absoluteFilePath());
             }
         }
+        // Folders have no file types to choose.
+        for (const char* name : {"fileTypeCombo", "fileTypeLabel"})
+            if (auto* w = dialog.findChild<QWidget*>(QLatin1String(name)))
+                w->hide();
         if (!(request.flags & BIF_EDITBOX))
         {
             for (const char* name : {"fileNameEdit", "fileNameLabel"})
@@ -44,6 +48,8 @@ public:
                 w->hide();
         }
         auto* status = new QLabel(&dialog);
+        if (QFileInfo(request.startPath).isDir())
+            status->setText(QDir::toNativeSeparators(QDir::cleanPath(request.startPath)));
         if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
             grid->addWidget(status, grid->rowCount(), 0, 1, grid->columnCount());
         QObject::connect(&dialog, &QFileDialog::currentChanged, status,

@@ -2,6 +2,7 @@
 #include "platform/gui/ImageList.h"
 
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -311,6 +312,38 @@ TEST_F(MultiTreeTest, DraggingTheSelectionHighlightsTheTargetAndOpensItOnDrop)
     QTest::keyClick(&tree, Qt::Key_Escape);
     EXPECT_FALSE(tree.IsDragging());
     EXPECT_FALSE(b->isExpanded());
+    QTest::mouseRelease(tree.viewport(), Qt::LeftButton, {}, On(b));
+}
+
+TEST_F(MultiTreeTest, TimersScrollTheBandAndOpenTheHoveredItem)
+{
+    // Enough items for a scroll bar; the band's pointer below the view scrolls it.
+    for (int i = 0; i < 30; ++i)
+        tree.InsertItem(QString("D%1").arg(i), 0, 0, c);
+    c->setExpanded(true);
+    tree.resize(200, 120);
+    QApplication::processEvents();
+    ASSERT_GT(tree.verticalScrollBar()->maximum(), 0);
+    QTest::mousePress(tree.viewport(), Qt::LeftButton, {}, Beside(a));
+    QTest::mouseMove(tree.viewport(), QPoint(Beside(a).x(), tree.viewport()->height() + 20));
+    QTest::qWait(CMultiTree::kBandScrollMs * 4);
+    EXPECT_GT(tree.verticalScrollBar()->value(), 0);
+    EXPECT_TRUE(tree.IsSelected(a)) << "the band's start stays put while the view scrolls";
+    QTest::mouseRelease(tree.viewport(), Qt::LeftButton, {},
+                        QPoint(Beside(a).x(), tree.viewport()->height() + 20));
+    tree.scrollToTop();
+
+    // Hovering over a closed item during a drag opens it.
+    b->setExpanded(false);
+    QTest::mousePress(tree.viewport(), Qt::LeftButton, {}, On(a1));
+    QTest::mouseMove(tree.viewport(), On(b));
+    ASSERT_TRUE(tree.IsDragging());
+    EXPECT_EQ(tree.GetDropHilightItem(), b);
+    QTest::qWait(CMultiTree::kHoverExpandMs + 300);
+    EXPECT_EQ(tree.GetDropHilightItem(), b);
+    EXPECT_TRUE(tree.IsDragging());
+    EXPECT_TRUE(b->isExpanded());
+    QTest::keyClick(&tree, Qt::Key_Escape);
     QTest::mouseRelease(tree.viewport(), Qt::LeftButton, {}, On(b));
 }
 
