@@ -175,7 +175,7 @@ void CSliderDlg::SetUnit(const QString& unit)
 int CSliderDlg::DoModal()
 {
     OnInitDialog();
-    return ExecDialog(*this) == QDialog::Accepted ? IDOK : IDCANCEL;
+    return RunModalDialog(*this);
 }
 
 double CSliderDlg::PositionScale() const

@@ -1,5 +1,7 @@
 #include "platform/gui/ModalDialog.h"
 
+#include "platform/gui/MessageBox.h"
+
 #include <QDialog>
 
 #include <atomic>
@@ -27,6 +29,11 @@ DialogService* SetDialogService(DialogService* service)
 int ExecDialog(QDialog& dialog)
 {
     return g_service.load()->Exec(dialog);
+}
+
+int RunModalDialog(QDialog& dialog)
+{
+    return ExecDialog(dialog) == QDialog::Accepted ? IDOK : IDCANCEL;
 }
 
 } // namespace Platform

@@ -20,5 +20,7 @@ DialogService* SetDialogService(DialogService* service);
 
 // Runs the dialog through the installed service. UI thread only.
 int ExecDialog(QDialog& dialog);
+// The same for dialogs that only end with OK or Cancel: IDOK when accepted, else IDCANCEL.
+int RunModalDialog(QDialog& dialog);
 
 } // namespace Platform

@@ -6,10 +6,10 @@
 
 #include <functional>
 
-// Stands in for the modal loop of the program's dialogs: one handler works every dialog
-// (reads, types, clicks) without showing it, and the dialog's result is the answer
-// (rejected unless the handler accepts). Installed for its lifetime. DialogDriver.h is
-// the variant with a queue of handlers that must end shown dialogs.
+// Stands in for the modal loop of the program's dialogs: shows each dialog, lets one
+// handler work it through events (read, type, click), and answers with its result; a
+// dialog left open counts as cancelled. Installed for its lifetime. DialogDriver.h is the
+// variant with a queue of handlers that must end the dialogs themselves.
 class ModalDialogRunner final : public Platform::DialogService
 {
 public:
@@ -23,8 +23,11 @@ public:
     {
         ++runs;
         dialog.setResult(QDialog::Rejected);
+        dialog.show();
         if (m_handler)
             m_handler(dialog);
+        if (dialog.isVisible())
+            dialog.reject();
         return dialog.result();
     }
 
