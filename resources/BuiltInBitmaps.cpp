@@ -1,10 +1,10 @@
 #include "resources/BuiltInBitmaps.h"
 
+#include "platform/gui/BitmapTable.h"
+
 #include <QPainter>
 #include <QPolygon>
 
-#include <map>
-#include <mutex>
 
 namespace
 {
@@ -112,22 +112,10 @@ QImage DrawEditCommands()
 
 } // namespace
 
-QImage LoadBuiltInBitmap(uint32_t id)
+void RegisterBuiltInBitmaps()
 {
-    static std::mutex lock;
-    static std::map<uint32_t, QImage> cache;
-    std::lock_guard guard(lock);
-    if (auto it = cache.find(id); it != cache.end())
-        return it->second;
-    QImage image;
-    switch (id)
-    {
-    case 1312:
-        image = DrawEditCommands();
-        break;
-    default:
-        return {};
-    }
-    cache.emplace(id, image);
-    return image;
+    auto& table = Platform::BitmapTable::Instance();
+    // A language pack may already have put its own picture under an id.
+    if (!table.Contains(1312))
+        table.Set(1312, DrawEditCommands());
 }

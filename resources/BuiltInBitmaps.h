@@ -3,6 +3,6 @@
 
 #include <cstdint>
 
-// The program's built-in bitmaps by their resource ids. Each is drawn on first use; a null
-// image for an id that has none.
-QImage LoadBuiltInBitmap(uint32_t id);
+// Draws the program's built-in bitmaps into the bitmap table (Platform::BitmapTable)
+// under their resource ids.
+void RegisterBuiltInBitmaps();

@@ -2,6 +2,7 @@
 #include "platform/gui/PopupMenu.h"
 #include "platform/gui/RecordingCanvas.h"
 #include "platform/gui/SystemLook.h"
+#include "platform/gui/BitmapTable.h"
 #include "resources/BuiltInBitmaps.h"
 #include "tests/support/PopupMenuRecorder.h"
 
@@ -36,7 +37,8 @@ private:
 ImageList EditImages()
 {
     ImageList images(16, 16);
-    images.Add(LoadBuiltInBitmap(1312), Rgb(255, 255, 255));
+    RegisterBuiltInBitmaps();
+    images.Add(Platform::BitmapTable::Instance().Get(1312), Rgb(255, 255, 255));
     return images;
 }
 
