@@ -9,6 +9,7 @@
 #include "streamio/IoStream.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -45,16 +46,21 @@ public:
         return uint32_t(count);
     }
     uint32_t Write(const void*, uint32_t n) override { return n; }
-    bool Exhausted() const { return m_pos >= m_size; }
+    // Waits a reply announces (mode changes, programming) also end after a short budget,
+    // as a user's abort would end them: the fuzzer explores replies, not sleeps.
+    bool Exhausted() const { return m_pos >= m_size || std::chrono::steady_clock::now() > m_deadline; }
 
 private:
     const uint8_t* m_data;
     size_t m_size;
     size_t m_pos = 0;
     bool m_open = true;
+    std::chrono::steady_clock::time_point m_deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(50);
 };
 
-// Once the replies are used up, waits (resynchronisation, mode changes) end at once.
+// Once the replies are used up or the time budget is spent, waits (resynchronisation,
+// mode changes) end at once.
 bool Exhausted(void* stream)
 {
     return static_cast<ReplyStream*>(stream)->Exhausted();
