@@ -3,6 +3,8 @@
 #include "device/Contents.h"
 #include "device/DeviceText.h"
 #include "device/DeviceThread.h"
+#include "device/PackageHeader.h"
+#include "device/UpdateChecks.h"
 #include "device/VmCommands.h"
 #include "platform/core/Codepage.h"
 
@@ -126,6 +128,36 @@ bool CVeskora3SeDevice::GetVersions(CContents& contents)
     app.version = CVersion(m_identity.version);
     contents.Add(app);
     return true;
+}
+
+NError_code CVeskora3SeDevice::CheckUpdate(const CPackageHeader& package)
+{
+    if (!HasLink())
+        return errGeneral;
+    const NError_code base = CVmDevice::CheckUpdate(package);
+    if (base != errNone)
+        return base;
+    if (m_osVersion.isEmpty())
+    {
+        SIdentity scratch;
+        if (!Identify(scratch))
+            return errCommunication;
+    }
+    if (m_hardwareRevision.isEmpty() || m_osVersion.isEmpty())
+        return errGeneral;
+    // Revision letters A to H; the bounds keep their low 11 bits. The stored text stays
+    // as the tester reported it.
+    QString revision = m_hardwareRevision;
+    const NError_code hardware = CheckHardwareRevision(revision, package.LowRevision(),
+                                                       package.HighRevision(), QLatin1Char('H'), 0x7FF);
+    if (hardware != errNone)
+        return hardware;
+    return CheckOsVersion(CVersion(WithoutBlanks(m_osVersion)), package.RequiredOsVersion());
+}
+
+NError_code CVeskora3SeDevice::ProgramBlock(const SBlockHeader& block)
+{
+    return ProgramBlockByKind(block);
 }
 
 bool CVeskora3SeDevice::CopyInfo(QStringList& info) const
