@@ -192,12 +192,7 @@ bool CVeskora3SeDevice::Login(SLoginInfo& login)
 
 bool CVeskora3SeDevice::Logout()
 {
-    m_login.rights = 0;
-    m_login.userName.clear();
-    m_login.password.clear();
-    if (!HasLink())
-        return false;
-    return m_commands->Logout();
+    return RemoteLogout();
 }
 
 SProbeParameters CVeskora3SeDevice::ParametersFromBlock(const uint8_t block[20])

@@ -9,7 +9,9 @@
 #include "streamio/IoStream.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
+#include <thread>
 
 namespace Device
 {
@@ -318,6 +320,21 @@ bool CVmDevice::AbortRequested()
     return IsDeviceAbortRequested(nullptr);
 }
 
+bool CVmDevice::Pause(uint32_t ms)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    for (;;)
+    {
+        if (AbortRequested())
+            return false;
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= end)
+            return true;
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(end - now, std::chrono::milliseconds(10)));
+    }
+}
+
 void CVmDevice::ReportStatus(uint32_t textId, bool withSuffix) const
 {
     if (m_callback)
@@ -402,14 +419,18 @@ NError_code CVmDevice::EnterUpdateMode(const CPackageHeader& package, const SBlo
 
 NError_code CVmDevice::TransferBlock(const SBlockHeader& block)
 {
+    return TransferBlockInFrames(block, GetMaxBlockSize());
+}
+
+NError_code CVmDevice::TransferBlockInFrames(const SBlockHeader& block, uint32_t frameSize)
+{
     if (!m_commands || !m_dataSource)
         return errGeneral;
     if (!m_dataSource->IsOpen())
         return errGeneral;
     ReportStatus(Ids::TransferBlock);
     const uint32_t length = block.Length();
-    if (m_commands->SendDataBlocks(m_dataSource, length, GetChecksumFlags(), GetMaxBlockSize(), m_callback) ==
-        length)
+    if (m_commands->SendDataBlocks(m_dataSource, length, GetChecksumFlags(), frameSize, m_callback) == length)
         return errNone;
     return AbortRequested() ? errAborted : errUpload;
 }
@@ -479,6 +500,16 @@ NError_code CVmDevice::FinishUpdate()
     ReportStatus(Ids::UpdateFinished, false);
     ReportProgress(100);
     return errNone;
+}
+
+bool CVmDevice::RemoteLogout()
+{
+    m_login.rights = 0;
+    m_login.userName.clear();
+    m_login.password.clear();
+    if (!HasLink())
+        return false;
+    return m_commands->Logout();
 }
 
 bool CVmDevice::HasLink() const

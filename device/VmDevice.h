@@ -122,6 +122,8 @@ protected:
     bool HasLink() const;
     // The abort flag of the device job thread (the running job's abort on that thread).
     static bool AbortRequested();
+    // Sleeps up to ms; an abort ends the wait early (false).
+    static bool Pause(uint32_t ms);
     // A status text of the update to the callback, when one is set; with the block
     // suffix when asked.
     void ReportStatus(uint32_t textId, bool withSuffix = true) const;
@@ -139,6 +141,10 @@ protected:
     NError_code ProgramBlockByKind(const SBlockHeader& block);
     // Deletes the command object and the attached stream (the link is closed).
     void CloseLink();
+    // The base transfer step with data frames of the given size (0: one frame).
+    NError_code TransferBlockInFrames(const SBlockHeader& block, uint32_t frameSize);
+    // Clears the held login and, with a link, logs out of the device ("RLGO").
+    bool RemoteLogout();
 
     StreamIO::CIoStream* m_dataSource = nullptr;
     std::unique_ptr<StreamIO::CIoStream> m_stream;
