@@ -1,10 +1,9 @@
 #include "device/HarrowindDevice.h"
 
 #include "device/DeviceText.h"
+#include "device/ScanText.h"
 #include "streamio/IoStream.h"
 
-#include <charconv>
-#include <cmath>
 #include <exception>
 
 namespace Device
@@ -24,20 +23,11 @@ std::unique_ptr<CVmDevice> CHarrowindDevice::CreateInstance() const
 
 int CHarrowindDevice::ReadValueLine(const QByteArray& line)
 {
-    // As "%lf" reads: blanks, then the longest number at the start of the line.
-    const char* p = line.constData();
-    const char* end = p + line.size();
-    while (p < end && (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\v' || *p == '\f' || *p == '\r'))
-        ++p;
-    if (p == end)
+    const QString text = QString::fromLatin1(line);
+    if (text.trimmed().isEmpty())
         return -1;
-    if (*p == '+' && p + 1 < end && *(p + 1) != '-')
-        ++p;
-    double value = 0;
-    const std::from_chars_result r = std::from_chars(p, end, value, std::chars_format::general);
-    if (r.ec != std::errc() || r.ptr == p)
-        return 0;
-    return (std::isfinite(value) && value >= -1.0 && value <= 99999.0) ? 1 : 0;
+    const std::optional<double> value = ScanDouble(text);
+    return (value && *value >= -1.0 && *value <= 99999.0) ? 1 : 0;
 }
 
 bool CHarrowindDevice::Identify(SIdentity&)
