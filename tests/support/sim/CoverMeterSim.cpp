@@ -13,6 +13,7 @@ SRecordInstrumentSim::Config MeterConfig()
     c.bootInfo = "Delvaquint;B2;DQ01-234-5678;06000102;0.0.9";
     c.entryCommand = 0xD2;
     c.entryParams = QByteArray(1, '\x01');
+    c.exitFromState2Only = true;
     return c;
 }
 } // namespace

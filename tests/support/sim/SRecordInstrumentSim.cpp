@@ -267,14 +267,17 @@ void SRecordInstrumentSim::HandleControlLine(const QByteArray& line, Session& se
     }
     else if (letter == 'X')
     {
+        const bool leave = !m_config.exitFromState2Only || m_state == 2;
         guard.unlock();
         session.WriteRaw("X");
-        SetBootloader(false);
+        if (leave)
+            SetBootloader(false);
         return;
     }
     else if (letter == 'I')
     {
-        answer = m_config.bootInfo + QByteArray(1, '\0');
+        // The bootloader answers from a buffer of 66 bytes, zero-filled after the text.
+        answer = m_config.bootInfo.leftJustified(66, '\0', true);
     }
     guard.unlock();
     if (!answer.isEmpty())

@@ -28,6 +28,9 @@ public:
         bool programNeedsState2 = false; // records are refused unless in programming state 2
         int eraseDelayMs = 0;
         char infoAnswer = 'G'; // the answer to "SC030102F9"
+        // "SX" leaves the bootloader only from programming state 2 (an instrument with two
+        // regions closes the first one with it and stays).
+        bool exitFromState2Only = false;
     };
 
     explicit SRecordInstrumentSim(const Config& config);
