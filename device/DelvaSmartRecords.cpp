@@ -97,9 +97,12 @@ int CDelvaSmartDevice::ParseCover(int unitSystem, const QString& text)
     if (unitSystem == 1)
     {
         const std::optional<double> scanned = ScanDouble(text);
-        // Read as a float, as the instrument writes it.
-        const float inches = scanned ? float(*scanned) : 0.0f;
-        if (!scanned || double(inches) > 10.04 || inches < 0.0f)
+        // Read as a float, as the instrument writes it (a value far out of range is
+        // refused before it would overflow a float).
+        if (!scanned || *scanned > 1000.0 || *scanned < 0.0)
+            return -1;
+        const auto inches = float(*scanned);
+        if (double(inches) > 10.04)
             return -1;
         return int(double(inches) * 25.4 + 0.5);
     }
@@ -116,8 +119,10 @@ int CDelvaSmartDevice::ParseNeighborCorrection(int unitSystem, const QString& te
     if (unitSystem == 1)
     {
         const std::optional<double> scanned = ScanDouble(text);
-        const float inches = scanned ? float(*scanned) : 0.0f;
-        if (!scanned || double(inches) > 5.2)
+        if (!scanned || *scanned > 1000.0)
+            return -1;
+        const auto inches = float(*scanned);
+        if (double(inches) > 5.2)
             return -1;
         if (inches < 2.0f)
             return 0;

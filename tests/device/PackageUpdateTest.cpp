@@ -1,6 +1,7 @@
 #include "device/BlockHeader.h"
 #include "device/Contents.h"
 #include "device/DeviceText.h"
+#include "device/DeviceThread.h"
 #include "device/PackageHeader.h"
 #include "device/UpdateJob.h"
 #include "device/Veskora3SeDevice.h"
@@ -13,7 +14,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 using namespace Device;
 
@@ -354,6 +358,52 @@ TEST_F(UpdateJobTest, NothingHappensWithoutCallbackDeviceOrPackage)
     Run(OneEntry(1).Build());
     EXPECT_EQ(recorder.result, errGeneral);
     EXPECT_EQ(device.GetCallback(), &other);
+}
+
+// A device whose check waits until the job is aborted.
+class WaitingDevice : public StepDevice
+{
+public:
+    NError_code CheckUpdate(const CPackageHeader&) override
+    {
+        checking.store(true);
+        for (int i = 0; i < 3000 && !AbortRequested(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return AbortRequested() ? errAborted : errNone;
+    }
+    std::atomic<bool> checking{false};
+};
+
+TEST_F(UpdateJobTest, AnAbortEndsTheRunningUpdateAndDropsTheQueuedOnes)
+{
+    WaitingDevice first;
+    ASSERT_NE(AttachScript(first), nullptr);
+    UpdateRecorder firstRecorder;
+    SUpdateJob job;
+    job.callback = &firstRecorder;
+    job.device = &first;
+    job.package = std::make_shared<MemoryStream>(OneEntry(1).Build());
+    ASSERT_TRUE(PostUpdateJob(job));
+    job.callback = &recorder;
+    job.device = &device;
+    job.package = std::make_shared<MemoryStream>(OneEntry(1).Build());
+    job.kind = jobUpdateFlagged;
+    ASSERT_TRUE(PostUpdateJob(job));
+    for (int i = 0; i < 1000 && !first.checking.load(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(first.checking.load());
+    AbortDeviceJobs(8000);
+    ASSERT_TRUE(firstRecorder.WaitFinished(5000));
+    EXPECT_EQ(firstRecorder.result, errAborted);
+    EXPECT_EQ(firstRecorder.message, QStringLiteral("The process was aborted by the user."));
+    EXPECT_EQ(first.recovers, 1);
+    // The queued update never ran and reported nothing; its device was recovered.
+    EXPECT_FALSE(recorder.finished);
+    EXPECT_TRUE(device.steps.isEmpty());
+    EXPECT_EQ(device.recovers, 1);
+    EXPECT_EQ(device.GetUpdateFlag(), 0);
+    EXPECT_FALSE(PostUpdateJob(SUpdateJob())); // nothing to update
+    StopDeviceThread();
 }
 
 // The base steps on the wire: the device code, the mode change into the block's mode
