@@ -34,6 +34,7 @@ inline constexpr uint32_t UpdateFinished = 20013;
 inline constexpr uint32_t BlockSuffix = 20014;
 inline constexpr uint32_t UpdateError = 20015;
 inline constexpr uint32_t CommunicationError = 20016;
+inline constexpr uint32_t SiblingInfo = 20017;
 inline constexpr uint32_t PortableInfo = 20018;
 inline constexpr uint32_t WrongDeviceType = 20019;
 inline constexpr uint32_t CouldNotOpenUsb = 20020;
@@ -47,6 +48,8 @@ inline constexpr uint32_t Aborted = 20027;
 inline constexpr uint32_t WrongOsVersion = 20028;
 inline constexpr uint32_t NoRemoteLogin = 20029;
 inline constexpr uint32_t IndentationInfo = 20030;
+inline constexpr uint32_t EraseMemory = 20031;
+inline constexpr uint32_t PlatformInfo = 20032;
 inline constexpr uint32_t AwaitReconnect = 20033;
 inline constexpr uint32_t PowerSupply = 20034;
 } // namespace Ids

@@ -4,6 +4,7 @@
 #include "device/DeviceFactory.h"
 #include "device/DeviceText.h"
 #include "device/ReportMessage.h"
+#include "device/UpdateJob.h"
 #include "device/VmDevice.h"
 #include "platform/core/Event.h"
 #include "platform/core/Lock.h"
@@ -43,6 +44,7 @@ struct SJobEntry
     CCallback* callback = nullptr;
     SConnectParams params;
     CVmDevice* device = nullptr; // an update's device (not owned)
+    SUpdateJob update;           // kinds 2 and 3
     uint64_t epoch = 0;          // the abort count when the job was posted
 };
 
@@ -440,6 +442,55 @@ void RunReconnectJob(const SJobEntry& job, JobReporter& reporter, WorkerCtx& wor
     reporter.ReconnectOver();
 }
 
+// What an update job reports passes here: nothing reaches the receiver once the worker
+// was abandoned (the receiver may be gone by then). An aborted update still reports its
+// end ("aborted by the user").
+class UpdateGate : public CCallback
+{
+public:
+    UpdateGate(WorkerCtx& worker, CCallback& target) : m_worker(worker), m_target(target) {}
+    void OnDeviceFound(CVmDevice* device) override
+    {
+        std::lock_guard guard(m_worker.callbackLock);
+        if (!m_worker.abandoned.load())
+            m_target.OnDeviceFound(device);
+        else
+            delete device;
+    }
+    void OnStatusText(const QString& text) override
+    {
+        std::lock_guard guard(m_worker.callbackLock);
+        if (!m_worker.abandoned.load())
+            m_target.OnStatusText(text);
+    }
+    void OnJobFinished(const QString& text, int32_t code) override
+    {
+        std::lock_guard guard(m_worker.callbackLock);
+        if (!m_worker.abandoned.load())
+            m_target.OnJobFinished(text, code);
+    }
+    void OnProgress(int32_t value, int32_t mode, uint32_t durationMs) override
+    {
+        std::lock_guard guard(m_worker.callbackLock);
+        if (!m_worker.abandoned.load())
+            m_target.OnProgress(value, mode, durationMs);
+    }
+
+private:
+    WorkerCtx& m_worker;
+    CCallback& m_target;
+};
+
+void RunUpdate(const SJobEntry& job, WorkerCtx& worker)
+{
+    if (!job.update.callback || !job.update.device || !job.update.package)
+        return;
+    UpdateGate gate(worker, *job.update.callback);
+    // An abort cuts the waits on the device's link short.
+    RunUpdateJob(job.update, &gate, [&worker](StreamIO::CIoStream* link) { worker.SetCurrentStream(link); });
+    worker.SetCurrentStream(nullptr);
+}
+
 void RunJob(const SJobEntry& job, WorkerCtx& worker)
 {
     JobContext context{job.epoch, &worker};
@@ -455,8 +506,11 @@ void RunJob(const SJobEntry& job, WorkerCtx& worker)
         case jobReconnect:
             RunReconnectJob(job, reporter, worker);
             break;
+        case jobUpdate:
+        case jobUpdateFlagged:
+            RunUpdate(job, worker);
+            break;
         default:
-            // Update jobs are not posted by this program; other kinds are dropped.
             break;
         }
     }
@@ -648,6 +702,30 @@ bool IsDeviceAbortRequested(void*)
 bool IsDeviceJobAborted(void*)
 {
     return t_job && JobAborted(*t_job);
+}
+
+bool PostUpdateJob(const SUpdateJob& update)
+{
+    if (!update.callback || !update.device || !update.package ||
+        (update.kind != jobUpdate && update.kind != jobUpdateFlagged))
+        return false;
+    Globals& g = G();
+    std::shared_ptr<WorkerCtx> ctx;
+    {
+        RecursiveLockGuard guard(g.jobLock);
+        if (!EnsureWorkerLocked())
+            return false;
+        SJobEntry job;
+        job.kind = update.kind;
+        job.callback = update.callback;
+        job.device = update.device;
+        job.update = update;
+        job.epoch = g.abortEpoch;
+        g.jobs.push_back(job);
+        ctx = g.current;
+    }
+    ctx->wake.Set();
+    return true;
 }
 
 bool PostConnectJob(CCallback* callback, const SConnectParams* params)

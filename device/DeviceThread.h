@@ -33,6 +33,12 @@ bool IsDeviceAbortRequested(void* userData = nullptr);
 // The abort check of command objects: the running job's abort on the job thread, and
 // never on other threads (a stale flag must not fail the user's own device commands).
 bool IsDeviceJobAborted(void* userData);
+struct SUpdateJob;
+
+// Queues a firmware update (kind jobUpdate or jobUpdateFlagged) for the device; false
+// without callback, device or package. A queued update that an abort drops gets no
+// callback; its device is recovered.
+bool PostUpdateJob(const SUpdateJob& update);
 // Queues a search (or, with a reconnect time-out of 1 or more, a reconnect) and wakes
 // the worker, starting one when none runs. False for a null argument.
 bool PostConnectJob(CCallback* callback, const SConnectParams* params);

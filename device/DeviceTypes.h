@@ -94,6 +94,16 @@ struct SIdentity
     QString serialNumber;
 };
 
+// What the six-field instruments report about themselves (five-field ones leave the
+// bootloader version empty).
+struct SDeviceInfo
+{
+    SIdentity identity; // type name, application version, serial number
+    QString hardwareRevision;
+    QString signatureText;
+    QString bootloaderVersion;
+};
+
 // A remote login request and its result.
 struct SLoginInfo
 {

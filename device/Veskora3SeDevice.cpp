@@ -3,6 +3,8 @@
 #include "device/Contents.h"
 #include "device/DeviceText.h"
 #include "device/DeviceThread.h"
+#include "device/PackageHeader.h"
+#include "device/UpdateChecks.h"
 #include "device/VmCommands.h"
 #include "platform/core/Codepage.h"
 
@@ -128,6 +130,36 @@ bool CVeskora3SeDevice::GetVersions(CContents& contents)
     return true;
 }
 
+NError_code CVeskora3SeDevice::CheckUpdate(const CPackageHeader& package)
+{
+    if (!HasLink())
+        return errGeneral;
+    const NError_code base = CVmDevice::CheckUpdate(package);
+    if (base != errNone)
+        return base;
+    if (m_osVersion.isEmpty())
+    {
+        SIdentity scratch;
+        if (!Identify(scratch))
+            return errCommunication;
+    }
+    if (m_hardwareRevision.isEmpty() || m_osVersion.isEmpty())
+        return errGeneral;
+    // Revision letters A to H; the bounds keep their low 11 bits. The stored text stays
+    // as the tester reported it.
+    QString revision = m_hardwareRevision;
+    const NError_code hardware = CheckHardwareRevision(revision, package.LowRevision(),
+                                                       package.HighRevision(), QLatin1Char('H'), 0x7FF);
+    if (hardware != errNone)
+        return hardware;
+    return CheckOsVersion(CVersion(WithoutBlanks(m_osVersion)), package.RequiredOsVersion());
+}
+
+NError_code CVeskora3SeDevice::ProgramBlock(const SBlockHeader& block)
+{
+    return ProgramBlockByKind(block);
+}
+
 bool CVeskora3SeDevice::CopyInfo(QStringList& info) const
 {
     info = {m_identity.typeName, m_identity.version, m_identity.serialNumber, m_hardwareRevision,
@@ -160,12 +192,7 @@ bool CVeskora3SeDevice::Login(SLoginInfo& login)
 
 bool CVeskora3SeDevice::Logout()
 {
-    m_login.rights = 0;
-    m_login.userName.clear();
-    m_login.password.clear();
-    if (!HasLink())
-        return false;
-    return m_commands->Logout();
+    return RemoteLogout();
 }
 
 SProbeParameters CVeskora3SeDevice::ParametersFromBlock(const uint8_t block[20])

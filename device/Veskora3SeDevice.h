@@ -34,6 +34,8 @@ public:
     QString GetInfoText() override;
     QString GetSerialNumber() const override;
     bool GetVersions(CContents& contents) override;
+    NError_code CheckUpdate(const CPackageHeader& package) override;
+    NError_code ProgramBlock(const SBlockHeader& block) override;
 
     // Type name, application version, serial number, hardware revision, signature,
     // operating-system version, localization, time-zone ID.

@@ -107,6 +107,16 @@ int HexDigit(char ch)
     return -1;
 }
 
+// A length taken from a package is only believed as far as the source holds data.
+bool SourceHolds(StreamIO::CIoStream& source, uint32_t length)
+{
+    if (!source.IsSeekable())
+        return true;
+    const uint32_t size = source.GetLength();
+    const uint32_t position = source.GetPosition();
+    return position <= size && length <= size - position;
+}
+
 uint64_t NowCounter()
 {
     uint64_t counter = 0;
@@ -685,7 +695,7 @@ uint32_t CVmCommands::SendDataBlocks(StreamIO::CIoStream* source, uint32_t lengt
     const bool fine = callback && callback->WantsFineProgress();
     try
     {
-        if (!source->IsOpen())
+        if (!source->IsOpen() || !SourceHolds(*source, length))
             return 0;
         // A retry starts again where this block's data begins in the source, which may
         // lie anywhere inside a package.
@@ -858,7 +868,7 @@ uint32_t CVmCommands::SendSRecords(StreamIO::CIoStream* source, uint32_t length,
         return 0;
     try
     {
-        if (!source->IsOpen())
+        if (!source->IsOpen() || !SourceHolds(*source, length))
             return 0;
         QByteArray text(qsizetype(length), '\0');
         if (source->Read(text.data(), length) != length)

@@ -1,12 +1,17 @@
 #include "device/VmDevice.h"
 
+#include "device/BlockHeader.h"
 #include "device/Callback.h"
 #include "device/DeviceText.h"
 #include "device/DeviceThread.h"
+#include "device/PackageHeader.h"
 #include "device/VmCommands.h"
 #include "streamio/IoStream.h"
 
+#include <algorithm>
+#include <chrono>
 #include <exception>
+#include <thread>
 
 namespace Device
 {
@@ -298,6 +303,213 @@ bool CVmDevice::WaitForRestart(SIdentity& identity, int32_t kind, uint32_t& wait
         return false;
     }
     return true;
+}
+
+bool CVmDevice::CanCheckPackage() const
+{
+    return false;
+}
+
+NError_code CVmDevice::CheckPackage(const CContents&, const CPackageHeader&, uint32_t&)
+{
+    return errGeneral;
+}
+
+bool CVmDevice::AbortRequested()
+{
+    return IsDeviceAbortRequested(nullptr);
+}
+
+bool CVmDevice::Pause(uint32_t ms)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    for (;;)
+    {
+        if (AbortRequested())
+            return false;
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= end)
+            return true;
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(end - now, std::chrono::milliseconds(10)));
+    }
+}
+
+void CVmDevice::ReportStatus(uint32_t textId, bool withSuffix) const
+{
+    if (m_callback)
+        m_callback->OnStatusText(DeviceText(textId) + (withSuffix ? m_blockSuffix : QString()));
+}
+
+void CVmDevice::ReportProgress(int32_t value) const
+{
+    if (m_callback)
+        m_callback->OnProgress(value, 1, 0);
+}
+
+bool CVmDevice::FineProgress() const
+{
+    return m_callback && m_callback->WantsFineProgress();
+}
+
+void CVmDevice::CloseLink()
+{
+    m_commands.reset();
+    m_stream.reset();
+    m_portKind = portNone;
+}
+
+NError_code CVmDevice::SkipBlock(const SBlockHeader& block)
+{
+    if (!m_commands || !m_dataSource)
+        return errGeneral;
+    if (!m_dataSource->IsOpen() || !m_dataSource->IsSeekable())
+        return errGeneral;
+    uint32_t left = block.Length();
+    while (left > 0)
+    {
+        const uint32_t step = std::min<uint32_t>(left, 0x7FFFFFFF);
+        m_dataSource->Seek(int32_t(step), StreamIO::STREAM_SEEK_CURRENT);
+        left -= step;
+    }
+    return errNone;
+}
+
+NError_code CVmDevice::CheckUpdate(const CPackageHeader& package)
+{
+    if (AbortRequested())
+        return errAborted;
+    ReportStatus(Ids::DeviceChecks, false);
+    const int32_t code = GetDeviceCode();
+    if (code == -1)
+        return errCommunication;
+    return uint32_t(code) == package.DeviceCode() ? errNone : errDeviceType;
+}
+
+NError_code CVmDevice::InitUpdate(const CPackageHeader&)
+{
+    if (!m_commands)
+        return errGeneral;
+    if (AbortRequested())
+        return errAborted;
+    ReportStatus(Ids::DeviceInit, false);
+    return errNone;
+}
+
+NError_code CVmDevice::EnterUpdateMode(const CPackageHeader& package, const SBlockHeader& block)
+{
+    if (AbortRequested())
+        return errAborted;
+    if (!m_commands)
+        return errGeneral;
+    ReportStatus(Ids::EnterMode);
+    bool changed = false;
+    if (!m_commands->ChangeMode(block.EnterMode(), changed, m_callback, 100))
+        return errModeChange;
+    if ((changed || !m_headerSent) && (block.EnterMode() & 0x01))
+    {
+        if (!m_commands->SendHeaderBlock(package.HeaderBlock(), GetChecksumFlags()))
+            return errInfoBlock;
+        m_headerSent = 1;
+    }
+    if (FineProgress())
+        ReportProgress(100);
+    return errNone;
+}
+
+NError_code CVmDevice::TransferBlock(const SBlockHeader& block)
+{
+    return TransferBlockInFrames(block, GetMaxBlockSize());
+}
+
+NError_code CVmDevice::TransferBlockInFrames(const SBlockHeader& block, uint32_t frameSize)
+{
+    if (!m_commands || !m_dataSource)
+        return errGeneral;
+    if (!m_dataSource->IsOpen())
+        return errGeneral;
+    ReportStatus(Ids::TransferBlock);
+    const uint32_t length = block.Length();
+    if (m_commands->SendDataBlocks(m_dataSource, length, GetChecksumFlags(), frameSize, m_callback) == length)
+        return errNone;
+    return AbortRequested() ? errAborted : errUpload;
+}
+
+NError_code CVmDevice::ProgramBlock(const SBlockHeader& block)
+{
+    if (!m_commands)
+        return errGeneral;
+    if (AbortRequested())
+        return errAborted;
+    if (!(block.LeaveMode() & 0x40))
+        return errNone;
+    ReportStatus(Ids::WriteBlock);
+    return m_commands->ProgramFlash(m_callback, 2, false) ? errNone : errProgram;
+}
+
+NError_code CVmDevice::LeaveUpdateMode(const CPackageHeader& package, const SBlockHeader& block)
+{
+    return LeaveModeSteps(package, block, 100, false);
+}
+
+NError_code CVmDevice::LeaveModeSteps(const CPackageHeader& package, const SBlockHeader& block,
+                                      uint32_t percent, bool headerAfterChange)
+{
+    if (AbortRequested())
+        return errAborted;
+    if (!m_commands)
+        return errGeneral;
+    ReportStatus(Ids::LeaveMode);
+    const uint8_t leave = block.LeaveMode();
+    bool changed = false;
+    if ((leave & 0x0F) != (block.EnterMode() & 0x0F) || (leave & 0x10))
+    {
+        if (!m_commands->ChangeMode(leave, changed, m_callback, percent))
+            return errModeChange;
+    }
+    if ((!m_headerSent || (headerAfterChange && changed)) && (leave & 0x01))
+    {
+        if (!m_commands->SendHeaderBlock(package.HeaderBlock(), GetChecksumFlags()))
+            return errInfoBlock;
+        m_headerSent = 1;
+    }
+    if (FineProgress())
+        ReportProgress(100);
+    return errNone;
+}
+
+NError_code CVmDevice::ProgramBlockByKind(const SBlockHeader& block)
+{
+    if (!m_commands)
+        return errGeneral;
+    if (AbortRequested())
+        return errAborted;
+    if (!(block.LeaveMode() & 0x40) || !m_callback)
+        return errNone;
+    ReportStatus(Ids::WriteBlock);
+    const int32_t mode = (block.Kind() & 0x0F) == 2 ? 3 : 2;
+    return m_commands->ProgramFlash(m_callback, mode, true) ? errNone : errProgram;
+}
+
+NError_code CVmDevice::FinishUpdate()
+{
+    if (AbortRequested())
+        return errAborted;
+    if (!m_callback)
+        return errNone;
+    ReportStatus(Ids::UpdateFinished, false);
+    ReportProgress(100);
+    return errNone;
+}
+
+bool CVmDevice::RemoteLogout()
+{
+    m_login.rights = 0;
+    m_login.userName.clear();
+    m_login.password.clear();
+    if (!HasLink())
+        return false;
+    return m_commands->Logout();
 }
 
 bool CVmDevice::HasLink() const

@@ -18,7 +18,9 @@ namespace Device
 
 class CCallback;
 class CContents;
+class CPackageHeader;
 class CVmCommands;
+struct SBlockHeader;
 
 // One tester or instrument. Holds the link (an attached stream and the command object
 // on it), the serial settings a COM port is opened with, the last login, and the data
@@ -85,13 +87,30 @@ public:
     // A negative time-out means 1000 ms.
     virtual int32_t SendBinaryCommand(uint8_t command, int32_t paramCount, uint8_t* buffer,
                                       uint32_t bufferSize, int32_t timeoutMs);
+    // Whether CheckPackage can judge a package before an update starts.
+    virtual bool CanCheckPackage() const;
+    virtual NError_code CheckPackage(const CContents& contents, const CPackageHeader& package,
+                                     uint32_t& value);
     // kind 1: identify again (twice at most); kind 2: the caller waits 80 s itself.
     virtual bool WaitForRestart(SIdentity& identity, int32_t kind, uint32_t& waitMs);
+
+    // The steps of a firmware update, in the order the update job calls them: check,
+    // init, then per block enter, transfer, program, leave (or skip), then finish. Each
+    // returns errNone or the error that ends the update.
+    virtual NError_code SkipBlock(const SBlockHeader& block);
+    virtual NError_code CheckUpdate(const CPackageHeader& package);
+    virtual NError_code InitUpdate(const CPackageHeader& package);
+    virtual NError_code EnterUpdateMode(const CPackageHeader& package, const SBlockHeader& block);
+    virtual NError_code TransferBlock(const SBlockHeader& block);
+    virtual NError_code ProgramBlock(const SBlockHeader& block);
+    virtual NError_code LeaveUpdateMode(const CPackageHeader& package, const SBlockHeader& block);
+    virtual NError_code FinishUpdate();
 
     NTypes GetType() const { return m_type; }
     const QString& GetTypeName() const { return m_typeName; }
     uint32_t GetPortMask() const { return m_portMask; }
     uint8_t GetSignatureClass() const { return m_signatureClass; }
+    bool IsHeaderSent() const { return m_headerSent != 0; }
     const SLoginInfo& GetLogin() const { return m_login; }
     CVmCommands* GetCommands() const { return m_commands.get(); }
     CCallback* GetCallback() const { return m_callback; }
@@ -101,6 +120,31 @@ public:
 protected:
     // A stream is attached and open and the command object exists.
     bool HasLink() const;
+    // The abort flag of the device job thread (the running job's abort on that thread).
+    static bool AbortRequested();
+    // Sleeps up to ms; an abort ends the wait early (false).
+    static bool Pause(uint32_t ms);
+    // A status text of the update to the callback, when one is set; with the block
+    // suffix when asked.
+    void ReportStatus(uint32_t textId, bool withSuffix = true) const;
+    // Overall progress (mode 1) to the callback, when one is set.
+    void ReportProgress(int32_t value) const;
+    bool FineProgress() const;
+    // Leaving a block's mode: a mode change when the leave-mode byte names another mode
+    // than the enter-mode byte or asks for a reopen (waiting percent of the announced
+    // switch time), then the package's header block when the leave-mode byte asks for it
+    // and it was not sent yet (or, with headerAfterChange, the mode was changed).
+    NError_code LeaveModeSteps(const CPackageHeader& package, const SBlockHeader& block, uint32_t percent,
+                               bool headerAfterChange);
+    // Programming that tells an operating-system block (progress mode 3) from others
+    // (mode 2), asking the device for its time-out; only with a callback set.
+    NError_code ProgramBlockByKind(const SBlockHeader& block);
+    // Deletes the command object and the attached stream (the link is closed).
+    void CloseLink();
+    // The base transfer step with data frames of the given size (0: one frame).
+    NError_code TransferBlockInFrames(const SBlockHeader& block, uint32_t frameSize);
+    // Clears the held login and, with a link, logs out of the device ("RLGO").
+    bool RemoteLogout();
 
     StreamIO::CIoStream* m_dataSource = nullptr;
     std::unique_ptr<StreamIO::CIoStream> m_stream;

@@ -15,7 +15,11 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include <QCoreApplication>
+
 #include <gtest/gtest.h>
+
+#include <chrono>
 
 #include <stdexcept>
 
@@ -235,6 +239,16 @@ TEST_F(DeviceThreadTest, AFailingJobEndsTheJobNotTheThread)
     ASSERT_TRUE(PostConnectJob(&recorder, &idle));
     EXPECT_TRUE(recorder.WaitEnds(1, 10000));
     EXPECT_EQ(throwing.Ends(), 0);
+    // With an application object the report travels to its thread as a queued call.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline)
+    {
+        if (QCoreApplication::instance())
+            QCoreApplication::processEvents();
+        std::lock_guard guard(lock);
+        if (!reports.empty())
+            break;
+    }
     SetMessageReporter(previous);
     std::lock_guard guard(lock);
     ASSERT_EQ(reports.size(), 1u);

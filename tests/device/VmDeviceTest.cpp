@@ -54,12 +54,26 @@ TEST_F(DeviceTest, FactoryCoversTheTypeTable)
         uint32_t mask;
         uint8_t signatureClass;
         uint32_t baud;
+        uint8_t handshake;
+        uint32_t readMs;
+        uint32_t writeMs;
     };
     const Row rows[] = {
-        {0, "Veskora 3", 7, 3, 9600},   {1, "Veskora Marbeli / Veskora Tevasol", 1, 4, 38400},
-        {5, "Veskamon 3", 2, 8, 9600},  {6, "Corvell Lab", 1, 9, 115200},
-        {10, "Platform", 6, 13, 19200}, {11, "Harrowind", 1, 0, 9600},
-        {14, "VariDov", 1, 16, 115200},
+        {0, "Veskora 3", 7, 3, 9600, 0, 500, 10},
+        {1, "Veskora Marbeli / Veskora Tevasol", 1, 4, 38400, 0x04, 1000, 50},
+        {2, "Orlanthe", 1, 5, 38400, 0x04, 1000, 50},
+        {3, "Delvaquint", 1, 6, 19200, 0, 1500, 50},
+        {4, "Fennoray", 1, 7, 38400, 0x04, 1000, 50},
+        {5, "Veskamon 3", 2, 8, 9600, 0, 500, 10},
+        {6, "Corvell Lab", 1, 9, 115200, 0, 1500, 50},
+        {7, "Tolvane", 1, 10, 19200, 0, 1500, 50},
+        {8, "Ambrelon", 1, 11, 19200, 0, 1500, 1000},
+        {9, "PX-2", 1, 12, 19200, 0, 1500, 50},
+        {10, "Platform", 6, 13, 19200, 0, 500, 10},
+        {11, "Harrowind", 1, 0, 9600, 0, 1500, 50},
+        {12, "US VivodOzez 50kHz", 1, 14, 19200, 0, 500, 50},
+        {13, "Delvarohne6", 1, 15, 19200, 0, 500, 50},
+        {14, "VariDov", 1, 16, 115200, 0, 1500, 50},
     };
     for (const Row& r : rows)
     {
@@ -70,7 +84,10 @@ TEST_F(DeviceTest, FactoryCoversTheTypeTable)
         EXPECT_EQ(device->GetPortMask(), r.mask);
         EXPECT_EQ(device->GetSignatureClass(), r.signatureClass);
         EXPECT_EQ(device->GetSerialSettings().baudRate, r.baud);
-        EXPECT_EQ(device->GetSerialSettings().readTimeout, 500u);
+        EXPECT_EQ(device->GetSerialSettings().handshake, r.handshake) << r.type;
+        EXPECT_EQ(device->GetSerialSettings().readTimeout, r.readMs) << r.type;
+        EXPECT_EQ(device->GetSerialSettings().writeTimeout, r.writeMs) << r.type;
+        EXPECT_EQ(device->GetSerialSettings().dataBits, 8) << r.type;
         EXPECT_EQ(device->CreateInstance()->GetType(), NTypes(r.type));
     }
     EXPECT_NE(dynamic_cast<CVeskora3SeDevice*>(CreateDevice(typeVeskora3).get()), nullptr);

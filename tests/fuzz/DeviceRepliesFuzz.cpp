@@ -7,9 +7,9 @@
 #include "platform/core/Codepage.h"
 #include "platform/core/ErrorCodes.h"
 #include "streamio/IoStream.h"
+#include "tests/fuzz/FuzzStreams.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -17,47 +17,7 @@
 
 namespace
 {
-class ReplyStream : public StreamIO::CIoStream
-{
-public:
-    ReplyStream(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-    bool Open(const QString&, uint32_t) override { return true; }
-    void Close() override { m_open = false; }
-    bool IsOpen() const override { return m_open; }
-    bool Reopen() override
-    {
-        m_open = true;
-        return true;
-    }
-    bool GetTimeouts(uint32_t& r, uint32_t& w) override
-    {
-        r = w = 100;
-        return true;
-    }
-    bool SetTimeouts(uint32_t, uint32_t) override { return true; }
-    uint32_t Read(void* buffer, uint32_t n) override
-    {
-        ClearError();
-        const size_t count = std::min<size_t>(n, m_size - m_pos);
-        std::memcpy(buffer, m_data + m_pos, count);
-        m_pos += count;
-        if (count < n)
-            SetError(Err::Timeout);
-        return uint32_t(count);
-    }
-    uint32_t Write(const void*, uint32_t n) override { return n; }
-    // Waits a reply announces (mode changes, programming) also end after a short budget,
-    // as a user's abort would end them: the fuzzer explores replies, not sleeps.
-    bool Exhausted() const { return m_pos >= m_size || std::chrono::steady_clock::now() > m_deadline; }
-
-private:
-    const uint8_t* m_data;
-    size_t m_size;
-    size_t m_pos = 0;
-    bool m_open = true;
-    std::chrono::steady_clock::time_point m_deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(50);
-};
+using Fuzz::ReplyStream;
 
 // Once the replies are used up or the time budget is spent, waits (resynchronisation,
 // mode changes) end at once.

@@ -303,7 +303,7 @@ void FrameEngine::Serve(Link& link)
         else if (b >= 0xC0 && b <= 0xEF)
             HandleBinary(link, b);
         else
-            ++m_junk;
+            HandleOther(link, b);
     }
 }
 
@@ -350,6 +350,14 @@ void FrameEngine::HandleText(Link& link)
         return;
     }
     m_profile.OnText(line, session);
+}
+
+void FrameEngine::HandleOther(Link& link, uint8_t first)
+{
+    const Faults faults = GetFaults();
+    Session session(*this, link, faults);
+    if (!m_profile.OnOtherByte(first, session))
+        ++m_junk;
 }
 
 void FrameEngine::HandleBinary(Link& link, uint8_t first)

@@ -101,6 +101,9 @@ public:
     virtual void OnText(const QByteArray& command, Session& session) = 0;
     // A byte-coded frame; the answer is framed by the engine.
     virtual BinaryReply OnBinary(uint8_t command, const QByteArray& params, Session& session) = 0;
+    // A byte that starts neither a text nor a byte frame (bootloader lines, S-records,
+    // raw lines); the profile reads the rest through the session. False: stray input.
+    virtual bool OnOtherByte(uint8_t, Session&) { return false; }
 };
 
 // The device end of the protocol: reads text frames (0x10, command, CR) and byte frames
@@ -152,6 +155,7 @@ private:
     void Serve(Link& link);
     void HandleText(Link& link);
     void HandleBinary(Link& link, uint8_t first);
+    void HandleOther(Link& link, uint8_t first);
     void SendBinary(Link& link, const BinaryReply& reply, const Faults& faults);
     void LogText(const QByteArray& line);
     void LogBinary(const QByteArray& frame);

@@ -1,0 +1,56 @@
+#include "device/Delva6Device.h"
+
+namespace Device
+{
+
+namespace
+{
+CSiblingDevice::STraits Traits()
+{
+    CSiblingDevice::STraits t;
+    t.fieldCount = 6;
+    t.infoTextId = 20017;
+    t.versionEntries = 2;
+    t.versionsNeedSignature = false;
+    t.codeFromSignature = true;
+    t.shortIdentification = true;
+    t.identifyTimeoutMs = 200;
+    return t;
+}
+} // namespace
+
+CDelva6Device::CDelva6Device()
+    : CSRecordDevice(typeDelvarohne6, QStringLiteral("Delvarohne6"), 15, Traits(),
+                     SBootTraits{0x01, false, 5, 15000, false})
+{
+    SetSerialLine(19200, 0, 500, 50);
+}
+
+std::unique_ptr<CVmDevice> CDelva6Device::CreateInstance() const
+{
+    return std::make_unique<CDelva6Device>();
+}
+
+int32_t CDelva6Device::SendBinaryCommand(uint8_t command, int32_t paramCount, uint8_t* buffer,
+                                         uint32_t bufferSize, int32_t timeoutMs)
+{
+    return SendLongFrameCommand(command, paramCount, buffer, bufferSize, timeoutMs, 47);
+}
+
+bool CDelva6Device::Recover()
+{
+    return RecoverIntoApplication();
+}
+
+void CDelva6Device::IdentifyPrelude()
+{
+    // Wakes the instrument; the answers do not matter.
+    for (int i = 0; i < 2; ++i)
+    {
+        uint8_t buffer[18] = {};
+        SendBinaryCommand(0x03, 0, buffer, sizeof buffer, 100);
+    }
+    Pause(100);
+}
+
+} // namespace Device
