@@ -5,9 +5,126 @@
 #include <QPainter>
 #include <QPolygon>
 
-
 namespace
 {
+
+// Two overlapping pages, the picture of Copy, in the 16 x 16 cell at the painter's origin.
+void DrawCopy(QPainter& p)
+{
+    const QColor outline(64, 64, 64);
+    const QColor paper(250, 250, 250);
+    const QColor blue(30, 90, 200);
+    for (const QPoint at : {QPoint(1, 1), QPoint(6, 5)})
+    {
+        p.setPen(outline);
+        p.setBrush(paper);
+        p.drawRect(QRect(at, QSize(8, 9)));
+        p.setPen(blue);
+        for (int line = 0; line < 3; ++line)
+            p.drawLine(at.x() + 2, at.y() + 3 + 2 * line, at.x() + 6, at.y() + 3 + 2 * line);
+    }
+}
+
+// An arrow through the middle of a 16 x 16 cell, pointing at the angle (degrees,
+// counter-clockwise from the right, 270 = straight down).
+void DrawArrow(QPainter& p, double degrees, const QColor& color)
+{
+    p.save();
+    p.translate(7.5, 7.5);
+    p.rotate(-degrees);
+    p.setPen(QPen(color, 2));
+    p.drawLine(QPointF(-6, 0), QPointF(3, 0));
+    p.setPen(Qt::NoPen);
+    p.setBrush(color);
+    p.drawPolygon(QPolygonF({QPointF(7, 0), QPointF(2, -4), QPointF(2, 4)}));
+    p.restore();
+}
+
+// The impact directions: automatic, vertical down, diagonal down, horizontal, diagonal
+// up, vertical up, each 16 x 16 on white, from the cell at the painter's origin on.
+void DrawDirections(QPainter& p)
+{
+    const QColor arrow(30, 90, 200);
+    // 0 Automatic: a circle of arrows.
+    p.save();
+    p.setPen(QPen(QColor(40, 150, 60), 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawArc(QRect(2, 2, 11, 11), 90 * 16, 270 * 16);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(40, 150, 60));
+    p.drawPolygon(QPolygon({QPoint(7, 0), QPoint(11, 2), QPoint(7, 5)}));
+    p.restore();
+    const double angles[] = {270, 315, 0, 45, 90};
+    for (int i = 0; i < 5; ++i)
+    {
+        p.save();
+        p.translate(16 * (i + 1), 0);
+        DrawArrow(p, angles[i], arrow);
+        p.restore();
+    }
+}
+
+// The picture strip of the impact-direction popup.
+QImage DrawDirectionStrip()
+{
+    QImage strip(6 * 16, 16, QImage::Format_RGB32);
+    strip.fill(Qt::white);
+    QPainter p(&strip);
+    DrawDirections(p);
+    p.end();
+    return strip;
+}
+
+// The value-row popup: the six directions, then exclude (a barred circle) and copy.
+QImage DrawValueRowStrip()
+{
+    QImage strip(8 * 16, 16, QImage::Format_RGB32);
+    strip.fill(Qt::white);
+    QPainter p(&strip);
+    DrawDirections(p);
+    p.translate(6 * 16, 0);
+    p.setPen(QPen(QColor(210, 30, 30), 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(QRect(2, 2, 11, 11));
+    p.drawLine(4, 11, 11, 4);
+    p.translate(16, 0);
+    DrawCopy(p);
+    p.end();
+    return strip;
+}
+
+// The conversion standards: default (a grey square), Custom J (a blue J), ISO 18265 (a
+// green globe), ASTM E140 (an orange shield), each 16 x 16 on white.
+QImage DrawStandardStrip()
+{
+    QImage strip(4 * 16, 16, QImage::Format_RGB32);
+    strip.fill(Qt::white);
+    QPainter p(&strip);
+    p.setRenderHint(QPainter::Antialiasing, false);
+
+    p.setPen(QColor(64, 64, 64));
+    p.setBrush(QColor(190, 190, 190));
+    p.drawRect(QRect(3, 3, 9, 9));
+
+    p.translate(16, 0);
+    p.setPen(QPen(QColor(30, 90, 200), 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawLine(10, 2, 10, 10);
+    p.drawArc(QRect(4, 7, 6, 6), 180 * 16, 180 * 16);
+
+    p.translate(16, 0);
+    p.setPen(QColor(40, 150, 60));
+    p.drawEllipse(QRect(2, 2, 11, 11));
+    p.drawEllipse(QRect(5, 2, 5, 11));
+    p.drawLine(2, 7, 13, 7);
+
+    p.translate(16, 0);
+    p.setPen(QColor(160, 80, 0));
+    p.setBrush(QColor(240, 150, 40));
+    p.drawPolygon(QPolygon({QPoint(2, 2), QPoint(13, 2), QPoint(13, 8), QPoint(7, 14), QPoint(2, 8)}));
+    p.end();
+    return strip;
+}
 
 // The images of the edit commands in context menus, 16 x 16 each on white (the
 // transparent colour): download, cut, copy, paste, delete, rename, new folder.
@@ -47,15 +164,7 @@ QImage DrawEditCommands()
     // 2 Copy: two overlapping pages.
     p.resetTransform();
     p.translate(32, 0);
-    for (const QPoint at : {QPoint(1, 1), QPoint(6, 5)})
-    {
-        p.setPen(outline);
-        p.setBrush(paper);
-        p.drawRect(QRect(at, QSize(8, 9)));
-        p.setPen(blue);
-        for (int line = 0; line < 3; ++line)
-            p.drawLine(at.x() + 2, at.y() + 3 + 2 * line, at.x() + 6, at.y() + 3 + 2 * line);
-    }
+    DrawCopy(p);
 
     // 3 Paste: a clipboard with a page.
     p.resetTransform();
@@ -118,4 +227,10 @@ void RegisterBuiltInBitmaps()
     // A language pack may already have put its own picture under an id.
     if (!table.Contains(1312))
         table.Set(1312, DrawEditCommands());
+    if (!table.Contains(1303))
+        table.Set(1303, DrawStandardStrip());
+    if (!table.Contains(1304))
+        table.Set(1304, DrawDirectionStrip());
+    if (!table.Contains(1313))
+        table.Set(1313, DrawValueRowStrip());
 }

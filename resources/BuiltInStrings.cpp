@@ -10,7 +10,8 @@ struct Text
     const char16_t* text;
 };
 
-// Ordered by id. Texts are the program's own words; keep them exactly as they are.
+// Ordered by id within each block. Texts are the program's own words; keep them exactly as
+// they are.
 constexpr Text kStrings[] = {
     {143, u"Select and connect the device"},
     {144, u"Velmor"},
@@ -140,6 +141,24 @@ constexpr Text kStrings[] = {
     {59320, u"Total load applied too fast. Try to apply test load slower.\r\nMeasurement ignored."},
     {59321, u"Released too fast"},
     {59322, u"Total load released too fast. Try to release test load slower.\r\nMeasurement ignored!"},
+    // Series-setting popups
+    {59177, u"Automatic"},
+    {59178, u"Vertical down"},
+    {59179, u"Horizontal"},
+    {59180, u"Diagonal down"},
+    {59181, u"Diagonal up"},
+    {59182, u"Vertical up"},
+    {59193, u"off"},
+    {59196, u"No common scales!"},
+    {59219, u"no"},
+    {59220, u"yes"},
+    {59221, u"Exclude this measurement"},
+    {59236, u"Direction correction"},
+    {59237, u"Diameter correction"},
+    {59307, u"Copy measurement"},
+    {59308, u"Copy all measurements"},
+    {59311, u"Metric"},
+    {59312, u"Imperial"},
 };
 } // namespace
 
