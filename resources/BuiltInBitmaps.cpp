@@ -1,6 +1,7 @@
 #include "resources/BuiltInBitmaps.h"
 
 #include "platform/gui/BitmapTable.h"
+#include "resources/ExportDlgBitmaps.h"
 
 #include <QPainter>
 #include <QPolygon>
@@ -118,4 +119,5 @@ void RegisterBuiltInBitmaps()
     // A language pack may already have put its own picture under an id.
     if (!table.Contains(1312))
         table.Set(1312, DrawEditCommands());
+    RegisterExportDlgBitmaps(table);
 }
