@@ -80,7 +80,11 @@ CExportOptionDlg::CExportOptionDlg(Layout layout, QWidget* parent)
     setAttribute(Qt::WA_NoSystemBackground);
     setMouseTracking(true);
 
-    const DialogUnits du(font());
+    // The templates ask for an 8-point font; the family stays the system's.
+    QFont dialogFont = font();
+    dialogFont.setPointSize(8);
+    setFont(dialogFont);
+    const DialogUnits du(dialogFont);
     setFixedSize(du.Size(m_layout.width, m_layout.height));
 
     // Only its font is used: the paint takes the dialog's font from it.
@@ -201,18 +205,20 @@ void CExportOptionDlg::Paint(Canvas& dc, const Rect& client)
 void CExportOptionDlg::DrawGroupTitle(Canvas& dc, const QString& title, int pictureWidth)
 {
     const int textHeight = dc.GetTextExtent(u"A").cy;
-    const Rect bar{m_x, m_y, m_x + pictureWidth + m_margin + m_columnWidth + 1,
-                   m_y + textHeight + 2 * m_margin};
+    LogFont bold = dc.GetFont().GetLogFont();
+    bold.weight = 800;
+    const Font previous = dc.SelectFont(Font(bold));
+    // A title wider than the column's boxes widens the column rather than being cut off by
+    // the next one: the system's font may be wider than the one the layout was made for.
+    const int width =
+        std::max(pictureWidth + m_margin + m_columnWidth + 1, dc.GetTextExtent(title).cx + 2 * m_margin);
+    const Rect bar{m_x, m_y, m_x + width, m_y + textHeight + 2 * m_margin};
     dc.SelectPen(Pen::Solid(0, kTitleFill));
     dc.SelectBrush(Brush::Solid(kTitleFill));
     dc.Rectangle(bar);
     dc.SelectPen(Pen::Solid(0, kTitleLine));
     dc.MoveTo(bar.left, bar.bottom - 1);
     dc.LineTo(bar.right, bar.bottom - 1);
-
-    LogFont bold = dc.GetFont().GetLogFont();
-    bold.weight = 800;
-    const Font previous = dc.SelectFont(Font(bold));
     const ColorRef color = dc.SetTextColor(kTitleText);
     dc.TextOut(m_x + m_margin, m_y + m_margin, title);
     dc.SetTextColor(color);

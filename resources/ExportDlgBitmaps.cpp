@@ -7,7 +7,7 @@
 
 #include <functional>
 
-// The pictures of the export option dialogs: the choice pictures (56 x 48) and the
+// The pictures of the export option dialogs: the choice pictures (56 or 94 x 48) and the
 // schematic pieces of the series grid that the preview stacks (52 pixels wide). Every
 // picture lies on pure white, the colour its top-left pixel gives for transparent
 // drawing, so nothing inside a picture may be pure white.
@@ -148,16 +148,18 @@ QImage SelectionPicture(const std::vector<bool>& selected)
                    });
 }
 
+// The target pictures are wider than the others: the preview column takes its width
+// from one of them.
 QImage FilesPicture(int count, bool csv)
 {
-    return Picture(56, 48,
+    return Picture(94, 48,
                    [&](QPainter& p)
                    {
                        const int width = 30;
                        const int height = 38;
                        for (int i = 0; i < count; ++i)
                        {
-                           const int offset = count == 1 ? 12 : 4 + 9 * i;
+                           const int offset = count == 1 ? 32 : 20 + 13 * i;
                            FilePage(p, offset, 2 + 3 * i, width, height, csv);
                        }
                    });
@@ -183,7 +185,7 @@ void RegisterExportDlgBitmaps(Platform::BitmapTable& table)
     set(1091, FilesPicture(3, false));
     set(1131, FilesPicture(1, true));
     set(1132, FilesPicture(3, true));
-    set(1080, Picture(56, 48, [](QPainter& p) { Clipboard(p, 14, 3, 28, 42); }));
+    set(1080, Picture(94, 48, [](QPainter& p) { Clipboard(p, 33, 3, 28, 42); }));
     // Data choices.
     set(1100, SelectionPicture({true, true, true, true}));
     set(1102, SelectionPicture({false, true, false, true}));
@@ -222,7 +224,7 @@ void RegisterExportDlgBitmaps(Platform::BitmapTable& table)
     set(1124, Picture(52, 20, [](QPainter& p) { Detail(p, 0, 0, 52, 20, true); }));
     set(1114, Picture(52, 20, [](QPainter& p) { Detail(p, 0, 0, 52, 20, false); }));
     // Target icons of the preview.
-    set(1123, Picture(32, 32, [](QPainter& p) { FilePage(p, 4, 1, 24, 30, false); }));
-    set(1133, Picture(32, 32, [](QPainter& p) { FilePage(p, 4, 1, 24, 30, true); }));
-    set(1122, Picture(32, 32, [](QPainter& p) { Clipboard(p, 5, 1, 22, 30); }));
+    set(1123, Picture(20, 24, [](QPainter& p) { FilePage(p, 1, 1, 17, 21, false); }));
+    set(1133, Picture(20, 24, [](QPainter& p) { FilePage(p, 1, 1, 17, 21, true); }));
+    set(1122, Picture(20, 24, [](QPainter& p) { Clipboard(p, 2, 1, 16, 22); }));
 }

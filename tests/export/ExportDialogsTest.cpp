@@ -378,4 +378,21 @@ TEST(ExportCaption, SplitsAtWordsOnceTheLineIsLongEnough)
     }
 }
 
+TEST_F(ExportDialogs, ColumnsWidenForTitlesWiderThanTheirBoxes)
+{
+    CExportBmpDialog dlg;
+    // Wide fixed-width text: "1. What do you want to export?" is 30 x 8 pixels.
+    RecordingCanvas dc(Client(dlg), 8, 12);
+    dlg.Paint(dc, Client(dlg));
+    std::vector<Rect> titles;
+    for (const CanvasOp& op : dc.OpsOf(CanvasOp::Kind::Rectangle))
+        if (op.brush.color == Rgb(221, 231, 238))
+            titles.push_back(op.rect);
+    ASSERT_EQ(titles.size(), 4u);
+    EXPECT_EQ(titles[0].Width(), 30 * 8 + 2 * 4);
+    EXPECT_EQ(titles[1].left, titles[0].right + 5);
+    // "2. Select target" fits: picture, margin and column width decide.
+    EXPECT_EQ(titles[1].Width(), 94 + 4 + 180 + 1);
+}
+
 } // namespace
