@@ -263,17 +263,24 @@ TEST_F(ExportDialogs, PreviewShowsOneStackPerFile)
 TEST_F(ExportDialogs, ClipboardTargetEndsWithoutAskingForAFile)
 {
     FileDialogRecorder files;
+    // A name refused first leaves its path behind; the clipboard target still has none.
+    files.Answer(QStringLiteral("/tmp/data.txt"));
     CExportCsvDialog dlg;
+    bool openAfterRefusedName = false;
     ModalDialogRunner runner(
-        [](QDialog& d)
+        [&](QDialog& d)
         {
             auto& csv = static_cast<CExportCsvDialog&>(d);
             ShowPainted(csv);
+            PressExport(csv);
+            openAfterRefusedName = csv.isVisible();
             ClickChoices(csv, {6});
             PressExport(csv);
         });
     EXPECT_EQ(dlg.DoModal(), CExportOptionDlg::IDOK);
-    EXPECT_TRUE(files.requests.empty());
+    EXPECT_TRUE(openAfterRefusedName);
+    // Only the first press asked for a file.
+    EXPECT_EQ(files.requests.size(), 1u);
     EXPECT_EQ(dlg.GetTarget(), 2);
     EXPECT_TRUE(dlg.GetFilePath().isEmpty());
 }
