@@ -1,6 +1,7 @@
 #include "resources/BuiltInBitmaps.h"
 
 #include "platform/gui/BitmapTable.h"
+#include "resources/ExportDlgBitmaps.h"
 
 #include <QPainter>
 #include <QPolygon>
@@ -233,4 +234,5 @@ void RegisterBuiltInBitmaps()
         table.Set(1304, DrawDirectionStrip());
     if (!table.Contains(1313))
         table.Set(1313, DrawValueRowStrip());
+    RegisterExportDlgBitmaps(table);
 }

@@ -1,0 +1,397 @@
+#include "export/ExportOptionDlg.h"
+
+#include "app/DIBSectionLiteNP.h"
+#include "platform/core/StringTable.h"
+#include "platform/gui/Canvas.h"
+#include "platform/gui/DialogLayout.h"
+#include "platform/gui/MemDCExt.h"
+#include "platform/gui/ModalDialog.h"
+#include "platform/gui/PainterCanvas.h"
+#include "platform/gui/SystemLook.h"
+
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPushButton>
+
+#include <algorithm>
+#include <cmath>
+
+using namespace Platform;
+
+namespace
+{
+
+constexpr ColorRef kFrame = Rgb(155, 175, 202);
+constexpr ColorRef kTitleFill = Rgb(221, 231, 238);
+constexpr ColorRef kTitleLine = Rgb(197, 197, 197);
+constexpr ColorRef kTitleText = Rgb(0, 21, 110);
+constexpr ColorRef kWhite = Rgb(255, 255, 255);
+
+struct Highlight
+{
+    ColorRef top;
+    ColorRef bottom;
+    ColorRef outline;
+};
+constexpr Highlight kHot{Rgb(245, 250, 253), Rgb(232, 246, 253), Rgb(216, 240, 250)};
+constexpr Highlight kChosen{Rgb(240, 248, 253), Rgb(213, 239, 252), Rgb(153, 222, 253)};
+constexpr Highlight kChosenHot{Rgb(232, 246, 253), Rgb(197, 232, 250), Rgb(182, 230, 251)};
+
+// Width of one schematic file of the preview, the gap beside it and the step to the next.
+constexpr int kPreviewPieceWidth = 52;
+constexpr int kPreviewGap = 8;
+constexpr int kPreviewStep = 65;
+constexpr int kPreviewTop = 100;
+
+int PictureWidth(const CDIBSectionLiteNP& picture)
+{
+    return picture.GetSection().width();
+}
+
+int PictureHeight(const CDIBSectionLiteNP& picture)
+{
+    return picture.GetSection().height();
+}
+
+LogFont LogFontOf(const QFont& font)
+{
+    LogFont lf;
+    int pixels = font.pixelSize();
+    if (pixels <= 0)
+        pixels = static_cast<int>(std::lround(font.pointSizeF() * 96.0 / 72.0));
+    lf.height = -std::max(1, pixels);
+    lf.weight = font.weight();
+    lf.italic = font.italic();
+    lf.faceName = font.family();
+    return lf;
+}
+
+} // namespace
+
+CExportOptionDlg::CExportOptionDlg(Layout layout, QWidget* parent)
+    : QDialog(parent,
+              Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      m_layout(std::move(layout)), m_chosen(m_layout.defaults)
+{
+    setWindowTitle(m_layout.caption);
+    // The whole client area is painted off screen; erasing it first would only flicker.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setMouseTracking(true);
+
+    // The templates ask for an 8-point font; the family stays the system's.
+    QFont dialogFont = font();
+    dialogFont.setPointSize(8);
+    setFont(dialogFont);
+    const DialogUnits du(dialogFont);
+    setFixedSize(du.Size(m_layout.width, m_layout.height));
+
+    // Only its font is used: the paint takes the dialog's font from it.
+    m_static = new QLabel(this);
+    m_static->setGeometry(du.Rect(m_layout.staticX, m_layout.staticY, 8, 8));
+    m_static->hide();
+    SetDlgCtrlID(m_static, m_layout.staticId);
+
+    auto* exportButton = new QPushButton(QStringLiteral("Export"), this);
+    exportButton->setGeometry(du.Rect(m_layout.exportX, m_layout.buttonY, 50, 14));
+    exportButton->setDefault(true);
+    SetDlgCtrlID(exportButton, IDOK);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setGeometry(du.Rect(m_layout.cancelX, m_layout.buttonY, 50, 14));
+    cancel->setAutoDefault(false);
+    SetDlgCtrlID(cancel, IDCANCEL);
+    connect(exportButton, &QPushButton::clicked, this, [this] { OnExportClicked(); });
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    // Every picture a choice or the preview can show, loaded once.
+    const PreviewPictures& pv = m_layout.preview;
+    std::vector<uint32_t> ids = {pv.header,           pv.row,      pv.detail,
+                                 pv.unselectedDetail, pv.fileIcon, pv.clipboardIcon};
+    if (pv.unselectedRow)
+        ids.push_back(pv.unselectedRow);
+    for (const Column& column : m_layout.columns)
+        for (const Choice& choice : column.choices)
+            ids.push_back(choice.picture);
+    for (uint32_t id : ids)
+    {
+        auto& picture = m_pictures[id];
+        if (!picture)
+        {
+            picture = std::make_unique<CDIBSectionLiteNP>();
+            picture->LoadBitmap(id);
+        }
+    }
+}
+
+CExportOptionDlg::~CExportOptionDlg() = default;
+
+int CExportOptionDlg::DoModal()
+{
+    return RunModalDialog(*this);
+}
+
+CDIBSectionLiteNP& CExportOptionDlg::Picture(uint32_t id)
+{
+    auto& picture = m_pictures[id];
+    if (!picture)
+        picture = std::make_unique<CDIBSectionLiteNP>();
+    return *picture;
+}
+
+Font CExportOptionDlg::DialogFont() const
+{
+    return Font(LogFontOf(m_static->font()));
+}
+
+std::pair<QString, QString> CExportOptionDlg::SplitCaption(const QString& caption, int limit)
+{
+    if (caption.size() <= limit)
+        return {caption, QString()};
+    const qsizetype firstSpace = caption.indexOf(QLatin1Char(' '));
+    if (firstSpace < 0)
+    {
+        const qsizetype cut = std::max(0, limit);
+        return {caption.left(cut), caption.mid(cut)};
+    }
+    // Whole words, each with the space after it, until the line is long enough.
+    qsizetype end = 0;
+    do
+    {
+        const qsizetype space = caption.indexOf(QLatin1Char(' '), end);
+        end = space < 0 ? caption.size() : space + 1;
+    } while (end < caption.size() && end < limit);
+    return {caption.left(end), caption.mid(end)};
+}
+
+void CExportOptionDlg::Paint(Canvas& dc, const Rect& client)
+{
+    const int level = dc.SaveDC();
+    m_areas.RemoveAll();
+    dc.SetTextAlign(TA_LEFT | TA_TOP);
+    dc.SetBkMode(TRANSPARENT);
+
+    dc.SelectPen(Pen::Solid(0, kFrame));
+    dc.SelectBrush(Brush::Solid(GetSysColor(COLOR_BTNFACE)));
+    dc.Rectangle(client);
+    dc.IntersectClipRect(client);
+    dc.SelectFont(DialogFont());
+    m_textOffset = dc.GetTextExtent(u"A").cy / 2 + 2;
+
+    int x = 10;
+    for (int c = 0; c < 4; ++c)
+    {
+        const Column& column = m_layout.columns[c];
+        m_column = c;
+        m_columnWidth = column.width;
+        m_x = x;
+        m_y = 10;
+        DrawGroupTitle(dc, LoadString(column.title), PictureWidth(Picture(column.titlePicture)));
+        for (const Choice& choice : column.choices)
+            DrawOption(dc, choice);
+        dc.SelectPen(Pen::Solid(0, kFrame));
+        dc.SelectBrush(Brush::Solid(kWhite));
+        dc.Rectangle({x - 3, 7, x + m_boxWidth + 3, 300});
+        if (c == 3)
+        {
+            dc.SelectClipRect(nullptr);
+            DrawPreview(dc, x, m_boxWidth);
+        }
+        x += m_boxWidth + 5;
+    }
+    dc.RestoreDC(level);
+}
+
+void CExportOptionDlg::DrawGroupTitle(Canvas& dc, const QString& title, int pictureWidth)
+{
+    const int textHeight = dc.GetTextExtent(u"A").cy;
+    LogFont bold = dc.GetFont().GetLogFont();
+    bold.weight = 800;
+    const Font previous = dc.SelectFont(Font(bold));
+    // A title wider than the column's boxes widens the column rather than being cut off by
+    // the next one: the system's font may be wider than the one the layout was made for.
+    const int width =
+        std::max(pictureWidth + m_margin + m_columnWidth + 1, dc.GetTextExtent(title).cx + 2 * m_margin);
+    const Rect bar{m_x, m_y, m_x + width, m_y + textHeight + 2 * m_margin};
+    dc.SelectPen(Pen::Solid(0, kTitleFill));
+    dc.SelectBrush(Brush::Solid(kTitleFill));
+    dc.Rectangle(bar);
+    dc.SelectPen(Pen::Solid(0, kTitleLine));
+    dc.MoveTo(bar.left, bar.bottom - 1);
+    dc.LineTo(bar.right, bar.bottom - 1);
+    const ColorRef color = dc.SetTextColor(kTitleText);
+    dc.TextOut(m_x + m_margin, m_y + m_margin, title);
+    dc.SetTextColor(color);
+    dc.SelectFont(previous);
+
+    dc.ExcludeClipRect(bar);
+    m_boxWidth = bar.Width();
+    m_y += textHeight + 3 * m_margin;
+}
+
+void CExportOptionDlg::DrawOption(Canvas& dc, const Choice& choice)
+{
+    CDIBSectionLiteNP& picture = Picture(choice.picture);
+    const int pictureWidth = PictureWidth(picture);
+    const int pictureHeight = PictureHeight(picture);
+    const Rect box{m_x, m_y, m_x + m_margin + m_columnWidth + pictureWidth,
+                   m_y + pictureHeight + 2 * m_verticalMargin};
+    dc.SelectPen(Pen::Solid(0, kWhite));
+    dc.SelectBrush(Brush::Solid(kWhite));
+    dc.Rectangle(box);
+    m_areas.Add(box, 0, m_column, choice.value);
+
+    const bool hot = choice.value == m_hot;
+    const bool chosen = choice.value == m_chosen[m_column];
+    if (hot || chosen)
+        DrawOptionHighlight(dc, box, hot, chosen);
+
+    picture.Draw(dc, {m_x, m_y + m_verticalMargin}, true);
+
+    // The widest character of the caption decides how many fit on a line.
+    const QString caption = LoadString(choice.caption);
+    int widest = 0;
+    for (const QChar ch : caption)
+        widest = std::max(widest, dc.GetTextExtent(QStringView(&ch, 1)).cx);
+    const int limit = widest > 0 ? (m_columnWidth - m_margin) / widest : static_cast<int>(caption.size());
+    const auto [first, second] = SplitCaption(caption, limit);
+    const int textX = m_x + pictureWidth + m_margin;
+    const int textY = m_y + m_verticalMargin + pictureHeight / 2 - m_textOffset;
+    dc.SetTextColor(GetSysColor(COLOR_WINDOWTEXT));
+    dc.TextOut(textX, textY, first);
+    if (!second.isEmpty())
+        dc.TextOut(textX, textY + dc.GetTextExtent(u"A").cy, second);
+
+    dc.ExcludeClipRect(box);
+    m_y += m_margin + 2 * m_verticalMargin + pictureHeight;
+}
+
+void CExportOptionDlg::DrawOptionHighlight(Canvas& dc, const Rect& rect, bool hot, bool chosen)
+{
+    const Highlight& h = hot && chosen ? kChosenHot : chosen ? kChosen : kHot;
+    const TriVertex vertices[2] = {{rect.left, rect.top, h.top}, {rect.right, rect.bottom, h.bottom}};
+    const int mesh[2] = {0, 1};
+    dc.GradientFill(vertices, 2, mesh, 1, GRADIENT_FILL_RECT_V);
+    dc.FrameRect(rect, Brush::Solid(h.outline));
+}
+
+void CExportOptionDlg::DrawPreview(Canvas& dc, int x, int boxWidth)
+{
+    const PreviewPictures& pv = m_layout.preview;
+    const bool separate = m_chosen[1] == m_layout.separateFilesValue;
+    const bool all = m_chosen[2] == m_layout.allValue;
+    const int files = separate ? (all ? 3 : 2) : 1;
+    // What each file shows after the header row; the content column of the graphic export
+    // decides it, the text export always writes series with their details.
+    const int content = pv.unselectedRow ? m_chosen[0] : 2;
+
+    int fileX = x + boxWidth / (files + 1) - (kPreviewPieceWidth + kPreviewGap) / 2;
+    for (int file = 0; file < files; ++file, fileX += kPreviewStep)
+    {
+        std::vector<uint32_t> pieces{pv.header};
+        switch (content)
+        {
+        case 0:
+            pieces.insert(pieces.end(), separate ? 1 : 3, pv.row);
+            break;
+        case 1:
+            if (separate)
+            {
+                pieces.push_back(pv.row);
+                if (file == 1)
+                    pieces.push_back(pv.detail);
+            }
+            else
+            {
+                pieces.insert(pieces.end(), {pv.row, pv.row, pv.detail, pv.row});
+            }
+            break;
+        default:
+            for (int i = 0; i < (separate ? 1 : 3); ++i)
+                pieces.insert(pieces.end(), {pv.row, pv.detail});
+            break;
+        }
+        if (all && !separate)
+        {
+            if (content == 0 && pv.unselectedRow)
+                pieces.push_back(pv.unselectedRow);
+            else
+                pieces.insert(pieces.end(), {pv.row, pv.unselectedDetail});
+        }
+
+        int y = kPreviewTop;
+        for (uint32_t id : pieces)
+        {
+            CDIBSectionLiteNP& piece = Picture(id);
+            piece.Draw(dc, {fileX, y}, false);
+            y += PictureHeight(piece);
+        }
+        const bool clipboard = IsClipboardTarget();
+        const uint32_t icon = clipboard ? pv.clipboardIcon : pv.fileIcon;
+        Picture(icon).Draw(dc, {fileX - 5, y - 20}, clipboard || pv.fileIconTransparent);
+    }
+}
+
+void CExportOptionDlg::paintEvent(QPaintEvent* event)
+{
+    WidgetCanvas target(this, event->region());
+    const Rect client{0, 0, width(), height()};
+    CMemDCExt memory(target);
+    Paint(memory.Dc(), client);
+}
+
+void CExportOptionDlg::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPoint at = event->position().toPoint();
+    int item = -1;
+    if (!m_areas.HitTest({at.x(), at.y()}, nullptr, &item))
+        item = -1;
+    m_hot = item;
+    if (m_hot != m_lastHot)
+        update();
+    m_lastHot = m_hot;
+    QDialog::mouseMoveEvent(event);
+}
+
+void CExportOptionDlg::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+    {
+        m_hot = -1;
+        // The next move over the same box brings its hover highlight back.
+        m_lastHot = -1;
+        const QPoint at = event->position().toPoint();
+        int kind = 0;
+        int item = 0;
+        if (m_areas.HitTest({at.x(), at.y()}, &kind, &item) && kind >= 0 && kind < 3)
+        {
+            m_chosen[kind] = item;
+            update();
+        }
+    }
+    QDialog::mousePressEvent(event);
+}
+
+void CExportOptionDlg::OnExportClicked()
+{
+    if (IsClipboardTarget())
+    {
+        done(QDialog::Accepted);
+        return;
+    }
+    FileDialogRequest request;
+    request.save = true;
+    request.defaultExtension = m_layout.defaultExtension;
+    request.fileName = LoadString(m_layout.initialName);
+    request.flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+    for (const auto& [id, fixed] : m_layout.filter)
+        request.filter += LoadString(id) + fixed;
+    const std::optional<QString> path = ShowFileDialog(this, request);
+    if (!path)
+        return;
+    m_filePath = *path;
+    if (m_filePath.size() <= 5)
+        return;
+    if (AcceptPath(m_filePath))
+        done(QDialog::Accepted);
+}

@@ -1,0 +1,150 @@
+#pragma once
+#include "platform/gui/FileDialog.h"
+#include "platform/gui/GdiObjects.h"
+#include "platform/gui/GdiTypes.h"
+#include "seriesview/SensitiveArea.h"
+
+#include <QDialog>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <vector>
+
+class CDIBSectionLiteNP;
+class QLabel;
+
+namespace Platform
+{
+class Canvas;
+}
+
+// The painted dialog that the graphic and the text export share: three columns of choice
+// boxes (a picture and a caption each) and a fourth column with a schematic preview of the
+// result, painted into the client area off screen. The mouse highlights the box under it,
+// a click chooses the box within its column; Export asks for the target file unless the
+// target is the clipboard. The two dialogs differ only in what they describe here.
+class CExportOptionDlg : public QDialog
+{
+public:
+    enum
+    {
+        IDOK = 1,
+        IDCANCEL = 2,
+    };
+
+    struct Choice
+    {
+        int value;
+        uint32_t caption;
+        uint32_t picture;
+    };
+    struct Column
+    {
+        uint32_t title;
+        int width;
+        // The choice whose picture sets the title bar's width.
+        int titlePicture;
+        std::vector<Choice> choices;
+    };
+    // The preview pieces: the grid's header row, a series row, an expanded detail, the
+    // detail and the row of an unselected series, and the target icons.
+    struct PreviewPictures
+    {
+        uint32_t header;
+        uint32_t row;
+        uint32_t detail;
+        uint32_t unselectedDetail;
+        uint32_t unselectedRow; // 0: not used
+        uint32_t fileIcon;
+        uint32_t clipboardIcon;
+        bool fileIconTransparent;
+    };
+    struct Layout
+    {
+        QString caption;
+        int staticId;
+        // Template size and button places, in dialog units.
+        int width;
+        int height;
+        int exportX;
+        int cancelX;
+        int buttonY;
+        int staticX;
+        int staticY;
+        std::array<Column, 4> columns;
+        std::array<int, 3> defaults;
+        // The values of the target column and of the data column that mean something to
+        // the preview and the Export button.
+        int separateFilesValue;
+        int clipboardValue;
+        int allValue;
+        PreviewPictures preview;
+        // The Save As dialog.
+        QString defaultExtension;
+        uint32_t initialName;
+        // Pairs of string id and fixed part, joined into the filter.
+        std::vector<std::pair<uint32_t, QString>> filter;
+    };
+
+    ~CExportOptionDlg() override;
+
+    // IDOK or IDCANCEL.
+    int DoModal();
+
+    // The chosen value of a column (0 to 2) and the choice under the mouse (-1 none).
+    int GetChosen(int column) const { return m_chosen[column]; }
+    int GetHotChoice() const { return m_hot; }
+
+    // Paints the client area as the paint handler does, registering the hit areas.
+    void Paint(Platform::Canvas& dc, const Platform::Rect& client);
+    // The boxes of the last paint.
+    const CSensitiveArea& GetHitAreas() const { return m_areas; }
+
+    // A caption in one or two lines for a box that has room for `limit` characters.
+    static std::pair<QString, QString> SplitCaption(const QString& caption, int limit);
+
+    // The Export button.
+    void OnExportClicked();
+
+protected:
+    explicit CExportOptionDlg(Layout layout, QWidget* parent);
+
+    // The path the Save As dialog gave; true when its ending is accepted.
+    virtual bool AcceptPath(const QString& path) = 0;
+
+    const QString& FilePath() const { return m_filePath; }
+    bool IsClipboardTarget() const { return m_chosen[1] == m_layout.clipboardValue; }
+
+    void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    void DrawGroupTitle(Platform::Canvas& dc, const QString& title, int pictureWidth);
+    void DrawOption(Platform::Canvas& dc, const Choice& choice);
+    void DrawOptionHighlight(Platform::Canvas& dc, const Platform::Rect& rect, bool hot, bool chosen);
+    void DrawPreview(Platform::Canvas& dc, int x, int boxWidth);
+    CDIBSectionLiteNP& Picture(uint32_t id);
+    Platform::Font DialogFont() const;
+
+    Layout m_layout;
+    QLabel* m_static;
+    std::map<uint32_t, std::unique_ptr<CDIBSectionLiteNP>> m_pictures;
+    CSensitiveArea m_areas;
+    int m_hot = -1;
+    int m_lastHot = -1;
+    std::array<int, 3> m_chosen;
+    // Layout values of the paint under way.
+    int m_textOffset = 0;
+    int m_margin = 4;
+    int m_x = 0;
+    int m_y = 0;
+    int m_boxWidth = 0;
+    int m_columnWidth = 0;
+    int m_verticalMargin = 7;
+    int m_column = 0;
+    QString m_filePath;
+};
