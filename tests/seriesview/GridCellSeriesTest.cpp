@@ -4,6 +4,7 @@
 
 #include "app/ValueText.h"
 #include "app/VeskDoc.h"
+#include "grid/GridCtrl.h"
 #include "measurement/FolderData.h"
 #include "measurement/MeasSeriesWrapper.h"
 #include "platform/gui/PainterCanvas.h"
@@ -627,5 +628,41 @@ TEST_F(SeriesCellTest, RendersGraphListAndCellWithLimits)
     SaveRendering(whole, QStringLiteral("series_cell"));
     EXPECT_GT(CountColour(whole, CColorScheme::kBarInside), 6 * 20 * 40);
     EXPECT_GT(CountColour(whole, CColorScheme::kLink), 100);
+}
+} // namespace
+
+namespace
+{
+TEST_F(SeriesCellTest, RowHeightFollowsTheCellInAGrid)
+{
+    AddSeries({30, 50, 70});
+    QWidget parent;
+    auto* grid = new CGridCtrl(2, 2, 0, 0);
+    ASSERT_TRUE(grid->Create(QRect(0, 0, 1200, 600), &parent, 5));
+    grid->SetColumnWidth(1, 1000);
+    ASSERT_TRUE(grid->SetCellType(1, 1, &CGridCellSeries::CreateObject));
+    auto* series = dynamic_cast<CGridCellSeries*>(grid->GetCell(1, 1));
+    ASSERT_NE(series, nullptr);
+    series->SetSeries(&doc, 0);
+
+    // Opened at once: measured off screen, nothing registered by the measuring pass.
+    series->Expand(true);
+    EXPECT_TRUE(series->IsExpanded());
+    const int full = series->GetFullHeight();
+    EXPECT_GT(full, 300);
+    EXPECT_EQ(grid->GetRowHeight(1), full);
+    EXPECT_TRUE(series->GetHitAreas().IsEmpty());
+
+    // Closing: each paint takes a step, the post-draw call gives it to the row.
+    series->Collapse(false);
+    TestCanvas dc;
+    series->Draw(&dc, 1, 1, {0, 0, 1000, full}, false);
+    EXPECT_FALSE(series->GetHitAreas().IsEmpty());
+    EXPECT_TRUE(series->OnPostDraw());
+    EXPECT_EQ(grid->GetRowHeight(1), full - (full / 20 + 3));
+
+    series->Collapse(true);
+    EXPECT_EQ(grid->GetRowHeight(1), 0);
+    EXPECT_FALSE(series->IsExpanded());
 }
 } // namespace
