@@ -39,7 +39,9 @@ bool IsWordEnd(QChar c)
 }
 } // namespace
 
-CGridCellSeries::CGridCellSeries() : m_linkColor(CColorScheme::kLink) {}
+CGridCellSeries::CGridCellSeries() : m_linkColor(CColorScheme::kLink)
+{
+}
 
 CGridCellSeries::~CGridCellSeries() = default;
 
@@ -166,15 +168,18 @@ bool CGridCellSeries::Draw(Canvas* dc, int row, int col, Rect rect, bool, bool p
     int contentHeight = 0;
     switch (m_layout)
     {
-    case 1: {
+    case 1:
+    {
         const Size list = DrawValueList(*dc, g.cx, 0, kGraphHeight, 0, n, measureOnly);
         DrawStatistics(*dc, g.cx + list.cx, 0, measureOnly);
         DrawSettings(*dc, g.cx + list.cx + s.cx, 0, measureOnly);
-        const Size m = DrawComment(*dc, g.cx + list.cx, std::max(s.cy, t.cy), width - g.cx - list.cx, measureOnly);
+        const Size m =
+            DrawComment(*dc, g.cx + list.cx, std::max(s.cy, t.cy), width - g.cx - list.cx, measureOnly);
         contentHeight = std::max(std::max(s.cy, t.cy) + m.cy, g.cy);
         break;
     }
-    case 2: {
+    case 2:
+    {
         const Size list = DrawValueList(*dc, g.cx, 0, kGraphHeight, 0, n, measureOnly);
         DrawStatistics(*dc, g.cx + list.cx, 0, measureOnly);
         DrawSettings(*dc, g.cx + list.cx, s.cy, measureOnly);
@@ -182,7 +187,8 @@ bool CGridCellSeries::Draw(Canvas* dc, int row, int col, Rect rect, bool, bool p
         contentHeight = std::max(s.cy + t.cy, g.cy + m.cy);
         break;
     }
-    case 3: {
+    case 3:
+    {
         DrawValueList(*dc, g.cx, 0, kGraphHeight, 0, n, measureOnly);
         DrawStatistics(*dc, 0, g.cy, measureOnly);
         DrawSettings(*dc, s.cx, g.cy, measureOnly);
@@ -190,7 +196,8 @@ bool CGridCellSeries::Draw(Canvas* dc, int row, int col, Rect rect, bool, bool p
         contentHeight = std::max({g.cy + m.cy, g.cy + s.cy, g.cy + t.cy});
         break;
     }
-    case 4: {
+    case 4:
+    {
         const Size list = DrawValueList(*dc, 0, g.cy, kGraphHeight, 0, n, measureOnly);
         DrawStatistics(*dc, list.cx, g.cy, measureOnly);
         DrawSettings(*dc, list.cx + s.cx, g.cy, measureOnly);
@@ -198,7 +205,8 @@ bool CGridCellSeries::Draw(Canvas* dc, int row, int col, Rect rect, bool, bool p
         contentHeight = std::max(g.cy + list.cy, g.cy + std::max(s.cy, t.cy) + m.cy);
         break;
     }
-    case 5: {
+    case 5:
+    {
         // The list is as high as statistics and settings together; the panels beside it
         // take their place from the list as drawn, which may have more columns.
         const Size list = DrawValueList(*dc, 0, g.cy, s.cy + t.cy, 0, n, measureOnly);
@@ -208,7 +216,8 @@ bool CGridCellSeries::Draw(Canvas* dc, int row, int col, Rect rect, bool, bool p
         contentHeight = std::max(g.cy + list.cy, g.cy + s.cy + t.cy + m.cy);
         break;
     }
-    default: {
+    default:
+    {
         DrawStatistics(*dc, 0, 0, measureOnly);
         DrawSettings(*dc, s.cx, 0, measureOnly);
         const Size m = DrawComment(*dc, s.cx + t.cx, 0, width - s.cx - t.cx, measureOnly);
@@ -286,9 +295,8 @@ Size CGridCellSeries::DrawStatistics(Canvas& dc, int x, int y, bool measureOnly)
     const int d0 = m_document->GetSeriesDecimals(m_seriesIndex, 0);
     const int d1 = m_document->GetSeriesDecimals(m_seriesIndex, 1);
     const int d2 = m_document->GetSeriesDecimals(m_seriesIndex, 2);
-    auto withScale = [&](float value, int decimals) {
-        return QStringLiteral("=  ") + FormatValue(ToShown(value), decimals) + QLatin1Char(' ') + scaleShort;
-    };
+    auto withScale = [&](float value, int decimals)
+    { return QStringLiteral("=  ") + FormatValue(ToShown(value), decimals) + QLatin1Char(' ') + scaleShort; };
     auto plain = [&](float value) { return QStringLiteral("=  ") + FormatValue(value, d2); };
 
     const std::array<std::array<QString, 3>, 11> rows{{
@@ -342,8 +350,8 @@ Size CGridCellSeries::DrawSettings(Canvas& dc, int x, int y, bool measureOnly)
     {
         dc.TextOut(x + margin, y + margin, title);
         if (m_reallyPaint && !series->IsUnchanged(true))
-            DrawLink(dc, fonts, x + margin + titleSize.cx, y + margin, QStringLiteral("[restore original settings]"),
-                     LINK_RESTORE, true, true);
+            DrawLink(dc, fonts, x + margin + titleSize.cx, y + margin,
+                     QStringLiteral("[restore original settings]"), LINK_RESTORE, true, true);
     }
     const int top = y + margin + int(1.2 * titleSize.cy);
     dc.SelectFont(fonts.normal);
@@ -358,7 +366,8 @@ Size CGridCellSeries::DrawSettings(Canvas& dc, int x, int y, bool measureOnly)
     series->GetTargetScaleNames(scaleName, scaleLong, m_imperial);
     if (settings.material.group != 0)
         scaleName += QLatin1Char('/') + QString::number(settings.material.group);
-    auto limitText = [&](float limit) {
+    auto limitText = [&](float limit)
+    {
         if (limit == MEAS_NO_VALUE)
             return QStringLiteral("off");
         return FormatValue(ToShown(limit), d0) + QLatin1Char(' ') + scaleName;
@@ -393,7 +402,8 @@ Size CGridCellSeries::DrawSettings(Canvas& dc, int x, int y, bool measureOnly)
                         LINK_DIRECTION});
     else
         rows.push_back({QStringLiteral("Direction"), entry->GetCommonDirectionText(false), LINK_DIRECTION});
-    if (bench && settings.targetScale.standard == 4 && (settings.material.type == 6 || settings.material.type == 0))
+    if (bench && settings.targetScale.standard == 4 &&
+        (settings.material.type == 6 || settings.material.type == 0))
         rows.push_back({QStringLiteral("ASTM B724 meas. mode"), entry->GetB724ModeText(false), LINK_B724});
     if (bench)
         rows.push_back({QStringLiteral("Unit"), entry->GetUnitText(false), LINK_UNIT});
@@ -473,7 +483,8 @@ Size CGridCellSeries::DrawComment(Canvas& dc, int x, int y, int width, bool meas
 
     dc.SelectFont(m_hoveredLink == LINK_COMMENT ? fonts.underline : fonts.normal);
     const Platform::ColorRef oldColor = dc.SetTextColor(m_linkColor);
-    auto put = [&](int offset, int lineTop, const QString& piece) {
+    auto put = [&](int offset, int lineTop, const QString& piece)
+    {
         if (measureOnly)
             return;
         dc.TextOut(left + offset, linesTop + lineTop, piece);

@@ -90,8 +90,8 @@ public:
 
     // The panels. Each returns its size; with measureOnly nothing is drawn and no area is
     // registered, and the size is the same.
-    Platform::Size DrawBarGraph(Platform::Canvas& dc, int x, int y, int width, int height, int offset, int count,
-                                bool measureOnly);
+    Platform::Size DrawBarGraph(Platform::Canvas& dc, int x, int y, int width, int height, int offset,
+                                int count, bool measureOnly);
     Platform::Size DrawValueList(Platform::Canvas& dc, int x, int y, int height, int offset, int count,
                                  bool measureOnly);
     Platform::Size DrawStatistics(Platform::Canvas& dc, int x, int y, bool measureOnly);
@@ -140,7 +140,7 @@ private:
                            int position) const;
     float ToShown(float value) const;
     void DrawLink(Platform::Canvas& dc, const Fonts& fonts, int x, int y, const QString& text, int link,
-                  bool bold, bool register_);
+                  bool bold, bool registerArea);
     void InvalidateGrid();
     int ShownReadingCount();
 

@@ -68,9 +68,9 @@ std::vector<CGridCellSeries::VALUEANDINDEX> CGridCellSeries::SortedRecords(CMeas
         r.ascending = ascending;
     }
     // Stable, so that equal values keep their measurement order on every draw.
-    std::stable_sort(records.begin(), records.end(), [](const VALUEANDINDEX& a, const VALUEANDINDEX& b) {
-        return CompareValueAndIndex(a, b) < 0;
-    });
+    std::stable_sort(records.begin(), records.end(),
+                     [](const VALUEANDINDEX& a, const VALUEANDINDEX& b)
+                     { return CompareValueAndIndex(a, b) < 0; });
     return records;
 }
 
@@ -86,8 +86,8 @@ bool CGridCellSeries::OrderedByValue()
 }
 
 CGridCellSeries::ShownReading CGridCellSeries::ReadingAt(CMeasSeries1& series,
-                                                         const std::vector<VALUEANDINDEX>& sorted, bool byValue,
-                                                         int position) const
+                                                         const std::vector<VALUEANDINDEX>& sorted,
+                                                         bool byValue, int position) const
 {
     ShownReading r;
     if (byValue)
@@ -122,7 +122,8 @@ void CGridCellSeries::DrawLink(Canvas& dc, const Fonts& fonts, int x, int y, con
                                         : (hovered ? fonts.underline : fonts.normal));
     const Platform::ColorRef oldColor = dc.SetTextColor(m_linkColor);
     dc.TextOut(x, y, text);
-    m_hitAreas.AddTextArea(dc, x, y, text, 0, SERIESHIT_LINK, link, std::nullopt, registerArea && m_reallyPaint);
+    m_hitAreas.AddTextArea(dc, x, y, text, 0, SERIESHIT_LINK, link, std::nullopt,
+                           registerArea && m_reallyPaint);
     dc.SetTextColor(oldColor);
     dc.SelectFont(old);
 }
@@ -153,7 +154,8 @@ Size CGridCellSeries::DrawBarGraph(Canvas& dc, int x, int y, int width, int heig
     if (offset != 0)
         title += QStringLiteral(" (continued)");
     title += QLatin1Char(' ');
-    const QString link = byValue ? QStringLiteral("[ordered by value]") : QStringLiteral("[measurement order]");
+    const QString link =
+        byValue ? QStringLiteral("[ordered by value]") : QStringLiteral("[measurement order]");
     const Size titleSize = dc.GetTextExtent(title);
     int tw = titleSize.cx;
     if (n > 1)
@@ -294,7 +296,8 @@ Size CGridCellSeries::DrawBarGraph(Canvas& dc, int x, int y, int width, int heig
     QString scaleLong;
     series->GetTargetScaleNames(scaleShort, scaleLong, m_imperial);
     const int probeCode = series->GetProbeId().code;
-    const QString directionLabel = bench ? QStringLiteral("Diameter correction") : QStringLiteral("Direction");
+    const QString directionLabel =
+        bench ? QStringLiteral("Diameter correction") : QStringLiteral("Direction");
 
     int xk = plot.left + 4 + g;
     for (int k = 1; k <= n; ++k, xk += bw + g)
@@ -319,12 +322,13 @@ Size CGridCellSeries::DrawBarGraph(Canvas& dc, int x, int y, int width, int heig
             float sourceMax = 0;
             series->GetConvSourceRange(sourceMin, sourceMax);
             const float native = series->GetNativeValue(reading.index, kShownReadings);
-            tipText = QStringLiteral("Measurement out of range for converting to %1 scale.\r\nValid range: %2\r\n"
-                                     "This measurement: %3")
-                          .arg(scaleShort,
-                               Fixed(sourceMin, nativeDecimals) + QStringLiteral(" ... ") +
-                                   Fixed(sourceMax, nativeDecimals) + QLatin1Char(' ') + nativeShort,
-                               Fixed(native, nativeDecimals) + QLatin1Char(' ') + nativeShort);
+            tipText =
+                QStringLiteral("Measurement out of range for converting to %1 scale.\r\nValid range: %2\r\n"
+                               "This measurement: %3")
+                    .arg(scaleShort,
+                         Fixed(sourceMin, nativeDecimals) + QStringLiteral(" ... ") +
+                             Fixed(sourceMax, nativeDecimals) + QLatin1Char(' ') + nativeShort,
+                         Fixed(native, nativeDecimals) + QLatin1Char(' ') + nativeShort);
         }
         tipText += QStringLiteral("\n") + directionLabel + QStringLiteral(": ") +
                    (bench ? entry->GetReadingDiameterText(reading.index, m_imperial, false)
@@ -343,8 +347,9 @@ Size CGridCellSeries::DrawBarGraph(Canvas& dc, int x, int y, int width, int heig
 
         const bool inside = valid && lower <= v && v <= upper;
         const bool hovered = m_hoveredReading == reading.index;
-        const Platform::ColorRef color = inside ? (hovered ? CColorScheme::kBarInsideHover : CColorScheme::kBarInside)
-                                                : (hovered ? CColorScheme::kBarOutsideHover : CColorScheme::kBarOutside);
+        const Platform::ColorRef color =
+            inside ? (hovered ? CColorScheme::kBarInsideHover : CColorScheme::kBarInside)
+                   : (hovered ? CColorScheme::kBarOutsideHover : CColorScheme::kBarOutside);
         dc.SelectBrush(Brush::Solid(color));
         dc.SelectPen(Pen::Solid(1, color));
         dc.Rectangle(bar);
@@ -373,7 +378,8 @@ Size CGridCellSeries::DrawBarGraph(Canvas& dc, int x, int y, int width, int heig
     return size;
 }
 
-Size CGridCellSeries::DrawValueList(Canvas& dc, int x, int y, int height, int offset, int count, bool measureOnly)
+Size CGridCellSeries::DrawValueList(Canvas& dc, int x, int y, int height, int offset, int count,
+                                    bool measureOnly)
 {
     CMeasSeries1* series = Series();
     if (!series)
@@ -416,8 +422,8 @@ Size CGridCellSeries::DrawValueList(Canvas& dc, int x, int y, int height, int of
     float rmax = 0;
     series->GetConvTargetRange(rmin, rmax, true);
     rmax = ToShown(rmax);
-    const int vw =
-        std::max(dc.GetTextExtent(Fixed(rmax, decimals)).cx, dc.GetTextExtent(FormatValue(MEAS_BELOW_RANGE, decimals)).cx);
+    const int vw = std::max(dc.GetTextExtent(Fixed(rmax, decimals)).cx,
+                            dc.GetTextExtent(FormatValue(MEAS_BELOW_RANGE, decimals)).cx);
     const Size nineSize = dc.GetTextExtent(u"9999");
     const int nw = nineSize.cx;
     const int rh = nineSize.cy;

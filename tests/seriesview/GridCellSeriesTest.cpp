@@ -9,8 +9,8 @@
 #include "measurement/MeasSeriesWrapper.h"
 #include "platform/gui/PainterCanvas.h"
 #include "platform/gui/RecordingCanvas.h"
-#include "seriesview/ColorScheme.h"
 #include "resources/BuiltInStrings.h"
+#include "seriesview/ColorScheme.h"
 #include "seriesview/GridCellSeries.h"
 #include "tests/support/MeasurementTexts.h"
 
@@ -19,8 +19,8 @@
 #include <algorithm>
 
 using Platform::CanvasOp;
-using Platform::Rect;
 using Platform::RecordingCanvas;
+using Platform::Rect;
 using Platform::Size;
 
 namespace
@@ -90,7 +90,8 @@ protected:
         std::vector<CanvasOp> bars;
         for (const CanvasOp& op : dc.OpsOf(CanvasOp::Kind::Rectangle))
             if (op.brush.color == CColorScheme::kBarInside || op.brush.color == CColorScheme::kBarOutside ||
-                op.brush.color == CColorScheme::kBarInsideHover || op.brush.color == CColorScheme::kBarOutsideHover)
+                op.brush.color == CColorScheme::kBarInsideHover ||
+                op.brush.color == CColorScheme::kBarOutsideHover)
                 bars.push_back(op);
         return bars;
     }
@@ -159,9 +160,11 @@ TEST_F(SeriesCellTest, BarGraphColoursBarsByLimitsAndExplainsOutOfRangeValues)
     for (size_t i = 0; i < bars.size(); ++i)
     {
         const QString label = i == 3 ? QStringLiteral("--") : FormatValue(30.0f + 20.0f * float(i), decimals);
-        auto it = std::find_if(texts.begin(), texts.end(), [&](const CanvasOp& op) {
-            return op.text == label && op.textAlign == (Platform::TA_CENTER | Platform::TA_BASELINE);
-        });
+        auto it = std::find_if(texts.begin(), texts.end(),
+                               [&](const CanvasOp& op) {
+                                   return op.text == label &&
+                                          op.textAlign == (Platform::TA_CENTER | Platform::TA_BASELINE);
+                               });
         ASSERT_NE(it, texts.end()) << label.toStdString();
         EXPECT_EQ(it->points[0].x, (bars[i].rect.left + bars[i].rect.right) / 2 + 1);
         EXPECT_EQ(it->points[0].y, bars[i].rect.top - 3);
@@ -181,7 +184,8 @@ TEST_F(SeriesCellTest, BarGraphColoursBarsByLimitsAndExplainsOutOfRangeValues)
     QString text;
     ASSERT_TRUE(cell.GetTipZoneAt({bars[0].rect.left + 1, bars[0].rect.bottom - 2}, &zone, &title, &text));
     EXPECT_EQ(title, QStringLiteral("Measurement number 1"));
-    EXPECT_EQ(text, FormatValue(30.0f, decimals) + QStringLiteral(" HRC\nDirection: ") + doc.GetSeriesAt(0)->GetReadingDirectionText(0, false));
+    EXPECT_EQ(text, FormatValue(30.0f, decimals) + QStringLiteral(" HRC\nDirection: ") +
+                        doc.GetSeriesAt(0)->GetReadingDirectionText(0, false));
     ASSERT_TRUE(cell.GetTipZoneAt({bars[3].rect.left + 1, bars[3].rect.bottom - 2}, &zone, &title, &text));
     EXPECT_TRUE(text.startsWith(QStringLiteral("Measurement out of range for converting to HRC scale.\r\n"
                                                "Valid range: 320 ... 880 ")))
@@ -228,10 +232,10 @@ TEST_F(SeriesCellTest, ValueOrderSortsBarsAndRowsWithoutNumbersBelowTheBars)
 
     // A fresh cell, so that only this paint's areas are asked (a cell's own draw clears them).
     doc.SetSeriesValueOrder(0, 1);
-    CGridCellSeries cell;
-    cell.SetSeries(&doc, 0);
+    CGridCellSeries fresh;
+    fresh.SetSeries(&doc, 0);
     TestCanvas dc;
-    cell.DrawBarGraph(dc, 0, 0, 800, 300, 0, 100, false);
+    fresh.DrawBarGraph(dc, 0, 0, 800, 300, 0, 100, false);
     EXPECT_TRUE(HasText(dc, QStringLiteral("[ordered by value]")));
     const auto bars = Bars(dc);
     ASSERT_EQ(bars.size(), 4u);
@@ -239,7 +243,8 @@ TEST_F(SeriesCellTest, ValueOrderSortsBarsAndRowsWithoutNumbersBelowTheBars)
     for (size_t i = 0; i < bars.size(); ++i)
     {
         int item = -1;
-        ASSERT_TRUE(cell.GetHitAreas().HitTest({bars[i].rect.left, bars[i].rect.bottom - 1}, nullptr, &item));
+        ASSERT_TRUE(
+            fresh.GetHitAreas().HitTest({bars[i].rect.left, bars[i].rect.bottom - 1}, nullptr, &item));
         EXPECT_EQ(item, readingOf[i]);
         if (i > 0)
         {
@@ -250,7 +255,7 @@ TEST_F(SeriesCellTest, ValueOrderSortsBarsAndRowsWithoutNumbersBelowTheBars)
         EXPECT_NE(op.textAlign, unsigned(Platform::TA_CENTER | Platform::TA_TOP)) << op.text.toStdString();
 
     TestCanvas list;
-    cell.DrawValueList(list, 0, 0, 300, 0, 100, false);
+    fresh.DrawValueList(list, 0, 0, 300, 0, 100, false);
     QStringList numbers;
     for (const CanvasOp& op : Texts(list))
         if (op.textAlign == Platform::TA_RIGHT && !op.text.contains(QLatin1Char('.')) && op.text.size() == 1)
@@ -265,7 +270,8 @@ TEST_F(SeriesCellTest, IndentationDepthsOrderByFallingDepth)
     for (float depth : {50.0f, 20.0f, 80.0f})
         series->AddReading(depth, depth, 31, -1);
     series->CommitNew();
-    const auto sortedNumbers = [&] {
+    const auto sortedNumbers = [&]
+    {
         std::vector<CGridCellSeries::VALUEANDINDEX> records;
         for (int i = 0; i < 3; ++i)
         {
@@ -276,7 +282,8 @@ TEST_F(SeriesCellTest, IndentationDepthsOrderByFallingDepth)
             records.push_back(r);
         }
         std::sort(records.begin(), records.end(),
-                  [](const auto& a, const auto& b) { return CGridCellSeries::CompareValueAndIndex(a, b) < 0; });
+                  [](const auto& a, const auto& b)
+                  { return CGridCellSeries::CompareValueAndIndex(a, b) < 0; });
         std::vector<int> numbers;
         for (const auto& r : records)
             numbers.push_back(r.number);
@@ -313,23 +320,23 @@ TEST_F(SeriesCellTest, MeasuringDrawsNothingAndGivesThePaintedSize)
     for (bool byValue : {false, true})
     {
         doc.SetSeriesValueOrder(0, byValue ? 1 : 0);
-        CGridCellSeries cell;
-        cell.SetSeries(&doc, 0);
+        CGridCellSeries fresh;
+        fresh.SetSeries(&doc, 0);
         TestCanvas measured;
-        const Size g = cell.DrawBarGraph(measured, 5, 7, 800, 300, 0, 100, true);
-        const Size l = cell.DrawValueList(measured, 5, 7, 300, 0, 100, true);
-        const Size s = cell.DrawStatistics(measured, 5, 7, true);
-        const Size t = cell.DrawSettings(measured, 5, 7, true);
-        const Size m = cell.DrawComment(measured, 5, 7, 300, true);
+        const Size g = fresh.DrawBarGraph(measured, 5, 7, 800, 300, 0, 100, true);
+        const Size l = fresh.DrawValueList(measured, 5, 7, 300, 0, 100, true);
+        const Size s = fresh.DrawStatistics(measured, 5, 7, true);
+        const Size t = fresh.DrawSettings(measured, 5, 7, true);
+        const Size m = fresh.DrawComment(measured, 5, 7, 300, true);
         EXPECT_TRUE(measured.Ops().empty());
-        EXPECT_TRUE(cell.GetHitAreas().IsEmpty());
+        EXPECT_TRUE(fresh.GetHitAreas().IsEmpty());
 
         TestCanvas painted;
-        EXPECT_EQ(cell.DrawBarGraph(painted, 5, 7, 800, 300, 0, 100, false), g);
-        EXPECT_EQ(cell.DrawValueList(painted, 5, 7, 300, 0, 100, false), l);
-        EXPECT_EQ(cell.DrawStatistics(painted, 5, 7, false), s);
-        EXPECT_EQ(cell.DrawSettings(painted, 5, 7, false), t);
-        EXPECT_EQ(cell.DrawComment(painted, 5, 7, 300, false), m);
+        EXPECT_EQ(fresh.DrawBarGraph(painted, 5, 7, 800, 300, 0, 100, false), g);
+        EXPECT_EQ(fresh.DrawValueList(painted, 5, 7, 300, 0, 100, false), l);
+        EXPECT_EQ(fresh.DrawStatistics(painted, 5, 7, false), s);
+        EXPECT_EQ(fresh.DrawSettings(painted, 5, 7, false), t);
+        EXPECT_EQ(fresh.DrawComment(painted, 5, 7, 300, false), m);
         EXPECT_FALSE(painted.Ops().empty());
     }
 }
@@ -400,7 +407,8 @@ TEST(SeriesCellWords, CutsTheCommentIntoWords)
     {
         QStringList words;
         int pos = 0;
-        for (QString w = CGridCellSeries::NextWord(c.text, pos); !w.isEmpty(); w = CGridCellSeries::NextWord(c.text, pos))
+        for (QString w = CGridCellSeries::NextWord(c.text, pos); !w.isEmpty();
+             w = CGridCellSeries::NextWord(c.text, pos))
             words << w;
         EXPECT_EQ(words, c.words) << c.text.toStdString();
     }
@@ -525,8 +533,9 @@ TEST_F(SeriesCellTest, SeriesOpenForMeasuringIsMarked)
     TestCanvas again;
     cell.Draw(&again, 1, 1, {0, 0, 1000, 600}, false);
     const auto texts = Texts(again);
-    auto mark = std::find_if(texts.begin(), texts.end(),
-                             [](const CanvasOp& op) { return op.text == QStringLiteral("opened for measuring"); });
+    auto mark =
+        std::find_if(texts.begin(), texts.end(),
+                     [](const CanvasOp& op) { return op.text == QStringLiteral("opened for measuring"); });
     ASSERT_NE(mark, texts.end());
     EXPECT_EQ(mark->textColor, CColorScheme::kOpenSeriesText);
     EXPECT_EQ(mark->points[0], (Platform::Point{500, previousFull - 8}));
