@@ -675,3 +675,54 @@ TEST_F(SeriesCellTest, RowHeightFollowsTheCellInAGrid)
     EXPECT_FALSE(series->IsExpanded());
 }
 } // namespace
+
+namespace
+{
+TEST_F(SeriesCellTest, IndentationSeriesShowsDepthRowsAndBoundsOutOfRangeBars)
+{
+    auto owned = SeriesFixture::NewSeries(SeriesFixture::kProbeVk, SeriesFixture::kHV, 2);
+    // 5 um lies outside the conversion's depth range 10..100 um.
+    for (float depth : {50.0f, 20.0f, 5.0f, 80.0f})
+        owned->AddReading(depth, depth, 31, -1);
+    owned->CommitNew();
+    auto entry = std::make_unique<CMeasSeriesWrapper>();
+    entry->SetSeries(std::move(owned));
+    auto folder = std::make_unique<CFolderData>();
+    folder->AddSeries(std::move(entry), true);
+    CFolderData* raw = folder.get();
+    doc.AddFolder(QStringLiteral("\\"), folder);
+    doc.SetCurrentFolder(raw, QStringLiteral("\\"), true);
+    cell.SetSeries(&doc, 0);
+
+    TestCanvas settings;
+    cell.DrawSettings(settings, 0, 0, false);
+    EXPECT_TRUE(HasText(settings, QStringLiteral("Diameter correction")));
+    EXPECT_TRUE(HasText(settings, QStringLiteral("Unit")));
+    EXPECT_FALSE(HasText(settings, QStringLiteral("Direction")));
+
+    TestCanvas dc;
+    cell.DrawBarGraph(dc, 0, 0, 800, 300, 0, 100, false);
+    const auto bars = Bars(dc);
+    ASSERT_EQ(bars.size(), 4u);
+    EXPECT_TRUE(HasText(dc, QStringLiteral("--")));
+    // 50 um = 600 HV, 20 um = 840 HV: the shallower indent is the harder reading. The
+    // out-of-range bar ends at an end of the axis, inside the plot.
+    EXPECT_LT(bars[1].rect.top, bars[0].rect.top);
+    EXPECT_GE(bars[2].rect.top, bars[1].rect.top - 300);
+    EXPECT_LE(bars[2].rect.top, bars[2].rect.bottom);
+    Rect zone;
+    QString title;
+    QString text;
+    ASSERT_TRUE(cell.GetTipZoneAt({bars[2].rect.left + 1, bars[2].rect.bottom - 1}, &zone, &title, &text));
+    EXPECT_TRUE(text.contains(QStringLiteral("\nDiameter correction: "))) << text.toStdString();
+
+    QImage image(1100, 450, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        Platform::ImageCanvas canvas(image);
+        canvas.SelectFont(TestFont());
+        cell.Draw(&canvas, 1, 1, {0, 0, 1100, 450}, false);
+    }
+    SaveRendering(image, QStringLiteral("series_cell_indentation"));
+}
+} // namespace
