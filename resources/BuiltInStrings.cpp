@@ -188,6 +188,7 @@ constexpr Text kStrings[] = {
 
 void RegisterBuiltInStrings()
 {
+    RegisterMeasurementNames();
     auto& table = Platform::StringTable::Instance();
     for (const Text& t : kStrings)
         table.Set(t.id, QString::fromUtf16(t.text));
