@@ -1,6 +1,7 @@
 #include "resources/BuiltInBitmaps.h"
 
 #include "platform/gui/BitmapTable.h"
+#include "resources/MainFrameBitmaps.h"
 
 #include <QPainter>
 #include <QPolygon>
@@ -118,4 +119,15 @@ void RegisterBuiltInBitmaps()
     // A language pack may already have put its own picture under an id.
     if (!table.Contains(1312))
         table.Set(1312, DrawEditCommands());
+    // The main window: icon, logo (normal and pressed), toolbar (normal and disabled).
+    if (!table.Contains(10))
+        table.Set(10, DrawProgramIcon());
+    if (!table.Contains(140))
+        table.Set(140, DrawLogo(false));
+    if (!table.Contains(141))
+        table.Set(141, DrawLogo(true));
+    if (!table.Contains(142))
+        table.Set(142, DrawToolbarImages());
+    if (!table.Contains(1323))
+        table.Set(1323, DrawToolbarDisabledImages());
 }
