@@ -6,6 +6,7 @@
 #include "app/SettingsFolders.h"
 #include "app/ToolBarExt.h"
 #include "app/Veskador3SE.h"
+#include "device/VmDevice.h"
 #include "measurement/CnvFile.h"
 #include "measurement/ConvTable.h"
 #include "platform/core/StringTable.h"
@@ -101,6 +102,8 @@ bool OpenWebPage(const QString& address)
 CMainFrame::CMainFrame(const QStringList& arguments, QWidget* parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("MainFrame"));
+    // Without an owner, as it is made before the window exists.
+    m_progress.Create(nullptr);
     setWindowTitle(Platform::LoadString(IDS_APP_TITLE));
     const QImage icon = Platform::BitmapTable::Instance().Get(IDR_MAINFRAME);
     if (!icon.isNull())
@@ -570,6 +573,24 @@ void CMainFrame::OnProductRegistration()
 void CMainFrame::OnCustomerFeedback()
 {
     OpenWebPage(Platform::LoadString(IDS_FEEDBACK_PAGE));
+}
+
+void CMainFrame::OnDeviceFound(Device::CVmDevice* device)
+{
+    // A device handed over is ours; with nothing to use it for, it goes at once rather
+    // than leaking with its open link.
+    delete device;
+}
+
+void CMainFrame::OnStatusText(const QString&) {}
+
+void CMainFrame::OnJobFinished(const QString&, int32_t) {}
+
+void CMainFrame::OnProgress(int32_t value, int32_t, uint32_t)
+{
+    // Queued to the UI thread; dropped when the window is gone by then.
+    QMetaObject::invokeMethod(
+        this, [this, value] { m_progress.SetPos(value * 10); }, Qt::QueuedConnection);
 }
 
 void CMainFrame::OnCloseCommand()

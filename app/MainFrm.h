@@ -1,6 +1,8 @@
 #pragma once
 #include "app/CommandIds.h"
+#include "app/ProgressDlg.h"
 #include "app/VeskDoc.h"
+#include "device/Callback.h"
 #include "streamio/Version.h"
 
 #include <QMainWindow>
@@ -26,7 +28,7 @@ class QTimer;
 // Every command is a QAction with the command's id. A command goes to the right pane
 // first (SetRightPane), then to the handlers registered here, then to the application.
 // A command nobody handles is disabled.
-class CMainFrame : public QMainWindow
+class CMainFrame : public QMainWindow, public Device::CCallback
 {
     Q_OBJECT
 public:
@@ -101,6 +103,14 @@ public:
     void OnProductRegistration();
     void OnCustomerFeedback();
 
+    // Device::CCallback, from the device job thread. The window hands itself to no job
+    // yet; a progress report moves the progress dialog on the UI thread.
+    void OnDeviceFound(Device::CVmDevice* device) override;
+    void OnStatusText(const QString& text) override;
+    void OnJobFinished(const QString& text, int32_t code) override;
+    void OnProgress(int32_t value, int32_t mode, uint32_t durationMs) override;
+    CProgressDlg& ProgressDialog() { return m_progress; }
+
     // The keep-alive timer's tick; the tester connection fills it.
     void SetKeepAliveHandler(Handler handler) { m_keepAlive = std::move(handler); }
 
@@ -127,6 +137,7 @@ private:
         UpdateHandler update;
     };
 
+    CProgressDlg m_progress;
     CVeskDoc m_doc;
     CFlatSplitterWnd* m_outer = nullptr;
     CFlatSplitterWnd* m_inner = nullptr;

@@ -164,7 +164,7 @@ QImage Grey(const QImage& image)
 
 QImage DrawLogoImage(bool pressed)
 {
-    QImage image(150, 40, QImage::Format_RGB32);
+    QImage image(160, 40, QImage::Format_RGB32);
     image.fill(QColor(240, 240, 240));
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing, true);
@@ -180,12 +180,12 @@ QImage DrawLogoImage(bool pressed)
     p.drawArc(QRect(6, 8, 24, 24), 30 * 16, 120 * 16);
     p.drawArc(QRect(1, 3, 34, 34), 40 * 16, 100 * 16);
     QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(22);
+    font.setPixelSize(19);
     font.setBold(true);
-    font.setLetterSpacing(QFont::AbsoluteSpacing, 2);
+    font.setLetterSpacing(QFont::AbsoluteSpacing, 1);
     p.setFont(font);
     p.setPen(QColor(40, 44, 60));
-    p.drawText(QRect(38, 0, 110, 40), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("VELMOR"));
+    p.drawText(QRect(38, 0, 120, 40), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("VELMOR"));
     p.end();
     return image;
 }

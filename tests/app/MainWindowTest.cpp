@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QProgressBar>
 #include <QScreen>
 #include <QSplitterHandle>
 #include <QTest>
@@ -20,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <thread>
 
 namespace
 {
@@ -327,4 +329,14 @@ TEST_F(MainWindow, TheLogoSitsAtTheRightEndAndHidesWhenButtonsReachIt)
 
     QTest::mouseClick(logo, Qt::LeftButton);
     EXPECT_EQ(opened, QStringList({QStringLiteral("https://www.velmor.example/")}));
+}
+
+TEST_F(MainWindow, ProgressFromTheJobThreadMovesTheDialogOnTheUiThread)
+{
+    std::thread worker([this] { frame->OnProgress(42, 1, 0); });
+    worker.join();
+    EXPECT_NE(frame->ProgressDialog().Bar()->value(), 420) << "not before the UI thread runs it";
+    QApplication::processEvents();
+    EXPECT_EQ(frame->ProgressDialog().Bar()->value(), 420);
+    EXPECT_EQ(frame->ProgressDialog().Bar()->maximum(), 1000);
 }
