@@ -10,10 +10,12 @@
 #include "device/ReportMessage.h"
 #include "tests/support/MessageBoxRecorder.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -181,4 +183,17 @@ TEST_F(Application, ExactlyOneArgumentOpensAProject)
         EXPECT_EQ(doc.HasFolders(), c.opened);
         theApp().ExitInstance();
     }
+}
+
+TEST_F(Application, TheMessageLoopEndsWhenTheMainWindowCloses)
+{
+    ServiceLog log;
+    theApp().SetServices(log.Services());
+    ASSERT_TRUE(theApp().InitInstance({kProgram}));
+    QTimer::singleShot(0, theApp().MainWindow(), [] { theApp().MainWindow()->Action(Cmd::ID_APP_EXIT)->trigger(); });
+    // A stuck loop would hang here; the test's time-out catches it.
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_FALSE(theApp().MainWindow()->isVisible());
+    EXPECT_EQ(theApp().ExitInstance(), 0);
+    EXPECT_EQ(log.calls.last(), QStringLiteral("stop streams"));
 }
