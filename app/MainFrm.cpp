@@ -186,10 +186,12 @@ void CMainFrame::CreateClient()
     m_keepAliveTimer = new QTimer(this);
     m_keepAliveTimer->setObjectName(QStringLiteral("KeepAliveTimer"));
     m_keepAliveTimer->setInterval(kKeepAliveMs);
-    connect(m_keepAliveTimer, &QTimer::timeout, this, [this] {
-        if (m_keepAlive)
-            m_keepAlive();
-    });
+    connect(m_keepAliveTimer, &QTimer::timeout, this,
+            [this]
+            {
+                if (m_keepAlive)
+                    m_keepAlive();
+            });
     m_keepAliveTimer->start();
 }
 
@@ -296,9 +298,18 @@ void CMainFrame::CreateToolBar()
 {
     m_toolBar = new CToolBarExt(this);
     m_toolBar->setObjectName(QStringLiteral("ToolBar"));
-    const uint32_t buttons[] = {Cmd::ID_DOWNLOAD,    Cmd::ID_MEASURE,        Cmd::ID_UPGRADE_DEVICE, 0,
-                                Cmd::ID_OPEN_PROJECT, Cmd::ID_SAVE_PROJECT,  0,                      Cmd::ID_EXPORT_TEXT,
-                                Cmd::ID_EXPORT_GRAPHIC, Cmd::ID_PRINT,       0,                      Cmd::ID_HELP_MANUAL};
+    const uint32_t buttons[] = {Cmd::ID_DOWNLOAD,
+                                Cmd::ID_MEASURE,
+                                Cmd::ID_UPGRADE_DEVICE,
+                                0,
+                                Cmd::ID_OPEN_PROJECT,
+                                Cmd::ID_SAVE_PROJECT,
+                                0,
+                                Cmd::ID_EXPORT_TEXT,
+                                Cmd::ID_EXPORT_GRAPHIC,
+                                Cmd::ID_PRINT,
+                                0,
+                                Cmd::ID_HELP_MANUAL};
     for (uint32_t id : buttons)
     {
         if (id == 0)
@@ -315,11 +326,13 @@ void CMainFrame::CreateToolBar()
         menu->addSeparator();
         QAction* disconnect = menu->addAction(Platform::LoadString(IDS_DOWNLOAD_MENU_DISCONNECT));
         connect(disconnect, &QAction::triggered, this, [this] { OnCmdMsg(Cmd::ID_DISCONNECT); });
-        connect(menu, &QMenu::aboutToShow, this, [this, get, disconnect] {
-            UpdateCommandUI();
-            get->setEnabled(Action(Cmd::ID_DOWNLOAD)->isEnabled());
-            disconnect->setEnabled(Action(Cmd::ID_DISCONNECT)->isEnabled());
-        });
+        connect(menu, &QMenu::aboutToShow, this,
+                [this, get, disconnect]
+                {
+                    UpdateCommandUI();
+                    get->setEnabled(Action(Cmd::ID_DOWNLOAD)->isEnabled());
+                    disconnect->setEnabled(Action(Cmd::ID_DISCONNECT)->isEnabled());
+                });
         download->setMenu(menu);
         download->setPopupMode(QToolButton::MenuButtonPopup);
     }
@@ -354,12 +367,14 @@ void CMainFrame::CreateLogo()
     }
     m_toolBar->setMinimumHeight(std::max(m_toolBar->sizeHint().height(), m_logo->height()));
     connect(m_logo, &CLogo::LogoClicked, this, &CMainFrame::OnLogoClick);
-    connect(m_logo, &CLogo::StatusTextChanged, this, [this](const QString& text, bool entered) {
-        if (entered)
-            m_message->setText(text);
-        else
-            ShowIdleMessage();
-    });
+    connect(m_logo, &CLogo::StatusTextChanged, this,
+            [this](const QString& text, bool entered)
+            {
+                if (entered)
+                    m_message->setText(text);
+                else
+                    ShowIdleMessage();
+            });
     m_toolBar->installEventFilter(this);
 }
 
@@ -454,7 +469,8 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
         else if (watched == m_toolBar && m_logo)
             m_logo->Reposition();
     }
-    else if (watched == m_toolBar && m_logo && (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Show))
+    else if (watched == m_toolBar && m_logo &&
+             (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Show))
     {
         QTimer::singleShot(0, m_logo, &CLogo::Reposition);
     }
@@ -497,13 +513,15 @@ void CMainFrame::UpdateNewVersionMenu()
 {
     QString program;
     if (m_newestProgram.GetValue() != 0)
-        program = Platform::LoadString(IDS_UPDATE_PROGRAM).replace(QStringLiteral("%s"), m_newestProgram.Format(3));
+        program =
+            Platform::LoadString(IDS_UPDATE_PROGRAM).replace(QStringLiteral("%s"), m_newestProgram.Format(3));
     QString device;
     if (m_newestDeviceOs.GetValue() != 0)
-        device = Platform::LoadString(IDS_UPDATE_DEVICE_OS).replace(QStringLiteral("%s"), m_newestDeviceOs.Format(3));
+        device = Platform::LoadString(IDS_UPDATE_DEVICE_OS)
+                     .replace(QStringLiteral("%s"), m_newestDeviceOs.Format(3));
     else if (m_newestDeviceApp.GetValue() != 0)
-        device =
-            Platform::LoadString(IDS_UPDATE_DEVICE_APP).replace(QStringLiteral("%s"), m_newestDeviceApp.Format(3));
+        device = Platform::LoadString(IDS_UPDATE_DEVICE_APP)
+                     .replace(QStringLiteral("%s"), m_newestDeviceApp.Format(3));
     RemoveNewVersionMenu();
     if (program.isEmpty() && device.isEmpty())
         return;
@@ -556,8 +574,8 @@ void CMainFrame::LoadStandardConversions(const QString& folder)
     m_doc.SetConversionFolder(f);
     const SCnvFolderLoad loaded = LoadCnvFolder(CConvTable::Instance(), f);
     if (!loaded.standardFound)
-        Platform::ShowMessageBox(this, QStringLiteral("Failed to load Standard.cnv from folder ") + f, QString(),
-                                 Platform::MB_OK);
+        Platform::ShowMessageBox(this, QStringLiteral("Failed to load Standard.cnv from folder ") + f,
+                                 QString(), Platform::MB_OK);
 }
 
 void CMainFrame::OnLogoClick()
@@ -582,9 +600,13 @@ void CMainFrame::OnDeviceFound(Device::CVmDevice* device)
     delete device;
 }
 
-void CMainFrame::OnStatusText(const QString&) {}
+void CMainFrame::OnStatusText(const QString&)
+{
+}
 
-void CMainFrame::OnJobFinished(const QString&, int32_t) {}
+void CMainFrame::OnJobFinished(const QString&, int32_t)
+{
+}
 
 void CMainFrame::OnProgress(int32_t value, int32_t, uint32_t)
 {

@@ -103,7 +103,9 @@ CVeskador3SEApp::SServices CVeskador3SEApp::DefaultServices()
     return s;
 }
 
-CVeskador3SEApp::CVeskador3SEApp() : m_services(DefaultServices()) {}
+CVeskador3SEApp::CVeskador3SEApp() : m_services(DefaultServices())
+{
+}
 
 CVeskador3SEApp::~CVeskador3SEApp() = default;
 
@@ -122,9 +124,10 @@ bool CVeskador3SEApp::InitInstance(const QStringList& arguments)
     {
         // Reports show as message boxes on the UI thread, owned by the main window once
         // there is one.
-        SetMessageReporter([this](const SReport& report) {
-            return Platform::ShowMessageBox(m_mainFrame.get(), report.text, report.caption, report.style);
-        });
+        SetMessageReporter(
+            [this](const SReport& report) {
+                return Platform::ShowMessageBox(m_mainFrame.get(), report.text, report.caption, report.style);
+            });
         m_reporterInstalled = true;
     }
     LoadSettings();
@@ -286,7 +289,8 @@ bool WriteUpgradeToolLanguage()
     auto& store = Platform::SettingsStore::Instance();
     if (!store.CreateKey(kUpgradeToolKey))
         return true;
-    if (!store.Write(kUpgradeToolKey, kLanguageFileValue, QStringLiteral("\\") + Platform::LoadString(IDS_UPGRADE_TOOL)))
+    if (!store.Write(kUpgradeToolKey, kLanguageFileValue,
+                     QStringLiteral("\\") + Platform::LoadString(IDS_UPGRADE_TOOL)))
         ShowWriteFailed();
     return true;
 }

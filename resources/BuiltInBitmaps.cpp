@@ -6,7 +6,6 @@
 #include <QPainter>
 #include <QPolygon>
 
-
 namespace
 {
 

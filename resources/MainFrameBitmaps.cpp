@@ -81,8 +81,8 @@ void DrawButton(QPainter& p, int index)
     case 3: // open a project
         p.setPen(QPen(kOutline, 1.2));
         p.setBrush(kFolder.darker(115));
-        p.drawPolygon(QPolygon({QPoint(3, 9), QPoint(13, 9), QPoint(16, 12), QPoint(31, 12), QPoint(31, 30),
-                                QPoint(3, 30)}));
+        p.drawPolygon(QPolygon(
+            {QPoint(3, 9), QPoint(13, 9), QPoint(16, 12), QPoint(31, 12), QPoint(31, 30), QPoint(3, 30)}));
         p.setBrush(kFolder);
         p.drawPolygon(QPolygon({QPoint(7, 17), QPoint(35, 17), QPoint(31, 30), QPoint(3, 30)}));
         break;
@@ -110,7 +110,8 @@ void DrawButton(QPainter& p, int index)
         p.drawRect(QRect(3, 7, 30, 23));
         p.setPen(Qt::NoPen);
         p.setBrush(kGreen);
-        p.drawPolygon(QPolygon({QPoint(4, 29), QPoint(13, 16), QPoint(20, 24), QPoint(25, 19), QPoint(32, 29)}));
+        p.drawPolygon(
+            QPolygon({QPoint(4, 29), QPoint(13, 16), QPoint(20, 24), QPoint(25, 19), QPoint(32, 29)}));
         p.setBrush(QColor(240, 190, 40));
         p.drawEllipse(QPoint(25, 12), 3, 3);
         break;

@@ -18,7 +18,8 @@ protected:
     void TearDown() override
     {
         // Back to the built-in texts for the tests that follow.
-        store.Write(AppSettingsKey(), QStringLiteral("LanguageFile"), QCoreApplication::applicationFilePath());
+        store.Write(AppSettingsKey(), QStringLiteral("LanguageFile"),
+                    QCoreApplication::applicationFilePath());
         theApp().LoadSettings();
         theApp().LoadLanguageResources();
     }
@@ -47,9 +48,9 @@ TEST_F(AppSettings, DateAndTimePatternsFollowDTFormat)
         uint32_t timeId;
     };
     const Case cases[] = {
-        {0x0000, "MM/dd/yyyy", 1022, "h:mm tt", 1030},  {0x0101, "dd-MM-yyyy", 1023, "h:mmt", 1031},
-        {0x0203, "dd/MM/yyyy", 1024, "HH:mm", 1033},    {0x0302, "dd.MM.yyyy", 1025, "H:mm", 1032},
-        {0x0505, "MM/dd/yyyy", 1022, "h:mm tt", 1030},  {0xFF04, "MM/dd/yyyy", 1022, "h:mm tt", 1030},
+        {0x0000, "MM/dd/yyyy", 1022, "h:mm tt", 1030}, {0x0101, "dd-MM-yyyy", 1023, "h:mmt", 1031},
+        {0x0203, "dd/MM/yyyy", 1024, "HH:mm", 1033},   {0x0302, "dd.MM.yyyy", 1025, "H:mm", 1032},
+        {0x0505, "MM/dd/yyyy", 1022, "h:mm tt", 1030}, {0xFF04, "MM/dd/yyyy", 1022, "h:mm tt", 1030},
     };
     for (const Case& c : cases)
     {
@@ -75,7 +76,8 @@ TEST_F(AppSettings, MissingSettingsGetTheirDefaultsWrittenBack)
     // A value of the wrong type, or a path too long for the settings buffer, counts as
     // missing.
     store.Write(AppSettingsKey(), QStringLiteral("DTFormat"), QStringLiteral("3"));
-    store.Write(AppSettingsKey(), QStringLiteral("LanguageFile"), QString(300, u'x') + QStringLiteral(".rcc"));
+    store.Write(AppSettingsKey(), QStringLiteral("LanguageFile"),
+                QString(300, u'x') + QStringLiteral(".rcc"));
     Load();
     EXPECT_EQ(GetDateTimeFormat(), 0u);
     EXPECT_EQ(store.ReadNumber(AppSettingsKey(), QStringLiteral("DTFormat")), 0u);
@@ -117,17 +119,20 @@ TEST_F(AppSettings, AFittingLanguagePackReplacesTextsAndOthersAreIgnored)
     EXPECT_EQ(theApp().LanguageVersion().GetComments(), QStringLiteral("fitting pack"));
     CAboutDlg about(theApp().ProgramVersion(), theApp().LanguageVersion());
     EXPECT_EQ(about.FieldText(CAboutDlg::IDC_COMMENTS), QStringLiteral("fitting pack"));
-    EXPECT_EQ(about.FieldText(CAboutDlg::IDC_VERSION), QStringLiteral("%1.%2")
-                                                           .arg(theApp().ProgramVersion().GetProductVersionPart(3))
-                                                           .arg(theApp().ProgramVersion().GetProductVersionPart(2)));
+    EXPECT_EQ(about.FieldText(CAboutDlg::IDC_VERSION),
+              QStringLiteral("%1.%2")
+                  .arg(theApp().ProgramVersion().GetProductVersionPart(3))
+                  .arg(theApp().ProgramVersion().GetProductVersionPart(2)));
 
     // A pack of another minor version and a missing file keep the texts in use, without a
     // message.
-    for (const QString& path : {QStringLiteral(NEXT_PACK_PATH), env.Dir().File(QStringLiteral("missing.rcc"))})
+    for (const QString& path :
+         {QStringLiteral(NEXT_PACK_PATH), env.Dir().File(QStringLiteral("missing.rcc"))})
     {
         store.Write(AppSettingsKey(), QStringLiteral("LanguageFile"), path);
         Load();
-        EXPECT_EQ(Platform::LoadString(1135), QStringLiteral("Velmor Veskador 3 (Deutsch)")) << path.toStdString();
+        EXPECT_EQ(Platform::LoadString(1135), QStringLiteral("Velmor Veskador 3 (Deutsch)"))
+            << path.toStdString();
         EXPECT_EQ(theApp().LanguageVersion().GetComments(), QStringLiteral("fitting pack"));
     }
     EXPECT_TRUE(boxes.boxes.empty());
@@ -150,6 +155,7 @@ TEST_F(AppSettings, TheNewerPackAloneIsIgnored)
 TEST_F(AppSettings, TheUpgradeToolGetsItsLanguageSetting)
 {
     EXPECT_TRUE(WriteUpgradeToolLanguage());
-    EXPECT_EQ(store.ReadString(QStringLiteral("Software\\Velmor\\DiZivavir\\Settings"), QStringLiteral("LanguageFile")),
+    EXPECT_EQ(store.ReadString(QStringLiteral("Software\\Velmor\\DiZivavir\\Settings"),
+                               QStringLiteral("LanguageFile")),
               QStringLiteral("\\DiZivavir.exe"));
 }

@@ -1,13 +1,13 @@
 #include "app/MainFrm.h"
 #include "app/SettingsFolders.h"
 #include "app/Veskador3SE.h"
+#include "device/ReportMessage.h"
 #include "platform/core/SettingsStore.h"
 #include "platform/core/StringTable.h"
 #include "streamio/RamDisk.h"
 #include "streamio/StreamIO.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/app/DocTestSupport.h"
-#include "device/ReportMessage.h"
 #include "tests/support/MessageBoxRecorder.h"
 
 #include <QAction>
@@ -34,7 +34,8 @@ struct ServiceLog
     CVeskador3SEApp::SServices Services()
     {
         CVeskador3SEApp::SServices s;
-        s.startStreams = [this] {
+        s.startStreams = [this]
+        {
             calls << QStringLiteral("start streams");
             if (failStreams)
                 throw std::bad_alloc();
@@ -190,7 +191,8 @@ TEST_F(Application, TheMessageLoopEndsWhenTheMainWindowCloses)
     ServiceLog log;
     theApp().SetServices(log.Services());
     ASSERT_TRUE(theApp().InitInstance({kProgram}));
-    QTimer::singleShot(0, theApp().MainWindow(), [] { theApp().MainWindow()->Action(Cmd::ID_APP_EXIT)->trigger(); });
+    QTimer::singleShot(0, theApp().MainWindow(),
+                       [] { theApp().MainWindow()->Action(Cmd::ID_APP_EXIT)->trigger(); });
     // A stuck loop would hang here; the test's time-out catches it.
     EXPECT_EQ(QApplication::exec(), 0);
     EXPECT_FALSE(theApp().MainWindow()->isVisible());

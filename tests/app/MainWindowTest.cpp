@@ -30,10 +30,12 @@ class MainWindow : public ::testing::Test
 protected:
     void SetUp() override
     {
-        previousOpener = SetWebPageOpener([this](const QString& address) {
-            opened << address;
-            return true;
-        });
+        previousOpener = SetWebPageOpener(
+            [this](const QString& address)
+            {
+                opened << address;
+                return true;
+            });
         frame = std::make_unique<CMainFrame>(QStringList{QStringLiteral("veskador3")});
         frame->show();
         QApplication::processEvents();
@@ -99,9 +101,9 @@ TEST_F(MainWindow, OpensNearlyAsLargeAsTheScreen)
     EXPECT_EQ(g.width(), screen.width() - 4);
     EXPECT_EQ(g.height(), static_cast<int>(screen.height() * 0.9));
     EXPECT_EQ(fresh.windowTitle(), QStringLiteral("Velmor Veskador 3"));
-    EXPECT_EQ(MenuTitles(fresh.menuBar()), QStringList({QStringLiteral("&File"), QStringLiteral("&Edit"),
-                                                         QStringLiteral("Veskora 3"), QStringLiteral("Veskamon 3"),
-                                                         QStringLiteral("&Help")}));
+    EXPECT_EQ(MenuTitles(fresh.menuBar()),
+              QStringList({QStringLiteral("&File"), QStringLiteral("&Edit"), QStringLiteral("Veskora 3"),
+                           QStringLiteral("Veskamon 3"), QStringLiteral("&Help")}));
 }
 
 TEST_F(MainWindow, TheLivePaneHasHeightOnlyInLiveMode)
@@ -113,7 +115,8 @@ TEST_F(MainWindow, TheLivePaneHasHeightOnlyInLiveMode)
     EXPECT_EQ(frame->LiveView()->height(), 0);
     EXPECT_GE(frame->RightView()->height(), h - CFlatSplitterWnd::kBarSize);
     EXPECT_FALSE(inner->IsHitTestEnabled());
-    EXPECT_TRUE(inner->handle(1)->testAttribute(Qt::WA_TransparentForMouseEvents)) << "the bar cannot be dragged";
+    EXPECT_TRUE(inner->handle(1)->testAttribute(Qt::WA_TransparentForMouseEvents))
+        << "the bar cannot be dragged";
     EXPECT_TRUE(frame->OuterSplitter()->IsHitTestEnabled());
 
     frame->SetLiveFlag(true);
@@ -155,7 +158,8 @@ TEST(FlatSplitter, LaysPanesOutFromTheirIdealAndMinimumSizes)
         {"live mode: the series view over 126 pixels", {{174, 0}, {0, 0}}, 300, {174, 121}},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(CFlatSplitterWnd::LayoutPanes(c.panes, c.size, CFlatSplitterWnd::kBarSize), c.sizes) << c.what;
+        EXPECT_EQ(CFlatSplitterWnd::LayoutPanes(c.panes, c.size, CFlatSplitterWnd::kBarSize), c.sizes)
+            << c.what;
 }
 
 TEST_F(MainWindow, OffersNewerVersionsInItsOwnMenu)
@@ -291,8 +295,8 @@ TEST_F(MainWindow, TheToolbarReactsOnlyToItsButtons)
     for (const auto& step : sequence)
     {
         const bool down = step.type != QEvent::MouseButtonRelease;
-        QMouseEvent e(step.type, at, help->mapToGlobal(at), Qt::LeftButton, down ? Qt::LeftButton : Qt::NoButton,
-                      Qt::NoModifier);
+        QMouseEvent e(step.type, at, help->mapToGlobal(at), Qt::LeftButton,
+                      down ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
         e.setTimestamp(step.ms);
         QApplication::sendEvent(help, &e);
     }
