@@ -106,6 +106,23 @@ TEST_F(MainWindow, OpensNearlyAsLargeAsTheScreen)
                            QStringLiteral("Veskamon 3"), QStringLiteral("&Help")}));
 }
 
+TEST_F(MainWindow, TheDownloadCommandHasAnEntryInTwoMenus)
+{
+    QMenu* veskora = frame->menuBar()->actions()[2]->menu();
+    ASSERT_NE(veskora, nullptr);
+    QAction* explorer = veskora->actions().value(0);
+    ASSERT_NE(explorer, nullptr);
+    EXPECT_EQ(explorer->text(), QStringLiteral("Veskora 3 Explorer"));
+    EXPECT_EQ(frame->Action(Cmd::ID_DOWNLOAD)->text(), QStringLiteral("Download measurement files from Veskora 3"));
+
+    int ran = 0;
+    frame->SetCommandHandler(Cmd::ID_DOWNLOAD, [&] { ++ran; });
+    frame->UpdateCommandUI();
+    EXPECT_TRUE(explorer->isEnabled()) << "follows the command's state";
+    explorer->trigger();
+    EXPECT_EQ(ran, 1);
+}
+
 TEST_F(MainWindow, TheLivePaneHasHeightOnlyInLiveMode)
 {
     ResizeTo(1000, 700);
