@@ -113,7 +113,8 @@ TEST_F(MainWindow, TheDownloadCommandHasAnEntryInTwoMenus)
     QAction* explorer = veskora->actions().value(0);
     ASSERT_NE(explorer, nullptr);
     EXPECT_EQ(explorer->text(), QStringLiteral("Veskora 3 Explorer"));
-    EXPECT_EQ(frame->Action(Cmd::ID_DOWNLOAD)->text(), QStringLiteral("Download measurement files from Veskora 3"));
+    EXPECT_EQ(frame->Action(Cmd::ID_DOWNLOAD)->text(),
+              QStringLiteral("Download measurement files from Veskora 3"));
 
     int ran = 0;
     frame->SetCommandHandler(Cmd::ID_DOWNLOAD, [&] { ++ran; });
