@@ -1,7 +1,633 @@
 #include "app/MainFrm.h"
 
-CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
+#include "app/FlatSplitterWnd.h"
+#include "app/Logo.h"
+#include "app/Registry.h"
+#include "app/SettingsFolders.h"
+#include "app/ToolBarExt.h"
+#include "app/Veskador3SE.h"
+#include "device/VmDevice.h"
+#include "measurement/CnvFile.h"
+#include "measurement/ConvTable.h"
+#include "platform/core/StringTable.h"
+#include "platform/gui/BitmapTable.h"
+#include "platform/gui/MessageBox.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+
+#include <mutex>
+
+namespace
 {
-    setWindowTitle(QStringLiteral("Veskador 3"));
-    resize(1024, 700);
+constexpr uint32_t IDR_MAINFRAME = 10;
+constexpr uint32_t IDB_TOOLBAR = 142;
+constexpr uint32_t IDB_TOOLBAR_DISABLED = 1323;
+constexpr uint32_t IDS_APP_TITLE = 1135;
+constexpr uint32_t IDS_NEW_VERSION_MENU = 59326;
+constexpr uint32_t IDS_UPDATE_PROGRAM = 59327;
+constexpr uint32_t IDS_UPDATE_DEVICE_APP = 59328;
+constexpr uint32_t IDS_UPDATE_DEVICE_OS = 59329;
+constexpr uint32_t IDS_REGISTRATION_PAGE = 59330;
+constexpr uint32_t IDS_FEEDBACK_PAGE = 59331;
+constexpr uint32_t IDS_DOWNLOAD_MENU_DOWNLOAD = 59332;
+constexpr uint32_t IDS_DOWNLOAD_MENU_DISCONNECT = 59333;
+constexpr uint32_t IDS_CAPS = 59334;
+constexpr uint32_t IDS_NUM = 59335;
+// The maker's home page, which the logo opens.
+const QString kHomePage = QStringLiteral("https://www.velmor.example/");
+// How often the toolbar's command states are brought up to date while the program idles.
+constexpr int kCommandUpdateMs = 250;
+
+CVersion VersionOf(uint32_t wParam, uint32_t lParam)
+{
+    const uint64_t value = (uint64_t{wParam & 0xFFFF} << 48) | (uint64_t{wParam >> 16} << 32) |
+                           (uint64_t{lParam & 0xFFFF} << 16) | uint64_t{lParam >> 16};
+    return CVersion(value);
+}
+
+std::mutex& OpenerLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+WebPageOpener& Opener()
+{
+    static WebPageOpener opener;
+    return opener;
+}
+} // namespace
+
+QString GetModuleFolder()
+{
+    const QString path = QCoreApplication::applicationFilePath();
+    const qsizetype cut = path.lastIndexOf(u'/');
+    return cut < 0 ? QString() : path.left(cut + 1);
+}
+
+WebPageOpener SetWebPageOpener(WebPageOpener opener)
+{
+    std::lock_guard guard(OpenerLock());
+    WebPageOpener previous = std::move(Opener());
+    Opener() = std::move(opener);
+    return previous;
+}
+
+bool OpenWebPage(const QString& address)
+{
+    WebPageOpener opener;
+    {
+        std::lock_guard guard(OpenerLock());
+        opener = Opener();
+    }
+    if (opener)
+        return opener(address);
+    // A page that cannot be opened is not reported.
+    return QDesktopServices::openUrl(QUrl::fromUserInput(address));
+}
+
+CMainFrame::CMainFrame(const QStringList& arguments, QWidget* parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("MainFrame"));
+    // Without an owner, as it is made before the window exists.
+    m_progress.Create(nullptr);
+    setWindowTitle(Platform::LoadString(IDS_APP_TITLE));
+    const QImage icon = Platform::BitmapTable::Instance().Get(IDR_MAINFRAME);
+    if (!icon.isNull())
+        setWindowIcon(QIcon(QPixmap::fromImage(icon)));
+
+    // Nearly the whole screen: 2 pixels in from the left and top, 90 % of its height.
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+    {
+        const QRect s = screen->geometry();
+        setGeometry(s.x() + 2, s.y() + 2, s.width() - 4, static_cast<int>(s.height() * 0.9));
+    }
+
+    CreateClient();
+    CreateMenus();
+    CreateToolBar();
+    CreateStatusBar();
+    CreateLogo();
+
+    // Placeholders until the update checks exist: 1055 and 106 stay unhandled.
+    SetCommandHandler(Cmd::ID_APP_EXIT, [this] { OnCloseCommand(); });
+    SetCommandHandler(Cmd::ID_PRODUCT_REGISTRATION, [this] { OnProductRegistration(); });
+    SetCommandHandler(Cmd::ID_CUSTOMER_FEEDBACK, [this] { OnCustomerFeedback(); });
+
+    Settings::InitDefaultFolders(Settings::Registry());
+    QString folder;
+    if (!Settings::Registry().ReadString(Settings::kConversionPathStdCnv, folder) || folder.isEmpty())
+        folder = Settings::DefaultFolder(Settings::kConversionPathStdCnv);
+    if (!folder.endsWith(u'/'))
+        folder += u'/';
+    m_conversionsFolder = folder;
+    LoadStandardConversions(m_conversionsFolder);
+
+    if (arguments.size() == 2)
+        m_doc.OpenProject(arguments.at(1), false);
+
+    m_updateTimer = new QTimer(this);
+    m_updateTimer->setInterval(kCommandUpdateMs);
+    connect(m_updateTimer, &QTimer::timeout, this, &CMainFrame::UpdateCommandUI);
+    m_updateTimer->start();
+    UpdateCommandUI();
+}
+
+CMainFrame::~CMainFrame()
+{
+    // The sampling thread and the tester connections stop here once they exist.
+    m_keepAliveTimer->stop();
+    m_updateTimer->stop();
+    RemoveNewVersionMenu();
+}
+
+void CMainFrame::CreateClient()
+{
+    m_outer = new CFlatSplitterWnd(Qt::Horizontal, this);
+    m_outer->setObjectName(QStringLiteral("OuterSplitter"));
+    // Placeholders of the project tree, the right pane and the live pane.
+    m_leftView = new QWidget(m_outer);
+    m_leftView->setObjectName(QStringLiteral("LeftView"));
+    m_inner = new CFlatSplitterWnd(Qt::Vertical, m_outer);
+    m_inner->setObjectName(QStringLiteral("InnerSplitter"));
+    m_rightView = new QWidget(m_inner);
+    m_rightView->setObjectName(QStringLiteral("RightView"));
+    m_liveView = new QWidget(m_inner);
+    m_liveView->setObjectName(QStringLiteral("LiveView"));
+    for (QWidget* pane : {m_leftView, m_rightView, m_liveView})
+    {
+        pane->setAutoFillBackground(true);
+        pane->setBackgroundRole(QPalette::Base);
+    }
+    m_outer->addWidget(m_leftView);
+    m_outer->addWidget(m_inner);
+    m_inner->addWidget(m_rightView);
+    m_inner->addWidget(m_liveView);
+    // The bar between series view and live pane moves only in live mode.
+    m_inner->SetHitTestEnabled(false);
+    m_outer->SetPaneInfo(0, kLeftPaneWidth, 0);
+    m_inner->installEventFilter(this);
+    m_outer->installEventFilter(this);
+    setCentralWidget(m_outer);
+
+    m_keepAliveTimer = new QTimer(this);
+    m_keepAliveTimer->setObjectName(QStringLiteral("KeepAliveTimer"));
+    m_keepAliveTimer->setInterval(kKeepAliveMs);
+    connect(m_keepAliveTimer, &QTimer::timeout, this,
+            [this]
+            {
+                if (m_keepAlive)
+                    m_keepAlive();
+            });
+    m_keepAliveTimer->start();
+}
+
+QAction* CMainFrame::MakeAction(uint32_t id, const QString& text)
+{
+    auto it = m_actions.find(id);
+    if (it != m_actions.end())
+        return it->second;
+    auto* action = new QAction(text, this);
+    action->setData(id);
+    const qsizetype tab = text.indexOf(u'\t');
+    if (tab >= 0)
+        action->setText(text.left(tab));
+    connect(action, &QAction::triggered, this, [this, id] { OnCmdMsg(id); });
+    m_actions.emplace(id, action);
+    return action;
+}
+
+QMenu* CMainFrame::MakeMenu(const QString& title, std::initializer_list<std::pair<uint32_t, QString>> items,
+                            QMenu* parent)
+{
+    QMenu* menu = parent ? parent->addMenu(title) : menuBar()->addMenu(title);
+    for (const auto& [id, text] : items)
+    {
+        if (id == 0)
+            menu->addSeparator();
+        else
+            menu->addAction(MakeAction(id, text));
+    }
+    connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
+    return menu;
+}
+
+void CMainFrame::CreateMenus()
+{
+    QMenu* file = MakeMenu(QStringLiteral("&File"), {});
+    MakeMenu(QStringLiteral("Open"),
+             {{Cmd::ID_OPEN_PROJECT, QStringLiteral("Veskador 3 project (v3p)")},
+              {Cmd::ID_DOWNLOAD, QStringLiteral("Download measurement files from Veskora 3")}},
+             file);
+    MakeMenu(QStringLiteral("Import"),
+             {{Cmd::ID_IMPORT, QStringLiteral("Veskora 3 measurement files (vsm)")}}, file);
+    file->addAction(MakeAction(Cmd::ID_CLOSE_PROJECT, QStringLiteral("Close project")));
+    file->addSeparator();
+    file->addAction(MakeAction(Cmd::ID_SAVE_PROJECT, QStringLiteral("Save project")));
+    file->addAction(MakeAction(Cmd::ID_SAVE_AS, QStringLiteral("Save project as...")));
+    file->addSeparator();
+    MakeMenu(QStringLiteral("Export"),
+             {{Cmd::ID_EXPORT_GRAPHIC, QStringLiteral("Export as graphic")},
+              {Cmd::ID_EXPORT_TEXT, QStringLiteral("Export as CSV file(s)")}},
+             file);
+    file->addAction(MakeAction(Cmd::ID_PRINT, QStringLiteral("&Print")));
+    file->addSeparator();
+    file->addAction(MakeAction(Cmd::ID_APP_SETTINGS, QStringLiteral("Application &settings")));
+    file->addSeparator();
+    file->addAction(MakeAction(Cmd::ID_APP_EXIT, QStringLiteral("E&xit")));
+
+    MakeMenu(QStringLiteral("&Edit"), {{Cmd::ID_EDIT_SELECT_ALL, QStringLiteral("Select all\t(Ctrl+A)")},
+                                       {Cmd::ID_EDIT_COPY, QStringLiteral("Copy\t(Ctrl+C)")},
+                                       {Cmd::ID_EDIT_PASTE, QStringLiteral("Paste\t(Ctrl+V)")},
+                                       {Cmd::ID_EDIT_DELETE, QStringLiteral("Delete\t(Delete)")}});
+    m_actions[Cmd::ID_EDIT_SELECT_ALL]->setShortcut(QKeySequence::SelectAll);
+    m_actions[Cmd::ID_EDIT_COPY]->setShortcut(QKeySequence::Copy);
+    m_actions[Cmd::ID_EDIT_PASTE]->setShortcut(QKeySequence::Paste);
+    m_actions[Cmd::ID_EDIT_DELETE]->setShortcut(QKeySequence::Delete);
+
+    MakeMenu(QStringLiteral("Veskora 3"),
+             {{Cmd::ID_DOWNLOAD, QString()},
+              {Cmd::ID_DISCONNECT, QStringLiteral("Disconnect Veskora 3")},
+              {0, QString()},
+              {Cmd::ID_DOWNLOAD_LOG, QStringLiteral("Download LOG files...")},
+              {Cmd::ID_BACKUP_PROFILES, QStringLiteral("Backup profiles file...")},
+              {Cmd::ID_RESTORE_PROFILES, QStringLiteral("Restore profiles file...")},
+              {0, QString()},
+              {Cmd::ID_LANGUAGE_MANAGER, QStringLiteral("Language Manager...")},
+              {Cmd::ID_CONVERSIONS_MANAGER, QStringLiteral("Customer conversions Manager...")},
+              {Cmd::ID_HELPFILES_MANAGER, QStringLiteral("Help files Manager...")},
+              {0, QString()},
+              {Cmd::ID_UPGRADE_DEVICE, QStringLiteral("&Upgrade Veskora 3...")}});
+    MakeMenu(QStringLiteral("Veskamon 3"), {{Cmd::ID_MEASURE, QStringLiteral("Measure...")}});
+    MakeMenu(QStringLiteral("&Help"), {{Cmd::ID_HELP_MANUAL, QStringLiteral("&Help Veskador 3")},
+                                       {Cmd::ID_HELP_UPGRADE, QStringLiteral("Help &upgrade Veskora 3")},
+                                       {0, QString()},
+                                       {Cmd::ID_CHECK_UPDATES, QStringLiteral("Check for updates...")},
+                                       {Cmd::ID_PRODUCT_REGISTRATION, QStringLiteral("Product Registration")},
+                                       {Cmd::ID_CUSTOMER_FEEDBACK, QStringLiteral("Customer Feedback")},
+                                       {0, QString()},
+                                       {Cmd::ID_APP_ABOUT, QStringLiteral("&About Veskador 3...")}});
+    // The same command under a second entry keeps the text of its first one; the explorer
+    // entry of the Veskora 3 menu has its own.
+    for (QAction* a : menuBar()->actions())
+        if (a->text() == QStringLiteral("Veskora 3") && a->menu())
+        {
+            QAction* explorer = new QAction(QStringLiteral("Veskora 3 Explorer"), a->menu());
+            connect(explorer, &QAction::triggered, this, [this] { OnCmdMsg(Cmd::ID_DOWNLOAD); });
+            connect(m_actions[Cmd::ID_DOWNLOAD], &QAction::enabledChanged, explorer, &QAction::setEnabled);
+            explorer->setEnabled(m_actions[Cmd::ID_DOWNLOAD]->isEnabled());
+            a->menu()->insertAction(a->menu()->actions().value(0), explorer);
+            a->menu()->removeAction(m_actions[Cmd::ID_DOWNLOAD]);
+        }
+}
+
+void CMainFrame::CreateToolBar()
+{
+    m_toolBar = new CToolBarExt(this);
+    m_toolBar->setObjectName(QStringLiteral("ToolBar"));
+    const uint32_t buttons[] = {Cmd::ID_DOWNLOAD,
+                                Cmd::ID_MEASURE,
+                                Cmd::ID_UPGRADE_DEVICE,
+                                0,
+                                Cmd::ID_OPEN_PROJECT,
+                                Cmd::ID_SAVE_PROJECT,
+                                0,
+                                Cmd::ID_EXPORT_TEXT,
+                                Cmd::ID_EXPORT_GRAPHIC,
+                                Cmd::ID_PRINT,
+                                0,
+                                Cmd::ID_HELP_MANUAL};
+    for (uint32_t id : buttons)
+    {
+        if (id == 0)
+            m_toolBar->addSeparator();
+        else
+            m_toolBar->addAction(Action(id));
+    }
+    // The download button's arrow offers downloading and disconnecting.
+    if (auto* download = qobject_cast<QToolButton*>(m_toolBar->ButtonOf(Action(Cmd::ID_DOWNLOAD))))
+    {
+        auto* menu = new QMenu(download);
+        QAction* get = menu->addAction(Platform::LoadString(IDS_DOWNLOAD_MENU_DOWNLOAD));
+        connect(get, &QAction::triggered, this, [this] { OnCmdMsg(Cmd::ID_DOWNLOAD); });
+        menu->addSeparator();
+        QAction* disconnect = menu->addAction(Platform::LoadString(IDS_DOWNLOAD_MENU_DISCONNECT));
+        connect(disconnect, &QAction::triggered, this, [this] { OnCmdMsg(Cmd::ID_DISCONNECT); });
+        connect(menu, &QMenu::aboutToShow, this,
+                [this, get, disconnect]
+                {
+                    UpdateCommandUI();
+                    get->setEnabled(Action(Cmd::ID_DOWNLOAD)->isEnabled());
+                    disconnect->setEnabled(Action(Cmd::ID_DISCONNECT)->isEnabled());
+                });
+        download->setMenu(menu);
+        download->setPopupMode(QToolButton::MenuButtonPopup);
+    }
+    m_toolBar->SetButtonImages(Platform::BitmapTable::Instance().Get(IDB_TOOLBAR),
+                               Platform::BitmapTable::Instance().Get(IDB_TOOLBAR_DISABLED));
+    addToolBar(Qt::TopToolBarArea, m_toolBar);
+}
+
+void CMainFrame::CreateStatusBar()
+{
+    m_message = new QLabel(this);
+    m_message->setObjectName(QStringLiteral("MessagePane"));
+    m_capsIndicator = new QLabel(Platform::LoadString(IDS_CAPS), this);
+    m_numIndicator = new QLabel(Platform::LoadString(IDS_NUM), this);
+    // The lock states cannot be read portably; the indicators stay grey.
+    m_capsIndicator->setEnabled(false);
+    m_numIndicator->setEnabled(false);
+    statusBar()->addWidget(m_message, 1);
+    statusBar()->addPermanentWidget(m_capsIndicator);
+    statusBar()->addPermanentWidget(m_numIndicator);
+    statusBar()->setSizeGripEnabled(true);
+}
+
+void CMainFrame::CreateLogo()
+{
+    m_logo = new CLogo(m_toolBar);
+    if (!m_logo->LoadBitmaps(CLogo::kBitmapNormal, CLogo::kBitmapPressed))
+    {
+        delete m_logo;
+        m_logo = nullptr;
+        return;
+    }
+    m_toolBar->setMinimumHeight(std::max(m_toolBar->sizeHint().height(), m_logo->height()));
+    connect(m_logo, &CLogo::LogoClicked, this, &CMainFrame::OnLogoClick);
+    connect(m_logo, &CLogo::StatusTextChanged, this,
+            [this](const QString& text, bool entered)
+            {
+                if (entered)
+                    m_message->setText(text);
+                else
+                    ShowIdleMessage();
+            });
+    m_toolBar->installEventFilter(this);
+}
+
+void CMainFrame::SetCommandHandler(uint32_t id, Handler handler, UpdateHandler update)
+{
+    if (!handler)
+        m_handlers.erase(id);
+    else
+        m_handlers[id] = SHandler{std::move(handler), std::move(update)};
+}
+
+QAction* CMainFrame::Action(uint32_t id) const
+{
+    auto it = m_actions.find(id);
+    return it == m_actions.end() ? nullptr : it->second;
+}
+
+bool CMainFrame::OnCmdMsg(uint32_t id)
+{
+    if (m_rightPane && m_rightPane->OnCommand(id))
+        return true;
+    auto it = m_handlers.find(id);
+    if (it != m_handlers.end())
+    {
+        // Copied: the handler may replace itself.
+        const Handler run = it->second.run;
+        run();
+        return true;
+    }
+    if (id == Cmd::ID_APP_ABOUT)
+    {
+        theApp().OnAppAbout();
+        return true;
+    }
+    return false;
+}
+
+bool CMainFrame::OnUpdateCmdMsg(uint32_t id, SCmdUI& ui)
+{
+    ui = SCmdUI{};
+    if (m_rightPane && m_rightPane->OnUpdateCommand(id, ui))
+        return true;
+    auto it = m_handlers.find(id);
+    if (it != m_handlers.end())
+    {
+        if (it->second.update)
+            it->second.update(ui);
+        return true;
+    }
+    return id == Cmd::ID_APP_ABOUT;
+}
+
+void CMainFrame::UpdateCommandUI()
+{
+    for (const auto& [id, action] : m_actions)
+    {
+        SCmdUI ui;
+        const bool handled = OnUpdateCmdMsg(id, ui);
+        action->setEnabled(handled && ui.enabled);
+        if (action->isCheckable() || ui.checked)
+        {
+            action->setCheckable(true);
+            action->setChecked(ui.checked);
+        }
+    }
+}
+
+void CMainFrame::OnSize()
+{
+    const int h = m_inner->contentsRect().height();
+    if (m_live)
+    {
+        m_inner->SetPaneInfo(0, std::max(0, h - kLivePaneHeight), 0);
+        m_inner->SetHitTestEnabled(true);
+    }
+    else
+    {
+        m_inner->SetPaneInfo(0, std::max(0, h), 0);
+        m_inner->SetHitTestEnabled(false);
+    }
+    m_inner->RecalcLayout();
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Resize)
+    {
+        if (watched == m_outer)
+            m_outer->RecalcLayout();
+        else if (watched == m_inner)
+            OnSize();
+        else if (watched == m_toolBar && m_logo)
+            m_logo->Reposition();
+    }
+    else if (watched == m_toolBar && m_logo &&
+             (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Show))
+    {
+        QTimer::singleShot(0, m_logo, &CLogo::Reposition);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    if (m_logo)
+        m_logo->Reposition();
+}
+
+void CMainFrame::paintEvent(QPaintEvent* event)
+{
+    QMainWindow::paintEvent(event);
+    if (m_logo)
+        m_logo->Reposition();
+}
+
+void CMainFrame::OnNewProgramVersion(uint32_t wParam, uint32_t lParam)
+{
+    m_newestProgram = VersionOf(wParam, lParam);
+    UpdateNewVersionMenu();
+}
+
+void CMainFrame::OnNewDeviceOsVersion(uint32_t wParam, uint32_t lParam)
+{
+    m_newestDeviceOs = VersionOf(wParam, lParam);
+    UpdateNewVersionMenu();
+}
+
+void CMainFrame::OnNewDeviceAppVersion(uint32_t wParam, uint32_t lParam)
+{
+    m_newestDeviceApp = VersionOf(wParam, lParam);
+    UpdateNewVersionMenu();
+}
+
+void CMainFrame::UpdateNewVersionMenu()
+{
+    QString program;
+    if (m_newestProgram.GetValue() != 0)
+        program =
+            Platform::LoadString(IDS_UPDATE_PROGRAM).replace(QStringLiteral("%s"), m_newestProgram.Format(3));
+    QString device;
+    if (m_newestDeviceOs.GetValue() != 0)
+        device = Platform::LoadString(IDS_UPDATE_DEVICE_OS)
+                     .replace(QStringLiteral("%s"), m_newestDeviceOs.Format(3));
+    else if (m_newestDeviceApp.GetValue() != 0)
+        device = Platform::LoadString(IDS_UPDATE_DEVICE_APP)
+                     .replace(QStringLiteral("%s"), m_newestDeviceApp.Format(3));
+    RemoveNewVersionMenu();
+    if (program.isEmpty() && device.isEmpty())
+        return;
+    m_newVersionMenu = menuBar()->addMenu(Platform::LoadString(IDS_NEW_VERSION_MENU));
+    m_newVersionMenu->setObjectName(QStringLiteral("NewVersionMenu"));
+    if (!program.isEmpty())
+    {
+        QAction* a = m_newVersionMenu->addAction(program);
+        a->setData(Cmd::ID_NEW_PROGRAM);
+        connect(a, &QAction::triggered, this, [this] { OnCmdMsg(Cmd::ID_NEW_PROGRAM); });
+    }
+    if (!device.isEmpty())
+    {
+        QAction* a = m_newVersionMenu->addAction(device);
+        a->setData(Cmd::ID_UPGRADE_DEVICE);
+        connect(a, &QAction::triggered, this, [this] { OnCmdMsg(Cmd::ID_UPGRADE_DEVICE); });
+    }
+}
+
+void CMainFrame::RemoveNewVersionMenu()
+{
+    if (!m_newVersionMenu)
+        return;
+    menuBar()->removeAction(m_newVersionMenu->menuAction());
+    delete m_newVersionMenu;
+    m_newVersionMenu = nullptr;
+}
+
+void CMainFrame::SetMessageText(const QString& text)
+{
+    m_keptStatus = text;
+    m_message->setText(text);
+}
+
+void CMainFrame::ShowIdleMessage()
+{
+    m_message->setText(m_keptStatus);
+}
+
+QString CMainFrame::StatusText() const
+{
+    return m_message->text();
+}
+
+void CMainFrame::LoadStandardConversions(const QString& folder)
+{
+    QString f = folder;
+    if (!f.endsWith(u'/'))
+        f += u'/';
+    m_doc.SetConversionFolder(f);
+    const SCnvFolderLoad loaded = LoadCnvFolder(CConvTable::Instance(), f);
+    if (!loaded.standardFound)
+        Platform::ShowMessageBox(this, QStringLiteral("Failed to load Standard.cnv from folder ") + f,
+                                 QString(), Platform::MB_OK);
+}
+
+void CMainFrame::OnLogoClick()
+{
+    OpenWebPage(kHomePage);
+}
+
+void CMainFrame::OnProductRegistration()
+{
+    OpenWebPage(Platform::LoadString(IDS_REGISTRATION_PAGE));
+}
+
+void CMainFrame::OnCustomerFeedback()
+{
+    OpenWebPage(Platform::LoadString(IDS_FEEDBACK_PAGE));
+}
+
+void CMainFrame::OnDeviceFound(Device::CVmDevice* device)
+{
+    // A device handed over is ours; with nothing to use it for, it goes at once rather
+    // than leaking with its open link.
+    delete device;
+}
+
+void CMainFrame::OnStatusText(const QString&)
+{
+}
+
+void CMainFrame::OnJobFinished(const QString&, int32_t)
+{
+}
+
+void CMainFrame::OnProgress(int32_t value, int32_t, uint32_t)
+{
+    // Queued to the UI thread; dropped when the window is gone by then.
+    QMetaObject::invokeMethod(
+        this, [this, value] { m_progress.SetPos(value * 10); }, Qt::QueuedConnection);
+}
+
+void CMainFrame::OnCloseCommand()
+{
+    close();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    // A modified project is offered for saving; Cancel or a failed save keeps the window.
+    if (!m_doc.CloseProject())
+    {
+        event->ignore();
+        return;
+    }
+    RemoveNewVersionMenu();
+    event->accept();
 }

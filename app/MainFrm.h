@@ -1,10 +1,173 @@
 #pragma once
-#include <QMainWindow>
+#include "app/CommandIds.h"
+#include "app/ProgressDlg.h"
+#include "app/VeskDoc.h"
+#include "device/Callback.h"
+#include "streamio/Version.h"
 
-// The program's single main window.
-class CMainFrame : public QMainWindow
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+
+#include <functional>
+#include <map>
+
+class CFlatSplitterWnd;
+class CLogo;
+class CToolBarExt;
+class QAction;
+class QLabel;
+class QMenu;
+class QTimer;
+
+// The program's single main window: the project tree on the left, the series view on the
+// top right and the live pane below it (without height until live mode is on), the
+// toolbar with the logo, the status line, and the "New version available!" menu. It
+// holds the project document.
+//
+// Every command is a QAction with the command's id. A command goes to the right pane
+// first (SetRightPane), then to the handlers registered here, then to the application.
+// A command nobody handles is disabled.
+class CMainFrame : public QMainWindow, public Device::CCallback
 {
     Q_OBJECT
 public:
-    explicit CMainFrame(QWidget* parent = nullptr);
+    static constexpr int kLeftPaneWidth = 200;
+    // The live pane's share of the inner splitter while live mode is on.
+    static constexpr int kLivePaneHeight = 126;
+    static constexpr int kKeepAliveTimerId = 59213;
+    static constexpr int kKeepAliveMs = 2000;
+
+    // The command line, including the program's name: exactly one further argument is
+    // opened as the project.
+    explicit CMainFrame(const QStringList& arguments = {}, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    CVeskDoc& Document() { return m_doc; }
+
+    // Commands
+    using Handler = std::function<void()>;
+    using UpdateHandler = std::function<void(SCmdUI&)>;
+    // The handler of a command of this window (and its update handler: without one the
+    // command is enabled).
+    void SetCommandHandler(uint32_t id, Handler handler, UpdateHandler update = {});
+    void SetRightPane(CommandTarget* pane) { m_rightPane = pane; }
+    // Runs the command; false when nobody handles it.
+    bool OnCmdMsg(uint32_t id);
+    // Asks the handlers for the command's state; false when nobody handles it.
+    bool OnUpdateCmdMsg(uint32_t id, SCmdUI& ui);
+    // Brings every action's enabled and checked state up to date.
+    void UpdateCommandUI();
+    QAction* Action(uint32_t id) const;
+
+    // Panes
+    CFlatSplitterWnd* OuterSplitter() const { return m_outer; }
+    CFlatSplitterWnd* InnerSplitter() const { return m_inner; }
+    QWidget* LeftView() const { return m_leftView; }
+    QWidget* RightView() const { return m_rightView; }
+    QWidget* LiveView() const { return m_liveView; }
+    CToolBarExt* ToolBar() const { return m_toolBar; }
+    CLogo* Logo() const { return m_logo; }
+
+    // Live mode: who switches it calls OnSize afterwards.
+    void SetLiveFlag(bool live) { m_live = live; }
+    bool IsLive() const { return m_live; }
+    // Gives the series view and the live pane their heights.
+    void OnSize();
+
+    // Versions that the update checks report, as (first | second << 16) and
+    // (third | fourth << 16); 0 and 0 clear a version. Called on the UI thread (the
+    // checks queue their calls).
+    void OnNewProgramVersion(uint32_t wParam, uint32_t lParam);
+    void OnNewDeviceOsVersion(uint32_t wParam, uint32_t lParam);
+    void OnNewDeviceAppVersion(uint32_t wParam, uint32_t lParam);
+    void UpdateNewVersionMenu();
+    void RemoveNewVersionMenu();
+    QMenu* NewVersionMenu() const { return m_newVersionMenu; }
+    CVersion NewestProgramVersion() const { return m_newestProgram; }
+    CVersion NewestDeviceOsVersion() const { return m_newestDeviceOs; }
+    CVersion NewestDeviceAppVersion() const { return m_newestDeviceApp; }
+
+    // Status line: a text is kept and shown; the idle message shows the kept text.
+    void SetMessageText(const QString& text);
+    void ShowIdleMessage();
+    QString StatusText() const;
+
+    // The folder of the standard conversion files, with a trailing separator.
+    const QString& ConversionsFolder() const { return m_conversionsFolder; }
+    // Loads every ".cnv" file of the folder into the conversion table and warns once
+    // when it holds no "Standard.cnv".
+    void LoadStandardConversions(const QString& folder);
+
+    void OnLogoClick();
+    void OnProductRegistration();
+    void OnCustomerFeedback();
+
+    // Device::CCallback, from the device job thread. The window hands itself to no job
+    // yet; a progress report moves the progress dialog on the UI thread.
+    void OnDeviceFound(Device::CVmDevice* device) override;
+    void OnStatusText(const QString& text) override;
+    void OnJobFinished(const QString& text, int32_t code) override;
+    void OnProgress(int32_t value, int32_t mode, uint32_t durationMs) override;
+    CProgressDlg& ProgressDialog() { return m_progress; }
+
+    // The keep-alive timer's tick; the tester connection fills it.
+    void SetKeepAliveHandler(Handler handler) { m_keepAlive = std::move(handler); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateClient();
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateStatusBar();
+    void CreateLogo();
+    QAction* MakeAction(uint32_t id, const QString& text);
+    QMenu* MakeMenu(const QString& title, std::initializer_list<std::pair<uint32_t, QString>> items,
+                    QMenu* parent = nullptr);
+    void OnCloseCommand();
+
+    struct SHandler
+    {
+        Handler run;
+        UpdateHandler update;
+    };
+
+    CProgressDlg m_progress;
+    CVeskDoc m_doc;
+    CFlatSplitterWnd* m_outer = nullptr;
+    CFlatSplitterWnd* m_inner = nullptr;
+    QWidget* m_leftView = nullptr;
+    QWidget* m_rightView = nullptr;
+    QWidget* m_liveView = nullptr;
+    CToolBarExt* m_toolBar = nullptr;
+    CLogo* m_logo = nullptr;
+    QLabel* m_message = nullptr;
+    QLabel* m_capsIndicator = nullptr;
+    QLabel* m_numIndicator = nullptr;
+    QTimer* m_keepAliveTimer = nullptr;
+    QTimer* m_updateTimer = nullptr;
+    QMenu* m_newVersionMenu = nullptr;
+    CommandTarget* m_rightPane = nullptr;
+    std::map<uint32_t, QAction*> m_actions;
+    std::map<uint32_t, SHandler> m_handlers;
+    Handler m_keepAlive;
+    QString m_keptStatus;
+    QString m_conversionsFolder;
+    bool m_live = false;
+    CVersion m_newestProgram;
+    CVersion m_newestDeviceOs;
+    CVersion m_newestDeviceApp;
 };
+
+// The program file's folder, with a trailing separator; empty when the path has none.
+QString GetModuleFolder();
+
+// Opens a web page in the user's browser; tests replace it. Returns whether it opened.
+using WebPageOpener = std::function<bool(const QString& address)>;
+WebPageOpener SetWebPageOpener(WebPageOpener opener);
+bool OpenWebPage(const QString& address);

@@ -1,27 +1,296 @@
 #include "app/Veskador3SE.h"
 
+#include "app/AboutDlg.h"
 #include "app/MainFrm.h"
+#include "device/DeviceThread.h"
+#include "device/ReportMessage.h"
+#include "platform/core/SettingsStore.h"
+#include "platform/core/StringTable.h"
+#include "platform/gui/MessageBox.h"
+#include "platform/gui/ModalDialog.h"
+#include "resources/BuiltInBitmaps.h"
+#include "resources/BuiltInStrings.h"
+#include "streamio/StreamIO.h"
 
-CVeskador3SEApp::CVeskador3SEApp() = default;
+#include <QCoreApplication>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QResource>
+
+#include <exception>
+
+namespace
+{
+constexpr uint32_t IDS_REGISTRY_ROOT = 144;
+constexpr uint32_t IDS_PRODUCT_KEY = 145;
+constexpr uint32_t IDS_UPGRADE_TOOL = 163;
+constexpr uint32_t IDS_REGISTRY_WRITE_FAILED = 1000;
+constexpr uint32_t IDS_UNHANDLED_EXCEPTION = 1004;
+constexpr uint32_t IDS_DATE_FORMATS[4] = {1022, 1023, 1024, 1025};
+constexpr uint32_t IDS_TIME_FORMATS[4] = {1030, 1031, 1032, 1033};
+// LanguageFile values of this length or more are treated as missing.
+constexpr qsizetype kMaxPath = 260;
+// Where a language pack keeps its texts: a JSON object of string id -> text.
+const QString kPackStrings = QStringLiteral("/strings/table.json");
+const QString kLanguageFileValue = QStringLiteral("LanguageFile");
+const QString kDTFormatValue = QStringLiteral("DTFormat");
+const QString kUpgradeToolKey = QStringLiteral("Software\\Velmor\\DiZivavir\\Settings");
+
+// Module state of the settings.
+QString g_languageFile;
+uint32_t g_dtFormat = 0;
+// The resource root of the language pack loaded last; packs stay registered.
+QString g_languageRoot;
+int g_packsLoaded = 0;
+
+QString ProgramFile()
+{
+    return QCoreApplication::applicationFilePath();
+}
+
+void ShowWriteFailed()
+{
+    Platform::ShowMessageBox(Platform::LoadString(IDS_REGISTRY_WRITE_FAILED), Platform::MB_ICONERROR);
+}
+
+void WriteValue(const QString& name, const Platform::SettingsStore::Value& value)
+{
+    auto& store = Platform::SettingsStore::Instance();
+    const QString key = AppSettingsKey();
+    if (!store.CreateKey(key) || !store.Write(key, name, value))
+        ShowWriteFailed();
+}
+
+// Replaces the texts of the table by the pack's, on top of the built-in ones.
+void ApplyPackStrings(const QString& root)
+{
+    QFile file(QLatin1Char(':') + root + kPackStrings);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QJsonObject texts = QJsonDocument::fromJson(file.readAll()).object();
+    auto& table = Platform::StringTable::Instance();
+    for (auto it = texts.begin(); it != texts.end(); ++it)
+    {
+        bool ok = false;
+        const uint32_t id = it.key().toUInt(&ok);
+        if (ok && it.value().isString())
+            table.Set(id, it.value().toString());
+    }
+}
+
+QString PatternOf(const uint32_t (&ids)[4], uint32_t index, uint32_t* id)
+{
+    const uint32_t chosen = index <= 3 ? ids[index] : ids[0];
+    if (id)
+        *id = chosen;
+    return Platform::LoadString(chosen);
+}
+} // namespace
+
+QString AppSettingsKey()
+{
+    return Platform::LoadString(IDS_PRODUCT_KEY) + QStringLiteral("\\Settings\\");
+}
+
+CVeskador3SEApp::SServices CVeskador3SEApp::DefaultServices()
+{
+    SServices s;
+    s.startStreams = [] { StreamIO::StartStreamIO(); };
+    s.startDeviceThread = [] { (void)Device::StartDeviceThread(); };
+    s.stopDeviceThread = [] { Device::StopDeviceThread(); };
+    s.stopStreams = [] { StreamIO::ShutdownStreamIO(); };
+    return s;
+}
+
+CVeskador3SEApp::CVeskador3SEApp() : m_services(DefaultServices())
+{
+}
+
 CVeskador3SEApp::~CVeskador3SEApp() = default;
 
-bool CVeskador3SEApp::InitInstance(int argc, char** argv)
+void CVeskador3SEApp::InitApplication()
 {
-    (void)argc;
-    (void)argv;
-    m_mainFrame = std::make_unique<CMainFrame>();
+    m_programVersion.ReadFromModule();
+    if (!g_languageRoot.isEmpty())
+        m_languageVersion.ReadFromModule(g_languageRoot);
+}
+
+bool CVeskador3SEApp::InitInstance(const QStringList& arguments)
+{
+    RegisterBuiltInStrings();
+    RegisterBuiltInBitmaps();
+    if (!m_reporterInstalled)
+    {
+        // Reports show as message boxes on the UI thread, owned by the main window once
+        // there is one.
+        SetMessageReporter(
+            [this](const SReport& report) {
+                return Platform::ShowMessageBox(m_mainFrame.get(), report.text, report.caption, report.style);
+            });
+        m_reporterInstalled = true;
+    }
+    LoadSettings();
+    LoadLanguageResources();
+
+    try
+    {
+        if (m_services.startStreams)
+            m_services.startStreams();
+        if (m_services.startDeviceThread)
+            m_services.startDeviceThread();
+    }
+    catch (const std::exception&)
+    {
+        // The built-in text has no placeholder, so the exception's own text is not shown.
+        ReportMessage(reportFatal, Platform::LoadString(IDS_UNHANDLED_EXCEPTION), QStringLiteral(__FILE__),
+                      __LINE__);
+        return false;
+    }
+
+    m_mainFrame = std::make_unique<CMainFrame>(arguments);
     m_mainFrame->show();
+    m_mainFrame->update();
     return true;
 }
 
 int CVeskador3SEApp::ExitInstance()
 {
     m_mainFrame.reset();
+    if (m_services.stopDeviceThread)
+        m_services.stopDeviceThread();
+    if (m_services.stopStreams)
+        m_services.stopStreams();
+    if (m_reporterInstalled)
+    {
+        SetMessageReporter({});
+        m_reporterInstalled = false;
+    }
     return 0;
+}
+
+void CVeskador3SEApp::LoadSettings()
+{
+    auto& store = Platform::SettingsStore::Instance();
+    const QString key = AppSettingsKey();
+    if (!store.CreateKey(key))
+    {
+        // Defaults in memory, built-in texts.
+        QCoreApplication::setOrganizationName(Platform::LoadString(IDS_REGISTRY_ROOT));
+        return;
+    }
+    bool writeFailed = false;
+    const auto language = store.ReadString(key, kLanguageFileValue);
+    if (!language || language->size() >= kMaxPath)
+    {
+        g_languageFile = ProgramFile().left(kMaxPath - 1);
+        writeFailed |= !store.Write(key, kLanguageFileValue, g_languageFile);
+    }
+    else
+    {
+        g_languageFile = *language;
+    }
+    const auto format = store.ReadNumber(key, kDTFormatValue);
+    if (!format)
+    {
+        g_dtFormat = 0;
+        writeFailed |= !store.Write(key, kDTFormatValue, uint32_t{0});
+    }
+    else
+    {
+        g_dtFormat = *format;
+    }
+    if (writeFailed)
+        ShowWriteFailed();
+    QCoreApplication::setOrganizationName(Platform::LoadString(IDS_REGISTRY_ROOT));
+}
+
+void CVeskador3SEApp::LoadLanguageResources()
+{
+    m_languageVersion = m_programVersion;
+    const qsizetype at = g_languageFile.indexOf(QStringLiteral(".rcc"));
+    if (at <= 0)
+    {
+        // Back to the built-in texts.
+        RegisterBuiltInStrings();
+        return;
+    }
+    CFileVersionInfo pack;
+    CFileVersionInfo program;
+    if (pack.ReadFromFile(g_languageFile) && program.ReadFromModule() &&
+        pack.GetProductVersionPart(3) == program.GetProductVersionPart(3) &&
+        pack.GetProductVersionPart(2) == program.GetProductVersionPart(2))
+    {
+        const QString root = QStringLiteral("/language-%1").arg(g_packsLoaded + 1);
+        if (QResource::registerResource(g_languageFile, root))
+        {
+            ++g_packsLoaded;
+            g_languageRoot = root;
+            RegisterBuiltInStrings();
+            ApplyPackStrings(root);
+        }
+    }
+    if (!g_languageRoot.isEmpty())
+        m_languageVersion.ReadFromModule(g_languageRoot);
+}
+
+void CVeskador3SEApp::OnAppAbout()
+{
+    CAboutDlg dialog(m_programVersion, m_languageVersion, m_mainFrame.get());
+    Platform::ExecDialog(dialog);
 }
 
 CVeskador3SEApp& theApp()
 {
     static CVeskador3SEApp app;
     return app;
+}
+
+QString GetDateFormatString(uint32_t* id)
+{
+    return PatternOf(IDS_DATE_FORMATS, (g_dtFormat >> 8) & 0xFF, id);
+}
+
+QString GetTimeFormatString(uint32_t* id)
+{
+    return PatternOf(IDS_TIME_FORMATS, g_dtFormat & 0xFF, id);
+}
+
+uint32_t GetDateTimeFormat()
+{
+    return g_dtFormat;
+}
+
+void SaveDateTimeFormat(uint32_t value)
+{
+    g_dtFormat = value;
+    WriteValue(kDTFormatValue, value);
+}
+
+void SetLanguageFile(const QString& path)
+{
+    g_languageFile = path;
+    WriteValue(kLanguageFileValue, path);
+    theApp().LoadLanguageResources();
+}
+
+QString GetLanguageFile(bool wholePath)
+{
+    if (g_languageFile.isEmpty())
+        SetLanguageFile(ProgramFile());
+    if (wholePath)
+        return g_languageFile;
+    const qsizetype cut = std::max(g_languageFile.lastIndexOf(u'\\'), g_languageFile.lastIndexOf(u'/'));
+    return cut < 0 ? g_languageFile : g_languageFile.mid(cut + 1);
+}
+
+bool WriteUpgradeToolLanguage()
+{
+    auto& store = Platform::SettingsStore::Instance();
+    if (!store.CreateKey(kUpgradeToolKey))
+        return true;
+    if (!store.Write(kUpgradeToolKey, kLanguageFileValue,
+                     QStringLiteral("\\") + Platform::LoadString(IDS_UPGRADE_TOOL)))
+        ShowWriteFailed();
+    return true;
 }

@@ -6,11 +6,11 @@ int main(int argc, char** argv)
 {
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Veskador 3"));
-    QApplication::setOrganizationName(QStringLiteral("Velmor"));
 
     CVeskador3SEApp& app = theApp();
+    app.InitApplication();
     int rc = 0;
-    if (app.InitInstance(argc, argv))
+    if (app.InitInstance(QApplication::arguments()))
         rc = QApplication::exec();
     const int exitCode = app.ExitInstance();
     return rc != 0 ? rc : exitCode;

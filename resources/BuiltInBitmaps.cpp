@@ -2,6 +2,7 @@
 
 #include "platform/gui/BitmapTable.h"
 #include "resources/ExportDlgBitmaps.h"
+#include "resources/MainFrameBitmaps.h"
 
 #include <QPainter>
 #include <QPolygon>
@@ -235,4 +236,15 @@ void RegisterBuiltInBitmaps()
     if (!table.Contains(1313))
         table.Set(1313, DrawValueRowStrip());
     RegisterExportDlgBitmaps(table);
+    // The main window: icon, logo (normal and pressed), toolbar (normal and disabled).
+    if (!table.Contains(10))
+        table.Set(10, DrawProgramIcon());
+    if (!table.Contains(140))
+        table.Set(140, DrawLogo(false));
+    if (!table.Contains(141))
+        table.Set(141, DrawLogo(true));
+    if (!table.Contains(142))
+        table.Set(142, DrawToolbarImages());
+    if (!table.Contains(1323))
+        table.Set(1323, DrawToolbarDisabledImages());
 }

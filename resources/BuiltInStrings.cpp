@@ -183,6 +183,21 @@ constexpr Text kStrings[] = {
     {59232, u"1. Select text format"},
     {59233, u"Table"},
     {59234, u"Report"},
+    // Main window and application.
+    {135, u"Go to www.velmor.example\nGo to www.velmor.example"},
+    {163, u"DiZivavir.exe"},
+    {1135, u"Velmor Veskador 3"},
+    {57345, u"Ready"},
+    {59326, u"New version available!"},
+    {59327, u"Update Veskador 3 to version %s"},
+    {59328, u"Update Veskora 3 application to version %s"},
+    {59329, u"Update Veskora 3 operating system to version %s"},
+    {59330, u"https://www.velmor.example/registration"},
+    {59331, u"https://www.velmor.example/feedback"},
+    {59332, u"Download Veskora 3 measurements"},
+    {59333, u"Disconnect Veskora 3"},
+    {59334, u"CAP"},
+    {59335, u"NUM"},
 };
 } // namespace
 

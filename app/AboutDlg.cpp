@@ -1,0 +1,68 @@
+#include "app/AboutDlg.h"
+
+#include "streamio/FileVersionInfo.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QVBoxLayout>
+
+CAboutDlg::CAboutDlg(const CFileVersionInfo& program, const CFileVersionInfo& language, QWidget* parent)
+    : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("About Veskador 3"));
+    m_version = new QLabel(QStringLiteral("[Version]"));
+    m_release = new QLabel(QStringLiteral("[Release]"));
+    m_build = new QLabel(QStringLiteral("[Build]"));
+    m_comments = new QLabel(QStringLiteral("[Comments]"));
+    m_legal = new QLabel(QString());
+    m_comments->setWordWrap(true);
+    m_legal->setWordWrap(true);
+    m_description = new QGroupBox(QStringLiteral("[File description]"));
+    auto* form = new QFormLayout(m_description);
+    form->addRow(QStringLiteral("Version:"), m_version);
+    form->addRow(QStringLiteral("Release:"), m_release);
+    form->addRow(QStringLiteral("Build:"), m_build);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_description);
+    layout->addWidget(m_comments);
+    layout->addWidget(m_legal);
+    layout->addWidget(buttons);
+
+    if (!program.GetFileVersionText().isEmpty())
+    {
+        m_version->setText(QStringLiteral("%1.%2")
+                               .arg(program.GetProductVersionPart(3))
+                               .arg(program.GetProductVersionPart(2)));
+        m_release->setText(QString::number(program.GetProductVersionPart(1)));
+        m_build->setText(QString::number(program.GetProductVersionPart(0)));
+        m_description->setTitle(program.GetFileDescription());
+    }
+    const CFileVersionInfo& texts = language.GetFileVersionText().isEmpty() ? program : language;
+    m_comments->setText(texts.GetComments());
+    m_legal->setText(texts.GetLegalCopyright());
+}
+
+QString CAboutDlg::FieldText(int id) const
+{
+    switch (id)
+    {
+    case IDC_VERSION:
+        return m_version->text();
+    case IDC_LEGAL:
+        return m_legal->text();
+    case IDC_RELEASE:
+        return m_release->text();
+    case IDC_BUILD:
+        return m_build->text();
+    case IDC_COMMENTS:
+        return m_comments->text();
+    case IDC_DESCRIPTION:
+        return m_description->title();
+    default:
+        return QString();
+    }
+}
