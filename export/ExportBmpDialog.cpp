@@ -61,29 +61,6 @@ int CExportBmpDialog::GetContent() const
     return GetChosen(0);
 }
 
-int CExportBmpDialog::GetTarget() const
-{
-    switch (GetChosen(1))
-    {
-    case oneFile:
-        return 0;
-    case clipboard:
-        return 2;
-    default:
-        return 1;
-    }
-}
-
-bool CExportBmpDialog::IsAllData() const
-{
-    return GetChosen(2) == allData;
-}
-
-QString CExportBmpDialog::GetFilePath() const
-{
-    return IsClipboardTarget() ? QString() : FilePath();
-}
-
 bool CExportBmpDialog::AcceptPath(const QString& path)
 {
     // The name decides the format, whatever filter was selected.

@@ -18,13 +18,8 @@ public:
 
     // 0 headers only, 1 as is, 2 headers and details.
     int GetContent() const;
-    // 0 one file only, 1 each object to a separate file, 2 copy to clipboard.
-    int GetTarget() const;
-    bool IsAllData() const;
     // 0 BMP, 1 PNG, 2 JPEG.
     int GetFormatIndex() const { return m_formatIndex; }
-    // Empty when the target is the clipboard.
-    QString GetFilePath() const;
 
 protected:
     bool AcceptPath(const QString& path) override;

@@ -57,29 +57,6 @@ int CExportCsvDialog::GetTextFormat() const
     return GetChosen(0) == report ? 1 : 0;
 }
 
-int CExportCsvDialog::GetTarget() const
-{
-    switch (GetChosen(1))
-    {
-    case oneFile:
-        return 0;
-    case clipboard:
-        return 2;
-    default:
-        return 1;
-    }
-}
-
-bool CExportCsvDialog::IsAllData() const
-{
-    return GetChosen(2) == allData;
-}
-
-QString CExportCsvDialog::GetFilePath() const
-{
-    return IsClipboardTarget() ? QString() : FilePath();
-}
-
 bool CExportCsvDialog::AcceptPath(const QString& path)
 {
     return path.right(4).compare(QStringLiteral(".csv"), Qt::CaseInsensitive) == 0;

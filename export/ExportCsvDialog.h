@@ -17,11 +17,6 @@ public:
 
     // 0 Table, 1 Report.
     int GetTextFormat() const;
-    // 0 one file only, 1 one file per series, 2 copy to clipboard.
-    int GetTarget() const;
-    bool IsAllData() const;
-    // Empty when the target is the clipboard.
-    QString GetFilePath() const;
 
 protected:
     bool AcceptPath(const QString& path) override;

@@ -124,6 +124,13 @@ CExportOptionDlg::CExportOptionDlg(Layout layout, QWidget* parent)
     }
 }
 
+int CExportOptionDlg::GetTarget() const
+{
+    if (m_chosen[1] == m_layout.clipboardValue)
+        return 2;
+    return m_chosen[1] == m_layout.separateFilesValue ? 1 : 0;
+}
+
 CExportOptionDlg::~CExportOptionDlg() = default;
 
 int CExportOptionDlg::DoModal()

@@ -94,6 +94,12 @@ public:
     // IDOK or IDCANCEL.
     int DoModal();
 
+    // 0 one file only, 1 a file for each series, 2 copy to clipboard.
+    int GetTarget() const;
+    bool IsAllData() const { return m_chosen[2] == m_layout.allValue; }
+    // Empty when the target is the clipboard.
+    QString GetFilePath() const { return IsClipboardTarget() ? QString() : m_filePath; }
+
     // The chosen value of a column (0 to 2) and the choice under the mouse (-1 none).
     int GetChosen(int column) const { return m_chosen[column]; }
     int GetHotChoice() const { return m_hot; }
@@ -115,7 +121,6 @@ protected:
     // The path the Save As dialog gave; true when its ending is accepted.
     virtual bool AcceptPath(const QString& path) = 0;
 
-    const QString& FilePath() const { return m_filePath; }
     bool IsClipboardTarget() const { return m_chosen[1] == m_layout.clipboardValue; }
 
     void paintEvent(QPaintEvent* event) override;
