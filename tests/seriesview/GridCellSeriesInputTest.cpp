@@ -9,6 +9,7 @@
 #include "measurement/FolderData.h"
 #include "measurement/MeasSeriesWrapper.h"
 #include "measurement/MeasValues.h"
+#include "measurement/SeriesSettings.h"
 #include "platform/gui/ImageList.h"
 #include "platform/gui/RecordingCanvas.h"
 #include "resources/BuiltInStrings.h"
@@ -19,9 +20,14 @@
 #include "tests/support/MeasurementTexts.h"
 #include "tests/support/MemoryClipboard.h"
 #include "tests/support/MessageBoxRecorder.h"
+#include "tests/support/ModalDialogRunner.h"
 #include "tests/support/PopupMenuRecorder.h"
 
 #include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
 
 #include <optional>
 
@@ -206,6 +212,64 @@ TEST_F(SeriesCellInputTest, UnitLinkOffersThePopupBelowTheLinkAndAppliesTheChoic
     Click(SERIESHIT_LINK, LINK_UNIT);
     EXPECT_TRUE(series.IsImperial());
     EXPECT_TRUE(updates.hints.empty());
+}
+
+TEST_F(SeriesCellInputTest, LimitLinksKeepTheOtherLimitOrTheRangeEndInItsPlace)
+{
+    // Probe D in HRC converts over 10..80 HRC.
+    struct Case
+    {
+        const char* name;
+        int link;
+        float lower;
+        float upper;
+        const char* typed;
+        bool ok;
+        float expectedLower;
+        float expectedUpper;
+    } cases[] = {
+        {"upper, lower kept", LINK_UPPER_LIMIT, 30.0f, 60.0f, "65", true, 30.0f, 65.0f},
+        {"upper switched on, lower above range", LINK_UPPER_LIMIT, MEAS_ABOVE_RANGE, MEAS_NO_VALUE, "65",
+         true, 10.0f, 65.0f},
+        {"upper, lower below range", LINK_UPPER_LIMIT, MEAS_BELOW_RANGE, 60.0f, "65", true, 10.0f, 65.0f},
+        {"lower, upper kept", LINK_LOWER_LIMIT, 30.0f, 60.0f, "25", true, 25.0f, 60.0f},
+        {"lower, upper above range", LINK_LOWER_LIMIT, 30.0f, MEAS_ABOVE_RANGE, "25", true, 25.0f, 80.0f},
+        {"cancelled", LINK_UPPER_LIMIT, 30.0f, 60.0f, "65", false, 30.0f, 60.0f},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        QString root = QStringLiteral("\\");
+        doc.DeleteFolders(root);
+        CMeasSeries1& series = AddRebound({30, 50, 70});
+        ASSERT_TRUE(series.SetLimits(c.lower, c.upper, -1));
+        Paint();
+        ModalDialogRunner runner(
+            [&](QDialog& d)
+            {
+                auto* disable = d.findChild<QCheckBox*>("disable");
+                if (disable->isChecked())
+                    disable->click();
+                d.findChild<QLineEdit*>("value")->setText(QString::fromLatin1(c.typed));
+                d.findChild<QPushButton*>(c.ok ? "ok" : "cancel")->click();
+            });
+        Click(SERIESHIT_LINK, c.link);
+        EXPECT_EQ(runner.runs, 1);
+        SSeriesSettings settings;
+        series.GetSettings(settings);
+        EXPECT_EQ(settings.lowerLimit, c.expectedLower);
+        EXPECT_EQ(settings.upperLimit, c.expectedUpper);
+        EXPECT_EQ(updates.hints.size(), c.ok ? 1u : 0u);
+    }
+}
+
+TEST_F(SeriesCellInputTest, ScaleLinkNotifiesEvenWhenDismissed)
+{
+    AddRebound({30, 50});
+    Paint();
+    Click(SERIESHIT_LINK, LINK_SCALE);
+    EXPECT_EQ(popups.menus.size(), 1u);
+    EXPECT_EQ(updates.hints, std::vector<int>{0});
 }
 
 TEST_F(SeriesCellInputTest, UndeleteLinkIncludesEveryReadingAgain)
