@@ -22,6 +22,7 @@
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/ModalDialogRunner.h"
 #include "tests/support/PopupMenuRecorder.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -278,10 +279,15 @@ TEST_F(SeriesCellInputTest, UndeleteLinkIncludesEveryReadingAgain)
     ASSERT_TRUE(series.ExcludeReading(0, kShown));
     ASSERT_TRUE(series.ExcludeReading(0, kShown));
     ASSERT_EQ(series.GetCount(kShown), 1);
+    TempDir dir;
+    ASSERT_TRUE(doc.SaveProject(dir.File(QStringLiteral("p.v3p"))));
+    ASSERT_FALSE(doc.IsModified());
     Paint();
     Click(SERIESHIT_LINK, LINK_UNDELETE);
     EXPECT_EQ(series.GetCount(kShown), 3);
     EXPECT_EQ(updates.hints, std::vector<int>{0});
+    // A project closed now offers to save the change.
+    EXPECT_TRUE(doc.IsModified());
 }
 
 TEST_F(SeriesCellInputTest, DirectionOnTheListTitleReachesEveryReadingOnABarOnlyThatOne)
