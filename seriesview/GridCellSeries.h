@@ -110,7 +110,6 @@ protected:
     virtual QPoint CursorScreenPos() const;
 
 public:
-
     // The panels. Each returns its size; with measureOnly nothing is drawn and no area is
     // registered, and the size is the same.
     Platform::Size DrawBarGraph(Platform::Canvas& dc, int x, int y, int width, int height, int offset,
@@ -173,7 +172,7 @@ private:
     bool ApplyLimit(int link, int x, int y);
     void SetOnEveryReading(CMeasSeries1& series, int value);
     void ShowStoredCurve(int reading);
-    void NotifyDocument();
+    void NotifyDocument(bool changed = true);
 
     CVeskDoc* m_document = nullptr;
     int m_seriesIndex = -1;

@@ -121,13 +121,14 @@ bool CGridCellSeries::OnSetCursor()
     return true;
 }
 
-void CGridCellSeries::NotifyDocument()
+void CGridCellSeries::NotifyDocument(bool changed)
 {
     if (!m_document)
         return;
     // The series changed behind the document's back: without the mark a project closed
     // now would not offer to save the change.
-    m_document->SetModified();
+    if (changed)
+        m_document->SetModified();
     m_document->UpdateAllViews(nullptr, m_seriesIndex);
 }
 
@@ -229,17 +230,19 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
         STargetScale target = settings.targetScale;
         target.scale = 0xFFFF;
         int group = 0;
-        if (m_document->TrackConversionMenu(grid, x, left, right, y, {series->GetProbeId()},
-                                            {settings.material}, target, imperial, group))
+        const bool chosen = m_document->TrackConversionMenu(grid, x, left, right, y, {series->GetProbeId()},
+                                                            {settings.material}, target, imperial, group);
+        if (chosen)
         {
-            STargetScale chosen = settings.targetScale;
-            chosen.scale = target.scale;
+            STargetScale scale = settings.targetScale;
+            scale.scale = target.scale;
             SMaterial material = settings.material;
             material.SetGroup(group);
-            series->SetConversion(chosen, material);
+            series->SetConversion(scale, material);
             series->SetResolution(1, 1);
         }
-        NotifyDocument();
+        // The views hear of it even when the popup was dismissed.
+        NotifyDocument(chosen);
         return;
     }
     case LINK_DIRECTION:
@@ -403,7 +406,8 @@ void CGridCellSeries::OnRClick(Point point)
             SetOnEveryReading(*series, code);
         }
     }
-    NotifyDocument();
+    // Copying changes nothing that a save would keep.
+    NotifyDocument(!copyOne && !copyAll);
 }
 
 QString CGridCellSeries::ValuesText(int reading, bool withCurves)

@@ -267,10 +267,13 @@ TEST_F(SeriesCellInputTest, LimitLinksKeepTheOtherLimitOrTheRangeEndInItsPlace)
 TEST_F(SeriesCellInputTest, ScaleLinkNotifiesEvenWhenDismissed)
 {
     AddRebound({30, 50});
+    TempDir dir;
+    ASSERT_TRUE(doc.SaveProject(dir.File(QStringLiteral("p.v3p"))));
     Paint();
     Click(SERIESHIT_LINK, LINK_SCALE);
     EXPECT_EQ(popups.menus.size(), 1u);
     EXPECT_EQ(updates.hints, std::vector<int>{0});
+    EXPECT_FALSE(doc.IsModified());
 }
 
 TEST_F(SeriesCellInputTest, UndeleteLinkIncludesEveryReadingAgain)
@@ -331,9 +334,12 @@ TEST_F(SeriesCellInputTest, ExcludeAndCopyFromTheValuePopup)
     Paint();
     const int d = doc.GetSeriesDecimals(0, 0);
 
+    TempDir dir;
+    ASSERT_TRUE(doc.SaveProject(dir.File(QStringLiteral("p.v3p"))));
     popups.Choose(kCopyOne);
     RClick(SERIESHIT_VALUE, 1);
     EXPECT_EQ(clipboard.Text(), FormatValue(50.0f, d));
+    EXPECT_FALSE(doc.IsModified());
 
     popups.Choose(kCopyAll);
     RClick(SERIESHIT_BAR, 0);
@@ -344,6 +350,7 @@ TEST_F(SeriesCellInputTest, ExcludeAndCopyFromTheValuePopup)
     RClick(SERIESHIT_VALUE, 0);
     EXPECT_EQ(series.GetCount(kShown), 2);
     EXPECT_TRUE(series.IsReadingExcluded(0, kAll));
+    EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(updates.hints.size(), 3u);
 
     // A right click on a link does nothing.
