@@ -4,6 +4,7 @@
 #include "platform/gui/GdiTypes.h"
 #include "seriesview/SensitiveArea.h"
 
+#include <QPoint>
 #include <QString>
 
 #include <cstdint>
@@ -88,6 +89,27 @@ public:
     bool OnPostDraw() override;
     void OnMouseLeave() override;
 
+    // Interaction (GridCellSeriesInput.cpp); points are relative to the cell. A hovered
+    // link shows the hand cursor; a click on a link changes that setting of the series, a
+    // Ctrl + click on a listed value of an indentation-tester series shows its stored
+    // curve; a right click on a bar, a listed value or the list title offers the popup of
+    // readings.
+    bool OnSetCursor() override;
+    void OnClick(Platform::Point point) override;
+    void OnRClick(Platform::Point point) override;
+    // Puts one reading (index in the readings that are not excluded), or with -1 all of
+    // them, on the clipboard as text; with curves the samples of their stored curves follow
+    // in columns.
+    void CopyValues(int reading, bool withCurves);
+    // The clipboard text CopyValues places.
+    QString ValuesText(int reading, bool withCurves);
+
+protected:
+    // Where the input comes from; tests replace them.
+    virtual bool IsControlHeld() const;
+    virtual QPoint CursorScreenPos() const;
+
+public:
     // The panels. Each returns its size; with measureOnly nothing is drawn and no area is
     // registered, and the size is the same.
     Platform::Size DrawBarGraph(Platform::Canvas& dc, int x, int y, int width, int height, int offset,
@@ -143,6 +165,14 @@ private:
                   bool bold, bool registerArea);
     void InvalidateGrid();
     int ShownReadingCount();
+    // Input helpers.
+    Platform::Rect CellRect() const;
+    QPoint ToScreen(Platform::Point cellPoint) const;
+    void OnLinkClick(int link, const Platform::Rect& area);
+    bool ApplyLimit(int link, int x, int y);
+    void SetOnEveryReading(CMeasSeries1& series, int value);
+    void ShowStoredCurve(int reading);
+    void NotifyDocument(bool changed = true);
 
     CVeskDoc* m_document = nullptr;
     int m_seriesIndex = -1;

@@ -1,0 +1,464 @@
+// The series cell's answers to the mouse: hover, link clicks that change a series' settings,
+// the popup of readings, the stored curve of a reading and copying readings as text.
+#include "app/CommentDlg.h"
+#include "app/ValueText.h"
+#include "app/VeskDoc.h"
+#include "grid/GridCtrl.h"
+#include "measurement/CurveCodec.h"
+#include "measurement/MeasSeries1.h"
+#include "measurement/MeasSeriesWrapper.h"
+#include "measurement/MeasValues.h"
+#include "measurement/ScaleCodes.h"
+#include "measurement/SeriesSettings.h"
+#include "platform/gui/Clipboard.h"
+#include "platform/gui/MessageBox.h"
+#include "seriesview/GridCellSeries.h"
+#include "seriesview/ShowCurveDlg.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+
+#include <algorithm>
+#include <vector>
+
+using Platform::Point;
+using Platform::Rect;
+
+namespace
+{
+// Reading filters: every reading, and the readings that are not excluded.
+constexpr int kAllReadings = 1 | 2 | 4;
+constexpr int kShownReadings = 1 | 4;
+// More samples than any stored curve holds; a longer one is not shown.
+constexpr int kMaxCurveSamples = 1000000;
+
+// The stored curve of a reading as the tester sampled it (unsigned); empty when the reading
+// has none or it cannot be read.
+std::vector<uint16_t> StoredCurve(CMeasSeries1& series, int reading)
+{
+    const int size = series.GetAttachmentSize(reading, kShownReadings);
+    if (size < 1)
+        return {};
+    std::vector<uint8_t> bytes(static_cast<size_t>(size));
+    const int got = series.GetAttachment(reading, bytes.data(), size, kShownReadings);
+    if (got < 1)
+        return {};
+    CCurveCodec codec;
+    codec.Decode(bytes.data(), std::min(got, size));
+    const int count = std::min(codec.GetCount(), kMaxCurveSamples);
+    if (count < 1)
+        return {};
+    std::vector<int16_t> samples(static_cast<size_t>(count));
+    if (codec.GetSamples(samples.data(), count * 2) != count * 2)
+        return {};
+    std::vector<uint16_t> curve(samples.size());
+    // The codec keeps samples less 0x8000; the 16-bit wrap-around gives them back.
+    std::transform(samples.begin(), samples.end(), curve.begin(),
+                   [](int16_t s) { return uint16_t(uint16_t(s) - 32768u); });
+    return curve;
+}
+} // namespace
+
+bool CGridCellSeries::IsControlHeld() const
+{
+    return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);
+}
+
+QPoint CGridCellSeries::CursorScreenPos() const
+{
+    return QCursor::pos();
+}
+
+Rect CGridCellSeries::CellRect() const
+{
+    Rect rect;
+    if (CGridCtrl* grid = GetGrid(); grid && grid->GetCellRect(GetRow(), GetColumn(), &rect))
+        return rect;
+    return {};
+}
+
+QPoint CGridCellSeries::ToScreen(Point cellPoint) const
+{
+    const Rect cell = CellRect();
+    const QPoint client(cell.left + cellPoint.x, cell.top + cellPoint.y);
+    if (CGridCtrl* grid = GetGrid())
+        return grid->viewport()->mapToGlobal(client);
+    return client;
+}
+
+bool CGridCellSeries::OnSetCursor()
+{
+    CGridCtrl* grid = GetGrid();
+    if (!grid)
+        return true;
+    const QPoint client = grid->viewport()->mapFromGlobal(CursorScreenPos());
+    const Rect cell = CellRect();
+    const Point point{client.x() - cell.left, client.y() - cell.top};
+    const int oldLink = m_hoveredLink;
+    const int oldReading = m_hoveredReading;
+    int kind = -1;
+    int item = 0;
+    if (m_hitAreas.HitTest(point, &kind, &item))
+    {
+        if (kind == SERIESHIT_LINK)
+        {
+            m_hoveredLink = item;
+            grid->SetCellCursor(Qt::PointingHandCursor);
+        }
+        else if (kind == SERIESHIT_BAR || kind == SERIESHIT_VALUE)
+        {
+            m_hoveredReading = item;
+        }
+    }
+    else
+    {
+        m_hoveredReading = -1;
+        m_hoveredLink = 0;
+        grid->SetCellCursor(Qt::ArrowCursor);
+    }
+    if (m_hoveredLink != oldLink || m_hoveredReading != oldReading)
+        InvalidateGrid();
+    return true;
+}
+
+void CGridCellSeries::NotifyDocument(bool changed)
+{
+    if (!m_document)
+        return;
+    // The series changed behind the document's back: without the mark a project closed
+    // now would not offer to save the change.
+    if (changed)
+        m_document->SetModified();
+    m_document->UpdateAllViews(nullptr, m_seriesIndex);
+}
+
+void CGridCellSeries::SetOnEveryReading(CMeasSeries1& series, int value)
+{
+    const int count = series.GetCount(kAllReadings);
+    for (int i = 0; i < count; ++i)
+        series.SetReadingDirection(i, value, kAllReadings);
+}
+
+void CGridCellSeries::OnClick(Point point)
+{
+    int kind = -1;
+    int item = 0;
+    Rect area;
+    if (!m_hitAreas.HitTest(point, &kind, &item, nullptr, &area))
+        return;
+    if (kind == SERIESHIT_LINK)
+    {
+        OnLinkClick(item, area);
+        m_hoveredLink = 0;
+        return;
+    }
+    if (kind == SERIESHIT_VALUE && IsControlHeld())
+    {
+        CMeasSeries1* series = Series();
+        if (series && series->GetProbeId().IsBenchProbe())
+            ShowStoredCurve(item);
+    }
+}
+
+void CGridCellSeries::ShowStoredCurve(int reading)
+{
+    CMeasSeries1* series = Series();
+    if (!series)
+        return;
+    if (series->GetAttachmentSize(reading, kShownReadings) < 1)
+    {
+        Platform::ShowMessageBox(QStringLiteral("No signal available"), Platform::MB_OK);
+        return;
+    }
+    CShowCurveDlg& viewer = CShowCurveDlg::Instance();
+    viewer.SetCurve(StoredCurve(*series, reading));
+    viewer.ShowCurve();
+}
+
+void CGridCellSeries::OnLinkClick(int link, const Rect& area)
+{
+    CMeasSeriesWrapper* entry = Entry();
+    CMeasSeries1* series = Series();
+    if (!entry || !series)
+        return;
+    CGridCtrl* grid = GetGrid();
+    const Rect cell = CellRect();
+    const QPoint at = ToScreen({area.left, area.bottom});
+    const int left = ToScreen({0, 0}).x();
+    const int right = left + cell.Width();
+    const int x = at.x();
+    const int y = at.y();
+
+    SSeriesSettings settings;
+    series->GetSettings(settings);
+    const bool imperial = series->IsImperial();
+    const bool bench = series->GetProbeId().IsBenchProbe();
+
+    switch (link)
+    {
+    case LINK_ORDER:
+        m_document->SetSeriesValueOrder(m_seriesIndex,
+                                        m_document->GetSeriesValueOrder(m_seriesIndex) == 0 ? 1 : 0);
+        return;
+    case LINK_COMMENT:
+    {
+        CCommentDlg dialog(grid);
+        dialog.SetComment(m_document->GetSeriesComment(m_seriesIndex));
+        if (dialog.DoModal() == Platform::IDOK)
+            m_document->SetSeriesComment(m_seriesIndex, dialog.GetComment());
+        return;
+    }
+    case LINK_UPPER_LIMIT:
+    case LINK_LOWER_LIMIT:
+        if (ApplyLimit(link, x, y))
+            NotifyDocument();
+        return;
+    case LINK_MATERIAL:
+    {
+        SMaterial material;
+        if (!m_document->TrackMaterialMenu(grid, x, left, right, y, {series->GetProbeId().code}, material))
+            return;
+        STargetScale target;
+        m_document->FindConversionSpec(target, settings.targetScale, material, series->GetProbeId().code);
+        series->SetConversion(target, material);
+        series->SetResolution(1, 1);
+        NotifyDocument();
+        return;
+    }
+    case LINK_SCALE:
+    {
+        STargetScale target = settings.targetScale;
+        target.scale = 0xFFFF;
+        int group = 0;
+        const bool chosen = m_document->TrackConversionMenu(grid, x, left, right, y, {series->GetProbeId()},
+                                                            {settings.material}, target, imperial, group);
+        if (chosen)
+        {
+            STargetScale scale = settings.targetScale;
+            scale.scale = target.scale;
+            SMaterial material = settings.material;
+            material.SetGroup(group);
+            series->SetConversion(scale, material);
+            series->SetResolution(1, 1);
+        }
+        // The views hear of it even when the popup was dismissed.
+        NotifyDocument(chosen);
+        return;
+    }
+    case LINK_DIRECTION:
+    {
+        int value = 0;
+        if (bench)
+        {
+            if (!m_document->TrackDiameterMenu(grid, x, left, right, y, value))
+                return;
+            entry->SetDiameter(value);
+        }
+        else if (!m_document->TrackDirectionMenu(grid, x, left, right, y, value))
+        {
+            return;
+        }
+        SetOnEveryReading(*series, value);
+        NotifyDocument();
+        return;
+    }
+    case LINK_STANDARD:
+    {
+        int standard = 0;
+        if (!m_document->TrackStandardMenu(grid, x, left, right, y, bench, standard))
+            return;
+        STargetScale target = settings.targetScale;
+        target.standard = standard;
+        series->SetConversion(target, settings.material);
+        series->SetResolution(1, 1);
+        // The ASTM B724 mode depends on the standard: apply it again so that it follows.
+        entry->ApplyB724Mode(!entry->IsB724Mode());
+        NotifyDocument();
+        return;
+    }
+    case LINK_B724:
+    {
+        bool no = false;
+        if (!m_document->TrackYesNoMenu(grid, x, left, right, y, no))
+            return;
+        entry->ApplyB724Mode(no);
+        NotifyDocument();
+        return;
+    }
+    case LINK_UNIT:
+    {
+        bool toImperial = false;
+        if (!m_document->TrackUnitMenu(grid, x, left, right, y, toImperial))
+            return;
+        series->SetImperial(toImperial);
+        NotifyDocument();
+        return;
+    }
+    case LINK_RESTORE:
+        series->RestoreOriginalSettings();
+        NotifyDocument();
+        return;
+    case LINK_UNDELETE:
+    {
+        const int count = series->GetCount(kAllReadings);
+        for (int i = 0; i < count; ++i)
+            series->IncludeReading(i, kAllReadings);
+        NotifyDocument();
+        return;
+    }
+    default:
+        return;
+    }
+}
+
+bool CGridCellSeries::ApplyLimit(int link, int, int)
+{
+    CMeasSeries1* series = Series();
+    SSeriesSettings settings;
+    series->GetSettings(settings);
+    const bool imperial = series->IsImperial();
+    const bool showMils = imperial && IsDepthScale(series->GetProbeId().code);
+    const int decimals = m_document->GetSeriesDecimals(m_seriesIndex, 0);
+    QString scaleShort;
+    QString scaleLong;
+    series->GetTargetScaleNames(scaleShort, scaleLong, imperial);
+    const QString unit = QLatin1Char(' ') + scaleShort;
+
+    float minimum = 0;
+    float maximum = 0;
+    series->GetConvTargetRange(minimum, maximum, true);
+    const bool upper = link == LINK_UPPER_LIMIT;
+    float limit = upper ? settings.upperLimit : settings.lowerLimit;
+    if (showMils)
+    {
+        MicronsToMils(minimum);
+        MicronsToMils(maximum);
+        MicronsToMils(limit);
+    }
+    QWidget* owner = GetGrid();
+    const bool confirmed = upper ? m_document->EditUpperLimit(owner, minimum, maximum, decimals, unit, limit)
+                                 : m_document->EditLowerLimit(owner, minimum, maximum, decimals, unit, limit);
+    if (!confirmed)
+        return false;
+    if (showMils)
+    {
+        MilsToMicrons(limit);
+        MilsToMicrons(minimum);
+        MilsToMicrons(maximum);
+    }
+    auto outOfRange = [](float v) { return v == MEAS_ABOVE_RANGE || v == MEAS_BELOW_RANGE; };
+    if (upper)
+    {
+        const float lower = outOfRange(settings.lowerLimit) ? minimum : settings.lowerLimit;
+        series->SetLimits(lower, limit, -1);
+    }
+    else
+    {
+        const float upperLimit = outOfRange(settings.upperLimit) ? maximum : settings.upperLimit;
+        series->SetLimits(limit, upperLimit, -1);
+    }
+    return true;
+}
+
+void CGridCellSeries::OnRClick(Point point)
+{
+    int kind = -1;
+    int item = 0;
+    if (!m_hitAreas.HitTest(point, &kind, &item))
+        return;
+    if (kind != SERIESHIT_BAR && kind != SERIESHIT_VALUE && kind != SERIESHIT_LISTTITLE)
+        return;
+    CMeasSeriesWrapper* entry = Entry();
+    CMeasSeries1* series = Series();
+    if (!entry || !series)
+        return;
+    const bool bench = series->GetProbeId().IsBenchProbe();
+    const bool listTitle = kind == SERIESHIT_LISTTITLE;
+    int code = -1;
+    bool exclude = false;
+    bool copyOne = false;
+    bool copyAll = false;
+    if (!m_document->TrackValueMenu(GetGrid(), ToScreen(point), bench, code, exclude,
+                                    listTitle ? nullptr : &copyOne, copyAll))
+        return;
+    if (exclude)
+    {
+        series->ExcludeReading(item, kShownReadings);
+    }
+    else if (copyOne)
+    {
+        CopyValues(item, IsControlHeld());
+    }
+    else if (copyAll)
+    {
+        CopyValues(-1, IsControlHeld());
+    }
+    else if (code != -1)
+    {
+        if (!listTitle)
+        {
+            series->SetReadingDirection(item, code, kShownReadings);
+        }
+        else
+        {
+            if (bench)
+                entry->SetDiameter(code);
+            SetOnEveryReading(*series, code);
+        }
+    }
+    // Copying changes nothing that a save would keep.
+    NotifyDocument(!copyOne && !copyAll);
+}
+
+QString CGridCellSeries::ValuesText(int reading, bool withCurves)
+{
+    CMeasSeries1* series = Series();
+    if (!series)
+        return {};
+    std::vector<int> readings;
+    if (reading >= 0)
+        readings.push_back(reading);
+    else
+        for (int i = 0, n = series->GetCount(kShownReadings); i < n; ++i)
+            readings.push_back(i);
+    const bool mils = series->IsImperial() && IsDepthScale(series->GetProbeId().code);
+    const int decimals = m_document->GetSeriesDecimals(m_seriesIndex, 0);
+    QStringList values;
+    for (int i : readings)
+    {
+        float value = series->GetReading(i, nullptr, nullptr, kShownReadings);
+        if (mils)
+            MicronsToMils(value);
+        values.push_back(FormatValue(value, decimals));
+    }
+    if (!withCurves)
+        return values.join(QLatin1Char('\n'));
+
+    QString text;
+    for (const QString& v : values)
+        text += v + QLatin1Char('\t');
+    text += QLatin1Char('\n');
+    // Column c holds reading c's samples; a line that a later reading starts gets an empty
+    // cell for every earlier one.
+    std::vector<QString> lines;
+    for (size_t column = 0; column < readings.size(); ++column)
+    {
+        const std::vector<uint16_t> curve = StoredCurve(*series, readings[column]);
+        for (size_t r = 0; r < curve.size(); ++r)
+        {
+            if (r == lines.size())
+                lines.push_back(QString(int(column), QLatin1Char('\t')));
+            lines[r] += QString::number(curve[r]) + QLatin1Char('\t');
+        }
+        for (size_t r = curve.size(); r < lines.size(); ++r)
+            lines[r] += QLatin1Char('\t');
+    }
+    for (const QString& line : lines)
+        text += line + QLatin1Char('\n');
+    return text;
+}
+
+void CGridCellSeries::CopyValues(int reading, bool withCurves)
+{
+    Platform::Clipboard().SetText(ValuesText(reading, withCurves));
+}
