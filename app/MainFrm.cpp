@@ -7,6 +7,9 @@
 #include "app/ToolBarExt.h"
 #include "app/Veskador3SE.h"
 #include "device/VmDevice.h"
+#include "devicefiles/FirmwareUpdateCheck.h"
+#include "devicefiles/VeskamonConnection.h"
+#include "devicefiles/VeskoraConnection.h"
 #include "measurement/CnvFile.h"
 #include "measurement/ConvTable.h"
 #include "platform/core/StringTable.h"
@@ -127,6 +130,14 @@ CMainFrame::CMainFrame(const QStringList& arguments, QWidget* parent) : QMainWin
     SetCommandHandler(Cmd::ID_PRODUCT_REGISTRATION, [this] { OnProductRegistration(); });
     SetCommandHandler(Cmd::ID_CUSTOMER_FEEDBACK, [this] { OnCustomerFeedback(); });
 
+    // Tester connections: the firmware check reports here, the timer keeps a connected
+    // portable tester's remote connection open, and Disconnect is usable while one is held.
+    CVeskoraConnection::Instance().SetNotifyTarget(this, WM_NEW_DEVICE_APP_VERSION, WM_NEW_DEVICE_OS_VERSION);
+    SetKeepAliveHandler([] { (void)CVeskoraConnection::Instance().KeepAlive(); });
+    SetCommandHandler(
+        Cmd::ID_DISCONNECT, [] { CVeskoraConnection::Instance().Disconnect(); },
+        [](SCmdUI& ui) { ui.enabled = CVeskoraConnection::Instance().GetDevice() != nullptr; });
+
     Settings::InitDefaultFolders(Settings::Registry());
     QString folder;
     if (!Settings::Registry().ReadString(Settings::kConversionPathStdCnv, folder) || folder.isEmpty())
@@ -148,8 +159,11 @@ CMainFrame::CMainFrame(const QStringList& arguments, QWidget* parent) : QMainWin
 
 CMainFrame::~CMainFrame()
 {
-    // The sampling thread and the tester connections stop here once they exist.
+    // The sampling thread stops here once it exists.
     m_keepAliveTimer->stop();
+    // Tester connections: both testers end their remote connections.
+    CVeskoraConnection::Instance().Disconnect();
+    CVeskamonConnection::Instance().Disconnect();
     m_updateTimer->stop();
     RemoveNewVersionMenu();
 }

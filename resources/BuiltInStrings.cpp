@@ -112,6 +112,9 @@ constexpr Text kStrings[] = {
      u"correct device type and communication interface have been selected.\r\n\r\nIn case this does not "
      u"help, please contact your IT adminstrator or a Velmor service centre for further assistance.\r\n\r\n"
      u"Retry?"},
+    {22032, u"Repeatedly it was not possible to connect the PC to the Internet to check for newer firmware or "
+            u"OS for the %s device.\nIt is advisable to connect your PC once in a while to the Internet to keep "
+            u"the device firmware and OS up-to-date."},
     {25003, u"Failed to connect to FTP server!"},
     {25004, u"Directory (%s) not found on the FTP server!"},
     {25005, u"Failed to create an internet session!"},
