@@ -217,16 +217,18 @@ void CAppSettings::accept()
 
 void OnAppSettings(CMainFrame& frame)
 {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     CAppSettings dialog;
     dialog.DoModal();
+    // The wait cursor only while the windows are brought up to date: an application-wide
+    // cursor set before the dialog would stay busy over the dialog itself.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
     if (dialog.IsLanguageChanged())
     {
         // The version menu takes its texts from the language now in use.
         frame.RemoveNewVersionMenu();
         frame.UpdateNewVersionMenu();
     }
-    QApplication::restoreOverrideCursor();
     // Also after Cancel: the views redraw with the formats and texts now in use.
     frame.Document().UpdateAllViews(nullptr, DOC_HINT_ALL);
+    QApplication::restoreOverrideCursor();
 }

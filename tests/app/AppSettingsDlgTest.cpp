@@ -182,6 +182,7 @@ TEST_F(SettingsDialog, TheCommandTellsTheViewsEvenAfterResetAndCancel)
     driver.Queue(
         [&](QDialog& d)
         {
+            EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "no busy cursor over the dialog";
             Click(d, CAppSettings::IDC_RESET);
             EXPECT_EQ(Combo(d, CAppSettings::IDC_DATE_FORMAT)->currentIndex(), 0);
             EXPECT_EQ(Combo(d, CAppSettings::IDC_TIME_FORMAT)->currentIndex(), 0);
