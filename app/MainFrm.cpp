@@ -1,8 +1,10 @@
 #include "app/MainFrm.h"
 
+#include "app/AppSettings.h"
 #include "app/FlatSplitterWnd.h"
 #include "app/Logo.h"
 #include "app/Registry.h"
+#include "app/RightView.h"
 #include "app/SettingsFolders.h"
 #include "app/ToolBarExt.h"
 #include "app/Veskador3SE.h"
@@ -121,6 +123,8 @@ CMainFrame::CMainFrame(const QStringList& arguments, QWidget* parent) : QMainWin
 
     CreateClient();
     CreateMenus();
+    // The settings command (dialog and window rebuild live with the dialog).
+    SetCommandHandler(Cmd::ID_APP_SETTINGS, [this] { OnAppSettings(*this); });
     CreateToolBar();
     CreateStatusBar();
     CreateLogo();
@@ -166,6 +170,10 @@ CMainFrame::~CMainFrame()
     CVeskamonConnection::Instance().Disconnect();
     m_updateTimer->stop();
     RemoveNewVersionMenu();
+    // The right pane leaves the document's views before the document goes.
+    SetRightPane(nullptr);
+    delete m_rightView;
+    m_rightView = nullptr;
 }
 
 void CMainFrame::CreateClient()
@@ -177,8 +185,11 @@ void CMainFrame::CreateClient()
     m_leftView->setObjectName(QStringLiteral("LeftView"));
     m_inner = new CFlatSplitterWnd(Qt::Vertical, m_outer);
     m_inner->setObjectName(QStringLiteral("InnerSplitter"));
-    m_rightView = new QWidget(m_inner);
-    m_rightView->setObjectName(QStringLiteral("RightView"));
+    // The right pane: series tab sheet, project file commands (first to see every command).
+    auto* rightView = new CRightView(m_inner);
+    rightView->SetDocument(&m_doc);
+    SetRightPane(rightView);
+    m_rightView = rightView;
     m_liveView = new QWidget(m_inner);
     m_liveView->setObjectName(QStringLiteral("LiveView"));
     for (QWidget* pane : {m_leftView, m_rightView, m_liveView})

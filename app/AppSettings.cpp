@@ -1,0 +1,234 @@
+#include "app/AppSettings.h"
+
+#include "app/DocView.h"
+#include "app/MainFrm.h"
+#include "app/Veskador3SE.h"
+#include "platform/core/StringTable.h"
+#include "platform/gui/DateTimePicture.h"
+#include "platform/gui/DialogLayout.h"
+#include "platform/gui/ModalDialog.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+
+namespace
+{
+constexpr uint32_t IDS_LANGUAGE_PACKS = 161;
+constexpr uint32_t IDS_DATE_TIME_FORMAT = 1015;
+constexpr uint32_t IDS_DATE_FORMATS = 1022;
+constexpr uint32_t IDS_TIME_FORMATS = 1030;
+constexpr int kFormatCount = 4;
+// Windows paths were limited to this many characters; the stored value keeps the limit.
+constexpr qsizetype kMaxModulePath = 520;
+
+QString PatternOf(uint32_t first, int entry)
+{
+    return entry >= 0 && entry < kFormatCount ? Platform::LoadString(first + uint32_t(entry)) : QString();
+}
+
+int EntryOf(uint32_t index)
+{
+    return index < uint32_t(kFormatCount) ? int(index) : 0;
+}
+} // namespace
+
+QString JoinPath(const QString& first, const QString& second)
+{
+    QString joined = first;
+    if (!joined.contains(u':'))
+        joined.prepend(u'/');
+    joined += QLatin1Char('/') + second + QLatin1Char('/');
+    while (joined.contains(QStringLiteral("//")))
+        joined.replace(QStringLiteral("//"), QStringLiteral("/"));
+    return joined;
+}
+
+CAppSettings::CAppSettings(QWidget* parent, const QString& programFolder)
+    : QDialog(parent,
+              Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      m_programFolder(programFolder.isEmpty() ? GetModuleFolder() : programFolder)
+{
+    setWindowTitle(QStringLiteral("Application Settings"));
+    const Platform::DialogUnits du(font());
+    setFixedSize(du.Size(186, 150));
+
+    auto* languageLabel = new QLabel(QStringLiteral("Select language:"), this);
+    languageLabel->setGeometry(du.Rect(7, 7, 172, 8));
+    m_language = new QComboBox(this);
+    m_language->setGeometry(du.Rect(7, 17, 172, 14));
+    Platform::SetDlgCtrlID(m_language, IDC_LANGUAGE);
+
+    m_frame = new QGroupBox(Platform::LoadString(IDS_DATE_TIME_FORMAT), this);
+    m_frame->setGeometry(du.Rect(7, 38, 172, 82));
+    Platform::SetDlgCtrlID(m_frame, IDC_FRAME);
+    auto* dateLabel = new QLabel(QStringLiteral("Date format:"), m_frame);
+    dateLabel->setGeometry(du.Rect(7, 12, 158, 8));
+    m_dateFormat = new QComboBox(m_frame);
+    m_dateFormat->setGeometry(du.Rect(7, 22, 158, 14));
+    Platform::SetDlgCtrlID(m_dateFormat, IDC_DATE_FORMAT);
+    auto* timeLabel = new QLabel(QStringLiteral("Time format:"), m_frame);
+    timeLabel->setGeometry(du.Rect(7, 42, 158, 8));
+    m_timeFormat = new QComboBox(m_frame);
+    m_timeFormat->setGeometry(du.Rect(7, 52, 158, 14));
+    Platform::SetDlgCtrlID(m_timeFormat, IDC_TIME_FORMAT);
+
+    auto* reset = new QPushButton(QStringLiteral("Reset"), this);
+    reset->setGeometry(du.Rect(7, 129, 50, 14));
+    reset->setAutoDefault(false);
+    Platform::SetDlgCtrlID(reset, IDC_RESET);
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setGeometry(du.Rect(75, 129, 50, 14));
+    ok->setDefault(true);
+    Platform::SetDlgCtrlID(ok, 1);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setGeometry(du.Rect(129, 129, 50, 14));
+    cancel->setAutoDefault(false);
+    Platform::SetDlgCtrlID(cancel, 2);
+
+    connect(ok, &QPushButton::clicked, this, &CAppSettings::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(reset, &QPushButton::clicked, this, &CAppSettings::OnReset);
+    connect(m_dateFormat, &QComboBox::activated, this, &CAppSettings::OnFormatChange);
+    connect(m_timeFormat, &QComboBox::activated, this, &CAppSettings::OnFormatChange);
+}
+
+CAppSettings::~CAppSettings() = default;
+
+int CAppSettings::DoModal()
+{
+    return Platform::RunModalDialog(*this);
+}
+
+void CAppSettings::showEvent(QShowEvent* event)
+{
+    if (!m_initialised)
+    {
+        m_initialised = true;
+        OnInitDialog();
+    }
+    QDialog::showEvent(event);
+}
+
+void CAppSettings::OnInitDialog()
+{
+    FillLanguageList();
+    for (int i = 0; i < kFormatCount; ++i)
+    {
+        m_dateFormat->addItem(PatternOf(IDS_DATE_FORMATS, i));
+        m_timeFormat->addItem(PatternOf(IDS_TIME_FORMATS, i));
+    }
+    const uint32_t format = GetDateTimeFormat();
+    m_dateFormat->setCurrentIndex(EntryOf((format >> 8) & 0xFF));
+    m_timeFormat->setCurrentIndex(EntryOf(format & 0xFF));
+    SetExampleLine(PatternOf(IDS_DATE_FORMATS, m_dateFormat->currentIndex()),
+                   PatternOf(IDS_TIME_FORMATS, m_timeFormat->currentIndex()));
+    m_languageChanged = false;
+}
+
+bool CAppSettings::FillLanguageList()
+{
+    m_versions.clear();
+    m_language->clear();
+    CFileVersionInfo program;
+    if (!program.ReadFromModule())
+        return false;
+    m_language->addItem(program.GetInternalName());
+    m_language->setCurrentIndex(0);
+    m_versions.push_back(program);
+
+    const QString folder = JoinPath(m_programFolder, QStringLiteral("/"));
+    const QString current = GetLanguageFile(false);
+    const QStringList files =
+        QDir(folder).entryList({Platform::LoadString(IDS_LANGUAGE_PACKS)}, QDir::Files, QDir::Unsorted);
+    for (const QString& name : files)
+    {
+        CFileVersionInfo pack;
+        if (!pack.ReadFromFile(folder + name))
+            continue;
+        if (pack.GetProductVersionPart(3) != program.GetProductVersionPart(3) ||
+            pack.GetProductVersionPart(2) != program.GetProductVersionPart(2))
+            continue;
+        m_versions.push_back(pack);
+        m_language->addItem(pack.GetInternalName());
+        if (pack.GetOriginalFileName() == current)
+            m_language->setCurrentIndex(m_language->count() - 1);
+    }
+    return !files.isEmpty();
+}
+
+void CAppSettings::SetExampleLine(const QString& datePattern, const QString& timePattern)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString date = Platform::FormatDatePicture(now.date(), datePattern).left(32);
+    const QString time = Platform::FormatTimePicture(now.time(), timePattern).left(32);
+    m_frame->setTitle(Platform::LoadString(IDS_DATE_TIME_FORMAT) + QStringLiteral("  ") + date +
+                      QLatin1Char(' ') + time);
+}
+
+void CAppSettings::OnFormatChange()
+{
+    const int date = m_dateFormat->currentIndex();
+    const int time = m_timeFormat->currentIndex();
+    SetExampleLine(PatternOf(IDS_DATE_FORMATS, date), PatternOf(IDS_TIME_FORMATS, time));
+}
+
+void CAppSettings::OnReset()
+{
+    m_language->setCurrentIndex(0);
+    m_dateFormat->setCurrentIndex(0);
+    m_timeFormat->setCurrentIndex(0);
+    // The patterns of the first entries, as the lists show them (a language pack may word
+    // them differently from the built-in "MM/dd/yyyy" and "h:mm tt").
+    OnFormatChange();
+}
+
+void CAppSettings::accept()
+{
+    m_changed = m_dateTimeChanged = m_languageChanged = false;
+    const int s = m_language->currentIndex();
+    // Without the program's own version information the list is empty: nothing to choose,
+    // so the language stays as it is.
+    if (s >= 0 && size_t(s) < m_versions.size() &&
+        m_versions[size_t(s)].GetOriginalFileName() != GetLanguageFile(false))
+        m_changed = m_languageChanged = true;
+    const uint32_t format = uint32_t(qMax(0, m_dateFormat->currentIndex())) * 256u +
+                            uint32_t(qMax(0, m_timeFormat->currentIndex()));
+    if (format != GetDateTimeFormat())
+        m_changed = m_dateTimeChanged = true;
+    if (m_changed)
+    {
+        if (m_dateTimeChanged)
+            SaveDateTimeFormat(format);
+        if (m_languageChanged)
+        {
+            SetLanguageFile(s == 0 ? QCoreApplication::applicationFilePath().left(kMaxModulePath)
+                                   : JoinPath(m_programFolder, QStringLiteral("/")) +
+                                         m_versions[size_t(s)].GetOriginalFileName());
+        }
+    }
+    QDialog::accept();
+}
+
+void OnAppSettings(CMainFrame& frame)
+{
+    CAppSettings dialog;
+    dialog.DoModal();
+    // The wait cursor only while the windows are brought up to date: an application-wide
+    // cursor set before the dialog would stay busy over the dialog itself.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (dialog.IsLanguageChanged())
+    {
+        // The version menu takes its texts from the language now in use.
+        frame.RemoveNewVersionMenu();
+        frame.UpdateNewVersionMenu();
+    }
+    // Also after Cancel: the views redraw with the formats and texts now in use.
+    frame.Document().UpdateAllViews(nullptr, DOC_HINT_ALL);
+    QApplication::restoreOverrideCursor();
+}

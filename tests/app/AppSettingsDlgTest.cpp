@@ -1,0 +1,197 @@
+#include "app/AppSettings.h"
+#include "app/MainFrm.h"
+#include "app/Veskador3SE.h"
+#include "platform/core/SettingsStore.h"
+#include "platform/core/StringTable.h"
+#include "platform/gui/DialogLayout.h"
+#include "tests/app/AppTestSupport.h"
+#include "tests/app/DocTestSupport.h"
+#include "tests/support/DialogDriver.h"
+#include "tests/support/MessageBoxRecorder.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace
+{
+const QString kPackFolder = QStringLiteral(PACK_PROGRAM_FOLDER);
+
+class SettingsDialog : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        store.CreateKey(AppSettingsKey());
+        theApp().InitApplication();
+        // The built-in texts, under the name the program's version record gives.
+        SetLanguageFile(GetModuleFolder() + QStringLiteral("veskador3"));
+        SaveDateTimeFormat(0);
+    }
+    void TearDown() override
+    {
+        SetLanguageFile(QCoreApplication::applicationFilePath());
+        SaveDateTimeFormat(0);
+    }
+
+    static QComboBox* Combo(QDialog& d, int id) { return Platform::GetDlgItemAs<QComboBox>(&d, id); }
+    static void Click(QDialog& d, int id)
+    {
+        QTest::mouseClick(Platform::GetDlgItemAs<QPushButton>(&d, id), Qt::LeftButton);
+    }
+    // Moves a list's selection by keys, as the user does.
+    static void Step(QDialog& d, int id, Qt::Key key, int times)
+    {
+        for (int i = 0; i < times; ++i)
+            QTest::keyClick(Combo(d, id), key);
+    }
+    static QStringList Items(QComboBox* combo)
+    {
+        QStringList items;
+        for (int i = 0; i < combo->count(); ++i)
+            items << combo->itemText(i);
+        return items;
+    }
+    std::optional<QString> StoredLanguage() const
+    {
+        return store.ReadString(AppSettingsKey(), QStringLiteral("LanguageFile"));
+    }
+
+    AppEnvironment env;
+    MessageBoxRecorder boxes;
+    DialogDriver driver;
+    Platform::SettingsStore& store = Platform::SettingsStore::Instance();
+};
+} // namespace
+
+TEST(JoinPath, GivesOneSeparatorBetweenAndAfterTheParts)
+{
+    const struct
+    {
+        const char* first;
+        const char* second;
+        const char* joined;
+    } cases[] = {
+        {"/opt/vesk", "/", "/opt/vesk/"},
+        {"/opt/vesk/", "/", "/opt/vesk/"},
+        {"//server//share", "sub", "/server/share/sub/"},
+        {"relative", "", "/relative/"},
+        {"C:/Prog", "/", "C:/Prog/"},
+        {"", "", "/"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(JoinPath(QString::fromUtf8(c.first), QString::fromUtf8(c.second)),
+                  QString::fromUtf8(c.joined))
+            << c.first;
+}
+
+TEST_F(SettingsDialog, ListsFittingPacksAndShowsTheStoredFormats)
+{
+    SaveDateTimeFormat(0x0102);
+    CAppSettings dialog(nullptr, kPackFolder);
+    driver.Queue(
+        [&](QDialog& d)
+        {
+            EXPECT_EQ(Items(Combo(d, CAppSettings::IDC_LANGUAGE)),
+                      QStringList({QStringLiteral("English"), QStringLiteral("Deutsch")}))
+                << "the newer pack and the broken file are left out";
+            EXPECT_EQ(Combo(d, CAppSettings::IDC_LANGUAGE)->currentIndex(), 0);
+            EXPECT_EQ(Combo(d, CAppSettings::IDC_DATE_FORMAT)->currentText(), QStringLiteral("dd-MM-yyyy"));
+            EXPECT_EQ(Combo(d, CAppSettings::IDC_TIME_FORMAT)->currentText(), QStringLiteral("H:mm"));
+            const QString caption = Platform::GetDlgItemAs<QGroupBox>(&d, CAppSettings::IDC_FRAME)->title();
+            EXPECT_TRUE(QRegularExpression(
+                            QStringLiteral("^Date/Time format:  \\d\\d-\\d\\d-\\d{4} \\d{1,2}:\\d\\d$"))
+                            .match(caption)
+                            .hasMatch())
+                << caption.toStdString();
+
+            // A new time format shows at once in the example.
+            Step(d, CAppSettings::IDC_TIME_FORMAT, Qt::Key_Up, 2);
+            const QString example = Platform::GetDlgItemAs<QGroupBox>(&d, CAppSettings::IDC_FRAME)->title();
+            EXPECT_TRUE(
+                QRegularExpression(QStringLiteral(" \\d{1,2}:\\d\\d (AM|PM)$")).match(example).hasMatch())
+                << example.toStdString();
+            d.reject();
+        });
+    EXPECT_EQ(dialog.DoModal(), Platform::IDCANCEL);
+    EXPECT_FALSE(dialog.IsLanguageChanged());
+    EXPECT_EQ(GetDateTimeFormat(), 0x0102u) << "Cancel stores nothing";
+}
+
+TEST_F(SettingsDialog, OkStoresOnlyWhatChanged)
+{
+    const std::optional<QString> languageBefore = StoredLanguage();
+    CAppSettings dialog(nullptr, kPackFolder);
+    driver.Queue(
+        [&](QDialog& d)
+        {
+            Step(d, CAppSettings::IDC_TIME_FORMAT, Qt::Key_Down, 3);
+            Click(d, 1);
+        });
+    EXPECT_EQ(dialog.DoModal(), Platform::IDOK);
+    EXPECT_FALSE(dialog.IsLanguageChanged());
+    EXPECT_EQ(store.ReadNumber(AppSettingsKey(), QStringLiteral("DTFormat")), std::optional<uint32_t>(3));
+    EXPECT_EQ(StoredLanguage(), languageBefore);
+}
+
+TEST_F(SettingsDialog, ALanguageChoiceLoadsThePackAndEntryZeroTheBuiltInTexts)
+{
+    const QString builtInTitle = Platform::LoadString(1135);
+    {
+        CAppSettings dialog(nullptr, kPackFolder);
+        driver.Queue(
+            [&](QDialog& d)
+            {
+                Step(d, CAppSettings::IDC_LANGUAGE, Qt::Key_Down, 1);
+                Click(d, 1);
+            });
+        dialog.DoModal();
+        EXPECT_TRUE(dialog.IsLanguageChanged());
+    }
+    EXPECT_EQ(StoredLanguage(), std::optional<QString>(kPackFolder + QStringLiteral("Veskador 3_DEU.rcc")));
+    EXPECT_EQ(Platform::LoadString(1135), QStringLiteral("Velmor Veskador 3 (Deutsch)"));
+
+    CAppSettings dialog(nullptr, kPackFolder);
+    driver.Queue(
+        [&](QDialog& d)
+        {
+            EXPECT_EQ(Combo(d, CAppSettings::IDC_LANGUAGE)->currentText(), QStringLiteral("Deutsch"))
+                << "the pack in use is selected";
+            Step(d, CAppSettings::IDC_LANGUAGE, Qt::Key_Up, 1);
+            Click(d, 1);
+        });
+    dialog.DoModal();
+    EXPECT_TRUE(dialog.IsLanguageChanged());
+    EXPECT_EQ(StoredLanguage(), std::optional<QString>(QCoreApplication::applicationFilePath()));
+    EXPECT_EQ(Platform::LoadString(1135), builtInTitle);
+}
+
+TEST_F(SettingsDialog, TheCommandTellsTheViewsEvenAfterResetAndCancel)
+{
+    SaveDateTimeFormat(0x0203);
+    CMainFrame frame(QStringList{QStringLiteral("veskador3")});
+    FakeView view;
+    frame.Document().AddView(&view);
+    driver.Queue(
+        [&](QDialog& d)
+        {
+            EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "no busy cursor over the dialog";
+            Click(d, CAppSettings::IDC_RESET);
+            EXPECT_EQ(Combo(d, CAppSettings::IDC_DATE_FORMAT)->currentIndex(), 0);
+            EXPECT_EQ(Combo(d, CAppSettings::IDC_TIME_FORMAT)->currentIndex(), 0);
+            Click(d, 2);
+        });
+    frame.Action(Cmd::ID_APP_SETTINGS)->trigger();
+    EXPECT_EQ(driver.titles, QStringList{QStringLiteral("Application Settings")});
+    EXPECT_EQ(GetDateTimeFormat(), 0x0203u);
+    EXPECT_EQ(view.hints, std::vector<int>{DOC_HINT_ALL});
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    frame.Document().RemoveView(&view);
+}

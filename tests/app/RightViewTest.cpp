@@ -1,0 +1,241 @@
+#include "app/RightView.h"
+#include "app/MainFrm.h"
+#include "app/TabPage.h"
+#include "app/TabSheet.h"
+#include "platform/core/StringTable.h"
+#include "tests/app/AppTestSupport.h"
+#include "tests/app/DocTestSupport.h"
+#include "tests/support/FileDialogRecorder.h"
+#include "tests/support/MessageBoxRecorder.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QTabBar>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+
+namespace
+{
+// A page that records the messages it gets and answers queries from a table.
+class RecordingPage final : public CTabPage
+{
+public:
+    intptr_t OnCommandMessage(uint32_t message) override
+    {
+        messages.push_back(message);
+        auto it = answers.find(message);
+        return it == answers.end() ? 0 : it->second;
+    }
+    std::vector<uint32_t> messages;
+    std::map<uint32_t, intptr_t> answers;
+};
+
+class RightPane : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        previousOpener = SetWebPageOpener(
+            [this](const QString& address)
+            {
+                opened << address;
+                return true;
+            });
+    }
+    void TearDown() override
+    {
+        frame.reset();
+        SetWebPageOpener(previousOpener);
+    }
+
+    // The main window with its own right pane.
+    void OpenFrame()
+    {
+        frame = std::make_unique<CMainFrame>(QStringList{QStringLiteral("veskador3")});
+        frame->show();
+        QApplication::processEvents();
+        boxes.boxes.clear(); // the missing Standard.cnv
+    }
+    // A command's state as its menu entry shows it; a command without one is asked for.
+    bool Enabled(uint32_t id)
+    {
+        frame->UpdateCommandUI();
+        if (QAction* action = frame->Action(id))
+            return action->isEnabled();
+        SCmdUI ui;
+        EXPECT_TRUE(frame->OnUpdateCmdMsg(id, ui)) << id;
+        return ui.enabled;
+    }
+
+    AppEnvironment env;
+    MessageBoxRecorder boxes;
+    FileDialogRecorder dialogs;
+    QStringList opened;
+    WebPageOpener previousOpener;
+    std::unique_ptr<CMainFrame> frame;
+};
+
+const QString kAppTitle = QStringLiteral("Velmor Veskador 3");
+} // namespace
+
+TEST_F(RightPane, ProjectCommandsFollowTheDocument)
+{
+    OpenFrame();
+    struct Case
+    {
+        uint32_t id;
+        bool withoutProject;
+        bool withModifiedProject;
+    };
+    const Case cases[] = {
+        {Cmd::ID_OPEN_PROJECT, true, true},
+        {Cmd::ID_ADD_PROJECT, false, true},
+        {Cmd::ID_CLOSE_PROJECT, false, true},
+        {Cmd::ID_SAVE_PROJECT, false, true},
+        {Cmd::ID_SAVE_AS, false, true},
+        {Cmd::ID_PRINT, false, true},
+        {Cmd::ID_EXPORT_GRAPHIC, false, true},
+        {Cmd::ID_EXPORT_TEXT, false, true},
+        {Cmd::ID_HELP_MANUAL, true, true},
+        {Cmd::ID_HELP_UPGRADE, true, true},
+        // The placeholder page answers no query with 1; nothing is on the clipboard.
+        {Cmd::ID_EDIT_SELECT_ALL, false, false},
+        {Cmd::ID_EDIT_COPY, false, false},
+        {Cmd::ID_EDIT_DELETE, false, false},
+        {Cmd::ID_EDIT_PASTE, false, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Enabled(c.id), c.withoutProject) << c.id;
+    EXPECT_EQ(frame->windowTitle(), kAppTitle);
+
+    CVeskDoc& doc = frame->Document();
+    ASSERT_TRUE(DocTest::AddSeries(doc, QStringLiteral("\\Hall\\S1.vsm"), {500.0f}));
+    ASSERT_TRUE(doc.AddMeasurementFile(QString(), nullptr)); // ends the batch: tells the views
+    for (const Case& c : cases)
+        EXPECT_EQ(Enabled(c.id), c.withModifiedProject) << c.id;
+    EXPECT_EQ(frame->windowTitle(), kAppTitle + QStringLiteral(" - Unnamed"));
+
+    // Save runs Save As for a project without a path; the caption shows the new path.
+    const QString path = env.Dir().Path() + QStringLiteral("/Run.v3p");
+    dialogs.Answer(path);
+    frame->Action(Cmd::ID_SAVE_PROJECT)->trigger();
+    EXPECT_EQ(frame->windowTitle(), kAppTitle + QStringLiteral(" - ") + path);
+    EXPECT_FALSE(Enabled(Cmd::ID_SAVE_PROJECT)) << "saved";
+    EXPECT_TRUE(Enabled(Cmd::ID_SAVE_AS));
+
+    frame->Action(Cmd::ID_CLOSE_PROJECT)->trigger();
+    EXPECT_TRUE(boxes.boxes.empty()) << "an unmodified project closes without asking";
+    EXPECT_FALSE(doc.HasFolders());
+    EXPECT_EQ(frame->windowTitle(), kAppTitle);
+
+    // Open shows the dialog, and the caption follows the opened project.
+    dialogs.Answer(path);
+    frame->Action(Cmd::ID_OPEN_PROJECT)->trigger();
+    EXPECT_TRUE(doc.HasFolders());
+    EXPECT_EQ(frame->windowTitle(), kAppTitle + QStringLiteral(" - ") + path);
+    EXPECT_EQ(dialogs.requests.size(), 2u);
+}
+
+TEST_F(RightPane, EditAndOutputCommandsGoToTheActivePage)
+{
+    CVeskDoc doc;
+    CRightView pane;
+    auto owned = std::make_unique<RecordingPage>();
+    RecordingPage* page = owned.get();
+    pane.SetDocument(&doc, std::move(owned));
+
+    const std::pair<uint32_t, uint32_t> forwarded[] = {
+        {Cmd::ID_PRINT, WM_CMD_PRINT},
+        {Cmd::ID_EXPORT_GRAPHIC, WM_CMD_EXPORT_GRAPHIC},
+        {Cmd::ID_EXPORT_TEXT, WM_CMD_EXPORT_TEXT},
+        {Cmd::ID_EDIT_SELECT_ALL, WM_CMD_SELECT_ALL},
+        {Cmd::ID_EDIT_COPY, WM_CMD_COPY},
+        {Cmd::ID_EDIT_PASTE, WM_CMD_PASTE},
+        {Cmd::ID_EDIT_DELETE, WM_CMD_DELETE},
+    };
+    for (const auto& [id, message] : forwarded)
+    {
+        page->messages.clear();
+        EXPECT_TRUE(pane.OnCommand(id));
+        EXPECT_EQ(page->messages, std::vector<uint32_t>{message}) << id;
+    }
+
+    // Only an answer of exactly 1 enables the command that asks.
+    page->answers = {{WM_CMD_CAN_SELECT_ALL, 1}, {WM_CMD_CAN_COPY, 2}, {WM_CMD_CAN_DELETE, -1}};
+    const std::pair<uint32_t, bool> queried[] = {
+        {Cmd::ID_EDIT_SELECT_ALL, true}, {Cmd::ID_EDIT_COPY, false}, {Cmd::ID_EDIT_DELETE, false}};
+    for (const auto& [id, enabled] : queried)
+    {
+        SCmdUI ui;
+        EXPECT_TRUE(pane.OnUpdateCommand(id, ui));
+        EXPECT_EQ(ui.enabled, enabled) << id;
+    }
+
+    // Commands of other windows pass by.
+    page->messages.clear();
+    SCmdUI ui;
+    EXPECT_FALSE(pane.OnCommand(Cmd::ID_DOWNLOAD));
+    EXPECT_FALSE(pane.OnUpdateCommand(Cmd::ID_APP_ABOUT, ui));
+    EXPECT_TRUE(page->messages.empty());
+}
+
+TEST_F(RightPane, TheSheetFillsThePaneAndNamesItsTabOnTheFirstUpdate)
+{
+    CVeskDoc doc;
+    CRightView pane;
+    auto owned = std::make_unique<RecordingPage>();
+    owned->setWindowTitle(QStringLiteral("Page caption"));
+    RecordingPage* page = owned.get();
+    pane.SetDocument(&doc, std::move(owned));
+    pane.resize(800, 600);
+    pane.show();
+    QApplication::processEvents();
+
+    CTabSheet* sheet = pane.TabSheet();
+    EXPECT_EQ(sheet->windowTitle(), QStringLiteral("Measurements"));
+    EXPECT_EQ(sheet->size(), QSize(800, 600));
+    EXPECT_EQ(page->size(), QSize(792, 574));
+    EXPECT_TRUE(page->isVisible());
+    EXPECT_EQ(sheet->GetTabControl()->tabText(0), QStringLiteral("Page caption"));
+
+    doc.UpdateAllViews(nullptr, DOC_HINT_ALL);
+    EXPECT_EQ(sheet->GetTabControl()->tabText(0), QStringLiteral("Objects"));
+    EXPECT_EQ(pane.windowTitle(), kAppTitle) << "the pane's window takes the caption";
+
+    pane.resize(300, 20);
+    QApplication::processEvents();
+    EXPECT_EQ(page->size(), QSize(292, 0)) << "a pane lower than the tab row leaves no page";
+}
+
+TEST_F(RightPane, HelpCommandsOpenTheManualAndTheUpgradeHelp)
+{
+    CVeskDoc doc;
+    CRightView pane;
+    pane.SetDocument(&doc);
+    EXPECT_TRUE(pane.OnCommand(Cmd::ID_HELP_MANUAL));
+    EXPECT_TRUE(pane.OnCommand(Cmd::ID_HELP_UPGRADE));
+    ASSERT_EQ(opened.size(), 2);
+    EXPECT_EQ(QUrl(opened[0]).toLocalFile(),
+              QDir::current().absoluteFilePath(QStringLiteral("Veskador 3_ENU.pdf")));
+    EXPECT_EQ(QUrl(opened[1]).toLocalFile(),
+              QDir(GetModuleFolder()).absoluteFilePath(QStringLiteral("DiZivavir.chm")));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the wait cursor is gone again";
+}
+
+TEST_F(RightPane, LeavesTheDocumentsViewsWhenItGoes)
+{
+    CVeskDoc doc;
+    FakeView after;
+    {
+        CRightView pane;
+        pane.SetDocument(&doc);
+    }
+    doc.AddView(&after);
+    doc.UpdateAllViews(nullptr, DOC_HINT_ALL); // would reach a deleted pane or sheet
+    EXPECT_EQ(after.hints, std::vector<int>{DOC_HINT_ALL});
+}
