@@ -1,6 +1,7 @@
 #include "app/MainFrm.h"
 
 #include "app/FlatSplitterWnd.h"
+#include "app/LeftView.h"
 #include "app/Logo.h"
 #include "app/Registry.h"
 #include "app/SettingsFolders.h"
@@ -152,14 +153,20 @@ CMainFrame::~CMainFrame()
     m_keepAliveTimer->stop();
     m_updateTimer->stop();
     RemoveNewVersionMenu();
+    // --- project tree: the document goes before the child windows ---
+    static_cast<CLeftView*>(m_leftView)->SetDocument(nullptr);
 }
 
 void CMainFrame::CreateClient()
 {
     m_outer = new CFlatSplitterWnd(Qt::Horizontal, this);
     m_outer->setObjectName(QStringLiteral("OuterSplitter"));
-    // Placeholders of the project tree, the right pane and the live pane.
-    m_leftView = new QWidget(m_outer);
+    // The project tree; placeholders of the right pane and the live pane.
+    // --- project tree (left pane) ---
+    auto* leftView = new CLeftView(m_outer);
+    leftView->SetDocument(&m_doc);
+    m_leftView = leftView;
+    // --- end project tree ---
     m_leftView->setObjectName(QStringLiteral("LeftView"));
     m_inner = new CFlatSplitterWnd(Qt::Vertical, m_outer);
     m_inner->setObjectName(QStringLiteral("InnerSplitter"));
