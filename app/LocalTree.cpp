@@ -241,7 +241,7 @@ intptr_t CLocalTree::Notify(TreeNotify& notify)
     switch (notify.code)
     {
     case TVN_SELCHANGED:
-        if (m_doc && notify.itemNew && GetSelectedItem() == notify.itemNew)
+        if (m_doc && notify.itemNew && IsSelected(notify.itemNew))
         {
             if (CFolderData* folder = FolderOf(notify.itemNew))
                 m_doc->SetCurrentFolder(folder, folder->GetName(), false);

@@ -69,8 +69,10 @@ protected:
     {
         QLineEdit* editor = OpenEditor();
         ASSERT_NE(editor, nullptr);
-        editor->setText(text);
+        editor->selectAll();
+        QTest::keyClicks(editor, text);
         QTest::keyClick(editor, Qt::Key_Return);
+        QCoreApplication::processEvents();
     }
     void Select(TreeItem* item) { QTest::mouseClick(tree().viewport(), Qt::LeftButton, {}, On(item)); }
     void Command(TreeItem* target, uint32_t message)
@@ -340,6 +342,7 @@ TEST_F(LocalTreeTest, TheTopItemCarriesTheProjectFileName)
 {
     TempDir dir;
     ASSERT_TRUE(doc.SaveProject(dir.File(QStringLiteral("Site.v3p"))));
+    ASSERT_TRUE(doc.OpenProject(dir.File(QStringLiteral("Site.v3p")), false));
     doc.UpdateAllViews(nullptr, DOC_HINT_ALL);
     EXPECT_EQ(tree().TopItem()->text(0), "Site.v3p");
 }
