@@ -2,6 +2,7 @@
 
 #include "app/AppSettings.h"
 #include "app/FlatSplitterWnd.h"
+#include "app/LeftView.h"
 #include "app/Logo.h"
 #include "app/Registry.h"
 #include "app/RightView.h"
@@ -170,18 +171,21 @@ CMainFrame::~CMainFrame()
     CVeskamonConnection::Instance().Disconnect();
     m_updateTimer->stop();
     RemoveNewVersionMenu();
-    // The right pane leaves the document's views before the document goes.
+    // The panes leave the document's views before the document goes.
     SetRightPane(nullptr);
     delete m_rightView;
     m_rightView = nullptr;
+    static_cast<CLeftView*>(m_leftView)->SetDocument(nullptr);
 }
 
 void CMainFrame::CreateClient()
 {
     m_outer = new CFlatSplitterWnd(Qt::Horizontal, this);
     m_outer->setObjectName(QStringLiteral("OuterSplitter"));
-    // Placeholders of the project tree, the right pane and the live pane.
-    m_leftView = new QWidget(m_outer);
+    // The project tree (left pane).
+    auto* leftView = new CLeftView(m_outer);
+    leftView->SetDocument(&m_doc);
+    m_leftView = leftView;
     m_leftView->setObjectName(QStringLiteral("LeftView"));
     m_inner = new CFlatSplitterWnd(Qt::Vertical, m_outer);
     m_inner->setObjectName(QStringLiteral("InnerSplitter"));
