@@ -1092,15 +1092,21 @@ bool CVmCommands::UploadFile(const QString& devicePath, StreamIO::CIoStream* sou
         AppendLe(out, length, 4);
         if (!WriteAll(out) || !WriteAll(data))
             return false;
-        uint8_t answer[2] = {0, 0};
-        const bool ok = ReadFully(answer, 2) == 2 && (answer[0] == 'y' || answer[0] == 'Y');
-        m_stream->SetTimeouts(4000, 4000);
-        return ok;
+        return ReadSaveAnswer();
     }
     catch (const std::exception&)
     {
         return false;
     }
+}
+
+bool CVmCommands::ReadSaveAnswer()
+{
+    // The tester answers a SAVE with two bytes, 'y' when it stored the data.
+    uint8_t answer[2] = {0, 0};
+    const bool ok = ReadFully(answer, 2) == 2 && (answer[0] == 'y' || answer[0] == 'Y');
+    m_stream->SetTimeouts(4000, 4000);
+    return ok;
 }
 
 bool CVmCommands::CreateFolder(const QString& devicePath)
@@ -1118,10 +1124,7 @@ bool CVmCommands::CreateFolder(const QString& devicePath)
         m_stream->SetTimeouts(6000, 6000);
         if (!WriteAll(QByteArray(4, '\0')))
             return false;
-        uint8_t answer[2] = {0, 0};
-        const bool ok = ReadFully(answer, 2) == 2 && (answer[0] == 'y' || answer[0] == 'Y');
-        m_stream->SetTimeouts(4000, 4000);
-        return ok;
+        return ReadSaveAnswer();
     }
     catch (const std::exception&)
     {

@@ -122,6 +122,8 @@ private:
     void DrainAndResync();
     // Sleeps in short steps; false when the abort check fired.
     bool SleepAbortable(uint32_t ms);
+    // Reads the answer to a SAVE and puts the usual time-outs back.
+    bool ReadSaveAnswer();
     QByteArray CheckValue(const QByteArray& data, uint32_t checkBits) const;
 
     StreamIO::CIoStream* m_stream;
