@@ -1,7 +1,7 @@
 #pragma once
 #include "app/CommandIds.h"
-#include "app/ProgressDlg.h"
-#include "app/VeskDoc.h"
+#include "app/controls/ProgressDlg.h"
+#include "app/document/VeskDoc.h"
 #include "device/Callback.h"
 #include "streamio/Version.h"
 

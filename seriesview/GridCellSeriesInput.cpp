@@ -1,8 +1,8 @@
 // The series cell's answers to the mouse: hover, link clicks that change a series' settings,
 // the popup of readings, the stored curve of a reading and copying readings as text.
-#include "app/CommentDlg.h"
-#include "app/ValueText.h"
-#include "app/VeskDoc.h"
+#include "app/controls/CommentDlg.h"
+#include "app/document/ValueText.h"
+#include "app/document/VeskDoc.h"
 #include "grid/GridCtrl.h"
 #include "measurement/CurveCodec.h"
 #include "measurement/MeasSeries1.h"
