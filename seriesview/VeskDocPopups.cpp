@@ -1,5 +1,4 @@
-// The popups and the limit editor the series cells open to change a series' settings.
-// They only ask; the series cells apply the answer.
+#include "seriesview/VeskDocPopups.h"
 
 #include "app/controls/TwMenu.h"
 #include "app/document/ValueText.h"
@@ -181,19 +180,19 @@ private:
 // ---------------------------------------------------------------------------------------
 // Limit entry and the small popups
 
-bool CVeskDoc::EditUpperLimit(QWidget* owner, float minimum, float maximum, int decimals, const QString& unit,
-                              float& limit) const
+bool CVeskDocPopups::EditUpperLimit(QWidget* owner, float minimum, float maximum, int decimals,
+                                    const QString& unit, float& limit) const
 {
     return EditLimit(owner, minimum, maximum, decimals, unit, limit, true);
 }
 
-bool CVeskDoc::EditLowerLimit(QWidget* owner, float minimum, float maximum, int decimals, const QString& unit,
-                              float& limit) const
+bool CVeskDocPopups::EditLowerLimit(QWidget* owner, float minimum, float maximum, int decimals,
+                                    const QString& unit, float& limit) const
 {
     return EditLimit(owner, minimum, maximum, decimals, unit, limit, false);
 }
 
-bool CVeskDoc::TrackYesNoMenu(QWidget* owner, int x, int left, int right, int y, bool& no) const
+bool CVeskDocPopups::TrackYesNoMenu(QWidget* owner, int x, int left, int right, int y, bool& no) const
 {
     const unsigned id = TrackTwoEntries(owner, x, left, right, y, kIdNo, kIdYes);
     if (id == 0)
@@ -202,7 +201,7 @@ bool CVeskDoc::TrackYesNoMenu(QWidget* owner, int x, int left, int right, int y,
     return true;
 }
 
-bool CVeskDoc::TrackUnitMenu(QWidget* owner, int x, int left, int right, int y, bool& imperial) const
+bool CVeskDocPopups::TrackUnitMenu(QWidget* owner, int x, int left, int right, int y, bool& imperial) const
 {
     const unsigned id = TrackTwoEntries(owner, x, left, right, y, kIdMetric, kIdImperial);
     if (id == 0)
@@ -211,7 +210,7 @@ bool CVeskDoc::TrackUnitMenu(QWidget* owner, int x, int left, int right, int y, 
     return true;
 }
 
-bool CVeskDoc::TrackDiameterMenu(QWidget* owner, int x, int left, int right, int y, int& diameter) const
+bool CVeskDocPopups::TrackDiameterMenu(QWidget* owner, int x, int left, int right, int y, int& diameter) const
 {
     TwMenu menu;
     menu.AppendItem(LoadString(kIdDiameterOff), MF_STRING, kDiameterOff + 1);
@@ -222,7 +221,8 @@ bool CVeskDoc::TrackDiameterMenu(QWidget* owner, int x, int left, int right, int
     return true;
 }
 
-bool CVeskDoc::TrackDirectionMenu(QWidget* owner, int x, int left, int right, int y, int& direction) const
+bool CVeskDocPopups::TrackDirectionMenu(QWidget* owner, int x, int left, int right, int y,
+                                        int& direction) const
 {
     const ImageList images = StripImages(kBitmapDirections, 16, 16);
     TwMenu menu;
@@ -234,8 +234,8 @@ bool CVeskDoc::TrackDirectionMenu(QWidget* owner, int x, int left, int right, in
     return true;
 }
 
-bool CVeskDoc::TrackStandardMenu(QWidget* owner, int x, int left, int right, int y, bool benchProbe,
-                                 int& standard) const
+bool CVeskDocPopups::TrackStandardMenu(QWidget* owner, int x, int left, int right, int y, bool benchProbe,
+                                       int& standard) const
 {
     const ImageList images = StripImages(kBitmapStandards, 16, 16);
     TwMenu menu;
@@ -254,8 +254,8 @@ bool CVeskDoc::TrackStandardMenu(QWidget* owner, int x, int left, int right, int
     return true;
 }
 
-bool CVeskDoc::TrackValueMenu(QWidget* owner, QPoint point, bool diameterMode, int& code, bool& exclude,
-                              bool* copyOne, bool& copyAll) const
+bool CVeskDocPopups::TrackValueMenu(QWidget* owner, QPoint point, bool diameterMode, int& code, bool& exclude,
+                                    bool* copyOne, bool& copyAll) const
 {
     code = -1;
     exclude = false;
@@ -312,9 +312,9 @@ bool CVeskDoc::TrackValueMenu(QWidget* owner, QPoint point, bool diameterMode, i
 // ---------------------------------------------------------------------------------------
 // The conversion-scale popup
 
-void CVeskDoc::AddConversionLine(std::vector<OneLine>& lines, const SConvRecordInfo& record,
-                                 const QString& shortName, const QString& longName, const QString& rangeText,
-                                 const QString& groupName)
+void CVeskDocPopups::AddConversionLine(std::vector<OneLine>& lines, const SConvRecordInfo& record,
+                                       const QString& shortName, const QString& longName,
+                                       const QString& rangeText, const QString& groupName)
 {
     OneSubLine sub;
     sub.scale = record.target;
@@ -354,7 +354,7 @@ void CVeskDoc::AddConversionLine(std::vector<OneLine>& lines, const SConvRecordI
     lines.push_back(std::move(line));
 }
 
-void CVeskDoc::KeepCommonLines(std::vector<OneLine>& lines, const std::vector<OneLine>& other)
+void CVeskDocPopups::KeepCommonLines(std::vector<OneLine>& lines, const std::vector<OneLine>& other)
 {
     auto reached = [&other](int scale, int group)
     {
@@ -386,9 +386,9 @@ void CVeskDoc::KeepCommonLines(std::vector<OneLine>& lines, const std::vector<On
     lines = std::move(kept);
 }
 
-std::vector<CVeskDoc::OneLine> CVeskDoc::CollectConversionLines(const SProbeId& probe,
-                                                                const SMaterial& material, int standard,
-                                                                bool imperial)
+std::vector<CVeskDocPopups::OneLine> CVeskDocPopups::CollectConversionLines(const SProbeId& probe,
+                                                                            const SMaterial& material,
+                                                                            int standard, bool imperial)
 {
     std::vector<OneLine> lines;
     const bool custom = material.type == MAT_CUSTOM;
@@ -430,10 +430,10 @@ std::vector<CVeskDoc::OneLine> CVeskDoc::CollectConversionLines(const SProbeId& 
     return lines;
 }
 
-bool CVeskDoc::TrackConversionMenu(QWidget* owner, int x, int left, int right, int y,
-                                   const std::vector<SProbeId>& probes,
-                                   const std::vector<SMaterial>& materials, STargetScale& target,
-                                   bool imperial, int& materialGroup) const
+bool CVeskDocPopups::TrackConversionMenu(QWidget* owner, int x, int left, int right, int y,
+                                         const std::vector<SProbeId>& probes,
+                                         const std::vector<SMaterial>& materials, STargetScale& target,
+                                         bool imperial, int& materialGroup) const
 {
     const size_t count = std::min(probes.size(), materials.size());
     std::vector<OneLine> lines;
@@ -489,16 +489,17 @@ bool CVeskDoc::TrackConversionMenu(QWidget* owner, int x, int left, int right, i
 // ---------------------------------------------------------------------------------------
 // The material popup
 
-bool CVeskDoc::TrackMaterialMenu(QWidget* owner, int x, int left, int right, int y,
-                                 const std::vector<int>& probeScales, SMaterial& material) const
+bool CVeskDocPopups::TrackMaterialMenu(QWidget* owner, int x, int left, int right, int y,
+                                       const std::vector<int>& probeScales, SMaterial& material) const
 {
     TwMenu customMenu;
     TwMenu menu;
     bool any = false;
     for (int type = 1; type <= kMaterialTypes; ++type)
     {
-        const bool offered = std::any_of(probeScales.begin(), probeScales.end(),
-                                         [&](int scale) { return IsScaleConvertible(type, scale); });
+        const bool offered =
+            std::any_of(probeScales.begin(), probeScales.end(),
+                        [&](int scale) { return m_document.IsScaleConvertible(type, scale); });
         if (!offered)
             continue;
         QString name;

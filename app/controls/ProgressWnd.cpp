@@ -1,7 +1,5 @@
 #include "app/controls/ProgressWnd.h"
 
-#include "app/MainFrm.h"
-#include "app/Veskador3SE.h"
 #include "platform/gui/PainterCanvas.h"
 #include "platform/gui/SystemLook.h"
 
@@ -25,6 +23,17 @@ namespace
 {
 
 constexpr int kWindowWidth = 390;
+
+QPointer<QWidget>& MainWindowSlot()
+{
+    static QPointer<QWidget> window;
+    return window;
+}
+
+QWidget* MainWindow()
+{
+    return MainWindowSlot().data();
+}
 
 QFont MessageQFont()
 {
@@ -131,6 +140,11 @@ CProgressWnd::CProgressWnd(QWidget* parent, const QString& title, const QString&
     Create(parent, smooth);
 }
 
+void CProgressWnd::SetMainWindow(QWidget* window)
+{
+    MainWindowSlot() = window;
+}
+
 CProgressWnd::~CProgressWnd()
 {
     delete m_window.data();
@@ -142,7 +156,7 @@ void CProgressWnd::Create(QWidget* parent, bool smooth)
     if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
         return;
     if (!parent)
-        parent = theApp().MainWindow();
+        parent = MainWindow();
 
     auto* window = new CProgressWindow(*this, parent);
     m_window = window;
@@ -305,7 +319,7 @@ void CProgressWnd::OnCancel()
         QMetaObject::invokeMethod(
             m_window, [this] { HandleClose(); }, Qt::QueuedConnection);
     }
-    if (QWidget* main = theApp().MainWindow())
+    if (QWidget* main = MainWindow())
     {
         main->raise();
         main->activateWindow();

@@ -18,8 +18,8 @@ class CProgressWindow;
 class CProgressWnd
 {
 public:
-    // Creates the window and shows it at once. Without a parent the application's main
-    // window is the owner.
+    // Creates the window and shows it at once. Without a parent the main window set below
+    // is the owner.
     CProgressWnd(QWidget* parent, const QString& title, const QString& cancelLabel, bool smooth = true);
     ~CProgressWnd();
     CProgressWnd(const CProgressWnd&) = delete;
@@ -37,6 +37,11 @@ public:
     // among it cancels.
     void PumpMessages(bool cancelOnEsc = true);
     bool Cancelled() const { return m_cancelled; }
+
+    // The application's main window, which owns progress windows made without a parent
+    // and is raised after a cancel; the application sets it (null: none). Guarded, so a
+    // main window that goes is forgotten.
+    static void SetMainWindow(QWidget* window);
 
     // The window while it exists: null after a cancel has been handled.
     QWidget* GetWindow() const;

@@ -1,9 +1,9 @@
 #include "devicefiles/core/FirmwareUpdateCheck.h"
 
-#include "app/MainFrm.h"
 #include "device/Contents.h"
 #include "device/VmDevice.h"
 #include "devicefiles/core/UpdateFtpClient.h"
+#include "devicefiles/core/VersionNoticeTarget.h"
 #include "platform/core/SettingsStore.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/MessageBox.h"
@@ -37,7 +37,7 @@ uint32_t HighWord(CVersion v)
 // On the UI thread.
 void DeliverVersion(QObject* window, uint32_t message, CVersion version)
 {
-    auto* frame = qobject_cast<CMainFrame*>(window);
+    auto* frame = dynamic_cast<VersionNoticeTarget*>(window);
     if (!frame)
         return;
     const uint32_t w = LowWord(version);

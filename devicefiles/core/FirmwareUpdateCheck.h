@@ -20,8 +20,8 @@ inline constexpr uint32_t WM_NEW_PROGRAM_VERSION = 0x0400 + 21;
 inline constexpr uint32_t WM_NEW_DEVICE_OS_VERSION = 0x0400 + 22;
 inline constexpr uint32_t WM_NEW_DEVICE_APP_VERSION = 0x0400 + 23;
 
-// Queues one of the messages above to the main window (a CMainFrame; anything else is
-// ignored). Callable from any thread; dropped when the window is gone.
+// Queues one of the messages above to the main window (a VersionNoticeTarget; anything
+// else is ignored). Callable from any thread; dropped when the window is gone.
 void PostVersionMessage(const QPointer<QObject>& window, uint32_t message, CVersion version);
 
 // Looks on the update server, in the background, for a firmware or operating system

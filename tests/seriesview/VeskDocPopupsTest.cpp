@@ -9,6 +9,7 @@
 #include "platform/gui/MessageBox.h"
 #include "resources/BuiltInBitmaps.h"
 #include "resources/BuiltInStrings.h"
+#include "seriesview/VeskDocPopups.h"
 #include "tests/support/MeasurementTexts.h"
 #include "tests/support/ModalDialogRunner.h"
 #include "tests/support/PopupMenuRecorder.h"
@@ -172,6 +173,7 @@ protected:
     }
 
     CVeskDoc doc;
+    CVeskDocPopups popups{doc};
     PopupMenuRecorder recorder;
 };
 
@@ -192,7 +194,7 @@ TEST_F(VeskDocPopupsTest, SmallPopupsOfferTheirEntriesAndHandOutTheChoice)
     auto yesNo = [this](int& v)
     {
         bool no = false;
-        if (!doc.TrackYesNoMenu(nullptr, 10, 0, 40, 20, no))
+        if (!popups.TrackYesNoMenu(nullptr, 10, 0, 40, 20, no))
             return false;
         v = no;
         return true;
@@ -200,15 +202,15 @@ TEST_F(VeskDocPopupsTest, SmallPopupsOfferTheirEntriesAndHandOutTheChoice)
     auto unit = [this](int& v)
     {
         bool imperial = false;
-        if (!doc.TrackUnitMenu(nullptr, 10, 0, 40, 20, imperial))
+        if (!popups.TrackUnitMenu(nullptr, 10, 0, 40, 20, imperial))
             return false;
         v = imperial;
         return true;
     };
-    auto diameter = [this](int& v) { return doc.TrackDiameterMenu(nullptr, 10, 0, 40, 20, v); };
-    auto direction = [this](int& v) { return doc.TrackDirectionMenu(nullptr, 10, 0, 40, 20, v); };
+    auto diameter = [this](int& v) { return popups.TrackDiameterMenu(nullptr, 10, 0, 40, 20, v); };
+    auto direction = [this](int& v) { return popups.TrackDirectionMenu(nullptr, 10, 0, 40, 20, v); };
     auto standard = [this](bool bench)
-    { return [this, bench](int& v) { return doc.TrackStandardMenu(nullptr, 10, 0, 40, 20, bench, v); }; };
+    { return [this, bench](int& v) { return popups.TrackStandardMenu(nullptr, 10, 0, 40, 20, bench, v); }; };
     const QStringList directions = {"Automatic",  "Vertical down", "Diagonal down",
                                     "Horizontal", "Diagonal up",   "Vertical up"};
     const std::vector<unsigned> directionIds = {361, 1, 46, 91, 136, 181};
@@ -249,14 +251,14 @@ TEST_F(VeskDocPopupsTest, PopupsCentreBelowNarrowAreasAndOpenAtTheClickOtherwise
 {
     bool no = false;
     // An area up to 150 pixels wide: its middle.
-    doc.TrackYesNoMenu(nullptr, 500, 100, 250, 300, no);
+    popups.TrackYesNoMenu(nullptr, 500, 100, 250, 300, no);
     // A wider one: the click.
-    doc.TrackYesNoMenu(nullptr, 500, 100, 251, 300, no);
+    popups.TrackYesNoMenu(nullptr, 500, 100, 251, 300, no);
     int code = 0;
     bool exclude = false;
     bool copyAll = false;
     // The value-row popup opens at the click, not centred.
-    doc.TrackValueMenu(nullptr, QPoint(70, 80), false, code, exclude, nullptr, copyAll);
+    popups.TrackValueMenu(nullptr, QPoint(70, 80), false, code, exclude, nullptr, copyAll);
 
     ASSERT_EQ(recorder.menus.size(), 3u);
     EXPECT_EQ(recorder.menus[0].pos, QPoint(175, 300));
@@ -272,14 +274,14 @@ TEST_F(VeskDocPopupsTest, EntriesShowTheirImagesOfTheBitmapStrips)
 {
     MenuImages shown(recorder);
     int value = 0;
-    doc.TrackDirectionMenu(nullptr, 0, 0, 10, 0, value);
-    doc.TrackStandardMenu(nullptr, 0, 0, 10, 0, true, value);
-    doc.TrackStandardMenu(nullptr, 0, 0, 10, 0, false, value);
+    popups.TrackDirectionMenu(nullptr, 0, 0, 10, 0, value);
+    popups.TrackStandardMenu(nullptr, 0, 0, 10, 0, true, value);
+    popups.TrackStandardMenu(nullptr, 0, 0, 10, 0, false, value);
     bool exclude = false;
     bool copyOne = false;
     bool copyAll = false;
     MenuImages valueRow(recorder);
-    doc.TrackValueMenu(nullptr, QPoint(), false, value, exclude, &copyOne, copyAll);
+    popups.TrackValueMenu(nullptr, QPoint(), false, value, exclude, &copyOne, copyAll);
 
     const struct
     {
@@ -312,7 +314,7 @@ TEST_F(VeskDocPopupsTest, EntriesShowTheirImagesOfTheBitmapStrips)
     // The two-entry popups have no images.
     MenuImages plain(recorder);
     bool no = false;
-    doc.TrackYesNoMenu(nullptr, 0, 0, 10, 0, no);
+    popups.TrackYesNoMenu(nullptr, 0, 0, 10, 0, no);
     EXPECT_TRUE(plain.images.isEmpty());
 }
 
@@ -343,7 +345,7 @@ TEST_F(VeskDocPopupsTest, ValueRowPopupOffersCopyExcludeAndTheCorrections)
         recorder.Choose(c.choose);
         code = 77;
         exclude = copyOne = copyAll = true;
-        ASSERT_TRUE(doc.TrackValueMenu(nullptr, QPoint(5, 5), false, code, exclude, &copyOne, copyAll));
+        ASSERT_TRUE(popups.TrackValueMenu(nullptr, QPoint(5, 5), false, code, exclude, &copyOne, copyAll));
         EXPECT_EQ(code, c.code);
         EXPECT_EQ(exclude, c.exclude);
         EXPECT_EQ(copyOne, c.copyOne);
@@ -362,7 +364,7 @@ TEST_F(VeskDocPopupsTest, ValueRowPopupOffersCopyExcludeAndTheCorrections)
     // Dismissed: false with the outputs cleared.
     code = 77;
     exclude = copyOne = copyAll = true;
-    EXPECT_FALSE(doc.TrackValueMenu(nullptr, QPoint(5, 5), false, code, exclude, &copyOne, copyAll));
+    EXPECT_FALSE(popups.TrackValueMenu(nullptr, QPoint(5, 5), false, code, exclude, &copyOne, copyAll));
     EXPECT_EQ(code, -1);
     EXPECT_FALSE(exclude || copyOne || copyAll);
 }
@@ -373,7 +375,7 @@ TEST_F(VeskDocPopupsTest, ValueListPopupWithoutCopyOneOffersCopyAllAndTheDiamete
     bool exclude = false;
     bool copyAll = false;
     recorder.Choose(32);
-    ASSERT_TRUE(doc.TrackValueMenu(nullptr, QPoint(5, 5), true, code, exclude, nullptr, copyAll));
+    ASSERT_TRUE(popups.TrackValueMenu(nullptr, QPoint(5, 5), true, code, exclude, nullptr, copyAll));
     EXPECT_EQ(code, 31);
 
     const auto& items = recorder.menus[0].items;
@@ -385,7 +387,7 @@ TEST_F(VeskDocPopupsTest, ValueListPopupWithoutCopyOneOffersCopyAllAndTheDiamete
     for (unsigned absent : {1001u, 1002u})
     {
         recorder.Choose(absent);
-        EXPECT_FALSE(doc.TrackValueMenu(nullptr, QPoint(5, 5), true, code, exclude, nullptr, copyAll));
+        EXPECT_FALSE(popups.TrackValueMenu(nullptr, QPoint(5, 5), true, code, exclude, nullptr, copyAll));
     }
 }
 
@@ -398,8 +400,8 @@ TEST_F(VeskDocPopupsTest, ConversionPopupListsTheScalesOfOneSeriesWithRangesAndG
     recorder.Choose(0);
     STargetScale target(kHRC, 1, 0);
     int group = -1;
-    EXPECT_FALSE(doc.TrackConversionMenu(nullptr, 0, 0, 10, 0, {SProbeId(kProbeE, nullptr, -1)},
-                                         {Material(1)}, target, false, group));
+    EXPECT_FALSE(popups.TrackConversionMenu(nullptr, 0, 0, 10, 0, {SProbeId(kProbeE, nullptr, -1)},
+                                            {Material(1)}, target, false, group));
 
     ASSERT_EQ(recorder.menus.size(), 1u);
     const auto& items = recorder.menus[0].items;
@@ -432,8 +434,8 @@ TEST_F(VeskDocPopupsTest, ConversionPopupListsTheScalesOfOneSeriesWithRangesAndG
     // Choosing the second group: the scale replaces the target's, its standard stays.
     recorder.Choose(304);
     target = STargetScale(kHRC, 1, 0);
-    ASSERT_TRUE(doc.TrackConversionMenu(nullptr, 0, 0, 10, 0, {SProbeId(kProbeE, nullptr, -1)}, {Material(1)},
-                                        target, false, group));
+    ASSERT_TRUE(popups.TrackConversionMenu(nullptr, 0, 0, 10, 0, {SProbeId(kProbeE, nullptr, -1)},
+                                           {Material(1)}, target, false, group));
     EXPECT_EQ(target.scale, kMPa);
     EXPECT_EQ(target.standard, 1);
     EXPECT_EQ(group, 3);
@@ -449,8 +451,8 @@ TEST_F(VeskDocPopupsTest, ConversionPopupListsTheScalesOfOneSeriesWithRangesAndG
     // A line of one record gives group 0.
     recorder.Choose(201);
     group = -1;
-    ASSERT_TRUE(doc.TrackConversionMenu(nullptr, 0, 0, 10, 0, {SProbeId(kProbeE, nullptr, -1)}, {Material(1)},
-                                        target, false, group));
+    ASSERT_TRUE(popups.TrackConversionMenu(nullptr, 0, 0, 10, 0, {SProbeId(kProbeE, nullptr, -1)},
+                                           {Material(1)}, target, false, group));
     EXPECT_EQ(target.scale, kHB);
     EXPECT_EQ(group, 0);
 }
@@ -461,9 +463,9 @@ TEST_F(VeskDocPopupsTest, ConversionPopupOffersOnlyTheScalesCommonToAllSeries)
     recorder.Choose(1);
     STargetScale target(0xFFFF, 1, 0);
     int group = -1;
-    ASSERT_TRUE(doc.TrackConversionMenu(nullptr, 0, 0, 10, 0,
-                                        {SProbeId(kProbeE, nullptr, -1), SProbeId(kProbeC, nullptr, -1)},
-                                        {Material(1), Material(1)}, target, false, group));
+    ASSERT_TRUE(popups.TrackConversionMenu(nullptr, 0, 0, 10, 0,
+                                           {SProbeId(kProbeE, nullptr, -1), SProbeId(kProbeC, nullptr, -1)},
+                                           {Material(1), Material(1)}, target, false, group));
     EXPECT_EQ(Texts(recorder.menus[0].items), QStringList({"Rockwell C\t  (20 ... 80 HRC)"}));
     EXPECT_EQ(target.scale, kHRC);
     EXPECT_EQ(group, 0);
@@ -471,8 +473,8 @@ TEST_F(VeskDocPopupsTest, ConversionPopupOffersOnlyTheScalesCommonToAllSeries)
     // Custom materials filter by name: E's "Alloy X" reaches HRC (and E's own scale).
     recorder.menus.clear();
     recorder.Choose(0);
-    doc.TrackConversionMenu(nullptr, 0, 0, 10, 0, {SProbeId(kProbeE, nullptr, -1)}, {Custom("Alloy X")},
-                            target, false, group);
+    popups.TrackConversionMenu(nullptr, 0, 0, 10, 0, {SProbeId(kProbeE, nullptr, -1)}, {Custom("Alloy X")},
+                               target, false, group);
     EXPECT_EQ(Texts(recorder.menus[0].items),
               QStringList({"Leeb E\t  (0 ... 999 HLE)", "Rockwell C\t  (25 ... 85 HRC)"}));
 }
@@ -483,9 +485,9 @@ TEST_F(VeskDocPopupsTest, ConversionPopupWithoutCommonScalesShowsAGreyedNote)
     recorder.Choose(1);
     STargetScale target(kHRC, 1, 0);
     int group = -1;
-    EXPECT_FALSE(doc.TrackConversionMenu(nullptr, 0, 0, 10, 0,
-                                         {SProbeId(kProbeC, nullptr, -1), SProbeId(kProbeG, nullptr, -1)},
-                                         {Material(1), Material(1)}, target, false, group));
+    EXPECT_FALSE(popups.TrackConversionMenu(nullptr, 0, 0, 10, 0,
+                                            {SProbeId(kProbeC, nullptr, -1), SProbeId(kProbeG, nullptr, -1)},
+                                            {Material(1), Material(1)}, target, false, group));
     ASSERT_EQ(recorder.menus.size(), 1u);
     const auto& items = recorder.menus[0].items;
     ASSERT_EQ(items.size(), 1u);
@@ -509,8 +511,8 @@ TEST_F(VeskDocPopupsTest, ConversionPopupShowsDepthRangesInMilsAndKeepsTheTableS
         recorder.Choose(0);
         STargetScale target(kBenchB724, 2, 0);
         int group = 0;
-        doc.TrackConversionMenu(nullptr, 0, 0, 10, 0, {SProbeId(kBenchB724, nullptr, -1)}, {Material(1)},
-                                target, true, group);
+        popups.TrackConversionMenu(nullptr, 0, 0, 10, 0, {SProbeId(kBenchB724, nullptr, -1)}, {Material(1)},
+                                   target, true, group);
         ASSERT_FALSE(recorder.menus[0].items.empty());
         // 0 ... 100 um of the probe's own scale are 0 ... 3.94 thousandths of an inch.
         EXPECT_EQ(recorder.menus[0].items[0].text, "1/1000 inch\t  (0 ... 4 in/1000)");
@@ -528,7 +530,7 @@ TEST_F(VeskDocPopupsTest, MaterialPopupOffersTypesOfAnySeriesAndCustomMaterialsO
     const std::vector<int> probes = {kProbeE, kProbeC};
     recorder.Choose(4);
     SMaterial material;
-    ASSERT_TRUE(doc.TrackMaterialMenu(nullptr, 0, 0, 10, 0, probes, material));
+    ASSERT_TRUE(popups.TrackMaterialMenu(nullptr, 0, 0, 10, 0, probes, material));
     EXPECT_EQ(material.type, 3);
     EXPECT_EQ(material.group, 0);
 
@@ -548,7 +550,7 @@ TEST_F(VeskDocPopupsTest, MaterialPopupOffersTypesOfAnySeriesAndCustomMaterialsO
     EXPECT_FALSE(shown.images.contains("Alloy X"));
 
     recorder.Choose(11);
-    ASSERT_TRUE(doc.TrackMaterialMenu(nullptr, 0, 0, 10, 0, probes, material));
+    ASSERT_TRUE(popups.TrackMaterialMenu(nullptr, 0, 0, 10, 0, probes, material));
     EXPECT_EQ(material.type, MAT_CUSTOM);
     EXPECT_EQ(material.Name(), "Alloy X");
     EXPECT_EQ(material.group, 0);
@@ -556,7 +558,7 @@ TEST_F(VeskDocPopupsTest, MaterialPopupOffersTypesOfAnySeriesAndCustomMaterialsO
     // One series alone: both of its custom materials.
     recorder.menus.clear();
     recorder.Choose(0);
-    EXPECT_FALSE(doc.TrackMaterialMenu(nullptr, 0, 0, 10, 0, {kProbeE}, material));
+    EXPECT_FALSE(popups.TrackMaterialMenu(nullptr, 0, 0, 10, 0, {kProbeE}, material));
     EXPECT_EQ(Texts(recorder.menus[0].items.back().submenu), QStringList({"Alloy X", "Alloy Y"}));
 }
 
@@ -564,8 +566,8 @@ TEST_F(VeskDocPopupsTest, MaterialPopupWithNothingToOfferChoosesNothing)
 {
     SMaterial material = Material(2);
     recorder.Choose(2);
-    EXPECT_FALSE(doc.TrackMaterialMenu(nullptr, 0, 0, 10, 0, {kProbeDl}, material));
-    EXPECT_FALSE(doc.TrackMaterialMenu(nullptr, 0, 0, 10, 0, {}, material));
+    EXPECT_FALSE(popups.TrackMaterialMenu(nullptr, 0, 0, 10, 0, {kProbeDl}, material));
+    EXPECT_FALSE(popups.TrackMaterialMenu(nullptr, 0, 0, 10, 0, {}, material));
     EXPECT_TRUE(recorder.menus.empty());
     EXPECT_EQ(material.type, 2);
 }
@@ -623,8 +625,8 @@ TEST_F(VeskDocPopupsTest, LimitEntryRunsTheSliderDialogFromTheLimitOrTheRangeEnd
                 d.findChild<QPushButton*>(c.ok ? "ok" : "cancel")->click();
             });
         float limit = c.limit;
-        const bool result = c.upper ? doc.EditUpperLimit(nullptr, 20.0f, 80.0f, 1, " HRC", limit)
-                                    : doc.EditLowerLimit(nullptr, 20.0f, 80.0f, 1, " HRC", limit);
+        const bool result = c.upper ? popups.EditUpperLimit(nullptr, 20.0f, 80.0f, 1, " HRC", limit)
+                                    : popups.EditLowerLimit(nullptr, 20.0f, 80.0f, 1, " HRC", limit);
         EXPECT_EQ(runner.runs, 1);
         EXPECT_EQ(result, c.result);
         EXPECT_EQ(limit, c.expected);
