@@ -11,6 +11,7 @@
 #include "measurement/SeriesSettings.h"
 #include "platform/core/FileException.h"
 #include "platform/core/StringTable.h"
+#include "resources/StringIds.h"
 #include "streamio/FileStream.h"
 
 #include <algorithm>
@@ -18,7 +19,6 @@
 
 namespace
 {
-constexpr uint32_t IDS_UNNAMED = 1171;
 // Every reading of a series, excluded or not, in or out of range.
 constexpr int kAllReadings = 7;
 } // namespace
@@ -299,7 +299,7 @@ void CVeskDoc::DeleteContents()
 QString CVeskDoc::GetTitle(bool nameOnly) const
 {
     if (m_projectPath.isEmpty())
-        return m_folders.empty() ? QString() : Platform::LoadString(IDS_UNNAMED);
+        return m_folders.empty() ? QString() : Platform::LoadString(StringId::IDS_UNNAMED);
     if (!nameOnly)
         return m_projectPath;
     const qsizetype slash = std::max(m_projectPath.lastIndexOf(u'/'), m_projectPath.lastIndexOf(u'\\'));

@@ -12,6 +12,7 @@
 #include "platform/gui/Clipboard.h"
 #include "platform/gui/FileDialog.h"
 #include "platform/gui/MessageBox.h"
+#include "resources/StringIds.h"
 #include "streamio/FileVersionInfo.h"
 #include "streamio/RamStream.h"
 #include "streamio/VMArchive.h"
@@ -32,9 +33,6 @@ constexpr uint32_t kArchiveBuffer = 1024;
 constexpr uint32_t kRamFlags =
     StreamIO::STREAM_READ | StreamIO::STREAM_WRITE | StreamIO::STREAM_CREATE_ALWAYS;
 constexpr int kAllReadings = 7;
-
-constexpr uint32_t IDS_NOT_A_PROJECT = 1140;
-constexpr uint32_t IDS_SAVE_CHANGES = 1142;
 
 uint32_t ReadLe32(const QByteArray& bytes)
 {
@@ -222,8 +220,8 @@ bool CVeskDoc::CloseProject()
 {
     if (m_modified && HasFolders())
     {
-        const int answer =
-            Platform::ShowMessageBox(Platform::LoadString(IDS_SAVE_CHANGES), Platform::MB_YESNOCANCEL);
+        const int answer = Platform::ShowMessageBox(Platform::LoadString(StringId::IDS_SAVE_CHANGES),
+                                                    Platform::MB_YESNOCANCEL);
         if (answer == Platform::IDCANCEL)
             return false;
         if (answer == Platform::IDYES && !Save())
@@ -279,7 +277,7 @@ bool CVeskDoc::OpenProject(const QString& path, bool merge)
     if (failed)
     {
         staged.clear();
-        Platform::ShowMessageBox(Platform::LoadString(IDS_NOT_A_PROJECT), Platform::MB_OK);
+        Platform::ShowMessageBox(Platform::LoadString(StringId::IDS_NOT_A_PROJECT), Platform::MB_OK);
         return false;
     }
     // Only a readable file puts the open project up for closing (and saving).

@@ -1,6 +1,6 @@
 #include "app/MainFrm.h"
-#include "app/document/SettingsFolders.h"
 #include "app/Veskador3SE.h"
+#include "app/document/SettingsFolders.h"
 #include "device/ReportMessage.h"
 #include "platform/core/SettingsStore.h"
 #include "platform/core/StringTable.h"
