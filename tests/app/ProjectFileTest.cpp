@@ -11,7 +11,9 @@
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/TempDir.h"
 
+#include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
 
 #include <gtest/gtest.h>
 
@@ -454,6 +456,11 @@ TEST_F(ProjectFileTest, AddingAProjectMergesItsFolders)
 
 TEST_F(ProjectFileTest, SeriesTravelThroughTheSystemClipboard)
 {
+    // The system clipboard outlives this test: leave it empty, as the tests after it expect.
+    struct ClearedAtEnd
+    {
+        ~ClearedAtEnd() { QGuiApplication::clipboard()->clear(); }
+    } clearedAtEnd;
     ASSERT_TRUE(AddSeries(doc, QStringLiteral("\\A\\one.vsm"), {400.0f}));
     CFolderData& a = *Folder(doc, "\\A\\");
     AddEmptySeries(a, QStringLiteral("empty"));
