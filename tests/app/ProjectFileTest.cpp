@@ -518,6 +518,11 @@ TEST_F(ProjectFileTest, SeriesTravelThroughTheSystemClipboard)
     ASSERT_TRUE(empty.PasteSeries());
     ASSERT_NE(Folder(empty, "\\A\\"), nullptr);
     EXPECT_EQ(SeriesNames(*Folder(empty, "\\A\\")), (QStringList{"one", "three"}));
+    EXPECT_TRUE(empty.IsModified());
+    const size_t asked = boxes.boxes.size();
+    boxes.Answer(Platform::IDCANCEL);
+    EXPECT_FALSE(empty.CloseProject()) << "closing offers to save the pasted series";
+    EXPECT_EQ(boxes.boxes.size(), asked + 1);
 
     // Only empty series: nothing is copied, the clipboard keeps what it had.
     std::vector<uint8_t> onlyEmpty{0, 1, 0};
