@@ -11,7 +11,9 @@
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/TempDir.h"
 
+#include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
 
 #include <gtest/gtest.h>
 
@@ -454,6 +456,11 @@ TEST_F(ProjectFileTest, AddingAProjectMergesItsFolders)
 
 TEST_F(ProjectFileTest, SeriesTravelThroughTheSystemClipboard)
 {
+    // The system clipboard outlives this test: leave it empty, as the tests after it expect.
+    struct ClearedAtEnd
+    {
+        ~ClearedAtEnd() { QGuiApplication::clipboard()->clear(); }
+    } clearedAtEnd;
     ASSERT_TRUE(AddSeries(doc, QStringLiteral("\\A\\one.vsm"), {400.0f}));
     CFolderData& a = *Folder(doc, "\\A\\");
     AddEmptySeries(a, QStringLiteral("empty"));
@@ -511,6 +518,11 @@ TEST_F(ProjectFileTest, SeriesTravelThroughTheSystemClipboard)
     ASSERT_TRUE(empty.PasteSeries());
     ASSERT_NE(Folder(empty, "\\A\\"), nullptr);
     EXPECT_EQ(SeriesNames(*Folder(empty, "\\A\\")), (QStringList{"one", "three"}));
+    EXPECT_TRUE(empty.IsModified());
+    const size_t asked = boxes.boxes.size();
+    boxes.Answer(Platform::IDCANCEL);
+    EXPECT_FALSE(empty.CloseProject()) << "closing offers to save the pasted series";
+    EXPECT_EQ(boxes.boxes.size(), asked + 1);
 
     // Only empty series: nothing is copied, the clipboard keeps what it had.
     std::vector<uint8_t> onlyEmpty{0, 1, 0};
