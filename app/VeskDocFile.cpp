@@ -35,6 +35,7 @@ constexpr int kAllReadings = 7;
 
 constexpr uint32_t IDS_NOT_A_PROJECT = 1140;
 constexpr uint32_t IDS_SAVE_CHANGES = 1142;
+constexpr uint32_t IDS_UNREADABLE_SERIES_KEPT = 1197;
 
 uint32_t ReadLe32(const QByteArray& bytes)
 {
@@ -106,10 +107,12 @@ std::vector<CVeskDoc::SStagedFolder> CVeskDoc::StageProject(StreamIO::CVMArchive
     return staged;
 }
 
-void CVeskDoc::AppendSeries(CFolderData& target, const CFolderData& source)
+void CVeskDoc::AppendSeries(CFolderData& target, CFolderData& source)
 {
+    const int before = target.GetSeriesCount();
     for (int i = 0; i < source.GetSeriesCount(); ++i)
         target.AddSeries(std::make_unique<CMeasSeriesWrapper>(*source.GetSeriesAt(i)), true);
+    target.TakeUnreadable(source, before);
 }
 
 void CVeskDoc::CommitProject(std::vector<SStagedFolder>& staged, CFolderData* targetFolder)
@@ -285,6 +288,9 @@ bool CVeskDoc::OpenProject(const QString& path, bool merge)
     // Only a readable file puts the open project up for closing (and saving).
     if (!merge && !CloseProject())
         return false;
+    int unreadable = 0;
+    for (const SStagedFolder& record : staged)
+        unreadable += record.folder->GetUnreadableCount();
     CommitProject(staged, nullptr);
     if (merge)
     {
@@ -297,6 +303,10 @@ bool CVeskDoc::OpenProject(const QString& path, bool merge)
         m_projectPath = chosen;
     }
     UpdateAllViews(nullptr, DOC_HINT_ALL);
+    if (unreadable > 0)
+        Platform::ShowMessageBox(
+            Platform::LoadString(IDS_UNREADABLE_SERIES_KEPT).replace(QStringLiteral("%d"), QString::number(unreadable)),
+            Platform::MB_OK | Platform::MB_ICONEXCLAMATION);
     return true;
 }
 

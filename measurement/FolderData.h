@@ -70,14 +70,33 @@ public:
     // Stores all entries, or those whose selection byte is 1; loading appends.
     void Serialize(StreamIO::CVMArchive& archive, const std::vector<uint8_t>* selection = nullptr);
 
+    // Entries whose stored block could not be read. They are not series of the folder, but
+    // are kept as read and stored again in their place with all entries (not with a
+    // selection), so that saving never destroys what this program cannot interpret.
+    int GetUnreadableCount() const { return int(m_unreadable.size()); }
+    // Moves the source's unreadable entries here, as if its entries had been appended
+    // behind the first `offset` entries of this folder.
+    void TakeUnreadable(CFolderData& source, int offset);
+
 private:
     CMeasSeriesWrapper& Entry(int index) const;
     void MarkModified();
     void Store(StreamIO::CVMArchive& archive, const std::vector<uint8_t>* selection) const;
     void Load(StreamIO::CVMArchive& archive);
 
+    struct SUnreadableEntry
+    {
+        size_t place = 0; // entries before it in the folder
+        std::vector<uint8_t> block;
+        QString name;
+        uint16_t valueListOrder = 0;
+        uint32_t expanded = 0;
+    };
+
     QString m_name;
     std::vector<std::unique_ptr<CMeasSeriesWrapper>> m_entries;
+    // Ordered by place.
+    std::vector<SUnreadableEntry> m_unreadable;
     FolderDocument* m_document = nullptr;
     uint8_t m_sortOrder = 0;
 };

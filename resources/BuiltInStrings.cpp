@@ -30,6 +30,8 @@ constexpr Text kStrings[] = {
     {1140, u"This is not a Veskador 3 project file or there was an error while reading."},
     {1142, u"Would you like to save changes in your Project?"},
     {1171, u"Unnamed"},
+    {1197, u"%d series of this project could not be read. They are kept unchanged and will be saved "
+           u"with the project."},
     {20000, u"Serial"},
     {20001, u"USB"},
     {20002, u"Ethernet"},

@@ -188,6 +188,38 @@ TEST_F(ProjectFileTest, ReadsAProjectFileBuiltFromTheFormat)
     EXPECT_EQ(view.hints, (std::vector<int>{DOC_HINT_ALL, DOC_HINT_ALL})) << "closed, then opened";
 }
 
+TEST_F(ProjectFileTest, UnreadableSeriesAreKeptAndReportedOnce)
+{
+    std::vector<uint8_t> damaged = BlockOf(*MakeSeries({500.0f}));
+    damaged.back() = 0x55; // the trailer
+    const std::vector<uint8_t> otherTag = {'M', '2', 1, 2, 3};
+    Bytes file;
+    file.Head(VESKADOR_VERSION_MAJOR, VESKADOR_VERSION_MINOR, VESKADOR_VERSION_PATCH, VESKADOR_VERSION_TWEAK, 3);
+    file.Str(QStringLiteral("\\")).U32(0);
+    file.Str(QStringLiteral("\\Site A\\")).U32(3);
+    file.Entry(BlockOf(*MakeSeries({512.0f, 530.0f})), QStringLiteral("Shaft 3"), 0, 1, 0);
+    file.Entry(damaged, QStringLiteral("Shaft 4"), 2, 1, 0);
+    file.Entry(otherTag, QStringLiteral("Shaft 5"), 0, 0, 0);
+    file.Str(QStringLiteral("\\Site B\\")).U32(1).Entry(damaged, QStringLiteral("Shaft 6"), 0, 0, 0);
+    ASSERT_TRUE(WriteFile(Path("site.v3p"), file.data));
+
+    ASSERT_TRUE(doc.OpenProject(Path("site.v3p"), false));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("3 series of this project could not be read. They are kept "
+                                                  "unchanged and will be saved with the project."));
+    EXPECT_EQ(SeriesNames(*Folder(doc, "\\Site A\\")), QStringList{"Shaft 3"});
+    EXPECT_FALSE(doc.IsModified());
+    ASSERT_TRUE(doc.SaveProject(Path("again.v3p")));
+    EXPECT_EQ(FileBytes(Path("again.v3p")).toHex().toStdString(), file.data.toHex().toStdString());
+
+    // Added to a project, they join the folder of the same path behind its own entries.
+    boxes.boxes.clear();
+    ASSERT_TRUE(doc.OpenProject(Path("site.v3p"), true));
+    EXPECT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(Folder(doc, "\\Site A\\")->GetUnreadableCount(), 4);
+    EXPECT_EQ(Folder(doc, "\\Site B\\")->GetUnreadableCount(), 2);
+}
+
 TEST_F(ProjectFileTest, WritesTheFormatByteForByte)
 {
     ASSERT_TRUE(AddSeries(doc, QStringLiteral("\\Site A\\Shaft 3.vsm"), {512.0f, 530.0f}));

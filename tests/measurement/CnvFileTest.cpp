@@ -30,9 +30,6 @@ constexpr int kFirstFree = CONV_FIRST_SHARED_SLOT + 11;
 class CnvFiles : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite() { StartStreamIO(); }
-    static void TearDownTestSuite() { ShutdownStreamIO(); }
-
     // A fresh RAM file holding the bytes, read back from its start.
     std::unique_ptr<CRamStream> Ram(const std::vector<uint8_t>& bytes)
     {
