@@ -7,6 +7,7 @@
 #include "platform/core/SettingsStore.h"
 #include "resources/BuiltInStrings.h"
 #include "tests/support/FileDialogRecorder.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/MemoryClipboard.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/TempDir.h"
@@ -14,9 +15,6 @@
 #include <QDir>
 
 #include <gtest/gtest.h>
-
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace DocTest;
 
@@ -325,20 +323,11 @@ TEST_F(ProjectFileTest, AFailedSaveKeepsThePreviousFile)
         ASSERT_TRUE(AddSeries(doc, QStringLiteral("\\D\\s%1.vsm").arg(i), std::vector<float>(200, 500.0f)));
     doc.SetModified();
 
-    // Runs the call while the system refuses to let any file grow past 16 KB, so that a
-    // save fails halfway through writing.
+    // Runs the call while no file may grow past 16 KB.
     auto limited = [](auto call)
     {
-        rlimit old{};
-        getrlimit(RLIMIT_FSIZE, &old);
-        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit small = old;
-        small.rlim_cur = 16384;
-        setrlimit(RLIMIT_FSIZE, &small);
-        const bool result = call();
-        setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, oldHandler);
-        return result;
+        FileSizeLimit limit(16384);
+        return call();
     };
     EXPECT_FALSE(limited([&] { return doc.Save(); }));
     EXPECT_TRUE(doc.IsModified());

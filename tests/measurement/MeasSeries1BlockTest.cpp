@@ -3,6 +3,7 @@
 #include "measurement/CnvFile.h"
 #include "measurement/MeasSeries1.h"
 #include "measurement/PackedReading.h"
+#include "streamio/FileStream.h"
 #include "streamio/RamStream.h"
 
 #include <gtest/gtest.h>
@@ -383,4 +384,13 @@ TEST(MeasSeries1Block, CustomConversionTravelsAsASingleRecordFile)
     ASSERT_TRUE(again.Open(QStringLiteral("RAM:again.cnv"), kReadWrite));
     EXPECT_TRUE(r->WriteCustomConversion(true, again));
     EXPECT_EQ(again.GetLength(), bytes.size());
+
+    // A write that fails is reported, for the current and the original conversion.
+    StreamIO::CFileStream full(QStringLiteral("/dev/full"), StreamIO::STREAM_WRITE);
+    EXPECT_FALSE(s->WriteCustomConversion(false, full));
+    EXPECT_FALSE(r->WriteCustomConversion(true, full));
+    // A series without a customer conversion writes nothing and says so.
+    CRamStream none;
+    ASSERT_TRUE(none.Open(QStringLiteral("RAM:none.cnv"), kReadWrite));
+    EXPECT_FALSE(NewSeries(kProbeD, kHRC)->WriteCustomConversion(false, none));
 }
