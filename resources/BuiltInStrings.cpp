@@ -30,6 +30,13 @@ constexpr Text kStrings[] = {
     {1140, u"This is not a Veskador 3 project file or there was an error while reading."},
     {1142, u"Would you like to save changes in your Project?"},
     {1171, u"Unnamed"},
+    {1190, u"No conversions could be loaded from Standard.cnv in folder %s. "},
+    {1191, u"The file could not be opened or read."},
+    {1192, u"It is not a conversion file."},
+    {1193, u"The file is damaged."},
+    {1194, u"Its checksum does not match its contents: the file is damaged."},
+    {1195, u"It is scrambled, and this version of the program cannot read scrambled conversion files."},
+    {1196, u"It holds no conversion this program can use."},
     {1197, u"%d series of this project could not be read. They are kept unchanged and will be saved "
            u"with the project."},
     {20000, u"Serial"},
