@@ -323,6 +323,8 @@ private:
     void ResetSelection();
     void ClearModified() { m_modified = false; }
     void RememberProjectFolder(const QString& filePath) const;
+    // Names the series that have no readings, which a saved project cannot hold.
+    void TellAboutSeriesWithoutReadings() const;
     QString ProjectFolderSetting() const;
 
     std::vector<DocView*> m_views;

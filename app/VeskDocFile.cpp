@@ -36,6 +36,10 @@ constexpr int kAllReadings = 7;
 constexpr uint32_t IDS_NOT_A_PROJECT = 1140;
 constexpr uint32_t IDS_SAVE_CHANGES = 1142;
 constexpr uint32_t IDS_UNREADABLE_SERIES_KEPT = 1197;
+constexpr uint32_t IDS_EMPTY_SERIES_NOT_KEPT = 1198;
+constexpr uint32_t IDS_AND_MORE = 1199;
+// Series named in that message; the rest are counted.
+constexpr qsizetype kListedEmptySeries = 20;
 
 uint32_t ReadLe32(const QByteArray& bytes)
 {
@@ -158,10 +162,28 @@ void CVeskDoc::RememberProjectFolder(const QString& filePath) const
     Settings::Registry().WriteString(Settings::kProjectsPath, folder);
 }
 
+void CVeskDoc::TellAboutSeriesWithoutReadings() const
+{
+    QStringList empty;
+    for (const auto& [path, folder] : m_folders)
+        for (const QString& name : folder->GetSeriesWithoutReadings())
+            empty << path + name;
+    if (empty.isEmpty())
+        return;
+    QString list = empty.mid(0, kListedEmptySeries).join(u'\n');
+    if (empty.size() > kListedEmptySeries)
+        list += u'\n' + Platform::LoadString(IDS_AND_MORE).replace(QStringLiteral("%d"),
+                                                                  QString::number(empty.size() - kListedEmptySeries));
+    Platform::ShowMessageBox(Platform::LoadString(IDS_EMPTY_SERIES_NOT_KEPT).replace(QStringLiteral("%s"), list),
+                             Platform::MB_OK | Platform::MB_ICONINFORMATION);
+}
+
 bool CVeskDoc::SaveProject(const QString& path)
 {
     if (path.isEmpty())
         return false;
+    // Such series have no stored form: the user hears before they are gone from the file.
+    TellAboutSeriesWithoutReadings();
     try
     {
         // The archive writes a temporary file beside the project and renames it on Close;

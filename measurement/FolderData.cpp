@@ -161,6 +161,21 @@ void CFolderData::MarkModified()
         m_document->SetModified();
 }
 
+bool CFolderData::HasStoredForm(const CMeasSeriesWrapper& entry)
+{
+    CMeasSeries1* s = entry.GetSeries();
+    return s && s->GetCount(7) > 0;
+}
+
+QStringList CFolderData::GetSeriesWithoutReadings() const
+{
+    QStringList names;
+    for (const auto& entry : m_entries)
+        if (!HasStoredForm(*entry))
+            names << entry->GetName();
+    return names;
+}
+
 CMeasSeriesWrapper* CFolderData::GetSeriesAt(int index) const
 {
     return &Entry(index);
@@ -424,8 +439,7 @@ void CFolderData::Store(StreamIO::CVMArchive& archive, const std::vector<uint8_t
         bytes.clear();
         CMeasSeries1* s = entry.GetSeries();
         StreamIO::CRamStream ram;
-        // A series without readings has no stored form (a block holds 1 to 16384).
-        if (s && s->GetCount(7) > 0 && OpenRam(ram, kBlockFile))
+        if (HasStoredForm(entry) && OpenRam(ram, kBlockFile))
         {
             // A series that cannot be stored fails the save instead of vanishing from it.
             if (s->Write(ram) == 0)

@@ -3,6 +3,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <memory>
@@ -59,6 +60,10 @@ public:
     // 0: the target scale's decimals, 1: one more, 2: three; other kinds 0.
     int GetSeriesDecimals(int index, int kind) const;
 
+    // The names of the entries that have no stored form (a series without readings), in
+    // their order; storing the folder leaves them out.
+    QStringList GetSeriesWithoutReadings() const;
+
     void DeleteSeries(int index);
     // Appends the entry (made selected with keep, else after emptying the folder); an
     // indentation-tester series first gets the standard its ASTM B724 bit calls for.
@@ -80,6 +85,8 @@ public:
 
 private:
     CMeasSeriesWrapper& Entry(int index) const;
+    // A block holds 1 to 16384 readings: an entry without any has no stored form.
+    static bool HasStoredForm(const CMeasSeriesWrapper& entry);
     void MarkModified();
     void Store(StreamIO::CVMArchive& archive, const std::vector<uint8_t>* selection) const;
     void Load(StreamIO::CVMArchive& archive);

@@ -39,6 +39,9 @@ constexpr Text kStrings[] = {
     {1196, u"It holds no conversion this program can use."},
     {1197, u"%d series of this project could not be read. They are kept unchanged and will be saved "
            u"with the project."},
+    {1198, u"These series hold no readings. A project file cannot keep a series without readings, so they "
+           u"will not be saved:\n%s"},
+    {1199, u"... and %d more."},
     {20000, u"Serial"},
     {20001, u"USB"},
     {20002, u"Ethernet"},

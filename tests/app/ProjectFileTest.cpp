@@ -218,6 +218,42 @@ TEST_F(ProjectFileTest, UnreadableSeriesAreKeptAndReportedOnce)
     EXPECT_EQ(Folder(doc, "\\Site B\\")->GetUnreadableCount(), 2);
 }
 
+TEST_F(ProjectFileTest, SavingNamesTheSeriesWithoutReadingsFirst)
+{
+    ASSERT_TRUE(AddSeries(doc, QStringLiteral("\\A\\one.vsm"), {500.0f}));
+    AddEmptySeries(*Folder(doc, "\\A\\"), QStringLiteral("empty"));
+    ASSERT_TRUE(doc.AddMeasurementFile(QStringLiteral("\\B\\"), nullptr));
+    AddEmptySeries(*Folder(doc, "\\B\\"), QStringLiteral("nothing"));
+    const QString text = QStringLiteral("These series hold no readings. A project file cannot keep a series "
+                                        "without readings, so they will not be saved:\n");
+    ASSERT_TRUE(doc.SaveProject(Path("out.v3p")));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, text + QStringLiteral("\\A\\empty\n\\B\\nothing"));
+    CVeskDoc reopened;
+    ASSERT_TRUE(reopened.OpenProject(Path("out.v3p"), false));
+    EXPECT_EQ(SeriesNames(*Folder(reopened, "\\A\\")), QStringList{"one"});
+    EXPECT_TRUE(SeriesNames(*Folder(reopened, "\\B\\")).isEmpty());
+
+    // A long list names twenty and counts the rest.
+    for (int i = 0; i < 23; ++i)
+        AddEmptySeries(*Folder(doc, "\\B\\"), QStringLiteral("s%1").arg(i));
+    boxes.boxes.clear();
+    ASSERT_TRUE(doc.SaveProject(Path("out.v3p")));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    const QStringList lines = boxes.boxes[0].text.split(u'\n');
+    ASSERT_EQ(lines.size(), 22);
+    EXPECT_EQ(lines[1], QStringLiteral("\\A\\empty"));
+    EXPECT_EQ(lines[20], QStringLiteral("\\B\\s17"));
+    EXPECT_EQ(lines[21], QStringLiteral("... and 5 more."));
+
+    // Nothing to say when every series has readings.
+    boxes.boxes.clear();
+    CVeskDoc full;
+    ASSERT_TRUE(AddSeries(full, QStringLiteral("\\A\\one.vsm"), {500.0f}));
+    ASSERT_TRUE(full.SaveProject(Path("full.v3p")));
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
 TEST_F(ProjectFileTest, WritesTheFormatByteForByte)
 {
     ASSERT_TRUE(AddSeries(doc, QStringLiteral("\\Site A\\Shaft 3.vsm"), {512.0f, 530.0f}));
