@@ -25,6 +25,8 @@ public:
     static constexpr unsigned kIdsNewFolder = 59207;
     static constexpr unsigned kIdsAskDelete = 59213;
     static constexpr unsigned kIdsPasteIntoChild = 59309;
+    static constexpr unsigned kIdsBadFolderName = 1200;
+    static constexpr unsigned kIdsFolderExists = 1201;
     // Command ids of the context menu.
     enum : unsigned
     {

@@ -42,6 +42,8 @@ constexpr Text kStrings[] = {
     {1198, u"These series hold no readings. A project file cannot keep a series without readings, so they "
            u"will not be saved:\n%s"},
     {1199, u"... and %d more."},
+    {1200, u"A folder name must not be empty and cannot contain a backslash (\\)."},
+    {1201, u"A folder named \"%s\" already exists here. Please choose another name."},
     {20000, u"Serial"},
     {20001, u"USB"},
     {20002, u"Ethernet"},
