@@ -12,6 +12,30 @@ std::mutex g_backendLock;
 std::shared_ptr<FtpBackend> g_backend;
 } // namespace
 
+void FtpAbort::Abort()
+{
+    std::lock_guard guard(m_lock);
+    m_aborted.store(true, std::memory_order_release);
+    for (auto& [id, fn] : m_subscribers)
+        fn();
+}
+
+uint64_t FtpAbort::Subscribe(std::function<void()> fn)
+{
+    std::lock_guard guard(m_lock);
+    if (Aborted())
+        fn();
+    const uint64_t id = m_next++;
+    m_subscribers.emplace(id, std::move(fn));
+    return id;
+}
+
+void FtpAbort::Unsubscribe(uint64_t id)
+{
+    std::lock_guard guard(m_lock);
+    m_subscribers.erase(id);
+}
+
 uint32_t FtpConnection::Download(const QString& name, const std::function<bool(const char*, size_t)>& sink,
                                  const std::function<bool(uint64_t, int64_t)>& progress)
 {

@@ -3,10 +3,13 @@
 
 #include <QString>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 // The internet family of error numbers, as the update server's callers show them
@@ -42,6 +45,28 @@ struct FtpTimeouts
     uint32_t responseMs = 15000;  // each reply on the control connection, also the goodbye
     uint32_t stallMs = 30000;     // a data transfer that moves nothing for this long
     uint32_t operationMs = 60000; // a whole check, folder change or listing
+};
+
+// Ends FTP work from another thread: a connect in progress and every operation of the
+// connections made with it, now and later (they fail with InternetOperationCancelled).
+// The connections' sockets are shut down, so no wait outlives an abort, not even the
+// goodbye to a server that no longer answers. Thread-safe.
+class FtpAbort
+{
+public:
+    void Abort();
+    bool Aborted() const { return m_aborted.load(std::memory_order_acquire); }
+
+    // For transports: fn runs at Abort (at once when it has happened) until Unsubscribe,
+    // which waits for a call in progress.
+    uint64_t Subscribe(std::function<void()> fn);
+    void Unsubscribe(uint64_t id);
+
+private:
+    std::mutex m_lock;
+    std::atomic<bool> m_aborted{false};
+    uint64_t m_next = 1;
+    std::map<uint64_t, std::function<void()>> m_subscribers;
 };
 
 // A file on the server being read. The transfer runs only while Read is called, so a
@@ -93,9 +118,11 @@ class FtpBackend
 {
 public:
     virtual ~FtpBackend() = default;
-    // Connects and logs in. On failure: the error number and a text for the user.
+    // Connects and logs in. On failure: the error number and a text for the user. An
+    // abort ends the connect and everything the connection does later.
     virtual uint32_t Connect(const FtpServerAddress& server, const QString& user, const QString& password,
-                             std::unique_ptr<FtpConnection>& connection, QString& errorText) = 0;
+                             std::unique_ptr<FtpConnection>& connection, QString& errorText,
+                             const std::shared_ptr<FtpAbort>& abort = nullptr) = 0;
 
     // libcurl; null when the library cannot be initialised.
     static std::shared_ptr<FtpBackend> Curl(const FtpTimeouts& timeouts = {});

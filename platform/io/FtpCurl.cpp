@@ -11,10 +11,14 @@
 
 #include <curl/curl.h>
 
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <mutex>
+#include <set>
 
 namespace Platform
 {
@@ -82,16 +86,21 @@ uint32_t ErrorFromCurl(CURLcode code)
 class CurlCore
 {
 public:
-    CurlCore(const FtpTimeouts& timeouts, QByteArray baseUrl, QByteArray user, QByteArray password)
+    CurlCore(const FtpTimeouts& timeouts, QByteArray baseUrl, QByteArray user, QByteArray password,
+             std::shared_ptr<FtpAbort> abort)
         : m_timeouts(timeouts), m_baseUrl(std::move(baseUrl)), m_user(std::move(user)),
-          m_password(std::move(password))
+          m_password(std::move(password)), m_abort(std::move(abort))
     {
         m_multi = curl_multi_init();
         m_easy = curl_easy_init();
+        if (m_abort && m_multi)
+            m_abortId = m_abort->Subscribe([this] { Cancel(); });
     }
 
     ~CurlCore()
     {
+        if (m_abort && m_abortId)
+            m_abort->Unsubscribe(m_abortId);
         Detach();
         if (m_easy)
             curl_easy_cleanup(m_easy);
@@ -107,9 +116,16 @@ public:
 
     bool Valid() const { return m_multi && m_easy; }
 
+    // Any thread. Shutting the sockets down ends every wait on them at once, including
+    // the goodbye that closing a cached connection would wait for.
     void Cancel()
     {
-        m_cancelled = true;
+        {
+            std::lock_guard guard(m_socketLock);
+            m_cancelled = true;
+            for (const curl_socket_t fd : m_sockets)
+                ::shutdown(fd, SHUT_RDWR);
+        }
         curl_multi_wakeup(m_multi);
     }
 
@@ -165,6 +181,13 @@ public:
         curl_easy_setopt(m_easy, CURLOPT_TCP_KEEPALIVE, 1L);
         curl_easy_setopt(m_easy, CURLOPT_WRITEFUNCTION, &CurlCore::OnData);
         curl_easy_setopt(m_easy, CURLOPT_WRITEDATA, this);
+        // Our own sockets, so that a cancel from another thread can shut them down.
+        curl_easy_setopt(m_easy, CURLOPT_OPENSOCKETFUNCTION, &CurlCore::OnOpenSocket);
+        curl_easy_setopt(m_easy, CURLOPT_OPENSOCKETDATA, this);
+        curl_easy_setopt(m_easy, CURLOPT_CLOSESOCKETFUNCTION, &CurlCore::OnCloseSocket);
+        curl_easy_setopt(m_easy, CURLOPT_CLOSESOCKETDATA, this);
+        // A name look-up still running when a transfer ends is not waited for.
+        curl_easy_setopt(m_easy, CURLOPT_QUICK_EXIT, 1L);
         if (kind == Kind::Check)
             curl_easy_setopt(m_easy, CURLOPT_NOBODY, 1L);
     }
@@ -328,6 +351,26 @@ private:
         return n;
     }
 
+    static curl_socket_t OnOpenSocket(void* user, curlsocktype, curl_sockaddr* address)
+    {
+        auto* self = static_cast<CurlCore*>(user);
+        std::lock_guard guard(self->m_socketLock);
+        if (self->m_cancelled)
+            return CURL_SOCKET_BAD;
+        const curl_socket_t fd = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+        if (fd != CURL_SOCKET_BAD)
+            self->m_sockets.insert(fd);
+        return fd;
+    }
+
+    static int OnCloseSocket(void* user, curl_socket_t fd)
+    {
+        auto* self = static_cast<CurlCore*>(user);
+        std::lock_guard guard(self->m_socketLock);
+        self->m_sockets.erase(fd);
+        return ::close(fd);
+    }
+
     void Finish(CURLcode result)
     {
         Detach();
@@ -354,7 +397,11 @@ private:
     CURLM* m_multi = nullptr;
     CURL* m_easy = nullptr;
     curl_slist* m_quote = nullptr;
+    std::shared_ptr<FtpAbort> m_abort;
+    uint64_t m_abortId = 0;
     std::atomic<bool> m_cancelled{false};
+    std::mutex m_socketLock;
+    std::set<curl_socket_t> m_sockets;
     char m_errorBuffer[CURL_ERROR_SIZE] = {};
     QString m_lastError;
     QByteArray m_received;
@@ -562,7 +609,8 @@ public:
     explicit CurlBackend(const FtpTimeouts& timeouts) : m_timeouts(timeouts) {}
 
     uint32_t Connect(const FtpServerAddress& server, const QString& user, const QString& password,
-                     std::unique_ptr<FtpConnection>& connection, QString& errorText) override
+                     std::unique_ptr<FtpConnection>& connection, QString& errorText,
+                     const std::shared_ptr<FtpAbort>& abort) override
     {
         connection.reset();
         QByteArray host;
@@ -572,7 +620,7 @@ public:
             return Err::InternetInvalidUrl;
         }
         const QByteArray base = "ftp://" + host + ':' + QByteArray::number(server.port) + '/';
-        auto core = std::make_shared<CurlCore>(m_timeouts, base, user.toUtf8(), password.toUtf8());
+        auto core = std::make_shared<CurlCore>(m_timeouts, base, user.toUtf8(), password.toUtf8(), abort);
         if (!core->Valid())
         {
             errorText = QStringLiteral("The FTP transport could not be set up.");

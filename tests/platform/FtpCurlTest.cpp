@@ -298,3 +298,49 @@ TEST(FtpCurl, CancelEndsAWaitAtOnceAndEveryLaterOperation)
     EXPECT_EQ(connection->CurrentFolder(folder), Err::InternetOperationCancelled);
     server.Stop(); // no goodbye wait when the connection goes
 }
+
+TEST(FtpCurl, AnAbortEndsAConnectAndTheGoodbyeToASilentServerAtOnce)
+{
+    FtpTestServer server;
+    ASSERT_TRUE(server.Running()) << server.Log().toStdString();
+    auto backend = FtpBackend::Curl(); // the long default bounds: only the abort can end the waits
+    QElapsedTimer timer;
+
+    // The system accepts the connection for the frozen server; no greeting comes.
+    server.Pause();
+    auto abort = std::make_shared<FtpAbort>();
+    uint32_t code = Err::Success;
+    std::unique_ptr<FtpConnection> connection;
+    timer.start();
+    std::thread worker(
+        [&]
+        {
+            QString text;
+            code = backend->Connect(server.Address(), kUser, kPassword, connection, text, abort);
+        });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    abort->Abort();
+    worker.join();
+    EXPECT_EQ(code, Err::InternetOperationCancelled);
+    EXPECT_EQ(connection, nullptr);
+    EXPECT_LT(timer.elapsed(), 200 + kSlackMs);
+    // Aborted for good: a later connect fails at once.
+    QString text;
+    EXPECT_EQ(backend->Connect(server.Address(), kUser, kPassword, connection, text, abort),
+              Err::InternetOperationCancelled);
+    server.Resume();
+
+    // A logged-in connection whose server then hangs: closing it would wait for the
+    // answer to the goodbye, unless the connection was aborted.
+    auto second = std::make_shared<FtpAbort>();
+    ASSERT_EQ(backend->Connect(server.Address(), kUser, kPassword, connection, text, second), Err::Success)
+        << text.toStdString();
+    QString folder;
+    ASSERT_EQ(connection->CurrentFolder(folder), Err::Success);
+    server.Pause();
+    second->Abort();
+    timer.restart();
+    connection.reset();
+    EXPECT_LT(timer.elapsed(), kSlackMs);
+    server.Resume();
+}
