@@ -59,7 +59,6 @@ public:
 
     CDelvaSmartDevice();
 
-    std::unique_ptr<CVmDevice> CreateInstance() const override;
     NError_code InitUpdate(const CPackageHeader& package) override;
     NError_code EnterUpdateMode(const CPackageHeader& package, const SBlockHeader& block) override;
     NError_code FinishUpdate() override;

@@ -46,15 +46,9 @@ std::optional<uint32_t> LeadingNumber(const QString& text)
 }
 } // namespace
 
-CPlatformDevice::CPlatformDevice()
-    : CVmDevice(typePlatform, QStringLiteral("Platform"), portUsb | portEthernet, 13)
+CPlatformDevice::CPlatformDevice() : CVmDevice(typePlatform)
 {
     m_serialSettings.baudRate = 19200;
-}
-
-std::unique_ptr<CVmDevice> CPlatformDevice::CreateInstance() const
-{
-    return std::make_unique<CPlatformDevice>();
 }
 
 bool CPlatformDevice::Login(SLoginInfo& login)

@@ -40,7 +40,6 @@ public:
 
     CPlatformDevice();
 
-    std::unique_ptr<CVmDevice> CreateInstance() const override;
     bool Login(SLoginInfo& login) override;
     bool Logout() override;
     bool Identify(SIdentity& identity) override;

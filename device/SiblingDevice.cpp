@@ -11,8 +11,7 @@
 namespace Device
 {
 
-CSiblingDevice::CSiblingDevice(NTypes type, QString typeName, uint8_t signatureClass, const STraits& traits)
-    : CVmDevice(type, std::move(typeName), portSerial, signatureClass), m_traits(traits)
+CSiblingDevice::CSiblingDevice(NTypes type, const STraits& traits) : CVmDevice(type), m_traits(traits)
 {
 }
 

@@ -30,7 +30,7 @@ public:
     static constexpr uint8_t kApplication = 8;
     static constexpr uint8_t kBootloader = 3;
 
-    CSiblingDevice(NTypes type, QString typeName, uint8_t signatureClass, const STraits& traits);
+    CSiblingDevice(NTypes type, const STraits& traits);
 
     bool Identify(SIdentity& identity) override;
     QString GetInfoText() override;

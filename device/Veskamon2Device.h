@@ -25,7 +25,6 @@ public:
     CVeskamon2Device();
     ~CVeskamon2Device() override;
 
-    std::unique_ptr<CVmDevice> CreateInstance() const override;
     bool Identify(SIdentity& identity) override;
     QString GetInfoText() override;
     QString GetSerialNumber() const override;

@@ -27,7 +27,6 @@ class CVeskora3SeDevice : public CVmDevice
 public:
     CVeskora3SeDevice();
 
-    std::unique_ptr<CVmDevice> CreateInstance() const override;
     bool Login(SLoginInfo& login) override;
     bool Logout() override;
     bool Identify(SIdentity& identity) override;

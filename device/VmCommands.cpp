@@ -1,6 +1,7 @@
 #include "device/VmCommands.h"
 
 #include "device/Callback.h"
+#include "platform/core/ByteOrder.h"
 #include "platform/core/Codepage.h"
 #include "platform/core/NumberText.h"
 #include "streamio/Checksum.h"
@@ -11,9 +12,7 @@
 #include <QStringList>
 
 #include <algorithm>
-#include <chrono>
 #include <exception>
-#include <thread>
 
 namespace Device
 {
@@ -41,14 +40,6 @@ const QByteArray kResyncFrame("\xC8\xF6\x00\x05\x55\x5A\xAA\xAF\xFF\xF0", 10);
 constexpr uint32_t kDrainQuietMs = 200;
 constexpr uint64_t kDrainLimitMs = 30000;
 
-uint32_t Le(const uint8_t* p, int size)
-{
-    uint32_t value = 0;
-    for (int i = size - 1; i >= 0; --i)
-        value = (value << 8) | p[i];
-    return value;
-}
-
 void AppendLe(QByteArray& out, uint32_t value, int size)
 {
     for (int i = 0; i < size; ++i)
@@ -73,9 +64,9 @@ bool CheckMatches(const uint8_t* data, uint32_t length, uint8_t kind, const uint
     case 1:
         return Crc8(data, length, 0) == check[0];
     case 2:
-        return Crc16(data, length, 0) == Le(check, 2);
+        return Crc16(data, length, 0) == ReadLe16(check);
     case 4:
-        return StandardCrc32(data, length) == Le(check, 4);
+        return StandardCrc32(data, length) == ReadLe32(check);
     default:
         return true;
     }
@@ -146,35 +137,9 @@ std::optional<QByteArray> CVmCommands::QuotePath(const QString& path)
     return bytes;
 }
 
-bool CVmCommands::SleepAbortable(uint32_t ms)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    for (;;)
-    {
-        if (IsAborted())
-            return false;
-        const auto now = std::chrono::steady_clock::now();
-        if (now >= end)
-            return true;
-        std::this_thread::sleep_for(
-            std::min<std::chrono::steady_clock::duration>(end - now, std::chrono::milliseconds(10)));
-    }
-}
-
 uint32_t CVmCommands::ReadFully(void* buffer, uint32_t n)
 {
-    auto* p = static_cast<uint8_t*>(buffer);
-    uint32_t got = 0;
-    while (got < n)
-    {
-        const uint32_t m = m_stream->Read(p + got, n - got);
-        got += m;
-        // A read that waited its whole time-out ends the transfer; another one would
-        // only wait as long again.
-        if (m == 0 || m_stream->IsEndOrTimeout())
-            break;
-    }
-    return got;
+    return StreamIO::ReadFully(*m_stream, buffer, n);
 }
 
 void CVmCommands::Discard(uint32_t n)
@@ -449,7 +414,7 @@ int32_t CVmCommands::SendBinaryCommand(uint8_t command, int32_t paramCount, uint
         if (ReadFully(ext, 4) != 4)
             return kCommFailure;
         const uint8_t kind = ext[0];
-        const uint32_t d = Le(ext + 1, 3);
+        const uint32_t d = ReadLe24(ext + 1);
         const uint32_t total = d + uint32_t(CheckSize(kind));
         if (!buffer || bufferSize < total)
         {
@@ -515,7 +480,7 @@ NError_code CVmCommands::ExchangeBinaryData(uint8_t command, uint8_t* buffer, in
         if (ReadFully(ext, 4) != 4)
             return errCommunication;
         const uint8_t kind = ext[0];
-        const uint32_t d = Le(ext + 1, 3);
+        const uint32_t d = ReadLe24(ext + 1);
         const uint32_t total = d + uint32_t(CheckSize(kind));
         if (bufferSize < total)
         {
@@ -622,7 +587,7 @@ bool CVmCommands::Resync()
         {
             if (!WriteAll(kResyncFrame))
                 return false;
-            if (!SleepAbortable(50))
+            if (!m_cancel.Sleep(50))
                 return false;
             for (int i = 0; i < 3; ++i)
             {
@@ -831,13 +796,13 @@ bool CVmCommands::ProgramFlash(CCallback* callback, int32_t progressMode, bool a
     uint8_t buffer[3] = {4, 0, 0};
     if (ExchangeShortBinary(kCmdBootloader, 1, buffer, 3, 4000) != 3)
         return false;
-    const uint32_t duration = Le(buffer, 3);
+    const uint32_t duration = ReadLe24(buffer);
     uint32_t timeout = duration;
     if (askTimeout)
     {
         uint8_t ask[3] = {3, 0, 0};
         if (ExchangeShortBinary(kCmdBootloader, 1, ask, 3, 4000) == 3)
-            timeout = Le(ask, 3);
+            timeout = ReadLe24(ask);
     }
     try
     {
@@ -1026,7 +991,7 @@ bool CVmCommands::DownloadFile(StreamIO::CIoStream* destination, const QString& 
         uint8_t lengthBytes[4];
         if (ReadFully(lengthBytes, 4) != 4)
             return false;
-        const uint32_t length = Le(lengthBytes, 4);
+        const uint32_t length = ReadLe32(lengthBytes);
         if (length == 0 || length > kMaxDownload)
         {
             // The device sends the file all the same; take it off the line so that the
@@ -1227,7 +1192,7 @@ bool CVmCommands::ReadDataBlock(uint8_t* buffer, uint32_t& size, uint8_t status[
         uint8_t lengthBytes[4];
         if (ReadFully(lengthBytes, 4) != 4)
             return false;
-        const uint32_t length = Le(lengthBytes, 4);
+        const uint32_t length = ReadLe32(lengthBytes);
         if (length > size)
             return false;
         if (ReadFully(buffer, length) != length)
@@ -1246,7 +1211,7 @@ int32_t CVmCommands::ReadDeviceCode()
     uint8_t buffer[4] = {};
     if (ExchangeShortBinary(kCmdDeviceCode, 0, buffer, 4, 4000) != 4)
         return -1;
-    return int32_t(Le(buffer, 4));
+    return int32_t(ReadLe32(buffer));
 }
 
 bool CVmCommands::KeepAlive(bool on, uint32_t milliseconds)
@@ -1304,7 +1269,7 @@ bool CVmCommands::ChangeMode(uint8_t modeByte, bool& changed, CCallback* callbac
         buffer[1] = mode;
         if (ExchangeShortBinary(kCmdControl, 2, buffer, 3, 4000) != 3)
             return false;
-        duration = Le(buffer, 3);
+        duration = ReadLe24(buffer);
         if (duration == 0)
             return false;
     }
@@ -1323,13 +1288,13 @@ bool CVmCommands::ChangeMode(uint8_t modeByte, bool& changed, CCallback* callbac
     {
         if (reopen)
         {
-            if (!SleepAbortable(100))
+            if (!m_cancel.Sleep(100))
                 return false;
             m_stream->Close();
         }
         const uint32_t percent = delayPercent == 0 ? 100 : delayPercent;
         const uint64_t wait = std::min<uint64_t>(uint64_t(duration) * percent / 100, kMaxDeviceWaitMs);
-        const bool slept = SleepAbortable(uint32_t(wait));
+        const bool slept = m_cancel.Sleep(uint32_t(wait));
         if (reopen && !m_stream->Reopen())
             return false;
         if (!slept)

@@ -1,5 +1,6 @@
 #pragma once
 #include "device/DeviceTypes.h"
+#include "platform/core/CancelToken.h"
 
 #include <QByteArray>
 #include <QString>
@@ -17,13 +18,11 @@ namespace Device
 
 class CCallback;
 
-// Asked before every exchange and between the steps of long transfers.
-using AbortCheck = bool (*)(void* userData);
-
 // The device protocol over one attached stream: text frames (0x10, command, CR, one
 // answer line), byte frames (0xC0 + n, command, n parameters, framed reply), the
 // bootloader frames, and the commands built on them. Nothing here raises: the stream
-// layer's exceptions become failure results.
+// layer's exceptions become failure results. The cancel token (the device's) is asked
+// before every exchange and between the steps of long transfers, and ends its waits.
 class CVmCommands
 {
 public:
@@ -51,12 +50,8 @@ public:
     virtual bool MoveItem(const QString& oldPath, const QString& newPath);
     virtual bool DeleteItem(const QString& devicePath);
 
-    void SetAbortCheck(AbortCheck check, void* userData)
-    {
-        m_abortCheck = check;
-        m_abortUserData = userData;
-    }
-    bool IsAborted() const { return m_abortCheck && m_abortCheck(m_abortUserData); }
+    void SetCancelToken(const Platform::CancelToken& token) { m_cancel = token; }
+    bool IsAborted() const { return m_cancel.IsCancelled(); }
     StreamIO::CIoStream* GetStream() const { return m_stream; }
     // 1: the device ends lines with CR LF; 0: with CR alone.
     uint8_t GetLineEndMode() const { return m_lineEnd; }
@@ -113,23 +108,20 @@ private:
     int SendTextFrame(const QByteArray& command, uint32_t timeoutMs);
     // The payload of an answer line; nullopt when a CR LF line has nothing after its blank.
     static std::optional<QByteArray> TakePayload(const QByteArray& line);
-    // Reads exactly n bytes (several reads); the count read.
+    // Up to n bytes (several reads, until the line has nothing more); the count read.
     uint32_t ReadFully(void* buffer, uint32_t n);
     void Discard(uint32_t n);
     bool WriteAll(const QByteArray& bytes);
     // Reads and drops whatever the device still sends, until the line is quiet, then
     // resynchronises; used when an answer was refused half way.
     void DrainAndResync();
-    // Sleeps in short steps; false when the abort check fired.
-    bool SleepAbortable(uint32_t ms);
     // Reads the answer to a SAVE and puts the usual time-outs back.
     bool ReadSaveAnswer();
     QByteArray CheckValue(const QByteArray& data, uint32_t checkBits) const;
 
     StreamIO::CIoStream* m_stream;
     QByteArray m_answer;
-    AbortCheck m_abortCheck = nullptr;
-    void* m_abortUserData = nullptr;
+    Platform::CancelToken m_cancel;
     uint8_t m_lineEnd = 1;
     QByteArray m_transfer;
 };

@@ -175,6 +175,19 @@ TEST_F(DeviceThreadTest, AbortCutsAWaitingSearchShort)
     EXPECT_TRUE(recorder.WaitEnds(1, 10000));
 }
 
+TEST_F(DeviceThreadTest, AnAbortAfterTheHandOverNeverReachesTheFoundDevice)
+{
+    ServeOnPty();
+    const SConnectParams p = SerialSearch(true, false); // the scan goes on past COM5
+    ASSERT_TRUE(PostConnectJob(&recorder, &p));
+    ASSERT_TRUE(recorder.WaitDevices(1, 30000));
+    AbortDeviceJobs(8000);
+    std::unique_ptr<CVmDevice> device = recorder.TakeDevice();
+    SIdentity id;
+    EXPECT_TRUE(device->QueryId(id));
+    EXPECT_EQ(id.serialNumber, QStringLiteral("V3-0001234"));
+}
+
 TEST_F(DeviceThreadTest, AbortWhileIdleDoesNotSwallowTheNextJob)
 {
     AbortDeviceJobs(0);
