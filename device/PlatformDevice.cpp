@@ -75,7 +75,7 @@ bool CPlatformDevice::Identify(SIdentity& identity)
     QByteArray answer;
     if (!m_commands->QueryIdentity(answer, 2000))
         return false;
-    const QStringList fields = SplitIdentityFields(DecodeCp1252(answer));
+    const QStringList fields = SplitIdentityFields(DecodeCp1252(answer), NEmptyFirst::keepEmpty);
     QString* const targets[10] = {&m_info.identity.typeName,     &m_info.hardwareRevision,
                                   &m_info.identity.serialNumber, &m_info.signatureText,
                                   &m_info.identity.version,      &m_info.osVersion,

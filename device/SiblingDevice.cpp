@@ -46,8 +46,8 @@ bool CSiblingDevice::Identify(SIdentity& identity)
             return false;
         m_idMode = kBootloader;
     }
-    // Empty fields keep their places (they read "-").
-    const QStringList fields = SplitIdentityFields(text);
+    // Empty fields keep their places (they read "-", but for the type name).
+    const QStringList fields = SplitIdentityFields(text, NEmptyFirst::keepEmpty);
     QString* const targets[6] = {&m_info.identity.typeName,     &m_info.hardwareRevision,
                                  &m_info.identity.serialNumber, &m_info.signatureText,
                                  &m_info.identity.version,      &m_info.bootloaderVersion};

@@ -84,7 +84,7 @@ bool CVeskamon2Device::Identify(SIdentity& identity)
     QString text = DecodeCp1252(answer);
     if (text.startsWith(QLatin1Char(';')))
         text.prepend(kNewDeviceName);
-    const QStringList fields = SplitIdentityFields(text);
+    const QStringList fields = SplitIdentityFields(text, NEmptyFirst::keepEmpty);
     QString* const targets[5] = {&m_identity.typeName, &m_identity.version, &m_identity.serialNumber,
                                  &m_signature, &m_hardwareRevision};
     for (int i = 0; i < 5; ++i)

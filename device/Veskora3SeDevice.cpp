@@ -53,7 +53,7 @@ bool CVeskora3SeDevice::Identify(SIdentity& identity)
     QByteArray answer;
     if (!m_commands->QueryIdentity(answer, 2000))
         return false;
-    const QStringList fields = SplitIdentityFields(DecodeCp1252(answer));
+    const QStringList fields = SplitIdentityFields(DecodeCp1252(answer), NEmptyFirst::keepEmpty);
     QString* const targets[8] = {&m_identity.typeName, &m_hardwareRevision, &m_identity.serialNumber,
                                  &m_signature,         &m_identity.version, &m_osVersion,
                                  &m_localization,      &m_timeZone};

@@ -536,16 +536,16 @@ bool CVmDevice::HasLink() const
     }
 }
 
-QStringList SplitIdentityFields(const QString& answer)
+QStringList SplitIdentityFields(const QString& answer, NEmptyFirst first)
 {
     QStringList fields = answer.split(QLatin1Char(';'));
     if (fields.size() > 1 && fields.last().isEmpty())
         fields.removeLast();
     if (fields.size() == 1 && fields.first().isEmpty())
         return {};
-    for (QString& field : fields)
-        if (field.isEmpty())
-            field = QStringLiteral("-");
+    for (qsizetype i = first == NEmptyFirst::keepEmpty ? 1 : 0; i < fields.size(); ++i)
+        if (fields[i].isEmpty())
+            fields[i] = QStringLiteral("-");
     return fields;
 }
 

@@ -181,10 +181,18 @@ private:
     void WatchLink(bool watch);
 };
 
-// Splits an identification answer at ';' keeping every field in its place: an empty
-// field reads as "-", and one ';' at the end closes the last field rather than opening
-// another.
-QStringList SplitIdentityFields(const QString& answer);
+// What an empty first field of an answer becomes.
+enum class NEmptyFirst
+{
+    dash,     // "-", as every other empty field (the fields of the power state)
+    keepEmpty // stays empty: an identification's type name, so that a device without a
+              // name fails rather than passing as one called "-"
+};
+
+// Splits an answer at ';' keeping every field in its place: an empty field reads as "-"
+// (the first one as `first` says), and one ';' at the end closes the last field rather
+// than opening another.
+QStringList SplitIdentityFields(const QString& answer, NEmptyFirst first = NEmptyFirst::dash);
 
 // Reads a hexadecimal number at the start of text (blanks and "0x" allowed before it) as
 // the device's 32-bit signature; false when no digit is there or it does not fit.
