@@ -70,8 +70,8 @@ bool CPlatformDevice::Identify(SIdentity& identity)
 {
     if (!HasLink())
         return false;
-    if (!m_commands->SetLineEndMode(false, true))
-        m_commands->SetLineEndMode(false, true);
+    if (!SettleLineEnd())
+        return false;
     QByteArray answer;
     if (!m_commands->QueryIdentity(answer, 2000))
         return false;

@@ -49,7 +49,8 @@ bool CVeskora3SeDevice::Identify(SIdentity& identity)
 {
     if (!HasLink())
         return false;
-    m_commands->SetLineEndMode(false, true);
+    if (!SettleLineEnd())
+        return false;
     QByteArray answer;
     if (!m_commands->QueryIdentity(answer, 2000))
         return false;

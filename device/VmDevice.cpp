@@ -522,6 +522,11 @@ bool CVmDevice::RemoteLogout()
     return m_commands->Logout();
 }
 
+bool CVmDevice::SettleLineEnd()
+{
+    return m_commands && (m_commands->SetLineEndMode(false, true) || m_commands->SetLineEndMode(false, true));
+}
+
 bool CVmDevice::HasLink() const
 {
     if (!m_stream || !m_commands)

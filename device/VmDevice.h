@@ -133,6 +133,10 @@ public:
 protected:
     // A stream is attached and open and the command object exists.
     bool HasLink() const;
+    // Asks the device's line-end mode and switches it to CR only, asking once more when
+    // the first try fails; false when it cannot be settled: an answer read in the wrong
+    // mode would be garbled ("@ID@ Veskora 3" as the type name).
+    bool SettleLineEnd();
     // Whether the device's cancel token fired (the job it works for was aborted).
     bool AbortRequested() const { return m_cancel.IsCancelled(); }
     // Sleeps up to ms; the cancel token ends the wait early (false).

@@ -277,6 +277,54 @@ TEST_F(DeviceTest, AnEmptyTypeNameFailsTheIdentification)
     }
 }
 
+TEST_F(DeviceTest, TheLineEndMustBeSettledBeforeTheIdentification)
+{
+    // A device in CR LF mode that does not acknowledge the first "EC?": asked in the
+    // wrong mode, its answer would read "@ID@ Veskora 3;..." and identify a garbled type.
+    struct Case
+    {
+        const char* name;
+        std::function<std::unique_ptr<CVmDevice>()> make;
+        QByteArray answer;
+        bool answersTheRetry;
+    };
+    const QByteArray portable = "Veskora 3;C12;V3-1;03010205;1.4.2;2.1.0;EN;UTC";
+    const QByteArray platform = "Platform;B12;PF-0042;0D000101;3.2.1;2.1;1.0.4;1.1;EN;UTC";
+    const auto makePortable = [] { return std::make_unique<CVeskora3SeDevice>(); };
+    const auto makePlatform = [] { return std::make_unique<CPlatformDevice>(); };
+    const Case cases[] = {
+        {"portable tester, asked again", makePortable, portable, true},
+        {"portable tester, never settled", makePortable, portable, false},
+        {"platform, asked again", makePlatform, platform, true},
+        {"platform, never settled", makePlatform, platform, false},
+    };
+    for (const Case& c : cases)
+    {
+        std::unique_ptr<CVmDevice> device = c.make();
+        ScriptedStream* s = AttachScript(*device);
+        s->Expect(kStart); // no acknowledgement
+        if (c.answersTheRetry)
+        {
+            s->Expect(kStart, kAck);
+            s->Expect("EC?\r", "EC? 1\r\n");
+            s->Expect(kStart, kAck);
+            s->Expect("EC0\r", "EC0 OK\r\n");
+            s->Expect(kStart, kAck);
+            s->Expect("@ID@\r", c.answer + "\r");
+        }
+        else
+        {
+            s->Expect(kStart);
+        }
+        SIdentity id;
+        EXPECT_EQ(device->Identify(id), c.answersTheRetry) << c.name;
+        EXPECT_TRUE(s->Mismatch().isEmpty()) << c.name << ": " << s->Mismatch().toStdString();
+        EXPECT_EQ(id.typeName,
+                  c.answersTheRetry ? QString::fromLatin1(c.answer.left(c.answer.indexOf(';'))) : QString())
+            << c.name;
+    }
+}
+
 TEST_F(DeviceTest, PortableInfoTextAndVersions)
 {
     CVeskora3SeDevice device;
