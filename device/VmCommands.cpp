@@ -415,15 +415,17 @@ int32_t CVmCommands::SendBinaryCommand(uint8_t command, int32_t paramCount, uint
             return kCommFailure;
         const uint8_t kind = ext[0];
         const uint32_t d = ReadLe24(ext + 1);
-        const uint32_t total = d + uint32_t(CheckSize(kind));
-        if (!buffer || bufferSize < total)
+        const uint32_t checkSize = uint32_t(CheckSize(kind));
+        // The caller's buffer holds the data; the check value is verified and dropped.
+        if (!buffer || bufferSize < d)
         {
-            Discard(total);
+            Discard(d + checkSize);
             return kCommFailure;
         }
-        if (ReadFully(buffer, total) != total)
+        uint8_t check[4] = {};
+        if (ReadFully(buffer, d) != d || ReadFully(check, checkSize) != checkSize)
             return kCommFailure;
-        if (!CheckMatches(buffer, d, kind, buffer + d))
+        if (!CheckMatches(buffer, d, kind, check))
             return kCheckMismatch;
         return int32_t(d);
     }

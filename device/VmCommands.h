@@ -67,7 +67,8 @@ public:
     const QByteArray& Answer() const { return m_answer; }
     bool SetLineEndMode(bool crlfWanted, bool askDevice);
     // The reply length, 0 (done), a status byte 0xF0-0xFF, or kBadArguments,
-    // kCommFailure, kCheckMismatch. A reply that does not fit the buffer is a failure.
+    // kCommFailure, kCheckMismatch. A reply whose data does not fit the buffer is a
+    // failure; the check value of a checked reply needs no room there.
     int32_t SendBinaryCommand(uint8_t command, int32_t paramCount, uint8_t* buffer, uint32_t bufferSize,
                               int32_t timeoutMs);
     NError_code ExchangeBinaryData(uint8_t command, uint8_t* buffer, int32_t paramCount, uint32_t& replyCount,
