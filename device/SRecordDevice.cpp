@@ -210,8 +210,10 @@ NError_code CSRecordDevice::TransferBlock(const SBlockHeader& block)
     if (!m_commands || !m_dataSource || !m_dataSource->IsOpen())
         return errGeneral;
     ReportStatus(Ids::TransferBlock);
+    // Only S-record text goes to the bootloader; the data of another block is passed
+    // over, so that the next block is read from where it begins.
     if ((block.Kind() >> 4) != 4)
-        return errNone;
+        return SkipBlock(block);
     uint8_t inner[512];
     if (!StreamIO::ReadExactly(*m_dataSource, inner, 16))
         return errGeneral;
