@@ -267,7 +267,7 @@ bool CDelvaSmartDevice::WriteWordAt1128()
         if (!WriteRaw("A5A5t", 5))
             return false;
         Pause(500);
-        for (int poll = 1; poll <= 100; ++poll)
+        for (int poll = 0; poll < kWritePolls; ++poll)
         {
             if (!WriteRaw("1128s", 5))
                 return false;
@@ -281,10 +281,11 @@ bool CDelvaSmartDevice::WriteWordAt1128()
             const QByteArray value =
                 HexTextToBytes(QByteArray(reinterpret_cast<const char*>(answer), qsizetype(got)));
             // Bit 0 clear: the word is written.
-            if ((!value.isEmpty() && !(uint8_t(value.at(0)) & 1)) || poll == 100)
+            if (!value.isEmpty() && !(uint8_t(value.at(0)) & 1))
                 return true;
         }
-        return true;
+        // The instrument never confirmed the write.
+        return false;
     }
     catch (const std::exception&)
     {

@@ -139,8 +139,10 @@ protected:
     bool SettleLineEnd();
     // Whether the device's cancel token fired (the job it works for was aborted).
     bool AbortRequested() const { return m_cancel.IsCancelled(); }
-    // Sleeps up to ms; the cancel token ends the wait early (false).
-    bool Pause(uint32_t ms) const { return m_cancel.Sleep(ms); }
+    // Sleeps up to ms; the cancel token ends the wait early (false). Every wait of a
+    // device goes through here, so tests replace it to run an instrument's long polls
+    // without their pauses.
+    virtual bool Pause(uint32_t ms) const { return m_cancel.Sleep(ms); }
     // A status text of the update to the callback, when one is set; with the block
     // suffix when asked.
     void ReportStatus(uint32_t textId, bool withSuffix = true) const;
