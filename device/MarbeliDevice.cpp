@@ -68,7 +68,7 @@ int32_t CMarbeliDevice::SendBinaryCommand(uint8_t command, int32_t paramCount, u
         return CVmCommands::kCommFailure;
     try
     {
-        m_stream->DiscardInput();
+        m_commands->DropStaleInput();
         const uint8_t head[2] = {0xC1, 0xD0};
         if (m_stream->Write(head, 2) != 2)
             return CVmCommands::kCommFailure;
@@ -76,8 +76,8 @@ int32_t CMarbeliDevice::SendBinaryCommand(uint8_t command, int32_t paramCount, u
             return CVmCommands::kCommFailure;
         if (m_stream->Write(buffer, 1) != 1)
             return CVmCommands::kCommFailure;
-        return StreamIO::ReadExactly(*m_stream, buffer, kRawReadSize) ? int32_t(kRawReadSize)
-                                                                      : CVmCommands::kCommFailure;
+        return m_commands->ReadFully(buffer, kRawReadSize) == kRawReadSize ? int32_t(kRawReadSize)
+                                                                           : CVmCommands::kCommFailure;
     }
     catch (const std::exception&)
     {

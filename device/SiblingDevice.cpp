@@ -172,7 +172,7 @@ int32_t CSiblingDevice::SendLongFrameCommand(uint8_t command, int32_t paramCount
         return CVmCommands::kCommFailure;
     try
     {
-        m_stream->DiscardInput();
+        m_commands->DropStaleInput();
         const uint8_t head[2] = {0xC1, command};
         if (m_stream->Write(head, 2) != 2)
             return CVmCommands::kCommFailure;
@@ -181,7 +181,7 @@ int32_t CSiblingDevice::SendLongFrameCommand(uint8_t command, int32_t paramCount
         if (m_stream->Write(buffer, uint32_t(paramCount)) != uint32_t(paramCount))
             return CVmCommands::kCommFailure;
         uint8_t answer = 0;
-        if (m_stream->Read(&answer, 1) != 1)
+        if (m_commands->ReadFully(&answer, 1) != 1)
             return CVmCommands::kCommFailure;
         return (answer == 0 || answer >= 0xF0) ? answer : CVmCommands::kCommFailure;
     }

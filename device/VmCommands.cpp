@@ -35,10 +35,12 @@ constexpr uint32_t kCheckCrc32 = 0x02;
 
 const QByteArray kResyncFrame("\xC8\xF6\x00\x05\x55\x5A\xAA\xAF\xFF\xF0", 10);
 
-// How long the line must stay quiet before a refused transfer counts as drained, and
-// how long draining may take at most.
+// How long the line must stay quiet before it counts as drained, and how long draining
+// may take at most: after a refused transfer, and before the frame that follows an
+// exchange whose answer did not come whole.
 constexpr uint32_t kDrainQuietMs = 200;
 constexpr uint64_t kDrainLimitMs = 30000;
+constexpr uint64_t kStaleLimitMs = 2000;
 
 void AppendLe(QByteArray& out, uint32_t value, int size)
 {
@@ -137,9 +139,48 @@ std::optional<QByteArray> CVmCommands::QuotePath(const QString& path)
     return bytes;
 }
 
+uint32_t CVmCommands::ReadLink(void* buffer, uint32_t n)
+{
+    const uint32_t got = m_stream->Read(buffer, n);
+    if (got < n)
+        m_unsettled = true;
+    return got;
+}
+
 uint32_t CVmCommands::ReadFully(void* buffer, uint32_t n)
 {
-    return StreamIO::ReadFully(*m_stream, buffer, n);
+    const uint32_t got = StreamIO::ReadFully(*m_stream, buffer, n);
+    if (got < n)
+        m_unsettled = true;
+    return got;
+}
+
+void CVmCommands::DropStaleInput()
+{
+    m_stream->DiscardInput();
+    if (!m_unsettled)
+        return;
+    // The last exchange ended without its whole answer, which may still be on its way:
+    // whatever comes before the line falls quiet belongs to it.
+    m_unsettled = false;
+    DrainUntilQuiet(kStaleLimitMs);
+}
+
+void CVmCommands::DrainUntilQuiet(uint64_t limitMs)
+{
+    uint32_t readMs = 0;
+    uint32_t writeMs = 0;
+    const bool haveTimeouts = m_stream->GetTimeouts(readMs, writeMs);
+    m_stream->SetTimeouts(kDrainQuietMs, writeMs);
+    const uint64_t start = NowCounter();
+    uint8_t scratch[4096];
+    while (!IsAborted() && MsSince(start) < limitMs)
+    {
+        if (m_stream->Read(scratch, sizeof scratch) == 0)
+            break;
+    }
+    if (haveTimeouts)
+        m_stream->SetTimeouts(readMs, writeMs);
 }
 
 void CVmCommands::Discard(uint32_t n)
@@ -175,19 +216,7 @@ void CVmCommands::DrainAndResync()
 {
     try
     {
-        uint32_t readMs = 0;
-        uint32_t writeMs = 0;
-        const bool haveTimeouts = m_stream->GetTimeouts(readMs, writeMs);
-        m_stream->SetTimeouts(kDrainQuietMs, writeMs);
-        const uint64_t start = NowCounter();
-        uint8_t scratch[4096];
-        while (!IsAborted() && MsSince(start) < kDrainLimitMs)
-        {
-            if (m_stream->Read(scratch, sizeof scratch) == 0)
-                break;
-        }
-        if (haveTimeouts)
-            m_stream->SetTimeouts(readMs, writeMs);
+        DrainUntilQuiet(kDrainLimitMs);
     }
     catch (const std::exception&)
     {
@@ -210,7 +239,7 @@ uint32_t CVmCommands::ReadLine(char* buffer, uint32_t size)
         while (n < size - 1)
         {
             uint8_t b = 0;
-            if (m_stream->Read(&b, 1) != 1)
+            if (ReadLink(&b, 1) != 1)
             {
                 if (n > 0 && uint8_t(buffer[n - 1]) == kCr)
                     break;
@@ -235,13 +264,13 @@ int CVmCommands::SendTextFrame(const QByteArray& command, uint32_t timeoutMs)
 {
     if (IsAborted())
         return 0;
-    m_stream->DiscardInput();
+    DropStaleInput();
     if (m_stream->WriteByte(kTextStart) != 1)
         return 0;
     if (!m_stream->SetTimeouts(timeoutMs, timeoutMs))
         return 0;
     uint8_t ack = 0;
-    if (m_stream->Read(&ack, 1) != 1)
+    if (ReadLink(&ack, 1) != 1)
         return -1;
     if (!WriteAll(command + char(kCr)))
         return 0;
@@ -342,11 +371,11 @@ bool CVmCommands::SetLineEndMode(bool crlfWanted, bool askDevice)
         if (IsAborted() || !m_stream->SetTimeouts(8000, 4000))
             return false;
         // Stale bytes would be taken for the acknowledgement.
-        m_stream->DiscardInput();
+        DropStaleInput();
         if (m_stream->WriteByte(kTextStart) != 1)
             return false;
         uint8_t ack = 0;
-        if (m_stream->Read(&ack, 1) != 1)
+        if (ReadLink(&ack, 1) != 1)
             return false;
         if (!WriteAll(QByteArray("EC?\r")))
             return false;
@@ -358,7 +387,7 @@ bool CVmCommands::SetLineEndMode(bool crlfWanted, bool askDevice)
         if (n > 5 && QByteArray(line, n).contains(char(kCr)))
         {
             uint8_t lf = 0;
-            if (m_stream->Read(&lf, 1) != 1 || lf != kLf)
+            if (ReadLink(&lf, 1) != 1 || lf != kLf)
                 return false;
             m_lineEnd = 1;
         }
@@ -391,11 +420,11 @@ int32_t CVmCommands::SendBinaryCommand(uint8_t command, int32_t paramCount, uint
     {
         if (!m_stream->SetTimeouts(uint32_t(timeoutMs), uint32_t(timeoutMs)))
             return kCommFailure;
-        m_stream->DiscardInput();
+        DropStaleInput();
         if (!WriteAll(Frame(command, buffer, paramCount)))
             return kCommFailure;
         uint8_t r = 0;
-        if (m_stream->Read(&r, 1) != 1)
+        if (ReadLink(&r, 1) != 1)
             return kCommFailure;
         if (r == 0 || r >= kFirstStatus)
             return r;
@@ -446,13 +475,13 @@ NError_code CVmCommands::ExchangeBinaryData(uint8_t command, uint8_t* buffer, in
         return errCommunication;
     try
     {
-        m_stream->DiscardInput();
+        DropStaleInput();
         if (!m_stream->SetTimeouts(uint32_t(timeoutMs), uint32_t(timeoutMs)))
             return errCommunication;
         if (!WriteAll(Frame(command, buffer, paramCount)))
             return errCommunication;
         uint8_t r = 0;
-        if (m_stream->Read(&r, 1) != 1)
+        if (ReadLink(&r, 1) != 1)
             return errCommunication;
         if (r == 0)
             return errNone;
@@ -512,7 +541,10 @@ NError_code CVmCommands::ExchangeBinaryData(uint8_t command, uint8_t* buffer, in
         }
         replyCount = got;
         if (got < total)
+        {
+            m_unsettled = true;
             return errCommunication;
+        }
         if (!CheckMatches(buffer, d, kind, buffer + d))
             return errChecksum;
         return errNone;
@@ -534,7 +566,7 @@ int32_t CVmCommands::ExchangeShortBinary(uint8_t command, int32_t paramCount, ui
     bool lowered = false;
     try
     {
-        m_stream->DiscardInput();
+        DropStaleInput();
         if (!WriteAll(Frame(command, buffer, paramCount)))
             return -1;
         if (expectedLength == 0)
@@ -542,14 +574,14 @@ int32_t CVmCommands::ExchangeShortBinary(uint8_t command, int32_t paramCount, ui
         if (!m_stream->SetTimeouts(uint32_t(timeoutMs), uint32_t(timeoutMs)))
             return -1;
         uint8_t c = 0;
-        if (m_stream->Read(&c, 1) != 1)
+        if (ReadLink(&c, 1) != 1)
             return -1;
         if (c >= kFirstStatus || int32_t(c) != expectedLength)
             return -1;
         int32_t got = 0;
         while (got < c)
         {
-            if (m_stream->Read(buffer + got, 1) != 1)
+            if (ReadLink(buffer + got, 1) != 1)
                 break;
             ++got;
             if (got == 1 && timeoutMs > 50)
@@ -597,7 +629,10 @@ bool CVmCommands::Resync()
                 if (m_stream->Read(&b, 1) != 1)
                     break;
                 if (b == kFirstStatus)
+                {
+                    m_unsettled = false;
                     return true;
+                }
             }
         }
     }
@@ -638,12 +673,12 @@ bool CVmCommands::SendHeaderBlock(const uint8_t* block, uint32_t checkBits)
                 continue;
             if (IsAborted())
                 return false;
-            m_stream->DiscardInput();
+            DropStaleInput();
             if (!WriteAll(QByteArray("\xC1\xF8\x00", 3) + data) || !WriteAll(CheckValue(data, checkBits)))
                 continue;
             m_stream->SetTimeouts(4000, 4000);
             uint8_t answer = 0xFF;
-            if (m_stream->Read(&answer, 1) == 1 && answer == 0)
+            if (ReadLink(&answer, 1) == 1 && answer == 0)
                 return true;
         }
     }
@@ -704,11 +739,11 @@ uint32_t CVmCommands::SendDataBlocks(StreamIO::CIoStream* source, uint32_t lengt
                     m_transfer.clear();
                     return 0;
                 }
-                m_stream->DiscardInput();
+                DropStaleInput();
                 if (!WriteAll(frame) || !WriteAll(m_transfer) || !WriteAll(CheckValue(m_transfer, checkBits)))
                     continue;
                 uint8_t answer = 0xFF;
-                if (m_stream->Read(&answer, 1) == 1 && answer == 0)
+                if (ReadLink(&answer, 1) == 1 && answer == 0)
                 {
                     m_transfer.clear();
                     return length;
@@ -723,7 +758,7 @@ uint32_t CVmCommands::SendDataBlocks(StreamIO::CIoStream* source, uint32_t lengt
             frame.append(char(checkFlag));
             AppendLe(frame, length, 4);
             AppendLe(frame, blockSize, 3);
-            m_stream->DiscardInput();
+            DropStaleInput();
             if (!WriteAll(frame))
                 continue;
             uint32_t remaining = length;
@@ -768,7 +803,7 @@ uint32_t CVmCommands::SendDataBlocks(StreamIO::CIoStream* source, uint32_t lengt
                     break;
                 }
                 uint8_t answer = 0xFF;
-                if (m_stream->Read(&answer, 1) == 1 && answer == 0)
+                if (ReadLink(&answer, 1) == 1 && answer == 0)
                 {
                     remaining -= chunk;
                     continue;
@@ -810,7 +845,7 @@ bool CVmCommands::ProgramFlash(CCallback* callback, int32_t progressMode, bool a
     {
         if (IsAborted())
             return false;
-        m_stream->DiscardInput();
+        DropStaleInput();
         if (!WriteAll(QByteArray("\xC1\xF8\x02", 3)))
             return false;
         uint32_t readMs = 0;
@@ -821,7 +856,7 @@ bool CVmCommands::ProgramFlash(CCallback* callback, int32_t progressMode, bool a
         if (callback && callback->WantsFineProgress())
             callback->OnProgress(0, progressMode, std::max<uint32_t>(duration, 2000));
         uint8_t answer = 0xFF;
-        return m_stream->Read(&answer, 1) == 1 && answer == 0;
+        return ReadLink(&answer, 1) == 1 && answer == 0;
     }
     catch (const std::exception&)
     {
@@ -855,7 +890,7 @@ uint32_t CVmCommands::SendSRecords(StreamIO::CIoStream* source, uint32_t length,
                 return 0;
             sent += uint32_t(record.size());
             uint8_t answer = 0;
-            if (m_stream->Read(&answer, 1) != 1 || answer != 'P')
+            if (ReadLink(&answer, 1) != 1 || answer != 'P')
                 return accepted;
             accepted += uint32_t(record.size());
             if (fine)
@@ -886,7 +921,7 @@ bool CVmCommands::SendRawLine(const uint8_t* bytes, uint32_t count, uint8_t ackn
         if (acknowledge == 0)
             return true;
         uint8_t answer = 0;
-        return m_stream->Read(&answer, 1) == 1 && answer == acknowledge;
+        return ReadLink(&answer, 1) == 1 && answer == acknowledge;
     }
     catch (const std::exception&)
     {
@@ -982,11 +1017,11 @@ bool CVmCommands::DownloadFile(StreamIO::CIoStream* destination, const QString& 
     {
         if (!destination->IsOpen() || IsAborted())
             return false;
-        m_stream->DiscardInput();
+        DropStaleInput();
         if (m_stream->WriteByte(kTextStart) != 1)
             return false;
         uint8_t ack = 0;
-        if (m_stream->Read(&ack, 1) != 1)
+        if (ReadLink(&ack, 1) != 1)
             return false;
         if (!WriteAll("LOAD \"" + *path + "\"\r"))
             return false;
@@ -1171,13 +1206,13 @@ bool CVmCommands::ReadDataBlock(uint8_t* buffer, uint32_t& size, uint8_t status[
     {
         if (IsAborted())
             return false;
-        m_stream->DiscardInput();
+        DropStaleInput();
         if (m_stream->WriteByte(kTextStart) != 1)
             return false;
         if (!SetTransferTimeouts(80000, 2))
             return false;
         uint8_t ack = 0;
-        if (m_stream->Read(&ack, 1) != 1)
+        if (ReadLink(&ack, 1) != 1)
             return false;
         if (!WriteAll(QByteArray("SS\r")))
             return false;

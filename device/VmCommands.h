@@ -57,6 +57,14 @@ public:
     uint8_t GetLineEndMode() const { return m_lineEnd; }
 
     // --- Framing ---
+    // Before a frame goes out: drops what waits on the link. After an exchange whose
+    // answer did not come whole (a time-out, a reply cut short) it first reads and drops
+    // input until the line is quiet (2 s at most), so that the late answer is not taken
+    // for the acknowledgement and reply of the next frame.
+    void DropStaleInput();
+    // Up to n bytes (several reads, until the line has nothing more); the count read. A
+    // short read leaves the line unsettled for the next DropStaleInput.
+    uint32_t ReadFully(void* buffer, uint32_t n);
     // One answer line of at most size - 1 bytes into buffer (terminated); the count.
     uint32_t ReadLine(char* buffer, uint32_t size);
     // The payload of the answer, at most bufferSize - 1 bytes in answer; returns the full
@@ -109,9 +117,12 @@ private:
     int SendTextFrame(const QByteArray& command, uint32_t timeoutMs);
     // The payload of an answer line; nullopt when a CR LF line has nothing after its blank.
     static std::optional<QByteArray> TakePayload(const QByteArray& line);
-    // Up to n bytes (several reads, until the line has nothing more); the count read.
-    uint32_t ReadFully(void* buffer, uint32_t n);
+    // One read of up to n bytes; a short one leaves the line unsettled.
+    uint32_t ReadLink(void* buffer, uint32_t n);
     void Discard(uint32_t n);
+    // Reads and drops input until the line stays quiet or limitMs have passed; the
+    // time-outs are put back.
+    void DrainUntilQuiet(uint64_t limitMs);
     bool WriteAll(const QByteArray& bytes);
     // Reads and drops whatever the device still sends, until the line is quiet, then
     // resynchronises; used when an answer was refused half way.
@@ -124,6 +135,8 @@ private:
     QByteArray m_answer;
     Platform::CancelToken m_cancel;
     uint8_t m_lineEnd = 1;
+    // An answer may still be on its way (see DropStaleInput).
+    bool m_unsettled = false;
     QByteArray m_transfer;
 };
 

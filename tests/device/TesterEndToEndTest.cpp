@@ -284,6 +284,17 @@ TEST_P(PortableEndToEnd, FaultsOfTheTester)
     EXPECT_EQ(device->SendTextCommand("ID", answer, 64, 100), -1);
 }
 
+TEST_P(PortableEndToEnd, ALateAnswerNeverPassesForTheNextReply)
+{
+    // Every answer comes 300 ms late: the "ID" below gives up at 100 ms, and its answer
+    // arrives while the next command waits for the acknowledgement of its frame.
+    sim.Engine().UpdateFaults([](Sim::Faults& f) { f.replyDelayMs = 300; });
+    QByteArray answer;
+    EXPECT_LE(device->SendTextCommand("ID", answer, 64, 100), 0);
+    EXPECT_FALSE(device->DeleteItem(QStringLiteral("\\Persistent Storage\\vsm\\Missing.vsm"))); // "?"
+    EXPECT_EQ(sim.Engine().CountText("DELF"), 1);
+}
+
 TEST_P(PortableEndToEnd, DisconnectInTheMiddleOfALoad)
 {
     sim.Engine().UpdateFaults([](Sim::Faults& f) { f.dropAfterBytes = 100; });
