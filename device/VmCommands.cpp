@@ -190,7 +190,10 @@ void CVmCommands::Discard(uint32_t n)
     {
         const uint32_t m = m_stream->Read(scratch, std::min<uint32_t>(n, sizeof scratch));
         if (m == 0)
+        {
+            m_unsettled = true; // the rest may still come
             break;
+        }
         n -= m;
     }
 }
