@@ -28,7 +28,9 @@ const QString kClipFile = QStringLiteral("RAM:ClipRamStream");
 const QString kProjectFilter = QStringLiteral("Veskador 3 Project (*.v3p)|*.v3p|All Files (*.*)|*.*||");
 const QString kProjectExtension = QStringLiteral("v3p");
 constexpr uint16_t kFormatWord = 1;
-constexpr uint32_t kArchiveBuffer = 1024;
+// Project files run to tens of megabytes: a buffer of this size reads and writes them in
+// few system calls and holds most series blocks whole, so they are parsed where they lie.
+constexpr uint32_t kArchiveBuffer = 1 << 20;
 constexpr uint32_t kRamFlags =
     StreamIO::STREAM_READ | StreamIO::STREAM_WRITE | StreamIO::STREAM_CREATE_ALWAYS;
 constexpr int kAllReadings = 7;

@@ -79,6 +79,10 @@ public:
     }
     void ReadWords(uint16_t* values, uint16_t count);
     void ReadBytes(void* data, uint32_t count);
+    // The next count bytes where they lie in the buffer, which moves past them; they stay
+    // valid until the next read. Null, with nothing read, when they do not fit the buffer:
+    // the caller then reads them with ReadBytes.
+    const uint8_t* ReadInPlace(uint32_t count);
     void ReadChars(char* data, uint16_t count);
     void ReadString(QString& text);
 
@@ -105,7 +109,7 @@ private:
     }
     template <typename T> void Put(const T* value)
     {
-        if (m_limit - m_cursor < static_cast<ptrdiff_t>(sizeof(T)))
+        if (m_end - m_cursor < static_cast<ptrdiff_t>(sizeof(T)))
             Flush();
         std::memcpy(m_cursor, value, sizeof(T));
         m_cursor += sizeof(T);
@@ -136,7 +140,8 @@ private:
     uint32_t m_bufferSize = 0;
     std::unique_ptr<uint8_t[]> m_buffer;
     uint8_t* m_cursor = nullptr;
-    uint8_t* m_limit = nullptr;
+    uint8_t* m_limit = nullptr; // loading: the end of the buffered bytes
+    uint8_t* m_end = nullptr;   // storing: the end of the room for bytes
 };
 
 } // namespace StreamIO
