@@ -171,6 +171,29 @@ TEST(Archive, RoundTripsThroughTheSmallestBufferInPieces)
     }
 }
 
+TEST(Archive, BytesAreReadInPlaceWhenTheBufferHoldsThem)
+{
+    Scratch scratch;
+    scratch.Fill(QByteArray("0123456789abcdefghijklmnopqrstuvwxyz"));
+    CVMArchive archive(scratch.Handle(), ARCHIVE_LOAD, 16);
+    uint8_t b = 0;
+    archive.ReadByte(b);
+    const uint8_t* bytes = archive.ReadInPlace(16); // refills: only 15 were buffered
+    ASSERT_NE(bytes, nullptr);
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(bytes), 16), QByteArray("123456789abcdefg"));
+    EXPECT_EQ(archive.ReadInPlace(17), nullptr) << "more than the buffer holds";
+    archive.ReadByte(b);
+    EXPECT_EQ(b, 'h') << "nothing was taken by the refused read";
+    EXPECT_NE(archive.ReadInPlace(0), nullptr);
+    EXPECT_NE(archive.ReadInPlace(16), nullptr);
+    EXPECT_EQ(RaisedCode([&] { archive.ReadInPlace(3); }), Err::HandleEof) << "only 2 are left";
+
+    CVMArchive storing(scratch.Handle(), 0, 16);
+    storing.WriteByte(1);
+    EXPECT_EQ(RaisedCode([&] { storing.ReadInPlace(1); }), Err::ReadFault);
+    EXPECT_EQ(RaisedCode([&] { storing.ReadByte(b); }), Err::ReadFault) << "no bytes to read while storing";
+}
+
 TEST(Archive, ReadsWhatOtherWritersStored)
 {
     Scratch scratch;
