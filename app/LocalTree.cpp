@@ -475,8 +475,8 @@ bool CLocalTree::EndRename(TreeItem* item, const QString& text)
         return true;
     if (m_doc->LookupFolder(newPath))
     {
-        Platform::ShowMessageBox(this, LoadString(kIdsFolderExists).replace(QStringLiteral("%s"), text), QString(),
-                                 Platform::MB_OK | Platform::MB_ICONEXCLAMATION);
+        Platform::ShowMessageBox(this, LoadString(kIdsFolderExists).replace(QStringLiteral("%s"), text),
+                                 QString(), Platform::MB_OK | Platform::MB_ICONEXCLAMATION);
         return false;
     }
     return m_doc->MoveFolders(oldPath, newPath);

@@ -633,10 +633,11 @@ void CMainFrame::LoadStandardConversions(const QString& folder)
     else if (loaded.standardRecords == 0)
     {
         // A file that is there but gives nothing would otherwise pass unnoticed.
-        Platform::ShowMessageBox(this,
-                                 Platform::LoadString(IDS_STANDARD_CNV_UNUSABLE).replace(QStringLiteral("%s"), f) +
-                                     Platform::LoadString(StandardCnvProblemText(loaded.standardProblem)),
-                                 QString(), Platform::MB_OK | Platform::MB_ICONEXCLAMATION);
+        Platform::ShowMessageBox(
+            this,
+            Platform::LoadString(IDS_STANDARD_CNV_UNUSABLE).replace(QStringLiteral("%s"), f) +
+                Platform::LoadString(StandardCnvProblemText(loaded.standardProblem)),
+            QString(), Platform::MB_OK | Platform::MB_ICONEXCLAMATION);
     }
 }
 

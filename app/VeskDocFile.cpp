@@ -28,9 +28,6 @@ const QString kClipFile = QStringLiteral("RAM:ClipRamStream");
 const QString kProjectFilter = QStringLiteral("Veskador 3 Project (*.v3p)|*.v3p|All Files (*.*)|*.*||");
 const QString kProjectExtension = QStringLiteral("v3p");
 constexpr uint16_t kFormatWord = 1;
-// Project files run to tens of megabytes: a buffer of this size reads and writes them in
-// few system calls and holds most series blocks whole, so they are parsed where they lie.
-constexpr uint32_t kArchiveBuffer = 1 << 20;
 constexpr uint32_t kRamFlags =
     StreamIO::STREAM_READ | StreamIO::STREAM_WRITE | StreamIO::STREAM_CREATE_ALWAYS;
 constexpr int kAllReadings = 7;
@@ -174,10 +171,12 @@ void CVeskDoc::TellAboutSeriesWithoutReadings() const
         return;
     QString list = empty.mid(0, kListedEmptySeries).join(u'\n');
     if (empty.size() > kListedEmptySeries)
-        list += u'\n' + Platform::LoadString(IDS_AND_MORE).replace(QStringLiteral("%d"),
-                                                                  QString::number(empty.size() - kListedEmptySeries));
-    Platform::ShowMessageBox(Platform::LoadString(IDS_EMPTY_SERIES_NOT_KEPT).replace(QStringLiteral("%s"), list),
-                             Platform::MB_OK | Platform::MB_ICONINFORMATION);
+        list +=
+            u'\n' + Platform::LoadString(IDS_AND_MORE)
+                        .replace(QStringLiteral("%d"), QString::number(empty.size() - kListedEmptySeries));
+    Platform::ShowMessageBox(
+        Platform::LoadString(IDS_EMPTY_SERIES_NOT_KEPT).replace(QStringLiteral("%s"), list),
+        Platform::MB_OK | Platform::MB_ICONINFORMATION);
 }
 
 bool CVeskDoc::SaveProject(const QString& path)
@@ -191,7 +190,7 @@ bool CVeskDoc::SaveProject(const QString& path)
         // The archive writes a temporary file beside the project and renames it on Close;
         // leaving early (no-close mode) drops the temporary file, so a failed save never
         // touches the previous project.
-        StreamIO::CVMArchive archive(path, StreamIO::ARCHIVE_NO_CLOSE, kArchiveBuffer);
+        StreamIO::CVMArchive archive(path, StreamIO::ARCHIVE_NO_CLOSE, StreamIO::ARCHIVE_FILE_BUFFER);
         WriteProject(archive);
         archive.Close();
     }
@@ -287,7 +286,7 @@ bool CVeskDoc::OpenProject(const QString& path, bool merge)
     bool failed = false;
     try
     {
-        StreamIO::CVMArchive archive(chosen, StreamIO::ARCHIVE_LOAD, kArchiveBuffer);
+        StreamIO::CVMArchive archive(chosen, StreamIO::ARCHIVE_LOAD, StreamIO::ARCHIVE_FILE_BUFFER);
         staged = StageProject(archive);
         archive.Close();
     }
@@ -328,9 +327,9 @@ bool CVeskDoc::OpenProject(const QString& path, bool merge)
     }
     UpdateAllViews(nullptr, DOC_HINT_ALL);
     if (unreadable > 0)
-        Platform::ShowMessageBox(
-            Platform::LoadString(IDS_UNREADABLE_SERIES_KEPT).replace(QStringLiteral("%d"), QString::number(unreadable)),
-            Platform::MB_OK | Platform::MB_ICONEXCLAMATION);
+        Platform::ShowMessageBox(Platform::LoadString(IDS_UNREADABLE_SERIES_KEPT)
+                                     .replace(QStringLiteral("%d"), QString::number(unreadable)),
+                                 Platform::MB_OK | Platform::MB_ICONEXCLAMATION);
     return true;
 }
 
@@ -368,7 +367,8 @@ bool CVeskDoc::CopySeries(std::vector<uint8_t>& mask)
         ram.Open(kClipFile, kRamFlags);
         // Closing the archive would close the RAM file and drop its bytes: the image is
         // taken out while the archive is still open.
-        StreamIO::CVMArchive archive(ram.GetHandle(), StreamIO::ARCHIVE_NO_CLOSE, kArchiveBuffer);
+        StreamIO::CVMArchive archive(ram.GetHandle(), StreamIO::ARCHIVE_NO_CLOSE,
+                                     StreamIO::ARCHIVE_FILE_BUFFER);
         WriteProject(archive, &mask);
         archive.Flush();
         const uint32_t length = ram.GetLength();
@@ -411,7 +411,7 @@ bool CVeskDoc::PasteSeries()
         ram.Open(kClipFile, kRamFlags);
         if (ram.Write(block->constData() + 4, length) != length)
             throw CFileException(Err::WriteFault, kClipFile);
-        StreamIO::CVMArchive archive(ram.GetHandle(), StreamIO::ARCHIVE_LOAD, kArchiveBuffer);
+        StreamIO::CVMArchive archive(ram.GetHandle(), StreamIO::ARCHIVE_LOAD, StreamIO::ARCHIVE_FILE_BUFFER);
         staged = StageProject(archive);
         archive.Close();
     }

@@ -114,8 +114,6 @@ namespace
 const QString kFolderFile = QStringLiteral("RAM:bench-folder.bin");
 constexpr uint32_t kFolderFlags =
     StreamIO::STREAM_READ | StreamIO::STREAM_WRITE | StreamIO::STREAM_CREATE_ALWAYS;
-// As the project file uses.
-constexpr uint32_t kArchiveBuffer = 1 << 20;
 
 struct SStreamLayer
 {
@@ -148,7 +146,7 @@ std::vector<uint8_t> StoreFolder(CFolderData& folder, double* seconds = nullptr)
 {
     StreamIO::CRamStream ram;
     ram.Open(kFolderFile, kFolderFlags);
-    StreamIO::CVMArchive archive(ram.GetHandle(), StreamIO::ARCHIVE_NO_CLOSE, kArchiveBuffer);
+    StreamIO::CVMArchive archive(ram.GetHandle(), StreamIO::ARCHIVE_NO_CLOSE, StreamIO::ARCHIVE_FILE_BUFFER);
     const auto start = std::chrono::steady_clock::now();
     folder.Serialize(archive);
     archive.Flush();
@@ -231,7 +229,8 @@ void BM_LoadFolder(benchmark::State& state)
             StreamIO::CRamStream ram;
             ram.Open(kFolderFile, kFolderFlags);
             ram.Write(bytes.data(), uint32_t(bytes.size()));
-            StreamIO::CVMArchive archive(ram.GetHandle(), StreamIO::ARCHIVE_LOAD, kArchiveBuffer);
+            StreamIO::CVMArchive archive(ram.GetHandle(), StreamIO::ARCHIVE_LOAD,
+                                         StreamIO::ARCHIVE_FILE_BUFFER);
             CFolderData folder;
             folder.Serialize(archive);
             benchmark::DoNotOptimize(folder.GetSeriesCount());

@@ -21,9 +21,6 @@ const QString kStoreFile = QStringLiteral("RAM:RamStreamStore");
 const QString kLoadFile = QStringLiteral("RAM:RamStreamLoad");
 constexpr uint32_t kRamFlags =
     StreamIO::STREAM_READ | StreamIO::STREAM_WRITE | StreamIO::STREAM_CREATE_ALWAYS;
-// Folders are copied through their stored form: a buffer that holds most series blocks
-// whole lets them be parsed where they lie.
-constexpr uint32_t kArchiveBuffer = 1 << 20;
 // An "M1" block counts its length in 24 bits.
 constexpr uint32_t kMaxBlockBytes = 0xFFFFFF + 8;
 
@@ -131,7 +128,8 @@ CFolderData::CFolderData(const CFolderData& other)
         StreamIO::CRamStream store;
         if (!OpenRam(store, kStoreFile))
             throw CFileException(Err::OpenFailed, kStoreFile);
-        StreamIO::CVMArchive archive(store.GetHandle(), StreamIO::ARCHIVE_NO_CLOSE, kArchiveBuffer);
+        StreamIO::CVMArchive archive(store.GetHandle(), StreamIO::ARCHIVE_NO_CLOSE,
+                                     StreamIO::ARCHIVE_FILE_BUFFER);
         other.Store(archive, nullptr);
         archive.Flush();
         bytes.resize(store.GetLength());
@@ -143,7 +141,7 @@ CFolderData::CFolderData(const CFolderData& other)
     if (!OpenRam(load, kLoadFile))
         throw CFileException(Err::OpenFailed, kLoadFile);
     load.Write(bytes.data(), uint32_t(bytes.size()));
-    StreamIO::CVMArchive archive(load.GetHandle(), StreamIO::ARCHIVE_LOAD, kArchiveBuffer);
+    StreamIO::CVMArchive archive(load.GetHandle(), StreamIO::ARCHIVE_LOAD, StreamIO::ARCHIVE_FILE_BUFFER);
     Load(archive);
     archive.Close();
 }

@@ -194,7 +194,8 @@ TEST_F(ProjectFileTest, UnreadableSeriesAreKeptAndReportedOnce)
     damaged.back() = 0x55; // the trailer
     const std::vector<uint8_t> otherTag = {'M', '2', 1, 2, 3};
     Bytes file;
-    file.Head(VESKADOR_VERSION_MAJOR, VESKADOR_VERSION_MINOR, VESKADOR_VERSION_PATCH, VESKADOR_VERSION_TWEAK, 3);
+    file.Head(VESKADOR_VERSION_MAJOR, VESKADOR_VERSION_MINOR, VESKADOR_VERSION_PATCH, VESKADOR_VERSION_TWEAK,
+              3);
     file.Str(QStringLiteral("\\")).U32(0);
     file.Str(QStringLiteral("\\Site A\\")).U32(3);
     file.Entry(BlockOf(*MakeSeries({512.0f, 530.0f})), QStringLiteral("Shaft 3"), 0, 1, 0);
