@@ -28,6 +28,7 @@ const QString kClipFile = QStringLiteral("RAM:ClipRamStream");
 const QString kProjectFilter = QStringLiteral("Veskador 3 Project (*.v3p)|*.v3p|All Files (*.*)|*.*||");
 const QString kProjectExtension = QStringLiteral("v3p");
 constexpr uint16_t kFormatWord = 1;
+constexpr uint32_t kArchiveBuffer = StreamIO::ARCHIVE_FILE_BUFFER;
 constexpr uint32_t kRamFlags =
     StreamIO::STREAM_READ | StreamIO::STREAM_WRITE | StreamIO::STREAM_CREATE_ALWAYS;
 constexpr int kAllReadings = 7;
@@ -190,7 +191,7 @@ bool CVeskDoc::SaveProject(const QString& path)
         // The archive writes a temporary file beside the project and renames it on Close;
         // leaving early (no-close mode) drops the temporary file, so a failed save never
         // touches the previous project.
-        StreamIO::CVMArchive archive(path, StreamIO::ARCHIVE_NO_CLOSE, StreamIO::ARCHIVE_FILE_BUFFER);
+        StreamIO::CVMArchive archive(path, StreamIO::ARCHIVE_NO_CLOSE, kArchiveBuffer);
         WriteProject(archive);
         archive.Close();
     }
@@ -286,7 +287,7 @@ bool CVeskDoc::OpenProject(const QString& path, bool merge)
     bool failed = false;
     try
     {
-        StreamIO::CVMArchive archive(chosen, StreamIO::ARCHIVE_LOAD, StreamIO::ARCHIVE_FILE_BUFFER);
+        StreamIO::CVMArchive archive(chosen, StreamIO::ARCHIVE_LOAD, kArchiveBuffer);
         staged = StageProject(archive);
         archive.Close();
     }
@@ -367,8 +368,7 @@ bool CVeskDoc::CopySeries(std::vector<uint8_t>& mask)
         ram.Open(kClipFile, kRamFlags);
         // Closing the archive would close the RAM file and drop its bytes: the image is
         // taken out while the archive is still open.
-        StreamIO::CVMArchive archive(ram.GetHandle(), StreamIO::ARCHIVE_NO_CLOSE,
-                                     StreamIO::ARCHIVE_FILE_BUFFER);
+        StreamIO::CVMArchive archive(ram.GetHandle(), StreamIO::ARCHIVE_NO_CLOSE, kArchiveBuffer);
         WriteProject(archive, &mask);
         archive.Flush();
         const uint32_t length = ram.GetLength();
@@ -411,7 +411,7 @@ bool CVeskDoc::PasteSeries()
         ram.Open(kClipFile, kRamFlags);
         if (ram.Write(block->constData() + 4, length) != length)
             throw CFileException(Err::WriteFault, kClipFile);
-        StreamIO::CVMArchive archive(ram.GetHandle(), StreamIO::ARCHIVE_LOAD, StreamIO::ARCHIVE_FILE_BUFFER);
+        StreamIO::CVMArchive archive(ram.GetHandle(), StreamIO::ARCHIVE_LOAD, kArchiveBuffer);
         staged = StageProject(archive);
         archive.Close();
     }
