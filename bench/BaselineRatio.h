@@ -23,7 +23,8 @@ struct BaselineTimes
 // benchmark with UseManualTime(). A short baseline is called `baselineRuns` times an iteration
 // so that it spans many clock ticks; its time is taken per run.
 template <typename Subject, typename Baseline>
-BaselineTimes TimeAgainstBaseline(benchmark::State& state, Subject subject, Baseline baseline, int baselineRuns = 1)
+BaselineTimes TimeAgainstBaseline(benchmark::State& state, Subject subject, Baseline baseline,
+                                  int baselineRuns = 1)
 {
     using Clock = std::chrono::steady_clock;
     using Seconds = std::chrono::duration<double>;

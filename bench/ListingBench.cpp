@@ -1,5 +1,5 @@
-#include "devicefiles/DeviceListing.h"
 #include "device/DeviceTypes.h"
+#include "devicefiles/DeviceListing.h"
 
 #include "BaselineRatio.h"
 
@@ -67,10 +67,17 @@ void BM_ParseListing(benchmark::State& state)
     const double characters = double(text.size());
     state.counters["records"] = double(count);
     state.counters["characters"] = characters;
-    state.counters["rate_vs_goal"] = measured.RateOverGoal(characters, state.iterations(), kGoalCharactersPerSecond);
+    state.counters["rate_vs_goal"] =
+        measured.RateOverGoal(characters, state.iterations(), kGoalCharactersPerSecond);
     state.counters["per_char_vs_1x"] = measured.Ratio() * double(shortest.size()) / characters;
     state.SetItemsProcessed(int64_t(state.iterations()) * text.size());
 }
-BENCHMARK(BM_ParseListing)->ArgName("times")->Arg(1)->Arg(10)->Arg(100)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ParseListing)
+    ->ArgName("times")
+    ->Arg(1)
+    ->Arg(10)
+    ->Arg(100)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace

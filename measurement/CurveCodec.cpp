@@ -134,10 +134,10 @@ void Subtract(int16_t& sample, int64_t amount)
     sample = static_cast<int16_t>(static_cast<int64_t>(sample) - amount);
 }
 
-// The linear amount of sample i (1 to m - 1; At(0) is no amount) for the rise R. Rounded as an accumulator that
-// starts at R / 2m and adds R a sample, from the block's start for a rising block and from its
-// end for a falling one, so that rising and falling blocks round alike. Each amount is written
-// in closed form so that the loops over a block stay free of carried state.
+// The linear amount of sample i (1 to m - 1; At(0) is no amount) for the rise R. Rounded as an
+// accumulator that starts at |R| / 2m and adds |R| a sample, from the block's start for a rising
+// block and from its end for a falling one, so that rising and falling blocks round alike. Each
+// amount is written in closed form so that the loops over a block carry no state.
 class LinearTrend
 {
 public:
@@ -469,7 +469,8 @@ constexpr std::array<ResidualReader, sizeof...(Widths)> ResidualReaders(std::int
 }
 
 // One loop for each width the block header's 4-bit field can give.
-constexpr std::array<ResidualReader, 16> kResidualReaders = ResidualReaders(std::make_integer_sequence<int, 16>{});
+constexpr std::array<ResidualReader, 16> kResidualReaders =
+    ResidualReaders(std::make_integer_sequence<int, 16>{});
 
 void ReadAxis(BitReader& bits, CCurveCodec::Axis& axis)
 {
@@ -487,7 +488,8 @@ void ReadAxis(BitReader& bits, CCurveCodec::Axis& axis)
 // A block header is a chain of fields, each after a one bit; a zero bit ends it, and the fields
 // not sent keep their values from the block before. The longest header has 23 bits, so one
 // refill covers it.
-bool ReadBlockHeader(BitReader& bits, int& width, int& predictor, int& exponent, int& extraWidth, int& riseWidth)
+bool ReadBlockHeader(BitReader& bits, int& width, int& predictor, int& exponent, int& extraWidth,
+                     int& riseWidth)
 {
     static_assert(BitReader::kReady >= 23);
     bits.Refill();

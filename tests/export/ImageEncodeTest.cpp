@@ -351,10 +351,12 @@ TEST(ImageEncode, JpegBytesStayAsTheyWere)
         const char* sha256;
     };
     const Case cases[] = {
-        {"noise, rows padded", NoisyPicture(37, 29), 90, "d276333ae784e2eb0237c426d6bbaf7af6f6b1e328ebf2cea28e95d3b602b073"},
+        {"noise, rows padded", NoisyPicture(37, 29), 90,
+         "d276333ae784e2eb0237c426d6bbaf7af6f6b1e328ebf2cea28e95d3b602b073"},
         {"colour gradient", gradient, 75, "2a35ef884f17347bc1436b7cd86fc70ac16974466eb91c86d61874b3be4e70d4"},
         {"grey", grey, 90, "2af765494f011592039e7848d7b8bc510537e9c02002fd3f70ca2d4647ec5c98"},
-        {"grey ramp of one bit", darkMono, 50, "b34b024dc1d069472e2240952f755730ef33eeb773d5909602ef4b4c8d705d3a"},
+        {"grey ramp of one bit", darkMono, 50,
+         "b34b024dc1d069472e2240952f755730ef33eeb773d5909602ef4b4c8d705d3a"},
     };
     for (const Case& c : cases)
     {
