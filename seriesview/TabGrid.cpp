@@ -120,8 +120,11 @@ CTabGrid::~CTabGrid()
 void CTabGrid::resizeEvent(QResizeEvent* event)
 {
     CTabPage::resizeEvent(event);
-    if (m_grid)
-        m_grid->setGeometry(0, 0, event->size().width(), event->size().height());
+    if (!m_grid)
+        return;
+    m_grid->setGeometry(0, 0, event->size().width(), event->size().height());
+    if (m_widenPending)
+        SetColumnWidths();
 }
 
 QString CTabGrid::DatePattern() const
@@ -185,7 +188,9 @@ void CTabGrid::SetColumnWidths()
         Rect last;
         // A last column out of sight gives no rectangle: the columns already fill the
         // page, and the mean column keeps its width.
-        if (m_grid->GetCellRect(0, kColumnCount - 1, &last))
+        // A page not laid out yet has no room to measure: the next size it gets is.
+        m_widenPending = client.Width() <= 0 || !m_grid->GetCellRect(0, kColumnCount - 1, &last);
+        if (!m_widenPending)
         {
             const int gap = client.right - last.right;
             if (gap > 0)

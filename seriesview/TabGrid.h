@@ -87,7 +87,8 @@ public:
     // series whose update flag is set. A hint of 0 or more refreshes that series' summary
     // row.
     void UpdateRows(int hint);
-    // Column widths of the column table; the mean column takes the room that is left.
+    // Column widths of the column table; the mean column takes the room that is left (at
+    // the first size the page gets, when it has none yet).
     void SetColumnWidths();
     // The selected and total counts; without force nothing happens on a very large grid.
     void UpdateStatusCounts(bool force);
@@ -156,6 +157,9 @@ private:
     void OnGridRClick(int row, int col);
     void OnGridSelChanged(int row, int col);
     void SortByColumn(int col);
+    // Writes the grid's selection into the document's selected flags, which the next
+    // rebuild reads back.
+    void StoreSelection();
     void ToggleFromGripper(int row);
     // Runs a command after the notification or menu that asked for it has returned.
     void PostCommand(uint32_t message);
@@ -178,4 +182,6 @@ private:
     SServices m_services;
     // A right click notifies on press and on release; the page acts on the release.
     bool m_rightButtonDown = false;
+    // The column widths were set before the page had a size to fill.
+    bool m_widenPending = false;
 };

@@ -241,9 +241,7 @@ void CTabGrid::SortByColumn(int col)
         return;
     const Platform::WaitCursor wait;
     const int rows = m_grid->GetRowCount();
-    for (int row = 1; row + 1 < rows; row += 2)
-        m_doc->SetSeriesSelected(SeriesOfRow(row),
-                                 m_grid->IsCellSelected(row, COL_NAME) || m_grid->IsCellSelected(row + 1, COL_NAME));
+    StoreSelection();
     const int ascending = kAscending[col];
     const int order = m_doc->GetSortOrder() == ascending ? ascending + 1 : ascending;
     m_doc->SortSeries(order, this);
@@ -284,6 +282,14 @@ int CTabGrid::CompareRows(CGridCellBase* a, CGridCellBase* b, intptr_t)
 // ---------------------------------------------------------------------------------------
 // Edit commands
 
+void CTabGrid::StoreSelection()
+{
+    const int rows = m_grid->GetRowCount();
+    for (int row = 1; row + 1 < rows && SeriesOfRow(row) < m_doc->GetSeriesCount(); row += 2)
+        m_doc->SetSeriesSelected(SeriesOfRow(row),
+                                 m_grid->IsCellSelected(row, COL_NAME) || m_grid->IsCellSelected(row + 1, COL_NAME));
+}
+
 void CTabGrid::OnSelectAll()
 {
     const Platform::WaitCursor wait;
@@ -308,6 +314,8 @@ void CTabGrid::DeleteSelected(bool withoutQuestion)
     {
         const Platform::WaitCursor wait;
         const int scroll = m_grid->GetScrollPosition(SB_VERT);
+        // The series that stay keep their selection through the rebuild.
+        StoreSelection();
         // The document tells the page at once, and the page rebuilds its rows before any
         // paint or click could reach a cell of a deleted series.
         m_doc->DeleteSeriesSet(marked);
