@@ -1,8 +1,8 @@
 // The series cell's answers to the mouse: hover, link clicks that change a series' settings,
 // the popup of readings, the stored curve of a reading and copying readings as text.
-#include "app/CommentDlg.h"
-#include "app/ValueText.h"
-#include "app/VeskDoc.h"
+#include "app/controls/CommentDlg.h"
+#include "app/document/ValueText.h"
+#include "app/document/VeskDoc.h"
 #include "grid/GridCtrl.h"
 #include "measurement/CurveCodec.h"
 #include "measurement/MeasSeries1.h"
@@ -15,6 +15,7 @@
 #include "seriesview/GridCellSeries.h"
 #include "seriesview/SeriesMessages.h"
 #include "seriesview/ShowCurveDlg.h"
+#include "seriesview/VeskDocPopups.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -179,6 +180,7 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
     // index, as the page rebuilds only the series' summary row.
     CVeskDoc& doc = *m_document;
     const int index = m_seriesIndex;
+    const CVeskDocPopups popups(doc);
 
     switch (link)
     {
@@ -200,7 +202,7 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
     case LINK_MATERIAL:
     {
         SMaterial material;
-        if (!doc.TrackMaterialMenu(grid, x, left, right, y, {series->GetProbeId().code}, material))
+        if (!popups.TrackMaterialMenu(grid, x, left, right, y, {series->GetProbeId().code}, material))
             return;
         if (doc.SetSeriesMaterial({index}, material) != 0)
             SeriesMessages::ConversionRefused(grid, 1);
@@ -211,7 +213,7 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
         STargetScale target = settings.targetScale;
         target.scale = 0xFFFF;
         int group = 0;
-        if (!doc.TrackConversionMenu(grid, x, left, right, y, {series->GetProbeId()}, {settings.material}, target,
+        if (!popups.TrackConversionMenu(grid, x, left, right, y, {series->GetProbeId()}, {settings.material}, target,
                                      imperial, group))
             return;
         if (doc.SetSeriesScale({index}, target.scale, group) != 0)
@@ -221,8 +223,8 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
     case LINK_DIRECTION:
     {
         int value = 0;
-        const bool chosen = bench ? doc.TrackDiameterMenu(grid, x, left, right, y, value)
-                                  : doc.TrackDirectionMenu(grid, x, left, right, y, value);
+        const bool chosen = bench ? popups.TrackDiameterMenu(grid, x, left, right, y, value)
+                                  : popups.TrackDirectionMenu(grid, x, left, right, y, value);
         if (chosen)
             doc.SetSeriesDirection(index, value);
         return;
@@ -230,7 +232,7 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
     case LINK_STANDARD:
     {
         int standard = 0;
-        if (!doc.TrackStandardMenu(grid, x, left, right, y, bench, standard))
+        if (!popups.TrackStandardMenu(grid, x, left, right, y, bench, standard))
             return;
         if (!doc.SetSeriesStandard(index, standard))
             SeriesMessages::ConversionRefused(grid, 1);
@@ -239,14 +241,14 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
     case LINK_B724:
     {
         bool no = false;
-        if (doc.TrackYesNoMenu(grid, x, left, right, y, no))
+        if (popups.TrackYesNoMenu(grid, x, left, right, y, no))
             doc.SetSeriesB724Mode(index, no);
         return;
     }
     case LINK_UNIT:
     {
         bool toImperial = false;
-        if (doc.TrackUnitMenu(grid, x, left, right, y, toImperial))
+        if (popups.TrackUnitMenu(grid, x, left, right, y, toImperial))
             doc.SetSeriesImperial(index, toImperial);
         return;
     }
@@ -286,8 +288,9 @@ bool CGridCellSeries::ApplyLimit(int link, int, int)
         MicronsToMils(limit);
     }
     QWidget* owner = GetGrid();
-    const bool confirmed = upper ? m_document->EditUpperLimit(owner, minimum, maximum, decimals, unit, limit)
-                                 : m_document->EditLowerLimit(owner, minimum, maximum, decimals, unit, limit);
+    const CVeskDocPopups popups(*m_document);
+    const bool confirmed = upper ? popups.EditUpperLimit(owner, minimum, maximum, decimals, unit, limit)
+                                 : popups.EditLowerLimit(owner, minimum, maximum, decimals, unit, limit);
     if (!confirmed)
         return false;
     if (showMils)
@@ -324,8 +327,9 @@ void CGridCellSeries::OnRClick(Point point)
     bool exclude = false;
     bool copyOne = false;
     bool copyAll = false;
-    if (!m_document->TrackValueMenu(GetGrid(), ToScreen(point), bench, code, exclude,
-                                    listTitle ? nullptr : &copyOne, copyAll))
+    const CVeskDocPopups popups(*m_document);
+    if (!popups.TrackValueMenu(GetGrid(), ToScreen(point), bench, code, exclude, listTitle ? nullptr : &copyOne,
+                               copyAll))
         return;
     if (exclude)
         m_document->ExcludeReading(m_seriesIndex, item);

@@ -1,9 +1,9 @@
 // The series page: its grid, the rows of the series, their texts and the status line.
 #include "seriesview/TabGrid.h"
 
-#include "app/LocalTime.h"
-#include "app/ValueText.h"
-#include "app/VeskDoc.h"
+#include "app/document/LocalTime.h"
+#include "app/document/ValueText.h"
+#include "app/document/VeskDoc.h"
 #include "grid/GridCellBarRange.h"
 #include "grid/GridCtrl.h"
 #include "measurement/MeasSeries1.h"
@@ -14,6 +14,7 @@
 #include "platform/gui/BitmapTable.h"
 #include "platform/gui/DateTimePicture.h"
 #include "platform/gui/WaitCursor.h"
+#include "resources/StringIds.h"
 #include "seriesview/GridCellDetailGripper.h"
 #include "seriesview/GridCellDetailLeft.h"
 #include "seriesview/GridCellSeries.h"
@@ -29,10 +30,8 @@ using Platform::Rgb;
 
 namespace
 {
+using namespace StringId;
 constexpr uint32_t IDB_GRIPPER = 1065;
-constexpr uint32_t IDS_UPDATING = 1243;
-constexpr uint32_t IDS_SELECTED_OBJECTS = 1240;
-constexpr uint32_t IDS_TOTAL_OBJECTS = 1241;
 constexpr int kGripperWidth = 22;
 constexpr int kGripperHeight = 19;
 constexpr int kDefaultCellWidth = 100;
@@ -48,14 +47,14 @@ struct SColumn
 };
 constexpr std::array<SColumn, CTabGrid::kColumnCount> kColumns{{
     {0, 31},
-    {1011, 134},
-    {1012, 118},
-    {59144, 320},
-    {1014, 34},
-    {59145, 62},
-    {59146, 78},
-    {59147, 136},
-    {59148, 42},
+    {IDS_COLUMN_NAME, 134},
+    {IDS_COLUMN_TIME, 118},
+    {IDS_COLUMN_MEAN, 320},
+    {IDS_COLUMN_TOTAL, 34},
+    {IDS_COLUMN_STDDEV, 62},
+    {IDS_COLUMN_PROBE, 78},
+    {IDS_COLUMN_MATERIAL, 136},
+    {IDS_COLUMN_SCALE, 42},
 }};
 
 namespace Colors
@@ -87,7 +86,7 @@ CTabGrid::CTabGrid(CVeskDoc* doc, QWidget* parent)
     : CTabPage(parent), m_doc(doc), m_gripperImages(kGripperWidth, kGripperHeight)
 {
     setObjectName(QStringLiteral("TabGrid"));
-    setWindowTitle(Platform::LoadString(1182));
+    setWindowTitle(Platform::LoadString(IDS_TAB_OBJECTS));
     // The grid covers the page; what shows around it while it is laid out is the window
     // colour, never an unpainted area.
     setAutoFillBackground(true);
@@ -131,14 +130,14 @@ QString CTabGrid::DatePattern() const
 {
     if (m_services.datePattern)
         return m_services.datePattern();
-    return Platform::LoadString(1022);
+    return Platform::LoadString(IDS_DATE_FORMATS);
 }
 
 QString CTabGrid::TimePattern() const
 {
     if (m_services.timePattern)
         return m_services.timePattern();
-    return Platform::LoadString(1030);
+    return Platform::LoadString(IDS_TIME_FORMATS);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -1,6 +1,6 @@
 #pragma once
-#include "app/DocView.h"
-#include "app/TabPage.h"
+#include "app/document/DocView.h"
+#include "app/controls/TabPage.h"
 #include "grid/GridDefs.h"
 #include "platform/gui/ImageList.h"
 

@@ -3,7 +3,7 @@
 // the two rows of a series selected together.
 #include "seriesview/TabGrid.h"
 
-#include "app/VeskDoc.h"
+#include "app/document/VeskDoc.h"
 #include "grid/GridCtrl.h"
 #include "measurement/MeasSeriesWrapper.h"
 #include "platform/core/FileException.h"
@@ -11,6 +11,7 @@
 #include "platform/gui/Clipboard.h"
 #include "platform/gui/MessageBox.h"
 #include "platform/gui/WaitCursor.h"
+#include "resources/StringIds.h"
 #include "seriesview/GridCellDetailGripper.h"
 #include "seriesview/GridCellDetailLeft.h"
 #include "seriesview/GridCellSeries.h"
@@ -22,7 +23,6 @@
 
 namespace
 {
-constexpr uint32_t IDS_ASK_DELETE = 1165;
 // Virtual key of the Delete key in the grid's key-command notification.
 constexpr int kKeyDelete = 0x2E;
 
@@ -98,21 +98,21 @@ intptr_t CTabGrid::OnGridNotify(const GRIDNOTIFY& notify)
 {
     switch (notify.code)
     {
-    case NM_CLICK:
+    case Notify::NM_CLICK:
         OnGridClick(notify.row, notify.column);
         break;
-    case NM_RCLICK:
+    case Notify::NM_RCLICK:
         // The grid tells of the press and of the release; the popups answer the release.
         if (!m_rightButtonDown)
             OnGridRClick(notify.row, notify.column);
         break;
-    case GRIDN_SELCHANGING:
+    case Notify::GRIDN_SELCHANGING:
         UpdateStatusCounts(false);
         break;
-    case GRIDN_SELCHANGED:
+    case Notify::GRIDN_SELCHANGED:
         OnGridSelChanged(notify.row, notify.column);
         break;
-    case GRIDN_FOCUSCHANGED:
+    case Notify::GRIDN_FOCUSCHANGED:
     {
         // The document hears of it once the grid has finished moving the focus.
         const int index = (notify.row - 1) / 2;
@@ -124,13 +124,13 @@ intptr_t CTabGrid::OnGridNotify(const GRIDNOTIFY& notify)
                            });
         break;
     }
-    case GRIDN_KEYCOMMAND:
+    case Notify::GRIDN_KEYCOMMAND:
         if (notify.row == kKeyDelete)
             // After the key: the rebuild must not pull the rows from under the grid's
             // own key handling.
             QTimer::singleShot(0, this, [this] { DeleteSelected(false); });
         break;
-    case GRIDN_ENDLABELEDIT:
+    case Notify::GRIDN_ENDLABELEDIT:
         if (m_doc && IsSummaryRow(notify.row) && notify.column == COL_NAME &&
             SeriesOfRow(notify.row) < m_doc->GetSeriesCount())
             m_doc->RenameSeries(SeriesOfRow(notify.row), m_grid->GetItemText(notify.row, notify.column));
@@ -309,7 +309,7 @@ void CTabGrid::DeleteSelected(bool withoutQuestion)
     }
     if (!marked.empty() &&
         (withoutQuestion ||
-         Platform::ShowMessageBox(this, Platform::LoadString(IDS_ASK_DELETE), QString(),
+         Platform::ShowMessageBox(this, Platform::LoadString(StringId::IDS_ASK_DELETE_SERIES), QString(),
                                   Platform::MB_YESNOCANCEL | Platform::MB_ICONQUESTION) == Platform::IDYES))
     {
         const Platform::WaitCursor wait;

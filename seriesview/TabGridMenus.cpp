@@ -2,10 +2,10 @@
 // conversion scale) and opening or closing every detail row.
 #include "seriesview/TabGrid.h"
 
-#include "app/DateTimeDlg.h"
-#include "app/LocalTime.h"
-#include "app/TwMenu.h"
-#include "app/VeskDoc.h"
+#include "app/controls/DateTimeDlg.h"
+#include "app/document/LocalTime.h"
+#include "app/controls/TwMenu.h"
+#include "app/document/VeskDoc.h"
 #include "grid/GridCtrl.h"
 #include "measurement/MeasSeries1.h"
 #include "measurement/MeasSeriesWrapper.h"
@@ -15,9 +15,11 @@
 #include "platform/gui/MessageBox.h"
 #include "platform/gui/PopupMenu.h"
 #include "platform/gui/WaitCursor.h"
+#include "resources/StringIds.h"
 #include "seriesview/GridCellDetailGripper.h"
 #include "seriesview/GridCellSeries.h"
 #include "seriesview/SeriesMessages.h"
+#include "seriesview/VeskDocPopups.h"
 
 #include <QCursor>
 
@@ -33,15 +35,7 @@ namespace
 {
 constexpr uint32_t IDB_EDIT_MENU = 1312;
 constexpr uint32_t IDB_EXPAND_MENU = 1064;
-constexpr uint32_t IDS_EXPAND_ALL = 1144;
-constexpr uint32_t IDS_COLLAPSE_ALL = 1145;
-constexpr uint32_t IDS_EXPANDING = 1242;
-constexpr uint32_t IDS_CUT = 59202;
-constexpr uint32_t IDS_COPY = 59203;
-constexpr uint32_t IDS_PASTE = 59204;
-constexpr uint32_t IDS_DELETE = 59205;
-constexpr uint32_t IDS_RENAME = 59206;
-constexpr uint32_t IDS_NEW_FOLDER = 59207;
+using namespace StringId;
 // Status progress while expanding: every this many series.
 constexpr int kExpandProgressStep = 11;
 // A scale popup for several series asks for every scale.
@@ -130,19 +124,19 @@ void CTabGrid::TrackEditMenu(bool full, QPoint at)
     const unsigned paste = MF_STRING | (m_doc->IsClipboardPending() ? 0u : unsigned(MF_GRAYED));
     if (full)
     {
-        menu.AppendItem(LoadString(IDS_CUT), MF_STRING, kMenuCut, &images, 1);
-        menu.AppendItem(LoadString(IDS_COPY), MF_STRING, kMenuCopy, &images, 2);
-        menu.AppendItem(LoadString(IDS_PASTE), paste, kMenuPaste, &images, 3);
+        menu.AppendItem(LoadString(IDS_TREE_CUT), MF_STRING, kMenuCut, &images, 1);
+        menu.AppendItem(LoadString(IDS_TREE_COPY), MF_STRING, kMenuCopy, &images, 2);
+        menu.AppendItem(LoadString(IDS_TREE_PASTE), paste, kMenuPaste, &images, 3);
         menu.AppendItem(QString(), MF_SEPARATOR, 0);
-        menu.AppendItem(LoadString(IDS_DELETE), MF_STRING, kMenuDelete, &images, 4);
-        menu.AppendItem(LoadString(IDS_RENAME), MF_STRING, kMenuRename, &images, 5);
+        menu.AppendItem(LoadString(IDS_TREE_DELETE), MF_STRING, kMenuDelete, &images, 4);
+        menu.AppendItem(LoadString(IDS_TREE_RENAME), MF_STRING, kMenuRename, &images, 5);
     }
     else
     {
-        menu.AppendItem(LoadString(IDS_PASTE), paste, kMenuPaste, &images, 3);
+        menu.AppendItem(LoadString(IDS_TREE_PASTE), paste, kMenuPaste, &images, 3);
     }
     menu.AppendItem(QString(), MF_SEPARATOR, 0);
-    menu.AppendItem(LoadString(IDS_NEW_FOLDER), MF_STRING, kMenuNewFolder, &images, 6);
+    menu.AppendItem(LoadString(IDS_TREE_NEW_FOLDER), MF_STRING, kMenuNewFolder, &images, 6);
     const unsigned chosen =
         menu.TrackPopupMenu(Platform::TPM_LEFTALIGN | Platform::TPM_TOPALIGN | Platform::TPM_RETURNCMD, at.x(),
                             at.y(), m_grid);
@@ -213,7 +207,7 @@ void CTabGrid::ChooseMaterial(const Rect& cell, const std::vector<int>& marked)
                 probes.push_back(probe);
         }
     SMaterial material;
-    if (!m_doc->TrackMaterialMenu(m_grid, cell.left, cell.left, cell.right, cell.bottom, probes, material))
+    if (!CVeskDocPopups(*m_doc).TrackMaterialMenu(m_grid, cell.left, cell.left, cell.right, cell.bottom, probes, material))
         return;
     if (const int refused = m_doc->SetSeriesMaterial(marked, material))
         SeriesMessages::ConversionRefused(this, refused);
@@ -248,7 +242,7 @@ void CTabGrid::ChooseScale(const Rect& cell, const std::vector<int>& marked)
     if (probes.empty())
         return;
     int group = 0;
-    if (!m_doc->TrackConversionMenu(m_grid, cell.left, cell.left, cell.right, cell.bottom, probes, materials, target,
+    if (!CVeskDocPopups(*m_doc).TrackConversionMenu(m_grid, cell.left, cell.left, cell.right, cell.bottom, probes, materials, target,
                                     imperial > metric, group))
         return;
     if (const int refused = m_doc->SetSeriesScale(marked, target.scale, group))

@@ -1,13 +1,13 @@
 #include "app/MainFrm.h"
-#include "app/SettingsFolders.h"
 #include "app/Veskador3SE.h"
+#include "app/document/SettingsFolders.h"
 #include "device/ReportMessage.h"
 #include "platform/core/SettingsStore.h"
 #include "platform/core/StringTable.h"
 #include "streamio/RamDisk.h"
 #include "streamio/StreamIO.h"
 #include "tests/app/AppTestSupport.h"
-#include "tests/app/DocTestSupport.h"
+#include "tests/app/document/DocTestSupport.h"
 #include "tests/support/MessageBoxRecorder.h"
 
 #include <QAction>

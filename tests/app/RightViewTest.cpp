@@ -1,10 +1,10 @@
 #include "app/RightView.h"
 #include "app/MainFrm.h"
-#include "app/TabPage.h"
+#include "app/controls/TabPage.h"
 #include "app/TabSheet.h"
 #include "platform/core/StringTable.h"
 #include "tests/app/AppTestSupport.h"
-#include "tests/app/DocTestSupport.h"
+#include "tests/app/document/DocTestSupport.h"
 #include "tests/support/FileDialogRecorder.h"
 #include "tests/support/MessageBoxRecorder.h"
 

@@ -30,9 +30,6 @@ constexpr int kFirstFree = CONV_FIRST_SHARED_SLOT + 11;
 class CnvFiles : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite() { StartStreamIO(); }
-    static void TearDownTestSuite() { ShutdownStreamIO(); }
-
     // A fresh RAM file holding the bytes, read back from its start.
     std::unique_ptr<CRamStream> Ram(const std::vector<uint8_t>& bytes)
     {
@@ -304,6 +301,14 @@ TEST_F(CnvFiles, RefusedBlocks)
     overlong[16] = 150; // the record would run past the block and its CRC
     FixCrc(overlong);
     cases.push_back({"record beyond the block", overlong, 122});
+    for (const uint8_t into : {1, 4})
+    {
+        auto intoCrc = blockOf(100);
+        intoCrc[16] = uint8_t(100 + into); // ends inside the CRC: the block is 18 + 100 + 4 bytes
+        FixCrc(intoCrc);
+        cases.push_back(
+            {into == 1 ? "record one byte into the CRC" : "record over the whole CRC", intoCrc, 122});
+    }
     auto otherForm = blockOf(100);
     std::memcpy(otherForm.data(), "@vMcNV@\0\0", 9);
     FixCrc(otherForm);

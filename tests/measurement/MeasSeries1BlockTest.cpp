@@ -200,6 +200,31 @@ TEST(MeasSeries1Block, RoundTripKeepsEverything)
     EXPECT_TRUE(r->AreAllIncluded());
 }
 
+TEST(MeasSeries1Block, LongerSecondSetOfANewerWriterIsSkippedByItsLength)
+{
+    auto s = NewSeries(kProbeD, kProbeD);
+    s->AddReading(500.0f, 500.0f, 0, -1);
+    s->AddReading(510.0f, 510.0f, 0, -1);
+    s->SetComment(QStringLiteral("after the section"));
+    std::vector<uint8_t> block = WriteBlock(*s);
+
+    // The section follows the 50 bytes of the head and the readings: its size, version 2, count.
+    const size_t section = 50 + 4 * 2;
+    ASSERT_EQ(block[section], 4 * 2 + 10);
+    ASSERT_EQ(block[section + 4], 2);
+    const uint8_t extra = 6;
+    block[section] = uint8_t(block[section] + extra);
+    block[section + 4] = 3;
+    block.insert(block.begin() + section + 4 * 2 + 10, extra, 0xEE);
+    block[3] = uint8_t(block[3] + extra);
+
+    auto r = ReadBlock(block);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->GetComment(), QStringLiteral("after the section"));
+    EXPECT_EQ(r->GetCount(7), 2);
+    EXPECT_EQ(r->GetValue(1), 510.0f);
+}
+
 TEST(MeasSeries1Block, MalformedBlocksAreRefused)
 {
     const std::vector<uint8_t> good = HandBlock({500.0f, 510.0f});
@@ -241,6 +266,32 @@ TEST(MeasSeries1Block, LongCommentsAndAttachments)
     std::vector<uint8_t> b = HandBlock({500.0f, 510.0f}, {}, {small});
     b[3] = uint8_t(b[3] - 3);
     EXPECT_FALSE(ReadBlock(b));
+}
+
+TEST(MeasSeries1Block, AttachmentOfTheLargestKeptSizeSurvivesWriteAndRead)
+{
+    std::vector<uint8_t> curve(MEAS_MAX_ATTACHMENT);
+    for (size_t i = 0; i < curve.size(); ++i)
+        curve[i] = uint8_t(i * 31 + (i >> 8));
+    auto s = NewSeries(kProbeD, kProbeD);
+    s->AddReading(500.0f, 500.0f, 0, -1);
+    s->AddReading(510.0f, 510.0f, 0, -1);
+    std::vector<uint8_t> tooLong(MEAS_MAX_ATTACHMENT + 1, 0x5A);
+    EXPECT_FALSE(s->SetAttachment(0, tooLong.data(), int(tooLong.size()), 7));
+    ASSERT_TRUE(s->SetAttachment(1, curve.data(), int(curve.size()), 7));
+
+    auto r = ReadBlock(WriteBlock(*s));
+    ASSERT_TRUE(r);
+    std::vector<uint8_t> back(curve.size() + 1);
+    EXPECT_EQ(r->GetAttachment(1, back.data(), int(back.size()), 7), MEAS_MAX_ATTACHMENT);
+    back.pop_back();
+    EXPECT_EQ(back, curve);
+
+    // The same sizes written by another program: the largest kept one stays, one more is skipped.
+    auto other = ReadBlock(HandBlock({500.0f, 510.0f}, {}, {tooLong, curve}));
+    ASSERT_TRUE(other);
+    EXPECT_EQ(other->GetAttachmentSize(0, 7), 0);
+    EXPECT_EQ(other->GetAttachmentSize(1, 7), MEAS_MAX_ATTACHMENT);
 }
 
 TEST(MeasSeries1Block, StoredSeriesGrowsWhenMeasuringGoesOn)
