@@ -18,11 +18,12 @@
 
 namespace SampleProject
 {
-// A rebound-probe series (readings in the probe's scale) converting to the target, with
-// a time stamp.
-inline std::unique_ptr<CMeasSeries1> Rebound(int target, const std::vector<float>& readings, const QDateTime& time)
+// A rebound-probe series (readings in the probe's scale) converting to the target by the
+// standard, with a time stamp.
+inline std::unique_ptr<CMeasSeries1> Rebound(int target, const std::vector<float>& readings, const QDateTime& time,
+                                             int standard = 1)
 {
-    auto series = SeriesFixture::NewSeries(SeriesFixture::kProbeD, target);
+    auto series = SeriesFixture::NewSeries(SeriesFixture::kProbeD, target, standard);
     for (float v : readings)
         series->AddReading(v, v, 0, -1);
     series->CommitNew();
