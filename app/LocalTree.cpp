@@ -479,9 +479,25 @@ bool CLocalTree::EndRename(TreeItem* item, const QString& text)
     CFolderData* folder = FolderOf(item);
     if (!m_doc || !folder || item == TopItem())
         return false;
+    // A backslash would split the name into nested folders once the project is saved and
+    // opened again.
+    if (!IsValidFolderName(text))
+    {
+        Platform::ShowMessageBox(this, LoadString(StringId::IDS_BAD_FOLDER_NAME), QString(),
+                                 Platform::MB_OK | Platform::MB_ICONEXCLAMATION);
+        return false;
+    }
     QString oldPath = folder->GetName();
     const QString parent = oldPath.left(oldPath.chopped(1).lastIndexOf(u'\\') + 1);
     QString newPath = parent + text + u'\\';
+    if (newPath == oldPath)
+        return true;
+    if (m_doc->LookupFolder(newPath))
+    {
+        Platform::ShowMessageBox(this, LoadString(StringId::IDS_FOLDER_EXISTS).replace(QStringLiteral("%s"), text), QString(),
+                                 Platform::MB_OK | Platform::MB_ICONEXCLAMATION);
+        return false;
+    }
     return m_doc->MoveFolders(oldPath, newPath);
 }
 

@@ -65,6 +65,28 @@ WebPageOpener& Opener()
     static WebPageOpener opener;
     return opener;
 }
+
+// The sentence that says why a conversion file gave no records.
+uint32_t StandardCnvProblemText(NCnvProblem problem)
+{
+    switch (problem)
+    {
+    case cnvUnreadable:
+        return 1191;
+    case cnvNotConversions:
+        return 1192;
+    case cnvDamaged:
+        return 1193;
+    case cnvBadChecksum:
+        return 1194;
+    case cnvScrambled:
+        return 1195;
+    case cnvNoProblem:
+    case cnvNoUsableRecord:
+        break;
+    }
+    return 1196;
+}
 } // namespace
 
 QString GetModuleFolder()
@@ -596,8 +618,18 @@ void CMainFrame::LoadStandardConversions(const QString& folder)
     m_doc.SetConversionFolder(f);
     const SCnvFolderLoad loaded = LoadCnvFolder(CConvTable::Instance(), f);
     if (!loaded.standardFound)
+    {
         Platform::ShowMessageBox(this, QStringLiteral("Failed to load Standard.cnv from folder ") + f,
                                  QString(), Platform::MB_OK);
+    }
+    else if (loaded.standardRecords == 0)
+    {
+        // A file that is there but gives nothing would otherwise pass unnoticed.
+        Platform::ShowMessageBox(this,
+                                 Platform::LoadString(StringId::IDS_STANDARD_CNV_UNUSABLE).replace(QStringLiteral("%s"), f) +
+                                     Platform::LoadString(StandardCnvProblemText(loaded.standardProblem)),
+                                 QString(), Platform::MB_OK | Platform::MB_ICONEXCLAMATION);
+    }
 }
 
 void CMainFrame::OnLogoClick()

@@ -24,6 +24,12 @@ inline constexpr uint32_t IDS_APP_TITLE = 1135;
 inline constexpr uint32_t IDS_NOT_A_PROJECT = 1140;
 inline constexpr uint32_t IDS_SAVE_CHANGES = 1142;
 inline constexpr uint32_t IDS_UNNAMED = 1171;
+inline constexpr uint32_t IDS_STANDARD_CNV_UNUSABLE = 1190;
+inline constexpr uint32_t IDS_UNREADABLE_SERIES_KEPT = 1197;
+inline constexpr uint32_t IDS_EMPTY_SERIES_NOT_KEPT = 1198;
+inline constexpr uint32_t IDS_AND_MORE = 1199;
+inline constexpr uint32_t IDS_BAD_FOLDER_NAME = 1200;
+inline constexpr uint32_t IDS_FOLDER_EXISTS = 1201;
 inline constexpr uint32_t IDS_MANUAL_FILE = 1181;
 inline constexpr uint32_t IDS_TAB_OBJECTS = 1182;
 

@@ -12,6 +12,7 @@
 #include "platform/core/FileException.h"
 #include "platform/core/StringTable.h"
 #include "resources/StringIds.h"
+#include "streamio/FileReplacement.h"
 #include "streamio/FileStream.h"
 
 #include <algorithm>
@@ -606,11 +607,11 @@ void CVeskDoc::StoreSeriesConversions(CMeasSeries1* series)
             continue;
         try
         {
-            StreamIO::CFileStream file(m_conversionFolder + name, StreamIO::STREAM_READ |
-                                                                      StreamIO::STREAM_WRITE |
-                                                                      StreamIO::STREAM_CREATE_ALWAYS);
-            series->WriteCustomConversion(original, file);
-            file.Close();
+            // Written beside the file and put in its place when complete: a failed write
+            // leaves a file of that name as it was.
+            StreamIO::CFileReplacement file(m_conversionFolder + name);
+            if (series->WriteCustomConversion(original, file.Stream()))
+                file.Commit();
         }
         catch (const CFileException&)
         {
