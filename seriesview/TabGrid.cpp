@@ -602,8 +602,7 @@ std::vector<CTabGrid::SRowState> CTabGrid::SaveRowStates() const
     {
         SRowState state;
         state.summaryHeight = m_grid->GetRowHeight(row);
-        if (auto* cell = dynamic_cast<CGridCellSeries*>(m_grid->GetCell(row + 1, COL_NAME)))
-            state.expanded = cell->IsExpanded();
+        state.expanded = m_doc && SeriesOfRow(row) < m_doc->GetSeriesCount() && m_doc->IsSeriesExpanded(SeriesOfRow(row));
         states.push_back(state);
     }
     return states;

@@ -128,8 +128,19 @@ TEST_F(TabGridTest, StatusLineAndEditQueriesFollowTheSelection)
     QStringList lines;
     CTabGrid::SServices services;
     services.showStatus = [&](const QString& text) { lines << text; };
+    std::vector<uint32_t> outputs;
+    services.output = [&](uint32_t message, CTabGrid& on)
+    {
+        EXPECT_EQ(&on, &page);
+        outputs.push_back(message);
+        return intptr_t(1);
+    };
     page.SetServices(services);
     EXPECT_EQ(page.OnCommandMessage(WM_CMD_CAN_SELECT_ALL), 0) << "no project";
+    // Printing and the exports go to the application's handler.
+    for (uint32_t message : {WM_CMD_PRINT, WM_CMD_EXPORT_GRAPHIC, WM_CMD_EXPORT_TEXT})
+        EXPECT_EQ(page.OnCommandMessage(message), 1);
+    EXPECT_EQ(outputs, (std::vector<uint32_t>{WM_CMD_PRINT, WM_CMD_EXPORT_GRAPHIC, WM_CMD_EXPORT_TEXT}));
     for (int i = 0; i < 7; ++i)
         Add(doc, kRoot, QStringLiteral("S%1").arg(i), Rebound(kHRC, {560, 600}, kMorning));
     Show();
