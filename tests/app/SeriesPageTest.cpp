@@ -339,6 +339,16 @@ TEST_F(SeriesPage, CopiedSeriesPasteIntoAnotherFolderAndAGarbageBlockIsRefused)
     ExpectRowsMatchTheDocument();
     EXPECT_EQ(Doc().LookupFolder(kHall)->GetSeriesCount(), 3) << "copied, not moved";
 
+    // Ctrl+X: copied, then deleted without a question.
+    Select({0});
+    QTest::keyClick(&Grid(), Qt::Key_X, Qt::ControlModifier);
+    Flush();
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(DocNames(), QStringList({"Shaft 1", "Flange"}));
+    ExpectRowsMatchTheDocument();
+    Run(Cmd::ID_EDIT_PASTE);
+    EXPECT_EQ(DocNames(), QStringList({"Shaft 1", "Flange", "Rail"}));
+
     // A block under the program's format that is no series block: a message, and the
     // project stays as it was.
     Platform::ClipboardService::Content garbage;
@@ -350,7 +360,7 @@ TEST_F(SeriesPage, CopiedSeriesPasteIntoAnotherFolderAndAGarbageBlockIsRefused)
     Flush();
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_TRUE(boxes.boxes[0].text.contains("clipboard")) << boxes.boxes[0].text.toStdString();
-    EXPECT_EQ(DocNames(), QStringList({"Rail", "Shaft 1", "Flange"}));
+    EXPECT_EQ(DocNames(), QStringList({"Shaft 1", "Flange", "Rail"}));
     ExpectRowsMatchTheDocument();
 }
 
@@ -366,7 +376,9 @@ TEST_F(SeriesPage, RenameByKeyOrMenuAndTheEditorKeepsItsOwnKeys)
     CInPlaceEdit* editor = Editor();
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(editor->text(), "Shaft 2");
-    // Ctrl+X and Delete inside the editor cut text, they delete no series.
+    // Ctrl+X and Delete inside the editor cut text, they delete no series, though the
+    // window's Delete is live.
+    ASSERT_TRUE(Enabled(Cmd::ID_EDIT_DELETE));
     editor->setSelection(0, 6);
     QTest::keyClick(editor, Qt::Key_X, Qt::ControlModifier);
     QTest::keyClick(editor, Qt::Key_Delete);
@@ -400,6 +412,8 @@ TEST_F(SeriesPage, TheTreeKeepsItsEditKeys)
     Open(ThreeInTheHall);
     CLocalTree& tree = static_cast<CLeftView*>(frame->LeftView())->Tree();
     tree.setFocus();
+    // The window's Copy is live: the page has selected series.
+    ASSERT_TRUE(Enabled(Cmd::ID_EDIT_COPY));
     QTest::keyClick(&tree, Qt::Key_C, Qt::ControlModifier);
     Flush();
     EXPECT_TRUE(Doc().IsFolderCopyPending()) << "the tree copied its folder";
