@@ -1,6 +1,6 @@
 #pragma once
-#include "app/document/DocView.h"
 #include "app/controls/TabPage.h"
+#include "app/document/DocView.h"
 #include "grid/GridDefs.h"
 #include "platform/gui/ImageList.h"
 
@@ -143,6 +143,7 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -151,6 +152,7 @@ private:
     void BuildSummaryRow(int index, uint32_t state, double depthMax);
     double DepthDisplayMax() const;
     void ShowSortArrow();
+    void WidenWhenLaidOut();
     void SendStatusText();
     bool IsSummaryRow(int row) const { return row > 0 && row % 2 == 1; }
     int SeriesOfRow(int row) const { return (row - 1) / 2; }

@@ -289,8 +289,8 @@ void CTabGrid::StoreSelection()
 {
     const int rows = m_grid->GetRowCount();
     for (int row = 1; row + 1 < rows && SeriesOfRow(row) < m_doc->GetSeriesCount(); row += 2)
-        m_doc->SetSeriesSelected(SeriesOfRow(row),
-                                 m_grid->IsCellSelected(row, COL_NAME) || m_grid->IsCellSelected(row + 1, COL_NAME));
+        m_doc->SetSeriesSelected(SeriesOfRow(row), m_grid->IsCellSelected(row, COL_NAME) ||
+                                                       m_grid->IsCellSelected(row + 1, COL_NAME));
 }
 
 void CTabGrid::OnSelectAll()

@@ -90,7 +90,10 @@ protected:
     }
 
     CVeskDoc& Doc() { return frame->Document(); }
-    CTabGrid& Page() { return *dynamic_cast<CTabGrid*>(static_cast<CRightView*>(frame->RightView())->Page()); }
+    CTabGrid& Page()
+    {
+        return *dynamic_cast<CTabGrid*>(static_cast<CRightView*>(frame->RightView())->Page());
+    }
     CGridCtrl& Grid() { return *Page().Grid(); }
     QPoint At(int row, int col)
     {
@@ -212,10 +215,10 @@ TEST_F(SeriesPage, ShowsTheSeriesOfTheChosenFolderAndOpensOne)
     ASSERT_EQ(Grid().GetRowCount(), 7);
     EXPECT_EQ(Grid().GetItemText(0, CTabGrid::COL_NAME), "Name");
     EXPECT_EQ(Grid().GetItemText(0, CTabGrid::COL_SCALE), "Scale");
-    const QStringList shaft1 = {"Shaft 1", "05/06/2024 9:30 AM", "43.6 HRC", "5",
-                                "2.30 HRC", "Veskora-D", "1 Steel and cast steel", "HRC"};
-    const QStringList flange = {"Flange", "05/08/2024 9:30 AM", "530 HV", "4",
-                                "25.8 HV",  "Veskora-D",          "1 Steel and cast steel", "HV"};
+    const QStringList shaft1 = {"Shaft 1",   "05/06/2024 9:30 AM",     "43.6 HRC", "5", "2.30 HRC",
+                                "Veskora-D", "1 Steel and cast steel", "HRC"};
+    const QStringList flange = {"Flange",    "05/08/2024 9:30 AM",     "530 HV", "4", "25.8 HV",
+                                "Veskora-D", "1 Steel and cast steel", "HV"};
     for (int col = 1; col < CTabGrid::kColumnCount; ++col)
     {
         EXPECT_EQ(Text(0, col), shaft1.at(col - 1)) << col;
@@ -352,7 +355,8 @@ TEST_F(SeriesPage, CopiedSeriesPasteIntoAnotherFolderAndAGarbageBlockIsRefused)
     // A block under the program's format that is no series block: a message, and the
     // project stays as it was.
     Platform::ClipboardService::Content garbage;
-    garbage.privateFormats.insert(CVeskDoc::kClipboardFormat, QByteArray("\x10\0\0\0not a project block", 23));
+    garbage.privateFormats.insert(CVeskDoc::kClipboardFormat,
+                                  QByteArray("\x10\0\0\0not a project block", 23));
     clipboard.content = garbage;
     boxes.boxes.clear();
     popups.Choose(kMenuPaste);
@@ -480,7 +484,8 @@ TEST_F(SeriesPage, TheTimeStampPopupShiftsEverySelectedSeries)
     ModalDialogRunner runner(
         [](QDialog& dialog)
         {
-            auto* date = Platform::GetDlgItemAs<Platform::DateTimePicker>(&dialog, CDateTimeDlg::IDC_NEW_DATE);
+            auto* date =
+                Platform::GetDlgItemAs<Platform::DateTimePicker>(&dialog, CDateTimeDlg::IDC_NEW_DATE);
             date->SetDateTime(date->GetDate().addDays(2), date->GetTime());
             QTest::mouseClick(Platform::GetDlgItemAs<QPushButton>(&dialog, 1), Qt::LeftButton);
         });

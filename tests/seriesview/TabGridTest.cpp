@@ -100,7 +100,9 @@ TEST_F(TabGridTest, EachNoticeRebuildsWhatItNames)
     for (int i = 0; i < 4; ++i)
     {
         EXPECT_EQ(Grid().GetItemText(2 * i + 1, CTabGrid::COL_NAME), doc.GetSeriesName(i));
-        EXPECT_EQ(dynamic_cast<CGridCellSeries*>(Grid().GetCell(2 * i + 2, CTabGrid::COL_NAME))->GetSeriesIndex(), i);
+        EXPECT_EQ(
+            dynamic_cast<CGridCellSeries*>(Grid().GetCell(2 * i + 2, CTabGrid::COL_NAME))->GetSeriesIndex(),
+            i);
     }
 }
 
