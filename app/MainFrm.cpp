@@ -10,9 +10,11 @@
 #include "app/document/Registry.h"
 #include "app/document/SettingsFolders.h"
 #include "device/VmDevice.h"
+#include "devicefiles/AutoUpdate.h"
 #include "devicefiles/VeskamonConnection.h"
 #include "devicefiles/VeskoraConnection.h"
 #include "devicefiles/core/FirmwareUpdateCheck.h"
+#include "devicefiles/core/ProgramVersionCheck.h"
 #include "measurement/CnvFile.h"
 #include "measurement/ConvTable.h"
 #include "platform/core/StringTable.h"
@@ -142,10 +144,11 @@ CMainFrame::CMainFrame(const QStringList& arguments, QWidget* parent) : QMainWin
     CreateStatusBar();
     CreateLogo();
 
-    // Placeholders until the update checks exist: 1055 and 106 stay unhandled.
     SetCommandHandler(Cmd::ID_APP_EXIT, [this] { OnCloseCommand(); });
     SetCommandHandler(Cmd::ID_PRODUCT_REGISTRATION, [this] { OnProductRegistration(); });
     SetCommandHandler(Cmd::ID_CUSTOMER_FEEDBACK, [this] { OnCustomerFeedback(); });
+
+    StartUpdateCheck();
 
     // Tester connections: the firmware check reports here, the timer keeps a connected
     // portable tester's remote connection open, and Disconnect is usable while one is held.
@@ -176,6 +179,8 @@ CMainFrame::CMainFrame(const QStringList& arguments, QWidget* parent) : QMainWin
 
 CMainFrame::~CMainFrame()
 {
+    // Nothing of the update check runs past this point.
+    m_versionCheck.reset();
     // The sampling thread stops here once it exists.
     m_keepAliveTimer->stop();
     // Tester connections: both testers end their remote connections.
@@ -591,6 +596,29 @@ void CMainFrame::RemoveNewVersionMenu()
     m_newVersionMenu = nullptr;
 }
 
+void CMainFrame::StartUpdateCheck()
+{
+    SetCommandHandler(Cmd::ID_CHECK_UPDATES, [this] { OnCheckForUpdates(); });
+    SetCommandHandler(Cmd::ID_NEW_PROGRAM, [this] { OnCheckForUpdates(); });
+    // Start-up asks the update server once, in the background; the answer comes as a
+    // queued call, so it changes the menu on this thread.
+    m_versionCheck = std::make_unique<CProgramVersionCheck>();
+    m_versionCheck->Start(this, [this](uint32_t w, uint32_t l) { OnNewProgramVersion(w, l); });
+}
+
+void CMainFrame::OnCheckForUpdates()
+{
+    // The project is closed first, so that nothing unsaved stands in the way of
+    // installing the package afterwards.
+    if (!m_doc.CloseProject())
+        return;
+    // The wizard has a client of its own; the background check just ends.
+    m_versionCheck->Stop();
+    // A package is only downloaded and checked, never run: the program goes on.
+    CAutoUpdate wizard(this);
+    wizard.RunWizard(true);
+}
+
 void CMainFrame::SetMessageText(const QString& text)
 {
     m_keptStatus = text;
@@ -682,6 +710,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    m_versionCheck->Stop();
     RemoveNewVersionMenu();
     event->accept();
 }

@@ -12,9 +12,11 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 
 class CFlatSplitterWnd;
 class CLogo;
+class CProgramVersionCheck;
 class CToolBarExt;
 class QAction;
 class QLabel;
@@ -85,6 +87,10 @@ public:
     void UpdateNewVersionMenu();
     void RemoveNewVersionMenu();
     QMenu* NewVersionMenu() const { return m_newVersionMenu; }
+    // Updates: the check for a newer program runs from the start (ends when the window
+    // closes); "Check for updates..." and the menu's program entry run the update wizard.
+    void OnCheckForUpdates();
+    CProgramVersionCheck* VersionCheck() const { return m_versionCheck.get(); }
     CVersion NewestProgramVersion() const { return m_newestProgram; }
     CVersion NewestDeviceOsVersion() const { return m_newestDeviceOs; }
     CVersion NewestDeviceAppVersion() const { return m_newestDeviceApp; }
@@ -131,6 +137,7 @@ private:
     QMenu* MakeMenu(const QString& title, std::initializer_list<std::pair<uint32_t, QString>> items,
                     QMenu* parent = nullptr);
     void OnCloseCommand();
+    void StartUpdateCheck();
 
     struct SHandler
     {
@@ -163,6 +170,7 @@ private:
     CVersion m_newestProgram;
     CVersion m_newestDeviceOs;
     CVersion m_newestDeviceApp;
+    std::unique_ptr<CProgramVersionCheck> m_versionCheck;
 };
 
 // The program file's folder, with a trailing separator; empty when the path has none.

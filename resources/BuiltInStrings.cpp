@@ -127,9 +127,33 @@ constexpr Text kStrings[] = {
      u"correct device type and communication interface have been selected.\r\n\r\nIn case this does not "
      u"help, please contact your IT adminstrator or a Velmor service centre for further assistance.\r\n\r\n"
      u"Retry?"},
+    {22002, u"Velmor"},
+    {22005, u"Connecting..."},
+    {22007, u"There is no update available. \r\nYou are already using the most recent version of %s."},
+    {22009, u"Found a newer version of %s on the server. \r\n Server version: %s \r\n Your version: %s"},
+    {22010, u"Downloading %s"},
+    {22017, u"%s MB downloaded"},
+    {22018, u"Unknown error while downloading."},
+    {22019, u"Receiving update information..."},
+    {22020, u"Searching update for %s"},
+    {22021, u"Next >"},
+    {22022, u"< Back"},
+    {22023, u"Cancel"},
+    {22024, u"Finish"},
     {22032, u"Repeatedly it was not possible to connect the PC to the Internet to check for newer firmware or "
             u"OS for the %s device.\nIt is advisable to connect your PC once in a while to the Internet to keep "
             u"the device firmware and OS up-to-date."},
+    {22040, u"The update server offers \"%s\", which is not a name a file can be saved under."},
+    {22041, u"The update server lists %s with a size of 0 bytes, so it cannot be downloaded."},
+    {22042, u"The download of %s is not the file the update server lists: %s bytes arrived, the server "
+            u"lists %s bytes. The file was not kept."},
+    {22043, u"The downloaded %s does not match its SHA-256 checksum on the update server. The file was not "
+            u"kept."},
+    {22044, u"The SHA-256 checksum of %s could not be read from the update server. The file was not kept."},
+    {22045, u"The package could not be saved as %s:\r\n%s"},
+    {22046, u"No file to save the package in was chosen, so nothing was downloaded."},
+    {22047, u"The package was downloaded and checked. It is saved as:\r\n%s\r\n\r\nTo install it, open a "
+            u"terminal in that folder and run:\r\n%s"},
     {25003, u"Failed to connect to FTP server!"},
     {25004, u"Directory (%s) not found on the FTP server!"},
     {25005, u"Failed to create an internet session!"},

@@ -73,8 +73,29 @@ inline constexpr uint32_t IDS_BAD_CONNECTION = 21044;
 inline constexpr uint32_t IDS_SEARCH_FOUND = 21045;
 inline constexpr uint32_t IDS_NO_DEVICE_FOUND = 21046;
 
-// Update checks and the update server
+// Update checks, the update wizard and the update server
+inline constexpr uint32_t IDS_UPDATE_CAPTION = 22002;
+inline constexpr uint32_t IDS_UPDATE_CONNECTING = 22005;
+inline constexpr uint32_t IDS_UPDATE_NONE = 22007;
+inline constexpr uint32_t IDS_UPDATE_FOUND = 22009;
+inline constexpr uint32_t IDS_UPDATE_DOWNLOADING = 22010;
+inline constexpr uint32_t IDS_UPDATE_MB_DOWNLOADED = 22017;
+inline constexpr uint32_t IDS_UPDATE_DOWNLOAD_ERROR = 22018;
+inline constexpr uint32_t IDS_UPDATE_RECEIVING = 22019;
+inline constexpr uint32_t IDS_UPDATE_SEARCHING = 22020;
+inline constexpr uint32_t IDS_UPDATE_NEXT = 22021;
+inline constexpr uint32_t IDS_UPDATE_BACK = 22022;
+inline constexpr uint32_t IDS_UPDATE_CANCEL = 22023;
+inline constexpr uint32_t IDS_UPDATE_FINISH = 22024;
 inline constexpr uint32_t IDS_FIRMWARE_CHECK_REMINDER = 22032;
+inline constexpr uint32_t IDS_UPDATE_BAD_NAME = 22040;
+inline constexpr uint32_t IDS_UPDATE_EMPTY = 22041;
+inline constexpr uint32_t IDS_UPDATE_SIZE_MISMATCH = 22042;
+inline constexpr uint32_t IDS_UPDATE_CHECKSUM_MISMATCH = 22043;
+inline constexpr uint32_t IDS_UPDATE_CHECKSUM_UNREADABLE = 22044;
+inline constexpr uint32_t IDS_UPDATE_WRITE_FAILED = 22045;
+inline constexpr uint32_t IDS_UPDATE_NO_TARGET = 22046;
+inline constexpr uint32_t IDS_UPDATE_SAVED = 22047;
 inline constexpr uint32_t IDS_FTP_CONNECT_FAILED = 25003;
 inline constexpr uint32_t IDS_FTP_FOLDER_NOT_FOUND = 25004;
 inline constexpr uint32_t IDS_FTP_NO_SESSION = 25005;

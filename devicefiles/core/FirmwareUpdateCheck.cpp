@@ -3,6 +3,7 @@
 #include "device/Contents.h"
 #include "device/VmDevice.h"
 #include "devicefiles/core/UpdateFtpClient.h"
+#include "devicefiles/core/UpdateJob.h"
 #include "devicefiles/core/VersionNoticeTarget.h"
 #include "platform/core/SettingsStore.h"
 #include "platform/core/StringTable.h"
@@ -13,11 +14,10 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
+#include <algorithm>
+#include <climits>
 #include <mutex>
-#include <thread>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -79,9 +79,6 @@ struct SEntry
 struct CFirmwareUpdateCheck::SShared
 {
     mutable std::mutex lock;
-    mutable std::condition_variable changed;
-    bool running = false;
-    std::atomic<bool> cancelled{false};
     int32_t failCount = 0;
     int32_t failLimit = 1;
 };
@@ -106,17 +103,13 @@ CFirmwareUpdateCheck::~CFirmwareUpdateCheck()
 
 void CFirmwareUpdateCheck::Stop()
 {
-    WaitFinished(kStopWaitMs);
-    // A worker still busy (a slow server) ends by itself; it keeps its shared state and
-    // nothing it reports from now on reaches the window.
-    m_shared->cancelled = true;
+    if (m_job)
+        m_job->Cancel();
 }
 
 bool CFirmwareUpdateCheck::WaitFinished(uint32_t timeoutMs) const
 {
-    std::unique_lock lock(m_shared->lock);
-    return m_shared->changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                      [&] { return !m_shared->running; });
+    return !m_job || m_job->WaitFinished(int(std::min<uint32_t>(timeoutMs, INT32_MAX)));
 }
 
 int32_t CFirmwareUpdateCheck::FailCount() const
@@ -162,14 +155,8 @@ void CFirmwareUpdateCheck::SaveFailCounters() const
 bool CFirmwareUpdateCheck::Start(Device::CVmDevice* device, uint32_t appMessage, uint32_t osMessage)
 {
     Stop();
-    {
-        // A fresh shared state: a worker left behind keeps its own.
-        auto fresh = std::make_shared<SShared>();
-        std::lock_guard lock(m_shared->lock);
-        fresh->failCount = m_shared->failCount;
-        fresh->failLimit = m_shared->failLimit;
-        m_shared = std::move(fresh);
-    }
+    m_job.reset();
+    m_client.reset();
     if (!device)
         return false;
 
@@ -193,91 +180,92 @@ bool CFirmwareUpdateCheck::Start(Device::CVmDevice* device, uint32_t appMessage,
     for (const Device::SContentEntry& e : contents.m_entries)
         entries.push_back({e.kind, e.version});
 
+    m_client = std::make_unique<CUpdateFtpClient>();
+    m_client->SetShowErrors(false);
+    m_job = std::make_unique<CUpdateJob>();
+    CUpdateFtpClient& ftp = *m_client;
     const std::shared_ptr<SShared> shared = m_shared;
-    shared->running = true;
-    auto post = [shared, window = m_notifyWindow](uint32_t message, CVersion version)
-    {
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [shared, window, message, version]
-            {
-                if (!shared->cancelled)
-                    DeliverVersion(window.data(), message, version);
-            },
-            Qt::QueuedConnection);
-    };
-    std::thread worker(
-        [shared, post, entries = std::move(entries), deviceId = m_deviceId, key = m_registryKey,
-         typeName = contents.m_identity.typeName, appMessage, osMessage]
+    const QPointer<QObject> window = m_notifyWindow;
+    const bool hasWindow = window != nullptr;
+    return m_job->Start(
+        ftp, window.data(),
+        [&ftp, shared, window, hasWindow, entries = std::move(entries), deviceId = m_deviceId,
+         key = m_registryKey, typeName = contents.m_identity.typeName, appMessage,
+         osMessage](const CUpdateJob::Post& post) -> CUpdateJob::Report
         {
-            try
+            auto deliver = [post, window](uint32_t message, CVersion version)
+            { post([window, message, version] { DeliverVersion(window.data(), message, version); }); };
+            Platform::FtpConnection* connection = ftp.ConnectUpdateFolder(deviceId);
+            if (!connection)
             {
-                CUpdateFtpClient ftp;
-                ftp.SetShowErrors(false);
-                Platform::FtpConnection* connection = ftp.ConnectUpdateFolder(deviceId);
-                if (!connection)
+                // Our own stop is no failure of the server.
+                if (ftp.Aborted())
+                    return nullptr;
+                bool remind = false;
+                int32_t count = 0;
+                int32_t limit = 0;
                 {
-                    bool remind = false;
-                    int32_t count = 0;
-                    int32_t limit = 0;
+                    std::lock_guard lock(shared->lock);
+                    ++shared->failCount;
+                    if (shared->failCount > shared->failLimit)
                     {
-                        std::lock_guard lock(shared->lock);
-                        ++shared->failCount;
-                        if (shared->failCount > shared->failLimit)
-                        {
-                            shared->failLimit = shared->failCount <= 10 ? 10 : shared->failLimit / 2;
-                            shared->failCount = 0;
-                            remind = true;
-                        }
-                        count = shared->failCount;
-                        limit = shared->failLimit;
-                    }
-                    SaveCounters(key, count, limit);
-                    if (remind && !shared->cancelled)
-                        Platform::ShowMessageBox(Platform::LoadString(StringId::IDS_FIRMWARE_CHECK_REMINDER)
-                                                     .replace(QStringLiteral("%s"), typeName),
-                                                 Platform::MB_OK | Platform::MB_ICONINFORMATION);
-                }
-                else
-                {
-                    {
-                        std::lock_guard lock(shared->lock);
+                        shared->failLimit = shared->failCount <= 10 ? 10 : shared->failLimit / 2;
                         shared->failCount = 0;
-                        shared->failLimit = kDefaultFailLimit;
+                        remind = true;
                     }
-                    SaveCounters(key, 0, kDefaultFailLimit);
-                    CVersion newestApp;
-                    CVersion newestOs;
-                    for (const SEntry& entry : entries)
-                    {
-                        if (entry.kind != 1 && entry.kind != 2)
-                            continue;
-                        std::vector<Platform::FtpEntry> files;
-                        if (connection->List(QStringLiteral("*.lod"), files) != 0)
-                            continue;
-                        for (const Platform::FtpEntry& file : files)
+                    count = shared->failCount;
+                    limit = shared->failLimit;
+                }
+                SaveCounters(key, count, limit);
+                if (remind)
+                {
+                    // Posted, so that the worker never waits for the UI thread (which may
+                    // be waiting for the worker). It is shown even when the check has been
+                    // stopped meanwhile, but not once the window is gone.
+                    const QString text = Platform::LoadString(StringId::IDS_FIRMWARE_CHECK_REMINDER)
+                                             .replace(QStringLiteral("%s"), typeName);
+                    QMetaObject::invokeMethod(
+                        QCoreApplication::instance(),
+                        [window, hasWindow, text]
                         {
-                            const CVersion v = ParseLodVersion(file.name, entry.kind);
-                            // The last newer one in the server's order is offered.
-                            if (v.GetValue() != 0 && v.GetValue() > entry.installed.GetValue())
-                                (entry.kind == 1 ? newestApp : newestOs) = v;
-                        }
-                    }
-                    if (osMessage != 0)
-                        post(osMessage, newestOs);
-                    post(appMessage, newestApp);
+                            if (!hasWindow || window)
+                                Platform::ShowMessageBox(text, Platform::MB_OK | Platform::MB_ICONINFORMATION);
+                        },
+                        Qt::QueuedConnection);
+                }
+                return nullptr;
+            }
+            {
+                std::lock_guard lock(shared->lock);
+                shared->failCount = 0;
+                shared->failLimit = kDefaultFailLimit;
+            }
+            SaveCounters(key, 0, kDefaultFailLimit);
+            CVersion newestApp;
+            CVersion newestOs;
+            for (const SEntry& entry : entries)
+            {
+                if (entry.kind != 1 && entry.kind != 2)
+                    continue;
+                std::vector<Platform::FtpEntry> files;
+                if (connection->List(QStringLiteral("*.lod"), files) != 0)
+                    continue;
+                for (const Platform::FtpEntry& file : files)
+                {
+                    const CVersion v = ParseLodVersion(file.name, entry.kind);
+                    // The last newer one in the server's order is offered.
+                    if (v.GetValue() != 0 && v.GetValue() > entry.installed.GetValue())
+                        (entry.kind == 1 ? newestApp : newestOs) = v;
                 }
             }
-            catch (...)
-            {
-                // A background check has nobody to tell.
-            }
-            std::lock_guard lock(shared->lock);
-            shared->running = false;
-            shared->changed.notify_all();
+            if (ftp.Aborted())
+                return nullptr;
+            if (osMessage != 0)
+                deliver(osMessage, newestOs);
+            deliver(appMessage, newestApp);
+            ftp.Close();
+            return nullptr;
         });
-    worker.detach();
-    return true;
 }
 
 CVersion CFirmwareUpdateCheck::ParseLodVersion(const QString& name, uint32_t kind)

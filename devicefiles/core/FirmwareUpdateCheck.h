@@ -8,6 +8,8 @@
 #include <memory>
 
 class QObject;
+class CUpdateFtpClient;
+class CUpdateJob;
 
 namespace Device
 {
@@ -27,15 +29,15 @@ void PostVersionMessage(const QPointer<QObject>& window, uint32_t message, CVers
 // Looks on the update server, in the background, for a firmware or operating system
 // newer than what a portable tester has installed, and posts the newest ones to the
 // main window. When the server could not be reached more often than the stored limit,
-// the user is reminded to go online now and then. The counters live in the settings
-// store, so the reminder comes only after a series of failed checks.
+// the user is reminded to go online now and then; the reminder is posted to the UI
+// thread, never waited for. The counters live in the settings store, so the reminder
+// comes only after a series of failed checks.
 class CFirmwareUpdateCheck
 {
 public:
     static constexpr char kFailCountValue[] = "FwUpdateFailCount";
     static constexpr char kFailCountMaxValue[] = "FwUpdateFailCountMax";
     static constexpr int32_t kDefaultFailLimit = 100;
-    static constexpr uint32_t kStopWaitMs = 3000;
 
     // An empty key means the program's own settings key.
     CFirmwareUpdateCheck(QObject* notifyWindow, const QString& registryKey);
@@ -43,13 +45,14 @@ public:
     CFirmwareUpdateCheck(const CFirmwareUpdateCheck&) = delete;
     CFirmwareUpdateCheck& operator=(const CFirmwareUpdateCheck&) = delete;
 
-    // Reads identity and contents from the device on this thread, then starts the
-    // search; true when the worker runs. The device is not used by the worker.
+    // Stops an earlier search, reads identity and contents from the device on this
+    // thread, then starts the search; true when the worker runs. The device is not used
+    // by the worker.
     bool Start(Device::CVmDevice* device, uint32_t appMessage, uint32_t osMessage);
-    // Waits up to kStopWaitMs for the worker; one that is still busy then finishes on
-    // its own and whatever it reports afterwards is dropped.
+    // Aborts the search and joins the worker: nothing of it runs after Stop returns, and
+    // versions it had found but not yet delivered are dropped.
     void Stop();
-    // Waits for the worker to end; true when it did within the time.
+    // Waits for the worker to end; true when it did within the time (or none runs).
     bool WaitFinished(uint32_t timeoutMs) const;
 
     void LoadFailCounters();
@@ -64,11 +67,14 @@ public:
     // name counts for both. 0 when the name does not fit the kind.
     static CVersion ParseLodVersion(const QString& name, uint32_t kind);
 
-    struct SShared; // state shared with the worker, kept alive by whoever ends last
-
 private:
+    struct SShared; // the counters, shared with the worker
+
     QPointer<QObject> m_notifyWindow;
     QString m_registryKey;
     QString m_deviceId;
     std::shared_ptr<SShared> m_shared;
+    // A fresh client per search (an aborted one is done); the job goes first.
+    std::unique_ptr<CUpdateFtpClient> m_client;
+    std::unique_ptr<CUpdateJob> m_job;
 };

@@ -4,16 +4,11 @@
 #include "platform/io/FtpBackend.h"
 #include "streamio/FileVersionInfo.h"
 
-#include <QMetaObject>
-
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
+#include <algorithm>
 
 CVersion VersionFromUpdateFileName(const QString& name)
 {
-    if (name.size() < 6 || !name.endsWith(QLatin1String(".exe"), Qt::CaseSensitive))
+    if (name.size() < 6 || !name.endsWith(QLatin1String(kInstallerSuffix), Qt::CaseSensitive))
         return CVersion();
     const qsizetype marker = name.indexOf(QLatin1String("_V_"));
     if (marker < 0)
@@ -46,17 +41,35 @@ SUpdateChoice ChooseUpdate(const std::vector<Platform::FtpEntry>& files, CVersio
     return choice;
 }
 
-struct CProgramVersionCheck::SShared
+SUpdateSearch SearchUpdate(CUpdateFtpClient& client, const QString& productName, CVersion running,
+                           const std::function<void()>& connected)
 {
-    QString productName;
-    CVersion running;
-
-    std::mutex mutex;
-    std::condition_variable ended;
-    bool done = false;
-    bool abandoned = false; // the owner stopped waiting: report nothing more
-    SUpdateChoice result;
-};
+    SUpdateSearch search;
+    Platform::FtpConnection* connection =
+        client.IsConnected() ? client.Connection() : client.ConnectUpdateFolder(productName);
+    if (!connection)
+    {
+        client.GetLastErrorText(search.error);
+        return search;
+    }
+    if (connected)
+        connected();
+    std::vector<Platform::FtpEntry> files;
+    if (connection->List(QStringLiteral("*"), files) != 0)
+    {
+        search.error = connection->LastErrorText();
+        return search;
+    }
+    search.ok = true;
+    search.choice = ChooseUpdate(files, running);
+    if (!search.choice.file.isEmpty())
+    {
+        const QString checksum = search.choice.file + QLatin1String(kChecksumSuffix);
+        search.checksumListed = std::any_of(files.begin(), files.end(),
+                                            [&](const Platform::FtpEntry& e) { return e.name == checksum; });
+    }
+    return search;
+}
 
 namespace
 {
@@ -69,10 +82,10 @@ CFileVersionInfo OwnVersionInfo()
 } // namespace
 
 CProgramVersionCheck::CProgramVersionCheck(const QString& productName, CVersion running)
-    : m_shared(std::make_shared<SShared>())
+    : m_productName(productName), m_running(running)
 {
-    m_shared->productName = productName;
-    m_shared->running = running;
+    // Nobody is there to read a box about a background check.
+    m_client.SetShowErrors(false);
 }
 
 CProgramVersionCheck::CProgramVersionCheck()
@@ -83,7 +96,7 @@ CProgramVersionCheck::CProgramVersionCheck()
 
 CProgramVersionCheck::~CProgramVersionCheck()
 {
-    Stop(kStopWaitMs);
+    Stop();
 }
 
 bool CProgramVersionCheck::Start(QObject* receiver, Report report)
@@ -91,78 +104,39 @@ bool CProgramVersionCheck::Start(QObject* receiver, Report report)
     if (m_started)
         return false;
     m_started = true;
-    std::shared_ptr<SShared> shared = m_shared;
-    QPointer<QObject> guard(receiver);
-    try
-    {
-        std::thread(
-            [shared, guard, report = std::move(report)]
-            {
-                SUpdateChoice choice;
-                bool found = false;
-                try
-                {
-                    // Its own client: the wizard may need the server while this one still hangs.
-                    CUpdateFtpClient client;
-                    client.SetShowErrors(false);
-                    if (Platform::FtpConnection* connection = client.ConnectUpdateFolder(shared->productName))
-                    {
-                        std::vector<Platform::FtpEntry> files;
-                        if (connection->List(QStringLiteral("*"), files) == 0)
-                        {
-                            choice = ChooseUpdate(files, shared->running);
-                            found = true;
-                        }
-                        client.Close();
-                    }
-                }
-                catch (...)
-                {
-                    found = false;
-                }
-                std::lock_guard lock(shared->mutex);
-                shared->done = true;
-                shared->result = choice;
-                if (found && !shared->abandoned && guard)
-                {
-                    const uint32_t w = UpdateVersionWParam(choice.best);
-                    const uint32_t l = UpdateVersionLParam(choice.best);
-                    QMetaObject::invokeMethod(
-                        guard.data(),
-                        [guard, report, w, l]
-                        {
-                            if (guard && report)
-                                report(w, l);
-                        },
-                        Qt::QueuedConnection);
-                }
-                shared->ended.notify_all();
-            })
-            .detach();
-    }
-    catch (const std::system_error&)
-    {
-        std::lock_guard lock(m_shared->mutex);
-        m_shared->done = true;
-        return false;
-    }
-    return true;
+    return m_job.Start(m_client, receiver,
+                       [this, report = std::move(report)](const CUpdateJob::Post&) -> CUpdateJob::Report
+                       {
+                           const SUpdateSearch search = SearchUpdate(m_client, m_productName, m_running);
+                           m_client.Close();
+                           if (!search.ok)
+                               return nullptr;
+                           {
+                               std::lock_guard guard(m_lock);
+                               m_result = search.choice;
+                           }
+                           const uint32_t w = UpdateVersionWParam(search.choice.best);
+                           const uint32_t l = UpdateVersionLParam(search.choice.best);
+                           return [report, w, l]
+                           {
+                               if (report)
+                                   report(w, l);
+                           };
+                       });
 }
 
-bool CProgramVersionCheck::Stop(int waitMs)
+void CProgramVersionCheck::Stop()
 {
-    std::unique_lock lock(m_shared->mutex);
-    if (!m_started)
-        return true;
-    const bool ended = m_shared->ended.wait_for(lock, std::chrono::milliseconds(std::max(waitMs, 0)),
-                                                [this] { return m_shared->done; });
-    if (!ended)
-        m_shared->abandoned = true;
-    return ended;
+    m_job.Cancel();
+}
+
+bool CProgramVersionCheck::WaitFinished(int timeoutMs) const
+{
+    return m_job.WaitFinished(timeoutMs);
 }
 
 SUpdateChoice CProgramVersionCheck::Result() const
 {
-    std::lock_guard lock(m_shared->mutex);
-    return m_shared->done ? m_shared->result : SUpdateChoice();
+    std::lock_guard guard(m_lock);
+    return m_result;
 }

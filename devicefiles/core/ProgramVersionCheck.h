@@ -1,19 +1,26 @@
 #pragma once
+#include "devicefiles/core/UpdateFtpClient.h"
+#include "devicefiles/core/UpdateJob.h"
 #include "platform/io/FtpListing.h"
 #include "streamio/Version.h"
 
 #include <QObject>
-#include <QPointer>
 #include <QString>
 
 #include <cstdint>
 #include <functional>
-#include <memory>
+#include <mutex>
 #include <vector>
 
-// The version an installer's name carries: product name + "_V_" + four numbers joined by
-// "_" + ".exe" (lower case only). The version text runs from "_V_" to the first point of
-// the whole name, so a point before "_V_" gives 0, as does any other name.
+// Installers are Debian packages named product name + "_V_" + four numbers joined by
+// "_" + ".deb"; a package may have its SHA-256 checksum beside it, in a file of the same
+// name + ".sha256".
+inline constexpr char kInstallerSuffix[] = ".deb";
+inline constexpr char kChecksumSuffix[] = ".sha256";
+
+// The version an installer's name carries (the suffix in lower case only). The version
+// text runs from "_V_" to the first point of the whole name, so a point before "_V_"
+// gives 0, as does any other name.
 CVersion VersionFromUpdateFileName(const QString& name);
 
 // The installer to offer from a listing: the first file whose version is above every
@@ -25,6 +32,21 @@ struct SUpdateChoice
     CVersion best;
 };
 SUpdateChoice ChooseUpdate(const std::vector<Platform::FtpEntry>& files, CVersion running);
+
+// What a search of the program's folder on the update server found.
+struct SUpdateSearch
+{
+    bool ok = false; // connected and listed; otherwise error says why
+    QString error;
+    SUpdateChoice choice;
+    bool checksumListed = false; // the chosen installer's checksum file is beside it
+};
+
+// Connects to the program's folder unless the client is connected, lists it and picks
+// the installer to offer. connected runs once the connection stands (before the listing).
+// Blocks for as long as the server takes: call it off the UI thread.
+SUpdateSearch SearchUpdate(CUpdateFtpClient& client, const QString& productName, CVersion running,
+                           const std::function<void()>& connected = {});
 
 // The low and high words of the version message's two numbers.
 inline uint32_t UpdateVersionWParam(CVersion v)
@@ -38,10 +60,9 @@ inline uint32_t UpdateVersionLParam(CVersion v)
 
 // The check at start-up for a newer program on the update server. It runs on its own
 // thread with its own FTP client and reports once, as a queued call on the receiver's
-// thread (dropped when the receiver is gone): the newest version above the running one,
-// or 0 when there is none. A server that cannot be reached reports nothing and shows
-// nothing. The thread is never killed: Stop waits a bounded time, then leaves the thread
-// to end alone with its shared state, and whatever it finds afterwards is dropped.
+// thread: the newest version above the running one, or 0 when there is none. A server
+// that cannot be reached reports nothing and shows nothing. Stop aborts the search and
+// joins the thread, so nothing of the check runs, or reports, after it.
 class CProgramVersionCheck
 {
 public:
@@ -51,24 +72,28 @@ public:
     CProgramVersionCheck(const QString& productName, CVersion running);
     // The running program's own product name and version.
     CProgramVersionCheck();
-    // Stop with the 3000 ms wait.
+    // Stop.
     ~CProgramVersionCheck();
     CProgramVersionCheck(const CProgramVersionCheck&) = delete;
     CProgramVersionCheck& operator=(const CProgramVersionCheck&) = delete;
 
-    static constexpr int kStopWaitMs = 3000;
-
-    // Starts the thread unless one was started before; false when none runs.
+    // Starts the search unless one was started before; false when none runs.
     bool Start(QObject* receiver, Report report);
-    // True when the thread had ended (or none was started) within waitMs.
-    bool Stop(int waitMs = kStopWaitMs);
+    void Stop();
+    // Waits up to timeoutMs for the search to end; its report may still be queued.
+    bool WaitFinished(int timeoutMs) const;
 
-    // What the check found, once it has ended (Stop returned true): the installer
-    // to offer, empty when none or when the check failed.
+    // What the search found, once it has ended: the installer to offer, empty when none
+    // or when the search failed.
     SUpdateChoice Result() const;
 
 private:
-    struct SShared;
-    std::shared_ptr<SShared> m_shared;
+    QString m_productName;
+    CVersion m_running;
     bool m_started = false;
+    mutable std::mutex m_lock;
+    SUpdateChoice m_result;
+    // The job goes first: it aborts the client and joins its thread.
+    CUpdateFtpClient m_client;
+    CUpdateJob m_job;
 };

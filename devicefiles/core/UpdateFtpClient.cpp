@@ -72,7 +72,7 @@ Platform::FtpConnection* CUpdateFtpClient::Connect(const QString& user, const QS
 
     std::unique_ptr<Platform::FtpConnection> connection;
     QString text;
-    const uint32_t code = m_session->Connect(UpdateServerAddress(), user, password, connection, text);
+    const uint32_t code = m_session->Connect(UpdateServerAddress(), user, password, connection, text, m_abort);
     if (code != 0 || !connection)
     {
         Fail(text.left(kMaxErrorText) + QLatin1Char(' ') +

@@ -17,7 +17,7 @@ Platform::FtpServerAddress UpdateServerAddress();
 // enters a folder below "./DiZivavir/". Failures come back as a null connection and the
 // last error text, and are also shown in an error box while errors are shown (so a
 // background check switches them off first). Not thread-safe: each user keeps its own
-// client, or lets one thread at a time use it.
+// client, or lets one thread at a time use it; only Abort may come from any thread.
 class CUpdateFtpClient
 {
 public:
@@ -35,6 +35,8 @@ public:
     // False without a connection; a connection that no longer answers is dropped here.
     bool IsConnected();
     void Close();
+    // The present connection, or null; owned by the client.
+    Platform::FtpConnection* Connection() const { return m_connection.get(); }
 
     // Replaces the present connection. The client keeps owning the result, which lives
     // until the next Connect, Close or a failed IsConnected.
@@ -44,11 +46,17 @@ public:
 
     void GetLastErrorText(QString& text) const { text = m_lastError; }
 
+    // Any thread: ends the connect or transfer in progress at once, and fails every later
+    // call (an aborted client is done; its owner makes a new one).
+    void Abort() { m_abort->Abort(); }
+    bool Aborted() const { return m_abort->Aborted(); }
+
 private:
     void Fail(const QString& text);
 
     QString m_lastError;
     uint8_t m_showErrors = 1;
+    const std::shared_ptr<Platform::FtpAbort> m_abort = std::make_shared<Platform::FtpAbort>();
     std::shared_ptr<Platform::FtpBackend> m_session;
     std::unique_ptr<Platform::FtpConnection> m_connection;
 };

@@ -24,16 +24,17 @@ TEST(UpdateFileName, VersionFromName)
         const char* name;
         uint64_t value;
     } cases[] = {
-        {"Veskador 3_V_2_4_0_1.exe", 0x0002000400000001ull},
-        {"Veskador 3_V_2_4_1_0.exe", 0x0002000400010000ull},
-        {"Veskador 3_V_2_4_0_1.EXE", 0},     // upper-case extension is never offered
-        {"Veskador 3_v_2_4_0_1.exe", 0},     // marker is case-sensitive
-        {"Veskador 3_2_4_0_1.exe", 0},       // no marker
-        {"Vesk.3_V_2_4_0_1.exe", 0},         // a point before the marker leaves no text
-        {"a.exe", 0},                        // too short
-        {"_V_.exe", 0},                      // empty version
-        {"Veskador 3_V_2_4_0_99999.exe", 0}, // a part out of range
-        {"Veskador 3_V_2_4_0_1.exe.part", 0},
+        {"Veskador 3_V_2_4_0_1.deb", 0x0002000400000001ull},
+        {"Veskador 3_V_2_4_1_0.deb", 0x0002000400010000ull},
+        {"Veskador 3_V_2_4_0_1.DEB", 0},     // upper-case extension is never offered
+        {"Veskador 3_V_2_4_0_1.exe", 0},     // a Windows installer is not for us
+        {"Veskador 3_v_2_4_0_1.deb", 0},     // marker is case-sensitive
+        {"Veskador 3_2_4_0_1.deb", 0},       // no marker
+        {"Vesk.3_V_2_4_0_1.deb", 0},         // a point before the marker leaves no text
+        {"a.deb", 0},                        // too short
+        {"_V_.deb", 0},                      // empty version
+        {"Veskador 3_V_2_4_0_99999.deb", 0}, // a part out of range
+        {"Veskador 3_V_2_4_0_1.deb.sha256", 0},
     };
     for (const auto& c : cases)
         EXPECT_EQ(VersionFromUpdateFileName(QString::fromLatin1(c.name)).GetValue(), c.value) << c.name;
@@ -43,14 +44,14 @@ TEST(UpdateFileName, ChoosesNewestAboveRunningInListingOrder)
 {
     const CVersion running(QStringView(u"2.3.1.0"));
     std::vector<Platform::FtpEntry> files = {
-        {QStringLiteral("Veskador 3_V_2_3_0_0.exe"), 10, {}, false},
-        {QStringLiteral("Veskador 3_V_2_4_1_0.exe"), 20, {}, false},
-        {QStringLiteral("Veskador 3_V_2_4_0_5.exe"), 30, {}, false},
-        {QStringLiteral("Veskador 3_V_9_0_0_0.EXE"), 40, {}, false},
-        {QStringLiteral("Veskador 3_V_2_4_1_0.exe"), 50, {}, false}, // equal: the first stays
+        {QStringLiteral("Veskador 3_V_2_3_0_0.deb"), 10, {}, false},
+        {QStringLiteral("Veskador 3_V_2_4_1_0.deb"), 20, {}, false},
+        {QStringLiteral("Veskador 3_V_2_4_0_5.deb"), 30, {}, false},
+        {QStringLiteral("Veskador 3_V_9_0_0_0.DEB"), 40, {}, false},
+        {QStringLiteral("Veskador 3_V_2_4_1_0.deb"), 50, {}, false}, // equal: the first stays
     };
     const SUpdateChoice choice = ChooseUpdate(files, running);
-    EXPECT_EQ(choice.file, QStringLiteral("Veskador 3_V_2_4_1_0.exe"));
+    EXPECT_EQ(choice.file, QStringLiteral("Veskador 3_V_2_4_1_0.deb"));
     EXPECT_EQ(choice.size, 20u);
     EXPECT_EQ(choice.best.Format(3), QStringLiteral("2.4.1"));
     EXPECT_EQ(UpdateVersionWParam(choice.best), 0x00040002u);
@@ -97,7 +98,7 @@ protected:
                                     ++reports;
                                 }));
         EXPECT_FALSE(check.Start(&receiver, {})); // one check per run
-        EXPECT_TRUE(check.Stop(deadlineMs));
+        EXPECT_TRUE(check.WaitFinished(deadlineMs));
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();
         EXPECT_LE(reports, 1);
@@ -112,16 +113,17 @@ protected:
 TEST_F(ProgramVersionCheckTest, PostsNewestVersionOrZero)
 {
     MessageBoxRecorder boxes;
-    server.AddFile(QStringLiteral("DiZivavir/Veskador 3/Veskador 3_V_2_3_0_0.exe"), "a");
-    server.AddFile(QStringLiteral("DiZivavir/Veskador 3/Veskador 3_V_2_4_1_0.exe"), QByteArray(1234, 'b'));
-    server.AddFile(QStringLiteral("DiZivavir/Veskador 3/Veskador 3_V_2_4_0_5.exe"), "c");
-    server.AddFile(QStringLiteral("DiZivavir/Veskador 3/Veskador 3_V_7_0_0_0.EXE"), "d");
+    server.AddFile(QStringLiteral("DiZivavir/Veskador 3/Veskador 3_V_2_3_0_0.deb"), "a");
+    server.AddFile(QStringLiteral("DiZivavir/Veskador 3/Veskador 3_V_2_4_1_0.deb"), QByteArray(1234, 'b'));
+    server.AddFile(QStringLiteral("DiZivavir/Veskador 3/Veskador 3_V_2_4_0_5.deb"), "c");
+    server.AddFile(QStringLiteral("DiZivavir/Veskador 3/Veskador 3_V_7_0_0_0.DEB"), "d");
+    server.AddFile(QStringLiteral("DiZivavir/Veskador 3/Veskador 3_V_8_0_0_0.exe"), "e");
 
     auto posted = RunCheck("2.3.1.0");
     ASSERT_TRUE(posted.has_value());
     EXPECT_EQ(posted->first, 0x00040002u);
     EXPECT_EQ(posted->second, 0x00000001u);
-    EXPECT_EQ(result.file, QStringLiteral("Veskador 3_V_2_4_1_0.exe"));
+    EXPECT_EQ(result.file, QStringLiteral("Veskador 3_V_2_4_1_0.deb"));
     EXPECT_EQ(result.size, 1234u);
 
     posted = RunCheck("2.4.1.0");
@@ -142,26 +144,27 @@ TEST_F(ProgramVersionCheckTest, UnreachableServerOrMissingFolderPostsNothingAndS
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
-TEST_F(ProgramVersionCheckTest, HangingServerIsLeftAfterBoundedWaitAndReportsNothing)
+TEST_F(ProgramVersionCheckTest, StopEndsASearchOnAHangingServerAtOnceAndNothingIsReported)
 {
-    server.AddFile(QStringLiteral("DiZivavir/Veskador 3/Veskador 3_V_9_0_0_0.exe"), "x");
-    server.Pause();
+    server.AddFile(QStringLiteral("DiZivavir/Veskador 3/Veskador 3_V_9_0_0_0.deb"), "x");
+    server.Pause(); // the connection is accepted, no greeting comes
     QObject receiver;
     bool reported = false;
     QElapsedTimer timer;
-    timer.start();
     {
         CProgramVersionCheck check(QStringLiteral("Veskador 3"), CVersion(QStringView(u"1.0.0.0")));
         ASSERT_TRUE(check.Start(&receiver, [&](uint32_t, uint32_t) { reported = true; }));
-        EXPECT_FALSE(check.Stop(300));
-    } // the destructor's wait ends too; the thread finishes on its own
-    EXPECT_LT(timer.elapsed(), 3000 + 300 + 2000);
+        EXPECT_FALSE(check.WaitFinished(300));
+        timer.start();
+        check.Stop();
+        // Joined: the search has ended, not merely been left alone.
+        EXPECT_TRUE(check.WaitFinished(0));
+        EXPECT_LT(timer.elapsed(), 2000);
+        EXPECT_TRUE(check.Result().file.isEmpty());
+    }
     server.Resume();
-    server.Stop(); // the abandoned thread now fails quickly
-    QElapsedTimer pump;
-    pump.start();
-    while (pump.elapsed() < 500)
-        QCoreApplication::processEvents();
+    EXPECT_EQ(server.OpenSessions(0), 0);
+    QCoreApplication::processEvents();
     EXPECT_FALSE(reported);
 }
 

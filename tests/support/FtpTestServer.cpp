@@ -12,14 +12,16 @@
 
 namespace
 {
-// pyftpdlib's own main, with a handler that does not know MLSD or MLST.
-constexpr char kTextListingScript[] =
-    "import sys\n"
-    "from pyftpdlib.handlers import FTPHandler\n"
-    "FTPHandler.proto_cmds = {k: v for k, v in FTPHandler.proto_cmds.items()\n"
-    "                         if k not in ('MLSD', 'MLST')}\n"
-    "from pyftpdlib.__main__ import main\n"
-    "main()\n";
+// pyftpdlib's own main, with a handler that does not know MLSD or MLST, or one that sends
+// slowly; the script's lines go between these.
+constexpr char kScriptStart[] = "import sys\n"
+                                "from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler\n";
+constexpr char kTextListingOnly[] = "FTPHandler.proto_cmds = {k: v for k, v in FTPHandler.proto_cmds.items()\n"
+                                    "                         if k not in ('MLSD', 'MLST')}\n";
+constexpr char kSendLimit[] = "ThrottledDTPHandler.write_limit = %1\n"
+                              "FTPHandler.dtp_handler = ThrottledDTPHandler\n";
+constexpr char kScriptEnd[] = "from pyftpdlib.__main__ import main\n"
+                              "main()\n";
 } // namespace
 
 FtpTestServer::FtpTestServer() : FtpTestServer(Options{})
@@ -29,8 +31,15 @@ FtpTestServer::FtpTestServer() : FtpTestServer(Options{})
 FtpTestServer::FtpTestServer(const Options& options)
 {
     QStringList args;
-    if (options.textListingOnly)
-        args << QStringLiteral("-c") << QString::fromLatin1(kTextListingScript);
+    if (options.textListingOnly || options.sendLimit > 0)
+    {
+        QString script = QString::fromLatin1(kScriptStart);
+        if (options.textListingOnly)
+            script += QString::fromLatin1(kTextListingOnly);
+        if (options.sendLimit > 0)
+            script += QString::fromLatin1(kSendLimit).arg(options.sendLimit);
+        args << QStringLiteral("-c") << script + QString::fromLatin1(kScriptEnd);
+    }
     else
         args << QStringLiteral("-m") << QStringLiteral("pyftpdlib");
     // Port 0: the system picks a free one, and the server's log names it.

@@ -22,6 +22,9 @@ public:
         // A server that refuses the machine listing (MLSD), as older servers do, so the
         // client has to read the text listing.
         bool textListingOnly = false;
+        // Sends file data at most this fast (bytes per second; 0: no limit), so a test
+        // can act while a download is under way.
+        uint32_t sendLimit = 0;
     };
 
     FtpTestServer();

@@ -1,7 +1,9 @@
 #pragma once
 #include "platform/gui/MessageBox.h"
 
+#include <QCoreApplication>
 #include <QStringList>
+#include <QThread>
 
 #include <deque>
 #include <mutex>
@@ -17,6 +19,7 @@ public:
         QString text;
         QString caption;
         uint32_t type;
+        bool uiThread; // asked for on the application's thread
     };
 
     MessageBoxRecorder() { m_previous = Platform::SetMessageBoxService(this); }
@@ -31,7 +34,8 @@ public:
     int Show(QWidget*, const QString& text, const QString& caption, uint32_t type) override
     {
         std::lock_guard g(m_lock);
-        boxes.push_back(Box{text, caption, type});
+        auto* app = QCoreApplication::instance();
+        boxes.push_back(Box{text, caption, type, app && QThread::currentThread() == app->thread()});
         if (!m_answers.empty())
         {
             const int a = m_answers.front();
