@@ -11,6 +11,8 @@
 #include "app/Veskador3SE.h"
 #include "device/VmDevice.h"
 #include "devicefiles/FirmwareUpdateCheck.h"
+#include "devicefiles/MeasurementDownload.h"
+#include "devicefiles/MeasurementImport.h"
 #include "devicefiles/VeskamonConnection.h"
 #include "devicefiles/VeskoraConnection.h"
 #include "measurement/CnvFile.h"
@@ -22,6 +24,9 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QDesktopServices>
 #include <QDir>
 #include <QGuiApplication>
@@ -52,6 +57,7 @@ constexpr uint32_t IDS_DOWNLOAD_MENU_DOWNLOAD = 59332;
 constexpr uint32_t IDS_DOWNLOAD_MENU_DISCONNECT = 59333;
 constexpr uint32_t IDS_CAPS = 59334;
 constexpr uint32_t IDS_NUM = 59335;
+constexpr uint32_t IDS_UNREADABLE_CONVERSIONS = 59405;
 // The maker's home page, which the logo opens.
 const QString kHomePage = QStringLiteral("https://www.velmor.example/");
 // How often the toolbar's command states are brought up to date while the program idles.
@@ -138,10 +144,18 @@ CMainFrame::CMainFrame(const QStringList& arguments, QWidget* parent) : QMainWin
     // Tester connections: the firmware check reports here, the timer keeps a connected
     // portable tester's remote connection open, and Disconnect is usable while one is held.
     CVeskoraConnection::Instance().SetNotifyTarget(this, WM_NEW_DEVICE_APP_VERSION, WM_NEW_DEVICE_OS_VERSION);
-    SetKeepAliveHandler([] { (void)CVeskoraConnection::Instance().KeepAlive(); });
+    SetKeepAliveHandler([] { CVeskoraConnection::Instance().OnKeepAliveTimer(); });
     SetCommandHandler(
         Cmd::ID_DISCONNECT, [] { CVeskoraConnection::Instance().Disconnect(); },
         [](SCmdUI& ui) { ui.enabled = CVeskoraConnection::Instance().GetDevice() != nullptr; });
+
+    // Measurements into the project.
+    SetCommandHandler(Cmd::ID_DOWNLOAD, [this] { OnDownloadMeasurements(); });
+    SetCommandHandler(
+        Cmd::ID_DOWNLOAD_AND_ADD, [this] { OnDownloadMeasurements(); },
+        [this](SCmdUI& ui) { ui.enabled = m_doc.HasFolders(); });
+    SetCommandHandler(Cmd::ID_IMPORT, [this] { OnImportMeasurements(); });
+    setAcceptDrops(true);
 
     Settings::InitDefaultFolders(Settings::Registry());
     QString folder;
@@ -423,6 +437,9 @@ QAction* CMainFrame::Action(uint32_t id) const
 
 bool CMainFrame::OnCmdMsg(uint32_t id)
 {
+    // No command may run underneath a transfer (see IsTransferRunning).
+    if (IsTransferRunning())
+        return false;
     if (m_rightPane && m_rightPane->OnCommand(id))
         return true;
     auto it = m_handlers.find(id);
@@ -462,7 +479,7 @@ void CMainFrame::UpdateCommandUI()
     {
         SCmdUI ui;
         const bool handled = OnUpdateCmdMsg(id, ui);
-        action->setEnabled(handled && ui.enabled);
+        action->setEnabled(handled && ui.enabled && !IsTransferRunning());
         if (action->isCheckable() || ui.checked)
         {
             action->setCheckable(true);
@@ -602,6 +619,11 @@ void CMainFrame::LoadStandardConversions(const QString& folder)
         f += u'/';
     m_doc.SetConversionFolder(f);
     const SCnvFolderLoad loaded = LoadCnvFolder(CConvTable::Instance(), f);
+    // A file that cannot be opened does not stop the start; the user learns which.
+    if (!loaded.unreadable.isEmpty())
+        Platform::ShowMessageBox(this, Platform::LoadString(IDS_UNREADABLE_CONVERSIONS) + u'\n' +
+                                           loaded.unreadable.join(u'\n'),
+                                 QString(), Platform::MB_OK | Platform::MB_ICONWARNING);
     if (!loaded.standardFound)
         Platform::ShowMessageBox(this, QStringLiteral("Failed to load Standard.cnv from folder ") + f,
                                  QString(), Platform::MB_OK);
@@ -649,8 +671,72 @@ void CMainFrame::OnCloseCommand()
     close();
 }
 
+void CMainFrame::RunTransfer(const std::function<void()>& transfer)
+{
+    if (IsTransferRunning())
+        return;
+    ++m_transfers;
+    UpdateCommandUI();
+    transfer();
+    --m_transfers;
+    UpdateCommandUI();
+    if (m_closePending && !IsTransferRunning())
+    {
+        m_closePending = false;
+        close();
+    }
+}
+
+void CMainFrame::OnDownloadMeasurements()
+{
+    RunTransfer(
+        [this]
+        {
+            CMeasurementDownload download(m_doc, CVeskoraConnection::Instance(), this);
+            download.DownloadMeasurementFiles(m_doc.GetCurrentFolderPath());
+        });
+}
+
+void CMainFrame::OnImportMeasurements()
+{
+    RunTransfer([this] { CMeasurementImport(m_doc, this).OnImportMeasurements(); });
+}
+
+void CMainFrame::ImportFiles(const QStringList& paths)
+{
+    RunTransfer([this, &paths] { CMeasurementImport(m_doc, this).ImportFiles(paths); });
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!IsTransferRunning() && event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event)
+{
+    if (IsTransferRunning())
+    {
+        event->ignore();
+        return;
+    }
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    event->acceptProposedAction();
+    ImportFiles(CMeasurementImport::CollectDroppedPaths(paths));
+}
+
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
+    // A transfer holds the document and the device: the window closes when it ends.
+    if (IsTransferRunning())
+    {
+        m_closePending = true;
+        event->ignore();
+        return;
+    }
     // A modified project is offered for saving; Cancel or a failed save keeps the window.
     if (!m_doc.CloseProject())
     {

@@ -156,12 +156,21 @@ SCnvFolderLoad LoadCnvFolder(CConvTable& table, const QString& folder)
 {
     SCnvFolderLoad result;
     const QDir dir(folder);
-    const QStringList entries = dir.entryList(QDir::Files | QDir::Readable, QDir::Name);
+    // Unreadable files and dangling links are listed too, so that they can be named.
+    const QFileInfoList entries = dir.entryInfoList(QDir::Files | QDir::System, QDir::Name);
     CConvTable::Guard guard(table);
-    for (const QString& entry : entries)
+    for (const QFileInfo& info : entries)
     {
+        const QString entry = info.fileName();
         if (!entry.endsWith(QStringLiteral(".cnv"), Qt::CaseInsensitive))
             continue;
+        // Only regular files are opened: a pipe or device node would block the start.
+        if (!info.isFile())
+        {
+            if (info.isSymLink() && !info.exists())
+                result.unreadable << entry;
+            continue;
+        }
         if (entry.compare(QStringLiteral("Standard.cnv"), Qt::CaseInsensitive) == 0)
             result.standardFound = true;
         try
@@ -175,6 +184,7 @@ SCnvFolderLoad LoadCnvFolder(CConvTable& table, const QString& folder)
         catch (const std::exception&)
         {
             // A file that cannot be opened must not keep the others from loading.
+            result.unreadable << entry;
         }
     }
     return result;

@@ -1,6 +1,7 @@
 #include "resources/BuiltInBitmaps.h"
 
 #include "platform/gui/BitmapTable.h"
+#include "resources/ExplorerBitmaps.h"
 #include "resources/ExportDlgBitmaps.h"
 #include "resources/MainFrameBitmaps.h"
 
@@ -236,6 +237,7 @@ void RegisterBuiltInBitmaps()
     if (!table.Contains(1313))
         table.Set(1313, DrawValueRowStrip());
     RegisterExportDlgBitmaps(table);
+    RegisterExplorerBitmaps(table);
     // The main window: icon, logo (normal and pressed), toolbar (normal and disabled).
     if (!table.Contains(10))
         table.Set(10, DrawProgramIcon());
