@@ -1,7 +1,7 @@
 #include "devicefiles/MeasurementImport.h"
 
-#include "app/ProgressWnd.h"
-#include "app/VeskDoc.h"
+#include "app/controls/ProgressWnd.h"
+#include "app/document/VeskDoc.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/FileDialog.h"
 #include "platform/gui/MessageBox.h"

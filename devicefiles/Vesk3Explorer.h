@@ -1,5 +1,5 @@
 #pragma once
-#include "devicefiles/VeskFile.h"
+#include "devicefiles/core/VeskFile.h"
 
 #include <QDialog>
 #include <QString>
