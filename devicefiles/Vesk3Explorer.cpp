@@ -648,6 +648,9 @@ void CVesk3Explorer::OnEndLabelEdit(TVeskFile* record, const QString& name)
     QString newPath = path.left(slash + 1) + name + path.mid(dot);
     if (folder)
         newPath += u'\\';
+    // The name as it was: the tester would be asked to move the item onto itself.
+    if (newPath == record->path)
+        return;
     if (!m_connection.MoveItem(record->path, newPath))
     {
         ShowMessage(Ids::RenameFailed);

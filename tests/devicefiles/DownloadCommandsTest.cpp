@@ -22,10 +22,6 @@ using namespace TesterCommands;
 
 namespace
 {
-IsolatedSettings g_isolatedSettings;
-[[maybe_unused]] const auto* const g_environment =
-    ::testing::AddGlobalTestEnvironment(new DeviceThreadEnvironment);
-
 QByteArray SeriesFile(const std::vector<float>& readings)
 {
     const std::vector<uint8_t> bytes = DocTest::BlockOf(*DocTest::MakeSeries(readings));

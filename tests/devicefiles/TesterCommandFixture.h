@@ -61,6 +61,11 @@ public:
     void TearDown() override { Device::StopDeviceThread(); }
 };
 
+// One settings store and one device thread for the whole test program.
+inline IsolatedSettings g_isolatedSettings;
+[[maybe_unused]] inline const auto* const g_environment =
+    ::testing::AddGlobalTestEnvironment(new DeviceThreadEnvironment);
+
 enum class Link
 {
     tcp,
