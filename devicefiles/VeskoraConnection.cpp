@@ -87,12 +87,10 @@ CVeskoraConnection::CVeskoraConnection() = default;
 CVeskoraConnection::~CVeskoraConnection()
 {
     // At process exit only the workers are stopped; the device was disconnected by the
-    // main window, and a stream layer that is already closed must not be touched. The
-    // context object stays: Qt's per-thread data may be gone by now.
+    // main window, and a stream layer that is already closed must not be touched.
     m_keepAlive.reset();
     m_firmwareCheck.reset();
     (void)m_device.release();
-    (void)m_context.release();
 }
 
 std::unique_ptr<Device::CVmDevice> CVeskoraConnection::Exchange(std::unique_ptr<Device::CVmDevice> device)
