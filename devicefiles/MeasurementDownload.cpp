@@ -4,12 +4,14 @@
 #include "app/controls/ProgressWnd.h"
 #include "app/document/VeskDoc.h"
 #include "device/DeviceTypes.h"
+#include "devicefiles/FileListText.h"
 #include "devicefiles/Vesk3Explorer.h"
 #include "devicefiles/core/Vesk3Parser.h"
 #include "devicefiles/VeskoraConnection.h"
 #include "measurement/CnvFile.h"
 #include "measurement/ConvTable.h"
 #include "platform/core/StringTable.h"
+#include "resources/StringIds.h"
 #include "platform/gui/MessageBox.h"
 #include "platform/gui/ModalDialog.h"
 #include "platform/gui/WaitCursor.h"
@@ -25,23 +27,9 @@ using Platform::LoadString;
 
 namespace
 {
-namespace Ids
-{
-constexpr uint32_t Downloading = 59142;
-constexpr uint32_t Cancel = 59143;
-constexpr uint32_t From = 59197;
-constexpr uint32_t To = 59198;
-constexpr uint32_t DownloadingConversions = 59240;
-constexpr uint32_t ListingFailed = 59402;
-constexpr uint32_t NotDownloaded = 59403;
-constexpr uint32_t LostDuringDownload = 59408;
-} // namespace Ids
-
 constexpr uint32_t kRamFlags = StreamIO::STREAM_READ | StreamIO::STREAM_WRITE | StreamIO::STREAM_CREATE_ALWAYS;
 const QString kMeasurementRamFile = QStringLiteral("RAM:temp.vsm");
 const QString kConversionRamFile = QStringLiteral("RAM:temp.cnv");
-// A message names at most this many files, so that it still fits on the screen.
-constexpr qsizetype kMaxNamedFiles = 25;
 
 QString FolderAndBase(const QString& path)
 {
@@ -52,7 +40,7 @@ QString FolderAndBase(const QString& path)
 
 QString FromToText(const QString& from, const QString& to)
 {
-    return LoadString(Ids::From) + QStringLiteral("\t\t\t") + FolderAndBase(from) + u'\n' + LoadString(Ids::To) +
+    return LoadString(StringId::IDS_FROM) + QStringLiteral("\t\t\t") + FolderAndBase(from) + u'\n' + LoadString(StringId::IDS_TO) +
            u'\t' + to;
 }
 
@@ -78,16 +66,6 @@ QString ShownName(const QString& devicePath)
     SplitDevicePath(devicePath, &folder, nullptr, nullptr, &fileName);
     return folder + fileName;
 }
-
-QString NameList(const QStringList& devicePaths)
-{
-    QStringList lines;
-    for (qsizetype i = 0; i < devicePaths.size() && i < kMaxNamedFiles; ++i)
-        lines << ShownName(devicePaths[i]);
-    if (devicePaths.size() > kMaxNamedFiles)
-        lines << QStringLiteral("...");
-    return lines.join(u'\n');
-}
 } // namespace
 
 CMeasurementDownload::CMeasurementDownload(CVeskDoc& doc, CVeskoraConnection& connection, QWidget* parent)
@@ -111,7 +89,7 @@ void CMeasurementDownload::DownloadMeasurementFiles(const QString& targetFolder)
     // An explorer over a listing that did not arrive would show the tester as empty.
     if (!listed)
     {
-        Platform::ShowMessageBox(m_parent, LoadString(Ids::ListingFailed), QString(),
+        Platform::ShowMessageBox(m_parent, LoadString(StringId::IDS_LISTING_FAILED), QString(),
                                  Platform::MB_OK | Platform::MB_ICONEXCLAMATION);
         return;
     }
@@ -141,7 +119,7 @@ bool CMeasurementDownload::TransferFiles(const std::vector<TVeskFile>& chosen, c
                                          const QString& targetFolder, QStringList& notDownloaded)
 {
     const int count = int(chosen.size());
-    CProgressWnd progress(m_parent, LoadString(Ids::Downloading), LoadString(Ids::Cancel), true);
+    CProgressWnd progress(m_parent, LoadString(StringId::IDS_DOWNLOADING), LoadString(StringId::IDS_CANCEL), true);
     progress.SetText(QString());
     progress.SetRange(0, count, 1);
     for (int i = 0; i < count; ++i)
@@ -199,8 +177,11 @@ void CMeasurementDownload::ReportFailures(bool lost, const QStringList& notDownl
         return;
     QString text;
     if (lost)
-        text = LoadString(Ids::LostDuringDownload) + QStringLiteral("\n\n");
-    text += LoadString(Ids::NotDownloaded) + u'\n' + NameList(m_failed + notDownloaded);
+        text = LoadString(StringId::IDS_LOST_DURING_DOWNLOAD) + QStringLiteral("\n\n");
+    QStringList names;
+    for (const QString& path : m_failed + notDownloaded)
+        names << ShownName(path);
+    text += FileListText(LoadString(StringId::IDS_NOT_DOWNLOADED), names);
     Platform::ShowMessageBox(m_parent, text, QString(), Platform::MB_OK | Platform::MB_ICONEXCLAMATION);
 }
 
@@ -215,7 +196,7 @@ void CMeasurementDownload::DownloadCustomerConversions()
         return;
 
     const QString folder = m_doc.GetConversionFolder();
-    CProgressWnd progress(m_parent, LoadString(Ids::DownloadingConversions), LoadString(Ids::Cancel), true);
+    CProgressWnd progress(m_parent, LoadString(StringId::IDS_DOWNLOADING_CONVERSIONS), LoadString(StringId::IDS_CANCEL), true);
     progress.SetText(QString());
     progress.SetRange(0, int(records.size()), 1);
     for (const auto& record : records)

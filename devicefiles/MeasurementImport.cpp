@@ -2,7 +2,9 @@
 
 #include "app/controls/ProgressWnd.h"
 #include "app/document/VeskDoc.h"
+#include "devicefiles/FileListText.h"
 #include "platform/core/StringTable.h"
+#include "resources/StringIds.h"
 #include "platform/gui/FileDialog.h"
 #include "platform/gui/MessageBox.h"
 #include "platform/gui/WaitCursor.h"
@@ -16,20 +18,8 @@ using Platform::LoadString;
 
 namespace
 {
-namespace Ids
-{
-constexpr uint32_t AllFiles = 1271;
-constexpr uint32_t Cancel = 59143;
-constexpr uint32_t Importing = 59238;
-constexpr uint32_t Preparing = 59239;
-constexpr uint32_t MeasurementFiles = 59305;
-constexpr uint32_t NotImported = 59404;
-} // namespace Ids
-
 const QString kMeasurementExtension = QStringLiteral(".vsm");
 const QString kProjectExtension = QStringLiteral(".v3p");
-// A message names at most this many files, so that it still fits on the screen.
-constexpr qsizetype kMaxNamedFiles = 25;
 
 bool IsMeasurementFileName(const QString& name)
 {
@@ -82,8 +72,8 @@ void CMeasurementImport::OnImportMeasurements()
 {
     Platform::FileDialogRequest request;
     request.defaultExtension = QStringLiteral("vsm");
-    request.filter = LoadString(Ids::MeasurementFiles) + QStringLiteral(" (*.vsm)|*.vsm|") +
-                     LoadString(Ids::AllFiles) + QStringLiteral(" (*.*)|*.*||");
+    request.filter = LoadString(StringId::IDS_MEASUREMENT_FILES) + QStringLiteral(" (*.vsm)|*.vsm|") +
+                     LoadString(StringId::IDS_ALL_FILES) + QStringLiteral(" (*.*)|*.*||");
     request.flags = Platform::OFN_HIDEREADONLY | Platform::OFN_ALLOWMULTISELECT;
     const std::optional<QStringList> chosen = Platform::ShowOpenFilesDialog(m_parent, request);
     if (chosen && !chosen->isEmpty())
@@ -127,8 +117,8 @@ void CMeasurementImport::ImportFiles(const QStringList& paths)
 
     std::optional<Platform::WaitCursor> wait;
     wait.emplace();
-    m_progress = std::make_unique<CProgressWnd>(m_parent, LoadString(Ids::Importing), LoadString(Ids::Cancel), true);
-    m_progress->SetText(LoadString(Ids::Preparing));
+    m_progress = std::make_unique<CProgressWnd>(m_parent, LoadString(StringId::IDS_IMPORTING), LoadString(StringId::IDS_CANCEL), true);
+    m_progress->SetText(LoadString(StringId::IDS_PREPARING_IMPORT));
     m_progress->SetRange(0, 1, 1);
 
     // Counting first, so that the bar knows its end.
@@ -182,10 +172,7 @@ void CMeasurementImport::ImportFiles(const QStringList& paths)
 
     if (m_failed.isEmpty())
         return;
-    QStringList names = m_failed.mid(0, kMaxNamedFiles);
-    if (m_failed.size() > kMaxNamedFiles)
-        names << QStringLiteral("...");
-    Platform::ShowMessageBox(m_parent, LoadString(Ids::NotImported) + u'\n' + names.join(u'\n'), QString(),
+    Platform::ShowMessageBox(m_parent, FileListText(LoadString(StringId::IDS_NOT_IMPORTED), m_failed), QString(),
                              Platform::MB_OK | Platform::MB_ICONEXCLAMATION);
 }
 

@@ -7,6 +7,7 @@
 #include "devicefiles/core/DeviceListing.h"
 #include "devicefiles/VeskoraConnection.h"
 #include "platform/core/StringTable.h"
+#include "resources/StringIds.h"
 #include "platform/gui/BitmapTable.h"
 #include "platform/gui/ImageList.h"
 #include "platform/gui/MessageBox.h"
@@ -33,34 +34,6 @@ using Platform::LoadString;
 
 namespace
 {
-namespace Ids
-{
-constexpr uint32_t Cancel = 59143;
-constexpr uint32_t From = 59197;
-constexpr uint32_t To = 59198;
-constexpr uint32_t Deleting = 59199;
-constexpr uint32_t DeletingFile = 59200;
-constexpr uint32_t Download = 59201;
-constexpr uint32_t Cut = 59202;
-constexpr uint32_t Paste = 59204;
-constexpr uint32_t Delete = 59205;
-constexpr uint32_t Rename = 59206;
-constexpr uint32_t NewFolderMenu = 59207;
-constexpr uint32_t DeleteFailed = 59208;
-constexpr uint32_t RenameFailed = 59209;
-constexpr uint32_t InvalidCharacter = 59210;
-constexpr uint32_t NewFolderName = 59211;
-constexpr uint32_t NewFolderFailed = 59212;
-constexpr uint32_t DeleteQuestion = 59213;
-constexpr uint32_t Moving = 59214;
-constexpr uint32_t MoveFailed = 59215;
-constexpr uint32_t FilesColumn = 59255;
-constexpr uint32_t FolderUpTip = 59256;
-constexpr uint32_t Caption = 59400;
-constexpr uint32_t EnterName = 59406;
-constexpr uint32_t MoveIntoItself = 59407;
-} // namespace Ids
-
 constexpr uint32_t IDB_LIST_IMAGES = 1306;
 constexpr uint32_t IDB_MENU_IMAGES = 1312;
 constexpr uint32_t IDB_FOLDER_UP = 1343;
@@ -111,8 +84,8 @@ QString FromToText(const QString& from, const QString& to)
     QString fromFolder, fromBase, toFolder, toBase;
     SplitDevicePath(from, &fromFolder, nullptr, &fromBase, nullptr);
     SplitDevicePath(to, &toFolder, nullptr, &toBase, nullptr);
-    return LoadString(Ids::From) + QStringLiteral("\t\t\t") + fromFolder + fromBase + u'\n' +
-           LoadString(Ids::To) + u'\t' + toFolder + toBase;
+    return LoadString(StringId::IDS_FROM) + QStringLiteral("\t\t\t") + fromFolder + fromBase + u'\n' +
+           LoadString(StringId::IDS_TO) + u'\t' + toFolder + toBase;
 }
 
 // Device paths match without regard to case on the tester.
@@ -176,13 +149,13 @@ CVesk3Explorer::CVesk3Explorer(QWidget* parent, const QString& listing, CVeskora
     : QDialog(parent), m_connection(connection)
 {
     setObjectName(QStringLiteral("Vesk3Explorer"));
-    setWindowTitle(LoadString(Ids::Caption));
+    setWindowTitle(LoadString(StringId::IDS_EXPLORER_CAPTION));
     setSizeGripEnabled(true);
 
     m_list = new QTreeWidget(this);
     m_list->setObjectName(QStringLiteral("list"));
     m_list->setColumnCount(1);
-    m_list->setHeaderLabels({LoadString(Ids::FilesColumn)});
+    m_list->setHeaderLabels({LoadString(StringId::IDS_FILES_COLUMN)});
     m_list->header()->setStretchLastSection(false);
     m_list->setColumnWidth(0, kFilesColumnWidth);
     m_list->setRootIsDecorated(false);
@@ -208,15 +181,15 @@ CVesk3Explorer::CVesk3Explorer(QWidget* parent, const QString& listing, CVeskora
     m_up = new QToolButton(this);
     m_up->setObjectName(QStringLiteral("up"));
     m_up->setIcon(QIcon(QPixmap::fromImage(Platform::BitmapTable::Instance().Get(IDB_FOLDER_UP))));
-    m_up->setToolTip(LoadString(Ids::FolderUpTip));
+    m_up->setToolTip(LoadString(StringId::IDS_FOLDER_UP_TIP));
     m_up->setEnabled(false);
     connect(m_up, &QToolButton::clicked, this, &CVesk3Explorer::OnFolderUp);
 
-    m_download = new QPushButton(LoadString(Ids::Download), this);
+    m_download = new QPushButton(LoadString(StringId::IDS_DOWNLOAD), this);
     m_download->setObjectName(QStringLiteral("download"));
     m_download->setDefault(true);
     connect(m_download, &QPushButton::clicked, this, &CVesk3Explorer::OnDownload);
-    m_cancel = new QPushButton(LoadString(Ids::Cancel), this);
+    m_cancel = new QPushButton(LoadString(StringId::IDS_CANCEL), this);
     m_cancel->setObjectName(QStringLiteral("cancel"));
     m_cancel->setAutoDefault(false);
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -466,12 +439,12 @@ void CVesk3Explorer::PasteMove()
     {
         if (record->isFolder && PathStartsWith(destination, record->path))
         {
-            ShowMessage(Ids::MoveIntoItself);
+            ShowMessage(StringId::IDS_MOVE_INTO_ITSELF);
             return;
         }
     }
 
-    CProgressWnd progress(this, LoadString(Ids::Moving), LoadString(Ids::Cancel), true);
+    CProgressWnd progress(this, LoadString(StringId::IDS_MOVING), LoadString(StringId::IDS_CANCEL), true);
     progress.SetText(QString());
     progress.SetRange(0, int(moving.size()), 1);
     bool cancelled = false;
@@ -497,7 +470,7 @@ void CVesk3Explorer::PasteMove()
         }
         if (!m_connection.MoveItem(oldPath, newPath))
         {
-            ShowMessage(Ids::MoveFailed);
+            ShowMessage(StringId::IDS_MOVE_FAILED);
             continue;
         }
         record->path = newPath;
@@ -551,13 +524,13 @@ void CVesk3Explorer::DeleteMarked()
     }
     if (count == 0)
         return;
-    if (Platform::ShowMessageBox(this, LoadString(Ids::DeleteQuestion), QString(),
+    if (Platform::ShowMessageBox(this, LoadString(StringId::IDS_TREE_ASK_DELETE), QString(),
                                  Platform::MB_YESNOCANCEL | Platform::MB_ICONQUESTION) != Platform::IDYES)
         return;
 
     bool failed = false;
     {
-        CProgressWnd progress(this, LoadString(Ids::Deleting), LoadString(Ids::Cancel), true);
+        CProgressWnd progress(this, LoadString(StringId::IDS_DELETING), LoadString(StringId::IDS_CANCEL), true);
         progress.SetText(QString());
         progress.SetRange(0, count, 1);
         bool cancelled = false;
@@ -574,7 +547,7 @@ void CVesk3Explorer::DeleteMarked()
                 }
                 QString folder, base;
                 SplitDevicePath(record->path, &folder, nullptr, &base, nullptr);
-                progress.SetText(LoadString(Ids::DeletingFile) + folder + base);
+                progress.SetText(LoadString(StringId::IDS_DELETING_FILE) + folder + base);
                 progress.StepIt();
                 progress.PumpMessages(true);
                 if (progress.Cancelled())
@@ -597,7 +570,7 @@ void CVesk3Explorer::DeleteMarked()
     m_cutCount = int(std::count_if(m_records.begin(), m_records.end(), [](const auto& r) { return r->cut; }));
     FillList(m_currentPath);
     if (failed)
-        ShowMessage(Ids::DeleteFailed);
+        ShowMessage(StringId::IDS_DELETE_FAILED);
 }
 
 bool CVesk3Explorer::CheckName(const QString& name)
@@ -623,13 +596,13 @@ void CVesk3Explorer::OnEndLabelEdit(TVeskFile* record, const QString& name)
         return;
     if (name.trimmed().isEmpty())
     {
-        ShowMessage(Ids::EnterName);
+        ShowMessage(StringId::IDS_ENTER_NAME);
         return;
     }
     if (!CheckName(name))
     {
-        ShowMessage(Ids::InvalidCharacter);
-        ShowMessage(Ids::RenameFailed);
+        ShowMessage(StringId::IDS_INVALID_CHARACTER);
+        ShowMessage(StringId::IDS_RENAME_FAILED);
         return;
     }
     // The name goes between the last backslash and the last period; the extension (".vsm",
@@ -642,7 +615,7 @@ void CVesk3Explorer::OnEndLabelEdit(TVeskFile* record, const QString& name)
     const qsizetype dot = path.lastIndexOf(u'.');
     if (slash < 0 || dot < 0 || dot < slash)
     {
-        ShowMessage(Ids::RenameFailed);
+        ShowMessage(StringId::IDS_RENAME_FAILED);
         return;
     }
     QString newPath = path.left(slash + 1) + name + path.mid(dot);
@@ -653,7 +626,7 @@ void CVesk3Explorer::OnEndLabelEdit(TVeskFile* record, const QString& name)
         return;
     if (!m_connection.MoveItem(record->path, newPath))
     {
-        ShowMessage(Ids::RenameFailed);
+        ShowMessage(StringId::IDS_RENAME_FAILED);
         return;
     }
     const QString oldPath = record->path;
@@ -670,7 +643,7 @@ void CVesk3Explorer::OnEndLabelEdit(TVeskFile* record, const QString& name)
 
 QString CVesk3Explorer::FreeFolderName() const
 {
-    const QString base = LoadString(Ids::NewFolderName);
+    const QString base = LoadString(StringId::IDS_NEW_FOLDER_NAME);
     const QString folder = m_rootPrefix + m_currentPath;
     for (int n = 1;; ++n)
     {
@@ -687,7 +660,7 @@ void CVesk3Explorer::NewFolder()
     const QString path = m_rootPrefix + m_currentPath + FreeFolderName() + kFolderSuffix;
     if (!m_connection.CreateFolder(path))
     {
-        ShowMessage(Ids::NewFolderFailed);
+        ShowMessage(StringId::IDS_NEW_FOLDER_FAILED);
         return;
     }
     auto record = std::make_unique<TVeskFile>();
@@ -730,19 +703,19 @@ void CVesk3Explorer::OnListRightClick(const QPoint& pos)
         Platform::MF_STRING | (m_cutCount > 0 || m_copyCount > 0 ? 0u : unsigned(Platform::MF_GRAYED));
     if (item)
     {
-        menu.AppendItem(LoadString(Ids::Download), Platform::MF_STRING, menuDownload, &images, kDownloadImage);
+        menu.AppendItem(LoadString(StringId::IDS_DOWNLOAD), Platform::MF_STRING, menuDownload, &images, kDownloadImage);
         menu.AppendItem(QString(), Platform::MF_SEPARATOR, 0);
-        menu.AppendItem(LoadString(Ids::Cut), Platform::MF_STRING, menuCut, &images, kCutImage);
-        menu.AppendItem(LoadString(Ids::Paste), pasteFlags, menuPaste, &images, kPasteImage);
+        menu.AppendItem(LoadString(StringId::IDS_TREE_CUT), Platform::MF_STRING, menuCut, &images, kCutImage);
+        menu.AppendItem(LoadString(StringId::IDS_TREE_PASTE), pasteFlags, menuPaste, &images, kPasteImage);
         menu.AppendItem(QString(), Platform::MF_SEPARATOR, 0);
-        menu.AppendItem(LoadString(Ids::Delete), Platform::MF_STRING, menuDelete, &images, kDeleteImage);
-        menu.AppendItem(LoadString(Ids::Rename), Platform::MF_STRING, menuRename, &images, kRenameImage);
+        menu.AppendItem(LoadString(StringId::IDS_TREE_DELETE), Platform::MF_STRING, menuDelete, &images, kDeleteImage);
+        menu.AppendItem(LoadString(StringId::IDS_TREE_RENAME), Platform::MF_STRING, menuRename, &images, kRenameImage);
     }
     else
     {
-        menu.AppendItem(LoadString(Ids::Paste), pasteFlags, menuPaste, &images, kPasteImage);
+        menu.AppendItem(LoadString(StringId::IDS_TREE_PASTE), pasteFlags, menuPaste, &images, kPasteImage);
         menu.AppendItem(QString(), Platform::MF_SEPARATOR, 0);
-        menu.AppendItem(LoadString(Ids::NewFolderMenu), Platform::MF_STRING, menuNewFolder, &images,
+        menu.AppendItem(LoadString(StringId::IDS_TREE_NEW_FOLDER), Platform::MF_STRING, menuNewFolder, &images,
                         kNewFolderImage);
     }
     const QPoint at = m_list->viewport()->mapToGlobal(pos);

@@ -8,16 +8,14 @@
 #include "platform/core/FileException.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/MessageBox.h"
+#include "resources/StringIds.h"
 
 #include <QWidget>
 
 namespace
 {
-constexpr uint32_t kCaptionStringId = 143;
-constexpr uint32_t kProductKeyStringId = 145;
 constexpr uint32_t kWizardStartMode = 2; // interface and result pages only
 constexpr uint32_t kKeepAliveMs = 30000;
-constexpr uint32_t kConnectionLostStringId = 59401;
 // Longer than the keep-alive's own answer time-out (4000 ms), so a request under way ends
 // by itself rather than being let go.
 constexpr uint32_t kKeepAliveStopWaitMs = 5000;
@@ -62,8 +60,8 @@ void DropDevice(std::unique_ptr<Device::CVmDevice>& device)
 std::unique_ptr<Device::CVmDevice> RunWizard(const QString& subKey, const QString& fallbackKey,
                                              uint32_t deviceType)
 {
-    CDevSelectSheet sheet(kCaptionStringId, nullptr, kWizardStartMode, Device::loginAccepted);
-    const QString productKey = Platform::LoadString(kProductKeyStringId);
+    CDevSelectSheet sheet(StringId::IDS_CONNECT_CAPTION, nullptr, kWizardStartMode, Device::loginAccepted);
+    const QString productKey = Platform::LoadString(StringId::IDS_PRODUCT_KEY);
     const QString key = productKey.isEmpty() ? QString() : productKey + subKey;
     if (!sheet.LoadSettings(key) && !fallbackKey.isEmpty())
         sheet.LoadSettings(fallbackKey);
@@ -223,7 +221,7 @@ void CVeskoraConnection::OnKeepAliveDone(uint64_t generation, bool ok)
     }
     DropLostDevice();
     Platform::ShowMessageBox(qobject_cast<QWidget*>(m_notifyWindow.data()),
-                             Platform::LoadString(kConnectionLostStringId), QString(),
+                             Platform::LoadString(StringId::IDS_CONNECTION_LOST), QString(),
                              Platform::MB_OK | Platform::MB_ICONEXCLAMATION);
 }
 

@@ -243,7 +243,7 @@ TEST_P(DownloadOverLink, ALinkCutInTheMiddleOfAFileLeavesNoHalfSeries)
             Click(explorer, "download");
         });
     frame->OnCmdMsg(Cmd::ID_DOWNLOAD);
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.boxes.front().text.toStdString();
     EXPECT_EQ(DocTest::SeriesNames(*Folder("\\A\\")), QStringList{"F1"});
 }
 
