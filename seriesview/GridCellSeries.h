@@ -169,10 +169,8 @@ private:
     Platform::Rect CellRect() const;
     QPoint ToScreen(Platform::Point cellPoint) const;
     void OnLinkClick(int link, const Platform::Rect& area);
-    bool ApplyLimit(int link, int x, int y);
-    void SetOnEveryReading(CMeasSeries1& series, int value);
+    void ApplyLimit(int link, int x, int y);
     void ShowStoredCurve(int reading);
-    void NotifyDocument(bool changed = true);
 
     CVeskDoc* m_document = nullptr;
     int m_seriesIndex = -1;

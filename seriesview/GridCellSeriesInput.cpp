@@ -122,24 +122,6 @@ bool CGridCellSeries::OnSetCursor()
     return true;
 }
 
-void CGridCellSeries::NotifyDocument(bool changed)
-{
-    if (!m_document)
-        return;
-    // The series changed behind the document's back: without the mark a project closed
-    // now would not offer to save the change.
-    if (changed)
-        m_document->SetModified();
-    m_document->UpdateAllViews(nullptr, m_seriesIndex);
-}
-
-void CGridCellSeries::SetOnEveryReading(CMeasSeries1& series, int value)
-{
-    const int count = series.GetCount(kAllReadings);
-    for (int i = 0; i < count; ++i)
-        series.SetReadingDirection(i, value, kAllReadings);
-}
-
 void CGridCellSeries::OnClick(Point point)
 {
     int kind = -1;
@@ -212,19 +194,13 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
     }
     case LINK_UPPER_LIMIT:
     case LINK_LOWER_LIMIT:
-        if (ApplyLimit(link, x, y))
-            NotifyDocument();
+        ApplyLimit(link, x, y);
         return;
     case LINK_MATERIAL:
     {
         SMaterial material;
-        if (!popups.TrackMaterialMenu(grid, x, left, right, y, {series->GetProbeId().code}, material))
-            return;
-        STargetScale target;
-        m_document->FindConversionSpec(target, settings.targetScale, material, series->GetProbeId().code);
-        series->SetConversion(target, material);
-        series->SetResolution(1, 1);
-        NotifyDocument();
+        if (popups.TrackMaterialMenu(grid, x, left, right, y, {series->GetProbeId().code}, material))
+            m_document->SetSeriesMaterial(m_seriesIndex, material);
         return;
     }
     case LINK_SCALE:
@@ -235,85 +211,53 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
         const bool chosen = popups.TrackConversionMenu(grid, x, left, right, y, {series->GetProbeId()},
                                                        {settings.material}, target, imperial, group);
         if (chosen)
-        {
-            STargetScale scale = settings.targetScale;
-            scale.scale = target.scale;
-            SMaterial material = settings.material;
-            material.SetGroup(group);
-            series->SetConversion(scale, material);
-            series->SetResolution(1, 1);
-        }
-        // The views hear of it even when the popup was dismissed.
-        NotifyDocument(chosen);
+            m_document->SetSeriesScale(m_seriesIndex, target.scale, group);
+        else // the views hear of it even when the popup was dismissed
+            m_document->RefreshSeries(m_seriesIndex);
         return;
     }
     case LINK_DIRECTION:
     {
         int value = 0;
-        if (bench)
-        {
-            if (!popups.TrackDiameterMenu(grid, x, left, right, y, value))
-                return;
-            entry->SetDiameter(value);
-        }
-        else if (!popups.TrackDirectionMenu(grid, x, left, right, y, value))
-        {
-            return;
-        }
-        SetOnEveryReading(*series, value);
-        NotifyDocument();
+        const bool chosen = bench ? popups.TrackDiameterMenu(grid, x, left, right, y, value)
+                                  : popups.TrackDirectionMenu(grid, x, left, right, y, value);
+        if (chosen)
+            m_document->SetSeriesCorrection(m_seriesIndex, value);
         return;
     }
     case LINK_STANDARD:
     {
         int standard = 0;
-        if (!popups.TrackStandardMenu(grid, x, left, right, y, bench, standard))
-            return;
-        STargetScale target = settings.targetScale;
-        target.standard = standard;
-        series->SetConversion(target, settings.material);
-        series->SetResolution(1, 1);
-        // The ASTM B724 mode depends on the standard: apply it again so that it follows.
-        entry->ApplyB724Mode(!entry->IsB724Mode());
-        NotifyDocument();
+        if (popups.TrackStandardMenu(grid, x, left, right, y, bench, standard))
+            m_document->SetSeriesStandard(m_seriesIndex, standard);
         return;
     }
     case LINK_B724:
     {
         bool no = false;
-        if (!popups.TrackYesNoMenu(grid, x, left, right, y, no))
-            return;
-        entry->ApplyB724Mode(no);
-        NotifyDocument();
+        if (popups.TrackYesNoMenu(grid, x, left, right, y, no))
+            m_document->ApplySeriesB724Mode(m_seriesIndex, no);
         return;
     }
     case LINK_UNIT:
     {
         bool toImperial = false;
-        if (!popups.TrackUnitMenu(grid, x, left, right, y, toImperial))
-            return;
-        series->SetImperial(toImperial);
-        NotifyDocument();
+        if (popups.TrackUnitMenu(grid, x, left, right, y, toImperial))
+            m_document->SetSeriesImperial(m_seriesIndex, toImperial);
         return;
     }
     case LINK_RESTORE:
-        series->RestoreOriginalSettings();
-        NotifyDocument();
+        m_document->RestoreSeriesSettings(m_seriesIndex);
         return;
     case LINK_UNDELETE:
-    {
-        const int count = series->GetCount(kAllReadings);
-        for (int i = 0; i < count; ++i)
-            series->IncludeReading(i, kAllReadings);
-        NotifyDocument();
+        m_document->IncludeAllReadings(m_seriesIndex);
         return;
-    }
     default:
         return;
     }
 }
 
-bool CGridCellSeries::ApplyLimit(int link, int, int)
+void CGridCellSeries::ApplyLimit(int link, int, int)
 {
     CMeasSeries1* series = Series();
     SSeriesSettings settings;
@@ -342,7 +286,7 @@ bool CGridCellSeries::ApplyLimit(int link, int, int)
     const bool confirmed = upper ? popups.EditUpperLimit(owner, minimum, maximum, decimals, unit, limit)
                                  : popups.EditLowerLimit(owner, minimum, maximum, decimals, unit, limit);
     if (!confirmed)
-        return false;
+        return;
     if (showMils)
     {
         MilsToMicrons(limit);
@@ -353,14 +297,13 @@ bool CGridCellSeries::ApplyLimit(int link, int, int)
     if (upper)
     {
         const float lower = outOfRange(settings.lowerLimit) ? minimum : settings.lowerLimit;
-        series->SetLimits(lower, limit, -1);
+        m_document->SetSeriesLimits(m_seriesIndex, lower, limit);
     }
     else
     {
         const float upperLimit = outOfRange(settings.upperLimit) ? maximum : settings.upperLimit;
-        series->SetLimits(limit, upperLimit, -1);
+        m_document->SetSeriesLimits(m_seriesIndex, limit, upperLimit);
     }
-    return true;
 }
 
 void CGridCellSeries::OnRClick(Point point)
@@ -387,31 +330,21 @@ void CGridCellSeries::OnRClick(Point point)
         return;
     if (exclude)
     {
-        series->ExcludeReading(item, kShownReadings);
+        m_document->ExcludeReading(m_seriesIndex, item);
     }
-    else if (copyOne)
+    else if (copyOne || copyAll)
     {
-        CopyValues(item, IsControlHeld());
-    }
-    else if (copyAll)
-    {
-        CopyValues(-1, IsControlHeld());
+        CopyValues(copyOne ? item : -1, IsControlHeld());
+        // Copying changes nothing that a save would keep; the views still hear of it.
+        m_document->RefreshSeries(m_seriesIndex);
     }
     else if (code != -1)
     {
-        if (!listTitle)
-        {
-            series->SetReadingDirection(item, code, kShownReadings);
-        }
+        if (listTitle)
+            m_document->SetSeriesCorrection(m_seriesIndex, code);
         else
-        {
-            if (bench)
-                entry->SetDiameter(code);
-            SetOnEveryReading(*series, code);
-        }
+            m_document->SetReadingCorrection(m_seriesIndex, item, code);
     }
-    // Copying changes nothing that a save would keep.
-    NotifyDocument(!copyOne && !copyAll);
 }
 
 QString CGridCellSeries::ValuesText(int reading, bool withCurves)
