@@ -192,14 +192,17 @@ TEST_F(DownloadTest, ARefusedFileIsNamedOnceAndTheOthersArrive)
 TEST_P(DownloadOverLink, ALinkCutInTheMiddleOfAFileLeavesNoHalfSeries)
 {
     const Link link = GetParam();
+    // No customer conversions: the first file data on the line is F1's.
+    sim.RemovePath(kCnvRoot);
     Serve(link);
     QueueWizard();
     QueueExplorer(
         [this](CVesk3Explorer& explorer)
         {
             Choose(explorer, {"Site"});
-            // The first file's data stops after 200 bytes and the link goes.
-            sim.Engine().UpdateFaults([](Sim::Faults& f) { f.dropAfterBytes = 200; });
+            // The first file stops after its length field and 16 bytes of data, and the
+            // link goes.
+            sim.Engine().UpdateFaults([](Sim::Faults& f) { f.dropAfterBytes = 20; });
             Click(explorer, "download");
         });
     frame->OnCmdMsg(Cmd::ID_DOWNLOAD);
