@@ -43,9 +43,9 @@
 #include <benchmark/benchmark.h>
 
 #include <map>
-#include <vector>
 #include <memory>
 #include <random>
+#include <vector>
 
 namespace
 {
@@ -144,7 +144,8 @@ struct STester
         {
             for (int i = 0; i < kDownloadFiles; ++i)
             {
-                const QByteArray path = kVsmRoot + kKindFolders[kind] + ".DIR\\F" + QByteArray::number(i) + ".vsm";
+                const QByteArray path =
+                    kVsmRoot + kKindFolders[kind] + ".DIR\\F" + QByteArray::number(i) + ".vsm";
                 sim.AddFile(path, kind == 0 ? SeriesFile(kCurveReadings, kCurveBytes, uint32_t(i))
                                             : SeriesFile(kPlainReadings, 0, uint32_t(i)));
                 paths[kind] << QString::fromLatin1(path);
