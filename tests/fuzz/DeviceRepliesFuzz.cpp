@@ -19,8 +19,7 @@ namespace
 {
 using Fuzz::ReplyStream;
 
-// Once the replies are used up or the time budget is spent, waits (resynchronisation,
-// mode changes) end at once.
+// Once the replies are used up, waits (resynchronisation, mode changes) end at once.
 bool Exhausted(void* stream)
 {
     return static_cast<ReplyStream*>(stream)->Exhausted();

@@ -3,7 +3,6 @@
 #include "streamio/IoStream.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -61,9 +60,10 @@ public:
         return uint32_t(count);
     }
     uint32_t Write(const void*, uint32_t n) override { return n; }
-    // Waits a reply announces (mode changes, programming) also end after a short budget,
-    // as a user's abort would end them: the fuzzer explores replies, not sleeps.
-    bool Exhausted() const { return m_pos >= m_size || std::chrono::steady_clock::now() > m_deadline; }
+    // Once the replies are used up, waits end as a user's abort would end them. Until
+    // then they last as long as the program asks: targets that wait link the virtual
+    // clock (VirtualClock.cpp), on which a wait costs no real time.
+    bool Exhausted() const { return m_pos >= m_size; }
 
 private:
     const uint8_t* m_data;
@@ -71,8 +71,6 @@ private:
     size_t m_pos = 0;
     bool m_open = true;
     bool m_seekable;
-    std::chrono::steady_clock::time_point m_deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(50);
 };
 
 // A device that accepts every S-record ('P') and every line; writes vanish.
