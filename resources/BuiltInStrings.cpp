@@ -187,6 +187,18 @@ constexpr Text kStrings[] = {
     {59232, u"1. Select text format"},
     {59233, u"Table"},
     {59234, u"Report"},
+    // Printing and the exports.
+    {1021, u"Page %d of %d"},
+    {1141, u"Veskora 3 measurement objects"},
+    {1143, u"Velmor"},
+    {1172, u"Veskador 3 Version %d.%d.%d.%d"},
+    {1281, u"Please wait while preparing for export..."},
+    {1282, u"Bitmap creation failed because target Bitmap is to large!"},
+    {1283, u"Copy to Clipboard failed!"},
+    {1284, u"Exporting %s ..."},
+    {1285, u"Encoding of graphic file failed. This can happen on very large files."},
+    {1290, u"Creating %s ..."},
+    {59306, u"File could not be created or opened! Is it already open?"},
     // Main window and application.
     {135, u"Go to www.velmor.example\nGo to www.velmor.example"},
     {161, u"Veskador 3_*.rcc"},
