@@ -1,6 +1,6 @@
 #include "app/AppSettings.h"
 
-#include "app/DocView.h"
+#include "app/document/DocView.h"
 #include "app/MainFrm.h"
 #include "app/Veskador3SE.h"
 #include "platform/core/StringTable.h"

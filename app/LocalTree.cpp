@@ -1,8 +1,8 @@
 #include "app/LocalTree.h"
 
-#include "app/FolderPath.h"
-#include "app/TwMenu.h"
-#include "app/VeskDoc.h"
+#include "app/document/FolderPath.h"
+#include "app/controls/TwMenu.h"
+#include "app/document/VeskDoc.h"
 #include "measurement/FolderData.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/BitmapTable.h"

@@ -1,6 +1,6 @@
 #pragma once
-#include "app/DocView.h"
-#include "app/MultiTree.h"
+#include "app/document/DocView.h"
+#include "app/controls/MultiTree.h"
 
 #include <QPersistentModelIndex>
 #include <QPoint>

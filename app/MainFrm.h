@@ -1,8 +1,9 @@
 #pragma once
 #include "app/CommandIds.h"
-#include "app/ProgressDlg.h"
-#include "app/VeskDoc.h"
+#include "app/controls/ProgressDlg.h"
+#include "app/document/VeskDoc.h"
 #include "device/Callback.h"
+#include "devicefiles/core/VersionNoticeTarget.h"
 #include "streamio/Version.h"
 
 #include <QMainWindow>
@@ -28,7 +29,7 @@ class QTimer;
 // Every command is a QAction with the command's id. A command goes to the right pane
 // first (SetRightPane), then to the handlers registered here, then to the application.
 // A command nobody handles is disabled.
-class CMainFrame : public QMainWindow, public Device::CCallback
+class CMainFrame : public QMainWindow, public Device::CCallback, public VersionNoticeTarget
 {
     Q_OBJECT
 public:
@@ -78,9 +79,9 @@ public:
     // Versions that the update checks report, as (first | second << 16) and
     // (third | fourth << 16); 0 and 0 clear a version. Called on the UI thread (the
     // checks queue their calls).
-    void OnNewProgramVersion(uint32_t wParam, uint32_t lParam);
-    void OnNewDeviceOsVersion(uint32_t wParam, uint32_t lParam);
-    void OnNewDeviceAppVersion(uint32_t wParam, uint32_t lParam);
+    void OnNewProgramVersion(uint32_t wParam, uint32_t lParam) override;
+    void OnNewDeviceOsVersion(uint32_t wParam, uint32_t lParam) override;
+    void OnNewDeviceAppVersion(uint32_t wParam, uint32_t lParam) override;
     void UpdateNewVersionMenu();
     void RemoveNewVersionMenu();
     QMenu* NewVersionMenu() const { return m_newVersionMenu; }

@@ -3,7 +3,7 @@
 #include "app/MainFrm.h"
 #include "app/TabPage.h"
 #include "app/TabSheet.h"
-#include "app/VeskDoc.h"
+#include "app/document/VeskDoc.h"
 #include "platform/core/StringTable.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #pragma once
 #include "app/CommandIds.h"
-#include "app/DocView.h"
+#include "app/document/DocView.h"
 #include "app/TabPage.h"
 
 #include <QWidget>

@@ -1,7 +1,7 @@
 #include "app/TabSheet.h"
 
 #include "app/TabPage.h"
-#include "app/VeskDoc.h"
+#include "app/document/VeskDoc.h"
 #include "platform/core/StringTable.h"
 
 #include <QResizeEvent>

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/DocView.h"
+#include "app/document/DocView.h"
 
 #include <QWidget>
 

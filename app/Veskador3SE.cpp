@@ -2,6 +2,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/MainFrm.h"
+#include "app/controls/ProgressWnd.h"
 #include "device/DeviceThread.h"
 #include "device/ReportMessage.h"
 #include "platform/core/SettingsStore.h"
@@ -149,6 +150,7 @@ bool CVeskador3SEApp::InitInstance(const QStringList& arguments)
     }
 
     m_mainFrame = std::make_unique<CMainFrame>(arguments);
+    CProgressWnd::SetMainWindow(m_mainFrame.get());
     m_mainFrame->show();
     m_mainFrame->update();
     return true;

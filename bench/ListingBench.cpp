@@ -1,4 +1,4 @@
-#include "devicefiles/DeviceListing.h"
+#include "devicefiles/core/DeviceListing.h"
 #include "device/DeviceTypes.h"
 
 #include <benchmark/benchmark.h>

@@ -3,7 +3,7 @@
 // goal is at least 100 MB/s each way, and a peak memory while opening of at most three
 // times the file's size (counter "peak_per_file"; "held_per_file" is what the opened
 // project keeps).
-#include "app/VeskDoc.h"
+#include "app/document/VeskDoc.h"
 #include "measurement/ConvTable.h"
 #include "measurement/FolderData.h"
 #include "measurement/MeasSeries1.h"

@@ -3,7 +3,7 @@
 #include "device/DeviceTypes.h"
 #include "device/VmDevice.h"
 #include "devicefiles/DevSelectSheet.h"
-#include "devicefiles/FirmwareUpdateCheck.h"
+#include "devicefiles/core/FirmwareUpdateCheck.h"
 #include "platform/core/FileException.h"
 #include "platform/core/StringTable.h"
 

@@ -2,7 +2,7 @@
 
 #include "export/ExportFile.h"
 #include "export/ExportTexts.h"
-#include "export/xImage.h"
+#include "export/encoder/xImage.h"
 #include "platform/core/StringTable.h"
 
 #include <cstring>

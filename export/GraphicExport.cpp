@@ -4,7 +4,7 @@
 #include "export/ExportFiles.h"
 #include "export/ExportImage.h"
 #include "export/ExportTexts.h"
-#include "export/xImage.h"
+#include "export/encoder/xImage.h"
 #include "platform/core/StringTable.h"
 
 #include <QImage>

@@ -1,9 +1,9 @@
 // The records of the text export: the Table line and the Report block of one series.
 #include "export/TextExport.h"
 
-#include "app/LocalTime.h"
-#include "app/ValueText.h"
-#include "app/VeskDoc.h"
+#include "app/document/LocalTime.h"
+#include "app/document/ValueText.h"
+#include "app/document/VeskDoc.h"
 #include "measurement/MeasSeriesWrapper.h"
 #include "measurement/Resolution.h"
 #include "measurement/ScaleCodes.h"

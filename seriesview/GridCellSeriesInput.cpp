@@ -1,8 +1,8 @@
 // The series cell's answers to the mouse: hover, link clicks that change a series' settings,
 // the popup of readings, the stored curve of a reading and copying readings as text.
-#include "app/CommentDlg.h"
-#include "app/ValueText.h"
-#include "app/VeskDoc.h"
+#include "app/controls/CommentDlg.h"
+#include "app/document/ValueText.h"
+#include "app/document/VeskDoc.h"
 #include "grid/GridCtrl.h"
 #include "measurement/CurveCodec.h"
 #include "measurement/MeasSeries1.h"
@@ -14,6 +14,7 @@
 #include "platform/gui/MessageBox.h"
 #include "seriesview/GridCellSeries.h"
 #include "seriesview/ShowCurveDlg.h"
+#include "seriesview/VeskDocPopups.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -193,6 +194,7 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
     series->GetSettings(settings);
     const bool imperial = series->IsImperial();
     const bool bench = series->GetProbeId().IsBenchProbe();
+    const CVeskDocPopups popups(*m_document);
 
     switch (link)
     {
@@ -216,7 +218,7 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
     case LINK_MATERIAL:
     {
         SMaterial material;
-        if (!m_document->TrackMaterialMenu(grid, x, left, right, y, {series->GetProbeId().code}, material))
+        if (!popups.TrackMaterialMenu(grid, x, left, right, y, {series->GetProbeId().code}, material))
             return;
         STargetScale target;
         m_document->FindConversionSpec(target, settings.targetScale, material, series->GetProbeId().code);
@@ -230,8 +232,8 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
         STargetScale target = settings.targetScale;
         target.scale = 0xFFFF;
         int group = 0;
-        const bool chosen = m_document->TrackConversionMenu(grid, x, left, right, y, {series->GetProbeId()},
-                                                            {settings.material}, target, imperial, group);
+        const bool chosen = popups.TrackConversionMenu(grid, x, left, right, y, {series->GetProbeId()},
+                                                       {settings.material}, target, imperial, group);
         if (chosen)
         {
             STargetScale scale = settings.targetScale;
@@ -250,11 +252,11 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
         int value = 0;
         if (bench)
         {
-            if (!m_document->TrackDiameterMenu(grid, x, left, right, y, value))
+            if (!popups.TrackDiameterMenu(grid, x, left, right, y, value))
                 return;
             entry->SetDiameter(value);
         }
-        else if (!m_document->TrackDirectionMenu(grid, x, left, right, y, value))
+        else if (!popups.TrackDirectionMenu(grid, x, left, right, y, value))
         {
             return;
         }
@@ -265,7 +267,7 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
     case LINK_STANDARD:
     {
         int standard = 0;
-        if (!m_document->TrackStandardMenu(grid, x, left, right, y, bench, standard))
+        if (!popups.TrackStandardMenu(grid, x, left, right, y, bench, standard))
             return;
         STargetScale target = settings.targetScale;
         target.standard = standard;
@@ -279,7 +281,7 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
     case LINK_B724:
     {
         bool no = false;
-        if (!m_document->TrackYesNoMenu(grid, x, left, right, y, no))
+        if (!popups.TrackYesNoMenu(grid, x, left, right, y, no))
             return;
         entry->ApplyB724Mode(no);
         NotifyDocument();
@@ -288,7 +290,7 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
     case LINK_UNIT:
     {
         bool toImperial = false;
-        if (!m_document->TrackUnitMenu(grid, x, left, right, y, toImperial))
+        if (!popups.TrackUnitMenu(grid, x, left, right, y, toImperial))
             return;
         series->SetImperial(toImperial);
         NotifyDocument();
@@ -336,8 +338,9 @@ bool CGridCellSeries::ApplyLimit(int link, int, int)
         MicronsToMils(limit);
     }
     QWidget* owner = GetGrid();
-    const bool confirmed = upper ? m_document->EditUpperLimit(owner, minimum, maximum, decimals, unit, limit)
-                                 : m_document->EditLowerLimit(owner, minimum, maximum, decimals, unit, limit);
+    const CVeskDocPopups popups(*m_document);
+    const bool confirmed = upper ? popups.EditUpperLimit(owner, minimum, maximum, decimals, unit, limit)
+                                 : popups.EditLowerLimit(owner, minimum, maximum, decimals, unit, limit);
     if (!confirmed)
         return false;
     if (showMils)
@@ -378,8 +381,9 @@ void CGridCellSeries::OnRClick(Point point)
     bool exclude = false;
     bool copyOne = false;
     bool copyAll = false;
-    if (!m_document->TrackValueMenu(GetGrid(), ToScreen(point), bench, code, exclude,
-                                    listTitle ? nullptr : &copyOne, copyAll))
+    const CVeskDocPopups popups(*m_document);
+    if (!popups.TrackValueMenu(GetGrid(), ToScreen(point), bench, code, exclude,
+                               listTitle ? nullptr : &copyOne, copyAll))
         return;
     if (exclude)
     {

@@ -5,7 +5,7 @@
 #include "platform/core/StringTable.h"
 #include "platform/gui/DialogLayout.h"
 #include "tests/app/AppTestSupport.h"
-#include "tests/app/DocTestSupport.h"
+#include "tests/app/document/DocTestSupport.h"
 #include "tests/support/DialogDriver.h"
 #include "tests/support/MessageBoxRecorder.h"
 

@@ -1,4 +1,4 @@
-#include "DocTestSupport.h"
+#include "tests/app/document/DocTestSupport.h"
 
 #include "app/LeftView.h"
 #include "app/LocalTree.h"

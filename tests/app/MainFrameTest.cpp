@@ -1,5 +1,5 @@
 #include "app/MainFrm.h"
-#include "app/SettingsFolders.h"
+#include "app/document/SettingsFolders.h"
 #include "app/Veskador3SE.h"
 #include "device/ReportMessage.h"
 #include "platform/core/SettingsStore.h"
@@ -7,7 +7,7 @@
 #include "streamio/RamDisk.h"
 #include "streamio/StreamIO.h"
 #include "tests/app/AppTestSupport.h"
-#include "tests/app/DocTestSupport.h"
+#include "tests/app/document/DocTestSupport.h"
 #include "tests/support/MessageBoxRecorder.h"
 
 #include <QAction>

@@ -4,7 +4,7 @@
 #include "app/ToolBarExt.h"
 #include "platform/core/StringTable.h"
 #include "tests/app/AppTestSupport.h"
-#include "tests/app/DocTestSupport.h"
+#include "tests/app/document/DocTestSupport.h"
 #include "tests/support/MessageBoxRecorder.h"
 
 #include <QAction>

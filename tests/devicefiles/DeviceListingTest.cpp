@@ -1,6 +1,6 @@
-#include "devicefiles/DeviceListing.h"
+#include "devicefiles/core/DeviceListing.h"
 #include "device/DeviceTypes.h"
-#include "devicefiles/Vesk3Parser.h"
+#include "devicefiles/core/Vesk3Parser.h"
 
 #include <gtest/gtest.h>
 

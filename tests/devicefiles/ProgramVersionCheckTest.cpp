@@ -1,6 +1,6 @@
 // The start-up check for a newer program, against a real FTP server on loopback.
-#include "devicefiles/ProgramVersionCheck.h"
-#include "devicefiles/UpdateFtpClient.h"
+#include "devicefiles/core/ProgramVersionCheck.h"
+#include "devicefiles/core/UpdateFtpClient.h"
 #include "platform/core/SettingsStore.h"
 #include "resources/BuiltInStrings.h"
 #include "tests/support/FtpTestServer.h"

@@ -1,5 +1,5 @@
 // The update server's client against a real FTP server (pyftpdlib) on loopback.
-#include "devicefiles/UpdateFtpClient.h"
+#include "devicefiles/core/UpdateFtpClient.h"
 #include "platform/core/SettingsStore.h"
 #include "resources/BuiltInStrings.h"
 #include "tests/support/FtpTestServer.h"

@@ -1,6 +1,6 @@
 #include "export/ExportImage.h"
 #include "export/GraphicExport.h"
-#include "export/xImage.h"
+#include "export/encoder/xImage.h"
 #include "resources/BuiltInStrings.h"
 #include "tests/export/FakeExportFeedback.h"
 #include "tests/export/ImageReaders.h"

@@ -1,5 +1,5 @@
-#include "export/xFile.h"
-#include "export/xImage.h"
+#include "export/encoder/xFile.h"
+#include "export/encoder/xImage.h"
 #include "tests/export/ImageReaders.h"
 #include "tests/support/TempDir.h"
 

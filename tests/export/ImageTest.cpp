@@ -1,4 +1,4 @@
-#include "export/xImage.h"
+#include "export/encoder/xImage.h"
 
 #include <QImage>
 

@@ -1,4 +1,4 @@
-#include "export/xMemFile.h"
+#include "export/encoder/xMemFile.h"
 
 #include <gtest/gtest.h>
 

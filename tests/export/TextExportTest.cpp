@@ -1,10 +1,10 @@
-#include "tests/app/ScopedTimeZone.h"
+#include "tests/app/controls/ScopedTimeZone.h"
 #include "tests/export/FakeExportFeedback.h"
 #include "tests/export/ImageReaders.h"
 #include "tests/measurement/SeriesFixture.h"
 #include "tests/support/TempDir.h"
 
-#include "app/VeskDoc.h"
+#include "app/document/VeskDoc.h"
 #include "export/TextExport.h"
 #include "measurement/FolderData.h"
 #include "measurement/MeasSeriesWrapper.h"

@@ -1,7 +1,7 @@
 // Folder listings of the portable tester: whatever the device sends, the records stay
 // inside the folders they are listed in, within the longest device path.
-#include "devicefiles/DeviceListing.h"
-#include "devicefiles/Vesk3Parser.h"
+#include "devicefiles/core/DeviceListing.h"
+#include "devicefiles/core/Vesk3Parser.h"
 
 #include <QString>
 #include <QStringView>

@@ -2,8 +2,8 @@
 #include "tests/measurement/SeriesFixture.h"
 #include "tests/seriesview/RenderOutput.h"
 
-#include "app/ValueText.h"
-#include "app/VeskDoc.h"
+#include "app/document/ValueText.h"
+#include "app/document/VeskDoc.h"
 #include "grid/GridCtrl.h"
 #include "measurement/FolderData.h"
 #include "measurement/MeasSeriesWrapper.h"

@@ -1,0 +1,84 @@
+#include "app/controls/CommentDlg.h"
+
+#include "platform/gui/DialogLayout.h"
+#include "platform/gui/ModalDialog.h"
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+
+CCommentDlg::CCommentDlg(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+{
+    setWindowTitle(QStringLiteral("Please enter a comment"));
+    const Platform::DialogUnits du(font());
+    setFixedSize(du.Size(306, 107));
+
+    // Lines are not wrapped: long lines scroll sideways, and Return starts a new line.
+    m_edit = new QPlainTextEdit(this);
+    m_edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_edit->setTabChangesFocus(true);
+    m_edit->setGeometry(du.Rect(7, 7, 291, 79));
+    Platform::SetDlgCtrlID(m_edit, IDC_COMMENT);
+
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setGeometry(du.Rect(199, 86, 50, 14));
+    cancel->setAutoDefault(false);
+    Platform::SetDlgCtrlID(cancel, 2);
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setGeometry(du.Rect(249, 86, 50, 14));
+    ok->setDefault(true);
+    Platform::SetDlgCtrlID(ok, 1);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    // Tab order follows the template: the edit, Cancel, OK.
+    setTabOrder(m_edit, cancel);
+    setTabOrder(cancel, ok);
+}
+
+CCommentDlg::~CCommentDlg() = default;
+
+void CCommentDlg::SetComment(const QString& comment)
+{
+    m_comment = comment;
+}
+
+int CCommentDlg::DoModal()
+{
+    return Platform::RunModalDialog(*this);
+}
+
+void CCommentDlg::showEvent(QShowEvent* event)
+{
+    if (!m_initialised)
+    {
+        m_initialised = true;
+        OnInitDialog();
+    }
+    QDialog::showEvent(event);
+}
+
+void CCommentDlg::OnInitDialog()
+{
+    QString text = m_comment;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    m_edit->setPlainText(text);
+    // The caret goes after the last character, scrolled into view.
+    QTextCursor cursor = m_edit->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    m_edit->setTextCursor(cursor);
+    m_edit->ensureCursorVisible();
+    m_edit->setFocus(Qt::OtherFocusReason);
+}
+
+void CCommentDlg::done(int result)
+{
+    // Read back on OK and Cancel alike; the caller uses it only after OK.
+    if (!m_initialised)
+        return QDialog::done(result);
+    QString text = m_edit->toPlainText();
+    text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    m_comment = text;
+    QDialog::done(result);
+}

@@ -1,0 +1,43 @@
+#include "app/document/ValueText.h"
+
+#include "measurement/Resolution.h"
+#include "platform/core/NumberText.h"
+#include "platform/core/StringTable.h"
+
+namespace
+{
+constexpr uint32_t IDS_ABOVE_RANGE = 59186;
+constexpr uint32_t IDS_BELOW_RANGE = 59187;
+const QString kNoConversion = QStringLiteral("noCnv");
+} // namespace
+
+QString FormatValue(float value, int decimals, bool literal)
+{
+    if (value == MEAS_NO_VALUE)
+        return QStringLiteral("--");
+    if (value == MEAS_BELOW_RANGE)
+        return literal ? kNoConversion : Platform::LoadString(IDS_BELOW_RANGE);
+    if (value == MEAS_ABOVE_RANGE)
+        return literal ? kNoConversion : Platform::LoadString(IDS_ABOVE_RANGE);
+    // As printf's "%.*f": a negative precision means the default of six.
+    return Platform::FormatFixed(double(value), decimals < 0 ? 6 : decimals);
+}
+
+float MicronsToMils(float& value)
+{
+    value = ConvertMicronsToMils(value, 1);
+    return value;
+}
+
+double MicronsToMilsDouble(double& value)
+{
+    value = ConvertMicronsToMilsDouble(value, 1);
+    return value;
+}
+
+float MilsToMicrons(float& value)
+{
+    if (IsValidValue(value))
+        value *= 25.4f;
+    return value;
+}

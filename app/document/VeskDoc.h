@@ -1,0 +1,270 @@
+#pragma once
+#include "measurement/FolderDocument.h"
+#include "measurement/Material.h"
+#include "measurement/ProbeId.h"
+#include "measurement/TargetScale.h"
+
+#include <QDateTime>
+#include <QPoint>
+#include <QString>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class CFolderData;
+class CMeasSeries1;
+class CMeasSeriesWrapper;
+class DocCommandPeer;
+class DocView;
+struct SSeriesSettings;
+
+namespace StreamIO
+{
+class CIoStream;
+class CVMArchive;
+} // namespace StreamIO
+
+// What the live pane keeps between live measurements; the document only holds it (and
+// reads the warnings byte). The names in the comments are those of the stored settings.
+struct SLiveSettings
+{
+    uint8_t startHint = 0; // the live pane shows its start hint while set
+    SProbeId probe;        // the connected probe
+    uint8_t seriesOpen = 0;
+    uint8_t createdByPane = 1;
+    int diameter = 31;         // Diameter: 3 to 31, 31 = correction off
+    QString seriesName;        // SeriesName
+    float upperLimit = 0.0f;   // UpperLimit
+    float lowerLimit = 0.0f;   // LowerLimit
+    int materialType = 0;      // MatGroup
+    QString materialName;      // MatName
+    uint8_t materialGroup = 0; // SubMat
+    uint8_t astmB724 = 0;      // ASTM
+    int scale = 0;             // Scale
+    int standard = 0;          // StdConv
+    QString closeAfterCount;   // CloseAfterCount
+    uint8_t autoClose = 0;     // AutoClose
+    uint8_t imperial = 0;      // Unit
+    uint8_t warnings = 0;      // Warnings
+};
+
+// The project document: the open project's folders of measurement series, the folder the
+// series page shows, the selected series and the series open for live measuring. Every
+// change reaches the registered views through DocView::OnDocUpdate with a hint
+// (DocView.h). It also reads and writes the project file and the clipboard block.
+//
+// Folders are keyed by normalised folder paths ("\", "\Site A\", "\Site A\Hall 2\"); a
+// folder's name is its key. Paths compare exactly.
+//
+// Core, folders and series: VeskDoc.cpp; project file and clipboard: VeskDocFile.cpp.
+class CVeskDoc final : public FolderDocument
+{
+public:
+    // The private clipboard format of series blocks.
+    static const QString kClipboardFormat;
+
+    CVeskDoc();
+    ~CVeskDoc() override;
+    CVeskDoc(const CVeskDoc&) = delete;
+    CVeskDoc& operator=(const CVeskDoc&) = delete;
+
+    // Views and command peers: not owned; each removes itself when it goes.
+    void AddView(DocView* view);
+    bool RemoveView(DocView* view);
+    // Tells every view but the sender (which may be null), in registration order.
+    void UpdateAllViews(DocView* sender, int hint);
+    void AddCommandPeer(DocCommandPeer* peer);
+    bool RemoveCommandPeer(DocCommandPeer* peer);
+    void SendToCommandPeers(DocCommandPeer* sender, uint32_t message);
+
+    bool IsModified() const { return m_modified; }
+    // FolderDocument
+    uint8_t SetModified() override;
+    void StoreSeriesConversions(CMeasSeries1* series) override;
+
+    // Folders
+    using FolderMap = std::map<QString, std::unique_ptr<CFolderData>>;
+    // A place in the folder map, for walking it; invalid at the end. Changing the map
+    // invalidates it.
+    class FolderPosition
+    {
+    public:
+        FolderPosition() = default;
+        explicit operator bool() const { return m_valid; }
+
+    private:
+        friend class CVeskDoc;
+        FolderMap::const_iterator m_it;
+        bool m_valid = false;
+    };
+
+    bool HasFolders() const { return !m_folders.empty(); }
+    size_t GetFolderCount() const { return m_folders.size(); }
+    FolderPosition GetFirstFolderPosition() const;
+    // Gives the folder at the position and moves on.
+    void GetNextFolder(FolderPosition& position, QString& path, CFolderData*& folder) const;
+    // Enters the folder under the path unless the path is taken; on false the caller
+    // keeps the folder.
+    bool AddFolder(const QString& path, std::unique_ptr<CFolderData>& folder);
+    CFolderData* LookupFolder(const QString& path) const;
+    // Deletes the folder at the path and every folder below it; true when one went. The
+    // path is normalised in place. References to deleted folders (current, saved, the
+    // series open for measuring) are dropped.
+    bool DeleteFolders(QString& path);
+    // Renames the folder and every folder below it; false unless the old path is a folder
+    // and the new one is not. Both paths are normalised in place. The current and saved
+    // folder paths follow.
+    bool MoveFolders(QString& oldPath, QString& newPath);
+
+    // Makes a folder current: a change of path closes the series open for measuring and
+    // drops the selection. Marks the document modified; tells the views unless quiet.
+    void SetCurrentFolder(CFolderData* folder, const QString& path, bool quiet);
+    CFolderData* GetCurrentFolder() const { return m_currentFolder; }
+    QString GetCurrentFolderPath() const;
+    // One level of keeping the current folder; neither notifies nor marks modified.
+    void PushCurrentFolder();
+    void PopCurrentFolder();
+    // Closes the series open for measuring and deletes every folder.
+    void DeleteContents();
+    // With nameOnly the project file's name without ".v3p"; else the project path. A
+    // project without a path: "Unnamed" when it has folders, else empty.
+    QString GetTitle(bool nameOnly) const;
+    const QString& GetProjectPath() const { return m_projectPath; }
+
+    // Series of the current folder. Without a current folder, GetSeriesCount is 0 and the
+    // others raise std::invalid_argument, as they do for an index outside the folder.
+    int GetSeriesCount() const;
+    CMeasSeriesWrapper* GetSeriesAt(int index) const;
+    bool GetSeriesSettings(int index, SSeriesSettings& settings) const;
+    float GetSeriesNativeMean(int index) const;
+    float GetSeriesNativeMin(int index) const;
+    float GetSeriesNativeMax(int index) const;
+    int GetSeriesValidCount(int index) const;
+    int GetSeriesReadingCount(int index) const;
+    int GetSeriesDecimals(int index, int kind) const;
+    QDateTime GetSeriesTime(int index) const;
+    void SetSeriesTime(int index, const QDateTime& time);
+    QString GetSeriesName(int index) const;
+    void SetSeriesName(int index, const QString& name);
+    QString GetSeriesComment(int index) const;
+    void SetSeriesComment(int index, const QString& comment);
+    bool IsSeriesExpanded(int index) const;
+    void SetSeriesExpanded(int index, bool expanded);
+    int GetSeriesValueOrder(int index) const;
+    void SetSeriesValueOrder(int index, int order);
+    bool IsSeriesSelected(int index) const;
+    void SetSeriesSelected(int index, bool selected);
+    bool GetSeriesUpdateFlag(int index) const;
+    void SetSeriesUpdateFlag(int index, bool flag);
+    void SortCurrentFolder(int order);
+    int GetSortOrder() const;
+    // True for a valid index whose series was measured with an indentation-tester probe
+    // compatible with the given one (the ASTM B724 bit may differ).
+    bool IsSeriesScaleCompatible(int index, const SProbeId& probe) const;
+
+    // Selection and the series open for live measuring
+    int GetSelectedIndex();
+    void SetSelectedIndex(int index);
+    int GetMeasuringSeriesIndex() const;
+    CMeasSeriesWrapper* GetMeasuringSeries() const;
+    bool OpenSeriesForMeasuring(int index);
+    // False when the series had no reading and was deleted.
+    bool CloseMeasuringSeries();
+    CMeasSeriesWrapper* NewMeasuringSeries(const CMeasSeriesWrapper& templateEntry);
+    void UpdateMeasuringSeries();
+    void DeleteSeries(int index);
+    SLiveSettings& GetLiveSettings() { return m_live; }
+    bool IsWarningEnabled() const { return m_live.warnings != 0; }
+
+    // Pending clipboard operations: at most one is set.
+    void SetFolderCutPending(bool pending);
+    void SetFolderCopyPending(bool pending);
+    bool IsFolderCutPending() const { return m_folderCutPending; }
+    bool IsFolderCopyPending() const { return m_folderCopyPending; }
+    bool IsSeriesCopyPending() const { return m_seriesCopyPending; }
+    bool IsClipboardPending() const
+    {
+        return m_folderCutPending || m_folderCopyPending || m_seriesCopyPending;
+    }
+
+    // Conversions
+    void SetConversionFolder(const QString& folder) { m_conversionFolder = folder; }
+    const QString& GetConversionFolder() const { return m_conversionFolder; }
+    // The target scale the table offers for the probe scale and material (the last
+    // match), with the target's standard mask; the probe scale when there is none.
+    STargetScale& FindConversionSpec(STargetScale& result, const STargetScale& target,
+                                     const SMaterial& material, int probeScale) const;
+    // The table holds a record from the probe scale for exactly this material type.
+    bool IsScaleConvertible(int materialType, int probeScale) const;
+
+    // Measurement files. An empty path ends a batch: marks modified and tells the views.
+    // Otherwise creates the folders of the path (a project-style path with backslashes)
+    // and, with a stream, adds the series it holds under the file's base name. Without a
+    // stream: true when the path's last folder was created.
+    bool AddMeasurementFile(const QString& path, StreamIO::CIoStream* stream);
+    // Adds a local file under its path relative to the base folder (which ends with '/').
+    // A file that cannot be opened raises CFileException.
+    bool ImportMeasurementFile(const QString& path, const QString& baseFolder);
+
+    // Project file and clipboard (VeskDocFile.cpp)
+    // Writes the project image: all folders, or with a mask (a byte per series of the
+    // current folder, 1 = write) the current folder's chosen series.
+    bool WriteProject(StreamIO::CVMArchive& archive, const std::vector<uint8_t>* mask = nullptr);
+    // Reads a project image into new folders, or with a target folder appends every
+    // series to it. All or nothing: a failure raises CFileException and changes nothing.
+    bool ReadProject(StreamIO::CVMArchive& archive, CFolderData* targetFolder = nullptr);
+    bool SaveProject(const QString& path);
+    bool SaveProjectAs();
+    bool Save();
+    bool CloseProject();
+    bool OpenProject(const QString& path, bool merge);
+    // Puts the chosen series of the current folder that hold readings on the clipboard;
+    // the mask bytes of empty series are cleared.
+    bool CopySeries(std::vector<uint8_t>& mask);
+    bool PasteSeries();
+    bool CanPaste() const;
+
+private:
+    struct SStagedFolder
+    {
+        QString path;
+        std::unique_ptr<CFolderData> folder;
+    };
+
+    CFolderData& CurrentFolder() const;
+    CFolderData* NewFolder(const QString& path);
+    // Reads a whole project image into folders of their own; raises on any failure.
+    std::vector<SStagedFolder> StageProject(StreamIO::CVMArchive& archive);
+    // Moves read folders into the project (a path already there takes their series), or
+    // all their series into the target folder.
+    void CommitProject(std::vector<SStagedFolder>& staged, CFolderData* targetFolder);
+    static void AppendSeries(CFolderData& target, const CFolderData& source);
+    // Which folder holds the entry; null when none.
+    CFolderData* FolderOfEntry(const CMeasSeriesWrapper* entry) const;
+    // Drops the references into folders that are about to go.
+    void ForgetFolder(const CFolderData* folder);
+    void ResetSelection();
+    void ClearModified() { m_modified = false; }
+    void RememberProjectFolder(const QString& filePath) const;
+    QString ProjectFolderSetting() const;
+
+    std::vector<DocView*> m_views;
+    std::vector<DocCommandPeer*> m_peers;
+    bool m_modified = false;
+    QString m_currentPath;
+    QString m_projectPath;
+    CFolderData* m_currentFolder = nullptr;
+    CFolderData* m_savedFolder = nullptr;
+    QString m_savedPath;
+    FolderMap m_folders;
+    CMeasSeriesWrapper* m_measuring = nullptr;
+    int m_selected = -1;
+    QString m_conversionFolder;
+    bool m_folderCutPending = false;
+    bool m_folderCopyPending = false;
+    bool m_seriesCopyPending = false;
+    SLiveSettings m_live;
+};

@@ -1,0 +1,102 @@
+// The one part of the encoder that knows Qt's image type: the rendered grid arrives as a
+// QImage, the counterpart of a bitmap handle.
+#include "export/encoder/xImage.h"
+
+#include <QImage>
+
+#include <algorithm>
+#include <cstring>
+
+namespace
+{
+std::uint32_t DibBitsFor(const QImage& bitmap)
+{
+    switch (bitmap.format())
+    {
+    case QImage::Format_Mono:
+    case QImage::Format_MonoLSB:
+        return 1;
+    case QImage::Format_Indexed8:
+    case QImage::Format_Grayscale8:
+        return 8;
+    default:
+        return 24;
+    }
+}
+
+bool IsXrgb32(QImage::Format format)
+{
+    return format == QImage::Format_RGB32 || format == QImage::Format_ARGB32 ||
+           format == QImage::Format_ARGB32_Premultiplied;
+}
+} // namespace
+
+bool CxImage::CreateFromHBITMAP(const QImage& bitmap)
+{
+    if (m_info.pGhost || bitmap.isNull())
+        return false;
+    const std::uint32_t bpp = DibBitsFor(bitmap);
+    if (!Create(static_cast<std::uint32_t>(bitmap.width()), static_cast<std::uint32_t>(bitmap.height()), bpp,
+                FormatUnknown))
+        return false;
+
+    // Pixels in the DIB's own layout: palette indices packed from the most significant
+    // bit, or 32-bit pixels whose colour channels are copied and whose alpha is dropped.
+    QImage source;
+    if (bpp == 1)
+        source =
+            bitmap.format() == QImage::Format_Mono ? bitmap : bitmap.convertToFormat(QImage::Format_Mono);
+    else if (bpp == 8 || IsXrgb32(bitmap.format()))
+        source = bitmap;
+    else
+        source = bitmap.convertToFormat(QImage::Format_RGB32);
+    if (source.isNull())
+    {
+        SetLastError("GetDIBits failed");
+        return false;
+    }
+
+    const std::uint32_t width = GetWidth();
+    const std::uint32_t height = GetHeight();
+    if (bpp != 24)
+    {
+        std::uint8_t* palette = m_pDib + HeaderSize;
+        if (source.format() == QImage::Format_Grayscale8)
+        {
+            for (std::uint32_t i = 0; i < 256; ++i)
+                std::memset(palette + 4 * i, static_cast<int>(i), 3);
+        }
+        else
+        {
+            const QList<QRgb> table = source.colorTable();
+            const qsizetype count = std::min<qsizetype>(table.size(), GetNumColors());
+            for (qsizetype i = 0; i < count; ++i)
+            {
+                palette[4 * i] = static_cast<std::uint8_t>(qBlue(table[i]));
+                palette[4 * i + 1] = static_cast<std::uint8_t>(qGreen(table[i]));
+                palette[4 * i + 2] = static_cast<std::uint8_t>(qRed(table[i]));
+            }
+        }
+    }
+
+    const std::size_t packedBytes = (std::size_t{width} * bpp + 7) / 8;
+    for (std::uint32_t y = 0; y < height; ++y)
+    {
+        // DIB row 0 is the bottom image row.
+        std::uint8_t* dst = GetBits(height - 1 - y);
+        const uchar* line = source.constScanLine(static_cast<int>(y));
+        if (bpp != 24)
+        {
+            std::memcpy(dst, line, packedBytes);
+            continue;
+        }
+        const QRgb* pixels = reinterpret_cast<const QRgb*>(line);
+        for (std::uint32_t x = 0; x < width; ++x)
+        {
+            dst[3 * x] = static_cast<std::uint8_t>(qBlue(pixels[x]));
+            dst[3 * x + 1] = static_cast<std::uint8_t>(qGreen(pixels[x]));
+            dst[3 * x + 2] = static_cast<std::uint8_t>(qRed(pixels[x]));
+        }
+    }
+    return true;
+}

@@ -1,8 +1,0 @@
-#include "export/xFile.h"
-
-CxFile::~CxFile() = default;
-
-bool CxFile::PutC(std::uint8_t c)
-{
-    return Write(&c, 1, 1) == 1;
-}
