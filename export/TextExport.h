@@ -1,4 +1,6 @@
 #pragma once
+#include "app/document/LocalTime.h"
+
 #include <QString>
 
 #include <vector>
@@ -81,4 +83,6 @@ private:
 
     const CVeskDoc& m_doc;
     int m_layout;
+    // The shown times of the days met so far.
+    mutable CShownTimes m_times;
 };

@@ -7,8 +7,8 @@
 #include "measurement/MeasSeriesWrapper.h"
 #include "measurement/Resolution.h"
 #include "measurement/ScaleCodes.h"
+#include "streamio/DosDateTime.h"
 
-#include <QDateTime>
 
 #include <optional>
 
@@ -18,8 +18,8 @@ constexpr char16_t kTab = u'\t';
 constexpr QStringView kCrLf = u"\r\n";
 const QString kOff = QStringLiteral("off");
 const QString kNone = QStringLiteral("--");
-// Readings that are not excluded, as the layouts list them.
-constexpr int kListedReadings = 5;
+// The filter mask that addresses readings by their place in the series.
+constexpr int kRawIndex = 7;
 // A keyed Report line: the key padded to this column, then three separators.
 constexpr qsizetype kKeyColumn = 41;
 constexpr qsizetype kAstmKeyColumn = 45;
@@ -49,7 +49,7 @@ struct SSeriesFacts
     QString material;
     std::optional<LocalDateTime> time;
 
-    SSeriesFacts(const CVeskDoc& doc, int index)
+    SSeriesFacts(const CVeskDoc& doc, int index, CShownTimes& times)
     {
         entry = doc.GetSeriesAt(index);
         series = entry->GetSeries();
@@ -71,42 +71,52 @@ struct SSeriesFacts
         ratioDecimals = doc.GetSeriesDecimals(index, 2);
         // A stamp in daylight-saving time is written one hour earlier, as the series page
         // shows it. "Date not set" has no calendar time.
-        const QDateTime stamp = doc.GetSeriesTime(index);
-        if (stamp.isValid())
-            time = ToLocalDateTime(ApplyDaylightRule(stamp.toSecsSinceEpoch()));
+        LocalDateTime stored;
+        if (series && DosDateTimeFields(series->GetDateTime(), &stored.date, &stored.time))
+            time = times.Shown(stored);
     }
 
     float Statistic(float (CMeasSeries1::*get)()) const { return series ? (series->*get)() : MEAS_NO_VALUE; }
 
     // A statistic or a limit ("noCnv" for a value out of the conversion's range).
-    QString Value(float value, int places) const
+    void AppendValue(QString& out, float value, int places) const
     {
-        return FormatValue(mils ? ConvertMicronsToMils(value, 1) : value, places, true);
+        ::AppendValue(out, mils ? ConvertMicronsToMils(value, 1) : value, places, true);
     }
-    QString Limit(float value) const { return value == MEAS_NO_VALUE ? kOff : Value(value, decimals); }
-    // Cp and its kin are ratios: never converted.
-    QString Ratio(float (CMeasSeries1::*get)()) const
+    void AppendStatistic(QString& out, float (CMeasSeries1::*get)(), int places) const
     {
-        return FormatValue(Statistic(get), ratioDecimals, true);
+        AppendValue(out, Statistic(get), places);
+    }
+    void AppendLimit(QString& out, float value) const
+    {
+        if (value == MEAS_NO_VALUE)
+            out += kOff;
+        else
+            AppendValue(out, value, decimals);
+    }
+    // Cp and its kin are ratios: never converted.
+    void AppendRatio(QString& out, float (CMeasSeries1::*get)()) const
+    {
+        ::AppendValue(out, Statistic(get), ratioDecimals, true);
     }
     // A single reading: the out-of-range texts come from the string table.
-    QString Reading(int i) const
+    void AppendReading(QString& out, float value) const
     {
-        const float value = series->GetReading(i, nullptr, nullptr, kListedReadings);
-        return FormatValue(mils ? ConvertMicronsToMils(value, 1) : value, decimals, false);
+        ::AppendValue(out, mils ? ConvertMicronsToMils(value, 1) : value, decimals, false);
     }
-    // Every reading the layouts list, including those without a value (they show "--").
-    int ListedReadings() const
+    // Calls read(i, value) for every reading that is not excluded, numbered from 0 as the
+    // layouts list them; those without a value too (they show "--").
+    template <class Read>
+    void ForEachListedReading(Read&& read) const
     {
         if (!series)
-            return 0;
+            return;
         const int all = series->GetCount(7);
-        int n = 0;
-        for (int raw = series->ResolveIndex(0, kListedReadings); raw >= 0 && raw < all;
-             raw = series->ResolveIndex(++n, kListedReadings))
+        for (int raw = 0, i = 0; raw < all; ++raw)
         {
+            if (!series->IsReadingExcluded(raw, kRawIndex))
+                read(i++, series->GetReading(raw, nullptr, nullptr, kRawIndex));
         }
-        return n;
     }
     QString ProbeName() const
     {
@@ -161,11 +171,24 @@ void AppendField(QString& out, const QString& text)
     out += kTab;
 }
 
+void AppendSpaces(QString& out, qsizetype count)
+{
+    if (count > 0)
+        out.resize(out.size() + count, u' ');
+}
+
 void AppendPadded(QString& out, const QString& text, qsizetype width)
 {
     out += text;
-    if (text.size() < width)
-        out += QString(width - text.size(), u' ');
+    AppendSpaces(out, width - text.size());
+}
+
+// "%4d"
+void AppendNumber4(QString& out, int number)
+{
+    const QString digits = QString::number(number);
+    AppendSpaces(out, 4 - digits.size());
+    out += digits;
 }
 
 // "    Key<spaces>;;;" with the separators at the column.
@@ -174,9 +197,7 @@ void AppendKey(QString& out, QStringView key, qsizetype column = kKeyColumn)
     const qsizetype start = out.size();
     out += u"    ";
     out += key;
-    const qsizetype used = out.size() - start;
-    if (used < column)
-        out += QString(column - used, u' ');
+    AppendSpaces(out, column - (out.size() - start));
     out += u"\t\t\t";
 }
 
@@ -243,7 +264,7 @@ void CTextExport::WriteRecord(int index, QString& out) const
 
 void CTextExport::WriteTableRecord(int index, QString& out) const
 {
-    const SSeriesFacts f(m_doc, index);
+    const SSeriesFacts f(m_doc, index, m_times);
     AppendField(out, m_doc.GetSeriesName(index));
     if (f.time)
     {
@@ -272,35 +293,42 @@ void CTextExport::WriteTableRecord(int index, QString& out) const
         out += u"\t\t";
         AppendField(out, f.entry->GetCommonDirectionText(true));
     }
-    AppendField(out, QString::number(static_cast<int8_t>(f.settings.material.type)));
+    out += QString::number(static_cast<int8_t>(f.settings.material.type));
+    out += kTab;
     AppendField(out, f.material);
     AppendField(out, f.entry->GetStandardName());
     AppendField(out, f.scale);
-    AppendField(out, f.Limit(f.settings.upperLimit));
-    AppendField(out, f.Limit(f.settings.lowerLimit));
-    AppendField(out, QString::number(m_doc.GetSeriesValidCount(index)));
-    AppendField(out, f.Value(f.Statistic(&CMeasSeries1::GetMean), f.decimals));
-    AppendField(out, f.Value(f.Statistic(&CMeasSeries1::GetMin), f.decimals));
-    AppendField(out, f.Value(f.Statistic(&CMeasSeries1::GetMax), f.decimals));
-    AppendField(out, f.Value(f.Statistic(&CMeasSeries1::GetRange), f.decimals));
-    AppendField(out, f.Value(f.Statistic(&CMeasSeries1::GetStdDev), f.moreDecimals));
-    AppendField(out, f.Value(f.Statistic(&CMeasSeries1::GetConfidenceHalfWidth), f.decimals));
-    AppendField(out, f.Ratio(&CMeasSeries1::GetCp));
-    AppendField(out, f.Ratio(&CMeasSeries1::GetCpk));
-    AppendField(out, f.Ratio(&CMeasSeries1::GetCpLowerBound));
-    AppendField(out, f.Ratio(&CMeasSeries1::GetCpkLowerBound));
-    const int readings = f.ListedReadings();
-    for (int i = 0; i < readings; ++i)
-    {
-        out += f.Reading(i);
+    const auto field = [&out](auto&& append) {
+        append();
         out += kTab;
-    }
+    };
+    field([&] { f.AppendLimit(out, f.settings.upperLimit); });
+    field([&] { f.AppendLimit(out, f.settings.lowerLimit); });
+    out += QString::number(m_doc.GetSeriesValidCount(index));
+    out += kTab;
+    field([&] { f.AppendStatistic(out, &CMeasSeries1::GetMean, f.decimals); });
+    field([&] { f.AppendStatistic(out, &CMeasSeries1::GetMin, f.decimals); });
+    field([&] { f.AppendStatistic(out, &CMeasSeries1::GetMax, f.decimals); });
+    field([&] { f.AppendStatistic(out, &CMeasSeries1::GetRange, f.decimals); });
+    field([&] { f.AppendStatistic(out, &CMeasSeries1::GetStdDev, f.moreDecimals); });
+    field([&] { f.AppendStatistic(out, &CMeasSeries1::GetConfidenceHalfWidth, f.decimals); });
+    field([&] { f.AppendRatio(out, &CMeasSeries1::GetCp); });
+    field([&] { f.AppendRatio(out, &CMeasSeries1::GetCpk); });
+    field([&] { f.AppendRatio(out, &CMeasSeries1::GetCpLowerBound); });
+    field([&] { f.AppendRatio(out, &CMeasSeries1::GetCpkLowerBound); });
+    f.ForEachListedReading([&](int, float value) { field([&] { f.AppendReading(out, value); }); });
     out += kCrLf;
 }
 
 void CTextExport::WriteReportRecord(int index, QString& out) const
 {
-    const SSeriesFacts f(m_doc, index);
+    const SSeriesFacts f(m_doc, index, m_times);
+    // A keyed line whose value is appended by the function.
+    const auto keyed = [&out](QStringView key, auto&& append, qsizetype column = kKeyColumn) {
+        AppendKey(out, key, column);
+        append();
+        out += kCrLf;
+    };
     AppendPadded(out, QStringLiteral("Veskador 3 Data File Version"), kKeyColumn);
     out += u"\t\t\t'1.0\r\n\r\n";
     out += u"Instrument Data\r\n";
@@ -311,30 +339,26 @@ void CTextExport::WriteReportRecord(int index, QString& out) const
 
     out += u"Settings\r\n";
     AppendKeyed(out, u"Meas. series name", m_doc.GetSeriesName(index));
-    AppendKey(out, u"Date");
-    if (f.time)
-    {
-        out += u'\'';
-        AppendDate(out, *f.time);
-    }
-    else
-    {
-        out += kNone;
-    }
-    out += kCrLf;
-    AppendKey(out, u"Time");
-    if (f.time)
-    {
-        out += u'\'';
-        AppendTime(out, *f.time);
-    }
-    else
-    {
-        out += kNone;
-    }
-    out += kCrLf;
-    AppendKeyed(out, u"Upper limit", f.Limit(f.settings.upperLimit));
-    AppendKeyed(out, u"Lower limit", f.Limit(f.settings.lowerLimit));
+    keyed(u"Date", [&] {
+        if (!f.time)
+            out += kNone;
+        else
+        {
+            out += u'\'';
+            AppendDate(out, *f.time);
+        }
+    });
+    keyed(u"Time", [&] {
+        if (!f.time)
+            out += kNone;
+        else
+        {
+            out += u'\'';
+            AppendTime(out, *f.time);
+        }
+    });
+    keyed(u"Upper limit", [&] { f.AppendLimit(out, f.settings.upperLimit); });
+    keyed(u"Lower limit", [&] { f.AppendLimit(out, f.settings.lowerLimit); });
     AppendKeyed(out, u"Material group", QString::number(static_cast<int8_t>(f.settings.material.type)));
     AppendKeyed(out, u"Material group name", f.material);
     AppendKeyed(out, u"Scale", f.scale);
@@ -347,16 +371,16 @@ void CTextExport::WriteReportRecord(int index, QString& out) const
 
     out += u"Statistics\r\n";
     AppendKeyed(out, u"Readings", QString::number(m_doc.GetSeriesValidCount(index)));
-    AppendKeyed(out, u"Mean value", f.Value(f.Statistic(&CMeasSeries1::GetMean), f.decimals));
-    AppendKeyed(out, u"Min", f.Value(f.Statistic(&CMeasSeries1::GetMin), f.decimals));
-    AppendKeyed(out, u"Max", f.Value(f.Statistic(&CMeasSeries1::GetMax), f.decimals));
-    AppendKeyed(out, u"Range", f.Value(f.Statistic(&CMeasSeries1::GetRange), f.decimals));
-    AppendKeyed(out, u"Standard deviation", f.Value(f.Statistic(&CMeasSeries1::GetStdDev), f.moreDecimals));
-    AppendKeyed(out, u"Uncertainty", f.Value(f.Statistic(&CMeasSeries1::GetConfidenceHalfWidth), f.decimals));
-    AppendKeyed(out, u"Cp", f.Ratio(&CMeasSeries1::GetCp));
-    AppendKeyed(out, u"Cpk", f.Ratio(&CMeasSeries1::GetCpk));
-    AppendKeyed(out, u"Cp min", f.Ratio(&CMeasSeries1::GetCpLowerBound));
-    AppendKeyed(out, u"Cpk min", f.Ratio(&CMeasSeries1::GetCpkLowerBound));
+    keyed(u"Mean value", [&] { f.AppendStatistic(out, &CMeasSeries1::GetMean, f.decimals); });
+    keyed(u"Min", [&] { f.AppendStatistic(out, &CMeasSeries1::GetMin, f.decimals); });
+    keyed(u"Max", [&] { f.AppendStatistic(out, &CMeasSeries1::GetMax, f.decimals); });
+    keyed(u"Range", [&] { f.AppendStatistic(out, &CMeasSeries1::GetRange, f.decimals); });
+    keyed(u"Standard deviation", [&] { f.AppendStatistic(out, &CMeasSeries1::GetStdDev, f.moreDecimals); });
+    keyed(u"Uncertainty", [&] { f.AppendStatistic(out, &CMeasSeries1::GetConfidenceHalfWidth, f.decimals); });
+    keyed(u"Cp", [&] { f.AppendRatio(out, &CMeasSeries1::GetCp); });
+    keyed(u"Cpk", [&] { f.AppendRatio(out, &CMeasSeries1::GetCpk); });
+    keyed(u"Cp min", [&] { f.AppendRatio(out, &CMeasSeries1::GetCpLowerBound); });
+    keyed(u"Cpk min", [&] { f.AppendRatio(out, &CMeasSeries1::GetCpkLowerBound); });
     out += kCrLf;
 
     out += u"Comment\r\n    \"";
@@ -375,16 +399,26 @@ void CTextExport::WriteReportRecord(int index, QString& out) const
     out += dashes + kTab + dashes + kTab + dashes + kTab + dashes;
     out += kCrLf;
 
-    const int readings = f.ListedReadings();
-    for (int i = 0; i < readings; ++i)
-    {
-        AppendPadded(out, QString::number(i + 1).rightJustified(4), kCellWidth);
+    // A cell of a reading row: what the function appends, padded.
+    const auto cell = [&out](auto&& append) {
+        const qsizetype start = out.size();
+        append();
+        AppendSpaces(out, kCellWidth - (out.size() - start));
+    };
+    f.ForEachListedReading([&](int i, float value) {
+        cell([&] { AppendNumber4(out, i + 1); });
         out += kTab;
-        AppendPadded(out, f.Reading(i), kCellWidth);
+        cell([&] { f.AppendReading(out, value); });
         out += kTab;
-        AppendPadded(out, f.bench ? f.entry->GetReadingDiameterText(i, f.imperial, false) : QString(), kCellWidth);
+        cell([&] {
+            if (f.bench)
+                out += f.entry->GetReadingDiameterText(i, f.imperial, false);
+        });
         out += kTab;
-        AppendPadded(out, f.bench ? QString() : f.entry->GetReadingDirectionText(i, true), kCellWidth);
+        cell([&] {
+            if (!f.bench)
+                out += f.entry->GetReadingDirectionText(i, true);
+        });
         out += kCrLf;
-    }
+    });
 }

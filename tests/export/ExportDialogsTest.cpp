@@ -296,6 +296,7 @@ TEST_F(ExportDialogs, SaveAsAcceptsOnlyKnownEndings)
     };
     const Case cases[] = {
         {true, QStringLiteral("/tmp/x.jpg"), true, 2},
+        {true, QStringLiteral("/tmp/x.JPEG"), true, 2},
         {true, QStringLiteral("/tmp/OUT.BMP"), true, 0},
         {true, QStringLiteral("/tmp/out.png"), true, 1},
         {true, QStringLiteral("a.png"), false, 1},
@@ -355,6 +356,33 @@ TEST_F(ExportDialogs, SaveAsAcceptsOnlyKnownEndings)
             EXPECT_EQ(r.filter, QStringLiteral("CSV Comma separated values file (*.csv)|*.csv|All files "
                                                "(*.*)|*.*||"));
         }
+    }
+}
+
+TEST_F(ExportDialogs, OneFilePerSeriesLeavesTheOverwriteQuestionToTheExport)
+{
+    // The chosen name itself is never written; the export asks about the numbered files.
+    for (bool graphic : {true, false})
+    {
+        FileDialogRecorder files;
+        files.Answer(graphic ? QStringLiteral("/tmp/x.png") : QStringLiteral("/tmp/x.csv"));
+        std::unique_ptr<CExportOptionDlg> dlg;
+        if (graphic)
+            dlg = std::make_unique<CExportBmpDialog>();
+        else
+            dlg = std::make_unique<CExportCsvDialog>();
+        ModalDialogRunner runner(
+            [&](QDialog& d)
+            {
+                auto& option = static_cast<CExportOptionDlg&>(d);
+                ShowPainted(option);
+                ClickChoices(option, {graphic ? 6 : 5});
+                PressExport(option);
+            });
+        EXPECT_EQ(dlg->DoModal(), CExportOptionDlg::IDOK);
+        EXPECT_EQ(dlg->GetTarget(), 1);
+        ASSERT_EQ(files.requests.size(), 1u);
+        EXPECT_EQ(files.requests[0].flags, uint32_t{OFN_HIDEREADONLY});
     }
 }
 
