@@ -1,12 +1,13 @@
 #include "app/AppSettings.h"
 
-#include "app/document/DocView.h"
 #include "app/MainFrm.h"
 #include "app/Veskador3SE.h"
+#include "app/document/DocView.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/DateTimePicture.h"
 #include "platform/gui/DialogLayout.h"
 #include "platform/gui/ModalDialog.h"
+#include "resources/StringIds.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -19,10 +20,6 @@
 
 namespace
 {
-constexpr uint32_t IDS_LANGUAGE_PACKS = 161;
-constexpr uint32_t IDS_DATE_TIME_FORMAT = 1015;
-constexpr uint32_t IDS_DATE_FORMATS = 1022;
-constexpr uint32_t IDS_TIME_FORMATS = 1030;
 constexpr int kFormatCount = 4;
 // Windows paths were limited to this many characters; the stored value keeps the limit.
 constexpr qsizetype kMaxModulePath = 520;
@@ -64,7 +61,7 @@ CAppSettings::CAppSettings(QWidget* parent, const QString& programFolder)
     m_language->setGeometry(du.Rect(7, 17, 172, 14));
     Platform::SetDlgCtrlID(m_language, IDC_LANGUAGE);
 
-    m_frame = new QGroupBox(Platform::LoadString(IDS_DATE_TIME_FORMAT), this);
+    m_frame = new QGroupBox(Platform::LoadString(StringId::IDS_DATE_TIME_FORMAT), this);
     m_frame->setGeometry(du.Rect(7, 38, 172, 82));
     Platform::SetDlgCtrlID(m_frame, IDC_FRAME);
     auto* dateLabel = new QLabel(QStringLiteral("Date format:"), m_frame);
@@ -120,14 +117,14 @@ void CAppSettings::OnInitDialog()
     FillLanguageList();
     for (int i = 0; i < kFormatCount; ++i)
     {
-        m_dateFormat->addItem(PatternOf(IDS_DATE_FORMATS, i));
-        m_timeFormat->addItem(PatternOf(IDS_TIME_FORMATS, i));
+        m_dateFormat->addItem(PatternOf(StringId::IDS_DATE_FORMATS, i));
+        m_timeFormat->addItem(PatternOf(StringId::IDS_TIME_FORMATS, i));
     }
     const uint32_t format = GetDateTimeFormat();
     m_dateFormat->setCurrentIndex(EntryOf((format >> 8) & 0xFF));
     m_timeFormat->setCurrentIndex(EntryOf(format & 0xFF));
-    SetExampleLine(PatternOf(IDS_DATE_FORMATS, m_dateFormat->currentIndex()),
-                   PatternOf(IDS_TIME_FORMATS, m_timeFormat->currentIndex()));
+    SetExampleLine(PatternOf(StringId::IDS_DATE_FORMATS, m_dateFormat->currentIndex()),
+                   PatternOf(StringId::IDS_TIME_FORMATS, m_timeFormat->currentIndex()));
     m_languageChanged = false;
 }
 
@@ -144,8 +141,8 @@ bool CAppSettings::FillLanguageList()
 
     const QString folder = JoinPath(m_programFolder, QStringLiteral("/"));
     const QString current = GetLanguageFile(false);
-    const QStringList files =
-        QDir(folder).entryList({Platform::LoadString(IDS_LANGUAGE_PACKS)}, QDir::Files, QDir::Unsorted);
+    const QStringList files = QDir(folder).entryList({Platform::LoadString(StringId::IDS_LANGUAGE_PACKS)},
+                                                     QDir::Files, QDir::Unsorted);
     for (const QString& name : files)
     {
         CFileVersionInfo pack;
@@ -167,7 +164,7 @@ void CAppSettings::SetExampleLine(const QString& datePattern, const QString& tim
     const QDateTime now = QDateTime::currentDateTime();
     const QString date = Platform::FormatDatePicture(now.date(), datePattern).left(32);
     const QString time = Platform::FormatTimePicture(now.time(), timePattern).left(32);
-    m_frame->setTitle(Platform::LoadString(IDS_DATE_TIME_FORMAT) + QStringLiteral("  ") + date +
+    m_frame->setTitle(Platform::LoadString(StringId::IDS_DATE_TIME_FORMAT) + QStringLiteral("  ") + date +
                       QLatin1Char(' ') + time);
 }
 
@@ -175,7 +172,7 @@ void CAppSettings::OnFormatChange()
 {
     const int date = m_dateFormat->currentIndex();
     const int time = m_timeFormat->currentIndex();
-    SetExampleLine(PatternOf(IDS_DATE_FORMATS, date), PatternOf(IDS_TIME_FORMATS, time));
+    SetExampleLine(PatternOf(StringId::IDS_DATE_FORMATS, date), PatternOf(StringId::IDS_TIME_FORMATS, time));
 }
 
 void CAppSettings::OnReset()

@@ -38,9 +38,6 @@ inline constexpr uint32_t ID_SAVE_PROJECT = 57603;
 inline constexpr uint32_t ID_APP_ABOUT = 57664;
 inline constexpr uint32_t ID_APP_EXIT = 57665;
 inline constexpr uint32_t ID_HELP_MANUAL = 57670;
-
-// The idle status text ("Ready").
-inline constexpr uint32_t AFX_IDS_IDLEMESSAGE = 57345;
 } // namespace Cmd
 
 // The state a command's update handler fills in before a menu or the toolbar shows it.

@@ -1,7 +1,7 @@
 #include "app/LocalTree.h"
 
-#include "app/document/FolderPath.h"
 #include "app/controls/TwMenu.h"
+#include "app/document/FolderPath.h"
 #include "app/document/VeskDoc.h"
 #include "measurement/FolderData.h"
 #include "platform/core/StringTable.h"
@@ -9,6 +9,7 @@
 #include "platform/gui/ImageList.h"
 #include "platform/gui/MessageBox.h"
 #include "platform/gui/PopupMenu.h"
+#include "resources/StringIds.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -240,20 +241,20 @@ intptr_t CLocalTree::Notify(TreeNotify& notify)
 {
     switch (notify.code)
     {
-    case TVN_SELCHANGED:
+    case Notify::TVN_SELCHANGED:
         if (m_doc && notify.itemNew && IsSelected(notify.itemNew))
         {
             if (CFolderData* folder = FolderOf(notify.itemNew))
                 m_doc->SetCurrentFolder(folder, folder->GetName(), false);
         }
         break;
-    case NM_RCLICK:
+    case Notify::NM_RCLICK:
         ShowContextMenu();
         break;
-    case TVN_BEGINLABELEDIT:
+    case Notify::TVN_BEGINLABELEDIT:
         // The project's label is its title, not a folder name.
         return notify.itemNew == TopItem() ? 1 : 0;
-    case TVN_ENDLABELEDIT:
+    case Notify::TVN_ENDLABELEDIT:
         if (notify.text.isNull())
             return 0;
         return EndRename(notify.itemNew, notify.text) ? 1 : 0;
@@ -309,19 +310,19 @@ void CLocalTree::ShowContextMenu()
     menu.SetImageSize(16, 16);
     if (folder)
     {
-        menu.AppendItem(LoadString(kIdsCut), MF_STRING, kMenuCut, &images, 1);
-        menu.AppendItem(LoadString(kIdsCopy), MF_STRING, kMenuCopy, &images, 2);
+        menu.AppendItem(LoadString(StringId::IDS_TREE_CUT), MF_STRING, kMenuCut, &images, 1);
+        menu.AppendItem(LoadString(StringId::IDS_TREE_COPY), MF_STRING, kMenuCopy, &images, 2);
     }
-    menu.AppendItem(LoadString(kIdsPaste), MF_STRING | (m_doc->IsClipboardPending() ? 0u : MF_GRAYED),
-                    kMenuPaste, &images, 3);
+    menu.AppendItem(LoadString(StringId::IDS_TREE_PASTE),
+                    MF_STRING | (m_doc->IsClipboardPending() ? 0u : MF_GRAYED), kMenuPaste, &images, 3);
     if (folder)
     {
         menu.AppendItem(QString(), MF_SEPARATOR, 0);
-        menu.AppendItem(LoadString(kIdsDelete), MF_STRING, kMenuDelete, &images, 4);
-        menu.AppendItem(LoadString(kIdsRename), MF_STRING, kMenuRename, &images, 5);
+        menu.AppendItem(LoadString(StringId::IDS_TREE_DELETE), MF_STRING, kMenuDelete, &images, 4);
+        menu.AppendItem(LoadString(StringId::IDS_TREE_RENAME), MF_STRING, kMenuRename, &images, 5);
     }
     menu.AppendItem(QString(), MF_SEPARATOR, 0);
-    menu.AppendItem(LoadString(kIdsNewFolder), MF_STRING, kMenuNewFolder, &images, 6);
+    menu.AppendItem(LoadString(StringId::IDS_TREE_NEW_FOLDER), MF_STRING, kMenuNewFolder, &images, 6);
 
     const QPoint at = viewport()->mapToGlobal(m_rightClickPos);
     const unsigned chosen = menu.TrackPopupMenu(
@@ -360,7 +361,8 @@ bool CLocalTree::PasteIntoItself(TreeItem* source, TreeItem* target)
 {
     if (target != source && !IsChildOf(source, target))
         return false;
-    Platform::ShowMessageBox(this, LoadString(kIdsPasteIntoChild), QString(), Platform::MB_OK);
+    Platform::ShowMessageBox(this, LoadString(StringId::IDS_TREE_PASTE_INTO_CHILD), QString(),
+                             Platform::MB_OK);
     return true;
 }
 
@@ -432,8 +434,8 @@ void CLocalTree::OnDelete(TreeItem* target)
 {
     if (!m_doc || !target || target == TopItem())
         return;
-    if (Platform::ShowMessageBox(this, LoadString(kIdsAskDelete), QString(), Platform::MB_YESNOCANCEL) !=
-        Platform::IDYES)
+    if (Platform::ShowMessageBox(this, LoadString(StringId::IDS_TREE_ASK_DELETE), QString(),
+                                 Platform::MB_YESNOCANCEL) != Platform::IDYES)
         return;
     CFolderData* folder = FolderOf(target);
     const QPersistentModelIndex keep = Persist(target);
@@ -460,9 +462,25 @@ bool CLocalTree::EndRename(TreeItem* item, const QString& text)
     CFolderData* folder = FolderOf(item);
     if (!m_doc || !folder || item == TopItem())
         return false;
+    // A backslash would split the name into nested folders once the project is saved and
+    // opened again.
+    if (!IsValidFolderName(text))
+    {
+        Platform::ShowMessageBox(this, LoadString(StringId::IDS_BAD_FOLDER_NAME), QString(),
+                                 Platform::MB_OK | Platform::MB_ICONEXCLAMATION);
+        return false;
+    }
     QString oldPath = folder->GetName();
     const QString parent = oldPath.left(oldPath.chopped(1).lastIndexOf(u'\\') + 1);
     QString newPath = parent + text + u'\\';
+    if (newPath == oldPath)
+        return true;
+    if (m_doc->LookupFolder(newPath))
+    {
+        Platform::ShowMessageBox(this, LoadString(StringId::IDS_FOLDER_EXISTS).replace(QStringLiteral("%s"), text), QString(),
+                                 Platform::MB_OK | Platform::MB_ICONEXCLAMATION);
+        return false;
+    }
     return m_doc->MoveFolders(oldPath, newPath);
 }
 

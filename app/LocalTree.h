@@ -1,6 +1,6 @@
 #pragma once
-#include "app/document/DocView.h"
 #include "app/controls/MultiTree.h"
+#include "app/document/DocView.h"
 
 #include <QPersistentModelIndex>
 #include <QPoint>
@@ -17,14 +17,6 @@ class CLocalTree final : public CMultiTree, public DocView, public DocCommandPee
 public:
     static constexpr int kControlId = 1304;
     static constexpr unsigned kMenuBitmap = 1312;
-    static constexpr unsigned kIdsCut = 59202;
-    static constexpr unsigned kIdsCopy = 59203;
-    static constexpr unsigned kIdsPaste = 59204;
-    static constexpr unsigned kIdsDelete = 59205;
-    static constexpr unsigned kIdsRename = 59206;
-    static constexpr unsigned kIdsNewFolder = 59207;
-    static constexpr unsigned kIdsAskDelete = 59213;
-    static constexpr unsigned kIdsPasteIntoChild = 59309;
     // Command ids of the context menu.
     enum : unsigned
     {

@@ -2,6 +2,7 @@
 
 #include "platform/core/StringTable.h"
 #include "platform/gui/BitmapTable.h"
+#include "resources/StringIds.h"
 
 #include <QHelpEvent>
 #include <QMouseEvent>
@@ -41,14 +42,14 @@ QWidget* CLogo::GetDockBar() const
 
 QString CLogo::ToolTipText()
 {
-    const QString text = Platform::LoadString(kId);
+    const QString text = Platform::LoadString(StringId::IDS_LOGO_TIP);
     const qsizetype lf = text.indexOf(u'\n');
     return lf < 0 ? text : text.mid(lf + 1);
 }
 
 QString CLogo::StatusText()
 {
-    const QString text = Platform::LoadString(kId);
+    const QString text = Platform::LoadString(StringId::IDS_LOGO_TIP);
     const qsizetype lf = text.indexOf(u'\n');
     return lf < 0 ? text : text.left(lf);
 }

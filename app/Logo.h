@@ -9,7 +9,6 @@ class CLogo : public QAbstractButton
 {
     Q_OBJECT
 public:
-    static constexpr uint32_t kId = 135;
     static constexpr uint32_t kBitmapNormal = 140;
     static constexpr uint32_t kBitmapPressed = 141;
 

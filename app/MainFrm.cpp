@@ -4,20 +4,21 @@
 #include "app/FlatSplitterWnd.h"
 #include "app/LeftView.h"
 #include "app/Logo.h"
-#include "app/document/Registry.h"
 #include "app/RightView.h"
-#include "app/document/SettingsFolders.h"
 #include "app/ToolBarExt.h"
 #include "app/Veskador3SE.h"
+#include "app/document/Registry.h"
+#include "app/document/SettingsFolders.h"
 #include "device/VmDevice.h"
-#include "devicefiles/core/FirmwareUpdateCheck.h"
 #include "devicefiles/VeskamonConnection.h"
 #include "devicefiles/VeskoraConnection.h"
+#include "devicefiles/core/FirmwareUpdateCheck.h"
 #include "measurement/CnvFile.h"
 #include "measurement/ConvTable.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/BitmapTable.h"
 #include "platform/gui/MessageBox.h"
+#include "resources/StringIds.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -41,17 +42,6 @@ namespace
 constexpr uint32_t IDR_MAINFRAME = 10;
 constexpr uint32_t IDB_TOOLBAR = 142;
 constexpr uint32_t IDB_TOOLBAR_DISABLED = 1323;
-constexpr uint32_t IDS_APP_TITLE = 1135;
-constexpr uint32_t IDS_NEW_VERSION_MENU = 59326;
-constexpr uint32_t IDS_UPDATE_PROGRAM = 59327;
-constexpr uint32_t IDS_UPDATE_DEVICE_APP = 59328;
-constexpr uint32_t IDS_UPDATE_DEVICE_OS = 59329;
-constexpr uint32_t IDS_REGISTRATION_PAGE = 59330;
-constexpr uint32_t IDS_FEEDBACK_PAGE = 59331;
-constexpr uint32_t IDS_DOWNLOAD_MENU_DOWNLOAD = 59332;
-constexpr uint32_t IDS_DOWNLOAD_MENU_DISCONNECT = 59333;
-constexpr uint32_t IDS_CAPS = 59334;
-constexpr uint32_t IDS_NUM = 59335;
 // The maker's home page, which the logo opens.
 const QString kHomePage = QStringLiteral("https://www.velmor.example/");
 // How often the toolbar's command states are brought up to date while the program idles.
@@ -74,6 +64,28 @@ WebPageOpener& Opener()
 {
     static WebPageOpener opener;
     return opener;
+}
+
+// The sentence that says why a conversion file gave no records.
+uint32_t StandardCnvProblemText(NCnvProblem problem)
+{
+    switch (problem)
+    {
+    case cnvUnreadable:
+        return 1191;
+    case cnvNotConversions:
+        return 1192;
+    case cnvDamaged:
+        return 1193;
+    case cnvBadChecksum:
+        return 1194;
+    case cnvScrambled:
+        return 1195;
+    case cnvNoProblem:
+    case cnvNoUsableRecord:
+        break;
+    }
+    return 1196;
 }
 } // namespace
 
@@ -110,7 +122,7 @@ CMainFrame::CMainFrame(const QStringList& arguments, QWidget* parent) : QMainWin
     setObjectName(QStringLiteral("MainFrame"));
     // Without an owner, as it is made before the window exists.
     m_progress.Create(nullptr);
-    setWindowTitle(Platform::LoadString(IDS_APP_TITLE));
+    setWindowTitle(Platform::LoadString(StringId::IDS_APP_TITLE));
     const QImage icon = Platform::BitmapTable::Instance().Get(IDR_MAINFRAME);
     if (!icon.isNull())
         setWindowIcon(QIcon(QPixmap::fromImage(icon)));
@@ -350,10 +362,10 @@ void CMainFrame::CreateToolBar()
     if (auto* download = qobject_cast<QToolButton*>(m_toolBar->ButtonOf(Action(Cmd::ID_DOWNLOAD))))
     {
         auto* menu = new QMenu(download);
-        QAction* get = menu->addAction(Platform::LoadString(IDS_DOWNLOAD_MENU_DOWNLOAD));
+        QAction* get = menu->addAction(Platform::LoadString(StringId::IDS_DOWNLOAD_MENU_DOWNLOAD));
         connect(get, &QAction::triggered, this, [this] { OnCmdMsg(Cmd::ID_DOWNLOAD); });
         menu->addSeparator();
-        QAction* disconnect = menu->addAction(Platform::LoadString(IDS_DOWNLOAD_MENU_DISCONNECT));
+        QAction* disconnect = menu->addAction(Platform::LoadString(StringId::IDS_DOWNLOAD_MENU_DISCONNECT));
         connect(disconnect, &QAction::triggered, this, [this] { OnCmdMsg(Cmd::ID_DISCONNECT); });
         connect(menu, &QMenu::aboutToShow, this,
                 [this, get, disconnect]
@@ -374,8 +386,8 @@ void CMainFrame::CreateStatusBar()
 {
     m_message = new QLabel(this);
     m_message->setObjectName(QStringLiteral("MessagePane"));
-    m_capsIndicator = new QLabel(Platform::LoadString(IDS_CAPS), this);
-    m_numIndicator = new QLabel(Platform::LoadString(IDS_NUM), this);
+    m_capsIndicator = new QLabel(Platform::LoadString(StringId::IDS_CAPS), this);
+    m_numIndicator = new QLabel(Platform::LoadString(StringId::IDS_NUM), this);
     // The lock states cannot be read portably; the indicators stay grey.
     m_capsIndicator->setEnabled(false);
     m_numIndicator->setEnabled(false);
@@ -542,19 +554,19 @@ void CMainFrame::UpdateNewVersionMenu()
 {
     QString program;
     if (m_newestProgram.GetValue() != 0)
-        program =
-            Platform::LoadString(IDS_UPDATE_PROGRAM).replace(QStringLiteral("%s"), m_newestProgram.Format(3));
+        program = Platform::LoadString(StringId::IDS_UPDATE_PROGRAM)
+                      .replace(QStringLiteral("%s"), m_newestProgram.Format(3));
     QString device;
     if (m_newestDeviceOs.GetValue() != 0)
-        device = Platform::LoadString(IDS_UPDATE_DEVICE_OS)
+        device = Platform::LoadString(StringId::IDS_UPDATE_DEVICE_OS)
                      .replace(QStringLiteral("%s"), m_newestDeviceOs.Format(3));
     else if (m_newestDeviceApp.GetValue() != 0)
-        device = Platform::LoadString(IDS_UPDATE_DEVICE_APP)
+        device = Platform::LoadString(StringId::IDS_UPDATE_DEVICE_APP)
                      .replace(QStringLiteral("%s"), m_newestDeviceApp.Format(3));
     RemoveNewVersionMenu();
     if (program.isEmpty() && device.isEmpty())
         return;
-    m_newVersionMenu = menuBar()->addMenu(Platform::LoadString(IDS_NEW_VERSION_MENU));
+    m_newVersionMenu = menuBar()->addMenu(Platform::LoadString(StringId::IDS_NEW_VERSION_MENU));
     m_newVersionMenu->setObjectName(QStringLiteral("NewVersionMenu"));
     if (!program.isEmpty())
     {
@@ -603,8 +615,18 @@ void CMainFrame::LoadStandardConversions(const QString& folder)
     m_doc.SetConversionFolder(f);
     const SCnvFolderLoad loaded = LoadCnvFolder(CConvTable::Instance(), f);
     if (!loaded.standardFound)
+    {
         Platform::ShowMessageBox(this, QStringLiteral("Failed to load Standard.cnv from folder ") + f,
                                  QString(), Platform::MB_OK);
+    }
+    else if (loaded.standardRecords == 0)
+    {
+        // A file that is there but gives nothing would otherwise pass unnoticed.
+        Platform::ShowMessageBox(this,
+                                 Platform::LoadString(StringId::IDS_STANDARD_CNV_UNUSABLE).replace(QStringLiteral("%s"), f) +
+                                     Platform::LoadString(StandardCnvProblemText(loaded.standardProblem)),
+                                 QString(), Platform::MB_OK | Platform::MB_ICONEXCLAMATION);
+    }
 }
 
 void CMainFrame::OnLogoClick()
@@ -614,12 +636,12 @@ void CMainFrame::OnLogoClick()
 
 void CMainFrame::OnProductRegistration()
 {
-    OpenWebPage(Platform::LoadString(IDS_REGISTRATION_PAGE));
+    OpenWebPage(Platform::LoadString(StringId::IDS_REGISTRATION_PAGE));
 }
 
 void CMainFrame::OnCustomerFeedback()
 {
-    OpenWebPage(Platform::LoadString(IDS_FEEDBACK_PAGE));
+    OpenWebPage(Platform::LoadString(StringId::IDS_FEEDBACK_PAGE));
 }
 
 void CMainFrame::OnDeviceFound(Device::CVmDevice* device)

@@ -5,6 +5,7 @@
 #include "app/TabSheet.h"
 #include "app/document/VeskDoc.h"
 #include "platform/core/StringTable.h"
+#include "resources/StringIds.h"
 
 #include <QApplication>
 #include <QDir>
@@ -14,9 +15,6 @@
 
 namespace
 {
-constexpr uint32_t IDS_HELP_UPGRADE_FILE = 162;
-constexpr uint32_t IDS_APP_TITLE = 1135;
-constexpr uint32_t IDS_MANUAL_FILE = 1181;
 constexpr int kInitialSheetSize = 200;
 
 class WaitCursor
@@ -88,7 +86,7 @@ void CRightView::paintEvent(QPaintEvent*)
 
 void CRightView::UpdateFrameTitle()
 {
-    QString title = Platform::LoadString(IDS_APP_TITLE);
+    QString title = Platform::LoadString(StringId::IDS_APP_TITLE);
     const QString project = m_doc ? m_doc->GetTitle(false) : QString();
     if (!project.isEmpty())
         title += QStringLiteral(" - ") + project;
@@ -136,7 +134,7 @@ void CRightView::OnHelpManual()
 {
     const WaitCursor wait;
     // The manual goes by its bare name, found from the current folder.
-    const QString name = Platform::LoadString(IDS_MANUAL_FILE);
+    const QString name = Platform::LoadString(StringId::IDS_MANUAL_FILE);
     if (!name.isEmpty())
         OpenLocalFile(QDir::current().absoluteFilePath(name));
 }
@@ -145,7 +143,7 @@ void CRightView::OnHelpUpgrade()
 {
     const WaitCursor wait;
     // The help of the upgrade tool lies beside the program.
-    const QString name = Platform::LoadString(IDS_HELP_UPGRADE_FILE);
+    const QString name = Platform::LoadString(StringId::IDS_HELP_UPGRADE_FILE);
     if (!name.isEmpty())
         OpenLocalFile(QDir(GetModuleFolder()).absoluteFilePath(name));
 }

@@ -1,7 +1,7 @@
 #pragma once
 #include "app/CommandIds.h"
-#include "app/document/DocView.h"
 #include "app/TabPage.h"
+#include "app/document/DocView.h"
 
 #include <QWidget>
 

@@ -3,13 +3,13 @@
 #include "app/TabPage.h"
 #include "app/document/VeskDoc.h"
 #include "platform/core/StringTable.h"
+#include "resources/StringIds.h"
 
 #include <QResizeEvent>
 #include <QTabBar>
 
 namespace
 {
-constexpr uint32_t IDS_TAB_OBJECTS = 1182;
 // Where the page sits below the tabs.
 constexpr int kPageLeft = 4;
 constexpr int kPageTop = 22;
@@ -93,7 +93,7 @@ intptr_t CTabSheet::SendToActivePage(uint32_t message)
 void CTabSheet::OnDocUpdate(int)
 {
     for (int i = 0; i < m_tabs->count(); ++i)
-        m_tabs->setTabText(i, i == 0 ? Platform::LoadString(IDS_TAB_OBJECTS) : QString());
+        m_tabs->setTabText(i, i == 0 ? Platform::LoadString(StringId::IDS_TAB_OBJECTS) : QString());
 }
 
 void CTabSheet::resizeEvent(QResizeEvent* event)

@@ -11,6 +11,7 @@
 #include "platform/gui/ModalDialog.h"
 #include "resources/BuiltInBitmaps.h"
 #include "resources/BuiltInStrings.h"
+#include "resources/StringIds.h"
 #include "streamio/StreamIO.h"
 
 #include <QCoreApplication>
@@ -23,11 +24,6 @@
 
 namespace
 {
-constexpr uint32_t IDS_REGISTRY_ROOT = 144;
-constexpr uint32_t IDS_PRODUCT_KEY = 145;
-constexpr uint32_t IDS_UPGRADE_TOOL = 163;
-constexpr uint32_t IDS_REGISTRY_WRITE_FAILED = 1000;
-constexpr uint32_t IDS_UNHANDLED_EXCEPTION = 1004;
 constexpr uint32_t IDS_DATE_FORMATS[4] = {1022, 1023, 1024, 1025};
 constexpr uint32_t IDS_TIME_FORMATS[4] = {1030, 1031, 1032, 1033};
 // LanguageFile values of this length or more are treated as missing.
@@ -52,7 +48,8 @@ QString ProgramFile()
 
 void ShowWriteFailed()
 {
-    Platform::ShowMessageBox(Platform::LoadString(IDS_REGISTRY_WRITE_FAILED), Platform::MB_ICONERROR);
+    Platform::ShowMessageBox(Platform::LoadString(StringId::IDS_REGISTRY_WRITE_FAILED),
+                             Platform::MB_ICONERROR);
 }
 
 void WriteValue(const QString& name, const Platform::SettingsStore::Value& value)
@@ -91,7 +88,7 @@ QString PatternOf(const uint32_t (&ids)[4], uint32_t index, uint32_t* id)
 
 QString AppSettingsKey()
 {
-    return Platform::LoadString(IDS_PRODUCT_KEY) + QStringLiteral("\\Settings\\");
+    return Platform::LoadString(StringId::IDS_PRODUCT_KEY) + QStringLiteral("\\Settings\\");
 }
 
 CVeskador3SEApp::SServices CVeskador3SEApp::DefaultServices()
@@ -144,8 +141,8 @@ bool CVeskador3SEApp::InitInstance(const QStringList& arguments)
     catch (const std::exception&)
     {
         // The built-in text has no placeholder, so the exception's own text is not shown.
-        ReportMessage(reportFatal, Platform::LoadString(IDS_UNHANDLED_EXCEPTION), QStringLiteral(__FILE__),
-                      __LINE__);
+        ReportMessage(reportFatal, Platform::LoadString(StringId::IDS_UNHANDLED_EXCEPTION),
+                      QStringLiteral(__FILE__), __LINE__);
         return false;
     }
 
@@ -178,7 +175,7 @@ void CVeskador3SEApp::LoadSettings()
     if (!store.CreateKey(key))
     {
         // Defaults in memory, built-in texts.
-        QCoreApplication::setOrganizationName(Platform::LoadString(IDS_REGISTRY_ROOT));
+        QCoreApplication::setOrganizationName(Platform::LoadString(StringId::IDS_REGISTRY_ROOT));
         return;
     }
     bool writeFailed = false;
@@ -204,7 +201,7 @@ void CVeskador3SEApp::LoadSettings()
     }
     if (writeFailed)
         ShowWriteFailed();
-    QCoreApplication::setOrganizationName(Platform::LoadString(IDS_REGISTRY_ROOT));
+    QCoreApplication::setOrganizationName(Platform::LoadString(StringId::IDS_REGISTRY_ROOT));
 }
 
 void CVeskador3SEApp::LoadLanguageResources()
@@ -292,7 +289,7 @@ bool WriteUpgradeToolLanguage()
     if (!store.CreateKey(kUpgradeToolKey))
         return true;
     if (!store.Write(kUpgradeToolKey, kLanguageFileValue,
-                     QStringLiteral("\\") + Platform::LoadString(IDS_UPGRADE_TOOL)))
+                     QStringLiteral("\\") + Platform::LoadString(StringId::IDS_UPGRADE_TOOL)))
         ShowWriteFailed();
     return true;
 }

@@ -1,5 +1,5 @@
-#include "devicefiles/core/DeviceListing.h"
 #include "device/DeviceTypes.h"
+#include "devicefiles/core/DeviceListing.h"
 
 #include <benchmark/benchmark.h>
 

@@ -7,6 +7,7 @@
 #include "devicefiles/RemoteLoginDlg.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/MessageBox.h"
+#include "resources/StringIds.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -40,7 +41,7 @@ QString PortText(const QString& streamName)
 // takes its value without printing it.
 QString EntryText(const QString& typeName, const QString& serialNumber, const QString& portText)
 {
-    const QString format = Platform::LoadString(21043);
+    const QString format = Platform::LoadString(StringId::IDS_DEVICE_LINE_FORMAT);
     const QStringList values{typeName, serialNumber, portText};
     QString kept;
     QStringList keptValues;
@@ -103,9 +104,9 @@ CDevFoundPage::CDevFoundPage(CDevSelectSheet& sheet) : m_sheet(sheet), m_guard(t
     layout->addWidget(new QLabel(QStringLiteral("Device information:"), this));
     layout->addWidget(m_info, 1);
 
-    m_devices->setToolTip(Platform::LoadString(21012));
-    m_status->setToolTip(Platform::LoadString(21013));
-    m_info->setToolTip(Platform::LoadString(21001));
+    m_devices->setToolTip(Platform::LoadString(StringId::IDS_TIP_FOUND_DEVICES));
+    m_status->setToolTip(Platform::LoadString(StringId::IDS_TIP_SEARCH_STATUS));
+    m_info->setToolTip(Platform::LoadString(StringId::IDS_TIP_DEVICE_INFO));
     connect(m_devices, &QComboBox::activated, this, &CDevFoundPage::OnSelChange);
 }
 
@@ -226,7 +227,7 @@ void CDevFoundPage::OnFoundMessage(std::unique_ptr<Device::CVmDevice> device)
     }
     if (!answered)
     {
-        ShowStatus(m_statusText + Platform::LoadString(21044));
+        ShowStatus(m_statusText + Platform::LoadString(StringId::IDS_BAD_CONNECTION));
         return; // deleting the device closes its link
     }
     QString port = PortText(device->GetStreamName());
@@ -248,7 +249,7 @@ void CDevFoundPage::OnSearchOver()
     m_searching = false;
     if (!m_found.empty())
     {
-        ShowStatus(Platform::LoadString(21045));
+        ShowStatus(Platform::LoadString(StringId::IDS_SEARCH_FOUND));
         m_devices->setEnabled(true);
         m_sheet.SetWizardButtons(Platform::PSWIZB_BACK | m_goOn);
         const int index = m_devices->currentIndex();
@@ -256,8 +257,9 @@ void CDevFoundPage::OnSearchOver()
             ShowInfo(m_found[size_t(index)]->GetInfoText());
         return;
     }
-    ShowStatus(Platform::LoadString(21038));
-    if (Platform::ShowMessageBox(Platform::LoadString(21046), Platform::MB_RETRYCANCEL) == Platform::IDRETRY)
+    ShowStatus(Platform::LoadString(StringId::IDS_SEARCH_NONE_FOUND));
+    if (Platform::ShowMessageBox(Platform::LoadString(StringId::IDS_NO_DEVICE_FOUND),
+                                 Platform::MB_RETRYCANCEL) == Platform::IDRETRY)
         PostStartSearch();
     else
         m_sheet.SetWizardButtons(Platform::PSWIZB_BACK | m_stuck);
@@ -334,7 +336,7 @@ bool CDevFoundPage::CheckLogin(Device::CVmDevice& device)
             if ((mask & Device::loginSuperUser) && !(login.rights & Device::loginSuperUser))
             {
                 asked = true;
-                if (Platform::ShowMessageBox(Platform::LoadString(21017),
+                if (Platform::ShowMessageBox(Platform::LoadString(StringId::IDS_LOGIN_NO_SUPER_USER),
                                              Platform::MB_RETRYCANCEL | Platform::MB_ICONEXCLAMATION) ==
                     Platform::IDCANCEL)
                     return false;
@@ -342,7 +344,7 @@ bool CDevFoundPage::CheckLogin(Device::CVmDevice& device)
             if ((mask & Device::loginPasswordSet) && !(login.rights & Device::loginPasswordSet))
             {
                 asked = true;
-                if (Platform::ShowMessageBox(Platform::LoadString(21018),
+                if (Platform::ShowMessageBox(Platform::LoadString(StringId::IDS_LOGIN_NO_PASSWORD),
                                              Platform::MB_RETRYCANCEL | Platform::MB_ICONEXCLAMATION) ==
                     Platform::IDCANCEL)
                     return false;
@@ -351,14 +353,15 @@ bool CDevFoundPage::CheckLogin(Device::CVmDevice& device)
             // nothing the user could change, counts as a refused login.
             if (!asked && (login.rights & mask) != mask && ++silentLogins >= kMaxSilentLogins)
             {
-                Platform::ShowMessageBox(Platform::LoadString(21014),
+                Platform::ShowMessageBox(Platform::LoadString(StringId::IDS_LOGIN_UNKNOWN_ERROR),
                                          Platform::MB_OK | Platform::MB_ICONSTOP);
                 return false;
             }
         }
         else if (!(login.rights & Device::loginPasswordSet))
         {
-            Platform::ShowMessageBox(Platform::LoadString(21014), Platform::MB_OK | Platform::MB_ICONSTOP);
+            Platform::ShowMessageBox(Platform::LoadString(StringId::IDS_LOGIN_UNKNOWN_ERROR),
+                                     Platform::MB_OK | Platform::MB_ICONSTOP);
             return false;
         }
         else

@@ -3,6 +3,7 @@
 #include "device/DeviceFactory.h"
 #include "devicefiles/DevSelectSheet.h"
 #include "platform/core/StringTable.h"
+#include "resources/StringIds.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -31,7 +32,7 @@ void CDevSelectPage::OnInitDialog()
         if (type == m_sheet.Settings().deviceType)
             m_types->setCurrentItem(item);
     }
-    m_types->setToolTip(Platform::LoadString(21002));
+    m_types->setToolTip(Platform::LoadString(StringId::IDS_TIP_DEVICE_TYPE));
 }
 
 void CDevSelectPage::OnSetActive()

@@ -4,6 +4,7 @@
 #include "devicefiles/DevSelectSheet.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/MessageBox.h"
+#include "resources/StringIds.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -70,12 +71,12 @@ void CPortSelectPage::OnInitDialog()
     m_stop->setChecked(s.stopAfterFirst != 0);
     m_help->setVisible(!m_sheet.HideHelpButton());
 
-    m_scan->setToolTip(Platform::LoadString(21007));
-    m_ipAddress->setToolTip(Platform::LoadString(21008));
-    m_comPort->setToolTip(Platform::LoadString(21009));
-    m_interfaces->setToolTip(Platform::LoadString(21010));
-    m_stop->setToolTip(Platform::LoadString(21011));
-    m_help->setToolTip(Platform::LoadString(21039));
+    m_scan->setToolTip(Platform::LoadString(StringId::IDS_TIP_SCAN_ALL_PORTS));
+    m_ipAddress->setToolTip(Platform::LoadString(StringId::IDS_TIP_IP_ADDRESS));
+    m_comPort->setToolTip(Platform::LoadString(StringId::IDS_TIP_COM_PORT));
+    m_interfaces->setToolTip(Platform::LoadString(StringId::IDS_TIP_INTERFACE));
+    m_stop->setToolTip(Platform::LoadString(StringId::IDS_TIP_STOP_AT_FIRST));
+    m_help->setToolTip(Platform::LoadString(StringId::IDS_TIP_HELP));
 }
 
 void CPortSelectPage::OnSetActive()

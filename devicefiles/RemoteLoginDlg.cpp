@@ -4,6 +4,7 @@
 #include "platform/core/StringTable.h"
 #include "platform/gui/MessageBox.h"
 #include "platform/gui/ModalDialog.h"
+#include "resources/StringIds.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -69,7 +70,7 @@ void CRemoteLoginDlg::accept()
         QDialog::accept();
         return;
     }
-    if (Platform::ShowMessageBox(Platform::LoadString(21019),
+    if (Platform::ShowMessageBox(Platform::LoadString(StringId::IDS_LOGIN_FAILED),
                                  Platform::MB_RETRYCANCEL | Platform::MB_ICONEXCLAMATION) ==
         Platform::IDCANCEL)
         reject();

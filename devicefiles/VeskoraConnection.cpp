@@ -6,11 +6,10 @@
 #include "devicefiles/core/FirmwareUpdateCheck.h"
 #include "platform/core/FileException.h"
 #include "platform/core/StringTable.h"
+#include "resources/StringIds.h"
 
 namespace
 {
-constexpr uint32_t kCaptionStringId = 143;
-constexpr uint32_t kProductKeyStringId = 145;
 constexpr uint32_t kWizardStartMode = 2; // interface and result pages only
 constexpr uint32_t kKeepAliveMs = 30000;
 } // namespace
@@ -54,8 +53,8 @@ void DropDevice(std::unique_ptr<Device::CVmDevice>& device)
 std::unique_ptr<Device::CVmDevice> RunWizard(const QString& subKey, const QString& fallbackKey,
                                              uint32_t deviceType)
 {
-    CDevSelectSheet sheet(kCaptionStringId, nullptr, kWizardStartMode, Device::loginAccepted);
-    const QString productKey = Platform::LoadString(kProductKeyStringId);
+    CDevSelectSheet sheet(StringId::IDS_CONNECT_CAPTION, nullptr, kWizardStartMode, Device::loginAccepted);
+    const QString productKey = Platform::LoadString(StringId::IDS_PRODUCT_KEY);
     const QString key = productKey.isEmpty() ? QString() : productKey + subKey;
     if (!sheet.LoadSettings(key) && !fallbackKey.isEmpty())
         sheet.LoadSettings(fallbackKey);

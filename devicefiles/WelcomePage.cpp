@@ -2,6 +2,7 @@
 
 #include "devicefiles/DevSelectSheet.h"
 #include "platform/core/StringTable.h"
+#include "resources/StringIds.h"
 
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -21,8 +22,8 @@ CWelcomePage::CWelcomePage(CDevSelectSheet& sheet) : m_sheet(sheet)
 void CWelcomePage::OnInitDialog()
 {
     (m_sheet.Settings().express ? m_express : m_custom)->setChecked(true);
-    m_express->setToolTip(Platform::LoadString(21015));
-    m_custom->setToolTip(Platform::LoadString(21016));
+    m_express->setToolTip(Platform::LoadString(StringId::IDS_EXPRESS_UPDATE));
+    m_custom->setToolTip(Platform::LoadString(StringId::IDS_CUSTOM_UPDATE));
 }
 
 void CWelcomePage::OnSetActive()

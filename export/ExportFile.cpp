@@ -2,6 +2,7 @@
 
 #include "export/ExportTexts.h"
 #include "platform/core/StringTable.h"
+#include "resources/StringIds.h"
 
 #include <QSysInfo>
 #include <QtEndian>
@@ -102,9 +103,9 @@ QString CExportFile::ErrorMessage() const
 {
     QString text = m_path + QStringLiteral("\n\n");
     if (m_openFailed)
-        text += Platform::LoadString(ExportTexts::IDS_CANNOT_CREATE_FILE);
+        text += Platform::LoadString(StringId::IDS_CANNOT_CREATE_FILE);
     else
-        text += ExportTexts::WriteFailed();
+        text += Platform::LoadString(StringId::IDS_WRITE_FAILED);
     if (!m_reason.isEmpty())
         text += QStringLiteral("\n(") + m_reason + QLatin1Char(')');
     return text;

@@ -4,6 +4,7 @@
 #include "export/ExportTexts.h"
 #include "export/encoder/xImage.h"
 #include "platform/core/StringTable.h"
+#include "resources/StringIds.h"
 
 #include <cstring>
 
@@ -65,7 +66,7 @@ bool WriteFile(CxImage& image, std::uint32_t formatCode, const QString& path, QS
     if (!image.EncodeToMemory(&buffer, &size, formatCode))
     {
         if (message)
-            *message = path + QStringLiteral("\n\n") + Platform::LoadString(ExportTexts::IDS_ENCODING_FAILED);
+            *message = path + QStringLiteral("\n\n") + Platform::LoadString(StringId::IDS_ENCODING_FAILED);
         return false;
     }
     CExportFile file;

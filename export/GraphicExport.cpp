@@ -6,6 +6,7 @@
 #include "export/ExportTexts.h"
 #include "export/encoder/xImage.h"
 #include "platform/core/StringTable.h"
+#include "resources/StringIds.h"
 
 #include <QImage>
 
@@ -28,7 +29,7 @@ int PartStep(int part, int count)
 
 QString TooLarge()
 {
-    return Platform::LoadString(ExportTexts::IDS_BITMAP_TOO_LARGE);
+    return Platform::LoadString(StringId::IDS_BITMAP_TOO_LARGE);
 }
 } // namespace
 
@@ -36,11 +37,11 @@ CGraphicExport::NResult CGraphicExport::Run(GraphicExportPage& page, int target,
                                             const QString& path, ExportFeedback& feedback)
 {
     feedback.SetProgress(0);
-    feedback.SetProgressText(Platform::LoadString(ExportTexts::IDS_PREPARING));
+    feedback.SetProgressText(Platform::LoadString(StringId::IDS_EXPORT_PREPARING));
     // Nothing chosen: say so instead of encoding a picture that was never made.
     if (page.GetPartCount() <= 0)
     {
-        feedback.ShowNotice(ExportTexts::NothingToExport());
+        feedback.ShowNotice(Platform::LoadString(StringId::IDS_NOTHING_TO_EXPORT));
         return NResult::NothingToExport;
     }
     NResult result;
@@ -71,7 +72,7 @@ CGraphicExport::NResult CGraphicExport::RunClipboard(GraphicExportPage& page, Ex
     }
     if (!feedback.SetClipboardImage(picture))
     {
-        feedback.ShowError(Platform::LoadString(ExportTexts::IDS_CLIPBOARD_FAILED));
+        feedback.ShowError(Platform::LoadString(StringId::IDS_CLIPBOARD_FAILED));
         return NResult::Failed;
     }
     return NResult::Done;
@@ -93,7 +94,7 @@ CGraphicExport::NResult CGraphicExport::RunFilePerSeries(GraphicExportPage& page
     {
         page.ShowPart(k, true);
         feedback.SetProgress(PartStep(k, count));
-        feedback.SetProgressText(Format(ExportTexts::IDS_EXPORTING, names[k]));
+        feedback.SetProgressText(Format(StringId::IDS_EXPORTING, names[k]));
         QImage picture;
         CxImage part;
         if (!page.Render(&picture) || !part.CreateFromHBITMAP(picture))
@@ -126,7 +127,7 @@ CGraphicExport::NResult CGraphicExport::RunOneFile(GraphicExportPage& page, int 
     page.ShowAllParts();
     const long long width = page.GetShownWidth();
     const long long height = page.GetShownHeight();
-    feedback.SetProgressText(Format(ExportTexts::IDS_CREATING, name));
+    feedback.SetProgressText(Format(StringId::IDS_CREATING, name));
     CxImage combined;
     if (width <= 0 || height <= 0 || width > INT_MAX || height > INT_MAX ||
         !combined.Create(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), kCombinedBpp))
@@ -150,13 +151,13 @@ CGraphicExport::NResult CGraphicExport::RunOneFile(GraphicExportPage& page, int 
         }
         if (!ExportImage::AppendPart(combined, filled, part))
         {
-            feedback.ShowError(ExportTexts::PartsDoNotFit());
+            feedback.ShowError(Platform::LoadString(StringId::IDS_PARTS_DO_NOT_FIT));
             return NResult::Failed;
         }
     }
     if (filled != combined.GetHeight())
     {
-        feedback.ShowError(ExportTexts::PartsDoNotFit());
+        feedback.ShowError(Platform::LoadString(StringId::IDS_PARTS_DO_NOT_FIT));
         return NResult::Failed;
     }
     QString message;

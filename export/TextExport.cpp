@@ -6,6 +6,7 @@
 #include "export/ExportFiles.h"
 #include "export/ExportTexts.h"
 #include "platform/core/StringTable.h"
+#include "resources/StringIds.h"
 
 #include <limits>
 
@@ -61,11 +62,11 @@ CTextExport::NResult CTextExport::Run(const std::vector<int>& series, int target
                                       ExportFeedback& feedback)
 {
     feedback.SetProgress(0);
-    feedback.SetProgressText(Platform::LoadString(ExportTexts::IDS_PREPARING));
+    feedback.SetProgressText(Platform::LoadString(StringId::IDS_EXPORT_PREPARING));
     // Nothing chosen: say so rather than write a file without records.
     if (series.empty())
     {
-        feedback.ShowNotice(ExportTexts::NothingToExport());
+        feedback.ShowNotice(Platform::LoadString(StringId::IDS_NOTHING_TO_EXPORT));
         return NResult::NothingToExport;
     }
     NResult result;
@@ -96,7 +97,7 @@ CTextExport::NResult CTextExport::RunOneFile(const std::vector<int>& series, con
         if (!existing.isEmpty() && !feedback.ConfirmReplace(existing))
             return NResult::Declined;
     }
-    feedback.SetProgressText(Format(ExportTexts::IDS_CREATING, name));
+    feedback.SetProgressText(Format(StringId::IDS_CREATING, name));
     CExportFile file;
     bool ok = file.Open(name);
     if (ok)
@@ -134,7 +135,7 @@ CTextExport::NResult CTextExport::RunFilePerSeries(const std::vector<int>& serie
     for (std::size_t k = 0; k < series.size(); ++k)
     {
         feedback.SetProgress(Step(k, series.size(), kPerSeriesSpan));
-        feedback.SetProgressText(Format(ExportTexts::IDS_CREATING, names[qsizetype(k)]));
+        feedback.SetProgressText(Format(StringId::IDS_CREATING, names[qsizetype(k)]));
         text.resize(0);
         text += kByteOrderMark;
         text += Header();
@@ -153,12 +154,12 @@ CTextExport::NResult CTextExport::RunFilePerSeries(const std::vector<int>& serie
 CTextExport::NResult CTextExport::RunClipboard(const std::vector<int>& series, const QString& path,
                                                ExportFeedback& feedback) const
 {
-    feedback.SetProgressText(Format(ExportTexts::IDS_CREATING, path));
+    feedback.SetProgressText(Format(StringId::IDS_CREATING, path));
     QString text;
     Produce(series, text, std::numeric_limits<qsizetype>::max(), kClipboardSpan, &feedback, [](QString&) { return true; });
     if (!feedback.SetClipboardText(text))
     {
-        feedback.ShowError(Platform::LoadString(ExportTexts::IDS_CLIPBOARD_FAILED));
+        feedback.ShowError(Platform::LoadString(StringId::IDS_CLIPBOARD_FAILED));
         return NResult::Failed;
     }
     return NResult::Done;

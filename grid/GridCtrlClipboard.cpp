@@ -167,12 +167,12 @@ bool CGridCtrl::IsEditCommandEnabled(int commandId) const
 {
     switch (commandId)
     {
-    case ID_EDIT_COPY:
-    case ID_EDIT_CUT:
+    case GridCmd::ID_EDIT_COPY:
+    case GridCmd::ID_EDIT_CUT:
         return m_selectedCount > 0;
-    case ID_EDIT_PASTE:
+    case GridCmd::ID_EDIT_PASTE:
         return CanEditCell(m_focusCell) && Clipboard().Text().has_value();
-    case ID_EDIT_SELECT_ALL:
+    case GridCmd::ID_EDIT_SELECT_ALL:
         return true;
     default:
         return false;

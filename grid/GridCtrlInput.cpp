@@ -259,7 +259,7 @@ void CGridCtrl::OnLButtonDown(Qt::KeyboardModifiers keys, Point point)
     }
     else
     {
-        SendMessageToParent(m_pressCell.row, m_pressCell.col, GRIDN_SELCHANGING);
+        SendMessageToParent(m_pressCell.row, m_pressCell.col, Notify::GRIDN_SELCHANGING);
         m_addToSelection = HasCtrl(keys);
         if (m_pressCell.row < m_fixedRows)
         {
@@ -444,11 +444,11 @@ void CGridCtrl::OnLButtonUp(Qt::KeyboardModifiers, Point point)
     case MOUSE_PREPARE_DRAG:
         if (CGridCellBase* cell = GetCell(m_focusCell.row, m_focusCell.col))
             cell->OnClick(relative);
-        SendMessageToParent(m_pressCell.row, m_pressCell.col, NM_CLICK);
-        SendMessageToParent(m_pressCell.row, m_pressCell.col, GRIDN_SELCHANGING);
+        SendMessageToParent(m_pressCell.row, m_pressCell.col, Notify::NM_CLICK);
+        SendMessageToParent(m_pressCell.row, m_pressCell.col, Notify::GRIDN_SELCHANGING);
         SetSelectedRange(-1, -1, -1, -1);
         SetFocusCell({-1, -1});
-        SendMessageToParent(-1, -1, GRIDN_SELCHANGED);
+        SendMessageToParent(-1, -1, Notify::GRIDN_SELCHANGED);
         break;
     case MOUSE_SIZING_COL:
     case MOUSE_SIZING_ROW:
@@ -480,8 +480,8 @@ void CGridCtrl::OnLButtonUp(Qt::KeyboardModifiers, Point point)
     default:
         if (CGridCellBase* cell = GetCell(m_focusCell.row, m_focusCell.col))
             cell->OnClick(relative);
-        SendMessageToParent(m_focusCell.row, m_focusCell.col, GRIDN_SELCHANGED);
-        SendMessageToParent(m_pressCell.row, m_pressCell.col, NM_CLICK);
+        SendMessageToParent(m_focusCell.row, m_focusCell.col, Notify::GRIDN_SELCHANGED);
+        SendMessageToParent(m_pressCell.row, m_pressCell.col, Notify::NM_CLICK);
         break;
     }
 
@@ -544,7 +544,7 @@ void CGridCtrl::OnLButtonDblClk(Qt::KeyboardModifiers, Point point)
             OnEditCell(cell.row, cell.col, relative, VK_LBUTTON);
         if (CGridCellBase* c = GetCell(cell.row, cell.col))
             c->OnDblClick(relative);
-        SendMessageToParent(cell.row, cell.col, NM_DBLCLK);
+        SendMessageToParent(cell.row, cell.col, Notify::NM_DBLCLK);
     }
 }
 
@@ -556,14 +556,14 @@ void CGridCtrl::OnRButtonDown(Point point)
     const CGridCellPos cell = GetCellFromPoint(point, true);
     if (!InRange(cell.row, cell.col))
     {
-        SendMessageToParent(-1, -1, NM_RCLICK);
+        SendMessageToParent(-1, -1, Notify::NM_RCLICK);
         return;
     }
     SetFocusCell({-1, -1});
     SetFocusCell({std::max(cell.row, m_fixedRows), std::max(cell.col, m_fixedCols)});
     if (CGridCellBase* c = GetCell(cell.row, cell.col))
         c->OnRClickDown(PointInCell(cell, point));
-    SendMessageToParent(cell.row, cell.col, NM_RCLICK);
+    SendMessageToParent(cell.row, cell.col, Notify::NM_RCLICK);
 }
 
 void CGridCtrl::OnRButtonUp(Point point)
@@ -572,14 +572,14 @@ void CGridCtrl::OnRButtonUp(Point point)
     EndEditing();
     if (!InRange(cell.row, cell.col))
     {
-        SendMessageToParent(-1, -1, NM_RCLICK);
+        SendMessageToParent(-1, -1, Notify::NM_RCLICK);
         return;
     }
     SetFocusCell({-1, -1});
     SetFocusCell({std::max(cell.row, m_fixedRows), std::max(cell.col, m_fixedCols)});
     if (CGridCellBase* c = GetCell(cell.row, cell.col))
         c->OnRClick(PointInCell(cell, point));
-    SendMessageToParent(cell.row, cell.col, NM_RCLICK);
+    SendMessageToParent(cell.row, cell.col, Notify::NM_RCLICK);
 }
 
 bool CGridCtrl::OnMouseWheel(int delta, Point point)
@@ -667,14 +667,14 @@ bool CGridCtrl::OnKeyDown(int key, Qt::KeyboardModifiers keys)
     const bool shift = HasShift(keys);
     if (ctrl && key == 'S')
     {
-        SendMessageToParent(0x53, 2, GRIDN_KEYCOMMAND);
+        SendMessageToParent(0x53, 2, Notify::GRIDN_KEYCOMMAND);
         return true;
     }
     if (!m_focusCell.IsValid())
         return false;
     if (key == VK_SPACE)
     {
-        SendMessageToParent(VK_SPACE, 1, GRIDN_KEYCOMMAND);
+        SendMessageToParent(VK_SPACE, 1, Notify::GRIDN_KEYCOMMAND);
         return true;
     }
     if (ctrl && key == 'A')
@@ -696,10 +696,10 @@ bool CGridCtrl::OnKeyDown(int key, Qt::KeyboardModifiers keys)
     switch (key)
     {
     case VK_RETURN:
-        SendMessageToParent(VK_RETURN, 1, GRIDN_KEYCOMMAND);
+        SendMessageToParent(VK_RETURN, 1, Notify::GRIDN_KEYCOMMAND);
         return true;
     case VK_DELETE:
-        SendMessageToParent(VK_DELETE, 1, GRIDN_KEYCOMMAND);
+        SendMessageToParent(VK_DELETE, 1, Notify::GRIDN_KEYCOMMAND);
         return true;
     case VK_F2:
         OnEditCell(m_focusCell.row, m_focusCell.col, {-1, -1}, VK_LBUTTON);
@@ -830,9 +830,9 @@ bool CGridCtrl::OnKeyDown(int key, Qt::KeyboardModifiers keys)
         m_mouseMode = m_listMode ? MOUSE_SELECT_ROW : MOUSE_SELECT_CELLS;
         if (!shift || key == VK_TAB)
             m_selectionAnchor = next;
-        SendMessageToParent(next.row, next.col, GRIDN_SELCHANGING);
+        SendMessageToParent(next.row, next.col, Notify::GRIDN_SELCHANGING);
         ExtendSelectionTo(next);
-        SendMessageToParent(next.row, next.col, GRIDN_SELCHANGED);
+        SendMessageToParent(next.row, next.col, Notify::GRIDN_SELCHANGED);
         m_mouseMode = MOUSE_NOTHING;
     }
 
@@ -908,7 +908,7 @@ void CGridCtrl::OnEditCell(int row, int col, Point point, int key)
     Rect rect;
     if (!GetCellRect(row, col, &rect))
         return;
-    if (SendMessageToParent(row, col, GRIDN_BEGINLABELEDIT) < 0)
+    if (SendMessageToParent(row, col, Notify::GRIDN_BEGINLABELEDIT) < 0)
         return;
     if ((cell = GetCell(row, col)))
         cell->Edit(row, col, rect, point, IDC_INPLACE_EDITOR, key);
@@ -964,7 +964,7 @@ void CGridCtrl::OnEndEditCell(int row, int col, const QString& text)
     if (text != old)
     {
         SetItemText(row, col, text);
-        if (ValidateEdit(row, col, text) && SendMessageToParent(row, col, GRIDN_ENDLABELEDIT) >= 0)
+        if (ValidateEdit(row, col, text) && SendMessageToParent(row, col, Notify::GRIDN_ENDLABELEDIT) >= 0)
         {
             MarkCellModified(row, col);
             RepaintCell(row, col);
@@ -976,7 +976,7 @@ void CGridCtrl::OnEndEditCell(int row, int col, const QString& text)
     }
     else
     {
-        SendMessageToParent(row, col, GRIDN_EDITUNCHANGED);
+        SendMessageToParent(row, col, Notify::GRIDN_EDITUNCHANGED);
     }
     // The owner's handlers may have changed the grid.
     if ((cell = GetCell(row, col)))

@@ -4,6 +4,7 @@
 #include "platform/core/StringTable.h"
 #include "platform/gui/DateTimePicture.h"
 #include "platform/gui/PrintJob.h"
+#include "resources/StringIds.h"
 
 #include <QDateTime>
 #include <QPrinter>
@@ -13,7 +14,6 @@ using namespace Platform;
 namespace
 {
 // The application's title among the string resources.
-constexpr uint32_t kAppTitleId = 0xE000;
 
 int MulDiv(int a, int b, int c)
 {
@@ -32,7 +32,7 @@ void CGridCtrl::Print(const GRIDPRINTTEXTS* texts)
     if (!GetPrintDialogService().Run(this, printer, true, &selectionOnly))
         return;
 
-    QString documentName = LoadString(kAppTitleId);
+    QString documentName = LoadString(StringId::AFX_IDS_APP_TITLE);
     for (QWidget* w = parentWidget(); documentName.isEmpty() && w; w = w->parentWidget())
         documentName = w->windowTitle();
 
@@ -351,7 +351,7 @@ void CGridCtrl::PrintHeader(Canvas* dc, GridPrintInfo* info, const GRIDPRINTTEXT
         return;
     const GRIDPRINTTEXTS none;
     const GRIDPRINTTEXTS& t = texts ? *texts : none;
-    const QString right = t.headerRight.isEmpty() ? LoadString(kAppTitleId) : t.headerRight;
+    const QString right = t.headerRight.isEmpty() ? LoadString(StringId::AFX_IDS_APP_TITLE) : t.headerRight;
 
     LogFont bold = m_print.font.GetLogFont();
     bold.weight = 700;

@@ -19,7 +19,7 @@ CGridCellPos CGridCtrl::SetFocusCell(CGridCellPos cell)
         cell.col = std::max(cell.col, m_fixedCols);
     m_focusCell = cell;
     // The owner hears of it before any state bit moves.
-    SendMessageToParent(cell.row, cell.col, GRIDN_FOCUSCHANGED);
+    SendMessageToParent(cell.row, cell.col, Notify::GRIDN_FOCUSCHANGED);
     if (InRange(previous.row, previous.col))
         SetItemState(previous.row, previous.col,
                      GetItemState(previous.row, previous.col) & ~CELLSTATE_FOCUSED);
@@ -117,9 +117,9 @@ void CGridCtrl::SetSelectedRange(int minRow, int minCol, int maxRow, int maxCol,
 
 void CGridCtrl::SelectAllCells()
 {
-    SendMessageToParent(m_pressCell.row, m_pressCell.col, GRIDN_SELCHANGING);
+    SendMessageToParent(m_pressCell.row, m_pressCell.col, Notify::GRIDN_SELCHANGING);
     SetSelectedRange(m_fixedRows, m_fixedCols, m_rowCount - 1, m_colCount - 1, false, true);
-    SendMessageToParent(m_focusCell.row, m_focusCell.col, GRIDN_SELCHANGED);
+    SendMessageToParent(m_focusCell.row, m_focusCell.col, Notify::GRIDN_SELCHANGED);
 }
 
 void CGridCtrl::SelectRows(CGridCellPos cell, bool forceRepaint, bool select, bool add)
@@ -166,7 +166,7 @@ void CGridCtrl::ExtendSelectionTo(CGridCellPos cell)
     {
         SelectCellBlock(cell, false, true);
     }
-    SendMessageToParent(cell.row, cell.col, GRIDN_SELCHANGING);
+    SendMessageToParent(cell.row, cell.col, Notify::GRIDN_SELCHANGING);
 }
 
 CGridCellRect CGridCtrl::GetSelectedCellRange()
@@ -416,7 +416,7 @@ void CGridCtrl::ReplaceCellText(int row, int col, const QString& text)
     CGridCellBase* cell = GetCell(row, col);
     if (!cell || cell->IsReadOnly())
         return;
-    if (SendMessageToParent(row, col, GRIDN_BEGINLABELEDIT) < 0)
+    if (SendMessageToParent(row, col, Notify::GRIDN_BEGINLABELEDIT) < 0)
         return;
     // The owner's handler may have changed the grid.
     cell = GetCell(row, col);
@@ -426,7 +426,7 @@ void CGridCtrl::ReplaceCellText(int row, int col, const QString& text)
     if (text == old)
         return;
     SetItemText(row, col, text);
-    if (ValidateEdit(row, col, text) && SendMessageToParent(row, col, GRIDN_ENDLABELEDIT) >= 0)
+    if (ValidateEdit(row, col, text) && SendMessageToParent(row, col, Notify::GRIDN_ENDLABELEDIT) >= 0)
     {
         MarkCellModified(row, col);
         RepaintCell(row, col);

@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/gui/ControlNotify.h"
 #include "platform/gui/GdiObjects.h"
 
 #include <QString>
@@ -56,20 +57,17 @@ enum : int
     GVL_BOTH = 3,
 };
 
-// Notification codes.
-enum : int
+// Notification codes of the grid, besides Notify::NM_CLICK, NM_DBLCLK and NM_RCLICK.
+namespace Notify
 {
-    NM_CLICK = -2,
-    NM_DBLCLK = -3,
-    NM_RCLICK = -5,
-    GRIDN_SELCHANGING = -100,
-    GRIDN_SELCHANGED = -101,
-    GRIDN_KEYCOMMAND = -103,
-    GRIDN_FOCUSCHANGED = -120,
-    GRIDN_BEGINLABELEDIT = -175,
-    GRIDN_ENDLABELEDIT = -176,
-    GRIDN_EDITUNCHANGED = -195,
-};
+inline constexpr int GRIDN_SELCHANGING = -100;
+inline constexpr int GRIDN_SELCHANGED = -101;
+inline constexpr int GRIDN_KEYCOMMAND = -103;
+inline constexpr int GRIDN_FOCUSCHANGED = -120;
+inline constexpr int GRIDN_BEGINLABELEDIT = -175;
+inline constexpr int GRIDN_ENDLABELEDIT = -176;
+inline constexpr int GRIDN_EDITUNCHANGED = -195;
+} // namespace Notify
 
 // Scroll requests, for the horizontal and the vertical bar alike.
 enum : int
@@ -162,14 +160,15 @@ struct GRIDDISPINFO
     GRIDITEM item;
 };
 
-// The edit commands the grid carries out, by their standard command ids.
-enum : int
+// The edit commands the grid carries out, by their standard command ids (not those of
+// the main window's menus, Cmd in app/CommandIds.h).
+namespace GridCmd
 {
-    ID_EDIT_COPY = 0xE122,
-    ID_EDIT_CUT = 0xE123,
-    ID_EDIT_PASTE = 0xE125,
-    ID_EDIT_SELECT_ALL = 0xE12A,
-};
+inline constexpr int ID_EDIT_COPY = 0xE122;
+inline constexpr int ID_EDIT_CUT = 0xE123;
+inline constexpr int ID_EDIT_PASTE = 0xE125;
+inline constexpr int ID_EDIT_SELECT_ALL = 0xE12A;
+} // namespace GridCmd
 
 // The texts of a printout, filled by the caller of CGridCtrl::Print.
 struct GRIDPRINTTEXTS

@@ -202,7 +202,7 @@ void CInPlaceEdit::EndEdit()
     GRIDDISPINFO info;
     info.hwndFrom = this;
     info.idFrom = m_id;
-    info.code = GRIDN_ENDLABELEDIT;
+    info.code = Notify::GRIDN_ENDLABELEDIT;
     info.item.mask = GVIF_TEXT | GVIF_PARAM;
     info.item.row = m_row;
     info.item.col = m_col;

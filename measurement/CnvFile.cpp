@@ -156,19 +156,21 @@ SCnvFolderLoad LoadCnvFolder(CConvTable& table, const QString& folder)
 {
     SCnvFolderLoad result;
     const QDir dir(folder);
-    const QStringList entries = dir.entryList(QDir::Files | QDir::Readable, QDir::Name);
+    // Unreadable files are listed too: a Standard.cnv we may not read is there, not missing.
+    const QStringList entries = dir.entryList(QDir::Files, QDir::Name);
     CConvTable::Guard guard(table);
     for (const QString& entry : entries)
     {
         if (!entry.endsWith(QStringLiteral(".cnv"), Qt::CaseInsensitive))
             continue;
-        if (entry.compare(QStringLiteral("Standard.cnv"), Qt::CaseInsensitive) == 0)
-            result.standardFound = true;
+        const bool standard = entry.compare(QStringLiteral("Standard.cnv"), Qt::CaseInsensitive) == 0;
+        int records = 0;
+        NCnvProblem problem = cnvUnreadable;
         try
         {
             StreamIO::CFileStream stream(dir.filePath(entry),
                                          StreamIO::STREAM_READ | StreamIO::STREAM_SHARE_READ);
-            result.records += table.LoadCnvFile(stream);
+            records = table.LoadCnvFile(stream, &problem);
             stream.Abort();
             ++result.files;
         }
@@ -176,14 +178,25 @@ SCnvFolderLoad LoadCnvFolder(CConvTable& table, const QString& folder)
         {
             // A file that cannot be opened must not keep the others from loading.
         }
+        result.records += records;
+        if (standard)
+        {
+            result.standardFound = true;
+            result.standardRecords += records;
+            if (result.standardRecords == 0)
+                result.standardProblem = problem;
+        }
     }
     return result;
 }
 
 // The table's file operations live with the formats they read and write.
 
-int CConvTable::LoadCnvFile(StreamIO::CIoStream& stream)
+int CConvTable::LoadCnvFile(StreamIO::CIoStream& stream, NCnvProblem* problem)
 {
+    NCnvProblem unused;
+    NCnvProblem& why = problem ? *problem : unused;
+    why = cnvNoUsableRecord;
     if (m_capacity == 0)
         return 0;
     try
@@ -192,7 +205,11 @@ int CConvTable::LoadCnvFile(StreamIO::CIoStream& stream)
         int headerRevision = 0;
         std::vector<uint8_t> bytes(CNV_HEADER_SIZE);
         if (!ReadCnvHeader(stream, version, headerRevision, bytes.data()))
+        {
+            why = stream.GetLength() < CNV_HEADER_SIZE ? cnvDamaged : cnvNotConversions;
             return 0;
+        }
+        why = cnvDamaged;
         const uint32_t total = ReadLe24(bytes.data() + 9);
         const uint16_t flags = ReadLe16(bytes.data() + 12);
         const int count = ReadLe16(bytes.data() + 14);
@@ -203,31 +220,35 @@ int CConvTable::LoadCnvFile(StreamIO::CIoStream& stream)
         bytes.resize(CNV_HEADER_SIZE + payload + (crc ? 4 : 0));
         if (!ReadCnvExact(stream, bytes.data() + CNV_HEADER_SIZE, bytes.size() - CNV_HEADER_SIZE))
             return 0;
+        why = cnvBadChecksum;
         if (crc && CnvCrc32(bytes.data(), CNV_HEADER_SIZE + payload) !=
                        ReadLe32(bytes.data() + CNV_HEADER_SIZE + payload))
             return 0;
         // The scrambler's constants are not known here, so a scrambled payload is unreadable.
+        why = cnvScrambled;
         if (flags & CNV_FLAG_SCRAMBLED)
             return 0;
 
         const uint8_t* p = bytes.data() + CNV_HEADER_SIZE;
         size_t at = 0;
         int added = 0;
+        bool cut = false;
         for (int i = 0; i < count; ++i)
         {
-            if (at + 2 > payload)
+            cut = at + 2 > payload || at + 2 + ReadLe16(p + at) > payload;
+            if (cut)
                 break;
             const size_t n = ReadLe16(p + at);
-            if (at + 2 + n > payload)
-                break;
             if (AddRecord(p + at + 2, n, false) >= 0)
                 ++added;
             at += 2 + n;
         }
+        why = added > 0 ? cnvNoProblem : cut ? cnvDamaged : cnvNoUsableRecord;
         return added;
     }
     catch (const std::exception&)
     {
+        why = cnvUnreadable;
         return 0;
     }
 }

@@ -40,11 +40,25 @@ size_t ParseCnvRecordBlock(uint8_t* block, size_t available);
 // name in the conversions folder. False (and an empty name) for an undecodable record.
 bool MakeCnvFileName(const uint8_t* record, size_t available, QString& name);
 
+// Why a conversion file gave the table no record.
+enum NCnvProblem
+{
+    cnvNoProblem,      // it gave records
+    cnvUnreadable,     // the file could not be opened or read
+    cnvNotConversions, // no conversion-file header of version 1
+    cnvDamaged,        // a length or count that the bytes do not hold
+    cnvBadChecksum,    // the CRC-32 does not match
+    cnvScrambled,      // the payload is scrambled, which this program cannot read
+    cnvNoUsableRecord, // every record was refused
+};
+
 struct SCnvFolderLoad
 {
     int files = 0;              // files read
     int records = 0;            // records the table took or kept
     bool standardFound = false; // a file named Standard.cnv (in any case) was there
+    int standardRecords = 0;    // ... and the records it gave
+    NCnvProblem standardProblem = cnvNoProblem; // why it gave none
 };
 
 // Loads every ".cnv" file of a folder (extension in any case) into the table, under the

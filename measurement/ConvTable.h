@@ -1,4 +1,5 @@
 #pragma once
+#include "measurement/CnvFile.h"
 #include "measurement/ConvEnumerator.h"
 #include "measurement/ConvRecord.h"
 #include "platform/core/Lock.h"
@@ -97,8 +98,9 @@ public:
     float ConvertInverse(float y, bool extrapolate);
 
     // Reads a conversion file from the stream's start and adds its records as shared
-    // records; returns how many the table took or kept (0 when the file is refused).
-    int LoadCnvFile(StreamIO::CIoStream& stream);
+    // records; returns how many the table took or kept (0 when the file is refused, with
+    // the reason in problem when one is given).
+    int LoadCnvFile(StreamIO::CIoStream& stream, NCnvProblem* problem = nullptr);
     // Writes the slot's record as a single-record block; false for an empty slot or a
     // failed write.
     bool WriteCnvRecord(int slot, StreamIO::CIoStream& stream);

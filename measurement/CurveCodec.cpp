@@ -772,7 +772,10 @@ int32_t CCurveCodec::ReadValue(int width)
     while (ReadBits(1) == 0)
     {
         if (++fieldWidth >= kEscapeFieldLimit)
+        {
+            m_overrun = true; // no writer makes such a field: the stream is broken
             return 0;
+        }
     }
     const uint32_t field = ReadBits(fieldWidth);
     const uint32_t c = uint32_t{1} << (fieldWidth - 1);

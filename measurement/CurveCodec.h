@@ -111,7 +111,7 @@ private:
     const uint8_t* m_readData = nullptr;
     int m_pendingBits = 0;  // bits held in m_pending
     uint64_t m_pending = 0; // bits not yet written, or read ahead but not yet used
-    bool m_overrun = false; // a read ran past the end, or a write did not fit
+    bool m_overrun = false; // a read ran past the end or met a broken field, or a write did not fit
     Mode m_mode = Mode::Idle;
 
     BlockCallback m_callback;

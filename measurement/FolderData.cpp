@@ -161,6 +161,21 @@ void CFolderData::MarkModified()
         m_document->SetModified();
 }
 
+bool CFolderData::HasStoredForm(const CMeasSeriesWrapper& entry)
+{
+    CMeasSeries1* s = entry.GetSeries();
+    return s && s->GetCount(7) > 0;
+}
+
+QStringList CFolderData::GetSeriesWithoutReadings() const
+{
+    QStringList names;
+    for (const auto& entry : m_entries)
+        if (!HasStoredForm(*entry))
+            names << entry->GetName();
+    return names;
+}
+
 CMeasSeriesWrapper* CFolderData::GetSeriesAt(int index) const
 {
     return &Entry(index);
@@ -285,7 +300,22 @@ void CFolderData::DeleteSeries(int index)
 {
     Entry(index);
     m_entries.erase(m_entries.begin() + index);
+    for (SUnreadableEntry& kept : m_unreadable)
+        if (kept.place > size_t(index))
+            --kept.place;
     MarkModified();
+}
+
+void CFolderData::TakeUnreadable(CFolderData& source, int offset)
+{
+    for (SUnreadableEntry& kept : source.m_unreadable)
+    {
+        kept.place += size_t(std::max(offset, 0));
+        m_unreadable.push_back(std::move(kept));
+    }
+    source.m_unreadable.clear();
+    std::stable_sort(m_unreadable.begin(), m_unreadable.end(),
+                     [](const SUnreadableEntry& a, const SUnreadableEntry& b) { return a.place < b.place; });
 }
 
 void CFolderData::AddSeries(std::unique_ptr<CMeasSeriesWrapper> entry, bool keep)
@@ -363,6 +393,7 @@ void CFolderData::Sort(int order)
 void CFolderData::Clear()
 {
     m_entries.clear();
+    m_unreadable.clear();
     m_sortOrder = 0;
 }
 
@@ -381,18 +412,34 @@ void CFolderData::Store(StreamIO::CVMArchive& archive, const std::vector<uint8_t
     uint32_t count = 0;
     for (size_t i = 0; i < m_entries.size(); ++i)
         count += chosen(i) ? 1 : 0;
-    archive.WriteDWord(count);
+    // Unreadable entries cannot be chosen: they go with the whole folder only.
+    const size_t unreadable = selection ? 0 : m_unreadable.size();
+    archive.WriteDWord(count + uint32_t(unreadable));
+    size_t nextKept = 0;
+    auto storeKeptUpTo = [&](size_t place)
+    {
+        for (; nextKept < unreadable && m_unreadable[nextKept].place <= place; ++nextKept)
+        {
+            const SUnreadableEntry& kept = m_unreadable[nextKept];
+            archive.WriteDWord(uint32_t(kept.block.size()));
+            archive.WriteBytes(kept.block.data(), uint32_t(kept.block.size()));
+            archive.WriteString(kept.name);
+            archive.WriteWord(kept.valueListOrder);
+            archive.WriteDWord(kept.expanded);
+            archive.WriteByte(m_sortOrder);
+        }
+    };
     std::vector<uint8_t> bytes;
     for (size_t i = 0; i < m_entries.size(); ++i)
     {
+        storeKeptUpTo(i);
         if (!chosen(i))
             continue;
         const CMeasSeriesWrapper& entry = *m_entries[i];
         bytes.clear();
         CMeasSeries1* s = entry.GetSeries();
         StreamIO::CRamStream ram;
-        // A series without readings has no stored form (a block holds 1 to 16384).
-        if (s && s->GetCount(7) > 0 && OpenRam(ram, kBlockFile))
+        if (HasStoredForm(entry) && OpenRam(ram, kBlockFile))
         {
             // A series that cannot be stored fails the save instead of vanishing from it.
             if (s->Write(ram) == 0)
@@ -409,6 +456,7 @@ void CFolderData::Store(StreamIO::CVMArchive& archive, const std::vector<uint8_t
         archive.WriteDWord(entry.IsExpanded());
         archive.WriteByte(m_sortOrder);
     }
+    storeKeptUpTo(std::numeric_limits<size_t>::max());
 }
 
 void CFolderData::Load(StreamIO::CVMArchive& archive)
@@ -449,12 +497,18 @@ void CFolderData::Load(StreamIO::CVMArchive& archive)
         archive.ReadWord(order);
         archive.ReadDWord(expanded);
         archive.ReadByte(sortOrder);
+        m_sortOrder = sortOrder;
+        if (!series)
+        {
+            // An empty block is an entry without readings, which has no stored form. Any
+            // other block this program cannot read is kept as it stands.
+            if (length > 0)
+                m_unreadable.push_back({m_entries.size(), bytes, name, order, expanded});
+            continue;
+        }
         entry->SetName(name);
         entry->SetValueListOrder(int16_t(order));
         entry->SetExpanded(expanded ? 1 : 0);
-        m_sortOrder = sortOrder;
-        if (!series)
-            continue;
         if (m_document)
             m_document->StoreSeriesConversions(series.get());
         entry->SetSeries(std::move(series));

@@ -3,6 +3,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <memory>
@@ -59,6 +60,10 @@ public:
     // 0: the target scale's decimals, 1: one more, 2: three; other kinds 0.
     int GetSeriesDecimals(int index, int kind) const;
 
+    // The names of the entries that have no stored form (a series without readings), in
+    // their order; storing the folder leaves them out.
+    QStringList GetSeriesWithoutReadings() const;
+
     void DeleteSeries(int index);
     // Appends the entry (made selected with keep, else after emptying the folder); an
     // indentation-tester series first gets the standard its ASTM B724 bit calls for.
@@ -70,14 +75,35 @@ public:
     // Stores all entries, or those whose selection byte is 1; loading appends.
     void Serialize(StreamIO::CVMArchive& archive, const std::vector<uint8_t>* selection = nullptr);
 
+    // Entries whose stored block could not be read. They are not series of the folder, but
+    // are kept as read and stored again in their place with all entries (not with a
+    // selection), so that saving never destroys what this program cannot interpret.
+    int GetUnreadableCount() const { return int(m_unreadable.size()); }
+    // Moves the source's unreadable entries here, as if its entries had been appended
+    // behind the first `offset` entries of this folder.
+    void TakeUnreadable(CFolderData& source, int offset);
+
 private:
     CMeasSeriesWrapper& Entry(int index) const;
+    // A block holds 1 to 16384 readings: an entry without any has no stored form.
+    static bool HasStoredForm(const CMeasSeriesWrapper& entry);
     void MarkModified();
     void Store(StreamIO::CVMArchive& archive, const std::vector<uint8_t>* selection) const;
     void Load(StreamIO::CVMArchive& archive);
 
+    struct SUnreadableEntry
+    {
+        size_t place = 0; // entries before it in the folder
+        std::vector<uint8_t> block;
+        QString name;
+        uint16_t valueListOrder = 0;
+        uint32_t expanded = 0;
+    };
+
     QString m_name;
     std::vector<std::unique_ptr<CMeasSeriesWrapper>> m_entries;
+    // Ordered by place.
+    std::vector<SUnreadableEntry> m_unreadable;
     FolderDocument* m_document = nullptr;
     uint8_t m_sortOrder = 0;
 };

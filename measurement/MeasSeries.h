@@ -36,6 +36,8 @@ public:
     virtual bool IsCustomConversion(bool original) const = 0;
     virtual bool RegisterCustomConversion(bool original) = 0;
     virtual bool GetCustomConversionFileName(bool original, QString& name) const = 0;
+    // Writes the customer conversion as a single-record file; true only when all of it was
+    // written.
     virtual bool WriteCustomConversion(bool original, StreamIO::CIoStream& stream) = 0;
 
     virtual ~CMeasSeries();

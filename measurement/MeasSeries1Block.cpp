@@ -726,19 +726,17 @@ bool CMeasSeries1::WriteCustomConversion(bool original, StreamIO::CIoStream& str
         {
             // The block grows with the record, so a long record fits as well.
             std::vector<uint8_t> block = m_privateRecord;
-            if (BuildCnvRecordBlock(block, m_privateRecord.size()) > 0)
-                stream.Write(block.data(), uint32_t(block.size()));
+            return BuildCnvRecordBlock(block, m_privateRecord.size()) > 0 &&
+                   stream.Write(block.data(), uint32_t(block.size())) == block.size();
         }
-        else if (!original && m_material.type == MAT_CUSTOM)
+        if (!original && m_material.type == MAT_CUSTOM)
         {
             const int index = FindRecord(m_probe, m_material, m_target);
-            if (index >= 0)
-                m_table.WriteCnvRecord(index, stream);
+            return index >= 0 && m_table.WriteCnvRecord(index, stream);
         }
     }
     catch (const CFileException&)
     {
-        // Nothing more to do: the caller finds the file short.
     }
-    return true;
+    return false;
 }

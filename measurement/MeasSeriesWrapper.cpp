@@ -3,6 +3,7 @@
 #include "measurement/ScaleCodes.h"
 #include "measurement/SeriesTexts.h"
 #include "platform/core/StringTable.h"
+#include "resources/StringIds.h"
 
 #include <limits>
 
@@ -174,15 +175,15 @@ QString CMeasSeriesWrapper::GetB724ModeText(bool untranslated) const
     const bool on =
         m_series && m_series->GetProbeId().code > 0 && (m_series->GetProbeId().code & PROBE_B724_BIT);
     if (on)
-        return untranslated ? QStringLiteral("yes") : Platform::LoadString(59220);
-    return untranslated ? QStringLiteral("no") : Platform::LoadString(59219);
+        return untranslated ? QStringLiteral("yes") : Platform::LoadString(StringId::IDS_YES);
+    return untranslated ? QStringLiteral("no") : Platform::LoadString(StringId::IDS_NO);
 }
 
 QString CMeasSeriesWrapper::GetUnitText(bool untranslated) const
 {
     if (m_series && m_series->IsImperial())
-        return untranslated ? QStringLiteral("Imperial") : Platform::LoadString(59312);
-    return untranslated ? QStringLiteral("Metric") : Platform::LoadString(59311);
+        return untranslated ? QStringLiteral("Imperial") : Platform::LoadString(StringId::IDS_IMPERIAL);
+    return untranslated ? QStringLiteral("Metric") : Platform::LoadString(StringId::IDS_METRIC);
 }
 
 QString CMeasSeriesWrapper::GetCommonDirectionText(bool untranslated) const

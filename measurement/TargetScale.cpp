@@ -20,8 +20,10 @@ bool STargetScale::Set(int newScale, int newStandard, uint8_t newFlag)
     {
         scale = -1;
     }
-    else if (IsScaleCode(code))
+    else if (IsScaleCode(code) || IsDepthScale(code))
     {
+        // The depth scales of the 20 N probes have no probe-table row, yet their series
+        // are measured and stored in them: refusing them would lose those series.
         scale = code;
     }
     else

@@ -15,8 +15,8 @@ struct STargetScale
     STargetScale(int scale, int standard, uint8_t flag);
     explicit STargetScale(const SConvRecordInfo& record);
 
-    // Scale 0xFFFF (none) or a valid scale code; anything else gives the empty target
-    // scale and false.
+    // Scale 0xFFFF (none), a valid scale code or one of the four depth scales (the 20 N
+    // codes included); anything else gives the empty target scale and false.
     bool Set(int scale, int standard, uint8_t flag);
     bool SetFromRecord(const SConvRecordInfo& record);
     void Clear();

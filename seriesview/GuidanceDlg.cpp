@@ -6,6 +6,7 @@
 #include "platform/core/StringTable.h"
 #include "platform/gui/MemDCExt.h"
 #include "platform/gui/PainterCanvas.h"
+#include "resources/StringIds.h"
 #include "seriesview/SignalPlot.h"
 #include "seriesview/WrappedText.h"
 
@@ -20,8 +21,6 @@ using namespace Platform;
 
 namespace
 {
-
-constexpr uint32_t IDS_SECONDS = 59228;
 
 // Title and message (0 for none) of each shown phase.
 struct PhaseTexts
@@ -259,7 +258,7 @@ void CGuidanceDlg::Paint(Canvas& dc, const Rect& client)
     gs.frame = {client.left + 20, client.top + 74, client.right - 20, client.bottom - 90};
     gs.xMin = 0;
     gs.xMax = m_xAxisSeconds;
-    gs.xTitle = LoadString(IDS_SECONDS);
+    gs.xTitle = LoadString(StringId::IDS_SECONDS);
     const int lowest = m_lowest / 100;
     int margin = 0;
     if (m_highest > m_lowest)

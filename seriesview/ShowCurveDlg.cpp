@@ -4,6 +4,7 @@
 #include "platform/core/StringTable.h"
 #include "platform/gui/MemDCExt.h"
 #include "platform/gui/PainterCanvas.h"
+#include "resources/StringIds.h"
 #include "seriesview/SignalPlot.h"
 
 #include <QCoreApplication>
@@ -16,9 +17,6 @@ using namespace Platform;
 
 namespace
 {
-constexpr uint32_t IDS_SECONDS = 59228;
-constexpr uint32_t IDS_CLAMP_TITLE = 59313;
-constexpr uint32_t IDS_VIBRATION_TITLE = 59315;
 
 // The maximum leaves out the first and last 100 samples, where the probe is put on and
 // lifted off.
@@ -89,9 +87,9 @@ void CShowCurveDlg::Paint(Canvas& dc, const Rect& client)
     const int mark = m_check.TakeMarkIndex();
     QString title;
     if (code == CURVE_CLAMP_SUSPECTED)
-        title = LoadString(IDS_CLAMP_TITLE);
+        title = LoadString(StringId::IDS_CLAMP_TITLE);
     else if (code == CURVE_VIBRATION)
-        title = LoadString(IDS_VIBRATION_TITLE);
+        title = LoadString(StringId::IDS_VIBRATION_TITLE);
 
     // The range: the largest sample away from the ends, the smallest of all.
     const size_t n = m_samples.size();
@@ -116,7 +114,7 @@ void CShowCurveDlg::Paint(Canvas& dc, const Rect& client)
     gs.frame = {client.left + 20, client.top + 74, client.right - 20, client.bottom - 20};
     gs.xMin = 0;
     gs.xMax = n / kSamplesPerSecond + 0.05;
-    gs.xTitle = LoadString(IDS_SECONDS);
+    gs.xTitle = LoadString(StringId::IDS_SECONDS);
     gs.yMin = (smallest / 100) * 0.97;
     gs.yMax = (largest / 100) * 1.03;
     if (gs.yMax <= gs.yMin)

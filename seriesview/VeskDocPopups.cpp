@@ -14,6 +14,7 @@
 #include "platform/gui/MessageBox.h"
 #include "platform/gui/PainterCanvas.h"
 #include "platform/gui/PopupMenu.h"
+#include "resources/StringIds.h"
 #include "seriesview/SliderDlg.h"
 
 #include <algorithm>
@@ -31,23 +32,6 @@ constexpr unsigned kBitmapDirections = 1304;
 constexpr unsigned kBitmapValueRow = 1313;
 
 // Strings of the popups.
-constexpr uint32_t kIdDirectionAutomatic = 59177;
-constexpr uint32_t kIdDirectionDown = 59178;
-constexpr uint32_t kIdDirectionHorizontal = 59179;
-constexpr uint32_t kIdDirectionDiagonalDown = 59180;
-constexpr uint32_t kIdDirectionDiagonalUp = 59181;
-constexpr uint32_t kIdDirectionUp = 59182;
-constexpr uint32_t kIdDiameterOff = 59193;
-constexpr uint32_t kIdNoCommonScales = 59196;
-constexpr uint32_t kIdNo = 59219;
-constexpr uint32_t kIdYes = 59220;
-constexpr uint32_t kIdExclude = 59221;
-constexpr uint32_t kIdDirectionCorrection = 59236;
-constexpr uint32_t kIdDiameterCorrection = 59237;
-constexpr uint32_t kIdCopyOne = 59307;
-constexpr uint32_t kIdCopyAll = 59308;
-constexpr uint32_t kIdMetric = 59311;
-constexpr uint32_t kIdImperial = 59312;
 
 // Command ids of the value-row popup besides the correction codes (code + 1).
 constexpr unsigned kCmdExclude = 1001;
@@ -67,8 +51,9 @@ struct SDirectionEntry
     int image;
 };
 constexpr SDirectionEntry kDirections[] = {
-    {kIdDirectionAutomatic, 360, 0}, {kIdDirectionDown, 0, 1},         {kIdDirectionDiagonalDown, 45, 2},
-    {kIdDirectionHorizontal, 90, 3}, {kIdDirectionDiagonalUp, 135, 4}, {kIdDirectionUp, 180, 5},
+    {StringId::IDS_DIRECTION_AUTOMATIC, 360, 0},    {StringId::IDS_DIRECTION_DOWN, 0, 1},
+    {StringId::IDS_DIRECTION_DIAGONAL_DOWN, 45, 2}, {StringId::IDS_DIRECTION_HORIZONTAL, 90, 3},
+    {StringId::IDS_DIRECTION_DIAGONAL_UP, 135, 4},  {StringId::IDS_DIRECTION_UP, 180, 5},
 };
 
 // Lines of the conversion popup: line j has ids j * 100 + 1 and, for its sub-lines,
@@ -194,7 +179,7 @@ bool CVeskDocPopups::EditLowerLimit(QWidget* owner, float minimum, float maximum
 
 bool CVeskDocPopups::TrackYesNoMenu(QWidget* owner, int x, int left, int right, int y, bool& no) const
 {
-    const unsigned id = TrackTwoEntries(owner, x, left, right, y, kIdNo, kIdYes);
+    const unsigned id = TrackTwoEntries(owner, x, left, right, y, StringId::IDS_NO, StringId::IDS_YES);
     if (id == 0)
         return false;
     no = id == 1;
@@ -203,7 +188,8 @@ bool CVeskDocPopups::TrackYesNoMenu(QWidget* owner, int x, int left, int right, 
 
 bool CVeskDocPopups::TrackUnitMenu(QWidget* owner, int x, int left, int right, int y, bool& imperial) const
 {
-    const unsigned id = TrackTwoEntries(owner, x, left, right, y, kIdMetric, kIdImperial);
+    const unsigned id =
+        TrackTwoEntries(owner, x, left, right, y, StringId::IDS_METRIC, StringId::IDS_IMPERIAL);
     if (id == 0)
         return false;
     imperial = id == 2;
@@ -213,7 +199,7 @@ bool CVeskDocPopups::TrackUnitMenu(QWidget* owner, int x, int left, int right, i
 bool CVeskDocPopups::TrackDiameterMenu(QWidget* owner, int x, int left, int right, int y, int& diameter) const
 {
     TwMenu menu;
-    menu.AppendItem(LoadString(kIdDiameterOff), MF_STRING, kDiameterOff + 1);
+    menu.AppendItem(LoadString(StringId::IDS_DIAMETER_OFF), MF_STRING, kDiameterOff + 1);
     const unsigned id = menu.TrackPopupMenu(kCentredFlags, PopupX(x, left, right), y, owner);
     if (id == 0)
         return false;
@@ -267,23 +253,23 @@ bool CVeskDocPopups::TrackValueMenu(QWidget* owner, QPoint point, bool diameterM
     TwMenu corrections;
     TwMenu menu;
     if (copyOne)
-        menu.AppendItem(LoadString(kIdCopyOne), MF_STRING, kCmdCopyOne, &images, kImageCopy);
-    menu.AppendItem(LoadString(kIdCopyAll), MF_STRING, kCmdCopyAll, &images, kImageCopy);
+        menu.AppendItem(LoadString(StringId::IDS_COPY_ONE), MF_STRING, kCmdCopyOne, &images, kImageCopy);
+    menu.AppendItem(LoadString(StringId::IDS_COPY_ALL), MF_STRING, kCmdCopyAll, &images, kImageCopy);
     if (copyOne)
     {
         menu.AppendItem(QString(), MF_SEPARATOR, 0);
-        menu.AppendItem(LoadString(kIdExclude), MF_STRING, kCmdExclude, &images, kImageExclude);
+        menu.AppendItem(LoadString(StringId::IDS_EXCLUDE), MF_STRING, kCmdExclude, &images, kImageExclude);
     }
     menu.AppendItem(QString(), MF_SEPARATOR, 0);
     if (diameterMode)
     {
-        corrections.AppendItem(LoadString(kIdDiameterOff), MF_STRING, kDiameterOff + 1);
-        menu.AppendItem(LoadString(kIdDiameterCorrection), MF_POPUP, corrections);
+        corrections.AppendItem(LoadString(StringId::IDS_DIAMETER_OFF), MF_STRING, kDiameterOff + 1);
+        menu.AppendItem(LoadString(StringId::IDS_DIAMETER_CORRECTION), MF_POPUP, corrections);
     }
     else
     {
         AppendDirections(corrections, images);
-        menu.AppendItem(LoadString(kIdDirectionCorrection), MF_POPUP, corrections);
+        menu.AppendItem(LoadString(StringId::IDS_DIRECTION_CORRECTION), MF_POPUP, corrections);
     }
 
     const unsigned id =
@@ -473,7 +459,7 @@ bool CVeskDocPopups::TrackConversionMenu(QWidget* owner, int x, int left, int ri
         AppendWithTextImage(menu, line.longName, 0, &submenu, line.shortName);
     }
     if (lines.empty())
-        menu.AppendItem(LoadString(kIdNoCommonScales), MF_GRAYED, 1);
+        menu.AppendItem(LoadString(StringId::IDS_NO_COMMON_SCALES), MF_GRAYED, 1);
 
     const unsigned id = menu.TrackPopupMenu(kCentredFlags, PopupX(x, left, right), y, owner);
     if (id == 0 || lines.empty())

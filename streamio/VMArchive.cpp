@@ -3,17 +3,12 @@
 #include "platform/core/Codepage.h"
 #include "platform/core/ErrorCodes.h"
 #include "platform/core/FileException.h"
+#include "streamio/FileReplacement.h"
 #include "streamio/FileStream.h"
 #include "streamio/StreamFactory.h"
 #include "streamio/StreamTable.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QRandomGenerator>
-
 #include <bit>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -25,29 +20,6 @@ namespace
 constexpr uint32_t kMinBufferSize = 16;
 constexpr uint32_t kLoadFlags = STREAM_READ | STREAM_SHARE_READ;
 constexpr uint32_t kStoreFlags = STREAM_READ | STREAM_WRITE | STREAM_CREATE_ALWAYS | STREAM_SHARE_READ;
-
-// A new file beside the target, created only when no file of that name exists.
-std::unique_ptr<CIoStream> CreateTemporaryBeside(const QString& target, QString& temporary)
-{
-    const uint32_t flags = (kStoreFlags & ~STREAM_CREATION_MASK) | STREAM_CREATE_NEW;
-    for (int attempt = 0;; ++attempt)
-    {
-        temporary = target + QStringLiteral(".~") +
-                    QString::number(QRandomGenerator::global()->generate() & 0xFFFFFF, 16);
-        try
-        {
-            return std::make_unique<CFileStream>(temporary, flags);
-        }
-        catch (const CFileException& e)
-        {
-            if (e.Error() != Err::FileExists || attempt >= 100)
-            {
-                temporary.clear();
-                throw CFileException(e.Error(), target);
-            }
-        }
-    }
-}
 
 } // namespace
 
@@ -63,20 +35,19 @@ CVMArchive::CVMArchive(const QString& streamName, uint16_t mode, uint32_t buffer
         }
         else if (ClassifyStreamName(streamName).kind == streamNameFile)
         {
-            // A file we may not write, or a folder, is refused as its open would be.
-            const QFileInfo info(streamName);
-            if (info.exists() && (info.isDir() || !info.isWritable()))
-                throw CFileException(Err::AccessDenied, streamName);
             m_target = streamName;
-            m_ownedStream = CreateTemporaryBeside(streamName, m_temporary);
+            m_replacement = std::make_unique<CFileReplacement>(streamName);
         }
         else
         {
             m_ownedStream = OpenStreamByName(streamName, kStoreFlags);
         }
-        if (!m_ownedStream)
+        if (m_replacement)
+            m_stream = &m_replacement->Stream();
+        else if (m_ownedStream)
+            m_stream = m_ownedStream.get();
+        else
             throw CFileException(Err::FileNotFound, streamName);
-        m_stream = m_ownedStream.get();
         if (IsLoading())
             FillBuffer(0);
         else
@@ -120,12 +91,7 @@ CVMArchive::CVMArchive(StreamHandle handle, uint16_t mode, uint32_t bufferSize) 
 
 CVMArchive::~CVMArchive()
 {
-    if (m_stream == nullptr)
-    {
-        DropTemporary();
-        return;
-    }
-    if (m_mode & ARCHIVE_NO_CLOSE)
+    if (m_stream == nullptr || (m_mode & ARCHIVE_NO_CLOSE) || m_failure != 0)
     {
         Abort();
         return;
@@ -188,20 +154,42 @@ void CVMArchive::RaiseForStream(uint32_t code) const
     throw CFileException(code, StreamName());
 }
 
-void CVMArchive::DropTemporary()
+void CVMArchive::FailStore(uint32_t code)
 {
-    if (!m_temporary.isEmpty())
-        QFile::remove(m_temporary);
-    m_temporary.clear();
-    m_target.clear();
+    if (!IsLoading())
+    {
+        if (m_failure == 0)
+            m_failure = code;
+        // Nothing more goes out: what is buffered would follow the gap.
+        m_cursor = m_buffer.get();
+    }
+    RaiseForStream(code);
 }
 
 void CVMArchive::Close()
 {
     if (m_stream == nullptr)
         throw CFileException(Err::HandleEof, {});
+    if (m_failure != 0)
+    {
+        // The content has a gap: the previous file stays, the failure is raised again.
+        const QString name = StreamName();
+        const uint32_t failure = m_failure;
+        Abort();
+        throw CFileException(failure, name);
+    }
     if (!IsLoading())
-        Flush();
+    {
+        try
+        {
+            Flush();
+        }
+        catch (...)
+        {
+            Abort();
+            throw;
+        }
+    }
     m_cursor = m_limit = m_buffer.get();
     m_stream = nullptr;
     if (m_handle != 0)
@@ -211,39 +199,16 @@ void CVMArchive::Close()
             throw CFileException(result, {});
         return;
     }
-    std::unique_ptr<CIoStream> stream = std::move(m_ownedStream);
-    try
+    if (m_replacement)
     {
-        stream->Close();
-    }
-    catch (const CFileException& e)
-    {
-        stream.reset();
-        const QString name = m_target.isEmpty() ? e.FileName() : m_target;
-        DropTemporary();
-        throw CFileException(e.Error(), name);
-    }
-    catch (...)
-    {
-        stream.reset();
-        DropTemporary();
-        throw;
-    }
-    stream.reset();
-    if (!m_temporary.isEmpty())
-    {
-        // The new content is complete and on disk: only now does it replace the old file.
-        if (std::rename(QFile::encodeName(m_temporary).constData(),
-                        QFile::encodeName(m_target).constData()) != 0)
-        {
-            const uint32_t error = ErrorFromErrno(errno);
-            const QString target = m_target;
-            DropTemporary();
-            throw CFileException(error, target);
-        }
-        m_temporary.clear();
+        // The new content is complete: only now does it replace the old file.
+        std::unique_ptr<CFileReplacement> replacement = std::move(m_replacement);
         m_target.clear();
+        replacement->Commit();
+        return;
     }
+    std::unique_ptr<CIoStream> stream = std::move(m_ownedStream);
+    stream->Close();
 }
 
 void CVMArchive::Abort()
@@ -255,7 +220,8 @@ void CVMArchive::Abort()
         m_ownedStream.reset(); // its destructor closes it and swallows failures
         m_stream = nullptr;
     }
-    DropTemporary();
+    m_replacement.reset(); // removes the temporary file; the previous file stays
+    m_target.clear();
     m_cursor = m_limit = m_buffer.get();
 }
 
@@ -265,6 +231,8 @@ void CVMArchive::Flush()
         throw CFileException(Err::HandleEof, {});
     if (IsLoading())
         RaiseForStream(Err::WriteFault);
+    if (m_failure != 0)
+        FailStore(m_failure);
     const auto n = static_cast<uint32_t>(m_cursor - m_buffer.get());
     uint32_t written;
     try
@@ -273,14 +241,13 @@ void CVMArchive::Flush()
     }
     catch (const CFileException& e)
     {
-        m_cursor = m_buffer.get();
-        RaiseForStream(e.Error());
+        FailStore(e.Error());
     }
     m_cursor = m_buffer.get();
     if (written < n)
-        RaiseForStream(Err::WriteFault);
+        FailStore(Err::WriteFault);
     if (const uint32_t error = m_stream->GetError())
-        RaiseForStream(error);
+        FailStore(error);
 }
 
 void CVMArchive::FillBuffer(uint32_t n)
@@ -363,7 +330,7 @@ void CVMArchive::WriteBytes(const void* data, uint32_t count)
 void CVMArchive::WriteString(const QString& text)
 {
     if (text.size() > 0xFFFF)
-        RaiseForStream(Err::InsufficientBuffer);
+        FailStore(Err::InsufficientBuffer);
     const auto length = static_cast<uint16_t>(text.size());
     WriteByte(0xFE);
     WriteWord(length);

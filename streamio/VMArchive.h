@@ -10,6 +10,7 @@
 
 namespace StreamIO
 {
+class CFileReplacement;
 
 // Archive modes.
 inline constexpr uint16_t ARCHIVE_LOAD = 0x01;       // load; without it the archive stores
@@ -27,7 +28,10 @@ inline constexpr uint16_t ARCHIVE_SWAP_BYTES = 0x80; // values are swapped betwe
 // a storing archive, 38 closed or not enough data, 122 a string over 65535 units.
 //
 // Storing by name to a disk file writes a temporary file beside it and puts it in the
-// file's place on Close, so a failed save never destroys the previous file.
+// file's place on Close (CFileReplacement), so a failed save never destroys the previous
+// file. A storing archive that failed once stays failed: what it holds has a gap, so any
+// further flush raises the failure again, and Close (or the destructor) discards the
+// temporary file and raises it.
 class CVMArchive
 {
 public:
@@ -36,7 +40,7 @@ public:
     CVMArchive(const QString& streamName, uint16_t mode, uint32_t bufferSize);
     // Works on a stream the caller owns and opened, from its start; storing empties it.
     CVMArchive(StreamHandle handle, uint16_t mode, uint32_t bufferSize);
-    // Closes (storing: flushes) unless ARCHIVE_NO_CLOSE; failures end in Abort.
+    // Closes (storing: flushes) unless ARCHIVE_NO_CLOSE or failed; failures end in Abort.
     ~CVMArchive();
     CVMArchive(const CVMArchive&) = delete;
     CVMArchive& operator=(const CVMArchive&) = delete;
@@ -119,13 +123,15 @@ private:
     // The name failures report: the file the caller named, not our temporary file.
     QString StreamName() const;
     [[noreturn]] void RaiseForStream(uint32_t code) const;
-    void DropTemporary();
+    // Raises a failure of storing, which leaves the archive failed.
+    [[noreturn]] void FailStore(uint32_t code);
 
-    StreamHandle m_handle = 0;                // a caller's stream, or 0
-    std::unique_ptr<CIoStream> m_ownedStream; // the stream opened by name
-    CIoStream* m_stream = nullptr;            // the stream in use; null when closed
-    QString m_target;                         // storing by name to disk: the file to replace
-    QString m_temporary;                      // ... and the file written meanwhile
+    StreamHandle m_handle = 0;                      // a caller's stream, or 0
+    std::unique_ptr<CIoStream> m_ownedStream;       // the stream opened by name
+    std::unique_ptr<CFileReplacement> m_replacement; // storing by name to a disk file
+    CIoStream* m_stream = nullptr;                  // the stream in use; null when closed
+    QString m_target;                               // the disk file's name as given
+    uint32_t m_failure = 0;                         // the first failure of storing
     uint16_t m_mode = 0;
     uint32_t m_bufferSize = 0;
     std::unique_ptr<uint8_t[]> m_buffer;

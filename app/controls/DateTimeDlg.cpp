@@ -6,6 +6,7 @@
 #include "platform/gui/DateTimePicture.h"
 #include "platform/gui/DialogLayout.h"
 #include "platform/gui/ModalDialog.h"
+#include "resources/StringIds.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -91,8 +92,8 @@ CDateTimeDlg::CDateTimeDlg(QWidget* parent)
     setTabOrder(m_newTimePicker, cancel);
     setTabOrder(cancel, ok);
 
-    m_datePattern = Platform::LoadString(1022);
-    m_timePattern = Platform::LoadString(1030);
+    m_datePattern = Platform::LoadString(StringId::IDS_DATE_FORMATS);
+    m_timePattern = Platform::LoadString(StringId::IDS_TIME_FORMATS);
     if (m_datePattern.isEmpty())
         m_datePattern = QStringLiteral("MM/dd/yyyy");
     if (m_timePattern.isEmpty())

@@ -372,7 +372,7 @@ bool CMultiTree::EditLabel(TreeItem* item)
     if (!item)
         return false;
     TreeNotify n;
-    n.code = TVN_BEGINLABELEDIT;
+    n.code = Notify::TVN_BEGINLABELEDIT;
     n.itemNew = item;
     n.dataNew = GetItemData(item);
     n.text = item->text(0);
@@ -399,7 +399,7 @@ bool CMultiTree::EndLabelEdit(TreeItem* item, const QString* text)
         return false;
     m_editing = QPersistentModelIndex();
     TreeNotify n;
-    n.code = TVN_ENDLABELEDIT;
+    n.code = Notify::TVN_ENDLABELEDIT;
     n.itemNew = item;
     n.dataNew = GetItemData(item);
     if (text)
@@ -435,7 +435,7 @@ bool CMultiTree::SelectItem(TreeItem* item, unsigned action)
         return true;
     }
     TreeNotify n;
-    n.code = TVN_SELCHANGING;
+    n.code = Notify::TVN_SELCHANGING;
     n.action = action;
     n.itemOld = old;
     n.dataOld = GetItemData(old);
@@ -453,7 +453,7 @@ bool CMultiTree::SelectItem(TreeItem* item, unsigned action)
             p->setExpanded(true);
         scrollToItem(item);
     }
-    n.code = TVN_SELCHANGED;
+    n.code = Notify::TVN_SELCHANGED;
     Notify(n);
     return true;
 }
@@ -579,7 +579,7 @@ bool CMultiTree::SetItemState(TreeItem* item, unsigned state, unsigned mask)
     {
         const bool select = state & TVIS_SELECTED;
         TreeNotify n;
-        n.code = TVN_SELCHANGING;
+        n.code = Notify::TVN_SELCHANGING;
         if (select)
         {
             n.itemNew = item;
@@ -593,7 +593,7 @@ bool CMultiTree::SetItemState(TreeItem* item, unsigned state, unsigned mask)
         if (Notify(n) != 0)
             return false;
         SetSelectedDirect(item, select);
-        n.code = TVN_SELCHANGED;
+        n.code = Notify::TVN_SELCHANGED;
         Notify(n);
         work &= ~TVIS_SELECTED;
     }
@@ -914,7 +914,7 @@ void CMultiTree::ClickOnItem()
     }
     setFocus(Qt::MouseFocusReason);
     TreeNotify n;
-    n.code = left ? NM_CLICK : NM_RCLICK;
+    n.code = left ? Notify::NM_CLICK : Notify::NM_RCLICK;
     Notify(n);
 }
 
@@ -931,7 +931,7 @@ void CMultiTree::DragFromItem()
     if (left && m_dragEnabled)
         BeginDrag(item, m_pressPos);
     TreeNotify n;
-    n.code = left ? TVN_BEGINDRAG : TVN_BEGINRDRAG;
+    n.code = left ? Notify::TVN_BEGINDRAG : Notify::TVN_BEGINRDRAG;
     n.action = TVC_BYMOUSE;
     n.itemNew = item;
     n.dataNew = GetItemData(item);
@@ -1094,7 +1094,7 @@ void CMultiTree::EndBand(bool escaped)
     m_remembered.clear();
     viewport()->update();
     TreeNotify n;
-    n.code = m_pressButton == Qt::LeftButton ? NM_CLICK : NM_RCLICK;
+    n.code = m_pressButton == Qt::LeftButton ? Notify::NM_CLICK : Notify::NM_RCLICK;
     Notify(n);
 }
 

@@ -1,4 +1,6 @@
 #pragma once
+#include "platform/gui/ControlNotify.h"
+
 #include <QPersistentModelIndex>
 #include <QPoint>
 #include <QPointer>
@@ -25,18 +27,16 @@ inline constexpr unsigned TVIS_CUT = 0x0004;
 inline constexpr unsigned TVIS_DROPHILITED = 0x0008;
 inline constexpr unsigned TVIS_STATEIMAGEMASK = 0xF000;
 
-// Notifications of the tree to its owner.
-enum : int
+// Notifications of the tree to its owner, besides Notify::NM_CLICK and NM_RCLICK.
+namespace Notify
 {
-    NM_CLICK = -2,
-    NM_RCLICK = -5,
-    TVN_SELCHANGING = -450,
-    TVN_SELCHANGED = -451,
-    TVN_BEGINDRAG = -456,
-    TVN_BEGINRDRAG = -457,
-    TVN_BEGINLABELEDIT = -459,
-    TVN_ENDLABELEDIT = -460,
-};
+inline constexpr int TVN_SELCHANGING = -450;
+inline constexpr int TVN_SELCHANGED = -451;
+inline constexpr int TVN_BEGINDRAG = -456;
+inline constexpr int TVN_BEGINRDRAG = -457;
+inline constexpr int TVN_BEGINLABELEDIT = -459;
+inline constexpr int TVN_ENDLABELEDIT = -460;
+} // namespace Notify
 
 // What caused a caret change.
 inline constexpr unsigned TVC_UNKNOWN = 0;

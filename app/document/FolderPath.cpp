@@ -22,6 +22,11 @@ QString NormalizeFolderPath(QString& path)
     return path;
 }
 
+bool IsValidFolderName(const QString& name)
+{
+    return !name.isEmpty() && !name.contains(u'\\');
+}
+
 void SplitDevicePath(const QString& path, QString* folder, QString* innermost, QString* baseName,
                      QString* fileName)
 {

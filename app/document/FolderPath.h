@@ -6,6 +6,10 @@
 // leading or trailing backslash is added.
 QString NormalizeFolderPath(QString& path);
 
+// Whether a folder's own name can stand in a folder path: not empty, and without the
+// backslash that separates the path's folders.
+bool IsValidFolderName(const QString& name);
+
 // Splits a tester file path (or a project-style path with backslashes) into its folder
 // (with the trailing backslash), the innermost folder's name, the file's base name (empty
 // when the file name has no period) and the file name. The tester's roots for measurement

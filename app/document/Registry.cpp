@@ -3,12 +3,12 @@
 #include "platform/core/SettingsStore.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/MessageBox.h"
+#include "resources/StringIds.h"
 
 namespace
 {
 // Room for 259 characters and the terminating null.
 constexpr qsizetype kReadBufferChars = 260;
-constexpr uint32_t IDS_REGISTRY_WRITE_FAILED = 1000;
 } // namespace
 
 CRegistry::CRegistry(uint32_t keyStringId, const QString& subKey)
@@ -42,6 +42,7 @@ bool CRegistry::WriteString(const QString& name, const QString& value) const
         return false;
     if (m_store.Write(m_key, name, value))
         return true;
-    Platform::ShowMessageBox(Platform::LoadString(IDS_REGISTRY_WRITE_FAILED), Platform::MB_ICONERROR);
+    Platform::ShowMessageBox(Platform::LoadString(StringId::IDS_REGISTRY_WRITE_FAILED),
+                             Platform::MB_ICONERROR);
     return false;
 }

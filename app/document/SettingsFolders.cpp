@@ -1,6 +1,7 @@
 #include "app/document/SettingsFolders.h"
 
 #include "platform/core/SettingsStore.h"
+#include "resources/StringIds.h"
 
 #include <QDir>
 
@@ -27,12 +28,12 @@ const SFolderSetting kFolders[] = {
 
 CRegistry Registry()
 {
-    return CRegistry(IDS_PRODUCT_KEY, kSubKey);
+    return CRegistry(StringId::IDS_PRODUCT_KEY, kSubKey);
 }
 
 CRegistry Registry(Platform::SettingsStore& store)
 {
-    return CRegistry(IDS_PRODUCT_KEY, kSubKey, store);
+    return CRegistry(StringId::IDS_PRODUCT_KEY, kSubKey, store);
 }
 
 QString UserDataFolder()

@@ -12,7 +12,6 @@ class SettingsStore;
 // defaults of its folder settings. Local folders end with a '/'.
 namespace Settings
 {
-inline constexpr uint32_t IDS_PRODUCT_KEY = 145; // "Software\Velmor\Veskador 3"
 inline const QString kSubKey = QStringLiteral("\\Settings");
 
 // Folder of the standard conversion files (and of the customer conversions written

@@ -3,11 +3,10 @@
 #include "measurement/Resolution.h"
 #include "platform/core/NumberText.h"
 #include "platform/core/StringTable.h"
+#include "resources/StringIds.h"
 
 namespace
 {
-constexpr uint32_t IDS_ABOVE_RANGE = 59186;
-constexpr uint32_t IDS_BELOW_RANGE = 59187;
 const QString kNoConversion = QStringLiteral("noCnv");
 } // namespace
 
@@ -23,9 +22,9 @@ void AppendValue(QString& out, float value, int decimals, bool literal)
     if (value == MEAS_NO_VALUE)
         out += u"--";
     else if (value == MEAS_BELOW_RANGE)
-        out += literal ? kNoConversion : Platform::LoadString(IDS_BELOW_RANGE);
+        out += literal ? kNoConversion : Platform::LoadString(StringId::IDS_BELOW_RANGE);
     else if (value == MEAS_ABOVE_RANGE)
-        out += literal ? kNoConversion : Platform::LoadString(IDS_ABOVE_RANGE);
+        out += literal ? kNoConversion : Platform::LoadString(StringId::IDS_ABOVE_RANGE);
     else // as printf's "%.*f": a negative precision means the default of six
         Platform::AppendFixed(out, double(value), decimals < 0 ? 6 : decimals);
 }

@@ -11,6 +11,8 @@
 #include "measurement/SeriesSettings.h"
 #include "platform/core/FileException.h"
 #include "platform/core/StringTable.h"
+#include "resources/StringIds.h"
+#include "streamio/FileReplacement.h"
 #include "streamio/FileStream.h"
 
 #include <algorithm>
@@ -18,7 +20,6 @@
 
 namespace
 {
-constexpr uint32_t IDS_UNNAMED = 1171;
 // Every reading of a series, excluded or not, in or out of range.
 constexpr int kAllReadings = 7;
 } // namespace
@@ -299,7 +300,7 @@ void CVeskDoc::DeleteContents()
 QString CVeskDoc::GetTitle(bool nameOnly) const
 {
     if (m_projectPath.isEmpty())
-        return m_folders.empty() ? QString() : Platform::LoadString(IDS_UNNAMED);
+        return m_folders.empty() ? QString() : Platform::LoadString(StringId::IDS_UNNAMED);
     if (!nameOnly)
         return m_projectPath;
     const qsizetype slash = std::max(m_projectPath.lastIndexOf(u'/'), m_projectPath.lastIndexOf(u'\\'));
@@ -606,11 +607,11 @@ void CVeskDoc::StoreSeriesConversions(CMeasSeries1* series)
             continue;
         try
         {
-            StreamIO::CFileStream file(m_conversionFolder + name, StreamIO::STREAM_READ |
-                                                                      StreamIO::STREAM_WRITE |
-                                                                      StreamIO::STREAM_CREATE_ALWAYS);
-            series->WriteCustomConversion(original, file);
-            file.Close();
+            // Written beside the file and put in its place when complete: a failed write
+            // leaves a file of that name as it was.
+            StreamIO::CFileReplacement file(m_conversionFolder + name);
+            if (series->WriteCustomConversion(original, file.Stream()))
+                file.Commit();
         }
         catch (const CFileException&)
         {

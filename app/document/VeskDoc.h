@@ -241,7 +241,7 @@ private:
     // Moves read folders into the project (a path already there takes their series), or
     // all their series into the target folder.
     void CommitProject(std::vector<SStagedFolder>& staged, CFolderData* targetFolder);
-    static void AppendSeries(CFolderData& target, const CFolderData& source);
+    static void AppendSeries(CFolderData& target, CFolderData& source);
     // Which folder holds the entry; null when none.
     CFolderData* FolderOfEntry(const CMeasSeriesWrapper* entry) const;
     // Drops the references into folders that are about to go.
@@ -249,6 +249,8 @@ private:
     void ResetSelection();
     void ClearModified() { m_modified = false; }
     void RememberProjectFolder(const QString& filePath) const;
+    // Names the series that have no readings, which a saved project cannot hold.
+    void TellAboutSeriesWithoutReadings() const;
     QString ProjectFolderSetting() const;
 
     std::vector<DocView*> m_views;

@@ -12,6 +12,7 @@
 #include "platform/gui/Clipboard.h"
 #include "platform/gui/FileDialog.h"
 #include "platform/gui/MessageBox.h"
+#include "resources/StringIds.h"
 #include "streamio/FileVersionInfo.h"
 #include "streamio/RamStream.h"
 #include "streamio/VMArchive.h"
@@ -33,8 +34,8 @@ constexpr uint32_t kRamFlags =
     StreamIO::STREAM_READ | StreamIO::STREAM_WRITE | StreamIO::STREAM_CREATE_ALWAYS;
 constexpr int kAllReadings = 7;
 
-constexpr uint32_t IDS_NOT_A_PROJECT = 1140;
-constexpr uint32_t IDS_SAVE_CHANGES = 1142;
+// Series named in the message about entries without readings; the rest are counted.
+constexpr qsizetype kListedEmptySeries = 20;
 
 uint32_t ReadLe32(const QByteArray& bytes)
 {
@@ -106,10 +107,12 @@ std::vector<CVeskDoc::SStagedFolder> CVeskDoc::StageProject(StreamIO::CVMArchive
     return staged;
 }
 
-void CVeskDoc::AppendSeries(CFolderData& target, const CFolderData& source)
+void CVeskDoc::AppendSeries(CFolderData& target, CFolderData& source)
 {
+    const int before = target.GetSeriesCount();
     for (int i = 0; i < source.GetSeriesCount(); ++i)
         target.AddSeries(std::make_unique<CMeasSeriesWrapper>(*source.GetSeriesAt(i)), true);
+    target.TakeUnreadable(source, before);
 }
 
 void CVeskDoc::CommitProject(std::vector<SStagedFolder>& staged, CFolderData* targetFolder)
@@ -155,10 +158,28 @@ void CVeskDoc::RememberProjectFolder(const QString& filePath) const
     Settings::Registry().WriteString(Settings::kProjectsPath, folder);
 }
 
+void CVeskDoc::TellAboutSeriesWithoutReadings() const
+{
+    QStringList empty;
+    for (const auto& [path, folder] : m_folders)
+        for (const QString& name : folder->GetSeriesWithoutReadings())
+            empty << path + name;
+    if (empty.isEmpty())
+        return;
+    QString list = empty.mid(0, kListedEmptySeries).join(u'\n');
+    if (empty.size() > kListedEmptySeries)
+        list += u'\n' + Platform::LoadString(StringId::IDS_AND_MORE).replace(QStringLiteral("%d"),
+                                                                  QString::number(empty.size() - kListedEmptySeries));
+    Platform::ShowMessageBox(Platform::LoadString(StringId::IDS_EMPTY_SERIES_NOT_KEPT).replace(QStringLiteral("%s"), list),
+                             Platform::MB_OK | Platform::MB_ICONINFORMATION);
+}
+
 bool CVeskDoc::SaveProject(const QString& path)
 {
     if (path.isEmpty())
         return false;
+    // Such series have no stored form: the user hears before they are gone from the file.
+    TellAboutSeriesWithoutReadings();
     try
     {
         // The archive writes a temporary file beside the project and renames it on Close;
@@ -222,8 +243,8 @@ bool CVeskDoc::CloseProject()
 {
     if (m_modified && HasFolders())
     {
-        const int answer =
-            Platform::ShowMessageBox(Platform::LoadString(IDS_SAVE_CHANGES), Platform::MB_YESNOCANCEL);
+        const int answer = Platform::ShowMessageBox(Platform::LoadString(StringId::IDS_SAVE_CHANGES),
+                                                    Platform::MB_YESNOCANCEL);
         if (answer == Platform::IDCANCEL)
             return false;
         if (answer == Platform::IDYES && !Save())
@@ -279,12 +300,15 @@ bool CVeskDoc::OpenProject(const QString& path, bool merge)
     if (failed)
     {
         staged.clear();
-        Platform::ShowMessageBox(Platform::LoadString(IDS_NOT_A_PROJECT), Platform::MB_OK);
+        Platform::ShowMessageBox(Platform::LoadString(StringId::IDS_NOT_A_PROJECT), Platform::MB_OK);
         return false;
     }
     // Only a readable file puts the open project up for closing (and saving).
     if (!merge && !CloseProject())
         return false;
+    int unreadable = 0;
+    for (const SStagedFolder& record : staged)
+        unreadable += record.folder->GetUnreadableCount();
     CommitProject(staged, nullptr);
     if (merge)
     {
@@ -297,6 +321,10 @@ bool CVeskDoc::OpenProject(const QString& path, bool merge)
         m_projectPath = chosen;
     }
     UpdateAllViews(nullptr, DOC_HINT_ALL);
+    if (unreadable > 0)
+        Platform::ShowMessageBox(
+            Platform::LoadString(StringId::IDS_UNREADABLE_SERIES_KEPT).replace(QStringLiteral("%d"), QString::number(unreadable)),
+            Platform::MB_OK | Platform::MB_ICONEXCLAMATION);
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include "platform/core/SettingsStore.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/MessageBox.h"
+#include "resources/StringIds.h"
 #include "streamio/FileVersionInfo.h"
 
 #include <QCoreApplication>
@@ -22,7 +23,6 @@
 
 namespace
 {
-constexpr uint32_t kReminderStringId = 22032;
 const QString kFallbackKey = QStringLiteral("AutoFwUpdate");
 
 uint32_t LowWord(CVersion v)
@@ -234,9 +234,9 @@ bool CFirmwareUpdateCheck::Start(Device::CVmDevice* device, uint32_t appMessage,
                     }
                     SaveCounters(key, count, limit);
                     if (remind && !shared->cancelled)
-                        Platform::ShowMessageBox(
-                            Platform::LoadString(kReminderStringId).replace(QStringLiteral("%s"), typeName),
-                            Platform::MB_OK | Platform::MB_ICONINFORMATION);
+                        Platform::ShowMessageBox(Platform::LoadString(StringId::IDS_FIRMWARE_CHECK_REMINDER)
+                                                     .replace(QStringLiteral("%s"), typeName),
+                                                 Platform::MB_OK | Platform::MB_ICONINFORMATION);
                 }
                 else
                 {

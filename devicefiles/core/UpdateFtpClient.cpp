@@ -4,14 +4,11 @@
 #include "platform/core/SettingsStore.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/MessageBox.h"
+#include "resources/StringIds.h"
 #include "streamio/FileVersionInfo.h"
 
 namespace
 {
-constexpr uint32_t IDS_FTP_CONNECT_FAILED = 25003;
-constexpr uint32_t IDS_FTP_FOLDER_NOT_FOUND = 25004;
-constexpr uint32_t IDS_FTP_NO_SESSION = 25005;
-constexpr uint32_t IDS_FTP_ERROR_NUMBER = 25006;
 
 // The transport's texts are short; a server's answer could be anything.
 constexpr qsizetype kMaxErrorText = 1024;
@@ -67,7 +64,7 @@ Platform::FtpConnection* CUpdateFtpClient::Connect(const QString& user, const QS
         m_session = Platform::CurrentFtpBackend();
         if (!m_session)
         {
-            Fail(Platform::LoadString(IDS_FTP_NO_SESSION));
+            Fail(Platform::LoadString(StringId::IDS_FTP_NO_SESSION));
             return nullptr;
         }
     }
@@ -79,18 +76,19 @@ Platform::FtpConnection* CUpdateFtpClient::Connect(const QString& user, const QS
     if (code != 0 || !connection)
     {
         Fail(text.left(kMaxErrorText) + QLatin1Char(' ') +
-             Device::FormatDeviceText(Platform::LoadString(IDS_FTP_ERROR_NUMBER), {QString::number(code)}));
+             Device::FormatDeviceText(Platform::LoadString(StringId::IDS_FTP_ERROR_NUMBER),
+                                      {QString::number(code)}));
         return nullptr;
     }
     QString current;
     if (connection->CurrentFolder(current) != 0)
     {
-        Fail(Platform::LoadString(IDS_FTP_CONNECT_FAILED));
+        Fail(Platform::LoadString(StringId::IDS_FTP_CONNECT_FAILED));
         return nullptr;
     }
     if (connection->ChangeFolder(folder) != 0)
     {
-        Fail(Device::FormatDeviceText(Platform::LoadString(IDS_FTP_FOLDER_NOT_FOUND), {folder}));
+        Fail(Device::FormatDeviceText(Platform::LoadString(StringId::IDS_FTP_FOLDER_NOT_FOUND), {folder}));
         return nullptr;
     }
     m_connection = std::move(connection);

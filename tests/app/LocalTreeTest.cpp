@@ -151,9 +151,41 @@ TEST_F(LocalTreeTest, NewFolderTakesTheNextFreeNameAndOpensItForRenaming)
 
 TEST_F(LocalTreeTest, RenameMovesTheFolderWithEverythingBelowAndRefusesATakenName)
 {
+    const QString badName =
+        QStringLiteral("A folder name must not be empty and cannot contain a backslash (\\).");
+    const struct
+    {
+        const char* typed;
+        QString message;
+    } refused[] = {
+        {"D", QStringLiteral("A folder named \"D\" already exists here. Please choose another name.")},
+        // Saved and opened again, this would come back as folder x holding folder y.
+        {"x\\y", badName},
+        {"\\", badName},
+    };
+    for (const auto& c : refused)
+    {
+        boxes.boxes.clear();
+        Command(Item("\\A\\"), WM_CMD_RENAME);
+        TypeLabel(QString::fromLatin1(c.typed));
+        ASSERT_EQ(boxes.boxes.size(), 1u) << c.typed;
+        EXPECT_EQ(boxes.boxes[0].text, c.message) << c.typed;
+        EXPECT_EQ(Item("\\A\\")->text(0), "A") << c.typed;
+        EXPECT_EQ(FolderPaths(doc), (QStringList{"\\", "\\A\\", "\\A\\B\\", "\\D\\"})) << c.typed;
+    }
+    // An emptied name keeps the folder; keeping the name as it was is no rename at all.
     Command(Item("\\A\\"), WM_CMD_RENAME);
-    TypeLabel(QStringLiteral("D"));
+    QLineEdit* editor = OpenEditor();
+    ASSERT_NE(editor, nullptr);
+    editor->clear();
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(FolderPaths(doc), (QStringList{"\\", "\\A\\", "\\A\\B\\", "\\D\\"}));
     EXPECT_EQ(Item("\\A\\")->text(0), "A");
+    boxes.boxes.clear();
+    Command(Item("\\A\\"), WM_CMD_RENAME);
+    TypeLabel(QStringLiteral("A"));
+    EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_NE(doc.LookupFolder("\\A\\B\\"), nullptr);
 
     Command(Item("\\A\\"), WM_CMD_RENAME);

@@ -1,6 +1,6 @@
 #include "app/MainFrm.h"
-#include "app/document/SettingsFolders.h"
 #include "app/Veskador3SE.h"
+#include "app/document/SettingsFolders.h"
 #include "device/ReportMessage.h"
 #include "platform/core/SettingsStore.h"
 #include "platform/core/StringTable.h"
@@ -8,6 +8,7 @@
 #include "streamio/StreamIO.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/app/document/DocTestSupport.h"
+#include "tests/support/ConvRecordBuilder.h"
 #include "tests/support/MessageBoxRecorder.h"
 
 #include <QAction>
@@ -143,8 +144,17 @@ TEST_F(Application, AStandardCnvInTheFolderInAnyCaseSilencesTheWarning)
     theApp().SetServices(log.Services());
     const QString folder = env.Dir().Path() + QStringLiteral("/conv");
     QDir().mkpath(folder);
+    // A conversion file without a checksum, holding one record.
+    TestRecords::Header h;
+    h.name = u"Std";
+    const std::vector<uint8_t> record = TestRecords::Identity(h);
+    std::vector<uint8_t> file = {'@', 'c', 'N', 'V', '@', 1, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0};
+    TestRecords::Put16(file, uint32_t(record.size()));
+    file.insert(file.end(), record.begin(), record.end());
+    file[9] = uint8_t(file.size());
     QFile f(folder + QStringLiteral("/STANDARD.cnv"));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(reinterpret_cast<const char*>(file.data()), qint64(file.size()));
     f.close();
     // A stored folder without its final separator gets one.
     auto& store = Platform::SettingsStore::Instance();

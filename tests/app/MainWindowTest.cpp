@@ -6,9 +6,11 @@
 #include "tests/app/AppTestSupport.h"
 #include "tests/app/document/DocTestSupport.h"
 #include "tests/support/MessageBoxRecorder.h"
+#include "tests/support/TempDir.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -91,6 +93,20 @@ QStringList MenuTitles(QMenuBar* bar)
     return titles;
 }
 } // namespace
+
+TEST_F(MainWindow, AStandardCnvThatGivesNoConversionsIsReportedWithTheReason)
+{
+    TempDir dir;
+    {
+        QFile f(dir.File(QStringLiteral("Standard.cnv")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(40, 'x'));
+    }
+    frame->LoadStandardConversions(dir.Path());
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("No conversions could be loaded from Standard.cnv in folder ") +
+                                       dir.Path() + QStringLiteral("/. It is not a conversion file."));
+}
 
 TEST_F(MainWindow, OpensNearlyAsLargeAsTheScreen)
 {

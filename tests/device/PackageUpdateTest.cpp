@@ -485,6 +485,37 @@ TEST(BaseUpdateStepsTest, OneBlockUpdateIsByteExact)
         EXPECT_EQ(r.message, d.GetErrorText(code));
     }
     EXPECT_TRUE(plain.GetErrorText(errCommunication).contains(DeviceText(Ids::RestartHint)));
+
+    // A tester that refuses the header block on each of its tries ends the job at the mode
+    // change, and is led back to its normal mode.
+    BaseDevice refusing;
+    ScriptedStream* t = AttachScript(refusing);
+    t->Expect(H("C0F1"), H("0444332211"));
+    t->Expect(H("C2F40005"), H("0101"));
+    t->Expect(H("C2F40105"), H("0100"));
+    t->Expect(H("C2F40305"), H("03140000"));
+    t->Expect(H("C2F40205"));
+    t->Expect(H("C2F40105"), H("0101"));
+    for (int attempt = 0; attempt < 3; ++attempt)
+    {
+        t->Expect(H("C1F800") + p.headerBlock + Sim::SimCheckValue(p.headerBlock, 4), H("F3"));
+        t->Expect(H("C8F6000555 5AAAAFFFF0"), H("F0")); // before the next try, and to recover
+    }
+    t->Expect(H("C2F4000C"), H("0101"));
+    t->Expect(H("C2F4010C"), H("0100"));
+    t->Expect(H("C2F4030C"), H("03140000"));
+    t->Expect(H("C2F4020C"));
+    t->Expect(H("C2F4010C"), H("0101"));
+    UpdateRecorder r;
+    SUpdateJob j;
+    j.callback = &r;
+    j.device = &refusing;
+    j.package = std::make_shared<MemoryStream>(p.Build());
+    RunUpdateJob(j);
+    EXPECT_TRUE(t->Mismatch().isEmpty()) << t->Mismatch().toStdString();
+    EXPECT_TRUE(t->Done());
+    EXPECT_EQ(r.result, errInfoBlock);
+    EXPECT_FALSE(refusing.IsHeaderSent());
 }
 
 // The portable tester checks hardware revision (letters A-H, 11 bits of the bounds) and

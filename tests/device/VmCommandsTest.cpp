@@ -184,6 +184,8 @@ TEST_F(CommandsTest, SendBinaryCommandReplies)
         {"crc16", H("EF0209 0000") + digits + H("3DBB"), 64, 9, digits},
         {"crc32", H("EF0409 0000") + digits + H("2639F4CB"), 64, 9, digits},
         {"crc32 mismatch", H("EF0409 0000") + digits + H("2639F4CC"), 64, CVmCommands::kCheckMismatch, {}},
+        {"crc16 high byte wrong", H("EF0209 0000") + digits + H("3DBC"), 64, CVmCommands::kCheckMismatch, {}},
+        {"crc8 mismatch", H("EF0109 0000") + digits + H("A0"), 64, CVmCommands::kCheckMismatch, {}},
         {"kind 3 unchecked", H("EF0302 0000 AABB"), 64, 2, H("AABB")},
         {"extended beyond buffer", H("EF000A 0000") + QByteArray(10, 'x'), 4, CVmCommands::kCommFailure, {}},
         {"extended cut short", H("EF0009 0000") + "1234", 64, CVmCommands::kCommFailure, {}},
@@ -226,6 +228,8 @@ TEST_F(CommandsTest, ExchangeBinaryDataResults)
         {"plain overflow", H("0A") + QByteArray(10, 'x'), 4, Device::errReplyOverflow, 10},
         {"checked", H("EF0409 0000") + digits + H("2639F4CB"), 64, Device::errNone, 13},
         {"bad check", H("EF0409 0000") + digits + H("00000000"), 64, Device::errChecksum, 13},
+        {"bad crc16", H("EF0209 0000") + digits + H("3DBC"), 64, Device::errChecksum, 11},
+        {"bad crc8", H("EF0109 0000") + digits + H("A0"), 64, Device::errChecksum, 10},
         {"extended overflow", H("EF0009 0000") + digits, 4, Device::errReplyOverflow, 9},
         {"extended cut short", H("EF0009 0000") + "12345", 64, Device::errCommunication, 5},
     };
@@ -318,6 +322,35 @@ TEST_F(CommandsTest, ResyncAndTransferTimeouts)
     EXPECT_EQ(stream.ReadTimeout(), 21033u);
 }
 
+TEST_F(CommandsTest, ResyncTakesOnlyTheSyncByte)
+{
+    struct Case
+    {
+        const char* name;
+        QByteArray answer; // to the first resync frame; the line stays silent after it
+        bool synced;
+    };
+    const Case cases[] = {
+        {"the sync byte after stale ones", H("0000F0"), true},
+        {"a stale 0x00", H("00"), false},
+        {"another status byte", H("F2"), false},
+        {"three other bytes", H("F100FF"), false},
+    };
+    for (const Case& c : cases)
+    {
+        ScriptedStream s;
+        CVmCommands commands(&s);
+        s.Expect(kResync, c.answer);
+        if (!c.synced)
+        {
+            s.Expect(kResync);
+            s.Expect(kResync);
+        }
+        EXPECT_EQ(commands.Resync(), c.synced) << c.name;
+        EXPECT_TRUE(s.Done()) << c.name;
+    }
+}
+
 // --- Bootloader frames ---
 
 TEST_F(CommandsTest, HeaderBlockWithEitherCheck)
@@ -335,6 +368,37 @@ TEST_F(CommandsTest, HeaderBlockWithEitherCheck)
     s.Expect(H("C1F800") + block + H("570D6524"), H("00"));
     EXPECT_TRUE(commands.SendHeaderBlock(reinterpret_cast<const uint8_t*>(block.constData()), 2));
     EXPECT_TRUE(s.Mismatch().isEmpty()) << s.Mismatch().toStdString();
+}
+
+TEST_F(CommandsTest, RefusedHeaderBlockIsSentAgainAfterAResync)
+{
+    const QByteArray block(128, '\x5A');
+    const QByteArray frame = H("C1F800") + block + Sim::SimCheckValue(block, 4);
+    struct Case
+    {
+        const char* name;
+        QByteArray answers[3];
+        bool sent;
+    };
+    const Case cases[] = {
+        {"refused each time", {H("F2"), H("01"), H("FF")}, false},
+        {"taken on the last try", {H("F2"), H("01"), H("00")}, true},
+    };
+    for (const Case& c : cases)
+    {
+        ScriptedStream s;
+        CVmCommands commands(&s);
+        for (int attempt = 0; attempt < 3; ++attempt)
+        {
+            s.Expect(frame, c.answers[attempt]);
+            if (attempt < 2)
+                s.Expect(kResync, H("F0"));
+        }
+        EXPECT_EQ(commands.SendHeaderBlock(reinterpret_cast<const uint8_t*>(block.constData()), 2), c.sent)
+            << c.name;
+        EXPECT_TRUE(s.Mismatch().isEmpty()) << c.name << ": " << s.Mismatch().toStdString();
+        EXPECT_TRUE(s.Done()) << c.name;
+    }
 }
 
 TEST_F(CommandsTest, DataBlocksInThreeFramesWithCrc32)

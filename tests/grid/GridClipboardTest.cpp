@@ -65,19 +65,19 @@ TEST_F(GridClipboardTest, CopiedTextStartsWithTheHeadingsAndTakesSelectedCells)
 
 TEST_F(GridClipboardTest, EditCommandsFollowTheirEnableRules)
 {
-    EXPECT_TRUE(grid->IsEditCommandEnabled(ID_EDIT_SELECT_ALL));
-    EXPECT_FALSE(grid->IsEditCommandEnabled(ID_EDIT_COPY));
-    EXPECT_FALSE(grid->IsEditCommandEnabled(ID_EDIT_CUT));
+    EXPECT_TRUE(grid->IsEditCommandEnabled(GridCmd::ID_EDIT_SELECT_ALL));
+    EXPECT_FALSE(grid->IsEditCommandEnabled(GridCmd::ID_EDIT_COPY));
+    EXPECT_FALSE(grid->IsEditCommandEnabled(GridCmd::ID_EDIT_CUT));
     grid->SetFocusRowCol(2, 2);
-    EXPECT_FALSE(grid->IsEditCommandEnabled(ID_EDIT_PASTE)); // no text offered
+    EXPECT_FALSE(grid->IsEditCommandEnabled(GridCmd::ID_EDIT_PASTE)); // no text offered
     clipboard.content.text = QStringLiteral("x");
-    EXPECT_TRUE(grid->IsEditCommandEnabled(ID_EDIT_PASTE));
+    EXPECT_TRUE(grid->IsEditCommandEnabled(GridCmd::ID_EDIT_PASTE));
     grid->SetItemState(2, 2, grid->GetItemState(2, 2) | CELLSTATE_READONLY);
-    EXPECT_FALSE(grid->IsEditCommandEnabled(ID_EDIT_PASTE));
+    EXPECT_FALSE(grid->IsEditCommandEnabled(GridCmd::ID_EDIT_PASTE));
 
     grid->OnEditSelectAll();
-    EXPECT_TRUE(grid->IsEditCommandEnabled(ID_EDIT_COPY));
-    EXPECT_TRUE(grid->IsEditCommandEnabled(ID_EDIT_CUT));
+    EXPECT_TRUE(grid->IsEditCommandEnabled(GridCmd::ID_EDIT_COPY));
+    EXPECT_TRUE(grid->IsEditCommandEnabled(GridCmd::ID_EDIT_CUT));
 
     // Cut empties the selected cells the owner lets go, and only after a copy that worked.
     grid->SetSelectedRange(1, 1, 1, 3);
@@ -88,7 +88,7 @@ TEST_F(GridClipboardTest, EditCommandsFollowTheirEnableRules)
     NotifyRecorder owner;
     owner.hook = [&](const GRIDNOTIFY& n)
     {
-        if (n.code == GRIDN_BEGINLABELEDIT && n.column == 3)
+        if (n.code == Notify::GRIDN_BEGINLABELEDIT && n.column == 3)
             owner.reply = -1;
         else
             owner.reply = 0;

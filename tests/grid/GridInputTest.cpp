@@ -117,11 +117,11 @@ TEST_F(GridInputTest, APressChoosesTheMouseModeByWhereItLands)
 TEST_F(GridInputTest, AClickNotifiesInOrderAndPostsACommand)
 {
     input.Click(At(3, 2));
-    EXPECT_EQ(owner.Notes(), (std::vector<Note>{{GRIDN_FOCUSCHANGED, 3, 2},
-                                                {GRIDN_SELCHANGING, 3, 2},
-                                                {GRIDN_SELCHANGING, 3, 2},
-                                                {GRIDN_SELCHANGED, 3, 2},
-                                                {NM_CLICK, 3, 2}}));
+    EXPECT_EQ(owner.Notes(), (std::vector<Note>{{Notify::GRIDN_FOCUSCHANGED, 3, 2},
+                                                {Notify::GRIDN_SELCHANGING, 3, 2},
+                                                {Notify::GRIDN_SELCHANGING, 3, 2},
+                                                {Notify::GRIDN_SELCHANGED, 3, 2},
+                                                {Notify::NM_CLICK, 3, 2}}));
     // The command to the owner is posted, not sent.
     EXPECT_TRUE(owner.commands.empty());
     QApplication::processEvents();
@@ -172,7 +172,7 @@ TEST_F(GridInputTest, APressOnTheFocusCellEditsUnlessTheMouseMoves)
     EXPECT_EQ(editor->cursorPosition(), 4);
     EXPECT_FALSE(editor->hasSelectedText());
     EXPECT_FALSE(editor->GetExitOnArrows());
-    EXPECT_EQ(Codes(), (std::vector<int>{GRIDN_BEGINLABELEDIT}));
+    EXPECT_EQ(Codes(), (std::vector<int>{Notify::GRIDN_BEGINLABELEDIT}));
     QApplication::processEvents();
     ASSERT_EQ(owner.commands.size(), 1u); // also after a pending edit
 
@@ -181,15 +181,15 @@ TEST_F(GridInputTest, APressOnTheFocusCellEditsUnlessTheMouseMoves)
     owner.Clear();
     input.Press(At(3, 2));
     EXPECT_FALSE(grid->GetCell(3, 2)->IsEditing());
-    EXPECT_EQ(Codes(), (std::vector<int>{GRIDN_EDITUNCHANGED}));
+    EXPECT_EQ(Codes(), (std::vector<int>{Notify::GRIDN_EDITUNCHANGED}));
     owner.Clear();
     input.Move(At(3, 2) + QPoint(1, 0), Qt::LeftButton);
     EXPECT_EQ(grid->GetMouseMode(), CGridCtrl::MOUSE_PREPARE_DRAG);
     input.Release(At(3, 2) + QPoint(1, 0));
-    EXPECT_EQ(owner.Notes(), (std::vector<Note>{{NM_CLICK, 3, 2},
-                                                {GRIDN_SELCHANGING, 3, 2},
-                                                {GRIDN_FOCUSCHANGED, -1, -1},
-                                                {GRIDN_SELCHANGED, -1, -1}}));
+    EXPECT_EQ(owner.Notes(), (std::vector<Note>{{Notify::NM_CLICK, 3, 2},
+                                                {Notify::GRIDN_SELCHANGING, 3, 2},
+                                                {Notify::GRIDN_FOCUSCHANGED, -1, -1},
+                                                {Notify::GRIDN_SELCHANGED, -1, -1}}));
     EXPECT_TRUE(Selected().empty());
     QApplication::processEvents();
     EXPECT_EQ(owner.commands.size(), 1u);
@@ -269,7 +269,7 @@ TEST_F(GridInputTest, ADoubleClickAutoSizesAtADividerAndEditsInACell)
     ASSERT_NE(Editor(5, 1), nullptr);
     input.Release(At(5, 1));
     const std::vector<Note> notes = owner.Notes();
-    EXPECT_NE(std::find(notes.begin(), notes.end(), Note{NM_DBLCLK, 5, 1}), notes.end());
+    EXPECT_NE(std::find(notes.begin(), notes.end(), Note{Notify::NM_DBLCLK, 5, 1}), notes.end());
     QTest::keyClick(Editor(5, 1), Qt::Key_Escape);
 
     // Over no cell a double click does nothing at all.
@@ -283,15 +283,15 @@ TEST_F(GridInputTest, ARightClickMovesTheFocusAndNotifiesTwice)
     input.Press(At(4, 0), {}, Qt::RightButton);
     input.Release(At(4, 0), {}, Qt::RightButton);
     // Without a focus cell the first step to (-1, -1) changes nothing and tells nothing.
-    EXPECT_EQ(owner.Notes(), (std::vector<Note>{{GRIDN_FOCUSCHANGED, 4, 1},
-                                                {NM_RCLICK, 4, 0},
-                                                {GRIDN_FOCUSCHANGED, -1, -1},
-                                                {GRIDN_FOCUSCHANGED, 4, 1},
-                                                {NM_RCLICK, 4, 0}}));
+    EXPECT_EQ(owner.Notes(), (std::vector<Note>{{Notify::GRIDN_FOCUSCHANGED, 4, 1},
+                                                {Notify::NM_RCLICK, 4, 0},
+                                                {Notify::GRIDN_FOCUSCHANGED, -1, -1},
+                                                {Notify::GRIDN_FOCUSCHANGED, 4, 1},
+                                                {Notify::NM_RCLICK, 4, 0}}));
     owner.Clear();
     input.Press({390, 280}, {}, Qt::RightButton);
     input.Release({390, 280}, {}, Qt::RightButton);
-    EXPECT_EQ(owner.Notes(), (std::vector<Note>{{NM_RCLICK, -1, -1}, {NM_RCLICK, -1, -1}}));
+    EXPECT_EQ(owner.Notes(), (std::vector<Note>{{Notify::NM_RCLICK, -1, -1}, {Notify::NM_RCLICK, -1, -1}}));
 }
 
 namespace
@@ -404,7 +404,7 @@ TEST_F(GridInputTest, KeyCommandsGoToTheOwner)
     input.Key(Qt::Key_S, Qt::ControlModifier);
     input.Key(Qt::Key_Return);
     input.Key(Qt::Key_Delete);
-    EXPECT_EQ(owner.Notes(), (std::vector<Note>{{GRIDN_KEYCOMMAND, 0x53, 2}}));
+    EXPECT_EQ(owner.Notes(), (std::vector<Note>{{Notify::GRIDN_KEYCOMMAND, 0x53, 2}}));
 
     grid->SetFocusRowCol(2, 2);
     owner.Clear();
@@ -412,10 +412,10 @@ TEST_F(GridInputTest, KeyCommandsGoToTheOwner)
     input.Key(Qt::Key_Delete);
     input.Key(Qt::Key_Space);
     input.Key(Qt::Key_S, Qt::ControlModifier);
-    EXPECT_EQ(owner.Notes(), (std::vector<Note>{{GRIDN_KEYCOMMAND, VK_RETURN, 1},
-                                                {GRIDN_KEYCOMMAND, VK_DELETE, 1},
-                                                {GRIDN_KEYCOMMAND, VK_SPACE, 1},
-                                                {GRIDN_KEYCOMMAND, 0x53, 2}}));
+    EXPECT_EQ(owner.Notes(), (std::vector<Note>{{Notify::GRIDN_KEYCOMMAND, VK_RETURN, 1},
+                                                {Notify::GRIDN_KEYCOMMAND, VK_DELETE, 1},
+                                                {Notify::GRIDN_KEYCOMMAND, VK_SPACE, 1},
+                                                {Notify::GRIDN_KEYCOMMAND, 0x53, 2}}));
 
     // Ctrl+A selects every scrolling cell.
     input.Key(Qt::Key_A, Qt::ControlModifier);
@@ -428,7 +428,7 @@ TEST_F(GridInputTest, TypingStartsAnEditAfterTheKeyCommand)
     owner.Clear();
     // Enter: the key command first, then its character opens the editor, caret at the end.
     input.Key(Qt::Key_Return);
-    EXPECT_EQ(Codes(), (std::vector<int>{GRIDN_KEYCOMMAND, GRIDN_BEGINLABELEDIT}));
+    EXPECT_EQ(Codes(), (std::vector<int>{Notify::GRIDN_KEYCOMMAND, Notify::GRIDN_BEGINLABELEDIT}));
     ASSERT_NE(Editor(2, 2), nullptr);
     EXPECT_FALSE(Editor(2, 2)->hasSelectedText());
     QTest::keyClick(Editor(2, 2), Qt::Key_Escape);
@@ -465,7 +465,7 @@ TEST_F(GridInputTest, TypingStartsAnEditAfterTheKeyCommand)
     input.Type('y');
     EXPECT_EQ(Editor(2, 2), nullptr);
     grid->SetFocusRowCol(3, 3);
-    owner.replies = {{GRIDN_BEGINLABELEDIT, -1}};
+    owner.replies = {{Notify::GRIDN_BEGINLABELEDIT, -1}};
     input.Type('y');
     EXPECT_EQ(Editor(3, 3), nullptr);
 }
@@ -488,7 +488,7 @@ TEST_F(GridInputTest, TheEditorsExitKeysEndTheEditAndMoveOn)
     EXPECT_EQ(grid->GetFocusCell(), (CGridCellPos{2, 3}));
     ASSERT_NE(Editor(2, 3), nullptr);
     EXPECT_TRUE(Editor(2, 3)->hasSelectedText());
-    EXPECT_EQ(Codes().front(), GRIDN_ENDLABELEDIT);
+    EXPECT_EQ(Codes().front(), Notify::GRIDN_ENDLABELEDIT);
 
     // Opened by moving on: an arrow ends it and opens the next one; Tab likewise.
     QTest::keyClick(Editor(2, 3), Qt::Key_Down);
@@ -505,7 +505,7 @@ TEST_F(GridInputTest, TheEditorsExitKeysEndTheEditAndMoveOn)
     owner.Clear();
     QTest::keyClick(Editor(3, 4), Qt::Key_Escape);
     QApplication::processEvents();
-    EXPECT_EQ(owner.Notes(), (std::vector<Note>{{GRIDN_EDITUNCHANGED, 3, 4}}));
+    EXPECT_EQ(owner.Notes(), (std::vector<Note>{{Notify::GRIDN_EDITUNCHANGED, 3, 4}}));
     EXPECT_EQ(grid->GetItemText(3, 4), QStringLiteral("r3c4"));
     EXPECT_FALSE(grid->GetCell(3, 4)->IsEditing());
 
@@ -513,10 +513,10 @@ TEST_F(GridInputTest, TheEditorsExitKeysEndTheEditAndMoveOn)
     ASSERT_NE(Editor(3, 4), nullptr);
     QTest::keyClicks(Editor(3, 4), QStringLiteral("!"));
     owner.Clear();
-    owner.replies = {{GRIDN_ENDLABELEDIT, -1}}; // the owner refuses: the old text comes back
+    owner.replies = {{Notify::GRIDN_ENDLABELEDIT, -1}}; // the owner refuses: the old text comes back
     QTest::keyClick(Editor(3, 4), Qt::Key_Return);
     QApplication::processEvents();
-    EXPECT_EQ(owner.Notes(), (std::vector<Note>{{GRIDN_ENDLABELEDIT, 3, 4}}));
+    EXPECT_EQ(owner.Notes(), (std::vector<Note>{{Notify::GRIDN_ENDLABELEDIT, 3, 4}}));
     EXPECT_EQ(grid->GetItemText(3, 4), QStringLiteral("r3c4"));
     EXPECT_EQ(grid->GetFocusCell(), (CGridCellPos{3, 4}));
     EXPECT_EQ(Editor(3, 4), nullptr);
@@ -592,7 +592,7 @@ TEST_F(GridInputTest, ShrinkingTheGridForgetsEditorsAndAnchorsBeyondIt)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(editor.isNull());
     for (const Note& n : owner.Notes())
-        EXPECT_TRUE(n.code != GRIDN_ENDLABELEDIT && n.code != GRIDN_EDITUNCHANGED) << n;
+        EXPECT_TRUE(n.code != Notify::GRIDN_ENDLABELEDIT && n.code != Notify::GRIDN_EDITUNCHANGED) << n;
 
     // The anchor went with its row: rows are selected from the cell alone.
     grid->SelectRows({3, 1});

@@ -47,7 +47,7 @@ TEST_F(GridSelectionTest, FocusIsAnnouncedBeforeTheStateBitsMove)
     bool focusedWhenTold = true;
     owner.hook = [&](const GRIDNOTIFY& n)
     {
-        if (n.code == GRIDN_FOCUSCHANGED && n.row >= 0)
+        if (n.code == Notify::GRIDN_FOCUSCHANGED && n.row >= 0)
             focusedWhenTold = grid->GetItemState(n.row, n.column) & CELLSTATE_FOCUSED;
     };
     EXPECT_EQ(grid->SetFocusRowCol(2, 2), (CGridCellPos{-1, -1}));
@@ -62,7 +62,8 @@ TEST_F(GridSelectionTest, FocusIsAnnouncedBeforeTheStateBitsMove)
     EXPECT_FALSE(grid->GetItemState(2, 2) & CELLSTATE_FOCUSED);
     EXPECT_TRUE(grid->GetItemState(1, 1) & CELLSTATE_FOCUSED);
     grid->SetFocusRowCol(-1, -1);
-    EXPECT_EQ(owner.Notes(), (std::vector<Note>{{GRIDN_FOCUSCHANGED, 1, 1}, {GRIDN_FOCUSCHANGED, -1, -1}}));
+    EXPECT_EQ(owner.Notes(),
+              (std::vector<Note>{{Notify::GRIDN_FOCUSCHANGED, 1, 1}, {Notify::GRIDN_FOCUSCHANGED, -1, -1}}));
     EXPECT_FALSE(grid->GetItemState(1, 1) & CELLSTATE_FOCUSED);
 }
 
@@ -104,7 +105,8 @@ TEST_F(GridSelectionTest, SelectAllAndSelectRowsNotifyAndCoverTheScrollingCells)
     grid->SetFocusRowCol(2, 2);
     owner.Clear();
     grid->SelectAllCells();
-    EXPECT_EQ(owner.Notes(), (std::vector<Note>{{GRIDN_SELCHANGING, -1, -1}, {GRIDN_SELCHANGED, 2, 2}}));
+    EXPECT_EQ(owner.Notes(),
+              (std::vector<Note>{{Notify::GRIDN_SELCHANGING, -1, -1}, {Notify::GRIDN_SELCHANGED, 2, 2}}));
     EXPECT_EQ(grid->GetSelectedCount(), 4 * 3);
     EXPECT_FALSE(grid->IsCellSelected(0, 1));
     EXPECT_FALSE(grid->IsCellSelected(1, 0));
@@ -366,12 +368,16 @@ TEST_F(GridSelectionTest, ReplaceCellTextAsksTheOwnerAndTheCell)
         QString result;
         std::vector<int> codes;
     } cases[] = {
-        {0, "new", {}, "old", {}},                                               // read-only
-        {1, "new", {{GRIDN_BEGINLABELEDIT, -1}}, "old", {GRIDN_BEGINLABELEDIT}}, // refused
-        {1, "new", {{GRIDN_ENDLABELEDIT, -1}}, "old", {GRIDN_BEGINLABELEDIT, GRIDN_ENDLABELEDIT}},
-        {2, "new!", {}, "old", {GRIDN_BEGINLABELEDIT}}, // the cell refuses
-        {1, "old", {}, "old", {GRIDN_BEGINLABELEDIT}},  // no change
-        {1, "new", {}, "new", {GRIDN_BEGINLABELEDIT, GRIDN_ENDLABELEDIT}},
+        {0, "new", {}, "old", {}},                                                               // read-only
+        {1, "new", {{Notify::GRIDN_BEGINLABELEDIT, -1}}, "old", {Notify::GRIDN_BEGINLABELEDIT}}, // refused
+        {1,
+         "new",
+         {{Notify::GRIDN_ENDLABELEDIT, -1}},
+         "old",
+         {Notify::GRIDN_BEGINLABELEDIT, Notify::GRIDN_ENDLABELEDIT}},
+        {2, "new!", {}, "old", {Notify::GRIDN_BEGINLABELEDIT}}, // the cell refuses
+        {1, "old", {}, "old", {Notify::GRIDN_BEGINLABELEDIT}},  // no change
+        {1, "new", {}, "new", {Notify::GRIDN_BEGINLABELEDIT, Notify::GRIDN_ENDLABELEDIT}},
     };
     for (const Case& c : cases)
     {

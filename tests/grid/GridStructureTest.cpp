@@ -73,7 +73,7 @@ TEST_F(GridFixture, NotificationsGoToTheOwnerOrElseTheParent)
     grid->SetNotifyTarget(&owner);
     grid->SetFocusRowCol(0, 2); // a fixed row moves to the first scrolling row
     ASSERT_EQ(owner.received.size(), 1u);
-    EXPECT_EQ(owner.received[0].code, GRIDN_FOCUSCHANGED);
+    EXPECT_EQ(owner.received[0].code, Notify::GRIDN_FOCUSCHANGED);
     EXPECT_EQ(owner.received[0].row, 1);
     EXPECT_EQ(owner.received[0].column, 2);
     EXPECT_EQ(owner.received[0].idFrom, 101);
@@ -81,17 +81,17 @@ TEST_F(GridFixture, NotificationsGoToTheOwnerOrElseTheParent)
     grid->SetFocusRowCol(1, 2);
     EXPECT_EQ(owner.received.size(), 1u); // unchanged focus: nothing sent
     owner.reply = -1;
-    EXPECT_EQ(grid->SendMessageToParent(1, 1, GRIDN_BEGINLABELEDIT), -1);
+    EXPECT_EQ(grid->SendMessageToParent(1, 1, Notify::GRIDN_BEGINLABELEDIT), -1);
     grid->SetNotifyTarget(nullptr);
 
     struct ParentTarget : QWidget, NotifyRecorder
     {
     } parentTarget;
     CGridCtrl child(2, 2, 1, 0);
-    EXPECT_EQ(child.SendMessageToParent(1, 1, NM_CLICK), 0); // no window yet
+    EXPECT_EQ(child.SendMessageToParent(1, 1, Notify::NM_CLICK), 0); // no window yet
     ASSERT_TRUE(child.Create(QRect(0, 0, 100, 100), &parentTarget, 7));
     parentTarget.reply = 5;
-    EXPECT_EQ(child.SendMessageToParent(1, 1, NM_CLICK), 5);
+    EXPECT_EQ(child.SendMessageToParent(1, 1, Notify::NM_CLICK), 5);
     ASSERT_EQ(parentTarget.received.size(), 1u);
     EXPECT_EQ(parentTarget.received[0].idFrom, 7);
 }

@@ -13,6 +13,7 @@
 #include <zlib.h>
 
 #include <cstring>
+#include <unistd.h>
 
 using namespace TestRecords;
 using namespace StreamIO;
@@ -30,9 +31,6 @@ constexpr int kFirstFree = CONV_FIRST_SHARED_SLOT + 11;
 class CnvFiles : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite() { StartStreamIO(); }
-    static void TearDownTestSuite() { ShutdownStreamIO(); }
-
     // A fresh RAM file holding the bytes, read back from its start.
     std::unique_ptr<CRamStream> Ram(const std::vector<uint8_t>& bytes)
     {
@@ -304,6 +302,14 @@ TEST_F(CnvFiles, RefusedBlocks)
     overlong[16] = 150; // the record would run past the block and its CRC
     FixCrc(overlong);
     cases.push_back({"record beyond the block", overlong, 122});
+    for (const uint8_t into : {1, 4})
+    {
+        auto intoCrc = blockOf(100);
+        intoCrc[16] = uint8_t(100 + into); // ends inside the CRC: the block is 18 + 100 + 4 bytes
+        FixCrc(intoCrc);
+        cases.push_back(
+            {into == 1 ? "record one byte into the CRC" : "record over the whole CRC", intoCrc, 122});
+    }
     auto otherForm = blockOf(100);
     std::memcpy(otherForm.data(), "@vMcNV@\0\0", 9);
     FixCrc(otherForm);
@@ -422,6 +428,51 @@ TEST_F(CnvFiles, LoadsEveryConversionFileOfAFolder)
     EXPECT_EQ(none.files, 0);
     EXPECT_FALSE(none.standardFound);
     EXPECT_FALSE(LoadCnvFolder(u, other.File("missing")).standardFound);
+}
+
+TEST_F(CnvFiles, AStandardFileThatGivesNoRecordsSaysWhy)
+{
+    const auto good = CnvFile({Identity(Custom(u"A"))});
+    auto badChecksum = good;
+    badChecksum.back() ^= 0x01;
+    auto refused = Identity(Custom(u"B"));
+    refused[0] = 9; // no such record type
+    const struct
+    {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        int records;
+        NCnvProblem problem;
+        bool unreadable = false;
+    } cases[] = {
+        {"readable", good, 1, cnvNoProblem},
+        {"scrambled", CnvFile({Identity(Custom(u"A"))}, true, CNV_FLAG_SCRAMBLED), 0, cnvScrambled},
+        {"bad checksum", badChecksum, 0, cnvBadChecksum},
+        {"cut short", std::vector<uint8_t>(good.begin(), good.end() - 5), 0, cnvDamaged},
+        {"empty", {}, 0, cnvDamaged},
+        {"another kind of file", std::vector<uint8_t>(40, 'x'), 0, cnvNotConversions},
+        {"no record this program takes", CnvFile({refused}), 0, cnvNoUsableRecord},
+        {"not ours to read", good, 0, cnvUnreadable, true},
+    };
+    for (const auto& c : cases)
+    {
+        if (c.unreadable && ::geteuid() == 0)
+            continue; // root reads any file
+        TempDir dir;
+        const QString path = dir.File(QStringLiteral("STANDARD.cnv"));
+        {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(reinterpret_cast<const char*>(c.bytes.data()), qint64(c.bytes.size()));
+        }
+        if (c.unreadable)
+            QFile::setPermissions(path, QFileDevice::WriteOwner);
+        CConvTable t;
+        const SCnvFolderLoad loaded = LoadCnvFolder(t, dir.Path());
+        EXPECT_TRUE(loaded.standardFound) << c.what;
+        EXPECT_EQ(loaded.standardRecords, c.records) << c.what;
+        EXPECT_EQ(loaded.standardProblem, c.problem) << c.what;
+    }
 }
 
 TEST_F(CnvFiles, CustomConversionWrittenToDiskReadsBack)

@@ -457,6 +457,44 @@ TEST(CurveCodec, DecodeRefusesBrokenStreams)
     EXPECT_EQ(Decoded(decoder), expected);
 }
 
+TEST(CurveCodec, EscapeWithoutItsFieldEndsTheDecoding)
+{
+    // One constant block of four samples at width 2: +1, then the escape pattern 0b10, whose
+    // run of zero bits must end in a one within a few bits.
+    auto escapeThen = [](int zeros, bool more)
+    {
+        BitWriter w = StreamHeader(4, 0);
+        w.Put(1, 1), w.Put(2, 4); // W 2
+        w.Put(1, 1), w.Put(0, 2); // constant
+        w.Put(1, 1), w.Put(2, 3); // four samples
+        w.Put(0, 1);
+        w.Put(1, 2);    // +1
+        w.Put(0b10, 2); // escape
+        // The escaped field's length, in zero bits.
+        for (int i = 0; i < zeros; ++i)
+            w.Put(0, 1);
+        if (more) // a one and plenty of bits for the remaining values
+            for (int i = 0; i < 4; ++i)
+                w.Put(0xFFFFFFFFu, 32);
+        return w.Finish();
+    };
+    struct Case
+    {
+        const char* what;
+        Bytes stream;
+    };
+    const Case cases[] = {
+        {"escape at the end of the data", escapeThen(0, false)},
+        {"escape, zero bits up to the end", escapeThen(40, false)},
+        {"escape, a long run of zero bits, then data", escapeThen(40, true)},
+    };
+    for (const Case& c : cases)
+    {
+        CCurveCodec decoder;
+        EXPECT_FALSE(decoder.Decode(c.stream.data(), static_cast<int>(c.stream.size()))) << c.what;
+    }
+}
+
 TEST(CurveCodec, ResetRestoresTheStartingSettings)
 {
     const std::vector<uint16_t> curve = IndentationCurve(200, 4);

@@ -314,12 +314,63 @@ TEST(FolderData, MalformedStoredFormsRaise)
     std::vector<uint8_t> huge = {1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x7F};
     CFolderData loaded;
     EXPECT_THROW(LoadInto(loaded, huge), CFileException);
-    // A block that does not read is skipped, the entry with it.
+    // A block that does not read is no series, but it is kept and stored as it was.
     std::vector<uint8_t> junk = {1, 0, 0, 0, 2, 0, 0, 0, 'M', '2', 0xFE, 1, 0, 'x', 0, 0, 0, 0, 0, 0, 0, 3};
-    CFolderData skipping;
-    LoadInto(skipping, junk);
-    EXPECT_EQ(skipping.GetSeriesCount(), 0);
-    EXPECT_EQ(skipping.GetSortOrder(), 3);
+    CFolderData keeping;
+    LoadInto(keeping, junk);
+    EXPECT_EQ(keeping.GetSeriesCount(), 0);
+    EXPECT_EQ(keeping.GetUnreadableCount(), 1);
+    EXPECT_EQ(keeping.GetSortOrder(), 3);
+    EXPECT_EQ(Stored(keeping), junk);
+}
+
+TEST(FolderData, UnreadableBlocksAreKeptInTheirPlace)
+{
+    // The stored entry of a one-series folder, without the folder's count.
+    auto entryBytes = [](const SEntry& e)
+    {
+        CFolderData one;
+        one.AddSeries(MakeEntry(e), true);
+        const std::vector<uint8_t> bytes = Stored(one);
+        return std::vector<uint8_t>(bytes.begin() + 4, bytes.end());
+    };
+    const std::vector<uint8_t> alpha = entryBytes({"alpha", kProbeD, kHRC, {400.0f, 480.0f}, 0x40000000, 0});
+    const std::vector<uint8_t> bravo = entryBytes({"bravo", kProbeD, kProbeD, {700.0f}, 0x30000000, 1});
+    // Another tag, and a series block whose trailer is damaged; the expanded word is kept
+    // as stored.
+    const std::vector<uint8_t> otherTag = {2, 0, 0, 0, 'M', '2', 0xFE, 1, 0, 'x', 0, 5, 0, 7, 0, 0, 0, 0};
+    std::vector<uint8_t> damagedBytes = alpha;
+    const uint32_t blockLength = damagedBytes[0] | damagedBytes[1] << 8;
+    damagedBytes[4 + blockLength - 1] = 0x55;
+    const std::vector<uint8_t> damaged = damagedBytes;
+
+    std::vector<uint8_t> file = {4, 0, 0, 0};
+    for (const auto* part : {&alpha, &otherTag, &bravo, &damaged})
+        file.insert(file.end(), part->begin(), part->end());
+    RecordingDocument document;
+    CFolderData folder;
+    folder.SetDocument(&document);
+    LoadInto(folder, file);
+    EXPECT_EQ(Names(folder), Q({"alpha", "bravo"}));
+    EXPECT_EQ(folder.GetUnreadableCount(), 2);
+    EXPECT_EQ(document.stored, 2);
+    EXPECT_EQ(Stored(folder), file) << "saved back byte for byte";
+
+    // Copies keep them; a selection (the clipboard) carries series only.
+    CFolderData copy(folder);
+    EXPECT_EQ(Stored(copy), file);
+    const std::vector<uint8_t> selection = {1, 1};
+    const std::vector<uint8_t> chosen = Stored(folder, &selection);
+    EXPECT_EQ(chosen[0], 2);
+
+    // Deleting a series keeps the unreadable entries where they stood among the others.
+    folder.DeleteSeries(0);
+    std::vector<uint8_t> rest = {3, 0, 0, 0};
+    for (const auto* part : {&otherTag, &bravo, &damaged})
+        rest.insert(rest.end(), part->begin(), part->end());
+    EXPECT_EQ(Stored(folder), rest);
+    folder.Clear();
+    EXPECT_EQ(folder.GetUnreadableCount(), 0);
 }
 
 TEST(FolderData, SeriesThatCannotBeStoredFailsTheSave)

@@ -3,6 +3,7 @@
 #include "measurement/CnvFile.h"
 #include "measurement/MeasSeries1.h"
 #include "measurement/PackedReading.h"
+#include "streamio/FileStream.h"
 #include "streamio/RamStream.h"
 
 #include <gtest/gtest.h>
@@ -200,6 +201,31 @@ TEST(MeasSeries1Block, RoundTripKeepsEverything)
     EXPECT_TRUE(r->AreAllIncluded());
 }
 
+TEST(MeasSeries1Block, LongerSecondSetOfANewerWriterIsSkippedByItsLength)
+{
+    auto s = NewSeries(kProbeD, kProbeD);
+    s->AddReading(500.0f, 500.0f, 0, -1);
+    s->AddReading(510.0f, 510.0f, 0, -1);
+    s->SetComment(QStringLiteral("after the section"));
+    std::vector<uint8_t> block = WriteBlock(*s);
+
+    // The section follows the 50 bytes of the head and the readings: its size, version 2, count.
+    const size_t section = 50 + 4 * 2;
+    ASSERT_EQ(block[section], 4 * 2 + 10);
+    ASSERT_EQ(block[section + 4], 2);
+    const uint8_t extra = 6;
+    block[section] = uint8_t(block[section] + extra);
+    block[section + 4] = 3;
+    block.insert(block.begin() + section + 4 * 2 + 10, extra, 0xEE);
+    block[3] = uint8_t(block[3] + extra);
+
+    auto r = ReadBlock(block);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->GetComment(), QStringLiteral("after the section"));
+    EXPECT_EQ(r->GetCount(7), 2);
+    EXPECT_EQ(r->GetValue(1), 510.0f);
+}
+
 TEST(MeasSeries1Block, MalformedBlocksAreRefused)
 {
     const std::vector<uint8_t> good = HandBlock({500.0f, 510.0f});
@@ -226,6 +252,43 @@ TEST(MeasSeries1Block, MalformedBlocksAreRefused)
         EXPECT_FALSE(ReadBlock(std::vector<uint8_t>(good.begin(), good.begin() + cut))) << cut;
 }
 
+TEST(MeasSeries1Block, TwentyNewtonSeriesLoadAndWriteBack)
+{
+    // The 20 N probes have no probe-table row; their series are stored in their own depth
+    // scale and must still load, show their readings and write back unchanged.
+    for (const uint16_t code : {uint16_t(0x211), uint16_t(0x231)})
+    {
+        std::vector<uint8_t> block = HandBlock({40.0f, 42.0f});
+        block[16] = uint8_t(code); // probe
+        block[17] = uint8_t(code >> 8);
+        block[27] = uint8_t(code); // target scale
+        block[28] = uint8_t(code >> 8);
+        auto r = ReadBlock(block);
+        ASSERT_TRUE(r) << code;
+        EXPECT_EQ(r->GetProbeId().code, code);
+        EXPECT_EQ(r->GetTargetScale().scale, code);
+        EXPECT_EQ(r->GetCount(7), 2);
+        EXPECT_EQ(r->GetNativeValue(1, 7), 42.0f);
+        EXPECT_EQ(r->GetMean(), 41.0f);
+        // Written in this program's form (with the second reading set), the probe and the
+        // scale stay, and reading that back writes the same bytes again.
+        const std::vector<uint8_t> written = WriteBlock(*r);
+        ASSERT_GT(written.size(), 29u);
+        EXPECT_EQ(written[16] | written[17] << 8, code);
+        EXPECT_EQ(written[27] | written[28] << 8, code);
+        auto again = ReadBlock(written);
+        ASSERT_TRUE(again) << code;
+        EXPECT_EQ(WriteBlock(*again), written) << code;
+    }
+    // Scales that are neither target scales nor depth scales are still refused.
+    STargetScale t;
+    EXPECT_TRUE(t.Set(0x211, 0x12, 1));
+    EXPECT_EQ(t.scale, 0x211);
+    EXPECT_EQ(t.standard, 2);
+    EXPECT_FALSE(t.Set(0x212, 2, 0));
+    EXPECT_EQ(t.scale, -1);
+}
+
 TEST(MeasSeries1Block, LongCommentsAndAttachments)
 {
     std::vector<uint16_t> comment(200, u'x');
@@ -241,6 +304,32 @@ TEST(MeasSeries1Block, LongCommentsAndAttachments)
     std::vector<uint8_t> b = HandBlock({500.0f, 510.0f}, {}, {small});
     b[3] = uint8_t(b[3] - 3);
     EXPECT_FALSE(ReadBlock(b));
+}
+
+TEST(MeasSeries1Block, AttachmentOfTheLargestKeptSizeSurvivesWriteAndRead)
+{
+    std::vector<uint8_t> curve(MEAS_MAX_ATTACHMENT);
+    for (size_t i = 0; i < curve.size(); ++i)
+        curve[i] = uint8_t(i * 31 + (i >> 8));
+    auto s = NewSeries(kProbeD, kProbeD);
+    s->AddReading(500.0f, 500.0f, 0, -1);
+    s->AddReading(510.0f, 510.0f, 0, -1);
+    std::vector<uint8_t> tooLong(MEAS_MAX_ATTACHMENT + 1, 0x5A);
+    EXPECT_FALSE(s->SetAttachment(0, tooLong.data(), int(tooLong.size()), 7));
+    ASSERT_TRUE(s->SetAttachment(1, curve.data(), int(curve.size()), 7));
+
+    auto r = ReadBlock(WriteBlock(*s));
+    ASSERT_TRUE(r);
+    std::vector<uint8_t> back(curve.size() + 1);
+    EXPECT_EQ(r->GetAttachment(1, back.data(), int(back.size()), 7), MEAS_MAX_ATTACHMENT);
+    back.pop_back();
+    EXPECT_EQ(back, curve);
+
+    // The same sizes written by another program: the largest kept one stays, one more is skipped.
+    auto other = ReadBlock(HandBlock({500.0f, 510.0f}, {}, {tooLong, curve}));
+    ASSERT_TRUE(other);
+    EXPECT_EQ(other->GetAttachmentSize(0, 7), 0);
+    EXPECT_EQ(other->GetAttachmentSize(1, 7), MEAS_MAX_ATTACHMENT);
 }
 
 TEST(MeasSeries1Block, StoredSeriesGrowsWhenMeasuringGoesOn)
@@ -346,4 +435,13 @@ TEST(MeasSeries1Block, CustomConversionTravelsAsASingleRecordFile)
     ASSERT_TRUE(again.Open(QStringLiteral("RAM:again.cnv"), kReadWrite));
     EXPECT_TRUE(r->WriteCustomConversion(true, again));
     EXPECT_EQ(again.GetLength(), bytes.size());
+
+    // A write that fails is reported, for the current and the original conversion.
+    StreamIO::CFileStream full(QStringLiteral("/dev/full"), StreamIO::STREAM_WRITE);
+    EXPECT_FALSE(s->WriteCustomConversion(false, full));
+    EXPECT_FALSE(r->WriteCustomConversion(true, full));
+    // A series without a customer conversion writes nothing and says so.
+    CRamStream none;
+    ASSERT_TRUE(none.Open(QStringLiteral("RAM:none.cnv"), kReadWrite));
+    EXPECT_FALSE(NewSeries(kProbeD, kHRC)->WriteCustomConversion(false, none));
 }

@@ -3,10 +3,12 @@
 #include "streamio/FileStream.h"
 #include "streamio/RamStream.h"
 #include "streamio/VMArchive.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/TempDir.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -358,6 +360,73 @@ TEST_F(ArchiveFileTest, AnAbortedStoreKeepsThePreviousFile)
     }
     EXPECT_EQ(RaisedCode([&] { CVMArchive a(dir.File(QStringLiteral("no/such.v3p")), 0, 16); }),
               Err::PathNotFound);
+}
+
+TEST_F(ArchiveFileTest, AFailedWriteNeverReplacesTheFile)
+{
+    // The store fails halfway (no file may grow past 4 KB); whatever the caller does next,
+    // the previous file stays and no temporary file is left.
+    uint32_t raised = ~0u;
+    const struct
+    {
+        const char* ending;
+        std::function<void(CVMArchive&)> end;
+    } cases[] = {
+        {"the destructor closes", [](CVMArchive&) {}},
+        {"Close", [&](CVMArchive& a) { EXPECT_EQ(RaisedCode([&] { a.Close(); }), raised); }},
+        {"more records, then Close",
+         [&](CVMArchive& a)
+         {
+             const std::vector<char> more(2000, 'y');
+             EXPECT_EQ(RaisedCode([&] { a.WriteBytes(more.data(), uint32_t(more.size())); }), raised);
+             EXPECT_EQ(RaisedCode([&] { a.Close(); }), raised);
+         }},
+    };
+    for (const auto& c : cases)
+    {
+        raised = ~0u;
+        {
+            FileSizeLimit limit(4096);
+            CVMArchive archive(path, 0, 1024);
+            const std::vector<char> bytes(8000, 'x');
+            raised = RaisedCode([&] { archive.WriteBytes(bytes.data(), uint32_t(bytes.size())); });
+            c.end(archive);
+        }
+        EXPECT_NE(raised, ~0u) << c.ending;
+        EXPECT_EQ(FileBytes(), QByteArray("previous")) << c.ending;
+        EXPECT_EQ(Entries(), QStringList{QStringLiteral("project.v3p")}) << c.ending;
+    }
+}
+
+TEST_F(ArchiveFileTest, StoringKeepsTheFilesLinkModeAndGroup)
+{
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0640), 0);
+    const QString link = dir.File(QStringLiteral("link.v3p"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("project.v3p"), link)); // relative, as users make them
+    {
+        CVMArchive archive(link, 0, 16);
+        archive.WriteBytes("new", 3);
+        archive.Close();
+    }
+    EXPECT_TRUE(QFileInfo(link).isSymLink()) << "the link stays a link";
+    EXPECT_EQ(FileBytes(), QByteArray("new")) << "the file it names is replaced";
+    struct stat st;
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(st.st_gid, ::getegid());
+    EXPECT_EQ(Entries(), (QStringList{QStringLiteral("link.v3p"), QStringLiteral("project.v3p")}));
+
+    // A link to a file that is not there yet creates that file.
+    const QString dangling = dir.File(QStringLiteral("later.v3p"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("made.v3p"), dangling));
+    {
+        CVMArchive archive(dangling, 0, 16);
+        archive.WriteBytes("made", 4);
+    }
+    EXPECT_TRUE(QFileInfo(dangling).isSymLink());
+    QFile made(dir.File(QStringLiteral("made.v3p")));
+    ASSERT_TRUE(made.open(QIODevice::ReadOnly));
+    EXPECT_EQ(made.readAll(), QByteArray("made"));
 }
 
 } // namespace

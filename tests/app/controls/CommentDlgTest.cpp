@@ -1,7 +1,7 @@
 #include "app/controls/CommentDlg.h"
+#include "platform/gui/DialogLayout.h"
 #include "tests/app/controls/ScopedTimeZone.h"
 #include "tests/support/ModalDialogRunner.h"
-#include "platform/gui/DialogLayout.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>

@@ -1,9 +1,9 @@
 #include "app/controls/DateTimeDlg.h"
-#include "tests/app/controls/ScopedTimeZone.h"
-#include "tests/support/ModalDialogRunner.h"
 #include "app/document/LocalTime.h"
 #include "platform/gui/DateTimePicker.h"
 #include "platform/gui/DialogLayout.h"
+#include "tests/app/controls/ScopedTimeZone.h"
+#include "tests/support/ModalDialogRunner.h"
 
 #include <QAbstractSpinBox>
 #include <QLineEdit>

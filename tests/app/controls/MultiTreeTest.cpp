@@ -34,11 +34,11 @@ protected:
             [this](const TreeNotify& n) -> intptr_t
             {
                 notes.push_back(n);
-                if (n.code == TVN_SELCHANGING)
+                if (n.code == Notify::TVN_SELCHANGING)
                     return refuseSelection;
-                if (n.code == TVN_BEGINLABELEDIT)
+                if (n.code == Notify::TVN_BEGINLABELEDIT)
                     return refuseEdit;
-                if (n.code == TVN_ENDLABELEDIT)
+                if (n.code == Notify::TVN_ENDLABELEDIT)
                     return acceptEdit;
                 return 0;
             });
@@ -103,7 +103,7 @@ TEST_F(MultiTreeTest, CtrlClickTogglesAndShiftClickSelectsARange)
     Click(c, Qt::ControlModifier);
     Click(a2, Qt::ShiftModifier | Qt::ControlModifier);
     EXPECT_EQ(Selected(), (Items{a, a1, a2, b, b1, c}));
-    EXPECT_EQ(Count(NM_CLICK), 8);
+    EXPECT_EQ(Count(Notify::NM_CLICK), 8);
 }
 
 TEST_F(MultiTreeTest, APlainPressKeepsTheSelectionUntilTheRelease)
@@ -122,9 +122,10 @@ TEST_F(MultiTreeTest, SelectionChangesAreAnnouncedAndCanBeRefused)
     Click(a1);
     notes.clear();
     Click(b, Qt::ControlModifier);
-    ASSERT_GE(Count(TVN_SELCHANGED), 1);
-    const auto changed = std::find_if(notes.begin(), notes.end(),
-                                      [this](auto& n) { return n.code == TVN_SELCHANGED && n.itemNew == b; });
+    ASSERT_GE(Count(Notify::TVN_SELCHANGED), 1);
+    const auto changed =
+        std::find_if(notes.begin(), notes.end(),
+                     [this](auto& n) { return n.code == Notify::TVN_SELCHANGED && n.itemNew == b; });
     EXPECT_NE(changed, notes.end());
 
     refuseSelection = 1;
@@ -162,7 +163,7 @@ TEST_F(MultiTreeTest, RubberBandWithCtrlInvertsAndMovingAwayRestores)
     EXPECT_EQ(Selected(), (Items{b})) << "only A1 is still in the band";
     QTest::mouseRelease(tree.viewport(), Qt::LeftButton, Qt::ControlModifier, Beside(a1) + QPoint(-12, 0));
     EXPECT_FALSE(tree.IsBanding());
-    EXPECT_EQ(notes.back().code, NM_CLICK);
+    EXPECT_EQ(notes.back().code, Notify::NM_CLICK);
 }
 
 TEST_F(MultiTreeTest, PlainRubberBandSelectsItsRowsAndEscapeClears)
@@ -173,7 +174,7 @@ TEST_F(MultiTreeTest, PlainRubberBandSelectsItsRowsAndEscapeClears)
     EXPECT_EQ(Selected(), (Items{a2, b, b1}));
     QTest::keyClick(&tree, Qt::Key_Escape);
     EXPECT_TRUE(Selected().empty());
-    EXPECT_EQ(notes.back().code, NM_RCLICK);
+    EXPECT_EQ(notes.back().code, Notify::NM_RCLICK);
     QTest::mouseRelease(tree.viewport(), Qt::RightButton, {}, Beside(b1));
 
     // A click beside the items without a band deselects everything.
@@ -227,11 +228,11 @@ TEST_F(MultiTreeTest, WithMultiSelectOffItIsAPlainTree)
     Click(a1, Qt::ControlModifier);
     EXPECT_EQ(Selected(), (Items{a1}));
     ASSERT_GE(notes.size(), 2u);
-    EXPECT_EQ(notes[0].code, TVN_SELCHANGING);
+    EXPECT_EQ(notes[0].code, Notify::TVN_SELCHANGING);
     EXPECT_EQ(notes[0].itemOld, b);
     EXPECT_EQ(notes[0].itemNew, a1);
     EXPECT_EQ(notes[0].action, TVC_BYMOUSE);
-    EXPECT_EQ(notes[1].code, TVN_SELCHANGED);
+    EXPECT_EQ(notes[1].code, Notify::TVN_SELCHANGED);
 
     QTest::keyClick(&tree, Qt::Key_Down);
     EXPECT_EQ(Selected(), (Items{a2}));
@@ -261,10 +262,10 @@ TEST_F(MultiTreeTest, ADragGestureWithDraggingDisabledOnlySelects)
     QTest::mouseRelease(tree.viewport(), Qt::LeftButton, {}, On(a1) + QPoint(0, 30));
     EXPECT_FALSE(tree.IsDragging());
     EXPECT_EQ(Selected(), (Items{a1}));
-    ASSERT_EQ(Count(TVN_BEGINDRAG), 1);
-    EXPECT_EQ(Count(NM_CLICK), 0);
+    ASSERT_EQ(Count(Notify::TVN_BEGINDRAG), 1);
+    EXPECT_EQ(Count(Notify::NM_CLICK), 0);
     const auto drag =
-        std::find_if(notes.begin(), notes.end(), [](auto& n) { return n.code == TVN_BEGINDRAG; });
+        std::find_if(notes.begin(), notes.end(), [](auto& n) { return n.code == Notify::TVN_BEGINDRAG; });
     EXPECT_EQ(drag->itemNew, a1);
     EXPECT_EQ(drag->ptDrag, On(a1));
 
@@ -273,7 +274,7 @@ TEST_F(MultiTreeTest, ADragGestureWithDraggingDisabledOnlySelects)
     QTest::mousePress(tree.viewport(), Qt::LeftButton, {}, On(a2));
     QTest::mouseMove(tree.viewport(), On(a2) + QPoint(0, 30));
     QTest::mouseRelease(tree.viewport(), Qt::LeftButton, {}, On(a2) + QPoint(0, 30));
-    EXPECT_EQ(Count(TVN_BEGINDRAG), 0);
+    EXPECT_EQ(Count(Notify::TVN_BEGINDRAG), 0);
     EXPECT_EQ(Selected(), (Items{a2}));
 }
 
@@ -425,7 +426,7 @@ TEST_F(MultiTreeTest, LabelEditingAsksTheOwner)
     QTest::keyClick(editor, Qt::Key_Return);
     QApplication::processEvents();
     EXPECT_EQ(a1->text(0), "Hall 2");
-    EXPECT_EQ(notes.back().code, TVN_ENDLABELEDIT);
+    EXPECT_EQ(notes.back().code, Notify::TVN_ENDLABELEDIT);
     EXPECT_EQ(notes.back().text, "Hall 2");
 
     // Refused by the owner, or cancelled (a null text): the old text stays.
@@ -445,6 +446,6 @@ TEST_F(MultiTreeTest, LabelEditingAsksTheOwner)
     QTest::keyClicks(editor, "Y");
     QTest::keyClick(editor, Qt::Key_Escape);
     EXPECT_EQ(b->text(0), "B");
-    EXPECT_EQ(notes.back().code, TVN_ENDLABELEDIT);
+    EXPECT_EQ(notes.back().code, Notify::TVN_ENDLABELEDIT);
     EXPECT_TRUE(notes.back().text.isNull());
 }

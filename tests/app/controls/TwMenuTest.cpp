@@ -1,8 +1,8 @@
 #include "app/controls/TwMenu.h"
+#include "platform/gui/BitmapTable.h"
 #include "platform/gui/PopupMenu.h"
 #include "platform/gui/RecordingCanvas.h"
 #include "platform/gui/SystemLook.h"
-#include "platform/gui/BitmapTable.h"
 #include "resources/BuiltInBitmaps.h"
 #include "tests/support/PopupMenuRecorder.h"
 

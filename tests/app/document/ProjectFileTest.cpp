@@ -7,16 +7,16 @@
 #include "platform/core/SettingsStore.h"
 #include "resources/BuiltInStrings.h"
 #include "tests/support/FileDialogRecorder.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/MemoryClipboard.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/TempDir.h"
 
+#include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
 
 #include <gtest/gtest.h>
-
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace DocTest;
 
@@ -188,6 +188,74 @@ TEST_F(ProjectFileTest, ReadsAProjectFileBuiltFromTheFormat)
     EXPECT_EQ(view.hints, (std::vector<int>{DOC_HINT_ALL, DOC_HINT_ALL})) << "closed, then opened";
 }
 
+TEST_F(ProjectFileTest, UnreadableSeriesAreKeptAndReportedOnce)
+{
+    std::vector<uint8_t> damaged = BlockOf(*MakeSeries({500.0f}));
+    damaged.back() = 0x55; // the trailer
+    const std::vector<uint8_t> otherTag = {'M', '2', 1, 2, 3};
+    Bytes file;
+    file.Head(VESKADOR_VERSION_MAJOR, VESKADOR_VERSION_MINOR, VESKADOR_VERSION_PATCH, VESKADOR_VERSION_TWEAK, 3);
+    file.Str(QStringLiteral("\\")).U32(0);
+    file.Str(QStringLiteral("\\Site A\\")).U32(3);
+    file.Entry(BlockOf(*MakeSeries({512.0f, 530.0f})), QStringLiteral("Shaft 3"), 0, 1, 0);
+    file.Entry(damaged, QStringLiteral("Shaft 4"), 2, 1, 0);
+    file.Entry(otherTag, QStringLiteral("Shaft 5"), 0, 0, 0);
+    file.Str(QStringLiteral("\\Site B\\")).U32(1).Entry(damaged, QStringLiteral("Shaft 6"), 0, 0, 0);
+    ASSERT_TRUE(WriteFile(Path("site.v3p"), file.data));
+
+    ASSERT_TRUE(doc.OpenProject(Path("site.v3p"), false));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("3 series of this project could not be read. They are kept "
+                                                  "unchanged and will be saved with the project."));
+    EXPECT_EQ(SeriesNames(*Folder(doc, "\\Site A\\")), QStringList{"Shaft 3"});
+    EXPECT_FALSE(doc.IsModified());
+    ASSERT_TRUE(doc.SaveProject(Path("again.v3p")));
+    EXPECT_EQ(FileBytes(Path("again.v3p")).toHex().toStdString(), file.data.toHex().toStdString());
+
+    // Added to a project, they join the folder of the same path behind its own entries.
+    boxes.boxes.clear();
+    ASSERT_TRUE(doc.OpenProject(Path("site.v3p"), true));
+    EXPECT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(Folder(doc, "\\Site A\\")->GetUnreadableCount(), 4);
+    EXPECT_EQ(Folder(doc, "\\Site B\\")->GetUnreadableCount(), 2);
+}
+
+TEST_F(ProjectFileTest, SavingNamesTheSeriesWithoutReadingsFirst)
+{
+    ASSERT_TRUE(AddSeries(doc, QStringLiteral("\\A\\one.vsm"), {500.0f}));
+    AddEmptySeries(*Folder(doc, "\\A\\"), QStringLiteral("empty"));
+    ASSERT_TRUE(doc.AddMeasurementFile(QStringLiteral("\\B\\"), nullptr));
+    AddEmptySeries(*Folder(doc, "\\B\\"), QStringLiteral("nothing"));
+    const QString text = QStringLiteral("These series hold no readings. A project file cannot keep a series "
+                                        "without readings, so they will not be saved:\n");
+    ASSERT_TRUE(doc.SaveProject(Path("out.v3p")));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, text + QStringLiteral("\\A\\empty\n\\B\\nothing"));
+    CVeskDoc reopened;
+    ASSERT_TRUE(reopened.OpenProject(Path("out.v3p"), false));
+    EXPECT_EQ(SeriesNames(*Folder(reopened, "\\A\\")), QStringList{"one"});
+    EXPECT_TRUE(SeriesNames(*Folder(reopened, "\\B\\")).isEmpty());
+
+    // A long list names twenty and counts the rest.
+    for (int i = 0; i < 23; ++i)
+        AddEmptySeries(*Folder(doc, "\\B\\"), QStringLiteral("s%1").arg(i));
+    boxes.boxes.clear();
+    ASSERT_TRUE(doc.SaveProject(Path("out.v3p")));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    const QStringList lines = boxes.boxes[0].text.split(u'\n');
+    ASSERT_EQ(lines.size(), 22);
+    EXPECT_EQ(lines[1], QStringLiteral("\\A\\empty"));
+    EXPECT_EQ(lines[20], QStringLiteral("\\B\\s17"));
+    EXPECT_EQ(lines[21], QStringLiteral("... and 5 more."));
+
+    // Nothing to say when every series has readings.
+    boxes.boxes.clear();
+    CVeskDoc full;
+    ASSERT_TRUE(AddSeries(full, QStringLiteral("\\A\\one.vsm"), {500.0f}));
+    ASSERT_TRUE(full.SaveProject(Path("full.v3p")));
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
 TEST_F(ProjectFileTest, WritesTheFormatByteForByte)
 {
     ASSERT_TRUE(AddSeries(doc, QStringLiteral("\\Site A\\Shaft 3.vsm"), {512.0f, 530.0f}));
@@ -293,20 +361,11 @@ TEST_F(ProjectFileTest, AFailedSaveKeepsThePreviousFile)
         ASSERT_TRUE(AddSeries(doc, QStringLiteral("\\D\\s%1.vsm").arg(i), std::vector<float>(200, 500.0f)));
     doc.SetModified();
 
-    // Runs the call while the system refuses to let any file grow past 16 KB, so that a
-    // save fails halfway through writing.
+    // Runs the call while no file may grow past 16 KB.
     auto limited = [](auto call)
     {
-        rlimit old{};
-        getrlimit(RLIMIT_FSIZE, &old);
-        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit small = old;
-        small.rlim_cur = 16384;
-        setrlimit(RLIMIT_FSIZE, &small);
-        const bool result = call();
-        setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, oldHandler);
-        return result;
+        FileSizeLimit limit(16384);
+        return call();
     };
     EXPECT_FALSE(limited([&] { return doc.Save(); }));
     EXPECT_TRUE(doc.IsModified());
@@ -454,6 +513,11 @@ TEST_F(ProjectFileTest, AddingAProjectMergesItsFolders)
 
 TEST_F(ProjectFileTest, SeriesTravelThroughTheSystemClipboard)
 {
+    // The system clipboard outlives this test: leave it empty, as the tests after it expect.
+    struct ClearedAtEnd
+    {
+        ~ClearedAtEnd() { QGuiApplication::clipboard()->clear(); }
+    } clearedAtEnd;
     ASSERT_TRUE(AddSeries(doc, QStringLiteral("\\A\\one.vsm"), {400.0f}));
     CFolderData& a = *Folder(doc, "\\A\\");
     AddEmptySeries(a, QStringLiteral("empty"));
@@ -511,6 +575,11 @@ TEST_F(ProjectFileTest, SeriesTravelThroughTheSystemClipboard)
     ASSERT_TRUE(empty.PasteSeries());
     ASSERT_NE(Folder(empty, "\\A\\"), nullptr);
     EXPECT_EQ(SeriesNames(*Folder(empty, "\\A\\")), (QStringList{"one", "three"}));
+    EXPECT_TRUE(empty.IsModified());
+    const size_t asked = boxes.boxes.size();
+    boxes.Answer(Platform::IDCANCEL);
+    EXPECT_FALSE(empty.CloseProject()) << "closing offers to save the pasted series";
+    EXPECT_EQ(boxes.boxes.size(), asked + 1);
 
     // Only empty series: nothing is copied, the clipboard keeps what it had.
     std::vector<uint8_t> onlyEmpty{0, 1, 0};

@@ -3,6 +3,7 @@
 #include "measurement/ConvTable.h"
 #include "platform/core/FileException.h"
 #include "resources/BuiltInStrings.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/TempDir.h"
 
 #include <QDir>
@@ -368,4 +369,38 @@ TEST_F(VeskDocTest, CustomConversionsOfNewSeriesAreWrittenToTheConversionsFolder
     tin.SetCustom(QStringLiteral("DocTin"), 0);
     ASSERT_TRUE(series->SetConversion(STargetScale(kHV, 1, 0), tin));
     EXPECT_NO_THROW(doc.StoreSeriesConversions(series.get()));
+}
+
+TEST_F(VeskDocTest, AConversionFileThatCannotBeWrittenLeavesTheOldOneIntact)
+{
+    using namespace SeriesFixture;
+    TempDir dir;
+    doc.SetConversionFolder(dir.Path() + u'/');
+    const auto record =
+        LinearRecord(kProbeD, kHV, 0, 0, 1, 300.0f, 900.0f, -125.0f, 2.0f, QStringLiteral("DocZinc"));
+    auto series = std::make_unique<CMeasSeries1>(10);
+    series->Clear();
+    series->SetProbeId(SProbeId(kProbeD, nullptr, -1));
+    {
+        CConvTable::Guard lock(CConvTable::Instance());
+        series->GetConvEnumerator().SetPrivateRecord(record.data(), record.size());
+    }
+    SMaterial zinc;
+    zinc.SetCustom(QStringLiteral("DocZinc"), 0);
+    ASSERT_TRUE(series->SetConversion(STargetScale(kHV, 1, 0), zinc));
+    series->AddReading(500.0f, 500.0f, 0, -1);
+    QString name;
+    ASSERT_TRUE(series->GetCustomConversionFileName(false, name));
+    // A file of that name is already there (say, an older record of the same name).
+    {
+        QFile old(dir.File(name));
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("older record");
+    }
+    {
+        FileSizeLimit limit(10); // shorter than any conversion file
+        doc.StoreSeriesConversions(series.get());
+    }
+    EXPECT_EQ(DocTest::FileBytes(dir.File(name)), QByteArray("older record"));
+    EXPECT_EQ(QDir(dir.Path()).entryList(QDir::Files), QStringList{name}) << "no temporary file is left";
 }

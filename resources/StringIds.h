@@ -1,0 +1,132 @@
+#pragma once
+#include <cstdint>
+
+// Ids of the string table that the program's code loads by name (Platform::LoadString),
+// each defined here once. They keep their numbers: the built-in texts
+// (resources/BuiltInStrings.cpp) and every language pack use them. Strings, menus and
+// bitmaps number apart, so only strings live here.
+namespace StringId
+{
+// Program, folders and settings
+inline constexpr uint32_t IDS_LOGO_TIP = 135;
+inline constexpr uint32_t IDS_CONNECT_CAPTION = 143;
+inline constexpr uint32_t IDS_REGISTRY_ROOT = 144;
+inline constexpr uint32_t IDS_PRODUCT_KEY = 145; // "Software\Velmor\Veskador 3"
+inline constexpr uint32_t IDS_LANGUAGE_PACKS = 161;
+inline constexpr uint32_t IDS_HELP_UPGRADE_FILE = 162;
+inline constexpr uint32_t IDS_UPGRADE_TOOL = 163;
+inline constexpr uint32_t IDS_REGISTRY_WRITE_FAILED = 1000;
+inline constexpr uint32_t IDS_UNHANDLED_EXCEPTION = 1004;
+inline constexpr uint32_t IDS_DATE_TIME_FORMAT = 1015;
+inline constexpr uint32_t IDS_DATE_FORMATS = 1022;
+inline constexpr uint32_t IDS_TIME_FORMATS = 1030;
+inline constexpr uint32_t IDS_APP_TITLE = 1135;
+inline constexpr uint32_t IDS_NOT_A_PROJECT = 1140;
+inline constexpr uint32_t IDS_SAVE_CHANGES = 1142;
+inline constexpr uint32_t IDS_UNNAMED = 1171;
+inline constexpr uint32_t IDS_STANDARD_CNV_UNUSABLE = 1190;
+inline constexpr uint32_t IDS_UNREADABLE_SERIES_KEPT = 1197;
+inline constexpr uint32_t IDS_EMPTY_SERIES_NOT_KEPT = 1198;
+inline constexpr uint32_t IDS_AND_MORE = 1199;
+inline constexpr uint32_t IDS_BAD_FOLDER_NAME = 1200;
+inline constexpr uint32_t IDS_FOLDER_EXISTS = 1201;
+inline constexpr uint32_t IDS_MANUAL_FILE = 1181;
+inline constexpr uint32_t IDS_TAB_OBJECTS = 1182;
+
+// Printing and the exports (1286-1289 are the exports' own messages)
+inline constexpr uint32_t IDS_PAGE_OF = 1021;           // "Page %d of %d"
+inline constexpr uint32_t IDS_PRINT_CENTRE = 1141;      // "Veskora 3 measurement objects"
+inline constexpr uint32_t IDS_PRINT_LEFT = 1143;        // "Velmor"
+inline constexpr uint32_t IDS_PRINT_VERSION = 1172;     // "Veskador 3 Version %d.%d.%d.%d"
+inline constexpr uint32_t IDS_EXPORT_PREPARING = 1281;
+inline constexpr uint32_t IDS_BITMAP_TOO_LARGE = 1282;
+inline constexpr uint32_t IDS_CLIPBOARD_FAILED = 1283;
+inline constexpr uint32_t IDS_EXPORTING = 1284;         // "Exporting %s ..."
+inline constexpr uint32_t IDS_ENCODING_FAILED = 1285;
+inline constexpr uint32_t IDS_NOTHING_TO_EXPORT = 1286;
+inline constexpr uint32_t IDS_REPLACE_FILES = 1287;     // the files' list for %s
+inline constexpr uint32_t IDS_PARTS_DO_NOT_FIT = 1288;
+inline constexpr uint32_t IDS_WRITE_FAILED = 1289;
+inline constexpr uint32_t IDS_CREATING = 1290;          // "Creating %s ..."
+inline constexpr uint32_t IDS_CANNOT_CREATE_FILE = 59306;
+
+// The connection wizard and the device login
+inline constexpr uint32_t IDS_TIP_DEVICE_INFO = 21001;
+inline constexpr uint32_t IDS_TIP_DEVICE_TYPE = 21002;
+inline constexpr uint32_t IDS_TIP_SCAN_ALL_PORTS = 21007;
+inline constexpr uint32_t IDS_TIP_IP_ADDRESS = 21008;
+inline constexpr uint32_t IDS_TIP_COM_PORT = 21009;
+inline constexpr uint32_t IDS_TIP_INTERFACE = 21010;
+inline constexpr uint32_t IDS_TIP_STOP_AT_FIRST = 21011;
+inline constexpr uint32_t IDS_TIP_FOUND_DEVICES = 21012;
+inline constexpr uint32_t IDS_TIP_SEARCH_STATUS = 21013;
+inline constexpr uint32_t IDS_LOGIN_UNKNOWN_ERROR = 21014;
+inline constexpr uint32_t IDS_EXPRESS_UPDATE = 21015;
+inline constexpr uint32_t IDS_CUSTOM_UPDATE = 21016;
+inline constexpr uint32_t IDS_LOGIN_NO_SUPER_USER = 21017;
+inline constexpr uint32_t IDS_LOGIN_NO_PASSWORD = 21018;
+inline constexpr uint32_t IDS_LOGIN_FAILED = 21019;
+inline constexpr uint32_t IDS_SEARCH_NONE_FOUND = 21038;
+inline constexpr uint32_t IDS_TIP_HELP = 21039;
+inline constexpr uint32_t IDS_DEVICE_LINE_FORMAT = 21043;
+inline constexpr uint32_t IDS_BAD_CONNECTION = 21044;
+inline constexpr uint32_t IDS_SEARCH_FOUND = 21045;
+inline constexpr uint32_t IDS_NO_DEVICE_FOUND = 21046;
+
+// Update checks and the update server
+inline constexpr uint32_t IDS_FIRMWARE_CHECK_REMINDER = 22032;
+inline constexpr uint32_t IDS_FTP_CONNECT_FAILED = 25003;
+inline constexpr uint32_t IDS_FTP_FOLDER_NOT_FOUND = 25004;
+inline constexpr uint32_t IDS_FTP_NO_SESSION = 25005;
+inline constexpr uint32_t IDS_FTP_ERROR_NUMBER = 25006;
+
+// Framework texts: the application's title for printouts and the idle status ("Ready")
+inline constexpr uint32_t AFX_IDS_APP_TITLE = 0xE000;
+inline constexpr uint32_t AFX_IDS_IDLEMESSAGE = 57345;
+
+// The series page: popups, values and curves
+inline constexpr uint32_t IDS_DIRECTION_AUTOMATIC = 59177;
+inline constexpr uint32_t IDS_DIRECTION_DOWN = 59178;
+inline constexpr uint32_t IDS_DIRECTION_HORIZONTAL = 59179;
+inline constexpr uint32_t IDS_DIRECTION_DIAGONAL_DOWN = 59180;
+inline constexpr uint32_t IDS_DIRECTION_DIAGONAL_UP = 59181;
+inline constexpr uint32_t IDS_DIRECTION_UP = 59182;
+inline constexpr uint32_t IDS_ABOVE_RANGE = 59186;
+inline constexpr uint32_t IDS_BELOW_RANGE = 59187;
+inline constexpr uint32_t IDS_DIAMETER_OFF = 59193;
+inline constexpr uint32_t IDS_NO_COMMON_SCALES = 59196;
+inline constexpr uint32_t IDS_NO = 59219;
+inline constexpr uint32_t IDS_YES = 59220;
+inline constexpr uint32_t IDS_EXCLUDE = 59221;
+inline constexpr uint32_t IDS_SECONDS = 59228;
+inline constexpr uint32_t IDS_DIRECTION_CORRECTION = 59236;
+inline constexpr uint32_t IDS_DIAMETER_CORRECTION = 59237;
+inline constexpr uint32_t IDS_COPY_ONE = 59307;
+inline constexpr uint32_t IDS_COPY_ALL = 59308;
+inline constexpr uint32_t IDS_METRIC = 59311;
+inline constexpr uint32_t IDS_IMPERIAL = 59312;
+inline constexpr uint32_t IDS_CLAMP_TITLE = 59313;
+inline constexpr uint32_t IDS_VIBRATION_TITLE = 59315;
+
+// The project tree
+inline constexpr uint32_t IDS_TREE_CUT = 59202;
+inline constexpr uint32_t IDS_TREE_COPY = 59203;
+inline constexpr uint32_t IDS_TREE_PASTE = 59204;
+inline constexpr uint32_t IDS_TREE_DELETE = 59205;
+inline constexpr uint32_t IDS_TREE_RENAME = 59206;
+inline constexpr uint32_t IDS_TREE_NEW_FOLDER = 59207;
+inline constexpr uint32_t IDS_TREE_ASK_DELETE = 59213;
+inline constexpr uint32_t IDS_TREE_PASTE_INTO_CHILD = 59309;
+
+// The main window's menus and status line
+inline constexpr uint32_t IDS_NEW_VERSION_MENU = 59326;
+inline constexpr uint32_t IDS_UPDATE_PROGRAM = 59327;
+inline constexpr uint32_t IDS_UPDATE_DEVICE_APP = 59328;
+inline constexpr uint32_t IDS_UPDATE_DEVICE_OS = 59329;
+inline constexpr uint32_t IDS_REGISTRATION_PAGE = 59330;
+inline constexpr uint32_t IDS_FEEDBACK_PAGE = 59331;
+inline constexpr uint32_t IDS_DOWNLOAD_MENU_DOWNLOAD = 59332;
+inline constexpr uint32_t IDS_DOWNLOAD_MENU_DISCONNECT = 59333;
+inline constexpr uint32_t IDS_CAPS = 59334;
+inline constexpr uint32_t IDS_NUM = 59335;
+} // namespace StringId
