@@ -2,8 +2,8 @@
 // writing the same bytes with one QFile::write. The goal: within three times the plain
 // write, for each layout.
 #include "app/document/VeskDoc.h"
-#include "export/ExportFeedback.h"
-#include "export/TextExport.h"
+#include "export/core/ExportFeedback.h"
+#include "export/core/TextExport.h"
 #include "measurement/ConvTable.h"
 #include "measurement/FolderData.h"
 #include "measurement/MeasSeries1.h"

@@ -1,6 +1,6 @@
 #include "export/ExportProgress.h"
 
-#include "export/ExportTexts.h"
+#include "export/core/ExportTexts.h"
 #include "platform/gui/Clipboard.h"
 #include "platform/gui/MessageBox.h"
 

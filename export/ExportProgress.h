@@ -1,6 +1,6 @@
 #pragma once
 #include "app/controls/ProgressDlg.h"
-#include "export/ExportFeedback.h"
+#include "export/core/ExportFeedback.h"
 
 #include <QPointer>
 

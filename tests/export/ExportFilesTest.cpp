@@ -1,5 +1,5 @@
-#include "export/ExportFile.h"
-#include "export/ExportFiles.h"
+#include "export/core/ExportFile.h"
+#include "export/core/ExportFiles.h"
 #include "tests/support/TempDir.h"
 
 #include <QDir>

@@ -1,5 +1,5 @@
 #pragma once
-#include "export/ExportFeedback.h"
+#include "export/core/ExportFeedback.h"
 
 #include <optional>
 #include <vector>

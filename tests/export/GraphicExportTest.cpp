@@ -1,5 +1,5 @@
-#include "export/ExportImage.h"
-#include "export/GraphicExport.h"
+#include "export/core/ExportImage.h"
+#include "export/core/GraphicExport.h"
 #include "export/encoder/xImage.h"
 #include "resources/BuiltInStrings.h"
 #include "tests/export/FakeExportFeedback.h"

@@ -5,7 +5,7 @@
 #include "tests/support/TempDir.h"
 
 #include "app/document/VeskDoc.h"
-#include "export/TextExport.h"
+#include "export/core/TextExport.h"
 #include "measurement/FolderData.h"
 #include "measurement/MeasSeriesWrapper.h"
 #include "resources/BuiltInStrings.h"

@@ -1,4 +1,4 @@
-#include "export/ExportFiles.h"
+#include "export/core/ExportFiles.h"
 
 #include <QFileInfo>
 

@@ -1,6 +1,6 @@
-#include "export/ExportFile.h"
+#include "export/core/ExportFile.h"
 
-#include "export/ExportTexts.h"
+#include "export/core/ExportTexts.h"
 #include "platform/core/StringTable.h"
 #include "resources/StringIds.h"
 

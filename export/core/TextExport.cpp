@@ -1,10 +1,10 @@
 // The run of a text export: one file, one file per series, or the clipboard.
-#include "export/TextExport.h"
+#include "export/core/TextExport.h"
 
-#include "export/ExportFeedback.h"
-#include "export/ExportFile.h"
-#include "export/ExportFiles.h"
-#include "export/ExportTexts.h"
+#include "export/core/ExportFeedback.h"
+#include "export/core/ExportFile.h"
+#include "export/core/ExportFiles.h"
+#include "export/core/ExportTexts.h"
 #include "platform/core/StringTable.h"
 #include "resources/StringIds.h"
 

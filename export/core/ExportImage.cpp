@@ -1,7 +1,7 @@
-#include "export/ExportImage.h"
+#include "export/core/ExportImage.h"
 
-#include "export/ExportFile.h"
-#include "export/ExportTexts.h"
+#include "export/core/ExportFile.h"
+#include "export/core/ExportTexts.h"
 #include "export/encoder/xImage.h"
 #include "platform/core/StringTable.h"
 #include "resources/StringIds.h"

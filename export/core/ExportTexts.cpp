@@ -1,4 +1,4 @@
-#include "export/ExportTexts.h"
+#include "export/core/ExportTexts.h"
 
 #include "platform/core/StringTable.h"
 #include "resources/StringIds.h"

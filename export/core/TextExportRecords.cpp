@@ -1,5 +1,5 @@
 // The records of the text export: the Table line and the Report block of one series.
-#include "export/TextExport.h"
+#include "export/core/TextExport.h"
 
 #include "app/document/LocalTime.h"
 #include "app/document/ValueText.h"
