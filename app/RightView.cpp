@@ -1,11 +1,14 @@
 #include "app/RightView.h"
 
 #include "app/MainFrm.h"
-#include "app/TabPage.h"
+#include "app/controls/TabPage.h"
 #include "app/TabSheet.h"
+#include "app/Veskador3SE.h"
 #include "app/document/VeskDoc.h"
 #include "platform/core/StringTable.h"
+#include "platform/gui/WaitCursor.h"
 #include "resources/StringIds.h"
+#include "seriesview/TabGrid.h"
 
 #include <QApplication>
 #include <QDir>
@@ -17,14 +20,7 @@ namespace
 {
 constexpr int kInitialSheetSize = 200;
 
-class WaitCursor
-{
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
+using Platform::WaitCursor;
 
 // Hands a local file to the desktop's opener. The opener reports its own failures.
 void OpenLocalFile(const QString& path)
@@ -56,7 +52,7 @@ void CRightView::SetDocument(CVeskDoc* doc, std::unique_ptr<CTabPage> page)
     if (m_doc)
         m_doc->AddView(this);
     m_sheet = std::make_unique<CTabSheet>(QStringLiteral("Measurements"), this, 0, m_doc);
-    m_page = page ? std::move(page) : std::make_unique<CPlaceholderPage>();
+    m_page = page ? std::move(page) : MakeSeriesPage();
     m_sheet->AddPage(m_page.get());
     m_sheet->setGeometry(0, 0, kInitialSheetSize, kInitialSheetSize);
     m_sheet->GetTabControl()->setGeometry(0, 0, kInitialSheetSize, kInitialSheetSize);
@@ -68,6 +64,24 @@ void CRightView::SetDocument(CVeskDoc* doc, std::unique_ptr<CTabPage> page)
     }
     m_sheet->show();
     m_sheet->SetActivePage(0);
+}
+
+std::unique_ptr<CTabPage> CRightView::MakeSeriesPage()
+{
+    auto page = std::make_unique<CTabGrid>(m_doc);
+    CTabGrid::SServices services;
+    // The status line of the main window around the pane, whichever that is now.
+    services.showStatus = [this](const QString& text)
+    {
+        if (auto* frame = qobject_cast<CMainFrame*>(window()))
+            frame->SetMessageText(text);
+    };
+    services.datePattern = [] { return GetDateFormatString(); };
+    services.timePattern = [] { return GetTimeFormatString(); };
+    page->SetServices(std::move(services));
+    // The services arrived after the page's first status line.
+    page->UpdateStatusCounts(true);
+    return page;
 }
 
 void CRightView::resizeEvent(QResizeEvent* event)

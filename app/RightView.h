@@ -1,6 +1,6 @@
 #pragma once
 #include "app/CommandIds.h"
-#include "app/TabPage.h"
+#include "app/controls/TabPage.h"
 #include "app/document/DocView.h"
 
 #include <QWidget>
@@ -22,7 +22,7 @@ public:
     ~CRightView() override;
 
     // Called once, right after the pane exists: registers with the document and builds
-    // the tab sheet with the page (a placeholder page when none is given).
+    // the tab sheet with the page (the series page when none is given).
     void SetDocument(CVeskDoc* doc, std::unique_ptr<CTabPage> page = {});
     CTabSheet* TabSheet() const { return m_sheet.get(); }
     CTabPage* Page() const { return m_page.get(); }
@@ -50,6 +50,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    std::unique_ptr<CTabPage> MakeSeriesPage();
+
     CVeskDoc* m_doc = nullptr;
     std::unique_ptr<CTabSheet> m_sheet;
     std::unique_ptr<CTabPage> m_page;

@@ -3,6 +3,7 @@
 #include "platform/gui/BitmapTable.h"
 #include "resources/ExportDlgBitmaps.h"
 #include "resources/MainFrameBitmaps.h"
+#include "resources/SeriesPageBitmaps.h"
 
 #include <QPainter>
 #include <QPolygon>
@@ -236,6 +237,7 @@ void RegisterBuiltInBitmaps()
     if (!table.Contains(1313))
         table.Set(1313, DrawValueRowStrip());
     RegisterExportDlgBitmaps(table);
+    RegisterSeriesPageBitmaps(table);
     // The main window: icon, logo (normal and pressed), toolbar (normal and disabled).
     if (!table.Contains(10))
         table.Set(10, DrawProgramIcon());

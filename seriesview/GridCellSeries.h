@@ -169,10 +169,9 @@ private:
     Platform::Rect CellRect() const;
     QPoint ToScreen(Platform::Point cellPoint) const;
     void OnLinkClick(int link, const Platform::Rect& area);
+    // Asks for the limit of the link and hands it to the document; false when cancelled.
     bool ApplyLimit(int link, int x, int y);
-    void SetOnEveryReading(CMeasSeries1& series, int value);
     void ShowStoredCurve(int reading);
-    void NotifyDocument(bool changed = true);
 
     CVeskDoc* m_document = nullptr;
     int m_seriesIndex = -1;

@@ -13,6 +13,7 @@
 #include "platform/gui/Clipboard.h"
 #include "platform/gui/MessageBox.h"
 #include "seriesview/GridCellSeries.h"
+#include "seriesview/SeriesMessages.h"
 #include "seriesview/ShowCurveDlg.h"
 #include "seriesview/VeskDocPopups.h"
 
@@ -27,8 +28,7 @@ using Platform::Rect;
 
 namespace
 {
-// Reading filters: every reading, and the readings that are not excluded.
-constexpr int kAllReadings = 1 | 2 | 4;
+// The readings that are not excluded.
 constexpr int kShownReadings = 1 | 4;
 // More samples than any stored curve holds; a longer one is not shown.
 constexpr int kMaxCurveSamples = 1000000;
@@ -122,24 +122,6 @@ bool CGridCellSeries::OnSetCursor()
     return true;
 }
 
-void CGridCellSeries::NotifyDocument(bool changed)
-{
-    if (!m_document)
-        return;
-    // The series changed behind the document's back: without the mark a project closed
-    // now would not offer to save the change.
-    if (changed)
-        m_document->SetModified();
-    m_document->UpdateAllViews(nullptr, m_seriesIndex);
-}
-
-void CGridCellSeries::SetOnEveryReading(CMeasSeries1& series, int value)
-{
-    const int count = series.GetCount(kAllReadings);
-    for (int i = 0; i < count; ++i)
-        series.SetReadingDirection(i, value, kAllReadings);
-}
-
 void CGridCellSeries::OnClick(Point point)
 {
     int kind = -1;
@@ -194,37 +176,36 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
     series->GetSettings(settings);
     const bool imperial = series->IsImperial();
     const bool bench = series->GetProbeId().IsBenchProbe();
-    const CVeskDocPopups popups(*m_document);
+    // Every change goes through the document, which tells the views; the cell keeps its
+    // index, as the page rebuilds only the series' summary row.
+    CVeskDoc& doc = *m_document;
+    const int index = m_seriesIndex;
+    const CVeskDocPopups popups(doc);
 
     switch (link)
     {
     case LINK_ORDER:
-        m_document->SetSeriesValueOrder(m_seriesIndex,
-                                        m_document->GetSeriesValueOrder(m_seriesIndex) == 0 ? 1 : 0);
+        doc.SetSeriesValueOrder(index, doc.GetSeriesValueOrder(index) == 0 ? 1 : 0);
         return;
     case LINK_COMMENT:
     {
         CCommentDlg dialog(grid);
-        dialog.SetComment(m_document->GetSeriesComment(m_seriesIndex));
+        dialog.SetComment(doc.GetSeriesComment(index));
         if (dialog.DoModal() == Platform::IDOK)
-            m_document->SetSeriesComment(m_seriesIndex, dialog.GetComment());
+            doc.SetSeriesComment(index, dialog.GetComment());
         return;
     }
     case LINK_UPPER_LIMIT:
     case LINK_LOWER_LIMIT:
-        if (ApplyLimit(link, x, y))
-            NotifyDocument();
+        ApplyLimit(link, x, y);
         return;
     case LINK_MATERIAL:
     {
         SMaterial material;
         if (!popups.TrackMaterialMenu(grid, x, left, right, y, {series->GetProbeId().code}, material))
             return;
-        STargetScale target;
-        m_document->FindConversionSpec(target, settings.targetScale, material, series->GetProbeId().code);
-        series->SetConversion(target, material);
-        series->SetResolution(1, 1);
-        NotifyDocument();
+        if (doc.SetSeriesMaterial({index}, material) != 0)
+            SeriesMessages::ConversionRefused(grid, 1);
         return;
     }
     case LINK_SCALE:
@@ -232,36 +213,20 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
         STargetScale target = settings.targetScale;
         target.scale = 0xFFFF;
         int group = 0;
-        const bool chosen = popups.TrackConversionMenu(grid, x, left, right, y, {series->GetProbeId()},
-                                                       {settings.material}, target, imperial, group);
-        if (chosen)
-        {
-            STargetScale scale = settings.targetScale;
-            scale.scale = target.scale;
-            SMaterial material = settings.material;
-            material.SetGroup(group);
-            series->SetConversion(scale, material);
-            series->SetResolution(1, 1);
-        }
-        // The views hear of it even when the popup was dismissed.
-        NotifyDocument(chosen);
+        if (!popups.TrackConversionMenu(grid, x, left, right, y, {series->GetProbeId()}, {settings.material}, target,
+                                     imperial, group))
+            return;
+        if (doc.SetSeriesScale({index}, target.scale, group) != 0)
+            SeriesMessages::ConversionRefused(grid, 1);
         return;
     }
     case LINK_DIRECTION:
     {
         int value = 0;
-        if (bench)
-        {
-            if (!popups.TrackDiameterMenu(grid, x, left, right, y, value))
-                return;
-            entry->SetDiameter(value);
-        }
-        else if (!popups.TrackDirectionMenu(grid, x, left, right, y, value))
-        {
-            return;
-        }
-        SetOnEveryReading(*series, value);
-        NotifyDocument();
+        const bool chosen = bench ? popups.TrackDiameterMenu(grid, x, left, right, y, value)
+                                  : popups.TrackDirectionMenu(grid, x, left, right, y, value);
+        if (chosen)
+            doc.SetSeriesDirection(index, value);
         return;
     }
     case LINK_STANDARD:
@@ -269,45 +234,30 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
         int standard = 0;
         if (!popups.TrackStandardMenu(grid, x, left, right, y, bench, standard))
             return;
-        STargetScale target = settings.targetScale;
-        target.standard = standard;
-        series->SetConversion(target, settings.material);
-        series->SetResolution(1, 1);
-        // The ASTM B724 mode depends on the standard: apply it again so that it follows.
-        entry->ApplyB724Mode(!entry->IsB724Mode());
-        NotifyDocument();
+        if (!doc.SetSeriesStandard(index, standard))
+            SeriesMessages::ConversionRefused(grid, 1);
         return;
     }
     case LINK_B724:
     {
         bool no = false;
-        if (!popups.TrackYesNoMenu(grid, x, left, right, y, no))
-            return;
-        entry->ApplyB724Mode(no);
-        NotifyDocument();
+        if (popups.TrackYesNoMenu(grid, x, left, right, y, no))
+            doc.SetSeriesB724Mode(index, no);
         return;
     }
     case LINK_UNIT:
     {
         bool toImperial = false;
-        if (!popups.TrackUnitMenu(grid, x, left, right, y, toImperial))
-            return;
-        series->SetImperial(toImperial);
-        NotifyDocument();
+        if (popups.TrackUnitMenu(grid, x, left, right, y, toImperial))
+            doc.SetSeriesImperial(index, toImperial);
         return;
     }
     case LINK_RESTORE:
-        series->RestoreOriginalSettings();
-        NotifyDocument();
+        doc.RestoreSeriesSettings(index);
         return;
     case LINK_UNDELETE:
-    {
-        const int count = series->GetCount(kAllReadings);
-        for (int i = 0; i < count; ++i)
-            series->IncludeReading(i, kAllReadings);
-        NotifyDocument();
+        doc.IncludeAllReadings(index);
         return;
-    }
     default:
         return;
     }
@@ -351,15 +301,11 @@ bool CGridCellSeries::ApplyLimit(int link, int, int)
     }
     auto outOfRange = [](float v) { return v == MEAS_ABOVE_RANGE || v == MEAS_BELOW_RANGE; };
     if (upper)
-    {
-        const float lower = outOfRange(settings.lowerLimit) ? minimum : settings.lowerLimit;
-        series->SetLimits(lower, limit, -1);
-    }
+        m_document->SetSeriesLimits(m_seriesIndex, outOfRange(settings.lowerLimit) ? minimum : settings.lowerLimit,
+                                    limit);
     else
-    {
-        const float upperLimit = outOfRange(settings.upperLimit) ? maximum : settings.upperLimit;
-        series->SetLimits(limit, upperLimit, -1);
-    }
+        m_document->SetSeriesLimits(m_seriesIndex, limit,
+                                    outOfRange(settings.upperLimit) ? maximum : settings.upperLimit);
     return true;
 }
 
@@ -382,36 +328,19 @@ void CGridCellSeries::OnRClick(Point point)
     bool copyOne = false;
     bool copyAll = false;
     const CVeskDocPopups popups(*m_document);
-    if (!popups.TrackValueMenu(GetGrid(), ToScreen(point), bench, code, exclude,
-                               listTitle ? nullptr : &copyOne, copyAll))
+    if (!popups.TrackValueMenu(GetGrid(), ToScreen(point), bench, code, exclude, listTitle ? nullptr : &copyOne,
+                               copyAll))
         return;
     if (exclude)
-    {
-        series->ExcludeReading(item, kShownReadings);
-    }
+        m_document->ExcludeReading(m_seriesIndex, item);
     else if (copyOne)
-    {
         CopyValues(item, IsControlHeld());
-    }
     else if (copyAll)
-    {
         CopyValues(-1, IsControlHeld());
-    }
+    else if (code != -1 && !listTitle)
+        m_document->SetReadingDirection(m_seriesIndex, item, code);
     else if (code != -1)
-    {
-        if (!listTitle)
-        {
-            series->SetReadingDirection(item, code, kShownReadings);
-        }
-        else
-        {
-            if (bench)
-                entry->SetDiameter(code);
-            SetOnEveryReading(*series, code);
-        }
-    }
-    // Copying changes nothing that a save would keep.
-    NotifyDocument(!copyOne && !copyAll);
+        m_document->SetSeriesDirection(m_seriesIndex, code);
 }
 
 QString CGridCellSeries::ValuesText(int reading, bool withCurves)

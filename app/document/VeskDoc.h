@@ -165,6 +165,47 @@ public:
     // compatible with the given one (the ASTM B724 bit may differ).
     bool IsSeriesScaleCompatible(int index, const SProbeId& probe) const;
 
+    // Changes of series of the current folder that the screens make (VeskDocEdit.cpp).
+    // Each marks the project modified where the project file changes and tells the views
+    // with the index of every series that changed, or with DOC_HINT_ALL when series were
+    // added, removed or moved. An index outside the folder raises std::invalid_argument.
+    void RenameSeries(int index, const QString& name);
+    // Deletes the series at the indices (in any order; repeats count once), from the last
+    // to the first so that the lower indices stay valid, and tells the views once.
+    void DeleteSeriesSet(std::vector<int> indices);
+    // Sorts the current folder (orders 1-18, odd ascending, even descending) and tells
+    // every view but the sender, which has put its own rows in the new order.
+    void SortSeries(int order, DocView* sender);
+    // Adds the shift (seconds) to the time stamp of each series.
+    void ShiftSeriesTimes(const std::vector<int>& indices, int64_t seconds);
+    // A new conversion for one series, shown with one decimal in steps of 1. False when
+    // the conversion table has no record for it: the series stays as it was.
+    bool SetSeriesConversion(int index, const STargetScale& target, const SMaterial& material);
+    // The material for several series: each keeps its target scale, found anew for the
+    // material where its probe's scale converts for that material (a series whose probe
+    // does not convert for it is left alone), and its standard. Both return the number of
+    // series whose new conversion the table refused (those stay as they were).
+    int SetSeriesMaterial(const std::vector<int>& indices, const SMaterial& material);
+    // The target scale for several series, each with its own standard and material, the
+    // material's group replaced.
+    int SetSeriesScale(const std::vector<int>& indices, int scale, int materialGroup);
+    // The conversion standard of one series; its ASTM B724 mode is applied again so that
+    // it follows the new standard.
+    bool SetSeriesStandard(int index, int standard);
+    void SetSeriesLimits(int index, float lower, float upper);
+    void SetSeriesImperial(int index, bool imperial);
+    // The ASTM B724 mode of an indentation-tester series (off true switches it off).
+    void SetSeriesB724Mode(int index, bool off);
+    // An impact direction (or, for an indentation-tester series, a diameter correction
+    // code, which also becomes the series' diameter setting) for every reading, excluded
+    // ones included.
+    void SetSeriesDirection(int index, int code);
+    // The same for one reading (index among the readings that are not excluded).
+    void SetReadingDirection(int index, int reading, int code);
+    void ExcludeReading(int index, int reading);
+    void IncludeAllReadings(int index);
+    void RestoreSeriesSettings(int index);
+
     // Selection and the series open for live measuring
     int GetSelectedIndex();
     void SetSelectedIndex(int index);
