@@ -5,6 +5,7 @@
 #include "app/TabSheet.h"
 #include "app/Veskador3SE.h"
 #include "app/document/VeskDoc.h"
+#include "export/TabGridExport.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/WaitCursor.h"
 #include "resources/StringIds.h"
@@ -82,6 +83,11 @@ std::unique_ptr<CTabPage> CRightView::MakeSeriesPage()
     // The services arrived after the page's first status line.
     page->UpdateStatusCounts(true);
     return page;
+}
+
+CTabGrid* CRightView::SeriesPage() const
+{
+    return m_sheet ? dynamic_cast<CTabGrid*>(m_sheet->GetActivePage()) : nullptr;
 }
 
 void CRightView::resizeEvent(QResizeEvent* event)
@@ -184,13 +190,22 @@ bool CRightView::OnCommand(uint32_t id)
         OnSaveProjectAs();
         return true;
     case Cmd::ID_PRINT:
-        m_sheet->SendToActivePage(WM_CMD_PRINT);
+        if (auto* page = SeriesPage())
+        {
+            uint32_t dateId = 0;
+            uint32_t timeId = 0;
+            GetDateFormatString(&dateId);
+            GetTimeFormatString(&timeId);
+            CTabGridExport(*page, *m_doc).OnPrint(dateId, timeId);
+        }
         return true;
     case Cmd::ID_EXPORT_GRAPHIC:
-        m_sheet->SendToActivePage(WM_CMD_EXPORT_GRAPHIC);
+        if (auto* page = SeriesPage())
+            CTabGridExport(*page, *m_doc).OnExportGraphic();
         return true;
     case Cmd::ID_EXPORT_TEXT:
-        m_sheet->SendToActivePage(WM_CMD_EXPORT_TEXT);
+        if (auto* page = SeriesPage())
+            CTabGridExport(*page, *m_doc).OnExportText();
         return true;
     case Cmd::ID_EDIT_SELECT_ALL:
         m_sheet->SendToActivePage(WM_CMD_SELECT_ALL);
@@ -231,11 +246,21 @@ bool CRightView::OnUpdateCommand(uint32_t id, SCmdUI& ui)
     case Cmd::ID_ADD_PROJECT:
     case Cmd::ID_CLOSE_PROJECT:
     case Cmd::ID_SAVE_AS:
-    case Cmd::ID_PRINT:
-    case Cmd::ID_EXPORT_GRAPHIC:
-    case Cmd::ID_EXPORT_TEXT:
         ui.enabled = m_doc->HasFolders();
         return true;
+    case Cmd::ID_PRINT:
+    {
+        CTabGrid* page = SeriesPage();
+        ui.enabled = page && CTabGridExport(*page, *m_doc).CanPrint();
+        return true;
+    }
+    case Cmd::ID_EXPORT_GRAPHIC:
+    case Cmd::ID_EXPORT_TEXT:
+    {
+        CTabGrid* page = SeriesPage();
+        ui.enabled = page && CTabGridExport(*page, *m_doc).CanExport();
+        return true;
+    }
     case Cmd::ID_SAVE_PROJECT:
         ui.enabled = m_doc->IsModified();
         return true;

@@ -7,12 +7,13 @@
 
 #include <memory>
 
+class CTabGrid;
 class CTabSheet;
 class CVeskDoc;
 
 // The upper right pane of the main window. It hosts the series tab sheet, runs the
-// project file commands and the two help commands, and passes the print, export and edit
-// commands through the sheet to the active page. It keeps the main window's caption in
+// project file commands and the two help commands, runs printing and the exports on the
+// series page, and passes the edit commands through the sheet to the active page. It keeps the main window's caption in
 // step with the project.
 class CRightView final : public QWidget, public CommandTarget, public DocView
 {
@@ -51,6 +52,8 @@ protected:
 
 private:
     std::unique_ptr<CTabPage> MakeSeriesPage();
+    // The active page when it is the series page; printing and the exports act on it.
+    CTabGrid* SeriesPage() const;
 
     CVeskDoc* m_doc = nullptr;
     std::unique_ptr<CTabSheet> m_sheet;

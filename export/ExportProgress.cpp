@@ -15,10 +15,13 @@ constexpr unsigned long kClosePauseMs = 300;
 constexpr int kProgressEnd = 1000;
 } // namespace
 
-CExportProgress::CExportProgress(QWidget* page) : m_page(page), m_progress(page)
+// The page is disabled while an export shows it differently; the dialog and the messages
+// belong to its window, so that they take input.
+CExportProgress::CExportProgress(QWidget* page)
+    : m_owner(page ? page->window() : nullptr), m_progress(m_owner)
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    m_progress.Create(page);
+    m_progress.Create(m_owner);
     m_progress.ShowWindow(true);
     m_progress.SetPos(0);
 }
@@ -48,7 +51,7 @@ int CExportProgress::Ask(const QString& text, uint32_t type)
     if (shown)
         dialog->hide();
     QApplication::setOverrideCursor(Qt::ArrowCursor);
-    const int answer = Platform::ShowMessageBox(m_page, text, QString(), type);
+    const int answer = Platform::ShowMessageBox(m_owner, text, QString(), type);
     QApplication::restoreOverrideCursor();
     if (shown)
         dialog->show();

@@ -29,7 +29,7 @@ private:
     // A message box must not sit behind the progress dialog or under the wait cursor.
     int Ask(const QString& text, uint32_t type);
 
-    QPointer<QWidget> m_page;
+    QPointer<QWidget> m_owner;
     CProgressDlg m_progress;
     int m_position = 0;
 };
