@@ -13,8 +13,8 @@ class CVeskDoc;
 
 // The upper right pane of the main window. It hosts the series tab sheet, runs the
 // project file commands and the two help commands, runs printing and the exports on the
-// series page, and passes the edit commands through the sheet to the active page. It keeps the main window's caption in
-// step with the project.
+// series page, and passes the edit commands through the sheet to the active page. It keeps the main window's
+// caption in step with the project.
 class CRightView final : public QWidget, public CommandTarget, public DocView
 {
     Q_OBJECT

@@ -86,9 +86,11 @@ struct SFolder
             folder->AddSeries(std::move(entry), true);
         }
         doc.AddFolder(QStringLiteral("\\Bench\\"), folder);
-        doc.SetCurrentFolder(doc.LookupFolder(QStringLiteral("\\Bench\\")), QStringLiteral("\\Bench\\"), true);
+        doc.SetCurrentFolder(doc.LookupFolder(QStringLiteral("\\Bench\\")), QStringLiteral("\\Bench\\"),
+                             true);
         for (int i = 0; i < kSeries; ++i)
-            doc.SetSeriesTime(i, QDateTime(QDate(2023, 1 + i % 12, 1 + i % 28), QTime(10, i % 60, 0), Qt::LocalTime));
+            doc.SetSeriesTime(
+                i, QDateTime(QDate(2023, 1 + i % 12, 1 + i % 28), QTime(10, i % 60, 0), Qt::LocalTime));
         all.resize(kSeries);
         std::iota(all.begin(), all.end(), 0);
     }
@@ -137,7 +139,10 @@ void BM_QFileWriteOfTheSameBytes(benchmark::State& state)
 }
 } // namespace
 
-BENCHMARK(BM_TextExportOneFile)->Arg(CTextExport::LayoutTable)->Arg(CTextExport::LayoutReport)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TextExportOneFile)
+    ->Arg(CTextExport::LayoutTable)
+    ->Arg(CTextExport::LayoutReport)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_QFileWriteOfTheSameBytes)
     ->Arg(CTextExport::LayoutTable)
     ->Arg(CTextExport::LayoutReport)

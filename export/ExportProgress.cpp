@@ -60,7 +60,8 @@ int CExportProgress::Ask(const QString& text, uint32_t type)
 
 bool CExportProgress::ConfirmReplace(const QStringList& existing)
 {
-    return Ask(ExportTexts::ReplaceFiles(existing), Platform::MB_YESNO | Platform::MB_ICONQUESTION) == Platform::IDYES;
+    return Ask(ExportTexts::ReplaceFiles(existing), Platform::MB_YESNO | Platform::MB_ICONQUESTION) ==
+           Platform::IDYES;
 }
 
 void CExportProgress::ShowError(const QString& text)

@@ -83,7 +83,8 @@ int CTabGridExport::OnExportText()
         series = SelectedSeries();
     }
     CExportProgress progress(&m_page);
-    CTextExport(m_doc, dialog.GetTextFormat()).Run(series, dialog.GetTarget(), dialog.GetFilePath(), progress);
+    CTextExport(m_doc, dialog.GetTextFormat())
+        .Run(series, dialog.GetTarget(), dialog.GetFilePath(), progress);
     return 0;
 }
 

@@ -53,7 +53,8 @@ bool AppendPart(CxImage& combined, std::uint32_t& filledRows, CxImage& part)
     // partHeight - 1 - y, and lands on image row filledRows + y of the combined image.
     const std::uint32_t rowBytes = part.GetEffWidth();
     for (std::uint32_t y = 0; y < partHeight; ++y)
-        std::memcpy(combined.GetBits(height - 1 - filledRows - y), part.GetBits(partHeight - 1 - y), rowBytes);
+        std::memcpy(combined.GetBits(height - 1 - filledRows - y), part.GetBits(partHeight - 1 - y),
+                    rowBytes);
     filledRows += partHeight;
     return true;
 }

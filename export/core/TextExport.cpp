@@ -34,8 +34,8 @@ CTextExport::CTextExport(const CVeskDoc& doc, int layout)
 }
 
 template <class Flush>
-bool CTextExport::Produce(const std::vector<int>& series, QString& buffer, qsizetype flushAt, int progressSpan,
-                          ExportFeedback* feedback, Flush&& flush) const
+bool CTextExport::Produce(const std::vector<int>& series, QString& buffer, qsizetype flushAt,
+                          int progressSpan, ExportFeedback* feedback, Flush&& flush) const
 {
     buffer += Header();
     for (std::size_t k = 0; k < series.size(); ++k)
@@ -105,11 +105,13 @@ CTextExport::NResult CTextExport::RunOneFile(const std::vector<int>& series, con
         QString buffer;
         buffer.reserve(kFileChunk + kFileChunk / 4);
         buffer += kByteOrderMark;
-        ok = Produce(series, buffer, kFileChunk, kOneFileSpan, &feedback, [&file](QString& chunk) {
-            const bool written = file.WriteText(chunk);
-            chunk.resize(0);
-            return written;
-        });
+        ok = Produce(series, buffer, kFileChunk, kOneFileSpan, &feedback,
+                     [&file](QString& chunk)
+                     {
+                         const bool written = file.WriteText(chunk);
+                         chunk.resize(0);
+                         return written;
+                     });
         ok = ok && file.Commit();
     }
     if (!ok)
@@ -156,7 +158,8 @@ CTextExport::NResult CTextExport::RunClipboard(const std::vector<int>& series, c
 {
     feedback.SetProgressText(Format(StringId::IDS_CREATING, path));
     QString text;
-    Produce(series, text, std::numeric_limits<qsizetype>::max(), kClipboardSpan, &feedback, [](QString&) { return true; });
+    Produce(series, text, std::numeric_limits<qsizetype>::max(), kClipboardSpan, &feedback,
+            [](QString&) { return true; });
     if (!feedback.SetClipboardText(text))
     {
         feedback.ShowError(Platform::LoadString(StringId::IDS_CLIPBOARD_FAILED));

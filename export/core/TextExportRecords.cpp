@@ -9,7 +9,6 @@
 #include "measurement/ScaleCodes.h"
 #include "streamio/DosDateTime.h"
 
-
 #include <optional>
 
 namespace
@@ -106,8 +105,7 @@ struct SSeriesFacts
     }
     // Calls read(i, value) for every reading that is not excluded, numbered from 0 as the
     // layouts list them; those without a value too (they show "--").
-    template <class Read>
-    void ForEachListedReading(Read&& read) const
+    template <class Read> void ForEachListedReading(Read&& read) const
     {
         if (!series)
             return;
@@ -217,7 +215,8 @@ const QString& CTextExport::Header() const
 
 const QString& CTextExport::ReportSeparator()
 {
-    static const QString separator = [] {
+    static const QString separator = []
+    {
         QString s = QStringLiteral("\r\n\r\n\r\n");
         for (int i = 0; i < 3; ++i)
             s += QString(kSeparatorDashes, u'-') + QStringLiteral("\r\n");
@@ -298,7 +297,8 @@ void CTextExport::WriteTableRecord(int index, QString& out) const
     AppendField(out, f.material);
     AppendField(out, f.entry->GetStandardName());
     AppendField(out, f.scale);
-    const auto field = [&out](auto&& append) {
+    const auto field = [&out](auto&& append)
+    {
         append();
         out += kTab;
     };
@@ -324,7 +324,8 @@ void CTextExport::WriteReportRecord(int index, QString& out) const
 {
     const SSeriesFacts f(m_doc, index, m_times);
     // A keyed line whose value is appended by the function.
-    const auto keyed = [&out](QStringView key, auto&& append, qsizetype column = kKeyColumn) {
+    const auto keyed = [&out](QStringView key, auto&& append, qsizetype column = kKeyColumn)
+    {
         AppendKey(out, key, column);
         append();
         out += kCrLf;
@@ -339,24 +340,28 @@ void CTextExport::WriteReportRecord(int index, QString& out) const
 
     out += u"Settings\r\n";
     AppendKeyed(out, u"Meas. series name", m_doc.GetSeriesName(index));
-    keyed(u"Date", [&] {
-        if (!f.time)
-            out += kNone;
-        else
-        {
-            out += u'\'';
-            AppendDate(out, *f.time);
-        }
-    });
-    keyed(u"Time", [&] {
-        if (!f.time)
-            out += kNone;
-        else
-        {
-            out += u'\'';
-            AppendTime(out, *f.time);
-        }
-    });
+    keyed(u"Date",
+          [&]
+          {
+              if (!f.time)
+                  out += kNone;
+              else
+              {
+                  out += u'\'';
+                  AppendDate(out, *f.time);
+              }
+          });
+    keyed(u"Time",
+          [&]
+          {
+              if (!f.time)
+                  out += kNone;
+              else
+              {
+                  out += u'\'';
+                  AppendTime(out, *f.time);
+              }
+          });
     keyed(u"Upper limit", [&] { f.AppendLimit(out, f.settings.upperLimit); });
     keyed(u"Lower limit", [&] { f.AppendLimit(out, f.settings.lowerLimit); });
     AppendKeyed(out, u"Material group", QString::number(static_cast<int8_t>(f.settings.material.type)));
@@ -391,7 +396,8 @@ void CTextExport::WriteReportRecord(int index, QString& out) const
     out += kTab;
     AppendPadded(out, QStringLiteral("Value [%1]").arg(f.scale), kCellWidth);
     out += kTab;
-    AppendPadded(out, f.imperial ? QStringLiteral("Diameter [in]") : QStringLiteral("Diameter [mm]"), kCellWidth);
+    AppendPadded(out, f.imperial ? QStringLiteral("Diameter [in]") : QStringLiteral("Diameter [mm]"),
+                 kCellWidth);
     out += kTab;
     AppendPadded(out, QStringLiteral("Direction"), kCellWidth);
     out += kCrLf;
@@ -400,25 +406,32 @@ void CTextExport::WriteReportRecord(int index, QString& out) const
     out += kCrLf;
 
     // A cell of a reading row: what the function appends, padded.
-    const auto cell = [&out](auto&& append) {
+    const auto cell = [&out](auto&& append)
+    {
         const qsizetype start = out.size();
         append();
         AppendSpaces(out, kCellWidth - (out.size() - start));
     };
-    f.ForEachListedReading([&](int i, float value) {
-        cell([&] { AppendNumber4(out, i + 1); });
-        out += kTab;
-        cell([&] { f.AppendReading(out, value); });
-        out += kTab;
-        cell([&] {
-            if (f.bench)
-                out += f.entry->GetReadingDiameterText(i, f.imperial, false);
+    f.ForEachListedReading(
+        [&](int i, float value)
+        {
+            cell([&] { AppendNumber4(out, i + 1); });
+            out += kTab;
+            cell([&] { f.AppendReading(out, value); });
+            out += kTab;
+            cell(
+                [&]
+                {
+                    if (f.bench)
+                        out += f.entry->GetReadingDiameterText(i, f.imperial, false);
+                });
+            out += kTab;
+            cell(
+                [&]
+                {
+                    if (!f.bench)
+                        out += f.entry->GetReadingDirectionText(i, true);
+                });
+            out += kCrLf;
         });
-        out += kTab;
-        cell([&] {
-            if (!f.bench)
-                out += f.entry->GetReadingDirectionText(i, true);
-        });
-        out += kCrLf;
-    });
 }

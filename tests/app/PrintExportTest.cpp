@@ -120,7 +120,10 @@ protected:
     }
 
     CVeskDoc& Doc() { return frame->Document(); }
-    CTabGrid& Page() { return *dynamic_cast<CTabGrid*>(static_cast<CRightView*>(frame->RightView())->Page()); }
+    CTabGrid& Page()
+    {
+        return *dynamic_cast<CTabGrid*>(static_cast<CRightView*>(frame->RightView())->Page());
+    }
     CGridCtrl& Grid() { return *Page().Grid(); }
 
     // Selects the series' summary rows, the first by a click, the others by Ctrl + click.
@@ -132,7 +135,8 @@ protected:
             Grid().EnsureVisible(2 * i + 1, CTabGrid::COL_NAME);
             Platform::Rect r;
             ASSERT_TRUE(Grid().GetCellRect(2 * i + 1, CTabGrid::COL_NAME, &r));
-            QTest::mouseClick(Grid().viewport(), Qt::LeftButton, first ? Qt::KeyboardModifiers() : Qt::ControlModifier,
+            QTest::mouseClick(Grid().viewport(), Qt::LeftButton,
+                              first ? Qt::KeyboardModifiers() : Qt::ControlModifier,
                               QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
             Flush();
             first = false;
@@ -325,8 +329,8 @@ TEST_F(PrintExport, ExportsTheSelectedSeriesAsTextToAFileAndToTheClipboard)
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     const QByteArray bytes = written.readAll();
     ASSERT_TRUE(bytes.startsWith("\xFF\xFE"));
-    const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData() + 2),
-                                            (bytes.size() - 2) / 2);
+    const QString text =
+        QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData() + 2), (bytes.size() - 2) / 2);
     // The selected series in grid order.
     EXPECT_EQ(text, CTextExport(Doc(), CTextExport::LayoutReport).BuildText({1, 3}));
     EXPECT_LT(text.indexOf(QStringLiteral("Series 2")), text.indexOf(QStringLiteral("Series 4")));

@@ -1,5 +1,5 @@
-#include "export/core/ExportFile.h"
 #include "export/core/ExportFiles.h"
+#include "export/core/ExportFile.h"
 #include "tests/support/TempDir.h"
 
 #include <QDir>
@@ -19,9 +19,9 @@ TEST(ExportFiles, TheNumberGoesBeforeTheRealSuffixAndAMissingSuffixIsAdded)
         {"/d/graph.png", 1, "png", "/d/graph1.png"},
         {"/d/graph.jpeg", 1, "jpg", "/d/graph1.jpeg"}, // not "graph.j1peg"
         {"/d/Export.csv", 12, "csv", "/d/Export12.csv"},
-        {"/d/graph", 2, "png", "/d/graph2.png"},       // no suffix typed
-        {"a", 1, "csv", "a1.csv"},                     // shorter than a suffix
-        {"/d.v2/x", 3, "bmp", "/d.v2/x3.bmp"},         // a dot in a folder is no suffix
+        {"/d/graph", 2, "png", "/d/graph2.png"}, // no suffix typed
+        {"a", 1, "csv", "a1.csv"},               // shorter than a suffix
+        {"/d.v2/x", 3, "bmp", "/d.v2/x3.bmp"},   // a dot in a folder is no suffix
         {"/d/.hidden", 1, "png", "/d/.hidden1.png"},
         {"/d/x.tar.gz", 1, "png", "/d/x.tar1.gz"},
     };
@@ -30,7 +30,8 @@ TEST(ExportFiles, TheNumberGoesBeforeTheRealSuffixAndAMissingSuffixIsAdded)
                   QString::fromLatin1(c.expected))
             << c.path;
     EXPECT_EQ(WithDefaultSuffix(QStringLiteral("/d/x"), QStringLiteral("csv")), QStringLiteral("/d/x.csv"));
-    EXPECT_EQ(WithDefaultSuffix(QStringLiteral("/d/x.CSV"), QStringLiteral("csv")), QStringLiteral("/d/x.CSV"));
+    EXPECT_EQ(WithDefaultSuffix(QStringLiteral("/d/x.CSV"), QStringLiteral("csv")),
+              QStringLiteral("/d/x.CSV"));
 }
 
 TEST(ExportFiles, AFileIsReplacedOnlyWhenCommittedWhole)
@@ -59,6 +60,8 @@ TEST(ExportFiles, AFileIsReplacedOnlyWhenCommittedWhole)
     ASSERT_TRUE(file.WriteText(u"\uFEFFab"));
     ASSERT_TRUE(file.Commit());
     ASSERT_TRUE(check.open(QIODevice::ReadOnly));
-    EXPECT_EQ(check.readAll(), QByteArray("\xFF\xFE" "a\0b\0", 6));
+    EXPECT_EQ(check.readAll(), QByteArray("\xFF\xFE"
+                                          "a\0b\0",
+                                          6));
     EXPECT_EQ(ExistingFiles({path, dir.File(QStringLiteral("none.csv"))}), QStringList{path});
 }

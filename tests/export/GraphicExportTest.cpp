@@ -1,5 +1,5 @@
-#include "export/core/ExportImage.h"
 #include "export/core/GraphicExport.h"
+#include "export/core/ExportImage.h"
 #include "export/encoder/xImage.h"
 #include "resources/BuiltInStrings.h"
 #include "tests/export/FakeExportFeedback.h"
@@ -122,8 +122,8 @@ protected:
 TEST_F(GraphicExportTest, OnePngPerSeriesIsNumberedBeforeTheSuffixWithTheHeadingsInEach)
 {
     FakePage page(2);
-    ASSERT_EQ(CGraphicExport::Run(page, CGraphicExport::TargetFilePerSeries, 1, dir.File(QStringLiteral("x.png")),
-                                  feedback),
+    ASSERT_EQ(CGraphicExport::Run(page, CGraphicExport::TargetFilePerSeries, 1,
+                                  dir.File(QStringLiteral("x.png")), feedback),
               NResult::Done);
     EXPECT_EQ(Files(), (QStringList{QStringLiteral("x1.png"), QStringLiteral("x2.png")}));
     for (int k = 0; k < 2; ++k)
@@ -145,8 +145,8 @@ TEST_F(GraphicExportTest, OnePngPerSeriesIsNumberedBeforeTheSuffixWithTheHeading
 TEST_F(GraphicExportTest, JpegNamesKeepTheirLongSuffix)
 {
     FakePage page(2);
-    ASSERT_EQ(CGraphicExport::Run(page, CGraphicExport::TargetFilePerSeries, 2, dir.File(QStringLiteral("x.jpeg")),
-                                  feedback),
+    ASSERT_EQ(CGraphicExport::Run(page, CGraphicExport::TargetFilePerSeries, 2,
+                                  dir.File(QStringLiteral("x.jpeg")), feedback),
               NResult::Done);
     EXPECT_EQ(Files(), (QStringList{QStringLiteral("x1.jpeg"), QStringLiteral("x2.jpeg")}));
     EXPECT_EQ(PillowRead(dir.File(QStringLiteral("x1.jpeg")))[QStringLiteral("format")].toString(),
@@ -171,14 +171,16 @@ TEST_F(GraphicExportTest, OneFileStacksThePartsWithTheHeadingsOnceAtTheTop)
 TEST_F(GraphicExportTest, ClipboardGetsOnePictureAndNoFileIsWritten)
 {
     FakePage page(3);
-    ASSERT_EQ(CGraphicExport::Run(page, CGraphicExport::TargetClipboard, 1, QString(), feedback), NResult::Done);
+    ASSERT_EQ(CGraphicExport::Run(page, CGraphicExport::TargetClipboard, 1, QString(), feedback),
+              NResult::Done);
     ASSERT_EQ(feedback.clipboardImages.size(), 1u);
     EXPECT_EQ(feedback.clipboardImages[0].height(), kHeadingRows + 2 + 3 + 4);
     EXPECT_TRUE(Files().isEmpty());
 
     feedback = FakeExportFeedback();
     feedback.clipboardFails = true;
-    EXPECT_EQ(CGraphicExport::Run(page, CGraphicExport::TargetClipboard, 1, QString(), feedback), NResult::Failed);
+    EXPECT_EQ(CGraphicExport::Run(page, CGraphicExport::TargetClipboard, 1, QString(), feedback),
+              NResult::Failed);
     EXPECT_EQ(feedback.errors, std::vector<QString>{QStringLiteral("Copy to Clipboard failed!")});
 }
 
@@ -211,7 +213,8 @@ TEST_F(GraphicExportTest, FailuresAreReportedAndLeaveNoFile)
         feedback = FakeExportFeedback();
         EXPECT_EQ(CGraphicExport::Run(page, c.target, 1, c.path, feedback), NResult::Failed);
         ASSERT_EQ(feedback.errors.size(), 1u);
-        EXPECT_TRUE(feedback.errors[0].contains(QLatin1String(c.message))) << feedback.errors[0].toStdString();
+        EXPECT_TRUE(feedback.errors[0].contains(QLatin1String(c.message)))
+            << feedback.errors[0].toStdString();
         EXPECT_TRUE(Files().isEmpty());
     }
     // The message of a file that cannot be created names it.
@@ -243,8 +246,8 @@ TEST_F(GraphicExportTest, PerSeriesAsksOnlyAboutTheNumberedFilesThatExist)
     ASSERT_TRUE(chosen.open(QIODevice::WriteOnly));
     chosen.close();
     feedback.replace = false;
-    EXPECT_EQ(CGraphicExport::Run(page, CGraphicExport::TargetFilePerSeries, 1, dir.File(QStringLiteral("x.png")),
-                                  feedback),
+    EXPECT_EQ(CGraphicExport::Run(page, CGraphicExport::TargetFilePerSeries, 1,
+                                  dir.File(QStringLiteral("x.png")), feedback),
               NResult::Declined);
     ASSERT_EQ(feedback.questions.size(), 1u);
     EXPECT_EQ(feedback.questions[0], QStringList{dir.File(QStringLiteral("x2.png"))});

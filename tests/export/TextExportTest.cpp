@@ -137,7 +137,7 @@ protected:
         // Indentation depths in micrometres shown in thousandths of an inch.
         {
             auto s = NewSeries(kProbeVk, kProbeVk);
-            for (float v : {25.0f, 50.0f}) // whole micrometres at this resolution
+            for (float v : {25.0f, 50.0f})   // whole micrometres at this resolution
                 s->AddReading(v, v, 31, -2); // diameter correction off
             s->CommitNew();
             s->SetImperial(true);
@@ -145,7 +145,8 @@ protected:
             Add(*folder, "Depth", std::move(s));
         }
         ASSERT_TRUE(doc.AddFolder(QStringLiteral("\\Plant\\"), folder));
-        doc.SetCurrentFolder(doc.LookupFolder(QStringLiteral("\\Plant\\")), QStringLiteral("\\Plant\\"), true);
+        doc.SetCurrentFolder(doc.LookupFolder(QStringLiteral("\\Plant\\")), QStringLiteral("\\Plant\\"),
+                             true);
         ASSERT_EQ(doc.GetSeriesCount(), kSeriesCount);
         // Summer time is written one hour earlier; a winter stamp as it is; "not set" empty.
         doc.SetSeriesTime(kHardened, QDateTime(QDate(2023, 7, 14), QTime(10, 20, 30), Qt::LocalTime));
@@ -219,10 +220,10 @@ TEST_F(TextExportTest, FilePerSeriesHoldsTheHeaderAndOneRecordOfTheGoldenText)
         for (int j = 1; j <= 3; ++j)
         {
             const int series = chosen[size_t(j - 1)];
-            const QString expected = layout == CTextExport::LayoutTable
-                                         ? tableLines[0] + QStringLiteral("\r\n") + tableLines[series + 1] +
-                                               QStringLiteral("\r\n")
-                                         : blocks[series];
+            const QString expected =
+                layout == CTextExport::LayoutTable
+                    ? tableLines[0] + QStringLiteral("\r\n") + tableLines[series + 1] + QStringLiteral("\r\n")
+                    : blocks[series];
             EXPECT_EQ(ReadBytes(dir.File(QStringLiteral("Export%1%2.csv").arg(layout ? "R" : "T").arg(j))),
                       FileBytes(expected));
         }
@@ -288,7 +289,8 @@ TEST_F(TextExportTest, ReportWritesDateNotSetAsNoValueAndSeparatesBlocksOnce)
     EXPECT_FALSE(text.startsWith(QStringLiteral("\r\n")));
     EXPECT_TRUE(text.endsWith(QStringLiteral("\r\n")));
     EXPECT_TRUE(text.contains(QStringLiteral("    Date                                 \t\t\t--\r\n")));
-    EXPECT_TRUE(text.contains(QStringLiteral("    Time                                 \t\t\t'09:20:30\r\n")));
+    EXPECT_TRUE(
+        text.contains(QStringLiteral("    Time                                 \t\t\t'09:20:30\r\n")));
     // An empty series' block ends with the dash line.
     const QString first = text.left(text.indexOf(CTextExport::ReportSeparator()));
     EXPECT_TRUE(first.endsWith(QStringLiteral("--------------------\t--------------------\t"
@@ -297,7 +299,8 @@ TEST_F(TextExportTest, ReportWritesDateNotSetAsNoValueAndSeparatesBlocksOnce)
 
 TEST_F(TextExportTest, NothingChosenSaysSoAndWritesNothing)
 {
-    for (int target : {CTextExport::TargetOneFile, CTextExport::TargetFilePerSeries, CTextExport::TargetClipboard})
+    for (int target :
+         {CTextExport::TargetOneFile, CTextExport::TargetFilePerSeries, CTextExport::TargetClipboard})
     {
         SCOPED_TRACE(target);
         feedback = FakeExportFeedback();
@@ -316,7 +319,8 @@ TEST_F(TextExportTest, FilePerSeriesAsksAboutTheFilesItReplaces)
     ASSERT_TRUE(WriteBytes(dir.File(QStringLiteral("Export2.csv")), "old"));
 
     feedback.replace = false;
-    EXPECT_EQ(Run(CTextExport::LayoutTable, CTextExport::TargetFilePerSeries, path, {0, 1}), NResult::Declined);
+    EXPECT_EQ(Run(CTextExport::LayoutTable, CTextExport::TargetFilePerSeries, path, {0, 1}),
+              NResult::Declined);
     ASSERT_EQ(feedback.questions.size(), 1u);
     EXPECT_EQ(feedback.questions[0], QStringList{dir.File(QStringLiteral("Export2.csv"))});
     EXPECT_FALSE(QFile::exists(dir.File(QStringLiteral("Export1.csv"))));
