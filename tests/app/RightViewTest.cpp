@@ -98,9 +98,10 @@ TEST_F(RightPane, ProjectCommandsFollowTheDocument)
         {Cmd::ID_CLOSE_PROJECT, false, true},
         {Cmd::ID_SAVE_PROJECT, false, true},
         {Cmd::ID_SAVE_AS, false, true},
-        {Cmd::ID_PRINT, false, true},
-        {Cmd::ID_EXPORT_GRAPHIC, false, true},
-        {Cmd::ID_EXPORT_TEXT, false, true},
+        // Printing and the exports act on series: the folder shown (the root) has none.
+        {Cmd::ID_PRINT, false, false},
+        {Cmd::ID_EXPORT_GRAPHIC, false, false},
+        {Cmd::ID_EXPORT_TEXT, false, false},
         {Cmd::ID_HELP_MANUAL, true, true},
         {Cmd::ID_HELP_UPGRADE, true, true},
         // The series page offers Select all with a project, Copy and Delete only for a
@@ -142,7 +143,7 @@ TEST_F(RightPane, ProjectCommandsFollowTheDocument)
     EXPECT_EQ(dialogs.requests.size(), 2u);
 }
 
-TEST_F(RightPane, EditAndOutputCommandsGoToTheActivePage)
+TEST_F(RightPane, EditCommandsGoToTheActivePage)
 {
     CVeskDoc doc;
     CRightView pane;
@@ -150,10 +151,8 @@ TEST_F(RightPane, EditAndOutputCommandsGoToTheActivePage)
     RecordingPage* page = owned.get();
     pane.SetDocument(&doc, std::move(owned));
 
+    // (Printing and the exports run on the series page itself; PrintExportTest.cpp.)
     const std::pair<uint32_t, uint32_t> forwarded[] = {
-        {Cmd::ID_PRINT, WM_CMD_PRINT},
-        {Cmd::ID_EXPORT_GRAPHIC, WM_CMD_EXPORT_GRAPHIC},
-        {Cmd::ID_EXPORT_TEXT, WM_CMD_EXPORT_TEXT},
         {Cmd::ID_EDIT_SELECT_ALL, WM_CMD_SELECT_ALL},
         {Cmd::ID_EDIT_COPY, WM_CMD_COPY},
         {Cmd::ID_EDIT_PASTE, WM_CMD_PASTE},
