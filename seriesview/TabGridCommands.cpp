@@ -79,8 +79,7 @@ intptr_t CTabGrid::OnCommandMessage(uint32_t message)
         OnNewFolder();
         return 1;
     default:
-        // Printing and the exports sit above the page (export/TabGridExport), where the
-        // shell runs them.
+        // Printing and the exports are not the page's yet.
         return 0;
     }
 }
