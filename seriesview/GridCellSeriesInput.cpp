@@ -213,8 +213,8 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
         STargetScale target = settings.targetScale;
         target.scale = 0xFFFF;
         int group = 0;
-        if (!popups.TrackConversionMenu(grid, x, left, right, y, {series->GetProbeId()}, {settings.material}, target,
-                                     imperial, group))
+        if (!popups.TrackConversionMenu(grid, x, left, right, y, {series->GetProbeId()}, {settings.material},
+                                        target, imperial, group))
             return;
         if (doc.SetSeriesScale({index}, target.scale, group) != 0)
             SeriesMessages::ConversionRefused(grid, 1);
@@ -301,8 +301,8 @@ bool CGridCellSeries::ApplyLimit(int link, int, int)
     }
     auto outOfRange = [](float v) { return v == MEAS_ABOVE_RANGE || v == MEAS_BELOW_RANGE; };
     if (upper)
-        m_document->SetSeriesLimits(m_seriesIndex, outOfRange(settings.lowerLimit) ? minimum : settings.lowerLimit,
-                                    limit);
+        m_document->SetSeriesLimits(m_seriesIndex,
+                                    outOfRange(settings.lowerLimit) ? minimum : settings.lowerLimit, limit);
     else
         m_document->SetSeriesLimits(m_seriesIndex, limit,
                                     outOfRange(settings.upperLimit) ? maximum : settings.upperLimit);
@@ -328,8 +328,8 @@ void CGridCellSeries::OnRClick(Point point)
     bool copyOne = false;
     bool copyAll = false;
     const CVeskDocPopups popups(*m_document);
-    if (!popups.TrackValueMenu(GetGrid(), ToScreen(point), bench, code, exclude, listTitle ? nullptr : &copyOne,
-                               copyAll))
+    if (!popups.TrackValueMenu(GetGrid(), ToScreen(point), bench, code, exclude,
+                               listTitle ? nullptr : &copyOne, copyAll))
         return;
     if (exclude)
         m_document->ExcludeReading(m_seriesIndex, item);

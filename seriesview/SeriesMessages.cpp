@@ -9,11 +9,12 @@ namespace SeriesMessages
 void ConversionRefused(QWidget* owner, int count)
 {
     const QString text =
-        count == 1 ? QStringLiteral("There is no conversion for this choice. The measurement object was left "
-                                    "unchanged.")
-                   : QStringLiteral("There is no conversion for this choice. %1 measurement objects were left "
-                                    "unchanged.")
-                         .arg(count);
+        count == 1
+            ? QStringLiteral("There is no conversion for this choice. The measurement object was left "
+                             "unchanged.")
+            : QStringLiteral("There is no conversion for this choice. %1 measurement objects were left "
+                             "unchanged.")
+                  .arg(count);
     Platform::ShowMessageBox(owner, text, QString(), Platform::MB_OK | Platform::MB_ICONWARNING);
 }
 

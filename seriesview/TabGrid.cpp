@@ -20,6 +20,7 @@
 #include "seriesview/GridCellSeries.h"
 
 #include <QResizeEvent>
+#include <QTimer>
 
 #include <algorithm>
 #include <array>
@@ -122,8 +123,25 @@ void CTabGrid::resizeEvent(QResizeEvent* event)
     if (!m_grid)
         return;
     m_grid->setGeometry(0, 0, event->size().width(), event->size().height());
+    WidenWhenLaidOut();
+}
+
+void CTabGrid::showEvent(QShowEvent* event)
+{
+    CTabPage::showEvent(event);
+    WidenWhenLaidOut();
+}
+
+void CTabGrid::WidenWhenLaidOut()
+{
+    // Once the grid has laid out its scroll bars for the page's size.
     if (m_widenPending)
-        SetColumnWidths();
+        QTimer::singleShot(0, this,
+                           [this]
+                           {
+                               if (m_widenPending)
+                                   SetColumnWidths();
+                           });
 }
 
 QString CTabGrid::DatePattern() const
@@ -187,8 +205,10 @@ void CTabGrid::SetColumnWidths()
         Rect last;
         // A last column out of sight gives no rectangle: the columns already fill the
         // page, and the mean column keeps its width.
-        // A page not laid out yet has no room to measure: the next size it gets is.
-        m_widenPending = client.Width() <= 0 || !m_grid->GetCellRect(0, kColumnCount - 1, &last);
+        // A page not shown and laid out yet has no room to measure: the next size it gets
+        // is.
+        m_widenPending =
+            !m_grid->isVisible() || client.Width() <= 0 || !m_grid->GetCellRect(0, kColumnCount - 1, &last);
         if (!m_widenPending)
         {
             const int gap = client.right - last.right;
@@ -528,8 +548,8 @@ void CTabGrid::BuildSummaryRow(int index, uint32_t state, double depthMax)
 void CTabGrid::ShowSortArrow()
 {
     // The column of each sort-order pair (orders 2k + 1 and 2k + 2).
-    static constexpr int kColumnOfPair[] = {COL_GRIPPER, COL_TIME,   COL_NAME,     COL_MEAN, COL_COUNT,
-                                            COL_STDDEV,  COL_PROBE,  COL_MATERIAL, COL_SCALE};
+    static constexpr int kColumnOfPair[] = {COL_GRIPPER, COL_TIME,  COL_NAME,     COL_MEAN, COL_COUNT,
+                                            COL_STDDEV,  COL_PROBE, COL_MATERIAL, COL_SCALE};
     const int order = m_doc ? m_doc->GetSortOrder() : 0;
     if (order < 1 || order > 18)
     {
@@ -602,8 +622,8 @@ std::vector<CTabGrid::SRowState> CTabGrid::SaveRowStates() const
     {
         SRowState state;
         state.summaryHeight = m_grid->GetRowHeight(row);
-        if (auto* cell = dynamic_cast<CGridCellSeries*>(m_grid->GetCell(row + 1, COL_NAME)))
-            state.expanded = cell->IsExpanded();
+        state.expanded =
+            m_doc && SeriesOfRow(row) < m_doc->GetSeriesCount() && m_doc->IsSeriesExpanded(SeriesOfRow(row));
         states.push_back(state);
     }
     return states;

@@ -1,6 +1,6 @@
 #pragma once
-#include "app/document/DocView.h"
 #include "app/controls/TabPage.h"
+#include "app/document/DocView.h"
 #include "grid/GridDefs.h"
 #include "platform/gui/ImageList.h"
 
@@ -54,12 +54,16 @@ public:
     };
 
     // What the page needs of the application around it. Without a status sink the status
-    // line goes nowhere; without patterns dates and times use those of DTFormat 0.
+    // line goes nowhere; without patterns dates and times use those of DTFormat 0. Printing
+    // and the exports live above the page: `output` runs WM_CMD_PRINT,
+    // WM_CMD_EXPORT_GRAPHIC and WM_CMD_EXPORT_TEXT on the page and gives the answer the
+    // sheet returns (without it they do nothing and answer 0).
     struct SServices
     {
         std::function<void(const QString& text)> showStatus;
         std::function<QString()> datePattern;
         std::function<QString()> timePattern;
+        std::function<intptr_t(uint32_t message, CTabGrid& page)> output;
     };
 
     // Registers the page with the document as a view and a command peer, and builds the
@@ -70,6 +74,7 @@ public:
     CTabGrid& operator=(const CTabGrid&) = delete;
 
     void SetServices(SServices services) { m_services = std::move(services); }
+    CVeskDoc* Document() const { return m_doc; }
 
     // CTabPage: the WM_CMD_ messages of the tab sheet (and of the page's own menus).
     intptr_t OnCommandMessage(uint32_t message) override;
@@ -108,10 +113,11 @@ public:
     void OnNewFolder();
     void ExpandAll(bool expand);
 
-    // For printing and export. The grid to print or render; the series whose summary row
-    // (cell in column 4) or detail row is selected or has the focus, ascending; the
-    // expanded state of every series as the grid shows it, and the grid back in a recorded
-    // state (rows visible, heights and open detail rows as they were).
+    // For printing and the exports. The grid to print or render; the series whose summary
+    // row (cell in column 4) or detail row is selected or has the focus, ascending; the
+    // summary-row height and open state of every series as the grid shows them, and the
+    // grid put back into such a record (the header row at its height, the grippers and the
+    // document's expanded flags following).
     CGridCtrl* Grid() const { return m_grid; }
     std::vector<int> MarkedSeries() const;
     struct SRowState
@@ -137,6 +143,7 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -145,6 +152,7 @@ private:
     void BuildSummaryRow(int index, uint32_t state, double depthMax);
     double DepthDisplayMax() const;
     void ShowSortArrow();
+    void WidenWhenLaidOut();
     void SendStatusText();
     bool IsSummaryRow(int row) const { return row > 0 && row % 2 == 1; }
     int SeriesOfRow(int row) const { return (row - 1) / 2; }

@@ -78,8 +78,11 @@ intptr_t CTabGrid::OnCommandMessage(uint32_t message)
     case WM_CMD_NEW_FOLDER:
         OnNewFolder();
         return 1;
+    case WM_CMD_PRINT:
+    case WM_CMD_EXPORT_GRAPHIC:
+    case WM_CMD_EXPORT_TEXT:
+        return m_services.output ? m_services.output(message, *this) : 0;
     default:
-        // Printing and the exports are not the page's yet.
         return 0;
     }
 }
@@ -286,8 +289,8 @@ void CTabGrid::StoreSelection()
 {
     const int rows = m_grid->GetRowCount();
     for (int row = 1; row + 1 < rows && SeriesOfRow(row) < m_doc->GetSeriesCount(); row += 2)
-        m_doc->SetSeriesSelected(SeriesOfRow(row),
-                                 m_grid->IsCellSelected(row, COL_NAME) || m_grid->IsCellSelected(row + 1, COL_NAME));
+        m_doc->SetSeriesSelected(SeriesOfRow(row), m_grid->IsCellSelected(row, COL_NAME) ||
+                                                       m_grid->IsCellSelected(row + 1, COL_NAME));
 }
 
 void CTabGrid::OnSelectAll()

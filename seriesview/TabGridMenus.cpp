@@ -3,8 +3,8 @@
 #include "seriesview/TabGrid.h"
 
 #include "app/controls/DateTimeDlg.h"
-#include "app/document/LocalTime.h"
 #include "app/controls/TwMenu.h"
+#include "app/document/LocalTime.h"
 #include "app/document/VeskDoc.h"
 #include "grid/GridCtrl.h"
 #include "measurement/MeasSeries1.h"
@@ -137,9 +137,8 @@ void CTabGrid::TrackEditMenu(bool full, QPoint at)
     }
     menu.AppendItem(QString(), MF_SEPARATOR, 0);
     menu.AppendItem(LoadString(IDS_TREE_NEW_FOLDER), MF_STRING, kMenuNewFolder, &images, 6);
-    const unsigned chosen =
-        menu.TrackPopupMenu(Platform::TPM_LEFTALIGN | Platform::TPM_TOPALIGN | Platform::TPM_RETURNCMD, at.x(),
-                            at.y(), m_grid);
+    const unsigned chosen = menu.TrackPopupMenu(
+        Platform::TPM_LEFTALIGN | Platform::TPM_TOPALIGN | Platform::TPM_RETURNCMD, at.x(), at.y(), m_grid);
     if (chosen >= kMenuCut && chosen <= kMenuNewFolder)
         PostCommand(kEditMessages[chosen - kMenuCut]);
 }
@@ -152,9 +151,8 @@ void CTabGrid::TrackExpandMenu(QPoint at)
     menu.SetImageSize(20, 19);
     menu.AppendItem(LoadString(IDS_EXPAND_ALL), MF_STRING, kMenuExpandAll, &images, 0);
     menu.AppendItem(LoadString(IDS_COLLAPSE_ALL), MF_STRING, kMenuCollapseAll, &images, 1);
-    const unsigned chosen =
-        menu.TrackPopupMenu(Platform::TPM_LEFTALIGN | Platform::TPM_TOPALIGN | Platform::TPM_RETURNCMD, at.x(),
-                            at.y(), m_grid);
+    const unsigned chosen = menu.TrackPopupMenu(
+        Platform::TPM_LEFTALIGN | Platform::TPM_TOPALIGN | Platform::TPM_RETURNCMD, at.x(), at.y(), m_grid);
     if (chosen == kMenuExpandAll || chosen == kMenuCollapseAll)
         ExpandAll(chosen == kMenuExpandAll);
 }
@@ -207,7 +205,8 @@ void CTabGrid::ChooseMaterial(const Rect& cell, const std::vector<int>& marked)
                 probes.push_back(probe);
         }
     SMaterial material;
-    if (!CVeskDocPopups(*m_doc).TrackMaterialMenu(m_grid, cell.left, cell.left, cell.right, cell.bottom, probes, material))
+    if (!CVeskDocPopups(*m_doc).TrackMaterialMenu(m_grid, cell.left, cell.left, cell.right, cell.bottom,
+                                                  probes, material))
         return;
     if (const int refused = m_doc->SetSeriesMaterial(marked, material))
         SeriesMessages::ConversionRefused(this, refused);
@@ -232,7 +231,8 @@ void CTabGrid::ChooseScale(const Rect& cell, const std::vector<int>& marked)
         (series->IsImperial() ? imperial : metric)++;
         bool known = false;
         for (size_t i = 0; i < probes.size(); ++i)
-            known = known || (probes[i].code == settings.probeId.code && materials[i].IsEqual(settings.material));
+            known =
+                known || (probes[i].code == settings.probeId.code && materials[i].IsEqual(settings.material));
         if (!known)
         {
             probes.push_back(settings.probeId);
@@ -242,8 +242,8 @@ void CTabGrid::ChooseScale(const Rect& cell, const std::vector<int>& marked)
     if (probes.empty())
         return;
     int group = 0;
-    if (!CVeskDocPopups(*m_doc).TrackConversionMenu(m_grid, cell.left, cell.left, cell.right, cell.bottom, probes, materials, target,
-                                    imperial > metric, group))
+    if (!CVeskDocPopups(*m_doc).TrackConversionMenu(m_grid, cell.left, cell.left, cell.right, cell.bottom,
+                                                    probes, materials, target, imperial > metric, group))
         return;
     if (const int refused = m_doc->SetSeriesScale(marked, target.scale, group))
         SeriesMessages::ConversionRefused(this, refused);

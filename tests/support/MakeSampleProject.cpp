@@ -44,12 +44,16 @@ bool Fill(CVeskDoc& doc, int many)
     using SampleProject::Rebound;
     const QString site = QStringLiteral("\\Site A\\");
     Add(doc, site, QStringLiteral("Shaft 1"), Rebound(SeriesFixture::kHRC, {560, 600, 580, 610, 590}, start));
-    Add(doc, site, QStringLiteral("Shaft 2"), Rebound(SeriesFixture::kHRC, {500, 520, 515}, start.addDays(1)));
-    Add(doc, site, QStringLiteral("Flange"), Rebound(SeriesFixture::kHV, {450, 470, 480, 460}, start.addDays(2)));
+    Add(doc, site, QStringLiteral("Shaft 2"),
+        Rebound(SeriesFixture::kHRC, {500, 520, 515}, start.addDays(1)));
+    Add(doc, site, QStringLiteral("Flange"),
+        Rebound(SeriesFixture::kHV, {450, 470, 480, 460}, start.addDays(2)));
     Add(doc, site, QStringLiteral("Weld seam"), Depths({40, 42, 45, 41}, start.addDays(3)));
-    Add(doc, site, QStringLiteral("Plate"), Rebound(SeriesFixture::kHRC, {700, 720, 690, 710, 705, 715}, start.addDays(40)));
+    Add(doc, site, QStringLiteral("Plate"),
+        Rebound(SeriesFixture::kHRC, {700, 720, 690, 710, 705, 715}, start.addDays(40)));
     Add(doc, site, QStringLiteral("Bolt"), Rebound(SeriesFixture::kHV, {600, 650}, start.addDays(50)));
-    Add(doc, QStringLiteral("\\Site B\\"), QStringLiteral("Rail"), Rebound(SeriesFixture::kHRC, {640, 660}, start));
+    Add(doc, QStringLiteral("\\Site B\\"), QStringLiteral("Rail"),
+        Rebound(SeriesFixture::kHRC, {640, 660}, start));
     if (many > 0)
         SampleProject::FillFolder(doc, QStringLiteral("\\Many\\"), many);
     return true;

@@ -18,11 +18,12 @@
 
 namespace SampleProject
 {
-// A rebound-probe series (readings in the probe's scale) converting to the target, with
-// a time stamp.
-inline std::unique_ptr<CMeasSeries1> Rebound(int target, const std::vector<float>& readings, const QDateTime& time)
+// A rebound-probe series (readings in the probe's scale) converting to the target by the
+// standard, with a time stamp.
+inline std::unique_ptr<CMeasSeries1> Rebound(int target, const std::vector<float>& readings,
+                                             const QDateTime& time, int standard = 1)
 {
-    auto series = SeriesFixture::NewSeries(SeriesFixture::kProbeD, target);
+    auto series = SeriesFixture::NewSeries(SeriesFixture::kProbeD, target, standard);
     for (float v : readings)
         series->AddReading(v, v, 0, -1);
     series->CommitNew();
@@ -68,7 +69,8 @@ inline void FillFolder(CVeskDoc& doc, const QString& folderPath, int count)
         const float base = 400.0f + float((i * 37) % 400);
         auto entry = std::make_unique<CMeasSeriesWrapper>();
         entry->SetName(QStringLiteral("Series %1").arg(i + 1));
-        entry->SetSeries(Rebound(SeriesFixture::kHRC, {base, base + 12.0f, base + 5.0f}, start.addSecs(i * 61)));
+        entry->SetSeries(
+            Rebound(SeriesFixture::kHRC, {base, base + 12.0f, base + 5.0f}, start.addSecs(i * 61)));
         folder->AddSeries(std::move(entry), true);
     }
 }
@@ -91,15 +93,15 @@ inline bool WriteStandardCnv(const QString& path)
         payload.append(reinterpret_cast<const char*>(record.data()), qsizetype(record.size()));
     }
     QByteArray bytes("@cNV@", 5);
-    bytes.append(char(1));          // version
-    bytes.append(char(1));          // header revision
+    bytes.append(char(1)); // version
+    bytes.append(char(1)); // header revision
     bytes.append(char(0));
     bytes.append(char(0));
     const uint32_t total = uint32_t(16 + payload.size());
     bytes.append(char(total & 0xFF));
     bytes.append(char((total >> 8) & 0xFF));
     bytes.append(char((total >> 16) & 0xFF));
-    bytes.append(char(0));          // flags: no checksum
+    bytes.append(char(0)); // flags: no checksum
     bytes.append(char(0));
     bytes.append(char(records.size()));
     bytes.append(char(0));
