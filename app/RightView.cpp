@@ -79,6 +79,29 @@ std::unique_ptr<CTabPage> CRightView::MakeSeriesPage()
     };
     services.datePattern = [] { return GetDateFormatString(); };
     services.timePattern = [] { return GetTimeFormatString(); };
+    // Printing and the exports sit above the page; the page hands their commands here.
+    services.output = [this](uint32_t message, CTabGrid& grid) -> intptr_t
+    {
+        CTabGridExport commands(grid, *m_doc);
+        switch (message)
+        {
+        case WM_CMD_PRINT:
+        {
+            uint32_t dateId = 0;
+            uint32_t timeId = 0;
+            GetDateFormatString(&dateId);
+            GetTimeFormatString(&timeId);
+            commands.OnPrint(dateId, timeId);
+            return 0;
+        }
+        case WM_CMD_EXPORT_GRAPHIC:
+            return commands.OnExportGraphic();
+        case WM_CMD_EXPORT_TEXT:
+            return commands.OnExportText();
+        default:
+            return 0;
+        }
+    };
     page->SetServices(std::move(services));
     // The services arrived after the page's first status line.
     page->UpdateStatusCounts(true);
@@ -190,22 +213,13 @@ bool CRightView::OnCommand(uint32_t id)
         OnSaveProjectAs();
         return true;
     case Cmd::ID_PRINT:
-        if (auto* page = SeriesPage())
-        {
-            uint32_t dateId = 0;
-            uint32_t timeId = 0;
-            GetDateFormatString(&dateId);
-            GetTimeFormatString(&timeId);
-            CTabGridExport(*page, *m_doc).OnPrint(dateId, timeId);
-        }
+        m_sheet->SendToActivePage(WM_CMD_PRINT);
         return true;
     case Cmd::ID_EXPORT_GRAPHIC:
-        if (auto* page = SeriesPage())
-            CTabGridExport(*page, *m_doc).OnExportGraphic();
+        m_sheet->SendToActivePage(WM_CMD_EXPORT_GRAPHIC);
         return true;
     case Cmd::ID_EXPORT_TEXT:
-        if (auto* page = SeriesPage())
-            CTabGridExport(*page, *m_doc).OnExportText();
+        m_sheet->SendToActivePage(WM_CMD_EXPORT_TEXT);
         return true;
     case Cmd::ID_EDIT_SELECT_ALL:
         m_sheet->SendToActivePage(WM_CMD_SELECT_ALL);

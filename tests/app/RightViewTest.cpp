@@ -143,7 +143,7 @@ TEST_F(RightPane, ProjectCommandsFollowTheDocument)
     EXPECT_EQ(dialogs.requests.size(), 2u);
 }
 
-TEST_F(RightPane, EditCommandsGoToTheActivePage)
+TEST_F(RightPane, EditAndOutputCommandsGoToTheActivePage)
 {
     CVeskDoc doc;
     CRightView pane;
@@ -151,8 +151,10 @@ TEST_F(RightPane, EditCommandsGoToTheActivePage)
     RecordingPage* page = owned.get();
     pane.SetDocument(&doc, std::move(owned));
 
-    // (Printing and the exports run on the series page itself; PrintExportTest.cpp.)
     const std::pair<uint32_t, uint32_t> forwarded[] = {
+        {Cmd::ID_PRINT, WM_CMD_PRINT},
+        {Cmd::ID_EXPORT_GRAPHIC, WM_CMD_EXPORT_GRAPHIC},
+        {Cmd::ID_EXPORT_TEXT, WM_CMD_EXPORT_TEXT},
         {Cmd::ID_EDIT_SELECT_ALL, WM_CMD_SELECT_ALL},
         {Cmd::ID_EDIT_COPY, WM_CMD_COPY},
         {Cmd::ID_EDIT_PASTE, WM_CMD_PASTE},
