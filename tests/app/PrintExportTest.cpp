@@ -290,6 +290,25 @@ TEST_F(PrintExport, ExportsTwoOfFiveSeriesAsOneImageEachAndPutsThePageBack)
                                        QStringLiteral("x2.jpeg"), QStringLiteral("x2.png")}));
 }
 
+TEST_F(PrintExport, OneImageStacksTheSeriesAsTheyAreUnderOneHeading)
+{
+    Open(5);
+    Expand(1);
+    Select({0, 1, 3});
+    const int detail = Grid().GetRowHeight(2 * 1 + 2);
+    ASSERT_GT(detail, 0);
+    const SPageState before = State();
+    const QString file = out + QStringLiteral("/all.bmp");
+    RunExport(Cmd::ID_EXPORT_GRAPHIC, {kGraphicAsIs}, file);
+    EXPECT_TRUE(boxes.boxes.empty());
+    const QJsonObject image = PillowRead(file);
+    EXPECT_EQ(image[QStringLiteral("format")].toString(), QStringLiteral("BMP"));
+    // The headings once, three summary rows, and the one detail row that was open.
+    EXPECT_EQ(image[QStringLiteral("size")].toArray()[1].toInt(),
+              CTabGrid::kHeaderHeight + 3 * CTabGrid::kSummaryHeight + detail);
+    EXPECT_EQ(State(), before);
+}
+
 TEST_F(PrintExport, ClipboardGetsOnePictureOfTheSelectionAndNoFileIsWritten)
 {
     Open(5);
