@@ -2,7 +2,6 @@
 
 #include "app/MainFrm.h"
 #include "app/Veskador3SE.h"
-#include "app/document/DocView.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/DateTimePicture.h"
 #include "platform/gui/DialogLayout.h"
@@ -226,6 +225,6 @@ void OnAppSettings(CMainFrame& frame)
         frame.UpdateNewVersionMenu();
     }
     // Also after Cancel: the views redraw with the formats and texts now in use.
-    frame.Document().UpdateAllViews(nullptr, DOC_HINT_ALL);
+    frame.Document().RefreshAllViews();
     QApplication::restoreOverrideCursor();
 }

@@ -414,12 +414,12 @@ void CLocalTree::OnPaste(TreeItem* target)
     QString name = oldPath.chopped(1);
     name = name.mid(name.lastIndexOf(u'\\') + 1);
     QString newPath = into->GetName() + name + u'\\';
+    // Every view rebuilds, this tree too: the rebuild creates the items at the new place.
     if (newPath == oldPath || !m_doc->MoveFolders(oldPath, newPath))
         return;
     // The cut folder has gone to its new place: the pending cut ends with it.
     m_cutSource = QPersistentModelIndex();
     m_doc->SetFolderCutPending(false);
-    m_doc->UpdateAllViews(nullptr, DOC_HINT_ALL);
     if (TreeItem* old = FindItem(oldPath); old && old != TopItem())
         DeleteItem(old);
 }
@@ -436,7 +436,8 @@ void CLocalTree::OnItemCopied(TreeItem* source, TreeItem* newItem)
     const QString path = PathOf(newItem);
     QString finalPath = path;
     copy->SetName(finalPath);
-    for (int n = 2; !m_doc->AddFolder(finalPath, copy); ++n)
+    // The tree places the copied items itself while it copies the branch.
+    for (int n = 2; !m_doc->AddFolder(finalPath, copy, this); ++n)
     {
         finalPath = path.chopped(1) + QStringLiteral("(%1)\\").arg(n);
         copy->SetName(finalPath);
@@ -461,7 +462,7 @@ void CLocalTree::OnDelete(TreeItem* target)
     if (!folder)
         return;
     QString path = folder->GetName();
-    if (m_doc->DeleteFolders(path))
+    if (m_doc->DeleteFolders(path, this))
     {
         if (TreeItem* gone = ItemAt(keep))
             DeleteItem(gone);
@@ -498,7 +499,8 @@ bool CLocalTree::EndRename(TreeItem* item, const QString& text)
                                  Platform::MB_OK | Platform::MB_ICONEXCLAMATION);
         return false;
     }
-    return m_doc->MoveFolders(oldPath, newPath);
+    // The edited item shows the new name already.
+    return m_doc->MoveFolders(oldPath, newPath, this);
 }
 
 void CLocalTree::OnNewFolder(TreeItem* target)

@@ -169,8 +169,7 @@ private:
     Platform::Rect CellRect() const;
     QPoint ToScreen(Platform::Point cellPoint) const;
     void OnLinkClick(int link, const Platform::Rect& area);
-    // Asks for the limit of the link and hands it to the document; false when cancelled.
-    bool ApplyLimit(int link, int x, int y);
+    void ApplyLimit(int link, int x, int y);
     void ShowStoredCurve(int reading);
 
     CVeskDoc* m_document = nullptr;

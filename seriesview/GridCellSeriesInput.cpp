@@ -28,7 +28,8 @@ using Platform::Rect;
 
 namespace
 {
-// The readings that are not excluded.
+// Reading filters: every reading, and the readings that are not excluded.
+constexpr int kAllReadings = 1 | 2 | 4;
 constexpr int kShownReadings = 1 | 4;
 // More samples than any stored curve holds; a longer one is not shown.
 constexpr int kMaxCurveSamples = 1000000;
@@ -176,23 +177,20 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
     series->GetSettings(settings);
     const bool imperial = series->IsImperial();
     const bool bench = series->GetProbeId().IsBenchProbe();
-    // Every change goes through the document, which tells the views; the cell keeps its
-    // index, as the page rebuilds only the series' summary row.
-    CVeskDoc& doc = *m_document;
-    const int index = m_seriesIndex;
-    const CVeskDocPopups popups(doc);
+    const CVeskDocPopups popups(*m_document);
 
     switch (link)
     {
     case LINK_ORDER:
-        doc.SetSeriesValueOrder(index, doc.GetSeriesValueOrder(index) == 0 ? 1 : 0);
+        m_document->SetSeriesValueOrder(m_seriesIndex,
+                                        m_document->GetSeriesValueOrder(m_seriesIndex) == 0 ? 1 : 0);
         return;
     case LINK_COMMENT:
     {
         CCommentDlg dialog(grid);
-        dialog.SetComment(doc.GetSeriesComment(index));
+        dialog.SetComment(m_document->GetSeriesComment(m_seriesIndex));
         if (dialog.DoModal() == Platform::IDOK)
-            doc.SetSeriesComment(index, dialog.GetComment());
+            m_document->SetSeriesComment(m_seriesIndex, dialog.GetComment());
         return;
     }
     case LINK_UPPER_LIMIT:
@@ -202,9 +200,8 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
     case LINK_MATERIAL:
     {
         SMaterial material;
-        if (!popups.TrackMaterialMenu(grid, x, left, right, y, {series->GetProbeId().code}, material))
-            return;
-        if (doc.SetSeriesMaterial({index}, material) != 0)
+        if (popups.TrackMaterialMenu(grid, x, left, right, y, {series->GetProbeId().code}, material) &&
+            !m_document->SetSeriesMaterial(m_seriesIndex, material))
             SeriesMessages::ConversionRefused(grid, 1);
         return;
     }
@@ -213,11 +210,15 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
         STargetScale target = settings.targetScale;
         target.scale = 0xFFFF;
         int group = 0;
-        if (!popups.TrackConversionMenu(grid, x, left, right, y, {series->GetProbeId()}, {settings.material},
-                                        target, imperial, group))
-            return;
-        if (doc.SetSeriesScale({index}, target.scale, group) != 0)
-            SeriesMessages::ConversionRefused(grid, 1);
+        const bool chosen = popups.TrackConversionMenu(grid, x, left, right, y, {series->GetProbeId()},
+                                                       {settings.material}, target, imperial, group);
+        if (chosen)
+        {
+            if (!m_document->SetSeriesScale(m_seriesIndex, target.scale, group))
+                SeriesMessages::ConversionRefused(grid, 1);
+        }
+        else // the views hear of it even when the popup was dismissed
+            m_document->RefreshSeries(m_seriesIndex);
         return;
     }
     case LINK_DIRECTION:
@@ -226,15 +227,14 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
         const bool chosen = bench ? popups.TrackDiameterMenu(grid, x, left, right, y, value)
                                   : popups.TrackDirectionMenu(grid, x, left, right, y, value);
         if (chosen)
-            doc.SetSeriesDirection(index, value);
+            m_document->SetSeriesCorrection(m_seriesIndex, value);
         return;
     }
     case LINK_STANDARD:
     {
         int standard = 0;
-        if (!popups.TrackStandardMenu(grid, x, left, right, y, bench, standard))
-            return;
-        if (!doc.SetSeriesStandard(index, standard))
+        if (popups.TrackStandardMenu(grid, x, left, right, y, bench, standard) &&
+            !m_document->SetSeriesStandard(m_seriesIndex, standard))
             SeriesMessages::ConversionRefused(grid, 1);
         return;
     }
@@ -242,28 +242,28 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
     {
         bool no = false;
         if (popups.TrackYesNoMenu(grid, x, left, right, y, no))
-            doc.SetSeriesB724Mode(index, no);
+            m_document->ApplySeriesB724Mode(m_seriesIndex, no);
         return;
     }
     case LINK_UNIT:
     {
         bool toImperial = false;
         if (popups.TrackUnitMenu(grid, x, left, right, y, toImperial))
-            doc.SetSeriesImperial(index, toImperial);
+            m_document->SetSeriesImperial(m_seriesIndex, toImperial);
         return;
     }
     case LINK_RESTORE:
-        doc.RestoreSeriesSettings(index);
+        m_document->RestoreSeriesSettings(m_seriesIndex);
         return;
     case LINK_UNDELETE:
-        doc.IncludeAllReadings(index);
+        m_document->IncludeAllReadings(m_seriesIndex);
         return;
     default:
         return;
     }
 }
 
-bool CGridCellSeries::ApplyLimit(int link, int, int)
+void CGridCellSeries::ApplyLimit(int link, int, int)
 {
     CMeasSeries1* series = Series();
     SSeriesSettings settings;
@@ -292,7 +292,7 @@ bool CGridCellSeries::ApplyLimit(int link, int, int)
     const bool confirmed = upper ? popups.EditUpperLimit(owner, minimum, maximum, decimals, unit, limit)
                                  : popups.EditLowerLimit(owner, minimum, maximum, decimals, unit, limit);
     if (!confirmed)
-        return false;
+        return;
     if (showMils)
     {
         MilsToMicrons(limit);
@@ -301,12 +301,15 @@ bool CGridCellSeries::ApplyLimit(int link, int, int)
     }
     auto outOfRange = [](float v) { return v == MEAS_ABOVE_RANGE || v == MEAS_BELOW_RANGE; };
     if (upper)
-        m_document->SetSeriesLimits(m_seriesIndex,
-                                    outOfRange(settings.lowerLimit) ? minimum : settings.lowerLimit, limit);
+    {
+        const float lower = outOfRange(settings.lowerLimit) ? minimum : settings.lowerLimit;
+        m_document->SetSeriesLimits(m_seriesIndex, lower, limit);
+    }
     else
-        m_document->SetSeriesLimits(m_seriesIndex, limit,
-                                    outOfRange(settings.upperLimit) ? maximum : settings.upperLimit);
-    return true;
+    {
+        const float upperLimit = outOfRange(settings.upperLimit) ? maximum : settings.upperLimit;
+        m_document->SetSeriesLimits(m_seriesIndex, limit, upperLimit);
+    }
 }
 
 void CGridCellSeries::OnRClick(Point point)
@@ -332,15 +335,22 @@ void CGridCellSeries::OnRClick(Point point)
                                listTitle ? nullptr : &copyOne, copyAll))
         return;
     if (exclude)
+    {
         m_document->ExcludeReading(m_seriesIndex, item);
-    else if (copyOne)
-        CopyValues(item, IsControlHeld());
-    else if (copyAll)
-        CopyValues(-1, IsControlHeld());
-    else if (code != -1 && !listTitle)
-        m_document->SetReadingDirection(m_seriesIndex, item, code);
+    }
+    else if (copyOne || copyAll)
+    {
+        CopyValues(copyOne ? item : -1, IsControlHeld());
+        // Copying changes nothing that a save would keep; the views still hear of it.
+        m_document->RefreshSeries(m_seriesIndex);
+    }
     else if (code != -1)
-        m_document->SetSeriesDirection(m_seriesIndex, code);
+    {
+        if (listTitle)
+            m_document->SetSeriesCorrection(m_seriesIndex, code);
+        else
+            m_document->SetReadingCorrection(m_seriesIndex, item, code);
+    }
 }
 
 QString CGridCellSeries::ValuesText(int reading, bool withCurves)

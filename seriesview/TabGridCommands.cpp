@@ -136,7 +136,11 @@ intptr_t CTabGrid::OnGridNotify(const GRIDNOTIFY& notify)
     case Notify::GRIDN_ENDLABELEDIT:
         if (m_doc && IsSummaryRow(notify.row) && notify.column == COL_NAME &&
             SeriesOfRow(notify.row) < m_doc->GetSeriesCount())
-            m_doc->RenameSeries(SeriesOfRow(notify.row), m_grid->GetItemText(notify.row, notify.column));
+        {
+            // The document keeps the name; the page shows it anew itself.
+            m_doc->SetSeriesName(SeriesOfRow(notify.row), m_grid->GetItemText(notify.row, notify.column));
+            UpdateRows(SeriesOfRow(notify.row));
+        }
         break;
     default:
         break;

@@ -189,7 +189,13 @@ void CTabGrid::AdjustTime(int row, const std::vector<int>& marked)
     dialog.SetNewTime(shown);
     if (dialog.DoModal() != Platform::IDOK || dialog.GetTimeShift() == 0)
         return;
-    m_doc->ShiftSeriesTimes(marked, dialog.GetTimeShift());
+    const int64_t shift = dialog.GetTimeShift();
+    for (int index : marked)
+    {
+        // The document keeps the time stamp; the page shows it anew itself.
+        m_doc->SetSeriesTime(index, m_doc->GetSeriesTime(index).addSecs(shift));
+        UpdateRows(index);
+    }
 }
 
 void CTabGrid::ChooseMaterial(const Rect& cell, const std::vector<int>& marked)
@@ -208,7 +214,14 @@ void CTabGrid::ChooseMaterial(const Rect& cell, const std::vector<int>& marked)
     if (!CVeskDocPopups(*m_doc).TrackMaterialMenu(m_grid, cell.left, cell.left, cell.right, cell.bottom,
                                                   probes, material))
         return;
-    if (const int refused = m_doc->SetSeriesMaterial(marked, material))
+    // A series whose probe does not convert for the material keeps its own.
+    int refused = 0;
+    for (int index : marked)
+        if (const CMeasSeries1* series = m_doc->GetSeriesAt(index)->GetSeries();
+            series && m_doc->IsScaleConvertible(material.type, series->GetProbeId().code) &&
+            !m_doc->SetSeriesMaterial(index, material))
+            ++refused;
+    if (refused > 0)
         SeriesMessages::ConversionRefused(this, refused);
 }
 
@@ -245,6 +258,11 @@ void CTabGrid::ChooseScale(const Rect& cell, const std::vector<int>& marked)
     if (!CVeskDocPopups(*m_doc).TrackConversionMenu(m_grid, cell.left, cell.left, cell.right, cell.bottom,
                                                     probes, materials, target, imperial > metric, group))
         return;
-    if (const int refused = m_doc->SetSeriesScale(marked, target.scale, group))
+    // Each series keeps its own standard and material, the material with the chosen group.
+    int refused = 0;
+    for (int index : marked)
+        if (!m_doc->SetSeriesScale(index, target.scale, group))
+            ++refused;
+    if (refused > 0)
         SeriesMessages::ConversionRefused(this, refused);
 }

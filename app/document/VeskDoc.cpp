@@ -16,6 +16,7 @@
 #include "streamio/FileStream.h"
 
 #include <algorithm>
+#include <functional>
 #include <stdexcept>
 
 namespace
@@ -63,6 +64,11 @@ void CVeskDoc::UpdateAllViews(DocView* sender, int hint)
         if (view != sender)
             view->OnDocUpdate(hint);
     }
+}
+
+void CVeskDoc::RefreshAllViews()
+{
+    UpdateAllViews(nullptr, DOC_HINT_ALL);
 }
 
 void CVeskDoc::AddCommandPeer(DocCommandPeer* peer)
@@ -121,11 +127,13 @@ void CVeskDoc::GetNextFolder(FolderPosition& position, QString& path, CFolderDat
     position.m_valid = position.m_it != m_folders.end();
 }
 
-bool CVeskDoc::AddFolder(const QString& path, std::unique_ptr<CFolderData>& folder)
+bool CVeskDoc::AddFolder(const QString& path, std::unique_ptr<CFolderData>& folder, DocView* sender)
 {
     if (!folder || m_folders.count(path) != 0)
         return false;
     m_folders.emplace(path, std::move(folder));
+    m_modified = true;
+    UpdateAllViews(sender, DOC_HINT_ALL);
     return true;
 }
 
@@ -173,7 +181,7 @@ void CVeskDoc::ForgetFolder(const CFolderData* folder)
         m_measuring = nullptr;
 }
 
-bool CVeskDoc::DeleteFolders(QString& path)
+bool CVeskDoc::DeleteFolders(QString& path, DocView* sender)
 {
     NormalizeFolderPath(path);
     bool deleted = false;
@@ -190,10 +198,15 @@ bool CVeskDoc::DeleteFolders(QString& path)
             ++it;
         }
     }
+    if (deleted)
+    {
+        m_modified = true;
+        UpdateAllViews(sender, DOC_HINT_ALL);
+    }
     return deleted;
 }
 
-bool CVeskDoc::MoveFolders(QString& oldPath, QString& newPath)
+bool CVeskDoc::MoveFolders(QString& oldPath, QString& newPath, DocView* sender)
 {
     NormalizeFolderPath(oldPath);
     NormalizeFolderPath(newPath);
@@ -239,6 +252,8 @@ bool CVeskDoc::MoveFolders(QString& oldPath, QString& newPath)
     };
     follow(m_currentPath);
     follow(m_savedPath);
+    m_modified = true;
+    UpdateAllViews(sender, DOC_HINT_ALL);
     return true;
 }
 
@@ -377,6 +392,9 @@ QDateTime CVeskDoc::GetSeriesTime(int index) const
 void CVeskDoc::SetSeriesTime(int index, const QDateTime& time)
 {
     CurrentFolder().SetSeriesTime(index, time);
+    // The time lives in the series' block, which the project file keeps; the folder does
+    // not mark the change, so the document does.
+    m_modified = true;
 }
 
 QString CVeskDoc::GetSeriesName(int index) const
@@ -504,6 +522,8 @@ bool CVeskDoc::OpenSeriesForMeasuring(int index)
     m_measuring = entry;
     series->SetNew();
     entry->SetExpanded(1);
+    // The expanded byte is kept in the project file.
+    m_modified = true;
     UpdateAllViews(nullptr, index);
     return true;
 }
@@ -545,6 +565,7 @@ CMeasSeriesWrapper* CVeskDoc::NewMeasuringSeries(const CMeasSeriesWrapper& templ
     m_measuring = entry.get();
     folder.AddSeries(std::move(entry), true);
     folder.Sort(folder.GetSortOrder());
+    m_modified = true;
     if (GetMeasuringSeriesIndex() >= 0)
         UpdateAllViews(nullptr, DOC_HINT_NEW_SERIES);
     return m_measuring;
@@ -552,6 +573,10 @@ CMeasSeriesWrapper* CVeskDoc::NewMeasuringSeries(const CMeasSeriesWrapper& templ
 
 void CVeskDoc::UpdateMeasuringSeries()
 {
+    // Called when the series open for measuring took readings: they go into the project
+    // file with it.
+    if (m_measuring)
+        m_modified = true;
     const int index = GetMeasuringSeriesIndex();
     if (index >= 0)
         UpdateAllViews(nullptr, index);
@@ -569,6 +594,29 @@ void CVeskDoc::DeleteSeries(int index)
         ResetSelection();
         UpdateAllViews(nullptr, DOC_HINT_ALL);
     }
+}
+
+void CVeskDoc::DeleteSeriesSet(std::vector<int> indices)
+{
+    const int count = GetSeriesCount();
+    for (int index : indices)
+        if (index < 0 || index >= count)
+            throw std::invalid_argument("series index outside the folder");
+    std::sort(indices.begin(), indices.end(), std::greater<>());
+    indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
+    if (indices.empty())
+        return;
+    for (int index : indices)
+        DeleteSeries(index);
+    m_modified = true;
+    UpdateAllViews(nullptr, DOC_HINT_ALL);
+}
+
+void CVeskDoc::SortSeries(int order, DocView* sender)
+{
+    SortCurrentFolder(order);
+    m_modified = true;
+    UpdateAllViews(sender, DOC_HINT_ALL);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -52,14 +52,20 @@ struct SLiveSettings
 };
 
 // The project document: the open project's folders of measurement series, the folder the
-// series page shows, the selected series and the series open for live measuring. Every
-// change reaches the registered views through DocView::OnDocUpdate with a hint
-// (DocView.h). It also reads and writes the project file and the clipboard block.
+// series page shows, the selected series and the series open for live measuring. It also
+// reads and writes the project file and the clipboard block.
+//
+// Changing the project: every change to the project's data goes through a method of the
+// document. That method marks the project modified where the project file changes and
+// tells the registered views through DocView::OnDocUpdate with the hint that fits
+// (DocView.h); callers never mark the project or tell the views themselves. A method that
+// takes a sender leaves out that view: it made the change and shows it already.
 //
 // Folders are keyed by normalised folder paths ("\", "\Site A\", "\Site A\Hall 2\"); a
 // folder's name is its key. Paths compare exactly.
 //
-// Core, folders and series: VeskDoc.cpp; project file and clipboard: VeskDocFile.cpp.
+// Core, folders and series: VeskDoc.cpp; changes to one series: VeskDocSeries.cpp; project
+// file and clipboard: VeskDocFile.cpp.
 class CVeskDoc final : public FolderDocument
 {
 public:
@@ -74,8 +80,12 @@ public:
     // Views and command peers: not owned; each removes itself when it goes.
     void AddView(DocView* view);
     bool RemoveView(DocView* view);
-    // Tells every view but the sender (which may be null), in registration order.
+    // Tells every view but the sender (which may be null), in registration order. The
+    // document's own methods call it; see "Changing the project" above.
     void UpdateAllViews(DocView* sender, int hint);
+    // Tells every view to show the project anew (DOC_HINT_ALL) although nothing in it
+    // changed: after the program's language or formats changed.
+    void RefreshAllViews();
     void AddCommandPeer(DocCommandPeer* peer);
     bool RemoveCommandPeer(DocCommandPeer* peer);
     void SendToCommandPeers(DocCommandPeer* sender, uint32_t message);
@@ -107,17 +117,20 @@ public:
     // Gives the folder at the position and moves on.
     void GetNextFolder(FolderPosition& position, QString& path, CFolderData*& folder) const;
     // Enters the folder under the path unless the path is taken; on false the caller
-    // keeps the folder.
-    bool AddFolder(const QString& path, std::unique_ptr<CFolderData>& folder);
+    // keeps the folder. An entered folder marks the project modified and the views but
+    // the sender hear DOC_HINT_ALL.
+    bool AddFolder(const QString& path, std::unique_ptr<CFolderData>& folder, DocView* sender = nullptr);
     CFolderData* LookupFolder(const QString& path) const;
     // Deletes the folder at the path and every folder below it; true when one went. The
     // path is normalised in place. References to deleted folders (current, saved, the
-    // series open for measuring) are dropped.
-    bool DeleteFolders(QString& path);
+    // series open for measuring) are dropped. When one went, the project is marked
+    // modified and the views but the sender hear DOC_HINT_ALL.
+    bool DeleteFolders(QString& path, DocView* sender = nullptr);
     // Renames the folder and every folder below it; false unless the old path is a folder
     // and the new one is not. Both paths are normalised in place. The current and saved
-    // folder paths follow.
-    bool MoveFolders(QString& oldPath, QString& newPath);
+    // folder paths follow. When moved, the project is marked modified and the views but
+    // the sender hear DOC_HINT_ALL.
+    bool MoveFolders(QString& oldPath, QString& newPath, DocView* sender = nullptr);
 
     // Makes a folder current: a change of path closes the series open for measuring and
     // drops the selection. Marks the document modified; tells the views unless quiet.
@@ -136,6 +149,10 @@ public:
 
     // Series of the current folder. Without a current folder, GetSeriesCount is 0 and the
     // others raise std::invalid_argument, as they do for an index outside the folder.
+    // The setters of time, name, comment, expanded state and value order mark the project
+    // modified and tell no view (the series page redraws the series itself); selection and
+    // update flag are not kept in the project file and mark nothing. Sorting marks the
+    // project modified.
     int GetSeriesCount() const;
     CMeasSeriesWrapper* GetSeriesAt(int index) const;
     bool GetSeriesSettings(int index, SSeriesSettings& settings) const;
@@ -165,52 +182,48 @@ public:
     // compatible with the given one (the ASTM B724 bit may differ).
     bool IsSeriesScaleCompatible(int index, const SProbeId& probe) const;
 
-    // Changes of series of the current folder that the screens make (VeskDocEdit.cpp).
-    // Each marks the project modified where the project file changes and tells the views
-    // with the index of every series that changed, or with DOC_HINT_ALL when series were
-    // added, removed or moved. An index outside the folder raises std::invalid_argument.
-    void RenameSeries(int index, const QString& name);
-    // Deletes the series at the indices (in any order; repeats count once), from the last
-    // to the first so that the lower indices stay valid, and tells the views once.
-    void DeleteSeriesSet(std::vector<int> indices);
-    // Sorts the current folder (orders 1-18, odd ascending, even descending) and tells
-    // every view but the sender, which has put its own rows in the new order.
-    void SortSeries(int order, DocView* sender);
-    // Adds the shift (seconds) to the time stamp of each series.
-    void ShiftSeriesTimes(const std::vector<int>& indices, int64_t seconds);
-    // A new conversion for one series, shown with one decimal in steps of 1. False when
-    // the conversion table has no record for it: the series stays as it was.
-    bool SetSeriesConversion(int index, const STargetScale& target, const SMaterial& material);
-    // The material for several series: each keeps its target scale, found anew for the
-    // material where its probe's scale converts for that material (a series whose probe
-    // does not convert for it is left alone), and its standard. Both return the number of
-    // series whose new conversion the table refused (those stay as they were).
-    int SetSeriesMaterial(const std::vector<int>& indices, const SMaterial& material);
-    // The target scale for several series, each with its own standard and material, the
-    // material's group replaced.
-    int SetSeriesScale(const std::vector<int>& indices, int scale, int materialGroup);
-    // The conversion standard of one series; its ASTM B724 mode is applied again so that
-    // it follows the new standard.
-    bool SetSeriesStandard(int index, int standard);
+    // Changes to the settings and readings of one series of the current folder, as the
+    // series page makes them (VeskDocSeries.cpp). Each marks the project modified and tells
+    // the views the series index. A reading index counts the readings not excluded.
     void SetSeriesLimits(int index, float lower, float upper);
+    // A new conversion shows one decimal in steps of 1. The three that change it return
+    // false when the conversion table has no record for the new one: then the series
+    // stays as it was (its resolution too), nothing is marked and no view is told.
+    // The material, with the target scale the table offers for it (FindConversionSpec).
+    bool SetSeriesMaterial(int index, const SMaterial& material);
+    // The target scale, with the material's group (0 for a scale only one record reaches).
+    bool SetSeriesScale(int index, int scale, int materialGroup);
+    // The conversion standard; the ASTM B724 mode is applied again, so that it follows.
+    bool SetSeriesStandard(int index, int standard);
+    void ApplySeriesB724Mode(int index, bool off);
     void SetSeriesImperial(int index, bool imperial);
-    // The ASTM B724 mode of an indentation-tester series (off true switches it off).
-    void SetSeriesB724Mode(int index, bool off);
-    // An impact direction (or, for an indentation-tester series, a diameter correction
-    // code, which also becomes the series' diameter setting) for every reading, excluded
-    // ones included.
-    void SetSeriesDirection(int index, int code);
-    // The same for one reading (index among the readings that are not excluded).
-    void SetReadingDirection(int index, int reading, int code);
-    void ExcludeReading(int index, int reading);
-    void IncludeAllReadings(int index);
     void RestoreSeriesSettings(int index);
+    // Includes every excluded reading again.
+    void IncludeAllReadings(int index);
+    void ExcludeReading(int index, int reading);
+    // The correction code of one reading: an impact direction, or a diameter code.
+    void SetReadingCorrection(int index, int reading, int code);
+    // The correction code on every reading, excluded ones too; on an indentation-tester
+    // series the diameter code also becomes the series' diameter setting.
+    void SetSeriesCorrection(int index, int code);
+    // Tells the views to show the series anew although it did not change.
+    void RefreshSeries(int index);
 
+    // Deletes the series at the indices (in any order; repeats count once), from the last
+    // to the first so that the lower indices stay valid; marks the project modified and
+    // tells the views DOC_HINT_ALL once.
+    void DeleteSeriesSet(std::vector<int> indices);
+    // Sorts the current folder (orders 1-18, odd ascending, even descending), marks the
+    // project modified and tells every view but the sender (which has put its own rows in
+    // the new order) DOC_HINT_ALL.
+    void SortSeries(int order, DocView* sender);
     // Selection and the series open for live measuring
     int GetSelectedIndex();
     void SetSelectedIndex(int index);
     int GetMeasuringSeriesIndex() const;
     CMeasSeriesWrapper* GetMeasuringSeries() const;
+    // Opening, creating and updating the series open for measuring mark the project
+    // modified (UpdateMeasuringSeries is called when it took readings).
     bool OpenSeriesForMeasuring(int index);
     // False when the series had no reading and was deleted.
     bool CloseMeasuringSeries();
@@ -288,6 +301,12 @@ private:
     // Drops the references into folders that are about to go.
     void ForgetFolder(const CFolderData* folder);
     void ResetSelection();
+    // A series of the current folder changed: marks the project and tells the views.
+    void SeriesChanged(int index);
+    // The series of the entry at the index; null for an entry without one.
+    CMeasSeries1* SeriesAt(int index) const;
+    // A new conversion with its resolution; false, and nothing changed, when refused.
+    static bool ConvertSeries(CMeasSeries1& series, const STargetScale& target, const SMaterial& material);
     void ClearModified() { m_modified = false; }
     void RememberProjectFolder(const QString& filePath) const;
     // Names the series that have no readings, which a saved project cannot hold.

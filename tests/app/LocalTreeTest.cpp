@@ -104,8 +104,8 @@ TEST_F(LocalTreeTest, RebuildShowsTheFoldersBelowTheProjectAndSelectsTheRoot)
 
     // A project closed: the tree empties; items of the old project never outlive their
     // folders.
-    doc.DeleteContents();
-    doc.UpdateAllViews(nullptr, DOC_HINT_ALL);
+    boxes.Answer(Platform::IDNO); // no save
+    ASSERT_TRUE(doc.CloseProject());
     EXPECT_EQ(tree().topLevelItemCount(), 0);
 }
 
@@ -116,7 +116,6 @@ TEST_F(LocalTreeTest, ItemsOfFoldersThatWentAwayAreDroppedOnTheNextRebuild)
     ASSERT_NE(Item("\\E\\"), nullptr);
     QString path = QStringLiteral("\\E\\");
     ASSERT_TRUE(doc.DeleteFolders(path));
-    doc.UpdateAllViews(nullptr, DOC_HINT_ALL);
     EXPECT_EQ(Item("\\E\\"), nullptr);
     EXPECT_EQ(Children(tree().TopItem()), QStringList({"A", "D"}));
 }
@@ -375,7 +374,6 @@ TEST_F(LocalTreeTest, TheTopItemCarriesTheProjectFileName)
     TempDir dir;
     ASSERT_TRUE(doc.SaveProject(dir.File(QStringLiteral("Site.v3p"))));
     ASSERT_TRUE(doc.OpenProject(dir.File(QStringLiteral("Site.v3p")), false));
-    doc.UpdateAllViews(nullptr, DOC_HINT_ALL);
     EXPECT_EQ(tree().TopItem()->text(0), "Site.v3p");
 }
 

@@ -205,7 +205,7 @@ TEST_F(RightPane, TheSheetFillsThePaneAndNamesItsTabOnTheFirstUpdate)
     EXPECT_TRUE(page->isVisible());
     EXPECT_EQ(sheet->GetTabControl()->tabText(0), QStringLiteral("Page caption"));
 
-    doc.UpdateAllViews(nullptr, DOC_HINT_ALL);
+    doc.RefreshAllViews();
     EXPECT_EQ(sheet->GetTabControl()->tabText(0), QStringLiteral("Objects"));
     EXPECT_EQ(pane.windowTitle(), kAppTitle) << "the pane's window takes the caption";
 
@@ -238,6 +238,6 @@ TEST_F(RightPane, LeavesTheDocumentsViewsWhenItGoes)
         pane.SetDocument(&doc);
     }
     doc.AddView(&after);
-    doc.UpdateAllViews(nullptr, DOC_HINT_ALL); // would reach a deleted pane or sheet
+    doc.RefreshAllViews(); // would reach a deleted pane or sheet
     EXPECT_EQ(after.hints, std::vector<int>{DOC_HINT_ALL});
 }
