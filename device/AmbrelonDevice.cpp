@@ -21,8 +21,7 @@ CSiblingDevice::STraits Traits()
 } // namespace
 
 CAmbrelonDevice::CAmbrelonDevice()
-    : CSRecordDevice(typeAmbrelon, QStringLiteral("Ambrelon"), 11, Traits(),
-                     SBootTraits{0xD2, true, 5, 15000, false})
+    : CSRecordDevice(typeAmbrelon, Traits(), SBootTraits{0xD2, true, 5, 15000, false})
 {
     SetSerialLine(19200, 0, 1500, 1000);
 }
@@ -31,11 +30,6 @@ CAmbrelonDevice::~CAmbrelonDevice()
 {
     if (m_stream)
         ReleaseRemoteMode(true, false);
-}
-
-std::unique_ptr<CVmDevice> CAmbrelonDevice::CreateInstance() const
-{
-    return std::make_unique<CAmbrelonDevice>();
 }
 
 void CAmbrelonDevice::IdentifyPrelude()

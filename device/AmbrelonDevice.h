@@ -12,8 +12,6 @@ public:
     CAmbrelonDevice();
     ~CAmbrelonDevice() override;
 
-    std::unique_ptr<CVmDevice> CreateInstance() const override;
-
     // "C0C0i", then 500 ms when asked; nothing unless forced or the remote flag is set.
     // False only when the link fails.
     bool ReleaseRemoteMode(bool force, bool wait);

@@ -1,4 +1,6 @@
 #pragma once
+#include "platform/core/ByteOrder.h"
+
 #include <cstdint>
 #include <cstring>
 
@@ -14,11 +16,7 @@ struct SBlockHeader
 
     uint8_t bytes[kSize] = {};
 
-    uint32_t Length() const
-    {
-        return uint32_t(bytes[4]) | (uint32_t(bytes[5]) << 8) | (uint32_t(bytes[6]) << 16) |
-               (uint32_t(bytes[7]) << 24);
-    }
+    uint32_t Length() const { return ReadLe32(bytes + 4); }
     // Operation mode of the transfer (low four bits) with the mode-change bits; 0x01 asks
     // for the package's header block, 0x08 (S-record classes) needs no programming state.
     uint8_t EnterMode() const { return bytes[10]; }

@@ -1,5 +1,6 @@
 #include "device/CorvellLabDevice.h"
 
+#include "platform/core/ByteOrder.h"
 #include "platform/core/Codepage.h"
 
 namespace Device
@@ -21,15 +22,9 @@ CSiblingDevice::STraits Traits()
 } // namespace
 
 CCorvellLabDevice::CCorvellLabDevice()
-    : CSRecordDevice(typeCorvellLab, QStringLiteral("Corvell Lab"), 9, Traits(),
-                     SBootTraits{0x01, false, 15, 15000, true})
+    : CSRecordDevice(typeCorvellLab, Traits(), SBootTraits{0x01, false, 15, 15000, true})
 {
     SetSerialLine(115200, 0, 1500, 50);
-}
-
-std::unique_ptr<CVmDevice> CCorvellLabDevice::CreateInstance() const
-{
-    return std::make_unique<CCorvellLabDevice>();
 }
 
 bool CCorvellLabDevice::WriteTexts(const QString& text1, const QString& text2, const QString& text3)
@@ -61,7 +56,7 @@ bool CCorvellLabDevice::RunDeviceCheck(SCorvellLabCheck& check)
         return false;
     check.first = answer[1] == 0;
     check.second = answer[2] == 0;
-    check.value = uint16_t(answer[3] | (answer[4] << 8));
+    check.value = ReadLe16(answer + 3);
     check.third = answer[5] == 0;
     // Only the "Corvell Lab+" reports a fourth check, in a seventh answer byte.
     if (m_info.identity.typeName != QLatin1String("Corvell Lab+"))

@@ -25,8 +25,6 @@ class CCorvellLabDevice : public CSRecordDevice
 public:
     CCorvellLabDevice();
 
-    std::unique_ptr<CVmDevice> CreateInstance() const override;
-
     // Command 0x0B: an opening [0x00], then index 1 with text 1, index 3 with text 2 and
     // index 2 with text 3, each zero-terminated; false at the first refused command.
     virtual bool WriteTexts(const QString& text1, const QString& text2, const QString& text3);

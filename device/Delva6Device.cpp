@@ -20,15 +20,9 @@ CSiblingDevice::STraits Traits()
 } // namespace
 
 CDelva6Device::CDelva6Device()
-    : CSRecordDevice(typeDelvarohne6, QStringLiteral("Delvarohne6"), 15, Traits(),
-                     SBootTraits{0x01, false, 5, 15000, false})
+    : CSRecordDevice(typeDelvarohne6, Traits(), SBootTraits{0x01, false, 5, 15000, false})
 {
     SetSerialLine(19200, 0, 500, 50);
-}
-
-std::unique_ptr<CVmDevice> CDelva6Device::CreateInstance() const
-{
-    return std::make_unique<CDelva6Device>();
 }
 
 int32_t CDelva6Device::SendBinaryCommand(uint8_t command, int32_t paramCount, uint8_t* buffer,

@@ -12,7 +12,6 @@ class CDelva6Device : public CSRecordDevice
 public:
     CDelva6Device();
 
-    std::unique_ptr<CVmDevice> CreateInstance() const override;
     int32_t SendBinaryCommand(uint8_t command, int32_t paramCount, uint8_t* buffer, uint32_t bufferSize,
                               int32_t timeoutMs) override;
     bool Recover() override;

@@ -30,31 +30,12 @@ CSiblingDevice::STraits Traits()
     return t;
 }
 
-// Reads up to n bytes: several reads while the data keeps coming.
-uint32_t ReadSome(StreamIO::CIoStream& stream, uint8_t* buffer, uint32_t n)
-{
-    uint32_t got = 0;
-    while (got < n)
-    {
-        const uint32_t m = stream.Read(buffer + got, n - got);
-        got += m;
-        if (m == 0 || stream.IsEndOrTimeout())
-            break;
-    }
-    return got;
-}
 } // namespace
 
 CDelvaSmartDevice::CDelvaSmartDevice()
-    : CSRecordDevice(typeDelvaquint, QStringLiteral("Delvaquint"), 6, Traits(),
-                     SBootTraits{kCmdInstrument, true, 5, 15000, true})
+    : CSRecordDevice(typeDelvaquint, Traits(), SBootTraits{kCmdInstrument, true, 5, 15000, true})
 {
     SetSerialLine(kHomeBaud, 0, 1500, 50);
-}
-
-std::unique_ptr<CVmDevice> CDelvaSmartDevice::CreateInstance() const
-{
-    return std::make_unique<CDelvaSmartDevice>();
 }
 
 // --- Programming states and the update ---
@@ -255,7 +236,7 @@ bool CDelvaSmartDevice::ReadBlockAt1000(uint8_t block[44])
         if (!WriteRaw("002Cn", 5))
             return false;
         uint8_t answer[99];
-        const uint32_t got = ReadSome(*m_stream, answer, sizeof answer);
+        const uint32_t got = StreamIO::ReadFully(*m_stream, answer, sizeof answer);
         // 44 bytes must really have come as hexadecimal text.
         const QByteArray bytes =
             HexTextToBytes(QByteArray(reinterpret_cast<const char*>(answer), qsizetype(got)));
@@ -286,7 +267,7 @@ bool CDelvaSmartDevice::WriteWordAt1128()
         if (!WriteRaw("A5A5t", 5))
             return false;
         Pause(500);
-        for (int poll = 1; poll <= 100; ++poll)
+        for (int poll = 0; poll < kWritePolls; ++poll)
         {
             if (!WriteRaw("1128s", 5))
                 return false;
@@ -296,14 +277,15 @@ bool CDelvaSmartDevice::WriteWordAt1128()
             if (!Pause(200))
                 return false;
             uint8_t answer[3] = {};
-            const uint32_t got = ReadSome(*m_stream, answer, sizeof answer);
+            const uint32_t got = StreamIO::ReadFully(*m_stream, answer, sizeof answer);
             const QByteArray value =
                 HexTextToBytes(QByteArray(reinterpret_cast<const char*>(answer), qsizetype(got)));
             // Bit 0 clear: the word is written.
-            if ((!value.isEmpty() && !(uint8_t(value.at(0)) & 1)) || poll == 100)
+            if (!value.isEmpty() && !(uint8_t(value.at(0)) & 1))
                 return true;
         }
-        return true;
+        // The instrument never confirmed the write.
+        return false;
     }
     catch (const std::exception&)
     {

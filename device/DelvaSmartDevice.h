@@ -56,10 +56,10 @@ public:
     static constexpr uint32_t kTextAnswerSize = 5000000;
     static constexpr int kMaxObjects = 500;
     static constexpr int kMaxMeasurements = 99;
+    static constexpr int kWritePolls = 100;
 
     CDelvaSmartDevice();
 
-    std::unique_ptr<CVmDevice> CreateInstance() const override;
     NError_code InitUpdate(const CPackageHeader& package) override;
     NError_code EnterUpdateMode(const CPackageHeader& package, const SBlockHeader& block) override;
     NError_code FinishUpdate() override;
@@ -76,6 +76,8 @@ public:
     virtual bool SendCommand6();
     // 0x02, then polls 0x05 until the instrument reports 0 (50 polls at most).
     virtual bool RunCommand2();
+    // Writes A5A5 at 1128, then polls the word until its bit 0 clears (kWritePolls at
+    // most); false when it never does.
     virtual bool WriteWordAt1128();
     virtual bool ReadBlockAt1000(uint8_t block[44]);
     // Downloads every stored object at the given baud (the port returns to 19200

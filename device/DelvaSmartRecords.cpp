@@ -1,6 +1,7 @@
 // The cover meter's value codes, their texts, and the binary object records.
 #include "device/DelvaSmartDevice.h"
 #include "device/ScanText.h"
+#include "platform/core/ByteOrder.h"
 #include "platform/core/Codepage.h"
 #include "platform/core/NumberText.h"
 
@@ -45,11 +46,6 @@ QString FieldText(const uint8_t* record, int offset, int size)
     const auto* start = record + offset;
     const auto* zero = static_cast<const uint8_t*>(std::memchr(start, 0, size_t(size)));
     return DecodeCp1252(QByteArrayView(start, zero ? zero - start : size));
-}
-
-uint32_t U16(const uint8_t* p)
-{
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8);
 }
 } // namespace
 
@@ -168,7 +164,7 @@ bool CDelvaSmartDevice::ParseObjectRecord(TObjectData& object, const uint8_t* re
     object.rawDefaultBarDiameter = record[59];
     object.correction = record[60];
     object.storageMode = record[58] == 'A' ? 1 : record[58] == 'M' ? 0 : 255;
-    object.objectNumber = int16_t(U16(record + 61));
+    object.objectNumber = int16_t(ReadLe16(record + 61));
     const int count = record[63];
     if (count > kMaxMeasurements)
         return false;
@@ -180,9 +176,9 @@ bool CDelvaSmartDevice::ParseObjectRecord(TObjectData& object, const uint8_t* re
 
 bool CDelvaSmartDevice::ParseBinaryBlock(TDataFile& file, const uint8_t* data, uint32_t size) const
 {
-    if (size < kBlockHeadSize || data[0] != 1 || U16(data + 3) != kRecordSize)
+    if (size < kBlockHeadSize || data[0] != 1 || ReadLe16(data + 3) != kRecordSize)
         return false;
-    const uint32_t records = U16(data + 1);
+    const uint32_t records = ReadLe16(data + 1);
     // The records the count announces must all be there.
     if (uint64_t(records) * kRecordSize > size - kBlockHeadSize)
         return false;

@@ -21,67 +21,64 @@ namespace Device
 
 namespace
 {
-constexpr const char* kDisplayNames[typeCount] = {
-    "Veskora 3",
-    "Veskora Marbeli / Veskora Tevasol",
-    "Orlanthe",
-    "Delvaquint",
-    "Fennoray",
-    "Veskamon 3",
-    "Corvell Lab",
-    "Tolvane",
-    "Ambrelon",
-    "PX-2",
-    "Platform",
-    "Harrowind",
-    "US VivodOzez 50kHz",
-    "Delvarohne6",
-    "Varidov",
+template <class T> std::unique_ptr<CVmDevice> Make()
+{
+    return std::make_unique<T>();
+}
+
+constexpr SDeviceDescriptor kTypes[] = {
+    {typeVeskora3, "Veskora 3", "Veskora 3", portSerial | portUsb | portEthernet, 3, quirkNone,
+     Make<CVeskora3SeDevice>},
+    {typeMarbeli, "Veskora Marbeli / Veskora Tevasol", "Veskora Marbeli / Veskora Tevasol", portSerial, 4,
+     quirkNone, Make<CMarbeliDevice>},
+    {typeOrlanthe, "Orlanthe", "Orlanthe", portSerial, 5, quirkNone, Make<CRavnellDevice>},
+    {typeDelvaquint, "Delvaquint", "Delvaquint", portSerial, 6, quirkNone, Make<CDelvaSmartDevice>},
+    {typeFennoray, "Fennoray", "Fennoray", portSerial, 7, quirkNone, Make<CFennorayDevice>},
+    {typeVeskamon3, "Veskamon 3", "Veskamon 3", portUsb, 8, quirkHidProbe, Make<CVeskamon2Device>},
+    {typeCorvellLab, "Corvell Lab", "Corvell Lab", portSerial, 9, quirkNone, Make<CCorvellLabDevice>},
+    {typeTolvane, "Tolvane", "Tolvane", portSerial, 10, quirkNone, Make<CTolvaneDevice>},
+    {typeAmbrelon, "Ambrelon", "Ambrelon", portSerial, 11, quirkNone, Make<CAmbrelonDevice>},
+    {typePx2, "PX-2", "PX-2", portSerial, 12, quirkNone, Make<CPelorixDevice>},
+    {typePlatform, "Platform", "Platform", portUsb | portEthernet, 13, quirkNone, Make<CPlatformDevice>},
+    {typeHarrowind, "Harrowind", "Harrowind", portSerial, 0, quirkNone, Make<CHarrowindDevice>},
+    {typeUsPulseEcho50kHz, "US VivodOzez 50kHz", "US VivodOzez 50kHz", portSerial, 14, quirkNone,
+     Make<CUsPe50kHzDevice>},
+    {typeDelvarohne6, "Delvarohne6", "Delvarohne6", portSerial, 15, quirkNone, Make<CDelva6Device>},
+    // The object calls itself "VariDov" while the type list shows "Varidov".
+    {typeTestBox, "Varidov", "VariDov", portSerial, 16, quirkNone, Make<CTestBoxDevice>},
 };
+
+constexpr bool RowsFollowTheTypes()
+{
+    uint32_t i = 0;
+    for (const SDeviceDescriptor& row : kTypes)
+        if (row.type != i++)
+            return false;
+    return i == typeCount;
+}
+static_assert(RowsFollowTheTypes(), "one row per type, in the order of NTypes");
 } // namespace
+
+std::span<const SDeviceDescriptor> DeviceTypeTable()
+{
+    return kTypes;
+}
+
+const SDeviceDescriptor* FindDeviceType(uint32_t type)
+{
+    return type < typeCount ? &kTypes[type] : nullptr;
+}
 
 std::unique_ptr<CVmDevice> CreateDevice(uint32_t type)
 {
-    switch (type)
-    {
-    case typeVeskora3:
-        return std::make_unique<CVeskora3SeDevice>();
-    case typeVeskamon3:
-        return std::make_unique<CVeskamon2Device>();
-    case typeMarbeli:
-        return std::make_unique<CMarbeliDevice>();
-    case typeOrlanthe:
-        return std::make_unique<CRavnellDevice>();
-    case typeFennoray:
-        return std::make_unique<CFennorayDevice>();
-    case typeCorvellLab:
-        return std::make_unique<CCorvellLabDevice>();
-    case typeTolvane:
-        return std::make_unique<CTolvaneDevice>();
-    case typeAmbrelon:
-        return std::make_unique<CAmbrelonDevice>();
-    case typePx2:
-        return std::make_unique<CPelorixDevice>();
-    case typePlatform:
-        return std::make_unique<CPlatformDevice>();
-    case typeHarrowind:
-        return std::make_unique<CHarrowindDevice>();
-    case typeUsPulseEcho50kHz:
-        return std::make_unique<CUsPe50kHzDevice>();
-    case typeDelvarohne6:
-        return std::make_unique<CDelva6Device>();
-    case typeTestBox:
-        return std::make_unique<CTestBoxDevice>();
-    case typeDelvaquint:
-        return std::make_unique<CDelvaSmartDevice>();
-    default:
-        return nullptr;
-    }
+    const SDeviceDescriptor* row = FindDeviceType(type);
+    return row ? row->create() : nullptr;
 }
 
 const char* GetDeviceTypeName(uint32_t type)
 {
-    return type < typeCount ? kDisplayNames[type] : nullptr;
+    const SDeviceDescriptor* row = FindDeviceType(type);
+    return row ? row->displayName : nullptr;
 }
 
 } // namespace Device

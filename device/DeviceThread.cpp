@@ -6,6 +6,7 @@
 #include "device/ReportMessage.h"
 #include "device/UpdateJob.h"
 #include "device/VmDevice.h"
+#include "platform/core/CancelToken.h"
 #include "platform/core/Event.h"
 #include "platform/core/Lock.h"
 #include "platform/core/WorkerThread.h"
@@ -25,7 +26,6 @@
 #include <exception>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 namespace Device
@@ -45,7 +45,9 @@ struct SJobEntry
     SConnectParams params;
     CVmDevice* device = nullptr; // an update's device (not owned)
     SUpdateJob update;           // kinds 2 and 3
-    uint64_t epoch = 0;          // the abort count when the job was posted
+    // Fired by an abort that comes while the job waits or runs, or when its worker is
+    // abandoned; handed to everything that works for the job.
+    Platform::CancelToken cancel = Platform::CancelToken::Create();
 };
 
 // One worker thread's shared state; it outlives the worker's handle when the worker is
@@ -55,6 +57,9 @@ struct WorkerCtx
     Platform::Event wake{true, false};
     Platform::Event idle{true, true};
     std::atomic<bool> abandoned{false};
+    // The token of the job that runs on this worker (default while idle); guarded by the
+    // job lock.
+    Platform::CancelToken running;
     // Held around every callback call, so that after an abandon no call is under way.
     std::mutex callbackLock;
     // The stream the running job waits on, so an abort can cut the wait short.
@@ -85,8 +90,6 @@ struct Globals
 {
     RecursiveLock jobLock;
     std::deque<SJobEntry> jobs;
-    bool abortFlag = false;
-    uint64_t abortEpoch = 0;
     std::shared_ptr<WorkerCtx> current;
     std::unique_ptr<Platform::WorkerThread> thread;
 };
@@ -99,34 +102,8 @@ Globals& G()
     return *g;
 }
 
-struct JobContext
-{
-    uint64_t epoch;
-    WorkerCtx* worker;
-};
-
-thread_local JobContext* t_job = nullptr;
-
-bool JobAborted(const JobContext& job)
-{
-    if (job.worker->abandoned.load())
-        return true;
-    RecursiveLockGuard guard(G().jobLock);
-    return job.epoch != G().abortEpoch;
-}
-
-// Sleeps up to ms; false when the running job was aborted meanwhile.
-bool SleepUnlessAborted(uint32_t ms)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end)
-    {
-        if (IsDeviceJobAborted(nullptr))
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return !IsDeviceJobAborted(nullptr);
-}
+// The token of the job running on this thread; null on every other thread.
+thread_local const Platform::CancelToken* t_jobCancel = nullptr;
 
 // The job's way to its callback: nothing reaches the callback once the job is aborted
 // (a found device is deleted instead), except the reconnect job's final "none", which
@@ -134,11 +111,12 @@ bool SleepUnlessAborted(uint32_t ms)
 class JobReporter
 {
 public:
-    JobReporter(WorkerCtx& worker, CCallback* callback, JobContext& job)
-        : m_worker(worker), m_callback(callback), m_job(job)
+    JobReporter(WorkerCtx& worker, CCallback* callback, const Platform::CancelToken& cancel)
+        : m_worker(worker), m_callback(callback), m_cancel(cancel)
     {
     }
-    bool Aborted() const { return JobAborted(m_job); }
+    bool Aborted() const { return m_cancel.IsCancelled(); }
+    const Platform::CancelToken& Cancel() const { return m_cancel; }
 
     void Status(const QString& text)
     {
@@ -148,6 +126,8 @@ public:
     }
     void Found(std::unique_ptr<CVmDevice> device)
     {
+        // The receiver's commands must not end with this job's abort.
+        device->SetCancelToken({});
         std::lock_guard guard(m_worker.callbackLock);
         if (!Aborted())
             m_callback->OnDeviceFound(device.release());
@@ -168,7 +148,7 @@ public:
 private:
     WorkerCtx& m_worker;
     CCallback* m_callback;
-    JobContext& m_job;
+    const Platform::CancelToken& m_cancel;
 };
 
 // Probes the ports of a connection job. A search hands every identified device over;
@@ -209,6 +189,8 @@ private:
     {
         if (!device)
             device = CreateDevice(m_params.type);
+        if (device)
+            device->SetCancelToken(m_reporter.Cancel());
     }
 
     static QString SearchText(const CVmDevice& device, const QString& portText)
@@ -321,7 +303,8 @@ private:
     bool UsbPass(std::unique_ptr<CVmDevice>& device)
     {
         EnsureDevice(device);
-        const bool probe = m_params.type == typeVeskamon3;
+        const SDeviceDescriptor* row = FindDeviceType(m_params.type);
+        const bool probe = row && (row->quirks & quirkHidProbe);
         QString status = SearchText(*device, DeviceText(Ids::Usb));
         m_reporter.Status(status);
         QStringList paths;
@@ -374,7 +357,7 @@ private:
             SearchText(*device, DeviceText(Ids::Ethernet) + QLatin1Char(' ') + m_params.ipAddress);
         m_reporter.Status(status);
         auto stream = std::make_unique<StreamIO::CIpStream>();
-        stream->SetCancelHook([] { return IsDeviceJobAborted(nullptr); });
+        stream->SetCancelHook([cancel = m_reporter.Cancel()] { return cancel.IsCancelled(); });
         bool opened = false;
         {
             // The connect itself may wait; let an abort cut it short.
@@ -428,7 +411,7 @@ void RunReconnectJob(const SJobEntry& job, JobReporter& reporter, WorkerCtx& wor
         for (;;)
         {
             reporter.Status(DeviceText(Ids::AwaitReconnect));
-            SleepUnlessAborted(uint32_t(job.params.reconnectTimeoutMs) / 10);
+            job.cancel.Sleep(uint32_t(job.params.reconnectTimeoutMs) / 10);
             if (!reporter.Aborted() && prober.Pass(device))
                 return;
             uint64_t now = 0;
@@ -486,16 +469,17 @@ void RunUpdate(const SJobEntry& job, WorkerCtx& worker)
     if (!job.update.callback || !job.update.device || !job.update.package)
         return;
     UpdateGate gate(worker, *job.update.callback);
-    // An abort cuts the waits on the device's link short.
-    RunUpdateJob(job.update, &gate, [&worker](StreamIO::CIoStream* link) { worker.SetCurrentStream(link); });
+    // An abort ends the device's waits and exchanges, and cuts the waits on its link short.
+    RunUpdateJob(
+        job.update, &gate, [&worker](StreamIO::CIoStream* link) { worker.SetCurrentStream(link); },
+        job.cancel);
     worker.SetCurrentStream(nullptr);
 }
 
 void RunJob(const SJobEntry& job, WorkerCtx& worker)
 {
-    JobContext context{job.epoch, &worker};
-    t_job = &context;
-    JobReporter reporter(worker, job.callback, context);
+    t_jobCancel = &job.cancel;
+    JobReporter reporter(worker, job.callback, job.cancel);
     try
     {
         switch (job.kind)
@@ -520,7 +504,7 @@ void RunJob(const SJobEntry& job, WorkerCtx& worker)
                       QString::fromLatin1(kThreadSourceName), kFatalReportLine);
     }
     worker.SetCurrentStream(nullptr);
-    t_job = nullptr;
+    t_jobCancel = nullptr;
 }
 
 void WorkerBody(const std::shared_ptr<WorkerCtx>& ctx, Platform::WorkerState& state)
@@ -528,11 +512,6 @@ void WorkerBody(const std::shared_ptr<WorkerCtx>& ctx, Platform::WorkerState& st
     Globals& g = G();
     for (;;)
     {
-        {
-            RecursiveLockGuard guard(g.jobLock);
-            if (g.current == ctx)
-                g.abortFlag = false;
-        }
         ctx->idle.Set();
         Platform::Event* events[] = {&state.stopEvent, &ctx->wake};
         const int which = Platform::Event::WaitAny(events, Platform::kInfinite);
@@ -549,7 +528,7 @@ void WorkerBody(const std::shared_ptr<WorkerCtx>& ctx, Platform::WorkerState& st
                 RecursiveLockGuard guard(g.jobLock);
                 if (ctx->abandoned.load() || state.StopRequested())
                     return;
-                while (!g.jobs.empty() && g.jobs.front().epoch != g.abortEpoch)
+                while (!g.jobs.empty() && g.jobs.front().cancel.IsCancelled())
                 {
                     dropped.push_back(g.jobs.front());
                     g.jobs.pop_front();
@@ -558,6 +537,7 @@ void WorkerBody(const std::shared_ptr<WorkerCtx>& ctx, Platform::WorkerState& st
                 {
                     job = g.jobs.front();
                     g.jobs.pop_front();
+                    ctx->running = job.cancel;
                     have = true;
                 }
             }
@@ -577,6 +557,8 @@ void WorkerBody(const std::shared_ptr<WorkerCtx>& ctx, Platform::WorkerState& st
             if (!have)
                 break;
             RunJob(job, *ctx);
+            RecursiveLockGuard guard(g.jobLock);
+            ctx->running = {};
         }
     }
 }
@@ -598,13 +580,18 @@ bool EnsureWorkerLocked()
     return true;
 }
 
-// Lets a worker go: its callbacks stop at once and it ends after its current job.
+// Lets a worker go: its callbacks stop at once, its job is cancelled, and it ends after
+// that job.
 void Abandon(const std::shared_ptr<WorkerCtx>& ctx)
 {
     if (!ctx)
         return;
-    std::lock_guard guard(ctx->callbackLock);
-    ctx->abandoned.store(true);
+    {
+        std::lock_guard guard(ctx->callbackLock);
+        ctx->abandoned.store(true);
+    }
+    RecursiveLockGuard guard(G().jobLock);
+    ctx->running.Cancel();
 }
 } // namespace
 
@@ -623,7 +610,6 @@ void StopDeviceThread()
     std::unique_ptr<Platform::WorkerThread> thread;
     {
         RecursiveLockGuard guard(g.jobLock);
-        ++g.abortEpoch;
         g.jobs.clear();
         ctx = std::move(g.current);
         thread = std::move(g.thread);
@@ -647,9 +633,11 @@ void AbortDeviceJobs(uint32_t milliseconds)
     std::shared_ptr<WorkerCtx> ctx;
     {
         RecursiveLockGuard guard(g.jobLock);
-        g.abortFlag = true;
-        ++g.abortEpoch;
+        for (const SJobEntry& job : g.jobs)
+            job.cancel.Cancel();
         ctx = g.current;
+        if (ctx)
+            ctx->running.Cancel();
     }
     if (!ctx)
         return;
@@ -687,21 +675,11 @@ void AbortDeviceJobs(uint32_t milliseconds)
 
 void ClearDeviceAbort()
 {
-    RecursiveLockGuard guard(G().jobLock);
-    G().abortFlag = false;
 }
 
 bool IsDeviceAbortRequested(void*)
 {
-    if (t_job)
-        return JobAborted(*t_job);
-    RecursiveLockGuard guard(G().jobLock);
-    return G().abortFlag;
-}
-
-bool IsDeviceJobAborted(void*)
-{
-    return t_job && JobAborted(*t_job);
+    return t_jobCancel && t_jobCancel->IsCancelled();
 }
 
 bool PostUpdateJob(const SUpdateJob& update)
@@ -720,7 +698,6 @@ bool PostUpdateJob(const SUpdateJob& update)
         job.callback = update.callback;
         job.device = update.device;
         job.update = update;
-        job.epoch = g.abortEpoch;
         g.jobs.push_back(job);
         ctx = g.current;
     }
@@ -742,7 +719,6 @@ bool PostConnectJob(CCallback* callback, const SConnectParams* params)
         job.kind = params->reconnectTimeoutMs >= 1 ? jobReconnect : jobSearch;
         job.callback = callback;
         job.params = *params;
-        job.epoch = g.abortEpoch;
         g.jobs.push_back(job);
         ctx = g.current;
     }

@@ -11,12 +11,19 @@ class CCallback;
 // The device job thread: searches and reconnects run one after another on a worker
 // thread and report through their callbacks (on that thread, never under the job lock).
 //
-// A worker is never killed. An abort cuts the running job's waits short (the stream it
-// probes is cancelled, every later exchange and sleep of the job fails at once) and
-// drops the jobs queued before it; jobs posted after an abort run normally. A job that
-// does not finish within an abort's or a stop's wait is left to finish alone: its
-// callbacks are suppressed, a device it still finds is deleted, and the next posted job
-// starts a fresh worker. An exception in a job ends that job, never the thread.
+// Every job has its own cancel token (platform/core/CancelToken.h), which it hands to the
+// devices it works with and their command objects. An abort fires the token of the
+// running job and of the jobs queued before it: the running job's waits are cut short
+// (the stream it probes is cancelled, every later exchange and sleep of the job fails at
+// once) and the queued ones are dropped; jobs posted after an abort run normally. A
+// device handed over to a receiver, and a device whose update is over, carry no job's
+// token any more, so a stale abort never fails the user's own commands, whichever
+// thread runs them.
+//
+// A worker is never killed. A job that does not finish within an abort's or a stop's
+// wait is left to finish alone: its token fires, its callbacks are suppressed, a device
+// it still finds is deleted, and the next posted job starts a fresh worker. An exception
+// in a job ends that job, never the thread.
 
 // Empties the job list and starts the worker; true when it runs.
 bool StartDeviceThread();
@@ -25,14 +32,12 @@ void StopDeviceThread();
 // Aborts the running job and drops the queued ones; with a wait (ms), waits that long
 // for the worker to become idle and abandons it when it does not.
 void AbortDeviceJobs(uint32_t milliseconds);
-// Clears the abort flag that callers outside the job thread see.
+// Nothing is left to clear: an abort reaches only the jobs that ran or waited when it
+// came. Kept for the callers that clear before they start a new search.
 void ClearDeviceAbort();
-// On the job thread: whether the running job has been aborted. Elsewhere: the abort
-// flag, set by AbortDeviceJobs until ClearDeviceAbort or the worker's next idle.
+// Whether the job running on the calling thread was aborted; false on any other thread.
 bool IsDeviceAbortRequested(void* userData = nullptr);
-// The abort check of command objects: the running job's abort on the job thread, and
-// never on other threads (a stale flag must not fail the user's own device commands).
-bool IsDeviceJobAborted(void* userData);
+
 struct SUpdateJob;
 
 // Queues a firmware update (kind jobUpdate or jobUpdateFlagged) for the device; false

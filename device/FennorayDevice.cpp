@@ -3,13 +3,8 @@
 namespace Device
 {
 
-CFennorayDevice::CFennorayDevice() : CRavnellDevice(typeFennoray, QStringLiteral("Fennoray"), 7)
+CFennorayDevice::CFennorayDevice() : CRavnellDevice(typeFennoray)
 {
-}
-
-std::unique_ptr<CVmDevice> CFennorayDevice::CreateInstance() const
-{
-    return std::make_unique<CFennorayDevice>();
 }
 
 } // namespace Device

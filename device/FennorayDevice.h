@@ -9,8 +9,6 @@ class CFennorayDevice : public CRavnellDevice
 {
 public:
     CFennorayDevice();
-
-    std::unique_ptr<CVmDevice> CreateInstance() const override;
 };
 
 } // namespace Device

@@ -9,16 +9,11 @@
 namespace Device
 {
 
-CHarrowindDevice::CHarrowindDevice() : CVmDevice(typeHarrowind, QStringLiteral("Harrowind"), portSerial, 0)
+CHarrowindDevice::CHarrowindDevice() : CVmDevice(typeHarrowind)
 {
     m_serialSettings.baudRate = 9600;
     m_serialSettings.readTimeout = 1500;
     m_serialSettings.writeTimeout = 50;
-}
-
-std::unique_ptr<CVmDevice> CHarrowindDevice::CreateInstance() const
-{
-    return std::make_unique<CHarrowindDevice>();
 }
 
 int CHarrowindDevice::ReadValueLine(const QByteArray& line)

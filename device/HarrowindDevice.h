@@ -17,7 +17,6 @@ public:
 
     CHarrowindDevice();
 
-    std::unique_ptr<CVmDevice> CreateInstance() const override;
     bool Identify(SIdentity& identity) override;
     QString GetInfoText() override;
     QString GetSerialNumber() const override;

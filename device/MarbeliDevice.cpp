@@ -21,15 +21,9 @@ CSiblingDevice::STraits Traits()
 }
 } // namespace
 
-CMarbeliDevice::CMarbeliDevice()
-    : CSiblingDevice(typeMarbeli, QStringLiteral("Veskora Marbeli / Veskora Tevasol"), 4, Traits())
+CMarbeliDevice::CMarbeliDevice() : CSiblingDevice(typeMarbeli, Traits())
 {
     SetSerialLine(38400, 0x04, 1000, 50);
-}
-
-std::unique_ptr<CVmDevice> CMarbeliDevice::CreateInstance() const
-{
-    return std::make_unique<CMarbeliDevice>();
 }
 
 uint32_t CMarbeliDevice::GetMaxBlockSize() const
@@ -74,7 +68,7 @@ int32_t CMarbeliDevice::SendBinaryCommand(uint8_t command, int32_t paramCount, u
         return CVmCommands::kCommFailure;
     try
     {
-        m_stream->DiscardInput();
+        m_commands->DropStaleInput();
         const uint8_t head[2] = {0xC1, 0xD0};
         if (m_stream->Write(head, 2) != 2)
             return CVmCommands::kCommFailure;
@@ -82,15 +76,8 @@ int32_t CMarbeliDevice::SendBinaryCommand(uint8_t command, int32_t paramCount, u
             return CVmCommands::kCommFailure;
         if (m_stream->Write(buffer, 1) != 1)
             return CVmCommands::kCommFailure;
-        uint32_t got = 0;
-        while (got < kRawReadSize)
-        {
-            const uint32_t m = m_stream->Read(buffer + got, kRawReadSize - got);
-            if (m == 0)
-                break;
-            got += m;
-        }
-        return got == kRawReadSize ? int32_t(kRawReadSize) : CVmCommands::kCommFailure;
+        return m_commands->ReadFully(buffer, kRawReadSize) == kRawReadSize ? int32_t(kRawReadSize)
+                                                                           : CVmCommands::kCommFailure;
     }
     catch (const std::exception&)
     {

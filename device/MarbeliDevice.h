@@ -14,7 +14,6 @@ public:
 
     CMarbeliDevice();
 
-    std::unique_ptr<CVmDevice> CreateInstance() const override;
     uint32_t GetMaxBlockSize() const override;
     uint32_t GetChecksumFlags() const override;
     int32_t SendBinaryCommand(uint8_t command, int32_t paramCount, uint8_t* buffer, uint32_t bufferSize,

@@ -20,8 +20,7 @@ CSiblingDevice::STraits Traits()
 }
 } // namespace
 
-CPelorixDevice::CPelorixDevice()
-    : CSRecordDevice(typePx2, QStringLiteral("PX-2"), 12, Traits(), SBootTraits{0xD2, true, 5, 15000, false})
+CPelorixDevice::CPelorixDevice() : CSRecordDevice(typePx2, Traits(), SBootTraits{0xD2, true, 5, 15000, false})
 {
     SetSerialLine(19200, 0, 1500, 50);
 }
@@ -30,11 +29,6 @@ CPelorixDevice::~CPelorixDevice()
 {
     if (m_stream)
         ReleaseRemoteMode(true, false);
-}
-
-std::unique_ptr<CVmDevice> CPelorixDevice::CreateInstance() const
-{
-    return std::make_unique<CPelorixDevice>();
 }
 
 bool CPelorixDevice::ReleaseRemoteMode(bool leave, bool force)

@@ -11,8 +11,6 @@ public:
     CPelorixDevice();
     ~CPelorixDevice() override;
 
-    std::unique_ptr<CVmDevice> CreateInstance() const override;
-
     // Lets the instrument go: "C0C0r" and 2 s when leaving, else "0000x"; then 200 ms.
     // Nothing happens unless forced or the remote flag is set. False only when the
     // link fails.

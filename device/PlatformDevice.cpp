@@ -46,15 +46,9 @@ std::optional<uint32_t> LeadingNumber(const QString& text)
 }
 } // namespace
 
-CPlatformDevice::CPlatformDevice()
-    : CVmDevice(typePlatform, QStringLiteral("Platform"), portUsb | portEthernet, 13)
+CPlatformDevice::CPlatformDevice() : CVmDevice(typePlatform)
 {
     m_serialSettings.baudRate = 19200;
-}
-
-std::unique_ptr<CVmDevice> CPlatformDevice::CreateInstance() const
-{
-    return std::make_unique<CPlatformDevice>();
 }
 
 bool CPlatformDevice::Login(SLoginInfo& login)
@@ -76,12 +70,12 @@ bool CPlatformDevice::Identify(SIdentity& identity)
 {
     if (!HasLink())
         return false;
-    if (!m_commands->SetLineEndMode(false, true))
-        m_commands->SetLineEndMode(false, true);
+    if (!SettleLineEnd())
+        return false;
     QByteArray answer;
     if (!m_commands->QueryIdentity(answer, 2000))
         return false;
-    const QStringList fields = SplitIdentityFields(DecodeCp1252(answer));
+    const QStringList fields = SplitIdentityFields(DecodeCp1252(answer), NEmptyFirst::keepEmpty);
     QString* const targets[10] = {&m_info.identity.typeName,     &m_info.hardwareRevision,
                                   &m_info.identity.serialNumber, &m_info.signatureText,
                                   &m_info.identity.version,      &m_info.osVersion,

@@ -31,6 +31,9 @@ struct SPowerInfo
 // remote login, its power state, package checks against hardware revision, operating
 // system and battery, and updates through the framed bootloader with 8192-byte frames;
 // an update whose blocks end in certain modes closes the link at its end.
+//
+// Identification: an empty field reads "-" and counts as present (a multimedia version
+// "-" is version 0.0.0.0), except the type name: empty, it fails the identification.
 class CPlatformDevice : public CVmDevice
 {
 public:
@@ -40,7 +43,6 @@ public:
 
     CPlatformDevice();
 
-    std::unique_ptr<CVmDevice> CreateInstance() const override;
     bool Login(SLoginInfo& login) override;
     bool Logout() override;
     bool Identify(SIdentity& identity) override;

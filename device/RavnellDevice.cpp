@@ -16,19 +16,13 @@ CSiblingDevice::STraits Traits()
 }
 } // namespace
 
-CRavnellDevice::CRavnellDevice() : CRavnellDevice(typeOrlanthe, QStringLiteral("Orlanthe"), 5)
+CRavnellDevice::CRavnellDevice() : CRavnellDevice(typeOrlanthe)
 {
 }
 
-CRavnellDevice::CRavnellDevice(NTypes type, QString typeName, uint8_t signatureClass)
-    : CSiblingDevice(type, std::move(typeName), signatureClass, Traits())
+CRavnellDevice::CRavnellDevice(NTypes type) : CSiblingDevice(type, Traits())
 {
     SetSerialLine(38400, 0x04, 1000, 50);
-}
-
-std::unique_ptr<CVmDevice> CRavnellDevice::CreateInstance() const
-{
-    return std::make_unique<CRavnellDevice>();
 }
 
 uint32_t CRavnellDevice::GetMaxBlockSize() const

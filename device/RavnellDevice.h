@@ -13,7 +13,6 @@ class CRavnellDevice : public CSiblingDevice
 public:
     CRavnellDevice();
 
-    std::unique_ptr<CVmDevice> CreateInstance() const override;
     uint32_t GetMaxBlockSize() const override;
     uint32_t GetChecksumFlags() const override;
     int32_t SendBinaryCommand(uint8_t command, int32_t paramCount, uint8_t* buffer, uint32_t bufferSize,
@@ -22,7 +21,7 @@ public:
     NError_code LeaveUpdateMode(const CPackageHeader& package, const SBlockHeader& block) override;
 
 protected:
-    CRavnellDevice(NTypes type, QString typeName, uint8_t signatureClass);
+    explicit CRavnellDevice(NTypes type);
 };
 
 } // namespace Device

@@ -4,6 +4,7 @@
 #include "device/Callback.h"
 #include "device/DeviceText.h"
 #include "device/VmCommands.h"
+#include "platform/core/ByteOrder.h"
 #include "platform/core/Codepage.h"
 #include "streamio/IoStream.h"
 
@@ -17,24 +18,10 @@ namespace
 {
 // The line's length: "S", the letter, six hex digits, two hex digits of check, CR LF.
 constexpr uint32_t kLineLength = 12;
-
-bool ReadExactly(StreamIO::CIoStream& stream, uint8_t* buffer, uint32_t n)
-{
-    uint32_t got = 0;
-    while (got < n)
-    {
-        const uint32_t m = stream.Read(buffer + got, n - got);
-        if (m == 0)
-            return false;
-        got += m;
-    }
-    return true;
-}
 } // namespace
 
-CSRecordDevice::CSRecordDevice(NTypes type, QString typeName, uint8_t signatureClass, const STraits& traits,
-                               const SBootTraits& boot)
-    : CSiblingDevice(type, std::move(typeName), signatureClass, traits), m_boot(boot)
+CSRecordDevice::CSRecordDevice(NTypes type, const STraits& traits, const SBootTraits& boot)
+    : CSiblingDevice(type, traits), m_boot(boot)
 {
 }
 
@@ -69,14 +56,7 @@ bool CSRecordDevice::ReadBootAnswer(QString& text)
     try
     {
         uint8_t buffer[kBootInfoSize] = {};
-        uint32_t got = 0;
-        while (got < kBootInfoSize)
-        {
-            const uint32_t m = m_stream->Read(buffer + got, kBootInfoSize - got);
-            if (m == 0)
-                break;
-            got += m;
-        }
+        const uint32_t got = StreamIO::ReadFully(*m_stream, buffer, kBootInfoSize);
         if (got <= 3)
             return false;
         const auto* end = static_cast<const uint8_t*>(std::memchr(buffer, 0, got));
@@ -230,18 +210,19 @@ NError_code CSRecordDevice::TransferBlock(const SBlockHeader& block)
     if (!m_commands || !m_dataSource || !m_dataSource->IsOpen())
         return errGeneral;
     ReportStatus(Ids::TransferBlock);
+    // Only S-record text goes to the bootloader; the data of another block is passed
+    // over, so that the next block is read from where it begins.
     if ((block.Kind() >> 4) != 4)
-        return errNone;
+        return SkipBlock(block);
     uint8_t inner[512];
-    if (!ReadExactly(*m_dataSource, inner, 16))
+    if (!StreamIO::ReadExactly(*m_dataSource, inner, 16))
         return errGeneral;
-    const uint32_t headerLength = uint32_t(inner[4]) | (uint32_t(inner[5]) << 8);
-    const uint32_t textLength = uint32_t(inner[12]) | (uint32_t(inner[13]) << 8) |
-                                (uint32_t(inner[14]) << 16) | (uint32_t(inner[15]) << 24);
+    const uint32_t headerLength = ReadLe16(inner + 4);
+    const uint32_t textLength = ReadLe32(inner + 12);
     if (headerLength < 16 || headerLength > 512 ||
         int64_t(textLength) != int64_t(block.Length()) - headerLength)
         return errGeneral;
-    if (!ReadExactly(*m_dataSource, inner + 16, headerLength - 16))
+    if (!StreamIO::ReadExactly(*m_dataSource, inner + 16, headerLength - 16))
         return errGeneral;
     if (m_commands->SendSRecords(m_dataSource, textLength, m_callback) == textLength)
         return errNone;

@@ -33,8 +33,7 @@ public:
     // The bootloader's identification answer is read into this many bytes at most.
     static constexpr uint32_t kBootInfoSize = 66;
 
-    CSRecordDevice(NTypes type, QString typeName, uint8_t signatureClass, const STraits& traits,
-                   const SBootTraits& boot);
+    CSRecordDevice(NTypes type, const STraits& traits, const SBootTraits& boot);
 
     bool ReadBootloaderInfo(QString& text) override;
     NError_code InitUpdate(const CPackageHeader& package) override;

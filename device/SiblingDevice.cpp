@@ -11,8 +11,7 @@
 namespace Device
 {
 
-CSiblingDevice::CSiblingDevice(NTypes type, QString typeName, uint8_t signatureClass, const STraits& traits)
-    : CVmDevice(type, std::move(typeName), portSerial, signatureClass), m_traits(traits)
+CSiblingDevice::CSiblingDevice(NTypes type, const STraits& traits) : CVmDevice(type), m_traits(traits)
 {
 }
 
@@ -47,8 +46,8 @@ bool CSiblingDevice::Identify(SIdentity& identity)
             return false;
         m_idMode = kBootloader;
     }
-    // Empty fields keep their places (they read "-").
-    const QStringList fields = SplitIdentityFields(text);
+    // Empty fields keep their places (they read "-", but for the type name).
+    const QStringList fields = SplitIdentityFields(text, NEmptyFirst::keepEmpty);
     QString* const targets[6] = {&m_info.identity.typeName,     &m_info.hardwareRevision,
                                  &m_info.identity.serialNumber, &m_info.signatureText,
                                  &m_info.identity.version,      &m_info.bootloaderVersion};
@@ -173,7 +172,7 @@ int32_t CSiblingDevice::SendLongFrameCommand(uint8_t command, int32_t paramCount
         return CVmCommands::kCommFailure;
     try
     {
-        m_stream->DiscardInput();
+        m_commands->DropStaleInput();
         const uint8_t head[2] = {0xC1, command};
         if (m_stream->Write(head, 2) != 2)
             return CVmCommands::kCommFailure;
@@ -182,7 +181,7 @@ int32_t CSiblingDevice::SendLongFrameCommand(uint8_t command, int32_t paramCount
         if (m_stream->Write(buffer, uint32_t(paramCount)) != uint32_t(paramCount))
             return CVmCommands::kCommFailure;
         uint8_t answer = 0;
-        if (m_stream->Read(&answer, 1) != 1)
+        if (m_commands->ReadFully(&answer, 1) != 1)
             return CVmCommands::kCommFailure;
         return (answer == 0 || answer >= 0xF0) ? answer : CVmCommands::kCommFailure;
     }

@@ -11,6 +11,11 @@ namespace Device
 // the bootloader version), the info text, the version list, the device code and the
 // short identification, each in the variant a class's traits choose. The long command
 // frame and the recovery into the application, which some of them use, live here too.
+//
+// Empty identification fields: hardware revision, serial number, signature, version and
+// bootloader version keep their places and read "-" (and so count as present); a serial
+// number "-" then becomes the class's default serial where it has one. An empty type
+// name stays empty and fails the identification.
 class CSiblingDevice : public CVmDevice
 {
 public:
@@ -30,7 +35,7 @@ public:
     static constexpr uint8_t kApplication = 8;
     static constexpr uint8_t kBootloader = 3;
 
-    CSiblingDevice(NTypes type, QString typeName, uint8_t signatureClass, const STraits& traits);
+    CSiblingDevice(NTypes type, const STraits& traits);
 
     bool Identify(SIdentity& identity) override;
     QString GetInfoText() override;

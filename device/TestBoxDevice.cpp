@@ -16,15 +16,9 @@ CSiblingDevice::STraits Traits()
 } // namespace
 
 CTestBoxDevice::CTestBoxDevice()
-    : CSRecordDevice(typeTestBox, QStringLiteral("VariDov"), 16, Traits(),
-                     SBootTraits{0xCE, false, 15, 35000, true})
+    : CSRecordDevice(typeTestBox, Traits(), SBootTraits{0xCE, false, 15, 35000, true})
 {
     SetSerialLine(115200, 0, 1500, 50);
-}
-
-std::unique_ptr<CVmDevice> CTestBoxDevice::CreateInstance() const
-{
-    return std::make_unique<CTestBoxDevice>();
 }
 
 bool CTestBoxDevice::WriteTexts(const QString&, const QString&, const QString&)

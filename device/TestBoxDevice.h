@@ -13,8 +13,6 @@ class CTestBoxDevice : public CSRecordDevice
 public:
     CTestBoxDevice();
 
-    std::unique_ptr<CVmDevice> CreateInstance() const override;
-
     // The instrument keeps no texts: true, nothing is sent.
     virtual bool WriteTexts(const QString& text1, const QString& text2, const QString& text3);
 };

@@ -21,8 +21,7 @@ CSiblingDevice::STraits Traits()
 } // namespace
 
 CTolvaneDevice::CTolvaneDevice()
-    : CSRecordDevice(typeTolvane, QStringLiteral("Tolvane"), 10, Traits(),
-                     SBootTraits{0xD2, true, 5, 15000, false})
+    : CSRecordDevice(typeTolvane, Traits(), SBootTraits{0xD2, true, 5, 15000, false})
 {
     SetSerialLine(19200, 0, 1500, 50);
 }
@@ -31,11 +30,6 @@ CTolvaneDevice::~CTolvaneDevice()
 {
     if (m_stream)
         ReleaseRemoteMode(false);
-}
-
-std::unique_ptr<CVmDevice> CTolvaneDevice::CreateInstance() const
-{
-    return std::make_unique<CTolvaneDevice>();
 }
 
 void CTolvaneDevice::IdentifyPrelude()

@@ -11,8 +11,6 @@ public:
     CTolvaneDevice();
     ~CTolvaneDevice() override;
 
-    std::unique_ptr<CVmDevice> CreateInstance() const override;
-
     // "C0C0i" and, when asked, 2 s; only while the remote flag is set. False only when
     // the link fails.
     bool ReleaseRemoteMode(bool wait);

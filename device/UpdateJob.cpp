@@ -16,12 +16,17 @@ namespace Device
 
 namespace
 {
-// Whatever leaves the job, the device gives back the callback and the package it was
-// lent, and the package is closed.
+// Whatever leaves the job, the device gives back the callback, the package and the
+// cancel token it was lent, and the package is closed.
 class Lending
 {
 public:
-    Lending(CVmDevice& device, StreamIO::CIoStream& package) : m_device(device), m_package(package) {}
+    Lending(CVmDevice& device, StreamIO::CIoStream& package, const Platform::CancelToken& cancel)
+        : m_device(device), m_package(package), m_ownToken(device.GetCancelToken())
+    {
+        m_device.SetCancelToken(cancel);
+        m_tokenLent = true;
+    }
     ~Lending() { Return(); }
     Lending(const Lending&) = delete;
     Lending& operator=(const Lending&) = delete;
@@ -45,27 +50,19 @@ public:
         if (m_callbackLent)
             m_device.TakeCallback();
         m_callbackLent = false;
+        if (m_tokenLent)
+            m_device.SetCancelToken(m_ownToken);
+        m_tokenLent = false;
     }
 
 private:
     CVmDevice& m_device;
     StreamIO::CIoStream& m_package;
+    const Platform::CancelToken m_ownToken;
     bool m_callbackLent = false;
     bool m_packageLent = false;
+    bool m_tokenLent = false;
 };
-
-bool ReadExactly(StreamIO::CIoStream& stream, uint8_t* buffer, uint32_t n)
-{
-    uint32_t got = 0;
-    while (got < n)
-    {
-        const uint32_t m = stream.Read(buffer + got, n - got);
-        if (m == 0)
-            return false;
-        got += m;
-    }
-    return true;
-}
 
 // Which blocks a content selection takes (1) and skips (0). Blocks no entry reaches
 // are not part of the selection and are skipped.
@@ -111,7 +108,7 @@ NError_code RunSteps(const SUpdateJob& job, CVmDevice& device, CCallback& callba
     for (uint32_t i = 0; i < count; ++i)
     {
         uint8_t raw[SBlockHeader::kSize];
-        if (!ReadExactly(package, raw, SBlockHeader::kSize))
+        if (!StreamIO::ReadExactly(package, raw, SBlockHeader::kSize))
             return errFileRead;
         blocks.push_back(SBlockHeader::FromBytes(raw));
     }
@@ -161,13 +158,14 @@ NError_code RunSteps(const SUpdateJob& job, CVmDevice& device, CCallback& callba
 }
 } // namespace
 
-void RunUpdateJob(const SUpdateJob& job, CCallback* reportTo, const LinkWatch& watch)
+void RunUpdateJob(const SUpdateJob& job, CCallback* reportTo, const LinkWatch& watch,
+                  const Platform::CancelToken& cancel)
 {
     if (!job.callback || !job.device || !job.package)
         return;
     CCallback& callback = reportTo ? *reportTo : *job.callback;
     CVmDevice& device = *job.device;
-    Lending lending(device, *job.package);
+    Lending lending(device, *job.package, cancel);
     NError_code code = errNone;
     try
     {

@@ -1,6 +1,7 @@
 #pragma once
 #include "device/Contents.h"
 #include "device/DeviceTypes.h"
+#include "platform/core/CancelToken.h"
 
 #include <functional>
 #include <memory>
@@ -39,6 +40,11 @@ using LinkWatch = std::function<void(StreamIO::CIoStream* link)>;
 // PostUpdateJob queues). Reports through the job's callback, or through `reportTo` when
 // given (the job thread passes a gate that stays silent once the job was abandoned).
 // Nothing happens without a callback, a device and a package.
-void RunUpdateJob(const SUpdateJob& job, CCallback* reportTo = nullptr, const LinkWatch& watch = {});
+//
+// The device is lent to the job until its end is reported: its callback, its data source
+// and its cancel token are the job's meanwhile (`cancel`: the job thread's token of the
+// job), and its own come back before OnJobFinished, after which the job does not touch it.
+void RunUpdateJob(const SUpdateJob& job, CCallback* reportTo = nullptr, const LinkWatch& watch = {},
+                  const Platform::CancelToken& cancel = {});
 
 } // namespace Device

@@ -20,15 +20,9 @@ CSiblingDevice::STraits Traits()
 }
 } // namespace
 
-CUsPe50kHzDevice::CUsPe50kHzDevice()
-    : CSiblingDevice(typeUsPulseEcho50kHz, QStringLiteral("US VivodOzez 50kHz"), 14, Traits())
+CUsPe50kHzDevice::CUsPe50kHzDevice() : CSiblingDevice(typeUsPulseEcho50kHz, Traits())
 {
     SetSerialLine(19200, 0, 500, 50);
-}
-
-std::unique_ptr<CVmDevice> CUsPe50kHzDevice::CreateInstance() const
-{
-    return std::make_unique<CUsPe50kHzDevice>();
 }
 
 uint32_t CUsPe50kHzDevice::GetMaxBlockSize() const

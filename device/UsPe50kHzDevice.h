@@ -14,7 +14,6 @@ class CUsPe50kHzDevice : public CSiblingDevice
 public:
     CUsPe50kHzDevice();
 
-    std::unique_ptr<CVmDevice> CreateInstance() const override;
     uint32_t GetMaxBlockSize() const override;
     uint32_t GetChecksumFlags() const override;
     int32_t SendBinaryCommand(uint8_t command, int32_t paramCount, uint8_t* buffer, uint32_t bufferSize,

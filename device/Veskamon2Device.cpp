@@ -55,7 +55,7 @@ bool Expect(const QString& text, qsizetype& pos, QLatin1StringView literal)
 }
 } // namespace
 
-CVeskamon2Device::CVeskamon2Device() : CVmDevice(typeVeskamon3, QStringLiteral("Veskamon 3"), 2, 8)
+CVeskamon2Device::CVeskamon2Device() : CVmDevice(typeVeskamon3)
 {
 }
 
@@ -74,11 +74,6 @@ CVeskamon2Device::~CVeskamon2Device()
     }
 }
 
-std::unique_ptr<CVmDevice> CVeskamon2Device::CreateInstance() const
-{
-    return std::make_unique<CVeskamon2Device>();
-}
-
 bool CVeskamon2Device::Identify(SIdentity& identity)
 {
     if (!HasLink())
@@ -89,7 +84,7 @@ bool CVeskamon2Device::Identify(SIdentity& identity)
     QString text = DecodeCp1252(answer);
     if (text.startsWith(QLatin1Char(';')))
         text.prepend(kNewDeviceName);
-    const QStringList fields = SplitIdentityFields(text);
+    const QStringList fields = SplitIdentityFields(text, NEmptyFirst::keepEmpty);
     QString* const targets[5] = {&m_identity.typeName, &m_identity.version, &m_identity.serialNumber,
                                  &m_signature, &m_hardwareRevision};
     for (int i = 0; i < 5; ++i)
@@ -172,15 +167,7 @@ bool CVeskamon2Device::ReadSample(uint8_t packet[8], uint8_t& toggleBits, uint32
         }
         if (!m_data->SetTimeouts(timeoutMs, timeoutMs))
             return false;
-        uint32_t got = 0;
-        while (got < 8)
-        {
-            const uint32_t m = m_data->Read(packet + got, 8 - got);
-            if (m == 0)
-                break;
-            got += m;
-        }
-        if (got != 8)
+        if (!StreamIO::ReadExactly(*m_data, packet, 8))
             return false;
         toggleBits = m_data->GetToggleBits();
         return true;

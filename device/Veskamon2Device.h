@@ -16,6 +16,10 @@ namespace Device
 // The indentation tester "Veskamon 3": a USB-HID probe. Commands go over the probe's
 // control channel (the attached stream); samples arrive as 8-byte packets over its data
 // channel, which this object opens on the first read.
+//
+// Identification: five fields (name, firmware version, serial number, signature,
+// hardware revision). An empty name makes a tester without a name of its own
+// (kNewDeviceName); every other empty field reads "-".
 class CVeskamon2Device : public CVmDevice
 {
 public:
@@ -25,7 +29,6 @@ public:
     CVeskamon2Device();
     ~CVeskamon2Device() override;
 
-    std::unique_ptr<CVmDevice> CreateInstance() const override;
     bool Identify(SIdentity& identity) override;
     QString GetInfoText() override;
     QString GetSerialNumber() const override;

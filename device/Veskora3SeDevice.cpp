@@ -2,15 +2,13 @@
 
 #include "device/Contents.h"
 #include "device/DeviceText.h"
-#include "device/DeviceThread.h"
 #include "device/PackageHeader.h"
 #include "device/UpdateChecks.h"
 #include "device/VmCommands.h"
+#include "platform/core/ByteOrder.h"
 #include "platform/core/Codepage.h"
 
-#include <chrono>
 #include <cmath>
-#include <thread>
 
 namespace Device
 {
@@ -34,45 +32,29 @@ QString WithoutBlanks(QString text)
 
 uint16_t Word(const uint8_t* block, int index)
 {
-    return uint16_t(block[2 * index] | (block[2 * index + 1] << 8));
+    return ReadLe16(block + 2 * index);
 }
 
 uint32_t Parallel(uint64_t a, uint64_t b)
 {
     return a > b ? uint32_t(a * b / (a - b)) : 2u;
 }
-
-bool SleepUnlessAborted(uint32_t ms)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end)
-    {
-        if (IsDeviceJobAborted(nullptr))
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
 } // namespace
 
-CVeskora3SeDevice::CVeskora3SeDevice() : CVmDevice(typeVeskora3, QStringLiteral("Veskora 3"), 7, 3)
+CVeskora3SeDevice::CVeskora3SeDevice() : CVmDevice(typeVeskora3)
 {
-}
-
-std::unique_ptr<CVmDevice> CVeskora3SeDevice::CreateInstance() const
-{
-    return std::make_unique<CVeskora3SeDevice>();
 }
 
 bool CVeskora3SeDevice::Identify(SIdentity& identity)
 {
     if (!HasLink())
         return false;
-    m_commands->SetLineEndMode(false, true);
+    if (!SettleLineEnd())
+        return false;
     QByteArray answer;
     if (!m_commands->QueryIdentity(answer, 2000))
         return false;
-    const QStringList fields = SplitIdentityFields(DecodeCp1252(answer));
+    const QStringList fields = SplitIdentityFields(DecodeCp1252(answer), NEmptyFirst::keepEmpty);
     QString* const targets[8] = {&m_identity.typeName, &m_hardwareRevision, &m_identity.serialNumber,
                                  &m_signature,         &m_identity.version, &m_osVersion,
                                  &m_localization,      &m_timeZone};
@@ -273,7 +255,7 @@ bool CVeskora3SeDevice::WaitForProbe()
 {
     for (int attempt = 0; attempt < 6; ++attempt)
     {
-        if (!SleepUnlessAborted(500))
+        if (!Pause(500))
             return false;
         QByteArray answer;
         SendTextCommand("PNAM?", answer, 64, 1000);

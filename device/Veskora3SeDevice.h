@@ -22,12 +22,16 @@ struct SProbeParameters
 };
 
 // The portable rebound tester "Veskora 3" over serial, USB or Ethernet.
+//
+// Identification: eight fields (type name, hardware revision, serial number, signature,
+// application version, operating-system version, localization, time-zone ID). An empty
+// field reads "-" and counts as present, except the type name: empty, it fails the
+// identification.
 class CVeskora3SeDevice : public CVmDevice
 {
 public:
     CVeskora3SeDevice();
 
-    std::unique_ptr<CVmDevice> CreateInstance() const override;
     bool Login(SLoginInfo& login) override;
     bool Logout() override;
     bool Identify(SIdentity& identity) override;

@@ -1,6 +1,7 @@
 #include "device/VmCommands.h"
 
 #include "device/Callback.h"
+#include "platform/core/ByteOrder.h"
 #include "platform/core/Codepage.h"
 #include "platform/core/NumberText.h"
 #include "streamio/Checksum.h"
@@ -11,9 +12,7 @@
 #include <QStringList>
 
 #include <algorithm>
-#include <chrono>
 #include <exception>
-#include <thread>
 
 namespace Device
 {
@@ -36,18 +35,12 @@ constexpr uint32_t kCheckCrc32 = 0x02;
 
 const QByteArray kResyncFrame("\xC8\xF6\x00\x05\x55\x5A\xAA\xAF\xFF\xF0", 10);
 
-// How long the line must stay quiet before a refused transfer counts as drained, and
-// how long draining may take at most.
+// How long the line must stay quiet before it counts as drained, and how long draining
+// may take at most: after a refused transfer, and before the frame that follows an
+// exchange whose answer did not come whole.
 constexpr uint32_t kDrainQuietMs = 200;
 constexpr uint64_t kDrainLimitMs = 30000;
-
-uint32_t Le(const uint8_t* p, int size)
-{
-    uint32_t value = 0;
-    for (int i = size - 1; i >= 0; --i)
-        value = (value << 8) | p[i];
-    return value;
-}
+constexpr uint64_t kStaleLimitMs = 2000;
 
 void AppendLe(QByteArray& out, uint32_t value, int size)
 {
@@ -73,9 +66,9 @@ bool CheckMatches(const uint8_t* data, uint32_t length, uint8_t kind, const uint
     case 1:
         return Crc8(data, length, 0) == check[0];
     case 2:
-        return Crc16(data, length, 0) == Le(check, 2);
+        return Crc16(data, length, 0) == ReadLe16(check);
     case 4:
-        return StandardCrc32(data, length) == Le(check, 4);
+        return StandardCrc32(data, length) == ReadLe32(check);
     default:
         return true;
     }
@@ -146,35 +139,48 @@ std::optional<QByteArray> CVmCommands::QuotePath(const QString& path)
     return bytes;
 }
 
-bool CVmCommands::SleepAbortable(uint32_t ms)
+uint32_t CVmCommands::ReadLink(void* buffer, uint32_t n)
 {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    for (;;)
-    {
-        if (IsAborted())
-            return false;
-        const auto now = std::chrono::steady_clock::now();
-        if (now >= end)
-            return true;
-        std::this_thread::sleep_for(
-            std::min<std::chrono::steady_clock::duration>(end - now, std::chrono::milliseconds(10)));
-    }
+    const uint32_t got = m_stream->Read(buffer, n);
+    if (got < n)
+        m_unsettled = true;
+    return got;
 }
 
 uint32_t CVmCommands::ReadFully(void* buffer, uint32_t n)
 {
-    auto* p = static_cast<uint8_t*>(buffer);
-    uint32_t got = 0;
-    while (got < n)
+    const uint32_t got = StreamIO::ReadFully(*m_stream, buffer, n);
+    if (got < n)
+        m_unsettled = true;
+    return got;
+}
+
+void CVmCommands::DropStaleInput()
+{
+    m_stream->DiscardInput();
+    if (!m_unsettled)
+        return;
+    // The last exchange ended without its whole answer, which may still be on its way:
+    // whatever comes before the line falls quiet belongs to it.
+    m_unsettled = false;
+    DrainUntilQuiet(kStaleLimitMs);
+}
+
+void CVmCommands::DrainUntilQuiet(uint64_t limitMs)
+{
+    uint32_t readMs = 0;
+    uint32_t writeMs = 0;
+    const bool haveTimeouts = m_stream->GetTimeouts(readMs, writeMs);
+    m_stream->SetTimeouts(kDrainQuietMs, writeMs);
+    const uint64_t start = NowCounter();
+    uint8_t scratch[4096];
+    while (!IsAborted() && MsSince(start) < limitMs)
     {
-        const uint32_t m = m_stream->Read(p + got, n - got);
-        got += m;
-        // A read that waited its whole time-out ends the transfer; another one would
-        // only wait as long again.
-        if (m == 0 || m_stream->IsEndOrTimeout())
+        if (m_stream->Read(scratch, sizeof scratch) == 0)
             break;
     }
-    return got;
+    if (haveTimeouts)
+        m_stream->SetTimeouts(readMs, writeMs);
 }
 
 void CVmCommands::Discard(uint32_t n)
@@ -184,7 +190,10 @@ void CVmCommands::Discard(uint32_t n)
     {
         const uint32_t m = m_stream->Read(scratch, std::min<uint32_t>(n, sizeof scratch));
         if (m == 0)
+        {
+            m_unsettled = true; // the rest may still come
             break;
+        }
         n -= m;
     }
 }
@@ -210,19 +219,7 @@ void CVmCommands::DrainAndResync()
 {
     try
     {
-        uint32_t readMs = 0;
-        uint32_t writeMs = 0;
-        const bool haveTimeouts = m_stream->GetTimeouts(readMs, writeMs);
-        m_stream->SetTimeouts(kDrainQuietMs, writeMs);
-        const uint64_t start = NowCounter();
-        uint8_t scratch[4096];
-        while (!IsAborted() && MsSince(start) < kDrainLimitMs)
-        {
-            if (m_stream->Read(scratch, sizeof scratch) == 0)
-                break;
-        }
-        if (haveTimeouts)
-            m_stream->SetTimeouts(readMs, writeMs);
+        DrainUntilQuiet(kDrainLimitMs);
     }
     catch (const std::exception&)
     {
@@ -245,7 +242,7 @@ uint32_t CVmCommands::ReadLine(char* buffer, uint32_t size)
         while (n < size - 1)
         {
             uint8_t b = 0;
-            if (m_stream->Read(&b, 1) != 1)
+            if (ReadLink(&b, 1) != 1)
             {
                 if (n > 0 && uint8_t(buffer[n - 1]) == kCr)
                     break;
@@ -270,13 +267,13 @@ int CVmCommands::SendTextFrame(const QByteArray& command, uint32_t timeoutMs)
 {
     if (IsAborted())
         return 0;
-    m_stream->DiscardInput();
+    DropStaleInput();
     if (m_stream->WriteByte(kTextStart) != 1)
         return 0;
     if (!m_stream->SetTimeouts(timeoutMs, timeoutMs))
         return 0;
     uint8_t ack = 0;
-    if (m_stream->Read(&ack, 1) != 1)
+    if (ReadLink(&ack, 1) != 1)
         return -1;
     if (!WriteAll(command + char(kCr)))
         return 0;
@@ -377,11 +374,11 @@ bool CVmCommands::SetLineEndMode(bool crlfWanted, bool askDevice)
         if (IsAborted() || !m_stream->SetTimeouts(8000, 4000))
             return false;
         // Stale bytes would be taken for the acknowledgement.
-        m_stream->DiscardInput();
+        DropStaleInput();
         if (m_stream->WriteByte(kTextStart) != 1)
             return false;
         uint8_t ack = 0;
-        if (m_stream->Read(&ack, 1) != 1)
+        if (ReadLink(&ack, 1) != 1)
             return false;
         if (!WriteAll(QByteArray("EC?\r")))
             return false;
@@ -393,7 +390,7 @@ bool CVmCommands::SetLineEndMode(bool crlfWanted, bool askDevice)
         if (n > 5 && QByteArray(line, n).contains(char(kCr)))
         {
             uint8_t lf = 0;
-            if (m_stream->Read(&lf, 1) != 1 || lf != kLf)
+            if (ReadLink(&lf, 1) != 1 || lf != kLf)
                 return false;
             m_lineEnd = 1;
         }
@@ -426,11 +423,11 @@ int32_t CVmCommands::SendBinaryCommand(uint8_t command, int32_t paramCount, uint
     {
         if (!m_stream->SetTimeouts(uint32_t(timeoutMs), uint32_t(timeoutMs)))
             return kCommFailure;
-        m_stream->DiscardInput();
+        DropStaleInput();
         if (!WriteAll(Frame(command, buffer, paramCount)))
             return kCommFailure;
         uint8_t r = 0;
-        if (m_stream->Read(&r, 1) != 1)
+        if (ReadLink(&r, 1) != 1)
             return kCommFailure;
         if (r == 0 || r >= kFirstStatus)
             return r;
@@ -449,16 +446,18 @@ int32_t CVmCommands::SendBinaryCommand(uint8_t command, int32_t paramCount, uint
         if (ReadFully(ext, 4) != 4)
             return kCommFailure;
         const uint8_t kind = ext[0];
-        const uint32_t d = Le(ext + 1, 3);
-        const uint32_t total = d + uint32_t(CheckSize(kind));
-        if (!buffer || bufferSize < total)
+        const uint32_t d = ReadLe24(ext + 1);
+        const uint32_t checkSize = uint32_t(CheckSize(kind));
+        // The caller's buffer holds the data; the check value is verified and dropped.
+        if (!buffer || bufferSize < d)
         {
-            Discard(total);
+            Discard(d + checkSize);
             return kCommFailure;
         }
-        if (ReadFully(buffer, total) != total)
+        uint8_t check[4] = {};
+        if (ReadFully(buffer, d) != d || ReadFully(check, checkSize) != checkSize)
             return kCommFailure;
-        if (!CheckMatches(buffer, d, kind, buffer + d))
+        if (!CheckMatches(buffer, d, kind, check))
             return kCheckMismatch;
         return int32_t(d);
     }
@@ -479,13 +478,13 @@ NError_code CVmCommands::ExchangeBinaryData(uint8_t command, uint8_t* buffer, in
         return errCommunication;
     try
     {
-        m_stream->DiscardInput();
+        DropStaleInput();
         if (!m_stream->SetTimeouts(uint32_t(timeoutMs), uint32_t(timeoutMs)))
             return errCommunication;
         if (!WriteAll(Frame(command, buffer, paramCount)))
             return errCommunication;
         uint8_t r = 0;
-        if (m_stream->Read(&r, 1) != 1)
+        if (ReadLink(&r, 1) != 1)
             return errCommunication;
         if (r == 0)
             return errNone;
@@ -515,7 +514,7 @@ NError_code CVmCommands::ExchangeBinaryData(uint8_t command, uint8_t* buffer, in
         if (ReadFully(ext, 4) != 4)
             return errCommunication;
         const uint8_t kind = ext[0];
-        const uint32_t d = Le(ext + 1, 3);
+        const uint32_t d = ReadLe24(ext + 1);
         const uint32_t total = d + uint32_t(CheckSize(kind));
         if (bufferSize < total)
         {
@@ -545,7 +544,10 @@ NError_code CVmCommands::ExchangeBinaryData(uint8_t command, uint8_t* buffer, in
         }
         replyCount = got;
         if (got < total)
+        {
+            m_unsettled = true;
             return errCommunication;
+        }
         if (!CheckMatches(buffer, d, kind, buffer + d))
             return errChecksum;
         return errNone;
@@ -567,7 +569,7 @@ int32_t CVmCommands::ExchangeShortBinary(uint8_t command, int32_t paramCount, ui
     bool lowered = false;
     try
     {
-        m_stream->DiscardInput();
+        DropStaleInput();
         if (!WriteAll(Frame(command, buffer, paramCount)))
             return -1;
         if (expectedLength == 0)
@@ -575,14 +577,14 @@ int32_t CVmCommands::ExchangeShortBinary(uint8_t command, int32_t paramCount, ui
         if (!m_stream->SetTimeouts(uint32_t(timeoutMs), uint32_t(timeoutMs)))
             return -1;
         uint8_t c = 0;
-        if (m_stream->Read(&c, 1) != 1)
+        if (ReadLink(&c, 1) != 1)
             return -1;
         if (c >= kFirstStatus || int32_t(c) != expectedLength)
             return -1;
         int32_t got = 0;
         while (got < c)
         {
-            if (m_stream->Read(buffer + got, 1) != 1)
+            if (ReadLink(buffer + got, 1) != 1)
                 break;
             ++got;
             if (got == 1 && timeoutMs > 50)
@@ -622,7 +624,7 @@ bool CVmCommands::Resync()
         {
             if (!WriteAll(kResyncFrame))
                 return false;
-            if (!SleepAbortable(50))
+            if (!m_cancel.Sleep(50))
                 return false;
             for (int i = 0; i < 3; ++i)
             {
@@ -630,7 +632,10 @@ bool CVmCommands::Resync()
                 if (m_stream->Read(&b, 1) != 1)
                     break;
                 if (b == kFirstStatus)
+                {
+                    m_unsettled = false;
                     return true;
+                }
             }
         }
     }
@@ -671,12 +676,12 @@ bool CVmCommands::SendHeaderBlock(const uint8_t* block, uint32_t checkBits)
                 continue;
             if (IsAborted())
                 return false;
-            m_stream->DiscardInput();
+            DropStaleInput();
             if (!WriteAll(QByteArray("\xC1\xF8\x00", 3) + data) || !WriteAll(CheckValue(data, checkBits)))
                 continue;
             m_stream->SetTimeouts(4000, 4000);
             uint8_t answer = 0xFF;
-            if (m_stream->Read(&answer, 1) == 1 && answer == 0)
+            if (ReadLink(&answer, 1) == 1 && answer == 0)
                 return true;
         }
     }
@@ -737,11 +742,11 @@ uint32_t CVmCommands::SendDataBlocks(StreamIO::CIoStream* source, uint32_t lengt
                     m_transfer.clear();
                     return 0;
                 }
-                m_stream->DiscardInput();
+                DropStaleInput();
                 if (!WriteAll(frame) || !WriteAll(m_transfer) || !WriteAll(CheckValue(m_transfer, checkBits)))
                     continue;
                 uint8_t answer = 0xFF;
-                if (m_stream->Read(&answer, 1) == 1 && answer == 0)
+                if (ReadLink(&answer, 1) == 1 && answer == 0)
                 {
                     m_transfer.clear();
                     return length;
@@ -756,7 +761,7 @@ uint32_t CVmCommands::SendDataBlocks(StreamIO::CIoStream* source, uint32_t lengt
             frame.append(char(checkFlag));
             AppendLe(frame, length, 4);
             AppendLe(frame, blockSize, 3);
-            m_stream->DiscardInput();
+            DropStaleInput();
             if (!WriteAll(frame))
                 continue;
             uint32_t remaining = length;
@@ -801,7 +806,7 @@ uint32_t CVmCommands::SendDataBlocks(StreamIO::CIoStream* source, uint32_t lengt
                     break;
                 }
                 uint8_t answer = 0xFF;
-                if (m_stream->Read(&answer, 1) == 1 && answer == 0)
+                if (ReadLink(&answer, 1) == 1 && answer == 0)
                 {
                     remaining -= chunk;
                     continue;
@@ -831,19 +836,19 @@ bool CVmCommands::ProgramFlash(CCallback* callback, int32_t progressMode, bool a
     uint8_t buffer[3] = {4, 0, 0};
     if (ExchangeShortBinary(kCmdBootloader, 1, buffer, 3, 4000) != 3)
         return false;
-    const uint32_t duration = Le(buffer, 3);
+    const uint32_t duration = ReadLe24(buffer);
     uint32_t timeout = duration;
     if (askTimeout)
     {
         uint8_t ask[3] = {3, 0, 0};
         if (ExchangeShortBinary(kCmdBootloader, 1, ask, 3, 4000) == 3)
-            timeout = Le(ask, 3);
+            timeout = ReadLe24(ask);
     }
     try
     {
         if (IsAborted())
             return false;
-        m_stream->DiscardInput();
+        DropStaleInput();
         if (!WriteAll(QByteArray("\xC1\xF8\x02", 3)))
             return false;
         uint32_t readMs = 0;
@@ -854,7 +859,7 @@ bool CVmCommands::ProgramFlash(CCallback* callback, int32_t progressMode, bool a
         if (callback && callback->WantsFineProgress())
             callback->OnProgress(0, progressMode, std::max<uint32_t>(duration, 2000));
         uint8_t answer = 0xFF;
-        return m_stream->Read(&answer, 1) == 1 && answer == 0;
+        return ReadLink(&answer, 1) == 1 && answer == 0;
     }
     catch (const std::exception&)
     {
@@ -888,7 +893,7 @@ uint32_t CVmCommands::SendSRecords(StreamIO::CIoStream* source, uint32_t length,
                 return 0;
             sent += uint32_t(record.size());
             uint8_t answer = 0;
-            if (m_stream->Read(&answer, 1) != 1 || answer != 'P')
+            if (ReadLink(&answer, 1) != 1 || answer != 'P')
                 return accepted;
             accepted += uint32_t(record.size());
             if (fine)
@@ -919,7 +924,7 @@ bool CVmCommands::SendRawLine(const uint8_t* bytes, uint32_t count, uint8_t ackn
         if (acknowledge == 0)
             return true;
         uint8_t answer = 0;
-        return m_stream->Read(&answer, 1) == 1 && answer == acknowledge;
+        return ReadLink(&answer, 1) == 1 && answer == acknowledge;
     }
     catch (const std::exception&)
     {
@@ -1015,18 +1020,18 @@ bool CVmCommands::DownloadFile(StreamIO::CIoStream* destination, const QString& 
     {
         if (!destination->IsOpen() || IsAborted())
             return false;
-        m_stream->DiscardInput();
+        DropStaleInput();
         if (m_stream->WriteByte(kTextStart) != 1)
             return false;
         uint8_t ack = 0;
-        if (m_stream->Read(&ack, 1) != 1)
+        if (ReadLink(&ack, 1) != 1)
             return false;
         if (!WriteAll("LOAD \"" + *path + "\"\r"))
             return false;
         uint8_t lengthBytes[4];
         if (ReadFully(lengthBytes, 4) != 4)
             return false;
-        const uint32_t length = Le(lengthBytes, 4);
+        const uint32_t length = ReadLe32(lengthBytes);
         if (length == 0 || length > kMaxDownload)
         {
             // The device sends the file all the same; take it off the line so that the
@@ -1204,13 +1209,13 @@ bool CVmCommands::ReadDataBlock(uint8_t* buffer, uint32_t& size, uint8_t status[
     {
         if (IsAborted())
             return false;
-        m_stream->DiscardInput();
+        DropStaleInput();
         if (m_stream->WriteByte(kTextStart) != 1)
             return false;
         if (!SetTransferTimeouts(80000, 2))
             return false;
         uint8_t ack = 0;
-        if (m_stream->Read(&ack, 1) != 1)
+        if (ReadLink(&ack, 1) != 1)
             return false;
         if (!WriteAll(QByteArray("SS\r")))
             return false;
@@ -1227,7 +1232,7 @@ bool CVmCommands::ReadDataBlock(uint8_t* buffer, uint32_t& size, uint8_t status[
         uint8_t lengthBytes[4];
         if (ReadFully(lengthBytes, 4) != 4)
             return false;
-        const uint32_t length = Le(lengthBytes, 4);
+        const uint32_t length = ReadLe32(lengthBytes);
         if (length > size)
             return false;
         if (ReadFully(buffer, length) != length)
@@ -1246,7 +1251,7 @@ int32_t CVmCommands::ReadDeviceCode()
     uint8_t buffer[4] = {};
     if (ExchangeShortBinary(kCmdDeviceCode, 0, buffer, 4, 4000) != 4)
         return -1;
-    return int32_t(Le(buffer, 4));
+    return int32_t(ReadLe32(buffer));
 }
 
 bool CVmCommands::KeepAlive(bool on, uint32_t milliseconds)
@@ -1304,7 +1309,7 @@ bool CVmCommands::ChangeMode(uint8_t modeByte, bool& changed, CCallback* callbac
         buffer[1] = mode;
         if (ExchangeShortBinary(kCmdControl, 2, buffer, 3, 4000) != 3)
             return false;
-        duration = Le(buffer, 3);
+        duration = ReadLe24(buffer);
         if (duration == 0)
             return false;
     }
@@ -1323,13 +1328,13 @@ bool CVmCommands::ChangeMode(uint8_t modeByte, bool& changed, CCallback* callbac
     {
         if (reopen)
         {
-            if (!SleepAbortable(100))
+            if (!m_cancel.Sleep(100))
                 return false;
             m_stream->Close();
         }
         const uint32_t percent = delayPercent == 0 ? 100 : delayPercent;
         const uint64_t wait = std::min<uint64_t>(uint64_t(duration) * percent / 100, kMaxDeviceWaitMs);
-        const bool slept = SleepAbortable(uint32_t(wait));
+        const bool slept = m_cancel.Sleep(uint32_t(wait));
         if (reopen && !m_stream->Reopen())
             return false;
         if (!slept)

@@ -1,5 +1,6 @@
 #pragma once
 #include "device/DeviceTypes.h"
+#include "platform/core/CancelToken.h"
 
 #include <QByteArray>
 #include <QString>
@@ -17,13 +18,11 @@ namespace Device
 
 class CCallback;
 
-// Asked before every exchange and between the steps of long transfers.
-using AbortCheck = bool (*)(void* userData);
-
 // The device protocol over one attached stream: text frames (0x10, command, CR, one
 // answer line), byte frames (0xC0 + n, command, n parameters, framed reply), the
 // bootloader frames, and the commands built on them. Nothing here raises: the stream
-// layer's exceptions become failure results.
+// layer's exceptions become failure results. The cancel token (the device's) is asked
+// before every exchange and between the steps of long transfers, and ends its waits.
 class CVmCommands
 {
 public:
@@ -51,17 +50,21 @@ public:
     virtual bool MoveItem(const QString& oldPath, const QString& newPath);
     virtual bool DeleteItem(const QString& devicePath);
 
-    void SetAbortCheck(AbortCheck check, void* userData)
-    {
-        m_abortCheck = check;
-        m_abortUserData = userData;
-    }
-    bool IsAborted() const { return m_abortCheck && m_abortCheck(m_abortUserData); }
+    void SetCancelToken(const Platform::CancelToken& token) { m_cancel = token; }
+    bool IsAborted() const { return m_cancel.IsCancelled(); }
     StreamIO::CIoStream* GetStream() const { return m_stream; }
     // 1: the device ends lines with CR LF; 0: with CR alone.
     uint8_t GetLineEndMode() const { return m_lineEnd; }
 
     // --- Framing ---
+    // Before a frame goes out: drops what waits on the link. After an exchange whose
+    // answer did not come whole (a time-out, a reply cut short) it first reads and drops
+    // input until the line is quiet (2 s at most), so that the late answer is not taken
+    // for the acknowledgement and reply of the next frame.
+    void DropStaleInput();
+    // Up to n bytes (several reads, until the line has nothing more); the count read. A
+    // short read leaves the line unsettled for the next DropStaleInput.
+    uint32_t ReadFully(void* buffer, uint32_t n);
     // One answer line of at most size - 1 bytes into buffer (terminated); the count.
     uint32_t ReadLine(char* buffer, uint32_t size);
     // The payload of the answer, at most bufferSize - 1 bytes in answer; returns the full
@@ -72,7 +75,8 @@ public:
     const QByteArray& Answer() const { return m_answer; }
     bool SetLineEndMode(bool crlfWanted, bool askDevice);
     // The reply length, 0 (done), a status byte 0xF0-0xFF, or kBadArguments,
-    // kCommFailure, kCheckMismatch. A reply that does not fit the buffer is a failure.
+    // kCommFailure, kCheckMismatch. A reply whose data does not fit the buffer is a
+    // failure; the check value of a checked reply needs no room there.
     int32_t SendBinaryCommand(uint8_t command, int32_t paramCount, uint8_t* buffer, uint32_t bufferSize,
                               int32_t timeoutMs);
     NError_code ExchangeBinaryData(uint8_t command, uint8_t* buffer, int32_t paramCount, uint32_t& replyCount,
@@ -113,24 +117,26 @@ private:
     int SendTextFrame(const QByteArray& command, uint32_t timeoutMs);
     // The payload of an answer line; nullopt when a CR LF line has nothing after its blank.
     static std::optional<QByteArray> TakePayload(const QByteArray& line);
-    // Reads exactly n bytes (several reads); the count read.
-    uint32_t ReadFully(void* buffer, uint32_t n);
+    // One read of up to n bytes; a short one leaves the line unsettled.
+    uint32_t ReadLink(void* buffer, uint32_t n);
     void Discard(uint32_t n);
+    // Reads and drops input until the line stays quiet or limitMs have passed; the
+    // time-outs are put back.
+    void DrainUntilQuiet(uint64_t limitMs);
     bool WriteAll(const QByteArray& bytes);
     // Reads and drops whatever the device still sends, until the line is quiet, then
     // resynchronises; used when an answer was refused half way.
     void DrainAndResync();
-    // Sleeps in short steps; false when the abort check fired.
-    bool SleepAbortable(uint32_t ms);
     // Reads the answer to a SAVE and puts the usual time-outs back.
     bool ReadSaveAnswer();
     QByteArray CheckValue(const QByteArray& data, uint32_t checkBits) const;
 
     StreamIO::CIoStream* m_stream;
     QByteArray m_answer;
-    AbortCheck m_abortCheck = nullptr;
-    void* m_abortUserData = nullptr;
+    Platform::CancelToken m_cancel;
     uint8_t m_lineEnd = 1;
+    // An answer may still be on its way (see DropStaleInput).
+    bool m_unsettled = false;
     QByteArray m_transfer;
 };
 

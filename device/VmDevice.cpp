@@ -2,23 +2,27 @@
 
 #include "device/BlockHeader.h"
 #include "device/Callback.h"
+#include "device/DeviceFactory.h"
 #include "device/DeviceText.h"
-#include "device/DeviceThread.h"
 #include "device/PackageHeader.h"
 #include "device/VmCommands.h"
 #include "streamio/IoStream.h"
+#include "streamio/IpStream.h"
 
 #include <algorithm>
-#include <chrono>
 #include <exception>
-#include <thread>
 
 namespace Device
 {
 
-CVmDevice::CVmDevice(NTypes type, QString typeName, uint32_t portMask, uint8_t signatureClass)
-    : m_type(type), m_portMask(portMask), m_typeName(std::move(typeName)), m_signatureClass(signatureClass)
+CVmDevice::CVmDevice(NTypes type) : m_type(type)
 {
+    if (const SDeviceDescriptor* row = FindDeviceType(type))
+    {
+        m_portMask = row->portMask;
+        m_typeName = QString::fromLatin1(row->typeName);
+        m_signatureClass = row->signatureClass;
+    }
 }
 
 CVmDevice::~CVmDevice()
@@ -26,6 +30,30 @@ CVmDevice::~CVmDevice()
     // The command object refers to the stream: it goes first.
     m_commands.reset();
     m_stream.reset();
+}
+
+std::unique_ptr<CVmDevice> CVmDevice::CreateInstance() const
+{
+    return CreateDevice(m_type);
+}
+
+void CVmDevice::SetCancelToken(const Platform::CancelToken& token)
+{
+    m_cancel = token;
+    if (m_commands)
+        m_commands->SetCancelToken(m_cancel);
+    WatchLink(true);
+}
+
+void CVmDevice::WatchLink(bool watch)
+{
+    auto* ip = dynamic_cast<StreamIO::CIpStream*>(m_stream.get());
+    if (!ip)
+        return;
+    if (watch && !(m_cancel == Platform::CancelToken()))
+        ip->SetCancelHook([token = m_cancel] { return token.IsCancelled(); });
+    else
+        ip->SetCancelHook({});
 }
 
 QString CVmDevice::GetErrorText(int32_t code) const
@@ -76,13 +104,15 @@ bool CVmDevice::Attach(std::unique_ptr<StreamIO::CIoStream>& stream, uint32_t po
     m_stream = std::move(stream);
     m_portKind = portKind;
     m_commands = std::make_unique<CVmCommands>(m_stream.get());
-    m_commands->SetAbortCheck(IsDeviceJobAborted, nullptr);
+    m_commands->SetCancelToken(m_cancel);
     m_commands->SetLineEndMode(false, false);
+    WatchLink(true);
     return true;
 }
 
 std::unique_ptr<StreamIO::CIoStream> CVmDevice::Detach()
 {
+    WatchLink(false);
     m_commands.reset();
     m_portKind = portNone;
     return std::move(m_stream);
@@ -315,26 +345,6 @@ NError_code CVmDevice::CheckPackage(const CContents&, const CPackageHeader&, uin
     return errGeneral;
 }
 
-bool CVmDevice::AbortRequested()
-{
-    return IsDeviceAbortRequested(nullptr);
-}
-
-bool CVmDevice::Pause(uint32_t ms)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    for (;;)
-    {
-        if (AbortRequested())
-            return false;
-        const auto now = std::chrono::steady_clock::now();
-        if (now >= end)
-            return true;
-        std::this_thread::sleep_for(
-            std::min<std::chrono::steady_clock::duration>(end - now, std::chrono::milliseconds(10)));
-    }
-}
-
 void CVmDevice::ReportStatus(uint32_t textId, bool withSuffix) const
 {
     if (m_callback)
@@ -512,6 +522,11 @@ bool CVmDevice::RemoteLogout()
     return m_commands->Logout();
 }
 
+bool CVmDevice::SettleLineEnd()
+{
+    return m_commands && (m_commands->SetLineEndMode(false, true) || m_commands->SetLineEndMode(false, true));
+}
+
 bool CVmDevice::HasLink() const
 {
     if (!m_stream || !m_commands)
@@ -526,16 +541,16 @@ bool CVmDevice::HasLink() const
     }
 }
 
-QStringList SplitIdentityFields(const QString& answer)
+QStringList SplitIdentityFields(const QString& answer, NEmptyFirst first)
 {
     QStringList fields = answer.split(QLatin1Char(';'));
     if (fields.size() > 1 && fields.last().isEmpty())
         fields.removeLast();
     if (fields.size() == 1 && fields.first().isEmpty())
         return {};
-    for (QString& field : fields)
-        if (field.isEmpty())
-            field = QStringLiteral("-");
+    for (qsizetype i = first == NEmptyFirst::keepEmpty ? 1 : 0; i < fields.size(); ++i)
+        if (fields[i].isEmpty())
+            fields[i] = QStringLiteral("-");
     return fields;
 }
 

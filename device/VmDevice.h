@@ -1,5 +1,6 @@
 #pragma once
 #include "device/DeviceTypes.h"
+#include "platform/core/CancelToken.h"
 #include "streamio/Rs232Stream.h"
 
 #include <QByteArray>
@@ -26,16 +27,23 @@ struct SBlockHeader;
 // on it), the serial settings a COM port is opened with, the last login, and the data
 // source and callback of an update. A device object has no lock: one thread uses it at
 // a time (the job thread while a job runs on it, then its receiver).
+//
+// Cancellation: the device, its command object and the connect waits of its network
+// link share one cancel token. A job lends the device its own token while it runs on it
+// and takes it back at its end; outside a job the token can never fire, so an abort
+// meant for a job never fails the user's own commands, on whatever thread they run.
 class CVmDevice
 {
 public:
-    CVmDevice(NTypes type, QString typeName, uint32_t portMask, uint8_t signatureClass);
+    // Type name, port mask and signature class come from the type's row of the type
+    // table (DeviceFactory.h).
+    explicit CVmDevice(NTypes type);
     virtual ~CVmDevice();
     CVmDevice(const CVmDevice&) = delete;
     CVmDevice& operator=(const CVmDevice&) = delete;
 
-    // A new default object of the same class.
-    virtual std::unique_ptr<CVmDevice> CreateInstance() const = 0;
+    // A new default object of the same class (the type table's factory of its type).
+    virtual std::unique_ptr<CVmDevice> CreateInstance() const;
     // The message of an update result code.
     virtual QString GetErrorText(int32_t code) const;
 
@@ -106,6 +114,11 @@ public:
     virtual NError_code LeaveUpdateMode(const CPackageHeader& package, const SBlockHeader& block);
     virtual NError_code FinishUpdate();
 
+    // The token every wait and every exchange of this device looks at; it reaches the
+    // command object and the link. The default token (no job) never fires.
+    void SetCancelToken(const Platform::CancelToken& token);
+    const Platform::CancelToken& GetCancelToken() const { return m_cancel; }
+
     NTypes GetType() const { return m_type; }
     const QString& GetTypeName() const { return m_typeName; }
     uint32_t GetPortMask() const { return m_portMask; }
@@ -120,10 +133,16 @@ public:
 protected:
     // A stream is attached and open and the command object exists.
     bool HasLink() const;
-    // The abort flag of the device job thread (the running job's abort on that thread).
-    static bool AbortRequested();
-    // Sleeps up to ms; an abort ends the wait early (false).
-    static bool Pause(uint32_t ms);
+    // Asks the device's line-end mode and switches it to CR only, asking once more when
+    // the first try fails; false when it cannot be settled: an answer read in the wrong
+    // mode would be garbled ("@ID@ Veskora 3" as the type name).
+    bool SettleLineEnd();
+    // Whether the device's cancel token fired (the job it works for was aborted).
+    bool AbortRequested() const { return m_cancel.IsCancelled(); }
+    // Sleeps up to ms; the cancel token ends the wait early (false). Every wait of a
+    // device goes through here, so tests replace it to run an instrument's long polls
+    // without their pauses.
+    virtual bool Pause(uint32_t ms) const { return m_cancel.Sleep(ms); }
     // A status text of the update to the callback, when one is set; with the block
     // suffix when asked.
     void ReportStatus(uint32_t textId, bool withSuffix = true) const;
@@ -157,15 +176,29 @@ protected:
     uint8_t m_updateFlag = 0;
     QString m_blockSuffix;
     NTypes m_type;
-    uint32_t m_portMask;
+    uint32_t m_portMask = portNone;
     QString m_typeName;
-    uint8_t m_signatureClass;
+    uint8_t m_signatureClass = 0;
+    Platform::CancelToken m_cancel;
+
+private:
+    // Lets the connect waits of a network link end with the token (watch), or with
+    // nothing but their time-out.
+    void WatchLink(bool watch);
 };
 
-// Splits an identification answer at ';' keeping every field in its place: an empty
-// field reads as "-", and one ';' at the end closes the last field rather than opening
-// another.
-QStringList SplitIdentityFields(const QString& answer);
+// What an empty first field of an answer becomes.
+enum class NEmptyFirst
+{
+    dash,     // "-", as every other empty field (the fields of the power state)
+    keepEmpty // stays empty: an identification's type name, so that a device without a
+              // name fails rather than passing as one called "-"
+};
+
+// Splits an answer at ';' keeping every field in its place: an empty field reads as "-"
+// (the first one as `first` says), and one ';' at the end closes the last field rather
+// than opening another.
+QStringList SplitIdentityFields(const QString& answer, NEmptyFirst first = NEmptyFirst::dash);
 
 // Reads a hexadecimal number at the start of text (blanks and "0x" allowed before it) as
 // the device's 32-bit signature; false when no digit is there or it does not fit.

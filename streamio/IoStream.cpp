@@ -86,4 +86,23 @@ void CIoStream::Raise(uint32_t code)
     throw CFileException(code, m_name);
 }
 
+uint32_t ReadFully(CIoStream& stream, void* buffer, uint32_t n)
+{
+    auto* p = static_cast<uint8_t*>(buffer);
+    uint32_t got = 0;
+    while (got < n)
+    {
+        const uint32_t m = stream.Read(p + got, n - got);
+        got += m;
+        if (m == 0 || stream.IsEndOrTimeout())
+            break;
+    }
+    return got;
+}
+
+bool ReadExactly(CIoStream& stream, void* buffer, uint32_t n)
+{
+    return ReadFully(stream, buffer, n) == n;
+}
+
 } // namespace StreamIO

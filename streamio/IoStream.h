@@ -103,4 +103,11 @@ private:
     StreamHandle m_handle = 0;
 };
 
+// Reads until n bytes came, a read brings nothing, or the stream reports end of data or
+// a time-out (another read would only wait as long again); the count read. Stream
+// failures arrive as the stream's exceptions.
+uint32_t ReadFully(CIoStream& stream, void* buffer, uint32_t n);
+// ReadFully, true when all n bytes came.
+bool ReadExactly(CIoStream& stream, void* buffer, uint32_t n);
+
 } // namespace StreamIO

@@ -96,7 +96,7 @@ uint32_t CTcpSocket::Receive(void* buffer, uint32_t n, uint32_t& count)
             if (r > 0)
                 count = static_cast<uint32_t>(r);
             else if (r == 0)
-                code = IsServer() ? Recover(Err::Success) : Err::Success; // the peer closed
+                code = Recover(Err::Success); // the peer closed in order: a lost connection too
             else if (errno == EAGAIN || errno == EWOULDBLOCK)
                 code = Err::Timeout;
             else
@@ -143,8 +143,9 @@ uint32_t CTcpSocket::Send(const void* data, uint32_t n, uint32_t& count)
         if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
             continue;
         code = LastSocketError();
+        // A reset, or writing after the peer closed (EPIPE): the connection is replaced.
         if (IsLostConnection(code))
-            code = IsServer() ? Recover(code) : Err::Success;
+            code = Recover(code);
         break;
     }
     return FinishTransfer(code);

@@ -6,6 +6,9 @@ namespace StreamIO
 
 // A TCP client, or a server that listens on its port and serves one peer at a time: the
 // first transfer accepts a peer and stops listening, a lost peer makes it listen again.
+// A client whose peer went (a reset, or an orderly close seen as end of data on receive
+// or as a broken pipe on send) connects again; the transfer that met the loss brings
+// nothing.
 class CTcpSocket : public CIpSocket
 {
 public:

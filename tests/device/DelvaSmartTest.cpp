@@ -436,6 +436,44 @@ TEST_F(MeterTest, InstrumentCommands)
     EXPECT_EQ(Meter::HexTextToBytes("12345"), H("1234"));
 }
 
+TEST(MeterWordTest, TheWordAt1128IsWrittenOnlyWhenItsBitClears)
+{
+    // The instrument's pauses between polls (40 s for all of them) do not matter here.
+    struct FastMeter : Meter
+    {
+        bool Pause(uint32_t) const override { return true; }
+    };
+    struct Case
+    {
+        const char* name;
+        int busyPolls; // polls answered with bit 0 set before the one that clears it
+        bool ok;
+    };
+    const Case cases[] = {
+        {"clears at the third poll", 2, true},
+        {"clears at the last poll", 99, true},
+        {"never clears", 100, false},
+    };
+    for (const Case& c : cases)
+    {
+        FastMeter meter;
+        auto stream = std::make_unique<ScriptedStream>();
+        ScriptedStream* s = stream.get();
+        std::unique_ptr<StreamIO::CIoStream> base = std::move(stream);
+        ASSERT_TRUE(meter.Attach(base, portSerial));
+        s->Expect(H("C1D204"));
+        s->Expect("1128s");
+        s->Expect("A5A5t");
+        for (int poll = 0; poll < 100; ++poll)
+        {
+            s->Expect("1128s");
+            s->Expect("0001n", poll < c.busyPolls ? "01" : "00");
+        }
+        EXPECT_EQ(meter.WriteWordAt1128(), c.ok) << c.name;
+        EXPECT_EQ(s->Mismatch().toStdString(), "") << c.name;
+    }
+}
+
 TEST_F(MeterTest, ProgrammingStatesAndTheUpdateSteps)
 {
     ScriptedStream* s = AttachScript(meter);

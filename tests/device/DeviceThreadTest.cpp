@@ -1,4 +1,7 @@
 #include "device/DeviceThread.h"
+#include "device/DelvaSmartDevice.h"
+#include "device/HarrowindDevice.h"
+#include "device/PackageHeader.h"
 #include "device/ReportMessage.h"
 #include "device/Veskamon2Device.h"
 #include "device/Veskora3SeDevice.h"
@@ -9,6 +12,7 @@
 #include "tests/device/JobRecorder.h"
 #include "tests/support/HidProbeSimulator.h"
 #include "tests/support/PtyPair.h"
+#include "tests/support/ScriptedStream.h"
 #include "tests/support/sim/IndentationTesterSim.h"
 #include "tests/support/sim/PortableTesterSim.h"
 
@@ -20,7 +24,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-
+#include <functional>
 #include <stdexcept>
 
 using namespace Device;
@@ -173,6 +177,73 @@ TEST_F(DeviceThreadTest, AbortCutsAWaitingSearchShort)
     idle.type = typeVeskora3;
     ASSERT_TRUE(PostConnectJob(&recorder, &idle));
     EXPECT_TRUE(recorder.WaitEnds(1, 10000));
+}
+
+TEST_F(DeviceThreadTest, AnAbortAfterTheHandOverNeverReachesTheFoundDevice)
+{
+    ServeOnPty();
+    const SConnectParams p = SerialSearch(true, false); // the scan goes on past COM5
+    ASSERT_TRUE(PostConnectJob(&recorder, &p));
+    ASSERT_TRUE(recorder.WaitDevices(1, 30000));
+    AbortDeviceJobs(8000);
+    std::unique_ptr<CVmDevice> device = recorder.TakeDevice();
+    SIdentity id;
+    EXPECT_TRUE(device->QueryId(id));
+    EXPECT_EQ(id.serialNumber, QStringLiteral("V3-0001234"));
+}
+
+TEST_F(DeviceThreadTest, AStaleAbortNeverEndsTheUsersOwnWaits)
+{
+    // The abort finds no job; what the user's device does afterwards, on the user's own
+    // thread, must run as if there had been none.
+    AbortDeviceJobs(0);
+    const auto attach = [](CVmDevice& device, const QByteArray& input)
+    {
+        // Lines that arrived on their own stay on the line.
+        struct LineStream : ScriptedStream
+        {
+            void DiscardInput() override {}
+        };
+        auto stream = std::make_unique<LineStream>();
+        stream->Feed(input);
+        ScriptedStream* raw = stream.get();
+        std::unique_ptr<StreamIO::CIoStream> base = std::move(stream);
+        EXPECT_TRUE(device.Attach(base, portSerial));
+        return raw;
+    };
+    struct Case
+    {
+        const char* name;
+        std::function<bool()> run;
+    };
+    const Case cases[] = {
+        {"value lines read byte by byte",
+         [&]
+         {
+             CHarrowindDevice device;
+             attach(device, "\n1\r\n2\r\n3\r\n4\r");
+             SIdentity id;
+             return device.Identify(id);
+         }},
+        {"polls with pauses between them",
+         [&]
+         {
+             CDelvaSmartDevice meter;
+             ScriptedStream* s = attach(meter, {});
+             s->Expect(QByteArray::fromHex("C1D202"), QByteArray::fromHex("00"));
+             s->Expect(QByteArray::fromHex("C1D205"), QByteArray::fromHex("0100"));
+             return meter.RunCommand2();
+         }},
+        {"an update step run by the device's owner",
+         [&]
+         {
+             CVeskora3SeDevice device;
+             attach(device, {});
+             return device.InitUpdate(CPackageHeader()) == errNone;
+         }},
+    };
+    for (const Case& c : cases)
+        EXPECT_TRUE(c.run()) << c.name;
 }
 
 TEST_F(DeviceThreadTest, AbortWhileIdleDoesNotSwallowTheNextJob)

@@ -143,7 +143,7 @@ TEST(PackageHeaderTest, RefusesWhatIsNotAValidPackage)
 class StepDevice : public CVmDevice
 {
 public:
-    StepDevice() : CVmDevice(typeVeskora3, QStringLiteral("Step"), 1, 3) {}
+    StepDevice() : CVmDevice(typeVeskora3) {}
     std::unique_ptr<CVmDevice> CreateInstance() const override { return std::make_unique<StepDevice>(); }
     bool Identify(SIdentity&) override { return true; }
     QString GetInfoText() override { return {}; }
@@ -397,6 +397,7 @@ TEST_F(UpdateJobTest, AnAbortEndsTheRunningUpdateAndDropsTheQueuedOnes)
     EXPECT_EQ(firstRecorder.result, errAborted);
     EXPECT_EQ(firstRecorder.message, QStringLiteral("The process was aborted by the user."));
     EXPECT_EQ(first.recovers, 1);
+    EXPECT_FALSE(first.GetCancelToken().IsCancelled()); // the device is its owner's again
     // The queued update never ran and reported nothing; its device was recovered.
     EXPECT_FALSE(recorder.finished);
     EXPECT_TRUE(device.steps.isEmpty());
@@ -415,7 +416,7 @@ TEST(BaseUpdateStepsTest, OneBlockUpdateIsByteExact)
     StepDevice plain; // only for the text of a code
     struct BaseDevice : CVmDevice
     {
-        BaseDevice() : CVmDevice(typeVeskora3, QStringLiteral("Base"), 1, 3) {}
+        BaseDevice() : CVmDevice(typeVeskora3) {}
         std::unique_ptr<CVmDevice> CreateInstance() const override { return nullptr; }
         bool Identify(SIdentity&) override { return true; }
         QString GetInfoText() override { return {}; }

@@ -152,6 +152,38 @@ TEST_F(SiblingEndToEnd, SearchFindsTheInstrumentAndUpdatesItsFirmware)
     EXPECT_EQ(id.version, QStringLiteral("2.0.1"));
 }
 
+TEST_F(SiblingEndToEnd, ABlockOfAnotherKindIsPassedOver)
+{
+    Sim::SRecordInstrumentSim sim(Px2());
+    ServeOnPty(sim.Engine());
+    CPelorixDevice device;
+    AttachPort(device);
+    SIdentity id;
+    ASSERT_TRUE(device.Identify(id));
+
+    // The instrument takes only S-record text; the block between two of them carries
+    // something else, and the second one must still be read from where it begins.
+    const QByteArray first = Payload(48, 1);
+    const QByteArray second = Payload(32, 2);
+    PackageBuilder p;
+    p.entries.push_back({});
+    p.entries.back().blockCount = 3;
+    p.deviceCode = 0x0C00001F;
+    p.blocks.push_back({PackageBuilder::SRecordBlock(Sim::MakeSRecords(first, 0x0100)), 0, 0, 0x41});
+    p.blocks.push_back({Payload(100, 7), 0, 0, 0x01});
+    p.blocks.push_back({PackageBuilder::SRecordBlock(Sim::MakeSRecords(second, 0x0200)), 0, 0, 0x41});
+    UpdateRecorder recorder;
+    RunUpdateJob(Job(recorder, device, p.Build()));
+    EXPECT_EQ(recorder.result, 0) << recorder.message.toStdString();
+    EXPECT_EQ(sim.BadLines(), 0);
+    const std::map<uint32_t, uint8_t> memory = sim.Memory();
+    ASSERT_EQ(memory.size(), size_t(first.size() + second.size()));
+    for (int i = 0; i < first.size(); ++i)
+        EXPECT_EQ(memory.at(0x100 + uint32_t(i)), uint8_t(first.at(i)));
+    for (int i = 0; i < second.size(); ++i)
+        EXPECT_EQ(memory.at(0x200 + uint32_t(i)), uint8_t(second.at(i)));
+}
+
 TEST_F(SiblingEndToEnd, ProgrammingStatesFromTheBootloaderOn)
 {
     Sim::SRecordInstrumentSim::Config c;

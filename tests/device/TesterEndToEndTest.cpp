@@ -284,6 +284,17 @@ TEST_P(PortableEndToEnd, FaultsOfTheTester)
     EXPECT_EQ(device->SendTextCommand("ID", answer, 64, 100), -1);
 }
 
+TEST_P(PortableEndToEnd, ALateAnswerNeverPassesForTheNextReply)
+{
+    // Every answer comes 300 ms late: the "ID" below gives up at 100 ms, and its answer
+    // arrives while the next command waits for the acknowledgement of its frame.
+    sim.Engine().UpdateFaults([](Sim::Faults& f) { f.replyDelayMs = 300; });
+    QByteArray answer;
+    EXPECT_LE(device->SendTextCommand("ID", answer, 64, 100), 0);
+    EXPECT_FALSE(device->DeleteItem(QStringLiteral("\\Persistent Storage\\vsm\\Missing.vsm"))); // "?"
+    EXPECT_EQ(sim.Engine().CountText("DELF"), 1);
+}
+
 TEST_P(PortableEndToEnd, DisconnectInTheMiddleOfALoad)
 {
     sim.Engine().UpdateFaults([](Sim::Faults& f) { f.dropAfterBytes = 100; });
@@ -304,6 +315,64 @@ TEST_P(PortableEndToEnd, DisconnectInTheMiddleOfALoad)
     else
     {
         EXPECT_FALSE(device->QueryId(id)); // the port is gone
+    }
+}
+
+// The portable tester over TCP only.
+class NetworkEndToEnd : public PortableEndToEnd
+{
+};
+INSTANTIATE_TEST_SUITE_P(Link, NetworkEndToEnd, ::testing::Values(LinkKind::tcp),
+                         [](const auto&) { return "Tcp"; });
+
+TEST_P(NetworkEndToEnd, TheLinkRecoversAfterTheTesterClosesIt)
+{
+    // However the tester ends the connection, the program notices it on a read (in the
+    // middle of a load, or when a command's acknowledgement should come) or on a write
+    // (a reset arrived first), and a later command must find the tester again.
+    struct Case
+    {
+        const char* name;
+        bool orderly;
+        bool duringLoad;
+    };
+    const Case cases[] = {
+        {"reset during a load", false, true},
+        {"closed in order during a load", true, true},
+        {"reset while idle", false, false},
+        {"closed in order while idle", true, false},
+    };
+    for (const Case& c : cases)
+    {
+        sim.Engine().UpdateFaults(
+            [&](Sim::Faults& f)
+            {
+                f.orderlyClose = c.orderly;
+                f.dropAfterBytes = c.duringLoad ? 100 : -1;
+                f.closeAfterReply = !c.duringLoad;
+            });
+        const int connections = sim.Engine().Connections();
+        if (c.duringLoad)
+        {
+            auto target = LocalFile({});
+            EXPECT_FALSE(
+                device->DownloadFile(target.get(), QStringLiteral("\\Persistent Storage\\vsm\\Test.vsm")))
+                << c.name;
+        }
+        else
+        {
+            SIdentity id;
+            EXPECT_TRUE(device->QueryId(id)) << c.name; // answered, then the tester closes
+            QThread::msleep(100);
+        }
+        // The command that meets the closed link may fail; the next one must not.
+        QByteArray answer;
+        int answered = 0;
+        for (int attempt = 0; attempt < 2; ++attempt)
+            answered += device->SendTextCommand("ID", answer, 64, 1000) > 0 ? 1 : 0;
+        EXPECT_GE(answered, 1) << c.name;
+        EXPECT_EQ(answer, "Veskora 3;1.4.2;V3-0001234") << c.name;
+        EXPECT_GT(sim.Engine().Connections(), connections) << c.name;
     }
 }
 

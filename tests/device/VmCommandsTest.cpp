@@ -187,6 +187,20 @@ TEST_F(CommandsTest, SendBinaryCommandReplies)
         {"crc16 high byte wrong", H("EF0209 0000") + digits + H("3DBC"), 64, CVmCommands::kCheckMismatch, {}},
         {"crc8 mismatch", H("EF0109 0000") + digits + H("A0"), 64, CVmCommands::kCheckMismatch, {}},
         {"kind 3 unchecked", H("EF0302 0000 AABB"), 64, 2, H("AABB")},
+        // The check value needs no room in the caller's buffer, only the data does.
+        {"crc8, data fills the buffer", H("EF0109 0000") + digits + H("A1"), 9, 9, digits},
+        {"crc16, data fills the buffer", H("EF0209 0000") + digits + H("3DBB"), 9, 9, digits},
+        {"crc32, data fills the buffer", H("EF0409 0000") + digits + H("2639F4CB"), 9, 9, digits},
+        {"crc32 mismatch, data fills the buffer",
+         H("EF0409 0000") + digits + H("2639F4CC"),
+         9,
+         CVmCommands::kCheckMismatch,
+         {}},
+        {"checked data beyond buffer",
+         H("EF0409 0000") + digits + H("2639F4CB"),
+         8,
+         CVmCommands::kCommFailure,
+         {}},
         {"extended beyond buffer", H("EF000A 0000") + QByteArray(10, 'x'), 4, CVmCommands::kCommFailure, {}},
         {"extended cut short", H("EF0009 0000") + "1234", 64, CVmCommands::kCommFailure, {}},
     };
@@ -203,6 +217,9 @@ TEST_F(CommandsTest, SendBinaryCommandReplies)
         }
         EXPECT_EQ(s.Written(), H("C2F41002")) << c.name;
         EXPECT_EQ(s.Pending(), 0) << c.name; // nothing of the reply is left on the line
+        EXPECT_EQ(QByteArray(reinterpret_cast<char*>(buffer) + c.bufferSize, qsizetype(64 - c.bufferSize)),
+                  QByteArray(qsizetype(64 - c.bufferSize), '\0'))
+            << c.name << ": nothing lands past the caller's buffer";
     }
     uint8_t buffer[64] = {};
     EXPECT_EQ(cmd.SendBinaryCommand(0xF4, 48, buffer, 64, 1000), CVmCommands::kBadArguments);

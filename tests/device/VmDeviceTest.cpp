@@ -1,5 +1,8 @@
 #include "device/Contents.h"
 #include "device/DeviceFactory.h"
+#include "device/PelorixDevice.h"
+#include "device/PlatformDevice.h"
+#include "device/RavnellDevice.h"
 #include "device/Veskamon2Device.h"
 #include "device/Veskora3SeDevice.h"
 #include "device/VmCommands.h"
@@ -8,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 using namespace Device;
@@ -234,6 +238,90 @@ TEST_F(DeviceTest, PortableIdentifyKeepsEveryFieldInItsPlace)
             EXPECT_EQ(id.serialNumber, c.info.at(2));
             EXPECT_EQ(device.GetSerialNumber(), c.info.at(2));
         }
+    }
+}
+
+TEST_F(DeviceTest, AnEmptyTypeNameFailsTheIdentification)
+{
+    // Every other field of these answers is complete and of the right class: only the
+    // missing name must stop them, rather than pass as a device called "-".
+    struct Case
+    {
+        const char* name;
+        std::function<std::unique_ptr<CVmDevice>()> make;
+        bool asksLineEnd;
+        QByteArray answer;
+    };
+    const Case cases[] = {
+        {"portable tester", [] { return std::make_unique<CVeskora3SeDevice>(); }, true,
+         ";C12;V3-1;03010205;1.4.2;2.1.0;EN;UTC\r"},
+        {"platform", [] { return std::make_unique<CPlatformDevice>(); }, true,
+         ";B12;PF-0042;0D000101;3.2.1;2.1;1.0.4;1.1;EN;UTC\r"},
+        {"five-field instrument", [] { return std::make_unique<CPelorixDevice>(); }, false,
+         ";A1;PR1;0C00001F;1.0\r"},
+        {"six-field instrument", [] { return std::make_unique<CRavnellDevice>(); }, false,
+         ";A1;OR1;05000001;1.0;0.9\r"},
+    };
+    for (const Case& c : cases)
+    {
+        std::unique_ptr<CVmDevice> device = c.make();
+        ScriptedStream* s = AttachScript(*device);
+        if (c.asksLineEnd)
+            ExpectLineEndCheck(*s);
+        s->Expect(kStart, kAck);
+        s->Expect("@ID@\r", c.answer);
+        SIdentity id;
+        EXPECT_FALSE(device->Identify(id)) << c.name;
+        EXPECT_TRUE(s->Mismatch().isEmpty()) << c.name << ": " << s->Mismatch().toStdString();
+        EXPECT_EQ(id.typeName, QString()) << c.name;
+    }
+}
+
+TEST_F(DeviceTest, TheLineEndMustBeSettledBeforeTheIdentification)
+{
+    // A device in CR LF mode that does not acknowledge the first "EC?": asked in the
+    // wrong mode, its answer would read "@ID@ Veskora 3;..." and identify a garbled type.
+    struct Case
+    {
+        const char* name;
+        std::function<std::unique_ptr<CVmDevice>()> make;
+        QByteArray answer;
+        bool answersTheRetry;
+    };
+    const QByteArray portable = "Veskora 3;C12;V3-1;03010205;1.4.2;2.1.0;EN;UTC";
+    const QByteArray platform = "Platform;B12;PF-0042;0D000101;3.2.1;2.1;1.0.4;1.1;EN;UTC";
+    const auto makePortable = [] { return std::make_unique<CVeskora3SeDevice>(); };
+    const auto makePlatform = [] { return std::make_unique<CPlatformDevice>(); };
+    const Case cases[] = {
+        {"portable tester, asked again", makePortable, portable, true},
+        {"portable tester, never settled", makePortable, portable, false},
+        {"platform, asked again", makePlatform, platform, true},
+        {"platform, never settled", makePlatform, platform, false},
+    };
+    for (const Case& c : cases)
+    {
+        std::unique_ptr<CVmDevice> device = c.make();
+        ScriptedStream* s = AttachScript(*device);
+        s->Expect(kStart); // no acknowledgement
+        if (c.answersTheRetry)
+        {
+            s->Expect(kStart, kAck);
+            s->Expect("EC?\r", "EC? 1\r\n");
+            s->Expect(kStart, kAck);
+            s->Expect("EC0\r", "EC0 OK\r\n");
+            s->Expect(kStart, kAck);
+            s->Expect("@ID@\r", c.answer + "\r");
+        }
+        else
+        {
+            s->Expect(kStart);
+        }
+        SIdentity id;
+        EXPECT_EQ(device->Identify(id), c.answersTheRetry) << c.name;
+        EXPECT_TRUE(s->Mismatch().isEmpty()) << c.name << ": " << s->Mismatch().toStdString();
+        EXPECT_EQ(id.typeName,
+                  c.answersTheRetry ? QString::fromLatin1(c.answer.left(c.answer.indexOf(';'))) : QString())
+            << c.name;
     }
 }
 

@@ -19,13 +19,6 @@ namespace
 {
 using Fuzz::ReplyStream;
 
-// Once the replies are used up or the time budget is spent, waits (resynchronisation,
-// mode changes) end at once.
-bool Exhausted(void* stream)
-{
-    return static_cast<ReplyStream*>(stream)->Exhausted();
-}
-
 class Sink : public StreamIO::CIoStream
 {
 public:
@@ -44,7 +37,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const uint8_t selector = data[0];
     ReplyStream stream(data + 1, size - 1);
     Device::CVmCommands commands(&stream);
-    commands.SetAbortCheck(Exhausted, &stream);
+    // Once the replies are used up or the time budget is spent, waits (resynchronisation,
+    // mode changes) end at once.
+    const Platform::CancelToken cancel = Platform::CancelToken::Create();
+    stream.CancelWhenExhausted(cancel);
+    const Fuzz::Budget budget(cancel);
+    commands.SetCancelToken(cancel);
     commands.SetLineEndMode((selector & 0x80) != 0, false);
 
     uint8_t buffer[300] = {};

@@ -25,7 +25,7 @@ public:
 class SkippingDevice : public Device::CVmDevice
 {
 public:
-    SkippingDevice() : CVmDevice(Device::typeVeskora3, QStringLiteral("Fuzz"), 1, 3) {}
+    SkippingDevice() : CVmDevice(Device::typeVeskora3) {}
     std::unique_ptr<CVmDevice> CreateInstance() const override { return nullptr; }
     bool Identify(Device::SIdentity&) override { return false; }
     QString GetInfoText() override { return {}; }

@@ -88,6 +88,19 @@ void Session::ReplyLine(const QByteArray& payload)
     // Stale bytes travel with the answer, so they are on the line before the program
     // sends its next command.
     m_link.Write(line + m_faults.junkAfterReply);
+    if (m_faults.closeAfterReply)
+    {
+        m_engine.UpdateFaults([](Faults& f) { f.closeAfterReply = false; });
+        CutLink();
+    }
+}
+
+void Session::CutLink()
+{
+    if (m_faults.orderlyClose)
+        m_link.Close();
+    else
+        m_link.Drop();
 }
 
 bool Session::WriteRaw(const QByteArray& bytes)
@@ -97,7 +110,7 @@ bool Session::WriteRaw(const QByteArray& bytes)
         const qsizetype keep = qMin<qsizetype>(bytes.size(), qsizetype(m_faults.dropAfterBytes));
         m_engine.UpdateFaults([](Faults& f) { f.dropAfterBytes = -1; });
         m_link.Write(bytes.left(keep));
-        m_link.Drop();
+        CutLink();
         return false;
     }
     return m_link.Write(bytes);

@@ -19,16 +19,18 @@ namespace Sim
 // Ways the simulated device misbehaves; tests switch them on and off at any time.
 struct Faults
 {
-    bool noAck = false;          // the 0x10 of a text frame gets no acknowledgement
-    uint8_t ackByte = 0x06;      // what acknowledges a 0x10 otherwise
-    int replyDelayMs = 0;        // wait before every answer
-    bool partialLine = false;    // answer lines stop half way, without their end
-    QSet<QByteArray> refuse;     // command words (e.g. "RLGI") answered with "?"
-    uint8_t statusByte = 0;      // 0xF0-0xFF: every byte frame but the resync answers this status
-    bool badCrc = false;         // checked replies carry a wrong check value
-    QByteArray junkAfterReply;   // stale bytes sent after every answer
-    int64_t dropAfterBytes = -1; // the next raw data transfer cuts the link after this many bytes
-    char saveAnswer = 'y';       // the answer after the data of a "SAVE"
+    bool noAck = false;           // the 0x10 of a text frame gets no acknowledgement
+    uint8_t ackByte = 0x06;       // what acknowledges a 0x10 otherwise
+    int replyDelayMs = 0;         // wait before every answer
+    bool partialLine = false;     // answer lines stop half way, without their end
+    QSet<QByteArray> refuse;      // command words (e.g. "RLGI") answered with "?"
+    uint8_t statusByte = 0;       // 0xF0-0xFF: every byte frame but the resync answers this status
+    bool badCrc = false;          // checked replies carry a wrong check value
+    QByteArray junkAfterReply;    // stale bytes sent after every answer
+    int64_t dropAfterBytes = -1;  // the next raw data transfer cuts the link after this many bytes
+    char saveAnswer = 'y';        // the answer after the data of a "SAVE"
+    bool closeAfterReply = false; // the link is cut right after the next answer line
+    bool orderlyClose = false;    // a cut TCP link is closed in order (end of data), not reset
 };
 
 // A byte-coded answer as the device frames it.
@@ -81,6 +83,8 @@ public:
     // Exactly n bytes, or fewer when they do not come within timeoutMs of each other.
     QByteArray ReadRaw(int n, int timeoutMs = 3000);
     const Faults& GetFaults() const { return m_faults; }
+    // Cuts the link the way the faults ask (reset, or closed in order).
+    void CutLink();
     bool Crlf() const;
     void SetCrlf(bool crlf);
     // The command word of the line being answered (for the CR LF echo).

@@ -109,13 +109,32 @@ bool FdLink::Write(const uint8_t* data, size_t n)
 
 void FdLink::Drop()
 {
+    End(false);
+}
+
+void FdLink::Close()
+{
+    End(true);
+}
+
+void FdLink::End(bool orderly)
+{
     // Called on the serving thread, so no read of this link is under way.
     m_dropped.store(true);
     if (m_socket && m_fd >= 0)
     {
-        // A reset rather than an orderly close, as a pulled cable ends up.
-        linger lg{1, 0};
-        ::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
+        if (orderly)
+        {
+            // End of data for the program, which may still write: what it sends now
+            // earns it a reset.
+            ::shutdown(m_fd, SHUT_RDWR);
+        }
+        else
+        {
+            // A reset, as a pulled cable ends up.
+            linger lg{1, 0};
+            ::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
+        }
         ::close(m_fd);
         m_fd = -1;
     }

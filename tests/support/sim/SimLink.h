@@ -23,6 +23,9 @@ public:
     virtual bool Write(const uint8_t* data, size_t n) = 0;
     // Cuts the connection as an unplugged cable would.
     virtual void Drop() = 0;
+    // Ends the connection in order, as a device that closes it on purpose does: the
+    // program sees end of data rather than a reset. Links without that difference drop.
+    virtual void Close() { Drop(); }
     // Wakes a blocked Read for good (the simulator stops).
     virtual void Stop() = 0;
 
@@ -33,9 +36,9 @@ public:
 };
 
 // A link over a file descriptor (pty master, connected socket) with an eventfd that
-// cuts waits short. A dropped socket is reset; a dropped pty link goes silent, or runs
-// the given drop action (closing the master hangs the program's port up, as when a USB
-// serial adapter is pulled).
+// cuts waits short. A dropped socket is reset, a closed one shut down in order; a dropped
+// pty link goes silent, or runs the given drop action (closing the master hangs the
+// program's port up, as when a USB serial adapter is pulled).
 class FdLink : public Link
 {
 public:
@@ -44,9 +47,12 @@ public:
     int Read(uint8_t* buffer, size_t n, int timeoutMs) override;
     bool Write(const uint8_t* data, size_t n) override;
     void Drop() override;
+    void Close() override;
     void Stop() override;
 
 private:
+    void End(bool orderly);
+
     std::mutex m_lock;
     int m_fd;
     bool m_socket;
