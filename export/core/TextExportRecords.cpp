@@ -133,11 +133,15 @@ void AppendTwoDigits(QString& out, int value)
 
 void AppendDate(QString& out, const LocalDateTime& t)
 {
-    out += QString::number(t.date.year());
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    t.date.getDate(&year, &month, &day);
+    out += QString::number(year);
     out += u'-';
-    AppendTwoDigits(out, t.date.month());
+    AppendTwoDigits(out, month);
     out += u'-';
-    AppendTwoDigits(out, t.date.day());
+    AppendTwoDigits(out, day);
 }
 
 void AppendTime(QString& out, const LocalDateTime& t)

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 namespace Platform
 {
@@ -57,30 +58,36 @@ namespace
 bool AppendFixedFast(QString& out, double value, int decimals)
 {
     static constexpr double kScale[] = {1.0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6};
-    if (decimals < 0 || decimals > 6 || !std::isfinite(value) ||
+    // (The size test first: a double beyond a float's range must not be cast to one.)
+    if (decimals < 0 || decimals > 6 || !(std::fabs(value) < 9.0e15) ||
         static_cast<double>(static_cast<float>(value)) != value)
         return false;
     const double scaled = value * kScale[decimals];
     if (std::fabs(scaled) >= 9.0e15)
         return false;
-    const double rounded = std::nearbyint(scaled);
-    uint64_t n = static_cast<uint64_t>(std::fabs(rounded));
-    char digits[24];
-    int count = 0;
-    do
+    const uint64_t n = static_cast<uint64_t>(std::fabs(std::nearbyint(scaled)));
+    // The digits of n, with zeros in front so that one stands before the decimal point.
+    char digits[32];
+    int count = static_cast<int>(std::to_chars(digits, digits + sizeof digits, n).ptr - digits);
+    if (count <= decimals)
     {
-        digits[count++] = static_cast<char>('0' + n % 10);
-        n /= 10;
-    } while (n != 0 || count <= decimals);
-    char text[32];
+        const int zeros = decimals + 1 - count;
+        std::memmove(digits + zeros, digits, size_t(count));
+        std::memset(digits, '0', size_t(zeros));
+        count += zeros;
+    }
+    char text[40];
     int length = 0;
     if (std::signbit(value))
         text[length++] = '-';
-    for (int i = count - 1; i >= 0; --i)
+    const int whole = count - decimals;
+    std::memcpy(text + length, digits, size_t(whole));
+    length += whole;
+    if (decimals > 0)
     {
-        text[length++] = digits[i];
-        if (i == decimals && decimals > 0)
-            text[length++] = '.';
+        text[length++] = '.';
+        std::memcpy(text + length, digits + whole, size_t(decimals));
+        length += decimals;
     }
     out.append(QLatin1StringView(text, length));
     return true;
