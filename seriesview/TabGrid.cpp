@@ -390,9 +390,11 @@ void CTabGrid::BuildDetailRow(int index, uint32_t state)
     }
     m_grid->SetItemState(row, COL_GRIPPER, state | CELLSTATE_READONLY);
     m_grid->SetItemData(row, COL_GRIPPER, entry);
+    // One series cell draws the whole span; the grid finds it for a point anywhere in the
+    // span, so the other columns keep plain cells that only carry state and data.
+    m_grid->SetCellType(row, COL_NAME, &CGridCellSeries::CreateObject);
     for (int col = COL_NAME; col < kColumnCount; ++col)
     {
-        m_grid->SetCellType(row, col, &CGridCellSeries::CreateObject);
         m_grid->SetItemState(row, col, state | CELLSTATE_READONLY);
         m_grid->SetItemBkColour(row, col, Colors::kRowBack);
         m_grid->SetItemData(row, col, entry);
