@@ -271,6 +271,23 @@ void CLocalTree::mousePressEvent(QMouseEvent* event)
     CMultiTree::mousePressEvent(event);
 }
 
+bool CLocalTree::event(QEvent* event)
+{
+    if (event->type() == QEvent::ShortcutOverride)
+    {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const bool ctrl =
+            (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == Qt::ControlModifier;
+        if ((ctrl && (key->key() == Qt::Key_C || key->key() == Qt::Key_V || key->key() == Qt::Key_X)) ||
+            (key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier))
+        {
+            event->accept();
+            return true;
+        }
+    }
+    return CMultiTree::event(event);
+}
+
 void CLocalTree::keyPressEvent(QKeyEvent* event)
 {
     if (event->modifiers() & Qt::ControlModifier)

@@ -398,7 +398,7 @@ void CMainFrame::CreateToolBar()
 
 void CMainFrame::CreateStatusBar()
 {
-    m_message = new QLabel(this);
+    m_message = new QLabel(m_keptStatus, this);
     m_message->setObjectName(QStringLiteral("MessagePane"));
     m_capsIndicator = new QLabel(Platform::LoadString(StringId::IDS_CAPS), this);
     m_numIndicator = new QLabel(Platform::LoadString(StringId::IDS_NUM), this);
@@ -611,12 +611,15 @@ void CMainFrame::RemoveNewVersionMenu()
 void CMainFrame::SetMessageText(const QString& text)
 {
     m_keptStatus = text;
-    m_message->setText(text);
+    // The panes may speak before the status bar exists; it shows the kept text then.
+    if (m_message)
+        m_message->setText(text);
 }
 
 void CMainFrame::ShowIdleMessage()
 {
-    m_message->setText(m_keptStatus);
+    if (m_message)
+        m_message->setText(m_keptStatus);
 }
 
 QString CMainFrame::StatusText() const

@@ -1,11 +1,15 @@
 #include "app/RightView.h"
 
 #include "app/MainFrm.h"
-#include "app/TabPage.h"
+#include "app/controls/TabPage.h"
 #include "app/TabSheet.h"
+#include "app/Veskador3SE.h"
 #include "app/document/VeskDoc.h"
+#include "export/TabGridExport.h"
 #include "platform/core/StringTable.h"
+#include "platform/gui/WaitCursor.h"
 #include "resources/StringIds.h"
+#include "seriesview/TabGrid.h"
 
 #include <QApplication>
 #include <QDir>
@@ -17,14 +21,7 @@ namespace
 {
 constexpr int kInitialSheetSize = 200;
 
-class WaitCursor
-{
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
+using Platform::WaitCursor;
 
 // Hands a local file to the desktop's opener. The opener reports its own failures.
 void OpenLocalFile(const QString& path)
@@ -56,7 +53,7 @@ void CRightView::SetDocument(CVeskDoc* doc, std::unique_ptr<CTabPage> page)
     if (m_doc)
         m_doc->AddView(this);
     m_sheet = std::make_unique<CTabSheet>(QStringLiteral("Measurements"), this, 0, m_doc);
-    m_page = page ? std::move(page) : std::make_unique<CPlaceholderPage>();
+    m_page = page ? std::move(page) : MakeSeriesPage();
     m_sheet->AddPage(m_page.get());
     m_sheet->setGeometry(0, 0, kInitialSheetSize, kInitialSheetSize);
     m_sheet->GetTabControl()->setGeometry(0, 0, kInitialSheetSize, kInitialSheetSize);
@@ -68,6 +65,52 @@ void CRightView::SetDocument(CVeskDoc* doc, std::unique_ptr<CTabPage> page)
     }
     m_sheet->show();
     m_sheet->SetActivePage(0);
+}
+
+std::unique_ptr<CTabPage> CRightView::MakeSeriesPage()
+{
+    auto page = std::make_unique<CTabGrid>(m_doc);
+    CTabGrid::SServices services;
+    // The status line of the main window around the pane, whichever that is now.
+    services.showStatus = [this](const QString& text)
+    {
+        if (auto* frame = qobject_cast<CMainFrame*>(window()))
+            frame->SetMessageText(text);
+    };
+    services.datePattern = [] { return GetDateFormatString(); };
+    services.timePattern = [] { return GetTimeFormatString(); };
+    // Printing and the exports sit above the page; the page hands their commands here.
+    services.output = [this](uint32_t message, CTabGrid& grid) -> intptr_t
+    {
+        CTabGridExport commands(grid, *m_doc);
+        switch (message)
+        {
+        case WM_CMD_PRINT:
+        {
+            uint32_t dateId = 0;
+            uint32_t timeId = 0;
+            GetDateFormatString(&dateId);
+            GetTimeFormatString(&timeId);
+            commands.OnPrint(dateId, timeId);
+            return 0;
+        }
+        case WM_CMD_EXPORT_GRAPHIC:
+            return commands.OnExportGraphic();
+        case WM_CMD_EXPORT_TEXT:
+            return commands.OnExportText();
+        default:
+            return 0;
+        }
+    };
+    page->SetServices(std::move(services));
+    // The services arrived after the page's first status line.
+    page->UpdateStatusCounts(true);
+    return page;
+}
+
+CTabGrid* CRightView::SeriesPage() const
+{
+    return m_sheet ? dynamic_cast<CTabGrid*>(m_sheet->GetActivePage()) : nullptr;
 }
 
 void CRightView::resizeEvent(QResizeEvent* event)
@@ -217,11 +260,21 @@ bool CRightView::OnUpdateCommand(uint32_t id, SCmdUI& ui)
     case Cmd::ID_ADD_PROJECT:
     case Cmd::ID_CLOSE_PROJECT:
     case Cmd::ID_SAVE_AS:
-    case Cmd::ID_PRINT:
-    case Cmd::ID_EXPORT_GRAPHIC:
-    case Cmd::ID_EXPORT_TEXT:
         ui.enabled = m_doc->HasFolders();
         return true;
+    case Cmd::ID_PRINT:
+    {
+        CTabGrid* page = SeriesPage();
+        ui.enabled = page && CTabGridExport(*page, *m_doc).CanPrint();
+        return true;
+    }
+    case Cmd::ID_EXPORT_GRAPHIC:
+    case Cmd::ID_EXPORT_TEXT:
+    {
+        CTabGrid* page = SeriesPage();
+        ui.enabled = page && CTabGridExport(*page, *m_doc).CanExport();
+        return true;
+    }
     case Cmd::ID_SAVE_PROJECT:
         ui.enabled = m_doc->IsModified();
         return true;

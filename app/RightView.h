@@ -1,19 +1,21 @@
 #pragma once
 #include "app/CommandIds.h"
-#include "app/TabPage.h"
+#include "app/controls/TabPage.h"
 #include "app/document/DocView.h"
 
 #include <QWidget>
 
 #include <memory>
 
+class CTabGrid;
 class CTabSheet;
 class CVeskDoc;
 
 // The upper right pane of the main window. It hosts the series tab sheet, runs the
 // project file commands and the two help commands, and passes the print, export and edit
-// commands through the sheet to the active page. It keeps the main window's caption in
-// step with the project.
+// commands through the sheet to the active page; the series page it makes runs printing
+// and the exports through the export library. It keeps the main window's caption in step
+// with the project.
 class CRightView final : public QWidget, public CommandTarget, public DocView
 {
     Q_OBJECT
@@ -22,7 +24,7 @@ public:
     ~CRightView() override;
 
     // Called once, right after the pane exists: registers with the document and builds
-    // the tab sheet with the page (a placeholder page when none is given).
+    // the tab sheet with the page (the series page when none is given).
     void SetDocument(CVeskDoc* doc, std::unique_ptr<CTabPage> page = {});
     CTabSheet* TabSheet() const { return m_sheet.get(); }
     CTabPage* Page() const { return m_page.get(); }
@@ -50,6 +52,11 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    std::unique_ptr<CTabPage> MakeSeriesPage();
+    // The active page when it is the series page: printing and the exports can act only
+    // on it.
+    CTabGrid* SeriesPage() const;
+
     CVeskDoc* m_doc = nullptr;
     std::unique_ptr<CTabSheet> m_sheet;
     std::unique_ptr<CTabPage> m_page;

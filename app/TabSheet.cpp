@@ -1,6 +1,6 @@
 #include "app/TabSheet.h"
 
-#include "app/TabPage.h"
+#include "app/controls/TabPage.h"
 #include "app/document/VeskDoc.h"
 #include "platform/core/StringTable.h"
 #include "resources/StringIds.h"
@@ -19,6 +19,9 @@ CTabSheet::CTabSheet(const QString& caption, QWidget* parent, int selectPage, CV
     : QWidget(parent), m_doc(doc), m_tabs(new QTabBar(this)), m_active(selectPage)
 {
     setObjectName(QStringLiteral("TabSheet"));
+    // The sheet shows its background around the tabs and the page: the pane behind it
+    // draws nothing.
+    setAutoFillBackground(true);
     setWindowTitle(caption);
     m_tabs->setObjectName(QStringLiteral("TabControl"));
     m_tabs->setExpanding(false);

@@ -8,9 +8,10 @@
 // size made of 6,000 plain readings ("readings") shows what the document's statistics of
 // a long series cost on top.
 //
-// Import: 200 and 2,000 small measurement files of one folder from disk. Goal: linear,
+// Import: 2,000 small measurement files of one folder from disk against 200. Goal: linear,
 // 2,000 files within 12 times the time of 200.
 #include "app/document/VeskDoc.h"
+#include "bench/BaselineRatio.h"
 #include "device/DeviceThread.h"
 #include "device/VmDevice.h"
 #include "devicefiles/DevSelectSheet.h"
@@ -203,10 +204,13 @@ STester& Tester()
     return tester;
 }
 
+// The command and, beside it in every iteration, the straight loads of the same files
+// (counter x_device_download: the command's time over theirs; goal 1.5 at most).
 void BM_DownloadCommand(benchmark::State& state)
 {
     STester& tester = Tester();
-    if (!tester.connected)
+    Device::CVmDevice* device = CVeskoraConnection::Instance().GetDevice();
+    if (!tester.connected || !device)
     {
         state.SkipWithError("the simulated tester was not found");
         return;
@@ -214,46 +218,31 @@ void BM_DownloadCommand(benchmark::State& state)
     const int kind = int(state.range(0));
     Environment().dialogs.chosenFolder = QString::fromLatin1(kKindFolders[kind]);
     state.SetLabel(QString::fromLatin1(kKindFolders[kind]).toLower().toStdString());
-    for (auto _ : state)
+    bool complete = true;
+    const auto command = [&]
     {
         CVeskDoc doc;
         CMeasurementDownload download(doc, CVeskoraConnection::Instance(), nullptr);
         download.DownloadMeasurementFiles(QStringLiteral("\\"));
-        if (!download.FailedFiles().isEmpty() || doc.GetFolderCount() != 2)
-            state.SkipWithError("files did not arrive");
-        state.PauseTiming();
-        doc.DeleteContents();
-        state.ResumeTiming();
-    }
-    state.SetItemsProcessed(state.iterations() * kDownloadFiles);
-}
-BENCHMARK(BM_DownloadCommand)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
-
-void BM_DeviceDownloadFile(benchmark::State& state)
-{
-    STester& tester = Tester();
-    Device::CVmDevice* device = CVeskoraConnection::Instance().GetDevice();
-    if (!device)
-    {
-        state.SkipWithError("the simulated tester was not found");
-        return;
-    }
-    const int kind = int(state.range(0));
-    state.SetLabel(QString::fromLatin1(kKindFolders[kind]).toLower().toStdString());
-    for (auto _ : state)
+        complete = complete && download.FailedFiles().isEmpty() && doc.GetFolderCount() == 2;
+    };
+    const auto straight = [&]
     {
         for (const QString& path : tester.paths[kind])
         {
             StreamIO::CRamStream ram;
             ram.Open(QStringLiteral("RAM:temp.vsm"),
                      StreamIO::STREAM_READ | StreamIO::STREAM_WRITE | StreamIO::STREAM_CREATE_ALWAYS);
-            if (!device->DownloadFile(&ram, path))
-                state.SkipWithError("a file did not arrive");
+            complete = device->DownloadFile(&ram, path) && complete;
         }
-    }
+    };
+    const BaselineTimes times = TimeAgainstBaseline(state, command, straight);
+    if (!complete)
+        state.SkipWithError("files did not arrive");
     state.SetItemsProcessed(state.iterations() * kDownloadFiles);
+    state.counters["x_device_download"] = times.Ratio();
 }
-BENCHMARK(BM_DeviceDownloadFile)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+BENCHMARK(BM_DownloadCommand)->Arg(0)->Arg(1)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // A folder of n small measurement files, made once per size.
 QString ImportFolder(int n)
@@ -275,25 +264,29 @@ QString ImportFolder(int n)
     return dir->File(QStringLiteral("data"));
 }
 
+// 2,000 files and, beside them in every iteration, 200 (counter x_200_files: goal 12 at
+// most, where 10 is linear).
 void BM_ImportFolder(benchmark::State& state)
 {
     Environment();
-    const int n = int(state.range(0));
-    const QString folder = ImportFolder(n);
-    for (auto _ : state)
+    bool complete = true;
+    const auto import = [&](int n)
     {
         CVeskDoc doc;
-        CMeasurementImport import(doc, nullptr);
-        import.ImportFiles({folder});
-        if (!import.FailedFiles().isEmpty())
-            state.SkipWithError("files were not imported");
-        state.PauseTiming();
-        doc.DeleteContents();
-        state.ResumeTiming();
-    }
-    state.SetItemsProcessed(state.iterations() * n);
+        CMeasurementImport command(doc, nullptr);
+        command.ImportFiles({ImportFolder(n)});
+        complete = complete && command.FailedFiles().isEmpty();
+    };
+    ImportFolder(200);
+    ImportFolder(2000);
+    const BaselineTimes times = TimeAgainstBaseline(
+        state, [&] { import(2000); }, [&] { import(200); });
+    if (!complete)
+        state.SkipWithError("files were not imported");
+    state.SetItemsProcessed(state.iterations() * 2000);
+    state.counters["x_200_files"] = times.Ratio();
 }
-BENCHMARK(BM_ImportFolder)->Arg(200)->Arg(2000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ImportFolder)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
 

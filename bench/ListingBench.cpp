@@ -1,17 +1,27 @@
 #include "device/DeviceTypes.h"
 #include "devicefiles/core/DeviceListing.h"
 
+#include "BaselineRatio.h"
+
 #include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <map>
+#include <memory>
 
 namespace
 {
+constexpr double kGoalCharactersPerSecond = 100e6;
+// The smallest listing of the benchmark; the others are 10 and 100 times as long. The tester's
+// largest listing reply (1,000,000 characters) is the middle one.
+constexpr qsizetype kOneTimes = 100000;
 
-// A measurement folder as large as the tester's largest listing reply (1,000,000
-// characters): folders of two levels with series files in them.
-QString LargeListing()
+// A measurement folder of about `characters` characters: folders of two levels with series
+// files in them.
+QString Listing(qsizetype characters)
 {
     QString text = QStringLiteral("0000;00;\"\\Persistent Storage\\Measurements\\\";");
-    for (int line = 0; text.size() < 1000000; ++line)
+    for (int line = 0; text.size() < characters; ++line)
     {
         text += QStringLiteral("1000;01;\"Line %1.DIR\";").arg(line);
         for (int week = 0; week < 4; ++week)
@@ -25,22 +35,83 @@ QString LargeListing()
     return text;
 }
 
-void BM_ParseLargeListing(benchmark::State& state)
+const QString& CachedListing(qsizetype characters)
 {
-    const QString text = LargeListing();
+    static std::map<qsizetype, QString> listings;
+    QString& text = listings[characters];
+    if (text.isEmpty())
+        text = Listing(characters);
+    return text;
+}
+
+struct ParseTimes
+{
+    double parse = 0.0; // seconds in ParseListing
+    double drop = 0.0;  // seconds letting go of the records
+    size_t records = 0;
+};
+
+// The records are let go outside the parse's time, as their owner does when it is done with
+// them; that time is taken apart.
+ParseTimes TimedParse(const QString& text)
+{
+    using Clock = std::chrono::steady_clock;
+    using Seconds = std::chrono::duration<double>;
+    QString listing = text;
+    QString prefix;
+    auto records = std::make_unique<TVeskFileArray>();
+    const Clock::time_point start = Clock::now();
+    ParseListing(listing, Device::fileMeasurement, prefix, *records);
+    const Clock::time_point parsed = Clock::now();
+    ParseTimes times;
+    times.records = records->size();
+    records.reset();
+    const Clock::time_point dropped = Clock::now();
+    times.parse = Seconds(parsed - start).count();
+    times.drop = Seconds(dropped - parsed).count();
+    return times;
+}
+
+// The parse of a listing 1, 10 and 100 times as long: at least 100 million characters a second
+// at each length (rate_vs_goal >= 1), and linear, which the time per character against the
+// shortest listing, parsed beside it in the same run, shows (per_char_vs_1x near 1). The time
+// to let go of the records is reported against the parse's (drop_vs_parse).
+void BM_ParseListing(benchmark::State& state)
+{
+    const int times = int(state.range(0));
+    const QString& text = CachedListing(kOneTimes * times);
+    const QString& shortest = CachedListing(kOneTimes);
+    BaselineTimes measured;
+    double dropSeconds = 0.0;
     size_t count = 0;
     for (auto _ : state)
     {
-        QString listing = text;
-        QString prefix;
-        TVeskFileArray records;
-        ParseListing(listing, Device::fileMeasurement, prefix, records);
-        count = records.size();
-        benchmark::DoNotOptimize(records.data());
+        const ParseTimes parse = TimedParse(text);
+        state.SetIterationTime(parse.parse);
+        measured.subjectSeconds += parse.parse;
+        dropSeconds += parse.drop;
+        count = parse.records;
+        double shortestSeconds = 0.0;
+        for (int i = 0; i < times; ++i)
+            shortestSeconds += TimedParse(shortest).parse;
+        measured.baselineSeconds += shortestSeconds / times;
     }
+    const double characters = double(text.size());
     state.counters["records"] = double(count);
-    state.SetBytesProcessed(int64_t(state.iterations()) * text.size());
+    state.counters["characters"] = characters;
+    state.counters["rate_vs_goal"] =
+        measured.RateOverGoal(characters, state.iterations(), kGoalCharactersPerSecond);
+    state.counters["per_char_vs_1x"] = measured.Ratio() * double(shortest.size()) / characters;
+    state.counters["drop_vs_parse"] =
+        measured.subjectSeconds > 0.0 ? dropSeconds / measured.subjectSeconds : 0.0;
+    state.SetItemsProcessed(int64_t(state.iterations()) * text.size());
 }
-BENCHMARK(BM_ParseLargeListing)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ParseListing)
+    ->ArgName("times")
+    ->Arg(1)
+    ->Arg(10)
+    ->Arg(100)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -55,10 +55,10 @@ enum NCnvProblem
 
 struct SCnvFolderLoad
 {
-    int files = 0;              // files read
-    int records = 0;            // records the table took or kept
-    bool standardFound = false; // a file named Standard.cnv (in any case) was there
-    int standardRecords = 0;    // ... and the records it gave
+    int files = 0;                              // files read
+    int records = 0;                            // records the table took or kept
+    bool standardFound = false;                 // a file named Standard.cnv (in any case) was there
+    int standardRecords = 0;                    // ... and the records it gave
     NCnvProblem standardProblem = cnvNoProblem; // why it gave none
     QStringList unreadable;     // names of the files that could not be opened
 };

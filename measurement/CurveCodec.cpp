@@ -1,9 +1,12 @@
 #include "measurement/CurveCodec.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
+#include <cstddef>
 #include <cstring>
 #include <new>
+#include <utility>
 #include <vector>
 
 namespace
@@ -31,12 +34,12 @@ uint64_t LowMask(int n)
     return n >= 64 ? ~uint64_t{0} : (uint64_t{1} << n) - 1;
 }
 
+// The low `bits` bits (1 to 32) of value as a signed number: the field's top bit lands on bit 31
+// and the arithmetic shift copies it back down, without a branch.
 int32_t SignExtend(uint32_t value, int bits)
 {
-    const uint32_t top = uint32_t{1} << (bits - 1);
-    value &= static_cast<uint32_t>(LowMask(bits));
-    return (value & top) ? static_cast<int32_t>(static_cast<int64_t>(value) - (int64_t{1} << bits))
-                         : static_cast<int32_t>(value);
+    const int unused = 32 - bits;
+    return static_cast<int32_t>(value << unused) >> unused;
 }
 
 // Width used by the width choice: the smallest x >= 1 with |v| < 2^(x - 1), taken on 16 bits
@@ -48,19 +51,31 @@ int ValueWidth(int32_t v)
     return doubled == 0 ? 1 : std::bit_width(doubled);
 }
 
-bool IsPredictorPosition(int i, int count, int predictor)
+// Calls run(from, to) for each run of positions [from, to) of a block of m samples that carry a
+// residual, in stream order. The positions between the runs (the first sample, and the middle
+// points of the parabolic and cubic predictors) come from the block's parameters instead. For
+// predictors 2 and 3 the block must fit its predictor (PredictorFits); then the runs are in order
+// and each run but the last ends at a parameter position inside the block.
+template <typename Run> void ForEachResidualRun(int m, int predictor, Run run)
 {
-    if (predictor >= 1 && i == 0)
-        return true;
-    const int h = count / 2;
-    if (predictor == 2)
-        return i == h;
-    if (predictor == 3)
+    int from = 0;
+    auto runUntil = [&](int position)
     {
-        const int q = count / 6 + 1;
-        return i == h - q || i == h + q;
+        run(from, position);
+        from = position + 1;
+    };
+    if (predictor >= 1)
+        runUntil(0);
+    const int h = m / 2;
+    if (predictor == 2)
+        runUntil(h);
+    else if (predictor == 3)
+    {
+        const int q = m / 6 + 1;
+        runUntil(h - q);
+        runUntil(h + q);
     }
-    return false;
+    run(from, m);
 }
 
 // The residual width W that writes the values at the lowest estimated cost; values of a larger
@@ -68,9 +83,12 @@ bool IsPredictorPosition(int i, int count, int predictor)
 int ChooseCurveWidth(const int32_t* values, int count, int predictor)
 {
     int64_t perWidth[17] = {};
-    for (int i = 0; i < count; ++i)
-        if (!IsPredictorPosition(i, count, predictor))
-            ++perWidth[ValueWidth(values[i])];
+    ForEachResidualRun(count, predictor,
+                       [&](int from, int to)
+                       {
+                           for (int i = from; i < to; ++i)
+                               ++perWidth[ValueWidth(values[i])];
+                       });
     int widest = 0;
     for (int x = 1; x <= 16; ++x)
         if (perWidth[x] != 0)
@@ -116,47 +134,58 @@ void Subtract(int16_t& sample, int64_t amount)
     sample = static_cast<int16_t>(static_cast<int64_t>(sample) - amount);
 }
 
-// The linear amount of sample i for the rise R, as a function of i (i from 1 to m - 1). Rounded
-// by an accumulator so that rising and falling blocks round alike.
-template <typename Apply> void ForEachLinearAmount(int exponent, int16_t rise, Apply apply)
+// The linear amount of sample i (1 to m - 1; At(0) is no amount) for the rise R. Rounded as an
+// accumulator that starts at |R| / 2m and adds |R| a sample, from the block's start for a rising
+// block and from its end for a falling one, so that rising and falling blocks round alike. Each
+// amount is written in closed form so that the loops over a block carry no state.
+class LinearTrend
 {
-    const int m = 1 << exponent;
-    if (rise >= 0)
+public:
+    LinearTrend(int exponent, int16_t rise)
+        : m_exponent(exponent), m_m(1 << exponent), m_rising(rise >= 0), m_rise(rise),
+          m_up(m_rising ? rise : -static_cast<int32_t>(rise)), m_base(m_up >> (exponent + 1))
     {
-        int32_t accumulator = rise >> (exponent + 1);
-        for (int i = 1; i < m; ++i)
-        {
-            accumulator += rise;
-            apply(i, accumulator >> exponent);
-        }
     }
-    else
+    int32_t At(int i) const
     {
-        const int32_t up = -static_cast<int32_t>(rise);
-        int32_t accumulator = up >> (exponent + 1);
-        for (int i = m - 1; i >= 1; --i)
-        {
-            accumulator += up;
-            apply(i, rise + (accumulator >> exponent));
-        }
+        const int32_t steps = m_rising ? i : m_m - i;
+        const int32_t amount = (m_base + steps * m_up) >> m_exponent;
+        return m_rising ? amount : m_rise + amount;
     }
-}
 
-template <typename Apply> void ForEachParabolicAmount(int exponent, int16_t middle, Apply apply)
+private:
+    int m_exponent;
+    int32_t m_m;
+    bool m_rising;
+    int32_t m_rise;
+    int32_t m_up; // |R|
+    int32_t m_base;
+};
+
+// The parabolic amount of sample i (0 to m - 1) for the height F in the middle of the block: F at
+// the middle, 0 at the block's start, rounded to the nearest on |F|. Blocks of at least four.
+class ParabolicTrend
 {
-    const int h = (1 << exponent) / 2;
-    const int shift = 2 * exponent - 2;
-    const int64_t e = int64_t{1} << shift;
-    const int64_t height = middle < 0 ? -static_cast<int64_t>(middle) : middle;
-    for (int g = 1; g < h; ++g)
+public:
+    ParabolicTrend(int exponent, int16_t middle)
+        : m_h((1 << exponent) / 2), m_shift(2 * exponent - 2), m_e(int32_t{1} << m_shift),
+          m_height(middle < 0 ? -static_cast<int32_t>(middle) : middle), m_negative(middle < 0)
     {
-        int64_t t = ((e - int64_t{g} * g) * height + e / 2) >> shift;
-        if (middle < 0)
-            t = -t;
-        apply(h + g, t);
-        apply(h - g, t);
     }
-}
+    int32_t At(int i) const
+    {
+        const int32_t g = i - m_h;
+        const int32_t t = ((m_e - g * g) * m_height + m_e / 2) >> m_shift;
+        return m_negative ? -t : t;
+    }
+
+private:
+    int32_t m_h;
+    int m_shift;
+    int32_t m_e; // h squared
+    int32_t m_height;
+    bool m_negative;
+};
 
 // The cubic amounts are computed in 64 bits: with 128-sample blocks the products of large A and
 // B exceed 32 bits. Samples wrap at 16 bits as everywhere in the block.
@@ -190,14 +219,16 @@ bool ApplyCurvePredictor(int16_t* block, int exponent, int predictor, BlockParam
     if (predictor == 0)
         return true;
     block[0] = 0;
-    ForEachLinearAmount(exponent, params.rise, [&](int i, int64_t amount) { Subtract(block[i], amount); });
+    const LinearTrend linear(exponent, params.rise);
+    for (int i = 1; i < m; ++i)
+        Subtract(block[i], linear.At(i));
     const int h = m / 2;
     if (predictor == 2)
     {
         params.middle = block[h];
-        block[h] = 0;
-        ForEachParabolicAmount(exponent, params.middle,
-                               [&](int i, int64_t amount) { Subtract(block[i], amount); });
+        const ParabolicTrend parabolic(exponent, params.middle);
+        for (int i = 1; i < m; ++i)
+            Subtract(block[i], parabolic.At(i)); // the middle becomes 0
     }
     else if (predictor == 3)
     {
@@ -210,6 +241,9 @@ bool ApplyCurvePredictor(int16_t* block, int exponent, int predictor, BlockParam
     return true;
 }
 
+// Restores the block's trend on the residuals, where the positions of the predictor's
+// parameters hold 0. All sums wrap at 16 bits, so their order does not matter; the linear and
+// parabolic parts go in one pass, as decoding spends much of its time here.
 bool UndoCurvePredictor(int16_t* block, int exponent, int predictor, int16_t start, const BlockParams& params)
 {
     if (!PredictorFits(exponent, predictor))
@@ -218,17 +252,22 @@ bool UndoCurvePredictor(int16_t* block, int exponent, int predictor, int16_t sta
     if (predictor == 3)
         ForEachCubicAmount(exponent, params.a, params.b,
                            [&](int i, int64_t amount) { Subtract(block[i], -amount); });
-    else if (predictor == 2)
+    // The loops run over the whole block, which vectorises better; the first sample takes no
+    // linear amount and is set afterwards.
+    const int16_t first = static_cast<int16_t>(block[0] + start);
+    const LinearTrend linear(exponent, predictor >= 1 ? params.rise : int16_t{0});
+    if (predictor == 2)
     {
-        block[m / 2] = params.middle;
-        ForEachParabolicAmount(exponent, params.middle,
-                               [&](int i, int64_t amount) { Subtract(block[i], -amount); });
+        const ParabolicTrend parabolic(exponent, params.middle);
+        for (int i = 0; i < m; ++i)
+            block[i] = static_cast<int16_t>(block[i] + start + linear.At(i) + parabolic.At(i));
     }
-    if (predictor >= 1)
-        ForEachLinearAmount(exponent, params.rise,
-                            [&](int i, int64_t amount) { Subtract(block[i], -amount); });
-    for (int i = 0; i < m; ++i)
-        Subtract(block[i], -static_cast<int64_t>(start));
+    else
+    {
+        for (int i = 0; i < m; ++i)
+            block[i] = static_cast<int16_t>(block[i] + start + linear.At(i));
+    }
+    block[0] = first;
     return true;
 }
 
@@ -275,6 +314,220 @@ int16_t Requantise(int16_t v, int width)
     const int32_t high = (int32_t{1} << (width - 1)) - 1;
     r = std::clamp(r, -high - 1, high);
     return static_cast<int16_t>(r);
+}
+
+// Reads the stream least significant bit first, refilling eight bytes at a time while eight
+// remain and byte by byte at the end. Past the end the stream reads as zero bits, so a stream
+// cut short decodes as if the missing bits were zeros; Overran() tells that a read went there.
+class BitReader
+{
+public:
+    // Bits held after Refill at least: enough for any field, or for a run of residuals.
+    static constexpr int kReady = 56;
+
+    BitReader(const uint8_t* data, int size) : m_data(data), m_size(static_cast<size_t>(size)) {}
+
+    void Refill()
+    {
+        if (m_position + 8 <= m_size) [[likely]]
+        {
+            // The load also fills the bits above the held ones with the bytes that follow. A
+            // later load puts the same bytes in the same places, so they can stay there.
+            m_held |= LoadLittleEndian64(m_data + m_position) << m_count;
+            m_position += static_cast<size_t>(63 - m_count) >> 3;
+            m_count |= kReady;
+        }
+        else
+        {
+            RefillAtTheEnd();
+        }
+    }
+
+    // The next n bits (0 to 32, at most the bits held) without taking them.
+    uint32_t Peek(int n) const { return static_cast<uint32_t>(m_held & LowMask(n)); }
+    void Skip(int n)
+    {
+        m_held >>= n;
+        m_count -= n;
+    }
+    // The next n bits, 0 to 32.
+    uint32_t Take(int n)
+    {
+        if (m_count < n)
+            Refill();
+        const uint32_t value = Peek(n);
+        Skip(n);
+        return value;
+    }
+
+    bool Overran() const
+    {
+        const int64_t consumedBits = static_cast<int64_t>(m_position) * 8 - m_count;
+        return m_broken || consumedBits > static_cast<int64_t>(m_size) * 8;
+    }
+
+    // A field that no writer makes: the stream is broken, whatever follows.
+    void MarkBroken() { m_broken = true; }
+
+private:
+    static uint64_t LoadLittleEndian64(const uint8_t* p)
+    {
+        uint64_t word;
+        std::memcpy(&word, p, sizeof word);
+        if constexpr (std::endian::native == std::endian::big)
+        {
+            uint64_t swapped = 0;
+            for (int i = 0; i < 8; ++i)
+                swapped |= uint64_t{p[i]} << (8 * i);
+            word = swapped;
+        }
+        return word;
+    }
+
+    void RefillAtTheEnd()
+    {
+        while (m_count <= kReady)
+        {
+            const uint64_t byte = m_position < m_size ? m_data[m_position] : 0;
+            m_held |= byte << m_count;
+            ++m_position; // may pass the end: the bytes there read as zeros
+            m_count += 8;
+        }
+    }
+
+    const uint8_t* m_data;
+    size_t m_size;
+    size_t m_position = 0; // bytes loaded into m_held so far
+    uint64_t m_held = 0;   // the next m_count bits of the stream in its low bits
+    int m_count = 0;
+    bool m_broken = false;
+};
+
+// The rest of a value written through the escape, after its pattern: the zero bits that widen
+// the field, the one bit and the field.
+int32_t ReadEscapedValue(BitReader& bits, int width)
+{
+    int fieldWidth = width;
+    while (bits.Take(1) == 0)
+    {
+        if (++fieldWidth >= kEscapeFieldLimit)
+        {
+            bits.MarkBroken();
+            return 0;
+        }
+    }
+    const uint32_t field = bits.Take(fieldWidth);
+    const uint32_t c = uint32_t{1} << (fieldWidth - 1);
+    if (field & c)
+        return -static_cast<int32_t>(c + (~field & (c - 1)));
+    return static_cast<int32_t>(field + c);
+}
+
+// A value as CCurveCodec::WriteValue wrote it at a width of 0 to 16.
+int32_t ReadValue(BitReader& bits, int width)
+{
+    if (width <= 0)
+        return 0; // a width of 0 carries nothing but zeros
+    const uint32_t pattern = bits.Take(width);
+    if (pattern != (uint32_t{1} << (width - 1)))
+        return SignExtend(pattern, width);
+    return ReadEscapedValue(bits, width);
+}
+
+// n residuals of one block width, the loop that decoding spends its time in: with the width
+// fixed, one refill serves a run of values and each value is a mask and a shift. The escape,
+// rare in a curve, takes the general path.
+template <int Width> void ReadResiduals(BitReader& bits, int16_t* out, int n)
+{
+    if constexpr (Width == 0)
+    {
+        std::fill(out, out + std::max(n, 0), int16_t{0});
+    }
+    else
+    {
+        constexpr uint32_t kEscape = uint32_t{1} << (Width - 1);
+        constexpr int kPerRefill = BitReader::kReady / Width;
+        int i = 0;
+        while (i < n)
+        {
+            bits.Refill();
+            const int end = std::min(n, i + kPerRefill);
+            while (i < end)
+            {
+                const uint32_t value = bits.Peek(Width);
+                bits.Skip(Width);
+                if (value == kEscape) [[unlikely]]
+                {
+                    out[i++] = static_cast<int16_t>(ReadEscapedValue(bits, Width));
+                    break; // the escape took an unknown number of the held bits
+                }
+                out[i++] = static_cast<int16_t>(SignExtend(value, Width));
+            }
+        }
+    }
+}
+
+using ResidualReader = void (*)(BitReader&, int16_t*, int);
+
+template <int... Widths>
+constexpr std::array<ResidualReader, sizeof...(Widths)> ResidualReaders(std::integer_sequence<int, Widths...>)
+{
+    return {&ReadResiduals<Widths>...};
+}
+
+// One loop for each width the block header's 4-bit field can give.
+constexpr std::array<ResidualReader, 16> kResidualReaders =
+    ResidualReaders(std::make_integer_sequence<int, 16>{});
+
+void ReadAxis(BitReader& bits, CCurveCodec::Axis& axis)
+{
+    axis.first = std::bit_cast<float>(bits.Take(32));
+    axis.second = std::bit_cast<float>(bits.Take(32));
+    std::memset(axis.unit, 0, sizeof axis.unit);
+    for (char& c : axis.unit)
+    {
+        c = static_cast<char>(bits.Take(7));
+        if (c == 0)
+            break;
+    }
+}
+
+// A block header is a chain of fields, each after a one bit; a zero bit ends it, and the fields
+// not sent keep their values from the block before. The longest header has 23 bits, so one
+// refill covers it.
+bool ReadBlockHeader(BitReader& bits, int& width, int& predictor, int& exponent, int& extraWidth,
+                     int& riseWidth)
+{
+    static_assert(BitReader::kReady >= 23);
+    bits.Refill();
+    auto take = [&bits](int n)
+    {
+        const uint32_t value = bits.Peek(n);
+        bits.Skip(n);
+        return value;
+    };
+    if (!take(1))
+        return true;
+    width = static_cast<int>(take(4));
+    if (!take(1))
+        return true;
+    predictor = static_cast<int>(take(2));
+    if (!take(1))
+        return true;
+    exponent = static_cast<int>(take(3));
+    if (predictor >= 2)
+    {
+        if (!take(1))
+            return true;
+        extraWidth = static_cast<int>(take(4)) + 1;
+    }
+    if (predictor >= 1)
+    {
+        if (!take(1))
+            return true;
+        riseWidth = static_cast<int>(take(4)) + 1;
+    }
+    return take(1) == 0; // no further field exists
 }
 } // namespace
 
@@ -386,7 +639,7 @@ int CCurveCodec::Encode(uint8_t* buffer, int size)
     if (!buffer || size < 10 || size > kMaxStreamSize || m_mode != Mode::Idle || !HasSamples() ||
         m_count < 2 || m_count > kMaxCountInStream)
         return 0;
-    Attach(buffer, nullptr, size, Mode::Writing);
+    Attach(buffer, size, Mode::Writing);
     struct DetachOnExit
     {
         CCurveCodec* codec;
@@ -524,9 +777,12 @@ bool CCurveCodec::EncodeStream()
             WriteValue(params.a, extraWidth);
             WriteValue(params.b, extraWidth);
         }
-        for (int i = 0; i < m; ++i)
-            if (!IsPredictorPosition(i, m, predictor))
-                WriteValue(block[i], width);
+        ForEachResidualRun(m, predictor,
+                           [&](int from, int to)
+                           {
+                               for (int i = from; i < to; ++i)
+                                   WriteValue(block[i], width);
+                           });
         if (m_overrun)
             return false;
 
@@ -542,23 +798,24 @@ bool CCurveCodec::Decode(const uint8_t* data, int size)
 {
     if (!data || size < 1 || size > kMaxStreamSize || m_mode != Mode::Idle)
         return false;
-    Attach(nullptr, data, size, Mode::Reading);
-    const bool valid = DecodeStream();
-    Detach();
+    m_mode = Mode::Reading;
+    const bool valid = DecodeStream(data, size);
+    m_mode = Mode::Idle;
     return valid;
 }
 
-bool CCurveCodec::DecodeStream()
+bool CCurveCodec::DecodeStream(const uint8_t* data, int size)
 {
-    if (ReadBits(8) != kMagic1 || ReadBits(8) != kMagic2)
+    BitReader bits(data, size);
+    if (bits.Take(8) != kMagic1 || bits.Take(8) != kMagic2)
         return false;
-    const int count = static_cast<int>(ReadBits(16));
+    const int count = static_cast<int>(bits.Take(16));
     if (!EnsureCapacity(count))
         return false;
-    ReadAxis(m_xAxis);
-    ReadAxis(m_yAxis);
-    m_sampleWidth = static_cast<int>(ReadBits(4)) + 1;
-    int16_t start = static_cast<int16_t>(SignExtend(ReadBits(m_sampleWidth), m_sampleWidth));
+    ReadAxis(bits, m_xAxis);
+    ReadAxis(bits, m_yAxis);
+    m_sampleWidth = static_cast<int>(bits.Take(4)) + 1;
+    int16_t start = static_cast<int16_t>(SignExtend(bits.Take(m_sampleWidth), m_sampleWidth));
 
     int width = 3;
     int predictor = 1;
@@ -571,30 +828,42 @@ bool CCurveCodec::DecodeStream()
     {
         if (AskCallback(decoded, exponent, predictor) < 0)
             return false;
-        if (!ReadBlockHeader(width, predictor, exponent, extraWidth, riseWidth))
+        if (!ReadBlockHeader(bits, width, predictor, exponent, extraWidth, riseWidth))
             return false;
+        if (!PredictorFits(exponent, predictor))
+            return false; // the block's trend could not be restored
         const int m = 1 << exponent;
         if (predictor >= 1)
-            params.rise = static_cast<int16_t>(ReadValue(riseWidth));
+            params.rise = static_cast<int16_t>(ReadValue(bits, riseWidth));
         if (predictor == 2)
-            params.middle = static_cast<int16_t>(ReadValue(extraWidth));
+            params.middle = static_cast<int16_t>(ReadValue(bits, extraWidth));
         if (predictor == 3)
         {
-            params.a = static_cast<int16_t>(ReadValue(extraWidth));
-            params.b = static_cast<int16_t>(ReadValue(extraWidth));
+            params.a = static_cast<int16_t>(ReadValue(bits, extraWidth));
+            params.b = static_cast<int16_t>(ReadValue(bits, extraWidth));
         }
-        for (int i = 0; i < m; ++i)
-            block[i] = IsPredictorPosition(i, m, predictor) ? 0 : static_cast<int16_t>(ReadValue(width));
-        if (!UndoCurvePredictor(block, exponent, predictor, start, params))
-            return false;
+        // A whole block is decoded where it belongs; the last one, which may reach past the
+        // count, on the side.
         const int taken = std::min(m, count - decoded);
-        std::copy(block, block + taken, m_samples.get() + decoded);
+        int16_t* const target = taken == m ? m_samples.get() + decoded : block;
+        const ResidualReader readResiduals = kResidualReaders[static_cast<size_t>(width)];
+        ForEachResidualRun(m, predictor,
+                           [&](int from, int to)
+                           {
+                               readResiduals(bits, target + from, to - from);
+                               if (to < m)
+                                   target[to] = 0; // restored from the parameters
+                           });
+        if (!UndoCurvePredictor(target, exponent, predictor, start, params))
+            return false;
+        if (target == block)
+            std::copy(block, block + taken, m_samples.get() + decoded);
         decoded += taken;
         start = static_cast<int16_t>(start + params.rise);
     }
     m_count = count;
     m_callback = nullptr;
-    return !m_overrun;
+    return !bits.Overran();
 }
 
 int CCurveCodec::AskCallback(int position, int& exponent, int& predictor)
@@ -612,32 +881,6 @@ int CCurveCodec::AskCallback(int position, int& exponent, int& predictor)
     return 1;
 }
 
-bool CCurveCodec::ReadBlockHeader(int& width, int& predictor, int& exponent, int& extraWidth, int& riseWidth)
-{
-    if (!ReadBits(1))
-        return true;
-    width = static_cast<int>(ReadBits(4));
-    if (!ReadBits(1))
-        return true;
-    predictor = static_cast<int>(ReadBits(2));
-    if (!ReadBits(1))
-        return true;
-    exponent = static_cast<int>(ReadBits(3));
-    if (predictor >= 2)
-    {
-        if (!ReadBits(1))
-            return true;
-        extraWidth = static_cast<int>(ReadBits(4)) + 1;
-    }
-    if (predictor >= 1)
-    {
-        if (!ReadBits(1))
-            return true;
-        riseWidth = static_cast<int>(ReadBits(4)) + 1;
-    }
-    return ReadBits(1) == 0; // no further field exists
-}
-
 void CCurveCodec::WriteAxis(const Axis& axis)
 {
     WriteBits(std::bit_cast<uint32_t>(axis.first), 32);
@@ -653,25 +896,11 @@ void CCurveCodec::WriteAxis(const Axis& axis)
     }
 }
 
-void CCurveCodec::ReadAxis(Axis& axis)
-{
-    axis.first = std::bit_cast<float>(ReadBits(32));
-    axis.second = std::bit_cast<float>(ReadBits(32));
-    std::memset(axis.unit, 0, sizeof axis.unit);
-    for (char& c : axis.unit)
-    {
-        c = static_cast<char>(ReadBits(7));
-        if (c == 0)
-            break;
-    }
-}
-
-void CCurveCodec::Attach(uint8_t* buffer, const uint8_t* data, int size, Mode mode)
+void CCurveCodec::Attach(uint8_t* buffer, int size, Mode mode)
 {
     m_writeBuffer = buffer;
-    m_readData = data;
     m_streamSize = size;
-    m_bytesDone = mode == Mode::Reading ? size : 0;
+    m_bytesDone = 0;
     m_bytePosition = 0;
     m_pending = 0;
     m_pendingBits = 0;
@@ -682,7 +911,6 @@ void CCurveCodec::Attach(uint8_t* buffer, const uint8_t* data, int size, Mode mo
 void CCurveCodec::Detach()
 {
     m_writeBuffer = nullptr;
-    m_readData = nullptr;
     m_streamSize = 0;
     m_bytePosition = 0;
     m_pending = 0;
@@ -711,30 +939,6 @@ void CCurveCodec::WriteBits(uint32_t value, int n)
     }
 }
 
-uint32_t CCurveCodec::ReadBits(int n)
-{
-    if (n <= 0)
-        return 0;
-    while (m_pendingBits <= 56 && m_bytePosition < m_streamSize)
-    {
-        m_pending |= static_cast<uint64_t>(m_readData[m_bytePosition++]) << m_pendingBits;
-        m_pendingBits += 8;
-    }
-    if (m_pendingBits < n)
-    {
-        // Past the end: the missing bits read as zeros.
-        m_overrun = true;
-        const uint32_t rest = static_cast<uint32_t>(m_pending);
-        m_pending = 0;
-        m_pendingBits = 0;
-        return rest;
-    }
-    const uint32_t value = static_cast<uint32_t>(m_pending & LowMask(n));
-    m_pending >>= n;
-    m_pendingBits -= n;
-    return value;
-}
-
 // A value with |v| < 2^(w - 1) is its low w bits. Any other is the escape pattern (only the top
 // bit of w set), j zero bits and a one bit, then w + j bits of |v| - 2^(w - 1 + j), complemented
 // for a negative v, where j is the smallest with |v| < 2^(w + j).
@@ -759,27 +963,4 @@ void CCurveCodec::WriteValue(int32_t value, int width)
     if (value < 0)
         field = ~field;
     WriteBits(static_cast<uint32_t>(field & LowMask(width + j)), width + j);
-}
-
-int32_t CCurveCodec::ReadValue(int width)
-{
-    if (width <= 0)
-        return 0;
-    const uint32_t pattern = ReadBits(width);
-    if (pattern != (uint32_t{1} << (width - 1)))
-        return SignExtend(pattern, width);
-    int fieldWidth = width;
-    while (ReadBits(1) == 0)
-    {
-        if (++fieldWidth >= kEscapeFieldLimit)
-        {
-            m_overrun = true; // no writer makes such a field: the stream is broken
-            return 0;
-        }
-    }
-    const uint32_t field = ReadBits(fieldWidth);
-    const uint32_t c = uint32_t{1} << (fieldWidth - 1);
-    if (field & c)
-        return -static_cast<int32_t>(c + (~field & (c - 1)));
-    return static_cast<int32_t>(field + c);
 }

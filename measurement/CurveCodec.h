@@ -77,20 +77,16 @@ private:
 
     bool HasSamples() const;
     bool EncodeStream();
-    bool DecodeStream();
+    bool DecodeStream(const uint8_t* data, int size);
     void WriteAxis(const Axis& axis);
-    void ReadAxis(Axis& axis);
     // 1 when the callback changed exponent and predictor, 0 when it did not, -1 when it asked
     // for values that no block can have.
     int AskCallback(int position, int& exponent, int& predictor);
-    bool ReadBlockHeader(int& width, int& predictor, int& exponent, int& extraWidth, int& riseWidth);
 
-    void Attach(uint8_t* buffer, const uint8_t* data, int size, Mode mode);
+    void Attach(uint8_t* buffer, int size, Mode mode);
     void Detach();
     void WriteBits(uint32_t value, int n);
-    uint32_t ReadBits(int n);
     void WriteValue(int32_t value, int width);
-    int32_t ReadValue(int width);
 
     // sample store
     int m_capacity = 0;
@@ -103,15 +99,14 @@ private:
     int m_exponent = 4;
     int m_predictor = 2;
 
-    // bit stream
+    // bit stream being written; reading keeps its state on the stack of Decode
     int m_streamSize = 0;
-    int m_bytesDone = 0; // written so far, or readable in all
+    int m_bytesDone = 0; // written so far
     int m_bytePosition = 0;
     uint8_t* m_writeBuffer = nullptr;
-    const uint8_t* m_readData = nullptr;
     int m_pendingBits = 0;  // bits held in m_pending
-    uint64_t m_pending = 0; // bits not yet written, or read ahead but not yet used
-    bool m_overrun = false; // a read ran past the end or met a broken field, or a write did not fit
+    uint64_t m_pending = 0; // bits not yet written
+    bool m_overrun = false; // a write did not fit
     Mode m_mode = Mode::Idle;
 
     BlockCallback m_callback;

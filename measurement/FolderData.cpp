@@ -21,7 +21,6 @@ const QString kStoreFile = QStringLiteral("RAM:RamStreamStore");
 const QString kLoadFile = QStringLiteral("RAM:RamStreamLoad");
 constexpr uint32_t kRamFlags =
     StreamIO::STREAM_READ | StreamIO::STREAM_WRITE | StreamIO::STREAM_CREATE_ALWAYS;
-constexpr uint32_t kArchiveBuffer = 1024;
 // An "M1" block counts its length in 24 bits.
 constexpr uint32_t kMaxBlockBytes = 0xFFFFFF + 8;
 
@@ -129,7 +128,8 @@ CFolderData::CFolderData(const CFolderData& other)
         StreamIO::CRamStream store;
         if (!OpenRam(store, kStoreFile))
             throw CFileException(Err::OpenFailed, kStoreFile);
-        StreamIO::CVMArchive archive(store.GetHandle(), StreamIO::ARCHIVE_NO_CLOSE, kArchiveBuffer);
+        StreamIO::CVMArchive archive(store.GetHandle(), StreamIO::ARCHIVE_NO_CLOSE,
+                                     StreamIO::ARCHIVE_FILE_BUFFER);
         other.Store(archive, nullptr);
         archive.Flush();
         bytes.resize(store.GetLength());
@@ -141,7 +141,7 @@ CFolderData::CFolderData(const CFolderData& other)
     if (!OpenRam(load, kLoadFile))
         throw CFileException(Err::OpenFailed, kLoadFile);
     load.Write(bytes.data(), uint32_t(bytes.size()));
-    StreamIO::CVMArchive archive(load.GetHandle(), StreamIO::ARCHIVE_LOAD, kArchiveBuffer);
+    StreamIO::CVMArchive archive(load.GetHandle(), StreamIO::ARCHIVE_LOAD, StreamIO::ARCHIVE_FILE_BUFFER);
     Load(archive);
     archive.Close();
 }
@@ -437,18 +437,9 @@ void CFolderData::Store(StreamIO::CVMArchive& archive, const std::vector<uint8_t
             continue;
         const CMeasSeriesWrapper& entry = *m_entries[i];
         bytes.clear();
-        CMeasSeries1* s = entry.GetSeries();
-        StreamIO::CRamStream ram;
-        if (HasStoredForm(entry) && OpenRam(ram, kBlockFile))
-        {
-            // A series that cannot be stored fails the save instead of vanishing from it.
-            if (s->Write(ram) == 0)
-                throw CFileException(Err::WriteFault, kBlockFile);
-            bytes.resize(ram.GetLength());
-            ram.SetPosition(0);
-            if (ram.Read(bytes.data(), uint32_t(bytes.size())) != bytes.size())
-                throw CFileException(Err::ReadFault, kBlockFile);
-        }
+        // A series that cannot be stored fails the save instead of vanishing from it.
+        if (HasStoredForm(entry) && !entry.GetSeries()->BuildBlock(bytes))
+            throw CFileException(Err::WriteFault, kBlockFile);
         archive.WriteDWord(uint32_t(bytes.size()));
         archive.WriteBytes(bytes.data(), uint32_t(bytes.size()));
         archive.WriteString(entry.GetName());
@@ -470,24 +461,27 @@ void CFolderData::Load(StreamIO::CVMArchive& archive)
         archive.ReadDWord(length);
         if (length > kMaxBlockBytes)
             throw CFileException(Err::InvalidData, kBlockFile);
-        // Read in pieces, so that a length the data does not hold ends with the archive's
-        // end-of-data error before much memory is taken.
-        bytes.clear();
-        while (bytes.size() < length)
+        // A block is parsed where it lies in the archive's buffer; only one larger than the
+        // buffer is copied out first, in pieces, so that a length the data does not hold
+        // ends with the archive's end-of-data error before much memory is taken.
+        const uint8_t* block = archive.ReadInPlace(length);
+        if (!block)
         {
-            const size_t at = bytes.size();
-            const size_t piece = std::min<size_t>(length - at, 65536);
-            bytes.resize(at + piece);
-            archive.ReadBytes(bytes.data() + at, uint32_t(piece));
+            bytes.clear();
+            while (bytes.size() < length)
+            {
+                const size_t at = bytes.size();
+                const size_t piece = std::min<size_t>(length - at, 65536);
+                bytes.resize(at + piece);
+                archive.ReadBytes(bytes.data() + at, uint32_t(piece));
+            }
+            block = bytes.data();
         }
-        std::unique_ptr<CMeasSeries1> series;
-        StreamIO::CRamStream ram;
-        if (length > 0 && OpenRam(ram, kBlockFile))
-        {
-            ram.Write(bytes.data(), length);
-            ram.SetPosition(0);
-            series = CreateMeasSeries(ram, false);
-        }
+        std::unique_ptr<CMeasSeries1> series = CreateMeasSeries(block, length, false);
+        // The block's bytes are the archive's until its next read.
+        std::vector<uint8_t> unreadable;
+        if (!series && length > 0)
+            unreadable.assign(block, block + length);
         auto entry = std::make_unique<CMeasSeriesWrapper>();
         QString name;
         uint16_t order = 0;
@@ -503,7 +497,7 @@ void CFolderData::Load(StreamIO::CVMArchive& archive)
             // An empty block is an entry without readings, which has no stored form. Any
             // other block this program cannot read is kept as it stands.
             if (length > 0)
-                m_unreadable.push_back({m_entries.size(), bytes, name, order, expanded});
+                m_unreadable.push_back({m_entries.size(), std::move(unreadable), name, order, expanded});
             continue;
         }
         entry->SetName(name);

@@ -29,8 +29,10 @@ public:
     // A capacity of 0 or less gives MEAS_DEFAULT_CAPACITY, more than MEAS_MAX_CAPACITY
     // gives the maximum. A failed allocation leaves a series without capacity.
     explicit CMeasSeries1(int capacity = 0);
-    // Reads one "M1" block; failed is set when it could not be read.
+    // Reads one "M1" block (after its tag) from a stream or from memory; failed is set
+    // when it could not be read.
     CMeasSeries1(StreamIO::CIoStream& stream, bool& failed);
+    CMeasSeries1(const uint8_t* bytes, size_t size, bool& failed);
     CMeasSeries1(const CMeasSeries1& other);
     CMeasSeries1& operator=(const CMeasSeries1&) = delete;
     ~CMeasSeries1() override;
@@ -137,6 +139,12 @@ public:
     int GetAttachmentSize(int index, int mask) override;
     int GetAttachment(int index, uint8_t* buffer, int size, int mask) override;
     bool Read(StreamIO::CIoStream& stream) override;
+    // As Read, from the block's bytes in memory (after the tag); the bytes are parsed
+    // where they lie.
+    bool ReadFromMemory(const uint8_t* bytes, size_t size);
+    // The stored block, tag included, as Write writes it; false when the series cannot be
+    // stored (no readings, or a conversion record a block cannot carry).
+    bool BuildBlock(std::vector<uint8_t>& block);
     bool AllocateEmpty(int count) override;
 
 private:
@@ -188,11 +196,14 @@ private:
     void MarkModified() { m_modified = true; }
 
     // The stored block (MeasSeries1Block.cpp).
+    bool ReadGuarded();
     uint32_t ReadBlockBytes(void* buffer, uint32_t count);
+    // The next count bytes of the block: where they lie when reading from memory, else
+    // read into the scratch buffer. Null when the block holds fewer.
+    const uint8_t* ReadBlockSpan(uint32_t count, std::vector<uint8_t>& scratch);
     bool CheckTrailer();
     bool ReadBlock();
     bool ReadMaterialBlock(SMaterial& material, bool original, std::vector<uint8_t>* raw);
-    bool BuildBlock(std::vector<uint8_t>& block);
     bool AppendMaterialBlock(std::vector<uint8_t>& block, const SMaterial& material,
                              const STargetScale& target, bool original);
     bool IsKeptBlock() const { return !m_kept.head.empty(); }
@@ -246,6 +257,10 @@ private:
         std::vector<uint8_t> original;      // the original-settings section; may be empty
     } m_kept;
     uint32_t m_blockBytes = 0; // bytes of the block read so far, tag included
+    // A block read from memory: its bytes (after the tag) and how far they are read.
+    const uint8_t* m_source = nullptr;
+    size_t m_sourceSize = 0;
+    size_t m_sourceAt = 0;
 
     int m_capacity = 0;
     int m_count = 0;
@@ -292,3 +307,5 @@ private:
 // series is a cleared one of the default capacity; otherwise it is sized to the block.
 // None for another tag or a block that does not read.
 std::unique_ptr<CMeasSeries1> CreateMeasSeries(StreamIO::CIoStream& stream, bool asNew);
+// The same from bytes in memory, which may go on beyond the block.
+std::unique_ptr<CMeasSeries1> CreateMeasSeries(const uint8_t* bytes, size_t size, bool asNew);

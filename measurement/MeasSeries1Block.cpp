@@ -5,12 +5,14 @@
 #include "measurement/CnvFile.h"
 #include "measurement/ConvTable.h"
 #include "measurement/Distributions.h"
+#include "measurement/LittleEndian.h"
 #include "measurement/ScaleCodes.h"
 #include "measurement/SeriesWords.h"
 #include "platform/core/FileException.h"
 #include "streamio/IoStream.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 using namespace SeriesWords;
@@ -40,6 +42,21 @@ void Put32(std::vector<uint8_t>& b, uint32_t v)
 {
     Put16(b, v & 0xFFFF);
     Put16(b, v >> 16);
+}
+
+void PutWords(std::vector<uint8_t>& b, const uint32_t* words, int n)
+{
+    if constexpr (std::endian::native == std::endian::little)
+    {
+        const auto* bytes = reinterpret_cast<const uint8_t*>(words);
+        b.insert(b.end(), bytes, bytes + 4 * size_t(n));
+    }
+    else
+    {
+        const size_t at = b.size();
+        b.resize(at + 4 * size_t(n));
+        WriteLe32Array(b.data() + at, words, size_t(n));
+    }
 }
 
 uint16_t Get16(const uint8_t* p)
@@ -80,6 +97,31 @@ CMeasSeries1::CMeasSeries1(StreamIO::CIoStream& stream, bool& failed)
     : m_limits(m_table), m_secondLimits(m_table)
 {
     failed = !Read(stream);
+}
+
+CMeasSeries1::CMeasSeries1(const uint8_t* bytes, size_t size, bool& failed)
+    : m_limits(m_table), m_secondLimits(m_table)
+{
+    failed = !ReadFromMemory(bytes, size);
+}
+
+std::unique_ptr<CMeasSeries1> CreateMeasSeries(const uint8_t* bytes, size_t size, bool asNew)
+{
+    if (bytes == nullptr || size < 2 || bytes[0] != 'M' || bytes[1] != '1')
+        return nullptr;
+    std::unique_ptr<CMeasSeries1> series;
+    bool failed = false;
+    if (asNew)
+    {
+        series = std::make_unique<CMeasSeries1>(0);
+        series->Clear();
+        failed = !series->ReadFromMemory(bytes + 2, size - 2);
+    }
+    else
+    {
+        series = std::make_unique<CMeasSeries1>(bytes + 2, size - 2, failed);
+    }
+    return failed ? nullptr : std::move(series);
 }
 
 std::unique_ptr<CMeasSeries1> CreateMeasSeries(StreamIO::CIoStream& stream, bool asNew)
@@ -189,12 +231,19 @@ bool CMeasSeries1::BuildBlock(std::vector<uint8_t>& block)
 
     const uint32_t c = m_comment.isEmpty() ? 0 : uint32_t(m_comment.size()) + 1;
     uint32_t a = 0;
+    size_t attachmentBytes = 0;
     for (int i = 0; i <= std::min(m_highestAttachment, n - 1); ++i)
-        if (AttachmentBlock(i))
+    {
+        if (const uint8_t* attachment = AttachmentBlock(i))
+        {
             ++a;
+            attachmentBytes += 4 + (Get32(attachment) & 0xFFFF);
+        }
+    }
 
+    // Room for everything but conversion records, so that the readings go in one piece.
     block.clear();
-    block.reserve(64 + 8 * size_t(n) + 2 * c);
+    block.reserve(128 + 8 * size_t(n) + 2 * c + attachmentBytes);
     Put8(block, 'M');
     Put8(block, '1');
     Put8(block, 0x80 | (serial ? 0x40 : 0) | (originalSection ? 0x20 : 0) | 2);
@@ -255,13 +304,11 @@ bool CMeasSeries1::BuildBlock(std::vector<uint8_t>& block)
         }
     }
 
-    for (int i = 0; i < n; ++i)
-        Put32(block, m_set1[i]);
+    PutWords(block, m_set1.data(), n);
     Put32(block, 4 * uint32_t(n) + 10);
     Put8(block, kSecondSetVersion);
     Put16(block, uint32_t(n));
-    for (int i = 0; i < n; ++i)
-        Put32(block, m_set2[i]);
+    PutWords(block, m_set2.data(), n);
     Put8(block, m_imperial ? 1 : 0);
     Put16(block, uint32_t(m_orig.probe.code & 0xFFFF));
 
@@ -320,10 +367,19 @@ uint32_t CMeasSeries1::Write(StreamIO::CIoStream& stream)
 
 uint32_t CMeasSeries1::ReadBlockBytes(void* buffer, uint32_t count)
 {
-    if (!m_stream)
-        return 0;
     uint32_t done = 0;
-    if (buffer)
+    if (m_source)
+    {
+        done = uint32_t(std::min<size_t>(count, m_sourceSize - m_sourceAt));
+        if (buffer && done > 0)
+            std::memcpy(buffer, m_source + m_sourceAt, done);
+        m_sourceAt += done;
+    }
+    else if (!m_stream)
+    {
+        return 0;
+    }
+    else if (buffer)
     {
         done = m_stream->Read(buffer, count);
     }
@@ -343,6 +399,21 @@ uint32_t CMeasSeries1::ReadBlockBytes(void* buffer, uint32_t count)
     return done;
 }
 
+const uint8_t* CMeasSeries1::ReadBlockSpan(uint32_t count, std::vector<uint8_t>& scratch)
+{
+    if (m_source)
+    {
+        if (m_sourceSize - m_sourceAt < count)
+            return nullptr;
+        const uint8_t* bytes = m_source + m_sourceAt;
+        m_sourceAt += count;
+        m_blockBytes += count;
+        return bytes;
+    }
+    scratch.resize(count);
+    return ReadBlockBytes(scratch.data(), count) == count ? scratch.data() : nullptr;
+}
+
 bool CMeasSeries1::CheckTrailer()
 {
     if (m_trailerLength == 0)
@@ -359,6 +430,24 @@ bool CMeasSeries1::CheckTrailer()
 bool CMeasSeries1::Read(StreamIO::CIoStream& stream)
 {
     m_stream = &stream;
+    const bool ok = ReadGuarded();
+    m_stream = nullptr;
+    return ok;
+}
+
+bool CMeasSeries1::ReadFromMemory(const uint8_t* bytes, size_t size)
+{
+    m_source = bytes;
+    m_sourceSize = bytes ? size : 0;
+    m_sourceAt = 0;
+    const bool ok = ReadGuarded();
+    m_source = nullptr;
+    m_sourceSize = m_sourceAt = 0;
+    return ok;
+}
+
+bool CMeasSeries1::ReadGuarded()
+{
     bool ok = false;
     try
     {
@@ -372,7 +461,6 @@ bool CMeasSeries1::Read(StreamIO::CIoStream& stream)
     {
         ok = false;
     }
-    m_stream = nullptr;
     if (!ok)
         FreeReadings(true);
     return ok;
@@ -563,12 +651,13 @@ bool CMeasSeries1::ReadBlock()
         m_explicitCapacity = false;
     }
     m_count = 0;
-    std::vector<uint8_t> words(4 * size_t(n));
-    if (ReadBlockBytes(words.data(), uint32_t(words.size())) != words.size())
+    std::vector<uint8_t> scratch;
+    const uint8_t* words = ReadBlockSpan(4 * n, scratch);
+    if (!words)
         return false;
-    for (uint32_t i = 0; i < n; ++i)
-        m_set1[i] = Get32(words.data() + 4 * i);
-    std::copy(m_set1.begin(), m_set1.begin() + n, m_set2.begin());
+    ReadLe32Array(m_set1.data(), words, n);
+    if (!secondSet)
+        std::copy(m_set1.begin(), m_set1.begin() + n, m_set2.begin());
     m_count = int(n);
 
     if (secondSet)
@@ -581,10 +670,10 @@ bool CMeasSeries1::ReadBlock()
         const uint32_t needed = 4 + 1 + 2 + 4 * n + 1 + (version >= 2 ? 2 : 0);
         if (Get16(section + 5) != n || size < needed || size > end - (m_blockBytes - 7))
             return false;
-        if (ReadBlockBytes(words.data(), uint32_t(words.size())) != words.size())
+        words = ReadBlockSpan(4 * n, scratch);
+        if (!words)
             return false;
-        for (uint32_t i = 0; i < n; ++i)
-            m_set2[i] = Get32(words.data() + 4 * i);
+        ReadLe32Array(m_set2.data(), words, n);
         uint8_t tail[3];
         if (ReadBlockBytes(tail, version >= 2 ? 3 : 1) != uint32_t(version >= 2 ? 3 : 1))
             return false;
@@ -602,13 +691,13 @@ bool CMeasSeries1::ReadBlock()
     }
     m_useSet2 = SetUsedBy(m_probe);
 
-    std::vector<uint8_t> comment(2 * size_t(c));
-    if (ReadBlockBytes(comment.data(), uint32_t(comment.size())) != comment.size())
+    const uint8_t* comment = ReadBlockSpan(2 * c, scratch);
+    if (!comment)
         return false;
     m_comment.clear();
     for (uint32_t i = 0; i < std::min<uint32_t>(c, MEAS_MAX_COMMENT); ++i)
     {
-        const char16_t unit = Get16(comment.data() + 2 * i);
+        const char16_t unit = Get16(comment + 2 * i);
         if (unit == 0)
             break;
         m_comment.append(QChar(unit));
@@ -695,8 +784,9 @@ bool CMeasSeries1::ReadBlock()
         }
     }
     m_correction->SetProbe(m_probe);
+    // The derived values follow when first asked for: most series of a large project are
+    // never looked at.
     Invalidate(true, true);
-    Recalculate();
     m_modified = false;
     return true;
 }

@@ -33,6 +33,39 @@ inline constexpr uint32_t IDS_FOLDER_EXISTS = 1201;
 inline constexpr uint32_t IDS_MANUAL_FILE = 1181;
 inline constexpr uint32_t IDS_TAB_OBJECTS = 1182;
 
+// Printing and the exports (1286-1289 are the exports' own messages)
+inline constexpr uint32_t IDS_PAGE_OF = 1021;           // "Page %d of %d"
+inline constexpr uint32_t IDS_PRINT_CENTRE = 1141;      // "Veskora 3 measurement objects"
+inline constexpr uint32_t IDS_PRINT_LEFT = 1143;        // "Velmor"
+inline constexpr uint32_t IDS_PRINT_VERSION = 1172;     // "Veskador 3 Version %d.%d.%d.%d"
+inline constexpr uint32_t IDS_EXPORT_PREPARING = 1281;
+inline constexpr uint32_t IDS_BITMAP_TOO_LARGE = 1282;
+inline constexpr uint32_t IDS_CLIPBOARD_FAILED = 1283;
+inline constexpr uint32_t IDS_EXPORTING = 1284;         // "Exporting %s ..."
+inline constexpr uint32_t IDS_ENCODING_FAILED = 1285;
+inline constexpr uint32_t IDS_NOTHING_TO_EXPORT = 1286;
+inline constexpr uint32_t IDS_REPLACE_FILES = 1287;     // the files' list for %s
+inline constexpr uint32_t IDS_PARTS_DO_NOT_FIT = 1288;
+inline constexpr uint32_t IDS_WRITE_FAILED = 1289;
+inline constexpr uint32_t IDS_CREATING = 1290;          // "Creating %s ..."
+inline constexpr uint32_t IDS_CANNOT_CREATE_FILE = 59306;
+// The series page: column headings, questions and the status line
+inline constexpr uint32_t IDS_COLUMN_NAME = 1011;
+inline constexpr uint32_t IDS_COLUMN_TIME = 1012;
+inline constexpr uint32_t IDS_COLUMN_TOTAL = 1014;
+inline constexpr uint32_t IDS_EXPAND_ALL = 1144;
+inline constexpr uint32_t IDS_COLLAPSE_ALL = 1145;
+inline constexpr uint32_t IDS_ASK_DELETE_SERIES = 1165;
+inline constexpr uint32_t IDS_SELECTED_OBJECTS = 1240;
+inline constexpr uint32_t IDS_TOTAL_OBJECTS = 1241;
+inline constexpr uint32_t IDS_EXPANDING = 1242;
+inline constexpr uint32_t IDS_UPDATING = 1243;
+inline constexpr uint32_t IDS_COLUMN_MEAN = 59144;
+inline constexpr uint32_t IDS_COLUMN_STDDEV = 59145;
+inline constexpr uint32_t IDS_COLUMN_PROBE = 59146;
+inline constexpr uint32_t IDS_COLUMN_MATERIAL = 59147;
+inline constexpr uint32_t IDS_COLUMN_SCALE = 59148;
+
 // The connection wizard and the device login
 inline constexpr uint32_t IDS_TIP_DEVICE_INFO = 21001;
 inline constexpr uint32_t IDS_TIP_DEVICE_TYPE = 21002;
@@ -91,7 +124,7 @@ inline constexpr uint32_t IDS_IMPERIAL = 59312;
 inline constexpr uint32_t IDS_CLAMP_TITLE = 59313;
 inline constexpr uint32_t IDS_VIBRATION_TITLE = 59315;
 
-// The project tree
+// The edit popups of the project tree and the series page, and the tree's questions
 inline constexpr uint32_t IDS_TREE_CUT = 59202;
 inline constexpr uint32_t IDS_TREE_COPY = 59203;
 inline constexpr uint32_t IDS_TREE_PASTE = 59204;

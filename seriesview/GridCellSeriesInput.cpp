@@ -13,6 +13,7 @@
 #include "platform/gui/Clipboard.h"
 #include "platform/gui/MessageBox.h"
 #include "seriesview/GridCellSeries.h"
+#include "seriesview/SeriesMessages.h"
 #include "seriesview/ShowCurveDlg.h"
 #include "seriesview/VeskDocPopups.h"
 
@@ -199,8 +200,9 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
     case LINK_MATERIAL:
     {
         SMaterial material;
-        if (popups.TrackMaterialMenu(grid, x, left, right, y, {series->GetProbeId().code}, material))
-            m_document->SetSeriesMaterial(m_seriesIndex, material);
+        if (popups.TrackMaterialMenu(grid, x, left, right, y, {series->GetProbeId().code}, material) &&
+            !m_document->SetSeriesMaterial(m_seriesIndex, material))
+            SeriesMessages::ConversionRefused(grid, 1);
         return;
     }
     case LINK_SCALE:
@@ -211,7 +213,10 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
         const bool chosen = popups.TrackConversionMenu(grid, x, left, right, y, {series->GetProbeId()},
                                                        {settings.material}, target, imperial, group);
         if (chosen)
-            m_document->SetSeriesScale(m_seriesIndex, target.scale, group);
+        {
+            if (!m_document->SetSeriesScale(m_seriesIndex, target.scale, group))
+                SeriesMessages::ConversionRefused(grid, 1);
+        }
         else // the views hear of it even when the popup was dismissed
             m_document->RefreshSeries(m_seriesIndex);
         return;
@@ -228,8 +233,9 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
     case LINK_STANDARD:
     {
         int standard = 0;
-        if (popups.TrackStandardMenu(grid, x, left, right, y, bench, standard))
-            m_document->SetSeriesStandard(m_seriesIndex, standard);
+        if (popups.TrackStandardMenu(grid, x, left, right, y, bench, standard) &&
+            !m_document->SetSeriesStandard(m_seriesIndex, standard))
+            SeriesMessages::ConversionRefused(grid, 1);
         return;
     }
     case LINK_B724:

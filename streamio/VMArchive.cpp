@@ -51,7 +51,7 @@ CVMArchive::CVMArchive(const QString& streamName, uint16_t mode, uint32_t buffer
         if (IsLoading())
             FillBuffer(0);
         else
-            m_limit = m_buffer.get() + m_bufferSize;
+            m_end = m_buffer.get() + m_bufferSize;
     }
     catch (...)
     {
@@ -79,7 +79,7 @@ CVMArchive::CVMArchive(StreamHandle handle, uint16_t mode, uint32_t bufferSize) 
         else
         {
             m_stream->Truncate();
-            m_limit = m_buffer.get() + m_bufferSize;
+            m_end = m_buffer.get() + m_bufferSize;
         }
     }
     catch (...)
@@ -111,14 +111,15 @@ void CVMArchive::AllocateBuffer(uint32_t bufferSize)
     m_bufferSize = std::max(bufferSize, kMinBufferSize);
     try
     {
-        // Zeroed: a load on a storing archive (a caller's mistake) never sees stray memory.
-        m_buffer.reset(new uint8_t[m_bufferSize]());
+        // Not zeroed: only what was read or written is ever touched (a load on a storing
+        // archive finds no bytes, as the read limit stays at the buffer's start).
+        m_buffer.reset(new uint8_t[m_bufferSize]);
     }
     catch (const std::bad_alloc&)
     {
         throw CMemoryException();
     }
-    m_cursor = m_limit = m_buffer.get();
+    m_cursor = m_limit = m_end = m_buffer.get();
 }
 
 void CVMArchive::UpdateByteOrder()
@@ -190,7 +191,7 @@ void CVMArchive::Close()
             throw;
         }
     }
-    m_cursor = m_limit = m_buffer.get();
+    m_cursor = m_limit = m_end = m_buffer.get();
     m_stream = nullptr;
     if (m_handle != 0)
     {
@@ -222,7 +223,7 @@ void CVMArchive::Abort()
     }
     m_replacement.reset(); // removes the temporary file; the previous file stays
     m_target.clear();
-    m_cursor = m_limit = m_buffer.get();
+    m_cursor = m_limit = m_end = m_buffer.get();
 }
 
 void CVMArchive::Flush()
@@ -280,7 +281,7 @@ void CVMArchive::PutBlock(const uint8_t* data, uint64_t n, uint32_t piece)
 {
     if (n == 0)
         return; // an empty array may come without memory behind it
-    if (static_cast<uint64_t>(m_limit - m_cursor) < n)
+    if (static_cast<uint64_t>(m_end - m_cursor) < n)
         Flush();
     while (n > piece)
     {
@@ -304,7 +305,8 @@ void CVMArchive::GetBlock(uint8_t* data, uint64_t n, uint32_t piece)
         data += piece;
         n -= piece;
     }
-    if (static_cast<uint64_t>(m_limit - m_cursor) < n)
+    // Signed: on a storing archive the cursor runs ahead of the read limit.
+    if (m_limit - m_cursor < static_cast<ptrdiff_t>(n))
         FillBuffer(static_cast<uint32_t>(n));
     std::memcpy(data, m_cursor, n);
     m_cursor += n;
@@ -351,6 +353,21 @@ void CVMArchive::ReadWords(uint16_t* values, uint16_t count)
 void CVMArchive::ReadBytes(void* data, uint32_t count)
 {
     GetBlock(static_cast<uint8_t*>(data), count, m_bufferSize);
+}
+
+const uint8_t* CVMArchive::ReadInPlace(uint32_t count)
+{
+    if (m_stream == nullptr)
+        throw CFileException(Err::HandleEof, {});
+    if (!IsLoading())
+        RaiseForStream(Err::ReadFault);
+    if (count > m_bufferSize)
+        return nullptr;
+    if (static_cast<uint32_t>(m_limit - m_cursor) < count)
+        FillBuffer(count);
+    const uint8_t* bytes = m_cursor;
+    m_cursor += count;
+    return bytes;
 }
 
 void CVMArchive::ReadChars(char* data, uint16_t count)

@@ -16,6 +16,7 @@
 #include "streamio/FileStream.h"
 
 #include <algorithm>
+#include <functional>
 #include <stdexcept>
 
 namespace
@@ -593,6 +594,29 @@ void CVeskDoc::DeleteSeries(int index)
         ResetSelection();
         UpdateAllViews(nullptr, DOC_HINT_ALL);
     }
+}
+
+void CVeskDoc::DeleteSeriesSet(std::vector<int> indices)
+{
+    const int count = GetSeriesCount();
+    for (int index : indices)
+        if (index < 0 || index >= count)
+            throw std::invalid_argument("series index outside the folder");
+    std::sort(indices.begin(), indices.end(), std::greater<>());
+    indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
+    if (indices.empty())
+        return;
+    for (int index : indices)
+        DeleteSeries(index);
+    m_modified = true;
+    UpdateAllViews(nullptr, DOC_HINT_ALL);
+}
+
+void CVeskDoc::SortSeries(int order, DocView* sender)
+{
+    SortCurrentFolder(order);
+    m_modified = true;
+    UpdateAllViews(sender, DOC_HINT_ALL);
 }
 
 // ---------------------------------------------------------------------------------------

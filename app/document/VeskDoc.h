@@ -186,12 +186,15 @@ public:
     // series page makes them (VeskDocSeries.cpp). Each marks the project modified and tells
     // the views the series index. A reading index counts the readings not excluded.
     void SetSeriesLimits(int index, float lower, float upper);
+    // A new conversion shows one decimal in steps of 1. The three that change it return
+    // false when the conversion table has no record for the new one: then the series
+    // stays as it was (its resolution too), nothing is marked and no view is told.
     // The material, with the target scale the table offers for it (FindConversionSpec).
-    void SetSeriesMaterial(int index, const SMaterial& material);
+    bool SetSeriesMaterial(int index, const SMaterial& material);
     // The target scale, with the material's group (0 for a scale only one record reaches).
-    void SetSeriesScale(int index, int scale, int materialGroup);
+    bool SetSeriesScale(int index, int scale, int materialGroup);
     // The conversion standard; the ASTM B724 mode is applied again, so that it follows.
-    void SetSeriesStandard(int index, int standard);
+    bool SetSeriesStandard(int index, int standard);
     void ApplySeriesB724Mode(int index, bool off);
     void SetSeriesImperial(int index, bool imperial);
     void RestoreSeriesSettings(int index);
@@ -205,6 +208,15 @@ public:
     void SetSeriesCorrection(int index, int code);
     // Tells the views to show the series anew although it did not change.
     void RefreshSeries(int index);
+
+    // Deletes the series at the indices (in any order; repeats count once), from the last
+    // to the first so that the lower indices stay valid; marks the project modified and
+    // tells the views DOC_HINT_ALL once.
+    void DeleteSeriesSet(std::vector<int> indices);
+    // Sorts the current folder (orders 1-18, odd ascending, even descending), marks the
+    // project modified and tells every view but the sender (which has put its own rows in
+    // the new order) DOC_HINT_ALL.
+    void SortSeries(int order, DocView* sender);
     // Selection and the series open for live measuring
     int GetSelectedIndex();
     void SetSelectedIndex(int index);
@@ -294,6 +306,8 @@ private:
     void SeriesChanged(int index);
     // The series of the entry at the index; null for an entry without one.
     CMeasSeries1* SeriesAt(int index) const;
+    // A new conversion with its resolution; false, and nothing changed, when refused.
+    static bool ConvertSeries(CMeasSeries1& series, const STargetScale& target, const SMaterial& material);
     void ClearModified() { m_modified = false; }
     void RememberProjectFolder(const QString& filePath) const;
     // Names the series that have no readings, which a saved project cannot hold.

@@ -29,7 +29,7 @@ const QString kClipFile = QStringLiteral("RAM:ClipRamStream");
 const QString kProjectFilter = QStringLiteral("Veskador 3 Project (*.v3p)|*.v3p|All Files (*.*)|*.*||");
 const QString kProjectExtension = QStringLiteral("v3p");
 constexpr uint16_t kFormatWord = 1;
-constexpr uint32_t kArchiveBuffer = 1024;
+constexpr uint32_t kArchiveBuffer = StreamIO::ARCHIVE_FILE_BUFFER;
 constexpr uint32_t kRamFlags =
     StreamIO::STREAM_READ | StreamIO::STREAM_WRITE | StreamIO::STREAM_CREATE_ALWAYS;
 constexpr int kAllReadings = 7;

@@ -13,6 +13,9 @@ namespace
 // Reading filters: every reading, and the readings that are not excluded.
 constexpr int kAllReadings = 1 | 2 | 4;
 constexpr int kShownReadings = 1 | 4;
+// The resolution a new conversion is shown with: one decimal, in steps of 1.
+constexpr int kNewDecimals = 1;
+constexpr int kNewStep = 1;
 } // namespace
 
 CMeasSeries1* CVeskDoc::SeriesAt(int index) const
@@ -41,51 +44,64 @@ void CVeskDoc::SetSeriesLimits(int index, float lower, float upper)
     SeriesChanged(index);
 }
 
-void CVeskDoc::SetSeriesMaterial(int index, const SMaterial& material)
+bool CVeskDoc::ConvertSeries(CMeasSeries1& series, const STargetScale& target, const SMaterial& material)
+{
+    // A refused conversion leaves the whole series as it was: its resolution belongs to
+    // the conversion it still has.
+    if (!series.SetConversion(target, material))
+        return false;
+    series.SetResolution(kNewDecimals, kNewStep);
+    return true;
+}
+
+bool CVeskDoc::SetSeriesMaterial(int index, const SMaterial& material)
 {
     CMeasSeries1* series = SeriesAt(index);
     if (!series)
-        return;
+        return false;
     SSeriesSettings settings;
     series->GetSettings(settings);
     STargetScale target;
     FindConversionSpec(target, settings.targetScale, material, series->GetProbeId().code);
-    series->SetConversion(target, material);
-    series->SetResolution(1, 1);
+    if (!ConvertSeries(*series, target, material))
+        return false;
     SeriesChanged(index);
+    return true;
 }
 
-void CVeskDoc::SetSeriesScale(int index, int scale, int materialGroup)
+bool CVeskDoc::SetSeriesScale(int index, int scale, int materialGroup)
 {
     CMeasSeries1* series = SeriesAt(index);
     if (!series)
-        return;
+        return false;
     SSeriesSettings settings;
     series->GetSettings(settings);
     STargetScale target = settings.targetScale;
     target.scale = scale;
     SMaterial material = settings.material;
     material.SetGroup(materialGroup);
-    series->SetConversion(target, material);
-    series->SetResolution(1, 1);
+    if (!ConvertSeries(*series, target, material))
+        return false;
     SeriesChanged(index);
+    return true;
 }
 
-void CVeskDoc::SetSeriesStandard(int index, int standard)
+bool CVeskDoc::SetSeriesStandard(int index, int standard)
 {
     CMeasSeriesWrapper* entry = GetSeriesAt(index);
     CMeasSeries1* series = entry->GetSeries();
     if (!series)
-        return;
+        return false;
     SSeriesSettings settings;
     series->GetSettings(settings);
     STargetScale target = settings.targetScale;
     target.standard = standard;
-    series->SetConversion(target, settings.material);
-    series->SetResolution(1, 1);
+    if (!ConvertSeries(*series, target, settings.material))
+        return false;
     // The ASTM B724 mode depends on the standard: apply it again so that it follows.
     entry->ApplyB724Mode(!entry->IsB724Mode());
     SeriesChanged(index);
+    return true;
 }
 
 void CVeskDoc::ApplySeriesB724Mode(int index, bool off)

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -27,26 +28,24 @@ bool IsBlank(char16_t c)
 
 // Takes the next field up to ";" from `pos` (leading ";" skipped), together with the ";"
 // after it, and reads up to `maxDigits` hexadecimal digits from its start after blanks.
-// A field without digits reads as 0.
-uint32_t TakeHexField(QStringView text, qsizetype& pos, int maxDigits)
+// A field without digits reads as 0. One pass: ";" is neither a blank nor a digit.
+uint32_t TakeHexField(std::u16string_view text, size_t& pos, int maxDigits)
 {
-    const qsizetype size = text.size();
+    const size_t size = text.size();
     while (pos < size && text[pos] == u';')
         ++pos;
-    qsizetype end = text.indexOf(u';', pos);
-    if (end < 0)
-        end = size;
-    qsizetype i = pos;
-    while (i < end && IsBlank(text[i].unicode()))
+    size_t i = pos;
+    while (i < size && IsBlank(text[i]))
         ++i;
     uint32_t value = 0;
-    for (int n = 0; n < maxDigits && i < end; ++n, ++i)
+    for (int n = 0; n < maxDigits && i < size; ++n, ++i)
     {
-        const int digit = HexDigit(text[i].unicode());
+        const int digit = HexDigit(text[i]);
         if (digit < 0)
             break;
         value = value * 16 + uint32_t(digit);
     }
+    const size_t end = std::min(text.find(u';', i), size);
     pos = std::min(end + 1, size);
     return value;
 }
@@ -54,16 +53,25 @@ uint32_t TakeHexField(QStringView text, qsizetype& pos, int maxDigits)
 // A name the tester's file system could hold. Anything else would give paths that mean
 // something else than the tester meant: another level, a parent folder, or a local file
 // outside the folder a download writes into.
-bool IsFileName(QStringView name)
+bool IsFileName(std::u16string_view name)
 {
-    if (name.isEmpty() || name == u"." || name == u"..")
+    if (name.empty() || name == u"." || name == u"..")
         return false;
     return std::none_of(name.begin(), name.end(),
-                        [](QChar c)
-                        {
-                            const char16_t u = c.unicode();
-                            return u < 0x20 || u == 0x7F || u == u'\\' || u == u'/';
-                        });
+                        [](char16_t u) { return u < 0x20 || u == 0x7F || u == u'\\' || u == u'/'; });
+}
+
+// The parser works on standard views, whose searches and comparisons the compiler sees
+// through: fields and names are a few characters long, and a library call for each costs
+// more than the search.
+std::u16string_view Chars(QStringView text)
+{
+    return {text.utf16(), size_t(text.size())};
+}
+
+QStringView View(std::u16string_view text)
+{
+    return QStringView(text.data(), qsizetype(text.size()));
 }
 
 // The folder path that the entries are read into, relative to the root prefix. It keeps
@@ -124,10 +132,12 @@ void ParseListing(QString& listing, uint32_t kind, QString& rootPrefix, TVeskFil
 {
     records.clear();
     const QString owned = std::exchange(listing, QString());
-    const QStringView text(owned);
-    const qsizetype size = text.size();
+    const std::u16string_view text = Chars(owned);
+    const size_t size = text.size();
+    // Every record has its name between two quotes: one allocation for the list.
+    records.reserve(size_t(std::count(text.begin(), text.end(), u'"')) / 2);
     RunningPath running;
-    qsizetype pos = 0;
+    size_t pos = 0;
     while (pos < size)
     {
         const uint32_t attributes = TakeHexField(text, pos, 4);
@@ -137,22 +147,22 @@ void ParseListing(QString& listing, uint32_t kind, QString& rootPrefix, TVeskFil
         // An entry whose name is not closed was cut short, and so is everything after it.
         if (pos < size)
             ++pos;
-        const qsizetype close = text.indexOf(u'"', pos);
-        if (close < 0)
+        const size_t close = text.find(u'"', pos);
+        if (close == std::u16string_view::npos)
             break;
-        const QStringView name = text.sliced(pos, close - pos);
+        const std::u16string_view name = text.substr(pos, close - pos);
         pos = std::min(close + 2, size); // the quote and the separator after it
 
-        if (name.endsWith(u'\\'))
+        if (name.ends_with(u'\\'))
         {
-            rootPrefix = name.chopped(1).toString();
+            rootPrefix = View(name.substr(0, name.size() - 1)).toString();
             continue;
         }
 
-        const bool isFolder = name.endsWith(u".DIR") || (attributes & FOLDER_ATTRIBUTE) != 0;
+        const bool isFolder = name.ends_with(u".DIR") || (attributes & FOLDER_ATTRIBUTE) != 0;
         running.Cut(int(depth) - 1);
         const int32_t level = running.Depth();
-        const qsizetype pathLength = rootPrefix.size() + running.Path().size() + name.size();
+        const qsizetype pathLength = rootPrefix.size() + running.Path().size() + qsizetype(name.size());
         const bool acceptable = !running.InsideDropped() && IsFileName(name);
         if (isFolder)
         {
@@ -161,7 +171,7 @@ void ParseListing(QString& listing, uint32_t kind, QString& rootPrefix, TVeskFil
                 running.EnterDropped();
                 continue;
             }
-            running.Enter(name);
+            running.Enter(View(name));
         }
         else if ((attributes & kind) == 0 || !acceptable || pathLength > kMaxDevicePathLength)
         {
@@ -172,9 +182,12 @@ void ParseListing(QString& listing, uint32_t kind, QString& rootPrefix, TVeskFil
         record->attributes = attributes;
         record->depth = level;
         record->isFolder = isFolder;
-        record->path = rootPrefix + running.Path();
-        if (!isFolder)
-            record->path += name;
+        // Built in place at its final length: one allocation for the path, no temporaries.
+        const QStringView parts[] = {rootPrefix, running.Path(), isFolder ? QStringView() : View(name)};
+        record->path = QString(parts[0].size() + parts[1].size() + parts[2].size(), Qt::Uninitialized);
+        QChar* out = record->path.data();
+        for (const QStringView part : parts)
+            out = std::copy(part.begin(), part.end(), out);
         records.push_back(std::move(record));
     }
 }

@@ -9,6 +9,10 @@
 
 #include <jerror.h>
 
+#ifndef JCS_EXTENSIONS
+#error "The JPEG writer hands libjpeg blue-green-red rows: it needs libjpeg-turbo's colour spaces."
+#endif
+
 // libjpeg reports errors through error_exit, which longjmps back into CompressGuarded.
 // Everything between that setjmp and the library keeps only trivially destructible
 // locals; what must be released belongs to Encode, above it.
@@ -119,7 +123,8 @@ bool CxImageJPG::Encode(CxFile* hFile)
     dest.pub.term_destination = JpegTermDestination;
     dest.file = hFile;
 
-    std::vector<std::uint8_t> row(std::max<std::size_t>(GetEffWidth() + 8, GetWidth()));
+    // Only packed palette indices need a row of their own; other rows go in as they lie.
+    std::vector<std::uint8_t> row(GetBpp() < 8 ? GetWidth() : 0);
     const bool ok = CompressGuarded(&cinfo, &dest.pub, row.data());
     jpeg_destroy_compress(&cinfo);
     return ok;
@@ -146,7 +151,8 @@ void CxImageJPG::Compress(jpeg_compress_struct* cinfo, jpeg_destination_mgr* des
     cinfo->image_width = width;
     cinfo->image_height = height;
     cinfo->input_components = rgb ? 3 : 1;
-    cinfo->in_color_space = rgb ? JCS_RGB : JCS_GRAYSCALE;
+    // The DIB keeps blue, green, red: libjpeg-turbo reads that order itself.
+    cinfo->in_color_space = rgb ? JCS_EXT_BGR : JCS_GRAYSCALE;
     jpeg_set_defaults(cinfo);
     jpeg_set_quality(cinfo, GetJpegQuality(), FALSE);
     if (rgb)
@@ -170,22 +176,15 @@ void CxImageJPG::Compress(jpeg_compress_struct* cinfo, jpeg_destination_mgr* des
     // The DIB holds the bottom row first; JPEG starts at the top.
     for (std::uint32_t y = height; y-- > 0;)
     {
-        const std::uint8_t* src = m_info.pImage + std::size_t{y} * effWidth;
+        std::uint8_t* src = m_info.pImage + std::size_t{y} * effWidth;
         if (bpp < 8)
         {
             // A grey ramp maps index i to grey i, so the indices are the samples.
             UnpackRow(src, row, width, bpp);
+            src = row;
         }
-        else
-        {
-            std::memcpy(row, src, effWidth);
-            if (rgb)
-            {
-                for (std::uint32_t x = 0; x < width; ++x)
-                    std::swap(row[3 * x], row[3 * x + 2]);
-            }
-        }
-        JSAMPROW rows[1] = {row};
+        // libjpeg only reads the rows it is given.
+        JSAMPROW rows[1] = {src};
         jpeg_write_scanlines(cinfo, rows, 1);
     }
     jpeg_finish_compress(cinfo);

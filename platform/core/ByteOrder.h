@@ -1,6 +1,8 @@
 #pragma once
 #include <bit>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 // Reading and writing the little-endian fields of stored records, device replies and
 // firmware packages, whatever the host's byte order. p points at the field's first byte;
@@ -47,4 +49,34 @@ inline void WriteLe32(uint8_t* p, uint32_t v)
 inline void WriteLeFloat(uint8_t* p, float v)
 {
     WriteLe32(p, std::bit_cast<uint32_t>(v));
+}
+
+// Runs of 32-bit words, as series blocks hold their readings: a plain copy where the host
+// is little-endian.
+inline void ReadLe32Array(uint32_t* out, const uint8_t* p, size_t count)
+{
+    if constexpr (std::endian::native == std::endian::little)
+    {
+        if (count > 0)
+            std::memcpy(out, p, 4 * count);
+    }
+    else
+    {
+        for (size_t i = 0; i < count; ++i)
+            out[i] = ReadLe32(p + 4 * i);
+    }
+}
+
+inline void WriteLe32Array(uint8_t* p, const uint32_t* words, size_t count)
+{
+    if constexpr (std::endian::native == std::endian::little)
+    {
+        if (count > 0)
+            std::memcpy(p, words, 4 * count);
+    }
+    else
+    {
+        for (size_t i = 0; i < count; ++i)
+            WriteLe32(p + 4 * i, words[i]);
+    }
 }

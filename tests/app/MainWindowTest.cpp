@@ -104,8 +104,9 @@ TEST_F(MainWindow, AStandardCnvThatGivesNoConversionsIsReportedWithTheReason)
     }
     frame->LoadStandardConversions(dir.Path());
     ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("No conversions could be loaded from Standard.cnv in folder ") +
-                                       dir.Path() + QStringLiteral("/. It is not a conversion file."));
+    EXPECT_EQ(boxes.boxes[0].text,
+              QStringLiteral("No conversions could be loaded from Standard.cnv in folder ") + dir.Path() +
+                  QStringLiteral("/. It is not a conversion file."));
 }
 
 TEST_F(MainWindow, OpensNearlyAsLargeAsTheScreen)

@@ -1,6 +1,6 @@
 #include "app/RightView.h"
 #include "app/MainFrm.h"
-#include "app/TabPage.h"
+#include "app/controls/TabPage.h"
 #include "app/TabSheet.h"
 #include "platform/core/StringTable.h"
 #include "tests/app/AppTestSupport.h"
@@ -98,13 +98,15 @@ TEST_F(RightPane, ProjectCommandsFollowTheDocument)
         {Cmd::ID_CLOSE_PROJECT, false, true},
         {Cmd::ID_SAVE_PROJECT, false, true},
         {Cmd::ID_SAVE_AS, false, true},
-        {Cmd::ID_PRINT, false, true},
-        {Cmd::ID_EXPORT_GRAPHIC, false, true},
-        {Cmd::ID_EXPORT_TEXT, false, true},
+        // Printing and the exports act on series: the folder shown (the root) has none.
+        {Cmd::ID_PRINT, false, false},
+        {Cmd::ID_EXPORT_GRAPHIC, false, false},
+        {Cmd::ID_EXPORT_TEXT, false, false},
         {Cmd::ID_HELP_MANUAL, true, true},
         {Cmd::ID_HELP_UPGRADE, true, true},
-        // The placeholder page answers no query with 1; nothing is on the clipboard.
-        {Cmd::ID_EDIT_SELECT_ALL, false, false},
+        // The series page offers Select all with a project, Copy and Delete only for a
+        // selection; nothing is on the clipboard.
+        {Cmd::ID_EDIT_SELECT_ALL, false, true},
         {Cmd::ID_EDIT_COPY, false, false},
         {Cmd::ID_EDIT_DELETE, false, false},
         {Cmd::ID_EDIT_PASTE, false, false},

@@ -286,9 +286,10 @@ TEST_P(PortableEndToEnd, FaultsOfTheTester)
 
 TEST_P(PortableEndToEnd, ALateAnswerNeverPassesForTheNextReply)
 {
-    // Every answer comes 300 ms late: the "ID" below gives up at 100 ms, and its answer
-    // arrives while the next command waits for the acknowledgement of its frame.
-    sim.Engine().UpdateFaults([](Sim::Faults& f) { f.replyDelayMs = 300; });
+    // Every answer comes 150 ms late: the "ID" below gives up at 100 ms, and its answer
+    // arrives well inside the quiet time the next command waits for before its frame
+    // (a later answer than that could pass for an acknowledgement, whatever we do).
+    sim.Engine().UpdateFaults([](Sim::Faults& f) { f.replyDelayMs = 150; });
     QByteArray answer;
     EXPECT_LE(device->SendTextCommand("ID", answer, 64, 100), 0);
     EXPECT_FALSE(device->DeleteItem(QStringLiteral("\\Persistent Storage\\vsm\\Missing.vsm"))); // "?"

@@ -3,6 +3,7 @@
 #include "tests/export/ImageReaders.h"
 #include "tests/support/TempDir.h"
 
+#include <QCryptographicHash>
 #include <QImage>
 #include <QJsonArray>
 
@@ -320,6 +321,53 @@ TEST(ImageEncode, PalettePicturesKeepTheirColoursInEveryFormat)
         ASSERT_EQ(decoded.width, 4);
         for (int i = 0; i < 12; ++i)
             EXPECT_NEAR(decoded.samples[i], qGray(c.picture.pixel(i % 4, i / 4)), 4) << "pixel " << i;
+    }
+}
+
+TEST(ImageEncode, JpegBytesStayAsTheyWere)
+{
+    // Hashes of the files the writer gave when it still swapped every row to red-green-blue
+    // itself: handing libjpeg the rows as they lie must not change a byte. They hold for
+    // libjpeg-turbo's default encoder; should a new library version change its output,
+    // check the pictures with djpeg and take the new hashes.
+    QImage gradient(64, 40, QImage::Format_RGB32);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 64; ++x)
+            gradient.setPixel(x, y, qRgb(4 * x, 6 * y, 255 - 2 * x - 3 * y));
+    QImage grey(30, 17, QImage::Format_Grayscale8);
+    for (int y = 0; y < 17; ++y)
+        for (int x = 0; x < 30; ++x)
+            grey.setPixel(x, y, static_cast<uint>((x * 37 + y * 11) % 256));
+    QImage darkMono(13, 5, QImage::Format_Mono);
+    darkMono.setColorTable({qRgb(0, 0, 0), qRgb(1, 1, 1)});
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 13; ++x)
+            darkMono.setPixel(x, y, static_cast<uint>((x + y) % 2));
+    struct Case
+    {
+        const char* name;
+        QImage picture;
+        std::uint8_t quality;
+        const char* sha256;
+    };
+    const Case cases[] = {
+        {"noise, rows padded", NoisyPicture(37, 29), 90,
+         "d276333ae784e2eb0237c426d6bbaf7af6f6b1e328ebf2cea28e95d3b602b073"},
+        {"colour gradient", gradient, 75, "2a35ef884f17347bc1436b7cd86fc70ac16974466eb91c86d61874b3be4e70d4"},
+        {"grey", grey, 90, "2af765494f011592039e7848d7b8bc510537e9c02002fd3f70ca2d4647ec5c98"},
+        {"grey ramp of one bit", darkMono, 50,
+         "b34b024dc1d069472e2240952f755730ef33eeb773d5909602ef4b4c8d705d3a"},
+    };
+    for (const Case& c : cases)
+    {
+        CxImage image;
+        ASSERT_TRUE(image.CreateFromHBITMAP(c.picture)) << c.name;
+        image.SetJpegQuality(c.quality);
+        const std::vector<std::uint8_t> bytes = EncodeBytes(image, CxImage::FormatJpg);
+        ASSERT_FALSE(bytes.empty()) << c.name;
+        const QByteArray hash = QCryptographicHash::hash(
+            QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())), QCryptographicHash::Sha256);
+        EXPECT_EQ(hash.toHex().toStdString(), c.sha256) << c.name;
     }
 }
 

@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             uint16_t count = 0;
             uint32_t value = 0;
             QString text;
-            switch (op % 6)
+            switch (op % 7)
             {
             case 0:
                 archive.ReadString(text);
@@ -65,6 +65,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 archive.ReadWord(count);
                 scratch.resize(count);
                 archive.ReadChars(reinterpret_cast<char*>(scratch.data()), count);
+                break;
+            case 6:
+                // In place when the buffer holds them: every byte given must be readable.
+                archive.ReadWord(count);
+                if (const uint8_t* bytes = archive.ReadInPlace(count))
+                    scratch.assign(bytes, bytes + count);
                 break;
             }
         }

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -26,8 +27,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         in.SetPosition(0);
         std::unique_ptr<CMeasSeries1> series = CreateMeasSeries(in, asNew);
         in.Close();
+        // Parsed where it lies, the same block must give the same series.
+        std::unique_ptr<CMeasSeries1> inPlace = CreateMeasSeries(data, size, asNew);
+        if (bool(series) != bool(inPlace))
+            __builtin_trap();
         if (!series)
             continue;
+        std::vector<uint8_t> a;
+        std::vector<uint8_t> b;
+        if (series->BuildBlock(a) != inPlace->BuildBlock(b) || a != b)
+            __builtin_trap();
         series->GetMean();
         series->GetStdDev();
         series->GetMedian();

@@ -495,6 +495,29 @@ TEST(CurveCodec, EscapeWithoutItsFieldEndsTheDecoding)
     }
 }
 
+TEST(CurveCodec, AStreamCutAtAnyByteDecodesAsIfZerosFollowed)
+{
+    // The reader takes eight bytes at a time and the last few one by one: wherever the stream
+    // ends, the samples must be those of the same bytes followed by zeros, and the decode false.
+    const std::vector<uint16_t> curve = IndentationCurve(300, 6);
+    CCurveCodec codec;
+    codec.SetBlockSize(8, 3);
+    codec.SetUnsignedSamples(curve.data(), 300, 16, 1);
+    const Bytes good = Encoded(codec, 1200);
+    ASSERT_FALSE(good.empty());
+    for (size_t cut = 1; cut < good.size(); ++cut)
+    {
+        Bytes padded(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(cut));
+        padded.resize(good.size() + 64, 0);
+        CCurveCodec partial;
+        CCurveCodec zeros;
+        EXPECT_FALSE(partial.Decode(good.data(), static_cast<int>(cut))) << cut;
+        zeros.Decode(padded.data(), static_cast<int>(padded.size()));
+        ASSERT_EQ(partial.GetCount(), zeros.GetCount()) << cut;
+        ASSERT_EQ(Decoded(partial), Decoded(zeros)) << cut;
+    }
+}
+
 TEST(CurveCodec, ResetRestoresTheStartingSettings)
 {
     const std::vector<uint16_t> curve = IndentationCurve(200, 4);

@@ -296,6 +296,21 @@ TEST(FolderData, StoredFormRoundTrip)
     EXPECT_EQ(copy.IsSeriesSelected(4), 1);
     EXPECT_EQ(copy.GetSortOrder(), 5);
     EXPECT_EQ(Stored(copy), Stored(folder));
+
+    // Blocks larger than the archive's buffer (1024 bytes here) read as well as those
+    // parsed where they lie in it.
+    CFolderData mixed;
+    mixed.AddSeries(MakeEntry({"long", kProbeD, kProbeD, std::vector<float>(100, 510.0f), 0, 0}), true);
+    mixed.SetSeriesComment(0, QString(128, u'c'));
+    mixed.AddSeries(MakeEntry({"short", kProbeD, kProbeD, {520.0f}, 0, 0}), true);
+    const std::vector<uint8_t> mixedBytes = Stored(mixed);
+    ASSERT_GT(mixedBytes.size(), 1100u);
+    CFolderData mixedLoaded;
+    LoadInto(mixedLoaded, mixedBytes);
+    EXPECT_EQ(Names(mixedLoaded), Q({"long", "short"}));
+    EXPECT_EQ(mixedLoaded.GetSeriesReadingCount(0), 100);
+    EXPECT_EQ(mixedLoaded.GetSeriesComment(0), QString(128, u'c'));
+    EXPECT_EQ(Stored(mixedLoaded), mixedBytes);
 }
 
 TEST(FolderData, MalformedStoredFormsRaise)

@@ -249,7 +249,15 @@ TEST(MeasSeries1Block, MalformedBlocksAreRefused)
     EXPECT_FALSE(ReadBlock(patched(10, 3)));              // more attachments than readings
     EXPECT_FALSE(ReadBlock(patched(28, 0x40)));           // target scale 0x4001 unknown
     for (size_t cut = 0; cut < good.size(); ++cut)
+    {
         EXPECT_FALSE(ReadBlock(std::vector<uint8_t>(good.begin(), good.begin() + cut))) << cut;
+        // Parsed where they lie, the bytes give the same answer; none beyond them is read.
+        const std::vector<uint8_t> part(good.begin(), good.begin() + cut);
+        EXPECT_FALSE(CreateMeasSeries(part.data(), part.size(), false)) << cut;
+    }
+    auto inPlace = CreateMeasSeries(good.data(), good.size(), false);
+    ASSERT_TRUE(inPlace);
+    EXPECT_EQ(WriteBlock(*inPlace), WriteBlock(*ReadBlock(good)));
 }
 
 TEST(MeasSeries1Block, TwentyNewtonSeriesLoadAndWriteBack)

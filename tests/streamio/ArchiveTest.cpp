@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <sys/stat.h>
@@ -169,6 +170,29 @@ TEST(Archive, RoundTripsThroughTheSmallestBufferInPieces)
         EXPECT_EQ(w, 0xBEEF);
         EXPECT_EQ(RaisedCode([&] { archive.ReadByte(b); }), Err::HandleEof);
     }
+}
+
+TEST(Archive, BytesAreReadInPlaceWhenTheBufferHoldsThem)
+{
+    Scratch scratch;
+    scratch.Fill(QByteArray("0123456789abcdefghijklmnopqrstuvwxyz"));
+    CVMArchive archive(scratch.Handle(), ARCHIVE_LOAD, 16);
+    uint8_t b = 0;
+    archive.ReadByte(b);
+    const uint8_t* bytes = archive.ReadInPlace(16); // refills: only 15 were buffered
+    ASSERT_NE(bytes, nullptr);
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(bytes), 16), QByteArray("123456789abcdefg"));
+    EXPECT_EQ(archive.ReadInPlace(17), nullptr) << "more than the buffer holds";
+    archive.ReadByte(b);
+    EXPECT_EQ(b, 'h') << "nothing was taken by the refused read";
+    EXPECT_NE(archive.ReadInPlace(0), nullptr);
+    EXPECT_NE(archive.ReadInPlace(16), nullptr);
+    EXPECT_EQ(RaisedCode([&] { archive.ReadInPlace(3); }), Err::HandleEof) << "only 2 are left";
+
+    CVMArchive storing(scratch.Handle(), 0, 16);
+    storing.WriteByte(1);
+    EXPECT_EQ(RaisedCode([&] { storing.ReadInPlace(1); }), Err::ReadFault);
+    EXPECT_EQ(RaisedCode([&] { storing.ReadByte(b); }), Err::ReadFault) << "no bytes to read while storing";
 }
 
 TEST(Archive, ReadsWhatOtherWritersStored)
@@ -401,6 +425,16 @@ TEST_F(ArchiveFileTest, AFailedWriteNeverReplacesTheFile)
 TEST_F(ArchiveFileTest, StoringKeepsTheFilesLinkModeAndGroup)
 {
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0640), 0);
+    // Another group than a new file would get, where we may give the file one.
+    gid_t group = ::getegid();
+    std::vector<gid_t> groups(size_t(std::max(::getgroups(0, nullptr), 0)));
+    groups.resize(size_t(std::max(::getgroups(int(groups.size()), groups.data()), 0)));
+    for (gid_t g : groups)
+        if (g != ::getegid())
+            group = g;
+    if (group == ::getegid() && ::geteuid() == 0)
+        group = ::getegid() + 1;
+    ASSERT_EQ(::chown(QFile::encodeName(path).constData(), uid_t(-1), group), 0);
     const QString link = dir.File(QStringLiteral("link.v3p"));
     ASSERT_TRUE(QFile::link(QStringLiteral("project.v3p"), link)); // relative, as users make them
     {
@@ -413,7 +447,7 @@ TEST_F(ArchiveFileTest, StoringKeepsTheFilesLinkModeAndGroup)
     struct stat st;
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
-    EXPECT_EQ(st.st_gid, ::getegid());
+    EXPECT_EQ(st.st_gid, group);
     EXPECT_EQ(Entries(), (QStringList{QStringLiteral("link.v3p"), QStringLiteral("project.v3p")}));
 
     // A link to a file that is not there yet creates that file.

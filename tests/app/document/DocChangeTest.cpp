@@ -4,6 +4,7 @@
 // hints a recording view received.
 #include "tests/app/document/DocTestSupport.h"
 
+#include "measurement/SeriesSettings.h"
 #include "resources/BuiltInStrings.h"
 #include "tests/support/TempDir.h"
 
@@ -152,6 +153,13 @@ TEST_F(DocChangeTest, EveryOperationMarksAndTellsAsItsKindOfChangeNeeds)
          {}},
         {"sorted", [](CVeskDoc& d, FakeView&) { d.SortCurrentFolder(2); }, true, {}},
         {"series deleted", [](CVeskDoc& d, FakeView&) { d.DeleteSeries(1); }, true, {}},
+        // Rows of the series page: every view hears of them, but the page that sorted
+        {"series deleted by the page", [](CVeskDoc& d, FakeView&) { d.DeleteSeriesSet({1, 0, 1}); }, true, {kAll}},
+        {"series sorted by a view, which is not told",
+         [](CVeskDoc& d, FakeView& v) { d.SortSeries(6, &v); },
+         true,
+         {}},
+        {"series sorted", [](CVeskDoc& d, FakeView&) { d.SortSeries(6, nullptr); }, true, {kAll}},
         // Not kept in the project file
         {"selected flag", [](CVeskDoc& d, FakeView&) { d.SetSeriesSelected(0, true); }, false, {}},
         {"update flag", [](CVeskDoc& d, FakeView&) { d.SetSeriesUpdateFlag(0, true); }, false, {}},
@@ -169,6 +177,26 @@ TEST_F(DocChangeTest, EveryOperationMarksAndTellsAsItsKindOfChangeNeeds)
          {1}},
         {"scale", [](CVeskDoc& d, FakeView&) { d.SetSeriesScale(1, SeriesFixture::kHV, 0); }, true, {1}},
         {"standard", [](CVeskDoc& d, FakeView&) { d.SetSeriesStandard(1, 1); }, true, {1}},
+        // A conversion the table has no record for changes nothing, not even the
+        // resolution, and tells nobody.
+        {"standard refused",
+         [](CVeskDoc& d, FakeView&)
+         {
+             SSeriesSettings before;
+             ASSERT_TRUE(d.GetSeriesSettings(1, before));
+             ASSERT_FALSE(d.SetSeriesStandard(1, 8));
+             SSeriesSettings after;
+             ASSERT_TRUE(d.GetSeriesSettings(1, after));
+             EXPECT_EQ(after.decimals, before.decimals);
+             EXPECT_EQ(after.step, before.step);
+             EXPECT_TRUE(after.targetScale.IsEqual(before.targetScale));
+         },
+         false,
+         {}},
+        {"scale refused",
+         [](CVeskDoc& d, FakeView&) { ASSERT_FALSE(d.SetSeriesScale(1, 13, 0)); },
+         false,
+         {}},
         {"ASTM B724 mode", [](CVeskDoc& d, FakeView&) { d.ApplySeriesB724Mode(1, true); }, true, {1}},
         {"unit", [](CVeskDoc& d, FakeView&) { d.SetSeriesImperial(1, true); }, true, {1}},
         {"original settings", [](CVeskDoc& d, FakeView&) { d.RestoreSeriesSettings(1); }, true, {1}},

@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+
 using namespace DocTest;
 
 namespace
@@ -194,7 +196,8 @@ TEST_F(ProjectFileTest, UnreadableSeriesAreKeptAndReportedOnce)
     damaged.back() = 0x55; // the trailer
     const std::vector<uint8_t> otherTag = {'M', '2', 1, 2, 3};
     Bytes file;
-    file.Head(VESKADOR_VERSION_MAJOR, VESKADOR_VERSION_MINOR, VESKADOR_VERSION_PATCH, VESKADOR_VERSION_TWEAK, 3);
+    file.Head(VESKADOR_VERSION_MAJOR, VESKADOR_VERSION_MINOR, VESKADOR_VERSION_PATCH, VESKADOR_VERSION_TWEAK,
+              3);
     file.Str(QStringLiteral("\\")).U32(0);
     file.Str(QStringLiteral("\\Site A\\")).U32(3);
     file.Entry(BlockOf(*MakeSeries({512.0f, 530.0f})), QStringLiteral("Shaft 3"), 0, 1, 0);
@@ -298,6 +301,104 @@ TEST_F(ProjectFileTest, SavedProjectsOpenAsTheyWere)
     // Saving the reopened project gives the same bytes.
     ASSERT_TRUE(reopened.SaveProject(Path("again.v3p")));
     EXPECT_EQ(FileBytes(Path("again.v3p")), first);
+}
+
+// Every figure the series page and the exports show of a series, as raw bits, so that
+// equal means identical.
+std::vector<uint32_t> Statistics(CMeasSeries1& s)
+{
+    std::vector<uint32_t> out;
+    auto put = [&](float v) { out.push_back(std::bit_cast<uint32_t>(v)); };
+    for (int mask : {1, 2, 4, 5, 7})
+        out.push_back(uint32_t(s.GetCount(mask)));
+    for (float v : {s.GetMean(), s.GetMedian(), s.GetMidRange(), s.GetStdDev(), s.GetEffectiveStdDev(),
+                    s.GetMin(), s.GetMax(), s.GetRange(), s.GetConfidenceHalfWidth(), s.GetCp(), s.GetCpk(),
+                    s.GetCpLowerBound(), s.GetCpkLowerBound()})
+        put(v);
+    out.push_back(uint32_t(s.FindOutlier()));
+    out.push_back(uint32_t(s.CheckMeanLimits()));
+    for (int i = 0; i < s.GetCount(7); ++i)
+    {
+        put(s.GetValue(i));
+        put(s.GetNativeValue(i, 7));
+        out.push_back(uint32_t(s.CheckReadingLimits(i, 7)));
+    }
+    for (int i = 0; i < s.GetCount(1); ++i)
+        put(s.GetReading(i, nullptr, nullptr, 1));
+    return out;
+}
+
+TEST_F(ProjectFileTest, OpenedSeriesShowTheSameStatisticsAsWhenTheyWereRead)
+{
+    using namespace SeriesFixture;
+    // Series of every kind: converted rising and falling, in the probe's own scale, with
+    // excluded readings and readings beyond the conversion's range, with limits, a
+    // widened standard deviation, a conversion this computer lacks and a 20 N probe.
+    auto rebound = NewSeries(kProbeD, kHRC);
+    ASSERT_TRUE(rebound->SetLimits(35.0f, 50.0f, -1));
+    for (float v : {600.0f, 640.0f, 300.0f, 900.0f, 655.5f, 612.0f, 700.0f, 640.0f})
+        rebound->AddReading(v, v, 0, -1);
+    rebound->ExcludeReading(1, 7);
+    auto depth = NewSeries(kProbeVk, kHV, 2);
+    ASSERT_TRUE(depth->SetLimits(400.0f, 800.0f, -1));
+    for (float v : {40.0f, 52.5f, 48.0f, 5.0f, 61.25f, 44.0f})
+        depth->AddReading(v, v + 1.5f, 31, -2);
+    auto own = NewSeries(kProbeD, kProbeD);
+    ASSERT_TRUE(own->SetResolution(1, 5));
+    for (float v : {512.0f, 530.5f, 498.25f, 530.5f})
+        own->AddReading(v, v, 0, -1);
+    own->SetConfidenceLevel(99.0f);
+    auto single = NewSeries(kProbeD, kHRC);
+    single->AddReading(650.0f, 650.0f, 0, -1);
+    std::vector<std::vector<uint8_t>> blocks;
+    for (CMeasSeries1* s : {rebound.get(), depth.get(), own.get(), single.get()})
+    {
+        s->CommitNew();
+        blocks.push_back(BlockOf(*s));
+    }
+    std::vector<uint8_t> lacking = blocks[0];
+    lacking[27] = 3; // HRB: no record on this computer
+    lacking[47] = 1; // statistics widened by the resolution
+    blocks.push_back(lacking);
+    std::vector<uint8_t> twenty = blocks[2];
+    twenty[16] = twenty[27] = 0x11; // probe and scale 0x211
+    twenty[17] = twenty[28] = 0x02;
+    blocks.push_back(twenty);
+
+    Bytes file;
+    file.Head(3, 0, 0, 0, 2);
+    for (const char* folder : {"\\A\\", "\\B\\"})
+    {
+        file.Str(QString::fromLatin1(folder)).U32(uint32_t(blocks.size()));
+        for (size_t i = 0; i < blocks.size(); ++i)
+            file.Entry(blocks[i], QStringLiteral("s%1").arg(i), 0, 0, 0);
+    }
+    ASSERT_TRUE(WriteFile(Path("kinds.v3p"), file.data));
+
+    ASSERT_TRUE(doc.OpenProject(Path("kinds.v3p"), false));
+    for (const char* path : {"\\A\\", "\\B\\"})
+    {
+        CFolderData& folder = *Folder(doc, path);
+        ASSERT_EQ(folder.GetSeriesCount(), int(blocks.size())) << path;
+        for (int i = 0; i < folder.GetSeriesCount(); ++i)
+        {
+            // As the series were before their statistics waited to be asked for: worked
+            // out as soon as the block was read.
+            StreamIO::CRamStream ram;
+            ASSERT_TRUE(ram.Open(QStringLiteral("RAM:eager.vsm"), kRamFlags));
+            ram.Write(blocks[size_t(i)].data(), uint32_t(blocks[size_t(i)].size()));
+            ram.SetPosition(0);
+            std::unique_ptr<CMeasSeries1> eager = CreateMeasSeries(ram, false);
+            ASSERT_TRUE(eager);
+            eager->Recalculate();
+            EXPECT_EQ(Statistics(*folder.GetSeriesAt(i)->GetSeries()), Statistics(*eager)) << path << i;
+        }
+    }
+    // And as they were shown before they were saved.
+    CFolderData& a = *Folder(doc, "\\A\\");
+    EXPECT_EQ(Statistics(*a.GetSeriesAt(0)->GetSeries()), Statistics(*rebound));
+    EXPECT_EQ(Statistics(*a.GetSeriesAt(1)->GetSeries()), Statistics(*depth));
+    EXPECT_EQ(Statistics(*a.GetSeriesAt(2)->GetSeries()), Statistics(*own));
 }
 
 TEST_F(ProjectFileTest, UnreadableFilesLeaveTheProjectAsItWas)

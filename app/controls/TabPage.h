@@ -12,12 +12,3 @@ public:
     using QWidget::QWidget;
     virtual intptr_t OnCommandMessage(uint32_t message) = 0;
 };
-
-// Stands in for the series page until that page exists: it handles nothing and answers
-// 0 to every query.
-class CPlaceholderPage final : public CTabPage
-{
-public:
-    using CTabPage::CTabPage;
-    intptr_t OnCommandMessage(uint32_t) override { return 0; }
-};

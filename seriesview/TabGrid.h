@@ -1,0 +1,195 @@
+#pragma once
+#include "app/controls/TabPage.h"
+#include "app/document/DocView.h"
+#include "grid/GridDefs.h"
+#include "platform/gui/ImageList.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class CGridCellBase;
+class CGridCtrl;
+class CVeskDoc;
+
+// The series page ("Objects") of the series tab sheet: every series of the document's
+// current folder as two rows of one grid, a summary row (gripper, name, date and time,
+// mean with a value bar, count, standard deviation, probe, material, scale) and below it a
+// detail row whose one wide cell draws the whole series, closed until the user opens it.
+//
+// Series n owns rows 2n + 1 (summary) and 2n + 2 (detail); row 0 holds the headings.
+// Every cell of both rows carries the series' entry (CMeasSeriesWrapper*) as its data.
+// The document keeps the lasting state: names, time stamps, the expanded flags, the sort
+// order and the selected flags that carry the selection across a rebuild. The page
+// changes series only through the document's methods and follows the document's notices;
+// a rebuild is immediate, so no cell ever outlives its series.
+//
+// UI thread only. Code: TabGrid.cpp (rows, texts, status line), TabGridCommands.cpp (edit
+// commands, keys, sorting), TabGridMenus.cpp (right-click popups, expanding).
+class CTabGrid final : public CTabPage, public DocView, public DocCommandPeer, public IGridNotifyTarget
+{
+    Q_OBJECT
+public:
+    static constexpr int kGridId = 101;
+    static constexpr int kColumnCount = 9;
+    static constexpr int kHeaderHeight = 26;
+    static constexpr int kSummaryHeight = 22;
+    // Above this many rows a selection-changing notice does not recount the selection.
+    static constexpr int kRecountRowLimit = 40000;
+
+    // The page's columns.
+    enum Column : int
+    {
+        COL_GRIPPER = 0,
+        COL_NAME = 1,
+        COL_TIME = 2,
+        COL_MEAN = 3,
+        COL_COUNT = 4,
+        COL_STDDEV = 5,
+        COL_PROBE = 6,
+        COL_MATERIAL = 7,
+        COL_SCALE = 8,
+    };
+
+    // What the page needs of the application around it. Without a status sink the status
+    // line goes nowhere; without patterns dates and times use those of DTFormat 0. Printing
+    // and the exports live above the page: `output` runs WM_CMD_PRINT,
+    // WM_CMD_EXPORT_GRAPHIC and WM_CMD_EXPORT_TEXT on the page and gives the answer the
+    // sheet returns (without it they do nothing and answer 0).
+    struct SServices
+    {
+        std::function<void(const QString& text)> showStatus;
+        std::function<QString()> datePattern;
+        std::function<QString()> timePattern;
+        std::function<intptr_t(uint32_t message, CTabGrid& page)> output;
+    };
+
+    // Registers the page with the document as a view and a command peer, and builds the
+    // empty grid.
+    explicit CTabGrid(CVeskDoc* doc, QWidget* parent = nullptr);
+    ~CTabGrid() override;
+    CTabGrid(const CTabGrid&) = delete;
+    CTabGrid& operator=(const CTabGrid&) = delete;
+
+    void SetServices(SServices services) { m_services = std::move(services); }
+    CVeskDoc* Document() const { return m_doc; }
+
+    // CTabPage: the WM_CMD_ messages of the tab sheet (and of the page's own menus).
+    intptr_t OnCommandMessage(uint32_t message) override;
+    // DocView: WM_DOC_UPDATE.
+    void OnDocUpdate(int hint) override;
+    // DocCommandPeer: commands relayed by the project tree.
+    void OnDocCommand(uint32_t message) override;
+    // IGridNotifyTarget: the grid's notifications.
+    intptr_t OnGridNotify(const GRIDNOTIFY& notify) override;
+
+    // Empties the grid and sets it up with the headings and no series.
+    void InitGrid();
+    // The one routine that fills rows. A negative hint is a flag set (the negated hint):
+    // 0x20 selection only, ignored; 0x01 rebuild everything; 0x04 insert the rows of the
+    // series whose update flag is set. A hint of 0 or more refreshes that series' summary
+    // row.
+    void UpdateRows(int hint);
+    // Column widths of the column table; the mean column takes the room that is left (at
+    // the first size the page gets, when it has none yet).
+    void SetColumnWidths();
+    // The selected and total counts; without force nothing happens on a very large grid.
+    void UpdateStatusCounts(bool force);
+    // The progress part of the status line: "text n", or nothing for an empty text.
+    void SetStatusProgress(const QString& text, int n);
+    QString StatusText() const { return m_statusCounts + m_statusProgress; }
+
+    // Commands.
+    void OnSelectAll();
+    // Deletes the marked series (summary row selected or focused), asking first unless
+    // told not to; the scroll position stays.
+    void DeleteSelected(bool withoutQuestion);
+    bool OnCopy();
+    void OnCut();
+    void OnPaste();
+    void OnRename();
+    void OnNewFolder();
+    void ExpandAll(bool expand);
+
+    // For printing and the exports. The grid to print or render; the series whose summary
+    // row (cell in column 4) or detail row is selected or has the focus, ascending; the
+    // summary-row height and open state of every series as the grid shows them, and the
+    // grid put back into such a record (the header row at its height, the grippers and the
+    // document's expanded flags following).
+    CGridCtrl* Grid() const { return m_grid; }
+    std::vector<int> MarkedSeries() const;
+    struct SRowState
+    {
+        int summaryHeight = kSummaryHeight;
+        bool expanded = false;
+    };
+    std::vector<SRowState> SaveRowStates() const;
+    void RestoreRowStates(const std::vector<SRowState>& states);
+    // Opens or closes one series' detail row at once, with its gripper and the document's
+    // expanded flag.
+    void SetSeriesOpen(int index, bool open);
+
+    // Orders two cells of column 0 for the grid's sort: by the positions of their series,
+    // a detail row after the summary row of the same series.
+    static int CompareRows(CGridCellBase* a, CGridCellBase* b, intptr_t data);
+    // The right end of the value bar for a target scale.
+    static double GetScaleDisplayMax(int scale);
+
+signals:
+    // The status line: counts and progress, for the main window's status bar.
+    void StatusTextChanged(const QString& text);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Rows.
+    void BuildDetailRow(int index, uint32_t state);
+    void BuildSummaryRow(int index, uint32_t state, double depthMax);
+    double DepthDisplayMax() const;
+    void ShowSortArrow();
+    void WidenWhenLaidOut();
+    void SendStatusText();
+    bool IsSummaryRow(int row) const { return row > 0 && row % 2 == 1; }
+    int SeriesOfRow(int row) const { return (row - 1) / 2; }
+    bool IsSelectedOrFocused(int row, int col) const;
+    QString DatePattern() const;
+    QString TimePattern() const;
+
+    // Notifications.
+    void OnGridClick(int row, int col);
+    void OnGridRClick(int row, int col);
+    void OnGridSelChanged(int row, int col);
+    void SortByColumn(int col);
+    // Writes the grid's selection into the document's selected flags, which the next
+    // rebuild reads back.
+    void StoreSelection();
+    void ToggleFromGripper(int row);
+    // Runs a command after the notification or menu that asked for it has returned.
+    void PostCommand(uint32_t message);
+
+    // Popups (TabGridMenus.cpp).
+    void TrackEditMenu(bool full, QPoint at);
+    void TrackExpandMenu(QPoint at);
+    void AdjustTime(int row, const std::vector<int>& marked);
+    void ChooseMaterial(const Platform::Rect& cell, const std::vector<int>& marked);
+    void ChooseScale(const Platform::Rect& cell, const std::vector<int>& marked);
+    // The series of the summary rows inside the selected range whose cell in column 4 is
+    // selected or focused.
+    std::vector<int> MarkedInSelection();
+
+    CVeskDoc* m_doc;
+    CGridCtrl* m_grid = nullptr;
+    Platform::ImageList m_gripperImages;
+    QString m_statusCounts;
+    QString m_statusProgress;
+    SServices m_services;
+    // A right click notifies on press and on release; the page acts on the release.
+    bool m_rightButtonDown = false;
+    // The column widths were set before the page had a size to fill.
+    bool m_widenPending = false;
+};

@@ -1,0 +1,167 @@
+// The series page on its own: which rows each document notice rebuilds, the value bar of
+// the summary rows, the status line and the edit queries.
+#include "tests/support/SampleProject.h"
+
+#include "app/document/DocView.h"
+#include "grid/GridCellBarRange.h"
+#include "grid/GridCtrl.h"
+#include "resources/BuiltInBitmaps.h"
+#include "resources/BuiltInStrings.h"
+#include "seriesview/GridCellSeries.h"
+#include "seriesview/TabGrid.h"
+#include "tests/support/MeasurementTexts.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+using SampleProject::Add;
+using SampleProject::Depths;
+using SampleProject::Rebound;
+using SeriesFixture::kHRC;
+
+const QString kRoot = QStringLiteral("\\");
+const QDateTime kMorning(QDate(2024, 5, 6), QTime(9, 30));
+
+class TabGridTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        RegisterBuiltInStrings();
+        RegisterBuiltInBitmaps();
+        SetEnglishMeasurementTexts();
+    }
+    void Show()
+    {
+        doc.SetCurrentFolder(doc.LookupFolder(kRoot), kRoot, true);
+        page.resize(1200, 600);
+        page.show();
+        doc.UpdateAllViews(nullptr, DOC_HINT_ALL);
+    }
+    CGridCtrl& Grid() { return *page.Grid(); }
+    // The bar cell's settings, read back through its setters (each returns the previous).
+    static double Marker(CGridCellBarRange* bar)
+    {
+        const double value = bar->SetValue(0);
+        bar->SetValue(value);
+        return value;
+    }
+    static double Maximum(CGridCellBarRange* bar)
+    {
+        const double value = bar->SetMaxValue(0);
+        bar->SetMaxValue(value);
+        return value;
+    }
+    CGridCellBarRange* Bar(int series)
+    {
+        return dynamic_cast<CGridCellBarRange*>(Grid().GetCell(2 * series + 1, CTabGrid::COL_MEAN));
+    }
+
+    CVeskDoc doc;
+    CTabGrid page{&doc};
+};
+} // namespace
+
+TEST_F(TabGridTest, EachNoticeRebuildsWhatItNames)
+{
+    for (int i = 0; i < 3; ++i)
+        Add(doc, kRoot, QStringLiteral("S%1").arg(i), Rebound(kHRC, {560, 600}, kMorning));
+    Show();
+    ASSERT_EQ(Grid().GetRowCount(), 7);
+    CGridCellBase* first = Grid().GetCell(1, CTabGrid::COL_NAME);
+    CGridCellBase* detail = Grid().GetCell(6, CTabGrid::COL_NAME);
+
+    // Selection notices leave the grid as it is.
+    doc.GetSeriesAt(0)->SetName(QStringLiteral("S0 changed"));
+    page.OnDocUpdate(DOC_HINT_SELECTION);
+    EXPECT_EQ(Grid().GetItemText(1, CTabGrid::COL_NAME), "S0");
+
+    // An index refreshes that summary row only; the cells stay.
+    doc.GetSeriesAt(2)->SetName(QStringLiteral("S2 changed"));
+    page.OnDocUpdate(2);
+    EXPECT_EQ(Grid().GetItemText(5, CTabGrid::COL_NAME), "S2 changed");
+    EXPECT_EQ(Grid().GetItemText(1, CTabGrid::COL_NAME), "S0");
+    EXPECT_EQ(Grid().GetCell(1, CTabGrid::COL_NAME), first);
+    EXPECT_EQ(Grid().GetCell(6, CTabGrid::COL_NAME), detail);
+
+    // Everything: a new grid from the document.
+    page.OnDocUpdate(DOC_HINT_ALL);
+    EXPECT_EQ(Grid().GetItemText(1, CTabGrid::COL_NAME), "S0 changed");
+
+    // A new series with its update flag is inserted where the folder's order puts it; the
+    // series cells after it learn their new indices.
+    CMeasSeriesWrapper* added = Add(doc, kRoot, QStringLiteral("S15"), Rebound(kHRC, {580}, kMorning));
+    doc.LookupFolder(kRoot)->Sort(5);
+    ASSERT_EQ(doc.GetSeriesName(2), "S15");
+    added->SetUpdateFlag(1);
+    page.OnDocUpdate(DOC_HINT_NEW_SERIES);
+    ASSERT_EQ(Grid().GetRowCount(), 9);
+    for (int i = 0; i < 4; ++i)
+    {
+        EXPECT_EQ(Grid().GetItemText(2 * i + 1, CTabGrid::COL_NAME), doc.GetSeriesName(i));
+        EXPECT_EQ(
+            dynamic_cast<CGridCellSeries*>(Grid().GetCell(2 * i + 2, CTabGrid::COL_NAME))->GetSeriesIndex(),
+            i);
+    }
+}
+
+TEST_F(TabGridTest, TheValueBarShowsDepthsFromTheDeepestOfTheFolder)
+{
+    // Depth series: the bar runs to 1.15 times the deepest mean or maximum of the folder,
+    // and shows the depth from its right end (D - mean).
+    Add(doc, kRoot, QStringLiteral("shallow"), Depths({40}, kMorning));
+    Add(doc, kRoot, QStringLiteral("deep"), Depths({50}, kMorning));
+    Add(doc, kRoot, QStringLiteral("hrc"), Rebound(kHRC, {560, 600}, kMorning));
+    Show();
+    EXPECT_DOUBLE_EQ(Maximum(Bar(0)), 57.5);
+    EXPECT_NEAR(Marker(Bar(0)), 17.5, 1e-4);
+    EXPECT_NEAR(Marker(Bar(1)), 7.5, 1e-4);
+    // Other scales: their display maximum with 8 % to spare, the marker at the mean.
+    EXPECT_DOUBLE_EQ(Maximum(Bar(2)), 70 * 1.08);
+    EXPECT_NEAR(Marker(Bar(2)), 42.5, 1e-4);
+    EXPECT_EQ(CTabGrid::GetScaleDisplayMax(2), 950);
+    EXPECT_EQ(CTabGrid::GetScaleDisplayMax(263), 999);
+    EXPECT_EQ(CTabGrid::GetScaleDisplayMax(4711), 1000);
+}
+
+TEST_F(TabGridTest, StatusLineAndEditQueriesFollowTheSelection)
+{
+    QStringList lines;
+    CTabGrid::SServices services;
+    services.showStatus = [&](const QString& text) { lines << text; };
+    std::vector<uint32_t> outputs;
+    services.output = [&](uint32_t message, CTabGrid& on)
+    {
+        EXPECT_EQ(&on, &page);
+        outputs.push_back(message);
+        return intptr_t(1);
+    };
+    page.SetServices(services);
+    EXPECT_EQ(page.OnCommandMessage(WM_CMD_CAN_SELECT_ALL), 0) << "no project";
+    // Printing and the exports go to the application's handler.
+    for (uint32_t message : {WM_CMD_PRINT, WM_CMD_EXPORT_GRAPHIC, WM_CMD_EXPORT_TEXT})
+        EXPECT_EQ(page.OnCommandMessage(message), 1);
+    EXPECT_EQ(outputs, (std::vector<uint32_t>{WM_CMD_PRINT, WM_CMD_EXPORT_GRAPHIC, WM_CMD_EXPORT_TEXT}));
+    for (int i = 0; i < 7; ++i)
+        Add(doc, kRoot, QStringLiteral("S%1").arg(i), Rebound(kHRC, {560, 600}, kMorning));
+    Show();
+    Grid().SetSelectedRange(-1, -1, -1, -1);
+    EXPECT_EQ(page.OnCommandMessage(WM_CMD_CAN_COPY), 0);
+    EXPECT_EQ(page.OnCommandMessage(WM_CMD_CAN_DELETE), 0);
+    EXPECT_EQ(page.OnCommandMessage(WM_CMD_CAN_SELECT_ALL), 1);
+
+    Grid().SelectRows({3, 1});
+    Grid().SelectRows({9, 1}, false, true, true);
+    page.UpdateStatusCounts(true);
+    EXPECT_EQ(lines.last(), "Selected objects: 2      Total objects: 7        ");
+    EXPECT_EQ(page.OnCommandMessage(WM_CMD_CAN_COPY), 1);
+    EXPECT_EQ(page.OnCommandMessage(WM_CMD_CAN_DELETE), 1);
+    EXPECT_EQ(page.MarkedSeries(), (std::vector<int>{1, 4}));
+    page.SetStatusProgress(QStringLiteral("Updating:"), 32);
+    EXPECT_EQ(lines.last(), "Selected objects: 2      Total objects: 7        Updating: 32");
+
+    EXPECT_EQ(page.OnCommandMessage(WM_CMD_SELECT_ALL), 1);
+    page.UpdateStatusCounts(true);
+    EXPECT_EQ(page.MarkedSeries().size(), 7u);
+}
