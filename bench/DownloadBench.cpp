@@ -135,23 +135,24 @@ QByteArray SeriesFile(int readings, int curveBytes, uint32_t seed)
     return bytes;
 }
 
-// The simulator with the bench files, and the tester connected through the wizard.
+// The simulator and the tester connected through the wizard. The tester holds the 200
+// files of one kind at a time, so that its listing is that of 200 files.
 struct STester
 {
     STester()
     {
-        sim.ClearFiles();
         for (int kind = 0; kind < 2; ++kind)
         {
             for (int i = 0; i < kDownloadFiles; ++i)
             {
                 const QByteArray path =
                     kVsmRoot + kKindFolders[kind] + ".DIR\\F" + QByteArray::number(i) + ".vsm";
-                sim.AddFile(path, kind == 0 ? SeriesFile(kCurveReadings, kCurveBytes, uint32_t(i))
-                                            : SeriesFile(kPlainReadings, 0, uint32_t(i)));
+                files[kind].push_back(kind == 0 ? SeriesFile(kCurveReadings, kCurveBytes, uint32_t(i))
+                                                : SeriesFile(kPlainReadings, 0, uint32_t(i)));
                 paths[kind] << QString::fromLatin1(path);
             }
         }
+        Hold(0);
         const QString address = QStringLiteral("127.0.0.77");
         sim.Engine().ServeTcp(address, 3728);
         auto& store = Platform::SettingsStore::Instance();
@@ -166,8 +167,16 @@ struct STester
         store.Write(update, QStringLiteral("FtpPort"), uint32_t(1));
         connected = CVeskoraConnection::Instance().Connect();
     }
+    // The tester holds the files of this kind only.
+    void Hold(int kind)
+    {
+        sim.ClearFiles();
+        for (int i = 0; i < kDownloadFiles; ++i)
+            sim.AddFile(paths[kind][i].toLatin1(), files[kind][size_t(i)]);
+    }
     Sim::PortableTesterSim sim;
     QStringList paths[2];
+    std::vector<QByteArray> files[2];
     bool connected = false;
 };
 
@@ -216,6 +225,7 @@ void BM_DownloadCommand(benchmark::State& state)
         return;
     }
     const int kind = int(state.range(0));
+    tester.Hold(kind);
     Environment().dialogs.chosenFolder = QString::fromLatin1(kKindFolders[kind]);
     state.SetLabel(QString::fromLatin1(kKindFolders[kind]).toLower().toStdString());
     bool complete = true;
