@@ -12,6 +12,7 @@
 // 2,000 files within 12 times the time of 200.
 #include "app/document/VeskDoc.h"
 #include "bench/BaselineRatio.h"
+#include "bench/BenchApp.h"
 #include "device/DeviceThread.h"
 #include "device/VmDevice.h"
 #include "devicefiles/DevSelectSheet.h"
@@ -25,8 +26,6 @@
 #include "platform/core/SettingsStore.h"
 #include "platform/gui/MessageBox.h"
 #include "platform/gui/ModalDialog.h"
-#include "resources/BuiltInBitmaps.h"
-#include "resources/BuiltInStrings.h"
 #include "streamio/RamStream.h"
 #include "streamio/StreamIO.h"
 #include "tests/support/ConvRecordBuilder.h"
@@ -186,8 +185,6 @@ struct SEnvironment
     {
         qputenv("VESKADOR_CONFIG_DIR", (config.Path()).toLocal8Bit());
         qputenv("XDG_DATA_HOME", (config.Path() + QStringLiteral("/data")).toLocal8Bit());
-        RegisterBuiltInStrings();
-        RegisterBuiltInBitmaps();
         StreamIO::StartStreamIO();
         Device::StartDeviceThread();
         previousDialogs = Platform::SetDialogService(&dialogs);
@@ -300,10 +297,10 @@ BENCHMARK(BM_ImportFolder)->Iterations(10)->UseManualTime()->Unit(benchmark::kMi
 
 } // namespace
 
+// Its own main: the tester is disconnected and the device thread stopped at the end.
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    BenchApp();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
