@@ -16,11 +16,10 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QResource>
 
 #include <exception>
+#include <memory>
 
 namespace
 {
@@ -60,21 +59,13 @@ void WriteValue(const QString& name, const Platform::SettingsStore::Value& value
         ShowWriteFailed();
 }
 
-// Replaces the texts of the table by the pack's, on top of the built-in ones.
+// Replaces the texts of the table by the pack's, on top of the built-in ones; a pack text
+// with other placeholders than the built-in one is passed over.
 void ApplyPackStrings(const QString& root)
 {
     QFile file(QLatin1Char(':') + root + kPackStrings);
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    const QJsonObject texts = QJsonDocument::fromJson(file.readAll()).object();
-    auto& table = Platform::StringTable::Instance();
-    for (auto it = texts.begin(); it != texts.end(); ++it)
-    {
-        bool ok = false;
-        const uint32_t id = it.key().toUInt(&ok);
-        if (ok && it.value().isString())
-            table.Set(id, it.value().toString());
-    }
+    if (file.open(QIODevice::ReadOnly))
+        Platform::StringTable::Instance().ApplyPack(file.readAll());
 }
 
 QString PatternOf(const uint32_t (&ids)[4], uint32_t index, uint32_t* id)
@@ -96,8 +87,15 @@ CVeskador3SEApp::SServices CVeskador3SEApp::DefaultServices()
     SServices s;
     s.startStreams = [] { StreamIO::StartStreamIO(); };
     s.startDeviceThread = [] { (void)Device::StartDeviceThread(); };
-    s.stopDeviceThread = [] { Device::StopDeviceThread(); };
-    s.stopStreams = [] { StreamIO::ShutdownStreamIO(); };
+    // A job that did not end in time may still use its streams: the stream layer then
+    // stays up, and the process's end takes it down.
+    auto workerEnded = std::make_shared<bool>(true);
+    s.stopDeviceThread = [workerEnded] { *workerEnded = Device::StopDeviceThread(); };
+    s.stopStreams = [workerEnded]
+    {
+        if (*workerEnded)
+            StreamIO::ShutdownStreamIO();
+    };
     return s;
 }
 
