@@ -20,6 +20,7 @@
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/sim/PortableTesterSim.h"
 
+#include <QElapsedTimer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -297,6 +298,61 @@ TEST_F(TesterConnectionTest, KeepAliveToASilentTesterRunsOffTheUiThreadThenDrops
     sim.Engine().UpdateFaults([](Sim::Faults& f) { f.replyDelayMs = 0; });
 }
 
+// The firmware check after a tester connects, against a server that cannot be reached
+// once more than the limit allows: the reminder comes once, posted to the UI thread.
+TEST_F(TesterConnectionTest, TheReminderAfterAConnectAppearsOnceOnTheUiThread)
+{
+    StoreWizardSettings(kProgramKey);
+    const QString settings = QStringLiteral("Software\\Velmor\\Veskador 3\\Settings");
+    Store().CreateKey(settings);
+    Store().Write(settings, QString::fromLatin1(CFirmwareUpdateCheck::kFailCountValue), QStringLiteral("100"));
+    Store().Write(settings, QString::fromLatin1(CFirmwareUpdateCheck::kFailCountMaxValue), QStringLiteral("100"));
+    PointUpdateServerAt(ClosedPort());
+
+    CVeskoraConnection& connection = CVeskoraConnection::Instance();
+    QueueWizard(true);
+    ASSERT_TRUE(connection.Connect());
+    ASSERT_TRUE(connection.FirmwareCheck()->WaitFinished(kDeadlineMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.boxes.empty(); }, kDeadlineMs));
+    // The tester still answers: no second check, no second reminder.
+    ASSERT_TRUE(connection.Connect());
+    QTest::qWait(200);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_TRUE(boxes.boxes[0].uiThread);
+    EXPECT_TRUE(boxes.boxes[0].text.startsWith(QStringLiteral("Repeatedly it was not possible")));
+    EXPECT_EQ(Store().ReadString(settings, QString::fromLatin1(CFirmwareUpdateCheck::kFailCountMaxValue)),
+              QStringLiteral("50"));
+}
+
+// Closing the program while the firmware check waits for a server that does not answer:
+// the window goes at once, and nothing of the check is left running.
+TEST_F(TesterConnectionTest, ClosingWhileTheFirmwareCheckHangsEndsAtOnce)
+{
+    StoreWizardSettings(kProgramKey);
+    ftp.Pause(); // connections are accepted, no greeting comes
+    CVeskoraConnection& connection = CVeskoraConnection::Instance();
+    QueueWizard(true);
+    ASSERT_TRUE(connection.Connect());
+    ASSERT_NE(connection.FirmwareCheck(), nullptr);
+    EXPECT_FALSE(connection.FirmwareCheck()->WaitFinished(300));
+
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_TRUE(frame->close());
+    frame.reset();
+    EXPECT_LT(timer.elapsed(), 2000);
+    EXPECT_EQ(connection.FirmwareCheck(), nullptr);
+    // Our own stop is no failure of the server: nothing was counted.
+    EXPECT_FALSE(Store()
+                     .ReadString(QStringLiteral("Software\\Velmor\\Veskador 3\\Settings"),
+                                 QString::fromLatin1(CFirmwareUpdateCheck::kFailCountValue))
+                     .has_value());
+    ftp.Resume();
+    EXPECT_EQ(ftp.OpenSessions(0), 0);
+    QTest::qWait(100);
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
 // A tester whose identity and contents are set by the test.
 class ContentsDevice : public Device::CVeskora3SeDevice
 {
@@ -415,6 +471,7 @@ TEST_F(FirmwareUpdateCheckTest, UnreachableServerCountsFailuresAndRemindsAboveTh
                 "Repeatedly it was not possible to connect the PC to the Internet to check for "
                 "newer firmware or OS for the Veskora 3 device.\nIt is advisable")));
             EXPECT_EQ(boxes.boxes[0].type & 0xF0u, uint32_t(Platform::MB_ICONINFORMATION));
+            EXPECT_TRUE(boxes.boxes[0].uiThread);
         }
     }
     // The settings key without counters: the limit is 100.
