@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             CFirmwareUpdateCheck::ParseLodVersion(entry.name, kind);
         const CVersion version = VersionFromUpdateFileName(entry.name);
         if (version.GetValue() != 0 &&
-            (!entry.name.endsWith(QStringLiteral(".exe")) || !entry.name.contains(QStringLiteral("_V_"))))
+            (!entry.name.endsWith(QLatin1String(kInstallerSuffix)) || !entry.name.contains(QStringLiteral("_V_"))))
             std::abort();
         files.push_back(entry);
     }
