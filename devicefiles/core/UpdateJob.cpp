@@ -71,13 +71,9 @@ bool CUpdateJob::Start(CUpdateFtpClient& client, QObject* receiver, Work work)
                     // Whatever went wrong, the job ends and says nothing.
                     report = nullptr;
                 }
-                {
-                    std::lock_guard guard(state->lock);
-                    state->workDone = true;
-                }
-                state->ended.notify_all();
-                // The job object is alive while the report is not dropped: it cancels,
-                // and so drops the report, before it goes.
+                // Queued before the work counts as finished, so that whoever waited for
+                // that finds the report already waiting. The job object is alive while the
+                // report is not dropped: it cancels, and so drops the report, before it goes.
                 SState::Queue(state,
                               [this, report = std::move(report)]
                               {
@@ -86,6 +82,11 @@ bool CUpdateJob::Start(CUpdateFtpClient& client, QObject* receiver, Work work)
                                   if (report)
                                       report();
                               });
+                {
+                    std::lock_guard guard(state->lock);
+                    state->workDone = true;
+                }
+                state->ended.notify_all();
             });
     }
     catch (const std::system_error&)

@@ -42,7 +42,7 @@ public:
     // Started, and neither has its final report run nor was the job cancelled.
     bool Running() const { return m_running; }
     // Waits up to timeoutMs for the work to return; true when it has (or none was started).
-    // Its final report may still be queued.
+    // Its final report is then queued (or run) already.
     bool WaitFinished(int timeoutMs) const;
 
 private:
