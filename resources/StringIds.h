@@ -129,4 +129,7 @@ inline constexpr uint32_t IDS_DOWNLOAD_MENU_DOWNLOAD = 59332;
 inline constexpr uint32_t IDS_DOWNLOAD_MENU_DISCONNECT = 59333;
 inline constexpr uint32_t IDS_CAPS = 59334;
 inline constexpr uint32_t IDS_NUM = 59335;
+
+// The shell's own texts: messages, menus, toolbar tips, dialog labels and buttons
+inline constexpr uint32_t IDS_FILE_NOT_FOUND = 3000;
 } // namespace StringId
