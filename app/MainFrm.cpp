@@ -7,6 +7,7 @@
 #include "app/RightView.h"
 #include "app/ToolBarExt.h"
 #include "app/Veskador3SE.h"
+#include "app/WindowPlacement.h"
 #include "app/document/Registry.h"
 #include "app/document/SettingsFolders.h"
 #include "device/VmDevice.h"
@@ -127,12 +128,8 @@ CMainFrame::CMainFrame(const QStringList& arguments, QWidget* parent) : QMainWin
     if (!icon.isNull())
         setWindowIcon(QIcon(QPixmap::fromImage(icon)));
 
-    // Nearly the whole screen: 2 pixels in from the left and top, 90 % of its height.
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-    {
-        const QRect s = screen->geometry();
-        setGeometry(s.x() + 2, s.y() + 2, s.width() - 4, static_cast<int>(s.height() * 0.9));
-    }
+    // Nearly the whole screen, with the title bar on it to grab.
+    WindowPlacement::PlaceOnScreen(this);
 
     CreateClient();
     CreateMenus();
