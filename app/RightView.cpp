@@ -1,5 +1,6 @@
 #include "app/RightView.h"
 
+#include "app/InstalledFiles.h"
 #include "app/MainFrm.h"
 #include "app/controls/TabPage.h"
 #include "app/TabSheet.h"
@@ -21,12 +22,6 @@ namespace
 constexpr int kInitialSheetSize = 200;
 
 using Platform::WaitCursor;
-
-// Hands a local file to the desktop's opener. The opener reports its own failures.
-void OpenLocalFile(const QString& path)
-{
-    OpenWebPage(QUrl::fromLocalFile(path).toString());
-}
 } // namespace
 
 CRightView::CRightView(QWidget* parent) : QWidget(parent)
@@ -146,20 +141,12 @@ void CRightView::OnCloseProject()
 
 void CRightView::OnHelpManual()
 {
-    const WaitCursor wait;
-    // The manual goes by its bare name, found from the current folder.
-    const QString name = Platform::LoadString(StringId::IDS_MANUAL_FILE);
-    if (!name.isEmpty())
-        OpenLocalFile(QDir::current().absoluteFilePath(name));
+    InstalledFiles::Open(window(), Platform::LoadString(StringId::IDS_MANUAL_FILE), GetModuleFolder());
 }
 
 void CRightView::OnHelpUpgrade()
 {
-    const WaitCursor wait;
-    // The help of the upgrade tool lies beside the program.
-    const QString name = Platform::LoadString(StringId::IDS_HELP_UPGRADE_FILE);
-    if (!name.isEmpty())
-        OpenLocalFile(QDir(GetModuleFolder()).absoluteFilePath(name));
+    InstalledFiles::Open(window(), Platform::LoadString(StringId::IDS_HELP_UPGRADE_FILE), GetModuleFolder());
 }
 
 bool CRightView::OnCommand(uint32_t id)

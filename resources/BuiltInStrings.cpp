@@ -45,6 +45,7 @@ constexpr Text kStrings[] = {
     {1200, u"A folder name must not be empty and cannot contain a backslash (\\)."},
     {1201, u"A folder named \"%s\" already exists here. Please choose another name."},
     {3000, u"The file %s does not exist."},
+    {3001, u"%s is not installed. It was looked for in these folders:\n%s"},
     {20000, u"Serial"},
     {20001, u"USB"},
     {20002, u"Ethernet"},

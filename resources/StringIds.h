@@ -132,4 +132,5 @@ inline constexpr uint32_t IDS_NUM = 59335;
 
 // The shell's own texts: messages, menus, toolbar tips, dialog labels and buttons
 inline constexpr uint32_t IDS_FILE_NOT_FOUND = 3000;
+inline constexpr uint32_t IDS_FILE_NOT_INSTALLED = 3001;
 } // namespace StringId
