@@ -1,5 +1,6 @@
 #include "app/AboutDlg.h"
 
+#include "platform/gui/DialogFit.h"
 #include "streamio/FileVersionInfo.h"
 
 #include <QDialogButtonBox>
@@ -44,6 +45,10 @@ CAboutDlg::CAboutDlg(const CFileVersionInfo& program, const CFileVersionInfo& la
     const CFileVersionInfo& texts = language.GetFileVersionText().isEmpty() ? program : language;
     m_comments->setText(texts.GetComments());
     m_legal->setText(texts.GetLegalCopyright());
+    // An empty text would only leave a gap.
+    m_comments->setVisible(!m_comments->text().isEmpty());
+    m_legal->setVisible(!m_legal->text().isEmpty());
+    Platform::FitToCaption(this);
 }
 
 QString CAboutDlg::FieldText(int id) const

@@ -4,6 +4,7 @@
 #include "app/Veskador3SE.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/DateTimePicture.h"
+#include "platform/gui/DialogFit.h"
 #include "platform/gui/DialogLayout.h"
 #include "platform/gui/ModalDialog.h"
 #include "resources/StringIds.h"
@@ -107,6 +108,9 @@ void CAppSettings::showEvent(QShowEvent* event)
     {
         m_initialised = true;
         OnInitDialog();
+        // A language pack's texts may be longer than the English ones the sizes suit.
+        Platform::WidenToTexts(this);
+        Platform::FitToCaption(this);
     }
     QDialog::showEvent(event);
 }
@@ -172,6 +176,7 @@ void CAppSettings::OnFormatChange()
     const int date = m_dateFormat->currentIndex();
     const int time = m_timeFormat->currentIndex();
     SetExampleLine(PatternOf(StringId::IDS_DATE_FORMATS, date), PatternOf(StringId::IDS_TIME_FORMATS, time));
+    Platform::WidenToTexts(this);
 }
 
 void CAppSettings::OnReset()

@@ -1,9 +1,12 @@
+#include "app/AboutDlg.h"
 #include "app/AppSettings.h"
 #include "app/MainFrm.h"
 #include "app/Veskador3SE.h"
 #include "platform/core/SettingsStore.h"
 #include "platform/core/StringTable.h"
+#include "platform/gui/DialogFit.h"
 #include "platform/gui/DialogLayout.h"
+#include "resources/StringIds.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/app/document/DocTestSupport.h"
 #include "tests/support/DialogDriver.h"
@@ -194,4 +197,39 @@ TEST_F(SettingsDialog, TheCommandTellsTheViewsEvenAfterResetAndCancel)
     EXPECT_EQ(view.hints, std::vector<int>{DOC_HINT_ALL});
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     frame.Document().RemoveView(&view);
+}
+
+TEST_F(SettingsDialog, GrowsToShowTextsThatALanguagePackLengthens)
+{
+    auto& table = Platform::StringTable::Instance();
+    const QString builtIn = table.Get(StringId::IDS_DATE_TIME_FORMAT);
+    table.Set(StringId::IDS_DATE_TIME_FORMAT,
+              QStringLiteral("Format von Datum und Uhrzeit, wie er in allen Listen erscheint:"));
+    CAppSettings dialog(nullptr, kPackFolder);
+    driver.Queue(
+        [&](QDialog& d)
+        {
+            auto* frame = Platform::GetDlgItemAs<QGroupBox>(&d, CAppSettings::IDC_FRAME);
+            const QFontMetrics fm(frame->font());
+            EXPECT_GT(frame->width(), fm.horizontalAdvance(frame->title())) << "the whole example line shows";
+            EXPECT_LE(frame->geometry().right(), d.width());
+            for (QPushButton* button : d.findChildren<QPushButton*>())
+                EXPECT_GE(button->width(), button->sizeHint().width()) << button->text().toStdString();
+            auto* ok = Platform::GetDlgItemAs<QPushButton>(&d, 1);
+            auto* cancel = Platform::GetDlgItemAs<QPushButton>(&d, 2);
+            EXPECT_LT(ok->geometry().right(), cancel->geometry().left()) << "the buttons keep their order";
+            EXPECT_GE(d.width(), Platform::CaptionWidth(&d));
+            d.reject();
+        });
+    dialog.DoModal();
+    table.Set(StringId::IDS_DATE_TIME_FORMAT, builtIn);
+}
+
+TEST_F(SettingsDialog, TheAboutBoxIsAsWideAsItsCaption)
+{
+    CAboutDlg about(theApp().ProgramVersion(), theApp().LanguageVersion());
+    about.show();
+    QApplication::processEvents();
+    EXPECT_GE(about.width(), Platform::CaptionWidth(&about));
+    EXPECT_GT(Platform::CaptionWidth(&about), QFontMetrics(QApplication::font()).horizontalAdvance(about.windowTitle()));
 }
