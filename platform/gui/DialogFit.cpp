@@ -12,8 +12,10 @@
 
 namespace
 {
-// Icon, minimise, maximise and close buttons and the caption's padding, in caption heights.
-constexpr int kCaptionReserveHeights = 6;
+// Icon, minimise, maximise and close buttons and the caption's padding, in caption heights;
+// window managers draw captions in fonts of their own, often a little larger.
+constexpr int kCaptionReserveHeights = 8;
+constexpr double kCaptionFontAllowance = 1.2;
 
 // The width a control needs for its text; 0 when it has no text to fit.
 int NeededWidth(const QWidget* w)
@@ -95,7 +97,8 @@ int CaptionWidth(const QWidget* window)
     QFont font = QApplication::font();
     font.setBold(true);
     const QFontMetrics fm(font);
-    return fm.horizontalAdvance(window->windowTitle()) + kCaptionReserveHeights * fm.height();
+    return static_cast<int>(std::ceil(fm.horizontalAdvance(window->windowTitle()) * kCaptionFontAllowance)) +
+           kCaptionReserveHeights * fm.height();
 }
 
 void FitToCaption(QWidget* dialog)
