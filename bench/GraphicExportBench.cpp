@@ -17,6 +17,8 @@
 #include <QFont>
 #include <QImage>
 
+#include "BenchApp.h"
+
 #include <benchmark/benchmark.h>
 #include <png.h>
 
@@ -27,23 +29,6 @@ namespace
 {
 constexpr int kSeries = 200;
 const QString kFolder = QStringLiteral("\\Many\\");
-
-void StartApp()
-{
-    static int argc = 1;
-    static char name[] = "bench_graphic_export";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = []
-    {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        auto* a = new QApplication(argc, argv);
-        QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
-        RegisterBuiltInStrings();
-        RegisterBuiltInBitmaps();
-        return a;
-    }();
-    (void)app;
-}
 
 class NoFeedback final : public ExportFeedback
 {
@@ -76,7 +61,7 @@ struct SPage
 
 SPage& Page()
 {
-    StartApp();
+    BenchApp();
     static SPage page;
     return page;
 }

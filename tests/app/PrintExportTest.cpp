@@ -11,6 +11,7 @@
 #include "platform/gui/PrintJob.h"
 #include "seriesview/TabGrid.h"
 #include "tests/app/AppTestSupport.h"
+#include "tests/app/SeriesPageWindow.h"
 #include "tests/export/ImageReaders.h"
 #include "tests/support/ExportOptionDriver.h"
 #include "tests/support/FileDialogRecorder.h"
@@ -76,7 +77,7 @@ struct SPageState
     bool operator==(const SPageState&) const = default;
 };
 
-class PrintExport : public ::testing::Test
+class PrintExport : public ::testing::Test, public SeriesPageWindow
 {
 protected:
     void SetUp() override
@@ -97,34 +98,8 @@ protected:
             doc.AddMeasurementFile(kEmpty, nullptr);
             ASSERT_TRUE(doc.SaveProject(path));
         }
-        frame = std::make_unique<CMainFrame>(QStringList{QStringLiteral("veskador3"), path});
-        frame->resize(1300, 700);
-        frame->show();
-        QApplication::setActiveWindow(frame.get());
-        Flush();
-        boxes.boxes.clear(); // the missing Standard.cnv
-        ShowFolder(folder);
+        OpenWindow(path, boxes, folder);
     }
-    void ShowFolder(const QString& folder)
-    {
-        CLocalTree& tree = static_cast<CLeftView*>(frame->LeftView())->Tree();
-        TreeItem* item = tree.FindItem(folder);
-        ASSERT_NE(item, nullptr);
-        QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, tree.GetItemLabelRect(item).center());
-        Flush();
-    }
-    static void Flush()
-    {
-        QApplication::processEvents();
-        QApplication::processEvents();
-    }
-
-    CVeskDoc& Doc() { return frame->Document(); }
-    CTabGrid& Page()
-    {
-        return *dynamic_cast<CTabGrid*>(static_cast<CRightView*>(frame->RightView())->Page());
-    }
-    CGridCtrl& Grid() { return *Page().Grid(); }
 
     // Selects the series' summary rows, the first by a click, the others by Ctrl + click.
     void Select(std::initializer_list<int> series)
@@ -196,7 +171,6 @@ protected:
     MemoryClipboard clipboard;
     QString path;
     QString out;
-    std::unique_ptr<CMainFrame> frame;
 };
 } // namespace
 
