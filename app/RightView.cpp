@@ -47,7 +47,7 @@ void CRightView::SetDocument(CVeskDoc* doc, std::unique_ptr<CTabPage> page)
     m_doc = doc;
     if (m_doc)
         m_doc->AddView(this);
-    m_sheet = std::make_unique<CTabSheet>(QStringLiteral("Measurements"), this, 0, m_doc);
+    m_sheet = std::make_unique<CTabSheet>(Platform::LoadString(StringId::IDS_SHEET_TITLE), this, 0, m_doc);
     m_page = page ? std::move(page) : MakeSeriesPage();
     m_sheet->AddPage(m_page.get());
     m_sheet->setGeometry(0, 0, kInitialSheetSize, kInitialSheetSize);
