@@ -200,4 +200,13 @@ inline constexpr uint32_t IDS_ABOUT_VERSION = 3078;
 inline constexpr uint32_t IDS_ABOUT_RELEASE = 3079;
 inline constexpr uint32_t IDS_ABOUT_BUILD = 3080;
 inline constexpr uint32_t IDS_SHEET_TITLE = 3081;
+inline constexpr uint32_t IDS_COMMENT_TITLE = 3083;
+inline constexpr uint32_t IDS_ADJUST_TIME_TITLE = 3084;
+inline constexpr uint32_t IDS_CURRENT_TIME_STAMP = 3085;
+inline constexpr uint32_t IDS_DATE_LABEL = 3086;
+inline constexpr uint32_t IDS_TIME_LABEL = 3087;
+inline constexpr uint32_t IDS_ADJUSTED_TIME_STAMP = 3088;
+inline constexpr uint32_t IDS_INFO = 3089;
+inline constexpr uint32_t IDS_ADJUST_ALL_INFO = 3090;
+inline constexpr uint32_t IDS_PLEASE_WAIT_DOWNLOADING = 3091;
 } // namespace StringId
