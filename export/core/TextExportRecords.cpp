@@ -17,8 +17,6 @@ constexpr char16_t kTab = u'\t';
 constexpr QStringView kCrLf = u"\r\n";
 const QString kOff = QStringLiteral("off");
 const QString kNone = QStringLiteral("--");
-// The filter mask that addresses readings by their place in the series.
-constexpr int kRawIndex = 7;
 // A keyed Report line: the key padded to this column, then three separators.
 constexpr qsizetype kKeyColumn = 41;
 constexpr qsizetype kAstmKeyColumn = 45;
@@ -109,12 +107,8 @@ struct SSeriesFacts
     {
         if (!series)
             return;
-        const int all = series->GetCount(7);
-        for (int raw = 0, i = 0; raw < all; ++raw)
-        {
-            if (!series->IsReadingExcluded(raw, kRawIndex))
-                read(i++, series->GetReading(raw, nullptr, nullptr, kRawIndex));
-        }
+        int i = 0;
+        series->ForEachIncludedValue([&](float value) { read(i++, value); });
     }
     QString ProbeName() const
     {
