@@ -51,8 +51,9 @@ public:
     // The impact direction shared by every reading that is not excluded, 0 without such
     // readings, -2 when they differ. Kept until the readings or settings change.
     int GetCommonDirection();
-    // Calls visit(value) with the converted value of every reading that is not excluded,
-    // in measuring order (readings without a value give their marker).
+    // Calls visit(value, angle) with the converted value and the impact direction of every
+    // reading that is not excluded, in measuring order (readings without a value give
+    // their marker).
     template <class Visit> void ForEachIncludedValue(Visit&& visit);
     // Returns the previous level in percent.
     float SetConfidenceLevel(float percent);
@@ -323,7 +324,7 @@ template <class Visit> void CMeasSeries1::ForEachIncludedValue(Visit&& visit)
     for (int raw = 0; raw < m_count; ++raw)
     {
         if (!SeriesWords::IsExcluded(set[raw]))
-            visit(m_converted[raw]);
+            visit(m_converted[raw], SeriesWords::Direction(set[raw], nullptr));
     }
 }
 

@@ -238,7 +238,12 @@ TEST(MeasSeries1Statistics, KeptFiguresFollowEveryChange)
         std::vector<float> out = {s.GetMean(),          s.GetStdDev(),          s.GetConfidenceHalfWidth(),
                                   s.GetCp(),            s.GetCpk(),             s.GetCpLowerBound(),
                                   s.GetCpkLowerBound(), float(s.GetCommonDirection())};
-        s.ForEachIncludedValue([&](float v) { out.push_back(v); });
+        s.ForEachIncludedValue(
+            [&](float v, int angle)
+            {
+                out.push_back(v);
+                out.push_back(float(angle));
+            });
         return out;
     };
     const auto bits = [](const std::vector<float>& values)
