@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 inline constexpr int MEAS_DEFAULT_CAPACITY = 9999;
@@ -51,9 +52,9 @@ public:
     // The impact direction shared by every reading that is not excluded, 0 without such
     // readings, -2 when they differ. Kept until the readings or settings change.
     int GetCommonDirection();
-    // Calls visit(value, angle) with the converted value and the impact direction of every
-    // reading that is not excluded, in measuring order (readings without a value give
-    // their marker).
+    // Calls visit(value) or visit(value, angle) with the converted value (and the impact
+    // direction) of every reading that is not excluded, in measuring order (readings
+    // without a value give their marker).
     template <class Visit> void ForEachIncludedValue(Visit&& visit);
     // Returns the previous level in percent.
     float SetConfidenceLevel(float percent);
@@ -323,8 +324,12 @@ template <class Visit> void CMeasSeries1::ForEachIncludedValue(Visit&& visit)
     const std::vector<uint32_t>& set = ActiveSet();
     for (int raw = 0; raw < m_count; ++raw)
     {
-        if (!SeriesWords::IsExcluded(set[raw]))
+        if (SeriesWords::IsExcluded(set[raw]))
+            continue;
+        if constexpr (std::is_invocable_v<Visit, float, int>)
             visit(m_converted[raw], SeriesWords::Direction(set[raw], nullptr));
+        else
+            visit(m_converted[raw]);
     }
 }
 

@@ -14,6 +14,7 @@
 #include <charconv>
 #include <iterator>
 #include <optional>
+#include <type_traits>
 
 namespace
 {
@@ -105,14 +106,17 @@ struct SSeriesFacts
     {
         ::AppendValue(out, mils ? ConvertMicronsToMils(value, 1) : value, decimals, false);
     }
-    // Calls read(i, value, angle) for every reading that is not excluded, numbered from 0 as the
+    // Calls read(i, value) or read(i, value, angle) for every reading that is not excluded, numbered from 0 as the
     // layouts list them; those without a value too (they show "--").
     template <class Read> void ForEachListedReading(Read&& read) const
     {
         if (!series)
             return;
         int i = 0;
-        series->ForEachIncludedValue([&](float value, int angle) { read(i++, value, angle); });
+        if constexpr (std::is_invocable_v<Read, int, float, int>)
+            series->ForEachIncludedValue([&](float value, int angle) { read(i++, value, angle); });
+        else
+            series->ForEachIncludedValue([&](float value) { read(i++, value); });
     }
     // As the entry gives it: an entry without a series counts as measured vertically down.
     int CommonDirection() const { return series ? series->GetCommonDirection() : 0; }
@@ -199,6 +203,22 @@ void AppendSpaces(QString& out, qsizetype count)
 {
     if (count > 0)
         out.resize(out.size() + count, u' ');
+}
+
+// Count spaces (none for zero or less), then the end text, in one append.
+void AppendPaddingAndEnd(QString& out, qsizetype count, QStringView end)
+{
+    char16_t text[kCellWidth + 2];
+    count = std::max<qsizetype>(count, 0);
+    if (count + end.size() > qsizetype(std::size(text)))
+    {
+        AppendSpaces(out, count);
+        out += end;
+        return;
+    }
+    std::fill_n(text, count, u' ');
+    std::copy_n(end.utf16(), end.size(), text + count);
+    out.append(reinterpret_cast<const QChar*>(text), count + end.size());
 }
 
 void AppendPadded(QString& out, const QString& text, qsizetype width)
@@ -382,7 +402,7 @@ void CTextExport::WriteTableRecord(int index, QString& out) const
     field([&] { f.AppendRatio(out, &CMeasSeries1::GetCpk); });
     field([&] { f.AppendRatio(out, &CMeasSeries1::GetCpLowerBound); });
     field([&] { f.AppendRatio(out, &CMeasSeries1::GetCpkLowerBound); });
-    f.ForEachListedReading([&](int, float value, int) { field([&] { f.AppendReading(out, value); }); });
+    f.ForEachListedReading([&](int, float value) { field([&] { f.AppendReading(out, value); }); });
     out += kCrLf;
 }
 
@@ -430,7 +450,7 @@ void CTextExport::WriteReportRecord(int index, QString& out) const
           });
     keyed(u"Upper limit", [&] { f.AppendLimit(out, f.settings.upperLimit); });
     keyed(u"Lower limit", [&] { f.AppendLimit(out, f.settings.lowerLimit); });
-    AppendKeyed(out, u"Material group", QString::number(static_cast<int8_t>(f.settings.material.type)));
+    keyed(u"Material group", [&] { AppendNumber(out, static_cast<int8_t>(f.settings.material.type)); });
     AppendKeyed(out, u"Material group name", f.material);
     AppendKeyed(out, u"Scale", f.scale);
     AppendKeyed(out, u"Diameter correction", f.bench ? f.entry->GetDiameterText(f.imperial, true) : kNone);
@@ -441,7 +461,7 @@ void CTextExport::WriteReportRecord(int index, QString& out) const
     out += kCrLf;
 
     out += u"Statistics\r\n";
-    AppendKeyed(out, u"Readings", QString::number(m_doc.GetSeriesValidCount(index)));
+    keyed(u"Readings", [&] { AppendNumber(out, m_doc.GetSeriesValidCount(index)); });
     keyed(u"Mean value", [&] { f.AppendStatistic(out, &CMeasSeries1::GetMean, f.decimals); });
     keyed(u"Min", [&] { f.AppendStatistic(out, &CMeasSeries1::GetMin, f.decimals); });
     keyed(u"Max", [&] { f.AppendStatistic(out, &CMeasSeries1::GetMax, f.decimals); });
@@ -484,33 +504,30 @@ void CTextExport::WriteReportRecord(int index, QString& out) const
     }();
     out += dashes;
 
-    // A cell of a reading row: what the function appends, padded.
-    const auto cell = [&out](auto&& append)
+    // A cell of a reading row: what the function appends, padded, then the text that ends
+    // the cell.
+    const auto cell = [&out](auto&& append, QStringView end)
     {
         const qsizetype start = out.size();
         append();
-        AppendSpaces(out, kCellWidth - (out.size() - start));
+        AppendPaddingAndEnd(out, kCellWidth - (out.size() - start), end);
     };
+    const auto nothing = [] {};
     f.ForEachListedReading(
         [&](int i, float value, int angle)
         {
-            cell([&] { AppendNumber4(out, i + 1); });
-            out += kTab;
-            cell([&] { f.AppendReading(out, value); });
-            out += kTab;
-            cell(
-                [&]
-                {
-                    if (f.bench)
-                        out += f.entry->GetReadingDiameterText(i, f.imperial, false);
-                });
-            out += kTab;
-            cell(
-                [&]
-                {
-                    if (!f.bench)
-                        out += DirectionText(angle);
-                });
-            out += kCrLf;
+            cell([&] { AppendNumber4(out, i + 1); }, QStringView(&kTab, 1));
+            cell([&] { f.AppendReading(out, value); }, QStringView(&kTab, 1));
+            if (f.bench)
+            {
+                cell([&] { out += f.entry->GetReadingDiameterText(i, f.imperial, false); },
+                     QStringView(&kTab, 1));
+                cell(nothing, kCrLf);
+            }
+            else
+            {
+                cell(nothing, QStringView(&kTab, 1));
+                cell([&] { out += DirectionText(angle); }, kCrLf);
+            }
         });
 }

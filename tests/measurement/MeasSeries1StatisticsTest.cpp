@@ -244,6 +244,7 @@ TEST(MeasSeries1Statistics, KeptFiguresFollowEveryChange)
                 out.push_back(v);
                 out.push_back(float(angle));
             });
+        s.ForEachIncludedValue([&](float v) { out.push_back(v); });
         return out;
     };
     const auto bits = [](const std::vector<float>& values)
