@@ -86,6 +86,8 @@ public:
     void OnNewDeviceAppVersion(uint32_t wParam, uint32_t lParam) override;
     void UpdateNewVersionMenu();
     void RemoveNewVersionMenu();
+    // Sets the menus' and bars' texts again from the string table (the language changed).
+    void RebuildTexts();
     QMenu* NewVersionMenu() const { return m_newVersionMenu; }
     // Updates: the check for a newer program runs from the start (ends when the window
     // closes); "Check for updates..." and the menu's program entry run the update wizard.
