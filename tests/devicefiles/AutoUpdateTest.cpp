@@ -259,6 +259,7 @@ TEST_F(AutoUpdateTest, ADownloadsFolderThatCannotBeWrittenAsksWhereToSave)
     const QString chosen = config.File(QStringLiteral("chosen.deb"));
     fileDialogs.Answer(chosen);
     fileDialogs.Answer(std::nullopt);
+    fileDialogs.Answer(Downloads() + QStringLiteral("/inside-a-file.deb"));
 
     QString title;
     EXPECT_TRUE(RunWizard(
@@ -289,6 +290,17 @@ TEST_F(AutoUpdateTest, ADownloadsFolderThatCannotBeWrittenAsksWhereToSave)
             QTest::mouseClick(sheet.Button(WizardButton::finish), Qt::LeftButton);
         }));
     EXPECT_EQ(title, QStringLiteral("No file to save the package in was chosen, so nothing was downloaded."));
+
+    // The chosen file cannot be written either: said so, with Finish.
+    EXPECT_FALSE(RunWizard(
+        [&](CAutoUpdate& sheet)
+        {
+            DownloadToTheEnd(sheet);
+            title = Text(sheet.DownloadPage(), "title");
+            QTest::mouseClick(sheet.Button(WizardButton::finish), Qt::LeftButton);
+        }));
+    EXPECT_TRUE(title.startsWith(QStringLiteral("The package could not be saved as"))) << title.toStdString();
+    EXPECT_EQ(fileDialogs.requests.size(), 3u);
 }
 
 // A server that sends slowly, so that the test can act while the package arrives.
