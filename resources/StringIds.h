@@ -129,4 +129,10 @@ inline constexpr uint32_t IDS_DOWNLOAD_MENU_DOWNLOAD = 59332;
 inline constexpr uint32_t IDS_DOWNLOAD_MENU_DISCONNECT = 59333;
 inline constexpr uint32_t IDS_CAPS = 59334;
 inline constexpr uint32_t IDS_NUM = 59335;
+
+// Live measurement with the indentation tester
+inline constexpr uint32_t IDS_LIVE_NOT_STARTED = 1230;
+inline constexpr uint32_t IDS_LIVE_UNKNOWN_PROBE = 1231;
+inline constexpr uint32_t IDS_LIVE_CURVE_NOT_STORED = 1232;
+inline constexpr uint32_t IDS_LIVE_COUNT_INVALID = 1233;
 } // namespace StringId
