@@ -12,8 +12,11 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 
 class CFlatSplitterWnd;
+class CGuidanceDlg;
+class CLiveMeasurement;
 class CLogo;
 class CToolBarExt;
 class QAction;
@@ -73,6 +76,11 @@ public:
     // Live mode: who switches it calls OnSize afterwards.
     void SetLiveFlag(bool live) { m_live = live; }
     bool IsLive() const { return m_live; }
+    // Measure (MainFrmLive.cpp): live mode on over the connected indentation tester (the
+    // wizard connects one when none is held), or off.
+    void OnMeasure();
+    CLiveMeasurement* LiveMeasurement() const { return m_liveMeasurement; }
+    CGuidanceDlg* GuidanceDlg() const { return m_guidance.get(); }
     // Gives the series view and the live pane their heights.
     void OnSize();
 
@@ -131,6 +139,8 @@ private:
     QMenu* MakeMenu(const QString& title, std::initializer_list<std::pair<uint32_t, QString>> items,
                     QMenu* parent = nullptr);
     void OnCloseCommand();
+    void CreateLiveMeasurement();
+    void StopLiveMeasurement();
 
     struct SHandler
     {
@@ -160,6 +170,8 @@ private:
     QString m_keptStatus;
     QString m_conversionsFolder;
     bool m_live = false;
+    std::unique_ptr<CGuidanceDlg> m_guidance;
+    CLiveMeasurement* m_liveMeasurement = nullptr;
     CVersion m_newestProgram;
     CVersion m_newestDeviceOs;
     CVersion m_newestDeviceApp;

@@ -7,6 +7,7 @@
 #include "platform/core/StringTable.h"
 #include "platform/gui/MessageBox.h"
 #include "resources/StringIds.h"
+#include "streamio/IoStream.h"
 #include "seriesview/GuidanceDlg.h"
 #include "seriesview/LiveView.h"
 
@@ -58,7 +59,7 @@ bool CLiveMeasurement::Start(Device::CVmDevice* device)
     if (m_live)
         return true;
     auto* tester = dynamic_cast<Device::CVeskamon2Device*>(device);
-    if (!tester)
+    if (!tester || !tester->GetStream() || !tester->GetStream()->IsOpen())
     {
         Platform::ShowMessageBox(Platform::LoadString(StringId::IDS_LIVE_NOT_STARTED), Platform::MB_ICONERROR);
         return false;

@@ -18,11 +18,9 @@
 
 #include <QCheckBox>
 #include <QDateTime>
-#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 
 const QString CLiveView::kDefaultSeriesName = QStringLiteral("New Veskamon Series 001");
@@ -150,29 +148,19 @@ CLiveView::CLiveView(QWidget* parent) : QWidget(parent)
     m_autoClose->setObjectName(QStringLiteral("autoCloseBox"));
     m_count = new QLineEdit(this);
     m_count->setObjectName(QStringLiteral("countEdit"));
-    m_count->setMaximumWidth(60);
     m_warnings = new QCheckBox(QStringLiteral("Enable warnings"), this);
     m_warnings->setObjectName(QStringLiteral("warningsBox"));
     m_save = new QPushButton(QStringLiteral("Save this settings as default settings"), this);
     m_save->setObjectName(QStringLiteral("saveDefaultsButton"));
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(m_new);
-    buttons->addWidget(m_closeReopen);
-    buttons->addStretch();
-    auto* count = new QHBoxLayout;
-    count->addWidget(m_autoClose);
-    count->addWidget(m_count);
-    count->addStretch();
-    auto* column = new QVBoxLayout;
-    column->addLayout(buttons);
-    column->addLayout(count);
-    column->addWidget(m_warnings);
-    column->addWidget(m_save, 0, Qt::AlignLeft);
-    auto* row = new QHBoxLayout(this);
-    row->addLayout(column);
-    row->addSpacing(kHintWidth + 8);
-    row->addStretch();
+    // Placed as the form places them, without a layout: the pane must not hold the main
+    // window's size up while it has no height.
+    m_new->setGeometry(10, 8, 100, 26);
+    m_closeReopen->setGeometry(120, 8, 100, 26);
+    m_autoClose->setGeometry(10, 40, 230, 22);
+    m_count->setGeometry(245, 40, 50, 22);
+    m_warnings->setGeometry(10, 66, 230, 22);
+    m_save->setGeometry(250, 66, 300, 26);
     m_count->setEnabled(false);
 
     connect(m_new, &QPushButton::clicked, this, [this] { OnNew(); });
