@@ -17,6 +17,13 @@ void CMainFrame::CreateLiveMeasurement()
     m_liveView = pane;
     m_guidance = std::make_unique<CGuidanceDlg>();
     m_liveMeasurement = new CLiveMeasurement(&m_doc, m_guidance.get(), pane, this);
+    // A tester that goes away ends live mode as Measure does.
+    m_liveMeasurement->SetLinkLostHandler(
+        [this]
+        {
+            if (m_live)
+                OnMeasure();
+        });
     SetCommandHandler(
         Cmd::ID_MEASURE, [this] { OnMeasure(); }, [this](SCmdUI& ui) { ui.checked = m_live; });
 }

@@ -157,6 +157,7 @@ constexpr Text kStrings[] = {
     {1232, u"The signal curve of this measurement is too long to be stored. The reading was stored "
            u"without its curve."},
     {1233, u"Please enter a whole number for the count after which a series is closed."},
+    {1234, u"The connection to the Veskamon 3 was lost. The live measurement has ended."},
     {59313, u"Measurement clamp?"},
     {59314, u"Found signal curve characteristics typical for clamp use. It is advised not to use the clamp "
             u"together with the ASTM B724 measurement method. Inaccurate measurements may be the consequence!"},

@@ -151,4 +151,5 @@ inline constexpr uint32_t IDS_LIVE_NOT_STARTED = 1230;
 inline constexpr uint32_t IDS_LIVE_UNKNOWN_PROBE = 1231;
 inline constexpr uint32_t IDS_LIVE_CURVE_NOT_STORED = 1232;
 inline constexpr uint32_t IDS_LIVE_COUNT_INVALID = 1233;
+inline constexpr uint32_t IDS_LIVE_LINK_LOST = 1234;
 } // namespace StringId

@@ -96,6 +96,9 @@ bool CLiveMeasurement::Start(Device::CVmDevice* device)
                     case CMeasThread::NEvent::end:
                         self->OnMeasEnd(run, test);
                         break;
+                    case CMeasThread::NEvent::lost:
+                        self->OnMeasLost(run);
+                        break;
                     }
                 },
                 Qt::QueuedConnection);
@@ -188,4 +191,15 @@ void CLiveMeasurement::OnMeasEnd(uint32_t run, uint32_t test)
     if (m_pane)
         m_pane->AddMeasurement(m_testSamples, depth, value, code);
     Timed(start);
+}
+
+void CLiveMeasurement::OnMeasLost(uint32_t run)
+{
+    if (!IsCurrent(run, 0))
+        return;
+    Platform::ShowMessageBox(Platform::LoadString(StringId::IDS_LIVE_LINK_LOST), Platform::MB_ICONERROR);
+    if (m_linkLost)
+        m_linkLost();
+    else
+        Stop();
 }

@@ -5,6 +5,7 @@
 #include <QPointer>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 class CGuidanceDlg;
@@ -49,6 +50,10 @@ public:
     void OnMeasStart(uint32_t run, uint32_t test);
     void OnMeasData(uint32_t run, uint32_t test);
     void OnMeasEnd(uint32_t run, uint32_t test);
+    // The probe went away: reported, then the owner's handler leaves live mode (Stop
+    // when there is none).
+    void OnMeasLost(uint32_t run);
+    void SetLinkLostHandler(std::function<void()> handler) { m_linkLost = std::move(handler); }
 
 private:
     bool IsCurrent(uint32_t run, uint32_t test) const;
@@ -63,4 +68,5 @@ private:
     uint32_t m_test = 0;
     std::vector<uint16_t> m_testSamples;
     qint64 m_longestHandlerNs = 0;
+    std::function<void()> m_linkLost;
 };

@@ -101,6 +101,11 @@ void CMeasThread::ThreadProc(uint32_t run)
             uint8_t toggle = 0;
             if (!tester->ReadSample(packet, toggle, kReadTimeoutMs))
             {
+                if (tester->IsDataLinkLost())
+                {
+                    m_notifier(NEvent::lost, run, test);
+                    return;
+                }
                 if (misses < kGapReads && ++misses == kGapReads)
                 {
                     reads = 0;

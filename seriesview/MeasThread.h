@@ -26,6 +26,8 @@ class CVmDevice;
 // own number and its own samples, so a test's last samples never lead the next test's
 // curve and a late end notice still finds its samples.
 //
+// A probe that goes away ends the thread with a lost notice.
+//
 // Stopping: the thread is never killed. Its loop wakes at least every kReadTimeoutMs,
 // sees the stop flag, switches the tester's sample stream off and ends; Stop joins it.
 class CMeasThread
@@ -36,6 +38,7 @@ public:
         start,
         data,
         end,
+        lost, // the probe went away; the thread has ended
     };
     // run: the number of the Start that made the thread (notices of an older run are
     // stale); test: the number of the test within the run.

@@ -249,6 +249,18 @@ TEST_F(LiveMeasurementTest, MeasureOffMidTestEndsTheThreadAndDropsTheTest)
     EXPECT_FALSE(frame->LiveMeasurement()->IsMeasuring());
 }
 
+TEST_F(LiveMeasurementTest, ATesterThatGoesAwayEndsLiveMode)
+{
+    StartLive();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sim->SamplingOn(); }, kDeadlineMs));
+    bus->Unplug(sim->Path());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !frame->IsLive(); }, kDeadlineMs));
+    EXPECT_FALSE(MeasureChecked());
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_TRUE(boxes.boxes[0].text.contains(QStringLiteral("was lost")));
+    EXPECT_EQ(CVeskamonConnection::Instance().GetDevice(), nullptr);
+}
+
 TEST_F(LiveMeasurementTest, AClosedLinkOrAnUnknownProbeVariantIsReportedAndLiveModeStaysOff)
 {
     Device::CVeskamon2Device unlinked;
