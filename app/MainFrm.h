@@ -123,8 +123,20 @@ public:
     // The keep-alive timer's tick; the tester connection fills it.
     void SetKeepAliveHandler(Handler handler) { m_keepAlive = std::move(handler); }
 
+    // Measurements into the project: the download from the portable tester into the
+    // current folder, and the import of local files and folders (also by drop).
+    void OnDownloadMeasurements();
+    void OnImportMeasurements();
+    void ImportFiles(const QStringList& paths);
+    // A transfer (download or import) is running: every command is disabled, a drop is
+    // refused and a close waits for its end, so that nothing deletes the device or the
+    // document underneath it.
+    bool IsTransferRunning() const { return m_transfers > 0; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -141,6 +153,8 @@ private:
     void OnCloseCommand();
     void CreateLiveMeasurement();
     void StopLiveMeasurement();
+    // Runs a transfer command (see IsTransferRunning); a close asked for meanwhile follows.
+    void RunTransfer(const std::function<void()>& transfer);
 
     struct SHandler
     {
@@ -172,6 +186,8 @@ private:
     bool m_live = false;
     std::unique_ptr<CGuidanceDlg> m_guidance;
     CLiveMeasurement* m_liveMeasurement = nullptr;
+    int m_transfers = 0;
+    bool m_closePending = false;
     CVersion m_newestProgram;
     CVersion m_newestDeviceOs;
     CVersion m_newestDeviceApp;

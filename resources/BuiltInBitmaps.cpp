@@ -1,6 +1,7 @@
 #include "resources/BuiltInBitmaps.h"
 
 #include "platform/gui/BitmapTable.h"
+#include "resources/ExplorerBitmaps.h"
 #include "resources/ExportDlgBitmaps.h"
 #include "resources/MainFrameBitmaps.h"
 #include "resources/SeriesPageBitmaps.h"
@@ -237,6 +238,7 @@ void RegisterBuiltInBitmaps()
     if (!table.Contains(1313))
         table.Set(1313, DrawValueRowStrip());
     RegisterExportDlgBitmaps(table);
+    RegisterExplorerBitmaps(table);
     RegisterSeriesPageBitmaps(table);
     // The main window: icon, logo (normal and pressed), toolbar (normal and disabled).
     if (!table.Contains(10))
