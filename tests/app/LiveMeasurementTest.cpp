@@ -196,7 +196,7 @@ TEST_F(LiveMeasurementTest, BackToBackTestsKeepTheirOwnSamplesAndAutoCloseCounts
     const size_t half = first.size() / 2;
     const int sent = sim->SentSamples();
     sim->QueueSamples({first.begin(), first.begin() + qsizetype(half)});
-    sim->QueuePause(70);
+    sim->QueuePause(60);
     sim->QueueSamples({first.begin() + qsizetype(half), first.end()});
     sim->QueuePause(300);
     sim->QueueSamples(second);

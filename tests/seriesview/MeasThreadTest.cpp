@@ -107,7 +107,7 @@ TEST_F(MeasThreadTest, TestsKeepExactlyTheirOwnSamplesAcrossGapsAndInvalidValues
     // and three values that are no depth in the middle; test 2 follows after a real gap.
     std::vector<uint16_t> first = Ramp(1000, 11);
     sim->QueueSamples(first);
-    sim->QueuePause(70);
+    sim->QueuePause(60);
     sim->QueueSamples(Sim::Curves::InvalidSamples());
     const std::vector<uint16_t> tail = Ramp(2000, 12);
     sim->QueueSamples(tail);
