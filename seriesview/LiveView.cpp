@@ -369,7 +369,7 @@ void CLiveView::ApplyLiveSettings(CMeasSeriesWrapper& entry)
     if (!series->SetConversion(target, material))
     {
         // The probe cannot reach the scale: show its own depth scale.
-        target = STargetScale(series->GetProbeId().code, s.standard, 0);
+        target = STargetScale(s.probe.code, s.standard, 0);
         (void)series->SetConversion(target, material);
     }
     series->SetResolution(GetScaleDecimals(target.scale, s.imperial != 0), 1);
