@@ -232,6 +232,24 @@ TEST_F(LiveMeasurementTest, BackToBackTestsKeepTheirOwnSamplesAndAutoCloseCounts
     Measure();
 }
 
+TEST_F(LiveMeasurementTest, AWarningIsShownWhenWarningsAreOnAndIgnoredWhenOff)
+{
+    StartLive();
+    Play(Sim::Curves::Vibration());
+    EXPECT_EQ(frame->GuidanceDlg()->GetShownPhase(), CGuidanceDlg::phaseVibration);
+    EXPECT_GE(frame->GuidanceDlg()->GetMarkIndex(), 0);
+
+    Pane()->findChild<QCheckBox*>(QStringLiteral("warningsBox"))->click();
+    EXPECT_FALSE(frame->Document().IsWarningEnabled());
+    Play(Sim::Curves::Vibration());
+    EXPECT_NE(frame->GuidanceDlg()->GetShownPhase(), CGuidanceDlg::phaseVibration);
+    EXPECT_EQ(frame->GuidanceDlg()->GetMarkIndex(), -1);
+    // Warnings are stored like accepted tests.
+    ASSERT_EQ(frame->Document().GetSeriesCount(), 1);
+    EXPECT_EQ(Readings(0), 2);
+    Measure();
+}
+
 TEST_F(LiveMeasurementTest, MeasureOffMidTestEndsTheThreadAndDropsTheTest)
 {
     StartLive();
