@@ -26,6 +26,7 @@
 #include "platform/gui/BitmapTable.h"
 #include "platform/gui/MessageBox.h"
 #include "resources/StringIds.h"
+#include "seriesview/GuidanceDlg.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -193,7 +194,8 @@ CMainFrame::~CMainFrame()
 {
     // Nothing of the update check runs past this point.
     m_versionCheck.reset();
-    // The sampling thread stops here once it exists.
+    // The sampling thread ends before the tester goes and the panes leave the document.
+    StopLiveMeasurement();
     m_keepAliveTimer->stop();
     // Tester connections: both testers end their remote connections.
     CVeskoraConnection::Instance().Disconnect();
@@ -223,8 +225,7 @@ void CMainFrame::CreateClient()
     rightView->SetDocument(&m_doc);
     SetRightPane(rightView);
     m_rightView = rightView;
-    m_liveView = new QWidget(m_inner);
-    m_liveView->setObjectName(QStringLiteral("LiveView"));
+    CreateLiveMeasurement();
     for (QWidget* pane : {m_leftView, m_rightView, m_liveView})
     {
         pane->setAutoFillBackground(true);

@@ -15,6 +15,8 @@
 #include <memory>
 
 class CFlatSplitterWnd;
+class CGuidanceDlg;
+class CLiveMeasurement;
 class CLogo;
 class CProgramVersionCheck;
 class CToolBarExt;
@@ -75,6 +77,11 @@ public:
     // Live mode: who switches it calls OnSize afterwards.
     void SetLiveFlag(bool live) { m_live = live; }
     bool IsLive() const { return m_live; }
+    // Measure (MainFrmLive.cpp): live mode on over the connected indentation tester (the
+    // wizard connects one when none is held), or off.
+    void OnMeasure();
+    CLiveMeasurement* LiveMeasurement() const { return m_liveMeasurement; }
+    CGuidanceDlg* GuidanceDlg() const { return m_guidance.get(); }
     // Gives the series view and the live pane their heights.
     void OnSize();
 
@@ -151,6 +158,8 @@ private:
     QMenu* MakeMenu(const QString& title, std::initializer_list<std::pair<uint32_t, QString>> items,
                     QMenu* parent = nullptr);
     void OnCloseCommand();
+    void CreateLiveMeasurement();
+    void StopLiveMeasurement();
     // Runs a transfer command (see IsTransferRunning); a close asked for meanwhile follows.
     void RunTransfer(const std::function<void()>& transfer);
     void StartUpdateCheck();
@@ -183,6 +192,8 @@ private:
     QString m_keptStatus;
     QString m_conversionsFolder;
     bool m_live = false;
+    std::unique_ptr<CGuidanceDlg> m_guidance;
+    CLiveMeasurement* m_liveMeasurement = nullptr;
     int m_transfers = 0;
     bool m_closePending = false;
     CVersion m_newestProgram;

@@ -153,6 +153,7 @@ bool CVeskamon2Device::CopyInfo(QStringList& info) const
 
 bool CVeskamon2Device::ReadSample(uint8_t packet[8], uint8_t& toggleBits, uint32_t timeoutMs)
 {
+    m_dataLinkLost = false;
     if (!HasLink() || !packet)
         return false;
     try
@@ -162,7 +163,10 @@ bool CVeskamon2Device::ReadSample(uint8_t packet[8], uint8_t& toggleBits, uint32
         if (!m_data->IsOpen())
         {
             if (!m_data->Open(m_stream->GetName(), StreamIO::STREAM_READ))
+            {
+                m_dataLinkLost = true;
                 return false;
+            }
             m_data->DiscardInput();
         }
         if (!m_data->SetTimeouts(timeoutMs, timeoutMs))
@@ -174,6 +178,7 @@ bool CVeskamon2Device::ReadSample(uint8_t packet[8], uint8_t& toggleBits, uint32
     }
     catch (const std::exception&)
     {
+        m_dataLinkLost = true;
         return false;
     }
 }

@@ -39,6 +39,9 @@ public:
     virtual bool CopyInfo(QStringList& info) const;
     // One 8-byte packet within timeoutMs; toggleBits receives the last report's toggle.
     virtual bool ReadSample(uint8_t packet[8], uint8_t& toggleBits, uint32_t timeoutMs);
+    // Whether the last ReadSample failed because the data channel failed (the probe went
+    // away), not because no packet came in time.
+    bool IsDataLinkLost() const { return m_dataLinkLost; }
     // The probe identifier made from the serial number "VKaa-bbb-cccc".
     virtual void GetProbeId(uint8_t id[8]);
     // 1 for a name with "#2", 2 for one with "#5", else 0.
@@ -53,6 +56,7 @@ private:
     QString m_signature;
     QString m_infoText;
     std::unique_ptr<StreamIO::CUsbHostProbeData> m_data;
+    bool m_dataLinkLost = false;
 };
 
 } // namespace Device

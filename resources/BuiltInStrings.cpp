@@ -233,6 +233,17 @@ constexpr Text kStrings[] = {
     {59224, u"Release"},
     {59225, u"Finished"},
     {59228, u"seconds"},
+    {59230, u"Close"},
+    {59231, u"Reopen"},
+    {59302, u"Start by measuring or pressing the \"New\" button."},
+    {59304, u"Ready to measure..."},
+    {1230, u"The live measurement could not be started: the connection to the Veskamon 3 is not open."},
+    {1231, u"The connected probe is of an unknown kind, so its readings could not be stored. The live "
+           u"measurement stays off."},
+    {1232, u"The signal curve of this measurement is too long to be stored. The reading was stored "
+           u"without its curve."},
+    {1233, u"Please enter a whole number for the count after which a series is closed."},
+    {1234, u"The connection to the Veskamon 3 was lost. The live measurement has ended."},
     {59313, u"Measurement clamp?"},
     {59314, u"Found signal curve characteristics typical for clamp use. It is advised not to use the clamp "
             u"together with the ASTM B724 measurement method. Inaccurate measurements may be the consequence!"},

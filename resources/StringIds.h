@@ -199,6 +199,13 @@ inline constexpr uint32_t IDS_DOWNLOAD_MENU_DISCONNECT = 59333;
 inline constexpr uint32_t IDS_CAPS = 59334;
 inline constexpr uint32_t IDS_NUM = 59335;
 
+// Live measurement with the indentation tester
+inline constexpr uint32_t IDS_LIVE_NOT_STARTED = 1230;
+inline constexpr uint32_t IDS_LIVE_UNKNOWN_PROBE = 1231;
+inline constexpr uint32_t IDS_LIVE_CURVE_NOT_STORED = 1232;
+inline constexpr uint32_t IDS_LIVE_COUNT_INVALID = 1233;
+inline constexpr uint32_t IDS_LIVE_LINK_LOST = 1234;
+
 // The shell's own texts: messages, menus, toolbar tips, dialog labels and buttons
 inline constexpr uint32_t IDS_FILE_NOT_FOUND = 3000;
 inline constexpr uint32_t IDS_FILE_NOT_INSTALLED = 3001;

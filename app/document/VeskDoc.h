@@ -4,6 +4,7 @@
 #include "measurement/ProbeId.h"
 #include "measurement/TargetScale.h"
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QPoint>
 #include <QString>
@@ -229,6 +230,12 @@ public:
     bool CloseMeasuringSeries();
     CMeasSeriesWrapper* NewMeasuringSeries(const CMeasSeriesWrapper& templateEntry);
     void UpdateMeasuringSeries();
+    // One reading of the live measurement into the series open for measuring, with its
+    // packed curve as the reading's attachment (none when empty); marks the project
+    // modified and tells the views the series index. The reading's index, -1 without such
+    // a series. curveStored: false when a curve was given but not kept (too long).
+    int AddMeasuringReading(float depth, float value, int direction, int angle, const QByteArray& curve,
+                            bool& curveStored);
     void DeleteSeries(int index);
     SLiveSettings& GetLiveSettings() { return m_live; }
     bool IsWarningEnabled() const { return m_live.warnings != 0; }

@@ -170,3 +170,21 @@ void CVeskDoc::SetSeriesCorrection(int index, int code)
         series->SetReadingDirection(i, code, kAllReadings);
     SeriesChanged(index);
 }
+
+int CVeskDoc::AddMeasuringReading(float depth, float value, int direction, int angle, const QByteArray& curve,
+                                  bool& curveStored)
+{
+    curveStored = curve.isEmpty();
+    CMeasSeriesWrapper* entry = GetMeasuringSeries();
+    CMeasSeries1* series = entry ? entry->GetSeries() : nullptr;
+    if (!series)
+        return -1;
+    const int reading = series->AddReading(depth, value, direction, angle);
+    if (reading < 0)
+        return -1;
+    if (!curve.isEmpty() && curve.size() <= MEAS_MAX_ATTACHMENT)
+        curveStored = series->SetAttachment(reading, reinterpret_cast<const uint8_t*>(curve.constData()),
+                                            int(curve.size()), kAllReadings);
+    UpdateMeasuringSeries();
+    return reading;
+}

@@ -219,6 +219,19 @@ TEST_F(DocChangeTest, EveryOperationMarksAndTellsAsItsKindOfChangeNeeds)
          },
          true,
          {1, 1}},
+        {"live reading with its curve",
+         [](CVeskDoc& d, FakeView&)
+         {
+             ASSERT_TRUE(d.OpenSeriesForMeasuring(1));
+             bool stored = false;
+             const int count = d.GetSeriesAt(1)->GetSeries()->GetCount(7);
+             EXPECT_EQ(d.AddMeasuringReading(10.0f, 3.8f, 31, -2, QByteArray(100, '\x01'), stored), count);
+             EXPECT_TRUE(stored);
+             EXPECT_EQ(d.AddMeasuringReading(10.0f, 3.8f, 31, -2, QByteArray(4097, '\x01'), stored), count + 1);
+             EXPECT_FALSE(stored);
+         },
+         true,
+         {1, 1, 1}},
         {"new series for measuring",
          [](CVeskDoc& d, FakeView&) { d.NewMeasuringSeries(CMeasSeriesWrapper(*d.GetSeriesAt(0))); },
          true,

@@ -189,10 +189,23 @@ void IndentationTesterSim::QueueSamples(const std::vector<uint16_t>& samples)
     m_changed.notify_all();
 }
 
+void IndentationTesterSim::QueuePause(int ms)
+{
+    {
+        std::lock_guard guard(m_lock);
+        m_samples.push_back(-ms);
+    }
+    m_changed.notify_all();
+}
+
+void IndentationTesterSim::SetSampleRate(int perSecond)
+{
+    std::lock_guard guard(m_lock);
+    m_rate = perSecond > 0 ? perSecond : kSampleRate;
+}
+
 void IndentationTesterSim::Pump()
 {
-    // 155 samples per second, on a fixed schedule.
-    const auto period = std::chrono::microseconds(1000000 / 155);
     auto next = std::chrono::steady_clock::now();
     std::unique_lock guard(m_lock);
     for (;;)
@@ -207,16 +220,23 @@ void IndentationTesterSim::Pump()
             return;
         if (!m_sampling.load() || m_samples.empty())
             continue;
-        const uint16_t sample = m_samples.front();
+        const int32_t item = m_samples.front();
         m_samples.pop_front();
+        if (item < 0)
+        {
+            // A pause: nothing is sent for that long.
+            next += std::chrono::milliseconds(-item);
+            continue;
+        }
         QByteArray packet(8, '\0');
-        packet[0] = char(sample & 0xFF);
-        packet[1] = char(sample >> 8);
+        packet[0] = char(item & 0xFF);
+        packet[1] = char(item >> 8);
         guard.unlock();
         m_bus->PostInput(m_path, packet);
         ++m_sent;
         guard.lock();
-        next += period;
+        // On a fixed schedule at the sample rate.
+        next += std::chrono::microseconds(1000000 / m_rate);
     }
 }
 

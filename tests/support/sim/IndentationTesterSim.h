@@ -84,7 +84,13 @@ public:
     void SetIdentity(const Identity& identity);
     // Replaces the whole "@ID@" answer (empty: built from the identity).
     void SetIdAnswer(const QByteArray& answer);
+    static constexpr int kSampleRate = 155;
+
     void QueueSamples(const std::vector<uint16_t>& samples);
+    // Nothing is sent for ms milliseconds once the samples queued before are out.
+    void QueuePause(int ms);
+    // Samples per second (kSampleRate unless changed).
+    void SetSampleRate(int perSecond);
     bool SamplingOn() const { return m_sampling.load(); }
     // Samples sent so far.
     int SentSamples() const { return m_sent.load(); }
@@ -102,7 +108,8 @@ private:
     std::condition_variable m_changed;
     Identity m_identity;
     QByteArray m_idAnswer;
-    std::deque<uint16_t> m_samples;
+    std::deque<int32_t> m_samples; // samples, and pauses as negative milliseconds
+    int m_rate = kSampleRate;
     std::atomic<bool> m_sampling{false};
     std::atomic<bool> m_remoteOpen{false};
     std::atomic<int> m_sent{0};
