@@ -10,6 +10,9 @@
 #include "app/document/Registry.h"
 #include "app/document/SettingsFolders.h"
 #include "device/VmDevice.h"
+#include "devicefiles/FileListText.h"
+#include "devicefiles/MeasurementDownload.h"
+#include "devicefiles/MeasurementImport.h"
 #include "devicefiles/VeskamonConnection.h"
 #include "devicefiles/VeskoraConnection.h"
 #include "devicefiles/core/FirmwareUpdateCheck.h"
@@ -23,6 +26,9 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QDesktopServices>
 #include <QDir>
 #include <QGuiApplication>
@@ -150,10 +156,18 @@ CMainFrame::CMainFrame(const QStringList& arguments, QWidget* parent) : QMainWin
     // Tester connections: the firmware check reports here, the timer keeps a connected
     // portable tester's remote connection open, and Disconnect is usable while one is held.
     CVeskoraConnection::Instance().SetNotifyTarget(this, WM_NEW_DEVICE_APP_VERSION, WM_NEW_DEVICE_OS_VERSION);
-    SetKeepAliveHandler([] { (void)CVeskoraConnection::Instance().KeepAlive(); });
+    SetKeepAliveHandler([] { CVeskoraConnection::Instance().OnKeepAliveTimer(); });
     SetCommandHandler(
         Cmd::ID_DISCONNECT, [] { CVeskoraConnection::Instance().Disconnect(); },
         [](SCmdUI& ui) { ui.enabled = CVeskoraConnection::Instance().GetDevice() != nullptr; });
+
+    // Measurements into the project.
+    SetCommandHandler(Cmd::ID_DOWNLOAD, [this] { OnDownloadMeasurements(); });
+    SetCommandHandler(
+        Cmd::ID_DOWNLOAD_AND_ADD, [this] { OnDownloadMeasurements(); },
+        [this](SCmdUI& ui) { ui.enabled = m_doc.HasFolders(); });
+    SetCommandHandler(Cmd::ID_IMPORT, [this] { OnImportMeasurements(); });
+    setAcceptDrops(true);
 
     Settings::InitDefaultFolders(Settings::Registry());
     QString folder;
@@ -435,6 +449,9 @@ QAction* CMainFrame::Action(uint32_t id) const
 
 bool CMainFrame::OnCmdMsg(uint32_t id)
 {
+    // No command may run underneath a transfer (see IsTransferRunning).
+    if (IsTransferRunning())
+        return false;
     if (m_rightPane && m_rightPane->OnCommand(id))
         return true;
     auto it = m_handlers.find(id);
@@ -474,7 +491,7 @@ void CMainFrame::UpdateCommandUI()
     {
         SCmdUI ui;
         const bool handled = OnUpdateCmdMsg(id, ui);
-        action->setEnabled(handled && ui.enabled);
+        action->setEnabled(handled && ui.enabled && !IsTransferRunning());
         if (action->isCheckable() || ui.checked)
         {
             action->setCheckable(true);
@@ -617,6 +634,11 @@ void CMainFrame::LoadStandardConversions(const QString& folder)
         f += u'/';
     m_doc.SetConversionFolder(f);
     const SCnvFolderLoad loaded = LoadCnvFolder(CConvTable::Instance(), f);
+    // A file that cannot be opened does not stop the start; the user learns which.
+    if (!loaded.unreadable.isEmpty())
+        Platform::ShowMessageBox(
+            this, FileListText(Platform::LoadString(StringId::IDS_UNREADABLE_CONVERSIONS), loaded.unreadable),
+            QString(), Platform::MB_OK | Platform::MB_ICONWARNING);
     if (!loaded.standardFound)
     {
         Platform::ShowMessageBox(this, QStringLiteral("Failed to load Standard.cnv from folder ") + f,
@@ -674,8 +696,72 @@ void CMainFrame::OnCloseCommand()
     close();
 }
 
+void CMainFrame::RunTransfer(const std::function<void()>& transfer)
+{
+    if (IsTransferRunning())
+        return;
+    ++m_transfers;
+    UpdateCommandUI();
+    transfer();
+    --m_transfers;
+    UpdateCommandUI();
+    if (m_closePending && !IsTransferRunning())
+    {
+        m_closePending = false;
+        close();
+    }
+}
+
+void CMainFrame::OnDownloadMeasurements()
+{
+    RunTransfer(
+        [this]
+        {
+            CMeasurementDownload download(m_doc, CVeskoraConnection::Instance(), this);
+            download.DownloadMeasurementFiles(m_doc.GetCurrentFolderPath());
+        });
+}
+
+void CMainFrame::OnImportMeasurements()
+{
+    RunTransfer([this] { CMeasurementImport(m_doc, this).OnImportMeasurements(); });
+}
+
+void CMainFrame::ImportFiles(const QStringList& paths)
+{
+    RunTransfer([this, &paths] { CMeasurementImport(m_doc, this).ImportFiles(paths); });
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!IsTransferRunning() && event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event)
+{
+    if (IsTransferRunning())
+    {
+        event->ignore();
+        return;
+    }
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    event->acceptProposedAction();
+    ImportFiles(CMeasurementImport::CollectDroppedPaths(paths));
+}
+
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
+    // A transfer holds the document and the device: the window closes when it ends.
+    if (IsTransferRunning())
+    {
+        m_closePending = true;
+        event->ignore();
+        return;
+    }
     // A modified project is offered for saving; Cancel or a failed save keeps the window.
     if (!m_doc.CloseProject())
     {

@@ -115,8 +115,20 @@ public:
     // The keep-alive timer's tick; the tester connection fills it.
     void SetKeepAliveHandler(Handler handler) { m_keepAlive = std::move(handler); }
 
+    // Measurements into the project: the download from the portable tester into the
+    // current folder, and the import of local files and folders (also by drop).
+    void OnDownloadMeasurements();
+    void OnImportMeasurements();
+    void ImportFiles(const QStringList& paths);
+    // A transfer (download or import) is running: every command is disabled, a drop is
+    // refused and a close waits for its end, so that nothing deletes the device or the
+    // document underneath it.
+    bool IsTransferRunning() const { return m_transfers > 0; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -131,6 +143,8 @@ private:
     QMenu* MakeMenu(const QString& title, std::initializer_list<std::pair<uint32_t, QString>> items,
                     QMenu* parent = nullptr);
     void OnCloseCommand();
+    // Runs a transfer command (see IsTransferRunning); a close asked for meanwhile follows.
+    void RunTransfer(const std::function<void()>& transfer);
 
     struct SHandler
     {
@@ -160,6 +174,8 @@ private:
     QString m_keptStatus;
     QString m_conversionsFolder;
     bool m_live = false;
+    int m_transfers = 0;
+    bool m_closePending = false;
     CVersion m_newestProgram;
     CVersion m_newestDeviceOs;
     CVersion m_newestDeviceApp;

@@ -21,6 +21,7 @@
 #include <QResource>
 
 #include <exception>
+#include <memory>
 
 namespace
 {
@@ -96,8 +97,15 @@ CVeskador3SEApp::SServices CVeskador3SEApp::DefaultServices()
     SServices s;
     s.startStreams = [] { StreamIO::StartStreamIO(); };
     s.startDeviceThread = [] { (void)Device::StartDeviceThread(); };
-    s.stopDeviceThread = [] { Device::StopDeviceThread(); };
-    s.stopStreams = [] { StreamIO::ShutdownStreamIO(); };
+    // A job that did not end in time may still use its streams: the stream layer then
+    // stays up, and the process's end takes it down.
+    auto workerEnded = std::make_shared<bool>(true);
+    s.stopDeviceThread = [workerEnded] { *workerEnded = Device::StopDeviceThread(); };
+    s.stopStreams = [workerEnded]
+    {
+        if (*workerEnded)
+            StreamIO::ShutdownStreamIO();
+    };
     return s;
 }
 

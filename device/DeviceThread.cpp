@@ -20,6 +20,7 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <deque>
@@ -603,28 +604,50 @@ bool StartDeviceThread()
     return EnsureWorkerLocked();
 }
 
-void StopDeviceThread()
+bool StopDeviceThread()
 {
     Globals& g = G();
     std::shared_ptr<WorkerCtx> ctx;
     std::unique_ptr<Platform::WorkerThread> thread;
     {
         RecursiveLockGuard guard(g.jobLock);
+        for (const SJobEntry& job : g.jobs)
+            job.cancel.Cancel();
         g.jobs.clear();
         ctx = std::move(g.current);
         thread = std::move(g.thread);
     }
+    bool ended = true;
     try
     {
         Abandon(ctx);
-        if (ctx)
-            ctx->CancelCurrentStream();
         if (thread)
-            thread->Stop(kStopWaitMs);
+        {
+            thread->RequestStop();
+            // A cancel only ends the wait under way; one that came just before the job
+            // began its next wait would be lost. So it is repeated until the worker has
+            // ended: the stream layer goes down next and must not go under a running job.
+            const std::shared_ptr<Platform::WorkerState> state = thread->State();
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStopWaitMs);
+            ended = !state;
+            while (!ended)
+            {
+                if (ctx)
+                    ctx->CancelCurrentStream();
+                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      deadline - std::chrono::steady_clock::now())
+                                      .count();
+                ended = state->finished.Wait(uint32_t(std::clamp<int64_t>(left, 0, 20)));
+                if (left <= 0)
+                    break;
+            }
+            thread->Stop(0);
+        }
     }
     catch (...)
     {
     }
+    return ended;
 }
 
 void AbortDeviceJobs(uint32_t milliseconds)

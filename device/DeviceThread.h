@@ -27,8 +27,10 @@ class CCallback;
 
 // Empties the job list and starts the worker; true when it runs.
 bool StartDeviceThread();
-// Stops the worker, waiting up to 2000 ms; a job still running is abandoned.
-void StopDeviceThread();
+// Stops the worker: the running job is aborted, its stream cancelled again and again, and
+// the worker waited for up to 2000 ms. True when it ended; false when a job is still
+// running (it is then abandoned, and the streams it may use must stay up).
+bool StopDeviceThread();
 // Aborts the running job and drops the queued ones; with a wait (ms), waits that long
 // for the worker to become idle and abandons it when it does not.
 void AbortDeviceJobs(uint32_t milliseconds);

@@ -3,15 +3,22 @@
 #include "device/DeviceTypes.h"
 #include "device/VmDevice.h"
 #include "devicefiles/DevSelectSheet.h"
+#include "devicefiles/KeepAliveWorker.h"
 #include "devicefiles/core/FirmwareUpdateCheck.h"
 #include "platform/core/FileException.h"
 #include "platform/core/StringTable.h"
+#include "platform/gui/MessageBox.h"
 #include "resources/StringIds.h"
+
+#include <QWidget>
 
 namespace
 {
 constexpr uint32_t kWizardStartMode = 2; // interface and result pages only
 constexpr uint32_t kKeepAliveMs = 30000;
+// Longer than the keep-alive's own answer time-out (4000 ms), so a request under way ends
+// by itself rather than being let go.
+constexpr uint32_t kKeepAliveStopWaitMs = 5000;
 } // namespace
 
 namespace TesterConnection
@@ -73,12 +80,39 @@ CVeskoraConnection& CVeskoraConnection::Instance()
     return instance;
 }
 
+CVeskoraConnection::CVeskoraConnection() = default;
+
 CVeskoraConnection::~CVeskoraConnection()
 {
-    // At process exit only the firmware check is stopped; the device was disconnected
-    // by the main window, and a stream layer that is already closed must not be touched.
+    // At process exit only the workers are stopped; the device was disconnected by the
+    // main window, and a stream layer that is already closed must not be touched.
+    m_keepAlive.reset();
     m_firmwareCheck.reset();
     (void)m_device.release();
+}
+
+std::unique_ptr<Device::CVmDevice> CVeskoraConnection::Exchange(std::unique_ptr<Device::CVmDevice> device)
+{
+    std::lock_guard guard(m_deviceLock);
+    std::swap(device, m_device);
+    ++m_generation;
+    return device;
+}
+
+template <typename Call> bool CVeskoraConnection::WithDevice(Call call)
+{
+    std::lock_guard guard(m_deviceLock);
+    if (!m_device)
+        return false;
+    try
+    {
+        return call(*m_device);
+    }
+    catch (const std::exception&)
+    {
+        // A link that fails is a failed request; the caller decides what it means.
+        return false;
+    }
 }
 
 bool CVeskoraConnection::Connect()
@@ -87,39 +121,133 @@ bool CVeskoraConnection::Connect()
         Disconnect();
     if (m_device)
         return true;
-    m_device = TesterConnection::RunWizard(
+    std::unique_ptr<Device::CVmDevice> found = TesterConnection::RunWizard(
         QStringLiteral("\\ConnWizard\\Veskora\\"),
         QStringLiteral("Software\\Velmor\\DiZivavir\\Settings\\ConnWizard\\"), Device::typeVeskora3);
-    if (m_device && !m_firmwareCheck)
+    if (!found)
+        return false;
+    Exchange(std::move(found));
+    if (!m_firmwareCheck)
     {
         m_firmwareCheck = std::make_unique<CFirmwareUpdateCheck>(m_notifyWindow.data(), QString());
+        // The check asks the device for its code here, before its thread starts.
+        std::lock_guard guard(m_deviceLock);
         m_firmwareCheck->Start(m_device.get(), m_appVersionMessage, m_osVersionMessage);
     }
-    return m_device != nullptr;
+    return true;
 }
 
 bool CVeskoraConnection::IsDeviceAlive()
 {
-    return TesterConnection::IsDeviceAlive(m_device);
+    std::unique_ptr<Device::CVmDevice> refused;
+    {
+        std::lock_guard guard(m_deviceLock);
+        if (!m_device)
+            return false;
+        try
+        {
+            Device::SIdentity identity;
+            if (m_device->Identify(identity))
+                return true;
+        }
+        catch (const CFileException&)
+        {
+            // The link failed: the caller drops the device.
+            return false;
+        }
+        refused = std::move(m_device);
+        ++m_generation;
+    }
+    // A device that refuses is told to end its remote connection, then goes.
+    TesterConnection::DropDevice(refused);
+    return false;
 }
 
 bool CVeskoraConnection::KeepAlive()
 {
+    return WithDevice([](Device::CVmDevice& device) { return device.KeepAlive(true, kKeepAliveMs); });
+}
+
+void CVeskoraConnection::OnKeepAliveTimer()
+{
     if (!m_device)
-        return false;
-    try
+        return;
+    if (!m_keepAlive)
+        m_keepAlive = std::make_unique<CKeepAliveWorker>();
+    if (m_keepAlive->Busy())
+        return;
+    if (!m_context)
+        m_context = std::make_unique<QObject>();
+    uint64_t generation = 0;
     {
-        return m_device->KeepAlive(true, kKeepAliveMs);
+        std::lock_guard guard(m_deviceLock);
+        generation = m_generation;
     }
-    catch (const CFileException&)
+    // On the worker: the request waits for the device lock while a command of the UI
+    // thread uses the tester, and checks that the device is still the one it was posted
+    // for.
+    m_keepAlive->Post(
+        [this, generation]
+        {
+            std::lock_guard guard(m_deviceLock);
+            if (!m_device || m_generation != generation)
+                return true;
+            try
+            {
+                return m_device->KeepAlive(true, kKeepAliveMs);
+            }
+            catch (const std::exception&)
+            {
+                return false;
+            }
+        },
+        m_context.get(), [this, generation](bool ok) { OnKeepAliveDone(generation, ok); });
+}
+
+bool CVeskoraConnection::IsKeepAliveRunning() const
+{
+    return m_keepAlive && m_keepAlive->Busy();
+}
+
+void CVeskoraConnection::OnKeepAliveDone(uint64_t generation, bool ok)
+{
+    if (ok)
+        return;
     {
-        return false;
+        std::lock_guard guard(m_deviceLock);
+        // Dropped or replaced meanwhile: the answer is about a tester no longer held.
+        if (!m_device || m_generation != generation)
+            return;
     }
+    DropLostDevice();
+    Platform::ShowMessageBox(qobject_cast<QWidget*>(m_notifyWindow.data()),
+                             Platform::LoadString(StringId::IDS_CONNECTION_LOST), QString(),
+                             Platform::MB_OK | Platform::MB_ICONEXCLAMATION);
+}
+
+void CVeskoraConnection::StopKeepAlive()
+{
+    // A request under way ends within the keep-alive's own time-out.
+    if (m_keepAlive)
+        m_keepAlive->Stop(kKeepAliveStopWaitMs);
 }
 
 void CVeskoraConnection::Disconnect()
 {
-    TesterConnection::DropDevice(m_device);
+    StopKeepAlive();
+    std::unique_ptr<Device::CVmDevice> device = Exchange(nullptr);
+    TesterConnection::DropDevice(device);
+    if (m_firmwareCheck)
+    {
+        m_firmwareCheck->Stop();
+        m_firmwareCheck.reset();
+    }
+}
+
+void CVeskoraConnection::DropLostDevice()
+{
+    StopKeepAlive();
+    Exchange(nullptr).reset();
     if (m_firmwareCheck)
     {
         m_firmwareCheck->Stop();
@@ -133,4 +261,29 @@ void CVeskoraConnection::SetNotifyTarget(QObject* window, uint32_t appVersionMes
     m_notifyWindow = window;
     m_appVersionMessage = appVersionMessage;
     m_osVersionMessage = osVersionMessage;
+}
+
+bool CVeskoraConnection::ListDirectory(uint32_t kindMask, QString& listing)
+{
+    return WithDevice([&](Device::CVmDevice& device) { return device.ListDirectory(kindMask, listing); });
+}
+
+bool CVeskoraConnection::DownloadFile(StreamIO::CIoStream* destination, const QString& devicePath)
+{
+    return WithDevice([&](Device::CVmDevice& device) { return device.DownloadFile(destination, devicePath); });
+}
+
+bool CVeskoraConnection::MoveItem(const QString& oldPath, const QString& newPath)
+{
+    return WithDevice([&](Device::CVmDevice& device) { return device.MoveItem(oldPath, newPath); });
+}
+
+bool CVeskoraConnection::DeleteItem(const QString& devicePath)
+{
+    return WithDevice([&](Device::CVmDevice& device) { return device.DeleteItem(devicePath); });
+}
+
+bool CVeskoraConnection::CreateFolder(const QString& devicePath)
+{
+    return WithDevice([&](Device::CVmDevice& device) { return device.CreateFolder(devicePath); });
 }

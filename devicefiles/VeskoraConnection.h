@@ -1,22 +1,35 @@
 #pragma once
+#include <QObject>
 #include <QPointer>
 #include <QString>
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
-class QObject;
 class CFirmwareUpdateCheck;
+class CKeepAliveWorker;
 
 namespace Device
 {
 class CVmDevice;
 }
+namespace StreamIO
+{
+class CIoStream;
+}
 
 // The program's one link to a portable tester (Veskora 3), held between commands. A
 // command that needs the tester calls Connect first: a held tester that still answers is
 // used again, otherwise the connection wizard finds one. The first connection after a
-// disconnect starts the firmware update check. Used on the UI thread only.
+// disconnect starts the firmware update check.
+//
+// Threads: everything is called on the UI thread, except that the periodic keep-alive
+// (OnKeepAliveTimer) talks to the tester from a worker thread, so that a tester that has
+// gone silent does not freeze the window. The device is therefore used only under the
+// device lock: the operations below take it for each request. The device is taken and
+// dropped only on the UI thread, under the lock. A keep-alive that fails drops the tester
+// and tells the user.
 class CVeskoraConnection
 {
 public:
@@ -30,22 +43,55 @@ public:
     // True when a device is held and answers its identify request; a device that
     // refuses is dropped here, one whose link fails stays held for Connect to drop.
     bool IsDeviceAlive();
-    // Asks the held device to keep its remote connection open for 30 s.
+    // Asks the held device to keep its remote connection open for 30 s; the caller waits.
     bool KeepAlive();
-    // Ends the remote connection, deletes the device and stops the firmware check.
+    // The main window's timer tick: the same request on the worker thread, unless one is
+    // still under way or no device is held.
+    void OnKeepAliveTimer();
+    // A keep-alive request of the timer is under way.
+    bool IsKeepAliveRunning() const;
+    // Ends the remote connection, deletes the device and stops the firmware check and the
+    // keep-alive worker.
     void Disconnect();
-    // Where the firmware check posts the newest versions, and with which messages.
+    // The same for a tester that is known to be gone: it is not told, as it cannot answer.
+    void DropLostDevice();
+    // Where the firmware check posts the newest versions, and with which messages; the
+    // window also owns the message that tells of a lost tester.
     void SetNotifyTarget(QObject* window, uint32_t appVersionMessage, uint32_t osVersionMessage);
+    // The held device, or null. Use it through the operations below; the raw device is
+    // for reading its description only.
     Device::CVmDevice* GetDevice() const { return m_device.get(); }
     // The running firmware check of this connection, or null.
     CFirmwareUpdateCheck* FirmwareCheck() const { return m_firmwareCheck.get(); }
 
+    // The file commands of the held tester, each under the device lock. False without a
+    // device or when the request fails (a link failure included).
+    bool ListDirectory(uint32_t kindMask, QString& listing);
+    bool DownloadFile(StreamIO::CIoStream* destination, const QString& devicePath);
+    bool MoveItem(const QString& oldPath, const QString& newPath);
+    bool DeleteItem(const QString& devicePath);
+    bool CreateFolder(const QString& devicePath);
+
 private:
-    CVeskoraConnection() = default;
+    CVeskoraConnection();
     ~CVeskoraConnection();
 
+    // Takes a device, or none, in place of the held one; the old one is given back.
+    std::unique_ptr<Device::CVmDevice> Exchange(std::unique_ptr<Device::CVmDevice> device);
+    void StopKeepAlive();
+    void OnKeepAliveDone(uint64_t generation, bool ok);
+    template <typename Call> bool WithDevice(Call call);
+
+    // Held around every use of m_device and every change of m_device and m_generation.
+    std::mutex m_deviceLock;
     std::unique_ptr<Device::CVmDevice> m_device;
+    // Counts the devices taken and dropped, so that a late keep-alive answer about an
+    // earlier device is not taken for one about the device held now.
+    uint64_t m_generation = 0;
     std::unique_ptr<CFirmwareUpdateCheck> m_firmwareCheck;
+    std::unique_ptr<CKeepAliveWorker> m_keepAlive;
+    // Receives the keep-alive answers on the UI thread; lives as long as the connection.
+    std::unique_ptr<QObject> m_context;
     QPointer<QObject> m_notifyWindow;
     uint32_t m_appVersionMessage = 0;
     uint32_t m_osVersionMessage = 0;

@@ -156,18 +156,26 @@ SCnvFolderLoad LoadCnvFolder(CConvTable& table, const QString& folder)
 {
     SCnvFolderLoad result;
     const QDir dir(folder);
-    // Unreadable files are listed too: a Standard.cnv we may not read is there, not missing.
-    const QStringList entries = dir.entryList(QDir::Files, QDir::Name);
+    // Unreadable files and dangling links are listed too: a Standard.cnv we may not read is
+    // there, not missing, and the files that cannot be read are named.
+    const QFileInfoList entries = dir.entryInfoList(QDir::Files | QDir::System, QDir::Name);
     CConvTable::Guard guard(table);
-    for (const QString& entry : entries)
+    for (const QFileInfo& info : entries)
     {
+        const QString entry = info.fileName();
         if (!entry.endsWith(QStringLiteral(".cnv"), Qt::CaseInsensitive))
+            continue;
+        // Only regular files are opened: a pipe or device node would block the start.
+        const bool dangling = info.isSymLink() && !info.exists();
+        if (!info.isFile() && !dangling)
             continue;
         const bool standard = entry.compare(QStringLiteral("Standard.cnv"), Qt::CaseInsensitive) == 0;
         int records = 0;
         NCnvProblem problem = cnvUnreadable;
         try
         {
+            if (dangling)
+                throw std::runtime_error("dangling link");
             StreamIO::CFileStream stream(dir.filePath(entry),
                                          StreamIO::STREAM_READ | StreamIO::STREAM_SHARE_READ);
             records = table.LoadCnvFile(stream, &problem);
@@ -177,6 +185,7 @@ SCnvFolderLoad LoadCnvFolder(CConvTable& table, const QString& folder)
         catch (const std::exception&)
         {
             // A file that cannot be opened must not keep the others from loading.
+            result.unreadable << entry;
         }
         result.records += records;
         if (standard)

@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 
 #include <cstddef>
 #include <cstdint>
@@ -59,8 +60,9 @@ struct SCnvFolderLoad
     bool standardFound = false;                 // a file named Standard.cnv (in any case) was there
     int standardRecords = 0;                    // ... and the records it gave
     NCnvProblem standardProblem = cnvNoProblem; // why it gave none
+    QStringList unreadable;     // names of the files that could not be opened
 };
 
 // Loads every ".cnv" file of a folder (extension in any case) into the table, under the
-// table's lock; a file that cannot be opened is skipped.
+// table's lock; a file that cannot be opened is skipped and named in the result.
 SCnvFolderLoad LoadCnvFolder(CConvTable& table, const QString& folder);

@@ -1,6 +1,7 @@
 #include "resources/BuiltInBitmaps.h"
 
 #include "platform/gui/BitmapTable.h"
+#include "resources/ExplorerBitmaps.h"
 #include "resources/ExportDlgBitmaps.h"
 #include "resources/MainFrameBitmaps.h"
 #include "resources/SeriesPageBitmaps.h"
@@ -238,6 +239,7 @@ void RegisterBuiltInBitmaps()
         table.Set(1313, DrawValueRowStrip());
     RegisterExportDlgBitmaps(table);
     RegisterSeriesPageBitmaps(table);
+    RegisterExplorerBitmaps(table);
     // The main window: icon, logo (normal and pressed), toolbar (normal and disabled).
     if (!table.Contains(10))
         table.Set(10, DrawProgramIcon());

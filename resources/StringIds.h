@@ -118,6 +118,38 @@ inline constexpr uint32_t IDS_TREE_NEW_FOLDER = 59207;
 inline constexpr uint32_t IDS_TREE_ASK_DELETE = 59213;
 inline constexpr uint32_t IDS_TREE_PASTE_INTO_CHILD = 59309;
 
+// Download and import of measurement files, and the measurement file explorer
+inline constexpr uint32_t IDS_ALL_FILES = 1271;
+inline constexpr uint32_t IDS_DOWNLOADING = 59142;
+inline constexpr uint32_t IDS_CANCEL = 59143;
+inline constexpr uint32_t IDS_FROM = 59197;
+inline constexpr uint32_t IDS_TO = 59198;
+inline constexpr uint32_t IDS_DELETING = 59199;
+inline constexpr uint32_t IDS_DELETING_FILE = 59200;
+inline constexpr uint32_t IDS_DOWNLOAD = 59201;
+inline constexpr uint32_t IDS_DELETE_FAILED = 59208;
+inline constexpr uint32_t IDS_RENAME_FAILED = 59209;
+inline constexpr uint32_t IDS_INVALID_CHARACTER = 59210;
+inline constexpr uint32_t IDS_NEW_FOLDER_NAME = 59211;
+inline constexpr uint32_t IDS_NEW_FOLDER_FAILED = 59212;
+inline constexpr uint32_t IDS_MOVING = 59214;
+inline constexpr uint32_t IDS_MOVE_FAILED = 59215;
+inline constexpr uint32_t IDS_IMPORTING = 59238;
+inline constexpr uint32_t IDS_PREPARING_IMPORT = 59239;
+inline constexpr uint32_t IDS_DOWNLOADING_CONVERSIONS = 59240;
+inline constexpr uint32_t IDS_FILES_COLUMN = 59255;
+inline constexpr uint32_t IDS_FOLDER_UP_TIP = 59256;
+inline constexpr uint32_t IDS_MEASUREMENT_FILES = 59305;
+inline constexpr uint32_t IDS_EXPLORER_CAPTION = 59400;
+inline constexpr uint32_t IDS_CONNECTION_LOST = 59401;
+inline constexpr uint32_t IDS_LISTING_FAILED = 59402;
+inline constexpr uint32_t IDS_NOT_DOWNLOADED = 59403;
+inline constexpr uint32_t IDS_NOT_IMPORTED = 59404;
+inline constexpr uint32_t IDS_UNREADABLE_CONVERSIONS = 59405;
+inline constexpr uint32_t IDS_ENTER_NAME = 59406;
+inline constexpr uint32_t IDS_MOVE_INTO_ITSELF = 59407;
+inline constexpr uint32_t IDS_LOST_DURING_DOWNLOAD = 59408;
+
 // The main window's menus and status line
 inline constexpr uint32_t IDS_NEW_VERSION_MENU = 59326;
 inline constexpr uint32_t IDS_UPDATE_PROGRAM = 59327;

@@ -302,7 +302,17 @@ void CProgressWnd::PumpMessages(bool cancelOnEsc)
     EscapeWatch watch([this] { OnCancel(); });
     if (cancelOnEsc)
         qApp->installEventFilter(&watch);
+    // A fast job would otherwise spend more time painting text and bar than on its work.
+    const bool paint = !m_painted.isValid() || m_painted.elapsed() >= kMinPaintIntervalMs;
+    QPointer<CProgressWindow> window = m_window;
+    if (window && !paint)
+        window->setUpdatesEnabled(false);
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+    // Other event loops (a message box over the window) repaint it as usual.
+    if (window && !paint)
+        window->setUpdatesEnabled(true);
+    if (paint)
+        m_painted.start();
     if (cancelOnEsc)
         qApp->removeEventFilter(&watch);
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include "platform/gui/GdiTypes.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
 
@@ -34,8 +35,10 @@ public:
     int SetPos(int position);
     int StepIt();
     // Dispatches what is waiting in the UI thread's queue; with cancelOnEsc, an Esc key
-    // among it cancels.
+    // among it cancels. A job that pumps faster than the eye can follow has its window
+    // repainted at most every kMinPaintIntervalMs.
     void PumpMessages(bool cancelOnEsc = true);
+    static constexpr int kMinPaintIntervalMs = 40;
     bool Cancelled() const { return m_cancelled; }
 
     // The application's main window, which owns progress windows made without a parent
@@ -79,4 +82,6 @@ private:
     QPointer<CProgressWindow> m_window;
     // False once the close that a cancel posts has been handled.
     bool m_hasWindow = false;
+    // Since the window was last allowed to repaint in the pump.
+    QElapsedTimer m_painted;
 };

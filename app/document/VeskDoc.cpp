@@ -762,7 +762,7 @@ bool CVeskDoc::ImportMeasurementFile(const QString& path, const QString& baseFol
     // backslashes.
     QString relative = path.mid(std::max<qsizetype>(baseFolder.size() - 1, 0));
     relative.replace(u'/', u'\\');
-    AddMeasurementFile(relative, &file);
+    const bool added = AddMeasurementFile(relative, &file);
     file.Close();
-    return true;
+    return added;
 }

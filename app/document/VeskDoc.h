@@ -259,8 +259,9 @@ public:
     // and, with a stream, adds the series it holds under the file's base name. Without a
     // stream: true when the path's last folder was created.
     bool AddMeasurementFile(const QString& path, StreamIO::CIoStream* stream);
-    // Adds a local file under its path relative to the base folder (which ends with '/').
-    // A file that cannot be opened raises CFileException.
+    // Adds a local file under its path relative to the base folder (which ends with '/');
+    // false when it holds no readable series. A file that cannot be opened raises
+    // CFileException.
     bool ImportMeasurementFile(const QString& path, const QString& baseFolder);
 
     // Project file and clipboard (VeskDocFile.cpp)

@@ -42,11 +42,27 @@ class QtFileDialogs final : public FileDialogService
 public:
     std::optional<QString> Show(QWidget* owner, const FileDialogRequest& request) override
     {
+        const std::optional<QStringList> files = Run(owner, request, false);
+        if (!files)
+            return std::nullopt;
+        return files->front();
+    }
+
+    std::optional<QStringList> ShowMany(QWidget* owner, const FileDialogRequest& request) override
+    {
+        return Run(owner, request, true);
+    }
+
+private:
+    static std::optional<QStringList> Run(QWidget* owner, const FileDialogRequest& request, bool many)
+    {
         if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
             return std::nullopt;
         QFileDialog dialog(owner);
         dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-        dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        dialog.setFileMode(request.save ? QFileDialog::AnyFile
+                           : many       ? QFileDialog::ExistingFiles
+                                        : QFileDialog::ExistingFile);
         dialog.setNameFilters(NameFilters(request.filter));
         if (!request.defaultExtension.isEmpty())
             dialog.setDefaultSuffix(request.defaultExtension);
@@ -58,7 +74,7 @@ public:
             dialog.setOption(QFileDialog::DontConfirmOverwrite);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
-        return dialog.selectedFiles().front();
+        return dialog.selectedFiles();
     }
 };
 
@@ -74,6 +90,11 @@ FileDialogService* SetFileDialogService(FileDialogService* service)
 std::optional<QString> ShowFileDialog(QWidget* owner, const FileDialogRequest& request)
 {
     return g_service.load()->Show(owner, request);
+}
+
+std::optional<QStringList> ShowOpenFilesDialog(QWidget* owner, const FileDialogRequest& request)
+{
+    return g_service.load()->ShowMany(owner, request);
 }
 
 } // namespace Platform

@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <optional>
@@ -14,6 +15,7 @@ enum FileDialogFlags : uint32_t
 {
     OFN_OVERWRITEPROMPT = 0x0002,
     OFN_HIDEREADONLY = 0x0004,
+    OFN_ALLOWMULTISELECT = 0x0200,
 };
 
 // What an open or save dialog asks. The filter is given as the program's resources hold
@@ -37,6 +39,15 @@ public:
     virtual ~FileDialogService() = default;
     // The chosen path; nullopt when the user cancelled.
     virtual std::optional<QString> Show(QWidget* owner, const FileDialogRequest& request) = 0;
+    // An open dialog in which several existing files can be chosen: the chosen paths in
+    // the dialog's order. A service that offers only one file gives that one.
+    virtual std::optional<QStringList> ShowMany(QWidget* owner, const FileDialogRequest& request)
+    {
+        const std::optional<QString> one = Show(owner, request);
+        if (!one)
+            return std::nullopt;
+        return QStringList{*one};
+    }
 };
 
 // Installs a service (null: the built-in one); returns the previous one.
@@ -44,5 +55,6 @@ FileDialogService* SetFileDialogService(FileDialogService* service);
 
 // UI thread only.
 std::optional<QString> ShowFileDialog(QWidget* owner, const FileDialogRequest& request);
+std::optional<QStringList> ShowOpenFilesDialog(QWidget* owner, const FileDialogRequest& request);
 
 } // namespace Platform

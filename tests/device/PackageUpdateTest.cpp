@@ -407,6 +407,54 @@ TEST_F(UpdateJobTest, AnAbortEndsTheRunningUpdateAndDropsTheQueuedOnes)
     StopDeviceThread();
 }
 
+// A device whose check takes its time and listens for no abort.
+class DeafDevice : public StepDevice
+{
+public:
+    NError_code CheckUpdate(const CPackageHeader&) override
+    {
+        checking.store(true);
+        std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+        return errNone;
+    }
+    std::atomic<bool> checking{false};
+};
+
+// The stream layer goes down right after the thread stops: the stop must end the running
+// job first, and say so when it cannot.
+TEST_F(UpdateJobTest, StoppingTheThreadEndsTheRunningJobOrSaysItCouldNot)
+{
+    const auto startCheck = [](StepDevice& target, UpdateRecorder& reports, std::atomic<bool>& checking)
+    {
+        SUpdateJob job;
+        job.callback = &reports;
+        job.device = &target;
+        job.package = std::make_shared<MemoryStream>(OneEntry(1).Build());
+        ASSERT_TRUE(PostUpdateJob(job));
+        for (int i = 0; i < 1000 && !checking.load(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_TRUE(checking.load());
+    };
+
+    WaitingDevice waiting;
+    ASSERT_NE(AttachScript(waiting), nullptr);
+    startCheck(waiting, recorder, waiting.checking);
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_TRUE(StopDeviceThread());
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1500));
+
+    // The abandoned job finishes alone after the test: what it was lent stays.
+    static DeafDevice deaf;
+    static UpdateRecorder deafReports;
+    ASSERT_NE(AttachScript(deaf), nullptr);
+    startCheck(deaf, deafReports, deaf.checking);
+    started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(StopDeviceThread());
+    const auto waited = std::chrono::steady_clock::now() - started;
+    EXPECT_GE(waited, std::chrono::milliseconds(1900));
+    EXPECT_LT(waited, std::chrono::milliseconds(2900));
+}
+
 // The base steps on the wire: the device code, the mode change into the block's mode
 // with the header block, the transfer in blocks with CRC-32, programming, and the
 // change back.

@@ -254,6 +254,49 @@ TEST_F(TesterConnectionTest, SilentTesterIsDroppedAndACancelledWizardLeavesNoDev
     EXPECT_EQ(Store().ReadNumber(kProgramKey, QStringLiteral("DeviceType")).value_or(99), 0u);
 }
 
+// The keep-alive of a tester that has gone silent waits for its answer on a worker thread:
+// the window keeps working meanwhile. When the answer does not come, the tester is
+// dropped and the user told.
+TEST_F(TesterConnectionTest, KeepAliveToASilentTesterRunsOffTheUiThreadThenDropsIt)
+{
+    StoreWizardSettings(kProgramKey);
+    CVeskoraConnection& connection = CVeskoraConnection::Instance();
+    QueueWizard(true);
+    ASSERT_TRUE(connection.Connect());
+    ASSERT_TRUE(connection.FirmwareCheck()->WaitFinished(kDeadlineMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !connection.IsKeepAliveRunning(); }, kDeadlineMs));
+    sim.Engine().ClearLog();
+    sim.Engine().UpdateFaults([](Sim::Faults& f) { f.replyDelayMs = 60000; });
+
+    // The timer's next tick asks; the tester has the request and does not answer.
+    const auto keepAliveArrived = [&]
+    {
+        for (const QByteArray& frame : sim.Engine().BinaryFrames())
+            if (frame.size() >= 3 && uint8_t(frame[1]) == 0xF4 && uint8_t(frame[2]) == 0x10)
+                return true;
+        return false;
+    };
+    ASSERT_TRUE(QTest::qWaitFor(keepAliveArrived, kDeadlineMs));
+    bool ran = false;
+    bool polling = false;
+    QTimer::singleShot(0, frame.get(),
+                       [&]
+                       {
+                           ran = true;
+                           polling = connection.IsKeepAliveRunning();
+                       });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ran; }, 1000));
+    EXPECT_TRUE(polling);
+    EXPECT_NE(connection.GetDevice(), nullptr);
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return connection.GetDevice() == nullptr; }, kDeadlineMs));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_TRUE(boxes.boxes[0].text.startsWith(QStringLiteral("The connection to the Veskora 3 was lost.")));
+    EXPECT_EQ(connection.FirmwareCheck(), nullptr);
+    EXPECT_FALSE(DisconnectEnabled());
+    sim.Engine().UpdateFaults([](Sim::Faults& f) { f.replyDelayMs = 0; });
+}
+
 // A tester whose identity and contents are set by the test.
 class ContentsDevice : public Device::CVeskora3SeDevice
 {

@@ -413,12 +413,15 @@ TEST_F(CnvFiles, LoadsEveryConversionFileOfAFolder)
     write("broken.cnv", std::vector<uint8_t>(40, 0));
     write("notes.txt", CnvFile({Identity(Custom(u"D"))}));
     ASSERT_TRUE(QDir(dir.Path()).mkdir("folder.cnv"));
+    // A file that cannot be opened is skipped and named.
+    ASSERT_TRUE(QFile::link(dir.File("nowhere.cnv"), dir.File("gone.cnv")));
 
     CConvTable t;
     const SCnvFolderLoad loaded = LoadCnvFolder(t, dir.Path());
     EXPECT_EQ(loaded.files, 3);
     EXPECT_EQ(loaded.records, 3);
     EXPECT_TRUE(loaded.standardFound);
+    EXPECT_EQ(loaded.unreadable, QStringList{QStringLiteral("gone.cnv")});
     CConvTable::Guard guard(t);
     EXPECT_EQ(t.GetSlotCount(), kFirstFree + 3);
 

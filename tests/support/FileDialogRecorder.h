@@ -25,9 +25,24 @@ public:
         return a;
     }
 
+    // Answers the next dialog that offers several files (Cancel for nullopt); without one
+    // queued, such a dialog takes a single answer of the other queue.
+    void AnswerMany(std::optional<QStringList> paths) { m_manyAnswers.push_back(std::move(paths)); }
+
+    std::optional<QStringList> ShowMany(QWidget* owner, const Platform::FileDialogRequest& request) override
+    {
+        if (m_manyAnswers.empty())
+            return FileDialogService::ShowMany(owner, request);
+        requests.push_back(request);
+        auto a = m_manyAnswers.front();
+        m_manyAnswers.pop_front();
+        return a;
+    }
+
     std::vector<Platform::FileDialogRequest> requests;
 
 private:
     std::deque<std::optional<QString>> m_answers;
+    std::deque<std::optional<QStringList>> m_manyAnswers;
     Platform::FileDialogService* m_previous = nullptr;
 };

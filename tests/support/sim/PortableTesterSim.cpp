@@ -185,6 +185,14 @@ void PortableTesterSim::AddFolder(const QByteArray& path)
     AddFolderLocked(path);
 }
 
+void PortableTesterSim::RemovePath(const QByteArray& path)
+{
+    std::lock_guard guard(m_lock);
+    const QByteArray key = Key(path);
+    std::erase_if(m_nodes, [&](const auto& item)
+                  { return item.first == key || (key.endsWith('\\') && item.first.startsWith(key)); });
+}
+
 void PortableTesterSim::ClearFiles()
 {
     std::lock_guard guard(m_lock);

@@ -59,6 +59,8 @@ public:
     // The file store. Folder paths end with a backslash; parents are created as needed.
     void AddFile(const QByteArray& path, const QByteArray& data);
     void AddFolder(const QByteArray& path);
+    // Removes a file, or a folder with everything in it.
+    void RemovePath(const QByteArray& path);
     void ClearFiles();
     std::optional<QByteArray> FileData(const QByteArray& path) const;
     bool Exists(const QByteArray& path) const;

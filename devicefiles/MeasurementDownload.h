@@ -1,0 +1,54 @@
+#pragma once
+#include "devicefiles/core/VeskFile.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+class CVeskDoc;
+class CVeskoraConnection;
+class QWidget;
+
+// The main window's download of the portable tester's measurement files into the project,
+// together with the tester's customer conversions. It runs on the UI thread: the
+// connection (with the wizard when no tester is held), the listing, the choice in the
+// measurement file explorer, then the transfer file by file behind a progress window that
+// can cancel between files. What arrived stays, also after a cancel; the batch ends by
+// telling the document, which marks the project modified and tells the views.
+//
+// Failures are reported once, at the end: a listing that cannot be read, the files that
+// did not arrive, and a tester that went away during the transfer (it is then dropped).
+class CMeasurementDownload
+{
+public:
+    // The window that owns the progress windows and messages.
+    CMeasurementDownload(CVeskDoc& doc, CVeskoraConnection& connection, QWidget* parent);
+
+    // Downloads into the project folder at targetFolder, which begins and ends with "\".
+    // A chosen file lands at its place below the explorer's folder, moved below the
+    // target: "Site.DIR\F.vsm" chosen at the tester's root lands in targetFolder + "Site\".
+    void DownloadMeasurementFiles(const QString& targetFolder);
+
+    // Reads every customer conversion of the tester into the conversion table and keeps
+    // each as a single-record file in the local conversions folder, where the start-up
+    // finds it again. Failures are silent; a cancel ends only this step.
+    void DownloadCustomerConversions();
+
+    // The files the last download could not bring (their tester paths).
+    const QStringList& FailedFiles() const { return m_failed; }
+
+private:
+    // Downloads the chosen files into the project; true when the tester went away.
+    bool TransferFiles(const std::vector<TVeskFile>& chosen, const QString& explorerFolder,
+                       const QString& targetFolder, QStringList& notDownloaded);
+    // Writes the record of the table slot as name into the local conversions folder,
+    // replacing a file of that name only once the new one is complete.
+    bool StoreConversion(int slot, const QString& fileName);
+    void ReportFailures(bool lost, const QStringList& notDownloaded);
+
+    CVeskDoc& m_doc;
+    CVeskoraConnection& m_connection;
+    QWidget* m_parent;
+    QStringList m_failed;
+};
