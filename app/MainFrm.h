@@ -1,5 +1,6 @@
 #pragma once
 #include "app/CommandIds.h"
+#include "app/UpgradeTool.h"
 #include "app/controls/ProgressDlg.h"
 #include "app/document/VeskDoc.h"
 #include "device/Callback.h"
@@ -12,6 +13,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 
 class CFlatSplitterWnd;
 class CLogo;
@@ -125,6 +127,13 @@ public:
     // document underneath it.
     bool IsTransferRunning() const { return m_transfers > 0; }
 
+    // The portable tester's own files (file managers, LOG files, profiles) and its
+    // upgrade tool. While the tool runs it counts as a transfer: the window keeps
+    // repainting, but no command touches the testers until it ends.
+    void OnDeviceFileCommand(uint32_t id);
+    void OnUpgradeDevice();
+    bool IsUpgradeToolRunning() const;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -145,6 +154,7 @@ private:
     void OnCloseCommand();
     // Runs a transfer command (see IsTransferRunning); a close asked for meanwhile follows.
     void RunTransfer(const std::function<void()>& transfer);
+    void EndTransfer();
 
     struct SHandler
     {
@@ -175,6 +185,7 @@ private:
     QString m_conversionsFolder;
     bool m_live = false;
     int m_transfers = 0;
+    std::unique_ptr<CUpgradeTool> m_upgradeTool;
     bool m_closePending = false;
     CVersion m_newestProgram;
     CVersion m_newestDeviceOs;

@@ -315,7 +315,6 @@ constexpr Text kStrings[] = {
             u"nothing was sent:"},
     {59472, u"This file could not be opened:"},
     {59473, u"The Veskora 3 upgrade tool is not installed."},
-    {59474, u"The Veskora 3 upgrade tool cannot be started while a transfer is running."},
     {59475, u"Close"},
     {59476, u"Add..."},
     {59477, u"Download..."},

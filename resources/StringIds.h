@@ -212,7 +212,6 @@ inline constexpr uint32_t IDS_UNSAFE_DEVICE_NAME = 59470;
 inline constexpr uint32_t IDS_UNSAFE_UPLOAD_NAME = 59471;
 inline constexpr uint32_t IDS_UNREADABLE_LOCAL_FILE = 59472;
 inline constexpr uint32_t IDS_UPGRADE_TOOL_MISSING = 59473;
-inline constexpr uint32_t IDS_UPGRADE_DURING_TRANSFER = 59474;
 inline constexpr uint32_t IDS_MANAGER_CLOSE = 59475;
 inline constexpr uint32_t IDS_MANAGER_ADD = 59476;
 inline constexpr uint32_t IDS_MANAGER_DOWNLOAD = 59477;
