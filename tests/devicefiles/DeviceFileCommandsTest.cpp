@@ -9,7 +9,9 @@
 #include "tests/support/FileDialogRecorder.h"
 
 #include <QDir>
+#include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 
 using namespace TesterCommands;
@@ -174,6 +176,32 @@ TEST_F(DeviceFileCommandsTest, DownloadsStayInTheFolderAndFailuresKeepTheOldFile
     EXPECT_EQ(QDir(Target()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
               QStringList{"Custom.cnv"});
     EXPECT_FALSE(QFile::exists(env.Dir().Path() + QStringLiteral("/in.cnv")));
+}
+
+// A local file that cannot be written ends the download with the failure message, and the
+// progress window is gone.
+TEST_F(DeviceFileCommandsTest, ALocalFileThatCannotBeWrittenIsReported)
+{
+    ASSERT_TRUE(QDir().mkpath(Local("Custom.cnv")));
+    Serve(Link::tcp);
+    QueueWizard();
+    QueueManager(
+        [](CVesk3FileManager& manager)
+        {
+            ManagerChoose(manager, {"Custom.cnv"});
+            ManagerClick(manager, "download");
+            for (QWidget* w : QApplication::topLevelWidgets())
+                EXPECT_FALSE(w->isVisible() && w->findChild<QWidget*>(QStringLiteral("bar")) &&
+                             w->findChild<QWidget*>(QStringLiteral("cancel")))
+                    << "a progress window is still open";
+        });
+    frame->OnCmdMsg(Cmd::ID_CONVERSIONS_MANAGER);
+
+    ASSERT_EQ(boxes.boxes.size(), 1u) << BoxTexts().join(u'|').toStdString();
+    EXPECT_EQ(boxes.boxes[0].text,
+              QStringLiteral("An unknown error occurred while downloading customer conversion file(s)!"));
+    EXPECT_EQ(boxes.boxes[0].type & Platform::MB_ICONSTOP, uint32_t(Platform::MB_ICONSTOP));
+    EXPECT_TRUE(QFileInfo(Local("Custom.cnv")).isDir());
 }
 
 TEST_F(DeviceFileCommandsTest, UploadWithRightsRefreshesAndUnsafeNamesAreNotSent)
