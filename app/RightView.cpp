@@ -5,6 +5,7 @@
 #include "app/TabSheet.h"
 #include "app/Veskador3SE.h"
 #include "app/document/VeskDoc.h"
+#include "export/TabGridExport.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/WaitCursor.h"
 #include "resources/StringIds.h"
@@ -78,10 +79,38 @@ std::unique_ptr<CTabPage> CRightView::MakeSeriesPage()
     };
     services.datePattern = [] { return GetDateFormatString(); };
     services.timePattern = [] { return GetTimeFormatString(); };
+    // Printing and the exports sit above the page; the page hands their commands here.
+    services.output = [this](uint32_t message, CTabGrid& grid) -> intptr_t
+    {
+        CTabGridExport commands(grid, *m_doc);
+        switch (message)
+        {
+        case WM_CMD_PRINT:
+        {
+            uint32_t dateId = 0;
+            uint32_t timeId = 0;
+            GetDateFormatString(&dateId);
+            GetTimeFormatString(&timeId);
+            commands.OnPrint(dateId, timeId);
+            return 0;
+        }
+        case WM_CMD_EXPORT_GRAPHIC:
+            return commands.OnExportGraphic();
+        case WM_CMD_EXPORT_TEXT:
+            return commands.OnExportText();
+        default:
+            return 0;
+        }
+    };
     page->SetServices(std::move(services));
     // The services arrived after the page's first status line.
     page->UpdateStatusCounts(true);
     return page;
+}
+
+CTabGrid* CRightView::SeriesPage() const
+{
+    return m_sheet ? dynamic_cast<CTabGrid*>(m_sheet->GetActivePage()) : nullptr;
 }
 
 void CRightView::resizeEvent(QResizeEvent* event)
@@ -231,11 +260,21 @@ bool CRightView::OnUpdateCommand(uint32_t id, SCmdUI& ui)
     case Cmd::ID_ADD_PROJECT:
     case Cmd::ID_CLOSE_PROJECT:
     case Cmd::ID_SAVE_AS:
-    case Cmd::ID_PRINT:
-    case Cmd::ID_EXPORT_GRAPHIC:
-    case Cmd::ID_EXPORT_TEXT:
         ui.enabled = m_doc->HasFolders();
         return true;
+    case Cmd::ID_PRINT:
+    {
+        CTabGrid* page = SeriesPage();
+        ui.enabled = page && CTabGridExport(*page, *m_doc).CanPrint();
+        return true;
+    }
+    case Cmd::ID_EXPORT_GRAPHIC:
+    case Cmd::ID_EXPORT_TEXT:
+    {
+        CTabGrid* page = SeriesPage();
+        ui.enabled = page && CTabGridExport(*page, *m_doc).CanExport();
+        return true;
+    }
     case Cmd::ID_SAVE_PROJECT:
         ui.enabled = m_doc->IsModified();
         return true;

@@ -7,13 +7,15 @@
 
 #include <memory>
 
+class CTabGrid;
 class CTabSheet;
 class CVeskDoc;
 
 // The upper right pane of the main window. It hosts the series tab sheet, runs the
 // project file commands and the two help commands, and passes the print, export and edit
-// commands through the sheet to the active page. It keeps the main window's caption in
-// step with the project.
+// commands through the sheet to the active page; the series page it makes runs printing
+// and the exports through the export library. It keeps the main window's caption in step
+// with the project.
 class CRightView final : public QWidget, public CommandTarget, public DocView
 {
     Q_OBJECT
@@ -51,6 +53,9 @@ protected:
 
 private:
     std::unique_ptr<CTabPage> MakeSeriesPage();
+    // The active page when it is the series page: printing and the exports can act only
+    // on it.
+    CTabGrid* SeriesPage() const;
 
     CVeskDoc* m_doc = nullptr;
     std::unique_ptr<CTabSheet> m_sheet;

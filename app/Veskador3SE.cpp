@@ -16,8 +16,6 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QResource>
 
 #include <exception>
@@ -61,21 +59,13 @@ void WriteValue(const QString& name, const Platform::SettingsStore::Value& value
         ShowWriteFailed();
 }
 
-// Replaces the texts of the table by the pack's, on top of the built-in ones.
+// Replaces the texts of the table by the pack's, on top of the built-in ones; a pack text
+// with other placeholders than the built-in one is passed over.
 void ApplyPackStrings(const QString& root)
 {
     QFile file(QLatin1Char(':') + root + kPackStrings);
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    const QJsonObject texts = QJsonDocument::fromJson(file.readAll()).object();
-    auto& table = Platform::StringTable::Instance();
-    for (auto it = texts.begin(); it != texts.end(); ++it)
-    {
-        bool ok = false;
-        const uint32_t id = it.key().toUInt(&ok);
-        if (ok && it.value().isString())
-            table.Set(id, it.value().toString());
-    }
+    if (file.open(QIODevice::ReadOnly))
+        Platform::StringTable::Instance().ApplyPack(file.readAll());
 }
 
 QString PatternOf(const uint32_t (&ids)[4], uint32_t index, uint32_t* id)

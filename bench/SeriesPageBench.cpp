@@ -12,6 +12,8 @@
 #include <QApplication>
 #include <QFont>
 
+#include "BenchApp.h"
+
 #include <benchmark/benchmark.h>
 
 #include <map>
@@ -20,23 +22,6 @@
 namespace
 {
 const QString kFolder = QStringLiteral("\\Many\\");
-
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "bench_series_page";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = []
-    {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        auto* a = new QApplication(argc, argv);
-        QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
-        RegisterBuiltInStrings();
-        RegisterBuiltInBitmaps();
-        return a;
-    }();
-    return *app;
-}
 
 // A page over a folder of n series, laid out once; kept between benchmarks.
 struct SPage
@@ -64,7 +49,7 @@ SPage& PageOf(int n)
 
 void BM_RebuildAllRows(benchmark::State& state)
 {
-    App();
+    BenchApp();
     SPage& page = PageOf(int(state.range(0)));
     for (auto _ : state)
         page.page->UpdateRows(DOC_HINT_ALL);
@@ -75,7 +60,7 @@ BENCHMARK(BM_RebuildAllRows)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillisecon
 
 void BM_SelectAllAndCount(benchmark::State& state)
 {
-    App();
+    BenchApp();
     SPage& page = PageOf(int(state.range(0)));
     for (auto _ : state)
     {
@@ -90,7 +75,7 @@ BENCHMARK(BM_SelectAllAndCount)->Arg(20000)->Unit(benchmark::kMillisecond);
 // Each iteration clicks the column's header once: ascending and descending take turns.
 void BM_SortByColumn(benchmark::State& state)
 {
-    App();
+    BenchApp();
     SPage& page = PageOf(20000);
     GRIDNOTIFY click;
     click.code = Notify::NM_CLICK;

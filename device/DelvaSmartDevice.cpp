@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <exception>
+#include <memory>
 
 namespace Device
 {
@@ -372,13 +373,16 @@ bool CDelvaSmartDevice::DownloadData(TDataFile& file, uint32_t baud, bool binary
     }
     file.objects.clear();
     const uint32_t size = binary ? kBinaryAnswerSize : kTextAnswerSize;
-    std::vector<uint8_t> buffer(size, 0);
+    // Only the bytes the answer brings are read, so the room for the largest answer is
+    // not cleared first.
+    const std::unique_ptr<uint8_t[]> room = std::make_unique_for_overwrite<uint8_t[]>(size);
+    uint8_t* const buffer = room.get();
     buffer[0] = binary ? 0x12 : 0x10;
     SetBaudRate(baud);
     uint32_t count = 0;
     const NError_code result =
-        binary ? ExchangeBinaryData(kCmdInstrument, buffer.data(), 1, count, size, 1500, 80000)
-               : ExchangeBinaryData(kCmdInstrument, buffer.data(), 1, count, size - 1, 35000, 2400000);
+        binary ? ExchangeBinaryData(kCmdInstrument, buffer, 1, count, size, 1500, 80000)
+               : ExchangeBinaryData(kCmdInstrument, buffer, 1, count, size - 1, 35000, 2400000);
     try
     {
         if (haveTimeouts)
@@ -393,10 +397,9 @@ bool CDelvaSmartDevice::DownloadData(TDataFile& file, uint32_t baud, bool binary
         return buffer[0] == 0xF3;
     count = std::min(count, size - 1);
     if (binary)
-        return ParseBinaryBlock(file, buffer.data(), count);
-    const auto* end = static_cast<const uint8_t*>(std::memchr(buffer.data(), 0, count));
-    return ParseTextAnswer(file,
-                           DecodeCp1252(QByteArrayView(buffer.data(), end ? end - buffer.data() : count)));
+        return ParseBinaryBlock(file, buffer, count);
+    const auto* end = static_cast<const uint8_t*>(std::memchr(buffer, 0, count));
+    return ParseTextAnswer(file, DecodeCp1252(QByteArrayView(buffer, end ? end - buffer : count)));
 }
 
 } // namespace Device

@@ -63,15 +63,20 @@ int CExportBmpDialog::GetContent() const
 
 bool CExportBmpDialog::AcceptPath(const QString& path)
 {
-    // The name decides the format, whatever filter was selected.
-    const QString ending = path.right(4);
-    static const QString kEndings[] = {QStringLiteral(".bmp"), QStringLiteral(".png"),
-                                       QStringLiteral(".jpg")};
-    for (int i = 0; i < 3; ++i)
+    // The name decides the format, whatever filter was selected; ".jpeg" is JPEG too.
+    static const struct
     {
-        if (ending.compare(kEndings[i], Qt::CaseInsensitive) == 0)
+        QString ending;
+        int format;
+    } kEndings[] = {{QStringLiteral(".bmp"), 0},
+                    {QStringLiteral(".png"), 1},
+                    {QStringLiteral(".jpg"), 2},
+                    {QStringLiteral(".jpeg"), 2}};
+    for (const auto& e : kEndings)
+    {
+        if (path.endsWith(e.ending, Qt::CaseInsensitive))
         {
-            m_formatIndex = i;
+            m_formatIndex = e.format;
             return true;
         }
     }

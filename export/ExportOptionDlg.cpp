@@ -390,7 +390,11 @@ void CExportOptionDlg::OnExportClicked()
     request.save = true;
     request.defaultExtension = m_layout.defaultExtension;
     request.fileName = LoadString(m_layout.initialName);
-    request.flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+    // One file per series never writes the chosen name itself: the export asks about the
+    // numbered files it would replace instead.
+    request.flags = OFN_HIDEREADONLY;
+    if (m_chosen[1] != m_layout.separateFilesValue)
+        request.flags |= OFN_OVERWRITEPROMPT;
     for (const auto& [id, fixed] : m_layout.filter)
         request.filter += LoadString(id) + fixed;
     const std::optional<QString> path = ShowFileDialog(this, request);

@@ -33,6 +33,22 @@ inline constexpr uint32_t IDS_FOLDER_EXISTS = 1201;
 inline constexpr uint32_t IDS_MANUAL_FILE = 1181;
 inline constexpr uint32_t IDS_TAB_OBJECTS = 1182;
 
+// Printing and the exports (1286-1289 are the exports' own messages)
+inline constexpr uint32_t IDS_PAGE_OF = 1021;           // "Page %d of %d"
+inline constexpr uint32_t IDS_PRINT_CENTRE = 1141;      // "Veskora 3 measurement objects"
+inline constexpr uint32_t IDS_PRINT_LEFT = 1143;        // "Velmor"
+inline constexpr uint32_t IDS_PRINT_VERSION = 1172;     // "Veskador 3 Version %d.%d.%d.%d"
+inline constexpr uint32_t IDS_EXPORT_PREPARING = 1281;
+inline constexpr uint32_t IDS_BITMAP_TOO_LARGE = 1282;
+inline constexpr uint32_t IDS_CLIPBOARD_FAILED = 1283;
+inline constexpr uint32_t IDS_EXPORTING = 1284;         // "Exporting %s ..."
+inline constexpr uint32_t IDS_ENCODING_FAILED = 1285;
+inline constexpr uint32_t IDS_NOTHING_TO_EXPORT = 1286;
+inline constexpr uint32_t IDS_REPLACE_FILES = 1287;     // the files' list for %s
+inline constexpr uint32_t IDS_PARTS_DO_NOT_FIT = 1288;
+inline constexpr uint32_t IDS_WRITE_FAILED = 1289;
+inline constexpr uint32_t IDS_CREATING = 1290;          // "Creating %s ..."
+inline constexpr uint32_t IDS_CANNOT_CREATE_FILE = 59306;
 // The series page: column headings, questions and the status line
 inline constexpr uint32_t IDS_COLUMN_NAME = 1011;
 inline constexpr uint32_t IDS_COLUMN_TIME = 1012;

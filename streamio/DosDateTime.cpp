@@ -28,7 +28,7 @@ uint32_t TimeToDosDateTime(const QDateTime& time)
            field(clock.hour()) << 11 | field(clock.minute()) << 5 | field(clock.second() / 2);
 }
 
-QDateTime DosDateTimeToTime(uint32_t value)
+bool DosDateTimeFields(uint32_t value, QDate* date, QTime* time)
 {
     const int year = static_cast<int>(value >> 25) + kFirstYear;
     const int month = static_cast<int>((value >> 21) & 0x0F);
@@ -37,7 +37,18 @@ QDateTime DosDateTimeToTime(uint32_t value)
     const int minute = static_cast<int>((value >> 5) & 0x3F);
     const int second = static_cast<int>(value & 0x1F) * 2;
     if (!QDate::isValid(year, month, day) || !QTime::isValid(hour, minute, second))
+        return false;
+    *date = QDate(year, month, day);
+    *time = QTime(hour, minute, second);
+    return true;
+}
+
+QDateTime DosDateTimeToTime(uint32_t value)
+{
+    QDate date;
+    QTime time;
+    if (!DosDateTimeFields(value, &date, &time))
         return {};
     // Local time; a moment that daylight saving skips is placed by the system's rules.
-    return QDateTime(QDate(year, month, day), QTime(hour, minute, second), Qt::LocalTime);
+    return QDateTime(date, time, Qt::LocalTime);
 }

@@ -12,6 +12,10 @@
 // invalid moment packs as 0.
 uint32_t TimeToDosDateTime(const QDateTime& time);
 
+// The local date and time fields of a packed value; false (fields untouched) when a field
+// is out of range, as below.
+bool DosDateTimeFields(uint32_t value, QDate* date, QTime* time);
+
 // The local moment of a packed value; an invalid QDateTime (no time) when a field is out
 // of range (month 0 or 13-15, day 0 or past the month's end, hour 24-31, minute 60-63,
 // second field 30-31), as stored data may hold anything.

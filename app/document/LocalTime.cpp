@@ -78,3 +78,43 @@ int64_t ApplyDaylightRule(int64_t timeStamp)
 {
     return IsDaylightSavingTime(timeStamp) ? timeStamp - 3600 : timeStamp;
 }
+
+std::optional<LocalDateTime> CShownTimes::Shown(const LocalDateTime& stored)
+{
+    if (!stored.date.isValid() || !stored.time.isValid())
+        return std::nullopt;
+    switch (DayKind(stored.date))
+    {
+    case NDay::Standard:
+        return stored;
+    case NDay::Daylight:
+        if (stored.time.hour() >= 1)
+            return LocalDateTime{stored.date, stored.time.addSecs(-3600)};
+        break;
+    case NDay::Mixed:
+        break;
+    }
+    const auto stamp = FromLocalDateTime(stored);
+    if (!stamp)
+        return std::nullopt;
+    return ToLocalDateTime(ApplyDaylightRule(*stamp));
+}
+
+CShownTimes::NDay CShownTimes::DayKind(const QDate& date)
+{
+    const auto found = m_days.find(date.toJulianDay());
+    if (found != m_days.end())
+        return found->second;
+    NDay kind = NDay::Mixed;
+    const auto first = FromLocalDateTime({date, QTime(0, 0, 0)});
+    const auto last = FromLocalDateTime({date, QTime(23, 59, 59)});
+    // One offset all day: the day's first and last second lie a day apart and agree.
+    if (first && last && *last - *first == 86399)
+    {
+        const bool daylight = IsDaylightSavingTime(*first);
+        if (daylight == IsDaylightSavingTime(*last))
+            kind = daylight ? NDay::Daylight : NDay::Standard;
+    }
+    m_days.emplace(date.toJulianDay(), kind);
+    return kind;
+}

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <unordered_map>
 
 // Time stamps are seconds since 1 January 1970 (UTC), as the series keep them; calendar
 // times follow the machine's time zone and daylight-saving rules (TZ).
@@ -28,3 +29,25 @@ bool IsDaylightSavingTime(int64_t timeStamp);
 // Every place that shows or adjusts a stored time stamp as a calendar time uses this: a
 // stamp in daylight-saving time is taken one hour earlier (t - 3600), others as they are.
 int64_t ApplyDaylightRule(int64_t timeStamp);
+
+// The daylight rule for many stored local times (a long export): each is shown as the
+// local time of ApplyDaylightRule of its stamp. Whether a local day keeps one offset
+// throughout is worked out once per day; on such a day the rule is plain arithmetic, and
+// only times on days with a change of offset (or in the first hour of a daylight-saving
+// day) go the full way through the C library, which is slow.
+class CShownTimes
+{
+public:
+    std::optional<LocalDateTime> Shown(const LocalDateTime& stored);
+
+private:
+    enum class NDay : int8_t
+    {
+        Standard,
+        Daylight,
+        Mixed,
+    };
+    NDay DayKind(const QDate& date);
+
+    std::unordered_map<qint64, NDay> m_days;
+};

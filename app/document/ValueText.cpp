@@ -12,14 +12,21 @@ const QString kNoConversion = QStringLiteral("noCnv");
 
 QString FormatValue(float value, int decimals, bool literal)
 {
+    QString text;
+    AppendValue(text, value, decimals, literal);
+    return text;
+}
+
+void AppendValue(QString& out, float value, int decimals, bool literal)
+{
     if (value == MEAS_NO_VALUE)
-        return QStringLiteral("--");
-    if (value == MEAS_BELOW_RANGE)
-        return literal ? kNoConversion : Platform::LoadString(StringId::IDS_BELOW_RANGE);
-    if (value == MEAS_ABOVE_RANGE)
-        return literal ? kNoConversion : Platform::LoadString(StringId::IDS_ABOVE_RANGE);
-    // As printf's "%.*f": a negative precision means the default of six.
-    return Platform::FormatFixed(double(value), decimals < 0 ? 6 : decimals);
+        out += u"--";
+    else if (value == MEAS_BELOW_RANGE)
+        out += literal ? kNoConversion : Platform::LoadString(StringId::IDS_BELOW_RANGE);
+    else if (value == MEAS_ABOVE_RANGE)
+        out += literal ? kNoConversion : Platform::LoadString(StringId::IDS_ABOVE_RANGE);
+    else // as printf's "%.*f": a negative precision means the default of six
+        Platform::AppendFixed(out, double(value), decimals < 0 ? 6 : decimals);
 }
 
 float MicronsToMils(float& value)

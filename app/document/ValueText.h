@@ -7,6 +7,8 @@
 // range (the string-table texts unless literal is set, for exports that must not be
 // translated), otherwise the value with the given number of decimals.
 QString FormatValue(float value, int decimals, bool literal = false);
+// The same, appended to a text (no temporary string, for long exports).
+void AppendValue(QString& out, float value, int decimals, bool literal = false);
 
 // Indentation depths for the imperial display: micrometres to thousandths of an inch and
 // back. Each converts in place and returns the result; the sentinels stay as they are.

@@ -10,6 +10,8 @@ namespace Platform
 {
 // Fixed notation with the given number of decimals, rounded as printf("%.*f") rounds.
 QString FormatFixed(double value, int decimals);
+// The same, appended to a text (no temporary string, for long exports).
+void AppendFixed(QString& out, double value, int decimals);
 // Shortest notation like printf("%.*g").
 QString FormatGeneral(double value, int precision = 6);
 

@@ -43,6 +43,19 @@ SettingsStore::SettingsStore(QString filePath) : m_path(std::move(filePath))
     LoadLocked();
 }
 
+SettingsStore::SettingsStore(InMemory, QByteArray fileBytes)
+    : m_inMemory(true), m_memoryFile(std::move(fileBytes))
+{
+    std::lock_guard guard(m_lock);
+    LoadLocked();
+}
+
+QByteArray SettingsStore::FileBytes() const
+{
+    std::lock_guard guard(m_lock);
+    return m_memoryFile;
+}
+
 QString SettingsStore::Normalize(const QString& key)
 {
     const QStringList parts = key.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
@@ -194,19 +207,30 @@ void SettingsStore::Reload()
 
 void SettingsStore::LoadLocked()
 {
+    if (m_inMemory)
+    {
+        ParseLocked(m_memoryFile);
+        return;
+    }
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly))
         return;
-    QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
+    const QByteArray bytes = file.readAll();
     file.close();
-    if (error.error != QJsonParseError::NoError || !doc.isObject())
+    if (!ParseLocked(bytes))
     {
         // Keep the unreadable file for the user instead of overwriting it on the next save.
         QFile::remove(m_path + QStringLiteral(".bad"));
         QFile::rename(m_path, m_path + QStringLiteral(".bad"));
-        return;
     }
+}
+
+bool SettingsStore::ParseLocked(const QByteArray& bytes)
+{
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+        return false;
     for (const QJsonValue& kv : doc.object().value(QStringLiteral("keys")).toArray())
     {
         const QJsonObject ko = kv.toObject();
@@ -231,9 +255,10 @@ void SettingsStore::LoadLocked()
         }
         m_keys.insert(path.toLower(), key);
     }
+    return true;
 }
 
-bool SettingsStore::SaveLocked() const
+QByteArray SettingsStore::SerializeLocked() const
 {
     QJsonArray keys;
     for (const Key& key : m_keys)
@@ -269,13 +294,22 @@ bool SettingsStore::SaveLocked() const
     QJsonObject root;
     root.insert(QStringLiteral("format"), kFormat);
     root.insert(QStringLiteral("keys"), keys);
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
 
+bool SettingsStore::SaveLocked() const
+{
+    const QByteArray bytes = SerializeLocked();
+    if (m_inMemory)
+    {
+        m_memoryFile = bytes;
+        return true;
+    }
     QDir().mkpath(QFileInfo(m_path).absolutePath());
     // QSaveFile writes a temporary file beside the target and renames it on commit.
     QSaveFile file(m_path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    const QByteArray bytes = QJsonDocument(root).toJson(QJsonDocument::Indented);
     if (file.write(bytes) != bytes.size())
     {
         file.cancelWriting();

@@ -29,6 +29,15 @@ public:
 
     explicit SettingsStore(QString filePath);
 
+    // A store whose file lives in memory, begun with the given file contents: it reads and
+    // writes them as a store on disk reads and writes its file, and touches no disk.
+    struct InMemory
+    {
+    };
+    SettingsStore(InMemory, QByteArray fileBytes);
+    // The file contents of an in-memory store (empty for a store on disk).
+    QByteArray FileBytes() const;
+
     QString FilePath() const { return m_path; }
 
     bool KeyExists(const QString& key) const;
@@ -66,9 +75,14 @@ private:
 
     static QString Normalize(const QString& key);
     void LoadLocked();
+    // False, nothing loaded, when the bytes are not a settings file.
+    bool ParseLocked(const QByteArray& bytes);
     bool SaveLocked() const;
+    QByteArray SerializeLocked() const;
 
     QString m_path;
+    const bool m_inMemory = false;
+    mutable QByteArray m_memoryFile;
     mutable std::mutex m_lock;
     QMap<QString, Key> m_keys; // by lower-case normalised path
 };

@@ -17,8 +17,9 @@ public:
     bool Run(QWidget* parent, QPrinter& printer, bool allowSelection, bool* selectionOnly) override
     {
         QPrintDialog dialog(&printer, parent);
-        // No page range and no print-to-file choice; copies are the printer's business.
-        dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
+        // No page range; copies are the printer's business. Printing to a PDF file stays
+        // offered: it is how a printout is saved here, and it needs no printer at all.
+        dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
         dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
         dialog.setOption(QAbstractPrintDialog::PrintSelection, allowSelection);
         if (dialog.exec() != QDialog::Accepted)

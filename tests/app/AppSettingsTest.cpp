@@ -116,6 +116,9 @@ TEST_F(AppSettings, AFittingLanguagePackReplacesTextsAndOthersAreIgnored)
     EXPECT_EQ(Platform::LoadString(1135), QStringLiteral("Velmor Veskador 3 (Deutsch)"));
     EXPECT_EQ(GetTimeFormatString(), QStringLiteral("HH:mm 'Uhr'"));
     EXPECT_EQ(Platform::LoadString(1022), QStringLiteral("MM/dd/yyyy")) << "texts it lacks stay built in";
+    EXPECT_EQ(Platform::LoadString(20014), QStringLiteral(" [%d von %d]"));
+    EXPECT_EQ(Platform::LoadString(20015), QStringLiteral("An error (%d) occurred during the device Update."))
+        << "a text with other placeholders than the built-in one stays built in";
     EXPECT_EQ(theApp().LanguageVersion().GetComments(), QStringLiteral("fitting pack"));
     CAboutDlg about(theApp().ProgramVersion(), theApp().LanguageVersion());
     EXPECT_EQ(about.FieldText(CAboutDlg::IDC_COMMENTS), QStringLiteral("fitting pack"));

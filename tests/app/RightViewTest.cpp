@@ -98,9 +98,10 @@ TEST_F(RightPane, ProjectCommandsFollowTheDocument)
         {Cmd::ID_CLOSE_PROJECT, false, true},
         {Cmd::ID_SAVE_PROJECT, false, true},
         {Cmd::ID_SAVE_AS, false, true},
-        {Cmd::ID_PRINT, false, true},
-        {Cmd::ID_EXPORT_GRAPHIC, false, true},
-        {Cmd::ID_EXPORT_TEXT, false, true},
+        // Printing and the exports act on series: the folder shown (the root) has none.
+        {Cmd::ID_PRINT, false, false},
+        {Cmd::ID_EXPORT_GRAPHIC, false, false},
+        {Cmd::ID_EXPORT_TEXT, false, false},
         {Cmd::ID_HELP_MANUAL, true, true},
         {Cmd::ID_HELP_UPGRADE, true, true},
         // The series page offers Select all with a project, Copy and Delete only for a

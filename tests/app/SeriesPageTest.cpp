@@ -16,6 +16,7 @@
 #include "seriesview/GridCellSeries.h"
 #include "seriesview/TabGrid.h"
 #include "tests/app/AppTestSupport.h"
+#include "tests/app/SeriesPageWindow.h"
 #include "tests/support/MemoryClipboard.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/ModalDialogRunner.h"
@@ -47,7 +48,7 @@ const QDateTime kMorning(QDate(2024, 5, 6), QTime(9, 30));
 constexpr unsigned kMenuRename = 5;
 constexpr unsigned kMenuPaste = 3;
 
-class SeriesPage : public ::testing::Test
+class SeriesPage : public ::testing::Test, public SeriesPageWindow
 {
 protected:
     void TearDown() override { frame.reset(); }
@@ -66,35 +67,8 @@ protected:
     }
     void Reopen(const QString& folder = kHall)
     {
-        frame.reset();
-        frame = std::make_unique<CMainFrame>(QStringList{QStringLiteral("veskador3"), path});
-        frame->resize(1300, 700);
-        frame->show();
-        QApplication::setActiveWindow(frame.get());
-        Flush();
-        boxes.boxes.clear(); // the missing Standard.cnv
-        ShowFolder(folder);
+        OpenWindow(path, boxes, folder);
     }
-    void ShowFolder(const QString& folder)
-    {
-        CLocalTree& tree = static_cast<CLeftView*>(frame->LeftView())->Tree();
-        TreeItem* item = tree.FindItem(folder);
-        ASSERT_NE(item, nullptr);
-        QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, tree.GetItemLabelRect(item).center());
-        Flush();
-    }
-    static void Flush()
-    {
-        QApplication::processEvents();
-        QApplication::processEvents();
-    }
-
-    CVeskDoc& Doc() { return frame->Document(); }
-    CTabGrid& Page()
-    {
-        return *dynamic_cast<CTabGrid*>(static_cast<CRightView*>(frame->RightView())->Page());
-    }
-    CGridCtrl& Grid() { return *Page().Grid(); }
     QPoint At(int row, int col)
     {
         Grid().EnsureVisible(row, col);
@@ -188,7 +162,6 @@ protected:
     PopupMenuRecorder popups;
     MemoryClipboard clipboard;
     QString path;
-    std::unique_ptr<CMainFrame> frame;
 };
 
 // Shaft 1 (5 readings, 43.6 HRC), Shaft 2 (3 readings, 34.0 HRC), Flange (4, 530 HV).

@@ -4,6 +4,7 @@
 #include "platform/gui/RecordingCanvas.h"
 #include "resources/BuiltInBitmaps.h"
 #include "resources/BuiltInStrings.h"
+#include "tests/support/ExportOptionDriver.h"
 #include "tests/support/FileDialogRecorder.h"
 #include "tests/support/ModalDialogRunner.h"
 
@@ -51,29 +52,9 @@ protected:
 
     static Rect Client(const QWidget& dlg) { return {0, 0, dlg.width(), dlg.height()}; }
 
-    // Shows the dialog and paints it, so that its boxes are known.
-    static void ShowPainted(CExportOptionDlg& dlg)
-    {
-        dlg.show();
-        (void)dlg.grab();
-    }
-
-    // The box of each choice value, found by asking the hit areas across the client area.
-    static std::map<int, Rect> Boxes(const CExportOptionDlg& dlg)
-    {
-        std::map<int, Rect> boxes;
-        for (int y = 0; y < dlg.height(); y += 3)
-            for (int x = 0; x < dlg.width(); x += 3)
-            {
-                int item = 0;
-                Rect rect;
-                if (dlg.GetHitAreas().HitTest({x, y}, nullptr, &item, nullptr, &rect))
-                    boxes.emplace(item, rect);
-            }
-        return boxes;
-    }
-
-    static QPoint Inside(const Rect& r, int dx = 0) { return {r.left + 10 + dx, r.top + 5}; }
+    static void ShowPainted(CExportOptionDlg& dlg) { ExportOptionDriver::ShowPainted(dlg); }
+    static std::map<int, Rect> Boxes(const CExportOptionDlg& dlg) { return ExportOptionDriver::Boxes(dlg); }
+    static QPoint Inside(const Rect& r, int dx = 0) { return ExportOptionDriver::Inside(r, dx); }
 
     static void Move(QWidget& w, QPoint at)
     {
@@ -83,31 +64,12 @@ protected:
         QApplication::processEvents();
     }
 
-    static void Click(QWidget& w, QPoint at)
-    {
-        QMouseEvent press(QEvent::MouseButtonPress, at, w.mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
-                          Qt::NoModifier);
-        QApplication::sendEvent(&w, &press);
-        QMouseEvent release(QEvent::MouseButtonRelease, at, w.mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
-                            Qt::NoModifier);
-        QApplication::sendEvent(&w, &release);
-        QApplication::processEvents();
-    }
-
+    static void Click(QWidget& w, QPoint at) { ExportOptionDriver::Click(w, at); }
     static void ClickChoices(CExportOptionDlg& dlg, std::initializer_list<int> values)
     {
-        const auto boxes = Boxes(dlg);
-        for (int v : values)
-        {
-            ASSERT_TRUE(boxes.count(v)) << "no box for choice " << v;
-            Click(dlg, Inside(boxes.at(v)));
-        }
+        ASSERT_TRUE(ExportOptionDriver::ClickChoices(dlg, values));
     }
-
-    static void PressExport(QDialog& dlg)
-    {
-        GetDlgItemAs<QAbstractButton>(&dlg, CExportOptionDlg::IDOK)->click();
-    }
+    static void PressExport(QDialog& dlg) { ExportOptionDriver::PressExport(dlg); }
 
     // The outline colour of a box as the dialog shows it now: white when not highlighted.
     static ColorRef Outline(CExportOptionDlg& dlg, const Rect& box)
@@ -296,6 +258,7 @@ TEST_F(ExportDialogs, SaveAsAcceptsOnlyKnownEndings)
     };
     const Case cases[] = {
         {true, QStringLiteral("/tmp/x.jpg"), true, 2},
+        {true, QStringLiteral("/tmp/x.JPEG"), true, 2},
         {true, QStringLiteral("/tmp/OUT.BMP"), true, 0},
         {true, QStringLiteral("/tmp/out.png"), true, 1},
         {true, QStringLiteral("a.png"), false, 1},
@@ -355,6 +318,33 @@ TEST_F(ExportDialogs, SaveAsAcceptsOnlyKnownEndings)
             EXPECT_EQ(r.filter, QStringLiteral("CSV Comma separated values file (*.csv)|*.csv|All files "
                                                "(*.*)|*.*||"));
         }
+    }
+}
+
+TEST_F(ExportDialogs, OneFilePerSeriesLeavesTheOverwriteQuestionToTheExport)
+{
+    // The chosen name itself is never written; the export asks about the numbered files.
+    for (bool graphic : {true, false})
+    {
+        FileDialogRecorder files;
+        files.Answer(graphic ? QStringLiteral("/tmp/x.png") : QStringLiteral("/tmp/x.csv"));
+        std::unique_ptr<CExportOptionDlg> dlg;
+        if (graphic)
+            dlg = std::make_unique<CExportBmpDialog>();
+        else
+            dlg = std::make_unique<CExportCsvDialog>();
+        ModalDialogRunner runner(
+            [&](QDialog& d)
+            {
+                auto& option = static_cast<CExportOptionDlg&>(d);
+                ShowPainted(option);
+                ClickChoices(option, {graphic ? 6 : 5});
+                PressExport(option);
+            });
+        EXPECT_EQ(dlg->DoModal(), CExportOptionDlg::IDOK);
+        EXPECT_EQ(dlg->GetTarget(), 1);
+        ASSERT_EQ(files.requests.size(), 1u);
+        EXPECT_EQ(files.requests[0].flags, uint32_t{OFN_HIDEREADONLY});
     }
 }
 

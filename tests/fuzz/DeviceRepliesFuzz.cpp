@@ -41,7 +41,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // mode changes) end at once.
     const Platform::CancelToken cancel = Platform::CancelToken::Create();
     stream.CancelWhenExhausted(cancel);
-    const Fuzz::Budget budget(cancel);
     commands.SetCancelToken(cancel);
     commands.SetLineEndMode((selector & 0x80) != 0, false);
 

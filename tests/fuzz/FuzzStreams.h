@@ -4,13 +4,9 @@
 #include "streamio/IoStream.h"
 
 #include <algorithm>
-#include <chrono>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <mutex>
-#include <thread>
 
 // Streams that fuzz targets play devices and files with.
 namespace Fuzz
@@ -67,7 +63,9 @@ public:
         return uint32_t(count);
     }
     uint32_t Write(const void*, uint32_t n) override { return n; }
-    // Fired once the replies are used up: the waits that follow end at once.
+    // Fired once the replies are used up: the waits that follow end as a user's abort
+    // would end them. Until then they last as long as the program asks: targets that wait
+    // link the virtual clock (VirtualClock.cpp), on which a wait costs no real time.
     void CancelWhenExhausted(const Platform::CancelToken& token) { m_exhausted = token; }
 
 private:
@@ -77,73 +75,6 @@ private:
     bool m_open = true;
     bool m_seekable;
     Platform::CancelToken m_exhausted;
-};
-
-// Fires a token after a short budget, as a user's abort would end a long wait that a
-// reply announced (mode changes, programming): the fuzzer explores replies, not sleeps.
-// One thread serves every input of the process.
-class Budget
-{
-public:
-    explicit Budget(const Platform::CancelToken& token,
-                    std::chrono::milliseconds budget = std::chrono::milliseconds(50))
-    {
-        Shared& s = Get();
-        std::lock_guard guard(s.lock);
-        s.token = token;
-        s.deadline = std::chrono::steady_clock::now() + budget;
-        s.armed = true;
-        s.changed.notify_all();
-    }
-    ~Budget()
-    {
-        Shared& s = Get();
-        std::lock_guard guard(s.lock);
-        s.armed = false;
-        s.token = {};
-    }
-    Budget(const Budget&) = delete;
-    Budget& operator=(const Budget&) = delete;
-
-private:
-    struct Shared
-    {
-        std::mutex lock;
-        std::condition_variable changed;
-        Platform::CancelToken token;
-        std::chrono::steady_clock::time_point deadline;
-        bool armed = false;
-    };
-    static Shared& Get()
-    {
-        static Shared* shared = []
-        {
-            auto* s = new Shared;
-            std::thread(
-                [s]
-                {
-                    std::unique_lock guard(s->lock);
-                    for (;;)
-                    {
-                        if (!s->armed)
-                        {
-                            s->changed.wait(guard);
-                            continue;
-                        }
-                        if (std::chrono::steady_clock::now() >= s->deadline)
-                        {
-                            s->token.Cancel();
-                            s->armed = false;
-                            continue;
-                        }
-                        s->changed.wait_until(guard, s->deadline);
-                    }
-                })
-                .detach();
-            return s;
-        }();
-        return *shared;
-    }
 };
 
 // A device that accepts every S-record ('P') and every line; writes vanish.

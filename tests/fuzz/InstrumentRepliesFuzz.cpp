@@ -1,12 +1,15 @@
 // Replies of the maker's other instruments: the first byte picks an instrument and an
 // operation, the rest is everything the instrument answers (identification fields, the
-// bootloader's answer, power state, value lines, device checks, raw reads), and the
-// S-record blocks of their firmware.
+// bootloader's answer, power state, value lines, device checks, the cover meter's
+// status, memory block and memory word reads), and the S-record blocks of their
+// firmware.
 #include "device/AmbrelonDevice.h"
 #include "device/BlockHeader.h"
 #include "device/Contents.h"
 #include "device/CorvellLabDevice.h"
+#include "device/Delva6Device.h"
 #include "device/DelvaSmartDevice.h"
+#include "device/FennorayDevice.h"
 #include "device/HarrowindDevice.h"
 #include "device/MarbeliDevice.h"
 #include "device/PelorixDevice.h"
@@ -41,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     const uint8_t* rest = data + 1;
     const size_t n = size - 1;
-    switch (data[0] % 12)
+    switch (data[0] % 19)
     {
     case 0:
         IdentifyWith<Device::CPelorixDevice>(rest, n);
@@ -103,6 +106,45 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             device.SendBinaryCommand(0xD0, 1, buffer, sizeof buffer, 100);
             uint8_t params[64] = {};
             device.SendBinaryCommand(0x44, 40, params, sizeof params, 100);
+        }
+        break;
+    }
+    case 12:
+        IdentifyWith<Device::CTolvaneDevice>(rest, n);
+        break;
+    case 13:
+        IdentifyWith<Device::CDelva6Device>(rest, n);
+        break;
+    case 14:
+        IdentifyWith<Device::CFennorayDevice>(rest, n);
+        break;
+    case 15:
+        IdentifyWith<Device::CDelvaSmartDevice>(rest, n);
+        break;
+    case 16:
+    case 17:
+    case 18:
+    {
+        // The cover meter's own commands and memory reads.
+        Device::CDelvaSmartDevice meter;
+        std::unique_ptr<StreamIO::CIoStream> link = std::make_unique<Fuzz::ReplyStream>(rest, n);
+        if (!meter.Attach(link, Device::portSerial))
+            break;
+        if (data[0] % 19 == 16)
+        {
+            uint8_t block[44];
+            meter.ReadBlockAt1000(block);
+        }
+        else if (data[0] % 19 == 17)
+        {
+            meter.WriteWordAt1128();
+        }
+        else
+        {
+            meter.QueryStatusByte();
+            meter.RequestText();
+            meter.SendCommand6();
+            meter.RunCommand2();
         }
         break;
     }

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <random>
 
 using namespace Platform;
 
@@ -18,6 +21,32 @@ TEST(NumberText, FormatsInTheCLocaleWithPrintfRounding)
     EXPECT_EQ(FormatGeneral(1234567.0, 3), QStringLiteral("1.23e+06"));
     EXPECT_EQ(FormatGeneral(0.0001, 6), QStringLiteral("0.0001"));
     std::setlocale(LC_NUMERIC, "C");
+}
+
+TEST(NumberText, FixedNotationAgreesWithPrintfForMeasuredValues)
+{
+    // Measured values are floats; exports write them with 0 to 6 decimals (a fast path),
+    // other doubles take the general way. Both must give printf's digits.
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> magnitude(-8.0f, 8.0f);
+    std::uniform_int_distribution<int> places(0, 8);
+    char expected[512];
+    for (int i = 0; i < 20000; ++i)
+    {
+        const float f = std::pow(10.0f, magnitude(rng)) * (i % 3 == 0 ? -1.0f : 1.0f);
+        const int d = places(rng);
+        for (double value : {double(f), double(f) * 1.1, std::round(double(f) * 1000.0) / 1000.0 + 0.0005})
+        {
+            std::snprintf(expected, sizeof expected, "%.*f", d, value);
+            ASSERT_EQ(FormatFixed(value, d), QString::fromLatin1(expected)) << value << " " << d;
+        }
+    }
+    for (double value : {-0.0, -0.04, 0.05, 2.5, 3.5, -2.5, 1e300, 123456789.125})
+        for (int d : {0, 1, 2})
+        {
+            std::snprintf(expected, sizeof expected, "%.*f", d, value);
+            EXPECT_EQ(FormatFixed(value, d), QString::fromLatin1(expected)) << value << " " << d;
+        }
 }
 
 TEST(NumberText, ParsesWholeNumbersOnly)

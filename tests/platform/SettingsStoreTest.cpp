@@ -41,6 +41,20 @@ TEST(SettingsStore, KeepsTypesApartAndReportsMissingValues)
     EXPECT_EQ(again.ReadBinary(kKey, QStringLiteral("Pos"))->size(), 3);
     EXPECT_TRUE(again.ValueNames(kKey).contains(QStringLiteral("DTFormat")));
 
+    // A store in memory begun with the file's contents holds the same, and after the same
+    // change its contents are the file's.
+    auto fileBytes = [&]
+    {
+        QFile file(store.FilePath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    SettingsStore memory(SettingsStore::InMemory{}, fileBytes());
+    EXPECT_EQ(memory.ReadBinary(kKey, QStringLiteral("Pos")), QByteArray("\x00\x01\xFF", 3));
+    EXPECT_TRUE(memory.Write(kKey, QStringLiteral("DTFormat"), uint32_t{7}));
+    EXPECT_TRUE(again.Write(kKey, QStringLiteral("DTFormat"), uint32_t{7}));
+    EXPECT_EQ(memory.FileBytes(), fileBytes());
+    EXPECT_TRUE(memory.FilePath().isEmpty());
+
     EXPECT_TRUE(again.DeleteKey(QStringLiteral("Software\\Velmor")));
     EXPECT_FALSE(again.KeyExists(kKey));
 }

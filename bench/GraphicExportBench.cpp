@@ -1,0 +1,129 @@
+// The graphic export of a folder of 200 series with their details open, as one PNG file,
+// against encoding the same picture (a QImage of the whole grid) with libpng directly
+// (counter x_libpng). The goal: within 1.5 times the plain encoding.
+#include "app/document/DocView.h"
+#include "bench/BaselineRatio.h"
+#include "export/TabGridPicture.h"
+#include "export/core/ExportFeedback.h"
+#include "export/core/GraphicExport.h"
+#include "grid/GridCtrl.h"
+#include "resources/BuiltInBitmaps.h"
+#include "resources/BuiltInStrings.h"
+#include "seriesview/TabGrid.h"
+#include "tests/support/SampleProject.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFont>
+#include <QImage>
+
+#include "BenchApp.h"
+
+#include <benchmark/benchmark.h>
+#include <png.h>
+
+#include <memory>
+#include <vector>
+
+namespace
+{
+constexpr int kSeries = 200;
+const QString kFolder = QStringLiteral("\\Many\\");
+
+class NoFeedback final : public ExportFeedback
+{
+public:
+    void SetProgress(int) override {}
+    void SetProgressText(const QString&) override {}
+    bool ConfirmReplace(const QStringList&) override { return true; }
+    void ShowError(const QString& text) override { qFatal("%s", qPrintable(text)); }
+    void ShowNotice(const QString&) override {}
+    bool SetClipboardText(const QString&) override { return true; }
+    bool SetClipboardImage(const QImage&) override { return true; }
+};
+
+// A page over 200 series, every detail row open.
+struct SPage
+{
+    SPage()
+    {
+        SampleProject::FillFolder(doc, kFolder, kSeries);
+        doc.SetCurrentFolder(doc.LookupFolder(kFolder), kFolder, true);
+        page = std::make_unique<CTabGrid>(&doc);
+        page->resize(1200, 700);
+        page->UpdateRows(DOC_HINT_ALL);
+        for (int i = 0; i < kSeries; ++i)
+            page->SetSeriesOpen(i, true);
+    }
+    CVeskDoc doc;
+    std::unique_ptr<CTabGrid> page;
+};
+
+SPage& Page()
+{
+    BenchApp();
+    static SPage page;
+    return page;
+}
+
+QString OutPath(const char* name)
+{
+    return QDir::tempPath() + QLatin1Char('/') + QLatin1String(name);
+}
+
+// libpng straight from the rendered picture: RGB rows, the library's defaults.
+std::vector<unsigned char> EncodePng(const QImage& image)
+{
+    std::vector<unsigned char> out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_write_fn(
+        png, &out,
+        [](png_structp s, png_bytep data, png_size_t length)
+        {
+            auto* v = static_cast<std::vector<unsigned char>*>(png_get_io_ptr(s));
+            v->insert(v->end(), data, data + length);
+        },
+        nullptr);
+    png_set_IHDR(png, info, png_uint_32(image.width()), png_uint_32(image.height()), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    std::vector<unsigned char> row(size_t(image.width()) * 3);
+    for (int y = 0; y < image.height(); ++y)
+    {
+        const QRgb* pixels = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+        {
+            row[3 * size_t(x)] = static_cast<unsigned char>(qRed(pixels[x]));
+            row[3 * size_t(x) + 1] = static_cast<unsigned char>(qGreen(pixels[x]));
+            row[3 * size_t(x) + 2] = static_cast<unsigned char>(qBlue(pixels[x]));
+        }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+// The export against libpng on the picture of the whole grid, timed in turns.
+void BM_GraphicExportToOnePng(benchmark::State& state)
+{
+    SPage& p = Page();
+    NoFeedback feedback;
+    p.page->Grid()->SetRowHeight(0, CTabGrid::kHeaderHeight);
+    QImage picture;
+    if (!p.page->Grid()->RenderToBitmap(&picture))
+        state.SkipWithError("no picture");
+    const auto exportRun = [&]
+    {
+        CTabGridPicture shown(*p.page, p.doc, CTabGridPicture::ContentAsIs, true);
+        CGraphicExport::Run(shown, CGraphicExport::TargetOneFile, 1, OutPath("veskador-bench-export.png"),
+                            feedback);
+    };
+    const auto libpng = [&] { benchmark::DoNotOptimize(EncodePng(picture).size()); };
+    const BaselineTimes times = TimeAgainstBaseline(state, exportRun, libpng);
+    state.counters["x_libpng"] = times.Ratio();
+    state.counters["height"] = picture.height();
+}
+BENCHMARK(BM_GraphicExportToOnePng)->UseManualTime()->Unit(benchmark::kMillisecond);
+} // namespace

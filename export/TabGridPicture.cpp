@@ -1,0 +1,104 @@
+#include "export/TabGridPicture.h"
+
+#include "app/document/VeskDoc.h"
+#include "grid/GridCtrl.h"
+
+#include <QImage>
+
+CTabGridPicture::CTabGridPicture(CTabGrid& page, CVeskDoc& doc, int content, bool allData)
+    : m_page(page), m_doc(doc), m_content(content)
+{
+    CGridCtrl& grid = *m_page.Grid();
+    m_rows = m_page.SaveRowStates();
+    for (size_t i = 0; i < m_rows.size(); ++i)
+    {
+        m_expandedFlags.push_back(m_doc.IsSeriesExpanded(int(i)));
+        if (m_rows[i].summaryHeight > 0)
+            m_shown.push_back(int(i));
+    }
+    if (allData)
+    {
+        for (size_t i = 0; i < m_rows.size(); ++i)
+            m_parts.push_back(int(i));
+    }
+    else
+    {
+        m_parts = m_page.MarkedSeries();
+    }
+    m_headerHeight = grid.GetRowHeight(0);
+    m_scrollX = grid.GetScrollPosition(SB_HORZ);
+    m_scrollY = grid.GetScrollPosition(SB_VERT);
+    m_wasEnabled = m_page.isEnabled();
+    m_page.setEnabled(false);
+    grid.SetRedraw(false);
+}
+
+CTabGridPicture::~CTabGridPicture()
+{
+    CGridCtrl& grid = *m_page.Grid();
+    m_page.RestoreRowStates(m_rows);
+    grid.SetRowHeight(0, m_headerHeight);
+    for (size_t i = 0; i < m_expandedFlags.size(); ++i)
+        m_doc.SetSeriesExpanded(int(i), m_expandedFlags[i]);
+    grid.SetRedraw(true, true);
+    grid.SetScrollPosition(SB_HORZ, m_scrollX);
+    grid.SetScrollPosition(SB_VERT, m_scrollY);
+    m_page.setEnabled(m_wasEnabled);
+}
+
+bool CTabGridPicture::OpenByContent(int index) const
+{
+    switch (m_content)
+    {
+    case ContentHeadersAndDetails:
+        return true;
+    case ContentAsIs:
+        return m_expandedFlags[size_t(index)];
+    default:
+        return false;
+    }
+}
+
+void CTabGridPicture::Show(int index, bool shown)
+{
+    m_page.Grid()->SetRowHeight(2 * index + 1, shown ? CTabGrid::kSummaryHeight : 0);
+    m_page.SetSeriesOpen(index, shown && OpenByContent(index));
+}
+
+void CTabGridPicture::ShowAllParts()
+{
+    std::vector<bool> take(m_rows.size(), false);
+    for (int index : m_parts)
+        take[size_t(index)] = true;
+    for (size_t i = 0; i < m_rows.size(); ++i)
+        Show(int(i), take[i]);
+    m_shown = m_parts;
+    m_page.Grid()->SetRowHeight(0, CTabGrid::kHeaderHeight);
+}
+
+void CTabGridPicture::ShowPart(int part, bool withHeadings)
+{
+    const int index = m_parts[size_t(part)];
+    // Only the rows that change are touched, so that a long export stays linear.
+    for (int shown : m_shown)
+        if (shown != index)
+            Show(shown, false);
+    Show(index, true);
+    m_shown = {index};
+    m_page.Grid()->SetRowHeight(0, withHeadings ? CTabGrid::kHeaderHeight : 0);
+}
+
+long long CTabGridPicture::GetShownWidth() const
+{
+    return m_page.Grid()->GetVirtualWidth();
+}
+
+long long CTabGridPicture::GetShownHeight() const
+{
+    return m_page.Grid()->GetVirtualHeight();
+}
+
+bool CTabGridPicture::Render(QImage* picture)
+{
+    return m_page.Grid()->RenderToBitmap(picture);
+}

@@ -1,0 +1,56 @@
+#pragma once
+#include "export/core/GraphicExport.h"
+#include "seriesview/TabGrid.h"
+
+#include <vector>
+
+class CVeskDoc;
+
+// The series page as the graphic export renders it. Made for one export: it records the
+// page (row heights, open detail rows, the document's expanded flags, scroll position),
+// disables it and stops its redrawing; then it shows the series the export takes, all
+// together or one at a time, with their detail rows open by the chosen content. Whatever
+// happened, the destructor puts the page back as it was.
+class CTabGridPicture final : public GraphicExportPage
+{
+public:
+    enum NContent
+    {
+        ContentHeadersOnly = 0,
+        ContentAsIs = 1,
+        ContentHeadersAndDetails = 2,
+    };
+
+    // The series the export takes: all of them, or the marked ones (summary row or detail
+    // row selected or focused).
+    CTabGridPicture(CTabGrid& page, CVeskDoc& doc, int content, bool allData);
+    ~CTabGridPicture() override;
+    CTabGridPicture(const CTabGridPicture&) = delete;
+    CTabGridPicture& operator=(const CTabGridPicture&) = delete;
+
+    int GetPartCount() const override { return static_cast<int>(m_parts.size()); }
+    void ShowAllParts() override;
+    void ShowPart(int part, bool withHeadings) override;
+    long long GetShownWidth() const override;
+    long long GetShownHeight() const override;
+    bool Render(QImage* picture) override;
+
+private:
+    // Shows or hides one series; a shown series' detail row is open as the content says.
+    void Show(int index, bool shown);
+    bool OpenByContent(int index) const;
+
+    CTabGrid& m_page;
+    CVeskDoc& m_doc;
+    int m_content;
+    std::vector<int> m_parts;
+    // The series shown now (summary row visible).
+    std::vector<int> m_shown;
+    // The page as it was.
+    std::vector<CTabGrid::SRowState> m_rows;
+    std::vector<bool> m_expandedFlags;
+    int m_headerHeight;
+    int m_scrollX;
+    int m_scrollY;
+    bool m_wasEnabled;
+};

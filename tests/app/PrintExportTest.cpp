@@ -1,0 +1,334 @@
+// Printing and the exports as the user reaches them: a project opened in the main window, a
+// folder chosen in the tree, series selected on the series page, and File > Print, Export
+// as graphic and Export as CSV file(s) through their dialogs.
+#include "app/LeftView.h"
+#include "app/LocalTree.h"
+#include "app/MainFrm.h"
+#include "app/RightView.h"
+#include "export/ExportOptionDlg.h"
+#include "export/core/TextExport.h"
+#include "grid/GridCtrl.h"
+#include "platform/gui/PrintJob.h"
+#include "seriesview/TabGrid.h"
+#include "tests/app/AppTestSupport.h"
+#include "tests/app/SeriesPageWindow.h"
+#include "tests/export/ImageReaders.h"
+#include "tests/support/ExportOptionDriver.h"
+#include "tests/support/FileDialogRecorder.h"
+#include "tests/support/MemoryClipboard.h"
+#include "tests/support/MessageBoxRecorder.h"
+#include "tests/support/ModalDialogRunner.h"
+#include "tests/support/PdfReader.h"
+#include "tests/support/SampleProject.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QPrinter>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace
+{
+const QString kHall = QStringLiteral("\\Hall\\");
+const QString kEmpty = QStringLiteral("\\Empty\\");
+
+// Choice values of the option dialogs.
+constexpr int kGraphicAsIs = 1;
+constexpr int kGraphicSeparateFiles = 6;
+constexpr int kGraphicClipboard = 7;
+constexpr int kTextReport = 1;
+constexpr int kTextOneFile = 4;
+
+// Prints into a PDF file instead of asking.
+class PdfPrintDialog final : public Platform::PrintDialogService
+{
+public:
+    explicit PdfPrintDialog(QString path) : m_path(std::move(path)) { Platform::SetPrintDialogService(this); }
+    ~PdfPrintDialog() override { Platform::SetPrintDialogService(nullptr); }
+    bool Run(QWidget*, QPrinter& printer, bool, bool* selectionOnly) override
+    {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(m_path);
+        *selectionOnly = false;
+        return true;
+    }
+
+private:
+    QString m_path;
+};
+
+// What the page shows, to compare before and after an export.
+struct SPageState
+{
+    std::vector<int> heights;
+    std::vector<bool> expandedFlags;
+    std::vector<bool> selected;
+    bool enabled = false;
+    bool redraw = false;
+    bool operator==(const SPageState&) const = default;
+};
+
+class PrintExport : public ::testing::Test, public SeriesPageWindow
+{
+protected:
+    void SetUp() override
+    {
+        path = env.Dir().File(QStringLiteral("Run.v3p"));
+        out = env.Dir().Path() + QStringLiteral("/out");
+        QDir().mkpath(out);
+    }
+    void TearDown() override { frame.reset(); }
+
+    // Saves a project with the folder of `count` series (and an empty folder), opens it in
+    // the main window and shows the folder.
+    void Open(int count, const QString& folder = kHall)
+    {
+        {
+            CVeskDoc doc;
+            SampleProject::FillFolder(doc, kHall, count);
+            doc.AddMeasurementFile(kEmpty, nullptr);
+            ASSERT_TRUE(doc.SaveProject(path));
+        }
+        OpenWindow(path, boxes, folder);
+    }
+
+    // Selects the series' summary rows, the first by a click, the others by Ctrl + click.
+    void Select(std::initializer_list<int> series)
+    {
+        bool first = true;
+        for (int i : series)
+        {
+            Grid().EnsureVisible(2 * i + 1, CTabGrid::COL_NAME);
+            Platform::Rect r;
+            ASSERT_TRUE(Grid().GetCellRect(2 * i + 1, CTabGrid::COL_NAME, &r));
+            QTest::mouseClick(Grid().viewport(), Qt::LeftButton,
+                              first ? Qt::KeyboardModifiers() : Qt::ControlModifier,
+                              QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+            Flush();
+            first = false;
+        }
+    }
+    void Expand(int series)
+    {
+        Page().SetSeriesOpen(series, true);
+        Flush();
+    }
+
+    bool Enabled(uint32_t id)
+    {
+        frame->UpdateCommandUI();
+        return frame->Action(id)->isEnabled();
+    }
+
+    // Runs a command whose option dialog gets these choices and, unless the target is the
+    // clipboard, the file name from the Save As dialog.
+    void RunExport(uint32_t command, std::initializer_list<int> choices, const QString& file = {})
+    {
+        FileDialogRecorder files;
+        files.Answer(file);
+        ModalDialogRunner runner(
+            [&](QDialog& d)
+            {
+                auto& dlg = static_cast<CExportOptionDlg&>(d);
+                ExportOptionDriver::ShowPainted(dlg);
+                ASSERT_TRUE(ExportOptionDriver::ClickChoices(dlg, choices));
+                ExportOptionDriver::PressExport(dlg);
+            });
+        ASSERT_TRUE(Enabled(command));
+        frame->Action(command)->trigger();
+        Flush();
+        ASSERT_EQ(runner.runs, 1);
+    }
+
+    SPageState State()
+    {
+        SPageState s;
+        for (int row = 0; row < Grid().GetRowCount(); ++row)
+        {
+            s.heights.push_back(Grid().GetRowHeight(row));
+            s.selected.push_back(Grid().IsCellSelected(row, CTabGrid::COL_NAME));
+        }
+        for (int i = 0; i < Doc().GetSeriesCount(); ++i)
+            s.expandedFlags.push_back(Doc().IsSeriesExpanded(i));
+        s.enabled = Page().isEnabled();
+        s.redraw = Grid().IsRedrawAllowed();
+        return s;
+    }
+
+    QStringList OutFiles() const { return QDir(out).entryList(QDir::Files, QDir::Name); }
+
+    AppEnvironment env;
+    MessageBoxRecorder boxes;
+    MemoryClipboard clipboard;
+    QString path;
+    QString out;
+};
+} // namespace
+
+TEST_F(PrintExport, CommandsActOnlyOnAFolderWithSeries)
+{
+    Open(3, kEmpty);
+    for (uint32_t id : {Cmd::ID_PRINT, Cmd::ID_EXPORT_GRAPHIC, Cmd::ID_EXPORT_TEXT})
+        EXPECT_FALSE(Enabled(id)) << id;
+    ShowFolder(kHall);
+    for (uint32_t id : {Cmd::ID_PRINT, Cmd::ID_EXPORT_GRAPHIC, Cmd::ID_EXPORT_TEXT})
+        EXPECT_TRUE(Enabled(id)) << id;
+}
+
+TEST_F(PrintExport, PrintsAFolderOfThreePagesToPdfWithPageNumbers)
+{
+    // This many summary rows need three pages of the default paper.
+    constexpr int kSeriesInThreePages = 165;
+    Open(kSeriesInThreePages);
+    const QString pdf = out + QStringLiteral("/series.pdf");
+    PdfPrintDialog dialog(pdf);
+    ASSERT_TRUE(Enabled(Cmd::ID_PRINT));
+    frame->Action(Cmd::ID_PRINT)->trigger();
+    Flush();
+    ASSERT_EQ(PdfPageCount(pdf), 3);
+    int named = 0;
+    for (int page = 1; page <= 3; ++page)
+    {
+        SCOPED_TRACE(page);
+        const QString text = PdfText(pdf, page);
+        EXPECT_TRUE(text.contains(QStringLiteral("Page %1 of 3").arg(page)));
+        EXPECT_TRUE(text.contains(QStringLiteral("Velmor")));
+        EXPECT_TRUE(text.contains(QStringLiteral("Veskora 3 measurement objects")));
+        EXPECT_TRUE(text.contains(QStringLiteral("Run.v3p"))); // the project file, without its folder
+        EXPECT_TRUE(text.contains(QStringLiteral("Date & Time")));
+        named += int(text.count(QRegularExpression(QStringLiteral("Series \\d+\\b"))));
+    }
+    EXPECT_EQ(named, kSeriesInThreePages);
+}
+
+TEST_F(PrintExport, ExportsTwoOfFiveSeriesAsOneImageEachAndPutsThePageBack)
+{
+    const struct
+    {
+        const char* chosen;
+        const char* first;
+        const char* second;
+        const char* format;
+    } cases[] = {{"x.png", "x1.png", "x2.png", "PNG"}, {"x.jpeg", "x1.jpeg", "x2.jpeg", "JPEG"}};
+    Open(5);
+    Expand(4);
+    Select({1, 3});
+    const SPageState before = State();
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.chosen);
+        RunExport(Cmd::ID_EXPORT_GRAPHIC, {kGraphicSeparateFiles}, out + u'/' + QLatin1String(c.chosen));
+        EXPECT_TRUE(boxes.boxes.empty());
+        ASSERT_TRUE(QFile::exists(out + u'/' + QLatin1String(c.first)));
+        ASSERT_TRUE(QFile::exists(out + u'/' + QLatin1String(c.second)));
+        EXPECT_EQ(State(), before);
+
+        // Each image: the column headings once, at the top, then its series with the
+        // details open (the default content).
+        std::vector<QJsonObject> images;
+        for (const char* name : {c.first, c.second})
+        {
+            const QString file = out + u'/' + QLatin1String(name);
+            images.push_back(PillowRead(file));
+            EXPECT_EQ(images.back()[QStringLiteral("format")].toString(), QLatin1String(c.format));
+            if (QLatin1String(c.format) == QLatin1String("PNG"))
+            {
+                const ToolResult check = RunTool(QStringLiteral("pngcheck"), {file});
+                EXPECT_EQ(check.exitCode, 0) << check.out.toStdString();
+            }
+        }
+        const QJsonArray size = images[0][QStringLiteral("size")].toArray();
+        EXPECT_EQ(size[0].toInt(), int(Grid().GetVirtualWidth()));
+        EXPECT_GT(size[1].toInt(), CTabGrid::kHeaderHeight + CTabGrid::kSummaryHeight + 50);
+        if (QLatin1String(c.format) == QLatin1String("PNG"))
+        {
+            const int width = size[0].toInt();
+            const QVariantList a = images[0][QStringLiteral("pixels")].toArray().toVariantList();
+            const QVariantList b = images[1][QStringLiteral("pixels")].toArray().toVariantList();
+            const int headings = CTabGrid::kHeaderHeight * width;
+            const int summary = CTabGrid::kSummaryHeight * width;
+            EXPECT_TRUE(a.mid(0, headings) == b.mid(0, headings));
+            EXPECT_FALSE(a.mid(headings, summary) == b.mid(headings, summary));
+        }
+    }
+    EXPECT_EQ(OutFiles(), (QStringList{QStringLiteral("x1.jpeg"), QStringLiteral("x1.png"),
+                                       QStringLiteral("x2.jpeg"), QStringLiteral("x2.png")}));
+}
+
+TEST_F(PrintExport, OneImageStacksTheSeriesAsTheyAreUnderOneHeading)
+{
+    Open(5);
+    Expand(1);
+    Select({0, 1, 3});
+    const int detail = Grid().GetRowHeight(2 * 1 + 2);
+    ASSERT_GT(detail, 0);
+    const SPageState before = State();
+    const QString file = out + QStringLiteral("/all.bmp");
+    RunExport(Cmd::ID_EXPORT_GRAPHIC, {kGraphicAsIs}, file);
+    EXPECT_TRUE(boxes.boxes.empty());
+    const QJsonObject image = PillowRead(file);
+    EXPECT_EQ(image[QStringLiteral("format")].toString(), QStringLiteral("BMP"));
+    // The headings once, three summary rows, and the one detail row that was open.
+    EXPECT_EQ(image[QStringLiteral("size")].toArray()[1].toInt(),
+              CTabGrid::kHeaderHeight + 3 * CTabGrid::kSummaryHeight + detail);
+    EXPECT_EQ(State(), before);
+}
+
+TEST_F(PrintExport, ClipboardGetsOnePictureOfTheSelectionAndNoFileIsWritten)
+{
+    Open(5);
+    Select({0, 2});
+    RunExport(Cmd::ID_EXPORT_GRAPHIC, {kGraphicAsIs, kGraphicClipboard});
+    ASSERT_TRUE(clipboard.content.image);
+    EXPECT_EQ(clipboard.content.image->width(), int(Grid().GetVirtualWidth()));
+    // Headings and two closed series.
+    EXPECT_EQ(clipboard.content.image->height(), CTabGrid::kHeaderHeight + 2 * CTabGrid::kSummaryHeight);
+    EXPECT_TRUE(OutFiles().isEmpty());
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(PrintExport, AnUnwritableFileIsNamedAndThePageStaysAsItWas)
+{
+    Open(5);
+    Expand(2);
+    Select({2, 4});
+    const SPageState before = State();
+    const QString blocked = out + QStringLiteral("/missing/x.png");
+    RunExport(Cmd::ID_EXPORT_GRAPHIC, {}, blocked);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_TRUE(boxes.boxes[0].text.contains(blocked));
+    EXPECT_EQ(boxes.boxes[0].type & 0xF0, uint32_t(Platform::MB_ICONSTOP));
+    EXPECT_EQ(State(), before);
+    EXPECT_TRUE(OutFiles().isEmpty());
+}
+
+TEST_F(PrintExport, ExportsTheSelectedSeriesAsTextToAFileAndToTheClipboard)
+{
+    Open(5);
+    Select({3, 1});
+    const QString file = out + QStringLiteral("/report.csv");
+    RunExport(Cmd::ID_EXPORT_TEXT, {kTextReport, kTextOneFile}, file);
+    EXPECT_TRUE(boxes.boxes.empty());
+    QFile written(file);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QByteArray bytes = written.readAll();
+    ASSERT_TRUE(bytes.startsWith("\xFF\xFE"));
+    const QString text =
+        QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData() + 2), (bytes.size() - 2) / 2);
+    // The selected series in grid order.
+    EXPECT_EQ(text, CTextExport(Doc(), CTextExport::LayoutReport).BuildText({1, 3}));
+    EXPECT_LT(text.indexOf(QStringLiteral("Series 2")), text.indexOf(QStringLiteral("Series 4")));
+
+    RunExport(Cmd::ID_EXPORT_TEXT, {kTextReport, 6});
+    ASSERT_TRUE(clipboard.content.text);
+    EXPECT_EQ(*clipboard.content.text, text);
+}
