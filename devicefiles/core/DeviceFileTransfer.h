@@ -57,8 +57,9 @@ bool DownloadToMemory(const DownloadCall& download, const QString& devicePath, Q
 // size lies outside what the tester takes (1 byte to Device's upload limit).
 bool UploadFromMemory(const UploadCall& upload, const QString& devicePath, const QByteArray& bytes);
 
-// Reads a whole local file that is small enough to upload; false when it cannot be read
-// or is larger than the tester takes (nothing is read then).
+// Reads a local file for an upload; false when it cannot be read. Of a file larger than
+// the tester takes only one byte more than its limit is read, so that UploadFromMemory
+// refuses it without holding the whole file.
 bool ReadUploadFile(const QString& localPath, QByteArray& bytes);
 
 // Replaces localPath with bytes through a temporary file in the same folder.

@@ -155,6 +155,21 @@ TEST(DeviceFileUpload, RefusesSizesTheTesterDoesNotTake)
     EXPECT_FALSE(UploadFromMemory(tester.Upload(), QStringLiteral("\\big"),
                                   QByteArray(qsizetype(Device::CVmCommands::kMaxUpload) + 1, 'x')));
     EXPECT_TRUE(tester.uploaded.empty());
+    // A local file too large for the tester is read only as far as needed to refuse it.
+    QTemporaryDir dir;
+    const QString huge = dir.filePath(QStringLiteral("huge.dll"));
+    {
+        QFile f(huge);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.resize(qint64(Device::CVmCommands::kMaxUpload) * 3));
+    }
+    QByteArray read;
+    ASSERT_TRUE(ReadUploadFile(huge, read));
+    EXPECT_EQ(read.size(), qsizetype(Device::CVmCommands::kMaxUpload) + 1);
+    EXPECT_FALSE(UploadFromMemory(tester.Upload(), QStringLiteral("\\huge"), read));
+    EXPECT_FALSE(ReadUploadFile(dir.filePath(QStringLiteral("missing.dll")), read));
+    EXPECT_TRUE(tester.uploaded.empty());
+
     const QByteArray largest(qsizetype(Device::CVmCommands::kMaxUpload), 'y');
     EXPECT_TRUE(UploadFromMemory(tester.Upload(), QStringLiteral("\\ok"), largest));
     EXPECT_EQ(tester.uploaded[QStringLiteral("\\ok")], largest);
