@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QTimer>
 
 using namespace TesterCommands;
 
@@ -297,6 +298,34 @@ TEST_F(DeviceFileCommandsTest, LogFilesLandInOneCollectionFile)
     EXPECT_EQ(BoxTexts(), QStringList{"Log files successfully downloaded and saved."});
     ASSERT_FALSE(files.requests.empty());
     EXPECT_EQ(files.requests[0].fileName, QStringLiteral("Veskora3.log"));
+}
+
+// Cancel in the progress window ends the collection with the failure message; the earlier
+// collection file stays as it was.
+TEST_F(DeviceFileCommandsTest, ACancelledLogCollectionKeepsTheEarlierFile)
+{
+    const QString log = Local("Veskora3.log");
+    WriteAll(log, "earlier collection");
+    files.Answer(log);
+    Serve(Link::tcp);
+    QueueWizard();
+    QTimer canceller;
+    QObject::connect(&canceller, &QTimer::timeout,
+                     []
+                     {
+                         for (QWidget* w : QApplication::topLevelWidgets())
+                             if (auto* cancel = w->findChild<QAbstractButton*>(QStringLiteral("cancel"));
+                                 cancel && w->isVisible() && w->findChild<QWidget*>(QStringLiteral("bar")))
+                                 cancel->click();
+                     });
+    // The first pump of the progress window cancels.
+    canceller.start(0);
+    frame->OnCmdMsg(Cmd::ID_DOWNLOAD_LOG);
+    canceller.stop();
+
+    EXPECT_EQ(BoxTexts(), QStringList{"En unknown error occurred while downloading log files!"});
+    EXPECT_EQ(ReadAll(log), QByteArray("earlier collection"));
+    EXPECT_TRUE(Loaded(kLogRoot).isEmpty());
 }
 
 TEST_F(DeviceFileCommandsTest, AFailedLogListingIsAFailureNotAnEmptyFile)
