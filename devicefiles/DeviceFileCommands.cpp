@@ -62,8 +62,10 @@ void CDeviceFileCommands::Message(unsigned textId, unsigned icon)
 
 bool CDeviceFileCommands::ListFiles(uint32_t kind, QString& listing)
 {
+    // The wizard may run here: the wait cursor follows it.
     if (!m_connection.Connect())
         return false;
+    Platform::WaitCursor wait;
     // The tester keeps its remote connection open through the transfers that follow.
     m_connection.KeepAlive();
     return m_connection.ListDirectory(kind, listing);
@@ -86,14 +88,13 @@ void CDeviceFileCommands::OnLanguageManager()
 
 void CDeviceFileCommands::OnDownloadLogFiles()
 {
-    const std::optional<QString> file = ChooseFile(m_parent, true, StringId::IDS_LOG_DEFAULT_NAME,
-                                                   StringId::IDS_LOG_FILTER, QStringLiteral("log"),
-                                                   Settings::kLogFilesPath);
+    const std::optional<QString> file =
+        ChooseFile(m_parent, true, StringId::IDS_LOG_DEFAULT_NAME, StringId::IDS_LOG_FILTER,
+                   QStringLiteral("log"), Settings::kLogFilesPath);
     if (!file)
         return;
     QStringList paths;
     {
-        Platform::WaitCursor wait;
         QString listing;
         // Without the listing there is nothing to collect: that is a failure, not an empty
         // collection.
@@ -104,22 +105,23 @@ void CDeviceFileCommands::OnDownloadLogFiles()
         }
         paths = CVesk3Parser(listing, Device::fileLog).GetAllPaths();
     }
-    const qsizetype files = std::count_if(paths.begin(), paths.end(), [](const QString& p) { return !p.endsWith(u'\\'); });
+    const qsizetype files =
+        std::count_if(paths.begin(), paths.end(), [](const QString& p) { return !p.endsWith(u'\\'); });
     bool ok = false;
     {
-        CProgressWnd progress(m_parent, LoadString(StringId::IDS_LOG_DOWNLOADING), LoadString(StringId::IDS_CANCEL),
-                              true);
+        CProgressWnd progress(m_parent, LoadString(StringId::IDS_LOG_DOWNLOADING),
+                              LoadString(StringId::IDS_CANCEL), true);
         progress.SetText(LoadString(StringId::IDS_LOG_DOWNLOADING));
         progress.SetRange(0, int(files), 1);
-        ok = DeviceFileTransfer::CollectLogFiles(
-            [this](StreamIO::CIoStream* out, const QString& path) { return m_connection.DownloadFile(out, path); },
-            paths, *file,
-            [&progress](int, const QString&)
-            {
-                progress.StepIt();
-                progress.PumpMessages(true);
-                return !progress.Cancelled();
-            });
+        ok = DeviceFileTransfer::CollectLogFiles([this](StreamIO::CIoStream* out, const QString& path)
+                                                 { return m_connection.DownloadFile(out, path); },
+                                                 paths, *file,
+                                                 [&progress](int, const QString&)
+                                                 {
+                                                     progress.StepIt();
+                                                     progress.PumpMessages(true);
+                                                     return !progress.Cancelled();
+                                                 });
     }
     if (ok)
         Message(StringId::IDS_LOG_DONE, Platform::MB_ICONINFORMATION);
@@ -129,25 +131,23 @@ void CDeviceFileCommands::OnDownloadLogFiles()
 
 void CDeviceFileCommands::OnBackupProfiles()
 {
-    const std::optional<QString> file = ChooseFile(m_parent, true, StringId::IDS_PROFILES_DEFAULT_NAME,
-                                                   StringId::IDS_PROFILES_FILTER, QStringLiteral("pf3"),
-                                                   Settings::kProfilesPath);
+    const std::optional<QString> file =
+        ChooseFile(m_parent, true, StringId::IDS_PROFILES_DEFAULT_NAME, StringId::IDS_PROFILES_FILTER,
+                   QStringLiteral("pf3"), Settings::kProfilesPath);
     if (!file)
         return;
     bool done = false;
+    QString listing;
+    if (ListFiles(Device::fileProfiles, listing))
     {
         Platform::WaitCursor wait;
-        QString listing;
-        if (ListFiles(Device::fileProfiles, listing))
-        {
-            // One profiles file, one backup: the backup is replaced only once it arrived.
-            const QString profiles =
-                DeviceFileTransfer::FindProfilesFile(CVesk3Parser(listing, Device::fileProfiles).GetAllPaths());
-            done = !profiles.isEmpty() &&
-                   DeviceFileTransfer::DownloadToLocalFile(
-                       [this](StreamIO::CIoStream* out, const QString& path) { return m_connection.DownloadFile(out, path); },
-                       profiles, *file);
-        }
+        // One profiles file, one backup: the backup is replaced only once it arrived.
+        const QString profiles =
+            DeviceFileTransfer::FindProfilesFile(CVesk3Parser(listing, Device::fileProfiles).GetAllPaths());
+        done = !profiles.isEmpty() &&
+               DeviceFileTransfer::DownloadToLocalFile([this](StreamIO::CIoStream* out, const QString& path)
+                                                       { return m_connection.DownloadFile(out, path); },
+                                                       profiles, *file);
     }
     if (done)
         Message(StringId::IDS_BACKUP_DONE, Platform::MB_ICONINFORMATION);
@@ -157,19 +157,19 @@ void CDeviceFileCommands::OnBackupProfiles()
 
 void CDeviceFileCommands::OnRestoreProfiles()
 {
-    const std::optional<QString> file = ChooseFile(m_parent, false, StringId::IDS_PROFILES_DEFAULT_NAME,
-                                                   StringId::IDS_PROFILES_FILTER, QStringLiteral("pf3"),
-                                                   Settings::kProfilesPath);
+    const std::optional<QString> file =
+        ChooseFile(m_parent, false, StringId::IDS_PROFILES_DEFAULT_NAME, StringId::IDS_PROFILES_FILTER,
+                   QStringLiteral("pf3"), Settings::kProfilesPath);
     if (!file)
         return;
+    if (!m_connection.Connect())
+    {
+        Message(StringId::IDS_RESTORE_FAILED, Platform::MB_ICONSTOP);
+        return;
+    }
     bool done = false;
     {
         Platform::WaitCursor wait;
-        if (!m_connection.Connect())
-        {
-            Message(StringId::IDS_RESTORE_FAILED, Platform::MB_ICONSTOP);
-            return;
-        }
         m_connection.KeepAlive();
         if (!m_connection.HasSuperUserRights())
         {
@@ -185,9 +185,9 @@ void CDeviceFileCommands::OnRestoreProfiles()
             Message(StringId::IDS_RESTORE_FAILED, Platform::MB_ICONSTOP);
             return;
         }
-        done = DeviceFileTransfer::UploadFromMemory(
-            [this](const QString& path, StreamIO::CIoStream* in) { return m_connection.UploadFile(path, in); },
-            kRestoredProfilesPath, bytes);
+        done = DeviceFileTransfer::UploadFromMemory([this](const QString& path, StreamIO::CIoStream* in)
+                                                    { return m_connection.UploadFile(path, in); },
+                                                    kRestoredProfilesPath, bytes);
         // The tester restarts with the new profiles: the connection is over.
         if (done)
             m_connection.Disconnect();

@@ -112,17 +112,20 @@ CVesk3FileManager::~CVesk3FileManager() = default;
 
 void CVesk3FileManager::Run(QWidget* parent, const SFileManagerKind& kind, CVeskoraConnection& connection)
 {
+    // The wizard may run here: no wait cursor over it.
+    if (!connection.Connect())
+        return;
     QString listing;
+    bool listed = false;
     {
         Platform::WaitCursor wait;
-        if (!connection.Connect())
-            return;
-        if (!connection.ListDirectory(kind.fileKind, listing))
-        {
-            Platform::ShowMessageBox(parent, LoadString(StringId::IDS_FILE_LISTING_FAILED), QString(),
-                                     Platform::MB_OK | Platform::MB_ICONSTOP);
-            return;
-        }
+        listed = connection.ListDirectory(kind.fileKind, listing);
+    }
+    if (!listed)
+    {
+        Platform::ShowMessageBox(parent, LoadString(StringId::IDS_FILE_LISTING_FAILED), QString(),
+                                 Platform::MB_OK | Platform::MB_ICONSTOP);
+        return;
     }
     CVesk3FileManager manager(parent, kind, listing, connection);
     Platform::RunModalDialog(manager);
@@ -154,7 +157,8 @@ TVeskFile* CVesk3FileManager::RecordOf(const QTreeWidgetItem* item) const
 void CVesk3FileManager::LayoutControls()
 {
     const QRect inner = rect().adjusted(kMargin, kMargin, -kMargin, -kMargin);
-    const QSize closeSize = m_close->sizeHint().expandedTo(m_download->sizeHint()).expandedTo(m_add->sizeHint());
+    const QSize closeSize =
+        m_close->sizeHint().expandedTo(m_download->sizeHint()).expandedTo(m_add->sizeHint());
     QRect list = inner;
     list.setRight(inner.right() - closeSize.width() - kButtonColumnExtra);
     m_list->setGeometry(list);
@@ -290,8 +294,8 @@ void CVesk3FileManager::OnDownload()
             targets.push_back({path, local, path.endsWith(u'\\')});
     }
     if (!refused.isEmpty())
-        Platform::ShowMessageBox(this, FileListText(LoadString(StringId::IDS_UNSAFE_DEVICE_NAME), refused), QString(),
-                                 Platform::MB_OK | Platform::MB_ICONWARNING);
+        Platform::ShowMessageBox(this, FileListText(LoadString(StringId::IDS_UNSAFE_DEVICE_NAME), refused),
+                                 QString(), Platform::MB_OK | Platform::MB_ICONWARNING);
 
     const DeviceFileTransfer::DownloadCall download = [this](StreamIO::CIoStream* out, const QString& path)
     { return m_connection.DownloadFile(out, path); };
@@ -314,8 +318,8 @@ void CVesk3FileManager::OnDownload()
             // their own.
             const bool ok = target.folder ? QDir().mkpath(target.localPath)
                                           : QDir().mkpath(QFileInfo(target.localPath).path()) &&
-                                                DeviceFileTransfer::DownloadToLocalFile(download, target.devicePath,
-                                                                                        target.localPath);
+                                                DeviceFileTransfer::DownloadToLocalFile(
+                                                    download, target.devicePath, target.localPath);
             if (!ok)
             {
                 failed = true;
@@ -341,8 +345,8 @@ void CVesk3FileManager::OnAdd()
     request.initialFolder = RememberedFolder();
     request.defaultExtension = m_kind.defaultExtension;
     request.filter = LoadString(m_kind.filterNameId) + QStringLiteral(" (") + m_kind.filterPattern +
-                     QStringLiteral(")|") + m_kind.filterPattern + u'|' + LoadString(StringId::IDS_ALL_FILES) +
-                     QStringLiteral(" (*.*)|*.*||");
+                     QStringLiteral(")|") + m_kind.filterPattern + u'|' +
+                     LoadString(StringId::IDS_ALL_FILES) + QStringLiteral(" (*.*)|*.*||");
     request.flags = Platform::OFN_ALLOWMULTISELECT | Platform::OFN_HIDEREADONLY;
     const std::optional<QStringList> files = Platform::ShowOpenFilesDialog(this, request);
     if (!files || files->isEmpty())
@@ -357,8 +361,8 @@ void CVesk3FileManager::OnAdd()
             unsafe << QFileInfo(file).fileName();
     if (!unsafe.isEmpty())
     {
-        Platform::ShowMessageBox(this, FileListText(LoadString(StringId::IDS_UNSAFE_UPLOAD_NAME), unsafe), QString(),
-                                 Platform::MB_OK | Platform::MB_ICONSTOP);
+        Platform::ShowMessageBox(this, FileListText(LoadString(StringId::IDS_UNSAFE_UPLOAD_NAME), unsafe),
+                                 QString(), Platform::MB_OK | Platform::MB_ICONSTOP);
         return;
     }
 
@@ -390,7 +394,8 @@ void CVesk3FileManager::OnAdd()
         }
     }
     if (!unreadable.isEmpty())
-        Platform::ShowMessageBox(this, FileListText(LoadString(StringId::IDS_UNREADABLE_LOCAL_FILE), unreadable),
+        Platform::ShowMessageBox(this,
+                                 FileListText(LoadString(StringId::IDS_UNREADABLE_LOCAL_FILE), unreadable),
                                  QString(), Platform::MB_OK | Platform::MB_ICONSTOP);
     Message(failed ? m_kind.uploadFailedId : m_kind.uploadDoneId,
             failed ? Platform::MB_ICONSTOP : Platform::MB_ICONINFORMATION);
@@ -448,7 +453,8 @@ void CVesk3FileManager::DeleteMarked()
 
     bool failed = false;
     {
-        CProgressWnd progress(this, LoadString(StringId::IDS_DELETING), LoadString(StringId::IDS_CANCEL), true);
+        CProgressWnd progress(this, LoadString(StringId::IDS_DELETING), LoadString(StringId::IDS_CANCEL),
+                              true);
         progress.SetText(QString());
         progress.SetRange(0, count, 1);
         // Deepest first: a folder's contents go before the folder.
@@ -500,9 +506,11 @@ void CVesk3FileManager::OnListRightClick(const QPoint& pos)
     images.Add(Platform::BitmapTable::Instance().Get(IDB_MENU_IMAGES), Platform::Rgb(255, 255, 255));
     TwMenu menu;
     menu.SetImageSize(16, 16);
-    menu.AppendItem(LoadString(StringId::IDS_DOWNLOAD), Platform::MF_STRING, menuDownload, &images, kDownloadMenuImage);
+    menu.AppendItem(LoadString(StringId::IDS_DOWNLOAD), Platform::MF_STRING, menuDownload, &images,
+                    kDownloadMenuImage);
     menu.AppendItem(QString(), Platform::MF_SEPARATOR, 0);
-    menu.AppendItem(LoadString(StringId::IDS_TREE_DELETE), Platform::MF_STRING, menuDelete, &images, kDeleteMenuImage);
+    menu.AppendItem(LoadString(StringId::IDS_TREE_DELETE), Platform::MF_STRING, menuDelete, &images,
+                    kDeleteMenuImage);
     const QPoint at = m_list->viewport()->mapToGlobal(pos);
     const unsigned chosen =
         menu.TrackPopupMenu(Platform::TPM_LEFTALIGN | Platform::TPM_RETURNCMD, at.x(), at.y(), this);

@@ -16,24 +16,24 @@ class QTreeWidgetItem;
 // its remembered local folder and the tester's folder of its uploads.
 struct SFileManagerKind
 {
-    uint32_t fileKind;      // Device::NFileKind bit of the listing and the records
-    uint32_t captionId;     // dialog caption
-    uint32_t columnId;      // header of the list's column
-    uint32_t addTipId;      // tool tips of Add... and Download...
+    uint32_t fileKind;  // Device::NFileKind bit of the listing and the records
+    uint32_t captionId; // dialog caption
+    uint32_t columnId;  // header of the list's column
+    uint32_t addTipId;  // tool tips of Add... and Download...
     uint32_t downloadTipId;
-    int fileImage;          // list image of a file row
-    QString folderSetting;  // remembered local folder (a "\Settings" value)
+    int fileImage;         // list image of a file row
+    QString folderSetting; // remembered local folder (a "\Settings" value)
     uint32_t nothingMarkedId;
-    uint32_t downloadingId;     // progress caption and text of a download
-    uint32_t downloadLineId;    // progress line prefix of each file
+    uint32_t downloadingId;  // progress caption and text of a download
+    uint32_t downloadLineId; // progress line prefix of each file
     uint32_t downloadFailedId;
     uint32_t downloadDoneId;
-    uint32_t filterNameId;      // the Add... dialog's filter: name, pattern, extension
+    uint32_t filterNameId; // the Add... dialog's filter: name, pattern, extension
     QString filterPattern;
     QString defaultExtension;
-    uint32_t uploadLineId;      // also the progress caption of an upload
+    uint32_t uploadLineId; // also the progress caption of an upload
     uint32_t addingId;
-    QString deviceFolder;       // where uploads go on the tester
+    QString deviceFolder; // where uploads go on the tester
     uint32_t uploadFailedId;
     uint32_t uploadDoneId;
     uint32_t addNoRightsId;

@@ -28,7 +28,8 @@ bool IsControl(QChar c)
 std::unique_ptr<StreamIO::CRamStream> OpenTransferFile()
 {
     auto stream = std::make_unique<StreamIO::CRamStream>();
-    if (!stream->Open(kTransferRamFile, StreamIO::STREAM_READ | StreamIO::STREAM_WRITE | StreamIO::STREAM_CREATE_ALWAYS))
+    if (!stream->Open(kTransferRamFile,
+                      StreamIO::STREAM_READ | StreamIO::STREAM_WRITE | StreamIO::STREAM_CREATE_ALWAYS))
         return nullptr;
     return stream;
 }

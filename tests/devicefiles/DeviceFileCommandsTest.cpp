@@ -8,8 +8,8 @@
 #include "tests/devicefiles/TesterCommandFixture.h"
 #include "tests/support/FileDialogRecorder.h"
 
-#include <QDir>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -29,7 +29,10 @@ class FolderDialogStub final : public Platform::FolderDialogService
 public:
     FolderDialogStub() { m_previous = Platform::SetFolderDialogService(this); }
     ~FolderDialogStub() override { Platform::SetFolderDialogService(m_previous); }
-    Platform::FolderDialogResult Browse(const Platform::FolderDialogRequest&) override { return {true, folder}; }
+    Platform::FolderDialogResult Browse(const Platform::FolderDialogRequest&) override
+    {
+        return {true, folder};
+    }
     QString folder;
 
 private:
@@ -225,7 +228,8 @@ TEST_F(DeviceFileCommandsTest, UploadWithRightsRefreshesAndUnsafeNamesAreNotSent
 
     ASSERT_EQ(boxes.boxes.size(), 2u) << BoxTexts().join(u'|').toStdString();
     EXPECT_TRUE(boxes.boxes[0].text.startsWith(QStringLiteral("These file names cannot be sent")));
-    EXPECT_EQ(boxes.boxes[1].text, QStringLiteral("The customer conversion file(s) where/was successfully uploaded."));
+    EXPECT_EQ(boxes.boxes[1].text,
+              QStringLiteral("The customer conversion file(s) where/was successfully uploaded."));
     EXPECT_EQ(sim.FileData(kCnvRoot + "New.cnv"), QByteArray("a new conversion"));
     EXPECT_FALSE(sim.Exists(kCnvRoot + "Bad\".cnv"));
 }
@@ -249,10 +253,11 @@ TEST_F(DeviceFileCommandsTest, WithoutSuperUserRightsNothingIsAddedOrDeleted)
         });
     frame->OnCmdMsg(Cmd::ID_HELPFILES_MANAGER);
 
-    EXPECT_EQ(BoxTexts(), (QStringList{"Adding of files not possible!\nThe user profile you are logged into has no "
-                                       "super user rights!",
-                                       "Deleting of the files not possible!\nThe user profile you are logged into has "
-                                       "no super user rights!"}));
+    EXPECT_EQ(BoxTexts(),
+              (QStringList{"Adding of files not possible!\nThe user profile you are logged into has no "
+                           "super user rights!",
+                           "Deleting of the files not possible!\nThe user profile you are logged into has "
+                           "no super user rights!"}));
     EXPECT_FALSE(AnySave());
     EXPECT_TRUE(files.requests.empty());
     EXPECT_TRUE(sim.Exists(Sim::PortableTesterSim::kRoot + "helpfiles\\Help_EN.chm"));
@@ -373,9 +378,10 @@ TEST_F(DeviceFileCommandsTest, RestoreSendsTheFileAndEndsTheConnection)
 
     EXPECT_EQ(sim.FileData(kNewProfiles), QByteArray("restored profiles"));
     EXPECT_EQ(CVeskoraConnection::Instance().GetDevice(), nullptr);
-    EXPECT_EQ(BoxTexts(), (QStringList{"The profiles where successfully restored.",
-                                       "The Veskora 3 device has been rebooted.\nPress the YES button on Veskora 3 to "
-                                       "activate the restored profiles!"}));
+    EXPECT_EQ(BoxTexts(),
+              (QStringList{"The profiles where successfully restored.",
+                           "The Veskora 3 device has been rebooted.\nPress the YES button on Veskora 3 to "
+                           "activate the restored profiles!"}));
 }
 
 TEST_F(DeviceFileCommandsTest, UpgradeToolMissingKeepsTheNotices)

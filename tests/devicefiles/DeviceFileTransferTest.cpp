@@ -42,7 +42,8 @@ struct FakeTester
             auto it = files.find(path);
             if (it == files.end() || failing.contains(path))
                 return false;
-            return out->Write(it->second.constData(), uint32_t(it->second.size())) == uint32_t(it->second.size());
+            return out->Write(it->second.constData(), uint32_t(it->second.size())) ==
+                   uint32_t(it->second.size());
         };
     }
     UploadCall Upload()
@@ -84,12 +85,16 @@ TEST(DeviceFileNames, LocalNamesAreOnePathComponent)
         const char16_t* name;
         bool safe;
     } cases[] = {
-        {u"B1.cnv", true},       {u"Ein Name (2).chm", true}, {u"..hidden", true}, {u"", false},
-        {u".", false},           {u"..", false},              {u"a/b", false},     {u"../x", false},
-        {u"a\\b", false},        {u"a\nb", false},            {u"a\tb", false},    {u"a\x7f", false},
+        {u"B1.cnv", true},   {u"Ein Name (2).chm", true},
+        {u"..hidden", true}, {u"", false},
+        {u".", false},       {u"..", false},
+        {u"a/b", false},     {u"../x", false},
+        {u"a\\b", false},    {u"a\nb", false},
+        {u"a\tb", false},    {u"a\x7f", false},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(IsSafeLocalName(QString::fromUtf16(c.name)), c.safe) << QString::fromUtf16(c.name).toStdString();
+        EXPECT_EQ(IsSafeLocalName(QString::fromUtf16(c.name)), c.safe)
+            << QString::fromUtf16(c.name).toStdString();
 }
 
 TEST(DeviceFileNames, UploadNamesCannotBreakOutOfTheCommandsQuotes)
@@ -124,7 +129,8 @@ TEST(DeviceFileNames, LocalTargetsStayInsideTheChosenFolder)
         {u"\\a\nb", u""},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(LocalTargetPath(QStringLiteral("/t/"), QString::fromUtf16(c.relative)), QString::fromUtf16(c.local))
+        EXPECT_EQ(LocalTargetPath(QStringLiteral("/t/"), QString::fromUtf16(c.relative)),
+                  QString::fromUtf16(c.local))
             << QString::fromUtf16(c.relative).toStdString();
 }
 
@@ -139,7 +145,8 @@ TEST(DeviceFileDownload, ReplacesTheLocalFileOnlyOnSuccess)
     tester.failing << QStringLiteral("\\a.cnv");
     EXPECT_FALSE(DownloadToLocalFile(tester.Download(), QStringLiteral("\\a.cnv"), local));
     EXPECT_EQ(ReadAll(local), QByteArray("the user's file"));
-    EXPECT_FALSE(DownloadToLocalFile(tester.Download(), QStringLiteral("\\missing.cnv"), dir.filePath("m.cnv")));
+    EXPECT_FALSE(
+        DownloadToLocalFile(tester.Download(), QStringLiteral("\\missing.cnv"), dir.filePath("m.cnv")));
     EXPECT_EQ(FolderEntries(dir.path()), QStringList{QStringLiteral("a.cnv")});
 
     tester.failing.clear();
@@ -195,8 +202,9 @@ TEST(LogCollection, HeaderThenBytesForEachFileAndFoldersSkipped)
                                     return true;
                                 }));
     const QByteArray rule(147, '-');
-    const QByteArray expected = "\n" + rule + "\n\\Persistent Storage\\log\\A.log\n" + rule + "\nfirst\n" + "\n" + rule +
-                                "\n\\Persistent Storage\\log\\Old.DIR\\BA.log\n" + rule + "\n" + QByteArray("\0second", 7);
+    const QByteArray expected = "\n" + rule + "\n\\Persistent Storage\\log\\A.log\n" + rule + "\nfirst\n" +
+                                "\n" + rule + "\n\\Persistent Storage\\log\\Old.DIR\\BA.log\n" + rule + "\n" +
+                                QByteArray("\0second", 7);
     EXPECT_EQ(ReadAll(local), expected);
     EXPECT_EQ(stepped, (QStringList{"0" + first, "1" + second}));
     EXPECT_EQ(tester.asked, (QStringList{first, second}));
@@ -221,7 +229,8 @@ TEST(LogCollection, AFailureOrCancelKeepsTheEarlierFile)
     EXPECT_FALSE(CollectLogFiles(tester.Download(), {a, b}, local, {}));
     EXPECT_EQ(ReadAll(local), QByteArray("earlier collection"));
     tester.failing.clear();
-    EXPECT_FALSE(CollectLogFiles(tester.Download(), {a, b}, local, [](int i, const QString&) { return i == 0; }));
+    EXPECT_FALSE(
+        CollectLogFiles(tester.Download(), {a, b}, local, [](int i, const QString&) { return i == 0; }));
     EXPECT_EQ(ReadAll(local), QByteArray("earlier collection"));
     EXPECT_EQ(FolderEntries(dir.path()), QStringList{QStringLiteral("Veskora3.log")});
 }
