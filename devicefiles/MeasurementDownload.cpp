@@ -1,20 +1,20 @@
 #include "devicefiles/MeasurementDownload.h"
 
-#include "app/document/FolderPath.h"
 #include "app/controls/ProgressWnd.h"
+#include "app/document/FolderPath.h"
 #include "app/document/VeskDoc.h"
 #include "device/DeviceTypes.h"
 #include "devicefiles/FileListText.h"
 #include "devicefiles/Vesk3Explorer.h"
-#include "devicefiles/core/Vesk3Parser.h"
 #include "devicefiles/VeskoraConnection.h"
+#include "devicefiles/core/Vesk3Parser.h"
 #include "measurement/CnvFile.h"
 #include "measurement/ConvTable.h"
 #include "platform/core/StringTable.h"
-#include "resources/StringIds.h"
 #include "platform/gui/MessageBox.h"
 #include "platform/gui/ModalDialog.h"
 #include "platform/gui/WaitCursor.h"
+#include "resources/StringIds.h"
 #include "streamio/RamStream.h"
 
 #include <QDir>
@@ -27,7 +27,8 @@ using Platform::LoadString;
 
 namespace
 {
-constexpr uint32_t kRamFlags = StreamIO::STREAM_READ | StreamIO::STREAM_WRITE | StreamIO::STREAM_CREATE_ALWAYS;
+constexpr uint32_t kRamFlags =
+    StreamIO::STREAM_READ | StreamIO::STREAM_WRITE | StreamIO::STREAM_CREATE_ALWAYS;
 const QString kMeasurementRamFile = QStringLiteral("RAM:temp.vsm");
 const QString kConversionRamFile = QStringLiteral("RAM:temp.cnv");
 
@@ -40,8 +41,8 @@ QString FolderAndBase(const QString& path)
 
 QString FromToText(const QString& from, const QString& to)
 {
-    return LoadString(StringId::IDS_FROM) + QStringLiteral("\t\t\t") + FolderAndBase(from) + u'\n' + LoadString(StringId::IDS_TO) +
-           u'\t' + to;
+    return LoadString(StringId::IDS_FROM) + QStringLiteral("\t\t\t") + FolderAndBase(from) + u'\n' +
+           LoadString(StringId::IDS_TO) + u'\t' + to;
 }
 
 // A RAM file that is gone with the object, also when a transfer raises.
@@ -119,7 +120,8 @@ bool CMeasurementDownload::TransferFiles(const std::vector<TVeskFile>& chosen, c
                                          const QString& targetFolder, QStringList& notDownloaded)
 {
     const int count = int(chosen.size());
-    CProgressWnd progress(m_parent, LoadString(StringId::IDS_DOWNLOADING), LoadString(StringId::IDS_CANCEL), true);
+    CProgressWnd progress(m_parent, LoadString(StringId::IDS_DOWNLOADING), LoadString(StringId::IDS_CANCEL),
+                          true);
     progress.SetText(QString());
     progress.SetRange(0, count, 1);
     for (int i = 0; i < count; ++i)
@@ -196,7 +198,8 @@ void CMeasurementDownload::DownloadCustomerConversions()
         return;
 
     const QString folder = m_doc.GetConversionFolder();
-    CProgressWnd progress(m_parent, LoadString(StringId::IDS_DOWNLOADING_CONVERSIONS), LoadString(StringId::IDS_CANCEL), true);
+    CProgressWnd progress(m_parent, LoadString(StringId::IDS_DOWNLOADING_CONVERSIONS),
+                          LoadString(StringId::IDS_CANCEL), true);
     progress.SetText(QString());
     progress.SetRange(0, int(records.size()), 1);
     for (const auto& record : records)
@@ -231,8 +234,8 @@ bool CMeasurementDownload::StoreConversion(int slot, const QString& fileName)
 {
     const QString folder = m_doc.GetConversionFolder();
     // The name comes from the tester: it must stay one file inside the folder.
-    if (folder.isEmpty() || fileName.isEmpty() || fileName.contains(u'/') || fileName == QStringLiteral(".") ||
-        fileName == QStringLiteral(".."))
+    if (folder.isEmpty() || fileName.isEmpty() || fileName.contains(u'/') ||
+        fileName == QStringLiteral(".") || fileName == QStringLiteral(".."))
         return false;
     std::unique_ptr<StreamIO::CRamStream> block = OpenRamFile(kConversionRamFile + QStringLiteral(".out"));
     if (!block)

@@ -4,10 +4,10 @@
 #include "app/document/VeskDoc.h"
 #include "devicefiles/FileListText.h"
 #include "platform/core/StringTable.h"
-#include "resources/StringIds.h"
 #include "platform/gui/FileDialog.h"
 #include "platform/gui/MessageBox.h"
 #include "platform/gui/WaitCursor.h"
+#include "resources/StringIds.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -117,7 +117,8 @@ void CMeasurementImport::ImportFiles(const QStringList& paths)
 
     std::optional<Platform::WaitCursor> wait;
     wait.emplace();
-    m_progress = std::make_unique<CProgressWnd>(m_parent, LoadString(StringId::IDS_IMPORTING), LoadString(StringId::IDS_CANCEL), true);
+    m_progress = std::make_unique<CProgressWnd>(m_parent, LoadString(StringId::IDS_IMPORTING),
+                                                LoadString(StringId::IDS_CANCEL), true);
     m_progress->SetText(LoadString(StringId::IDS_PREPARING_IMPORT));
     m_progress->SetRange(0, 1, 1);
 
@@ -172,8 +173,8 @@ void CMeasurementImport::ImportFiles(const QStringList& paths)
 
     if (m_failed.isEmpty())
         return;
-    Platform::ShowMessageBox(m_parent, FileListText(LoadString(StringId::IDS_NOT_IMPORTED), m_failed), QString(),
-                             Platform::MB_OK | Platform::MB_ICONEXCLAMATION);
+    Platform::ShowMessageBox(m_parent, FileListText(LoadString(StringId::IDS_NOT_IMPORTED), m_failed),
+                             QString(), Platform::MB_OK | Platform::MB_ICONEXCLAMATION);
 }
 
 int CMeasurementImport::CountImportFiles(const QString& folder)

@@ -1,18 +1,18 @@
 #include "devicefiles/Vesk3Explorer.h"
 
-#include "app/document/FolderPath.h"
 #include "app/controls/ProgressWnd.h"
 #include "app/controls/TwMenu.h"
+#include "app/document/FolderPath.h"
 #include "device/DeviceTypes.h"
-#include "devicefiles/core/DeviceListing.h"
 #include "devicefiles/VeskoraConnection.h"
+#include "devicefiles/core/DeviceListing.h"
 #include "platform/core/StringTable.h"
-#include "resources/StringIds.h"
 #include "platform/gui/BitmapTable.h"
 #include "platform/gui/ImageList.h"
 #include "platform/gui/MessageBox.h"
 #include "platform/gui/PainterCanvas.h"
 #include "platform/gui/PopupMenu.h"
+#include "resources/StringIds.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -106,7 +106,9 @@ bool PathStartsWith(const QString& path, const QString& prefix)
 class CVesk3Explorer::RenameDelegate : public QStyledItemDelegate
 {
 public:
-    explicit RenameDelegate(CVesk3Explorer& explorer) : QStyledItemDelegate(&explorer), m_explorer(explorer) {}
+    explicit RenameDelegate(CVesk3Explorer& explorer) : QStyledItemDelegate(&explorer), m_explorer(explorer)
+    {
+    }
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override
@@ -168,7 +170,8 @@ CVesk3Explorer::CVesk3Explorer(QWidget* parent, const QString& listing, CVeskora
     m_list->setIconSize(QSize(16, 16));
     m_list->setItemDelegate(new RenameDelegate(*this));
     m_list->installEventFilter(this);
-    connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) { OpenFolder(item); });
+    connect(m_list, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* item) { OpenFolder(item); });
     connect(m_list, &QTreeWidget::customContextMenuRequested, this, &CVesk3Explorer::OnListRightClick);
 
     m_pathLabel = new QLabel(this);
@@ -530,7 +533,8 @@ void CVesk3Explorer::DeleteMarked()
 
     bool failed = false;
     {
-        CProgressWnd progress(this, LoadString(StringId::IDS_DELETING), LoadString(StringId::IDS_CANCEL), true);
+        CProgressWnd progress(this, LoadString(StringId::IDS_DELETING), LoadString(StringId::IDS_CANCEL),
+                              true);
         progress.SetText(QString());
         progress.SetRange(0, count, 1);
         bool cancelled = false;
@@ -703,20 +707,23 @@ void CVesk3Explorer::OnListRightClick(const QPoint& pos)
         Platform::MF_STRING | (m_cutCount > 0 || m_copyCount > 0 ? 0u : unsigned(Platform::MF_GRAYED));
     if (item)
     {
-        menu.AppendItem(LoadString(StringId::IDS_DOWNLOAD), Platform::MF_STRING, menuDownload, &images, kDownloadImage);
+        menu.AppendItem(LoadString(StringId::IDS_DOWNLOAD), Platform::MF_STRING, menuDownload, &images,
+                        kDownloadImage);
         menu.AppendItem(QString(), Platform::MF_SEPARATOR, 0);
         menu.AppendItem(LoadString(StringId::IDS_TREE_CUT), Platform::MF_STRING, menuCut, &images, kCutImage);
         menu.AppendItem(LoadString(StringId::IDS_TREE_PASTE), pasteFlags, menuPaste, &images, kPasteImage);
         menu.AppendItem(QString(), Platform::MF_SEPARATOR, 0);
-        menu.AppendItem(LoadString(StringId::IDS_TREE_DELETE), Platform::MF_STRING, menuDelete, &images, kDeleteImage);
-        menu.AppendItem(LoadString(StringId::IDS_TREE_RENAME), Platform::MF_STRING, menuRename, &images, kRenameImage);
+        menu.AppendItem(LoadString(StringId::IDS_TREE_DELETE), Platform::MF_STRING, menuDelete, &images,
+                        kDeleteImage);
+        menu.AppendItem(LoadString(StringId::IDS_TREE_RENAME), Platform::MF_STRING, menuRename, &images,
+                        kRenameImage);
     }
     else
     {
         menu.AppendItem(LoadString(StringId::IDS_TREE_PASTE), pasteFlags, menuPaste, &images, kPasteImage);
         menu.AppendItem(QString(), Platform::MF_SEPARATOR, 0);
-        menu.AppendItem(LoadString(StringId::IDS_TREE_NEW_FOLDER), Platform::MF_STRING, menuNewFolder, &images,
-                        kNewFolderImage);
+        menu.AppendItem(LoadString(StringId::IDS_TREE_NEW_FOLDER), Platform::MF_STRING, menuNewFolder,
+                        &images, kNewFolderImage);
     }
     const QPoint at = m_list->viewport()->mapToGlobal(pos);
     const unsigned chosen =

@@ -270,7 +270,8 @@ bool CVeskoraConnection::ListDirectory(uint32_t kindMask, QString& listing)
 
 bool CVeskoraConnection::DownloadFile(StreamIO::CIoStream* destination, const QString& devicePath)
 {
-    return WithDevice([&](Device::CVmDevice& device) { return device.DownloadFile(destination, devicePath); });
+    return WithDevice([&](Device::CVmDevice& device)
+                      { return device.DownloadFile(destination, devicePath); });
 }
 
 bool CVeskoraConnection::UploadFile(const QString& devicePath, StreamIO::CIoStream* source)

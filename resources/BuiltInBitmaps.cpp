@@ -238,8 +238,8 @@ void RegisterBuiltInBitmaps()
     if (!table.Contains(1313))
         table.Set(1313, DrawValueRowStrip());
     RegisterExportDlgBitmaps(table);
-    RegisterSeriesPageBitmaps(table);
     RegisterExplorerBitmaps(table);
+    RegisterSeriesPageBitmaps(table);
     // The main window: icon, logo (normal and pressed), toolbar (normal and disabled).
     if (!table.Contains(10))
         table.Set(10, DrawProgramIcon());

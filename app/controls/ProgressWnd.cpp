@@ -302,17 +302,18 @@ void CProgressWnd::PumpMessages(bool cancelOnEsc)
     EscapeWatch watch([this] { OnCancel(); });
     if (cancelOnEsc)
         qApp->installEventFilter(&watch);
-    // A fast job would otherwise spend more time painting text and bar than on its work.
+    // A fast job would otherwise spend more time painting text and bar than on its work
+    // (the bar repaints at once on every step). What the caller set between two pumps
+    // shows at the next pump that may paint.
     const bool paint = !m_painted.isValid() || m_painted.elapsed() >= kMinPaintIntervalMs;
     QPointer<CProgressWindow> window = m_window;
-    if (window && !paint)
-        window->setUpdatesEnabled(false);
+    if (window)
+        window->setUpdatesEnabled(paint);
     QCoreApplication::processEvents(QEventLoop::AllEvents);
-    // Other event loops (a message box over the window) repaint it as usual.
-    if (window && !paint)
-        window->setUpdatesEnabled(true);
     if (paint)
         m_painted.start();
+    if (window && !m_cancelled)
+        window->setUpdatesEnabled(false);
     if (cancelOnEsc)
         qApp->removeEventFilter(&watch);
 }
@@ -322,6 +323,8 @@ void CProgressWnd::OnCancel()
     if (m_cancelled)
         return;
     m_cancelled = true;
+    if (m_window)
+        m_window->setUpdatesEnabled(true);
     if (HasWindow())
     {
         if (m_window->isVisible())

@@ -35,8 +35,8 @@ public:
     int SetPos(int position);
     int StepIt();
     // Dispatches what is waiting in the UI thread's queue; with cancelOnEsc, an Esc key
-    // among it cancels. A job that pumps faster than the eye can follow has its window
-    // repainted at most every kMinPaintIntervalMs.
+    // among it cancels. The window repaints only here, at most every kMinPaintIntervalMs,
+    // so that a job that pumps faster than the eye can follow is not slowed by painting.
     void PumpMessages(bool cancelOnEsc = true);
     static constexpr int kMinPaintIntervalMs = 40;
     bool Cancelled() const { return m_cancelled; }

@@ -1,19 +1,15 @@
 #pragma once
-#include <QCursor>
-#include <QGuiApplication>
+#include <QApplication>
 
 namespace Platform
 {
-
-// Shows the wait cursor over the program's windows for its lifetime. Keep it off modal
-// dialogs that the user works in.
+// Shows the wait cursor over the whole application while it lives.
 class WaitCursor
 {
 public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
-
 } // namespace Platform

@@ -72,7 +72,8 @@ protected:
     {
         EXPECT_TRUE(Doc().IsModified());
         EXPECT_FALSE(view.hints.empty());
-        EXPECT_TRUE(std::all_of(view.hints.begin(), view.hints.end(), [](int h) { return h == DOC_HINT_ALL; }));
+        EXPECT_TRUE(
+            std::all_of(view.hints.begin(), view.hints.end(), [](int h) { return h == DOC_HINT_ALL; }));
     }
 
     FakeView view;
@@ -131,7 +132,8 @@ TEST_F(DownloadTest, FilesChosenInsideAFolderLandInTheCurrentFolder)
         {
             DoubleClick(explorer, "Site");
             EXPECT_EQ(explorer.CurrentPath(), QStringLiteral("\\Site.DIR\\"));
-            EXPECT_EQ(explorer.findChild<QLabel*>(QStringLiteral("pathLabel"))->text(), QStringLiteral("\\Site\\"));
+            EXPECT_EQ(explorer.findChild<QLabel*>(QStringLiteral("pathLabel"))->text(),
+                      QStringLiteral("\\Site\\"));
             EXPECT_EQ(RowTexts(explorer), (QStringList{"F1", "F2", "F3"}));
             // A double click on a file does nothing.
             DoubleClick(explorer, "F2");
@@ -220,7 +222,8 @@ TEST_P(DownloadOverLink, ALinkCutInTheMiddleOfAFileLeavesNoHalfSeries)
     }
     if (lost)
     {
-        EXPECT_TRUE(text.startsWith(QStringLiteral("The connection to the Veskora 3 was lost during the download.")))
+        EXPECT_TRUE(
+            text.startsWith(QStringLiteral("The connection to the Veskora 3 was lost during the download.")))
             << text.toStdString();
         EXPECT_TRUE(text.contains(QStringLiteral("\\Site\\F3.vsm")));
         EXPECT_EQ(site->GetSeriesCount(), 0);
@@ -258,7 +261,8 @@ TEST_F(DownloadTest, ACustomerConversionIsKeptAndLoadedAgainAfterARestart)
     std::vector<uint8_t> block = TestRecords::Identity(header);
     const size_t recordLength = block.size();
     ASSERT_GT(BuildCnvRecordBlock(block, recordLength), 0u);
-    sim.AddFile(kCnvRoot + "Mine.cnv", QByteArray(reinterpret_cast<const char*>(block.data()), qsizetype(block.size())));
+    sim.AddFile(kCnvRoot + "Mine.cnv",
+                QByteArray(reinterpret_cast<const char*>(block.data()), qsizetype(block.size())));
 
     Serve(Link::tcp);
     QueueWizard();

@@ -4,11 +4,11 @@
 #include "app/MainFrm.h"
 #include "app/document/DocView.h"
 #include "measurement/FolderData.h"
+#include "streamio/StreamIO.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/app/document/DocTestSupport.h"
 #include "tests/support/FileDialogRecorder.h"
 #include "tests/support/MessageBoxRecorder.h"
-#include "streamio/StreamIO.h"
 
 #include <QAction>
 #include <QApplication>
@@ -152,7 +152,8 @@ TEST_F(ImportTest, ADroppedFolderKeepsItsStructureAndUnreadableFilesAreNamed)
     ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
     notes.close();
     // A link back up would make the walk endless; a link to nowhere cannot be read.
-    ASSERT_TRUE(QFile::link(env.Dir().File(QStringLiteral("data")), env.Dir().File(QStringLiteral("data/sub/loop"))));
+    ASSERT_TRUE(
+        QFile::link(env.Dir().File(QStringLiteral("data")), env.Dir().File(QStringLiteral("data/sub/loop"))));
     ASSERT_TRUE(QFile::link(env.Dir().File(QStringLiteral("gone.vsm")),
                             env.Dir().File(QStringLiteral("data/broken.vsm"))));
 
@@ -160,11 +161,12 @@ TEST_F(ImportTest, ADroppedFolderKeepsItsStructureAndUnreadableFilesAreNamed)
 
     EXPECT_EQ(Series("\\data\\"), (QStringList{"B", "a"}));
     EXPECT_EQ(Series("\\data\\sub\\"), (QStringList{"c", "ro"}));
-    EXPECT_EQ(DocTest::Readings(*Doc().LookupFolder(QStringLiteral("\\data\\sub\\")), 1), std::vector<float>{44.0f});
+    EXPECT_EQ(DocTest::Readings(*Doc().LookupFolder(QStringLiteral("\\data\\sub\\")), 1),
+              std::vector<float>{44.0f});
     EXPECT_EQ(Doc().LookupFolder(QStringLiteral("\\data\\sub\\loop\\")), nullptr);
     ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].text,
-              QStringLiteral("These files could not be imported:\n") + env.Dir().File(QStringLiteral("data/broken.vsm")));
+    EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("These files could not be imported:\n") +
+                                       env.Dir().File(QStringLiteral("data/broken.vsm")));
     EXPECT_TRUE(Doc().IsModified());
     EXPECT_EQ(view.hints.back(), DOC_HINT_ALL);
     EXPECT_FALSE(ProgressWindowShown());
@@ -193,7 +195,8 @@ TEST_F(ImportTest, TheImportCommandTakesSeveralFilesFromTheDialog)
     ASSERT_EQ(files.requests.size(), 1u);
     const Platform::FileDialogRequest& request = files.requests[0];
     EXPECT_FALSE(request.save);
-    EXPECT_EQ(request.filter, QStringLiteral("Veskora 3 measurement files (*.vsm)|*.vsm|All files (*.*)|*.*||"));
+    EXPECT_EQ(request.filter,
+              QStringLiteral("Veskora 3 measurement files (*.vsm)|*.vsm|All files (*.*)|*.*||"));
     EXPECT_EQ(request.defaultExtension, QStringLiteral("vsm"));
     EXPECT_TRUE(request.flags & Platform::OFN_ALLOWMULTISELECT);
     EXPECT_EQ(Series("\\"), (QStringList{"x", "w"}));

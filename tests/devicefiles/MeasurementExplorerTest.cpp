@@ -157,9 +157,11 @@ TEST_F(ExplorerTest, KeysActOnTheListOnlyAndNamesAreCheckedBeforeTheTesterIsAske
                 const char* name;
                 QStringList messages;
             };
-            for (const Case& c : {Case{"   ", {"Please enter a name."}},
-                                  Case{"b:c", {"The new file/folder contains an invalid character! Renaming skipped.",
-                                               "Renaming failed!"}}})
+            for (const Case& c :
+                 {Case{"   ", {"Please enter a name."}},
+                  Case{"b:c",
+                       {"The new file/folder contains an invalid character! Renaming skipped.",
+                        "Renaming failed!"}}})
             {
                 boxes.boxes.clear();
                 if (!explorer.IsEditingName())
@@ -251,8 +253,8 @@ TEST_F(ExplorerTest, ACancelledDeleteKeepsWhatWasDoneAndStillReportsFailures)
                     waited.start();
                     while (sim.Engine().CountText("DELF") < 2 && waited.elapsed() < kDeadlineMs)
                         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-                    QCoreApplication::postEvent(list,
-                                                new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+                    QCoreApplication::postEvent(
+                        list, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
                 });
             Key(explorer, Qt::Key_Delete);
             escape.join();

@@ -138,8 +138,8 @@ protected:
                 ASSERT_NE(sheet, nullptr);
                 QTest::mouseClick(sheet->Button(Platform::WizardButton::next), Qt::LeftButton);
                 QPushButton* finish = sheet->Button(Platform::WizardButton::finish);
-                ASSERT_TRUE(QTest::qWaitFor([&] { return finish->isVisible() && finish->isEnabled(); },
-                                            kDeadlineMs));
+                ASSERT_TRUE(
+                    QTest::qWaitFor([&] { return finish->isVisible() && finish->isEnabled(); }, kDeadlineMs));
                 QTest::mouseClick(finish, Qt::LeftButton);
             });
     }

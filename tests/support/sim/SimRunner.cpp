@@ -5,9 +5,9 @@
 // until interrupted.
 #include "measurement/MeasSeries1.h"
 #include "platform/core/SettingsStore.h"
+#include "platform/io/SerialPort.h"
 #include "streamio/RamStream.h"
 #include "streamio/StreamIO.h"
-#include "platform/io/SerialPort.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/sim/PortableTesterSim.h"
 
