@@ -1,17 +1,21 @@
 #include "app/AboutDlg.h"
 
+#include "app/UiText.h"
+#include "platform/gui/DialogFit.h"
+#include "resources/StringIds.h"
 #include "streamio/FileVersionInfo.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 CAboutDlg::CAboutDlg(const CFileVersionInfo& program, const CFileVersionInfo& language, QWidget* parent)
     : QDialog(parent)
 {
-    setWindowTitle(QStringLiteral("About Veskador 3"));
+    UiText::Set(this, StringId::IDS_ABOUT_TITLE);
     m_version = new QLabel(QStringLiteral("[Version]"));
     m_release = new QLabel(QStringLiteral("[Release]"));
     m_build = new QLabel(QStringLiteral("[Build]"));
@@ -21,10 +25,17 @@ CAboutDlg::CAboutDlg(const CFileVersionInfo& program, const CFileVersionInfo& la
     m_legal->setWordWrap(true);
     m_description = new QGroupBox(QStringLiteral("[File description]"));
     auto* form = new QFormLayout(m_description);
-    form->addRow(QStringLiteral("Version:"), m_version);
-    form->addRow(QStringLiteral("Release:"), m_release);
-    form->addRow(QStringLiteral("Build:"), m_build);
+    const auto row = [form](uint32_t label, QLabel* field)
+    {
+        auto* text = new QLabel;
+        UiText::Set(text, label);
+        form->addRow(text, field);
+    };
+    row(StringId::IDS_ABOUT_VERSION, m_version);
+    row(StringId::IDS_ABOUT_RELEASE, m_release);
+    row(StringId::IDS_ABOUT_BUILD, m_build);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
+    UiText::Set(buttons->button(QDialogButtonBox::Ok), StringId::IDS_BUTTON_OK);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_description);
@@ -44,6 +55,10 @@ CAboutDlg::CAboutDlg(const CFileVersionInfo& program, const CFileVersionInfo& la
     const CFileVersionInfo& texts = language.GetFileVersionText().isEmpty() ? program : language;
     m_comments->setText(texts.GetComments());
     m_legal->setText(texts.GetLegalCopyright());
+    // An empty text would only leave a gap.
+    m_comments->setVisible(!m_comments->text().isEmpty());
+    m_legal->setVisible(!m_legal->text().isEmpty());
+    Platform::FitToCaption(this);
 }
 
 QString CAboutDlg::FieldText(int id) const

@@ -1,9 +1,11 @@
 #include "app/AppSettings.h"
 
 #include "app/MainFrm.h"
+#include "app/UiText.h"
 #include "app/Veskador3SE.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/DateTimePicture.h"
+#include "platform/gui/DialogFit.h"
 #include "platform/gui/DialogLayout.h"
 #include "platform/gui/ModalDialog.h"
 #include "resources/StringIds.h"
@@ -50,11 +52,12 @@ CAppSettings::CAppSettings(QWidget* parent, const QString& programFolder)
               Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       m_programFolder(programFolder.isEmpty() ? GetModuleFolder() : programFolder)
 {
-    setWindowTitle(QStringLiteral("Application Settings"));
+    UiText::Set(this, StringId::IDS_SETTINGS_TITLE);
     const Platform::DialogUnits du(font());
     setFixedSize(du.Size(186, 150));
 
-    auto* languageLabel = new QLabel(QStringLiteral("Select language:"), this);
+    auto* languageLabel = new QLabel(this);
+    UiText::Set(languageLabel, StringId::IDS_SELECT_LANGUAGE);
     languageLabel->setGeometry(du.Rect(7, 7, 172, 8));
     m_language = new QComboBox(this);
     m_language->setGeometry(du.Rect(7, 17, 172, 14));
@@ -63,26 +66,31 @@ CAppSettings::CAppSettings(QWidget* parent, const QString& programFolder)
     m_frame = new QGroupBox(Platform::LoadString(StringId::IDS_DATE_TIME_FORMAT), this);
     m_frame->setGeometry(du.Rect(7, 38, 172, 82));
     Platform::SetDlgCtrlID(m_frame, IDC_FRAME);
-    auto* dateLabel = new QLabel(QStringLiteral("Date format:"), m_frame);
+    auto* dateLabel = new QLabel(m_frame);
+    UiText::Set(dateLabel, StringId::IDS_DATE_FORMAT_LABEL);
     dateLabel->setGeometry(du.Rect(7, 12, 158, 8));
     m_dateFormat = new QComboBox(m_frame);
     m_dateFormat->setGeometry(du.Rect(7, 22, 158, 14));
     Platform::SetDlgCtrlID(m_dateFormat, IDC_DATE_FORMAT);
-    auto* timeLabel = new QLabel(QStringLiteral("Time format:"), m_frame);
+    auto* timeLabel = new QLabel(m_frame);
+    UiText::Set(timeLabel, StringId::IDS_TIME_FORMAT_LABEL);
     timeLabel->setGeometry(du.Rect(7, 42, 158, 8));
     m_timeFormat = new QComboBox(m_frame);
     m_timeFormat->setGeometry(du.Rect(7, 52, 158, 14));
     Platform::SetDlgCtrlID(m_timeFormat, IDC_TIME_FORMAT);
 
-    auto* reset = new QPushButton(QStringLiteral("Reset"), this);
+    auto* reset = new QPushButton(this);
+    UiText::Set(reset, StringId::IDS_BUTTON_RESET);
     reset->setGeometry(du.Rect(7, 129, 50, 14));
     reset->setAutoDefault(false);
     Platform::SetDlgCtrlID(reset, IDC_RESET);
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    auto* ok = new QPushButton(this);
+    UiText::Set(ok, StringId::IDS_BUTTON_OK);
     ok->setGeometry(du.Rect(75, 129, 50, 14));
     ok->setDefault(true);
     Platform::SetDlgCtrlID(ok, 1);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    auto* cancel = new QPushButton(this);
+    UiText::Set(cancel, StringId::IDS_BUTTON_CANCEL);
     cancel->setGeometry(du.Rect(129, 129, 50, 14));
     cancel->setAutoDefault(false);
     Platform::SetDlgCtrlID(cancel, 2);
@@ -107,6 +115,9 @@ void CAppSettings::showEvent(QShowEvent* event)
     {
         m_initialised = true;
         OnInitDialog();
+        // A language pack's texts may be longer than the English ones the sizes suit.
+        Platform::WidenToTexts(this);
+        Platform::FitToCaption(this);
     }
     QDialog::showEvent(event);
 }
@@ -172,6 +183,7 @@ void CAppSettings::OnFormatChange()
     const int date = m_dateFormat->currentIndex();
     const int time = m_timeFormat->currentIndex();
     SetExampleLine(PatternOf(StringId::IDS_DATE_FORMATS, date), PatternOf(StringId::IDS_TIME_FORMATS, time));
+    Platform::WidenToTexts(this);
 }
 
 void CAppSettings::OnReset()
@@ -220,9 +232,8 @@ void OnAppSettings(CMainFrame& frame)
     QApplication::setOverrideCursor(Qt::WaitCursor);
     if (dialog.IsLanguageChanged())
     {
-        // The version menu takes its texts from the language now in use.
-        frame.RemoveNewVersionMenu();
-        frame.UpdateNewVersionMenu();
+        // Menus, bars and the version menu take their texts from the language now in use.
+        frame.RebuildTexts();
     }
     // Also after Cancel: the views redraw with the formats and texts now in use.
     frame.Document().RefreshAllViews();

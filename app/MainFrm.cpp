@@ -6,7 +6,9 @@
 #include "app/Logo.h"
 #include "app/RightView.h"
 #include "app/ToolBarExt.h"
+#include "app/UiText.h"
 #include "app/Veskador3SE.h"
+#include "app/WindowPlacement.h"
 #include "app/document/Registry.h"
 #include "app/document/SettingsFolders.h"
 #include "device/VmDevice.h"
@@ -134,12 +136,8 @@ CMainFrame::CMainFrame(const QStringList& arguments, QWidget* parent) : QMainWin
     if (!icon.isNull())
         setWindowIcon(QIcon(QPixmap::fromImage(icon)));
 
-    // Nearly the whole screen: 2 pixels in from the left and top, 90 % of its height.
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-    {
-        const QRect s = screen->geometry();
-        setGeometry(s.x() + 2, s.y() + 2, s.width() - 4, static_cast<int>(s.height() * 0.9));
-    }
+    // Nearly the whole screen, with the title bar on it to grab.
+    WindowPlacement::PlaceOnScreen(this);
 
     CreateClient();
     CreateMenus();
@@ -287,75 +285,6 @@ QMenu* CMainFrame::MakeMenu(const QString& title, std::initializer_list<std::pai
     return menu;
 }
 
-void CMainFrame::CreateMenus()
-{
-    QMenu* file = MakeMenu(QStringLiteral("&File"), {});
-    MakeMenu(QStringLiteral("Open"),
-             {{Cmd::ID_OPEN_PROJECT, QStringLiteral("Veskador 3 project (v3p)")},
-              {Cmd::ID_DOWNLOAD, QStringLiteral("Download measurement files from Veskora 3")}},
-             file);
-    MakeMenu(QStringLiteral("Import"),
-             {{Cmd::ID_IMPORT, QStringLiteral("Veskora 3 measurement files (vsm)")}}, file);
-    file->addAction(MakeAction(Cmd::ID_CLOSE_PROJECT, QStringLiteral("Close project")));
-    file->addSeparator();
-    file->addAction(MakeAction(Cmd::ID_SAVE_PROJECT, QStringLiteral("Save project")));
-    file->addAction(MakeAction(Cmd::ID_SAVE_AS, QStringLiteral("Save project as...")));
-    file->addSeparator();
-    MakeMenu(QStringLiteral("Export"),
-             {{Cmd::ID_EXPORT_GRAPHIC, QStringLiteral("Export as graphic")},
-              {Cmd::ID_EXPORT_TEXT, QStringLiteral("Export as CSV file(s)")}},
-             file);
-    file->addAction(MakeAction(Cmd::ID_PRINT, QStringLiteral("&Print")));
-    file->addSeparator();
-    file->addAction(MakeAction(Cmd::ID_APP_SETTINGS, QStringLiteral("Application &settings")));
-    file->addSeparator();
-    file->addAction(MakeAction(Cmd::ID_APP_EXIT, QStringLiteral("E&xit")));
-
-    MakeMenu(QStringLiteral("&Edit"), {{Cmd::ID_EDIT_SELECT_ALL, QStringLiteral("Select all\t(Ctrl+A)")},
-                                       {Cmd::ID_EDIT_COPY, QStringLiteral("Copy\t(Ctrl+C)")},
-                                       {Cmd::ID_EDIT_PASTE, QStringLiteral("Paste\t(Ctrl+V)")},
-                                       {Cmd::ID_EDIT_DELETE, QStringLiteral("Delete\t(Delete)")}});
-    m_actions[Cmd::ID_EDIT_SELECT_ALL]->setShortcut(QKeySequence::SelectAll);
-    m_actions[Cmd::ID_EDIT_COPY]->setShortcut(QKeySequence::Copy);
-    m_actions[Cmd::ID_EDIT_PASTE]->setShortcut(QKeySequence::Paste);
-    m_actions[Cmd::ID_EDIT_DELETE]->setShortcut(QKeySequence::Delete);
-
-    MakeMenu(QStringLiteral("Veskora 3"),
-             {{Cmd::ID_DOWNLOAD, QString()},
-              {Cmd::ID_DISCONNECT, QStringLiteral("Disconnect Veskora 3")},
-              {0, QString()},
-              {Cmd::ID_DOWNLOAD_LOG, QStringLiteral("Download LOG files...")},
-              {Cmd::ID_BACKUP_PROFILES, QStringLiteral("Backup profiles file...")},
-              {Cmd::ID_RESTORE_PROFILES, QStringLiteral("Restore profiles file...")},
-              {0, QString()},
-              {Cmd::ID_LANGUAGE_MANAGER, QStringLiteral("Language Manager...")},
-              {Cmd::ID_CONVERSIONS_MANAGER, QStringLiteral("Customer conversions Manager...")},
-              {Cmd::ID_HELPFILES_MANAGER, QStringLiteral("Help files Manager...")},
-              {0, QString()},
-              {Cmd::ID_UPGRADE_DEVICE, QStringLiteral("&Upgrade Veskora 3...")}});
-    MakeMenu(QStringLiteral("Veskamon 3"), {{Cmd::ID_MEASURE, QStringLiteral("Measure...")}});
-    MakeMenu(QStringLiteral("&Help"), {{Cmd::ID_HELP_MANUAL, QStringLiteral("&Help Veskador 3")},
-                                       {Cmd::ID_HELP_UPGRADE, QStringLiteral("Help &upgrade Veskora 3")},
-                                       {0, QString()},
-                                       {Cmd::ID_CHECK_UPDATES, QStringLiteral("Check for updates...")},
-                                       {Cmd::ID_PRODUCT_REGISTRATION, QStringLiteral("Product Registration")},
-                                       {Cmd::ID_CUSTOMER_FEEDBACK, QStringLiteral("Customer Feedback")},
-                                       {0, QString()},
-                                       {Cmd::ID_APP_ABOUT, QStringLiteral("&About Veskador 3...")}});
-    // The same command under a second entry keeps the text of its first one; the explorer
-    // entry of the Veskora 3 menu has its own.
-    for (QAction* a : menuBar()->actions())
-        if (a->text() == QStringLiteral("Veskora 3") && a->menu())
-        {
-            QAction* explorer = new QAction(QStringLiteral("Veskora 3 Explorer"), a->menu());
-            connect(explorer, &QAction::triggered, this, [this] { OnCmdMsg(Cmd::ID_DOWNLOAD); });
-            connect(m_actions[Cmd::ID_DOWNLOAD], &QAction::enabledChanged, explorer, &QAction::setEnabled);
-            explorer->setEnabled(m_actions[Cmd::ID_DOWNLOAD]->isEnabled());
-            a->menu()->insertAction(a->menu()->actions().value(0), explorer);
-            a->menu()->removeAction(m_actions[Cmd::ID_DOWNLOAD]);
-        }
-}
-
 void CMainFrame::CreateToolBar()
 {
     m_toolBar = new CToolBarExt(this);
@@ -383,10 +312,12 @@ void CMainFrame::CreateToolBar()
     if (auto* download = qobject_cast<QToolButton*>(m_toolBar->ButtonOf(Action(Cmd::ID_DOWNLOAD))))
     {
         auto* menu = new QMenu(download);
-        QAction* get = menu->addAction(Platform::LoadString(StringId::IDS_DOWNLOAD_MENU_DOWNLOAD));
+        QAction* get = menu->addAction(QString());
+        UiText::Set(get, StringId::IDS_DOWNLOAD_MENU_DOWNLOAD);
         connect(get, &QAction::triggered, this, [this] { OnCmdMsg(Cmd::ID_DOWNLOAD); });
         menu->addSeparator();
-        QAction* disconnect = menu->addAction(Platform::LoadString(StringId::IDS_DOWNLOAD_MENU_DISCONNECT));
+        QAction* disconnect = menu->addAction(QString());
+        UiText::Set(disconnect, StringId::IDS_DOWNLOAD_MENU_DISCONNECT);
         connect(disconnect, &QAction::triggered, this, [this] { OnCmdMsg(Cmd::ID_DISCONNECT); });
         connect(menu, &QMenu::aboutToShow, this,
                 [this, get, disconnect]
@@ -407,8 +338,10 @@ void CMainFrame::CreateStatusBar()
 {
     m_message = new QLabel(m_keptStatus, this);
     m_message->setObjectName(QStringLiteral("MessagePane"));
-    m_capsIndicator = new QLabel(Platform::LoadString(StringId::IDS_CAPS), this);
-    m_numIndicator = new QLabel(Platform::LoadString(StringId::IDS_NUM), this);
+    m_capsIndicator = new QLabel(this);
+    m_numIndicator = new QLabel(this);
+    UiText::Set(m_capsIndicator, StringId::IDS_CAPS);
+    UiText::Set(m_numIndicator, StringId::IDS_NUM);
     // The lock states cannot be read portably; the indicators stay grey.
     m_capsIndicator->setEnabled(false);
     m_numIndicator->setEnabled(false);

@@ -86,6 +86,8 @@ public:
     void OnNewDeviceAppVersion(uint32_t wParam, uint32_t lParam) override;
     void UpdateNewVersionMenu();
     void RemoveNewVersionMenu();
+    // Sets the menus' and bars' texts again from the string table (the language changed).
+    void RebuildTexts();
     QMenu* NewVersionMenu() const { return m_newVersionMenu; }
     CVersion NewestProgramVersion() const { return m_newestProgram; }
     CVersion NewestDeviceOsVersion() const { return m_newestDeviceOs; }

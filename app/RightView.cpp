@@ -1,5 +1,6 @@
 #include "app/RightView.h"
 
+#include "app/InstalledFiles.h"
 #include "app/MainFrm.h"
 #include "app/controls/TabPage.h"
 #include "app/TabSheet.h"
@@ -22,12 +23,6 @@ namespace
 constexpr int kInitialSheetSize = 200;
 
 using Platform::WaitCursor;
-
-// Hands a local file to the desktop's opener. The opener reports its own failures.
-void OpenLocalFile(const QString& path)
-{
-    OpenWebPage(QUrl::fromLocalFile(path).toString());
-}
 } // namespace
 
 CRightView::CRightView(QWidget* parent) : QWidget(parent)
@@ -52,7 +47,7 @@ void CRightView::SetDocument(CVeskDoc* doc, std::unique_ptr<CTabPage> page)
     m_doc = doc;
     if (m_doc)
         m_doc->AddView(this);
-    m_sheet = std::make_unique<CTabSheet>(QStringLiteral("Measurements"), this, 0, m_doc);
+    m_sheet = std::make_unique<CTabSheet>(Platform::LoadString(StringId::IDS_SHEET_TITLE), this, 0, m_doc);
     m_page = page ? std::move(page) : MakeSeriesPage();
     m_sheet->AddPage(m_page.get());
     m_sheet->setGeometry(0, 0, kInitialSheetSize, kInitialSheetSize);
@@ -175,20 +170,12 @@ void CRightView::OnCloseProject()
 
 void CRightView::OnHelpManual()
 {
-    const WaitCursor wait;
-    // The manual goes by its bare name, found from the current folder.
-    const QString name = Platform::LoadString(StringId::IDS_MANUAL_FILE);
-    if (!name.isEmpty())
-        OpenLocalFile(QDir::current().absoluteFilePath(name));
+    InstalledFiles::Open(window(), Platform::LoadString(StringId::IDS_MANUAL_FILE), GetModuleFolder());
 }
 
 void CRightView::OnHelpUpgrade()
 {
-    const WaitCursor wait;
-    // The help of the upgrade tool lies beside the program.
-    const QString name = Platform::LoadString(StringId::IDS_HELP_UPGRADE_FILE);
-    if (!name.isEmpty())
-        OpenLocalFile(QDir(GetModuleFolder()).absoluteFilePath(name));
+    InstalledFiles::Open(window(), Platform::LoadString(StringId::IDS_HELP_UPGRADE_FILE), GetModuleFolder());
 }
 
 bool CRightView::OnCommand(uint32_t id)

@@ -1,7 +1,10 @@
 #include "app/controls/CommentDlg.h"
 
+#include "platform/core/StringTable.h"
+#include "platform/gui/DialogFit.h"
 #include "platform/gui/DialogLayout.h"
 #include "platform/gui/ModalDialog.h"
+#include "resources/StringIds.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -10,7 +13,7 @@
 CCommentDlg::CCommentDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
 {
-    setWindowTitle(QStringLiteral("Please enter a comment"));
+    setWindowTitle(Platform::LoadString(StringId::IDS_COMMENT_TITLE));
     const Platform::DialogUnits du(font());
     setFixedSize(du.Size(306, 107));
 
@@ -21,16 +24,20 @@ CCommentDlg::CCommentDlg(QWidget* parent)
     m_edit->setGeometry(du.Rect(7, 7, 291, 79));
     Platform::SetDlgCtrlID(m_edit, IDC_COMMENT);
 
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    auto* cancel = new QPushButton(Platform::LoadString(StringId::IDS_BUTTON_CANCEL), this);
     cancel->setGeometry(du.Rect(199, 86, 50, 14));
     cancel->setAutoDefault(false);
     Platform::SetDlgCtrlID(cancel, 2);
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    auto* ok = new QPushButton(Platform::LoadString(StringId::IDS_BUTTON_OK), this);
     ok->setGeometry(du.Rect(249, 86, 50, 14));
     ok->setDefault(true);
     Platform::SetDlgCtrlID(ok, 1);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    // A language pack may lengthen the texts.
+    Platform::WidenToTexts(this);
+    Platform::FitToCaption(this);
 
     // Tab order follows the template: the edit, Cancel, OK.
     setTabOrder(m_edit, cancel);

@@ -4,6 +4,7 @@
 #include "platform/core/StringTable.h"
 #include "platform/gui/DateTimePicker.h"
 #include "platform/gui/DateTimePicture.h"
+#include "platform/gui/DialogFit.h"
 #include "platform/gui/DialogLayout.h"
 #include "platform/gui/ModalDialog.h"
 #include "resources/StringIds.h"
@@ -26,7 +27,7 @@ const QDate kLastDate(3000, 12, 31);
 CDateTimeDlg::CDateTimeDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
 {
-    setWindowTitle(QStringLiteral("Adjust time"));
+    setWindowTitle(Platform::LoadString(StringId::IDS_ADJUST_TIME_TITLE));
     const Platform::DialogUnits du(font());
     setFixedSize(du.Size(263, 108));
 
@@ -44,48 +45,51 @@ CDateTimeDlg::CDateTimeDlg(QWidget* parent)
         return g;
     };
 
-    group(QStringLiteral("Current time stamp of objects"), 7, 7, 109, 42);
-    label(QStringLiteral("Date"), 16, 19, 16, 8);
+    group(Platform::LoadString(StringId::IDS_CURRENT_TIME_STAMP), 7, 7, 109, 42);
+    label(Platform::LoadString(StringId::IDS_DATE_LABEL), 16, 19, 16, 8);
     m_currentDate = new QLineEdit(this);
     m_currentDate->setReadOnly(true);
     m_currentDate->setGeometry(du.Rect(15, 28, 47, 14));
     Platform::SetDlgCtrlID(m_currentDate, IDC_CURRENT_DATE);
-    label(QStringLiteral("Time"), 66, 19, 16, 8);
+    label(Platform::LoadString(StringId::IDS_TIME_LABEL), 66, 19, 16, 8);
     m_currentTime = new QLineEdit(this);
     m_currentTime->setReadOnly(true);
     m_currentTime->setGeometry(du.Rect(66, 28, 43, 14));
     Platform::SetDlgCtrlID(m_currentTime, IDC_CURRENT_TIME);
     label(QStringLiteral("-->"), 120, 24, 12, 8);
 
-    group(QStringLiteral("Time stamp after adjustment"), 134, 7, 122, 41);
-    label(QStringLiteral("Date"), 141, 19, 16, 8);
+    group(Platform::LoadString(StringId::IDS_ADJUSTED_TIME_STAMP), 134, 7, 122, 41);
+    label(Platform::LoadString(StringId::IDS_DATE_LABEL), 141, 19, 16, 8);
     m_newDatePicker = new Platform::DateTimePicker(Platform::DateTimePicker::Kind::Date, this);
     m_newDatePicker->SetCalendarDropDown(true);
     m_newDatePicker->SetDateRange(kFirstDate, kLastDate);
     m_newDatePicker->setGeometry(du.Rect(140, 28, 55, 15));
     Platform::SetDlgCtrlID(m_newDatePicker, IDC_NEW_DATE);
-    label(QStringLiteral("Time"), 199, 19, 16, 8);
+    label(Platform::LoadString(StringId::IDS_TIME_LABEL), 199, 19, 16, 8);
     m_newTimePicker = new Platform::DateTimePicker(Platform::DateTimePicker::Kind::Time, this);
     m_newTimePicker->SetDateRange(kFirstDate, kLastDate);
     m_newTimePicker->setGeometry(du.Rect(198, 28, 51, 15));
     Platform::SetDlgCtrlID(m_newTimePicker, IDC_NEW_TIME);
 
-    group(QStringLiteral("Info"), 7, 54, 249, 29);
+    group(Platform::LoadString(StringId::IDS_INFO), 7, 54, 249, 29);
     QLabel* info =
-        label(QStringLiteral("Every selected measurement will be adjusted by the same amount of time"), 20,
-              62, 225, 16);
+        label(Platform::LoadString(StringId::IDS_ADJUST_ALL_INFO), 20, 62, 225, 16);
     info->setWordWrap(true);
 
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    auto* cancel = new QPushButton(Platform::LoadString(StringId::IDS_BUTTON_CANCEL), this);
     cancel->setGeometry(du.Rect(152, 87, 50, 14));
     cancel->setAutoDefault(false);
     Platform::SetDlgCtrlID(cancel, 2);
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    auto* ok = new QPushButton(Platform::LoadString(StringId::IDS_BUTTON_OK), this);
     ok->setGeometry(du.Rect(206, 87, 50, 14));
     ok->setDefault(true);
     Platform::SetDlgCtrlID(ok, 1);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    // A language pack may lengthen the texts.
+    Platform::WidenToTexts(this);
+    Platform::FitToCaption(this);
 
     // The read-only texts take no focus stop of their own before the pickers.
     setTabOrder(m_newDatePicker, m_newTimePicker);

@@ -1,8 +1,10 @@
 #include "app/controls/ProgressDlg.h"
 
+#include "platform/core/StringTable.h"
 #include "platform/gui/DialogUnits.h"
 #include "platform/gui/GdiObjects.h"
 #include "platform/gui/SystemLook.h"
+#include "resources/StringIds.h"
 
 #include <QDialog>
 #include <QLabel>
@@ -52,7 +54,7 @@ bool CProgressDlg::Create(QWidget* parent)
     bar->setValue(0);
     bar->setGeometry(Place({21, 37, 21 + 238, 37 + 14}, font));
 
-    auto* text = new QLabel(QStringLiteral("Please wait while downloading..."), dialog);
+    auto* text = new QLabel(Platform::LoadString(StringId::IDS_PLEASE_WAIT_DOWNLOADING), dialog);
     text->setObjectName(QStringLiteral("text"));
     text->setTextFormat(Qt::PlainText);
     text->setAlignment(Qt::AlignHCenter | Qt::AlignTop);

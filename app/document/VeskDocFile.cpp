@@ -273,6 +273,14 @@ bool CVeskDoc::OpenProject(const QString& path, bool merge)
             return false;
         chosen = *answer;
     }
+    // A path from the command line may name no file at all; saying it is not a project
+    // file would send the user looking for a damaged file.
+    if (!QFileInfo::exists(chosen))
+    {
+        Platform::ShowMessageBox(Platform::LoadString(StringId::IDS_FILE_NOT_FOUND).replace(QStringLiteral("%s"), chosen),
+                                 Platform::MB_OK | Platform::MB_ICONEXCLAMATION);
+        return false;
+    }
     RememberProjectFolder(chosen);
 
     // The whole file is read before the project changes: a file that cannot be read

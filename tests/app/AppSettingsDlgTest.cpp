@@ -1,9 +1,12 @@
+#include "app/AboutDlg.h"
 #include "app/AppSettings.h"
 #include "app/MainFrm.h"
 #include "app/Veskador3SE.h"
 #include "platform/core/SettingsStore.h"
 #include "platform/core/StringTable.h"
+#include "platform/gui/DialogFit.h"
 #include "platform/gui/DialogLayout.h"
+#include "resources/StringIds.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/app/document/DocTestSupport.h"
 #include "tests/support/DialogDriver.h"
@@ -14,6 +17,9 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGroupBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
@@ -194,4 +200,102 @@ TEST_F(SettingsDialog, TheCommandTellsTheViewsEvenAfterResetAndCancel)
     EXPECT_EQ(view.hints, std::vector<int>{DOC_HINT_ALL});
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     frame.Document().RemoveView(&view);
+}
+
+TEST_F(SettingsDialog, GrowsToShowTextsThatALanguagePackLengthens)
+{
+    auto& table = Platform::StringTable::Instance();
+    const QString builtIn = table.Get(StringId::IDS_DATE_TIME_FORMAT);
+    table.Set(StringId::IDS_DATE_TIME_FORMAT,
+              QStringLiteral("Format von Datum und Uhrzeit, wie er in allen Listen erscheint:"));
+    CAppSettings dialog(nullptr, kPackFolder);
+    driver.Queue(
+        [&](QDialog& d)
+        {
+            auto* frame = Platform::GetDlgItemAs<QGroupBox>(&d, CAppSettings::IDC_FRAME);
+            const QFontMetrics fm(frame->font());
+            EXPECT_GT(frame->width(), fm.horizontalAdvance(frame->title())) << "the whole example line shows";
+            EXPECT_LE(frame->geometry().right(), d.width());
+            for (QPushButton* button : d.findChildren<QPushButton*>())
+                EXPECT_GE(button->width(), button->sizeHint().width()) << button->text().toStdString();
+            auto* ok = Platform::GetDlgItemAs<QPushButton>(&d, 1);
+            auto* cancel = Platform::GetDlgItemAs<QPushButton>(&d, 2);
+            EXPECT_LT(ok->geometry().right(), cancel->geometry().left()) << "the buttons keep their order";
+            EXPECT_GE(d.width(), Platform::CaptionWidth(&d));
+            d.reject();
+        });
+    dialog.DoModal();
+    table.Set(StringId::IDS_DATE_TIME_FORMAT, builtIn);
+}
+
+TEST_F(SettingsDialog, TheAboutBoxIsAsWideAsItsCaption)
+{
+    CAboutDlg about(theApp().ProgramVersion(), theApp().LanguageVersion());
+    about.show();
+    QApplication::processEvents();
+    EXPECT_GE(about.width(), Platform::CaptionWidth(&about));
+    EXPECT_GT(Platform::CaptionWidth(&about), QFontMetrics(QApplication::font()).horizontalAdvance(about.windowTitle()));
+}
+
+TEST_F(SettingsDialog, AChosenLanguageShowsAtOnceInTheMenusAndTheDialogs)
+{
+    CMainFrame frame(QStringList{QStringLiteral("veskador3")});
+    const auto menuTitles = [&]
+    {
+        QStringList titles;
+        for (QAction* a : frame.menuBar()->actions())
+            titles << a->text();
+        return titles;
+    };
+    const QStringList english{QStringLiteral("&File"), QStringLiteral("&Edit"), QStringLiteral("Veskora 3"),
+                              QStringLiteral("Veskamon 3"), QStringLiteral("&Help")};
+    ASSERT_EQ(menuTitles(), english);
+    QAction* save = frame.Action(Cmd::ID_SAVE_PROJECT);
+    const auto choose = [&](const QString& language)
+    {
+        driver.Queue(
+            [language](QDialog& d)
+            {
+                QComboBox* list = Combo(d, CAppSettings::IDC_LANGUAGE);
+                list->setCurrentIndex(list->findText(language));
+                ASSERT_GE(list->currentIndex(), 0) << language.toStdString();
+                Click(d, 1);
+            });
+        frame.OnCmdMsg(Cmd::ID_APP_SETTINGS);
+    };
+
+    // The German pack beside the program: the menu bar, the menus, the toolbar's tips, the
+    // status line and the next dialog speak German, and texts it lacks stay English.
+    choose(QStringLiteral("Deutsch"));
+    EXPECT_EQ(menuTitles(), (QStringList{QStringLiteral("&Datei"), QStringLiteral("&Edit"), QStringLiteral("Veskora 3"),
+                                         QStringLiteral("Veskamon 3"), QStringLiteral("&Hilfe")}));
+    EXPECT_EQ(save->text(), QStringLiteral("Projekt speichern"));
+    EXPECT_EQ(save->toolTip(), QStringLiteral("Projekt speichern"));
+    EXPECT_EQ(frame.Action(Cmd::ID_APP_ABOUT)->text(), QStringLiteral("Ü&ber Veskador 3..."));
+    QStringList statusTexts;
+    for (QLabel* label : frame.statusBar()->findChildren<QLabel*>())
+        statusTexts << label->text();
+    EXPECT_TRUE(statusTexts.contains(QStringLiteral("GROSS"))) << statusTexts.join(u',').toStdString();
+    bool dropDownGerman = false;
+    for (QAction* a : frame.findChildren<QAction*>())
+        dropDownGerman |= a->text() == QStringLiteral("Veskora 3 trennen");
+    EXPECT_TRUE(dropDownGerman) << "the download button's menu";
+
+    driver.Queue(
+        [](QDialog& d)
+        {
+            EXPECT_EQ(d.windowTitle(), QStringLiteral("Anwendungseinstellungen"));
+            EXPECT_EQ(Platform::GetDlgItemAs<QPushButton>(&d, 2)->text(), QStringLiteral("Abbrechen"));
+            EXPECT_EQ(Platform::GetDlgItemAs<QPushButton>(&d, 1)->text(), QStringLiteral("OK"));
+            // The longer German label shows whole.
+            for (QLabel* label : d.findChildren<QLabel*>())
+                EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
+            d.reject();
+        });
+    frame.OnCmdMsg(Cmd::ID_APP_SETTINGS);
+
+    // Back to the built-in texts.
+    choose(QStringLiteral("English"));
+    EXPECT_EQ(menuTitles(), english);
+    EXPECT_EQ(save->text(), QStringLiteral("Save project"));
 }

@@ -196,6 +196,41 @@ TEST_F(Application, ExactlyOneArgumentOpensAProject)
     }
 }
 
+TEST_F(Application, AProjectNamedOnTheCommandLineThatIsMissingIsSaidNotToExist)
+{
+    ServiceLog log;
+    theApp().SetServices(log.Services());
+    const QString missing = env.Dir().File(QStringLiteral("Gone.v3p"));
+    const QString notAProject = env.Dir().File(QStringLiteral("Notes.v3p"));
+    {
+        QFile file(notAProject);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("just some notes");
+    }
+    struct Case
+    {
+        QString path;
+        QString message;
+    };
+    const Case cases[] = {
+        {missing, QStringLiteral("The file %1 does not exist.").arg(missing)},
+        {notAProject,
+         QStringLiteral("This is not a Veskador 3 project file or there was an error while reading.")},
+    };
+    for (const Case& c : cases)
+    {
+        boxes.boxes.clear();
+        ASSERT_TRUE(theApp().InitInstance({kProgram, c.path}));
+        QStringList texts;
+        for (const auto& box : boxes.boxes)
+            if (!box.text.startsWith(QStringLiteral("Failed to load Standard.cnv")))
+                texts << box.text;
+        EXPECT_EQ(texts, QStringList{c.message});
+        EXPECT_FALSE(theApp().MainWindow()->Document().HasFolders());
+        theApp().ExitInstance();
+    }
+}
+
 TEST_F(Application, TheMessageLoopEndsWhenTheMainWindowCloses)
 {
     ServiceLog log;

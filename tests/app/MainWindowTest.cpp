@@ -111,7 +111,7 @@ TEST_F(MainWindow, AStandardCnvThatGivesNoConversionsIsReportedWithTheReason)
 
 TEST_F(MainWindow, OpensNearlyAsLargeAsTheScreen)
 {
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     CMainFrame fresh;
     const QRect g = fresh.geometry();
     EXPECT_EQ(g.topLeft(), screen.topLeft() + QPoint(2, 2));

@@ -1,4 +1,5 @@
 #include "app/RightView.h"
+#include "app/InstalledFiles.h"
 #include "app/MainFrm.h"
 #include "app/controls/TabPage.h"
 #include "app/TabSheet.h"
@@ -7,10 +8,12 @@
 #include "tests/app/document/DocTestSupport.h"
 #include "tests/support/FileDialogRecorder.h"
 #include "tests/support/MessageBoxRecorder.h"
+#include "tests/support/TempDir.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QTabBar>
 #include <QUrl>
 
@@ -214,19 +217,80 @@ TEST_F(RightPane, TheSheetFillsThePaneAndNamesItsTabOnTheFirstUpdate)
     EXPECT_EQ(page->size(), QSize(292, 0)) << "a pane lower than the tab row leaves no page";
 }
 
-TEST_F(RightPane, HelpCommandsOpenTheManualAndTheUpgradeHelp)
+TEST_F(RightPane, HelpCommandsOpenTheInstalledFilesOrSayTheyAreNotInstalled)
 {
     CVeskDoc doc;
     CRightView pane;
     pane.SetDocument(&doc);
+    const QString manual = QStringLiteral("Veskador 3_ENU.pdf");
+    const QString upgradeHelp = QStringLiteral("DiZivavir.chm");
+
+    // Neither is installed beside the test program or in its prefix's share folder.
     EXPECT_TRUE(pane.OnCommand(Cmd::ID_HELP_MANUAL));
     EXPECT_TRUE(pane.OnCommand(Cmd::ID_HELP_UPGRADE));
+    EXPECT_TRUE(opened.isEmpty());
+    ASSERT_EQ(boxes.boxes.size(), 2u);
+    for (size_t i = 0; i < 2; ++i)
+    {
+        const QString expected = (i == 0 ? manual : upgradeHelp) +
+                                 QStringLiteral(" is not installed. It was looked for in these folders:\n") +
+                                 InstalledFiles::SearchFolders(GetModuleFolder()).join(u'\n');
+        EXPECT_EQ(boxes.boxes[i].text, expected);
+    }
+
+    // Installed beside the program: opened from there.
+    struct Installed
+    {
+        QString path;
+        explicit Installed(QString p) : path(std::move(p))
+        {
+            QFile file(path);
+            EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        }
+        ~Installed() { QFile::remove(path); }
+    };
+    const Installed a(GetModuleFolder() + manual);
+    const Installed b(GetModuleFolder() + upgradeHelp);
+    boxes.boxes.clear();
+    EXPECT_TRUE(pane.OnCommand(Cmd::ID_HELP_MANUAL));
+    EXPECT_TRUE(pane.OnCommand(Cmd::ID_HELP_UPGRADE));
+    EXPECT_TRUE(boxes.boxes.empty());
     ASSERT_EQ(opened.size(), 2);
-    EXPECT_EQ(QUrl(opened[0]).toLocalFile(),
-              QDir::current().absoluteFilePath(QStringLiteral("Veskador 3_ENU.pdf")));
-    EXPECT_EQ(QUrl(opened[1]).toLocalFile(),
-              QDir(GetModuleFolder()).absoluteFilePath(QStringLiteral("DiZivavir.chm")));
+    EXPECT_EQ(QUrl(opened[0]).toLocalFile(), a.path);
+    EXPECT_EQ(QUrl(opened[1]).toLocalFile(), b.path);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the wait cursor is gone again";
+}
+
+TEST(InstalledFiles, TheProgramFolderComesBeforeTheSharedFolder)
+{
+    TempDir prefix;
+    const QString bin = prefix.Path() + QStringLiteral("/bin/");
+    const QString share = prefix.Path() + QStringLiteral("/share/veskador3/");
+    ASSERT_TRUE(QDir().mkpath(bin) && QDir().mkpath(share));
+    const auto touch = [](const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly);
+    };
+    ASSERT_TRUE(touch(bin + QStringLiteral("both.pdf")) && touch(share + QStringLiteral("both.pdf")));
+    ASSERT_TRUE(touch(share + QStringLiteral("shared.pdf")) && touch(bin + QStringLiteral("beside.pdf")));
+    ASSERT_TRUE(QDir().mkpath(bin + QStringLiteral("folder.pdf")));
+    struct Case
+    {
+        const char* name;
+        QString found;
+    };
+    const Case cases[] = {
+        {"both.pdf", bin + QStringLiteral("both.pdf")},
+        {"beside.pdf", bin + QStringLiteral("beside.pdf")},
+        {"shared.pdf", share + QStringLiteral("shared.pdf")},
+        {"missing.pdf", QString()},
+        {"folder.pdf", QString()},
+        {"", QString()},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(InstalledFiles::Find(QString::fromLatin1(c.name), bin), c.found) << c.name;
+    EXPECT_EQ(InstalledFiles::SearchFolders(bin), (QStringList{bin, share}));
 }
 
 TEST_F(RightPane, LeavesTheDocumentsViewsWhenItGoes)

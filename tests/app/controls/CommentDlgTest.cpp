@@ -1,5 +1,6 @@
 #include "app/controls/CommentDlg.h"
 #include "platform/gui/DialogLayout.h"
+#include "resources/BuiltInStrings.h"
 #include "tests/app/controls/ScopedTimeZone.h"
 #include "tests/support/ModalDialogRunner.h"
 
@@ -20,6 +21,7 @@ QPlainTextEdit* Edit(QDialog& dlg)
 
 TEST(CommentDlg, OpensWithTheCaretAfterTheCommentAndKeepsLineBreaks)
 {
+    RegisterBuiltInStrings();
     ModalDialogRunner driver(
         [](QDialog& dlg)
         {

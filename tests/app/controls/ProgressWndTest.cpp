@@ -1,6 +1,7 @@
 #include "app/controls/ProgressWnd.h"
 #include "app/controls/ProgressDlg.h"
 #include "platform/gui/SystemLook.h"
+#include "resources/BuiltInStrings.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -241,6 +242,7 @@ TEST(ProgressWnd, SurvivesItsOwnerBeingDestroyedFirst)
 
 TEST(ProgressDlg, PositionsAndTextsChangeTheDialogOnlyWhenTheyChange)
 {
+    RegisterBuiltInStrings();
     QWidget owner;
     CProgressDlg dlg(&owner);
     dlg.SetPos(100); // not created yet: nothing happens

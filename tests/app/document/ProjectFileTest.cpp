@@ -448,9 +448,13 @@ TEST_F(ProjectFileTest, UnreadableFilesLeaveTheProjectAsItWas)
             EXPECT_TRUE(doc.IsModified());
         }
     }
+    // A file that is not there is said not to exist, and leaves the project as it was too.
     boxes.boxes.clear();
     EXPECT_FALSE(doc.OpenProject(Path("missing.v3p"), false));
-    EXPECT_EQ(boxes.boxes.size(), 1u);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("The file %1 does not exist.").arg(Path("missing.v3p")));
+    EXPECT_EQ(doc.GetProjectPath(), Path("project.v3p"));
+    EXPECT_TRUE(doc.IsModified());
 }
 
 TEST_F(ProjectFileTest, AFailedSaveKeepsThePreviousFile)

@@ -1,0 +1,64 @@
+#include "app/InstalledFiles.h"
+
+#include "app/MainFrm.h"
+#include "platform/core/StringTable.h"
+#include "platform/gui/MessageBox.h"
+#include "platform/gui/WaitCursor.h"
+#include "resources/StringIds.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QUrl>
+
+namespace
+{
+const QString kShareFolder = QStringLiteral("../share/veskador3/");
+
+QString ReplaceFirst(QString text, const QString& value)
+{
+    const qsizetype at = text.indexOf(QStringLiteral("%s"));
+    return at < 0 ? text : text.replace(at, 2, value);
+}
+} // namespace
+
+namespace InstalledFiles
+{
+QStringList SearchFolders(const QString& programFolder)
+{
+    QStringList folders{programFolder};
+    const QString share = QDir::cleanPath(programFolder + kShareFolder);
+    folders << share + u'/';
+    return folders;
+}
+
+QString Find(const QString& name, const QString& programFolder)
+{
+    if (name.isEmpty())
+        return QString();
+    for (const QString& folder : SearchFolders(programFolder))
+    {
+        const QString path = folder + name;
+        if (QFileInfo(path).isFile())
+            return path;
+    }
+    return QString();
+}
+
+bool Open(QWidget* owner, const QString& name, const QString& programFolder)
+{
+    const QString path = Find(name, programFolder);
+    if (path.isEmpty())
+    {
+        QString text = ReplaceFirst(Platform::LoadString(StringId::IDS_FILE_NOT_INSTALLED), name);
+        text = ReplaceFirst(text, SearchFolders(programFolder).join(u'\n'));
+        Platform::ShowMessageBox(owner, text, Platform::LoadString(StringId::IDS_APP_TITLE),
+                                 Platform::MB_OK | Platform::MB_ICONEXCLAMATION);
+        return false;
+    }
+    // The desktop's opener reports its own failures; the wait cursor is not left over
+    // the message box above.
+    const Platform::WaitCursor wait;
+    OpenWebPage(QUrl::fromLocalFile(path).toString());
+    return true;
+}
+} // namespace InstalledFiles

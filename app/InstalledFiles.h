@@ -1,0 +1,23 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+// Files the program ships (the manual, the help of the upgrade tool) lie beside the
+// program or, when it is installed under a prefix (prefix/bin/veskador3), in
+// prefix/share/veskador3/.
+namespace InstalledFiles
+{
+// The folders searched, in order, each with a trailing separator; programFolder ends in
+// a separator as GetModuleFolder() gives it.
+QStringList SearchFolders(const QString& programFolder);
+
+// The full path of the first file of that name in the search folders; empty when none
+// holds it.
+QString Find(const QString& name, const QString& programFolder);
+
+// Opens the shipped file with the desktop's opener, or says that it is not installed
+// (a message box that names the folders searched). Returns whether it was found.
+bool Open(QWidget* owner, const QString& name, const QString& programFolder);
+} // namespace InstalledFiles

@@ -1,0 +1,24 @@
+#pragma once
+
+class QWidget;
+
+namespace Platform
+{
+
+// Dialogs keep the sizes of their templates, sized for the English texts; a language pack
+// may lengthen any text, and window managers cut a caption that does not fit.
+
+// Widens a dialog laid out in fixed positions until every label, button and frame title
+// shows its whole text: every position and width is stretched by the same factor, so the
+// controls keep their arrangement. Labels that wrap are left alone. Call once the texts
+// are set.
+void WidenToTexts(QWidget* dialog);
+
+// Makes a dialog at least as wide as its caption, with room for the window manager's
+// icon and buttons beside it.
+void FitToCaption(QWidget* dialog);
+
+// The width the caption of the window needs, icon and buttons included.
+int CaptionWidth(const QWidget* window);
+
+} // namespace Platform
