@@ -301,7 +301,8 @@ void CMeasSeries1::FreeAttachments()
 
 void CMeasSeries1::ClearCaches()
 {
-    m_mean = m_stdDev = m_halfWidth = m_cp = m_cpk = MEAS_NO_VALUE;
+    m_mean = m_stdDev = m_halfWidth = m_cp = m_cpk = m_cpLower = m_cpkLower = MEAS_NO_VALUE;
+    m_commonDirection = kNoCommonDirection;
 }
 
 void CMeasSeries1::Invalidate(bool sums, bool sorted)

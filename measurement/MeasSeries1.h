@@ -3,11 +3,14 @@
 #include "measurement/Resolution.h"
 #include "measurement/SeriesLimits.h"
 #include "measurement/SeriesSettings.h"
+#include "measurement/SeriesWords.h"
 
 #include <QString>
 
 #include <cstdint>
+#include <limits>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 inline constexpr int MEAS_DEFAULT_CAPACITY = 9999;
@@ -46,6 +49,13 @@ public:
     // 0..n-1 means there is no such reading.
     int ResolveIndex(int index, int mask);
     float GetEffectiveStdDev();
+    // The impact direction shared by every reading that is not excluded, 0 without such
+    // readings, -2 when they differ. Kept until the readings or settings change.
+    int GetCommonDirection();
+    // Calls visit(value) or visit(value, angle) with the converted value (and the impact
+    // direction) of every reading that is not excluded, in measuring order (readings
+    // without a value give their marker).
+    template <class Visit> void ForEachIncludedValue(Visit&& visit);
     // Returns the previous level in percent.
     float SetConfidenceLevel(float percent);
     float GetConfidenceLevel() const { return (m_confidence + 5000) * 0.01f; }
@@ -294,6 +304,11 @@ private:
     float m_halfWidth = MEAS_NO_VALUE;
     float m_cp = MEAS_NO_VALUE;
     float m_cpk = MEAS_NO_VALUE;
+    float m_cpLower = MEAS_NO_VALUE;
+    float m_cpkLower = MEAS_NO_VALUE;
+    // The common direction, or kNoCommonDirection while not known.
+    static constexpr int kNoCommonDirection = std::numeric_limits<int>::min();
+    int m_commonDirection = kNoCommonDirection;
     float m_z = 1.6448536f;
     int m_completionRule = 0;
     int m_completionCount = 0;
@@ -302,6 +317,21 @@ private:
     int m_cursorMask = -1;
     int m_cursorRaw = -1;
 };
+
+template <class Visit> void CMeasSeries1::ForEachIncludedValue(Visit&& visit)
+{
+    EnsureValid();
+    const std::vector<uint32_t>& set = ActiveSet();
+    for (int raw = 0; raw < m_count; ++raw)
+    {
+        if (SeriesWords::IsExcluded(set[raw]))
+            continue;
+        if constexpr (std::is_invocable_v<Visit, float, int>)
+            visit(m_converted[raw], SeriesWords::Direction(set[raw], nullptr));
+        else
+            visit(m_converted[raw]);
+    }
+}
 
 // Reads the tag "M1" and the block behind it from a stream open for reading. As new, the
 // series is a cleared one of the default capacity; otherwise it is sized to the block.

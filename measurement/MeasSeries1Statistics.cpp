@@ -205,12 +205,16 @@ float CMeasSeries1::GetCpLowerBound()
     const float cp = GetCp();
     if (cp == MEAS_NO_VALUE || cp == kCapabilityClamp)
         return cp;
+    // The quantile is found by root-finding: far dearer than the rest, so it is kept.
+    if (m_cpLower != MEAS_NO_VALUE)
+        return m_cpLower;
     // The lower confidence bound of Cp takes the lower quantile of the chi-square
     // distribution: the quantile whose upper tail is the confidence level.
     const int df = m_statCount - 1;
     const float confidence = (m_confidence + 5000) * 1e-4f;
     const float q = ChiSquareUpperQuantile(confidence, df, -m_z);
-    return cp * std::sqrt(q / float(df));
+    m_cpLower = cp * std::sqrt(q / float(df));
+    return m_cpLower;
 }
 
 float CMeasSeries1::GetCpkLowerBound()
@@ -221,8 +225,41 @@ float CMeasSeries1::GetCpkLowerBound()
     const float cpk = GetCpk();
     if (cpk == MEAS_NO_VALUE || cpk == kCapabilityClamp || cpk == -kCapabilityClamp)
         return cpk;
+    if (m_cpkLower != MEAS_NO_VALUE)
+        return m_cpkLower;
     const float n = float(m_statCount);
-    return cpk - m_z * std::sqrt(cpk * cpk / (2.0f * n - 2.0f) + 1.0f / (9.0f * n));
+    m_cpkLower = cpk - m_z * std::sqrt(cpk * cpk / (2.0f * n - 2.0f) + 1.0f / (9.0f * n));
+    return m_cpkLower;
+}
+
+int CMeasSeries1::GetCommonDirection()
+{
+    EnsureValid();
+    if (m_commonDirection != kNoCommonDirection)
+        return m_commonDirection;
+    // The readings that count are the first GetCount(5) of those not excluded, as a walk
+    // through the filtered view sees them.
+    const std::vector<uint32_t>& set = ActiveSet();
+    int remaining = m_valuedCount;
+    int common = 0;
+    bool first = true;
+    for (int raw = 0; raw < m_count && remaining > 0; ++raw)
+    {
+        if (IsExcluded(set[raw]))
+            continue;
+        --remaining;
+        const int angle = Direction(set[raw], nullptr);
+        if (first)
+            common = angle;
+        else if (angle != common)
+        {
+            common = -2;
+            break;
+        }
+        first = false;
+    }
+    m_commonDirection = common;
+    return common;
 }
 
 int CMeasSeries1::FindOutlier()
@@ -371,7 +408,7 @@ float CMeasSeries1::SetConfidenceLevel(float percent)
     if (m_new)
         m_orig.confidence = stored;
     m_z = NormalUpperQuantile((5000 - stored) * 1e-4f);
-    m_halfWidth = MEAS_NO_VALUE;
+    m_halfWidth = m_cpLower = m_cpkLower = MEAS_NO_VALUE;
     MarkModified();
     return previous;
 }

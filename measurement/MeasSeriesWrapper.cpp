@@ -104,18 +104,7 @@ float CMeasSeriesWrapper::GetNativeMax() const
 
 int CMeasSeriesWrapper::GetCommonDirection() const
 {
-    const int n = m_series ? m_series->GetCount(kIncluded) : 0;
-    int common = 0;
-    for (int i = 0; i < n; ++i)
-    {
-        int angle = 0;
-        m_series->GetReading(i, &angle, nullptr, kIncluded);
-        if (i == 0)
-            common = angle;
-        else if (angle != common)
-            return -2;
-    }
-    return common;
+    return m_series ? m_series->GetCommonDirection() : 0;
 }
 
 int CMeasSeriesWrapper::GetCommonDiameter() const

@@ -3,6 +3,7 @@
 
 #include <QString>
 
+#include <unordered_map>
 #include <vector>
 
 class CVeskDoc;
@@ -81,8 +82,12 @@ private:
                              ExportFeedback& feedback) const;
     NResult RunClipboard(const std::vector<int>& series, const QString& path, ExportFeedback& feedback) const;
 
+    // The untranslated text of an impact direction, worked out once per export.
+    const QString& DirectionText(int angle) const;
+
     const CVeskDoc& m_doc;
     int m_layout;
     // The shown times of the days met so far.
     mutable CShownTimes m_times;
+    mutable std::unordered_map<int, QString> m_directionTexts;
 };

@@ -7,9 +7,14 @@
 #include "measurement/MeasSeriesWrapper.h"
 #include "measurement/Resolution.h"
 #include "measurement/ScaleCodes.h"
+#include "measurement/SeriesTexts.h"
 #include "streamio/DosDateTime.h"
 
+#include <algorithm>
+#include <charconv>
+#include <iterator>
 #include <optional>
+#include <type_traits>
 
 namespace
 {
@@ -17,8 +22,6 @@ constexpr char16_t kTab = u'\t';
 constexpr QStringView kCrLf = u"\r\n";
 const QString kOff = QStringLiteral("off");
 const QString kNone = QStringLiteral("--");
-// The filter mask that addresses readings by their place in the series.
-constexpr int kRawIndex = 7;
 // A keyed Report line: the key padded to this column, then three separators.
 constexpr qsizetype kKeyColumn = 41;
 constexpr qsizetype kAstmKeyColumn = 45;
@@ -103,19 +106,20 @@ struct SSeriesFacts
     {
         ::AppendValue(out, mils ? ConvertMicronsToMils(value, 1) : value, decimals, false);
     }
-    // Calls read(i, value) for every reading that is not excluded, numbered from 0 as the
+    // Calls read(i, value) or read(i, value, angle) for every reading that is not excluded, numbered from 0 as the
     // layouts list them; those without a value too (they show "--").
     template <class Read> void ForEachListedReading(Read&& read) const
     {
         if (!series)
             return;
-        const int all = series->GetCount(7);
-        for (int raw = 0, i = 0; raw < all; ++raw)
-        {
-            if (!series->IsReadingExcluded(raw, kRawIndex))
-                read(i++, series->GetReading(raw, nullptr, nullptr, kRawIndex));
-        }
+        int i = 0;
+        if constexpr (std::is_invocable_v<Read, int, float, int>)
+            series->ForEachIncludedValue([&](float value, int angle) { read(i++, value, angle); });
+        else
+            series->ForEachIncludedValue([&](float value) { read(i++, value); });
     }
+    // As the entry gives it: an entry without a series counts as measured vertically down.
+    int CommonDirection() const { return series ? series->GetCommonDirection() : 0; }
     QString ProbeName() const
     {
         QString name;
@@ -125,10 +129,28 @@ struct SSeriesFacts
     }
 };
 
-void AppendTwoDigits(QString& out, int value)
+// Short fields are put together in a small buffer and appended at once: a record has
+// dozens of them, and each append to the text has its own cost.
+char16_t* PutTwoDigits(char16_t* at, int value)
 {
-    out += QChar(u'0' + value / 10 % 10);
-    out += QChar(u'0' + value % 10);
+    *at++ = char16_t(u'0' + value / 10 % 10);
+    *at++ = char16_t(u'0' + value % 10);
+    return at;
+}
+
+char16_t* PutNumber(char16_t* at, int value)
+{
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    for (const char* d = digits; d != end; ++d)
+        *at++ = char16_t(*d);
+    return at;
+}
+
+void AppendNumber(QString& out, int value)
+{
+    char16_t text[16];
+    out.append(reinterpret_cast<const QChar*>(text), PutNumber(text, value) - text);
 }
 
 void AppendDate(QString& out, const LocalDateTime& t)
@@ -137,20 +159,24 @@ void AppendDate(QString& out, const LocalDateTime& t)
     int month = 0;
     int day = 0;
     t.date.getDate(&year, &month, &day);
-    out += QString::number(year);
-    out += u'-';
-    AppendTwoDigits(out, month);
-    out += u'-';
-    AppendTwoDigits(out, day);
+    char16_t text[32];
+    char16_t* at = PutNumber(text, year);
+    *at++ = u'-';
+    at = PutTwoDigits(at, month);
+    *at++ = u'-';
+    at = PutTwoDigits(at, day);
+    out.append(reinterpret_cast<const QChar*>(text), at - text);
 }
 
 void AppendTime(QString& out, const LocalDateTime& t)
 {
-    AppendTwoDigits(out, t.time.hour());
-    out += u':';
-    AppendTwoDigits(out, t.time.minute());
-    out += u':';
-    AppendTwoDigits(out, t.time.second());
+    char16_t text[8];
+    char16_t* at = PutTwoDigits(text, t.time.hour());
+    *at++ = u':';
+    at = PutTwoDigits(at, t.time.minute());
+    *at++ = u':';
+    at = PutTwoDigits(at, t.time.second());
+    out.append(reinterpret_cast<const QChar*>(text), at - text);
 }
 
 // A text from the data (a name, a material, a serial): it may not break the layout.
@@ -179,6 +205,22 @@ void AppendSpaces(QString& out, qsizetype count)
         out.resize(out.size() + count, u' ');
 }
 
+// Count spaces (none for zero or less), then the end text, in one append.
+void AppendPaddingAndEnd(QString& out, qsizetype count, QStringView end)
+{
+    char16_t text[kCellWidth + 2];
+    count = std::max<qsizetype>(count, 0);
+    if (count + end.size() > qsizetype(std::size(text)))
+    {
+        AppendSpaces(out, count);
+        out += end;
+        return;
+    }
+    std::fill_n(text, count, u' ');
+    std::copy_n(end.utf16(), end.size(), text + count);
+    out.append(reinterpret_cast<const QChar*>(text), count + end.size());
+}
+
 void AppendPadded(QString& out, const QString& text, qsizetype width)
 {
     out += text;
@@ -188,19 +230,47 @@ void AppendPadded(QString& out, const QString& text, qsizetype width)
 // "%4d"
 void AppendNumber4(QString& out, int number)
 {
-    const QString digits = QString::number(number);
-    AppendSpaces(out, 4 - digits.size());
-    out += digits;
+    char16_t text[16];
+    const qsizetype length = PutNumber(text, number) - text;
+    AppendSpaces(out, 4 - length);
+    out.append(reinterpret_cast<const QChar*>(text), length);
 }
 
 // "    Key<spaces>;;;" with the separators at the column.
 void AppendKey(QString& out, QStringView key, qsizetype column = kKeyColumn)
 {
-    const qsizetype start = out.size();
-    out += u"    ";
-    out += key;
-    AppendSpaces(out, column - (out.size() - start));
-    out += u"\t\t\t";
+    constexpr qsizetype kIndent = 4;
+    constexpr qsizetype kSeparators = 3;
+    char16_t text[kAstmKeyColumn + kSeparators];
+    const qsizetype width = std::max(column, kIndent + key.size());
+    if (width + kSeparators > qsizetype(std::size(text)))
+    {
+        // Keys are short literals; a long one takes the plain way.
+        const qsizetype start = out.size();
+        out += u"    ";
+        out += key;
+        AppendSpaces(out, column - (out.size() - start));
+        out += u"\t\t\t";
+        return;
+    }
+    std::fill_n(text, width, u' ');
+    std::copy_n(key.utf16(), key.size(), text + kIndent);
+    std::fill_n(text + width, kSeparators, u'\t');
+    out.append(reinterpret_cast<const QChar*>(text), width + kSeparators);
+}
+
+// A comment, escaped in full; most need no escaping and go in as they are.
+void AppendComment(QString& out, const QString& text)
+{
+    for (QChar c : text)
+    {
+        if (c == u'\t' || c == u'\r' || c == u'\n' || c == u'&' || c == u'"')
+        {
+            out += CTextExport::EscapeText(text);
+            return;
+        }
+    }
+    out += text;
 }
 
 void AppendKeyed(QString& out, QStringView key, const QString& value, qsizetype column = kKeyColumn)
@@ -257,6 +327,18 @@ QString CTextExport::EscapeText(const QString& text, bool escapeMarkup)
     return out;
 }
 
+const QString& CTextExport::DirectionText(int angle) const
+{
+    auto at = m_directionTexts.find(angle);
+    if (at == m_directionTexts.end())
+    {
+        QString text;
+        FormatImpactDirection(angle, text, true);
+        at = m_directionTexts.emplace(angle, std::move(text)).first;
+    }
+    return at->second;
+}
+
 void CTextExport::WriteRecord(int index, QString& out) const
 {
     if (m_layout == LayoutReport)
@@ -280,7 +362,7 @@ void CTextExport::WriteTableRecord(int index, QString& out) const
     {
         out += u"\t\t";
     }
-    out += EscapeText(m_doc.GetSeriesComment(index));
+    AppendComment(out, m_doc.GetSeriesComment(index));
     out += kTab;
     AppendField(out, f.ProbeName());
     AppendField(out, f.entry->GetProbeSerial());
@@ -294,9 +376,9 @@ void CTextExport::WriteTableRecord(int index, QString& out) const
     else
     {
         out += u"\t\t";
-        AppendField(out, f.entry->GetCommonDirectionText(true));
+        AppendField(out, DirectionText(f.CommonDirection()));
     }
-    out += QString::number(static_cast<int8_t>(f.settings.material.type));
+    AppendNumber(out, static_cast<int8_t>(f.settings.material.type));
     out += kTab;
     AppendField(out, f.material);
     AppendField(out, f.entry->GetStandardName());
@@ -308,7 +390,7 @@ void CTextExport::WriteTableRecord(int index, QString& out) const
     };
     field([&] { f.AppendLimit(out, f.settings.upperLimit); });
     field([&] { f.AppendLimit(out, f.settings.lowerLimit); });
-    out += QString::number(m_doc.GetSeriesValidCount(index));
+    AppendNumber(out, m_doc.GetSeriesValidCount(index));
     out += kTab;
     field([&] { f.AppendStatistic(out, &CMeasSeries1::GetMean, f.decimals); });
     field([&] { f.AppendStatistic(out, &CMeasSeries1::GetMin, f.decimals); });
@@ -368,18 +450,18 @@ void CTextExport::WriteReportRecord(int index, QString& out) const
           });
     keyed(u"Upper limit", [&] { f.AppendLimit(out, f.settings.upperLimit); });
     keyed(u"Lower limit", [&] { f.AppendLimit(out, f.settings.lowerLimit); });
-    AppendKeyed(out, u"Material group", QString::number(static_cast<int8_t>(f.settings.material.type)));
+    keyed(u"Material group", [&] { AppendNumber(out, static_cast<int8_t>(f.settings.material.type)); });
     AppendKeyed(out, u"Material group name", f.material);
     AppendKeyed(out, u"Scale", f.scale);
     AppendKeyed(out, u"Diameter correction", f.bench ? f.entry->GetDiameterText(f.imperial, true) : kNone);
-    AppendKeyed(out, u"Direction", f.bench ? kNone : f.entry->GetCommonDirectionText(true));
+    AppendKeyed(out, u"Direction", f.bench ? kNone : DirectionText(f.CommonDirection()));
     AppendKeyed(out, u"ASTM B724 meas. method", f.bench ? f.entry->GetB724ModeText(true) : kNone,
                 kAstmKeyColumn);
     AppendKeyed(out, u"Conversion standard", f.entry->GetStandardName());
     out += kCrLf;
 
     out += u"Statistics\r\n";
-    AppendKeyed(out, u"Readings", QString::number(m_doc.GetSeriesValidCount(index)));
+    keyed(u"Readings", [&] { AppendNumber(out, m_doc.GetSeriesValidCount(index)); });
     keyed(u"Mean value", [&] { f.AppendStatistic(out, &CMeasSeries1::GetMean, f.decimals); });
     keyed(u"Min", [&] { f.AppendStatistic(out, &CMeasSeries1::GetMin, f.decimals); });
     keyed(u"Max", [&] { f.AppendStatistic(out, &CMeasSeries1::GetMax, f.decimals); });
@@ -393,49 +475,59 @@ void CTextExport::WriteReportRecord(int index, QString& out) const
     out += kCrLf;
 
     out += u"Comment\r\n    \"";
-    out += EscapeText(m_doc.GetSeriesComment(index));
+    AppendComment(out, m_doc.GetSeriesComment(index));
     out += u"\"\r\n\r\n";
 
     AppendPadded(out, QStringLiteral("Number"), kCellWidth);
     out += kTab;
-    AppendPadded(out, QStringLiteral("Value [%1]").arg(f.scale), kCellWidth);
+    {
+        const qsizetype start = out.size();
+        out += u"Value [";
+        out += f.scale;
+        out += u']';
+        AppendSpaces(out, kCellWidth - (out.size() - start));
+    }
     out += kTab;
     AppendPadded(out, f.imperial ? QStringLiteral("Diameter [in]") : QStringLiteral("Diameter [mm]"),
                  kCellWidth);
     out += kTab;
     AppendPadded(out, QStringLiteral("Direction"), kCellWidth);
     out += kCrLf;
-    const QString dashes(kCellWidth, u'-');
-    out += dashes + kTab + dashes + kTab + dashes + kTab + dashes;
-    out += kCrLf;
+    static const QString dashes = []
+    {
+        const QString cell(kCellWidth, u'-');
+        QString line = cell;
+        for (int i = 1; i < 4; ++i)
+            line += kTab + cell;
+        line += kCrLf;
+        return line;
+    }();
+    out += dashes;
 
-    // A cell of a reading row: what the function appends, padded.
-    const auto cell = [&out](auto&& append)
+    // A cell of a reading row: what the function appends, padded, then the text that ends
+    // the cell.
+    const auto cell = [&out](auto&& append, QStringView end)
     {
         const qsizetype start = out.size();
         append();
-        AppendSpaces(out, kCellWidth - (out.size() - start));
+        AppendPaddingAndEnd(out, kCellWidth - (out.size() - start), end);
     };
+    const auto nothing = [] {};
     f.ForEachListedReading(
-        [&](int i, float value)
+        [&](int i, float value, int angle)
         {
-            cell([&] { AppendNumber4(out, i + 1); });
-            out += kTab;
-            cell([&] { f.AppendReading(out, value); });
-            out += kTab;
-            cell(
-                [&]
-                {
-                    if (f.bench)
-                        out += f.entry->GetReadingDiameterText(i, f.imperial, false);
-                });
-            out += kTab;
-            cell(
-                [&]
-                {
-                    if (!f.bench)
-                        out += f.entry->GetReadingDirectionText(i, true);
-                });
-            out += kCrLf;
+            cell([&] { AppendNumber4(out, i + 1); }, QStringView(&kTab, 1));
+            cell([&] { f.AppendReading(out, value); }, QStringView(&kTab, 1));
+            if (f.bench)
+            {
+                cell([&] { out += f.entry->GetReadingDiameterText(i, f.imperial, false); },
+                     QStringView(&kTab, 1));
+                cell(nothing, kCrLf);
+            }
+            else
+            {
+                cell(nothing, QStringView(&kTab, 1));
+                cell([&] { out += DirectionText(angle); }, kCrLf);
+            }
         });
 }

@@ -1,5 +1,6 @@
 #include "platform/core/NumberText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -66,30 +67,36 @@ bool AppendFixedFast(QString& out, double value, int decimals)
     if (std::fabs(scaled) >= 9.0e15)
         return false;
     const uint64_t n = static_cast<uint64_t>(std::fabs(std::nearbyint(scaled)));
-    // The digits of n, with zeros in front so that one stands before the decimal point.
-    char digits[32];
-    int count = static_cast<int>(std::to_chars(digits, digits + sizeof digits, n).ptr - digits);
-    if (count <= decimals)
-    {
-        const int zeros = decimals + 1 - count;
-        std::memmove(digits + zeros, digits, size_t(count));
-        std::memset(digits, '0', size_t(zeros));
-        count += zeros;
-    }
-    char text[40];
-    int length = 0;
+    char digits[24];
+    const int count = static_cast<int>(std::to_chars(digits, digits + sizeof digits, n).ptr - digits);
+    // The text goes straight into UTF-16 and to the string in one append: values come by
+    // the hundred thousand, and each step here counts.
+    char16_t text[48];
+    char16_t* at = text;
     if (std::signbit(value))
-        text[length++] = '-';
+        *at++ = u'-';
     const int whole = count - decimals;
-    std::memcpy(text + length, digits, size_t(whole));
-    length += whole;
-    if (decimals > 0)
+    if (whole <= 0)
     {
-        text[length++] = '.';
-        std::memcpy(text + length, digits + whole, size_t(decimals));
-        length += decimals;
+        // Zeros in front, so that one digit stands before the decimal point.
+        *at++ = u'0';
+        *at++ = u'.';
+        at = std::fill_n(at, -whole, u'0');
+        for (int i = 0; i < count; ++i)
+            *at++ = char16_t(digits[i]);
     }
-    out.append(QLatin1StringView(text, length));
+    else
+    {
+        for (int i = 0; i < whole; ++i)
+            *at++ = char16_t(digits[i]);
+        if (decimals > 0)
+        {
+            *at++ = u'.';
+            for (int i = whole; i < count; ++i)
+                *at++ = char16_t(digits[i]);
+        }
+    }
+    out.append(reinterpret_cast<const QChar*>(text), at - text);
     return true;
 }
 } // namespace

@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <functional>
 #include <initializer_list>
+#include <vector>
 
 using namespace SeriesFixture;
 
@@ -207,4 +210,87 @@ TEST(MeasSeries1Statistics, CompletionRules)
     EXPECT_TRUE(s->IsComplete());
     ASSERT_TRUE(s->SetLimits(498.0f, 600.0f, -1));
     EXPECT_FALSE(s->IsComplete());
+}
+
+// The figures a series keeps once worked out must follow every change of the series: after
+// each change a series that was asked before gives, bit for bit, what a series built with
+// the same change and never asked gives.
+TEST(MeasSeries1Statistics, KeptFiguresFollowEveryChange)
+{
+    struct SReading
+    {
+        float value;
+        int angle;
+    };
+    // One reading beyond the conversion's range, one measured horizontally.
+    const SReading readings[] = {{500.0f, 0}, {520.0f, 0}, {480.0f, 0}, {900.0f, 0},
+                                 {510.0f, 90}, {505.0f, 0}, {495.0f, 0}, {515.0f, 0}};
+    const auto build = [&]
+    {
+        auto s = NewSeries(kProbeD, kHRC);
+        for (const SReading& r : readings)
+            s->AddReading(r.value, r.value, r.angle, -1);
+        EXPECT_TRUE(s->SetLimits(25.0f, 40.0f, -1));
+        return s;
+    };
+    const auto figures = [](CMeasSeries1& s)
+    {
+        std::vector<float> out = {s.GetMean(),          s.GetStdDev(),          s.GetConfidenceHalfWidth(),
+                                  s.GetCp(),            s.GetCpk(),             s.GetCpLowerBound(),
+                                  s.GetCpkLowerBound(), float(s.GetCommonDirection())};
+        s.ForEachIncludedValue(
+            [&](float v, int angle)
+            {
+                out.push_back(v);
+                out.push_back(float(angle));
+            });
+        s.ForEachIncludedValue([&](float v) { out.push_back(v); });
+        return out;
+    };
+    const auto bits = [](const std::vector<float>& values)
+    {
+        std::vector<uint32_t> out;
+        for (float v : values)
+            out.push_back(std::bit_cast<uint32_t>(v));
+        return out;
+    };
+    struct SChange
+    {
+        const char* name;
+        std::function<void(CMeasSeries1&)> apply;
+    } changes[] = {
+        {"reading", [](CMeasSeries1& s) { s.SetReading(1, 560.0f, 560.0f, 0, -1, 7); }},
+        {"exclusion", [](CMeasSeries1& s) { s.ExcludeReading(4, 7); }},
+        {"inclusion",
+         [](CMeasSeries1& s)
+         {
+             s.ExcludeReading(4, 7);
+             s.GetCpLowerBound();
+             s.GetCommonDirection();
+             s.IncludeReading(4, 7);
+             s.ExcludeReading(1, 7);
+         }},
+        {"direction", [](CMeasSeries1& s) { s.SetReadingDirection(4, 0, 7); }},
+        {"new reading", [](CMeasSeries1& s) { s.AddReading(540.0f, 540.0f, 45, -1); }},
+        {"removed reading", [](CMeasSeries1& s) { s.DeleteReading(4, 7); }},
+        {"limits", [](CMeasSeries1& s) { s.SetLimits(30.0f, 45.0f, -1); }},
+        {"one limit", [](CMeasSeries1& s) { s.SetLimits(MEAS_NO_VALUE, 38.0f, -1); }},
+        {"confidence level", [](CMeasSeries1& s) { s.SetConfidenceLevel(99.0f); }},
+        {"conversion", [](CMeasSeries1& s) { s.SetConversion(STargetScale(kHV, 1, 0), Steel()); }},
+        {"no conversion", [](CMeasSeries1& s) { s.SetConversion(STargetScale(kProbeD, 1, 0), Steel()); }},
+        {"resolution", [](CMeasSeries1& s) { s.SetResolution(1, 1); }},
+    };
+    for (const SChange& change : changes)
+    {
+        SCOPED_TRACE(change.name);
+        auto asked = build();
+        const std::vector<float> before = figures(*asked);
+        change.apply(*asked);
+        auto fresh = build();
+        change.apply(*fresh);
+        const std::vector<float> expected = figures(*fresh);
+        EXPECT_NE(bits(before), bits(expected)); // the change matters
+        EXPECT_EQ(bits(figures(*asked)), bits(expected));
+        EXPECT_EQ(bits(figures(*asked)), bits(expected)); // and is kept
+    }
 }
