@@ -174,21 +174,27 @@ QByteArray LogFileHeader(const QString& devicePath)
 bool CollectLogFiles(const DownloadCall& download, const QStringList& paths, const QString& localPath,
                      const FileStep& step)
 {
-    QByteArray collection;
+    // Each file goes to the temporary file as it arrives, so only one is held in memory.
+    QSaveFile collection(localPath);
+    if (!collection.open(QIODevice::WriteOnly))
+        return false;
     int index = 0;
     for (const QString& path : paths)
     {
         // A folder of the listing holds no bytes; its files follow as entries of their own.
         if (path.endsWith(u'\\'))
             continue;
-        if (step && !step(index, path))
+        QByteArray block = LogFileHeader(path);
+        const bool ok = (!step || step(index, path)) && AppendDownload(download, path, block) &&
+                        collection.write(block) == block.size();
+        if (!ok)
+        {
+            collection.cancelWriting();
             return false;
+        }
         ++index;
-        collection += LogFileHeader(path);
-        if (!AppendDownload(download, path, collection))
-            return false;
     }
-    return WriteLocalFile(localPath, collection);
+    return collection.commit();
 }
 
 QString FindProfilesFile(const QStringList& paths)
