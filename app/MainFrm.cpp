@@ -13,6 +13,7 @@
 #include "app/document/SettingsFolders.h"
 #include "device/VmDevice.h"
 #include "devicefiles/AutoUpdate.h"
+#include "devicefiles/DeviceFileCommands.h"
 #include "devicefiles/FileListText.h"
 #include "devicefiles/MeasurementDownload.h"
 #include "devicefiles/MeasurementImport.h"
@@ -170,6 +171,12 @@ CMainFrame::CMainFrame(const QStringList& arguments, QWidget* parent) : QMainWin
         [this](SCmdUI& ui) { ui.enabled = m_doc.HasFolders(); });
     SetCommandHandler(Cmd::ID_IMPORT, [this] { OnImportMeasurements(); });
     setAcceptDrops(true);
+
+    // The portable tester's own files and its upgrade tool.
+    for (const uint32_t id : {Cmd::ID_CONVERSIONS_MANAGER, Cmd::ID_HELPFILES_MANAGER, Cmd::ID_LANGUAGE_MANAGER,
+                              Cmd::ID_DOWNLOAD_LOG, Cmd::ID_BACKUP_PROFILES, Cmd::ID_RESTORE_PROFILES})
+        SetCommandHandler(id, [this, id] { OnDeviceFileCommand(id); });
+    SetCommandHandler(Cmd::ID_UPGRADE_DEVICE, [this] { OnUpgradeDevice(); });
 
     Settings::InitDefaultFolders(Settings::Registry());
     QString folder;
@@ -665,6 +672,11 @@ void CMainFrame::RunTransfer(const std::function<void()>& transfer)
     ++m_transfers;
     UpdateCommandUI();
     transfer();
+    EndTransfer();
+}
+
+void CMainFrame::EndTransfer()
+{
     --m_transfers;
     UpdateCommandUI();
     if (m_closePending && !IsTransferRunning())
@@ -672,6 +684,72 @@ void CMainFrame::RunTransfer(const std::function<void()>& transfer)
         m_closePending = false;
         close();
     }
+}
+
+void CMainFrame::OnDeviceFileCommand(uint32_t id)
+{
+    RunTransfer(
+        [this, id]
+        {
+            CDeviceFileCommands commands(this, CVeskoraConnection::Instance());
+            switch (id)
+            {
+            case Cmd::ID_CONVERSIONS_MANAGER:
+                commands.OnConversionsManager();
+                break;
+            case Cmd::ID_HELPFILES_MANAGER:
+                commands.OnHelpFilesManager();
+                break;
+            case Cmd::ID_LANGUAGE_MANAGER:
+                commands.OnLanguageManager();
+                break;
+            case Cmd::ID_DOWNLOAD_LOG:
+                commands.OnDownloadLogFiles();
+                break;
+            case Cmd::ID_BACKUP_PROFILES:
+                commands.OnBackupProfiles();
+                break;
+            case Cmd::ID_RESTORE_PROFILES:
+                commands.OnRestoreProfiles();
+                break;
+            default:
+                break;
+            }
+        });
+}
+
+bool CMainFrame::IsUpgradeToolRunning() const
+{
+    return m_upgradeTool && m_upgradeTool->IsRunning();
+}
+
+void CMainFrame::OnUpgradeDevice()
+{
+    // Commands are refused during a transfer (OnCmdMsg), so nothing uses a tester here.
+    if (IsTransferRunning())
+        return;
+    // A missing tool changes nothing: the testers stay connected and the notices stay.
+    const QString tool = CUpgradeTool::InstalledPath();
+    if (tool.isEmpty())
+    {
+        Platform::ShowMessageBox(this, Platform::LoadString(StringId::IDS_UPGRADE_TOOL_MISSING), QString(),
+                                 Platform::MB_OK | Platform::MB_ICONSTOP);
+        return;
+    }
+    // The tool talks to the testers itself: live sampling ends, both links close.
+    EndLiveMode();
+    CVeskoraConnection::Instance().Disconnect();
+    CVeskamonConnection::Instance().Disconnect();
+    m_newestDeviceOs = CVersion();
+    m_newestDeviceApp = CVersion();
+    UpdateNewVersionMenu();
+    WriteUpgradeToolLanguage();
+    if (!m_upgradeTool)
+        m_upgradeTool = std::make_unique<CUpgradeTool>();
+    ++m_transfers;
+    UpdateCommandUI();
+    if (!m_upgradeTool->Start(tool, [this] { EndTransfer(); }))
+        EndTransfer();
 }
 
 void CMainFrame::OnDownloadMeasurements()

@@ -1,5 +1,6 @@
 #pragma once
 #include "app/CommandIds.h"
+#include "app/UpgradeTool.h"
 #include "app/controls/ProgressDlg.h"
 #include "app/document/VeskDoc.h"
 #include "device/Callback.h"
@@ -140,6 +141,13 @@ public:
     // document underneath it.
     bool IsTransferRunning() const { return m_transfers > 0; }
 
+    // The portable tester's own files (file managers, LOG files, profiles) and its
+    // upgrade tool. While the tool runs it counts as a transfer: the window keeps
+    // repainting, but no command touches the testers until it ends.
+    void OnDeviceFileCommand(uint32_t id);
+    void OnUpgradeDevice();
+    bool IsUpgradeToolRunning() const;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -159,9 +167,12 @@ private:
                     QMenu* parent = nullptr);
     void OnCloseCommand();
     void CreateLiveMeasurement();
+    // Ends a running live measurement and lays the window out without the live pane.
+    void EndLiveMode();
     void StopLiveMeasurement();
     // Runs a transfer command (see IsTransferRunning); a close asked for meanwhile follows.
     void RunTransfer(const std::function<void()>& transfer);
+    void EndTransfer();
     void StartUpdateCheck();
 
     struct SHandler
@@ -195,6 +206,7 @@ private:
     std::unique_ptr<CGuidanceDlg> m_guidance;
     CLiveMeasurement* m_liveMeasurement = nullptr;
     int m_transfers = 0;
+    std::unique_ptr<CUpgradeTool> m_upgradeTool;
     bool m_closePending = false;
     CVersion m_newestProgram;
     CVersion m_newestDeviceOs;

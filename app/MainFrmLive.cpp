@@ -39,6 +39,16 @@ void CMainFrame::StopLiveMeasurement()
         pane->SetDocument(nullptr);
 }
 
+void CMainFrame::EndLiveMode()
+{
+    if (!m_live)
+        return;
+    m_liveMeasurement->Stop();
+    m_live = false;
+    UpdateCommandUI();
+    OnSize();
+}
+
 void CMainFrame::OnMeasure()
 {
     CVeskamonConnection& connection = CVeskamonConnection::Instance();

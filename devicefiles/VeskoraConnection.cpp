@@ -274,6 +274,16 @@ bool CVeskoraConnection::DownloadFile(StreamIO::CIoStream* destination, const QS
                       { return device.DownloadFile(destination, devicePath); });
 }
 
+bool CVeskoraConnection::UploadFile(const QString& devicePath, StreamIO::CIoStream* source)
+{
+    return WithDevice([&](Device::CVmDevice& device) { return device.UploadFile(devicePath, source); });
+}
+
+bool CVeskoraConnection::HasSuperUserRights() const
+{
+    return m_device && (m_device->GetLogin().rights & Device::loginSuperUser) != 0;
+}
+
 bool CVeskoraConnection::MoveItem(const QString& oldPath, const QString& newPath)
 {
     return WithDevice([&](Device::CVmDevice& device) { return device.MoveItem(oldPath, newPath); });

@@ -61,6 +61,8 @@ public:
     // The held device, or null. Use it through the operations below; the raw device is
     // for reading its description only.
     Device::CVmDevice* GetDevice() const { return m_device.get(); }
+    // The held device's login has super-user rights (false without a device).
+    bool HasSuperUserRights() const;
     // The running firmware check of this connection, or null.
     CFirmwareUpdateCheck* FirmwareCheck() const { return m_firmwareCheck.get(); }
 
@@ -68,6 +70,7 @@ public:
     // device or when the request fails (a link failure included).
     bool ListDirectory(uint32_t kindMask, QString& listing);
     bool DownloadFile(StreamIO::CIoStream* destination, const QString& devicePath);
+    bool UploadFile(const QString& devicePath, StreamIO::CIoStream* source);
     bool MoveItem(const QString& oldPath, const QString& newPath);
     bool DeleteItem(const QString& devicePath);
     bool CreateFolder(const QString& devicePath);

@@ -1,0 +1,207 @@
+#include "devicefiles/core/DeviceFileTransfer.h"
+
+#include "device/VmCommands.h"
+#include "streamio/RamStream.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <exception>
+#include <memory>
+
+namespace DeviceFileTransfer
+{
+namespace
+{
+constexpr int kLogRuleLength = 147;
+const QString kTransferRamFile = QStringLiteral("RAM:devicefile.tmp");
+const QString kFolderSuffix = QStringLiteral(".DIR");
+const QString kProfilesFileEnd = QStringLiteral("profiles.bin");
+
+bool IsControl(QChar c)
+{
+    return c.unicode() < 0x20 || c.unicode() == 0x7F;
+}
+
+// A RAM file that goes with the stream, also when a transfer raises.
+std::unique_ptr<StreamIO::CRamStream> OpenTransferFile()
+{
+    auto stream = std::make_unique<StreamIO::CRamStream>();
+    if (!stream->Open(kTransferRamFile,
+                      StreamIO::STREAM_READ | StreamIO::STREAM_WRITE | StreamIO::STREAM_CREATE_ALWAYS))
+        return nullptr;
+    return stream;
+}
+
+// Downloads one file and appends its bytes to out.
+bool AppendDownload(const DownloadCall& download, const QString& devicePath, QByteArray& out)
+{
+    try
+    {
+        std::unique_ptr<StreamIO::CRamStream> ram = OpenTransferFile();
+        if (!ram || !download(ram.get(), devicePath))
+            return false;
+        const uint32_t length = ram->GetLength();
+        const qsizetype start = out.size();
+        out.resize(start + qsizetype(length));
+        ram->SetPosition(0);
+        if (ram->Read(out.data() + start, length) != length)
+        {
+            out.resize(start);
+            return false;
+        }
+        return true;
+    }
+    catch (const std::exception&)
+    {
+        return false;
+    }
+}
+} // namespace
+
+QString DeviceFileName(const QString& devicePath)
+{
+    return devicePath.mid(devicePath.lastIndexOf(u'\\') + 1);
+}
+
+bool IsSafeLocalName(const QString& name)
+{
+    if (name.isEmpty() || name == QStringLiteral(".") || name == QStringLiteral(".."))
+        return false;
+    for (const QChar c : name)
+        if (c == u'/' || c == u'\\' || IsControl(c))
+            return false;
+    return true;
+}
+
+bool IsSafeUploadName(const QString& name)
+{
+    if (name.isEmpty())
+        return false;
+    for (const QChar c : name)
+        if (c == u'"' || IsControl(c))
+            return false;
+    return true;
+}
+
+QString LocalTargetPath(const QString& localFolder, const QString& relativePath)
+{
+    QStringList parts = relativePath.split(u'\\', Qt::SkipEmptyParts);
+    if (parts.isEmpty())
+        return QString();
+    const bool folder = relativePath.endsWith(u'\\');
+    for (qsizetype i = 0; i < parts.size(); ++i)
+    {
+        if (folder || i + 1 < parts.size())
+        {
+            if (parts[i].endsWith(kFolderSuffix))
+                parts[i].chop(kFolderSuffix.size());
+        }
+        if (!IsSafeLocalName(parts[i]))
+            return QString();
+    }
+    QString path = localFolder;
+    if (!path.endsWith(u'/'))
+        path += u'/';
+    return path + parts.join(u'/');
+}
+
+bool DownloadToMemory(const DownloadCall& download, const QString& devicePath, QByteArray& bytes)
+{
+    bytes.clear();
+    return AppendDownload(download, devicePath, bytes);
+}
+
+bool UploadFromMemory(const UploadCall& upload, const QString& devicePath, const QByteArray& bytes)
+{
+    if (bytes.isEmpty() || bytes.size() > qsizetype(Device::CVmCommands::kMaxUpload))
+        return false;
+    try
+    {
+        std::unique_ptr<StreamIO::CRamStream> ram = OpenTransferFile();
+        if (!ram || ram->Write(bytes.constData(), uint32_t(bytes.size())) != uint32_t(bytes.size()))
+            return false;
+        ram->SetPosition(0);
+        return upload(devicePath, ram.get());
+    }
+    catch (const std::exception&)
+    {
+        return false;
+    }
+}
+
+bool ReadUploadFile(const QString& localPath, QByteArray& bytes)
+{
+    bytes.clear();
+    QFile file(localPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    // One byte more than the tester takes is enough to know that it will refuse the file.
+    bytes = file.read(qint64(Device::CVmCommands::kMaxUpload) + 1);
+    return file.error() == QFileDevice::NoError;
+}
+
+bool WriteLocalFile(const QString& localPath, const QByteArray& bytes)
+{
+    QSaveFile file(localPath);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(bytes) != bytes.size())
+    {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+bool DownloadToLocalFile(const DownloadCall& download, const QString& devicePath, const QString& localPath)
+{
+    QByteArray bytes;
+    return DownloadToMemory(download, devicePath, bytes) && WriteLocalFile(localPath, bytes);
+}
+
+QByteArray LogFileHeader(const QString& devicePath)
+{
+    const QByteArray rule(kLogRuleLength, '-');
+    QByteArray path;
+    path.reserve(devicePath.size());
+    for (const QChar c : devicePath)
+        path.append(char(c.unicode() & 0xFF));
+    return '\n' + rule + '\n' + path + '\n' + rule + '\n';
+}
+
+bool CollectLogFiles(const DownloadCall& download, const QStringList& paths, const QString& localPath,
+                     const FileStep& step)
+{
+    // Each file goes to the temporary file as it arrives, so only one is held in memory.
+    QSaveFile collection(localPath);
+    if (!collection.open(QIODevice::WriteOnly))
+        return false;
+    int index = 0;
+    for (const QString& path : paths)
+    {
+        // A folder of the listing holds no bytes; its files follow as entries of their own.
+        if (path.endsWith(u'\\'))
+            continue;
+        QByteArray block = LogFileHeader(path);
+        const bool ok = (!step || step(index, path)) && AppendDownload(download, path, block) &&
+                        collection.write(block) == block.size();
+        if (!ok)
+        {
+            collection.cancelWriting();
+            return false;
+        }
+        ++index;
+    }
+    return collection.commit();
+}
+
+QString FindProfilesFile(const QStringList& paths)
+{
+    for (const QString& path : paths)
+        if (path.endsWith(kProfilesFileEnd, Qt::CaseSensitive))
+            return path;
+    return QString();
+}
+} // namespace DeviceFileTransfer

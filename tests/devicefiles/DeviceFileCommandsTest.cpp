@@ -1,0 +1,442 @@
+// The portable tester's own files end to end through the main window: the three file
+// managers, the LOG collection, the profiles backup and restore against the simulated
+// tester, and the start of the upgrade tool.
+#include "app/document/SettingsFolders.h"
+#include "devicefiles/Vesk3FileManager.h"
+#include "devicefiles/core/DeviceFileTransfer.h"
+#include "platform/gui/FolderDialog.h"
+#include "tests/devicefiles/TesterCommandFixture.h"
+#include "tests/support/FileDialogRecorder.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QTimer>
+
+using namespace TesterCommands;
+
+namespace
+{
+const QByteArray kLogRoot = "\\Persistent Storage\\LOG\\";
+const QByteArray kProfiles = "\\Persistent Storage\\profiles\\profiles.bin";
+const QByteArray kNewProfiles = "\\Persistent Storage\\newProfiles.bin";
+
+// Answers every folder dialog with one folder.
+class FolderDialogStub final : public Platform::FolderDialogService
+{
+public:
+    FolderDialogStub() { m_previous = Platform::SetFolderDialogService(this); }
+    ~FolderDialogStub() override { Platform::SetFolderDialogService(m_previous); }
+    Platform::FolderDialogResult Browse(const Platform::FolderDialogRequest&) override
+    {
+        return {true, folder};
+    }
+    QString folder;
+
+private:
+    Platform::FolderDialogService* m_previous = nullptr;
+};
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QStringList ManagerRows(CVesk3FileManager& manager)
+{
+    QStringList texts;
+    for (int i = 0; i < manager.List()->topLevelItemCount(); ++i)
+        texts << manager.List()->topLevelItem(i)->text(0);
+    return texts;
+}
+
+void ManagerChoose(CVesk3FileManager& manager, const QStringList& texts)
+{
+    manager.List()->clearSelection();
+    for (const QString& text : texts)
+    {
+        const auto items = manager.List()->findItems(text, Qt::MatchExactly);
+        ASSERT_EQ(items.size(), 1) << text.toStdString();
+        items.front()->setSelected(true);
+    }
+}
+
+void ManagerClick(CVesk3FileManager& manager, const char* button)
+{
+    auto* b = manager.findChild<QAbstractButton*>(QString::fromLatin1(button));
+    ASSERT_NE(b, nullptr) << button;
+    QTest::mouseClick(b, Qt::LeftButton);
+}
+
+class DeviceFileCommandsTest : public Fixture
+{
+protected:
+    void SetUp() override
+    {
+        Fixture::SetUp();
+        // The program's settings key, as the application creates it at start.
+        Store().CreateKey(Settings::Registry().KeyPath());
+        ASSERT_TRUE(QDir().mkpath(Target()));
+        folders.folder = Target();
+    }
+
+    QString Target() const { return env.Dir().Path() + QStringLiteral("/out"); }
+    QString Local(const QString& name) const { return Target() + u'/' + name; }
+
+    // The next dialog is a file manager; the handler works in it, then it is closed.
+    void QueueManager(std::function<void(CVesk3FileManager&)> handler)
+    {
+        dialogs.Queue(
+            [handler = std::move(handler)](QDialog& dialog)
+            {
+                auto* manager = dynamic_cast<CVesk3FileManager*>(&dialog);
+                ASSERT_NE(manager, nullptr) << dialog.windowTitle().toStdString();
+                handler(*manager);
+                ManagerClick(*manager, "close");
+            });
+    }
+
+    // The tester was asked to store a file.
+    bool AnySave()
+    {
+        for (const QByteArray& line : sim.Engine().TextCommands())
+            if (line.startsWith("SAVE"))
+                return true;
+        return false;
+    }
+
+    QStringList BoxTexts() const
+    {
+        QStringList texts;
+        for (const auto& box : boxes.boxes)
+            texts << box.text;
+        return texts;
+    }
+
+    FolderDialogStub folders;
+    FileDialogRecorder files;
+};
+
+TEST_F(DeviceFileCommandsTest, ConversionManagerDownloadsMarkedFilesAndFolders)
+{
+    Serve(Link::tcp);
+    QueueWizard();
+    QueueManager(
+        [](CVesk3FileManager& manager)
+        {
+            EXPECT_EQ(manager.windowTitle(), QStringLiteral("Customer conversion files on Veskora 3"));
+            // Folders first, then files: the top of the conversions folder only.
+            EXPECT_EQ(ManagerRows(manager), (QStringList{"Old", "Custom.cnv"}));
+            ManagerChoose(manager, {"Old", "Custom.cnv"});
+            ManagerClick(manager, "download");
+        });
+    ASSERT_TRUE(frame->OnCmdMsg(Cmd::ID_CONVERSIONS_MANAGER));
+
+    EXPECT_EQ(ReadAll(Local("Custom.cnv")), sim.FileData(kCnvRoot + "Custom.cnv").value());
+    // The marked folder is made again below the chosen folder.
+    EXPECT_EQ(ReadAll(Local("Old/B1.cnv")), sim.FileData(kCnvRoot + "Old.DIR\\B1.cnv").value());
+    EXPECT_EQ(BoxTexts(), QStringList{"Customer conversion file(s) successfully downloaded and saved."});
+    QString remembered;
+    Settings::Registry().ReadString(Settings::kRecentlyUsedConversionPath, remembered);
+    EXPECT_EQ(remembered, Target() + u'/');
+}
+
+// A name from the tester never leads outside the chosen folder, and a failed download
+// keeps the user's file of that name and leaves no empty or partial file.
+TEST_F(DeviceFileCommandsTest, DownloadsStayInTheFolderAndFailuresKeepTheOldFile)
+{
+    sim.AddFile(kCnvRoot + "..DIR\\in.cnv", "escaping");
+    WriteAll(Local("Custom.cnv"), "the user's own file");
+    Serve(Link::tcp);
+    QueueWizard();
+    QueueManager(
+        [this](CVesk3FileManager& manager)
+        {
+            ManagerChoose(manager, {"."});
+            ManagerClick(manager, "download");
+            ManagerChoose(manager, {"Custom.cnv"});
+            sim.Engine().UpdateFaults([](Sim::Faults& f) { f.refuse.insert("LOAD"); });
+            ManagerClick(manager, "download");
+        });
+    frame->OnCmdMsg(Cmd::ID_CONVERSIONS_MANAGER);
+
+    ASSERT_EQ(boxes.boxes.size(), 2u) << BoxTexts().join(u'|').toStdString();
+    EXPECT_TRUE(boxes.boxes[0].text.startsWith(QStringLiteral("These files on the Veskora 3 have names")));
+    EXPECT_TRUE(boxes.boxes[0].text.contains(QStringLiteral("..DIR\\in.cnv")));
+    EXPECT_EQ(boxes.boxes[1].text,
+              QStringLiteral("An unknown error occurred while downloading customer conversion file(s)!"));
+    EXPECT_EQ(boxes.boxes[1].type & Platform::MB_ICONSTOP, uint32_t(Platform::MB_ICONSTOP));
+    EXPECT_EQ(ReadAll(Local("Custom.cnv")), QByteArray("the user's own file"));
+    EXPECT_EQ(QDir(Target()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{"Custom.cnv"});
+    EXPECT_FALSE(QFile::exists(env.Dir().Path() + QStringLiteral("/in.cnv")));
+}
+
+// A local file that cannot be written ends the download with the failure message, and the
+// progress window is gone.
+TEST_F(DeviceFileCommandsTest, ALocalFileThatCannotBeWrittenIsReported)
+{
+    ASSERT_TRUE(QDir().mkpath(Local("Custom.cnv")));
+    Serve(Link::tcp);
+    QueueWizard();
+    QueueManager(
+        [](CVesk3FileManager& manager)
+        {
+            ManagerChoose(manager, {"Custom.cnv"});
+            ManagerClick(manager, "download");
+            for (QWidget* w : QApplication::topLevelWidgets())
+                EXPECT_FALSE(w->isVisible() && w->findChild<QWidget*>(QStringLiteral("bar")) &&
+                             w->findChild<QWidget*>(QStringLiteral("cancel")))
+                    << "a progress window is still open";
+        });
+    frame->OnCmdMsg(Cmd::ID_CONVERSIONS_MANAGER);
+
+    ASSERT_EQ(boxes.boxes.size(), 1u) << BoxTexts().join(u'|').toStdString();
+    EXPECT_EQ(boxes.boxes[0].text,
+              QStringLiteral("An unknown error occurred while downloading customer conversion file(s)!"));
+    EXPECT_EQ(boxes.boxes[0].type & Platform::MB_ICONSTOP, uint32_t(Platform::MB_ICONSTOP));
+    EXPECT_TRUE(QFileInfo(Local("Custom.cnv")).isDir());
+}
+
+TEST_F(DeviceFileCommandsTest, UploadWithRightsRefreshesAndUnsafeNamesAreNotSent)
+{
+    WriteAll(Local("New.cnv"), "a new conversion");
+    WriteAll(Local("Bad\".cnv"), "quote");
+    files.AnswerMany(QStringList{Local("Bad\".cnv")});
+    files.AnswerMany(QStringList{Local("New.cnv")});
+    Serve(Link::tcp);
+    QueueWizard();
+    QueueManager(
+        [this](CVesk3FileManager& manager)
+        {
+            ManagerClick(manager, "add");
+            EXPECT_FALSE(AnySave());
+            ManagerClick(manager, "add");
+            EXPECT_EQ(ManagerRows(manager), (QStringList{"Old", "Custom.cnv", "New.cnv"}));
+        });
+    frame->OnCmdMsg(Cmd::ID_CONVERSIONS_MANAGER);
+
+    ASSERT_EQ(boxes.boxes.size(), 2u) << BoxTexts().join(u'|').toStdString();
+    EXPECT_TRUE(boxes.boxes[0].text.startsWith(QStringLiteral("These file names cannot be sent")));
+    EXPECT_EQ(boxes.boxes[1].text,
+              QStringLiteral("The customer conversion file(s) where/was successfully uploaded."));
+    EXPECT_EQ(sim.FileData(kCnvRoot + "New.cnv"), QByteArray("a new conversion"));
+    EXPECT_FALSE(sim.Exists(kCnvRoot + "Bad\".cnv"));
+}
+
+TEST_F(DeviceFileCommandsTest, WithoutSuperUserRightsNothingIsAddedOrDeleted)
+{
+    Sim::PortableTesterSim::LoginProfile user;
+    user.superUser = false;
+    sim.SetLoginProfile(user);
+    WriteAll(Local("New.chm"), "help");
+    files.AnswerMany(QStringList{Local("New.chm")});
+    Serve(Link::tcp);
+    QueueWizard();
+    QueueManager(
+        [](CVesk3FileManager& manager)
+        {
+            EXPECT_EQ(ManagerRows(manager), QStringList{"Help_EN.chm"});
+            ManagerClick(manager, "add");
+            ManagerChoose(manager, {"Help_EN.chm"});
+            manager.DeleteMarked();
+        });
+    frame->OnCmdMsg(Cmd::ID_HELPFILES_MANAGER);
+
+    EXPECT_EQ(BoxTexts(),
+              (QStringList{"Adding of files not possible!\nThe user profile you are logged into has no "
+                           "super user rights!",
+                           "Deleting of the files not possible!\nThe user profile you are logged into has "
+                           "no super user rights!"}));
+    EXPECT_FALSE(AnySave());
+    EXPECT_TRUE(files.requests.empty());
+    EXPECT_TRUE(sim.Exists(Sim::PortableTesterSim::kRoot + "helpfiles\\Help_EN.chm"));
+}
+
+TEST_F(DeviceFileCommandsTest, DeleteRemovesFilesFromTheTesterAndTheList)
+{
+    sim.AddFile(Sim::PortableTesterSim::kRoot + "languageDLL\\Vesk3_FR.dll", "fr");
+    Serve(Link::tcp);
+    QueueWizard();
+    QueueManager(
+        [this](CVesk3FileManager& manager)
+        {
+            EXPECT_EQ(ManagerRows(manager), (QStringList{"Vesk3_FR.dll", "Veskora3_DE.dll"}));
+            ManagerChoose(manager, {"Veskora3_DE.dll", "Vesk3_FR.dll"});
+            boxes.Answer(Platform::IDYES);
+            QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
+            QCoreApplication::sendEvent(manager.List(), &del);
+            EXPECT_TRUE(ManagerRows(manager).isEmpty());
+        });
+    frame->OnCmdMsg(Cmd::ID_LANGUAGE_MANAGER);
+
+    EXPECT_EQ(BoxTexts(), QStringList{"Do you really want to delete the selected files?"});
+    EXPECT_FALSE(sim.Exists(Sim::PortableTesterSim::kRoot + "languageDLL\\Veskora3_DE.dll"));
+    EXPECT_FALSE(sim.Exists(Sim::PortableTesterSim::kRoot + "languageDLL\\Vesk3_FR.dll"));
+}
+
+TEST_F(DeviceFileCommandsTest, LogFilesLandInOneCollectionFile)
+{
+    const QString log = Local("Veskora3.log");
+    files.Answer(log);
+    Serve(Link::tcp);
+    QueueWizard();
+    ASSERT_TRUE(frame->OnCmdMsg(Cmd::ID_DOWNLOAD_LOG));
+
+    const QStringList loaded = Loaded(kLogRoot);
+    ASSERT_EQ(loaded.size(), 2) << loaded.join(u'|').toStdString();
+    EXPECT_TRUE(loaded.contains(QStringLiteral("\\Persistent Storage\\LOG\\2013.DIR\\old.log")));
+    QByteArray expected;
+    for (const QString& path : loaded)
+        expected += DeviceFileTransfer::LogFileHeader(path) + sim.FileData(path.toLatin1()).value();
+    EXPECT_EQ(ReadAll(log), expected);
+    EXPECT_EQ(BoxTexts(), QStringList{"Log files successfully downloaded and saved."});
+    ASSERT_FALSE(files.requests.empty());
+    EXPECT_EQ(files.requests[0].fileName, QStringLiteral("Veskora3.log"));
+}
+
+// Cancel in the progress window ends the collection with the failure message; the earlier
+// collection file stays as it was.
+TEST_F(DeviceFileCommandsTest, ACancelledLogCollectionKeepsTheEarlierFile)
+{
+    const QString log = Local("Veskora3.log");
+    WriteAll(log, "earlier collection");
+    files.Answer(log);
+    Serve(Link::tcp);
+    QueueWizard();
+    QTimer canceller;
+    QObject::connect(&canceller, &QTimer::timeout,
+                     []
+                     {
+                         for (QWidget* w : QApplication::topLevelWidgets())
+                             if (auto* cancel = w->findChild<QAbstractButton*>(QStringLiteral("cancel"));
+                                 cancel && w->isVisible() && w->findChild<QWidget*>(QStringLiteral("bar")))
+                                 cancel->click();
+                     });
+    // The first pump of the progress window cancels.
+    canceller.start(0);
+    frame->OnCmdMsg(Cmd::ID_DOWNLOAD_LOG);
+    canceller.stop();
+
+    EXPECT_EQ(BoxTexts(), QStringList{"En unknown error occurred while downloading log files!"});
+    EXPECT_EQ(ReadAll(log), QByteArray("earlier collection"));
+    EXPECT_TRUE(Loaded(kLogRoot).isEmpty());
+}
+
+TEST_F(DeviceFileCommandsTest, AFailedLogListingIsAFailureNotAnEmptyFile)
+{
+    const QString log = Local("Veskora3.log");
+    files.Answer(log);
+    Serve(Link::tcp);
+    QueueWizard();
+    sim.Engine().UpdateFaults([](Sim::Faults& f) { f.refuse.insert("DIRS"); });
+    frame->OnCmdMsg(Cmd::ID_DOWNLOAD_LOG);
+
+    EXPECT_EQ(BoxTexts(), QStringList{"En unknown error occurred while downloading log files!"});
+    EXPECT_FALSE(QFile::exists(log));
+}
+
+TEST_F(DeviceFileCommandsTest, BackupEqualsTheDeviceFileAndAFailedOneKeepsTheOld)
+{
+    sim.AddFile(kNewProfiles, "not the profiles");
+    const QString backup = Local("Profiles.pf3");
+    files.Answer(backup);
+    files.Answer(backup);
+    Serve(Link::tcp);
+    QueueWizard();
+    frame->OnCmdMsg(Cmd::ID_BACKUP_PROFILES);
+    EXPECT_EQ(ReadAll(backup), sim.FileData(kProfiles).value());
+    EXPECT_EQ(BoxTexts(), QStringList{"The profiles where successfully backed up."});
+
+    boxes.boxes.clear();
+    WriteAll(backup, "the earlier backup");
+    sim.Engine().UpdateFaults([](Sim::Faults& f) { f.refuse.insert("LOAD"); });
+    frame->OnCmdMsg(Cmd::ID_BACKUP_PROFILES);
+    EXPECT_EQ(BoxTexts(), QStringList{"An unknown error occurred while backing up the profiles!"});
+    EXPECT_EQ(ReadAll(backup), QByteArray("the earlier backup"));
+    EXPECT_EQ(QDir(Target()).entryList(QDir::Files | QDir::Hidden), QStringList{"Profiles.pf3"});
+}
+
+TEST_F(DeviceFileCommandsTest, RestoreSendsTheFileAndEndsTheConnection)
+{
+    const QString backup = Local("Profiles.pf3");
+    WriteAll(backup, "restored profiles");
+    files.Answer(backup);
+    Serve(Link::tcp);
+    QueueWizard();
+    frame->OnCmdMsg(Cmd::ID_RESTORE_PROFILES);
+
+    EXPECT_EQ(sim.FileData(kNewProfiles), QByteArray("restored profiles"));
+    EXPECT_EQ(CVeskoraConnection::Instance().GetDevice(), nullptr);
+    EXPECT_EQ(BoxTexts(),
+              (QStringList{"The profiles where successfully restored.",
+                           "The Veskora 3 device has been rebooted.\nPress the YES button on Veskora 3 to "
+                           "activate the restored profiles!"}));
+}
+
+TEST_F(DeviceFileCommandsTest, UpgradeToolMissingKeepsTheNotices)
+{
+    frame->OnNewDeviceAppVersion(0x00010005, 0);
+    const CVersion notice = frame->NewestDeviceAppVersion();
+    ASSERT_NE(notice.GetValue(), 0u);
+    Settings::Registry().WriteString(CUpgradeTool::kPathSetting, QStringLiteral("/nonexistent/upgrade-tool"));
+    frame->OnCmdMsg(Cmd::ID_UPGRADE_DEVICE);
+
+    EXPECT_EQ(BoxTexts(), QStringList{"The Veskora 3 upgrade tool is not installed."});
+    EXPECT_EQ(frame->NewestDeviceAppVersion().GetValue(), notice.GetValue());
+}
+
+// The tool runs while the window goes on repainting; until it ends no command runs.
+TEST_F(DeviceFileCommandsTest, UpgradeToolRunsWithoutBlockingTheWindow)
+{
+    frame->OnNewDeviceAppVersion(0x00010005, 0);
+    const QString tool = Local("upgrade.sh");
+    const QString release = Local("release");
+    const QString args = Local("args");
+    WriteAll(tool, QStringLiteral("#!/bin/sh\necho \"$@\" > '%1'\nwhile [ ! -e '%2' ]; do sleep 0.05; done\n")
+                       .arg(args, release)
+                       .toUtf8());
+    QFile::setPermissions(tool, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    Settings::Registry().WriteString(CUpgradeTool::kPathSetting, tool);
+    frame->show();
+
+    ASSERT_TRUE(frame->OnCmdMsg(Cmd::ID_UPGRADE_DEVICE));
+    EXPECT_TRUE(frame->IsUpgradeToolRunning());
+    EXPECT_EQ(frame->NewestDeviceAppVersion().GetValue(), 0u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(args); }, kDeadlineMs));
+    int paints = 0;
+    struct PaintCounter : QObject
+    {
+        int& count;
+        explicit PaintCounter(int& c) : count(c) {}
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            if (e->type() == QEvent::Paint)
+                ++count;
+            return false;
+        }
+    } counter(paints);
+    frame->installEventFilter(&counter);
+    frame->update();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return paints > 0; }, kDeadlineMs));
+    EXPECT_TRUE(frame->IsUpgradeToolRunning());
+    EXPECT_FALSE(frame->OnCmdMsg(Cmd::ID_DOWNLOAD_LOG));
+
+    WriteAll(release, "");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !frame->IsUpgradeToolRunning(); }, kDeadlineMs));
+    EXPECT_FALSE(frame->IsTransferRunning());
+    frame->removeEventFilter(&counter);
+    EXPECT_EQ(ReadAll(args), QByteArray("-DeviceTypeList 03-00000-0\n"));
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+} // namespace
