@@ -237,7 +237,7 @@ TEST_F(MainWindow, CommandsGoToTheRightPaneFirstAndUnhandledOnesAreDisabled)
     RightPaneStub pane;
     frame->SetRightPane(&pane);
     frame->UpdateCommandUI();
-    EXPECT_FALSE(frame->Action(Cmd::ID_CHECK_UPDATES)->isEnabled()) << "nobody handles it yet";
+    EXPECT_FALSE(frame->Action(Cmd::ID_SAVE_AS)->isEnabled()) << "only the right pane would handle it";
     EXPECT_FALSE(frame->Action(Cmd::ID_PRINT)->isEnabled()) << "the pane disables it";
     EXPECT_TRUE(frame->Action(Cmd::ID_APP_ABOUT)->isEnabled());
     EXPECT_TRUE(frame->Action(Cmd::ID_PRODUCT_REGISTRATION)->isEnabled());
