@@ -9,6 +9,7 @@
 #include "platform/io/SerialPort.h"
 #include "resources/BuiltInStrings.h"
 #include "streamio/StreamIO.h"
+#include "tests/support/DeviceThreadEnvironment.h"
 #include "tests/device/JobRecorder.h"
 #include "tests/support/HidProbeSimulator.h"
 #include "tests/support/PtyPair.h"
@@ -55,15 +56,7 @@ protected:
     static void SetUpTestSuite()
     {
         RegisterBuiltInStrings();
-        StreamIO::StartStreamIO();
-        // No port but the simulator's may reach a real device node of this machine.
-        auto& store = Platform::SettingsStore::Instance();
-        const QString key = QString::fromLatin1(Platform::kPortsSettingsKey);
-        store.CreateKey(key);
-        for (int port = 1; port <= 96; ++port)
-            store.Write(key, QStringLiteral("COM%1").arg(port),
-                        QStringLiteral("/nonexistent/veskador-com%1").arg(port));
-        ASSERT_TRUE(StartDeviceThread());
+        StartDeviceThreadAwayFromRealPorts();
     }
     static void TearDownTestSuite() { StopDeviceThread(); }
 

@@ -11,6 +11,7 @@
 #include "platform/io/SerialPort.h"
 #include "resources/BuiltInStrings.h"
 #include "streamio/StreamIO.h"
+#include "tests/support/DeviceThreadEnvironment.h"
 #include "tests/support/DialogDriver.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/PtyPair.h"
@@ -50,26 +51,18 @@ IsolatedSettings g_isolatedSettings;
 constexpr int kDeadlineMs = 30000;
 const QString kKey = QStringLiteral("Software\\Velmor\\Veskador 3\\ConnWizard\\Veskora\\");
 
-class DeviceThreadEnvironment : public ::testing::Environment
+// The built-in texts too: the wizard's pages show them.
+class WizardEnvironment : public DeviceThreadEnvironment
 {
 public:
     void SetUp() override
     {
         RegisterBuiltInStrings();
-        StreamIO::StartStreamIO();
-        // No COM port but a simulator's may reach a real device node of this machine.
-        auto& store = Platform::SettingsStore::Instance();
-        const QString key = QString::fromLatin1(Platform::kPortsSettingsKey);
-        store.CreateKey(key);
-        for (int port = 1; port <= 96; ++port)
-            store.Write(key, QStringLiteral("COM%1").arg(port),
-                        QStringLiteral("/nonexistent/veskador-com%1").arg(port));
-        ASSERT_TRUE(Device::StartDeviceThread());
+        DeviceThreadEnvironment::SetUp();
     }
-    void TearDown() override { Device::StopDeviceThread(); }
 };
 [[maybe_unused]] const auto* const g_environment =
-    ::testing::AddGlobalTestEnvironment(new DeviceThreadEnvironment);
+    ::testing::AddGlobalTestEnvironment(new WizardEnvironment);
 
 template <typename T> T* Control(QWidget* parent, const char* name)
 {

@@ -13,6 +13,7 @@
 #include "platform/core/SettingsStore.h"
 #include "platform/io/SerialPort.h"
 #include "streamio/StreamIO.h"
+#include "tests/support/DeviceThreadEnvironment.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/support/DialogDriver.h"
 #include "tests/support/FtpTestServer.h"
@@ -44,22 +45,6 @@ struct IsolatedSettings
     IsolatedSettings() { qputenv("VESKADOR_CONFIG_DIR", dir.path().toLocal8Bit()); }
 };
 
-class DeviceThreadEnvironment : public ::testing::Environment
-{
-public:
-    void SetUp() override
-    {
-        StreamIO::StartStreamIO();
-        auto& store = Platform::SettingsStore::Instance();
-        const QString key = QString::fromLatin1(Platform::kPortsSettingsKey);
-        store.CreateKey(key);
-        for (int port = 1; port <= 96; ++port)
-            store.Write(key, QStringLiteral("COM%1").arg(port),
-                        QStringLiteral("/nonexistent/veskador-com%1").arg(port));
-        ASSERT_TRUE(Device::StartDeviceThread());
-    }
-    void TearDown() override { Device::StopDeviceThread(); }
-};
 
 // One settings store and one device thread for the whole test program.
 inline IsolatedSettings g_isolatedSettings;

@@ -14,6 +14,7 @@
 #include "platform/core/SettingsStore.h"
 #include "platform/io/SerialPort.h"
 #include "streamio/StreamIO.h"
+#include "tests/support/DeviceThreadEnvironment.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/support/DialogDriver.h"
 #include "tests/support/FtpTestServer.h"
@@ -45,22 +46,6 @@ const QString kUpgradeToolKey = QStringLiteral("Software\\Velmor\\DiZivavir\\Set
 // The simulated tester's code, as the update server's folder name.
 const QString kDeviceFolder = QStringLiteral("DiZivavir/00030001/");
 
-class DeviceThreadEnvironment : public ::testing::Environment
-{
-public:
-    void SetUp() override
-    {
-        StreamIO::StartStreamIO();
-        auto& store = Platform::SettingsStore::Instance();
-        const QString key = QString::fromLatin1(Platform::kPortsSettingsKey);
-        store.CreateKey(key);
-        for (int port = 1; port <= 96; ++port)
-            store.Write(key, QStringLiteral("COM%1").arg(port),
-                        QStringLiteral("/nonexistent/veskador-com%1").arg(port));
-        ASSERT_TRUE(Device::StartDeviceThread());
-    }
-    void TearDown() override { Device::StopDeviceThread(); }
-};
 [[maybe_unused]] const auto* const g_environment =
     ::testing::AddGlobalTestEnvironment(new DeviceThreadEnvironment);
 
