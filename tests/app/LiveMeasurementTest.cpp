@@ -24,6 +24,7 @@
 #include "tests/support/HidProbeSimulator.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/sim/IndentationTesterSim.h"
+#include "tests/support/StoredCurve.h"
 
 #include <QAction>
 #include <QApplication>
@@ -54,25 +55,6 @@ public:
     void TearDown() override { Device::StopDeviceThread(); }
 };
 [[maybe_unused]] const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new DeviceThreadEnvironment);
-
-std::vector<uint16_t> StoredCurve(CMeasSeries1& series, int reading)
-{
-    const int size = series.GetAttachmentSize(reading, kAllReadings);
-    if (size <= 0)
-        return {};
-    std::vector<uint8_t> bytes(size_t(size), 0);
-    if (series.GetAttachment(reading, bytes.data(), size, kAllReadings) != size)
-        return {};
-    CCurveCodec codec;
-    if (!codec.Decode(bytes.data(), size))
-        return {};
-    std::vector<int16_t> raw(size_t(codec.GetCount()));
-    codec.GetSamples(raw.data(), int(raw.size() * 2));
-    std::vector<uint16_t> samples;
-    for (int16_t s : raw)
-        samples.push_back(uint16_t(s + 0x8000));
-    return samples;
-}
 
 class LiveMeasurementTest : public ::testing::Test
 {

@@ -12,6 +12,7 @@
 #include "resources/BuiltInStrings.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/sim/IndentationTesterSim.h"
+#include "tests/support/StoredCurve.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -29,24 +30,6 @@ constexpr int kAllReadings = 7;
 Platform::SettingsStore& Store()
 {
     return Platform::SettingsStore::Instance();
-}
-
-// Samples as a reading's stored curve gives them back.
-std::vector<uint16_t> StoredCurve(CMeasSeries1& series, int reading)
-{
-    const int size = series.GetAttachmentSize(reading, kAllReadings);
-    std::vector<uint8_t> bytes(size_t(std::max(size, 0)));
-    if (size <= 0 || series.GetAttachment(reading, bytes.data(), size, kAllReadings) != size)
-        return {};
-    CCurveCodec codec;
-    if (!codec.Decode(bytes.data(), size))
-        return {};
-    std::vector<int16_t> raw(size_t(codec.GetCount()));
-    codec.GetSamples(raw.data(), int(raw.size() * 2));
-    std::vector<uint16_t> samples;
-    for (int16_t s : raw)
-        samples.push_back(uint16_t(s + 0x8000));
-    return samples;
 }
 
 class LiveViewTest : public ::testing::Test
