@@ -15,7 +15,6 @@
 #include "resources/StringIds.h"
 
 #include <QApplication>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -34,11 +33,9 @@ using Platform::LoadString;
 
 namespace
 {
-constexpr uint32_t IDB_LIST_IMAGES = 1306;
 constexpr uint32_t IDB_MENU_IMAGES = 1312;
 constexpr uint32_t IDB_FOLDER_UP = 1343;
 // List images.
-constexpr int kFolderImage = 0;
 constexpr int kFileImage = 1;
 // Menu images of the edit-command strip.
 constexpr int kDownloadImage = 0;
@@ -48,7 +45,6 @@ constexpr int kDeleteImage = 4;
 constexpr int kRenameImage = 5;
 constexpr int kNewFolderImage = 6;
 
-constexpr int kFilesColumnWidth = 200;
 constexpr int kInitialWidth = 440;
 constexpr int kInitialHeight = 380;
 // Layout: the list leaves these margins; the path frame runs from (42, 7) to y 31.
@@ -59,7 +55,6 @@ constexpr int kFrameTop = 7;
 constexpr int kFrameBottom = 31;
 constexpr int kButtonGap = 4;
 
-constexpr int kRecordRole = Qt::UserRole;
 constexpr int kCutRole = Qt::UserRole + 1;
 
 const QString kFolderSuffix = QStringLiteral(".DIR\\");
@@ -148,31 +143,15 @@ private:
 };
 
 CVesk3Explorer::CVesk3Explorer(QWidget* parent, const QString& listing, CVeskoraConnection& connection)
-    : QDialog(parent), m_connection(connection)
+    : CTesterFileDialog(parent, connection, StringId::IDS_FILES_COLUMN)
 {
     setObjectName(QStringLiteral("Vesk3Explorer"));
     setWindowTitle(LoadString(StringId::IDS_EXPLORER_CAPTION));
     setSizeGripEnabled(true);
 
-    m_list = new QTreeWidget(this);
-    m_list->setObjectName(QStringLiteral("list"));
-    m_list->setColumnCount(1);
-    m_list->setHeaderLabels({LoadString(StringId::IDS_FILES_COLUMN)});
-    m_list->header()->setStretchLastSection(false);
-    m_list->setColumnWidth(0, kFilesColumnWidth);
-    m_list->setRootIsDecorated(false);
-    m_list->setItemsExpandable(false);
-    m_list->setUniformRowHeights(true);
-    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
-    m_list->setIconSize(QSize(16, 16));
     m_list->setItemDelegate(new RenameDelegate(*this));
-    m_list->installEventFilter(this);
     connect(m_list, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) { OpenFolder(item); });
-    connect(m_list, &QTreeWidget::customContextMenuRequested, this, &CVesk3Explorer::OnListRightClick);
 
     m_pathLabel = new QLabel(this);
     m_pathLabel->setObjectName(QStringLiteral("pathLabel"));
@@ -223,25 +202,6 @@ std::vector<TVeskFile> CVesk3Explorer::GetSelectedFiles(QString& currentFolder) 
     return m_selected;
 }
 
-TVeskFile* CVesk3Explorer::RecordOf(const QTreeWidgetItem* item) const
-{
-    if (!item)
-        return nullptr;
-    auto* record = reinterpret_cast<TVeskFile*>(item->data(0, kRecordRole).value<quintptr>());
-    return HasRecord(record) ? record : nullptr;
-}
-
-bool CVesk3Explorer::HasRecord(const TVeskFile* record) const
-{
-    return record && std::any_of(m_records.begin(), m_records.end(),
-                                 [record](const auto& r) { return r.get() == record; });
-}
-
-QString CVesk3Explorer::StripRootPrefix(const QString& path) const
-{
-    return path.startsWith(m_rootPrefix) ? path.mid(m_rootPrefix.size()) : path;
-}
-
 void CVesk3Explorer::LayoutControls()
 {
     const QRect client = rect();
@@ -258,12 +218,6 @@ void CVesk3Explorer::LayoutControls()
     m_download->setGeometry(m_cancel->x() - kButtonGap - buttonSize.width(), buttonTop, buttonSize.width(),
                             buttonSize.height());
     update(QRect(QPoint(kFrameLeft, kFrameTop), QPoint(listRight, kFrameBottom)));
-}
-
-void CVesk3Explorer::resizeEvent(QResizeEvent* event)
-{
-    QDialog::resizeEvent(event);
-    LayoutControls();
 }
 
 void CVesk3Explorer::paintEvent(QPaintEvent* event)
@@ -284,35 +238,7 @@ void CVesk3Explorer::FillList(const QString& path)
     SplitDevicePath(path, &folder, nullptr, nullptr, nullptr);
     m_pathLabel->setText(folder);
 
-    Platform::ImageList images(16, 16);
-    images.Add(Platform::BitmapTable::Instance().Get(IDB_LIST_IMAGES), Platform::Rgb(255, 0, 0));
-    const auto icon = [&images](int index)
-    {
-        const QImage* image = images.GetImage(index);
-        return image ? QIcon(QPixmap::fromImage(*image)) : QIcon();
-    };
-
-    const int level = CountBackslashes(path);
-    for (const bool folders : {true, false})
-    {
-        for (const auto& record : m_records)
-        {
-            if (record->isFolder != folders)
-                continue;
-            const QString rest = StripRootPrefix(record->path);
-            if (!rest.startsWith(path) || record->depth != level)
-                continue;
-            QString text;
-            if (folders)
-                SplitDevicePath(rest, nullptr, &text, nullptr, nullptr);
-            else
-                SplitDevicePath(rest, nullptr, nullptr, &text, nullptr);
-            auto* item = new QTreeWidgetItem(m_list, {text});
-            item->setIcon(0, icon(folders ? kFolderImage : kFileImage));
-            item->setData(0, kRecordRole, QVariant::fromValue(reinterpret_cast<quintptr>(record.get())));
-            item->setFlags(item->flags() | Qt::ItemIsEditable);
-        }
-    }
+    AddRows(path, kFileImage, false, Qt::ItemIsEditable);
     SetCutLook();
     m_list->setUpdatesEnabled(true);
     m_list->viewport()->update();
@@ -341,34 +267,7 @@ void CVesk3Explorer::OnFolderUp()
 void CVesk3Explorer::CollectMarked()
 {
     m_selected.clear();
-    for (const auto& record : m_records)
-    {
-        record->marked = false;
-        record->index = -1;
-    }
-    for (int row = 0; row < m_list->topLevelItemCount(); ++row)
-    {
-        QTreeWidgetItem* item = m_list->topLevelItem(row);
-        TVeskFile* record = RecordOf(item);
-        if (!record || !item->isSelected())
-            continue;
-        record->index = row;
-        if (!record->isFolder)
-        {
-            record->marked = true;
-            m_selected.push_back(*record);
-            continue;
-        }
-        // A folder brings itself and everything below it.
-        const QString folder = record->path;
-        for (const auto& inner : m_records)
-        {
-            if (!inner->path.startsWith(folder))
-                continue;
-            inner->marked = true;
-            m_selected.push_back(*inner);
-        }
-    }
+    CollectMarkedRecords([this](const TVeskFile& record) { m_selected.push_back(record); });
 }
 
 void CVesk3Explorer::OnDownload()
@@ -463,10 +362,7 @@ void CVesk3Explorer::PasteMove()
             oldPath += u'\\';
             newPath += u'\\';
         }
-        progress.SetText(FromToText(oldPath, newPath));
-        progress.StepIt();
-        progress.PumpMessages(true);
-        if (progress.Cancelled())
+        if (!NextStep(progress, FromToText(oldPath, newPath)))
         {
             cancelled = true;
             break;
@@ -500,77 +396,8 @@ void CVesk3Explorer::PasteMove()
     FillList(m_currentPath);
 }
 
-void CVesk3Explorer::RemoveListRow(const QString& path)
+void CVesk3Explorer::DeleteEnded(bool, bool failed)
 {
-    for (int row = 0; row < m_list->topLevelItemCount(); ++row)
-    {
-        const TVeskFile* record = RecordOf(m_list->topLevelItem(row));
-        if (record && record->path == path)
-        {
-            delete m_list->takeTopLevelItem(row);
-            return;
-        }
-    }
-}
-
-void CVesk3Explorer::DeleteMarked()
-{
-    CollectMarked();
-    int count = 0;
-    int deepest = 0;
-    for (const auto& record : m_records)
-    {
-        if (!record->marked)
-            continue;
-        ++count;
-        deepest = std::max(deepest, record->depth);
-    }
-    if (count == 0)
-        return;
-    if (Platform::ShowMessageBox(this, LoadString(StringId::IDS_TREE_ASK_DELETE), QString(),
-                                 Platform::MB_YESNOCANCEL | Platform::MB_ICONQUESTION) != Platform::IDYES)
-        return;
-
-    bool failed = false;
-    {
-        CProgressWnd progress(this, LoadString(StringId::IDS_DELETING), LoadString(StringId::IDS_CANCEL),
-                              true);
-        progress.SetText(QString());
-        progress.SetRange(0, count, 1);
-        bool cancelled = false;
-        // Deepest first: a folder's contents go before the folder.
-        for (int depth = deepest; depth >= 0 && !cancelled; --depth)
-        {
-            for (size_t i = 0; i < m_records.size();)
-            {
-                TVeskFile* record = m_records[i].get();
-                if (!record->marked || record->depth != depth)
-                {
-                    ++i;
-                    continue;
-                }
-                QString folder, base;
-                SplitDevicePath(record->path, &folder, nullptr, &base, nullptr);
-                progress.SetText(LoadString(StringId::IDS_DELETING_FILE) + folder + base);
-                progress.StepIt();
-                progress.PumpMessages(true);
-                if (progress.Cancelled())
-                {
-                    cancelled = true;
-                    break;
-                }
-                if (!m_connection.DeleteItem(record->path))
-                {
-                    failed = true;
-                    record->marked = false;
-                    ++i;
-                    continue;
-                }
-                RemoveListRow(record->path);
-                m_records.erase(m_records.begin() + qsizetype(i));
-            }
-        }
-    }
     m_cutCount = int(std::count_if(m_records.begin(), m_records.end(), [](const auto& r) { return r->cut; }));
     FillList(m_currentPath);
     if (failed)
@@ -691,13 +518,7 @@ void CVesk3Explorer::NewFolder()
 
 void CVesk3Explorer::OnListRightClick(const QPoint& pos)
 {
-    QTreeWidgetItem* item = m_list->itemAt(pos);
-    if (item && !item->isSelected())
-    {
-        m_list->clearSelection();
-        item->setSelected(true);
-        m_list->setCurrentItem(item);
-    }
+    QTreeWidgetItem* item = SelectRowAt(pos);
 
     Platform::ImageList images(16, 16);
     images.Add(Platform::BitmapTable::Instance().Get(IDB_MENU_IMAGES), Platform::Rgb(255, 255, 255));
@@ -725,10 +546,7 @@ void CVesk3Explorer::OnListRightClick(const QPoint& pos)
         menu.AppendItem(LoadString(StringId::IDS_TREE_NEW_FOLDER), Platform::MF_STRING, menuNewFolder,
                         &images, kNewFolderImage);
     }
-    const QPoint at = m_list->viewport()->mapToGlobal(pos);
-    const unsigned chosen =
-        menu.TrackPopupMenu(Platform::TPM_LEFTALIGN | Platform::TPM_RETURNCMD, at.x(), at.y(), this);
-    switch (chosen)
+    switch (TrackMenu(menu, pos))
     {
     case menuDownload:
         OnDownload();
@@ -753,26 +571,23 @@ void CVesk3Explorer::OnListRightClick(const QPoint& pos)
     }
 }
 
-bool CVesk3Explorer::eventFilter(QObject* watched, QEvent* event)
+bool CVesk3Explorer::TakesKeysOf(const QObject* watched) const
 {
     // Only keys the list itself receives: a name editor is a child of its own and keeps
     // its keys.
-    if (watched != m_list || event->type() != QEvent::KeyPress || m_openEditors > 0)
-        return QDialog::eventFilter(watched, event);
-    const auto* key = static_cast<QKeyEvent*>(event);
-    const bool ctrl = (key->modifiers() & Qt::ControlModifier) != 0;
-    if (key->key() == Qt::Key_Delete && !ctrl)
-        DeleteMarked();
-    else if (ctrl && key->key() == Qt::Key_A)
-        m_list->selectAll();
-    else if (ctrl && key->key() == Qt::Key_X)
+    return watched == m_list && m_openEditors == 0;
+}
+
+bool CVesk3Explorer::OnListKey(const QKeyEvent* key, bool ctrl)
+{
+    if (ctrl && key->key() == Qt::Key_X)
         CutMarked();
     else if (ctrl && key->key() == Qt::Key_V)
         PasteMove();
     else if (key->key() == Qt::Key_F2)
         StartRename();
     else
-        return QDialog::eventFilter(watched, event);
+        return false;
     return true;
 }
 

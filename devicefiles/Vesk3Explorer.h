@@ -1,7 +1,6 @@
 #pragma once
-#include "devicefiles/core/VeskFile.h"
+#include "devicefiles/TesterFileDialog.h"
 
-#include <QDialog>
 #include <QString>
 #include <QStringList>
 
@@ -11,7 +10,6 @@ class CVeskoraConnection;
 class QLabel;
 class QPushButton;
 class QToolButton;
-class QTreeWidget;
 class QTreeWidgetItem;
 
 // The modal dialog in which the operator picks the portable tester's measurement files to
@@ -25,7 +23,7 @@ class QTreeWidgetItem;
 //
 // Keys act on the list only while it has the focus and no name is being edited, so that a
 // name editor keeps Delete and the clipboard keys for its text.
-class CVesk3Explorer : public QDialog
+class CVesk3Explorer : public CTesterFileDialog
 {
     Q_OBJECT
 public:
@@ -51,48 +49,41 @@ public:
     // The same as records, so that the caller can tell folders from files by their flag.
     std::vector<TVeskFile> GetSelectedFiles(QString& currentFolder) const;
 
-    const TVeskFileArray& Records() const { return m_records; }
     const QString& RootPrefix() const { return m_rootPrefix; }
     // The folder shown, relative to the root prefix: "\" or "\Site.DIR\".
     const QString& CurrentPath() const { return m_currentPath; }
     int CutCount() const { return m_cutCount; }
-    QTreeWidget* List() const { return m_list; }
-    // The record a row shows, or null.
-    TVeskFile* RecordOf(const QTreeWidgetItem* item) const;
 
     // The operations of the buttons, the context menu and the keys.
     void OnDownload();
     void OnFolderUp();
     void OpenFolder(QTreeWidgetItem* item);
-    void CollectMarked();
+    void CollectMarked() override;
     void CutMarked();
     void PasteMove();
-    void DeleteMarked();
     void NewFolder();
     // Starts editing the name of the focused row.
     void StartRename();
     bool IsEditingName() const { return m_openEditors > 0; }
     // The context menu at a point of the list's viewport.
-    void OnListRightClick(const QPoint& pos);
+    void OnListRightClick(const QPoint& pos) override;
 
     // A name the tester takes: not blank, and only letters, digits and ". ,;+-()[]{}_=!@%$&#'~^".
     static bool CheckName(const QString& name);
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    void LayoutControls() override;
+    void DeleteEnded(bool cancelled, bool failed) override;
+    bool TakesKeysOf(const QObject* watched) const override;
+    bool OnListKey(const QKeyEvent* key, bool ctrl) override;
 
 private:
     class RenameDelegate;
 
-    void LayoutControls();
     void FillList(const QString& path);
-    QString StripRootPrefix(const QString& path) const;
     // The edited name of a row, as the editor committed it.
     void OnEndLabelEdit(TVeskFile* record, const QString& name);
-    bool HasRecord(const TVeskFile* record) const;
-    void RemoveListRow(const QString& path);
     // Every record below oldFolder (both ending with "\") follows it to newFolder.
     void MoveRecordsBelow(const QString& oldFolder, const QString& newFolder, bool recomputeDepth);
     // A folder name of the folder shown that no record uses yet.
@@ -100,16 +91,12 @@ private:
     void SetCutLook();
     void ShowMessage(uint32_t textId);
 
-    CVeskoraConnection& m_connection;
-    TVeskFileArray m_records;
-    QString m_rootPrefix;
     QString m_currentPath = QStringLiteral("\\");
     std::vector<TVeskFile> m_selected; // the last collection, in its order
     int m_cutCount = 0;
     int m_copyCount = 0;
     // Name editors open on the list.
     int m_openEditors = 0;
-    QTreeWidget* m_list = nullptr;
     QLabel* m_pathLabel = nullptr;
     QPushButton* m_download = nullptr;
     QPushButton* m_cancel = nullptr;

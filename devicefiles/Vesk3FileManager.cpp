@@ -21,8 +21,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QHeaderView>
-#include <QKeyEvent>
 #include <QPushButton>
 #include <QTreeWidget>
 
@@ -33,24 +31,15 @@ using Platform::LoadString;
 
 namespace
 {
-constexpr uint32_t IDB_LIST_IMAGES = 1306;
 constexpr uint32_t IDB_MENU_IMAGES = 1312;
-constexpr int kFolderImage = 0;
 constexpr int kDownloadMenuImage = 0;
 constexpr int kDeleteMenuImage = 4;
-constexpr int kColumnWidth = 200;
 constexpr int kInitialWidth = 420;
 constexpr int kInitialHeight = 320;
 // Layout: the list leaves this margin; the buttons stand in a column right of it.
 constexpr int kMargin = 4;
 constexpr int kButtonGap = 6;
 constexpr int kButtonColumnExtra = 12;
-constexpr int kRecordRole = Qt::UserRole;
-
-int CountBackslashes(const QString& text)
-{
-    return int(text.count(u'\\'));
-}
 
 QString WithFinalSlash(QString folder)
 {
@@ -62,29 +51,14 @@ QString WithFinalSlash(QString folder)
 
 CVesk3FileManager::CVesk3FileManager(QWidget* parent, const SFileManagerKind& kind, const QString& listing,
                                      CVeskoraConnection& connection)
-    : QDialog(parent), m_kind(kind), m_connection(connection)
+    : CTesterFileDialog(parent, connection, kind.columnId), m_kind(kind)
 {
     setObjectName(QStringLiteral("Vesk3FileManager"));
     setWindowTitle(LoadString(kind.captionId));
     setSizeGripEnabled(true);
 
-    m_list = new QTreeWidget(this);
-    m_list->setObjectName(QStringLiteral("list"));
-    m_list->setColumnCount(1);
-    m_list->setHeaderLabels({LoadString(kind.columnId)});
-    m_list->header()->setStretchLastSection(false);
-    m_list->setColumnWidth(0, kColumnWidth);
-    m_list->setRootIsDecorated(false);
-    m_list->setItemsExpandable(false);
-    m_list->setUniformRowHeights(true);
-    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
-    m_list->setIconSize(QSize(16, 16));
-    connect(m_list, &QTreeWidget::customContextMenuRequested, this, &CVesk3FileManager::OnListRightClick);
+    // Delete and Ctrl+A act wherever the focus is in the dialog.
     installEventFilter(this);
-    m_list->installEventFilter(this);
 
     m_download = new QPushButton(LoadString(StringId::IDS_MANAGER_DOWNLOAD), this);
     m_download->setObjectName(QStringLiteral("download"));
@@ -139,21 +113,6 @@ void CVesk3FileManager::ParseInto(QString listing)
     FillList(m_currentFolder);
 }
 
-QString CVesk3FileManager::StripRootPrefix(const QString& path) const
-{
-    return path.startsWith(m_rootPrefix) ? path.mid(m_rootPrefix.size()) : path;
-}
-
-TVeskFile* CVesk3FileManager::RecordOf(const QTreeWidgetItem* item) const
-{
-    if (!item)
-        return nullptr;
-    auto* record = reinterpret_cast<TVeskFile*>(item->data(0, kRecordRole).value<quintptr>());
-    const bool held = std::any_of(m_records.begin(), m_records.end(),
-                                  [record](const auto& r) { return r.get() == record; });
-    return held ? record : nullptr;
-}
-
 void CVesk3FileManager::LayoutControls()
 {
     const QRect inner = rect().adjusted(kMargin, kMargin, -kMargin, -kMargin);
@@ -170,43 +129,11 @@ void CVesk3FileManager::LayoutControls()
                             closeSize.height());
 }
 
-void CVesk3FileManager::resizeEvent(QResizeEvent* event)
-{
-    QDialog::resizeEvent(event);
-    LayoutControls();
-}
-
 void CVesk3FileManager::FillList(const QString& folder)
 {
     m_list->setUpdatesEnabled(false);
     m_list->clear();
-    Platform::ImageList images(16, 16);
-    images.Add(Platform::BitmapTable::Instance().Get(IDB_LIST_IMAGES), Platform::Rgb(255, 0, 0));
-    const auto icon = [&images](int index)
-    {
-        const QImage* image = images.GetImage(index);
-        return image ? QIcon(QPixmap::fromImage(*image)) : QIcon();
-    };
-    const int level = CountBackslashes(folder);
-    for (const bool folders : {true, false})
-    {
-        for (const auto& record : m_records)
-        {
-            if (record->isFolder != folders)
-                continue;
-            const QString rest = StripRootPrefix(record->path);
-            if (!rest.startsWith(folder) || record->depth != level)
-                continue;
-            QString text;
-            if (folders)
-                SplitDevicePath(rest, nullptr, &text, nullptr, nullptr);
-            else
-                SplitDevicePath(rest, nullptr, nullptr, nullptr, &text);
-            auto* item = new QTreeWidgetItem(m_list, {text});
-            item->setIcon(0, icon(folders ? kFolderImage : m_kind.fileImage));
-            item->setData(0, kRecordRole, QVariant::fromValue(reinterpret_cast<quintptr>(record.get())));
-        }
-    }
+    AddRows(folder, m_kind.fileImage, true, {});
     m_list->setUpdatesEnabled(true);
     m_list->viewport()->update();
 }
@@ -214,33 +141,7 @@ void CVesk3FileManager::FillList(const QString& folder)
 void CVesk3FileManager::CollectMarked()
 {
     m_markedPaths.clear();
-    for (const auto& record : m_records)
-    {
-        record->marked = false;
-        record->index = -1;
-    }
-    for (int row = 0; row < m_list->topLevelItemCount(); ++row)
-    {
-        QTreeWidgetItem* item = m_list->topLevelItem(row);
-        TVeskFile* record = RecordOf(item);
-        if (!record || !item->isSelected())
-            continue;
-        record->index = row;
-        if (!record->isFolder)
-        {
-            record->marked = true;
-            m_markedPaths << record->path;
-            continue;
-        }
-        // A folder brings itself and everything below it.
-        for (const auto& inner : m_records)
-        {
-            if (!inner->path.startsWith(record->path))
-                continue;
-            inner->marked = true;
-            m_markedPaths << inner->path;
-        }
-    }
+    CollectMarkedRecords([this](const TVeskFile& record) { m_markedPaths << record.path; });
 }
 
 QString CVesk3FileManager::RememberedFolder() const
@@ -306,10 +207,8 @@ void CVesk3FileManager::OnDownload()
         progress.SetRange(0, int(targets.size()), 1);
         for (const STarget& target : targets)
         {
-            progress.SetText(LoadString(m_kind.downloadLineId) + QFileInfo(target.localPath).fileName());
-            progress.StepIt();
-            progress.PumpMessages(true);
-            if (progress.Cancelled())
+            if (!NextStep(progress,
+                          LoadString(m_kind.downloadLineId) + QFileInfo(target.localPath).fileName()))
             {
                 failed = true;
                 break;
@@ -377,10 +276,7 @@ void CVesk3FileManager::OnAdd()
         for (const QString& file : *files)
         {
             const QString name = QFileInfo(file).fileName();
-            progress.SetText(LoadString(m_kind.uploadLineId) + name);
-            progress.StepIt();
-            progress.PumpMessages(true);
-            if (progress.Cancelled())
+            if (!NextStep(progress, LoadString(m_kind.uploadLineId) + name))
                 return;
             QByteArray bytes;
             if (!DeviceFileTransfer::ReadUploadFile(file, bytes))
@@ -415,93 +311,24 @@ void CVesk3FileManager::Refresh()
     ParseInto(listing);
 }
 
-void CVesk3FileManager::RemoveListRow(const QString& path)
+bool CVesk3FileManager::MayDelete()
 {
-    for (int row = 0; row < m_list->topLevelItemCount(); ++row)
-    {
-        const TVeskFile* record = RecordOf(m_list->topLevelItem(row));
-        if (record && record->path == path)
-        {
-            delete m_list->takeTopLevelItem(row);
-            return;
-        }
-    }
+    if (m_connection.GetDevice() && m_connection.HasSuperUserRights())
+        return true;
+    Message(StringId::IDS_MANAGER_DELETE_NO_RIGHTS, Platform::MB_ICONSTOP);
+    return false;
 }
 
-void CVesk3FileManager::DeleteMarked()
+void CVesk3FileManager::DeleteEnded(bool cancelled, bool failed)
 {
-    CollectMarked();
-    int count = 0;
-    int deepest = 0;
-    for (const auto& record : m_records)
-    {
-        if (!record->marked)
-            continue;
-        ++count;
-        deepest = std::max(deepest, record->depth);
-    }
-    if (count == 0)
-        return;
-    if (!m_connection.GetDevice() || !m_connection.HasSuperUserRights())
-    {
-        Message(StringId::IDS_MANAGER_DELETE_NO_RIGHTS, Platform::MB_ICONSTOP);
-        return;
-    }
-    if (Platform::ShowMessageBox(this, LoadString(StringId::IDS_TREE_ASK_DELETE), QString(),
-                                 Platform::MB_YESNOCANCEL | Platform::MB_ICONQUESTION) != Platform::IDYES)
-        return;
-
-    bool failed = false;
-    {
-        CProgressWnd progress(this, LoadString(StringId::IDS_DELETING), LoadString(StringId::IDS_CANCEL),
-                              true);
-        progress.SetText(QString());
-        progress.SetRange(0, count, 1);
-        // Deepest first: a folder's contents go before the folder.
-        for (int depth = deepest; depth >= 0; --depth)
-        {
-            for (size_t i = 0; i < m_records.size();)
-            {
-                TVeskFile* record = m_records[i].get();
-                if (!record->marked || record->depth != depth)
-                {
-                    ++i;
-                    continue;
-                }
-                QString folder, base;
-                SplitDevicePath(record->path, &folder, nullptr, &base, nullptr);
-                progress.SetText(LoadString(StringId::IDS_DELETING_FILE) + folder + base);
-                progress.StepIt();
-                progress.PumpMessages(true);
-                if (progress.Cancelled())
-                    return;
-                if (!m_connection.DeleteItem(record->path))
-                {
-                    failed = true;
-                    record->marked = false;
-                    ++i;
-                    continue;
-                }
-                RemoveListRow(record->path);
-                m_records.erase(m_records.begin() + qsizetype(i));
-            }
-        }
-    }
-    if (failed)
+    if (!cancelled && failed)
         Message(StringId::IDS_DELETE_FAILED, 0);
 }
 
 void CVesk3FileManager::OnListRightClick(const QPoint& pos)
 {
-    QTreeWidgetItem* item = m_list->itemAt(pos);
-    if (!item)
+    if (!SelectRowAt(pos))
         return;
-    if (!item->isSelected())
-    {
-        m_list->clearSelection();
-        item->setSelected(true);
-        m_list->setCurrentItem(item);
-    }
     Platform::ImageList images(16, 16);
     images.Add(Platform::BitmapTable::Instance().Get(IDB_MENU_IMAGES), Platform::Rgb(255, 255, 255));
     TwMenu menu;
@@ -511,26 +338,14 @@ void CVesk3FileManager::OnListRightClick(const QPoint& pos)
     menu.AppendItem(QString(), Platform::MF_SEPARATOR, 0);
     menu.AppendItem(LoadString(StringId::IDS_TREE_DELETE), Platform::MF_STRING, menuDelete, &images,
                     kDeleteMenuImage);
-    const QPoint at = m_list->viewport()->mapToGlobal(pos);
-    const unsigned chosen =
-        menu.TrackPopupMenu(Platform::TPM_LEFTALIGN | Platform::TPM_RETURNCMD, at.x(), at.y(), this);
+    const unsigned chosen = TrackMenu(menu, pos);
     if (chosen == menuDownload)
         OnDownload();
     else if (chosen == menuDelete)
         DeleteMarked();
 }
 
-bool CVesk3FileManager::eventFilter(QObject* watched, QEvent* event)
+bool CVesk3FileManager::TakesKeysOf(const QObject*) const
 {
-    if (event->type() != QEvent::KeyPress)
-        return QDialog::eventFilter(watched, event);
-    const auto* key = static_cast<QKeyEvent*>(event);
-    const bool ctrl = (key->modifiers() & Qt::ControlModifier) != 0;
-    if (key->key() == Qt::Key_Delete && !ctrl)
-        DeleteMarked();
-    else if (ctrl && key->key() == Qt::Key_A)
-        m_list->selectAll();
-    else
-        return QDialog::eventFilter(watched, event);
     return true;
 }

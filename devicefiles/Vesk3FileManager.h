@@ -1,7 +1,6 @@
 #pragma once
-#include "devicefiles/core/VeskFile.h"
+#include "devicefiles/TesterFileDialog.h"
 
-#include <QDialog>
 #include <QString>
 #include <QStringList>
 
@@ -9,8 +8,6 @@
 
 class CVeskoraConnection;
 class QPushButton;
-class QTreeWidget;
-class QTreeWidgetItem;
 
 // What sets one file manager apart from the others: its kind of tester file, its texts,
 // its remembered local folder and the tester's folder of its uploads.
@@ -50,7 +47,7 @@ struct SFileManagerKind
 // path is one safe path component, and a download replaces a local file only once it has
 // arrived whole. Local names that would break the tester's commands are refused before
 // anything is sent.
-class CVesk3FileManager : public QDialog
+class CVesk3FileManager : public CTesterFileDialog
 {
     Q_OBJECT
 public:
@@ -70,39 +67,30 @@ public:
     // be read is reported instead of showing an empty list.
     static void Run(QWidget* parent, const SFileManagerKind& kind, CVeskoraConnection& connection);
 
-    const TVeskFileArray& Records() const { return m_records; }
-    QTreeWidget* List() const { return m_list; }
     const SFileManagerKind& Kind() const { return m_kind; }
 
     // The operations of the buttons, the context menu and the keys.
     void OnDownload();
     void OnAdd();
-    void DeleteMarked();
-    void OnListRightClick(const QPoint& pos);
+    void OnListRightClick(const QPoint& pos) override;
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    void LayoutControls() override;
+    bool MayDelete() override;
+    void DeleteEnded(bool cancelled, bool failed) override;
+    bool TakesKeysOf(const QObject* watched) const override;
 
 private:
-    void LayoutControls();
     void FillList(const QString& folder);
-    void CollectMarked();
+    void CollectMarked() override;
     void Refresh();
     void ParseInto(QString listing);
-    QString StripRootPrefix(const QString& path) const;
-    void RemoveListRow(const QString& path);
-    TVeskFile* RecordOf(const QTreeWidgetItem* item) const;
     QString RememberedFolder() const;
     void Message(uint32_t textId, unsigned icon);
 
     const SFileManagerKind& m_kind;
-    CVeskoraConnection& m_connection;
-    TVeskFileArray m_records;
     QStringList m_markedPaths;
-    QString m_rootPrefix;
     QString m_currentFolder = QStringLiteral("\\");
-    QTreeWidget* m_list = nullptr;
     QPushButton* m_download = nullptr;
     QPushButton* m_add = nullptr;
     QPushButton* m_close = nullptr;
