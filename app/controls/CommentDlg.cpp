@@ -1,5 +1,6 @@
 #include "app/controls/CommentDlg.h"
 
+#include "app/controls/DialogButtons.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/DialogFit.h"
 #include "platform/gui/DialogLayout.h"
@@ -24,16 +25,7 @@ CCommentDlg::CCommentDlg(QWidget* parent)
     m_edit->setGeometry(du.Rect(7, 7, 291, 79));
     Platform::SetDlgCtrlID(m_edit, IDC_COMMENT);
 
-    auto* cancel = new QPushButton(Platform::LoadString(StringId::IDS_BUTTON_CANCEL), this);
-    cancel->setGeometry(du.Rect(199, 86, 50, 14));
-    cancel->setAutoDefault(false);
-    Platform::SetDlgCtrlID(cancel, 2);
-    auto* ok = new QPushButton(Platform::LoadString(StringId::IDS_BUTTON_OK), this);
-    ok->setGeometry(du.Rect(249, 86, 50, 14));
-    ok->setDefault(true);
-    Platform::SetDlgCtrlID(ok, 1);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    const auto [cancel, ok] = AddCancelOk(this, du, 199, 249, 86);
 
     // A language pack may lengthen the texts.
     Platform::WidenToTexts(this);

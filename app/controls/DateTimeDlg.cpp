@@ -1,6 +1,7 @@
 #include "app/controls/DateTimeDlg.h"
 
 #include "app/document/LocalTime.h"
+#include "app/controls/DialogButtons.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/DateTimePicker.h"
 #include "platform/gui/DateTimePicture.h"
@@ -76,16 +77,7 @@ CDateTimeDlg::CDateTimeDlg(QWidget* parent)
         label(Platform::LoadString(StringId::IDS_ADJUST_ALL_INFO), 20, 62, 225, 16);
     info->setWordWrap(true);
 
-    auto* cancel = new QPushButton(Platform::LoadString(StringId::IDS_BUTTON_CANCEL), this);
-    cancel->setGeometry(du.Rect(152, 87, 50, 14));
-    cancel->setAutoDefault(false);
-    Platform::SetDlgCtrlID(cancel, 2);
-    auto* ok = new QPushButton(Platform::LoadString(StringId::IDS_BUTTON_OK), this);
-    ok->setGeometry(du.Rect(206, 87, 50, 14));
-    ok->setDefault(true);
-    Platform::SetDlgCtrlID(ok, 1);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    const auto [cancel, ok] = AddCancelOk(this, du, 152, 206, 87);
 
     // A language pack may lengthen the texts.
     Platform::WidenToTexts(this);

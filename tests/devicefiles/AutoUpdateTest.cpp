@@ -11,6 +11,7 @@
 #include "tests/support/FtpTestServer.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/QStringPrint.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -25,11 +26,6 @@
 #include <gtest/gtest.h>
 
 using Platform::WizardButton;
-
-inline void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace
 {

@@ -1,6 +1,7 @@
 #include "devicefiles/core/DeviceListing.h"
 #include "device/DeviceTypes.h"
 #include "devicefiles/core/Vesk3Parser.h"
+#include "tests/support/QStringPrint.h"
 
 #include <gtest/gtest.h>
 
@@ -8,11 +9,6 @@
 #include <vector>
 
 using namespace Device;
-
-inline void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace
 {

@@ -11,6 +11,8 @@
 #include "tests/support/LoopbackFtpOnly.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/QStringPrint.h"
+#include "tests/support/TestBytes.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -22,11 +24,6 @@
 
 using namespace UpdateDownload;
 
-inline void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
-
 namespace
 {
 const QString kFolder = QStringLiteral("DiZivavir/Veskador 3/");
@@ -34,14 +31,7 @@ const QString kName = QStringLiteral("Veskador 3_V_2_4_1_0.deb");
 
 QByteArray Pattern(qsizetype size)
 {
-    QByteArray data(size, Qt::Uninitialized);
-    uint32_t x = 77;
-    for (qsizetype i = 0; i < size; ++i)
-    {
-        x = x * 1103515245u + 12345u;
-        data[i] = char(x >> 24);
-    }
-    return data;
+    return PseudoRandomBytes(size, 77);
 }
 
 QByteArray ChecksumFile(const QByteArray& content, const QString& name)

@@ -4,15 +4,11 @@
 #include "resources/BuiltInStrings.h"
 #include "tests/support/FtpTestServer.h"
 #include "tests/support/MessageBoxRecorder.h"
+#include "tests/support/QStringPrint.h"
 
 #include <gtest/gtest.h>
 
 using Platform::FtpEntry;
-
-inline void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace
 {

@@ -5,6 +5,7 @@
 #include "streamio/StreamIO.h"
 #include "tests/support/ConvRecordBuilder.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/QStringPrint.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,11 +18,6 @@
 
 using namespace TestRecords;
 using namespace StreamIO;
-
-inline void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace
 {

@@ -2,6 +2,8 @@
 #include "platform/core/ErrorCodes.h"
 #include "platform/io/FtpBackend.h"
 #include "tests/support/FtpTestServer.h"
+#include "tests/support/QStringPrint.h"
+#include "tests/support/TestBytes.h"
 
 #include <QElapsedTimer>
 
@@ -12,11 +14,6 @@
 
 using namespace Platform;
 
-inline void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
-
 namespace
 {
 
@@ -25,14 +22,7 @@ const QString kPassword = QStringLiteral("wdmeloXJV");
 
 QByteArray Pattern(qsizetype size)
 {
-    QByteArray data(size, Qt::Uninitialized);
-    uint32_t x = 12345;
-    for (qsizetype i = 0; i < size; ++i)
-    {
-        x = x * 1103515245u + 12345u;
-        data[i] = char(x >> 24);
-    }
-    return data;
+    return PseudoRandomBytes(size, 12345);
 }
 
 std::unique_ptr<FtpConnection> Connect(const std::shared_ptr<FtpBackend>& backend,
