@@ -696,10 +696,6 @@ void AbortDeviceJobs(uint32_t milliseconds)
         thread->Stop(0);
 }
 
-void ClearDeviceAbort()
-{
-}
-
 bool IsDeviceAbortRequested(void*)
 {
     return t_jobCancel && t_jobCancel->IsCancelled();

@@ -34,9 +34,6 @@ bool StopDeviceThread();
 // Aborts the running job and drops the queued ones; with a wait (ms), waits that long
 // for the worker to become idle and abandons it when it does not.
 void AbortDeviceJobs(uint32_t milliseconds);
-// Nothing is left to clear: an abort reaches only the jobs that ran or waited when it
-// came. Kept for the callers that clear before they start a new search.
-void ClearDeviceAbort();
 // Whether the job running on the calling thread was aborted; false on any other thread.
 bool IsDeviceAbortRequested(void* userData = nullptr);
 

@@ -72,8 +72,6 @@ CDevSelectSheet::CDevSelectSheet(uint32_t captionId, QWidget* parent, uint32_t s
         Button(t.button)->setText(Platform::LoadString(t.textId));
         Button(t.button)->setToolTip(Platform::LoadString(t.tipId));
     }
-    // A search that an earlier wizard aborted must not stop this one's.
-    Device::ClearDeviceAbort();
 }
 
 CDevSelectSheet::~CDevSelectSheet() = default;

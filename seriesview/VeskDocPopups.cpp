@@ -31,8 +31,6 @@ constexpr unsigned kBitmapStandards = 1303;
 constexpr unsigned kBitmapDirections = 1304;
 constexpr unsigned kBitmapValueRow = 1313;
 
-// Strings of the popups.
-
 // Command ids of the value-row popup besides the correction codes (code + 1).
 constexpr unsigned kCmdExclude = 1001;
 constexpr unsigned kCmdCopyOne = 1002;

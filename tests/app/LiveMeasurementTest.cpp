@@ -25,6 +25,7 @@
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/sim/IndentationTesterSim.h"
 #include "tests/support/StoredCurve.h"
+#include "tests/support/DeviceThreadEnvironment.h"
 
 #include <QAction>
 #include <QApplication>
@@ -44,16 +45,6 @@ constexpr int kAllReadings = 7;
 const QString kWizardKey = QStringLiteral("Software\\Velmor\\Veskador 3\\ConnWizard\\Veskamon\\");
 const QString kLiveKey = QStringLiteral("Software\\Velmor\\Veskador 3\\LiveSettings\\");
 
-class DeviceThreadEnvironment : public ::testing::Environment
-{
-public:
-    void SetUp() override
-    {
-        StreamIO::StartStreamIO();
-        ASSERT_TRUE(Device::StartDeviceThread());
-    }
-    void TearDown() override { Device::StopDeviceThread(); }
-};
 [[maybe_unused]] const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new DeviceThreadEnvironment);
 
 class LiveMeasurementTest : public ::testing::Test
@@ -61,7 +52,6 @@ class LiveMeasurementTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        Device::ClearDeviceAbort();
         bus = HidProbeSimulator::Install();
         sim = std::make_unique<Sim::IndentationTesterSim>(bus, QStringLiteral("/dev/hidraw-live1"));
         auto& store = Platform::SettingsStore::Instance();

@@ -60,7 +60,6 @@ protected:
     }
     static void TearDownTestSuite() { StopDeviceThread(); }
 
-    void SetUp() override { ClearDeviceAbort(); }
 
     // The portable tester on a pseudo-terminal mapped to COM5.
     void ServeOnPty()
@@ -262,7 +261,6 @@ TEST_F(DeviceThreadTest, AbandonedJobStaysSilentAndANewWorkerTakesOver)
 
     // A new job runs at once, even while the old one may still be finishing.
     JobRecorder next;
-    ClearDeviceAbort();
     SConnectParams noPort;
     noPort.type = typeVeskora3;
     ASSERT_TRUE(PostConnectJob(&next, &noPort));

@@ -65,7 +65,6 @@ protected:
         ASSERT_TRUE(StartDeviceThread());
     }
     static void TearDownTestSuite() { StopDeviceThread(); }
-    void SetUp() override { ClearDeviceAbort(); }
 
     // Serves the profile on a pseudo-terminal mapped to COM11.
     void ServeOnPty(Sim::FrameEngine& engine)

@@ -92,7 +92,6 @@ class ConnectionWizardTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        Device::ClearDeviceAbort();
         address = Sim::UniqueLoopbackAddress();
     }
     void TearDown() override { sheet.reset(); }

@@ -72,7 +72,6 @@ protected:
         Store().CreateKey(key);
         Store().Write(key, QStringLiteral("FtpServer"), QStringLiteral("127.0.0.1"));
         Store().Write(key, QStringLiteral("FtpPort"), uint32_t(ftp.Port()));
-        Device::ClearDeviceAbort();
         frame = std::make_unique<CMainFrame>(QStringList{QStringLiteral("veskador3")});
         boxes.boxes.clear(); // the missing Standard.cnv
     }

@@ -83,7 +83,6 @@ protected:
     {
         ASSERT_TRUE(ftp.Running()) << ftp.Log().toStdString();
         PointUpdateServerAt(ftp.Port());
-        Device::ClearDeviceAbort();
         address = Sim::UniqueLoopbackAddress();
         ASSERT_TRUE(sim.Engine().ServeTcp(address, 3728));
         frame = std::make_unique<CMainFrame>(QStringList{QStringLiteral("veskador3")});
