@@ -1,6 +1,6 @@
 #include "measurement/ConvTable.h"
 #include "measurement/IpolConvFunction.h"
-#include "measurement/LittleEndian.h"
+#include "platform/core/ByteOrder.h"
 
 #include <benchmark/benchmark.h>
 

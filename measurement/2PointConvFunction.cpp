@@ -1,6 +1,6 @@
 #include "measurement/2PointConvFunction.h"
 
-#include "measurement/LittleEndian.h"
+#include "platform/core/ByteOrder.h"
 #include "measurement/ScaleCodes.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 
 #include "measurement/ConvRecord.h"
 #include "measurement/ConvTable.h"
-#include "measurement/LittleEndian.h"
+#include "platform/core/ByteOrder.h"
 #include "measurement/ScaleCodes.h"
 #include "streamio/Checksum.h"
 #include "streamio/FileStream.h"

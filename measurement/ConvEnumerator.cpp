@@ -1,7 +1,7 @@
 #include "measurement/ConvEnumerator.h"
 
 #include "measurement/ConvTable.h"
-#include "measurement/LittleEndian.h"
+#include "platform/core/ByteOrder.h"
 #include "measurement/Material.h"
 #include "measurement/ProbeId.h"
 #include "measurement/ScaleCodes.h"

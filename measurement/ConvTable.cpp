@@ -3,7 +3,7 @@
 #include "measurement/2PointConvFunction.h"
 #include "measurement/IdentityConvFunction.h"
 #include "measurement/IpolConvFunction.h"
-#include "measurement/LittleEndian.h"
+#include "platform/core/ByteOrder.h"
 #include "measurement/MeasValues.h"
 #include "measurement/RatioConvFunction.h"
 #include "measurement/ScaleCodes.h"

@@ -1,6 +1,6 @@
 #include "measurement/IpolConvFunction.h"
 
-#include "measurement/LittleEndian.h"
+#include "platform/core/ByteOrder.h"
 
 #include <algorithm>
 #include <cmath>

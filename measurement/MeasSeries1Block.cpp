@@ -5,7 +5,7 @@
 #include "measurement/CnvFile.h"
 #include "measurement/ConvTable.h"
 #include "measurement/Distributions.h"
-#include "measurement/LittleEndian.h"
+#include "platform/core/ByteOrder.h"
 #include "measurement/ScaleCodes.h"
 #include "measurement/SeriesWords.h"
 #include "platform/core/FileException.h"

@@ -1,6 +1,6 @@
 #include "measurement/RatioConvFunction.h"
 
-#include "measurement/LittleEndian.h"
+#include "platform/core/ByteOrder.h"
 
 #include <cmath>
 #include <cstring>
