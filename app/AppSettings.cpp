@@ -1,4 +1,5 @@
 #include "app/AppSettings.h"
+#include "app/InstalledFiles.h"
 
 #include "app/MainFrm.h"
 #include "app/UiText.h"

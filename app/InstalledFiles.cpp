@@ -1,14 +1,17 @@
 #include "app/InstalledFiles.h"
 
-#include "app/MainFrm.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/MessageBox.h"
 #include "platform/gui/WaitCursor.h"
 #include "resources/StringIds.h"
 
+#include <QCoreApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QUrl>
+
+#include <mutex>
 
 namespace
 {
@@ -19,7 +22,47 @@ QString ReplaceFirst(QString text, const QString& value)
     const qsizetype at = text.indexOf(QStringLiteral("%s"));
     return at < 0 ? text : text.replace(at, 2, value);
 }
+
+std::mutex& OpenerLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+WebPageOpener& Opener()
+{
+    static WebPageOpener opener;
+    return opener;
+}
 } // namespace
+
+QString GetModuleFolder()
+{
+    const QString path = QCoreApplication::applicationFilePath();
+    const qsizetype cut = path.lastIndexOf(u'/');
+    return cut < 0 ? QString() : path.left(cut + 1);
+}
+
+WebPageOpener SetWebPageOpener(WebPageOpener opener)
+{
+    std::lock_guard guard(OpenerLock());
+    WebPageOpener previous = std::move(Opener());
+    Opener() = std::move(opener);
+    return previous;
+}
+
+bool OpenWebPage(const QString& address)
+{
+    WebPageOpener opener;
+    {
+        std::lock_guard guard(OpenerLock());
+        opener = Opener();
+    }
+    if (opener)
+        return opener(address);
+    // A page that cannot be opened is not reported.
+    return QDesktopServices::openUrl(QUrl::fromUserInput(address));
+}
 
 namespace InstalledFiles
 {

@@ -2,7 +2,17 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QWidget;
+
+// The program file's folder, with a trailing separator; empty when the path has none.
+QString GetModuleFolder();
+
+// Opens a web page in the user's browser; tests replace it. Returns whether it opened.
+using WebPageOpener = std::function<bool(const QString& address)>;
+WebPageOpener SetWebPageOpener(WebPageOpener opener);
+bool OpenWebPage(const QString& address);
 
 // Files the program ships (the manual, the help of the upgrade tool) lie beside the
 // program or, when it is installed under a prefix (prefix/bin/veskador3), in

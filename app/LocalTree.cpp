@@ -1,8 +1,8 @@
 #include "app/LocalTree.h"
 
-#include "app/controls/TwMenu.h"
-#include "app/document/FolderPath.h"
-#include "app/document/VeskDoc.h"
+#include "controls/TwMenu.h"
+#include "document/FolderPath.h"
+#include "document/VeskDoc.h"
 #include "measurement/FolderData.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/BitmapTable.h"

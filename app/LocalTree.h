@@ -1,6 +1,6 @@
 #pragma once
-#include "app/controls/MultiTree.h"
-#include "app/document/DocView.h"
+#include "controls/MultiTree.h"
+#include "document/DocView.h"
 
 #include <QPersistentModelIndex>
 #include <QPoint>

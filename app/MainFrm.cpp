@@ -1,6 +1,7 @@
 #include "app/MainFrm.h"
 
 #include "app/AppSettings.h"
+#include "app/InstalledFiles.h"
 #include "app/FlatSplitterWnd.h"
 #include "app/LeftView.h"
 #include "app/Logo.h"
@@ -9,8 +10,8 @@
 #include "app/UiText.h"
 #include "app/Veskador3SE.h"
 #include "app/WindowPlacement.h"
-#include "app/document/Registry.h"
-#include "app/document/SettingsFolders.h"
+#include "document/Registry.h"
+#include "document/SettingsFolders.h"
 #include "device/VmDevice.h"
 #include "devicefiles/AutoUpdate.h"
 #include "devicefiles/DeviceFileCommands.h"
@@ -66,17 +67,6 @@ CVersion VersionOf(uint32_t wParam, uint32_t lParam)
     return CVersion(value);
 }
 
-std::mutex& OpenerLock()
-{
-    static std::mutex lock;
-    return lock;
-}
-
-WebPageOpener& Opener()
-{
-    static WebPageOpener opener;
-    return opener;
-}
 
 // The sentence that says why a conversion file gave no records.
 uint32_t StandardCnvProblemText(NCnvProblem problem)
@@ -101,33 +91,6 @@ uint32_t StandardCnvProblemText(NCnvProblem problem)
 }
 } // namespace
 
-QString GetModuleFolder()
-{
-    const QString path = QCoreApplication::applicationFilePath();
-    const qsizetype cut = path.lastIndexOf(u'/');
-    return cut < 0 ? QString() : path.left(cut + 1);
-}
-
-WebPageOpener SetWebPageOpener(WebPageOpener opener)
-{
-    std::lock_guard guard(OpenerLock());
-    WebPageOpener previous = std::move(Opener());
-    Opener() = std::move(opener);
-    return previous;
-}
-
-bool OpenWebPage(const QString& address)
-{
-    WebPageOpener opener;
-    {
-        std::lock_guard guard(OpenerLock());
-        opener = Opener();
-    }
-    if (opener)
-        return opener(address);
-    // A page that cannot be opened is not reported.
-    return QDesktopServices::openUrl(QUrl::fromUserInput(address));
-}
 
 CMainFrame::CMainFrame(const QStringList& arguments, QWidget* parent) : QMainWindow(parent)
 {

@@ -1,8 +1,9 @@
 #pragma once
 #include "app/CommandIds.h"
+#include "app/StatusLine.h"
 #include "app/UpgradeTool.h"
-#include "app/controls/ProgressDlg.h"
-#include "app/document/VeskDoc.h"
+#include "controls/ProgressDlg.h"
+#include "document/VeskDoc.h"
 #include "device/Callback.h"
 #include "devicefiles/core/VersionNoticeTarget.h"
 #include "streamio/Version.h"
@@ -34,7 +35,7 @@ class QTimer;
 // Every command is a QAction with the command's id. A command goes to the right pane
 // first (SetRightPane), then to the handlers registered here, then to the application.
 // A command nobody handles is disabled.
-class CMainFrame : public QMainWindow, public Device::CCallback, public VersionNoticeTarget
+class CMainFrame : public QMainWindow, public Device::CCallback, public VersionNoticeTarget, public StatusLine
 {
     Q_OBJECT
 public:
@@ -106,7 +107,7 @@ public:
     CVersion NewestDeviceAppVersion() const { return m_newestDeviceApp; }
 
     // Status line: a text is kept and shown; the idle message shows the kept text.
-    void SetMessageText(const QString& text);
+    void SetMessageText(const QString& text) override;
     void ShowIdleMessage();
     QString StatusText() const;
 
@@ -214,10 +215,3 @@ private:
     std::unique_ptr<CProgramVersionCheck> m_versionCheck;
 };
 
-// The program file's folder, with a trailing separator; empty when the path has none.
-QString GetModuleFolder();
-
-// Opens a web page in the user's browser; tests replace it. Returns whether it opened.
-using WebPageOpener = std::function<bool(const QString& address)>;
-WebPageOpener SetWebPageOpener(WebPageOpener opener);
-bool OpenWebPage(const QString& address);

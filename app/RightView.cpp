@@ -1,11 +1,11 @@
 #include "app/RightView.h"
 
 #include "app/InstalledFiles.h"
-#include "app/MainFrm.h"
-#include "app/controls/TabPage.h"
+#include "app/StatusLine.h"
+#include "controls/TabPage.h"
 #include "app/TabSheet.h"
 #include "app/Veskador3SE.h"
-#include "app/document/VeskDoc.h"
+#include "document/VeskDoc.h"
 #include "export/TabGridExport.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/WaitCursor.h"
@@ -69,7 +69,7 @@ std::unique_ptr<CTabPage> CRightView::MakeSeriesPage()
     // The status line of the main window around the pane, whichever that is now.
     services.showStatus = [this](const QString& text)
     {
-        if (auto* frame = qobject_cast<CMainFrame*>(window()))
+        if (auto* frame = dynamic_cast<StatusLine*>(window()))
             frame->SetMessageText(text);
     };
     services.datePattern = [] { return GetDateFormatString(); };

@@ -1,7 +1,7 @@
 #pragma once
 #include "app/CommandIds.h"
-#include "app/controls/TabPage.h"
-#include "app/document/DocView.h"
+#include "controls/TabPage.h"
+#include "document/DocView.h"
 
 #include <QWidget>
 

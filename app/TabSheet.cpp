@@ -1,7 +1,7 @@
 #include "app/TabSheet.h"
 
-#include "app/controls/TabPage.h"
-#include "app/document/VeskDoc.h"
+#include "controls/TabPage.h"
+#include "document/VeskDoc.h"
 #include "platform/core/StringTable.h"
 #include "resources/StringIds.h"
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/document/DocView.h"
+#include "document/DocView.h"
 
 #include <QWidget>
 

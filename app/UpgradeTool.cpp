@@ -1,6 +1,6 @@
 #include "app/UpgradeTool.h"
 
-#include "app/document/SettingsFolders.h"
+#include "document/SettingsFolders.h"
 
 #include <QFileInfo>
 #include <QProcess>

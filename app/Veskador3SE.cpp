@@ -2,7 +2,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/MainFrm.h"
-#include "app/controls/ProgressWnd.h"
+#include "controls/ProgressWnd.h"
 #include "device/DeviceThread.h"
 #include "device/ReportMessage.h"
 #include "platform/core/SettingsStore.h"

@@ -10,7 +10,7 @@
 //
 // Import: 2,000 small measurement files of one folder from disk against 200. Goal: linear,
 // 2,000 files within 12 times the time of 200.
-#include "app/document/VeskDoc.h"
+#include "document/VeskDoc.h"
 #include "bench/BaselineRatio.h"
 #include "bench/BenchApp.h"
 #include "device/DeviceThread.h"

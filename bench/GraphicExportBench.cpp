@@ -1,7 +1,7 @@
 // The graphic export of a folder of 200 series with their details open, as one PNG file,
 // against encoding the same picture (a QImage of the whole grid) with libpng directly
 // (counter x_libpng). The goal: within 1.5 times the plain encoding.
-#include "app/document/DocView.h"
+#include "document/DocView.h"
 #include "bench/BaselineRatio.h"
 #include "export/TabGridPicture.h"
 #include "export/core/ExportFeedback.h"

@@ -2,7 +2,7 @@
 // sample rate through the sampling thread, the live control, the guidance window and the
 // live pane into the document, beside decoding and checking the same samples directly.
 
-#include "app/document/VeskDoc.h"
+#include "document/VeskDoc.h"
 #include "device/DeviceTypes.h"
 #include "device/Veskamon2Device.h"
 #include "measurement/CurveCheck.h"

@@ -6,7 +6,7 @@
 // times the file's size ("peak_per_file"; "held_per_file" is what the opened project
 // keeps). A save pushes the file to the disk (fdatasync), so saving is timed by the wall
 // clock.
-#include "app/document/VeskDoc.h"
+#include "document/VeskDoc.h"
 #include "measurement/ConvTable.h"
 #include "measurement/FolderData.h"
 #include "measurement/MeasSeries1.h"

@@ -2,7 +2,7 @@
 // with the number of series, so 20,000 series take at most 12 times as long as 2,000),
 // selecting everything with the recount of the status line, and sorting by each column
 // (a header click: the document's sort and the grid's rows in the same order).
-#include "app/document/DocView.h"
+#include "document/DocView.h"
 #include "grid/GridCtrl.h"
 #include "resources/BuiltInBitmaps.h"
 #include "resources/BuiltInStrings.h"

@@ -1,7 +1,7 @@
 // The text export of a folder of 20,000 series (ten readings each) to one file, against
 // writing the same bytes with one QFile::write (counter x_qfile_write). The goal: within
 // three times the plain write.
-#include "app/document/VeskDoc.h"
+#include "document/VeskDoc.h"
 #include "bench/BaselineRatio.h"
 #include "export/core/ExportFeedback.h"
 #include "export/core/TextExport.h"

@@ -1,7 +1,7 @@
 #include "devicefiles/DeviceFileCommands.h"
 
-#include "app/controls/ProgressWnd.h"
-#include "app/document/SettingsFolders.h"
+#include "controls/ProgressWnd.h"
+#include "document/SettingsFolders.h"
 #include "device/DeviceTypes.h"
 #include "devicefiles/FileListText.h"
 #include "devicefiles/FileManagerKinds.h"

@@ -1,6 +1,6 @@
 #include "devicefiles/FileManagerKinds.h"
 
-#include "app/document/SettingsFolders.h"
+#include "document/SettingsFolders.h"
 #include "device/DeviceTypes.h"
 #include "resources/StringIds.h"
 

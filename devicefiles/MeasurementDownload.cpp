@@ -1,8 +1,8 @@
 #include "devicefiles/MeasurementDownload.h"
 
-#include "app/controls/ProgressWnd.h"
-#include "app/document/FolderPath.h"
-#include "app/document/VeskDoc.h"
+#include "controls/ProgressWnd.h"
+#include "document/FolderPath.h"
+#include "document/VeskDoc.h"
 #include "device/DeviceTypes.h"
 #include "devicefiles/FileListText.h"
 #include "devicefiles/Vesk3Explorer.h"

@@ -1,7 +1,7 @@
 #include "devicefiles/MeasurementImport.h"
 
-#include "app/controls/ProgressWnd.h"
-#include "app/document/VeskDoc.h"
+#include "controls/ProgressWnd.h"
+#include "document/VeskDoc.h"
 #include "devicefiles/FileListText.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/FileDialog.h"

@@ -1,8 +1,8 @@
 #include "devicefiles/TesterFileDialog.h"
 
-#include "app/controls/ProgressWnd.h"
-#include "app/controls/TwMenu.h"
-#include "app/document/FolderPath.h"
+#include "controls/ProgressWnd.h"
+#include "controls/TwMenu.h"
+#include "document/FolderPath.h"
 #include "devicefiles/VeskoraConnection.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/BitmapTable.h"

@@ -1,8 +1,8 @@
 #include "devicefiles/Vesk3Explorer.h"
 
-#include "app/controls/ProgressWnd.h"
-#include "app/controls/TwMenu.h"
-#include "app/document/FolderPath.h"
+#include "controls/ProgressWnd.h"
+#include "controls/TwMenu.h"
+#include "document/FolderPath.h"
 #include "device/DeviceTypes.h"
 #include "devicefiles/VeskoraConnection.h"
 #include "devicefiles/core/DeviceListing.h"

@@ -1,6 +1,6 @@
 #include "export/ExportOptionDlg.h"
 
-#include "app/controls/DIBSectionLiteNP.h"
+#include "controls/DIBSectionLiteNP.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/Canvas.h"
 #include "platform/gui/DialogLayout.h"

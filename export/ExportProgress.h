@@ -1,5 +1,5 @@
 #pragma once
-#include "app/controls/ProgressDlg.h"
+#include "controls/ProgressDlg.h"
 #include "export/core/ExportFeedback.h"
 
 #include <QPointer>

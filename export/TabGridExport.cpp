@@ -1,6 +1,6 @@
 #include "export/TabGridExport.h"
 
-#include "app/document/VeskDoc.h"
+#include "document/VeskDoc.h"
 #include "export/ExportBmpDialog.h"
 #include "export/ExportCsvDialog.h"
 #include "export/ExportProgress.h"

@@ -1,6 +1,6 @@
 #include "export/TabGridPicture.h"
 
-#include "app/document/VeskDoc.h"
+#include "document/VeskDoc.h"
 #include "grid/GridCtrl.h"
 
 #include <QImage>

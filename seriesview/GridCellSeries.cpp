@@ -3,8 +3,8 @@
 // GridCellSeriesValues.cpp.
 #include "seriesview/GridCellSeries.h"
 
-#include "app/document/ValueText.h"
-#include "app/document/VeskDoc.h"
+#include "document/ValueText.h"
+#include "document/VeskDoc.h"
 #include "grid/GridCtrl.h"
 #include "measurement/MeasSeries1.h"
 #include "measurement/MeasSeriesWrapper.h"

@@ -1,8 +1,8 @@
 // The series cell's answers to the mouse: hover, link clicks that change a series' settings,
 // the popup of readings, the stored curve of a reading and copying readings as text.
-#include "app/controls/CommentDlg.h"
-#include "app/document/ValueText.h"
-#include "app/document/VeskDoc.h"
+#include "controls/CommentDlg.h"
+#include "document/ValueText.h"
+#include "document/VeskDoc.h"
 #include "grid/GridCtrl.h"
 #include "measurement/CurveCodec.h"
 #include "measurement/MeasSeries1.h"

@@ -1,7 +1,7 @@
 // The two panels of the series cell that show the readings themselves: the bar graph and
 // the list of values.
-#include "app/document/ValueText.h"
-#include "app/document/VeskDoc.h"
+#include "document/ValueText.h"
+#include "document/VeskDoc.h"
 #include "measurement/MeasSeries1.h"
 #include "measurement/MeasSeriesWrapper.h"
 #include "measurement/ScaleCodes.h"

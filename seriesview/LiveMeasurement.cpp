@@ -1,6 +1,6 @@
 #include "seriesview/LiveMeasurement.h"
 
-#include "app/document/VeskDoc.h"
+#include "document/VeskDoc.h"
 #include "device/Veskamon2Device.h"
 #include "measurement/CurveCheck.h"
 #include "measurement/ProbeId.h"

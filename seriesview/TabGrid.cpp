@@ -1,9 +1,9 @@
 // The series page: its grid, the rows of the series, their texts and the status line.
 #include "seriesview/TabGrid.h"
 
-#include "app/document/LocalTime.h"
-#include "app/document/ValueText.h"
-#include "app/document/VeskDoc.h"
+#include "document/LocalTime.h"
+#include "document/ValueText.h"
+#include "document/VeskDoc.h"
 #include "grid/GridCellBarRange.h"
 #include "grid/GridCtrl.h"
 #include "measurement/MeasSeries1.h"

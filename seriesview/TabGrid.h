@@ -1,6 +1,6 @@
 #pragma once
-#include "app/controls/TabPage.h"
-#include "app/document/DocView.h"
+#include "controls/TabPage.h"
+#include "document/DocView.h"
 #include "grid/GridDefs.h"
 #include "platform/gui/ImageList.h"
 

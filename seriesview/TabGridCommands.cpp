@@ -3,7 +3,7 @@
 // the two rows of a series selected together.
 #include "seriesview/TabGrid.h"
 
-#include "app/document/VeskDoc.h"
+#include "document/VeskDoc.h"
 #include "grid/GridCtrl.h"
 #include "measurement/MeasSeriesWrapper.h"
 #include "platform/core/FileException.h"

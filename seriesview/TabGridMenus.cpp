@@ -2,10 +2,10 @@
 // conversion scale) and opening or closing every detail row.
 #include "seriesview/TabGrid.h"
 
-#include "app/controls/DateTimeDlg.h"
-#include "app/controls/TwMenu.h"
-#include "app/document/LocalTime.h"
-#include "app/document/VeskDoc.h"
+#include "controls/DateTimeDlg.h"
+#include "controls/TwMenu.h"
+#include "document/LocalTime.h"
+#include "document/VeskDoc.h"
 #include "grid/GridCtrl.h"
 #include "measurement/MeasSeries1.h"
 #include "measurement/MeasSeriesWrapper.h"

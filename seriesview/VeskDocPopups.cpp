@@ -1,8 +1,8 @@
 #include "seriesview/VeskDocPopups.h"
 
-#include "app/controls/TwMenu.h"
-#include "app/document/ValueText.h"
-#include "app/document/VeskDoc.h"
+#include "controls/TwMenu.h"
+#include "document/ValueText.h"
+#include "document/VeskDoc.h"
 #include "measurement/ConvEnumerator.h"
 #include "measurement/ConvTable.h"
 #include "measurement/MeasValues.h"

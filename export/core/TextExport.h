@@ -1,5 +1,5 @@
 #pragma once
-#include "app/document/LocalTime.h"
+#include "document/LocalTime.h"
 
 #include <QString>
 

@@ -1,9 +1,9 @@
 // The records of the text export: the Table line and the Report block of one series.
 #include "export/core/TextExport.h"
 
-#include "app/document/LocalTime.h"
-#include "app/document/ValueText.h"
-#include "app/document/VeskDoc.h"
+#include "document/LocalTime.h"
+#include "document/ValueText.h"
+#include "document/VeskDoc.h"
 #include "measurement/MeasSeriesWrapper.h"
 #include "measurement/Resolution.h"
 #include "measurement/ScaleCodes.h"

@@ -2,7 +2,7 @@
 
 // Notification codes our controls send their owners, with the numbers the owners compare.
 // The codes every control sends alike live here; each control adds its own to the same
-// scope in its header (TVN_ in app/controls/MultiTree.h, GRIDN_ in grid/GridDefs.h), so
+// scope in its header (TVN_ in controls/MultiTree.h, GRIDN_ in grid/GridDefs.h), so
 // every code is defined once and a file may include any of the controls together.
 namespace Notify
 {

@@ -1,5 +1,6 @@
 #include "app/AboutDlg.h"
 #include "app/AppSettings.h"
+#include "app/InstalledFiles.h"
 #include "app/MainFrm.h"
 #include "app/Veskador3SE.h"
 #include "platform/core/SettingsStore.h"
@@ -8,7 +9,7 @@
 #include "platform/gui/DialogLayout.h"
 #include "resources/StringIds.h"
 #include "tests/app/AppTestSupport.h"
-#include "tests/app/document/DocTestSupport.h"
+#include "tests/document/DocTestSupport.h"
 #include "tests/support/DialogDriver.h"
 #include "tests/support/MessageBoxRecorder.h"
 

@@ -2,8 +2,8 @@
 // both controls, the command ids and the string ids compile side by side.
 #include "app/CommandIds.h"
 #include "app/LocalTree.h"
-#include "app/controls/MultiTree.h"
-#include "app/document/DocView.h"
+#include "controls/MultiTree.h"
+#include "document/DocView.h"
 #include "grid/GridCtrl.h"
 #include "grid/GridDefs.h"
 #include "platform/gui/ControlNotify.h"

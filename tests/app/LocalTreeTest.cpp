@@ -1,4 +1,4 @@
-#include "tests/app/document/DocTestSupport.h"
+#include "tests/document/DocTestSupport.h"
 
 #include "app/LeftView.h"
 #include "app/LocalTree.h"

@@ -1,10 +1,11 @@
 #include "app/FlatSplitterWnd.h"
 #include "app/Logo.h"
+#include "app/InstalledFiles.h"
 #include "app/MainFrm.h"
 #include "app/ToolBarExt.h"
 #include "platform/core/StringTable.h"
 #include "tests/app/AppTestSupport.h"
-#include "tests/app/document/DocTestSupport.h"
+#include "tests/document/DocTestSupport.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/TempDir.h"
 

@@ -4,7 +4,7 @@
 #include "app/LocalTree.h"
 #include "app/MainFrm.h"
 #include "app/RightView.h"
-#include "app/controls/DateTimeDlg.h"
+#include "controls/DateTimeDlg.h"
 #include "grid/GridCellBarRange.h"
 #include "grid/GridCtrl.h"
 #include "grid/InPlaceEdit.h"

@@ -1,7 +1,7 @@
 // The portable tester's own files end to end through the main window: the three file
 // managers, the LOG collection, the profiles backup and restore against the simulated
 // tester, and the start of the upgrade tool.
-#include "app/document/SettingsFolders.h"
+#include "document/SettingsFolders.h"
 #include "devicefiles/Vesk3FileManager.h"
 #include "devicefiles/core/DeviceFileTransfer.h"
 #include "platform/gui/FolderDialog.h"

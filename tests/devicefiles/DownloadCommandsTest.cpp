@@ -3,11 +3,11 @@
 // through their widgets, the transfer against the simulated portable tester over TCP on
 // loopback and a pseudo-terminal, and the project document afterwards.
 #include "app/LocalTree.h"
-#include "app/document/DocView.h"
+#include "document/DocView.h"
 #include "measurement/CnvFile.h"
 #include "measurement/ConvTable.h"
 #include "measurement/FolderData.h"
-#include "tests/app/document/DocTestSupport.h"
+#include "tests/document/DocTestSupport.h"
 #include "tests/devicefiles/TesterCommandFixture.h"
 #include "tests/support/ConvRecordBuilder.h"
 

@@ -2,11 +2,11 @@
 // file dialog, drops of files, folders and projects, the progress window's cancel while
 // counting and while importing, and the project document afterwards.
 #include "app/MainFrm.h"
-#include "app/document/DocView.h"
+#include "document/DocView.h"
 #include "measurement/FolderData.h"
 #include "streamio/StreamIO.h"
 #include "tests/app/AppTestSupport.h"
-#include "tests/app/document/DocTestSupport.h"
+#include "tests/document/DocTestSupport.h"
 #include "tests/support/FileDialogRecorder.h"
 #include "tests/support/MessageBoxRecorder.h"
 

@@ -1,10 +1,10 @@
-#include "tests/app/controls/ScopedTimeZone.h"
+#include "tests/controls/ScopedTimeZone.h"
 #include "tests/export/FakeExportFeedback.h"
 #include "tests/export/ImageReaders.h"
 #include "tests/measurement/SeriesFixture.h"
 #include "tests/support/TempDir.h"
 
-#include "app/document/VeskDoc.h"
+#include "document/VeskDoc.h"
 #include "export/core/TextExport.h"
 #include "measurement/FolderData.h"
 #include "measurement/MeasSeriesWrapper.h"

@@ -1,6 +1,6 @@
 // The project image: as a project file read through the archive, and as the clipboard
 // block any program can put on the clipboard under our format's name.
-#include "app/document/VeskDoc.h"
+#include "document/VeskDoc.h"
 #include "measurement/FolderData.h"
 #include "platform/core/FileException.h"
 #include "streamio/RamStream.h"

@@ -1,9 +1,9 @@
 // The series cell's answers to the mouse, and the two small cells of a series' rows.
 #include "tests/measurement/SeriesFixture.h"
 
-#include "app/document/DocView.h"
-#include "app/document/ValueText.h"
-#include "app/document/VeskDoc.h"
+#include "document/DocView.h"
+#include "document/ValueText.h"
+#include "document/VeskDoc.h"
 #include "grid/GridCtrl.h"
 #include "measurement/CurveCodec.h"
 #include "measurement/FolderData.h"

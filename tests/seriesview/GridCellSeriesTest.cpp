@@ -2,8 +2,8 @@
 #include "tests/measurement/SeriesFixture.h"
 #include "tests/seriesview/RenderOutput.h"
 
-#include "app/document/ValueText.h"
-#include "app/document/VeskDoc.h"
+#include "document/ValueText.h"
+#include "document/VeskDoc.h"
 #include "grid/GridCtrl.h"
 #include "measurement/FolderData.h"
 #include "measurement/MeasSeriesWrapper.h"

@@ -1,6 +1,6 @@
 #include "seriesview/LiveView.h"
 
-#include "app/document/VeskDoc.h"
+#include "document/VeskDoc.h"
 #include "measurement/CurveCodec.h"
 #include "measurement/FolderData.h"
 #include "measurement/MeasSeries1.h"

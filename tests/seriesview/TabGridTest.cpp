@@ -2,7 +2,7 @@
 // the summary rows, the status line and the edit queries.
 #include "tests/support/SampleProject.h"
 
-#include "app/document/DocView.h"
+#include "document/DocView.h"
 #include "grid/GridCellBarRange.h"
 #include "grid/GridCtrl.h"
 #include "resources/BuiltInBitmaps.h"

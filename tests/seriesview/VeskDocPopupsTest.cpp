@@ -1,7 +1,7 @@
 #include "tests/measurement/SeriesFixture.h"
 
-#include "app/controls/TwMenu.h"
-#include "app/document/VeskDoc.h"
+#include "controls/TwMenu.h"
+#include "document/VeskDoc.h"
 #include "measurement/MeasValues.h"
 #include "measurement/SeriesSettings.h"
 #include "platform/gui/BitmapTable.h"

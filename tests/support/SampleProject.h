@@ -3,7 +3,7 @@
 // program by hand (vesk_sample_project), with the conversion records they rely on.
 #include "tests/measurement/SeriesFixture.h"
 
-#include "app/document/VeskDoc.h"
+#include "document/VeskDoc.h"
 #include "measurement/FolderData.h"
 #include "measurement/MeasSeriesWrapper.h"
 #include "streamio/DosDateTime.h"

@@ -1,0 +1,48 @@
+#include "document/Registry.h"
+
+#include "platform/core/SettingsStore.h"
+#include "platform/core/StringTable.h"
+#include "platform/gui/MessageBox.h"
+#include "resources/StringIds.h"
+
+namespace
+{
+// Room for 259 characters and the terminating null.
+constexpr qsizetype kReadBufferChars = 260;
+} // namespace
+
+CRegistry::CRegistry(uint32_t keyStringId, const QString& subKey)
+    : CRegistry(keyStringId, subKey, Platform::SettingsStore::Instance())
+{
+}
+
+CRegistry::CRegistry(uint32_t keyStringId, const QString& subKey, Platform::SettingsStore& store)
+    : m_store(store), m_key(Platform::LoadString(keyStringId) + subKey)
+{
+}
+
+bool CRegistry::ReadString(const QString& name, QString& output) const
+{
+    const auto value = m_store.ReadString(m_key, name);
+    if (!value || value->size() >= kReadBufferChars)
+    {
+        output.clear();
+        return false;
+    }
+    if (value->isEmpty())
+        return true;
+    const qsizetype nul = value->indexOf(QChar(u'\0'));
+    output = nul < 0 ? *value : value->left(nul);
+    return true;
+}
+
+bool CRegistry::WriteString(const QString& name, const QString& value) const
+{
+    if (!m_store.KeyExists(m_key))
+        return false;
+    if (m_store.Write(m_key, name, value))
+        return true;
+    Platform::ShowMessageBox(Platform::LoadString(StringId::IDS_REGISTRY_WRITE_FAILED),
+                             Platform::MB_ICONERROR);
+    return false;
+}
