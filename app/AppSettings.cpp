@@ -1,7 +1,6 @@
 #include "app/AppSettings.h"
 #include "app/InstalledFiles.h"
 
-#include "app/MainFrm.h"
 #include "app/UiText.h"
 #include "app/Veskador3SE.h"
 #include "platform/core/StringTable.h"
@@ -222,21 +221,4 @@ void CAppSettings::accept()
         }
     }
     QDialog::accept();
-}
-
-void OnAppSettings(CMainFrame& frame)
-{
-    CAppSettings dialog;
-    dialog.DoModal();
-    // The wait cursor only while the windows are brought up to date: an application-wide
-    // cursor set before the dialog would stay busy over the dialog itself.
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    if (dialog.IsLanguageChanged())
-    {
-        // Menus, bars and the version menu take their texts from the language now in use.
-        frame.RebuildTexts();
-    }
-    // Also after Cancel: the views redraw with the formats and texts now in use.
-    frame.Document().RefreshAllViews();
-    QApplication::restoreOverrideCursor();
 }

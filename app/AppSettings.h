@@ -6,7 +6,6 @@
 
 #include <vector>
 
-class CMainFrame;
 class QComboBox;
 class QGroupBox;
 
@@ -66,7 +65,3 @@ private:
     bool m_dateTimeChanged = false;
     bool m_languageChanged = false;
 };
-
-// The main window's settings command: runs the dialog, brings the window's texts up to
-// date after a language change, and tells every view to redraw.
-void OnAppSettings(CMainFrame& frame);

@@ -31,6 +31,7 @@
 #include "seriesview/GuidanceDlg.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -107,8 +108,8 @@ CMainFrame::CMainFrame(const QStringList& arguments, QWidget* parent) : QMainWin
 
     CreateClient();
     CreateMenus();
-    // The settings command (dialog and window rebuild live with the dialog).
-    SetCommandHandler(Cmd::ID_APP_SETTINGS, [this] { OnAppSettings(*this); });
+    // The settings command: the dialog, then the window and the views brought up to date.
+    SetCommandHandler(Cmd::ID_APP_SETTINGS, [this] { OnAppSettings(); });
     CreateToolBar();
     CreateStatusBar();
     CreateLogo();
@@ -538,6 +539,25 @@ void CMainFrame::OnCheckForUpdates()
     // A package is only downloaded and checked, never run: the program goes on.
     CAutoUpdate wizard(this);
     wizard.RunWizard(true);
+}
+
+// Runs the settings dialog, brings the window's texts up to date after a language
+// change, and tells every view to redraw.
+void CMainFrame::OnAppSettings()
+{
+    CAppSettings dialog;
+    dialog.DoModal();
+    // The wait cursor only while the windows are brought up to date: an application-wide
+    // cursor set before the dialog would stay busy over the dialog itself.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (dialog.IsLanguageChanged())
+    {
+        // Menus, bars and the version menu take their texts from the language now in use.
+        RebuildTexts();
+    }
+    // Also after Cancel: the views redraw with the formats and texts now in use.
+    Document().RefreshAllViews();
+    QApplication::restoreOverrideCursor();
 }
 
 void CMainFrame::SetMessageText(const QString& text)

@@ -108,6 +108,7 @@ public:
 
     // Status line: a text is kept and shown; the idle message shows the kept text.
     void SetMessageText(const QString& text) override;
+    void OnAppSettings();
     void ShowIdleMessage();
     QString StatusText() const;
 
