@@ -21,7 +21,6 @@
 #include "seriesview/SeriesMessages.h"
 #include "seriesview/VeskDocPopups.h"
 
-#include <QCursor>
 
 #include <algorithm>
 
@@ -78,7 +77,7 @@ void CTabGrid::OnGridRClick(int row, int col)
         // A detail row answers only in its left cell.
         if (col == COL_GRIPPER)
         {
-            TrackExpandMenu(QCursor::pos());
+            TrackExpandMenu(m_grid->GetContextMenuPos());
             return;
         }
         if (!summary)
@@ -100,7 +99,7 @@ void CTabGrid::OnGridRClick(int row, int col)
     }
     if (row > 0 && !summary)
         return;
-    TrackEditMenu(row > 0, QCursor::pos());
+    TrackEditMenu(row > 0, m_grid->GetContextMenuPos());
 }
 
 std::vector<int> CTabGrid::MarkedInSelection()

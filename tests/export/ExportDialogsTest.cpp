@@ -74,7 +74,7 @@ protected:
     // The outline colour of a box as the dialog shows it now: white when not highlighted.
     static ColorRef Outline(CExportOptionDlg& dlg, const Rect& box)
     {
-        const QImage shot = dlg.grab().toImage();
+        const QImage shot = dlg.Board()->grab().toImage();
         const QRgb c = shot.pixel(box.left + 1, box.top);
         return Rgb(qRed(c), qGreen(c), qBlue(c));
     }
@@ -140,7 +140,7 @@ TEST_F(ExportDialogs, ClicksChooseWithinEachColumn)
     EXPECT_EQ(csv.GetTarget(), 2);
 
     // A click beside every box changes nothing.
-    Click(csv, {3, 3});
+    Click(*csv.Board(), {3, 3});
     EXPECT_EQ(csv.GetTarget(), 2);
     EXPECT_TRUE(csv.IsAllData());
 }
@@ -150,7 +150,7 @@ TEST_F(ExportDialogs, HoverHighlightsRepaintingOnlyWhenTheBoxChanges)
     CExportBmpDialog dlg;
     ShowPainted(dlg);
     const auto boxes = Boxes(dlg);
-    PaintCounter counter(&dlg);
+    PaintCounter counter(dlg.Board());
     // Paints caused by one mouse event, before the test looks at the dialog.
     const auto paintsOf = [&](auto&& action)
     {
@@ -159,30 +159,30 @@ TEST_F(ExportDialogs, HoverHighlightsRepaintingOnlyWhenTheBoxChanges)
         return counter.paints - before;
     };
 
-    EXPECT_EQ(paintsOf([&] { Move(dlg, Inside(boxes.at(1))); }), 1);
+    EXPECT_EQ(paintsOf([&] { Move(*dlg.Board(), Inside(boxes.at(1))); }), 1);
     EXPECT_EQ(dlg.GetHotChoice(), 1);
     EXPECT_EQ(Outline(dlg, boxes.at(1)), kHot);
 
     // Within the same box: no repaint.
-    EXPECT_EQ(paintsOf([&] { Move(dlg, Inside(boxes.at(1), 20)); }), 0);
+    EXPECT_EQ(paintsOf([&] { Move(*dlg.Board(), Inside(boxes.at(1), 20)); }), 0);
 
     // Over a chosen box both states show.
-    EXPECT_EQ(paintsOf([&] { Move(dlg, Inside(boxes.at(2))); }), 1);
+    EXPECT_EQ(paintsOf([&] { Move(*dlg.Board(), Inside(boxes.at(2))); }), 1);
     EXPECT_EQ(Outline(dlg, boxes.at(2)), kChosenHot);
     EXPECT_EQ(Outline(dlg, boxes.at(1)), kPlain);
 
     // Off every box.
-    EXPECT_EQ(paintsOf([&] { Move(dlg, {3, 3}); }), 1);
+    EXPECT_EQ(paintsOf([&] { Move(*dlg.Board(), {3, 3}); }), 1);
     EXPECT_EQ(dlg.GetHotChoice(), -1);
 
     // A click chooses and drops the hover until the mouse moves again.
-    Move(dlg, Inside(boxes.at(0)));
-    Click(dlg, Inside(boxes.at(0)));
+    Move(*dlg.Board(), Inside(boxes.at(0)));
+    Click(*dlg.Board(), Inside(boxes.at(0)));
     EXPECT_EQ(dlg.GetHotChoice(), -1);
     EXPECT_EQ(dlg.GetContent(), 0);
     EXPECT_EQ(Outline(dlg, boxes.at(0)), kChosen);
     EXPECT_EQ(Outline(dlg, boxes.at(2)), kPlain);
-    EXPECT_EQ(paintsOf([&] { Move(dlg, Inside(boxes.at(0), 5)); }), 1);
+    EXPECT_EQ(paintsOf([&] { Move(*dlg.Board(), Inside(boxes.at(0), 5)); }), 1);
     EXPECT_EQ(dlg.GetHotChoice(), 0);
     EXPECT_EQ(Outline(dlg, boxes.at(0)), kChosenHot);
 }
@@ -202,8 +202,8 @@ TEST_F(ExportDialogs, PreviewShowsOneStackPerFile)
         CExportBmpDialog dlg;
         ShowPainted(dlg);
         ClickChoices(dlg, {c.target, c.data});
-        RecordingCanvas dc(Client(dlg));
-        dlg.Paint(dc, Client(dlg));
+        RecordingCanvas dc(Client(*dlg.Board()));
+        dlg.Paint(dc, Client(*dlg.Board()));
         // Every stack starts with the grid's header row at y = 100.
         std::vector<Rect> headers;
         for (const CanvasOp& op : dc.OpsOf(CanvasOp::Kind::BitBlt))
