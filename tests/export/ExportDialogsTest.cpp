@@ -11,6 +11,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMouseEvent>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -390,6 +391,58 @@ TEST_F(ExportDialogs, ColumnsWidenForTitlesWiderThanTheirBoxes)
     EXPECT_EQ(titles[1].left, titles[0].right + 5);
     // "2. Select target" fits: picture, margin and column width decide.
     EXPECT_EQ(titles[1].Width(), 94 + 4 + 180 + 1);
+}
+
+TEST_F(ExportDialogs, KeysMoveAFocusFrameOverTheBoxesAndSpaceChooses)
+{
+    CExportBmpDialog dlg;
+    ShowPainted(dlg);
+    QApplication::setActiveWindow(&dlg);
+    const auto boxes = Boxes(dlg);
+    // The frame runs two pixels inside the box, in the titles' blue.
+    auto framed = [&](int value)
+    {
+        const QImage shot = dlg.Board()->grab().toImage();
+        const QRgb c = shot.pixel(boxes.at(value).left + 20, boxes.at(value).top + 2);
+        return Rgb(qRed(c), qGreen(c), qBlue(c)) == Rgb(0, 21, 110);
+    };
+    auto key = [&](Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier)
+    {
+        QTest::keyClick(QApplication::focusWidget(), k, mods);
+        return dlg.GetFocusChoice();
+    };
+    // The dialog opens with the focus on the chosen box of the first column; moving the
+    // frame chooses nothing.
+    ASSERT_EQ(QApplication::focusWidget(), dlg.Board());
+    EXPECT_EQ(dlg.GetFocusChoice(), 2);
+    EXPECT_TRUE(framed(2));
+    // Graphic values: 0-2 content, 5-7 target, 3-4 data.
+    EXPECT_EQ(key(Qt::Key_Up), 1);
+    EXPECT_EQ(key(Qt::Key_Up), 0);
+    EXPECT_EQ(key(Qt::Key_Up), 0);
+    EXPECT_TRUE(framed(0));
+    EXPECT_FALSE(framed(2));
+    EXPECT_EQ(dlg.GetContent(), 2);
+    EXPECT_EQ(key(Qt::Key_Down), 1);
+    EXPECT_EQ(key(Qt::Key_Right), 6);
+    EXPECT_TRUE(framed(6));
+    EXPECT_FALSE(framed(0));
+    EXPECT_EQ(dlg.GetTarget(), 0);
+    key(Qt::Key_Space);
+    EXPECT_EQ(dlg.GetTarget(), 1);
+    EXPECT_EQ(key(Qt::Key_Right), 4);
+    EXPECT_EQ(key(Qt::Key_Right), 4);
+    EXPECT_EQ(key(Qt::Key_Up), 3);
+    key(Qt::Key_Space);
+    EXPECT_TRUE(dlg.IsAllData());
+    EXPECT_EQ(dlg.GetContent(), 2);
+    // Tab and Shift+Tab run through the columns; past the last box the focus leaves.
+    EXPECT_EQ(key(Qt::Key_Backtab), 7);
+    EXPECT_EQ(key(Qt::Key_Tab), 3);
+    EXPECT_EQ(key(Qt::Key_Tab), 4);
+    key(Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), GetDlgItemAs<QAbstractButton>(&dlg, CExportOptionDlg::IDOK));
+    EXPECT_FALSE(framed(4));
 }
 
 } // namespace
