@@ -18,7 +18,6 @@
 #include <QPaintEvent>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QScrollBar>
 #include <QStyle>
 
 #include <algorithm>
@@ -37,12 +36,15 @@ constexpr ColorRef kWhite = Rgb(255, 255, 255);
 // The keyboard's focus frame, inside the box it is on.
 constexpr ColorRef kFocusFrame = Rgb(0, 21, 110);
 constexpr int kFocusInset = 2;
-// Room left around the painted columns and the buttons' size, in dialog units.
+// Room around the buttons and their size, in dialog units.
 constexpr int kBoardMargin = 7;
 constexpr int kButtonWidth = 50;
 constexpr int kButtonHeight = 14;
 // The choice columns (the fourth is the preview).
 constexpr int kChoiceColumns = 3;
+// Room right of and below the painted columns, and kept around a box scrolled into view,
+// in pixels.
+constexpr int kPaintMargin = 7;
 
 struct Highlight
 {
@@ -227,7 +229,8 @@ void CExportOptionDlg::FitToScreen()
 {
     const QSize board = m_board->size();
     const QSize buttons = layout()->itemAt(1)->sizeHint();
-    QSize wanted(std::max(board.width(), buttons.width()), board.height() + layout()->spacing() + buttons.height());
+    QSize wanted(std::max(board.width(), buttons.width()),
+                 board.height() + layout()->spacing() + buttons.height());
     const QSize room = Platform::ScreenRoom(this);
     // A scroll bar in one direction takes room from the other.
     const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
@@ -336,8 +339,8 @@ void CExportOptionDlg::Paint(Canvas& dc, const Rect& client)
         m_paintRight = x + m_boxWidth + 3;
         x += m_boxWidth + 5;
     }
-    m_paintRight += 7;
-    m_paintBottom += 7;
+    m_paintRight += kPaintMargin;
+    m_paintBottom += kPaintMargin;
     // A preview that has grown (more files, more rows) widens the board with it.
     if (m_board && (m_paintRight > m_board->width() || m_paintBottom > m_board->height()))
         m_board->resize(std::max(m_paintRight, m_board->width()), std::max(m_paintBottom, m_board->height()));
@@ -598,8 +601,8 @@ void CExportOptionDlg::ShowFocusBox()
     if (box == m_boxRects.end())
         return;
     const Rect& r = box->second;
-    m_scroll->ensureVisible(r.left + r.Width() / 2, r.top + r.Height() / 2, r.Width() / 2 + kBoardMargin,
-                            r.Height() / 2 + kBoardMargin);
+    m_scroll->ensureVisible(r.left + r.Width() / 2, r.top + r.Height() / 2, r.Width() / 2 + kPaintMargin,
+                            r.Height() / 2 + kPaintMargin);
 }
 
 void CExportOptionDlg::OnExportClicked()

@@ -1002,8 +1002,8 @@ bool CGridCtrl::event(QEvent* event)
             return QAbstractScrollArea::event(event);
         if (Platform::IsContextMenuKey(*key))
         {
-            const QRect at = viewport()->geometry();
-            Platform::SendKeyboardContextMenu(this, at.topLeft());
+            // The menu goes to the focus cell, wherever the event says.
+            Platform::SendKeyboardContextMenu(this, viewport()->geometry().topLeft());
             return true;
         }
         HandleKeyPress(key);

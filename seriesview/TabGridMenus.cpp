@@ -21,7 +21,6 @@
 #include "seriesview/SeriesMessages.h"
 #include "seriesview/VeskDocPopups.h"
 
-
 #include <algorithm>
 
 using Platform::LoadString;

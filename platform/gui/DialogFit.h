@@ -27,9 +27,9 @@ int CaptionWidth(const QWidget* window);
 // area: a dialog larger than that scrolls instead of pushing its buttons off the screen.
 QSize ScreenRoom(const QWidget* window);
 
-// Narrows a dialog laid out in fixed positions (not one with a layout) that is wider than its screen allows (a
-// small or scaled screen), by the same stretch as WidenToTexts, so that its frame and its
-// buttons stay on the screen. Call after the widening.
+// Narrows a dialog laid out in fixed positions (not one with a layout) that is wider than
+// its screen allows (a small or scaled screen), by the same stretch as WidenToTexts, so
+// that its frame and its buttons stay on the screen. Call after the widening.
 void NarrowToScreen(QWidget* dialog);
 
 } // namespace Platform

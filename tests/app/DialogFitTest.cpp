@@ -50,8 +50,7 @@ struct DialogCase
     std::function<std::shared_ptr<void>()> open;
 };
 
-template <typename T>
-std::shared_ptr<void> Shown(std::shared_ptr<T> dialog)
+template <typename T> std::shared_ptr<void> Shown(std::shared_ptr<T> dialog)
 {
     dialog->show();
     return dialog;
@@ -73,22 +72,28 @@ TEST_F(DialogFit, EveryDialogFitsTheScreenWithItsButtonsOnIt)
 
     const DialogCase cases[] = {
         {"settings", [] { return Shown(std::make_shared<CAppSettings>()); }},
-        {"about", [] { return Shown(std::make_shared<CAboutDlg>(theApp().ProgramVersion(), theApp().LanguageVersion())); }},
+        {"about",
+         [] {
+             return Shown(std::make_shared<CAboutDlg>(theApp().ProgramVersion(), theApp().LanguageVersion()));
+         }},
         {"export graphic", [] { return Shown(std::make_shared<CExportBmpDialog>()); }},
         {"export text", [] { return Shown(std::make_shared<CExportCsvDialog>()); }},
         {"comment", [] { return Shown(std::make_shared<CCommentDlg>()); }},
         {"time stamp", [] { return Shown(std::make_shared<CDateTimeDlg>()); }},
         {"remote login", [] { return Shown(std::make_shared<CRemoteLoginDlg>(nullptr)); }},
         {"connection wizard", [] { return Shown(std::make_shared<CDevSelectSheet>(143, nullptr, 2, 0)); }},
-        {"update wizard",
-         [] { return Shown(std::make_shared<CAutoUpdate>(nullptr, QStringLiteral("Veskador 3"), CVersion())); }},
+        {"update wizard", []
+         { return Shown(std::make_shared<CAutoUpdate>(nullptr, QStringLiteral("Veskador 3"), CVersion())); }},
         {"measurement explorer",
-         [] { return Shown(std::make_shared<CVesk3Explorer>(nullptr, QString(), CVeskoraConnection::Instance())); }},
+         [] {
+             return Shown(
+                 std::make_shared<CVesk3Explorer>(nullptr, QString(), CVeskoraConnection::Instance()));
+         }},
         {"file manager",
          []
          {
-             return Shown(std::make_shared<CVesk3FileManager>(nullptr, FileManagerKinds::Conversions(), QString(),
-                                                              CVeskoraConnection::Instance()));
+             return Shown(std::make_shared<CVesk3FileManager>(nullptr, FileManagerKinds::Conversions(),
+                                                              QString(), CVeskoraConnection::Instance()));
          }},
         {"curve", [] { return Shown(std::make_shared<CShowCurveDlg>()); }},
         {"guidance", [] { return Shown(std::make_shared<CGuidanceDlg>()); }},
@@ -102,7 +107,10 @@ TEST_F(DialogFit, EveryDialogFitsTheScreenWithItsButtonsOnIt)
              return std::static_pointer_cast<void>(progress);
          }},
         {"progress window",
-         [] { return std::static_pointer_cast<void>(std::make_shared<CProgressWnd>(nullptr, "Copying", "Cancel")); }},
+         [] {
+             return std::static_pointer_cast<void>(
+                 std::make_shared<CProgressWnd>(nullptr, "Copying", "Cancel"));
+         }},
     };
 
     for (const DialogCase& c : cases)

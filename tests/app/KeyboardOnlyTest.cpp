@@ -97,11 +97,13 @@ TEST_F(KeyboardOnly, SeriesPageSelectsExpandsAndRunsTheCommentLink)
     Key(Qt::Key_Down);
     Key(Qt::Key_Up);
     auto selected = [&](int row) { return Grid().IsCellSelected(row, CTabGrid::COL_NAME); };
-    EXPECT_EQ((std::vector<bool>{selected(1), selected(2), selected(3)}), (std::vector<bool>{true, true, false}));
+    EXPECT_EQ((std::vector<bool>{selected(1), selected(2), selected(3)}),
+              (std::vector<bool>{true, true, false}));
     Key(Qt::Key_Space);
     EXPECT_EQ((std::vector<bool>{selected(1), selected(2)}), (std::vector<bool>{false, false}));
     Key(Qt::Key_Space);
-    EXPECT_EQ((std::vector<bool>{selected(1), selected(2), selected(3)}), (std::vector<bool>{true, true, false}));
+    EXPECT_EQ((std::vector<bool>{selected(1), selected(2), selected(3)}),
+              (std::vector<bool>{true, true, false}));
 
     Key(Qt::Key_Return);
     EXPECT_TRUE(Doc().IsSeriesExpanded(0));
