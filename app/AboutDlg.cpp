@@ -59,6 +59,7 @@ CAboutDlg::CAboutDlg(const CFileVersionInfo& program, const CFileVersionInfo& la
     m_comments->setVisible(!m_comments->text().isEmpty());
     m_legal->setVisible(!m_legal->text().isEmpty());
     Platform::FitToCaption(this);
+    Platform::NarrowToScreen(this);
 }
 
 QString CAboutDlg::FieldText(int id) const

@@ -118,6 +118,7 @@ void CAppSettings::showEvent(QShowEvent* event)
         // A language pack's texts may be longer than the English ones the sizes suit.
         Platform::WidenToTexts(this);
         Platform::FitToCaption(this);
+        Platform::NarrowToScreen(this);
     }
     QDialog::showEvent(event);
 }

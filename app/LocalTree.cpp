@@ -11,6 +11,7 @@
 #include "platform/gui/PopupMenu.h"
 #include "resources/StringIds.h"
 
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTimer>
@@ -308,6 +309,19 @@ void CLocalTree::keyPressEvent(QKeyEvent* event)
     else if (event->key() == Qt::Key_Delete)
         PostCommand(WM_CMD_DELETE);
     CMultiTree::keyPressEvent(event);
+}
+
+void CLocalTree::contextMenuEvent(QContextMenuEvent* event)
+{
+    event->accept();
+    // A right click has had its menu from the button's release already.
+    if (event->reason() == QContextMenuEvent::Mouse)
+        return;
+    // The Menu key and Shift+F10: the menu of the item with the caret, or of the project
+    // when there is none.
+    const TreeItem* caret = GetSelectedItem();
+    m_rightClickPos = caret ? visualItemRect(caret).center() : QPoint(-1, -1);
+    ShowContextMenu();
 }
 
 void CLocalTree::ShowContextMenu()

@@ -56,6 +56,7 @@ protected:
     intptr_t Notify(TreeNotify& notify) override;
     void OnItemCopied(TreeItem* source, TreeItem* newItem) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     // The tree's edit keys (Ctrl+C/V/X, Delete) are its own while it has the keyboard, not
     // the main window's Edit commands for the series page.
     bool event(QEvent* event) override;

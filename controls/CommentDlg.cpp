@@ -30,6 +30,7 @@ CCommentDlg::CCommentDlg(QWidget* parent)
     // A language pack may lengthen the texts.
     Platform::WidenToTexts(this);
     Platform::FitToCaption(this);
+    Platform::NarrowToScreen(this);
 
     // Tab order follows the template: the edit, Cancel, OK.
     setTabOrder(m_edit, cancel);

@@ -82,6 +82,7 @@ CDateTimeDlg::CDateTimeDlg(QWidget* parent)
     // A language pack may lengthen the texts.
     Platform::WidenToTexts(this);
     Platform::FitToCaption(this);
+    Platform::NarrowToScreen(this);
 
     // The read-only texts take no focus stop of their own before the pickers.
     setTabOrder(m_newDatePicker, m_newTimePicker);

@@ -1,6 +1,7 @@
 #include "controls/MultiTree.h"
 
 #include "platform/gui/Canvas.h"
+#include "platform/gui/ContextMenuKey.h"
 #include "platform/gui/ImageList.h"
 #include "platform/gui/PainterCanvas.h"
 #include "platform/gui/SystemLook.h"
@@ -1122,6 +1123,14 @@ void CMultiTree::paintEvent(QPaintEvent* event)
 
 void CMultiTree::keyPressEvent(QKeyEvent* event)
 {
+    if (Platform::IsContextMenuKey(*event))
+    {
+        // The menu belongs to the item with the caret, as a right click on it would.
+        const TreeItem* caret = GetSelectedItem();
+        const QPoint at = caret ? visualItemRect(caret).center() : QPoint();
+        Platform::SendKeyboardContextMenu(viewport(), at);
+        return;
+    }
     const int key = event->key();
     if (key == Qt::Key_Escape && m_mode == Mode::Band)
     {

@@ -21,11 +21,6 @@ CExportOptionDlg::Layout BmpLayout()
     CExportOptionDlg::Layout l;
     l.caption = QStringLiteral("Export as graphic");
     l.staticId = CExportBmpDialog::IDC_FONT_SOURCE;
-    l.width = 630;
-    l.height = 205;
-    l.exportX = 523;
-    l.cancelX = 576;
-    l.buttonY = 187;
     l.staticX = 437;
     l.staticY = 196;
     l.columns = {{

@@ -20,11 +20,6 @@ CExportOptionDlg::Layout CsvLayout()
     CExportOptionDlg::Layout l;
     l.caption = QStringLiteral("Export to Microsoft Excel CSV (Comma separated values) file");
     l.staticId = CExportCsvDialog::IDC_FONT_SOURCE;
-    l.width = 601;
-    l.height = 204;
-    l.exportX = 497;
-    l.cancelX = 547;
-    l.buttonY = 187;
     l.staticX = 7;
     l.staticY = 196;
     l.columns = {{

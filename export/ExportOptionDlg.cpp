@@ -3,16 +3,22 @@
 #include "controls/DIBSectionLiteNP.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/Canvas.h"
+#include "platform/gui/DialogFit.h"
 #include "platform/gui/DialogLayout.h"
 #include "platform/gui/MemDCExt.h"
 #include "platform/gui/ModalDialog.h"
 #include "platform/gui/PainterCanvas.h"
 #include "platform/gui/SystemLook.h"
+#include "resources/StringIds.h"
 
+#include <QBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QStyle>
 
 #include <algorithm>
 #include <cmath>
@@ -27,6 +33,18 @@ constexpr ColorRef kTitleFill = Rgb(221, 231, 238);
 constexpr ColorRef kTitleLine = Rgb(197, 197, 197);
 constexpr ColorRef kTitleText = Rgb(0, 21, 110);
 constexpr ColorRef kWhite = Rgb(255, 255, 255);
+// The keyboard's focus frame, inside the box it is on.
+constexpr ColorRef kFocusFrame = Rgb(0, 21, 110);
+constexpr int kFocusInset = 2;
+// Room around the buttons and their size, in dialog units.
+constexpr int kBoardMargin = 7;
+constexpr int kButtonWidth = 50;
+constexpr int kButtonHeight = 14;
+// The choice columns (the fourth is the preview).
+constexpr int kChoiceColumns = 3;
+// Room right of and below the painted columns, and kept around a box scrolled into view,
+// in pixels.
+constexpr int kPaintMargin = 7;
 
 struct Highlight
 {
@@ -69,23 +87,80 @@ LogFont LogFontOf(const QFont& font)
 
 } // namespace
 
+// The painted area: the dialog paints it and answers its mouse and keys.
+class CExportOptionDlg::OptionBoard : public QWidget
+{
+public:
+    explicit OptionBoard(CExportOptionDlg& dialog) : m_dialog(dialog)
+    {
+        // The whole area is painted off screen; erasing it first would only flicker.
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setAttribute(Qt::WA_NoSystemBackground);
+        setMouseTracking(true);
+        setFocusPolicy(Qt::StrongFocus);
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        WidgetCanvas target(this, event->region());
+        const Rect client{0, 0, width(), height()};
+        CMemDCExt memory(target);
+        m_dialog.Paint(memory.Dc(), client);
+    }
+    void mouseMoveEvent(QMouseEvent* event) override
+    {
+        m_dialog.BoardMouseMove(event);
+        QWidget::mouseMoveEvent(event);
+    }
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        m_dialog.BoardMousePress(event);
+        QWidget::mousePressEvent(event);
+    }
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (!m_dialog.BoardKey(event))
+            QWidget::keyPressEvent(event);
+    }
+    bool focusNextPrevChild(bool next) override
+    {
+        return m_dialog.StepFocus(next) || QWidget::focusNextPrevChild(next);
+    }
+    void focusInEvent(QFocusEvent* event) override
+    {
+        m_dialog.FocusEntered(event->reason());
+        QWidget::focusInEvent(event);
+    }
+    void focusOutEvent(QFocusEvent* event) override
+    {
+        update();
+        QWidget::focusOutEvent(event);
+    }
+
+private:
+    CExportOptionDlg& m_dialog;
+};
+
 CExportOptionDlg::CExportOptionDlg(Layout layout, QWidget* parent)
     : QDialog(parent,
               Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       m_layout(std::move(layout)), m_chosen(m_layout.defaults)
 {
     setWindowTitle(m_layout.caption);
-    // The whole client area is painted off screen; erasing it first would only flicker.
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    setAttribute(Qt::WA_NoSystemBackground);
-    setMouseTracking(true);
 
     // The templates ask for an 8-point font; the family stays the system's.
     QFont dialogFont = font();
     dialogFont.setPointSize(8);
     setFont(dialogFont);
     const DialogUnits du(dialogFont);
-    setFixedSize(du.Size(m_layout.width, m_layout.height));
+
+    // The board scrolls rather than pushing the buttons off a small or scaled screen.
+    m_board = new OptionBoard(*this);
+    m_scroll = new QScrollArea(this);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setFocusPolicy(Qt::NoFocus);
+    m_scroll->setWidget(m_board);
 
     // Only its font is used: the paint takes the dialog's font from it.
     m_static = new QLabel(this);
@@ -93,16 +168,32 @@ CExportOptionDlg::CExportOptionDlg(Layout layout, QWidget* parent)
     m_static->hide();
     SetDlgCtrlID(m_static, m_layout.staticId);
 
-    auto* exportButton = new QPushButton(QStringLiteral("Export"), this);
-    exportButton->setGeometry(du.Rect(m_layout.exportX, m_layout.buttonY, 50, 14));
+    auto* exportButton = new QPushButton(LoadString(StringId::IDS_EXPORT_BUTTON), this);
+    exportButton->setMinimumSize(du.Size(kButtonWidth, kButtonHeight));
     exportButton->setDefault(true);
     SetDlgCtrlID(exportButton, IDOK);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setGeometry(du.Rect(m_layout.cancelX, m_layout.buttonY, 50, 14));
+    auto* cancel = new QPushButton(LoadString(StringId::IDS_BUTTON_CANCEL), this);
+    cancel->setMinimumSize(du.Size(kButtonWidth, kButtonHeight));
     cancel->setAutoDefault(false);
     SetDlgCtrlID(cancel, IDCANCEL);
     connect(exportButton, &QPushButton::clicked, this, [this] { OnExportClicked(); });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setContentsMargins(du.Size(kBoardMargin, 0).width(), 0, du.Size(kBoardMargin, 0).width(),
+                                du.Size(0, kBoardMargin).height());
+    buttons->addStretch(1);
+    buttons->addWidget(exportButton);
+    buttons->addWidget(cancel);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addWidget(m_scroll, 1);
+    column->addLayout(buttons);
+
+    // The keyboard starts on the chosen box of the first column.
+    for (size_t i = 0; i < m_layout.columns[0].choices.size(); ++i)
+        if (m_layout.columns[0].choices[i].value == m_chosen[0])
+            m_focusIndex = static_cast<int>(i);
 
     // Every picture a choice or the preview can show, loaded once.
     const PreviewPictures& pv = m_layout.preview;
@@ -122,6 +213,34 @@ CExportOptionDlg::CExportOptionDlg(Layout layout, QWidget* parent)
             picture->LoadBitmap(id);
         }
     }
+
+    // One paint that only measures tells the board's size.
+    if (CanMeasureText())
+    {
+        MeasureCanvas measure;
+        Paint(measure, {0, 0, 4096, 4096});
+        m_areas.RemoveAll();
+    }
+    m_board->resize(m_paintRight, m_paintBottom);
+    FitToScreen();
+}
+
+void CExportOptionDlg::FitToScreen()
+{
+    const QSize board = m_board->size();
+    const QSize buttons = layout()->itemAt(1)->sizeHint();
+    QSize wanted(std::max(board.width(), buttons.width()),
+                 board.height() + layout()->spacing() + buttons.height());
+    const QSize room = Platform::ScreenRoom(this);
+    // A scroll bar in one direction takes room from the other.
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    if (wanted.width() > room.width())
+        wanted.rheight() += bar;
+    if (wanted.height() > room.height())
+        wanted.rwidth() += bar;
+    const QSize size = wanted.boundedTo(room);
+    setMinimumSize(QSize(buttons.width(), buttons.height() * 3).boundedTo(size));
+    resize(size);
 }
 
 int CExportOptionDlg::GetTarget() const
@@ -129,6 +248,17 @@ int CExportOptionDlg::GetTarget() const
     if (m_chosen[1] == m_layout.clipboardValue)
         return 2;
     return m_chosen[1] == m_layout.separateFilesValue ? 1 : 0;
+}
+
+QWidget* CExportOptionDlg::Board() const
+{
+    return m_board;
+}
+
+int CExportOptionDlg::GetFocusChoice() const
+{
+    const std::vector<Choice>& choices = m_layout.columns[m_focusColumn].choices;
+    return choices.empty() ? -1 : choices[std::min<size_t>(m_focusIndex, choices.size() - 1)].value;
 }
 
 CExportOptionDlg::~CExportOptionDlg() = default;
@@ -186,6 +316,7 @@ void CExportOptionDlg::Paint(Canvas& dc, const Rect& client)
     m_textOffset = dc.GetTextExtent(u"A").cy / 2 + 2;
 
     int x = 10;
+    m_paintBottom = 0;
     for (int c = 0; c < 4; ++c)
     {
         const Column& column = m_layout.columns[c];
@@ -199,13 +330,20 @@ void CExportOptionDlg::Paint(Canvas& dc, const Rect& client)
         dc.SelectPen(Pen::Solid(0, kFrame));
         dc.SelectBrush(Brush::Solid(kWhite));
         dc.Rectangle({x - 3, 7, x + m_boxWidth + 3, 300});
+        m_paintBottom = std::max(m_paintBottom, 300);
         if (c == 3)
         {
             dc.SelectClipRect(nullptr);
             DrawPreview(dc, x, m_boxWidth);
         }
+        m_paintRight = x + m_boxWidth + 3;
         x += m_boxWidth + 5;
     }
+    m_paintRight += kPaintMargin;
+    m_paintBottom += kPaintMargin;
+    // A preview that has grown (more files, more rows) widens the board with it.
+    if (m_board && (m_paintRight > m_board->width() || m_paintBottom > m_board->height()))
+        m_board->resize(std::max(m_paintRight, m_board->width()), std::max(m_paintBottom, m_board->height()));
     dc.RestoreDC(level);
 }
 
@@ -247,11 +385,17 @@ void CExportOptionDlg::DrawOption(Canvas& dc, const Choice& choice)
     dc.SelectBrush(Brush::Solid(kWhite));
     dc.Rectangle(box);
     m_areas.Add(box, 0, m_column, choice.value);
+    m_boxRects[choice.value] = box;
 
     const bool hot = choice.value == m_hot;
     const bool chosen = choice.value == m_chosen[m_column];
     if (hot || chosen)
         DrawOptionHighlight(dc, box, hot, chosen);
+
+    if (m_column == m_focusColumn && m_board && m_board->hasFocus() && choice.value == GetFocusChoice())
+        dc.FrameRect({box.left + kFocusInset, box.top + kFocusInset, box.right - kFocusInset,
+                      box.bottom - kFocusInset},
+                     Brush::Solid(kFocusFrame));
 
     picture.Draw(dc, {m_x, m_y + m_verticalMargin}, true);
 
@@ -270,6 +414,7 @@ void CExportOptionDlg::DrawOption(Canvas& dc, const Choice& choice)
         dc.TextOut(textX, textY + dc.GetTextExtent(u"A").cy, second);
 
     dc.ExcludeClipRect(box);
+    m_paintBottom = std::max(m_paintBottom, box.bottom);
     m_y += m_margin + 2 * m_verticalMargin + pictureHeight;
 }
 
@@ -333,21 +478,14 @@ void CExportOptionDlg::DrawPreview(Canvas& dc, int x, int boxWidth)
             piece.Draw(dc, {fileX, y}, false);
             y += PictureHeight(piece);
         }
+        m_paintBottom = std::max(m_paintBottom, y);
         const bool clipboard = IsClipboardTarget();
         const uint32_t icon = clipboard ? pv.clipboardIcon : pv.fileIcon;
         Picture(icon).Draw(dc, {fileX - 5, y - 20}, clipboard || pv.fileIconTransparent);
     }
 }
 
-void CExportOptionDlg::paintEvent(QPaintEvent* event)
-{
-    WidgetCanvas target(this, event->region());
-    const Rect client{0, 0, width(), height()};
-    CMemDCExt memory(target);
-    Paint(memory.Dc(), client);
-}
-
-void CExportOptionDlg::mouseMoveEvent(QMouseEvent* event)
+void CExportOptionDlg::BoardMouseMove(QMouseEvent* event)
 {
     const QPoint at = event->position().toPoint();
     int item = -1;
@@ -355,28 +493,116 @@ void CExportOptionDlg::mouseMoveEvent(QMouseEvent* event)
         item = -1;
     m_hot = item;
     if (m_hot != m_lastHot)
-        update();
+        m_board->update();
     m_lastHot = m_hot;
-    QDialog::mouseMoveEvent(event);
 }
 
-void CExportOptionDlg::mousePressEvent(QMouseEvent* event)
+void CExportOptionDlg::BoardMousePress(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton)
+    if (event->button() != Qt::LeftButton)
+        return;
+    m_hot = -1;
+    // The next move over the same box brings its hover highlight back.
+    m_lastHot = -1;
+    const QPoint at = event->position().toPoint();
+    int kind = 0;
+    int item = 0;
+    if (m_areas.HitTest({at.x(), at.y()}, &kind, &item) && kind >= 0 && kind < kChoiceColumns)
     {
-        m_hot = -1;
-        // The next move over the same box brings its hover highlight back.
-        m_lastHot = -1;
-        const QPoint at = event->position().toPoint();
-        int kind = 0;
-        int item = 0;
-        if (m_areas.HitTest({at.x(), at.y()}, &kind, &item) && kind >= 0 && kind < 3)
-        {
-            m_chosen[kind] = item;
-            update();
-        }
+        m_chosen[kind] = item;
+        // The keyboard goes on from the box the mouse chose.
+        const std::vector<Choice>& choices = m_layout.columns[kind].choices;
+        for (size_t i = 0; i < choices.size(); ++i)
+            if (choices[i].value == item)
+            {
+                m_focusColumn = kind;
+                m_focusIndex = static_cast<int>(i);
+            }
+        m_board->update();
     }
-    QDialog::mousePressEvent(event);
+}
+
+bool CExportOptionDlg::BoardKey(QKeyEvent* event)
+{
+    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
+    const int count = static_cast<int>(m_layout.columns[m_focusColumn].choices.size());
+    switch (event->key())
+    {
+    case Qt::Key_Up:
+        m_focusIndex = std::max(0, std::min(m_focusIndex, count - 1) - 1);
+        break;
+    case Qt::Key_Down:
+        m_focusIndex = std::min(count - 1, m_focusIndex + 1);
+        break;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    {
+        const int step = event->key() == Qt::Key_Left ? -1 : 1;
+        m_focusColumn = std::clamp(m_focusColumn + step, 0, kChoiceColumns - 1);
+        const int inColumn = static_cast<int>(m_layout.columns[m_focusColumn].choices.size());
+        m_focusIndex = std::min(m_focusIndex, inColumn - 1);
+        break;
+    }
+    case Qt::Key_Space:
+        if (GetFocusChoice() >= 0)
+            m_chosen[m_focusColumn] = GetFocusChoice();
+        break;
+    default:
+        return false;
+    }
+    ShowFocusBox();
+    event->accept();
+    return true;
+}
+
+bool CExportOptionDlg::StepFocus(bool next)
+{
+    int column = m_focusColumn;
+    int index = m_focusIndex + (next ? 1 : -1);
+    if (index < 0)
+    {
+        if (--column < 0)
+            return false;
+        index = static_cast<int>(m_layout.columns[column].choices.size()) - 1;
+    }
+    else if (index >= static_cast<int>(m_layout.columns[column].choices.size()))
+    {
+        if (++column >= kChoiceColumns)
+            return false;
+        index = 0;
+    }
+    m_focusColumn = column;
+    m_focusIndex = index;
+    ShowFocusBox();
+    return true;
+}
+
+void CExportOptionDlg::FocusEntered(Qt::FocusReason reason)
+{
+    // Tab comes in at the first box, Shift+Tab at the last.
+    if (reason == Qt::TabFocusReason)
+    {
+        m_focusColumn = 0;
+        m_focusIndex = 0;
+    }
+    else if (reason == Qt::BacktabFocusReason)
+    {
+        m_focusColumn = kChoiceColumns - 1;
+        m_focusIndex = static_cast<int>(m_layout.columns[m_focusColumn].choices.size()) - 1;
+    }
+    ShowFocusBox();
+}
+
+void CExportOptionDlg::ShowFocusBox()
+{
+    m_board->update();
+    const auto box = m_boxRects.find(GetFocusChoice());
+    if (box == m_boxRects.end())
+        return;
+    const Rect& r = box->second;
+    m_scroll->ensureVisible(r.left + r.Width() / 2, r.top + r.Height() / 2, r.Width() / 2 + kPaintMargin,
+                            r.Height() / 2 + kPaintMargin);
 }
 
 void CExportOptionDlg::OnExportClicked()

@@ -14,7 +14,9 @@
 #include <vector>
 
 class CDIBSectionLiteNP;
+class QKeyEvent;
 class QLabel;
+class QScrollArea;
 
 namespace Platform
 {
@@ -23,8 +25,10 @@ class Canvas;
 
 // The painted dialog that the graphic and the text export share: three columns of choice
 // boxes (a picture and a caption each) and a fourth column with a schematic preview of the
-// result, painted into the client area off screen. The mouse highlights the box under it,
-// a click chooses the box within its column; Export asks for the target file unless the
+// result, painted off screen into a board that scrolls when the screen is too small for it,
+// with Export and Cancel below it. The mouse highlights the box under it, a click chooses
+// the box within its column; on the keyboard the arrow keys and Tab move a focus frame over
+// the boxes and Space chooses the framed one. Export asks for the target file unless the
 // target is the clipboard. The two dialogs differ only in what they describe here.
 class CExportOptionDlg : public QDialog
 {
@@ -66,12 +70,7 @@ public:
     {
         QString caption;
         int staticId;
-        // Template size and button places, in dialog units.
-        int width;
-        int height;
-        int exportX;
-        int cancelX;
-        int buttonY;
+        // The place of the static whose font the paint takes, in dialog units.
         int staticX;
         int staticY;
         std::array<Column, 4> columns;
@@ -103,6 +102,11 @@ public:
     // The chosen value of a column (0 to 2) and the choice under the mouse (-1 none).
     int GetChosen(int column) const { return m_chosen[column]; }
     int GetHotChoice() const { return m_hot; }
+    // The value of the box the keyboard focus frame is on.
+    int GetFocusChoice() const;
+
+    // The painted board: the boxes' hit areas are in its coordinates.
+    QWidget* Board() const;
 
     // Paints the client area as the paint handler does, registering the hit areas.
     void Paint(Platform::Canvas& dc, const Platform::Rect& client);
@@ -123,11 +127,21 @@ protected:
 
     bool IsClipboardTarget() const { return m_chosen[1] == m_layout.clipboardValue; }
 
-    void paintEvent(QPaintEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-
 private:
+    class OptionBoard;
+
+    void BoardMouseMove(QMouseEvent* event);
+    void BoardMousePress(QMouseEvent* event);
+    // True when the board used the key.
+    bool BoardKey(QKeyEvent* event);
+    // Tab and Shift+Tab step through the boxes; false past the last (first) one, where
+    // the focus leaves the board.
+    bool StepFocus(bool next);
+    void FocusEntered(Qt::FocusReason reason);
+    void ShowFocusBox();
+    // The dialog as large as the board and the buttons want, within the screen.
+    void FitToScreen();
+
     void DrawGroupTitle(Platform::Canvas& dc, const QString& title, int pictureWidth);
     void DrawOption(Platform::Canvas& dc, const Choice& choice);
     void DrawOptionHighlight(Platform::Canvas& dc, const Platform::Rect& rect, bool hot, bool chosen);
@@ -136,9 +150,13 @@ private:
     Platform::Font DialogFont() const;
 
     Layout m_layout;
+    OptionBoard* m_board;
+    QScrollArea* m_scroll;
     QLabel* m_static;
     std::map<uint32_t, std::unique_ptr<CDIBSectionLiteNP>> m_pictures;
     CSensitiveArea m_areas;
+    // Each choice's box in the last paint, by value.
+    std::map<int, Platform::Rect> m_boxRects;
     int m_hot = -1;
     int m_lastHot = -1;
     std::array<int, 3> m_chosen;
@@ -151,5 +169,11 @@ private:
     int m_columnWidth = 0;
     int m_verticalMargin = 7;
     int m_column = 0;
+    // The keyboard's box: its column and its place in the column.
+    int m_focusColumn = 0;
+    int m_focusIndex = 0;
+    // Extent of the last paint: the board grows to it.
+    int m_paintRight = 0;
+    int m_paintBottom = 0;
     QString m_filePath;
 };

@@ -156,6 +156,9 @@ public:
     CGridCellPos GetSelectionAnchor() const { return m_selectionAnchor; }
     // Scrolls until the cell is in view, with the scroll requests a user would make.
     void EnsureVisible(int row, int col);
+    // Where the context menu of the last right click, Menu key or Shift+F10 opens, in
+    // screen coordinates: under the mouse, or at the focus cell for a key.
+    QPoint GetContextMenuPos() const { return m_contextMenuPos; }
 
     // Sorting: the scrolling rows move whole, with their heights.
     bool SortItems(GridCompareFunc compare, int col, bool ascending, intptr_t data);
@@ -321,6 +324,8 @@ protected:
     bool viewportEvent(QEvent* event) override;
     void scrollContentsBy(int, int) override {}
     void changeEvent(QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     using Row = std::vector<std::unique_ptr<CGridCellBase>>;
@@ -351,6 +356,9 @@ private:
     // Bounds and anchors that lie beyond the grid after it shrank.
     void ForgetCellsBeyond(int rows, int cols);
     void HandleKeyPress(QKeyEvent* event);
+    // A grid reached by the keyboard has no focus cell yet: it goes to the first visible
+    // scrolling cell, selected as a key move selects when `select`; false when there is none.
+    bool TakeFirstFocusCell(bool select);
     void HandleMouseEvent(QMouseEvent* event);
     void HandleWheel(QWheelEvent* event);
     void PostScrollRequests(int bar, int request, int count);
@@ -441,6 +449,7 @@ private:
     int m_resizeCaptureRange = 3;
     // Wheel movement not yet turned into scroll requests, in 1/120 lines or pages.
     int m_wheelRemainder = 0;
+    QPoint m_contextMenuPos;
     // The sizing band's position while a divider is dragged (-1 = none shown).
     int m_sizingBand = -1;
 

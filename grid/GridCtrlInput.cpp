@@ -7,6 +7,7 @@
 #include "grid/GridCtrl.h"
 #include "grid/InPlaceEdit.h"
 #include "platform/gui/BalloonTip.h"
+#include "platform/gui/ContextMenuKey.h"
 #include "platform/gui/VirtualKeys.h"
 
 #include <QApplication>
@@ -569,6 +570,7 @@ void CGridCtrl::OnRButtonDown(Point point)
 void CGridCtrl::OnRButtonUp(Point point)
 {
     const CGridCellPos cell = GetCellFromPoint(point, true);
+    m_contextMenuPos = viewport()->mapToGlobal(QPoint(point.x, point.y));
     EndEditing();
     if (!InRange(cell.row, cell.col))
     {
@@ -998,6 +1000,12 @@ bool CGridCtrl::event(QEvent* event)
         const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
         if (tab && (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
             return QAbstractScrollArea::event(event);
+        if (Platform::IsContextMenuKey(*key))
+        {
+            // The menu goes to the focus cell, wherever the event says.
+            Platform::SendKeyboardContextMenu(this, viewport()->geometry().topLeft());
+            return true;
+        }
         HandleKeyPress(key);
         return true;
     }
@@ -1026,6 +1034,13 @@ void CGridCtrl::HandleKeyPress(QKeyEvent* event)
     Qt::KeyboardModifiers keys = event->modifiers();
     if (event->key() == Qt::Key_Backtab)
         keys |= Qt::ShiftModifier;
+    const bool save = stroke.virtualKey == 'S' && (keys & Qt::ControlModifier);
+    if (stroke.virtualKey != 0 && !save && !m_focusCell.IsValid() && TakeFirstFocusCell(true))
+    {
+        // The first key only brings the focus cell; it does nothing else.
+        event->accept();
+        return;
+    }
     bool used = false;
     if (stroke.virtualKey != 0)
         used = OnKeyDown(stroke.virtualKey, keys);

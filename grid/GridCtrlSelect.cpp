@@ -2,11 +2,91 @@
 #include "grid/GridCtrl.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QFocusEvent>
 #include <QPointer>
 
 #include <climits>
 
 using namespace Platform;
+
+bool CGridCtrl::TakeFirstFocusCell(bool select)
+{
+    // The first row and column shown from the top left, else from the start.
+    const CGridCellPos top = GetTopLeftScrollingCell();
+    auto firstRow = [this](int from)
+    {
+        for (int r = std::max(from, m_fixedRows); r < m_rowCount; ++r)
+            if (GetRowHeight(r) > 0)
+                return r;
+        return -1;
+    };
+    auto firstCol = [this](int from)
+    {
+        for (int c = std::max(from, m_fixedCols); c < m_colCount; ++c)
+            if (GetColumnWidth(c) > 0)
+                return c;
+        return -1;
+    };
+    int row = firstRow(top.row);
+    if (row < 0)
+        row = firstRow(m_fixedRows);
+    int col = firstCol(top.col);
+    if (col < 0)
+        col = firstCol(m_fixedCols);
+    if (row < 0 || col < 0)
+        return false;
+    const CGridCellPos cell{row, col};
+    if (select && m_mouseMode == MOUSE_NOTHING)
+    {
+        m_mouseMode = m_listMode ? MOUSE_SELECT_ROW : MOUSE_SELECT_CELLS;
+        m_selectionAnchor = cell;
+        SendMessageToParent(row, col, Notify::GRIDN_SELCHANGING);
+        ExtendSelectionTo(cell);
+        SendMessageToParent(row, col, Notify::GRIDN_SELCHANGED);
+        m_mouseMode = MOUSE_NOTHING;
+    }
+    // The owner's answers may have moved the focus already.
+    if (!m_focusCell.IsValid())
+        SetFocusCell(cell);
+    EnsureVisible(m_focusCell.row, m_focusCell.col);
+    return true;
+}
+
+void CGridCtrl::focusInEvent(QFocusEvent* event)
+{
+    QAbstractScrollArea::focusInEvent(event);
+    // Reached with Tab, the grid takes keys at once: its focus cell shows where they go.
+    const Qt::FocusReason reason = event->reason();
+    if (!m_focusCell.IsValid() && (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason))
+        TakeFirstFocusCell(false);
+}
+
+void CGridCtrl::contextMenuEvent(QContextMenuEvent* event)
+{
+    event->accept();
+    // A right click has had its answer from the button's press and release already.
+    if (event->reason() == QContextMenuEvent::Mouse)
+        return;
+    EndEditing();
+    Rect cell;
+    if (m_focusCell.IsValid())
+    {
+        EnsureVisible(m_focusCell.row, m_focusCell.col);
+        if (GetCellRect(m_focusCell.row, m_focusCell.col, &cell))
+        {
+            // Under the focus cell's left end, as a menu opened by the keyboard is placed.
+            const int x = std::clamp(cell.left, 0, viewport()->width() - 1);
+            const int y = std::clamp(cell.bottom, 0, viewport()->height() - 1);
+            m_contextMenuPos = viewport()->mapToGlobal(QPoint(x, y));
+            SendMessageToParent(m_focusCell.row, m_focusCell.col, Notify::NM_RCLICK);
+            return;
+        }
+    }
+    // No focus cell: the menu of the grid itself, as for a right click beside the cells.
+    m_contextMenuPos = viewport()->mapToGlobal(QPoint(0, GetFixedRowHeight()));
+    SendMessageToParent(-1, -1, Notify::NM_RCLICK);
+}
 
 CGridCellPos CGridCtrl::SetFocusCell(CGridCellPos cell)
 {

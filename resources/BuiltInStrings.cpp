@@ -187,7 +187,7 @@ constexpr Text kStrings[] = {
     {21046,
      u"No device found.\r\n\r\nPlease make sure the device is switched on, connected to your PC and the "
      u"correct device type and communication interface have been selected.\r\n\r\nIn case this does not "
-     u"help, please contact your IT adminstrator or a Velmor service centre for further assistance.\r\n\r\n"
+     u"help, please contact your IT administrator or a Velmor service centre for further assistance.\r\n\r\n"
      u"Retry?"},
     {22002, u"Velmor"},
     {22005, u"Connecting..."},
@@ -295,6 +295,7 @@ constexpr Text kStrings[] = {
     {1274, u"CSV Comma separated values file"},
     {1275, u"2. Select target"},
     {1280, u"3. Select data"},
+    {1276, u"Export"},
     {59232, u"1. Select text format"},
     {59233, u"Table"},
     {59234, u"Report"},

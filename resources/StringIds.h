@@ -49,6 +49,8 @@ inline constexpr uint32_t IDS_PARTS_DO_NOT_FIT = 1288;
 inline constexpr uint32_t IDS_WRITE_FAILED = 1289;
 inline constexpr uint32_t IDS_CREATING = 1290;          // "Creating %s ..."
 inline constexpr uint32_t IDS_CANNOT_CREATE_FILE = 59306;
+// The export dialogs' own button (Cancel is the shared IDS_BUTTON_CANCEL)
+inline constexpr uint32_t IDS_EXPORT_BUTTON = 1276;
 // The series page: column headings, questions and the status line
 inline constexpr uint32_t IDS_COLUMN_NAME = 1011;
 inline constexpr uint32_t IDS_COLUMN_TIME = 1012;

@@ -80,6 +80,12 @@ public:
     int GetHoveredReading() const { return m_hoveredReading; }
     const CSensitiveArea& GetHitAreas() const { return m_hitAreas; }
 
+    // The keyboard's way to the links: moves the underline to the next (previous) link in
+    // the order they are drawn, false past the last (before the first) one, where no link
+    // stays underlined; runs the underlined link as its click would, false when none is.
+    bool StepKeyLink(bool forward);
+    bool RunKeyLink();
+
     // Cell interface.
     QString GetCopyText() const override { return {}; }
     bool Draw(Platform::Canvas* dc, int row, int col, Platform::Rect rect, bool eraseBackground,

@@ -144,6 +144,36 @@ void CGridCellSeries::OnClick(Point point)
     }
 }
 
+bool CGridCellSeries::StepKeyLink(bool forward)
+{
+    const auto links = m_hitAreas.ItemsOfKind(SERIESHIT_LINK);
+    const int count = static_cast<int>(links.size());
+    int at = -1;
+    for (int i = 0; i < count; ++i)
+        if (links[size_t(i)].first == m_hoveredLink)
+            at = i;
+    const int next = at < 0 ? (forward ? 0 : count - 1) : at + (forward ? 1 : -1);
+    InvalidateGrid();
+    if (next < 0 || next >= count)
+    {
+        m_hoveredLink = 0;
+        return false;
+    }
+    m_hoveredLink = links[size_t(next)].first;
+    return true;
+}
+
+bool CGridCellSeries::RunKeyLink()
+{
+    for (const auto& [link, area] : m_hitAreas.ItemsOfKind(SERIESHIT_LINK))
+        if (link == m_hoveredLink)
+        {
+            OnLinkClick(link, area);
+            return true;
+        }
+    return false;
+}
+
 void CGridCellSeries::ShowStoredCurve(int reading)
 {
     CMeasSeries1* series = Series();

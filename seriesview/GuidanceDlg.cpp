@@ -4,6 +4,7 @@
 #include "measurement/Resolution.h"
 #include "measurement/ScaleCodes.h"
 #include "platform/core/StringTable.h"
+#include "platform/gui/DialogFit.h"
 #include "platform/gui/MemDCExt.h"
 #include "platform/gui/PainterCanvas.h"
 #include "resources/StringIds.h"
@@ -69,7 +70,7 @@ CGuidanceDlg::CGuidanceDlg() : QDialog(nullptr)
     setWindowTitle(QStringLiteral("Measuring..."));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
-    resize(600, 450);
+    resize(QSize(600, 450).boundedTo(Platform::ScreenRoom(this)));
     m_hideTimer.setSingleShot(true);
     connect(&m_hideTimer, &QTimer::timeout, this, [this] { OnTimer(kHideTimerId); });
 }

@@ -2,6 +2,8 @@
 
 #include "platform/gui/Canvas.h"
 
+#include <algorithm>
+
 using namespace Platform;
 
 void CSensitiveArea::Add(const Rect& rect, int priority, int kind, int item,
@@ -55,4 +57,14 @@ bool CSensitiveArea::HitTest(Point point, int* kind, int* item, QString* tooltip
 void CSensitiveArea::RemoveAll()
 {
     m_areas.clear();
+}
+
+std::vector<std::pair<int, Rect>> CSensitiveArea::ItemsOfKind(int kind) const
+{
+    std::vector<std::pair<int, Rect>> items;
+    for (const Area& area : m_areas)
+        if (area.kind == kind && std::none_of(items.begin(), items.end(),
+                                              [&](const auto& known) { return known.first == area.item; }))
+            items.emplace_back(area.item, area.rect);
+    return items;
 }

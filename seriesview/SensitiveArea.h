@@ -40,6 +40,8 @@ public:
 
     void RemoveAll();
     bool IsEmpty() const { return m_areas.empty(); }
+    // The items of one kind in the order they were added, each with its first rectangle.
+    std::vector<std::pair<int, Platform::Rect>> ItemsOfKind(int kind) const;
 
 private:
     struct Area

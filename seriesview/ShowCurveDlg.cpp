@@ -2,6 +2,7 @@
 
 #include "measurement/ScaleCodes.h"
 #include "platform/core/StringTable.h"
+#include "platform/gui/DialogFit.h"
 #include "platform/gui/MemDCExt.h"
 #include "platform/gui/PainterCanvas.h"
 #include "resources/StringIds.h"
@@ -38,7 +39,7 @@ CShowCurveDlg::CShowCurveDlg() : QDialog(nullptr)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setMouseTracking(true);
-    resize(600, 400);
+    resize(QSize(600, 400).boundedTo(Platform::ScreenRoom(this)));
 }
 
 CShowCurveDlg::~CShowCurveDlg() = default;

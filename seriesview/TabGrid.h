@@ -11,6 +11,8 @@
 #include <vector>
 
 class CGridCellBase;
+class CGridCellSeries;
+class QKeyEvent;
 class CGridCtrl;
 class CVeskDoc;
 
@@ -169,6 +171,10 @@ private:
     // rebuild reads back.
     void StoreSelection();
     void ToggleFromGripper(int row);
+    // The keys the grid passes on (Space, Enter) and Tab over the links of an open series.
+    void OnGridKeyCommand(int key);
+    bool OnLinkKey(const QKeyEvent& key);
+    CGridCellSeries* FocusedOpenSeriesCell() const;
     // Runs a command after the notification or menu that asked for it has returned.
     void PostCommand(uint32_t message);
 

@@ -132,6 +132,8 @@ intptr_t CTabGrid::OnGridNotify(const GRIDNOTIFY& notify)
             // After the key: the rebuild must not pull the rows from under the grid's
             // own key handling.
             QTimer::singleShot(0, this, [this] { DeleteSelected(false); });
+        else
+            OnGridKeyCommand(notify.row);
         break;
     case Notify::GRIDN_ENDLABELEDIT:
         if (m_doc && IsSummaryRow(notify.row) && notify.column == COL_NAME &&
@@ -177,6 +179,8 @@ bool CTabGrid::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::KeyPress)
     {
         auto* key = static_cast<QKeyEvent*>(event);
+        if (OnLinkKey(*key))
+            return true;
         if (const uint32_t message = CommandOfKey(*key))
         {
             PostCommand(message);

@@ -21,8 +21,6 @@
 #include "seriesview/SeriesMessages.h"
 #include "seriesview/VeskDocPopups.h"
 
-#include <QCursor>
-
 #include <algorithm>
 
 using Platform::LoadString;
@@ -78,7 +76,7 @@ void CTabGrid::OnGridRClick(int row, int col)
         // A detail row answers only in its left cell.
         if (col == COL_GRIPPER)
         {
-            TrackExpandMenu(QCursor::pos());
+            TrackExpandMenu(m_grid->GetContextMenuPos());
             return;
         }
         if (!summary)
@@ -100,7 +98,7 @@ void CTabGrid::OnGridRClick(int row, int col)
     }
     if (row > 0 && !summary)
         return;
-    TrackEditMenu(row > 0, QCursor::pos());
+    TrackEditMenu(row > 0, m_grid->GetContextMenuPos());
 }
 
 std::vector<int> CTabGrid::MarkedInSelection()

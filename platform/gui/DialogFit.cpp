@@ -5,6 +5,8 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
+#include <QScreen>
+#include <QStyle>
 #include <QWidget>
 
 #include <algorithm>
@@ -113,6 +115,37 @@ void FitToCaption(QWidget* dialog)
     }
     // A dialog with a layout takes its size from the layout at least this wide.
     dialog->setMinimumWidth(std::max(dialog->minimumWidth(), needed));
+}
+
+QSize ScreenRoom(const QWidget* window)
+{
+    const QScreen* screen = window->screen();
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return {QWIDGETSIZE_MAX, QWIDGETSIZE_MAX};
+    const QSize available = screen->availableGeometry().size();
+    QSize frame = window->frameGeometry().size() - window->geometry().size();
+    if (!window->isVisible() || frame.isEmpty())
+    {
+        // Not shown yet: a title bar and borders as the style draws them.
+        const QStyle* style = window->style();
+        const int border = 2 * std::max(4, style->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth));
+        frame = QSize(border, border + std::max(24, style->pixelMetric(QStyle::PM_TitleBarHeight)));
+    }
+    return (available - frame).expandedTo({1, 1});
+}
+
+void NarrowToScreen(QWidget* dialog)
+{
+    // A layout sizes its dialog by itself.
+    if (dialog->layout() && !IsFixedWidth(dialog))
+        return;
+    const int room = ScreenRoom(dialog).width();
+    if (dialog->width() <= room || dialog->width() <= 0)
+        return;
+    // Half a pixel less, so that rounding up cannot end one pixel past the room.
+    WidenBy(dialog, (room - 0.5) / dialog->width());
 }
 
 } // namespace Platform

@@ -1,5 +1,6 @@
 #pragma once
 
+class QSize;
 class QWidget;
 
 namespace Platform
@@ -20,5 +21,15 @@ void FitToCaption(QWidget* dialog);
 
 // The width the caption of the window needs, icon and buttons included.
 int CaptionWidth(const QWidget* window);
+
+// The largest client size a window may take on its screen so that its frame (title bar
+// and borders, measured once shown, else estimated) stays inside the screen's available
+// area: a dialog larger than that scrolls instead of pushing its buttons off the screen.
+QSize ScreenRoom(const QWidget* window);
+
+// Narrows a dialog laid out in fixed positions (not one with a layout) that is wider than
+// its screen allows (a small or scaled screen), by the same stretch as WidenToTexts, so
+// that its frame and its buttons stay on the screen. Call after the widening.
+void NarrowToScreen(QWidget* dialog);
 
 } // namespace Platform

@@ -11,6 +11,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMouseEvent>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -74,7 +75,7 @@ protected:
     // The outline colour of a box as the dialog shows it now: white when not highlighted.
     static ColorRef Outline(CExportOptionDlg& dlg, const Rect& box)
     {
-        const QImage shot = dlg.grab().toImage();
+        const QImage shot = dlg.Board()->grab().toImage();
         const QRgb c = shot.pixel(box.left + 1, box.top);
         return Rgb(qRed(c), qGreen(c), qBlue(c));
     }
@@ -140,7 +141,7 @@ TEST_F(ExportDialogs, ClicksChooseWithinEachColumn)
     EXPECT_EQ(csv.GetTarget(), 2);
 
     // A click beside every box changes nothing.
-    Click(csv, {3, 3});
+    Click(*csv.Board(), {3, 3});
     EXPECT_EQ(csv.GetTarget(), 2);
     EXPECT_TRUE(csv.IsAllData());
 }
@@ -150,7 +151,7 @@ TEST_F(ExportDialogs, HoverHighlightsRepaintingOnlyWhenTheBoxChanges)
     CExportBmpDialog dlg;
     ShowPainted(dlg);
     const auto boxes = Boxes(dlg);
-    PaintCounter counter(&dlg);
+    PaintCounter counter(dlg.Board());
     // Paints caused by one mouse event, before the test looks at the dialog.
     const auto paintsOf = [&](auto&& action)
     {
@@ -159,30 +160,30 @@ TEST_F(ExportDialogs, HoverHighlightsRepaintingOnlyWhenTheBoxChanges)
         return counter.paints - before;
     };
 
-    EXPECT_EQ(paintsOf([&] { Move(dlg, Inside(boxes.at(1))); }), 1);
+    EXPECT_EQ(paintsOf([&] { Move(*dlg.Board(), Inside(boxes.at(1))); }), 1);
     EXPECT_EQ(dlg.GetHotChoice(), 1);
     EXPECT_EQ(Outline(dlg, boxes.at(1)), kHot);
 
     // Within the same box: no repaint.
-    EXPECT_EQ(paintsOf([&] { Move(dlg, Inside(boxes.at(1), 20)); }), 0);
+    EXPECT_EQ(paintsOf([&] { Move(*dlg.Board(), Inside(boxes.at(1), 20)); }), 0);
 
     // Over a chosen box both states show.
-    EXPECT_EQ(paintsOf([&] { Move(dlg, Inside(boxes.at(2))); }), 1);
+    EXPECT_EQ(paintsOf([&] { Move(*dlg.Board(), Inside(boxes.at(2))); }), 1);
     EXPECT_EQ(Outline(dlg, boxes.at(2)), kChosenHot);
     EXPECT_EQ(Outline(dlg, boxes.at(1)), kPlain);
 
     // Off every box.
-    EXPECT_EQ(paintsOf([&] { Move(dlg, {3, 3}); }), 1);
+    EXPECT_EQ(paintsOf([&] { Move(*dlg.Board(), {3, 3}); }), 1);
     EXPECT_EQ(dlg.GetHotChoice(), -1);
 
     // A click chooses and drops the hover until the mouse moves again.
-    Move(dlg, Inside(boxes.at(0)));
-    Click(dlg, Inside(boxes.at(0)));
+    Move(*dlg.Board(), Inside(boxes.at(0)));
+    Click(*dlg.Board(), Inside(boxes.at(0)));
     EXPECT_EQ(dlg.GetHotChoice(), -1);
     EXPECT_EQ(dlg.GetContent(), 0);
     EXPECT_EQ(Outline(dlg, boxes.at(0)), kChosen);
     EXPECT_EQ(Outline(dlg, boxes.at(2)), kPlain);
-    EXPECT_EQ(paintsOf([&] { Move(dlg, Inside(boxes.at(0), 5)); }), 1);
+    EXPECT_EQ(paintsOf([&] { Move(*dlg.Board(), Inside(boxes.at(0), 5)); }), 1);
     EXPECT_EQ(dlg.GetHotChoice(), 0);
     EXPECT_EQ(Outline(dlg, boxes.at(0)), kChosenHot);
 }
@@ -202,8 +203,8 @@ TEST_F(ExportDialogs, PreviewShowsOneStackPerFile)
         CExportBmpDialog dlg;
         ShowPainted(dlg);
         ClickChoices(dlg, {c.target, c.data});
-        RecordingCanvas dc(Client(dlg));
-        dlg.Paint(dc, Client(dlg));
+        RecordingCanvas dc(Client(*dlg.Board()));
+        dlg.Paint(dc, Client(*dlg.Board()));
         // Every stack starts with the grid's header row at y = 100.
         std::vector<Rect> headers;
         for (const CanvasOp& op : dc.OpsOf(CanvasOp::Kind::BitBlt))
@@ -390,6 +391,58 @@ TEST_F(ExportDialogs, ColumnsWidenForTitlesWiderThanTheirBoxes)
     EXPECT_EQ(titles[1].left, titles[0].right + 5);
     // "2. Select target" fits: picture, margin and column width decide.
     EXPECT_EQ(titles[1].Width(), 94 + 4 + 180 + 1);
+}
+
+TEST_F(ExportDialogs, KeysMoveAFocusFrameOverTheBoxesAndSpaceChooses)
+{
+    CExportBmpDialog dlg;
+    ShowPainted(dlg);
+    QApplication::setActiveWindow(&dlg);
+    const auto boxes = Boxes(dlg);
+    // The frame runs two pixels inside the box, in the titles' blue.
+    auto framed = [&](int value)
+    {
+        const QImage shot = dlg.Board()->grab().toImage();
+        const QRgb c = shot.pixel(boxes.at(value).left + 20, boxes.at(value).top + 2);
+        return Rgb(qRed(c), qGreen(c), qBlue(c)) == Rgb(0, 21, 110);
+    };
+    auto key = [&](Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier)
+    {
+        QTest::keyClick(QApplication::focusWidget(), k, mods);
+        return dlg.GetFocusChoice();
+    };
+    // The dialog opens with the focus on the chosen box of the first column; moving the
+    // frame chooses nothing.
+    ASSERT_EQ(QApplication::focusWidget(), dlg.Board());
+    EXPECT_EQ(dlg.GetFocusChoice(), 2);
+    EXPECT_TRUE(framed(2));
+    // Graphic values: 0-2 content, 5-7 target, 3-4 data.
+    EXPECT_EQ(key(Qt::Key_Up), 1);
+    EXPECT_EQ(key(Qt::Key_Up), 0);
+    EXPECT_EQ(key(Qt::Key_Up), 0);
+    EXPECT_TRUE(framed(0));
+    EXPECT_FALSE(framed(2));
+    EXPECT_EQ(dlg.GetContent(), 2);
+    EXPECT_EQ(key(Qt::Key_Down), 1);
+    EXPECT_EQ(key(Qt::Key_Right), 6);
+    EXPECT_TRUE(framed(6));
+    EXPECT_FALSE(framed(0));
+    EXPECT_EQ(dlg.GetTarget(), 0);
+    key(Qt::Key_Space);
+    EXPECT_EQ(dlg.GetTarget(), 1);
+    EXPECT_EQ(key(Qt::Key_Right), 4);
+    EXPECT_EQ(key(Qt::Key_Right), 4);
+    EXPECT_EQ(key(Qt::Key_Up), 3);
+    key(Qt::Key_Space);
+    EXPECT_TRUE(dlg.IsAllData());
+    EXPECT_EQ(dlg.GetContent(), 2);
+    // Tab and Shift+Tab run through the columns; past the last box the focus leaves.
+    EXPECT_EQ(key(Qt::Key_Backtab), 7);
+    EXPECT_EQ(key(Qt::Key_Tab), 3);
+    EXPECT_EQ(key(Qt::Key_Tab), 4);
+    key(Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), GetDlgItemAs<QAbstractButton>(&dlg, CExportOptionDlg::IDOK));
+    EXPECT_FALSE(framed(4));
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #pragma once
 // Works an export option dialog as a user does: shows and paints it, clicks choice boxes
-// (found through the dialog's hit areas) and presses Export.
+// (found through the dialog's hit areas, in its board's coordinates) and presses Export.
 #include "export/ExportOptionDlg.h"
 #include "platform/gui/DialogLayout.h"
 
@@ -23,8 +23,9 @@ inline void ShowPainted(CExportOptionDlg& dlg)
 inline std::map<int, Platform::Rect> Boxes(const CExportOptionDlg& dlg)
 {
     std::map<int, Platform::Rect> boxes;
-    for (int y = 0; y < dlg.height(); y += 3)
-        for (int x = 0; x < dlg.width(); x += 3)
+    const QWidget* board = dlg.Board();
+    for (int y = 0; y < board->height(); y += 3)
+        for (int x = 0; x < board->width(); x += 3)
         {
             int item = 0;
             Platform::Rect rect;
@@ -58,7 +59,7 @@ inline bool ClickChoices(CExportOptionDlg& dlg, std::initializer_list<int> value
     {
         if (!boxes.count(v))
             return false;
-        Click(dlg, Inside(boxes.at(v)));
+        Click(*dlg.Board(), Inside(boxes.at(v)));
     }
     return true;
 }
