@@ -13,10 +13,10 @@
 #include "resources/BuiltInStrings.h"
 #include "seriesview/TabGrid.h"
 #include "tests/support/SampleProject.h"
-#include "tests/support/TempDir.h"
 
 #include <QApplication>
 #include <QFont>
+#include <QTemporaryDir>
 
 #include "BaselineRatio.h"
 #include "BenchApp.h"
@@ -103,7 +103,7 @@ struct SSavedPage
 {
     explicit SSavedPage(bool expanded)
     {
-        const QString path = dir.File(QStringLiteral("big.v3p"));
+        const QString path = dir.filePath(QStringLiteral("big.v3p"));
         {
             CVeskDoc made;
             SampleProject::FillFolder(made, kFolder, 20000);
@@ -121,7 +121,7 @@ struct SSavedPage
         doc.SetSeriesName(0, QStringLiteral("Series 1")); // something to save
         return doc.Save();
     }
-    TempDir dir;
+    QTemporaryDir dir;
     CVeskDoc doc;
     std::unique_ptr<CTabGrid> page;
 };

@@ -137,7 +137,7 @@ protected:
         }
         frame.reset();
         frame = std::make_unique<CMainFrame>(QStringList{QStringLiteral("veskador3"), path});
-        frame->resize(1300, 1400);
+        frame->resize(2600, 1400);
         frame->show();
         QApplication::processEvents();
         boxes.boxes.clear();
@@ -383,7 +383,7 @@ TEST_F(LiveMeasurementTest, APopupOnTheLiveSeriesOutlivesItsRowsWhenTheTesterGoe
     ASSERT_GE(live, 0);
     ASSERT_EQ(doc.GetSeriesCount(), 4);
 
-    // The open series' cell, painted, offers its comment link.
+    // The open series' cell, painted, offers its links; the upper limit's opens a dialog.
     CGridCtrl& grid = *Page().Grid();
     const int row = 2 * live + 2;
     for (int pass = 0; pass < 200 && grid.GetRowHeight(row) < 150; ++pass)
@@ -394,21 +394,36 @@ TEST_F(LiveMeasurementTest, APopupOnTheLiveSeriesOutlivesItsRowsWhenTheTesterGoe
     grid.viewport()->repaint();
     auto* cell = dynamic_cast<CGridCellSeries*>(grid.GetCell(row, CTabGrid::COL_NAME));
     ASSERT_NE(cell, nullptr);
-    Platform::Rect rect;
-    ASSERT_TRUE(grid.GetCellRect(row, CTabGrid::COL_NAME, &rect));
-    std::optional<QPoint> link;
-    for (int y = 0; y < rect.Height() && !link; y += 2)
-        for (int x = 0; x < rect.Width() && !link; x += 2)
-        {
-            int kind = -1;
-            int item = 0;
-            if (cell->GetHitAreas().HitTest({x, y}, &kind, &item) && kind == SERIESHIT_LINK && item == LINK_COMMENT)
-                link = QPoint(rect.left + x, rect.top + y);
-        }
+    auto findLink = [&]
+    {
+        std::optional<QPoint> found;
+        Platform::Rect rect;
+        if (!grid.GetCellRect(row, CTabGrid::COL_NAME, &rect))
+            return found;
+        for (int y = 0; y < rect.Height() && !found; y += 2)
+            for (int x = 0; x < rect.Width() && !found; x += 2)
+            {
+                int kind = -1;
+                int item = 0;
+                if (cell->GetHitAreas().HitTest({x, y}, &kind, &item) && kind == SERIESHIT_LINK &&
+                    item == LINK_UPPER_LIMIT)
+                    found = QPoint(rect.left + x, rect.top + y);
+            }
+        return found;
+    };
+    std::optional<QPoint> link = findLink();
     ASSERT_TRUE(link.has_value());
+    if (!grid.viewport()->rect().contains(*link))
+    {
+        // Scrolled sideways until the link is in sight, and painted there.
+        grid.SetScrollPosition(SB_HORZ, link->x() - grid.viewport()->width() / 2);
+        grid.viewport()->repaint();
+        link = findLink();
+        ASSERT_TRUE(link.has_value());
+    }
     ASSERT_TRUE(grid.viewport()->rect().contains(*link));
 
-    // The comment dialog is open when the tester goes: the empty live series closes and
+    // The limit's dialog is open when the tester goes: the empty live series closes and
     // goes, and its rows with it, once the dialog has ended.
     bool ran = false;
     dialogs.Queue(
