@@ -372,7 +372,7 @@ void CTabGrid::UpdateRows(int hint)
         }
         else
         {
-            m_grid->SetSelectedRange(-1, -1, -1, -1);
+            // Every kept cell gets its whole state below, selected bit included.
             m_grid->SetFocusCell({-1, -1});
         }
         m_grid->SetUsePrintColors(true);
