@@ -24,6 +24,7 @@ inline constexpr uint32_t WM_CMD_CAN_COPY = WM_USER + 16;
 inline constexpr int DOC_HINT_ALL = -1;        // folders, current folder or series
 inline constexpr int DOC_HINT_NEW_SERIES = -4; // a new series was opened for live measuring
 inline constexpr int DOC_HINT_SELECTION = -32; // only the selected series index changed
+inline constexpr int DOC_HINT_SAVED = -64;     // saved: the project's name or path may be new, no series changed
 
 // A window that shows the document. The document calls it synchronously, so a view may
 // call back into the document (even register or unregister views) from OnDocUpdate.

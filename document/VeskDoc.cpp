@@ -457,9 +457,42 @@ void CVeskDoc::SetSeriesUpdateFlag(int index, bool flag)
     CurrentFolder().SetSeriesUpdateFlag(index, flag ? 1 : 0);
 }
 
+std::vector<const CMeasSeriesWrapper*> CVeskDoc::SeriesOrder() const
+{
+    std::vector<const CMeasSeriesWrapper*> order;
+    const int count = GetSeriesCount();
+    order.reserve(size_t(count));
+    for (int i = 0; i < count; ++i)
+        order.push_back(m_currentFolder->GetSeriesAt(i));
+    return order;
+}
+
 void CVeskDoc::SortCurrentFolder(int order)
 {
-    CurrentFolder().Sort(order);
+    CFolderData& folder = CurrentFolder();
+    const int oldOrder = folder.GetSortOrder();
+    const std::vector<const CMeasSeriesWrapper*> before = SeriesOrder();
+    folder.Sort(order);
+    // A view that shows the folder's rows must follow a new order at once: its rows would
+    // name other series than the document's indices otherwise.
+    if (oldOrder != order || SeriesOrder() != before)
+    {
+        m_modified = true;
+        UpdateAllViews(nullptr, DOC_HINT_ALL);
+    }
+}
+
+int CVeskDoc::FindSeries(const CMeasSeriesWrapper* entry, int hint) const
+{
+    const int count = GetSeriesCount();
+    if (!entry || count == 0)
+        return -1;
+    if (hint >= 0 && hint < count && m_currentFolder->GetSeriesAt(hint) == entry)
+        return hint;
+    for (int i = 0; i < count; ++i)
+        if (m_currentFolder->GetSeriesAt(i) == entry)
+            return i;
+    return -1;
 }
 
 int CVeskDoc::GetSortOrder() const
@@ -559,6 +592,7 @@ CMeasSeriesWrapper* CVeskDoc::NewMeasuringSeries(const CMeasSeriesWrapper& templ
     if (!m_currentFolder)
         AddMeasurementFile(QStringLiteral("\\"), nullptr);
     CFolderData& folder = CurrentFolder();
+    const std::vector<const CMeasSeriesWrapper*> before = SeriesOrder();
     auto entry = std::make_unique<CMeasSeriesWrapper>(templateEntry);
     entry->SetExpanded(1);
     entry->SetUpdateFlag(1);
@@ -567,7 +601,13 @@ CMeasSeriesWrapper* CVeskDoc::NewMeasuringSeries(const CMeasSeriesWrapper& templ
     folder.Sort(folder.GetSortOrder());
     m_modified = true;
     if (GetMeasuringSeriesIndex() >= 0)
-        UpdateAllViews(nullptr, DOC_HINT_NEW_SERIES);
+    {
+        // Rows can be inserted for the new series only while the others keep their order;
+        // a folder whose stored order no longer held is shown anew.
+        std::vector<const CMeasSeriesWrapper*> others = SeriesOrder();
+        std::erase(others, m_measuring);
+        UpdateAllViews(nullptr, others == before ? DOC_HINT_NEW_SERIES : DOC_HINT_ALL);
+    }
     return m_measuring;
 }
 
@@ -614,7 +654,7 @@ void CVeskDoc::DeleteSeriesSet(std::vector<int> indices)
 
 void CVeskDoc::SortSeries(int order, DocView* sender)
 {
-    SortCurrentFolder(order);
+    CurrentFolder().Sort(order);
     m_modified = true;
     UpdateAllViews(sender, DOC_HINT_ALL);
 }

@@ -177,8 +177,14 @@ public:
     void SetSeriesSelected(int index, bool selected);
     bool GetSeriesUpdateFlag(int index) const;
     void SetSeriesUpdateFlag(int index, bool flag);
+    // Sorts the current folder; when the order of its series (or the sort order) changed,
+    // marks the project modified and tells every view DOC_HINT_ALL.
     void SortCurrentFolder(int order);
     int GetSortOrder() const;
+    // The index of the entry in the current folder (tried at the hint first), -1 when the
+    // folder no longer holds it: a screen that kept a series across a modal loop finds it
+    // again by identity.
+    int FindSeries(const CMeasSeriesWrapper* entry, int hint = -1) const;
     // True for a valid index whose series was measured with an indentation-tester probe
     // compatible with the given one (the ASTM B724 bit may differ).
     bool IsSeriesScaleCompatible(int index, const SProbeId& probe) const;
@@ -297,6 +303,8 @@ private:
     };
 
     CFolderData& CurrentFolder() const;
+    // The current folder's entries in their order (none without a current folder).
+    std::vector<const CMeasSeriesWrapper*> SeriesOrder() const;
     CFolderData* NewFolder(const QString& path);
     // Reads a whole project image into folders of their own; raises on any failure.
     std::vector<SStagedFolder> StageProject(StreamIO::CVMArchive& archive);

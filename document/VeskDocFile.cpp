@@ -220,7 +220,7 @@ bool CVeskDoc::SaveProjectAs()
     RememberProjectFolder(*chosen);
     const bool saved = SaveProject(*chosen);
     m_projectPath = *chosen;
-    UpdateAllViews(nullptr, DOC_HINT_ALL);
+    UpdateAllViews(nullptr, DOC_HINT_SAVED);
     return saved;
 }
 
@@ -235,7 +235,7 @@ bool CVeskDoc::Save()
     {
         return false;
     }
-    UpdateAllViews(nullptr, DOC_HINT_ALL);
+    UpdateAllViews(nullptr, DOC_HINT_SAVED);
     return true;
 }
 

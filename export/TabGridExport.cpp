@@ -59,12 +59,8 @@ void CTabGridExport::OnPrint(uint32_t dateFormatId, uint32_t timeFormatId)
 
 std::vector<int> CTabGridExport::SelectedSeries() const
 {
-    const CGridCtrl& grid = *m_page.Grid();
-    std::vector<int> series;
-    for (int row = 1; row < grid.GetRowCount(); row += 2)
-        if (grid.IsCellSelected(row, CTabGrid::COL_NAME) || grid.IsCellSelected(row + 1, CTabGrid::COL_NAME))
-            series.push_back((row - 1) / 2);
-    return series;
+    // The series the page marks, as every command of the page takes them.
+    return m_page.MarkedSeries();
 }
 
 int CTabGridExport::OnExportText()

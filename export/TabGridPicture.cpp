@@ -6,13 +6,13 @@
 #include <QImage>
 
 CTabGridPicture::CTabGridPicture(CTabGrid& page, CVeskDoc& doc, int content, bool allData)
-    : m_page(page), m_doc(doc), m_content(content)
+    : m_page(page), m_doc(doc), m_hold(page), m_content(content)
 {
     CGridCtrl& grid = *m_page.Grid();
     m_rows = m_page.SaveRowStates();
     for (size_t i = 0; i < m_rows.size(); ++i)
     {
-        m_expandedFlags.push_back(m_doc.IsSeriesExpanded(int(i)));
+        m_expandedFlags.push_back(m_rows[i].expanded);
         if (m_rows[i].summaryHeight > 0)
             m_shown.push_back(int(i));
     }
@@ -23,7 +23,7 @@ CTabGridPicture::CTabGridPicture(CTabGrid& page, CVeskDoc& doc, int content, boo
     }
     else
     {
-        m_parts = m_page.MarkedSeries();
+        m_parts = m_page.MarkedPairs();
     }
     m_headerHeight = grid.GetRowHeight(0);
     m_scrollX = grid.GetScrollPosition(SB_HORZ);
@@ -39,7 +39,8 @@ CTabGridPicture::~CTabGridPicture()
     m_page.RestoreRowStates(m_rows);
     grid.SetRowHeight(0, m_headerHeight);
     for (size_t i = 0; i < m_expandedFlags.size(); ++i)
-        m_doc.SetSeriesExpanded(int(i), m_expandedFlags[i]);
+        if (const int index = m_page.DocIndexOfPair(int(i)); index >= 0)
+            m_doc.SetSeriesExpanded(index, m_expandedFlags[i]);
     grid.SetRedraw(true, true);
     grid.SetScrollPosition(SB_HORZ, m_scrollX);
     grid.SetScrollPosition(SB_VERT, m_scrollY);

@@ -8,9 +8,13 @@ class CVeskDoc;
 
 // The series page as the graphic export renders it. Made for one export: it records the
 // page (row heights, open detail rows, the document's expanded flags, scroll position),
-// disables it and stops its redrawing; then it shows the series the export takes, all
-// together or one at a time, with their detail rows open by the chosen content. Whatever
-// happened, the destructor puts the page back as it was.
+// disables it, stops its redrawing and holds its rebuilds, so that the rows stay as they
+// are through the export's message boxes and progress; then it shows the series the export
+// takes, all together or one at a time, with their detail rows open by the chosen content.
+// The series are pairs of rows, found in the document by the entry each pair shows whenever
+// a flag of the document is read or set: a series that a live reading or a download took
+// away meanwhile keeps its rows, and the document is not touched for it. Whatever
+// happened, the destructor puts the page back as it was; then the held rebuild runs.
 class CTabGridPicture final : public GraphicExportPage
 {
 public:
@@ -21,8 +25,8 @@ public:
         ContentHeadersAndDetails = 2,
     };
 
-    // The series the export takes: all of them, or the marked ones (summary row or detail
-    // row selected or focused).
+    // The series the export takes: all of them, or the marked ones (as the page marks them
+    // for every command).
     CTabGridPicture(CTabGrid& page, CVeskDoc& doc, int content, bool allData);
     ~CTabGridPicture() override;
     CTabGridPicture(const CTabGridPicture&) = delete;
@@ -42,9 +46,11 @@ private:
 
     CTabGrid& m_page;
     CVeskDoc& m_doc;
+    CTabGrid::SRebuildHold m_hold;
     int m_content;
+    // Pairs of rows.
     std::vector<int> m_parts;
-    // The series shown now (summary row visible).
+    // The pairs shown now (summary row visible).
     std::vector<int> m_shown;
     // The page as it was.
     std::vector<CTabGrid::SRowState> m_rows;

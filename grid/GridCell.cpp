@@ -40,6 +40,9 @@ void CGridCell::Reset()
 
 void CGridCell::SetText(const QString& text)
 {
+    // A grid filled anew mostly sets the texts its cells hold already.
+    if (m_text == text)
+        return;
     m_text = text;
     InvalidateTextFit();
 }

@@ -254,6 +254,8 @@ bool CGridCtrl::SetRowCount(int rows)
         return true;
     MarkTopLeftDirty();
     m_fixedRows = std::min(rows, m_fixedRows);
+    // Editors of rows that go have nothing left to report to.
+    CancelEditing(rows);
     if (m_focusCell.row >= rows)
         SetFocusCell({-1, -1});
 
@@ -416,6 +418,8 @@ int CGridCtrl::InsertRow(const QString& heading, int row)
     if (row >= 0 && (row < m_fixedRows || row > m_rowCount))
         return -1;
     MarkTopLeftDirty();
+    if (!(row < 0 || row == m_rowCount))
+        CancelEditing();
     if (m_colCount == 0)
         SetColumnCount(1);
     const bool append = row < 0 || row == m_rowCount;
@@ -463,6 +467,7 @@ void CGridCtrl::UpdateColumnCoords(int fromRow)
 
 bool CGridCtrl::DeleteAllItems()
 {
+    CancelEditing();
     m_postDraw.clear();
     if (m_postDrawWalk)
         std::fill(m_postDrawWalk->begin(), m_postDrawWalk->end(), nullptr);
@@ -1120,7 +1125,9 @@ void CGridCtrl::OnScrollAction(int bar, int action)
 void CGridCtrl::OnHScroll(int request, int thumbPosition)
 {
     HideTip();
-    EndEditing();
+    // The editor would stay where it is while the cells move under it.
+    if (request != SB_ENDSCROLL)
+        CancelOpenEdits();
     const int pos = GetScrollPosition(SB_HORZ);
     const CGridCellPos topLeft = GetTopLeftScrollingCell();
     const Rect client = GetClientRect();
@@ -1193,7 +1200,9 @@ void CGridCtrl::OnHScroll(int request, int thumbPosition)
 void CGridCtrl::OnVScroll(int request, int thumbPosition)
 {
     HideTip();
-    EndEditing();
+    // The editor would stay where it is while the cells move under it.
+    if (request != SB_ENDSCROLL)
+        CancelOpenEdits();
     const int pos = GetScrollPosition(SB_VERT);
     const CGridCellPos topLeft = GetTopLeftScrollingCell();
     const int offset = m_topRowOffset;

@@ -138,6 +138,17 @@ bool CGridCtrl::IsOverRowDivider(Point point)
            end - point.y < m_resizeCaptureRange;
 }
 
+int CGridCtrl::ShownRowNear(int row, bool upwards) const
+{
+    // The first shown row from `row` in the given direction, else in the other one; the
+    // row itself when no scrolling row is shown.
+    for (const int step : {upwards ? -1 : 1, upwards ? 1 : -1})
+        for (int r = row; r >= m_fixedRows && r < m_rowCount; r += step)
+            if (GetRowHeight(r) > 0)
+                return r;
+    return row;
+}
+
 // ---------------------------------------------------------------------------------------
 // Left button
 
@@ -788,6 +799,7 @@ bool CGridCtrl::OnKeyDown(int key, Qt::KeyboardModifiers keys)
             next.row = std::clamp(next.row + moved, m_fixedRows, m_rowCount - 1);
         else
             next.row = down ? m_rowCount - 1 : m_fixedRows;
+        next.row = ShownRowNear(next.row, !down);
         break;
     }
     case VK_HOME:
@@ -802,8 +814,7 @@ bool CGridCtrl::OnKeyDown(int key, Qt::KeyboardModifiers keys)
         next.col = m_fixedCols;
         while (next.col < m_colCount - 1 && GetColumnWidth(next.col) < 1)
             ++next.col;
-        while (next.row < m_rowCount - 1 && GetRowHeight(next.row) < 1)
-            ++next.row;
+        next.row = ShownRowNear(next.row, false);
         break;
     case VK_END:
         OnHScroll(SB_RIGHT);
@@ -815,10 +826,9 @@ bool CGridCtrl::OnKeyDown(int key, Qt::KeyboardModifiers keys)
             next.row = m_rowCount - 1;
         }
         next.col = m_colCount - 1;
-        while (next.col > m_fixedCols + 1 && GetColumnWidth(next.col) < 1)
+        while (next.col > m_fixedCols && GetColumnWidth(next.col) < 1)
             --next.col;
-        while (next.row > m_fixedRows + 1 && GetRowHeight(next.row) < 1)
-            --next.row;
+        next.row = ShownRowNear(next.row, true);
         break;
     default:
         return false;
@@ -932,8 +942,31 @@ void CGridCtrl::EditCell(int row, int col, bool selectAll)
 
 void CGridCtrl::EndEditing()
 {
-    if (CGridCellBase* cell = GetCell(m_focusCell.row, m_focusCell.col))
-        cell->EndEdit();
+    // Every open editor, not only the focus cell's: the focus may have moved on from the
+    // cell an editor is over.
+    for (CInPlaceEdit* editor : viewport()->findChildren<CInPlaceEdit*>())
+        editor->EndEdit();
+}
+
+void CGridCtrl::CancelOpenEdits()
+{
+    for (CInPlaceEdit* editor : viewport()->findChildren<CInPlaceEdit*>())
+        editor->CancelEdit();
+}
+
+void CGridCtrl::CancelEditing(int fromRow)
+{
+    // The editors report nothing: after the rows change, their row numbers name other cells.
+    for (CInPlaceEdit* editor : viewport()->findChildren<CInPlaceEdit*>())
+    {
+        if (editor->GetRow() < fromRow)
+            continue;
+        CGridCellBase* cell = GetCell(editor->GetRow(), editor->GetColumn());
+        editor->Detach();
+        editor->EndEdit();
+        if (cell && cell->GetEditWnd() == editor)
+            cell->OnEndEdit();
+    }
 }
 
 bool CGridCtrl::ValidateEdit(int row, int col, const QString& text)

@@ -1,5 +1,6 @@
 // Focus, selection, scrolling a cell into view, sorting and changes on the user's behalf.
 #include "grid/GridCtrl.h"
+#include "grid/InPlaceEdit.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -93,6 +94,11 @@ CGridCellPos CGridCtrl::SetFocusCell(CGridCellPos cell)
     if (cell == m_focusCell)
         return m_focusCell;
     const CGridCellPos previous = m_focusCell;
+    // An editor never stays open over a cell the focus has left; what it holds was not
+    // confirmed for that cell, and goes nowhere.
+    for (CInPlaceEdit* editor : viewport()->findChildren<CInPlaceEdit*>())
+        if (editor->GetRow() != cell.row || editor->GetColumn() != cell.col)
+            editor->CancelEdit();
     if (cell.row != -1)
         cell.row = std::max(cell.row, m_fixedRows);
     if (cell.col != -1)
@@ -418,6 +424,7 @@ bool CGridCtrl::SortRowRange(GridCompareFunc compare, int col, bool ascending, i
     if (first < 0 || last >= m_rowCount || first >= last)
         return false;
     MarkTopLeftDirty();
+    CancelEditing();
 
     // Partitions around the cell in the middle row (the object itself, which keeps its
     // identity while rows move). The scans stop at the range's ends, so a comparator that

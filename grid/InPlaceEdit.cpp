@@ -163,6 +163,14 @@ void CInPlaceEdit::OnChar(int character)
     Grow();
 }
 
+void CInPlaceEdit::CancelEdit()
+{
+    if (m_ended)
+        return;
+    setText(m_initialText);
+    Finish(static_cast<unsigned>(VK_ESCAPE));
+}
+
 void CInPlaceEdit::Grow()
 {
     const int width = QFontMetrics(font()).horizontalAdvance(text() + QStringLiteral("  "));

@@ -32,6 +32,8 @@ public:
 
     // Reports the edit to the grid and closes the editor; once only.
     void EndEdit();
+    // Puts the text back and ends the edit as Esc does: the cell hears of no change.
+    void CancelEdit();
     // The grid goes away: the editor reports nothing more.
     void Detach() { m_grid = nullptr; }
 

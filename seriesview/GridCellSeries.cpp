@@ -58,11 +58,26 @@ void CGridCellSeries::SetSeries(CVeskDoc* document, int index)
     m_seriesIndex = index;
 }
 
+void CGridCellSeries::ResetView()
+{
+    m_estimated = false;
+    m_animatedHeight = 0;
+    m_expanded = false;
+    m_collapsing = false;
+    m_expanding = false;
+    m_cachedFullHeight = -1;
+    m_hoveredLink = 0;
+    m_hoveredReading = -1;
+    m_hitAreas.RemoveAll();
+}
+
 CMeasSeriesWrapper* CGridCellSeries::Entry() const
 {
     if (!m_document || m_seriesIndex < 0 || m_seriesIndex >= m_document->GetSeriesCount())
         return nullptr;
-    return m_document->GetSeriesAt(m_seriesIndex);
+    CMeasSeriesWrapper* entry = m_document->GetSeriesAt(m_seriesIndex);
+    const intptr_t own = GetData();
+    return own == 0 || own == reinterpret_cast<intptr_t>(entry) ? entry : nullptr;
 }
 
 CMeasSeries1* CGridCellSeries::Series() const
@@ -255,6 +270,7 @@ bool CGridCellSeries::Draw(Canvas* dc, int row, int col, Rect rect, bool, bool p
 
     m_fullHeight = contentHeight + 3 * m_margin;
     m_cachedFullHeight = m_fullHeight;
+    m_estimated = false;
     if (!printing)
         AnimationStep(m_fullHeight);
     return true;
@@ -581,7 +597,7 @@ void CGridCellSeries::Expand(bool atOnce)
 {
     m_collapsing = false;
     m_expanding = true;
-    if (m_animatedHeight < 2)
+    if (m_animatedHeight < 2 || (atOnce && m_estimated))
     {
         if (atOnce)
         {
@@ -604,6 +620,7 @@ void CGridCellSeries::Expand(bool atOnce)
             m_animatedHeight = full;
             m_expanding = false;
             m_expanded = true;
+            m_estimated = false;
             if (CGridCtrl* grid = GetGrid())
                 grid->SetRowHeight(GetRow(), m_animatedHeight);
         }
@@ -614,6 +631,17 @@ void CGridCellSeries::Expand(bool atOnce)
         }
     }
     InvalidateGrid();
+}
+
+void CGridCellSeries::ExpandAtHeight(int height)
+{
+    m_collapsing = false;
+    m_expanding = false;
+    m_expanded = true;
+    m_estimated = m_cachedFullHeight < 0;
+    m_animatedHeight = m_estimated ? height : m_cachedFullHeight;
+    if (CGridCtrl* grid = GetGrid())
+        grid->SetRowHeight(GetRow(), m_animatedHeight);
 }
 
 void CGridCellSeries::Collapse(bool atOnce)

@@ -63,11 +63,20 @@ public:
 
     static std::unique_ptr<CGridCellBase> CreateObject();
 
-    // The series the cell shows; index -1 shows nothing.
+    // The series the cell shows; index -1 shows nothing. When the cell carries an entry
+    // as its data, it shows nothing while the document's series at the index is another
+    // one (the rows wait for a rebuild).
     void SetSeries(CVeskDoc* document, int index);
+    // Forgets what the cell showed of an earlier series: closed, nothing hovered, the
+    // height measured anew.
+    void ResetView();
     int GetSeriesIndex() const { return m_seriesIndex; }
 
     void Expand(bool atOnce);
+    // Opens the row at once at a height taken from a series of the same shape, without
+    // measuring this one: the next paint sets the height it measures, and Expand(true)
+    // measures it when asked. For opening thousands of rows, most of them out of sight.
+    void ExpandAtHeight(int height);
     void Collapse(bool atOnce);
     bool IsExpanded() const { return m_expanded; }
     int GetAnimatedHeight() const { return m_animatedHeight; }
@@ -175,6 +184,9 @@ private:
     Platform::Rect CellRect() const;
     QPoint ToScreen(Platform::Point cellPoint) const;
     void OnLinkClick(int link, const Platform::Rect& area);
+    // The document's index of the entry the cell showed before a modal loop, -1 when the
+    // document no longer holds it.
+    int IndexAfterModal(const CMeasSeriesWrapper* entry) const;
     void ApplyLimit(int link, int x, int y);
     void ShowStoredCurve(int reading);
 
@@ -195,4 +207,6 @@ private:
     bool m_showMils = false;
     bool m_imperial = false;
     int m_layout = 0;
+    // Open at a height not measured for this series.
+    bool m_estimated = false;
 };

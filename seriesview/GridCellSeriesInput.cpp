@@ -189,6 +189,13 @@ void CGridCellSeries::ShowStoredCurve(int reading)
     viewer.ShowCurve();
 }
 
+int CGridCellSeries::IndexAfterModal(const CMeasSeriesWrapper* entry) const
+{
+    // A live reading or a download may have changed the folder meanwhile; the page keeps
+    // the cell, not the index.
+    return m_document ? m_document->FindSeries(entry, m_seriesIndex) : -1;
+}
+
 void CGridCellSeries::OnLinkClick(int link, const Rect& area)
 {
     CMeasSeriesWrapper* entry = Entry();
@@ -219,8 +226,10 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
     {
         CCommentDlg dialog(grid);
         dialog.SetComment(m_document->GetSeriesComment(m_seriesIndex));
-        if (dialog.DoModal() == Platform::IDOK)
-            m_document->SetSeriesComment(m_seriesIndex, dialog.GetComment());
+        if (dialog.DoModal() != Platform::IDOK)
+            return;
+        if (const int index = IndexAfterModal(entry); index >= 0)
+            m_document->SetSeriesComment(index, dialog.GetComment());
         return;
     }
     case LINK_UPPER_LIMIT:
@@ -230,8 +239,9 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
     case LINK_MATERIAL:
     {
         SMaterial material;
-        if (popups.TrackMaterialMenu(grid, x, left, right, y, {series->GetProbeId().code}, material) &&
-            !m_document->SetSeriesMaterial(m_seriesIndex, material))
+        if (!popups.TrackMaterialMenu(grid, x, left, right, y, {series->GetProbeId().code}, material))
+            return;
+        if (const int index = IndexAfterModal(entry); index >= 0 && !m_document->SetSeriesMaterial(index, material))
             SeriesMessages::ConversionRefused(grid, 1);
         return;
     }
@@ -242,13 +252,16 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
         int group = 0;
         const bool chosen = popups.TrackConversionMenu(grid, x, left, right, y, {series->GetProbeId()},
                                                        {settings.material}, target, imperial, group);
+        const int index = IndexAfterModal(entry);
+        if (index < 0)
+            return;
         if (chosen)
         {
-            if (!m_document->SetSeriesScale(m_seriesIndex, target.scale, group))
+            if (!m_document->SetSeriesScale(index, target.scale, group))
                 SeriesMessages::ConversionRefused(grid, 1);
         }
         else // the views hear of it even when the popup was dismissed
-            m_document->RefreshSeries(m_seriesIndex);
+            m_document->RefreshSeries(index);
         return;
     }
     case LINK_DIRECTION:
@@ -256,30 +269,35 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
         int value = 0;
         const bool chosen = bench ? popups.TrackDiameterMenu(grid, x, left, right, y, value)
                                   : popups.TrackDirectionMenu(grid, x, left, right, y, value);
-        if (chosen)
-            m_document->SetSeriesCorrection(m_seriesIndex, value);
+        if (const int index = chosen ? IndexAfterModal(entry) : -1; index >= 0)
+            m_document->SetSeriesCorrection(index, value);
         return;
     }
     case LINK_STANDARD:
     {
         int standard = 0;
-        if (popups.TrackStandardMenu(grid, x, left, right, y, bench, standard) &&
-            !m_document->SetSeriesStandard(m_seriesIndex, standard))
+        if (!popups.TrackStandardMenu(grid, x, left, right, y, bench, standard))
+            return;
+        if (const int index = IndexAfterModal(entry); index >= 0 && !m_document->SetSeriesStandard(index, standard))
             SeriesMessages::ConversionRefused(grid, 1);
         return;
     }
     case LINK_B724:
     {
         bool no = false;
-        if (popups.TrackYesNoMenu(grid, x, left, right, y, no))
-            m_document->ApplySeriesB724Mode(m_seriesIndex, no);
+        if (!popups.TrackYesNoMenu(grid, x, left, right, y, no))
+            return;
+        if (const int index = IndexAfterModal(entry); index >= 0)
+            m_document->ApplySeriesB724Mode(index, no);
         return;
     }
     case LINK_UNIT:
     {
         bool toImperial = false;
-        if (popups.TrackUnitMenu(grid, x, left, right, y, toImperial))
-            m_document->SetSeriesImperial(m_seriesIndex, toImperial);
+        if (!popups.TrackUnitMenu(grid, x, left, right, y, toImperial))
+            return;
+        if (const int index = IndexAfterModal(entry); index >= 0)
+            m_document->SetSeriesImperial(index, toImperial);
         return;
     }
     case LINK_RESTORE:
@@ -295,7 +313,10 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
 
 void CGridCellSeries::ApplyLimit(int link, int, int)
 {
+    const CMeasSeriesWrapper* entry = Entry();
     CMeasSeries1* series = Series();
+    if (!entry || !series)
+        return;
     SSeriesSettings settings;
     series->GetSettings(settings);
     const bool imperial = series->IsImperial();
@@ -323,6 +344,9 @@ void CGridCellSeries::ApplyLimit(int link, int, int)
                                  : popups.EditLowerLimit(owner, minimum, maximum, decimals, unit, limit);
     if (!confirmed)
         return;
+    const int index = IndexAfterModal(entry);
+    if (index < 0)
+        return;
     if (showMils)
     {
         MilsToMicrons(limit);
@@ -333,12 +357,12 @@ void CGridCellSeries::ApplyLimit(int link, int, int)
     if (upper)
     {
         const float lower = outOfRange(settings.lowerLimit) ? minimum : settings.lowerLimit;
-        m_document->SetSeriesLimits(m_seriesIndex, lower, limit);
+        m_document->SetSeriesLimits(index, lower, limit);
     }
     else
     {
         const float upperLimit = outOfRange(settings.upperLimit) ? maximum : settings.upperLimit;
-        m_document->SetSeriesLimits(m_seriesIndex, limit, upperLimit);
+        m_document->SetSeriesLimits(index, limit, upperLimit);
     }
 }
 
@@ -364,22 +388,25 @@ void CGridCellSeries::OnRClick(Point point)
     if (!popups.TrackValueMenu(GetGrid(), ToScreen(point), bench, code, exclude,
                                listTitle ? nullptr : &copyOne, copyAll))
         return;
+    const int index = IndexAfterModal(entry);
+    if (index < 0)
+        return;
     if (exclude)
     {
-        m_document->ExcludeReading(m_seriesIndex, item);
+        m_document->ExcludeReading(index, item);
     }
     else if (copyOne || copyAll)
     {
         CopyValues(copyOne ? item : -1, IsControlHeld());
         // Copying changes nothing that a save would keep; the views still hear of it.
-        m_document->RefreshSeries(m_seriesIndex);
+        m_document->RefreshSeries(index);
     }
     else if (code != -1)
     {
         if (listTitle)
-            m_document->SetSeriesCorrection(m_seriesIndex, code);
+            m_document->SetSeriesCorrection(index, code);
         else
-            m_document->SetReadingCorrection(m_seriesIndex, item, code);
+            m_document->SetReadingCorrection(index, item, code);
     }
 }
 

@@ -15,6 +15,7 @@
 #include "platform/gui/DateTimePicture.h"
 #include "platform/gui/WaitCursor.h"
 #include "resources/StringIds.h"
+#include "streamio/DosDateTime.h"
 #include "seriesview/GridCellDetailGripper.h"
 #include "seriesview/GridCellDetailLeft.h"
 #include "seriesview/GridCellSeries.h"
@@ -284,9 +285,50 @@ double CTabGrid::DepthDisplayMax() const
 
 void CTabGrid::OnDocUpdate(int hint)
 {
-    if (hint < 0 && ((-hint) & 0x20))
-        return;
     UpdateRows(hint);
+}
+
+CTabGrid::SRebuildHold::SRebuildHold(CTabGrid& page) : m_page(page)
+{
+    ++m_page.m_holdDepth;
+}
+
+CTabGrid::SRebuildHold::~SRebuildHold()
+{
+    m_page.ReleaseHold();
+}
+
+void CTabGrid::ReleaseHold()
+{
+    if (--m_holdDepth > 0 || !m_rebuildPending)
+        return;
+    m_rebuildPending = false;
+    UpdateRows(DOC_HINT_ALL);
+}
+
+CMeasSeriesWrapper* CTabGrid::EntryOfPair(int pair) const
+{
+    return reinterpret_cast<CMeasSeriesWrapper*>(m_grid->GetItemData(2 * pair + 1, COL_NAME));
+}
+
+int CTabGrid::DocIndexOfPair(int pair) const
+{
+    const CMeasSeriesWrapper* entry = EntryOfPair(pair);
+    return m_doc && entry ? m_doc->FindSeries(entry, pair) : -1;
+}
+
+bool CTabGrid::RowsMatchDocument() const
+{
+    const int count = m_doc ? m_doc->GetSeriesCount() : 0;
+    if (m_grid->GetRowCount() != 2 * count + 1)
+        return false;
+    for (int i = 0; i < count; ++i)
+    {
+        const auto entry = reinterpret_cast<intptr_t>(m_doc->GetSeriesAt(i));
+        if (m_grid->GetItemData(2 * i + 1, COL_NAME) != entry || m_grid->GetItemData(2 * i + 2, COL_NAME) != entry)
+            return false;
+    }
+    return true;
 }
 
 void CTabGrid::UpdateRows(int hint)
@@ -294,9 +336,8 @@ void CTabGrid::UpdateRows(int hint)
     if (!m_doc)
         return;
     const int flags = hint < 0 ? -hint : 0;
-    if (flags & 0x20)
+    if (flags & 0x60)
         return;
-    const Platform::WaitCursor wait;
     const int count = m_doc->GetSeriesCount();
     bool full = (flags & 0x01) != 0;
     const bool insert = (flags & 0x04) != 0;
@@ -306,16 +347,34 @@ void CTabGrid::UpdateRows(int hint)
     {
         if (hint >= count)
             return;
-        // A series the grid has no rows for is only reached by rebuilding everything.
-        if (2 * hint + 2 >= m_grid->GetRowCount())
+        // A series the grid shows in no pair of its own is only reached by rebuilding.
+        if (2 * hint + 2 >= m_grid->GetRowCount() || EntryOfPair(hint) != m_doc->GetSeriesAt(hint))
             full = true;
         else
             first = last = hint;
     }
+    if ((full || insert) && m_holdDepth > 0)
+    {
+        m_rebuildPending = true;
+        return;
+    }
 
+    const Platform::WaitCursor wait;
+    int firstInserted = -1;
     if (full)
     {
-        InitGrid();
+        // The cells are kept and filled anew: freeing and making 20,000 rows of them again
+        // costs more than all the rest. An open editor would rename another series.
+        m_grid->CancelEditing();
+        if (m_grid->GetColumnCount() != kColumnCount || m_grid->GetRowCount() < 1)
+        {
+            InitGrid();
+        }
+        else
+        {
+            // Every kept cell gets its whole state below, selected bit included.
+            m_grid->SetFocusCell({-1, -1});
+        }
         m_grid->SetUsePrintColors(true);
         m_grid->SetRowCount(2 * count + 1);
         first = 0;
@@ -326,10 +385,15 @@ void CTabGrid::UpdateRows(int hint)
         m_grid->SetSelectedRange(-1, -1, -1, -1);
     }
     const bool headerOnly = m_grid->GetRowCount() <= 1;
-    const double depthMax = DepthDisplayMax();
+    CShownTimes times;
+    SRowContext context;
+    context.depthMax = DepthDisplayMax();
+    context.datePattern = DatePattern();
+    context.timePattern = TimePattern();
+    context.times = &times;
+    context.fresh = full;
     m_grid->SetRedraw(false);
     const QString updating = Platform::LoadString(IDS_UPDATING);
-    int firstInserted = -1;
 
     for (int i = first; i <= last; ++i)
     {
@@ -340,8 +404,13 @@ void CTabGrid::UpdateRows(int hint)
             if (i % kUpdateProgressStep == 0)
                 SetStatusProgress(updating, i + 1);
             state = m_doc->IsSeriesSelected(i) ? uint32_t(CELLSTATE_SELECTED) : 0u;
-            m_doc->SetSeriesUpdateFlag(i, false);
-            m_doc->SetSeriesSelected(i, false);
+            // A new series open for measuring comes into view.
+            if (m_doc->GetSeriesUpdateFlag(i))
+            {
+                m_doc->SetSeriesUpdateFlag(i, false);
+                if (firstInserted < 0)
+                    firstInserted = 2 * i + 1;
+            }
         }
         else if (insert && m_doc->GetSeriesUpdateFlag(i))
         {
@@ -349,22 +418,29 @@ void CTabGrid::UpdateRows(int hint)
             m_grid->InsertRow(QString(), 2 * i + 1);
             m_grid->InsertRow(QString(), 2 * i + 2);
             state = m_doc->IsSeriesSelected(i) ? uint32_t(CELLSTATE_SELECTED) : 0u;
-            m_doc->SetSeriesSelected(i, false);
             if (firstInserted < 0)
                 firstInserted = 2 * i + 1;
             build = true;
         }
         if (build)
-            BuildDetailRow(i, state);
+            BuildDetailRow(i, state, full);
         if (full || insert)
             if (auto* cell = dynamic_cast<CGridCellSeries*>(m_grid->GetCell(2 * i + 2, COL_NAME)))
                 cell->SetSeries(m_doc, i);
         if (build || hint >= 0)
-            BuildSummaryRow(i, state, depthMax);
+            BuildSummaryRow(i, state, context);
     }
 
     ShowSortArrow();
     m_grid->SetRedraw(true, true);
+    if (insert && !RowsMatchDocument())
+    {
+        // The folder's order changed beside the new series: everything anew.
+        UpdateRows(DOC_HINT_ALL);
+        return;
+    }
+    if (full || insert)
+        StoreSelection();
     if (firstInserted >= 0)
         m_grid->EnsureVisible(firstInserted, COL_NAME);
     if (full || (firstInserted >= 0 && headerOnly))
@@ -374,11 +450,12 @@ void CTabGrid::UpdateRows(int hint)
     m_grid->viewport()->update();
 }
 
-void CTabGrid::BuildDetailRow(int index, uint32_t state)
+void CTabGrid::BuildDetailRow(int index, uint32_t state, bool fresh)
 {
     const int row = 2 * index + 2;
     const intptr_t entry = reinterpret_cast<intptr_t>(m_doc->GetSeriesAt(index));
-    m_grid->SetCellType(row, COL_GRIPPER, &CGridCellDetailLeft::CreateObject);
+    if (!dynamic_cast<CGridCellDetailLeft*>(m_grid->GetCell(row, COL_GRIPPER)))
+        m_grid->SetCellType(row, COL_GRIPPER, &CGridCellDetailLeft::CreateObject);
     if (auto* left = dynamic_cast<CGridCellDetailLeft*>(m_grid->GetCell(row, COL_GRIPPER)))
     {
         left->SetTopLeftColor(Colors::kGripper);
@@ -392,7 +469,12 @@ void CTabGrid::BuildDetailRow(int index, uint32_t state)
     m_grid->SetItemData(row, COL_GRIPPER, entry);
     // One series cell draws the whole span; the grid finds it for a point anywhere in the
     // span, so the other columns keep plain cells that only carry state and data.
-    m_grid->SetCellType(row, COL_NAME, &CGridCellSeries::CreateObject);
+    auto* series = dynamic_cast<CGridCellSeries*>(m_grid->GetCell(row, COL_NAME));
+    if (!series)
+        m_grid->SetCellType(row, COL_NAME, &CGridCellSeries::CreateObject);
+    else if (fresh)
+        // A cell kept from another series shows this one closed, from the start.
+        series->ResetView();
     for (int col = COL_NAME; col < kColumnCount; ++col)
     {
         m_grid->SetItemState(row, col, state | CELLSTATE_READONLY);
@@ -403,8 +485,9 @@ void CTabGrid::BuildDetailRow(int index, uint32_t state)
     m_grid->SetRowHeight(row, 0);
 }
 
-void CTabGrid::BuildSummaryRow(int index, uint32_t state, double depthMax)
+void CTabGrid::BuildSummaryRow(int index, uint32_t state, const SRowContext& context)
 {
+    const double depthMax = context.depthMax;
     const int row = 2 * index + 1;
     CMeasSeriesWrapper* entry = m_doc->GetSeriesAt(index);
     CMeasSeries1* series = entry->GetSeries();
@@ -415,9 +498,12 @@ void CTabGrid::BuildSummaryRow(int index, uint32_t state, double depthMax)
         m_grid->SetCellType(row, COL_GRIPPER, &CGridCellDetailGripper::CreateObject);
     if (!dynamic_cast<CGridCellBarRange*>(m_grid->GetCell(row, COL_MEAN)))
         m_grid->SetCellType(row, COL_MEAN, &MakeGridCell<CGridCellBarRange>);
+    if (context.fresh)
+        m_grid->SetRowHeight(row, kSummaryHeight);
     for (int col = 0; col < kColumnCount; ++col)
     {
-        const uint32_t kept = m_grid->GetItemState(row, col) & (CELLSTATE_SELECTED | CELLSTATE_FOCUSED);
+        const uint32_t kept =
+            context.fresh ? 0u : m_grid->GetItemState(row, col) & (CELLSTATE_SELECTED | CELLSTATE_FOCUSED);
         m_grid->SetItemState(row, col, kept | state | (col == COL_NAME ? 0u : uint32_t(CELLSTATE_READONLY)));
         if (col != COL_GRIPPER)
             m_grid->SetItemBkColour(row, col, Colors::kRowBack);
@@ -439,13 +525,14 @@ void CTabGrid::BuildSummaryRow(int index, uint32_t state, double depthMax)
 
     m_grid->SetItemText(row, COL_NAME, m_doc->GetSeriesName(index));
 
-    // Date and time, shown by the daylight rule as every stored time stamp is.
+    // Date and time, shown by the daylight rule as every stored time stamp is; the rule
+    // is worked out once per day of the rebuild, not by the C library for every row.
     QString when;
-    const QDateTime stamp = m_doc->GetSeriesTime(index);
-    if (stamp.isValid())
-        if (const auto local = ToLocalDateTime(ApplyDaylightRule(stamp.toSecsSinceEpoch())))
-            when = Platform::FormatDatePicture(local->date, DatePattern()) + QLatin1Char(' ') +
-                   Platform::FormatTimePicture(local->time, TimePattern());
+    LocalDateTime stored;
+    if (series && DosDateTimeFields(series->GetDateTime(), &stored.date, &stored.time))
+        if (const auto local = context.times->Shown(stored))
+            when = Platform::FormatDatePicture(local->date, context.datePattern) + QLatin1Char(' ') +
+                   Platform::FormatTimePicture(local->time, context.timePattern);
     m_grid->SetItemText(row, COL_TIME, when);
     m_grid->SetItemText(row, COL_COUNT, QString::number(m_doc->GetSeriesValidCount(index)));
 
@@ -537,6 +624,8 @@ void CTabGrid::BuildSummaryRow(int index, uint32_t state, double depthMax)
     m_grid->SetItemText(row, COL_MATERIAL, material);
     m_grid->SetItemText(row, COL_SCALE, scale);
 
+    if (gripper && context.fresh)
+        gripper->SetCollapsed(1);
     if (m_doc->IsSeriesExpanded(index))
     {
         if (gripper)
@@ -568,9 +657,9 @@ void CTabGrid::ShowSortArrow()
 // ---------------------------------------------------------------------------------------
 // Status line
 
-bool CTabGrid::IsSelectedOrFocused(int row, int col) const
+bool CTabGrid::IsPairSelected(int pair) const
 {
-    return (m_grid->GetItemState(row, col) & (CELLSTATE_SELECTED | CELLSTATE_FOCUSED)) != 0;
+    return m_grid->IsCellSelected(2 * pair + 1, COL_NAME) || m_grid->IsCellSelected(2 * pair + 2, COL_NAME);
 }
 
 void CTabGrid::UpdateStatusCounts(bool force)
@@ -578,10 +667,7 @@ void CTabGrid::UpdateStatusCounts(bool force)
     const int rows = m_grid->GetRowCount();
     if (rows > kRecountRowLimit && !force)
         return;
-    int selected = 0;
-    for (int row = 1; row < rows; row += 2)
-        if (m_grid->IsCellSelected(row, COL_NAME) || m_grid->IsCellSelected(row + 1, COL_NAME))
-            ++selected;
+    const int selected = int(MarkedPairs().size());
     const int total = m_doc ? m_doc->GetSeriesCount() : 0;
     m_statusCounts = QStringLiteral("%1 %2      %3 %4        ")
                          .arg(Platform::LoadString(IDS_SELECTED_OBJECTS))
@@ -608,13 +694,48 @@ void CTabGrid::SendStatusText()
 // ---------------------------------------------------------------------------------------
 // For printing and export
 
+std::vector<int> CTabGrid::MarkedPairs() const
+{
+    std::vector<int> pairs;
+    const int count = (m_grid->GetRowCount() - 1) / 2;
+    for (int pair = 0; pair < count; ++pair)
+        if (IsPairSelected(pair))
+            pairs.push_back(pair);
+    // Without a selection the focus marks its series: a row the user took out of the
+    // selection keeps the focus, so it counts only when nothing is selected.
+    const CGridCellPos focus = m_grid->GetFocusCell();
+    if (pairs.empty() && focus.row >= 1 && SeriesOfRow(focus.row) < count)
+        pairs.push_back(SeriesOfRow(focus.row));
+    return pairs;
+}
+
 std::vector<int> CTabGrid::MarkedSeries() const
 {
     std::vector<int> marked;
-    for (int row = 1; row < m_grid->GetRowCount(); row += 2)
-        if (IsSelectedOrFocused(row, COL_COUNT) || IsSelectedOrFocused(row + 1, COL_COUNT))
-            marked.push_back(SeriesOfRow(row));
+    for (int pair : MarkedPairs())
+        if (const int index = DocIndexOfPair(pair); index >= 0)
+            marked.push_back(index);
+    std::sort(marked.begin(), marked.end());
     return marked;
+}
+
+std::vector<const CMeasSeriesWrapper*> CTabGrid::EntriesOf(const std::vector<int>& indices) const
+{
+    std::vector<const CMeasSeriesWrapper*> entries;
+    for (int index : indices)
+        if (m_doc && index >= 0 && index < m_doc->GetSeriesCount())
+            entries.push_back(m_doc->GetSeriesAt(index));
+    return entries;
+}
+
+std::vector<int> CTabGrid::IndicesOf(const std::vector<const CMeasSeriesWrapper*>& entries) const
+{
+    std::vector<int> indices;
+    for (const CMeasSeriesWrapper* entry : entries)
+        if (const int index = m_doc ? m_doc->FindSeries(entry) : -1; index >= 0)
+            indices.push_back(index);
+    std::sort(indices.begin(), indices.end());
+    return indices;
 }
 
 std::vector<CTabGrid::SRowState> CTabGrid::SaveRowStates() const
@@ -624,8 +745,8 @@ std::vector<CTabGrid::SRowState> CTabGrid::SaveRowStates() const
     {
         SRowState state;
         state.summaryHeight = m_grid->GetRowHeight(row);
-        state.expanded =
-            m_doc && SeriesOfRow(row) < m_doc->GetSeriesCount() && m_doc->IsSeriesExpanded(SeriesOfRow(row));
+        const int index = DocIndexOfPair(SeriesOfRow(row));
+        state.expanded = index >= 0 && m_doc->IsSeriesExpanded(index);
         states.push_back(state);
     }
     return states;
@@ -644,9 +765,9 @@ void CTabGrid::RestoreRowStates(const std::vector<SRowState>& states)
     m_grid->SetRowHeight(0, kHeaderHeight);
 }
 
-void CTabGrid::SetSeriesOpen(int index, bool open)
+void CTabGrid::SetSeriesOpen(int pair, bool open)
 {
-    const int row = 2 * index + 1;
+    const int row = 2 * pair + 1;
     if (auto* gripper = dynamic_cast<CGridCellDetailGripper*>(m_grid->GetCell(row, COL_GRIPPER)))
         gripper->SetCollapsed(open ? 0 : 1);
     if (auto* cell = dynamic_cast<CGridCellSeries*>(m_grid->GetCell(row + 1, COL_NAME)))
@@ -656,6 +777,6 @@ void CTabGrid::SetSeriesOpen(int index, bool open)
         else
             cell->Collapse(true);
     }
-    if (m_doc && index < m_doc->GetSeriesCount())
+    if (const int index = DocIndexOfPair(pair); index >= 0)
         m_doc->SetSeriesExpanded(index, open);
 }

@@ -14,6 +14,8 @@ class CGridCellBase;
 class CGridCellSeries;
 class QKeyEvent;
 class CGridCtrl;
+class CMeasSeriesWrapper;
+class CShownTimes;
 class CVeskDoc;
 
 // The series page ("Objects") of the series tab sheet: every series of the document's
@@ -21,12 +23,22 @@ class CVeskDoc;
 // mean with a value bar, count, standard deviation, probe, material, scale) and below it a
 // detail row whose one wide cell draws the whole series, closed until the user opens it.
 //
-// Series n owns rows 2n + 1 (summary) and 2n + 2 (detail); row 0 holds the headings.
-// Every cell of both rows carries the series' entry (CMeasSeriesWrapper*) as its data.
-// The document keeps the lasting state: names, time stamps, the expanded flags, the sort
-// order and the selected flags that carry the selection across a rebuild. The page
-// changes series only through the document's methods and follows the document's notices;
-// a rebuild is immediate, so no cell ever outlives its series.
+// Series n owns rows 2n + 1 (summary) and 2n + 2 (detail), the pair n; row 0 holds the
+// headings. Every cell of both rows carries the series' entry (CMeasSeriesWrapper*) as its
+// data. The document keeps the lasting state: names, time stamps, the expanded flags, the
+// sort order and the selected flags, which mirror the page's selection at all times. The
+// page changes series only through the document's methods and follows the document's
+// notices; every change of order reaches it as a notice that rebuilds the rows.
+//
+// One selection: a series is marked when a row of its pair is selected (the two rows are
+// kept selected together), or, while no series is selected, when its pair has the focus.
+// Every command (delete, cut, copy, popups, exports, print) acts on the marked series, and
+// finds them in the document by identity (the entry a pair carries), not by row number.
+//
+// A rebuild frees cells. While the grid delivers a mouse or key event (whose cell handlers
+// may run a modal loop) or a hold is taken, notices that would rebuild the rows are kept
+// and carried out once the last hold ends; a notice about one series whose pair still
+// shows it refreshes that row at once, which frees nothing.
 //
 // UI thread only. Code: TabGrid.cpp (rows, texts, status line), TabGridCommands.cpp (edit
 // commands, keys, sorting), TabGridMenus.cpp (right-click popups, expanding).
@@ -68,6 +80,20 @@ public:
         std::function<intptr_t(uint32_t message, CTabGrid& page)> output;
     };
 
+    // While one exists, rebuilds of the rows wait (see above); the last one to go carries
+    // out the rebuild that waited.
+    class SRebuildHold
+    {
+    public:
+        explicit SRebuildHold(CTabGrid& page);
+        ~SRebuildHold();
+        SRebuildHold(const SRebuildHold&) = delete;
+        SRebuildHold& operator=(const SRebuildHold&) = delete;
+
+    private:
+        CTabGrid& m_page;
+    };
+
     // Registers the page with the document as a view and a command peer, and builds the
     // empty grid.
     explicit CTabGrid(CVeskDoc* doc, QWidget* parent = nullptr);
@@ -90,9 +116,10 @@ public:
     // Empties the grid and sets it up with the headings and no series.
     void InitGrid();
     // The one routine that fills rows. A negative hint is a flag set (the negated hint):
-    // 0x20 selection only, ignored; 0x01 rebuild everything; 0x04 insert the rows of the
-    // series whose update flag is set. A hint of 0 or more refreshes that series' summary
-    // row.
+    // 0x20 selection only and 0x40 saved, ignored; 0x01 rebuild everything (the cells are
+    // kept and filled anew); 0x04 insert the rows of the series whose update flag is set. A
+    // hint of 0 or more refreshes that series' summary row. Rows that no longer show the
+    // document's series in its order are rebuilt whatever the hint.
     void UpdateRows(int hint);
     // Column widths of the column table; the mean column takes the room that is left (at
     // the first size the page gets, when it has none yet).
@@ -115,13 +142,18 @@ public:
     void OnNewFolder();
     void ExpandAll(bool expand);
 
-    // For printing and the exports. The grid to print or render; the series whose summary
-    // row (cell in column 4) or detail row is selected or has the focus, ascending; the
-    // summary-row height and open state of every series as the grid shows them, and the
-    // grid put back into such a record (the header row at its height, the grippers and the
-    // document's expanded flags following).
+    // For printing and the exports. The grid to print or render; the marked series (see
+    // above) as document indices, ascending, and as pairs of rows; the summary-row height
+    // and open state of every pair as the grid shows them, and the grid put back into such
+    // a record (the header row at its height, the grippers and the document's expanded
+    // flags following).
     CGridCtrl* Grid() const { return m_grid; }
     std::vector<int> MarkedSeries() const;
+    std::vector<int> MarkedPairs() const;
+    // The entry a pair of rows shows, and its index in the document (-1 when the document
+    // no longer holds it).
+    CMeasSeriesWrapper* EntryOfPair(int pair) const;
+    int DocIndexOfPair(int pair) const;
     struct SRowState
     {
         int summaryHeight = kSummaryHeight;
@@ -129,9 +161,9 @@ public:
     };
     std::vector<SRowState> SaveRowStates() const;
     void RestoreRowStates(const std::vector<SRowState>& states);
-    // Opens or closes one series' detail row at once, with its gripper and the document's
+    // Opens or closes one pair's detail row at once, with its gripper and the document's
     // expanded flag.
-    void SetSeriesOpen(int index, bool open);
+    void SetSeriesOpen(int pair, bool open);
 
     // Orders two cells of column 0 for the grid's sort: by the positions of their series,
     // a detail row after the summary row of the same series.
@@ -149,16 +181,36 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // What every row of one rebuild shares.
+    struct SRowContext
+    {
+        double depthMax = 0;
+        QString datePattern;
+        QString timePattern;
+        CShownTimes* times = nullptr;
+        // Cells of earlier series may be reused: their kind is right, their state is not.
+        bool fresh = false;
+    };
     // Rows.
-    void BuildDetailRow(int index, uint32_t state);
-    void BuildSummaryRow(int index, uint32_t state, double depthMax);
+    void BuildDetailRow(int index, uint32_t state, bool fresh);
+    void BuildSummaryRow(int index, uint32_t state, const SRowContext& context);
+    // True when every pair shows the document's series at its index.
+    bool RowsMatchDocument() const;
+    void ReleaseHold();
+    bool IsInputEvent(QObject* watched, const QEvent* event) const;
     double DepthDisplayMax() const;
     void ShowSortArrow();
     void WidenWhenLaidOut();
     void SendStatusText();
     bool IsSummaryRow(int row) const { return row > 0 && row % 2 == 1; }
     int SeriesOfRow(int row) const { return (row - 1) / 2; }
-    bool IsSelectedOrFocused(int row, int col) const;
+    bool IsPairSelected(int pair) const;
+    // Makes the two rows of every pair selected alike: the row the user changed leads, a
+    // hidden row follows the shown one, and a pair shown half selected becomes selected.
+    void SyncPairSelection(int changedRow);
+    std::vector<const CMeasSeriesWrapper*> EntriesOf(const std::vector<int>& indices) const;
+    // The document indices of the entries it still holds, ascending.
+    std::vector<int> IndicesOf(const std::vector<const CMeasSeriesWrapper*>& entries) const;
     QString DatePattern() const;
     QString TimePattern() const;
 
@@ -167,8 +219,8 @@ private:
     void OnGridRClick(int row, int col);
     void OnGridSelChanged(int row, int col);
     void SortByColumn(int col);
-    // Writes the grid's selection into the document's selected flags, which the next
-    // rebuild reads back.
+    // Writes the grid's selection into the document's selected flags, which every rebuild
+    // reads back.
     void StoreSelection();
     void ToggleFromGripper(int row);
     // The keys the grid passes on (Space, Enter) and Tab over the links of an open series.
@@ -181,12 +233,11 @@ private:
     // Popups (TabGridMenus.cpp).
     void TrackEditMenu(bool full, QPoint at);
     void TrackExpandMenu(QPoint at);
-    void AdjustTime(int row, const std::vector<int>& marked);
-    void ChooseMaterial(const Platform::Rect& cell, const std::vector<int>& marked);
-    void ChooseScale(const Platform::Rect& cell, const std::vector<int>& marked);
-    // The series of the summary rows inside the selected range whose cell in column 4 is
-    // selected or focused.
-    std::vector<int> MarkedInSelection();
+    // Each takes the marked series by identity: the document may change while it waits.
+    using Entries = std::vector<const CMeasSeriesWrapper*>;
+    void AdjustTime(int row, const Entries& marked);
+    void ChooseMaterial(const Platform::Rect& cell, const Entries& marked);
+    void ChooseScale(const Platform::Rect& cell, const Entries& marked);
 
     CVeskDoc* m_doc;
     CGridCtrl* m_grid = nullptr;
@@ -198,4 +249,9 @@ private:
     bool m_rightButtonDown = false;
     // The column widths were set before the page had a size to fill.
     bool m_widenPending = false;
+    // Holds on rebuilds, and whether one waits.
+    int m_holdDepth = 0;
+    bool m_rebuildPending = false;
+    // The input event the page passes on to the grid under a hold.
+    const QEvent* m_delivering = nullptr;
 };

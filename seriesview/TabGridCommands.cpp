@@ -17,6 +17,7 @@
 #include "seriesview/GridCellSeries.h"
 #include "seriesview/SeriesMessages.h"
 
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTimer>
@@ -60,7 +61,7 @@ intptr_t CTabGrid::OnCommandMessage(uint32_t message)
         return 1;
     case WM_CMD_CAN_DELETE:
     case WM_CMD_CAN_COPY:
-        return m_grid->GetSelectedCount() > 0 ? 1 : 0;
+        return MarkedPairs().empty() ? 0 : 1;
     case WM_CMD_CAN_SELECT_ALL:
         return m_doc && m_doc->HasFolders() ? 1 : 0;
     case WM_CMD_COPY:
@@ -118,12 +119,12 @@ intptr_t CTabGrid::OnGridNotify(const GRIDNOTIFY& notify)
     case Notify::GRIDN_FOCUSCHANGED:
     {
         // The document hears of it once the grid has finished moving the focus.
-        const int index = (notify.row - 1) / 2;
+        const CMeasSeriesWrapper* entry = notify.row >= 1 ? EntryOfPair(SeriesOfRow(notify.row)) : nullptr;
         QTimer::singleShot(0, this,
-                           [this, index]
+                           [this, entry]
                            {
                                if (m_doc)
-                                   m_doc->SetSelectedIndex(index);
+                                   m_doc->SetSelectedIndex(entry ? m_doc->FindSeries(entry) : -1);
                            });
         break;
     }
@@ -136,12 +137,15 @@ intptr_t CTabGrid::OnGridNotify(const GRIDNOTIFY& notify)
             OnGridKeyCommand(notify.row);
         break;
     case Notify::GRIDN_ENDLABELEDIT:
-        if (m_doc && IsSummaryRow(notify.row) && notify.column == COL_NAME &&
-            SeriesOfRow(notify.row) < m_doc->GetSeriesCount())
+        if (const int index = IsSummaryRow(notify.row) && notify.column == COL_NAME
+                                  ? DocIndexOfPair(SeriesOfRow(notify.row))
+                                  : -1;
+            index >= 0)
         {
-            // The document keeps the name; the page shows it anew itself.
-            m_doc->SetSeriesName(SeriesOfRow(notify.row), m_grid->GetItemText(notify.row, notify.column));
-            UpdateRows(SeriesOfRow(notify.row));
+            // The document keeps the name of the series the row shows; the page shows it
+            // anew itself.
+            m_doc->SetSeriesName(index, m_grid->GetItemText(notify.row, notify.column));
+            UpdateRows(index);
         }
         break;
     default:
@@ -150,8 +154,37 @@ intptr_t CTabGrid::OnGridNotify(const GRIDNOTIFY& notify)
     return 0;
 }
 
+bool CTabGrid::IsInputEvent(QObject* watched, const QEvent* event) const
+{
+    switch (event->type())
+    {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+        return watched == m_grid->viewport();
+    case QEvent::KeyPress:
+        return watched == m_grid;
+    default:
+        return false;
+    }
+}
+
 bool CTabGrid::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event != m_delivering && IsInputEvent(watched, event))
+    {
+        // The grid's handlers and its cells' run under a hold: a cell that opens a modal
+        // loop is still on the stack when the loop ends, so no rebuild may free it meanwhile.
+        // The event goes on to the grid from here, through this filter once more.
+        const SRebuildHold hold(*this);
+        const QEvent* outer = std::exchange(m_delivering, event);
+        QCoreApplication::sendEvent(watched, event);
+        m_delivering = outer;
+        // The inner delivery passed it on to the parents already where the grid left it.
+        event->accept();
+        return true;
+    }
     if (watched == m_grid->viewport())
     {
         if (event->type() == QEvent::MouseButtonPress &&
@@ -222,26 +255,52 @@ void CTabGrid::ToggleFromGripper(int row)
         cell->Expand(false);
     else
         cell->Collapse(false);
-    m_doc->SetSeriesExpanded(SeriesOfRow(row), open);
+    if (const int index = DocIndexOfPair(SeriesOfRow(row)); index >= 0)
+        m_doc->SetSeriesExpanded(index, open);
 }
 
 void CTabGrid::OnGridSelChanged(int row, int col)
 {
-    UpdateStatusCounts(true);
-    if (!m_grid->GetCell(row, col) || row < 1 || m_grid->GetRowCount() <= 1)
-        return;
-    // The two rows of a series are selected together.
-    if (IsSummaryRow(row))
+    if (m_grid->GetRowCount() > 1)
     {
-        if (!m_grid->IsCellSelected(row + 1, col))
-            m_grid->SelectRows({row + 1, col}, false, true, true);
-        return;
+        SyncPairSelection(row);
+        // The focus rests on the summary row, where the name is.
+        if (row > 1 && !IsSummaryRow(row) && m_grid->GetCell(row, col) && m_grid->GetFocusCell().row == row)
+            m_grid->SetFocusCell({row - 1, col});
+        StoreSelection();
     }
-    if (!m_grid->IsCellSelected(row - 1, col))
-        m_grid->SelectRows({row - 1, col}, false, true, true);
-    if (m_grid->GetFocusCell().row == row)
-        m_grid->SetFocusCell({row - 1, col});
     UpdateStatusCounts(true);
+}
+
+void CTabGrid::SyncPairSelection(int changedRow)
+{
+    const int rows = m_grid->GetRowCount();
+    for (int summary = 1; summary + 1 < rows; summary += 2)
+    {
+        const int detail = summary + 1;
+        const bool summarySelected = m_grid->IsCellSelected(summary, COL_NAME);
+        const bool detailSelected = m_grid->IsCellSelected(detail, COL_NAME);
+        const bool detailShown = m_grid->GetRowHeight(detail) > 0;
+        const bool summaryShown = m_grid->GetRowHeight(summary) > 0;
+        const bool changed = changedRow == summary || changedRow == detail;
+        if (!changed && summarySelected == detailSelected)
+            continue;
+        bool selected = true;
+        if (changed)
+            selected = m_grid->IsCellSelected(changedRow, COL_NAME);
+        else if (!detailShown)
+            selected = summarySelected;
+        else if (!summaryShown)
+            selected = detailSelected;
+        for (int row : {summary, detail})
+        {
+            bool alike = true;
+            for (int col = 0; col < kColumnCount && alike; ++col)
+                alike = m_grid->IsCellSelected(row, col) == selected;
+            if (!alike)
+                m_grid->SelectRows({row, 0}, false, selected, true);
+        }
+    }
 }
 
 void CTabGrid::SortByColumn(int col)
@@ -255,7 +314,11 @@ void CTabGrid::SortByColumn(int col)
     StoreSelection();
     const int ascending = kAscending[col];
     const int order = m_doc->GetSortOrder() == ascending ? ascending + 1 : ascending;
-    m_doc->SortSeries(order, this);
+    // Rows that wait for a rebuild are not sorted in place: the rebuild brings the order.
+    const bool mirrored = RowsMatchDocument();
+    m_doc->SortSeries(order, mirrored ? this : nullptr);
+    if (!mirrored)
+        return;
 
     m_grid->SetSortColumn(col);
     m_grid->SetSortAscending(true);
@@ -295,40 +358,41 @@ int CTabGrid::CompareRows(CGridCellBase* a, CGridCellBase* b, intptr_t)
 
 void CTabGrid::StoreSelection()
 {
-    const int rows = m_grid->GetRowCount();
-    for (int row = 1; row + 1 < rows && SeriesOfRow(row) < m_doc->GetSeriesCount(); row += 2)
-        m_doc->SetSeriesSelected(SeriesOfRow(row), m_grid->IsCellSelected(row, COL_NAME) ||
-                                                       m_grid->IsCellSelected(row + 1, COL_NAME));
+    if (!m_doc)
+        return;
+    const int pairs = (m_grid->GetRowCount() - 1) / 2;
+    for (int pair = 0; pair < pairs; ++pair)
+        if (const int index = DocIndexOfPair(pair); index >= 0)
+            m_doc->SetSeriesSelected(index, IsPairSelected(pair));
 }
 
 void CTabGrid::OnSelectAll()
 {
     const Platform::WaitCursor wait;
     m_grid->SelectAllCells();
+    StoreSelection();
+    UpdateStatusCounts(true);
 }
 
 void CTabGrid::DeleteSelected(bool withoutQuestion)
 {
     if (!m_doc)
         return;
-    std::vector<int> marked;
-    {
-        const Platform::WaitCursor wait;
-        for (int row = 1; row < m_grid->GetRowCount(); row += 2)
-            if (IsSelectedOrFocused(row, COL_COUNT))
-                marked.push_back(SeriesOfRow(row));
-    }
-    if (!marked.empty() &&
+    // By identity: the folder may change while the question waits.
+    const Entries entries = EntriesOf(MarkedSeries());
+    if (!entries.empty() &&
         (withoutQuestion ||
          Platform::ShowMessageBox(this, Platform::LoadString(StringId::IDS_ASK_DELETE_SERIES), QString(),
                                   Platform::MB_YESNOCANCEL | Platform::MB_ICONQUESTION) == Platform::IDYES))
     {
+        const std::vector<int> marked = IndicesOf(entries);
+        if (marked.empty())
+            return;
         const Platform::WaitCursor wait;
         const int scroll = m_grid->GetScrollPosition(SB_VERT);
-        // The series that stay keep their selection through the rebuild.
-        StoreSelection();
         // The document tells the page at once, and the page rebuilds its rows before any
-        // paint or click could reach a cell of a deleted series.
+        // paint or click could reach a cell of a deleted series; the series that stay keep
+        // their selection through the document's flags.
         m_doc->DeleteSeriesSet(marked);
         m_grid->SetScrollPosition(SB_VERT, scroll);
         m_grid->viewport()->update();
@@ -383,7 +447,7 @@ void CTabGrid::OnRename()
     if (focus.row < 1)
         return;
     // The name lives in the summary row, also when the focus rests on the detail row.
-    m_grid->EditCell(IsSummaryRow(focus.row) ? focus.row : focus.row - 1, COL_NAME, false);
+    m_grid->EditCell(2 * SeriesOfRow(focus.row) + 1, COL_NAME, false);
 }
 
 void CTabGrid::OnNewFolder()

@@ -22,6 +22,8 @@
 #include "seriesview/VeskDocPopups.h"
 
 #include <algorithm>
+#include <map>
+#include <tuple>
 
 using Platform::LoadString;
 using Platform::MF_GRAYED;
@@ -67,12 +69,17 @@ void CTabGrid::OnGridRClick(int row, int col)
     if (m_grid->GetRowCount() > 1 && row > 0)
     {
         if (summary && !m_grid->IsCellSelected(row, col))
+        {
             m_grid->SetSelectedRange(row, 0, row, kColumnCount - 1);
+            SyncPairSelection(row);
+            StoreSelection();
+            UpdateStatusCounts(true);
+        }
         Rect cell;
         m_grid->GetCellRect(row, col, &cell);
         const QPoint topLeft = m_grid->viewport()->mapToGlobal(QPoint(cell.left, cell.top));
         const Rect screen{topLeft.x(), topLeft.y(), topLeft.x() + cell.Width(), topLeft.y() + cell.Height()};
-        const std::vector<int> marked = MarkedInSelection();
+        const Entries marked = EntriesOf(MarkedSeries());
         // A detail row answers only in its left cell.
         if (col == COL_GRIPPER)
         {
@@ -99,18 +106,6 @@ void CTabGrid::OnGridRClick(int row, int col)
     if (row > 0 && !summary)
         return;
     TrackEditMenu(row > 0, m_grid->GetContextMenuPos());
-}
-
-std::vector<int> CTabGrid::MarkedInSelection()
-{
-    std::vector<int> marked;
-    const CGridCellRect range = m_grid->GetSelectedCellRange();
-    if (!range.IsValid())
-        return marked;
-    for (int row = std::max(1, range.minRow); row <= range.maxRow && row < m_grid->GetRowCount(); ++row)
-        if (IsSummaryRow(row) && IsSelectedOrFocused(row, COL_COUNT))
-            marked.push_back(SeriesOfRow(row));
-    return marked;
 }
 
 void CTabGrid::TrackEditMenu(bool full, QPoint at)
@@ -162,21 +157,47 @@ void CTabGrid::ExpandAll(bool expand)
     const Platform::WaitCursor wait;
     const QString expanding = LoadString(IDS_EXPANDING);
     m_grid->SetRedraw(false);
+    // Measuring a series' content costs as much as drawing it: one series of each shape
+    // (readings, probe kind, unit, no comment) is measured, the others of its shape open
+    // at its height, and each is measured when it is painted.
+    std::map<std::tuple<int, bool, bool>, int> heights;
     for (int row = 1; row + 1 < m_grid->GetRowCount(); row += 2)
     {
-        const int index = SeriesOfRow(row);
-        if (expand && index % kExpandProgressStep == 0)
-            SetStatusProgress(expanding, index + 1);
-        SetSeriesOpen(index, expand);
+        const int pair = SeriesOfRow(row);
+        if (expand && pair % kExpandProgressStep == 0)
+            SetStatusProgress(expanding, pair + 1);
+        auto* cell = dynamic_cast<CGridCellSeries*>(m_grid->GetCell(row + 1, COL_NAME));
+        const int index = DocIndexOfPair(pair);
+        const CMeasSeries1* series = index >= 0 ? m_doc->GetSeriesAt(index)->GetSeries() : nullptr;
+        if (!expand || !cell || !series || !m_doc->GetSeriesComment(index).isEmpty())
+        {
+            SetSeriesOpen(pair, expand);
+            continue;
+        }
+        const auto shape = std::make_tuple(m_doc->GetSeriesReadingCount(index),
+                                           series->GetProbeId().IsBenchProbe(), series->IsImperial());
+        if (const auto known = heights.find(shape); known != heights.end() && !cell->IsExpanded())
+        {
+            cell->ExpandAtHeight(known->second);
+            if (auto* gripper = dynamic_cast<CGridCellDetailGripper*>(m_grid->GetCell(row, COL_GRIPPER)))
+                gripper->SetCollapsed(0);
+            m_doc->SetSeriesExpanded(index, true);
+            continue;
+        }
+        SetSeriesOpen(pair, true);
+        heights[shape] = m_grid->GetRowHeight(row + 1);
     }
     m_grid->SetRedraw(true, true);
     SetStatusProgress(QString(), 0);
     m_grid->viewport()->update();
 }
 
-void CTabGrid::AdjustTime(int row, const std::vector<int>& marked)
+void CTabGrid::AdjustTime(int row, const Entries& marked)
 {
-    const QDateTime stamp = m_doc->GetSeriesTime(SeriesOfRow(row));
+    const int clicked = DocIndexOfPair(SeriesOfRow(row));
+    if (clicked < 0)
+        return;
+    const QDateTime stamp = m_doc->GetSeriesTime(clicked);
     if (!stamp.isValid())
         return;
     // The dialog shows the time stamp as the Date & Time column does.
@@ -188,7 +209,7 @@ void CTabGrid::AdjustTime(int row, const std::vector<int>& marked)
     if (dialog.DoModal() != Platform::IDOK || dialog.GetTimeShift() == 0)
         return;
     const int64_t shift = dialog.GetTimeShift();
-    for (int index : marked)
+    for (int index : IndicesOf(marked))
     {
         // The document keeps the time stamp; the page shows it anew itself.
         m_doc->SetSeriesTime(index, m_doc->GetSeriesTime(index).addSecs(shift));
@@ -196,12 +217,12 @@ void CTabGrid::AdjustTime(int row, const std::vector<int>& marked)
     }
 }
 
-void CTabGrid::ChooseMaterial(const Rect& cell, const std::vector<int>& marked)
+void CTabGrid::ChooseMaterial(const Rect& cell, const Entries& marked)
 {
     if (marked.empty())
         return;
     std::vector<int> probes;
-    for (int index : marked)
+    for (int index : IndicesOf(marked))
         if (const CMeasSeries1* series = m_doc->GetSeriesAt(index)->GetSeries())
         {
             const int probe = series->GetProbeId().code;
@@ -214,7 +235,7 @@ void CTabGrid::ChooseMaterial(const Rect& cell, const std::vector<int>& marked)
         return;
     // A series whose probe does not convert for the material keeps its own.
     int refused = 0;
-    for (int index : marked)
+    for (int index : IndicesOf(marked))
         if (const CMeasSeries1* series = m_doc->GetSeriesAt(index)->GetSeries();
             series && m_doc->IsScaleConvertible(material.type, series->GetProbeId().code) &&
             !m_doc->SetSeriesMaterial(index, material))
@@ -223,14 +244,14 @@ void CTabGrid::ChooseMaterial(const Rect& cell, const std::vector<int>& marked)
         SeriesMessages::ConversionRefused(this, refused);
 }
 
-void CTabGrid::ChooseScale(const Rect& cell, const std::vector<int>& marked)
+void CTabGrid::ChooseScale(const Rect& cell, const Entries& marked)
 {
     std::vector<SProbeId> probes;
     std::vector<SMaterial> materials;
     int imperial = 0;
     int metric = 0;
     STargetScale target;
-    for (int index : marked)
+    for (int index : IndicesOf(marked))
     {
         CMeasSeries1* series = m_doc->GetSeriesAt(index)->GetSeries();
         if (!series)
@@ -258,7 +279,7 @@ void CTabGrid::ChooseScale(const Rect& cell, const std::vector<int>& marked)
         return;
     // Each series keeps its own standard and material, the material with the chosen group.
     int refused = 0;
-    for (int index : marked)
+    for (int index : IndicesOf(marked))
         if (!m_doc->SetSeriesScale(index, target.scale, group))
             ++refused;
     if (refused > 0)

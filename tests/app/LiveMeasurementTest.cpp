@@ -3,26 +3,33 @@
 // with their curves, and Measure switches it off again.
 
 #include "app/FlatSplitterWnd.h"
+#include "app/LeftView.h"
+#include "app/LocalTree.h"
 #include "app/MainFrm.h"
+#include "app/RightView.h"
 #include "device/DeviceThread.h"
 #include "device/DeviceTypes.h"
 #include "device/Veskamon2Device.h"
 #include "devicefiles/DevSelectSheet.h"
 #include "devicefiles/VeskamonConnection.h"
+#include "grid/GridCtrl.h"
 #include "measurement/CurveCodec.h"
 #include "measurement/MeasSeries1.h"
 #include "measurement/MeasSeriesWrapper.h"
 #include "measurement/MeasValues.h"
 #include "measurement/SeriesSettings.h"
 #include "platform/core/SettingsStore.h"
+#include "seriesview/GridCellSeries.h"
 #include "seriesview/GuidanceDlg.h"
 #include "seriesview/LiveMeasurement.h"
 #include "seriesview/LiveView.h"
+#include "seriesview/TabGrid.h"
 #include "streamio/StreamIO.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/support/DialogDriver.h"
 #include "tests/support/HidProbeSimulator.h"
 #include "tests/support/MessageBoxRecorder.h"
+#include "tests/support/SampleProject.h"
 #include "tests/support/sim/IndentationTesterSim.h"
 #include "tests/support/StoredCurve.h"
 #include "tests/support/DeviceThreadEnvironment.h"
@@ -35,6 +42,8 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 using Platform::WizardButton;
 
@@ -110,6 +119,62 @@ protected:
         Measure();
         ASSERT_TRUE(MeasureChecked());
         ASSERT_TRUE(frame->IsLive());
+    }
+
+    // A new main window on a project whose hall holds Series 1 to 3, oldest first, in the
+    // stored order 0 that a download or an import leaves; the hall shown.
+    void OpenHall()
+    {
+        const QString hall = QStringLiteral("\\Hall\\");
+        const QString path = env.Dir().File(QStringLiteral("Hall.v3p"));
+        {
+            CVeskDoc doc;
+            for (int i = 0; i < 3; ++i)
+                SampleProject::Add(doc, hall, QStringLiteral("Series %1").arg(i + 1),
+                                   SampleProject::Rebound(SeriesFixture::kHRC, {560, 600},
+                                                          QDateTime(QDate(2024, 5, 6 + i), QTime(9, 30))));
+            ASSERT_TRUE(doc.SaveProject(path));
+        }
+        frame.reset();
+        frame = std::make_unique<CMainFrame>(QStringList{QStringLiteral("veskador3"), path});
+        frame->resize(2600, 1400);
+        frame->show();
+        QApplication::processEvents();
+        boxes.boxes.clear();
+        CLocalTree& tree = static_cast<CLeftView*>(frame->LeftView())->Tree();
+        TreeItem* item = tree.FindItem(hall);
+        ASSERT_NE(item, nullptr);
+        QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, tree.GetItemLabelRect(item).center());
+        QApplication::processEvents();
+        ASSERT_EQ(frame->Document().GetSeriesCount(), 3);
+        ASSERT_EQ(frame->Document().GetSortOrder(), 0);
+    }
+    CTabGrid& Page() { return *dynamic_cast<CTabGrid*>(static_cast<CRightView*>(frame->RightView())->Page()); }
+    // Every pair of rows shows the document's series at its index, by name and by entry.
+    void ExpectRowsMatchTheDocument()
+    {
+        CVeskDoc& doc = frame->Document();
+        CGridCtrl& grid = *Page().Grid();
+        ASSERT_EQ(grid.GetRowCount(), 2 * doc.GetSeriesCount() + 1);
+        for (int i = 0; i < doc.GetSeriesCount(); ++i)
+        {
+            EXPECT_EQ(grid.GetItemText(2 * i + 1, CTabGrid::COL_NAME), doc.GetSeriesName(i)) << i;
+            const auto entry = reinterpret_cast<intptr_t>(doc.GetSeriesAt(i));
+            EXPECT_EQ(grid.GetItemData(2 * i + 1, CTabGrid::COL_NAME), entry) << i;
+            EXPECT_EQ(grid.GetItemData(2 * i + 2, CTabGrid::COL_NAME), entry) << i;
+            auto* cell = dynamic_cast<CGridCellSeries*>(grid.GetCell(2 * i + 2, CTabGrid::COL_NAME));
+            ASSERT_NE(cell, nullptr);
+            EXPECT_EQ(cell->GetSeriesIndex(), i);
+        }
+    }
+    void ClickRow(int row, int col)
+    {
+        CGridCtrl& grid = *Page().Grid();
+        grid.EnsureVisible(row, col);
+        Platform::Rect r;
+        ASSERT_TRUE(grid.GetCellRect(row, col, &r));
+        QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+        QApplication::processEvents();
     }
 
     AppEnvironment env;
@@ -274,3 +339,106 @@ TEST_F(LiveMeasurementTest, AClosedLinkOrAnUnknownProbeVariantIsReportedAndLiveM
 }
 
 } // namespace
+
+TEST_F(LiveMeasurementTest, ALiveReadingInAnUnsortedFolderKeepsEveryRowOnItsSeries)
+{
+    OpenHall();
+    StartLive();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sim->SamplingOn(); }, kDeadlineMs));
+    // The reading sorts the folder newest first and opens a new series at its head.
+    Play(Sim::Curves::Passing());
+    CVeskDoc& doc = frame->Document();
+    ASSERT_EQ(doc.GetSeriesCount(), 4);
+    EXPECT_EQ(doc.GetSeriesName(1), QStringLiteral("Series 3"));
+    ExpectRowsMatchTheDocument();
+
+    // Delete on the row labelled Series 1 deletes Series 1.
+    Measure();
+    CGridCtrl& grid = *Page().Grid();
+    int row = -1;
+    for (int r = 1; r < grid.GetRowCount(); r += 2)
+        if (grid.GetItemText(r, CTabGrid::COL_NAME) == QStringLiteral("Series 1"))
+            row = r;
+    ASSERT_GT(row, 0);
+    ClickRow(row, CTabGrid::COL_NAME);
+    boxes.Answer(Platform::IDYES);
+    frame->UpdateCommandUI();
+    frame->Action(Cmd::ID_EDIT_DELETE)->trigger();
+    QApplication::processEvents();
+    ASSERT_EQ(doc.GetSeriesCount(), 3);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NE(doc.GetSeriesName(i), QStringLiteral("Series 1"));
+    ExpectRowsMatchTheDocument();
+}
+
+TEST_F(LiveMeasurementTest, APopupOnTheLiveSeriesOutlivesItsRowsWhenTheTesterGoes)
+{
+    OpenHall();
+    StartLive();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sim->SamplingOn(); }, kDeadlineMs));
+    QTest::mouseClick(Pane()->findChild<QPushButton*>(QStringLiteral("newButton")), Qt::LeftButton);
+    QApplication::processEvents();
+    CVeskDoc& doc = frame->Document();
+    const int live = doc.GetMeasuringSeriesIndex();
+    ASSERT_GE(live, 0);
+    ASSERT_EQ(doc.GetSeriesCount(), 4);
+
+    // The open series' cell, painted, offers its links; the upper limit's opens a dialog.
+    CGridCtrl& grid = *Page().Grid();
+    const int row = 2 * live + 2;
+    for (int pass = 0; pass < 200 && grid.GetRowHeight(row) < 150; ++pass)
+    {
+        grid.viewport()->repaint();
+        QApplication::processEvents();
+    }
+    grid.viewport()->repaint();
+    auto* cell = dynamic_cast<CGridCellSeries*>(grid.GetCell(row, CTabGrid::COL_NAME));
+    ASSERT_NE(cell, nullptr);
+    auto findLink = [&]
+    {
+        std::optional<QPoint> found;
+        Platform::Rect rect;
+        if (!grid.GetCellRect(row, CTabGrid::COL_NAME, &rect))
+            return found;
+        for (int y = 0; y < rect.Height() && !found; y += 2)
+            for (int x = 0; x < rect.Width() && !found; x += 2)
+            {
+                int kind = -1;
+                int item = 0;
+                if (cell->GetHitAreas().HitTest({x, y}, &kind, &item) && kind == SERIESHIT_LINK &&
+                    item == LINK_UPPER_LIMIT)
+                    found = QPoint(rect.left + x, rect.top + y);
+            }
+        return found;
+    };
+    std::optional<QPoint> link = findLink();
+    ASSERT_TRUE(link.has_value());
+    if (!grid.viewport()->rect().contains(*link))
+    {
+        // Scrolled sideways until the link is in sight, and painted there.
+        grid.SetScrollPosition(SB_HORZ, link->x() - grid.viewport()->width() / 2);
+        grid.viewport()->repaint();
+        link = findLink();
+        ASSERT_TRUE(link.has_value());
+    }
+    ASSERT_TRUE(grid.viewport()->rect().contains(*link));
+
+    // The limit's dialog is open when the tester goes: the empty live series closes and
+    // goes, and its rows with it, once the dialog has ended.
+    bool ran = false;
+    dialogs.Queue(
+        [&](QDialog& dialog)
+        {
+            ran = true;
+            bus->Unplug(sim->Path());
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !frame->IsLive(); }, kDeadlineMs));
+            EXPECT_EQ(doc.GetSeriesCount(), 3);
+            dialog.accept();
+        });
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, *link);
+    QApplication::processEvents();
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(doc.GetSeriesCount(), 3);
+    ExpectRowsMatchTheDocument();
+    grid.viewport()->repaint();
+}

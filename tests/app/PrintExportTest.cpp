@@ -332,3 +332,34 @@ TEST_F(PrintExport, ExportsTheSelectedSeriesAsTextToAFileAndToTheClipboard)
     ASSERT_TRUE(clipboard.content.text);
     EXPECT_EQ(*clipboard.content.text, text);
 }
+
+TEST_F(PrintExport, TheSelectionOnlyExportsTakeTheSeriesTheUserSeesSelected)
+{
+    Open(5);
+    // Everything, then Ctrl + click takes Series 3 out: its closed detail row goes with it.
+    Select({0});
+    Grid().EnsureVisible(5, CTabGrid::COL_NAME);
+    Platform::Rect r;
+    ASSERT_TRUE(Grid().GetCellRect(5, CTabGrid::COL_NAME, &r));
+    QTest::keyClick(&Grid(), Qt::Key_A, Qt::ControlModifier);
+    Flush();
+    QTest::mouseClick(Grid().viewport(), Qt::LeftButton, Qt::ControlModifier, QPoint(r.left + 5, r.top + 5));
+    Flush();
+    RunExport(Cmd::ID_EXPORT_TEXT, {kTextReport, 6});
+    ASSERT_TRUE(clipboard.content.text);
+    EXPECT_EQ(*clipboard.content.text, CTextExport(Doc(), CTextExport::LayoutReport).BuildText({0, 1, 3, 4}));
+    RunExport(Cmd::ID_EXPORT_GRAPHIC, {kGraphicAsIs, kGraphicClipboard});
+    ASSERT_TRUE(clipboard.content.image);
+    EXPECT_EQ(clipboard.content.image->height(), CTabGrid::kHeaderHeight + 4 * CTabGrid::kSummaryHeight);
+
+    // Only an open detail row clicked: the graphic export takes its series alone.
+    Expand(3);
+    const int detail = Grid().GetRowHeight(8);
+    ASSERT_GT(detail, 0);
+    ASSERT_TRUE(Grid().GetCellRect(8, CTabGrid::COL_NAME, &r));
+    QTest::mouseClick(Grid().viewport(), Qt::LeftButton, {}, QPoint(r.left + 3, r.bottom - 3));
+    Flush();
+    RunExport(Cmd::ID_EXPORT_GRAPHIC, {kGraphicAsIs, kGraphicClipboard});
+    ASSERT_TRUE(clipboard.content.image);
+    EXPECT_EQ(clipboard.content.image->height(), CTabGrid::kHeaderHeight + CTabGrid::kSummaryHeight + detail);
+}

@@ -27,6 +27,7 @@
 #include <QApplication>
 #include <QPushButton>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -469,4 +470,176 @@ TEST_F(SeriesPage, TheTimeStampPopupShiftsEverySelectedSeries)
     EXPECT_EQ(Doc().GetSeriesTime(2), kMorning.addDays(4));
     EXPECT_EQ(Text(2, CTabGrid::COL_TIME), "05/10/2024 9:30 AM");
     EXPECT_TRUE(Doc().IsModified());
+}
+
+TEST_F(SeriesPage, EveryFolderShowsItsLoadedSelectionAfterOpeningAndSwitching)
+{
+    // The project was saved with the hall current: the first folder shown after opening
+    // and the folders visited later start alike, and each keeps its selection.
+    Open(
+        [](CVeskDoc& doc)
+        {
+            ThreeInTheHall(doc);
+            doc.SetCurrentFolder(doc.LookupFolder(kHall), kHall, true);
+        });
+    const QString hallAll = QStringLiteral("Selected objects: 3      Total objects: 3        ");
+    EXPECT_EQ(frame->StatusText(), hallAll);
+    ShowFolder(kYard);
+    EXPECT_EQ(frame->StatusText(), "Selected objects: 1      Total objects: 1        ");
+    ShowFolder(kHall);
+    EXPECT_EQ(frame->StatusText(), hallAll);
+    Select({1});
+    ShowFolder(kYard);
+    ShowFolder(kHall);
+    EXPECT_EQ(frame->StatusText(), "Selected objects: 1      Total objects: 3        ");
+    EXPECT_EQ(Page().MarkedSeries(), std::vector<int>{1});
+}
+
+TEST_F(SeriesPage, ASeriesTakenOutOfTheSelectionIsLeftOutByEveryCommand)
+{
+    Open(FiveInTheHall);
+    Click(1, CTabGrid::COL_NAME);
+    QTest::keyClick(&Grid(), Qt::Key_A, Qt::ControlModifier);
+    Flush();
+    EXPECT_EQ(frame->StatusText(), "Selected objects: 5      Total objects: 5        ");
+    // Ctrl + click takes S3 out: its hidden detail row goes with it.
+    Click(5, CTabGrid::COL_NAME, Qt::ControlModifier);
+    EXPECT_FALSE(Grid().IsCellSelected(6, CTabGrid::COL_NAME));
+    EXPECT_EQ(frame->StatusText(), "Selected objects: 4      Total objects: 5        ");
+
+    Run(Cmd::ID_EDIT_COPY);
+    ShowFolder(kYard);
+    Grid().setFocus();
+    QTest::keyClick(&Grid(), Qt::Key_V, Qt::ControlModifier);
+    Flush();
+    EXPECT_EQ(DocNames(), QStringList({"Rail", "S1", "S2", "S4", "S5"}));
+
+    ShowFolder(kHall);
+    EXPECT_EQ(frame->StatusText(), "Selected objects: 4      Total objects: 5        ");
+    boxes.Answer(Platform::IDYES);
+    Run(Cmd::ID_EDIT_DELETE);
+    EXPECT_EQ(DocNames(), QStringList({"S3"}));
+    ExpectRowsMatchTheDocument();
+}
+
+TEST_F(SeriesPage, AMarkedOrFocusedDetailRowNamesItsOwnSeries)
+{
+    Open(ThreeInTheHall);
+    Click(3, CTabGrid::COL_GRIPPER); // Shaft 2 open
+    PaintEverything();
+    Page().ExpandAll(false);
+    Page().SetSeriesOpen(1, true);
+    Flush();
+    ASSERT_GT(Grid().GetRowHeight(4), 0);
+    // A click on the open detail row, away from its links (the lower left corner of the
+    // bar graph), marks Shaft 2 alone.
+    auto clickDetail = [&](Qt::KeyboardModifiers keys)
+    {
+        Platform::Rect r;
+        ASSERT_TRUE(Grid().GetCellRect(4, CTabGrid::COL_NAME, &r));
+        QTest::mouseClick(Grid().viewport(), Qt::LeftButton, keys, QPoint(r.left + 3, r.bottom - 3));
+        Flush();
+    };
+    clickDetail({});
+    EXPECT_EQ(frame->StatusText(), "Selected objects: 1      Total objects: 3        ");
+    Run(Cmd::ID_EDIT_COPY);
+    QTest::keyClick(&Grid(), Qt::Key_F2);
+    ASSERT_NE(Editor(), nullptr);
+    EXPECT_EQ(Editor()->text(), "Shaft 2");
+    QTest::keyClick(Editor(), Qt::Key_Escape);
+    Flush();
+
+    // Ctrl + click takes it out again: nothing is selected, the focus on its pair marks it.
+    clickDetail(Qt::ControlModifier);
+    EXPECT_FALSE(Grid().IsCellSelected(3, CTabGrid::COL_NAME));
+    EXPECT_FALSE(Grid().IsCellSelected(4, CTabGrid::COL_NAME));
+    QTest::keyClick(&Grid(), Qt::Key_F2);
+    ASSERT_NE(Editor(), nullptr);
+    EXPECT_EQ(Editor()->text(), "Shaft 2");
+    QTest::keyClick(Editor(), Qt::Key_Escape);
+    Flush();
+
+    ShowFolder(kYard);
+    Grid().setFocus();
+    QTest::keyClick(&Grid(), Qt::Key_V, Qt::ControlModifier);
+    Flush();
+    EXPECT_EQ(DocNames(), QStringList({"Rail", "Shaft 2"}));
+    ShowFolder(kHall);
+    Page().SetSeriesOpen(1, true);
+    Flush();
+    clickDetail({});
+    QTest::keyClick(&Grid(), Qt::Key_X, Qt::ControlModifier);
+    Flush();
+    EXPECT_EQ(DocNames(), QStringList({"Shaft 1", "Flange"}));
+    ExpectRowsMatchTheDocument();
+}
+
+TEST_F(SeriesPage, TheNameEditorClosesWhenTheGridMovesAndRenamesOnlyItsOwnRow)
+{
+    Open(FiveInTheHall);
+    frame->resize(1300, 300);
+    Flush();
+    const QStringList names = DocNames();
+    auto open = [&]
+    {
+        QTest::keyClick(&Grid(), Qt::Key_F2);
+        Flush();
+        CInPlaceEdit* editor = Editor();
+        EXPECT_NE(editor, nullptr);
+        if (editor)
+            QTest::keyClicks(editor, "X");
+        return editor;
+    };
+    // Opened by clicking a selected name again.
+    Select({1});
+    QTest::qWait(QApplication::doubleClickInterval() + 50);
+    Click(3, CTabGrid::COL_NAME);
+    ASSERT_NE(Editor(), nullptr);
+    QTest::keyClicks(Editor(), "X");
+    QTest::keyClick(Editor(), Qt::Key_Down);
+    Flush();
+    EXPECT_EQ(Editor(), nullptr);
+    EXPECT_EQ(DocNames(), names);
+
+    ASSERT_NE(open(), nullptr);
+    QTest::keyClick(Editor(), Qt::Key_PageDown);
+    Flush();
+    EXPECT_EQ(Editor(), nullptr);
+    EXPECT_EQ(DocNames(), names);
+
+    Click(1, CTabGrid::COL_NAME);
+    ASSERT_NE(open(), nullptr);
+    QWheelEvent wheel(QPointF(50, 100), Grid().viewport()->mapToGlobal(QPointF(50, 100)), QPoint(), QPoint(0, -120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(Grid().viewport(), &wheel);
+    Flush();
+    EXPECT_EQ(Editor(), nullptr);
+    EXPECT_EQ(DocNames(), names);
+
+    // Enter on the row it is over renames that series only.
+    Click(5, CTabGrid::COL_NAME);
+    CInPlaceEdit* editor = open();
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClick(editor, Qt::Key_Return);
+    Flush();
+    QStringList renamed = names;
+    renamed[2] += "X";
+    EXPECT_EQ(DocNames(), renamed);
+    ExpectRowsMatchTheDocument();
+}
+
+TEST_F(SeriesPage, SavingLeavesThePageAsItIs)
+{
+    Open(FiveInTheHall);
+    Select({1, 3});
+    Grid().SetScrollPosition(SB_VERT, 0);
+    const CGridCellPos focus = Grid().GetFocusCell();
+    ASSERT_EQ(focus.row, 7);
+    Doc().SetSeriesComment(0, QStringLiteral("changed"));
+    Run(Cmd::ID_SAVE_PROJECT);
+    EXPECT_FALSE(Doc().IsModified());
+    // Nothing shown changed: no rebuild took the focus or the selection.
+    EXPECT_EQ(Grid().GetFocusCell(), focus);
+    EXPECT_EQ(Page().MarkedSeries(), (std::vector<int>{1, 3}));
+    EXPECT_EQ(frame->StatusText(), "Selected objects: 2      Total objects: 5        ");
 }

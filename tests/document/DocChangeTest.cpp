@@ -151,7 +151,9 @@ TEST_F(DocChangeTest, EveryOperationMarksAndTellsAsItsKindOfChangeNeeds)
          [](CVeskDoc& d, FakeView&) { d.SetSeriesTime(0, QDateTime(QDate(2020, 5, 6), QTime(7, 8, 10))); },
          true,
          {}},
-        {"sorted", [](CVeskDoc& d, FakeView&) { d.SortCurrentFolder(2); }, true, {}},
+        // A new order reaches every view; an order that moves nothing tells none.
+        {"sorted", [](CVeskDoc& d, FakeView&) { d.SortCurrentFolder(2); }, true, {kAll}},
+        {"unsorted as it was", [](CVeskDoc& d, FakeView&) { d.SortCurrentFolder(0); }, true, {}},
         {"series deleted", [](CVeskDoc& d, FakeView&) { d.DeleteSeries(1); }, true, {}},
         // Rows of the series page: every view hears of them, but the page that sorted
         {"series deleted by the page", [](CVeskDoc& d, FakeView&) { d.DeleteSeriesSet({1, 0, 1}); }, true, {kAll}},
@@ -236,6 +238,16 @@ TEST_F(DocChangeTest, EveryOperationMarksAndTellsAsItsKindOfChangeNeeds)
          [](CVeskDoc& d, FakeView&) { d.NewMeasuringSeries(CMeasSeriesWrapper(*d.GetSeriesAt(0))); },
          true,
          {DOC_HINT_NEW_SERIES}},
+        {"new series for measuring where the stored order no longer held",
+         [](CVeskDoc& d, FakeView& v)
+         {
+             d.SortCurrentFolder(3);
+             d.SetSeriesName(0, QStringLiteral("zzz"));
+             v.hints.clear();
+             d.NewMeasuringSeries(CMeasSeriesWrapper(*d.GetSeriesAt(1)));
+         },
+         true,
+         {kAll}},
     };
     for (const Case& c : cases)
     {

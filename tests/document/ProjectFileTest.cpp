@@ -554,7 +554,8 @@ TEST_F(ProjectFileTest, SaveAsAndOpenUseTheRememberedProjectFolder)
     EXPECT_EQ(save.flags, uint32_t{Platform::OFN_HIDEREADONLY | Platform::OFN_OVERWRITEPROMPT});
     EXPECT_EQ(Platform::SettingsStore::Instance().ReadString(kSettingsKey, Settings::kProjectsPath),
               dir.Path() + QStringLiteral("/my.files/"));
-    EXPECT_EQ(view.hints.back(), DOC_HINT_ALL);
+    // Saved under a new name: the views show the title anew; no series changed.
+    EXPECT_EQ(view.hints.back(), DOC_HINT_SAVED);
 
     // The title drops only a trailing project extension.
     const struct
@@ -657,6 +658,7 @@ TEST_F(ProjectFileTest, SeriesTravelThroughTheSystemClipboard)
     CFolderData& x = *Folder(target, "\\X\\");
     target.SetCurrentFolder(&x, QStringLiteral("\\X\\"), true);
     target.SortCurrentFolder(5); // by name, ascending
+    targetView.hints.clear();
     ASSERT_TRUE(target.PasteSeries());
     ASSERT_TRUE(target.PasteSeries());
     EXPECT_EQ(SeriesNames(x), (QStringList{"mine", "one", "one", "three", "three"}));

@@ -5,6 +5,9 @@
 #include "platform/gui/VirtualKeys.h"
 
 #include <QCursor>
+
+#include <algorithm>
+#include <functional>
 #include <QWheelEvent>
 
 using namespace Platform;
@@ -394,6 +397,95 @@ TEST_F(GridInputTest, KeysMoveTheFocusPastHiddenRowsAndColumns)
     input.Key(Qt::Key_Right, Qt::ShiftModifier);
     input.Key(Qt::Key_Down, Qt::ShiftModifier);
     EXPECT_EQ(Selected(), (Cells{{3, 1}, {3, 2}, {4, 1}, {4, 2}, {5, 1}, {5, 2}}));
+}
+
+TEST_F(GridInputTest, KeysReachTheLastRowAndNeverLandOnAHiddenOne)
+{
+    // Rows 1 to 11 under one heading row; the cases hide rows as a list of row pairs
+    // with closed second rows does.
+    struct Case
+    {
+        std::vector<int> hidden;
+        CGridCellPos from;
+        Qt::Key key;
+        Qt::KeyboardModifiers keys;
+        CGridCellPos to;
+    } cases[] = {
+        {{}, {10, 2}, Qt::Key_Down, {}, {11, 2}},
+        {{}, {11, 2}, Qt::Key_Up, {}, {10, 2}},
+        {{2, 4, 6, 8, 10}, {9, 2}, Qt::Key_Down, {}, {11, 2}},
+        {{2, 4, 6, 8, 10}, {3, 2}, Qt::Key_Up, {}, {1, 2}},
+        {{11}, {9, 2}, Qt::Key_Down, {}, {10, 2}},
+        {{11}, {10, 2}, Qt::Key_Down, {}, {10, 2}},
+        {{11}, {5, 2}, Qt::Key_PageDown, {}, {10, 2}},
+        {{10, 11}, {5, 2}, Qt::Key_End, Qt::ControlModifier, {9, 5}},
+        {{1}, {5, 2}, Qt::Key_PageUp, {}, {2, 2}},
+        {{1, 2}, {5, 2}, Qt::Key_Home, Qt::ControlModifier, {3, 1}},
+        {{2, 4, 6, 8, 10}, {5, 2}, Qt::Key_Home, {}, {5, 1}},
+        {{2, 4, 6, 8, 10}, {5, 2}, Qt::Key_End, {}, {5, 5}},
+    };
+    for (const Case& c : cases)
+    {
+        for (int row = 1; row < 12; ++row)
+            grid->SetRowHeight(row, std::find(c.hidden.begin(), c.hidden.end(), row) == c.hidden.end() ? 20 : 0);
+        grid->SetFocusCell(c.from);
+        input.Key(c.key, c.keys);
+        EXPECT_EQ(grid->GetFocusCell(), c.to) << c.from.row << "," << c.from.col << " key " << c.key;
+        EXPECT_GT(grid->GetRowHeight(grid->GetFocusCell().row), 0) << c.key;
+    }
+}
+
+TEST_F(GridInputTest, AnEditorClosesUnchangedWhenTheGridScrollsOrTheFocusMoves)
+{
+    Build(60, 6, 1, 1, 20, 50);
+    owner.Clear();
+    struct Case
+    {
+        const char* what;
+        std::function<void()> move;
+    } cases[] = {
+        {"focus moved", [&] { grid->SetFocusRowCol(4, 2); }},
+        {"scrolled", [&] { grid->OnVScroll(SB_LINEDOWN); }},
+        {"wheel",
+         [&]
+         {
+             QWheelEvent wheel(QPointF(60, 60), grid->viewport()->mapToGlobal(QPointF(60, 60)), QPoint(),
+                               QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+             QApplication::sendEvent(grid->viewport(), &wheel);
+             QApplication::processEvents();
+         }},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        grid->SetScrollPosition(SB_VERT, 0);
+        grid->SetFocusRowCol(2, 2);
+        grid->SetItemText(2, 2, QStringLiteral("r2c2"));
+        input.Key(Qt::Key_F2);
+        ASSERT_NE(Editor(2, 2), nullptr);
+        QTest::keyClicks(Editor(2, 2), QStringLiteral("x"));
+        owner.Clear();
+        c.move();
+        QApplication::processEvents();
+        EXPECT_EQ(Editor(2, 2), nullptr);
+        EXPECT_FALSE(grid->GetCell(2, 2)->IsEditing());
+        EXPECT_EQ(grid->GetItemText(2, 2), QStringLiteral("r2c2"));
+        const std::vector<int> codes = Codes();
+        EXPECT_EQ(std::count(codes.begin(), codes.end(), int(Notify::GRIDN_ENDLABELEDIT)), 0);
+    }
+
+    // Rows that move under an open editor close it without a word to the owner.
+    grid->SetFocusRowCol(2, 2);
+    input.Key(Qt::Key_F2);
+    ASSERT_NE(Editor(2, 2), nullptr);
+    QTest::keyClicks(Editor(2, 2), QStringLiteral("y"));
+    owner.Clear();
+    grid->InsertRow(QString(), 1);
+    QApplication::processEvents();
+    for (const CInPlaceEdit* editor : grid->findChildren<CInPlaceEdit*>())
+        EXPECT_FALSE(editor->isVisible());
+    EXPECT_TRUE(owner.Notes().empty());
+    EXPECT_EQ(grid->GetItemText(3, 2), QStringLiteral("r2c2"));
 }
 
 TEST_F(GridInputTest, KeyCommandsGoToTheOwner)
