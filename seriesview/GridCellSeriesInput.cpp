@@ -29,7 +29,6 @@ using Platform::Rect;
 namespace
 {
 // Reading filters: every reading, and the readings that are not excluded.
-constexpr int kAllReadings = 1 | 2 | 4;
 constexpr int kShownReadings = 1 | 4;
 // More samples than any stored curve holds; a longer one is not shown.
 constexpr int kMaxCurveSamples = 1000000;
