@@ -118,7 +118,14 @@ bool CxImage::PasteRows(const QImage& bitmap, std::uint32_t topRow)
     if (source.isNull())
         return false;
     const std::uint32_t width = GetWidth();
+    // The bytes that pad a row to whole words are written too: an unfilled picture has
+    // whatever the allocator left there, and a BMP file carries them.
+    const std::size_t padding = GetEffWidth() - 3 * std::size_t{width};
     for (std::uint32_t y = 0; y < static_cast<std::uint32_t>(source.height()); ++y)
-        CopyXrgbRow(GetBits(height - 1 - topRow - y), source.constScanLine(static_cast<int>(y)), width);
+    {
+        std::uint8_t* row = GetBits(height - 1 - topRow - y);
+        CopyXrgbRow(row, source.constScanLine(static_cast<int>(y)), width);
+        std::memset(row + 3 * std::size_t{width}, 0, padding);
+    }
     return true;
 }

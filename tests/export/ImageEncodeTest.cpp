@@ -445,7 +445,8 @@ TEST(ImageEncode, AStreamThatFailsMakesTheEncodeFail)
 }
 
 // Parts pasted into an unfilled picture one below the other make the same DIB as the whole
-// picture converted at once; a part that does not fit changes nothing and is refused.
+// picture converted at once, the bytes that pad each row included (a BMP file carries
+// them); a part that does not fit changes nothing and is refused.
 TEST(ImageEncode, PastedPartsMakeThePictureTheWholeConversionMakes)
 {
     QImage whole(3, 5, QImage::Format_ARGB32);
@@ -457,6 +458,8 @@ TEST(ImageEncode, PastedPartsMakeThePictureTheWholeConversionMakes)
 
     CxImage combined;
     ASSERT_NE(combined.CreateUnfilled(3, 5, 24), nullptr);
+    // What an allocator may leave in the memory.
+    std::memset(combined.GetBits(0), 0xA5, combined.GetEffWidth() * 5);
     EXPECT_TRUE(combined.PasteRows(whole.copy(0, 0, 3, 2), 0));
     // The second part in another 32-bit layout: converted as the whole is.
     EXPECT_TRUE(combined.PasteRows(whole.copy(0, 2, 3, 3).convertToFormat(QImage::Format_RGB32), 2));
