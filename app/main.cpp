@@ -1,9 +1,11 @@
 #include "app/Veskador3SE.h"
+#include "platform/core/AllocatorSettings.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv)
 {
+    Platform::ApplyAllocatorSettings();
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Veskador 3"));
 

@@ -23,6 +23,7 @@
 #include "devicefiles/core/UpdateFtpClient.h"
 #include "measurement/ConvTable.h"
 #include "measurement/MeasSeries1.h"
+#include "platform/core/AllocatorSettings.h"
 #include "platform/core/SettingsStore.h"
 #include "platform/gui/MessageBox.h"
 #include "platform/gui/ModalDialog.h"
@@ -300,6 +301,7 @@ BENCHMARK(BM_ImportFolder)->Iterations(10)->UseManualTime()->Unit(benchmark::kMi
 // Its own main: the tester is disconnected and the device thread stopped at the end.
 int main(int argc, char** argv)
 {
+    Platform::ApplyAllocatorSettings();
     BenchApp();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

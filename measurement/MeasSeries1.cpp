@@ -42,20 +42,49 @@ void StoreAttachmentLength(uint8_t* block, uint32_t length)
 }
 } // namespace
 
-CMeasSeries1::CMeasSeries1(int capacity) : m_limits(m_table), m_secondLimits(m_table)
+CMeasSeries1::CMeasSeries1(int capacity)
 {
     if (Allocate(capacity))
         ResetSettings();
 }
 
-CMeasSeries1::CMeasSeries1(const CMeasSeries1& other) : m_limits(m_table), m_secondLimits(m_table)
+CMeasSeries1::CMeasSeries1(const CMeasSeries1& other)
 {
     CopyFrom(other);
 }
 
 CMeasSeries1::~CMeasSeries1()
 {
+    // Limits never asked for need not be set on the way out.
+    m_limitsFromWords = false;
     FreeReadings(true);
+}
+
+CMeasSeries1::SLimitPair& CMeasSeries1::LimitPair() const
+{
+    if (m_limitPair)
+        return *m_limitPair;
+    m_limitPair = std::make_unique<SLimitPair>(m_table);
+    if (m_limitsFromWords)
+    {
+        m_limitsFromWords = false;
+        CConvTable::Guard lock(m_table);
+        // Whatever record the caller has selected stays selected.
+        const int previous = m_table.GetCurrentSlot();
+        const int index = m_recordIndex;
+        if (index >= 0 && m_table.SelectRecord(index))
+        {
+            const float lower = m_table.Convert(Decode(m_lowerWord), true);
+            const float upper = m_table.Convert(Decode(m_upperWord), true);
+            const float secondLower = m_table.Convert(Decode(m_secondLowerWord), true);
+            const float secondUpper = m_table.Convert(Decode(m_secondUpperWord), true);
+            m_limitPair->first.Set(index, lower, upper);
+            m_limitPair->second.Set(index, secondLower, secondUpper);
+        }
+        if (previous >= 0)
+            m_table.SelectRecord(previous);
+    }
+    return *m_limitPair;
 }
 
 bool CMeasSeries1::SetUsedBy(const SProbeId& probe) const
@@ -86,17 +115,25 @@ void CMeasSeries1::CopyFrom(const CMeasSeries1& other)
     m_recordIndex = other.m_recordIndex;
     m_lowerWord = other.m_lowerWord;
     m_upperWord = other.m_upperWord;
-    m_limits = other.m_limits;
     m_secondLowerWord = other.m_secondLowerWord;
     m_secondUpperWord = other.m_secondUpperWord;
-    m_secondLimits = other.m_secondLimits;
+    // Limits the source has not set yet stand for the same words here.
+    if (other.m_limitPair)
+    {
+        LimitPair() = *other.m_limitPair;
+    }
+    else
+    {
+        m_limitPair.reset();
+        m_limitsFromWords = other.m_limitsFromWords;
+    }
     m_resolution = other.m_resolution;
     m_statMode = other.m_statMode;
     m_confidence = other.m_confidence;
     m_comment = other.m_comment;
     m_orig = other.m_orig;
     m_privateRecord = other.m_privateRecord;
-    m_kept = other.m_kept;
+    m_kept = other.m_kept ? std::make_unique<SKeptSettings>(*other.m_kept) : nullptr;
     m_z = other.m_z;
     m_completionRule = other.m_completionRule;
     m_completionCount = other.m_completionCount;
@@ -125,11 +162,17 @@ void CMeasSeries1::CopyFrom(const CMeasSeries1& other)
     {
         m_set1.assign(other.m_set1.begin(), other.m_set1.begin() + n);
         m_set2.assign(other.m_set2.begin(), other.m_set2.begin() + n);
-        m_native.assign(other.m_native.begin(), other.m_native.begin() + n);
-        m_converted.assign(other.m_converted.begin(), other.m_converted.begin() + n);
-        m_sorted.assign(n, 0);
-        std::copy(other.m_sorted.begin(), other.m_sorted.begin() + std::min(other.m_sortedCount, n),
-                  m_sorted.begin());
+        m_native.clear();
+        m_converted.clear();
+        m_sorted.clear();
+        if (other.HasDerivedArrays())
+        {
+            m_native.assign(other.m_native.begin(), other.m_native.begin() + n);
+            m_converted.assign(other.m_converted.begin(), other.m_converted.begin() + n);
+            m_sorted.assign(n, 0);
+            std::copy(other.m_sorted.begin(), other.m_sorted.begin() + std::min(other.m_sortedCount, n),
+                      m_sorted.begin());
+        }
         m_attachments.clear();
         if (other.m_highestAttachment >= 0)
             m_attachments.resize(n);
@@ -157,7 +200,7 @@ void CMeasSeries1::CopyFrom(const CMeasSeries1& other)
     m_useSet2 = other.m_useSet2;
     m_sortedCount = other.m_sortedCount;
     m_belowCount = other.m_belowCount;
-    m_sortedValid = other.m_sortedValid;
+    m_sortedValid = other.m_sortedValid && HasDerivedArrays();
     m_sumsValid = false;
 }
 
@@ -183,9 +226,12 @@ bool CMeasSeries1::Reallocate(int capacity)
     {
         m_set1.resize(capacity, 0);
         m_set2.resize(capacity, 0);
-        m_native.resize(capacity, MEAS_NO_VALUE);
-        m_converted.resize(capacity, MEAS_NO_VALUE);
-        m_sorted.resize(capacity, 0);
+        if (HasDerivedArrays())
+        {
+            m_native.resize(capacity, MEAS_NO_VALUE);
+            m_converted.resize(capacity, MEAS_NO_VALUE);
+            m_sorted.resize(capacity, 0);
+        }
         if (!m_attachments.empty())
             m_attachments.resize(capacity);
     }
@@ -230,6 +276,9 @@ void CMeasSeries1::FreeReadings(bool withPrivateRecord)
 void CMeasSeries1::ReleasePrivateRecord()
 {
     CConvTable::Guard lock(m_table);
+    // Limits that still stand for words through this record are set while it is there.
+    if (m_limitsFromWords && m_recordIndex >= 0 && m_recordIndex == m_enumerator.GetPrivateSlot())
+        MaterializeLimits();
     m_enumerator.ClearPrivateRecord();
 }
 
@@ -315,6 +364,15 @@ void CMeasSeries1::Invalidate(bool sums, bool sorted)
     ClearCursor();
 }
 
+void CMeasSeries1::AllocateDerivedArrays()
+{
+    if (int(m_native.size()) >= m_capacity)
+        return;
+    m_native.resize(m_capacity, MEAS_NO_VALUE);
+    m_converted.resize(m_capacity, MEAS_NO_VALUE);
+    m_sorted.resize(m_capacity, 0);
+}
+
 void CMeasSeries1::EnsureValid()
 {
     if (!m_sumsValid)
@@ -329,6 +387,7 @@ float CMeasSeries1::NativeOf(uint32_t word) const
 void CMeasSeries1::Recalculate()
 {
     ClearCursor();
+    AllocateDerivedArrays();
     const std::vector<uint32_t>& set = ActiveSet();
     int valued = 0;
     int stat = 0;
@@ -537,6 +596,9 @@ int CMeasSeries1::AddReading(float value1, float value2, int angle, int fineAngl
     ++m_count;
     MarkModified();
     ClearCaches();
+    // Without the derived arrays nothing derived is valid: the next use derives it all.
+    if (!HasDerivedArrays())
+        return i;
 
     const uint32_t word = ActiveSet()[i];
     if (!HasValue(word))
@@ -603,7 +665,8 @@ int CMeasSeries1::SetReading(int index, float value1, float value2, int angle, i
         for (int i = m_count; i < raw; ++i)
         {
             m_set1[i] = m_set2[i] = 0xFFFFFFFFu;
-            m_native[i] = m_converted[i] = MEAS_NO_VALUE;
+            if (HasDerivedArrays())
+                m_native[i] = m_converted[i] = MEAS_NO_VALUE;
             FreeAttachment(i);
         }
         FreeAttachment(raw);
@@ -618,8 +681,11 @@ int CMeasSeries1::SetReading(int index, float value1, float value2, int angle, i
     m_set1[raw] = Encode(value1, angle, fineAngle);
     m_set2[raw] = Encode(value2, angle, fineAngle);
     const uint32_t word = ActiveSet()[raw];
-    m_native[raw] = HasValue(word) ? NativeOf(word) : MEAS_NO_VALUE;
-    m_converted[raw] = MEAS_NO_VALUE;
+    if (HasDerivedArrays())
+    {
+        m_native[raw] = HasValue(word) ? NativeOf(word) : MEAS_NO_VALUE;
+        m_converted[raw] = MEAS_NO_VALUE;
+    }
     if (m_sortedValid && HasValue(word) && !IsExcluded(word))
         SortedInsert(raw);
     Invalidate(true, false);
@@ -695,8 +761,11 @@ bool CMeasSeries1::DeleteReading(int index, int mask)
     const int n = m_count;
     std::move(m_set1.begin() + raw + 1, m_set1.begin() + n, m_set1.begin() + raw);
     std::move(m_set2.begin() + raw + 1, m_set2.begin() + n, m_set2.begin() + raw);
-    std::move(m_native.begin() + raw + 1, m_native.begin() + n, m_native.begin() + raw);
-    std::move(m_converted.begin() + raw + 1, m_converted.begin() + n, m_converted.begin() + raw);
+    if (HasDerivedArrays())
+    {
+        std::move(m_native.begin() + raw + 1, m_native.begin() + n, m_native.begin() + raw);
+        std::move(m_converted.begin() + raw + 1, m_converted.begin() + n, m_converted.begin() + raw);
+    }
     if (!m_attachments.empty())
     {
         std::move(m_attachments.begin() + raw + 1, m_attachments.begin() + n, m_attachments.begin() + raw);

@@ -90,8 +90,8 @@ public:
     float GetValue(int rawIndex) override;
     float GetReading(int index, int* angle, int* fineAngle, int mask) override;
     float GetNativeValue(int index, int mask) override;
-    float GetLowerLimitNative() const override { return m_limits.GetLowerNative(); }
-    float GetUpperLimitNative() const override { return m_limits.GetUpperNative(); }
+    float GetLowerLimitNative() const override { return Limits().GetLowerNative(); }
+    float GetUpperLimitNative() const override { return Limits().GetUpperNative(); }
     int CheckReadingLimits(int index, int mask) override;
     bool SetReadingDirection(int index, int angle, int mask) override;
     bool ApplySettings(const SSeriesSettings& settings) override;
@@ -216,8 +216,8 @@ private:
     bool ReadMaterialBlock(SMaterial& material, bool original, std::vector<uint8_t>* raw);
     bool AppendMaterialBlock(std::vector<uint8_t>& block, const SMaterial& material,
                              const STargetScale& target, bool original);
-    bool IsKeptBlock() const { return !m_kept.head.empty(); }
-    void DropKeptBlock() { m_kept = SKeptSettings{}; }
+    bool IsKeptBlock() const { return m_kept != nullptr; }
+    void DropKeptBlock() { m_kept.reset(); }
 
     // Statistics helpers.
     void FirstAndLast(float& first, float& last);
@@ -230,6 +230,27 @@ private:
     };
     NLimitState ClassifyLimit(float limit) const;
     float RawVariance() const;
+
+    // The two pairs of limits. A series read from a block keeps only the stored limit words
+    // until a pair is first asked for: most series of a large project are never looked at.
+    // The pairs then follow from the words through the series' conversion record, as the
+    // read would have set them.
+    struct SLimitPair
+    {
+        explicit SLimitPair(CConvTable& table) : first(table), second(table) {}
+        CSeriesLimits first;
+        CSeriesLimits second;
+    };
+    CSeriesLimits& Limits() const { return LimitPair().first; }
+    CSeriesLimits& SecondLimits() const { return LimitPair().second; }
+    SLimitPair& LimitPair() const;
+    // Sets both pairs from the stored words now, while the record they were read for is
+    // still the series' own.
+    void MaterializeLimits() const { (void)LimitPair(); }
+    // The derived arrays (native and converted values, sorted index) exist only once the
+    // derived values were first brought up to date; then they are sized to the capacity.
+    bool HasDerivedArrays() const { return !m_native.empty(); }
+    void AllocateDerivedArrays();
 
     // Settings helpers (conversion-table lock held by the caller).
     int FindRecord(const SProbeId& probe, const SMaterial& material, const STargetScale& target);
@@ -246,10 +267,12 @@ private:
     int m_recordIndex = -1;
     uint32_t m_lowerWord = 0xFFFFFFFF;
     uint32_t m_upperWord = 0xFFFFFFFF;
-    CSeriesLimits m_limits;
     uint32_t m_secondLowerWord = 0xFFFFFFFF;
     uint32_t m_secondUpperWord = 0xFFFFFFFF;
-    CSeriesLimits m_secondLimits;
+    // Made on first use (LimitPair); until then, with m_limitsFromWords, the words stand
+    // for them.
+    mutable std::unique_ptr<SLimitPair> m_limitPair;
+    mutable bool m_limitsFromWords = false;
     uint8_t m_resolution = 8;
     uint8_t m_statMode = 0;
     uint16_t m_confidence = 4500;
@@ -265,7 +288,8 @@ private:
         std::vector<uint8_t> head;          // material, target, standard, four limit words
         std::vector<uint8_t> materialBlock; // with its length word; may be empty
         std::vector<uint8_t> original;      // the original-settings section; may be empty
-    } m_kept;
+    };
+    std::unique_ptr<SKeptSettings> m_kept; // none unless kept
     uint32_t m_blockBytes = 0; // bytes of the block read so far, tag included
     // A block read from memory: its bytes (after the tag) and how far they are read.
     const uint8_t* m_source = nullptr;
@@ -281,6 +305,7 @@ private:
     std::vector<uint32_t> m_set1;
     std::vector<uint32_t> m_set2;
     bool m_useSet2 = false;
+    // Empty until first needed, then of the capacity (HasDerivedArrays).
     std::vector<float> m_native;
     std::vector<float> m_converted;
     std::vector<uint16_t> m_sorted;

@@ -94,13 +94,11 @@ bool HasMaterialBlock(const SMaterial& m, const STargetScale& t)
 } // namespace
 
 CMeasSeries1::CMeasSeries1(StreamIO::CIoStream& stream, bool& failed)
-    : m_limits(m_table), m_secondLimits(m_table)
 {
     failed = !Read(stream);
 }
 
 CMeasSeries1::CMeasSeries1(const uint8_t* bytes, size_t size, bool& failed)
-    : m_limits(m_table), m_secondLimits(m_table)
 {
     failed = !ReadFromMemory(bytes, size);
 }
@@ -218,7 +216,7 @@ bool CMeasSeries1::BuildBlock(std::vector<uint8_t>& block)
     }
     bool originalSection;
     if (kept)
-        originalSection = !m_kept.original.empty();
+        originalSection = !m_kept->original.empty();
     else
         originalSection = !m_material.IsEqual(m_orig.material) || !m_target.IsEqual(m_orig.target) ||
                           Decode(m_lowerWord) != Decode(m_orig.lowerWord) ||
@@ -259,7 +257,7 @@ bool CMeasSeries1::BuildBlock(std::vector<uint8_t>& block)
     block.insert(block.end(), m_probe.serial.bytes.begin(), m_probe.serial.bytes.end());
     if (kept)
     {
-        block.insert(block.end(), m_kept.head.begin(), m_kept.head.end());
+        block.insert(block.end(), m_kept->head.begin(), m_kept->head.end());
     }
     else
     {
@@ -275,7 +273,7 @@ bool CMeasSeries1::BuildBlock(std::vector<uint8_t>& block)
     Put8(block, m_statMode);
     Put16(block, m_confidence);
     if (kept)
-        block.insert(block.end(), m_kept.materialBlock.begin(), m_kept.materialBlock.end());
+        block.insert(block.end(), m_kept->materialBlock.begin(), m_kept->materialBlock.end());
     else if (HasMaterialBlock(m_material, m_target) &&
              !AppendMaterialBlock(block, m_material, m_target, false))
         return false;
@@ -284,7 +282,7 @@ bool CMeasSeries1::BuildBlock(std::vector<uint8_t>& block)
     {
         if (kept)
         {
-            block.insert(block.end(), m_kept.original.begin(), m_kept.original.end());
+            block.insert(block.end(), m_kept->original.begin(), m_kept->original.end());
         }
         else
         {
@@ -519,6 +517,10 @@ bool CMeasSeries1::ReadMaterialBlock(SMaterial& material, bool original, std::ve
 
 bool CMeasSeries1::ReadBlock()
 {
+    // Limits still standing for the words of an earlier block are set from them first, so
+    // that a block that does not read leaves them as they were.
+    if (m_limitsFromWords)
+        MaterializeLimits();
     m_privateRecord.clear();
     FreeAttachments();
     DropKeptBlock();
@@ -761,28 +763,17 @@ bool CMeasSeries1::ReadBlock()
         }
         if (index < 0)
         {
-            m_kept = kept;
+            m_kept = std::make_unique<SKeptSettings>(std::move(kept));
             m_target = STargetScale();
             m_target.scale = m_probe.code;
             m_target.standard = 15;
             index = m_enumerator.Find(info, m_probe, SMaterial(), m_target);
         }
         m_recordIndex = index;
-        if (index >= 0 && m_table.SelectRecord(index))
-        {
-            const float lower = m_table.Convert(Decode(m_lowerWord), true);
-            const float upper = m_table.Convert(Decode(m_upperWord), true);
-            const float secondLower = m_table.Convert(Decode(m_secondLowerWord), true);
-            const float secondUpper = m_table.Convert(Decode(m_secondUpperWord), true);
-            m_limits.Set(index, lower, upper);
-            m_secondLimits.Set(index, secondLower, secondUpper);
-        }
-        else
-        {
-            m_limits = CSeriesLimits(m_table);
-            m_secondLimits = CSeriesLimits(m_table);
-        }
     }
+    // The limits follow from the words when first asked for (LimitPair).
+    m_limitPair.reset();
+    m_limitsFromWords = true;
     m_correction->SetProbe(m_probe);
     // The derived values follow when first asked for: most series of a large project are
     // never looked at.

@@ -50,18 +50,20 @@ int CMeasSeries1::FindRecord(const SProbeId& probe, const SMaterial& material, c
 
 void CMeasSeries1::EncodeLimitWords()
 {
-    m_lowerWord = Encode(m_limits.GetLowerNative(), 0, -1);
-    m_upperWord = Encode(m_limits.GetUpperNative(), 0, -1);
+    m_lowerWord = Encode(Limits().GetLowerNative(), 0, -1);
+    m_upperWord = Encode(Limits().GetUpperNative(), 0, -1);
 }
 
 void CMeasSeries1::EncodeSecondLimitWords()
 {
-    m_secondLowerWord = Encode(m_secondLimits.GetLowerNative(), 0, -1);
-    m_secondUpperWord = Encode(m_secondLimits.GetUpperNative(), 0, -1);
+    m_secondLowerWord = Encode(SecondLimits().GetLowerNative(), 0, -1);
+    m_secondUpperWord = Encode(SecondLimits().GetUpperNative(), 0, -1);
 }
 
 void CMeasSeries1::ResetSettings()
 {
+    // The record and the words change below: pending limits are set from them first.
+    MaterializeLimits();
     m_count = 0;
     m_ringStart = 0;
     m_valuedCount = 0;
@@ -85,7 +87,7 @@ void CMeasSeries1::ResetSettings()
             m_target.Clear();
         }
         m_recordIndex = FindRecord(m_probe, m_material, m_target);
-        m_limits.Set(m_recordIndex, MEAS_NO_VALUE, MEAS_NO_VALUE);
+        Limits().Set(m_recordIndex, MEAS_NO_VALUE, MEAS_NO_VALUE);
         EncodeLimitWords();
         float minX = 0.0f;
         float maxX = 0.0f;
@@ -94,7 +96,7 @@ void CMeasSeries1::ResetSettings()
             minX = m_table.GetMinX();
             maxX = m_table.GetMaxX();
         }
-        m_secondLimits.Set(m_recordIndex, minX, maxX);
+        SecondLimits().Set(m_recordIndex, minX, maxX);
         EncodeSecondLimitWords();
     }
     m_correction->SetProbe(m_probe);
@@ -119,6 +121,8 @@ void CMeasSeries1::ResetSettings()
 
 bool CMeasSeries1::SetProbeId(const SProbeId& probe)
 {
+    // The record and the words change below: pending limits are set from them first.
+    MaterializeLimits();
     if (probe.IsEqual(m_probe))
         return true;
     if (!m_new && !probe.IsBenchProbe() && !m_probe.IsBenchProbe() && !probe.IsCompatible(m_probe, true))
@@ -155,8 +159,8 @@ bool CMeasSeries1::SetProbeId(const SProbeId& probe)
         SelectActiveSet(probe);
         Invalidate(true, true);
         DropKeptBlock();
-        m_limits.Rederive(index, m_enumerator);
-        m_secondLimits.Rederive(index, m_enumerator);
+        Limits().Rederive(index, m_enumerator);
+        SecondLimits().Rederive(index, m_enumerator);
         m_recordIndex = index;
     }
     m_target = target;
@@ -172,6 +176,8 @@ bool CMeasSeries1::SetProbeId(const SProbeId& probe)
 
 bool CMeasSeries1::SetConversion(const STargetScale& target, const SMaterial& material)
 {
+    // The record and the words change below: pending limits are set from them first.
+    MaterializeLimits();
     CConvTable::Guard lock(m_table);
     const int index = FindRecord(m_probe, material, target);
     if (index < 0)
@@ -183,25 +189,25 @@ bool CMeasSeries1::SetConversion(const STargetScale& target, const SMaterial& ma
     m_recordIndex = index;
     Invalidate(true, false);
     DropKeptBlock();
-    m_limits.Rederive(index, m_enumerator);
-    m_secondLimits.Rederive(index, m_enumerator);
+    Limits().Rederive(index, m_enumerator);
+    SecondLimits().Rederive(index, m_enumerator);
 
     // Keep the second pair inside what the new scale can show.
-    float lower = m_secondLimits.GetLower();
-    float upper = m_secondLimits.GetUpper();
+    float lower = SecondLimits().GetLower();
+    float upper = SecondLimits().GetUpper();
     if (lower != upper)
     {
         if (lower != MEAS_NO_VALUE && lower < 0.0f)
         {
-            m_secondLimits.Set(index, 0.0f, upper);
-            lower = m_secondLimits.GetLower();
-            upper = m_secondLimits.GetUpper();
+            SecondLimits().Set(index, 0.0f, upper);
+            lower = SecondLimits().GetLower();
+            upper = SecondLimits().GetUpper();
         }
         m_table.SelectRecord(index);
         const float largest =
             std::max(m_table.Convert(m_table.GetMinX(), false), m_table.Convert(m_table.GetMaxX(), false));
         if (upper > largest)
-            m_secondLimits.Set(index, lower, 1.1f * largest);
+            SecondLimits().Set(index, lower, 1.1f * largest);
     }
     if (m_new)
     {
@@ -242,7 +248,7 @@ bool CMeasSeries1::SetLimits(float lower, float upper, int recordIndex)
             snap(upper);
         }
     }
-    if (!m_limits.Set(index, lower, upper))
+    if (!Limits().Set(index, lower, upper))
         return false;
     DropKeptBlock();
     EncodeLimitWords();
@@ -276,7 +282,7 @@ int CMeasSeries1::SetSecondLimits(float& lower, float& upper, int recordIndex)
             result = index;
         }
     }
-    if (m_secondLimits.Set(index, lower, upper))
+    if (SecondLimits().Set(index, lower, upper))
     {
         DropKeptBlock();
         EncodeSecondLimitWords();
@@ -292,7 +298,7 @@ int CMeasSeries1::SetSecondLimits(float& lower, float& upper, int recordIndex)
 
 bool CMeasSeries1::GetLimitScale(int* scale) const
 {
-    const int set = m_limits.GetSetTargetScale().scale;
+    const int set = Limits().GetSetTargetScale().scale;
     if (scale)
         *scale = set;
     return set == m_target.scale;
@@ -400,10 +406,10 @@ bool CMeasSeries1::GetSettings(SSeriesSettings& settings)
             return limit;
         }
     };
-    settings.lowerLimit = shown(m_limits.GetLower());
-    settings.upperLimit = shown(m_limits.GetUpper());
-    settings.secondLowerLimit = m_secondLimits.GetLower();
-    settings.secondUpperLimit = m_secondLimits.GetUpper();
+    settings.lowerLimit = shown(Limits().GetLower());
+    settings.upperLimit = shown(Limits().GetUpper());
+    settings.secondLowerLimit = SecondLimits().GetLower();
+    settings.secondUpperLimit = SecondLimits().GetUpper();
     settings.decimals = m_resolution & 7;
     settings.step = StepOf(m_resolution);
     settings.confidenceLevel = (m_confidence + 5000) * 0.01f;
@@ -526,6 +532,8 @@ bool CMeasSeries1::RestoreOriginal()
 
 bool CMeasSeries1::RestoreSettingsTail(bool changed)
 {
+    // The record and the words change below: pending limits are set from them first.
+    MaterializeLimits();
     DropKeptBlock();
     if (!m_material.IsEqual(m_orig.material) || !m_target.IsEqual(m_orig.target))
         changed = true;
@@ -563,8 +571,8 @@ bool CMeasSeries1::RestoreSettingsTail(bool changed)
         const float upper = m_table.Convert(Decode(m_upperWord), true);
         const float secondLower = m_table.Convert(Decode(m_secondLowerWord), true);
         const float secondUpper = m_table.Convert(Decode(m_secondUpperWord), true);
-        m_limits.Set(index, lower, upper);
-        m_secondLimits.Set(index, secondLower, secondUpper);
+        Limits().Set(index, lower, upper);
+        SecondLimits().Set(index, secondLower, secondUpper);
     }
     m_correction->SetProbe(m_probe);
     Invalidate(true, true);
@@ -586,6 +594,8 @@ bool CMeasSeries1::IsCustomConversion(bool original) const
 
 bool CMeasSeries1::RegisterCustomConversion(bool original)
 {
+    // The record and the words change below: pending limits are set from them first.
+    MaterializeLimits();
     SMaterial& material = original ? m_orig.material : m_material;
     if (material.type != MAT_CUSTOM)
         return false;

@@ -145,9 +145,9 @@ CMeasSeries1::NLimitState CMeasSeries1::ClassifyLimit(float limit) const
 {
     if (limit == MEAS_NO_VALUE)
         return limitOff;
-    if (limit < m_limits.GetRangeMin())
+    if (limit < Limits().GetRangeMin())
         return limitBelow;
-    if (limit > m_limits.GetRangeMax())
+    if (limit > Limits().GetRangeMax())
         return limitAbove;
     return limitInside;
 }
@@ -159,8 +159,8 @@ float CMeasSeries1::GetCp()
         return MEAS_NO_VALUE;
     if (m_cp != MEAS_NO_VALUE)
         return m_cp;
-    const float lower = m_limits.GetLower();
-    const float upper = m_limits.GetUpper();
+    const float lower = Limits().GetLower();
+    const float upper = Limits().GetUpper();
     if (ClassifyLimit(lower) != limitInside || ClassifyLimit(upper) != limitInside)
         return MEAS_NO_VALUE;
     const float s = GetEffectiveStdDev();
@@ -178,8 +178,8 @@ float CMeasSeries1::GetCpk()
         return MEAS_NO_VALUE;
     if (m_cpk != MEAS_NO_VALUE)
         return m_cpk;
-    const float lower = m_limits.GetLower();
-    const float upper = m_limits.GetUpper();
+    const float lower = Limits().GetLower();
+    const float upper = Limits().GetUpper();
     const bool lowerUsable = ClassifyLimit(lower) == limitInside;
     const bool upperUsable = ClassifyLimit(upper) == limitInside;
     if (!lowerUsable && !upperUsable)
@@ -312,8 +312,8 @@ int CMeasSeries1::CheckReadingLimits(int index, int mask)
     // A reading without a value is neither inside nor outside the limits.
     if (v == MEAS_NO_VALUE)
         return 0;
-    const float lower = m_limits.GetLower();
-    const float upper = m_limits.GetUpper();
+    const float lower = Limits().GetLower();
+    const float upper = Limits().GetUpper();
     if (lower != MEAS_NO_VALUE)
     {
         if (ClassifyLimit(lower) == limitInside && !IsRangeSentinel(lower) && !IsRangeSentinel(v))
@@ -325,7 +325,7 @@ int CMeasSeries1::CheckReadingLimits(int index, int mask)
             if (h != MEAS_NO_VALUE && rounded > v - h)
                 return -1;
         }
-        else if (m_native[raw] < m_limits.GetLowerNative())
+        else if (m_native[raw] < Limits().GetLowerNative())
         {
             return -2;
         }
@@ -341,7 +341,7 @@ int CMeasSeries1::CheckReadingLimits(int index, int mask)
         if (h != MEAS_NO_VALUE && v + h > rounded)
             return 1;
     }
-    else if (m_native[raw] > m_limits.GetUpperNative())
+    else if (m_native[raw] > Limits().GetUpperNative())
     {
         return 2;
     }
@@ -354,8 +354,8 @@ int CMeasSeries1::CheckMeanLimits()
     if (mean == MEAS_NO_VALUE)
         return 0;
     const float rounded = RoundToResolution(mean, OneDecimalFiner(m_resolution));
-    const float lower = m_limits.GetLower();
-    const float upper = m_limits.GetUpper();
+    const float lower = Limits().GetLower();
+    const float upper = Limits().GetUpper();
     switch (ClassifyLimit(lower))
     {
     case limitAbove:

@@ -5,7 +5,6 @@
 #include "measurement/ScaleCodes.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/DialogFit.h"
-#include "platform/gui/MemDCExt.h"
 #include "platform/gui/PainterCanvas.h"
 #include "resources/StringIds.h"
 #include "seriesview/SignalPlot.h"
@@ -321,10 +320,10 @@ void CGuidanceDlg::Paint(Canvas& dc, const Rect& client)
 
 void CGuidanceDlg::paintEvent(QPaintEvent* event)
 {
+    // Straight into the window's backing store, which already keeps the half-drawn picture
+    // off the screen: no picture of its own to allocate, fill and copy on every sample.
     WidgetCanvas target(this, event->region());
-    const Rect client{0, 0, width(), height()};
-    CMemDCExt memory(target, &client);
-    Paint(memory.Dc(), client);
+    Paint(target, Rect{0, 0, width(), height()});
 }
 
 void CGuidanceDlg::keyPressEvent(QKeyEvent* event)

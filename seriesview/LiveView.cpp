@@ -62,6 +62,9 @@ constexpr int kCurvePredictor = 2;
 constexpr int kHintLeft = 576;
 constexpr int kHintWidth = 436;
 constexpr int kHintBottom = 82;
+// One animation step per tick of the system timer the step counts were made for (about
+// 16 ms): the pause of 80 steps lasts about 1.3 s, the whole swing about 2 s.
+constexpr int kAnimationTickMs = 16;
 constexpr int kAnimationPause = 80;
 constexpr int kAnimationTurn = 5;
 constexpr int kAnimationFrames = 8;
@@ -220,7 +223,7 @@ void CLiveView::StartLiveMode(const SProbeId& probe)
     m_step = 1;
     m_frame = 0;
     m_delay = 0;
-    m_animation.start(1);
+    m_animation.start(kAnimationTickMs);
 }
 
 void CLiveView::StopLiveMode()
@@ -580,7 +583,7 @@ void CLiveView::RestoreControlState()
     m_frame = 0;
     m_delay = 0;
     UpdateControls();
-    m_animation.start(1);
+    m_animation.start(kAnimationTickMs);
 }
 
 void CLiveView::UpdateControls()

@@ -6,7 +6,6 @@
 #include "platform/core/StringTable.h"
 #include "resources/StringIds.h"
 
-#include <cstring>
 
 namespace ExportImage
 {
@@ -39,24 +38,6 @@ QString DefaultSuffix(int formatIndex)
     default:
         return QStringLiteral("png");
     }
-}
-
-bool AppendPart(CxImage& combined, std::uint32_t& filledRows, CxImage& part)
-{
-    const std::uint32_t height = combined.GetHeight();
-    const std::uint32_t partHeight = part.GetHeight();
-    if (!combined.GetBits() || !part.GetBits() || part.GetWidth() != combined.GetWidth() ||
-        part.GetBpp() != combined.GetBpp() || part.GetEffWidth() != combined.GetEffWidth() ||
-        filledRows > height || partHeight > height - filledRows)
-        return false;
-    // DIB rows count from the bottom: image row y of the part is its DIB row
-    // partHeight - 1 - y, and lands on image row filledRows + y of the combined image.
-    const std::uint32_t rowBytes = part.GetEffWidth();
-    for (std::uint32_t y = 0; y < partHeight; ++y)
-        std::memcpy(combined.GetBits(height - 1 - filledRows - y), part.GetBits(partHeight - 1 - y),
-                    rowBytes);
-    filledRows += partHeight;
-    return true;
 }
 
 bool WriteFile(CxImage& image, std::uint32_t formatCode, const QString& path, QString* message)

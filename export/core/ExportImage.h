@@ -13,11 +13,6 @@ namespace ExportImage
 std::uint32_t FormatCode(int formatIndex);
 QString DefaultSuffix(int formatIndex);
 
-// Copies the part's rows into the combined image directly below the rows filled so far
-// (counted from the top) and moves `filledRows` on. False, copying nothing, unless both
-// images exist with the same width and pixel format and the part fits below.
-bool AppendPart(CxImage& combined, std::uint32_t& filledRows, CxImage& part);
-
 // Encodes the image (JPEG at quality 90) and writes it as the file, which an existing file
 // is replaced by only when it was written completely. On failure the message for the user
 // names the file.

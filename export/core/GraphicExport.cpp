@@ -130,30 +130,33 @@ CGraphicExport::NResult CGraphicExport::RunOneFile(GraphicExportPage& page, int 
     feedback.SetProgressText(Format(StringId::IDS_CREATING, name));
     CxImage combined;
     if (width <= 0 || height <= 0 || width > INT_MAX || height > INT_MAX ||
-        !combined.Create(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), kCombinedBpp))
+        !combined.CreateUnfilled(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
+                                 kCombinedBpp))
     {
         feedback.ShowError(TooLarge());
         return NResult::Failed;
     }
-    // Only the first part carries the column headings; the parts stack up to the whole.
+    // Only the first part carries the column headings; the parts stack up to the whole. Each
+    // part goes straight into its rows of the picture; the rows are not filled before, and
+    // a picture that does not end up whole is never written.
     const int count = page.GetPartCount();
     std::uint32_t filled = 0;
+    QImage picture;
     for (int k = 0; k < count; ++k)
     {
         page.ShowPart(k, k == 0);
         feedback.SetProgress(PartStep(k, count));
-        QImage picture;
-        CxImage part;
-        if (!page.Render(&picture) || !part.CreateFromHBITMAP(picture))
+        if (!page.Render(&picture) || picture.isNull())
         {
             feedback.ShowError(TooLarge());
             return NResult::Failed;
         }
-        if (!ExportImage::AppendPart(combined, filled, part))
+        if (!combined.PasteRows(picture, filled))
         {
             feedback.ShowError(Platform::LoadString(StringId::IDS_PARTS_DO_NOT_FIT));
             return NResult::Failed;
         }
+        filled += static_cast<std::uint32_t>(picture.height());
     }
     if (filled != combined.GetHeight())
     {

@@ -74,6 +74,18 @@ void CxImage::Ghost(const CxImage* src)
 std::uint8_t* CxImage::Create(std::uint32_t width, std::uint32_t height, std::uint32_t bpp,
                               std::uint32_t imagetype)
 {
+    return CreateDib(width, height, bpp, imagetype, true);
+}
+
+std::uint8_t* CxImage::CreateUnfilled(std::uint32_t width, std::uint32_t height, std::uint32_t bpp,
+                                      std::uint32_t imagetype)
+{
+    return CreateDib(width, height, bpp, imagetype, false);
+}
+
+std::uint8_t* CxImage::CreateDib(std::uint32_t width, std::uint32_t height, std::uint32_t bpp,
+                                 std::uint32_t imagetype, bool zeroed)
+{
     if (m_info.pGhost)
         return nullptr;
     FreeDib();
@@ -117,15 +129,19 @@ std::uint8_t* CxImage::Create(std::uint32_t width, std::uint32_t height, std::ui
     m_info.dwType = imagetype;
 
     // Zeroed, so that rows a caller never fills come out black instead of carrying
-    // leftover heap bytes into the file.
-    m_pDib = static_cast<std::uint8_t*>(std::calloc(1, static_cast<std::size_t>(dibSize)));
+    // leftover heap bytes into the file; unfilled, only header and palette are.
+    const std::size_t fixedBytes = HeaderSize + std::size_t{colors} * 4;
+    m_pDib = static_cast<std::uint8_t*>(zeroed ? std::calloc(1, static_cast<std::size_t>(dibSize))
+                                               : std::malloc(static_cast<std::size_t>(dibSize)));
+    if (m_pDib && !zeroed)
+        std::memset(m_pDib, 0, fixedBytes);
     if (!m_pDib)
     {
         SetLastError("CxImage::Create can't allocate memory");
         return nullptr;
     }
     StoreHeader();
-    m_info.pImage = m_pDib + HeaderSize + colors * 4;
+    m_info.pImage = m_pDib + fixedBytes;
     return m_pDib;
 }
 

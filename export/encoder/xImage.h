@@ -48,9 +48,17 @@ public:
     // or none (see GetLastError).
     std::uint8_t* Create(std::uint32_t width, std::uint32_t height, std::uint32_t bpp,
                          std::uint32_t imagetype = FormatUnknown);
+    // As Create, but the pixel bytes are left as the allocator gives them: for a picture
+    // whose every row the caller writes (PasteRows) before it is encoded.
+    std::uint8_t* CreateUnfilled(std::uint32_t width, std::uint32_t height, std::uint32_t bpp,
+                                 std::uint32_t imagetype = FormatUnknown);
     // The rendered picture as a DIB: monochrome and 8-bit indexed or grey pictures keep
     // their palette, every other format becomes 24 bits per pixel (alpha dropped).
     bool CreateFromHBITMAP(const QImage& bitmap);
+    // Writes a rendered picture of the image's width into the rows from image row topRow
+    // (counted from the top) down, converted as CreateFromHBITMAP converts it. Only for a
+    // 24-bit image and a picture that becomes 24 bits; false when it does not fit.
+    bool PasteRows(const QImage& bitmap, std::uint32_t topRow);
 
     // Row 0 is the bottom image row; none without DIB or past the last row.
     std::uint8_t* GetBits(std::uint32_t row = 0);
@@ -105,6 +113,8 @@ protected:
     SInfo m_info;
 
 private:
+    std::uint8_t* CreateDib(std::uint32_t width, std::uint32_t height, std::uint32_t bpp,
+                            std::uint32_t imagetype, bool zeroed);
     void Startup(std::uint32_t imagetype);
     void FreeDib();
 };

@@ -29,6 +29,18 @@ bool IsXrgb32(QImage::Format format)
     return format == QImage::Format_RGB32 || format == QImage::Format_ARGB32 ||
            format == QImage::Format_ARGB32_Premultiplied;
 }
+
+// One row of 32-bit pixels as a 24-bit DIB row: blue, green, red; alpha dropped.
+void CopyXrgbRow(std::uint8_t* dst, const uchar* line, std::uint32_t width)
+{
+    const QRgb* pixels = reinterpret_cast<const QRgb*>(line);
+    for (std::uint32_t x = 0; x < width; ++x)
+    {
+        dst[3 * x] = static_cast<std::uint8_t>(qBlue(pixels[x]));
+        dst[3 * x + 1] = static_cast<std::uint8_t>(qGreen(pixels[x]));
+        dst[3 * x + 2] = static_cast<std::uint8_t>(qRed(pixels[x]));
+    }
+}
 } // namespace
 
 bool CxImage::CreateFromHBITMAP(const QImage& bitmap)
@@ -90,13 +102,30 @@ bool CxImage::CreateFromHBITMAP(const QImage& bitmap)
             std::memcpy(dst, line, packedBytes);
             continue;
         }
-        const QRgb* pixels = reinterpret_cast<const QRgb*>(line);
-        for (std::uint32_t x = 0; x < width; ++x)
-        {
-            dst[3 * x] = static_cast<std::uint8_t>(qBlue(pixels[x]));
-            dst[3 * x + 1] = static_cast<std::uint8_t>(qGreen(pixels[x]));
-            dst[3 * x + 2] = static_cast<std::uint8_t>(qRed(pixels[x]));
-        }
+        CopyXrgbRow(dst, line, width);
+    }
+    return true;
+}
+
+bool CxImage::PasteRows(const QImage& bitmap, std::uint32_t topRow)
+{
+    const std::uint32_t height = GetHeight();
+    if (!GetBits() || bitmap.isNull() || GetBpp() != 24 || DibBitsFor(bitmap) != 24 ||
+        static_cast<std::uint32_t>(bitmap.width()) != GetWidth() || topRow > height ||
+        static_cast<std::uint32_t>(bitmap.height()) > height - topRow)
+        return false;
+    const QImage source = IsXrgb32(bitmap.format()) ? bitmap : bitmap.convertToFormat(QImage::Format_RGB32);
+    if (source.isNull())
+        return false;
+    const std::uint32_t width = GetWidth();
+    // The bytes that pad a row to whole words are written too: an unfilled picture has
+    // whatever the allocator left there, and a BMP file carries them.
+    const std::size_t padding = GetEffWidth() - 3 * std::size_t{width};
+    for (std::uint32_t y = 0; y < static_cast<std::uint32_t>(source.height()); ++y)
+    {
+        std::uint8_t* row = GetBits(height - 1 - topRow - y);
+        CopyXrgbRow(row, source.constScanLine(static_cast<int>(y)), width);
+        std::memset(row + 3 * std::size_t{width}, 0, padding);
     }
     return true;
 }

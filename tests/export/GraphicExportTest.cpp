@@ -257,23 +257,23 @@ TEST_F(GraphicExportTest, PerSeriesAsksOnlyAboutTheNumberedFilesThatExist)
 TEST(ExportImage, PartsAreCopiedOnlyWhenTheyFit)
 {
     CxImage combined;
-    ASSERT_TRUE(combined.Create(4, 5, 24));
-    CxImage part;
-    ASSERT_TRUE(part.Create(4, 3, 24));
-    CxImage narrow;
-    ASSERT_TRUE(narrow.Create(3, 1, 24));
-    CxImage grey;
-    ASSERT_TRUE(grey.Create(4, 1, 8));
-    CxImage none;
+    ASSERT_TRUE(combined.CreateUnfilled(4, 5, 24));
+    QImage part(4, 3, QImage::Format_RGB32);
+    part.fill(Qt::white);
+    QImage narrow(3, 1, QImage::Format_RGB32);
+    narrow.fill(Qt::white);
+    QImage grey(4, 1, QImage::Format_Grayscale8);
+    grey.fill(0);
+    const QImage none;
 
-    std::uint32_t filled = 0;
-    EXPECT_FALSE(ExportImage::AppendPart(combined, filled, narrow));
-    EXPECT_FALSE(ExportImage::AppendPart(combined, filled, grey));
-    EXPECT_FALSE(ExportImage::AppendPart(combined, filled, none));
-    EXPECT_EQ(filled, 0u);
-    EXPECT_TRUE(ExportImage::AppendPart(combined, filled, part));
-    EXPECT_EQ(filled, 3u);
+    EXPECT_FALSE(combined.PasteRows(narrow, 0));
+    EXPECT_FALSE(combined.PasteRows(grey, 0));
+    EXPECT_FALSE(combined.PasteRows(none, 0));
+    EXPECT_TRUE(combined.PasteRows(part, 0));
     // Three more rows do not fit into the two that are left.
-    EXPECT_FALSE(ExportImage::AppendPart(combined, filled, part));
-    EXPECT_EQ(filled, 3u);
+    EXPECT_FALSE(combined.PasteRows(part, 3));
+    // A picture of its own format cannot take the parts either.
+    CxImage palette;
+    ASSERT_TRUE(palette.Create(4, 5, 8));
+    EXPECT_FALSE(palette.PasteRows(part, 0));
 }

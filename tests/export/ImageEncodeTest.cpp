@@ -443,3 +443,54 @@ TEST(ImageEncode, AStreamThatFailsMakesTheEncodeFail)
         EXPECT_TRUE(noisy.Encode(&roomy, format)) << format << ": " << noisy.GetLastError();
     }
 }
+
+// Parts pasted into an unfilled picture one below the other make the same DIB as the whole
+// picture converted at once, the bytes that pad each row included (a BMP file carries
+// them); a part that does not fit changes nothing and is refused.
+TEST(ImageEncode, PastedPartsMakeThePictureTheWholeConversionMakes)
+{
+    QImage whole(3, 5, QImage::Format_ARGB32);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 3; ++x)
+            whole.setPixel(x, y, qRgb(40 * y + x, 200 - 30 * y, 7 * x + y));
+    CxImage expected;
+    ASSERT_TRUE(expected.CreateFromHBITMAP(whole));
+
+    CxImage combined;
+    ASSERT_NE(combined.CreateUnfilled(3, 5, 24), nullptr);
+    // What an allocator may leave in the memory.
+    std::memset(combined.GetBits(0), 0xA5, combined.GetEffWidth() * 5);
+    EXPECT_TRUE(combined.PasteRows(whole.copy(0, 0, 3, 2), 0));
+    // The second part in another 32-bit layout: converted as the whole is.
+    EXPECT_TRUE(combined.PasteRows(whole.copy(0, 2, 3, 3).convertToFormat(QImage::Format_RGB32), 2));
+    ASSERT_EQ(combined.GetSize(), expected.GetSize());
+    EXPECT_EQ(std::memcmp(combined.GetBits(0), expected.GetBits(0), expected.GetEffWidth() * 5), 0);
+
+    struct Refused
+    {
+        const char* name;
+        QImage part;
+        std::uint32_t top;
+    };
+    QImage indexed(3, 1, QImage::Format_Indexed8);
+    indexed.setColorCount(1);
+    indexed.fill(0);
+    const Refused refused[] = {
+        {"wider", QImage(4, 1, QImage::Format_RGB32), 0},
+        {"narrower", QImage(2, 1, QImage::Format_RGB32), 0},
+        {"past the last row", QImage(3, 2, QImage::Format_RGB32), 4},
+        {"starts below the picture", QImage(3, 1, QImage::Format_RGB32), 6},
+        {"palette picture", indexed, 0},
+        {"no picture", QImage(), 0},
+    };
+    const std::vector<std::uint8_t> before(combined.GetBits(0), combined.GetBits(0) + combined.GetEffWidth() * 5);
+    for (const Refused& r : refused)
+    {
+        EXPECT_FALSE(combined.PasteRows(r.part, r.top)) << r.name;
+        EXPECT_EQ(std::vector<std::uint8_t>(combined.GetBits(0), combined.GetBits(0) + combined.GetEffWidth() * 5),
+                  before)
+            << r.name;
+    }
+    CxImage none;
+    EXPECT_FALSE(none.PasteRows(whole, 0));
+}

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 using namespace SeriesFixture;
@@ -452,4 +453,89 @@ TEST(MeasSeries1Block, CustomConversionTravelsAsASingleRecordFile)
     CRamStream none;
     ASSERT_TRUE(none.Open(QStringLiteral("RAM:none.cnv"), kReadWrite));
     EXPECT_FALSE(NewSeries(kProbeD, kHRC)->WriteCustomConversion(false, none));
+}
+
+// A series read from a block sets its limits from the stored words only when they are
+// first needed. Whatever comes first (showing the settings, a copy, letting go of its own
+// conversion record, measuring on, writing), the limits and the bytes written are those of
+// the series as stored.
+TEST(MeasSeries1Block, LimitsOfAReadSeriesAreTheStoredOnesWhateverComesFirst)
+{
+    AddStandardRecords();
+    const auto record =
+        LinearRecord(kProbeD, kHV, 0, 0, 1, 300.0f, 900.0f, -220.0f, 2.0f, QStringLiteral("<Alloy4>"));
+    auto s = std::make_unique<CMeasSeries1>(10);
+    s->Clear();
+    s->SetProbeId(SProbeId(kProbeD, nullptr, -1));
+    {
+        CConvTable::Guard lock(CConvTable::Instance());
+        s->GetConvEnumerator().SetPrivateRecord(record.data(), record.size());
+    }
+    SMaterial custom;
+    custom.SetCustom(QStringLiteral("<Alloy4>"), 0);
+    ASSERT_TRUE(s->SetConversion(STargetScale(kHV, 1, 0), custom));
+    s->AddReading(500.0f, 500.0f, 0, -1);
+    s->AddReading(520.0f, 520.0f, 0, -1);
+    ASSERT_TRUE(s->SetLimits(700.0f, 900.0f, -1));
+    float secondLower = 650.0f;
+    float secondUpper = 950.0f;
+    s->SetSecondLimits(secondLower, secondUpper, -1);
+    s->CommitNew();
+    const std::vector<uint8_t> block = WriteBlock(*s);
+    SSeriesSettings expected;
+    ASSERT_TRUE(s->GetSettings(expected));
+    ASSERT_NE(expected.lowerLimit, MEAS_NO_VALUE);
+    const int meanCheck = s->CheckMeanLimits();
+
+    struct Case
+    {
+        const char* name;
+        std::function<CMeasSeries1&(CMeasSeries1& read, std::unique_ptr<CMeasSeries1>& keep)> first;
+    };
+    const Case cases[] = {
+        {"settings asked", [](CMeasSeries1& r, auto&) -> CMeasSeries1& { return r; }},
+        {"copied", [](CMeasSeries1& r, auto& keep) -> CMeasSeries1&
+         {
+             keep = std::make_unique<CMeasSeries1>(r);
+             return *keep;
+         }},
+        {"copy of a copy, source gone", [](CMeasSeries1& r, auto& keep) -> CMeasSeries1&
+         {
+             auto middle = std::make_unique<CMeasSeries1>(r);
+             keep = std::make_unique<CMeasSeries1>(*middle);
+             return *keep;
+         }},
+        {"statistics", [meanCheck](CMeasSeries1& r, auto&) -> CMeasSeries1&
+         {
+             EXPECT_EQ(r.CheckMeanLimits(), meanCheck);
+             return r;
+         }},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        auto r = ReadBlock(block);
+        ASSERT_TRUE(r);
+        std::unique_ptr<CMeasSeries1> keep;
+        CMeasSeries1& shown = c.first(*r, keep);
+        SSeriesSettings settings;
+        ASSERT_TRUE(shown.GetSettings(settings));
+        EXPECT_EQ(settings.lowerLimit, expected.lowerLimit);
+        EXPECT_EQ(settings.upperLimit, expected.upperLimit);
+        EXPECT_EQ(settings.secondLowerLimit, expected.secondLowerLimit);
+        EXPECT_EQ(settings.secondUpperLimit, expected.secondUpperLimit);
+        EXPECT_EQ(shown.GetLowerLimitNative(), s->GetLowerLimitNative());
+        EXPECT_EQ(shown.GetUpperLimitNative(), s->GetUpperLimitNative());
+        EXPECT_EQ(WriteBlock(shown), block);
+    }
+
+    // Letting go of the series' own record (a new series measured into it) after the limits
+    // were never asked for keeps what the block stored for as long as the series lives.
+    auto r = ReadBlock(block);
+    ASSERT_TRUE(r);
+    auto reference = ReadBlock(block);
+    ASSERT_TRUE(reference);
+    r->FreeReadings(true);
+    EXPECT_EQ(r->GetLowerLimitNative(), reference->GetLowerLimitNative());
+    EXPECT_EQ(r->GetUpperLimitNative(), reference->GetUpperLimitNative());
 }
