@@ -22,6 +22,7 @@ const QString kFolderSuffix = QStringLiteral(".DIR");
 const QString kProfilesFileEnd = QStringLiteral("profiles.bin");
 // Marks the name of a LOG collection that ended early.
 const QString kPartialMark = QStringLiteral("partial");
+constexpr int kMaxPartialNames = 1000;
 
 bool IsControl(QChar c)
 {
@@ -179,14 +180,16 @@ QString PartialCollectionPath(const QString& localPath)
 {
     const QFileInfo info(localPath);
     const QString suffix = info.suffix().isEmpty() ? QString() : u'.' + info.suffix();
-    for (int n = 1;; ++n)
+    QString path;
+    // So many partial files are beyond any use: the last name is taken again then.
+    for (int n = 1; n <= kMaxPartialNames; ++n)
     {
         const QString mark = n == 1 ? kPartialMark : kPartialMark + u' ' + QString::number(n);
-        const QString path = info.dir().filePath(info.completeBaseName() + QStringLiteral(" (") + mark +
-                                                 u')' + suffix);
+        path = info.dir().filePath(info.completeBaseName() + QStringLiteral(" (") + mark + u')' + suffix);
         if (!QFileInfo::exists(path))
-            return path;
+            break;
     }
+    return path;
 }
 
 SLogCollection CollectLogFiles(const DownloadCall& download, const QStringList& paths, const QString& localPath,

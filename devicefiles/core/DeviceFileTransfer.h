@@ -83,7 +83,7 @@ struct SLogCollection
 
 // The name a partial collection gets beside an existing collection file: "Veskora3.log"
 // gives "Veskora3 (partial).log", then "Veskora3 (partial 2).log" and so on, the first
-// that is free.
+// that is free (up to "(partial 1000)", which is taken again after that).
 QString PartialCollectionPath(const QString& localPath);
 
 // Collects the tester's LOG files (paths as listed; folder paths, ending in a backslash,
