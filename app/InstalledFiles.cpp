@@ -104,4 +104,9 @@ bool Open(QWidget* owner, const QString& name, const QString& programFolder)
     OpenWebPage(QUrl::fromLocalFile(path).toString());
     return true;
 }
+
+bool OpenManual(QWidget* owner)
+{
+    return Open(owner, Platform::LoadString(StringId::IDS_MANUAL_FILE), GetModuleFolder());
+}
 } // namespace InstalledFiles

@@ -30,4 +30,7 @@ QString Find(const QString& name, const QString& programFolder);
 // Opens the shipped file with the desktop's opener, or says that it is not installed
 // (a message box that names the folders searched). Returns whether it was found.
 bool Open(QWidget* owner, const QString& name, const QString& programFolder);
+
+// Open for the program's manual in the program's folder: the help of the Help menu and of F1.
+bool OpenManual(QWidget* owner);
 } // namespace InstalledFiles

@@ -246,7 +246,14 @@ intptr_t CLocalTree::Notify(TreeNotify& notify)
         if (m_doc && notify.itemNew && IsSelected(notify.itemNew))
         {
             if (CFolderData* folder = FolderOf(notify.itemNew))
-                m_doc->SetCurrentFolder(folder, folder->GetName(), false);
+            {
+                // The rebuild's own choice of item (after an open, a close, a folder that
+                // went) is no change the user made to the project.
+                if (m_rebuildDepth > 0)
+                    m_doc->FollowFolder(folder, folder->GetName(), false);
+                else
+                    m_doc->SetCurrentFolder(folder, folder->GetName(), false);
+            }
         }
         break;
     case Notify::NM_RCLICK:

@@ -20,6 +20,7 @@
 #include "devicefiles/MeasurementImport.h"
 #include "devicefiles/VeskamonConnection.h"
 #include "devicefiles/VeskoraConnection.h"
+#include "devicefiles/WizardHelp.h"
 #include "devicefiles/core/FirmwareUpdateCheck.h"
 #include "devicefiles/core/ProgramVersionCheck.h"
 #include "measurement/CnvFile.h"
@@ -119,6 +120,8 @@ CMainFrame::CMainFrame(const QStringList& arguments, QWidget* parent) : QMainWin
     SetCommandHandler(Cmd::ID_CUSTOMER_FEEDBACK, [this] { OnCustomerFeedback(); });
 
     StartUpdateCheck();
+    // F1 and the Help buttons of the wizards open the manual, as the Help menu does.
+    WizardHelp::SetHandler([](QWidget* owner, uint32_t) { InstalledFiles::OpenManual(owner); });
 
     // Tester connections: the firmware check reports here, the timer keeps a connected
     // portable tester's remote connection open, and Disconnect is usable while one is held.
@@ -530,15 +533,12 @@ void CMainFrame::StartUpdateCheck()
 
 void CMainFrame::OnCheckForUpdates()
 {
-    // The project is closed first, so that nothing unsaved stands in the way of
-    // installing the package afterwards.
-    if (!m_doc.CloseProject())
-        return;
     // The wizard has a client of its own; the background check just ends.
     m_versionCheck->Stop();
-    // A package is only downloaded and checked, never run: the program goes on.
+    // A package is only downloaded and checked, never run: the program goes on, and so
+    // does the open project.
     CAutoUpdate wizard(this);
-    wizard.RunWizard(true);
+    wizard.RunWizard();
 }
 
 // Runs the settings dialog, brings the window's texts up to date after a language

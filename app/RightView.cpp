@@ -170,7 +170,7 @@ void CRightView::OnCloseProject()
 
 void CRightView::OnHelpManual()
 {
-    InstalledFiles::Open(window(), Platform::LoadString(StringId::IDS_MANUAL_FILE), GetModuleFolder());
+    InstalledFiles::OpenManual(window());
 }
 
 void CRightView::OnHelpUpgrade()

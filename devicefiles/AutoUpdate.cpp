@@ -2,6 +2,7 @@
 
 #include "devicefiles/PageDownload.h"
 #include "devicefiles/PageSearch.h"
+#include "devicefiles/WizardHelp.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/ModalDialog.h"
 #include "resources/StringIds.h"
@@ -52,6 +53,7 @@ CAutoUpdate::CAutoUpdate(QWidget* parent, const QString& productName, CVersion r
     m_downloadPage = new CPageDownload(*this);
     AddPage(m_searchPage);
     AddPage(m_downloadPage);
+    WizardHelp::Connect(*this);
 }
 
 CAutoUpdate::~CAutoUpdate()
@@ -60,9 +62,8 @@ CAutoUpdate::~CAutoUpdate()
     StopEverything();
 }
 
-bool CAutoUpdate::RunWizard(bool showFtpErrors)
+bool CAutoUpdate::RunWizard()
 {
-    m_showFtpErrors = showFtpErrors;
     Platform::ExecDialog(*this);
     return !m_savedPath.isEmpty();
 }

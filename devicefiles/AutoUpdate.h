@@ -29,15 +29,14 @@ public:
     CAutoUpdate(QWidget* parent, const QString& productName, CVersion running);
     ~CAutoUpdate() override;
 
-    // Runs the wizard modally; true when a package was downloaded and kept. With
-    // showFtpErrors a failed search is also reported in a message box.
-    bool RunWizard(bool showFtpErrors);
+    // Runs the wizard modally; true when a package was downloaded and kept. Every failure
+    // is told once, on the page where it happened.
+    bool RunWizard();
 
     // For the pages.
     CUpdateFtpClient& Client() { return m_client; }
     const QString& ProductName() const { return m_productName; }
     CVersion RunningVersion() const { return m_running; }
-    bool ShowFtpErrors() const { return m_showFtpErrors; }
     const SUpdateSearch& Search() const { return m_search; }
     void SetSearch(const SUpdateSearch& search) { m_search = search; }
     // Where the package was kept; empty until then.
@@ -58,7 +57,6 @@ private:
 
     QString m_productName;
     CVersion m_running;
-    bool m_showFtpErrors = true;
     SUpdateSearch m_search;
     QString m_savedPath;
     CUpdateFtpClient m_client;

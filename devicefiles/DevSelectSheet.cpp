@@ -6,6 +6,7 @@
 #include "devicefiles/DevSelectPage.h"
 #include "devicefiles/PortSelectPage.h"
 #include "devicefiles/WelcomePage.h"
+#include "devicefiles/WizardHelp.h"
 #include "platform/core/SettingsStore.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/ModalDialog.h"
@@ -54,6 +55,7 @@ CDevSelectSheet::CDevSelectSheet(uint32_t captionId, QWidget* parent, uint32_t s
         AddPage(new CDevSelectPage(*this));
     AddPage(new CPortSelectPage(*this));
     AddPage(new CDevFoundPage(*this));
+    WizardHelp::Connect(*this);
 
     struct ButtonText
     {

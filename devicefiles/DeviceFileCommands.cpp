@@ -2,6 +2,7 @@
 
 #include "controls/ProgressWnd.h"
 #include "document/SettingsFolders.h"
+#include "device/DeviceText.h"
 #include "device/DeviceTypes.h"
 #include "devicefiles/FileListText.h"
 #include "devicefiles/FileManagerKinds.h"
@@ -15,6 +16,7 @@
 #include "platform/gui/WaitCursor.h"
 #include "resources/StringIds.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -107,26 +109,46 @@ void CDeviceFileCommands::OnDownloadLogFiles()
     }
     const qsizetype files =
         std::count_if(paths.begin(), paths.end(), [](const QString& p) { return !p.endsWith(u'\\'); });
-    bool ok = false;
+    DeviceFileTransfer::SLogCollection collected;
     {
         CProgressWnd progress(m_parent, LoadString(StringId::IDS_LOG_DOWNLOADING),
                               LoadString(StringId::IDS_CANCEL), true);
         progress.SetText(LoadString(StringId::IDS_LOG_DOWNLOADING));
         progress.SetRange(0, int(files), 1);
-        ok = DeviceFileTransfer::CollectLogFiles([this](StreamIO::CIoStream* out, const QString& path)
-                                                 { return m_connection.DownloadFile(out, path); },
-                                                 paths, *file,
-                                                 [&progress](int, const QString&)
-                                                 {
-                                                     progress.StepIt();
-                                                     progress.PumpMessages(true);
-                                                     return !progress.Cancelled();
-                                                 });
+        collected = DeviceFileTransfer::CollectLogFiles([this](StreamIO::CIoStream* out, const QString& path)
+                                                        { return m_connection.DownloadFile(out, path); },
+                                                        paths, *file,
+                                                        [&progress](int, const QString&)
+                                                        {
+                                                            progress.StepIt();
+                                                            progress.PumpMessages(true);
+                                                            return !progress.Cancelled();
+                                                        });
     }
-    if (ok)
+    TellLogCollection(collected, *file);
+}
+
+void CDeviceFileCommands::TellLogCollection(const DeviceFileTransfer::SLogCollection& collected,
+                                            const QString& file)
+{
+    if (collected.complete)
+    {
         Message(StringId::IDS_LOG_DONE, Platform::MB_ICONINFORMATION);
-    else
+        return;
+    }
+    if (collected.keptIn.isEmpty())
+    {
         Message(StringId::IDS_LOG_FAILED, Platform::MB_ICONSTOP);
+        return;
+    }
+    // What arrived is kept: the user learns where, and whether the earlier file stayed.
+    const QString count = QString::number(collected.kept);
+    const QString text =
+        collected.keptIn == file
+            ? Device::DeviceText(StringId::IDS_LOG_PARTIAL_KEPT, {count, QDir::toNativeSeparators(file)})
+            : Device::DeviceText(StringId::IDS_LOG_PARTIAL_BESIDE, {QDir::toNativeSeparators(file), count,
+                                                                     QDir::toNativeSeparators(collected.keptIn)});
+    Platform::ShowMessageBox(m_parent, text, QString(), Platform::MB_OK | Platform::MB_ICONWARNING);
 }
 
 void CDeviceFileCommands::OnBackupProfiles()
@@ -157,17 +179,12 @@ void CDeviceFileCommands::OnBackupProfiles()
 
 void CDeviceFileCommands::OnRestoreProfiles()
 {
-    const std::optional<QString> file =
-        ChooseFile(m_parent, false, StringId::IDS_PROFILES_DEFAULT_NAME, StringId::IDS_PROFILES_FILTER,
-                   QStringLiteral("pf3"), Settings::kProfilesPath);
-    if (!file)
-        return;
+    // Whether the login may restore at all is known before any file is chosen.
     if (!m_connection.Connect())
     {
         Message(StringId::IDS_RESTORE_FAILED, Platform::MB_ICONSTOP);
         return;
     }
-    bool done = false;
     {
         Platform::WaitCursor wait;
         m_connection.KeepAlive();
@@ -176,6 +193,15 @@ void CDeviceFileCommands::OnRestoreProfiles()
             Message(StringId::IDS_RESTORE_NO_RIGHTS, Platform::MB_ICONSTOP);
             return;
         }
+    }
+    const std::optional<QString> file =
+        ChooseFile(m_parent, false, StringId::IDS_PROFILES_DEFAULT_NAME, StringId::IDS_PROFILES_FILTER,
+                   QStringLiteral("pf3"), Settings::kProfilesPath);
+    if (!file)
+        return;
+    bool done = false;
+    {
+        Platform::WaitCursor wait;
         QByteArray bytes;
         if (!DeviceFileTransfer::ReadUploadFile(*file, bytes))
         {

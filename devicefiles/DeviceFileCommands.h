@@ -1,4 +1,6 @@
 #pragma once
+#include "devicefiles/core/DeviceFileTransfer.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -12,7 +14,8 @@ class QWidget;
 //
 // Local files are written through a temporary file and replace an existing file only
 // when complete, so a failed or cancelled transfer keeps the user's file; a listing that
-// cannot be read is reported as a failure.
+// cannot be read is reported as a failure. A LOG collection cut short keeps the LOG files
+// that arrived, beside an existing collection file, and says where.
 class CDeviceFileCommands
 {
 public:
@@ -34,6 +37,8 @@ private:
     // Connects (with the wizard when needed) and reads the listing of the kind.
     bool ListFiles(uint32_t kind, QString& listing);
     void Message(unsigned textId, unsigned icon);
+    // Says how a LOG collection into file ended.
+    void TellLogCollection(const DeviceFileTransfer::SLogCollection& collected, const QString& file);
 
     QWidget* m_parent;
     CVeskoraConnection& m_connection;

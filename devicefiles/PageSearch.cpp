@@ -3,7 +3,6 @@
 #include "device/DeviceText.h"
 #include "devicefiles/AutoUpdate.h"
 #include "platform/core/StringTable.h"
-#include "platform/gui/MessageBox.h"
 #include "resources/StringIds.h"
 
 #include <QLabel>
@@ -72,8 +71,6 @@ void CPageSearch::OnSearched(const SUpdateSearch& search)
     {
         m_status->setText(CAutoUpdate::LabelText(search.error));
         m_sheet.SetWizardButtons(Platform::PSWIZB_FINISH);
-        if (m_sheet.ShowFtpErrors())
-            Platform::ShowMessageBox(this, search.error, QString(), Platform::MB_OK | Platform::MB_ICONERROR);
         return;
     }
     m_status->hide();

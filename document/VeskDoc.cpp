@@ -268,6 +268,16 @@ void CVeskDoc::ResetSelection()
 
 void CVeskDoc::SetCurrentFolder(CFolderData* folder, const QString& path, bool quiet)
 {
+    MakeFolderCurrent(folder, path, quiet, true);
+}
+
+void CVeskDoc::FollowFolder(CFolderData* folder, const QString& path, bool quiet)
+{
+    MakeFolderCurrent(folder, path, quiet, false);
+}
+
+void CVeskDoc::MakeFolderCurrent(CFolderData* folder, const QString& path, bool quiet, bool markModified)
+{
     if (path != m_currentPath && !m_currentPath.isEmpty())
     {
         CloseMeasuringSeries();
@@ -275,7 +285,8 @@ void CVeskDoc::SetCurrentFolder(CFolderData* folder, const QString& path, bool q
     }
     m_currentPath = path;
     m_currentFolder = folder;
-    m_modified = true;
+    if (markModified)
+        m_modified = true;
     if (!quiet)
         UpdateAllViews(nullptr, DOC_HINT_ALL);
 }

@@ -136,6 +136,10 @@ public:
     // Makes a folder current: a change of path closes the series open for measuring and
     // drops the selection. Marks the document modified; tells the views unless quiet.
     void SetCurrentFolder(CFolderData* folder, const QString& path, bool quiet);
+    // The same for a folder a view makes current of its own accord while it follows the
+    // project (the tree selecting the top folder after an open or a rebuild): nobody chose
+    // it, so the modified flag stays as it is.
+    void FollowFolder(CFolderData* folder, const QString& path, bool quiet);
     CFolderData* GetCurrentFolder() const { return m_currentFolder; }
     QString GetCurrentFolderPath() const;
     // One level of keeping the current folder; neither notifies nor marks modified.
@@ -317,6 +321,7 @@ private:
     // Drops the references into folders that are about to go.
     void ForgetFolder(const CFolderData* folder);
     void ResetSelection();
+    void MakeFolderCurrent(CFolderData* folder, const QString& path, bool quiet, bool markModified);
     // A series of the current folder changed: marks the project and tells the views.
     void SeriesChanged(int index);
     // The series of the entry at the index; null for an entry without one.

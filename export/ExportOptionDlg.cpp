@@ -6,6 +6,7 @@
 #include "platform/gui/DialogFit.h"
 #include "platform/gui/DialogLayout.h"
 #include "platform/gui/MemDCExt.h"
+#include "platform/gui/MessageBox.h"
 #include "platform/gui/ModalDialog.h"
 #include "platform/gui/PainterCanvas.h"
 #include "platform/gui/SystemLook.h"
@@ -607,6 +608,12 @@ void CExportOptionDlg::ShowFocusBox()
 
 void CExportOptionDlg::OnExportClicked()
 {
+    // Nothing to export needs no file to be chosen first.
+    if (m_hasContent && !m_hasContent(IsAllData()))
+    {
+        ShowMessageBox(this, LoadString(StringId::IDS_NOTHING_TO_EXPORT), QString(), MB_OK | MB_ICONINFORMATION);
+        return;
+    }
     if (IsClipboardTarget())
     {
         done(QDialog::Accepted);

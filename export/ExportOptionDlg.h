@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -119,6 +120,12 @@ public:
     // The Export button.
     void OnExportClicked();
 
+    // Whether the choice of all data (true) or of the selection (false) gives anything to
+    // export; Export checks it before it asks for a file, and says so when it gives
+    // nothing, leaving the dialog open for another choice. Without a check every choice
+    // counts as one.
+    void SetContentCheck(std::function<bool(bool allData)> check) { m_hasContent = std::move(check); }
+
 protected:
     explicit CExportOptionDlg(Layout layout, QWidget* parent);
 
@@ -176,4 +183,5 @@ private:
     int m_paintRight = 0;
     int m_paintBottom = 0;
     QString m_filePath;
+    std::function<bool(bool allData)> m_hasContent;
 };

@@ -66,6 +66,7 @@ std::vector<int> CTabGridExport::SelectedSeries() const
 int CTabGridExport::OnExportText()
 {
     CExportCsvDialog dialog(&m_page);
+    dialog.SetContentCheck([this](bool allData) { return allData ? m_doc.GetSeriesCount() > 0 : !SelectedSeries().empty(); });
     if (dialog.DoModal() != CExportOptionDlg::IDOK)
         return 1;
     std::vector<int> series;
@@ -87,6 +88,8 @@ int CTabGridExport::OnExportText()
 int CTabGridExport::OnExportGraphic()
 {
     CExportBmpDialog dialog(&m_page);
+    dialog.SetContentCheck([this](bool allData)
+                           { return allData ? m_doc.GetSeriesCount() > 0 : !m_page.MarkedSeries().empty(); });
     if (dialog.DoModal() != CExportOptionDlg::IDOK)
         return 1;
     CExportProgress progress(&m_page);

@@ -216,6 +216,14 @@ constexpr Text kStrings[] = {
     {22046, u"No file to save the package in was chosen, so nothing was downloaded."},
     {22047, u"The package was downloaded and checked. It is saved as:\r\n%s\r\n\r\nTo install it, open a "
             u"terminal in that folder and run:\r\n%s"},
+    {22048, u"The update server could not be found. Check the network connection."},
+    {22049, u"The update server could not be reached, or it refused the connection. Check the network "
+            u"connection, or try again later."},
+    {22050, u"The update server did not answer in time. Try again later."},
+    {22051, u"The update server refused the request."},
+    {22052, u"The connection to the update server broke off. Try again later."},
+    {22053, u"The update server no longer has %s. Try again later."},
+    {22054, u"The update server could not be used."},
     {25003, u"Failed to connect to FTP server!"},
     {25004, u"Directory (%s) not found on the FTP server!"},
     {25005, u"Failed to create an internet session!"},
@@ -238,8 +246,6 @@ constexpr Text kStrings[] = {
     {59302, u"Start by measuring or pressing the \"New\" button."},
     {59304, u"Ready to measure..."},
     {1230, u"The live measurement could not be started: the connection to the Veskamon 3 is not open."},
-    {1231, u"The connected probe is of an unknown kind, so its readings could not be stored. The live "
-           u"measurement stays off."},
     {1232, u"The signal curve of this measurement is too long to be stored. The reading was stored "
            u"without its curve."},
     {1233, u"Please enter a whole number for the count after which a series is closed."},
@@ -436,6 +442,9 @@ constexpr Text kStrings[] = {
     {59479, u"Help files on Veskora 3"},
     {59480, u"Language files on Veskora 3"},
     {59481, u"The list of files could not be read from the Veskora 3."},
+    {59490, u"Not every LOG file could be downloaded. The %s LOG files that arrived are saved in:\n%s"},
+    {59491, u"Not every LOG file could be downloaded, so %s was left as it was. The %s LOG files that arrived "
+            u"are saved beside it, in:\n%s"},
     // Main window and application.
     {135, u"Go to www.velmor.example\nGo to www.velmor.example"},
     {161, u"Veskador 3_*.rcc"},

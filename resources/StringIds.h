@@ -114,6 +114,14 @@ inline constexpr uint32_t IDS_UPDATE_CHECKSUM_UNREADABLE = 22044;
 inline constexpr uint32_t IDS_UPDATE_WRITE_FAILED = 22045;
 inline constexpr uint32_t IDS_UPDATE_NO_TARGET = 22046;
 inline constexpr uint32_t IDS_UPDATE_SAVED = 22047;
+// What a failed exchange with the update server means, before the transport's own words.
+inline constexpr uint32_t IDS_UPDATE_SERVER_NOT_FOUND = 22048;
+inline constexpr uint32_t IDS_UPDATE_SERVER_UNREACHABLE = 22049;
+inline constexpr uint32_t IDS_UPDATE_SERVER_TIMEOUT = 22050;
+inline constexpr uint32_t IDS_UPDATE_SERVER_REFUSED = 22051;
+inline constexpr uint32_t IDS_UPDATE_SERVER_BROKE_OFF = 22052;
+inline constexpr uint32_t IDS_UPDATE_FILE_MISSING = 22053;
+inline constexpr uint32_t IDS_UPDATE_SERVER_FAILED = 22054;
 inline constexpr uint32_t IDS_FTP_CONNECT_FAILED = 25003;
 inline constexpr uint32_t IDS_FTP_FOLDER_NOT_FOUND = 25004;
 inline constexpr uint32_t IDS_FTP_NO_SESSION = 25005;
@@ -258,6 +266,9 @@ inline constexpr uint32_t IDS_FILE_LISTING_FAILED = 59481;
 inline constexpr uint32_t IDS_CC_CAPTION = 59478;
 inline constexpr uint32_t IDS_HELP_CAPTION = 59479;
 inline constexpr uint32_t IDS_LANG_CAPTION = 59480;
+// A LOG collection that ended early: what arrived, and where it is.
+inline constexpr uint32_t IDS_LOG_PARTIAL_KEPT = 59490;
+inline constexpr uint32_t IDS_LOG_PARTIAL_BESIDE = 59491;
 
 // The main window's menus and status line
 inline constexpr uint32_t IDS_NEW_VERSION_MENU = 59326;
@@ -273,7 +284,6 @@ inline constexpr uint32_t IDS_NUM = 59335;
 
 // Live measurement with the indentation tester
 inline constexpr uint32_t IDS_LIVE_NOT_STARTED = 1230;
-inline constexpr uint32_t IDS_LIVE_UNKNOWN_PROBE = 1231;
 inline constexpr uint32_t IDS_LIVE_CURVE_NOT_STORED = 1232;
 inline constexpr uint32_t IDS_LIVE_COUNT_INVALID = 1233;
 inline constexpr uint32_t IDS_LIVE_LINK_LOST = 1234;

@@ -39,19 +39,20 @@ CLiveMeasurement::~CLiveMeasurement()
     m_thread.Stop();
 }
 
-bool CLiveMeasurement::MakeProbeId(int variant, const uint8_t serial[8], SProbeId& probe)
+SProbeId CLiveMeasurement::MakeProbeId(int variant, const uint8_t serial[8])
 {
     int code = -1;
     if (variant == 1)
         code = kProbeCodeVariant1;
     else if (variant == 2)
         code = kProbeCodeVariant2;
+    SProbeId probe;
     if (code < 0)
-        return false;
+        return probe;
     SPackedSerial packed;
     std::memcpy(packed.bytes.data(), serial, packed.bytes.size());
     probe.SetKeepingUnknown(code, &packed, -1);
-    return probe.code == code;
+    return probe;
 }
 
 bool CLiveMeasurement::Start(Device::CVmDevice* device)
@@ -66,13 +67,9 @@ bool CLiveMeasurement::Start(Device::CVmDevice* device)
     }
     uint8_t serial[8] = {};
     tester->GetProbeId(serial);
-    // Readings of a probe without a code could never be converted or told apart.
-    SProbeId probe;
-    if (!MakeProbeId(tester->GetProbeVariant(), serial, probe))
-    {
-        Platform::ShowMessageBox(Platform::LoadString(StringId::IDS_LIVE_UNKNOWN_PROBE), Platform::MB_ICONERROR);
-        return false;
-    }
+    // A probe of a variant we do not know measures all the same: its readings carry the
+    // empty probe id.
+    const SProbeId probe = MakeProbeId(tester->GetProbeVariant(), serial);
     QPointer<CLiveMeasurement> self(this);
     const bool started = m_thread.Start(
         device,

@@ -1,4 +1,5 @@
 #pragma once
+#include "measurement/ProbeId.h"
 #include "seriesview/MeasThread.h"
 
 #include <QObject>
@@ -11,7 +12,6 @@
 class CGuidanceDlg;
 class CLiveView;
 class CVeskDoc;
-struct SProbeId;
 
 namespace Device
 {
@@ -33,7 +33,7 @@ public:
     CLiveMeasurement(CVeskDoc* doc, CGuidanceDlg* guidance, CLiveView* pane, QObject* parent = nullptr);
     ~CLiveMeasurement() override;
 
-    // Live mode on over the device. An unknown probe variant or a thread that could not
+    // Live mode on over the device, for a probe of any variant. A thread that could not
     // start is reported to the operator and live mode stays off (false).
     bool Start(Device::CVmDevice* device);
     // Live mode off: the thread ends (it switches the sample stream off first), a running
@@ -42,8 +42,9 @@ public:
     bool IsLive() const { return m_live; }
     bool IsMeasuring() const { return m_measuring; }
     const std::vector<uint16_t>& GetTestSamples() const { return m_testSamples; }
-    // The probe id of a device of the given variant; false for an unknown variant.
-    static bool MakeProbeId(int variant, const uint8_t serial[8], SProbeId& probe);
+    // The probe id of a device of the given variant; the empty id (code -1) for a variant
+    // without a probe code.
+    static SProbeId MakeProbeId(int variant, const uint8_t serial[8]);
     // The longest time one notice handler took, in nanoseconds.
     qint64 LongestHandlerNs() const { return m_longestHandlerNs; }
 

@@ -536,8 +536,8 @@ void CLiveView::AddMeasurement(const std::vector<uint16_t>& samples, float depth
     CMeasSeriesWrapper* entry = m_doc->GetMeasuringSeries();
     CMeasSeries1* series = entry ? entry->GetSeries() : nullptr;
     const std::optional<int> n = CloseAfterCount();
-    // At or above n: lowering n below the count closes the series with the next reading.
-    if (m_autoClose->isChecked() && n && series && series->GetCount(kShownReadings) >= *n)
+    // Exactly n: a reopened series that already holds more readings stays open.
+    if (m_autoClose->isChecked() && n && series && series->GetCount(kShownReadings) == *n)
         CloseLiveSeries();
     UpdateControls();
 }

@@ -3,10 +3,12 @@
 #include "device/VmCommands.h"
 #include "streamio/RamStream.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cstdio>
 #include <exception>
 #include <memory>
 
@@ -18,6 +20,9 @@ constexpr int kLogRuleLength = 147;
 const QString kTransferRamFile = QStringLiteral("RAM:devicefile.tmp");
 const QString kFolderSuffix = QStringLiteral(".DIR");
 const QString kProfilesFileEnd = QStringLiteral("profiles.bin");
+// Marks the name of a LOG collection that ended early.
+const QString kPartialMark = QStringLiteral("partial");
+constexpr int kMaxPartialNames = 1000;
 
 bool IsControl(QChar c)
 {
@@ -171,30 +176,68 @@ QByteArray LogFileHeader(const QString& devicePath)
     return '\n' + rule + '\n' + path + '\n' + rule + '\n';
 }
 
-bool CollectLogFiles(const DownloadCall& download, const QStringList& paths, const QString& localPath,
-                     const FileStep& step)
+QString PartialCollectionPath(const QString& localPath)
 {
+    const QFileInfo info(localPath);
+    const QString suffix = info.suffix().isEmpty() ? QString() : u'.' + info.suffix();
+    QString path;
+    // So many partial files are beyond any use: the last name is taken again then.
+    for (int n = 1; n <= kMaxPartialNames; ++n)
+    {
+        const QString mark = n == 1 ? kPartialMark : kPartialMark + u' ' + QString::number(n);
+        path = info.dir().filePath(info.completeBaseName() + QStringLiteral(" (") + mark + u')' + suffix);
+        if (!QFileInfo::exists(path))
+            break;
+    }
+    return path;
+}
+
+SLogCollection CollectLogFiles(const DownloadCall& download, const QStringList& paths, const QString& localPath,
+                               const FileStep& step)
+{
+    // An earlier collection is replaced only by a complete one: while the outcome is open,
+    // the files go to the partial name, which takes the earlier file's place at the end.
+    const bool earlier = QFileInfo::exists(localPath);
+    const QString target = earlier ? PartialCollectionPath(localPath) : localPath;
     // Each file goes to the temporary file as it arrives, so only one is held in memory.
-    QSaveFile collection(localPath);
+    QSaveFile collection(target);
     if (!collection.open(QIODevice::WriteOnly))
-        return false;
-    int index = 0;
+        return {};
+    SLogCollection result;
+    bool complete = true;
     for (const QString& path : paths)
     {
         // A folder of the listing holds no bytes; its files follow as entries of their own.
         if (path.endsWith(u'\\'))
             continue;
         QByteArray block = LogFileHeader(path);
-        const bool ok = (!step || step(index, path)) && AppendDownload(download, path, block) &&
-                        collection.write(block) == block.size();
-        if (!ok)
+        if (!(!step || step(result.kept, path)) || !AppendDownload(download, path, block))
+        {
+            complete = false;
+            break;
+        }
+        if (collection.write(block) != block.size())
         {
             collection.cancelWriting();
-            return false;
+            return {};
         }
-        ++index;
+        ++result.kept;
     }
-    return collection.commit();
+    if ((!complete && result.kept == 0) || !collection.commit())
+        return {};
+    result.complete = complete;
+    result.keptIn = target;
+    if (complete && earlier)
+    {
+        // rename replaces the earlier file in one step.
+        if (std::rename(QFile::encodeName(target).constData(), QFile::encodeName(localPath).constData()) != 0)
+        {
+            QFile::remove(target);
+            return {};
+        }
+        result.keptIn = localPath;
+    }
+    return result;
 }
 
 QString FindProfilesFile(const QStringList& paths)

@@ -73,12 +73,28 @@ bool DownloadToLocalFile(const DownloadCall& download, const QString& devicePath
 // "-" and a line feed.
 QByteArray LogFileHeader(const QString& devicePath);
 
+// How a LOG collection ended.
+struct SLogCollection
+{
+    bool complete = false; // every LOG file arrived and the collection file holds them all
+    int kept = 0;          // the LOG files that arrived and are kept
+    QString keptIn;        // the file that holds them; empty when nothing was kept
+};
+
+// The name a partial collection gets beside an existing collection file: "Veskora3.log"
+// gives "Veskora3 (partial).log", then "Veskora3 (partial 2).log" and so on, the first
+// that is free (up to "(partial 1000)", which is taken again after that).
+QString PartialCollectionPath(const QString& localPath);
+
 // Collects the tester's LOG files (paths as listed; folder paths, ending in a backslash,
-// are skipped) into one collection file: for each file its header, then its bytes. The
-// file at localPath is replaced only when every file arrived; after a failure or a cancel
-// by step, no collection file is written and an existing one stays.
-bool CollectLogFiles(const DownloadCall& download, const QStringList& paths, const QString& localPath,
-                     const FileStep& step);
+// are skipped) into one collection file: for each file its header, then its bytes. A
+// file that did not arrive whole is left out. Complete, the collection replaces the file
+// at localPath. Cut short by a failure or a cancel by step, the files that arrived are
+// kept all the same: in localPath when there was no file there, otherwise in a partial
+// file beside it (PartialCollectionPath), so an earlier collection is never replaced by
+// a partial one. Nothing is written when no file arrived.
+SLogCollection CollectLogFiles(const DownloadCall& download, const QStringList& paths, const QString& localPath,
+                               const FileStep& step);
 
 // The one profiles file of a profiles listing: the first file path that ends in
 // "profiles.bin" exactly (case-sensitive, so "newProfiles.bin" is not it); empty when none.

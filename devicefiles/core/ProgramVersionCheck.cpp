@@ -55,9 +55,9 @@ SUpdateSearch SearchUpdate(CUpdateFtpClient& client, const QString& productName,
     if (connected)
         connected();
     std::vector<Platform::FtpEntry> files;
-    if (connection->List(QStringLiteral("*"), files) != 0)
+    if (const uint32_t code = connection->List(QStringLiteral("*"), files))
     {
-        search.error = connection->LastErrorText();
+        search.error = UpdateServerErrorText(code, connection->LastErrorText());
         return search;
     }
     search.ok = true;

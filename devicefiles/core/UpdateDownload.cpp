@@ -38,10 +38,7 @@ SResult TransferFailed(CUpdateFtpClient& client, uint32_t code, const QString& d
 {
     if (code == Err::InternetOperationCancelled && client.Aborted())
         return SResult{NEnd::cancelled, QString()};
-    QString text = Platform::LoadString(StringId::IDS_UPDATE_DOWNLOAD_ERROR);
-    if (!detail.isEmpty())
-        text += QStringLiteral("\r\n") + detail;
-    return Failed(text);
+    return Failed(UpdateServerErrorText(code, detail));
 }
 
 bool IsHexDigit(char c)
@@ -135,7 +132,13 @@ SResult Fetch(CUpdateFtpClient& client, const SRequest& request, const Progress&
     {
         std::unique_ptr<Platform::FtpFile> remote;
         if (const uint32_t code = connection->OpenFile(request.file, remote))
+        {
+            // The listing named it, so a refusal now means it went from the server since.
+            if (code == Err::InternetExtendedError)
+                return Failed(Text(StringId::IDS_UPDATE_FILE_MISSING, {request.file}) + QStringLiteral("\r\n") +
+                              UpdateServerErrorDetail(code, connection->LastErrorText()));
             return TransferFailed(client, code, connection->LastErrorText());
+        }
         std::vector<char> buffer(kChunk);
         for (;;)
         {

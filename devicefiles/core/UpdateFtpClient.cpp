@@ -1,6 +1,7 @@
 #include "devicefiles/core/UpdateFtpClient.h"
 
 #include "device/DeviceText.h"
+#include "platform/io/FtpBackend.h"
 #include "platform/core/SettingsStore.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/MessageBox.h"
@@ -26,6 +27,42 @@ Platform::FtpServerAddress UpdateServerAddress()
         port && *port >= 1 && *port <= 65535)
         address.port = uint16_t(*port);
     return address;
+}
+
+QString UpdateServerErrorText(uint32_t code, const QString& detail)
+{
+    uint32_t sentence = StringId::IDS_UPDATE_SERVER_FAILED;
+    switch (code)
+    {
+    case Err::InternetNameNotResolved:
+    case Err::InternetInvalidUrl:
+        sentence = StringId::IDS_UPDATE_SERVER_NOT_FOUND;
+        break;
+    case Err::InternetCannotConnect:
+        sentence = StringId::IDS_UPDATE_SERVER_UNREACHABLE;
+        break;
+    case Err::InternetTimeout:
+        sentence = StringId::IDS_UPDATE_SERVER_TIMEOUT;
+        break;
+    case Err::InternetIncorrectPassword:
+    case Err::InternetExtendedError:
+        sentence = StringId::IDS_UPDATE_SERVER_REFUSED;
+        break;
+    case Err::InternetConnectionAborted:
+        sentence = StringId::IDS_UPDATE_SERVER_BROKE_OFF;
+        break;
+    default:
+        break;
+    }
+    return Platform::LoadString(sentence) + QStringLiteral("\r\n") + UpdateServerErrorDetail(code, detail);
+}
+
+QString UpdateServerErrorDetail(uint32_t code, const QString& detail)
+{
+    QString text = detail.left(kMaxErrorText);
+    if (!text.isEmpty())
+        text += QLatin1Char(' ');
+    return text + Device::FormatDeviceText(Platform::LoadString(StringId::IDS_FTP_ERROR_NUMBER), {QString::number(code)});
 }
 
 CUpdateFtpClient::CUpdateFtpClient() = default;
@@ -75,9 +112,7 @@ Platform::FtpConnection* CUpdateFtpClient::Connect(const QString& user, const QS
     const uint32_t code = m_session->Connect(UpdateServerAddress(), user, password, connection, text, m_abort);
     if (code != 0 || !connection)
     {
-        Fail(text.left(kMaxErrorText) + QLatin1Char(' ') +
-             Device::FormatDeviceText(Platform::LoadString(StringId::IDS_FTP_ERROR_NUMBER),
-                                      {QString::number(code)}));
+        Fail(UpdateServerErrorText(code, text));
         return nullptr;
     }
     QString current;

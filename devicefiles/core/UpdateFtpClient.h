@@ -13,6 +13,14 @@ inline constexpr char kUpdateServerSettingsKey[] = "Software\\Velmor\\Veskador 3
 inline constexpr char kDefaultUpdateServer[] = "ftp.velmor.com";
 Platform::FtpServerAddress UpdateServerAddress();
 
+// What a failed exchange with the update server means to the user: a sentence chosen by
+// the transport's error number (not found, not reachable or refused, no answer in time,
+// refused request, broken off), then on a line of its own the transport's words and the
+// number, for whoever looks into it.
+QString UpdateServerErrorText(uint32_t code, const QString& detail);
+// That second line alone: the transport's words and "(Error <code>)".
+QString UpdateServerErrorDetail(uint32_t code, const QString& detail);
+
 // The connection to the maker's update server: logs in with the customer account and
 // enters a folder below "./DiZivavir/". Failures come back as a null connection and the
 // last error text, and are also shown in an error box while errors are shown (so a

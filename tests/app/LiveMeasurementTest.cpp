@@ -26,6 +26,7 @@
 #include "seriesview/TabGrid.h"
 #include "streamio/StreamIO.h"
 #include "tests/app/AppTestSupport.h"
+#include "tests/measurement/SeriesFixture.h"
 #include "tests/support/DialogDriver.h"
 #include "tests/support/HidProbeSimulator.h"
 #include "tests/support/MessageBoxRecorder.h"
@@ -316,26 +317,72 @@ TEST_F(LiveMeasurementTest, ATesterThatGoesAwayEndsLiveMode)
     EXPECT_EQ(CVeskamonConnection::Instance().GetDevice(), nullptr);
 }
 
-TEST_F(LiveMeasurementTest, AClosedLinkOrAnUnknownProbeVariantIsReportedAndLiveModeStaysOff)
+TEST_F(LiveMeasurementTest, AClosedLinkIsReportedAndLiveModeStaysOff)
 {
     Device::CVeskamon2Device unlinked;
     EXPECT_FALSE(frame->LiveMeasurement()->Start(&unlinked));
     EXPECT_FALSE(frame->LiveMeasurement()->IsLive());
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_TRUE(boxes.boxes[0].text.contains(QStringLiteral("not open")));
-    boxes.boxes.clear();
+}
 
+// A probe whose variant has no probe code measures all the same; its readings carry the
+// empty probe id.
+TEST_F(LiveMeasurementTest, AProbeOfAnUnknownVariantMeasuresWithTheEmptyProbeId)
+{
     Sim::IndentationTesterSim::Identity id;
     id.name = "Veskamon 3 #9";
     sim->SetIdentity(id);
-    QueueWizard();
+    StartLive();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sim->SamplingOn(); }, kDeadlineMs));
+    EXPECT_EQ(frame->Document().GetLiveSettings().probe.code, -1);
+
+    const std::vector<uint16_t> curve = Sim::Curves::Passing();
+    Play(curve);
+    ASSERT_EQ(frame->Document().GetSeriesCount(), 1);
+    ASSERT_EQ(Readings(0), 1);
+    EXPECT_EQ(Series(0)->GetProbeId().code, -1);
+    EXPECT_EQ(StoredCurve(*Series(0), 0), curve);
+    EXPECT_TRUE(boxes.boxes.empty());
     Measure();
-    EXPECT_FALSE(MeasureChecked());
     EXPECT_FALSE(frame->IsLive());
-    EXPECT_FALSE(sim->SamplingOn());
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_TRUE(boxes.boxes[0].text.contains(QStringLiteral("unknown kind")));
-    EXPECT_EQ(CVeskamonConnection::Instance().GetDevice(), nullptr);
+}
+
+// Auto-close closes at exactly n readings: a series reopened with more than n already
+// goes on taking readings.
+TEST_F(LiveMeasurementTest, AutoCloseLeavesAReopenedSeriesWithMoreThanNReadingsOpen)
+{
+    // Reopen takes a series of the connected probe, which needs the probe's conversion.
+    SeriesFixture::AddStandardRecords();
+    Sim::IndentationTesterSim::Identity id;
+    id.name = "Veskamon 3 #5";
+    sim->SetIdentity(id);
+    StartLive();
+    for (int i = 0; i < 5; ++i)
+        Play(Sim::Curves::Passing());
+    ASSERT_EQ(frame->Document().GetSeriesCount(), 1);
+    ASSERT_EQ(Readings(0), 5);
+    QPushButton* closeReopen = Pane()->findChild<QPushButton*>(QStringLiteral("closeReopenButton"));
+    closeReopen->click();
+    ASSERT_EQ(frame->Document().GetMeasuringSeries(), nullptr);
+
+    // The series chosen on the series page, then Reopen.
+    CGridCtrl& grid = *dynamic_cast<CTabGrid*>(static_cast<CRightView*>(frame->RightView())->Page())->Grid();
+    Platform::Rect r;
+    ASSERT_TRUE(grid.GetCellRect(1, CTabGrid::COL_NAME, &r));
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame->Document().GetSelectedIndex() == 0; }, kDeadlineMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return closeReopen->isEnabled(); }, kDeadlineMs));
+    closeReopen->click();
+    ASSERT_NE(frame->Document().GetMeasuringSeries(), nullptr);
+
+    Pane()->findChild<QCheckBox*>(QStringLiteral("autoCloseBox"))->click();
+    Pane()->findChild<QLineEdit*>(QStringLiteral("countEdit"))->setText(QStringLiteral("3"));
+    Play(Sim::Curves::Passing());
+    EXPECT_EQ(Readings(0), 6);
+    EXPECT_NE(frame->Document().GetMeasuringSeries(), nullptr);
+    EXPECT_EQ(frame->Document().GetSeriesCount(), 1);
+    Measure();
 }
 
 } // namespace

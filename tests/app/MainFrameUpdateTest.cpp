@@ -1,10 +1,13 @@
 // The main window's update wiring: the check at start-up, its "New version available!"
 // menu and the update wizard from the Help menu, against an FTP server on loopback.
+#include "app/InstalledFiles.h"
 #include "app/MainFrm.h"
 #include "devicefiles/AutoUpdate.h"
+#include "devicefiles/PageSearch.h"
 #include "devicefiles/core/ProgramVersionCheck.h"
 #include "devicefiles/core/UpdateFtpClient.h"
 #include "tests/app/AppTestSupport.h"
+#include "tests/document/DocTestSupport.h"
 #include "tests/support/DialogDriver.h"
 #include "tests/support/FtpTestServer.h"
 #include "tests/support/MessageBoxRecorder.h"
@@ -17,6 +20,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
@@ -130,6 +134,58 @@ TEST_F(MainFrameUpdate, StartUpOffersTheNewerProgramAndTheWizardDownloadsItWhile
     }
     EXPECT_EQ(dialogs.titles.size(), 2);
     EXPECT_TRUE(boxes.boxes.empty());
+}
+
+// Nothing is installed from the wizard, so the project stays open through it; a server
+// that is not there is told once, on the page; F1 opens the help of the Help menu, which
+// says where it looked when no manual is installed.
+TEST_F(MainFrameUpdate, AStoppedServerLeavesTheProjectOpenAndIsToldOnceOnThePage)
+{
+    PointAt(server.Port());
+    server.Stop();
+    const QString project = config.File(QStringLiteral("Plant.v3p"));
+    {
+        CVeskDoc doc;
+        ASSERT_TRUE(DocTest::AddSeries(doc, QStringLiteral("\\Hall\\S1.vsm"), {500.0f}));
+        ASSERT_TRUE(doc.SaveProject(project));
+    }
+    frame = std::make_unique<CMainFrame>(QStringList{QStringLiteral("veskador3"), project});
+    frame->show();
+    QApplication::processEvents();
+    boxes.boxes.clear(); // the missing Standard.cnv
+    ASSERT_TRUE(frame->Document().HasFolders());
+
+    QString status;
+    bool titleShown = true;
+    QWidget* wizard = nullptr;
+    dialogs.Queue(
+        [&](QDialog& dialog)
+        {
+            auto& sheet = dynamic_cast<CAutoUpdate&>(dialog);
+            wizard = &sheet;
+            QPushButton* finish = sheet.Button(Platform::WizardButton::finish);
+            ASSERT_TRUE(QTest::qWaitFor([&] { return finish->isVisible() && finish->isEnabled(); }, kDeadlineMs));
+            status = sheet.SearchPage()->findChild<QLabel*>(QStringLiteral("status"))->text();
+            titleShown = sheet.SearchPage()->findChild<QLabel*>(QStringLiteral("title"))->isVisible();
+            EXPECT_TRUE(boxes.boxes.empty()) << "the page says it, no box";
+            QTest::keyClick(&sheet, Qt::Key_F1);
+            QTest::mouseClick(finish, Qt::LeftButton);
+        });
+    frame->UpdateCommandUI();
+    frame->Action(Cmd::ID_CHECK_UPDATES)->trigger();
+    QApplication::processEvents();
+
+    EXPECT_EQ(dialogs.titles.size(), 1);
+    EXPECT_FALSE(titleShown);
+    EXPECT_TRUE(status.startsWith(QStringLiteral("The update server could not be reached")))
+        << status.toStdString();
+    EXPECT_TRUE(status.endsWith(QStringLiteral("(Error 12029)"))) << status.toStdString();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_TRUE(boxes.boxes[0].text.contains(InstalledFiles::SearchFolders(GetModuleFolder()).join(u'\n')))
+        << boxes.boxes[0].text.toStdString();
+    EXPECT_EQ(boxes.boxes[0].owner, wizard);
+    EXPECT_TRUE(frame->Document().HasFolders());
+    EXPECT_EQ(frame->Document().GetProjectPath(), project);
 }
 
 TEST_F(MainFrameUpdate, WithoutAServerSettingTheCheckStaysOnThisMachineAndEndsAtOnce)

@@ -1,11 +1,14 @@
 #include "app/FlatSplitterWnd.h"
 #include "app/Logo.h"
 #include "app/InstalledFiles.h"
+#include "app/LeftView.h"
+#include "app/LocalTree.h"
 #include "app/MainFrm.h"
 #include "app/ToolBarExt.h"
 #include "platform/core/StringTable.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/document/DocTestSupport.h"
+#include "tests/support/FileDialogRecorder.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/TempDir.h"
 
@@ -280,6 +283,57 @@ TEST_F(MainWindow, ClosingAModifiedProjectAsksAndCancelKeepsTheWindow)
     EXPECT_FALSE(frame->isVisible());
     EXPECT_FALSE(frame->Document().HasFolders());
     EXPECT_EQ(frame->NewVersionMenu(), nullptr);
+}
+
+// Opening a project is no change to it: the tree's own choice of the top folder leaves
+// it unmodified, so Close asks nothing. A folder the user clicks is a change.
+TEST_F(MainWindow, AnOpenedProjectClosesWithoutASaveQuestionUntilTheUserChoosesAFolder)
+{
+    TempDir dir;
+    const QString path = dir.File(QStringLiteral("Plant.v3p"));
+    {
+        CVeskDoc doc;
+        ASSERT_TRUE(DocTest::AddSeries(doc, QStringLiteral("\\Hall\\S1.vsm"), {500.0f}));
+        ASSERT_TRUE(DocTest::AddSeries(doc, QStringLiteral("\\Yard\\S2.vsm"), {600.0f}));
+        ASSERT_TRUE(doc.SaveProject(path));
+    }
+    CLocalTree& tree = static_cast<CLeftView*>(frame->LeftView())->Tree();
+    FileDialogRecorder files;
+    const auto open = [&]
+    {
+        files.Answer(path);
+        frame->UpdateCommandUI();
+        frame->Action(Cmd::ID_OPEN_PROJECT)->trigger();
+        QApplication::processEvents();
+        ASSERT_TRUE(frame->Document().HasFolders());
+        ASSERT_NE(tree.TopItem(), nullptr);
+        EXPECT_EQ(tree.GetSelectedItem(), tree.TopItem());
+        EXPECT_FALSE(frame->Document().IsModified());
+    };
+    const auto close = [&]
+    {
+        frame->UpdateCommandUI();
+        ASSERT_TRUE(frame->Action(Cmd::ID_CLOSE_PROJECT)->isEnabled());
+        frame->Action(Cmd::ID_CLOSE_PROJECT)->trigger();
+        QApplication::processEvents();
+    };
+
+    open();
+    close();
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_FALSE(frame->Document().HasFolders());
+
+    open();
+    TreeItem* yard = tree.FindItem(QStringLiteral("\\Yard\\"));
+    ASSERT_NE(yard, nullptr);
+    QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, tree.GetItemLabelRect(yard).center());
+    EXPECT_EQ(frame->Document().GetCurrentFolderPath(), QStringLiteral("\\Yard\\"));
+    EXPECT_TRUE(frame->Document().IsModified());
+    boxes.Answer(Platform::IDNO);
+    close();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("Would you like to save changes in your Project?"));
+    EXPECT_FALSE(frame->Document().HasFolders());
 }
 
 TEST_F(MainWindow, TheToolbarReactsOnlyToItsButtons)

@@ -6,6 +6,7 @@
 #include "app/MainFrm.h"
 #include "app/RightView.h"
 #include "export/ExportOptionDlg.h"
+#include "export/TabGridExport.h"
 #include "export/core/TextExport.h"
 #include "grid/GridCtrl.h"
 #include "platform/gui/PrintJob.h"
@@ -46,6 +47,7 @@ constexpr int kGraphicAsIs = 1;
 constexpr int kGraphicSeparateFiles = 6;
 constexpr int kGraphicClipboard = 7;
 constexpr int kTextReport = 1;
+constexpr int kTextAllData = 2;
 constexpr int kTextOneFile = 4;
 
 // Prints into a PDF file instead of asking.
@@ -362,4 +364,40 @@ TEST_F(PrintExport, TheSelectionOnlyExportsTakeTheSeriesTheUserSeesSelected)
     RunExport(Cmd::ID_EXPORT_GRAPHIC, {kGraphicAsIs, kGraphicClipboard});
     ASSERT_TRUE(clipboard.content.image);
     EXPECT_EQ(clipboard.content.image->height(), CTabGrid::kHeaderHeight + CTabGrid::kSummaryHeight + detail);
+}
+
+// A choice that gives nothing to export is told at Export, before any file dialog, and
+// the dialog stays for another choice.
+TEST_F(PrintExport, NothingToExportIsToldBeforeTheFileDialog)
+{
+    Open(3);
+    // No series selected (the page keeps one selected wherever the mouse clicks, so the
+    // grid is told directly).
+    Grid().SetSelectedRange(-1, -1, -1, -1);
+    Flush();
+    ASSERT_EQ(CTabGridExport(Page(), Doc()).SelectedSeries(), std::vector<int>{});
+    const QString file = out + QStringLiteral("/all.csv");
+    FileDialogRecorder files;
+    files.Answer(file);
+    ModalDialogRunner runner(
+        [&](QDialog& d)
+        {
+            auto& dlg = static_cast<CExportOptionDlg&>(d);
+            ExportOptionDriver::ShowPainted(dlg);
+            ASSERT_TRUE(ExportOptionDriver::ClickChoices(dlg, {kTextReport, kTextOneFile}));
+            ExportOptionDriver::PressExport(dlg);
+            ASSERT_EQ(boxes.boxes.size(), 1u);
+            EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("There are no measurement objects to export."));
+            EXPECT_EQ(boxes.boxes[0].owner, &dlg);
+            EXPECT_TRUE(files.requests.empty());
+            EXPECT_TRUE(dlg.isVisible());
+            ASSERT_TRUE(ExportOptionDriver::ClickChoices(dlg, {kTextAllData}));
+            ExportOptionDriver::PressExport(dlg);
+        });
+    ASSERT_TRUE(Enabled(Cmd::ID_EXPORT_TEXT));
+    frame->Action(Cmd::ID_EXPORT_TEXT)->trigger();
+    Flush();
+    EXPECT_EQ(files.requests.size(), 1u);
+    EXPECT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_TRUE(QFile::exists(file));
 }

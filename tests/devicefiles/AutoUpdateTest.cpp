@@ -3,6 +3,7 @@
 #include "devicefiles/AutoUpdate.h"
 #include "devicefiles/PageDownload.h"
 #include "devicefiles/PageSearch.h"
+#include "devicefiles/WizardHelp.h"
 #include "devicefiles/core/UpdateDownload.h"
 #include "platform/core/SettingsStore.h"
 #include "resources/BuiltInStrings.h"
@@ -93,7 +94,7 @@ protected:
                 ASSERT_NE(sheet, nullptr);
                 drive(*sheet);
             });
-        return wizard.RunWizard(true);
+        return wizard.RunWizard();
     }
 
     static bool WaitFor(QPushButton* button)
@@ -206,11 +207,33 @@ TEST_F(AutoUpdateTest, AnUnreachableServerIsReportedWithFinish)
             QTest::mouseClick(sheet.Button(WizardButton::finish), Qt::LeftButton);
         });
     EXPECT_FALSE(downloaded);
-    EXPECT_TRUE(status.contains(QStringLiteral("(Error 12029)"))) << status.toStdString();
-    // The wizard shows connection errors in a box too, on the UI thread.
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_TRUE(boxes.boxes[0].uiThread);
-    EXPECT_EQ(boxes.boxes[0].type & 0xF0u, uint32_t(Platform::MB_ICONERROR));
+    // Once, on the page: what it means first, the transport's words after it.
+    EXPECT_TRUE(status.startsWith(QStringLiteral("The update server could not be reached, or it refused the "
+                                                 "connection.")))
+        << status.toStdString();
+    EXPECT_TRUE(status.contains(QStringLiteral("\n")));
+    EXPECT_TRUE(status.endsWith(QStringLiteral("(Error 12029)"))) << status.toStdString();
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+// F1 asks for the help of the wizard itself, through the help the program installs.
+TEST_F(AutoUpdateTest, F1AsksTheInstalledHelpWithTheWizardAsOwner)
+{
+    std::vector<QWidget*> owners;
+    const WizardHelp::Handler previous =
+        WizardHelp::SetHandler([&](QWidget* owner, uint32_t) { owners.push_back(owner); });
+    QWidget* wizard = nullptr;
+    server.Stop();
+    RunWizard(
+        [&](CAutoUpdate& sheet)
+        {
+            wizard = &sheet;
+            ASSERT_TRUE(WaitFor(sheet.Button(WizardButton::finish)));
+            QTest::keyClick(&sheet, Qt::Key_F1);
+            QTest::mouseClick(sheet.Button(WizardButton::finish), Qt::LeftButton);
+        });
+    WizardHelp::SetHandler(previous);
+    EXPECT_EQ(owners, std::vector<QWidget*>{wizard});
 }
 
 TEST_F(AutoUpdateTest, DownloadErrorsOfferFinishAndKeepNothing)
@@ -219,10 +242,13 @@ TEST_F(AutoUpdateTest, DownloadErrorsOfferFinishAndKeepNothing)
     {
         QByteArray content;
         QByteArray checksum; // empty: none on the server
+        bool goneAfterListing;
         const char* text;
     };
-    for (const Case& c : {Case{QByteArray(), QByteArray(), "with a size of 0 bytes"},
-                          Case{"package", QByteArray(64, 'a'), "does not match its SHA-256 checksum"}})
+    for (const Case& c : {Case{QByteArray(), QByteArray(), false, "with a size of 0 bytes"},
+                          Case{"package", QByteArray(64, 'a'), false, "does not match its SHA-256 checksum"},
+                          Case{"package", QByteArray(), true,
+                               "The update server no longer has Veskador 3_V_2_4_1_0.deb. Try again later.\n"}})
     {
         SCOPED_TRACE(c.text);
         server.AddFile(kFolder + kName, c.content);
@@ -232,6 +258,11 @@ TEST_F(AutoUpdateTest, DownloadErrorsOfferFinishAndKeepNothing)
         const bool downloaded = RunWizard(
             [&](CAutoUpdate& sheet)
             {
+                if (c.goneAfterListing)
+                {
+                    ASSERT_TRUE(WaitFor(sheet.Button(WizardButton::next)));
+                    ASSERT_TRUE(QFile::remove(server.Root() + u'/' + kFolder + kName));
+                }
                 DownloadToTheEnd(sheet);
                 title = Text(sheet.DownloadPage(), "title");
                 EXPECT_FALSE(Shown(sheet.DownloadPage(), "progress"));
@@ -357,7 +388,8 @@ TEST_F(SlowAutoUpdateTest, AServerThatDropsMidDownloadIsAnErrorAndLeavesNoFile)
             title = Text(sheet.DownloadPage(), "title");
             QTest::mouseClick(sheet.Button(WizardButton::finish), Qt::LeftButton);
         }));
-    EXPECT_TRUE(title.startsWith(QStringLiteral("Unknown error while downloading."))) << title.toStdString();
+    EXPECT_TRUE(title.startsWith(QStringLiteral("The connection to the update server broke off.")))
+        << title.toStdString();
     EXPECT_TRUE(InDownloads().isEmpty()) << InDownloads().join(u',').toStdString();
 }
 

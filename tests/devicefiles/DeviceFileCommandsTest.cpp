@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QProgressBar>
 #include <QTimer>
 
 using namespace TesterCommands;
@@ -333,6 +334,86 @@ TEST_F(DeviceFileCommandsTest, ACancelledLogCollectionKeepsTheEarlierFile)
     EXPECT_TRUE(Loaded(kLogRoot).isEmpty());
 }
 
+// A collection cut short after two of four LOG files, by Cancel or by a refused
+// download, keeps those two: in the chosen file when there was none, else beside the
+// earlier collection, which stays byte for byte. The user is told where they are.
+TEST_F(DeviceFileCommandsTest, ALogCollectionCutShortKeepsWhatArrived)
+{
+    sim.AddFile(kLogRoot + "Veskora3_002.log", "third LOG file");
+    sim.AddFile(kLogRoot + "Veskora3_003.log", "fourth LOG file");
+    struct Case
+    {
+        const char* what;
+        bool earlier;
+        bool cancel; // else the tester refuses the third download
+    };
+    const Case cases[] = {{"cancelled, no earlier collection", false, true},
+                          {"cancelled, an earlier collection", true, true},
+                          {"failed, an earlier collection", true, false}};
+    Serve(Link::tcp);
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        const QString folder = Target() + u'/' + QString::fromLatin1(c.what);
+        ASSERT_TRUE(QDir().mkpath(folder));
+        const QString log = folder + QStringLiteral("/Veskora3.log");
+        if (c.earlier)
+            WriteAll(log, "earlier collection");
+        files.Answer(log);
+        if (!CVeskoraConnection::Instance().GetDevice())
+            QueueWizard();
+        boxes.boxes.clear();
+        sim.Engine().ClearLog();
+        // The third step of the progress window: two files are in.
+        QTimer cutter;
+        QObject::connect(&cutter, &QTimer::timeout,
+                         [&]
+                         {
+                             for (QWidget* w : QApplication::topLevelWidgets())
+                             {
+                                 auto* bar = w->findChild<QProgressBar*>(QStringLiteral("bar"));
+                                 if (!w->isVisible() || !bar || bar->value() != 3)
+                                     continue;
+                                 cutter.stop();
+                                 if (c.cancel)
+                                     w->findChild<QAbstractButton*>(QStringLiteral("cancel"))->click();
+                                 else
+                                     sim.Engine().UpdateFaults([](Sim::Faults& f) { f.refuse.insert("LOAD"); });
+                             }
+                         });
+        cutter.start(0);
+        frame->UpdateCommandUI();
+        frame->Action(Cmd::ID_DOWNLOAD_LOG)->trigger();
+        cutter.stop();
+        sim.Engine().UpdateFaults([](Sim::Faults& f) { f.refuse.remove("LOAD"); });
+
+        QStringList loaded = Loaded(kLogRoot);
+        ASSERT_GE(loaded.size(), 2) << loaded.join(u'|').toStdString();
+        QByteArray arrived;
+        for (const QString& path : loaded.mid(0, 2))
+            arrived += DeviceFileTransfer::LogFileHeader(path) + sim.FileData(path.toLatin1()).value();
+        const QString partial = folder + QStringLiteral("/Veskora3 (partial).log");
+        if (c.earlier)
+        {
+            EXPECT_EQ(ReadAll(log), QByteArray("earlier collection"));
+            EXPECT_EQ(ReadAll(partial), arrived);
+            EXPECT_EQ(BoxTexts(), QStringList{QStringLiteral("Not every LOG file could be downloaded, so %1 was "
+                                                             "left as it was. The 2 LOG files that arrived are "
+                                                             "saved beside it, in:\n%2")
+                                                  .arg(log, partial)});
+        }
+        else
+        {
+            EXPECT_EQ(ReadAll(log), arrived);
+            EXPECT_FALSE(QFile::exists(partial));
+            EXPECT_EQ(BoxTexts(), QStringList{QStringLiteral("Not every LOG file could be downloaded. The 2 LOG "
+                                                             "files that arrived are saved in:\n%1")
+                                                  .arg(log)});
+        }
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), c.earlier ? 2 : 1);
+    }
+}
+
 TEST_F(DeviceFileCommandsTest, AFailedLogListingIsAFailureNotAnEmptyFile)
 {
     const QString log = Local("Veskora3.log");
@@ -382,6 +463,25 @@ TEST_F(DeviceFileCommandsTest, RestoreSendsTheFileAndEndsTheConnection)
               (QStringList{"The profiles where successfully restored.",
                            "The Veskora 3 device has been rebooted.\nPress the YES button on Veskora 3 to "
                            "activate the restored profiles!"}));
+}
+
+// A login without super-user rights cannot restore: it hears so before any file dialog.
+TEST_F(DeviceFileCommandsTest, RestoreWithoutSuperUserRightsRefusesBeforeAskingForAFile)
+{
+    Sim::PortableTesterSim::LoginProfile user;
+    user.superUser = false;
+    sim.SetLoginProfile(user);
+    files.Answer(Local("Profiles.pf3"));
+    Serve(Link::tcp);
+    QueueWizard();
+    frame->UpdateCommandUI();
+    frame->Action(Cmd::ID_RESTORE_PROFILES)->trigger();
+
+    EXPECT_EQ(BoxTexts(), QStringList{"Restoring of the profiles not possible!\nThe user profile you are "
+                                      "logged into has no super user rights!"});
+    EXPECT_TRUE(files.requests.empty());
+    EXPECT_FALSE(AnySave());
+    EXPECT_FALSE(sim.Exists(kNewProfiles));
 }
 
 TEST_F(DeviceFileCommandsTest, UpgradeToolMissingKeepsTheNotices)

@@ -195,12 +195,15 @@ TEST(LogCollection, HeaderThenBytesForEachFileAndFoldersSkipped)
     const QString local = dir.filePath(QStringLiteral("Veskora3.log"));
 
     QStringList stepped;
-    ASSERT_TRUE(CollectLogFiles(tester.Download(), {first, folder, second}, local,
-                                [&](int i, const QString& p)
-                                {
-                                    stepped << QString::number(i) + p;
-                                    return true;
-                                }));
+    const SLogCollection all = CollectLogFiles(tester.Download(), {first, folder, second}, local,
+                                               [&](int i, const QString& p)
+                                               {
+                                                   stepped << QString::number(i) + p;
+                                                   return true;
+                                               });
+    EXPECT_TRUE(all.complete);
+    EXPECT_EQ(all.kept, 2);
+    EXPECT_EQ(all.keptIn, local);
     const QByteArray rule(147, '-');
     const QByteArray expected = "\n" + rule + "\n\\Persistent Storage\\log\\A.log\n" + rule + "\nfirst\n" +
                                 "\n" + rule + "\n\\Persistent Storage\\log\\Old.DIR\\BA.log\n" + rule + "\n" +
@@ -210,11 +213,14 @@ TEST(LogCollection, HeaderThenBytesForEachFileAndFoldersSkipped)
     EXPECT_EQ(tester.asked, (QStringList{first, second}));
 
     // None at all: an empty collection.
-    ASSERT_TRUE(CollectLogFiles(tester.Download(), {}, local, {}));
+    ASSERT_TRUE(CollectLogFiles(tester.Download(), {}, local, {}).complete);
     EXPECT_EQ(ReadAll(local), QByteArray());
 }
 
-TEST(LogCollection, AFailureOrCancelKeepsTheEarlierFile)
+// Cut short, a collection keeps the files that arrived whole: in the chosen file when there
+// was none, else under a partial name beside the earlier one, which only a complete
+// collection replaces.
+TEST(LogCollection, ACollectionCutShortKeepsWhatArrivedAndNeverReplacesAnEarlierFile)
 {
     QTemporaryDir dir;
     FakeTester tester;
@@ -222,17 +228,45 @@ TEST(LogCollection, AFailureOrCancelKeepsTheEarlierFile)
     const QString b = QStringLiteral("\\log\\B.log");
     tester.files[a] = "a";
     tester.files[b] = "b";
-    tester.failing << b;
+    const QByteArray onlyA = LogFileHeader(a) + "a";
     const QString local = dir.filePath(QStringLiteral("Veskora3.log"));
-    WriteAll(local, "earlier collection");
+    const QString partial = dir.filePath(QStringLiteral("Veskora3 (partial).log"));
+    const QString partial2 = dir.filePath(QStringLiteral("Veskora3 (partial 2).log"));
+    const auto stopAtB = [](int i, const QString&) { return i == 0; };
 
-    EXPECT_FALSE(CollectLogFiles(tester.Download(), {a, b}, local, {}));
-    EXPECT_EQ(ReadAll(local), QByteArray("earlier collection"));
+    // No earlier file: the chosen file holds what arrived.
+    tester.failing << b;
+    SLogCollection got = CollectLogFiles(tester.Download(), {a, b}, local, {});
+    EXPECT_FALSE(got.complete);
+    EXPECT_EQ(got.kept, 1);
+    EXPECT_EQ(got.keptIn, local);
+    EXPECT_EQ(ReadAll(local), onlyA);
+
+    // An earlier file stays; each partial collection gets a name of its own.
     tester.failing.clear();
-    EXPECT_FALSE(
-        CollectLogFiles(tester.Download(), {a, b}, local, [](int i, const QString&) { return i == 0; }));
+    WriteAll(local, "earlier collection");
+    got = CollectLogFiles(tester.Download(), {a, b}, local, stopAtB);
+    EXPECT_EQ(got.keptIn, partial);
+    EXPECT_EQ(ReadAll(partial), onlyA);
+    EXPECT_EQ(PartialCollectionPath(local), partial2);
+    got = CollectLogFiles(tester.Download(), {a, b}, local, stopAtB);
+    EXPECT_EQ(got.keptIn, partial2);
     EXPECT_EQ(ReadAll(local), QByteArray("earlier collection"));
-    EXPECT_EQ(FolderEntries(dir.path()), QStringList{QStringLiteral("Veskora3.log")});
+
+    // Nothing arrived: nothing written.
+    got = CollectLogFiles(tester.Download(), {a, b}, local, [](int, const QString&) { return false; });
+    EXPECT_EQ(got.kept, 0);
+    EXPECT_TRUE(got.keptIn.isEmpty());
+    EXPECT_EQ(FolderEntries(dir.path()), (QStringList{QStringLiteral("Veskora3 (partial 2).log"),
+                                                      QStringLiteral("Veskora3 (partial).log"),
+                                                      QStringLiteral("Veskora3.log")}));
+
+    // Complete: the earlier file is replaced.
+    got = CollectLogFiles(tester.Download(), {a, b}, local, {});
+    EXPECT_TRUE(got.complete);
+    EXPECT_EQ(got.keptIn, local);
+    EXPECT_EQ(ReadAll(local), onlyA + LogFileHeader(b) + "b");
+    EXPECT_EQ(FolderEntries(dir.path()).size(), 3);
 }
 
 TEST(ProfilesBackup, TakesExactlyTheOneProfilesFile)

@@ -261,7 +261,8 @@ TEST_F(SlowUpdateDownloadTest, AServerThatDropsMidTransferIsAnErrorAndLeavesNoPa
 {
     const SResult result = FetchFile(kSize, QString(), [&](uint64_t) { slow.Stop(); });
     EXPECT_EQ(result.end, NEnd::failed);
-    EXPECT_TRUE(result.error.startsWith(QStringLiteral("Unknown error while downloading."))) << result.error.toStdString();
+    EXPECT_TRUE(result.error.startsWith(QStringLiteral("The connection to the update server broke off.")))
+        << result.error.toStdString();
     EXPECT_TRUE(Left().isEmpty()) << Left().join(u',').toStdString();
 }
 
@@ -275,6 +276,8 @@ TEST_F(SlowUpdateDownloadTest, AStalledTransferIsAnError)
     const SResult result = FetchFile(kSize, QString(), [&](uint64_t) { slow.Pause(); });
     EXPECT_EQ(result.end, NEnd::failed);
     EXPECT_LT(timer.elapsed(), 1000 + 4000);
+    EXPECT_TRUE(result.error.startsWith(QStringLiteral("The update server did not answer in time.")))
+        << result.error.toStdString();
     EXPECT_TRUE(Left().isEmpty()) << Left().join(u',').toStdString();
     slow.Resume();
 }

@@ -102,13 +102,17 @@ TEST_F(UpdateFtpClientTest, EachFailureGivesOneTextAndABoxOnlyWhenErrorsAreShown
         bool serverStopped;
         QString expected; // the whole text, or its end for texts of the transport
         bool exact;
+        QString sentence; // what a text of the transport starts with, for the user
     };
     const Case cases[] = {
         {"missing folder", CUpdateFtpClient::kPassword, "0000ffff", false,
-         QStringLiteral("Directory (./DiZivavir/0000ffff/) not found on the FTP server!"), true},
-        {"wrong password", "wdmeloxjv", "0012abcd", false, QStringLiteral(" (Error 12014)"), false},
+         QStringLiteral("Directory (./DiZivavir/0000ffff/) not found on the FTP server!"), true, QString()},
+        {"wrong password", "wdmeloxjv", "0012abcd", false, QStringLiteral(" (Error 12014)"), false,
+         QStringLiteral("The update server refused the request.\r\n")},
         {"nobody listening", CUpdateFtpClient::kPassword, "0012abcd", true, QStringLiteral(" (Error 12029)"),
-         false},
+         false,
+         QStringLiteral("The update server could not be reached, or it refused the connection. Check the "
+                        "network connection, or try again later.\r\n")},
     };
     for (const Case& c : cases)
     {
@@ -134,7 +138,8 @@ TEST_F(UpdateFtpClientTest, EachFailureGivesOneTextAndABoxOnlyWhenErrorsAreShown
             }
             else
             {
-                EXPECT_TRUE(text.endsWith(c.expected) && text.size() > c.expected.size())
+                EXPECT_TRUE(text.endsWith(c.expected) && text.startsWith(c.sentence) &&
+                            text.size() > c.sentence.size() + c.expected.size())
                     << text.toStdString();
             }
             ASSERT_EQ(boxes.boxes.size(), show ? 1u : 0u);

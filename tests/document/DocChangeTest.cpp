@@ -57,11 +57,33 @@ TEST_F(DocChangeTest, EveryOperationMarksAndTellsAsItsKindOfChangeNeeds)
     auto path = [](const char* p) { return QString::fromLatin1(p); };
     const Case cases[] = {
         // Folders
-        {"current folder, shown",
+        {"current folder chosen by the user, shown",
          [&](CVeskDoc& d, FakeView&)
          { d.SetCurrentFolder(d.LookupFolder(path("\\D\\")), path("\\D\\"), false); },
          true,
          {kAll}},
+        {"current folder a view follows",
+         [&](CVeskDoc& d, FakeView&)
+         { d.FollowFolder(d.LookupFolder(path("\\D\\")), path("\\D\\"), false); },
+         false,
+         {kAll}},
+        // The tree follows an opened project by making a folder current while it hears of
+        // the open: the project is as its file has it.
+        {"project opened, a view follows it",
+         [&](CVeskDoc& d, FakeView& v)
+         {
+             v.reaction = [&d](int)
+             {
+                 if (CFolderData* folder = d.LookupFolder(QStringLiteral("\\D\\"));
+                     folder && folder != d.GetCurrentFolder())
+                     d.FollowFolder(folder, QStringLiteral("\\D\\"), false);
+             };
+             ASSERT_TRUE(d.OpenProject(dir.File(QStringLiteral("p.v3p")), false));
+             v.reaction = nullptr;
+             EXPECT_EQ(d.GetCurrentFolderPath(), QStringLiteral("\\D\\"));
+         },
+         false,
+         {kAll, kAll, kAll}},
         {"current folder, quiet",
          [&](CVeskDoc& d, FakeView&)
          { d.SetCurrentFolder(d.LookupFolder(path("\\D\\")), path("\\D\\"), true); },

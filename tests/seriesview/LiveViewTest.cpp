@@ -122,10 +122,15 @@ TEST_F(LiveViewTest, AutoCloseCountsTheNameUpAndRefusesACountThatIsNoNumber)
     EXPECT_EQ(Store().ReadString(kKey, QStringLiteral("SeriesName")).value_or(QString()),
               QStringLiteral("New Veskamon Series 002"));
 
-    // Lowering n below the count closes the series with the next reading.
+    // Auto-close acts at exactly n: with n lowered below the count the series stays open,
+    // and it closes when its count reaches n.
     Measure();
     Measure();
     Control<QLineEdit>("countEdit")->setText(QStringLiteral("1"));
+    Measure();
+    ASSERT_NE(Open(), nullptr);
+    EXPECT_EQ(Open()->GetSeries()->GetCount(kAllReadings), 3);
+    Control<QLineEdit>("countEdit")->setText(QStringLiteral("4"));
     Measure();
     EXPECT_EQ(Open(), nullptr);
     ASSERT_EQ(doc.GetSeriesCount(), 2);

@@ -20,6 +20,7 @@ public:
         QString caption;
         uint32_t type;
         bool uiThread; // asked for on the application's thread
+        const QWidget* owner; // compared, never used: it may be gone by then
     };
 
     MessageBoxRecorder() { m_previous = Platform::SetMessageBoxService(this); }
@@ -31,11 +32,11 @@ public:
         m_answers.push_back(answer);
     }
 
-    int Show(QWidget*, const QString& text, const QString& caption, uint32_t type) override
+    int Show(QWidget* owner, const QString& text, const QString& caption, uint32_t type) override
     {
         std::lock_guard g(m_lock);
         auto* app = QCoreApplication::instance();
-        boxes.push_back(Box{text, caption, type, app && QThread::currentThread() == app->thread()});
+        boxes.push_back(Box{text, caption, type, app && QThread::currentThread() == app->thread(), owner});
         if (!m_answers.empty())
         {
             const int a = m_answers.front();
