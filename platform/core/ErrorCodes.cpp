@@ -67,9 +67,8 @@ int ErrnoFromError(uint32_t error)
     case Err::Success:
         return 0;
     case Err::FileNotFound:
-        return ENOENT;
     case Err::PathNotFound:
-        return ENOTDIR;
+        return ENOENT;
     case Err::TooManyOpenFiles:
         return EMFILE;
     case Err::AccessDenied:
