@@ -55,9 +55,12 @@ CDeviceFileCommands::CDeviceFileCommands(QWidget* parent, CVeskoraConnection& co
 {
 }
 
-void CDeviceFileCommands::Message(unsigned textId, unsigned icon)
+void CDeviceFileCommands::Message(unsigned textId, unsigned icon, const QString& detail)
 {
-    Platform::ShowMessageBox(m_parent, LoadString(textId), QString(), Platform::MB_OK | icon);
+    QString text = LoadString(textId);
+    if (!detail.isEmpty())
+        text += QStringLiteral("\n\n") + detail;
+    Platform::ShowMessageBox(m_parent, text, QString(), Platform::MB_OK | icon);
 }
 
 bool CDeviceFileCommands::ListFiles(uint32_t kind, QString& listing)
@@ -108,6 +111,7 @@ void CDeviceFileCommands::OnDownloadLogFiles()
     const qsizetype files =
         std::count_if(paths.begin(), paths.end(), [](const QString& p) { return !p.endsWith(u'\\'); });
     bool ok = false;
+    QString writeError;
     {
         CProgressWnd progress(m_parent, LoadString(StringId::IDS_LOG_DOWNLOADING),
                               LoadString(StringId::IDS_CANCEL), true);
@@ -121,12 +125,13 @@ void CDeviceFileCommands::OnDownloadLogFiles()
                                                      progress.StepIt();
                                                      progress.PumpMessages(true);
                                                      return !progress.Cancelled();
-                                                 });
+                                                 },
+                                                 &writeError);
     }
     if (ok)
         Message(StringId::IDS_LOG_DONE, Platform::MB_ICONINFORMATION);
     else
-        Message(StringId::IDS_LOG_FAILED, Platform::MB_ICONSTOP);
+        Message(StringId::IDS_LOG_FAILED, Platform::MB_ICONSTOP, writeError);
 }
 
 void CDeviceFileCommands::OnBackupProfiles()
@@ -138,6 +143,7 @@ void CDeviceFileCommands::OnBackupProfiles()
         return;
     bool done = false;
     QString listing;
+    QString writeError;
     if (ListFiles(Device::fileProfiles, listing))
     {
         Platform::WaitCursor wait;
@@ -147,12 +153,12 @@ void CDeviceFileCommands::OnBackupProfiles()
         done = !profiles.isEmpty() &&
                DeviceFileTransfer::DownloadToLocalFile([this](StreamIO::CIoStream* out, const QString& path)
                                                        { return m_connection.DownloadFile(out, path); },
-                                                       profiles, *file);
+                                                       profiles, *file, &writeError);
     }
     if (done)
         Message(StringId::IDS_BACKUP_DONE, Platform::MB_ICONINFORMATION);
     else
-        Message(StringId::IDS_BACKUP_FAILED, Platform::MB_ICONSTOP);
+        Message(StringId::IDS_BACKUP_FAILED, Platform::MB_ICONSTOP, writeError);
 }
 
 void CDeviceFileCommands::OnRestoreProfiles()

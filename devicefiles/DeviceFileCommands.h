@@ -33,7 +33,8 @@ public:
 private:
     // Connects (with the wizard when needed) and reads the listing of the kind.
     bool ListFiles(uint32_t kind, QString& listing);
-    void Message(unsigned textId, unsigned icon);
+    // detail (a file that could not be written, say) follows the text after a blank line.
+    void Message(unsigned textId, unsigned icon, const QString& detail = QString());
 
     QWidget* m_parent;
     CVeskoraConnection& m_connection;

@@ -3,9 +3,10 @@
 #include "device/VmCommands.h"
 #include "streamio/RamStream.h"
 
+#include "platform/core/SafeFileWriter.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <exception>
 #include <memory>
@@ -77,10 +78,12 @@ bool IsSafeLocalName(const QString& name)
 
 bool IsSafeUploadName(const QString& name)
 {
-    if (name.isEmpty())
+    // Linux allows '\\' in a name, but the tester reads it as a folder separator.
+    const QString trimmed = name.trimmed();
+    if (trimmed.isEmpty() || trimmed == QStringLiteral(".") || trimmed == QStringLiteral(".."))
         return false;
     for (const QChar c : name)
-        if (c == u'"' || IsControl(c))
+        if (c == u'"' || c == u'\\' || c == u'/' || IsControl(c))
             return false;
     return true;
 }
@@ -142,23 +145,21 @@ bool ReadUploadFile(const QString& localPath, QByteArray& bytes)
     return file.error() == QFileDevice::NoError;
 }
 
-bool WriteLocalFile(const QString& localPath, const QByteArray& bytes)
+bool WriteLocalFile(const QString& localPath, const QByteArray& bytes, QString* writeError)
 {
-    QSaveFile file(localPath);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size())
-    {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    Platform::SafeFileWriter file;
+    if (file.Open(localPath) && file.Write(bytes) && file.Commit())
+        return true;
+    if (writeError)
+        *writeError = file.ErrorMessage();
+    return false;
 }
 
-bool DownloadToLocalFile(const DownloadCall& download, const QString& devicePath, const QString& localPath)
+bool DownloadToLocalFile(const DownloadCall& download, const QString& devicePath, const QString& localPath,
+                         QString* writeError)
 {
     QByteArray bytes;
-    return DownloadToMemory(download, devicePath, bytes) && WriteLocalFile(localPath, bytes);
+    return DownloadToMemory(download, devicePath, bytes) && WriteLocalFile(localPath, bytes, writeError);
 }
 
 QByteArray LogFileHeader(const QString& devicePath)
@@ -172,12 +173,18 @@ QByteArray LogFileHeader(const QString& devicePath)
 }
 
 bool CollectLogFiles(const DownloadCall& download, const QStringList& paths, const QString& localPath,
-                     const FileStep& step)
+                     const FileStep& step, QString* writeError)
 {
     // Each file goes to the temporary file as it arrives, so only one is held in memory.
-    QSaveFile collection(localPath);
-    if (!collection.open(QIODevice::WriteOnly))
+    Platform::SafeFileWriter collection;
+    const auto writeFailed = [&]
+    {
+        if (writeError)
+            *writeError = collection.ErrorMessage();
         return false;
+    };
+    if (!collection.Open(localPath))
+        return writeFailed();
     int index = 0;
     for (const QString& path : paths)
     {
@@ -185,16 +192,13 @@ bool CollectLogFiles(const DownloadCall& download, const QStringList& paths, con
         if (path.endsWith(u'\\'))
             continue;
         QByteArray block = LogFileHeader(path);
-        const bool ok = (!step || step(index, path)) && AppendDownload(download, path, block) &&
-                        collection.write(block) == block.size();
-        if (!ok)
-        {
-            collection.cancelWriting();
-            return false;
-        }
+        if ((step && !step(index, path)) || !AppendDownload(download, path, block))
+            return false; // the writer drops the temporary file
+        if (!collection.Write(block))
+            return writeFailed();
         ++index;
     }
-    return collection.commit();
+    return collection.Commit() || writeFailed();
 }
 
 QString FindProfilesFile(const QStringList& paths)
