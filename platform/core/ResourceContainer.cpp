@@ -73,10 +73,26 @@ struct Layout
     uint64_t nodeSize = 0;
 };
 
+// A name inside the bytes that is one path component: not empty, not "." or "..", no '/'
+// (a folder that named itself would have a walk through the tree go round).
 bool NameFits(const Reader& r, const Layout& l, uint32_t offset)
 {
     const uint64_t at = l.names + offset;
-    return r.Has(at, kNameHeader) && r.Has(at + kNameHeader, uint64_t(r.U16(at)) * 2);
+    if (!r.Has(at, kNameHeader))
+        return false;
+    const uint64_t length = r.U16(at);
+    const uint64_t chars = at + kNameHeader;
+    if (length == 0 || !r.Has(chars, length * 2))
+        return false;
+    bool dots = length <= 2;
+    for (uint64_t i = 0; i < length; ++i)
+    {
+        const uint16_t c = r.U16(chars + 2 * i);
+        if (c == u'/')
+            return false;
+        dots = dots && c == u'.';
+    }
+    return !dots;
 }
 
 bool DataFits(const Reader& r, const Layout& l, uint32_t offset, uint16_t flags)
