@@ -377,6 +377,17 @@ TEST(LanguagePackCheck, PassesOnlyWhatQtReadsSafely)
                 ReadEveryEntry(damaged);
         }
     EXPECT_GT(refused, 0);
+
+    // Packs as the resource compiler writes them, plain and with either compression.
+    const QString corpus =
+        QStringLiteral(VESKADOR_SOURCE_DIR) + QStringLiteral("/tests/fuzz/corpus/fuzz_resource_container/");
+    for (const char* name : {"pack", "zlib-pack", "zstd-pack"})
+    {
+        const QByteArray bytes = PackBytes(corpus + QLatin1String(name));
+        ASSERT_FALSE(bytes.isEmpty()) << name;
+        EXPECT_TRUE(Platform::IsSoundResourceContainer(bytes)) << name;
+        EXPECT_GE(ReadEveryEntry(bytes), 1) << name;
+    }
 }
 
 // A damaged pack named in the settings and another beside the program: the program starts

@@ -23,7 +23,7 @@ const char* const kCodeFolders[] = {"app",        "controls", "device",  "device
 // Every source file of the program, by its path below the source folder.
 QMap<QString, QString> ProgramSources()
 {
-    const QString root = qEnvironmentVariable("VESKADOR_SOURCE_DIR");
+    const QString root = QStringLiteral(VESKADOR_SOURCE_DIR);
     QMap<QString, QString> sources;
     for (const char* folder : kCodeFolders)
     {
@@ -70,7 +70,6 @@ std::vector<SUse> IdsAskedFor(const QMap<QString, QString>& sources)
 
 TEST(StringIds, EveryIdTheCodeAsksForHasABuiltInText)
 {
-    ASSERT_FALSE(qEnvironmentVariable("VESKADOR_SOURCE_DIR").isEmpty());
     const QMap<QString, QString> sources = ProgramSources();
     ASSERT_TRUE(sources.contains(QStringLiteral("resources/StringIds.h")));
     RegisterBuiltInStrings();
