@@ -49,6 +49,7 @@ public:
         const uint64_t total = uint64_t(m_bytes.size());
         return at <= total && size <= total - at;
     }
+    uint8_t U8(uint64_t at) const { return reinterpret_cast<const uint8_t*>(m_bytes.data())[at]; }
     uint16_t U16(uint64_t at) const
     {
         const auto* p = reinterpret_cast<const uint8_t*>(m_bytes.data()) + at;
@@ -95,6 +96,33 @@ bool NameFits(const Reader& r, const Layout& l, uint32_t offset)
     return !dots;
 }
 
+// Qt sizes its buffer by the size a zstd frame's header declares: it must be there, and
+// one a pack can have.
+bool ZstdSizeFits(const Reader& r, uint64_t at, uint64_t length)
+{
+    constexpr uint8_t kMagic[4] = {0x28, 0xB5, 0x2F, 0xFD};
+    if (length < 5 || !r.Has(at, 5))
+        return false;
+    for (int i = 0; i < 4; ++i)
+        if (r.U8(at + i) != kMagic[i])
+            return false;
+    const uint8_t descriptor = r.U8(at + 4);
+    const bool singleSegment = descriptor & 0x20;
+    const int sizeFlag = descriptor >> 6;
+    const uint64_t dictionaryBytes[4] = {0, 1, 2, 4};
+    const uint64_t sizeBytes[4] = {uint64_t(singleSegment ? 1 : 0), 2, 4, 8};
+    const uint64_t field = at + 5 + (singleSegment ? 0 : 1) + dictionaryBytes[descriptor & 0x03];
+    const uint64_t fieldBytes = sizeBytes[sizeFlag];
+    if (fieldBytes == 0 || field + fieldBytes > at + length || !r.Has(field, fieldBytes))
+        return false; // no declared size
+    uint64_t size = 0;
+    for (uint64_t i = 0; i < fieldBytes; ++i)
+        size |= uint64_t(r.U8(field + i)) << (8 * i);
+    if (fieldBytes == 2)
+        size += 256;
+    return size <= kMaxUnpackedSize;
+}
+
 bool DataFits(const Reader& r, const Layout& l, uint32_t offset, uint16_t flags)
 {
     const uint64_t at = l.data + offset;
@@ -105,6 +133,8 @@ bool DataFits(const Reader& r, const Layout& l, uint32_t offset, uint16_t flags)
         return false;
     if (flags & kCompressed)
         return length >= kZlibHeader && r.U32(at + kDataHeader) <= kMaxUnpackedSize;
+    if (flags & kCompressedZstd)
+        return ZstdSizeFits(r, at + kDataHeader, length);
     return true;
 }
 
