@@ -517,7 +517,9 @@ void CMainFrame::RemoveNewVersionMenu()
     if (!m_newVersionMenu)
         return;
     menuBar()->removeAction(m_newVersionMenu->menuAction());
-    delete m_newVersionMenu;
+    // Its own entry may be the caller: the menu is still handling that click, so it goes
+    // once the event loop has it back.
+    m_newVersionMenu->deleteLater();
     m_newVersionMenu = nullptr;
 }
 

@@ -5,6 +5,7 @@
 #include "controls/ProgressWnd.h"
 #include "device/DeviceThread.h"
 #include "device/ReportMessage.h"
+#include "platform/core/ResourceContainer.h"
 #include "platform/core/SettingsStore.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/MessageBox.h"
@@ -19,6 +20,7 @@
 #include <QResource>
 
 #include <exception>
+#include <list>
 #include <memory>
 
 namespace
@@ -39,6 +41,8 @@ uint32_t g_dtFormat = 0;
 // The resource root of the language pack loaded last; packs stay registered.
 QString g_languageRoot;
 int g_packsLoaded = 0;
+// The bytes of the registered packs, which Qt reads in place.
+std::list<QByteArray> g_packBytes;
 
 QString ProgramFile()
 {
@@ -212,19 +216,39 @@ void CVeskador3SEApp::LoadLanguageResources()
         RegisterBuiltInStrings();
         return;
     }
-    CFileVersionInfo pack;
-    CFileVersionInfo program;
-    if (pack.ReadFromFile(g_languageFile) && program.ReadFromModule() &&
-        pack.GetProductVersionPart(3) == program.GetProductVersionPart(3) &&
-        pack.GetProductVersionPart(2) == program.GetProductVersionPart(2))
+    // Qt's resource reader trusts the file's offsets: a damaged pack never reaches it.
+    Platform::SResourceFile file = Platform::ReadResourceFile(g_languageFile);
+    if (file.state == Platform::SResourceFile::Damaged)
     {
+        g_languageRoot.clear();
+        RegisterBuiltInStrings();
+        Platform::ShowMessageBox(Platform::LoadString(StringId::IDS_LANGUAGE_PACK_DAMAGED)
+                                     .replace(QStringLiteral("%s"), g_languageFile),
+                                 Platform::MB_OK | Platform::MB_ICONEXCLAMATION);
+        return;
+    }
+    CFileVersionInfo program;
+    if (file.state == Platform::SResourceFile::Ok && program.ReadFromModule())
+    {
+        // The checked bytes are what Qt maps, and they stay while the pack is registered.
         const QString root = QStringLiteral("/language-%1").arg(g_packsLoaded + 1);
-        if (QResource::registerResource(g_languageFile, root))
+        const auto* data = reinterpret_cast<const uchar*>(file.bytes.constData());
+        CFileVersionInfo pack;
+        if (QResource::registerResource(data, root))
         {
-            ++g_packsLoaded;
-            g_languageRoot = root;
-            RegisterBuiltInStrings();
-            ApplyPackStrings(root);
+            if (pack.ReadFromModule(root) && pack.GetProductVersionPart(3) == program.GetProductVersionPart(3) &&
+                pack.GetProductVersionPart(2) == program.GetProductVersionPart(2))
+            {
+                g_packBytes.push_back(std::move(file.bytes));
+                ++g_packsLoaded;
+                g_languageRoot = root;
+                RegisterBuiltInStrings();
+                ApplyPackStrings(root);
+            }
+            else
+            {
+                QResource::unregisterResource(data, root);
+            }
         }
     }
     if (!g_languageRoot.isEmpty())

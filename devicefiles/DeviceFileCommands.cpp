@@ -57,9 +57,12 @@ CDeviceFileCommands::CDeviceFileCommands(QWidget* parent, CVeskoraConnection& co
 {
 }
 
-void CDeviceFileCommands::Message(unsigned textId, unsigned icon)
+void CDeviceFileCommands::Message(unsigned textId, unsigned icon, const QString& detail)
 {
-    Platform::ShowMessageBox(m_parent, LoadString(textId), QString(), Platform::MB_OK | icon);
+    QString text = LoadString(textId);
+    if (!detail.isEmpty())
+        text += QStringLiteral("\n\n") + detail;
+    Platform::ShowMessageBox(m_parent, text, QString(), Platform::MB_OK | icon);
 }
 
 bool CDeviceFileCommands::ListFiles(uint32_t kind, QString& listing)
@@ -110,6 +113,7 @@ void CDeviceFileCommands::OnDownloadLogFiles()
     const qsizetype files =
         std::count_if(paths.begin(), paths.end(), [](const QString& p) { return !p.endsWith(u'\\'); });
     DeviceFileTransfer::SLogCollection collected;
+    QString writeError;
     {
         CProgressWnd progress(m_parent, LoadString(StringId::IDS_LOG_DOWNLOADING),
                               LoadString(StringId::IDS_CANCEL), true);
@@ -123,13 +127,14 @@ void CDeviceFileCommands::OnDownloadLogFiles()
                                                             progress.StepIt();
                                                             progress.PumpMessages(true);
                                                             return !progress.Cancelled();
-                                                        });
+                                                        },
+                                                        &writeError);
     }
-    TellLogCollection(collected, *file);
+    TellLogCollection(collected, *file, writeError);
 }
 
 void CDeviceFileCommands::TellLogCollection(const DeviceFileTransfer::SLogCollection& collected,
-                                            const QString& file)
+                                            const QString& file, const QString& writeError)
 {
     if (collected.complete)
     {
@@ -138,7 +143,7 @@ void CDeviceFileCommands::TellLogCollection(const DeviceFileTransfer::SLogCollec
     }
     if (collected.keptIn.isEmpty())
     {
-        Message(StringId::IDS_LOG_FAILED, Platform::MB_ICONSTOP);
+        Message(StringId::IDS_LOG_FAILED, Platform::MB_ICONSTOP, writeError);
         return;
     }
     // What arrived is kept: the user learns where, and whether the earlier file stayed.
@@ -160,6 +165,7 @@ void CDeviceFileCommands::OnBackupProfiles()
         return;
     bool done = false;
     QString listing;
+    QString writeError;
     if (ListFiles(Device::fileProfiles, listing))
     {
         Platform::WaitCursor wait;
@@ -169,12 +175,12 @@ void CDeviceFileCommands::OnBackupProfiles()
         done = !profiles.isEmpty() &&
                DeviceFileTransfer::DownloadToLocalFile([this](StreamIO::CIoStream* out, const QString& path)
                                                        { return m_connection.DownloadFile(out, path); },
-                                                       profiles, *file);
+                                                       profiles, *file, &writeError);
     }
     if (done)
         Message(StringId::IDS_BACKUP_DONE, Platform::MB_ICONINFORMATION);
     else
-        Message(StringId::IDS_BACKUP_FAILED, Platform::MB_ICONSTOP);
+        Message(StringId::IDS_BACKUP_FAILED, Platform::MB_ICONSTOP, writeError);
 }
 
 void CDeviceFileCommands::OnRestoreProfiles()

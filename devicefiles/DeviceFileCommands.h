@@ -36,9 +36,11 @@ public:
 private:
     // Connects (with the wizard when needed) and reads the listing of the kind.
     bool ListFiles(uint32_t kind, QString& listing);
-    void Message(unsigned textId, unsigned icon);
-    // Says how a LOG collection into file ended.
-    void TellLogCollection(const DeviceFileTransfer::SLogCollection& collected, const QString& file);
+    // detail (a file that could not be written, say) follows the text after a blank line.
+    void Message(unsigned textId, unsigned icon, const QString& detail = QString());
+    // Says how a LOG collection into file ended (writeError: why the file could not be written).
+    void TellLogCollection(const DeviceFileTransfer::SLogCollection& collected, const QString& file,
+                           const QString& writeError);
 
     QWidget* m_parent;
     CVeskoraConnection& m_connection;

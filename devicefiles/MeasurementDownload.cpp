@@ -10,6 +10,7 @@
 #include "devicefiles/core/Vesk3Parser.h"
 #include "measurement/CnvFile.h"
 #include "measurement/ConvTable.h"
+#include "platform/core/SafeFileWriter.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/MessageBox.h"
 #include "platform/gui/ModalDialog.h"
@@ -18,7 +19,6 @@
 #include "streamio/RamStream.h"
 
 #include <QDir>
-#include <QSaveFile>
 
 #include <memory>
 #include <optional>
@@ -225,12 +225,19 @@ void CMeasurementDownload::DownloadCustomerConversions()
         size_t length = 0;
         const uint8_t* stored = table.ImportRecordBlock(*ram, slot, name, length);
         QString fileName;
-        if (stored && MakeCnvFileName(stored, length, fileName))
-            StoreConversion(slot, fileName);
+        QString writeError;
+        if (stored && MakeCnvFileName(stored, length, fileName) && !StoreConversion(slot, fileName, &writeError) &&
+            !writeError.isEmpty())
+        {
+            // A file that cannot be written (a full disk, a folder we may not write) stops
+            // the download: the next ones would fail the same way.
+            Platform::ShowMessageBox(m_parent, writeError, QString(), Platform::MB_OK | Platform::MB_ICONSTOP);
+            return;
+        }
     }
 }
 
-bool CMeasurementDownload::StoreConversion(int slot, const QString& fileName)
+bool CMeasurementDownload::StoreConversion(int slot, const QString& fileName, QString* writeError)
 {
     const QString folder = m_doc.GetConversionFolder();
     // The name comes from the tester: it must stay one file inside the folder.
@@ -257,13 +264,10 @@ bool CMeasurementDownload::StoreConversion(int slot, const QString& fileName)
     // The conversions folder is only named in the settings until something is kept there.
     if (!QDir().mkpath(folder))
         return false;
-    QSaveFile file(QDir(folder).filePath(fileName));
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size())
-    {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    Platform::SafeFileWriter file;
+    if (file.Open(QDir(folder).filePath(fileName)) && file.Write(bytes) && file.Commit())
+        return true;
+    if (writeError)
+        *writeError = file.ErrorMessage();
+    return false;
 }

@@ -44,7 +44,8 @@ private:
                        const QString& targetFolder, QStringList& notDownloaded);
     // Writes the record of the table slot as name into the local conversions folder,
     // replacing a file of that name only once the new one is complete.
-    bool StoreConversion(int slot, const QString& fileName);
+    // writeError gets the message for the user when the file could not be written.
+    bool StoreConversion(int slot, const QString& fileName, QString* writeError = nullptr);
     void ReportFailures(bool lost, const QStringList& notDownloaded);
 
     CVeskDoc& m_doc;

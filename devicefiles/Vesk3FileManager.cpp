@@ -151,9 +151,12 @@ QString CVesk3FileManager::RememberedFolder() const
     return folder;
 }
 
-void CVesk3FileManager::Message(uint32_t textId, unsigned icon)
+void CVesk3FileManager::Message(uint32_t textId, unsigned icon, const QString& detail)
 {
-    Platform::ShowMessageBox(this, LoadString(textId), QString(), Platform::MB_OK | icon);
+    QString text = LoadString(textId);
+    if (!detail.isEmpty())
+        text += QStringLiteral("\n\n") + detail;
+    Platform::ShowMessageBox(this, text, QString(), Platform::MB_OK | icon);
 }
 
 void CVesk3FileManager::OnDownload()
@@ -201,6 +204,7 @@ void CVesk3FileManager::OnDownload()
     const DeviceFileTransfer::DownloadCall download = [this](StreamIO::CIoStream* out, const QString& path)
     { return m_connection.DownloadFile(out, path); };
     bool failed = false;
+    QString writeError;
     {
         CProgressWnd progress(this, LoadString(m_kind.downloadingId), LoadString(StringId::IDS_CANCEL), true);
         progress.SetText(LoadString(m_kind.downloadingId));
@@ -218,7 +222,7 @@ void CVesk3FileManager::OnDownload()
             const bool ok = target.folder ? QDir().mkpath(target.localPath)
                                           : QDir().mkpath(QFileInfo(target.localPath).path()) &&
                                                 DeviceFileTransfer::DownloadToLocalFile(
-                                                    download, target.devicePath, target.localPath);
+                                                    download, target.devicePath, target.localPath, &writeError);
             if (!ok)
             {
                 failed = true;
@@ -227,7 +231,7 @@ void CVesk3FileManager::OnDownload()
         }
     }
     if (failed)
-        Message(m_kind.downloadFailedId, Platform::MB_ICONSTOP);
+        Message(m_kind.downloadFailedId, Platform::MB_ICONSTOP, writeError);
     else if (!targets.empty())
         Message(m_kind.downloadDoneId, Platform::MB_ICONINFORMATION);
 }

@@ -86,7 +86,8 @@ private:
     void Refresh();
     void ParseInto(QString listing);
     QString RememberedFolder() const;
-    void Message(uint32_t textId, unsigned icon);
+    // detail (a file that could not be written, say) follows the text after a blank line.
+    void Message(uint32_t textId, unsigned icon, const QString& detail = QString());
 
     const SFileManagerKind& m_kind;
     QStringList m_markedPaths;

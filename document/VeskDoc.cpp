@@ -9,8 +9,11 @@
 #include "measurement/MeasSeriesWrapper.h"
 #include "measurement/ScaleCodes.h"
 #include "measurement/SeriesSettings.h"
+#include "platform/core/ErrorCodes.h"
 #include "platform/core/FileException.h"
+#include "platform/core/SafeFileWriter.h"
 #include "platform/core/StringTable.h"
+#include "platform/gui/MessageBox.h"
 #include "resources/StringIds.h"
 #include "streamio/FileReplacement.h"
 #include "streamio/FileStream.h"
@@ -711,10 +714,16 @@ void CVeskDoc::StoreSeriesConversions(CMeasSeries1* series)
             StreamIO::CFileReplacement file(m_conversionFolder + name);
             if (series->WriteCustomConversion(original, file.Stream()))
                 file.Commit();
+            else if (const uint32_t error = file.Stream().GetError())
+                throw CFileException(error, m_conversionFolder + name);
         }
-        catch (const CFileException&)
+        catch (const CFileException& e)
         {
-            // A file that cannot be written is skipped: the table already holds the record.
+            // The table already holds the record; the user hears that its file is missing.
+            Platform::ShowMessageBox(Platform::SafeFileWriter::FailureMessage(
+                                         m_conversionFolder + name, false,
+                                         Platform::SafeFileWriter::ReasonOf(ErrnoFromError(e.Error()))),
+                                     Platform::MB_OK | Platform::MB_ICONSTOP);
         }
     }
 }

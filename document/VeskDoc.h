@@ -288,9 +288,15 @@ public:
     // Reads a project image into new folders, or with a target folder appends every
     // series to it. All or nothing: a failure raises CFileException and changes nothing.
     bool ReadProject(StreamIO::CVMArchive& archive, CFolderData* targetFolder = nullptr);
+    // Writes the project to path (the previous file stays until the new one is complete);
+    // a failure is told to the user with the file and the reason, and changes nothing.
     bool SaveProject(const QString& path);
+    // Save As, and Save of a project without a name: the project takes the chosen name
+    // only once it is saved under it.
     bool SaveProjectAs();
     bool Save();
+    // Offers a modified project for saving; false (the project stays) on Cancel or when
+    // the save failed.
     bool CloseProject();
     bool OpenProject(const QString& path, bool merge);
     // Puts the chosen series of the current folder that hold readings on the clipboard;
@@ -330,6 +336,8 @@ private:
     static bool ConvertSeries(CMeasSeries1& series, const STargetScale& target, const SMaterial& material);
     void ClearModified() { m_modified = false; }
     void RememberProjectFolder(const QString& filePath) const;
+    // Tells the user that the project could not be saved as path, and why; false.
+    bool TellSaveFailed(const QString& path, int posixErrno) const;
     // Names the series that have no readings, which a saved project cannot hold.
     void TellAboutSeriesWithoutReadings() const;
     QString ProjectFolderSetting() const;

@@ -8,6 +8,7 @@
 #include "measurement/MeasSeriesWrapper.h"
 #include "platform/core/ErrorCodes.h"
 #include "platform/core/FileException.h"
+#include "platform/core/SafeFileWriter.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/Clipboard.h"
 #include "platform/gui/FileDialog.h"
@@ -20,6 +21,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
 #include <new>
 
 namespace
@@ -189,20 +191,29 @@ bool CVeskDoc::SaveProject(const QString& path)
         WriteProject(archive);
         archive.Close();
     }
-    catch (const CFileException&)
+    catch (const CFileException& e)
     {
-        return false;
+        return TellSaveFailed(path, ErrnoFromError(e.Error()));
     }
     catch (const CMemoryException&)
     {
-        return false;
+        return TellSaveFailed(path, ENOMEM);
     }
     catch (const std::bad_alloc&)
     {
-        return false;
+        return TellSaveFailed(path, ENOMEM);
     }
     ClearModified();
     return true;
+}
+
+bool CVeskDoc::TellSaveFailed(const QString& path, int posixErrno) const
+{
+    // The previous file, the project's path, title and modified flag all stay as they were.
+    Platform::ShowMessageBox(Platform::SafeFileWriter::FailureMessage(path, false,
+                                                                      Platform::SafeFileWriter::ReasonOf(posixErrno)),
+                             Platform::MB_OK | Platform::MB_ICONSTOP);
+    return false;
 }
 
 bool CVeskDoc::SaveProjectAs()
@@ -218,10 +229,12 @@ bool CVeskDoc::SaveProjectAs()
     if (!chosen)
         return false;
     RememberProjectFolder(*chosen);
-    const bool saved = SaveProject(*chosen);
+    // The project takes the new name only once a file of that name holds it.
+    if (!SaveProject(*chosen))
+        return false;
     m_projectPath = *chosen;
     UpdateAllViews(nullptr, DOC_HINT_SAVED);
-    return saved;
+    return true;
 }
 
 bool CVeskDoc::Save()

@@ -351,4 +351,6 @@ inline constexpr uint32_t IDS_ADJUSTED_TIME_STAMP = 3088;
 inline constexpr uint32_t IDS_INFO = 3089;
 inline constexpr uint32_t IDS_ADJUST_ALL_INFO = 3090;
 inline constexpr uint32_t IDS_PLEASE_WAIT_DOWNLOADING = 3091;
+inline constexpr uint32_t IDS_LANGUAGE_PACK_DAMAGED = 3180;
+inline constexpr uint32_t IDS_NOT_A_REGULAR_FILE = 3181;
 } // namespace StringId

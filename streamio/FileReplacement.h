@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/core/SafeFileWriter.h"
 #include "streamio/FileStream.h"
 
 #include <QString>
@@ -8,17 +9,17 @@
 namespace StreamIO
 {
 
-// A disk file written in place of another. The new content goes to a temporary file
-// beside the file it replaces, which takes the file's place on Commit, once it is complete
-// and on disk; until then (and for good after a failure, Discard or destruction without
-// Commit) the previous file stays byte for byte and the temporary file is removed.
+// A disk file written in place of another, through a stream (the project archive reads
+// back what it wrote). It follows Platform::SafeFileWriter's procedure and temporary
+// name: the new content goes to a temporary file beside the file it replaces, which takes
+// the file's place on Commit, once it is complete and on disk; until then (and for good
+// after a failure, Discard or destruction without Commit) the previous file stays byte for
+// byte and the temporary file is removed. Links are followed and the previous file's
+// permission bits and group are kept.
 //
-// The replacement keeps the file's identity: a symbolic link is followed, so the link
-// stays and the file it names is replaced, and the new file gets the previous file's
-// permission bits and, where the system permits, its group.
-//
-// Failures raise CFileException with the name the caller gave: 5 for a folder or a file
-// we may not write, the open's code for a temporary file that cannot be made.
+// Failures raise CFileException with the name the caller gave: 5 for a folder, a device
+// node or a file we may not write, the open's code for a temporary file that cannot be
+// made.
 class CFileReplacement
 {
 public:
@@ -34,12 +35,13 @@ public:
     void Commit();
     void Discard();
     // The file that is replaced, with symbolic links followed.
-    const QString& Target() const { return m_target; }
+    const QString& Target() const { return m_plan.target; }
 
 private:
-    QString m_name;      // as the caller gave it
-    QString m_target;    // the file to replace
-    QString m_temporary; // the file written meanwhile; empty once committed or discarded
+    QString m_name; // as the caller gave it
+    // The file to replace and the one written meanwhile (empty once committed or
+    // discarded).
+    Platform::SafeFileWriter::SPlan m_plan;
     std::unique_ptr<CFileStream> m_stream;
 };
 

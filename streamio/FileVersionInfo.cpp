@@ -1,6 +1,7 @@
 #include "streamio/FileVersionInfo.h"
 
 #include "BuildVersion.h"
+#include "platform/core/ResourceContainer.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -168,13 +169,18 @@ int CFileVersionInfo::ReadFromFile(const QString& path)
     Reset();
     if (IsRunningProgram(path))
         return ReadFromModule();
-    // A resource file is mapped under a root of its own while its record is read.
+    // The file is checked before Qt reads it (Qt trusts its offsets), then its checked
+    // bytes are mapped under a root of their own while the record is read.
+    const Platform::SResourceFile file = Platform::ReadResourceFile(path);
+    if (file.state != Platform::SResourceFile::Ok)
+        return 0;
     static std::atomic<unsigned> probes{0};
     const QString root = QStringLiteral("/version-probe-%1").arg(probes.fetch_add(1));
-    if (!QResource::registerResource(path, root))
+    const auto* data = reinterpret_cast<const uchar*>(file.bytes.constData());
+    if (!QResource::registerResource(data, root))
         return 0;
     const QByteArray record = RecordFromResources(root);
-    QResource::unregisterResource(path, root);
+    QResource::unregisterResource(data, root);
     if (record.isEmpty())
         return 0;
     return ReadFromRecord(record, UserDefaultLanguageId());

@@ -70,7 +70,7 @@ public:
 
     // 1 when a version record was read, else 0 (and everything reset). The running
     // program's own file gives its own record; a Qt binary resource file gives the record
-    // it carries.
+    // it carries; a damaged resource file gives 0.
     int ReadFromFile(const QString& path);
     // resourceRoot: where a loaded language pack's resources are registered; empty for
     // the program itself.

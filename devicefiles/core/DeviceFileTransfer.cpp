@@ -3,10 +3,11 @@
 #include "device/VmCommands.h"
 #include "streamio/RamStream.h"
 
+#include "platform/core/SafeFileWriter.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cstdio>
 #include <exception>
@@ -82,10 +83,12 @@ bool IsSafeLocalName(const QString& name)
 
 bool IsSafeUploadName(const QString& name)
 {
-    if (name.isEmpty())
+    // Linux allows '\\' in a name, but the tester reads it as a folder separator.
+    const QString trimmed = name.trimmed();
+    if (trimmed.isEmpty() || trimmed == QStringLiteral(".") || trimmed == QStringLiteral(".."))
         return false;
     for (const QChar c : name)
-        if (c == u'"' || IsControl(c))
+        if (c == u'"' || c == u'\\' || c == u'/' || IsControl(c))
             return false;
     return true;
 }
@@ -147,23 +150,21 @@ bool ReadUploadFile(const QString& localPath, QByteArray& bytes)
     return file.error() == QFileDevice::NoError;
 }
 
-bool WriteLocalFile(const QString& localPath, const QByteArray& bytes)
+bool WriteLocalFile(const QString& localPath, const QByteArray& bytes, QString* writeError)
 {
-    QSaveFile file(localPath);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size())
-    {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    Platform::SafeFileWriter file;
+    if (file.Open(localPath) && file.Write(bytes) && file.Commit())
+        return true;
+    if (writeError)
+        *writeError = file.ErrorMessage();
+    return false;
 }
 
-bool DownloadToLocalFile(const DownloadCall& download, const QString& devicePath, const QString& localPath)
+bool DownloadToLocalFile(const DownloadCall& download, const QString& devicePath, const QString& localPath,
+                         QString* writeError)
 {
     QByteArray bytes;
-    return DownloadToMemory(download, devicePath, bytes) && WriteLocalFile(localPath, bytes);
+    return DownloadToMemory(download, devicePath, bytes) && WriteLocalFile(localPath, bytes, writeError);
 }
 
 QByteArray LogFileHeader(const QString& devicePath)
@@ -193,16 +194,22 @@ QString PartialCollectionPath(const QString& localPath)
 }
 
 SLogCollection CollectLogFiles(const DownloadCall& download, const QStringList& paths, const QString& localPath,
-                               const FileStep& step)
+                               const FileStep& step, QString* writeError)
 {
     // An earlier collection is replaced only by a complete one: while the outcome is open,
     // the files go to the partial name, which takes the earlier file's place at the end.
     const bool earlier = QFileInfo::exists(localPath);
     const QString target = earlier ? PartialCollectionPath(localPath) : localPath;
     // Each file goes to the temporary file as it arrives, so only one is held in memory.
-    QSaveFile collection(target);
-    if (!collection.open(QIODevice::WriteOnly))
-        return {};
+    Platform::SafeFileWriter collection;
+    const auto writeFailed = [&]
+    {
+        if (writeError)
+            *writeError = collection.ErrorMessage();
+        return SLogCollection{};
+    };
+    if (!collection.Open(target))
+        return writeFailed();
     SLogCollection result;
     bool complete = true;
     for (const QString& path : paths)
@@ -216,15 +223,14 @@ SLogCollection CollectLogFiles(const DownloadCall& download, const QStringList& 
             complete = false;
             break;
         }
-        if (collection.write(block) != block.size())
-        {
-            collection.cancelWriting();
-            return {};
-        }
+        if (!collection.Write(block))
+            return writeFailed();
         ++result.kept;
     }
-    if ((!complete && result.kept == 0) || !collection.commit())
-        return {};
+    if (!complete && result.kept == 0)
+        return {}; // the writer drops the temporary file
+    if (!collection.Commit())
+        return writeFailed();
     result.complete = complete;
     result.keptIn = target;
     if (complete && earlier)

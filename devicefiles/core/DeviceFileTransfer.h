@@ -39,8 +39,9 @@ QString DeviceFileName(const QString& devicePath);
 // "/", "\" or control characters.
 bool IsSafeLocalName(const QString& name);
 
-// A local file name that may stand between the double quotes of the tester's commands:
-// not empty and without '"' or control characters (CR and LF included).
+// A local file name that becomes one tester name in the folder of its kind and may stand
+// between the double quotes of the tester's commands: not empty (nor "." or "..") after
+// trimming, and without '"', '\', '/' or control characters (CR and LF included).
 bool IsSafeUploadName(const QString& name);
 
 // The local place of a device file or folder below the folder a listing was made of:
@@ -62,11 +63,15 @@ bool UploadFromMemory(const UploadCall& upload, const QString& devicePath, const
 // refuses it without holding the whole file.
 bool ReadUploadFile(const QString& localPath, QByteArray& bytes);
 
-// Replaces localPath with bytes through a temporary file in the same folder.
-bool WriteLocalFile(const QString& localPath, const QByteArray& bytes);
+// Replaces localPath with bytes through a temporary file in the same folder
+// (Platform::SafeFileWriter). When the local file could not be written, writeError gets
+// the message for the user, naming the file and the reason.
+bool WriteLocalFile(const QString& localPath, const QByteArray& bytes, QString* writeError = nullptr);
 
-// Downloads one device file into localPath, which is replaced only on success.
-bool DownloadToLocalFile(const DownloadCall& download, const QString& devicePath, const QString& localPath);
+// Downloads one device file into localPath, which is replaced only on success; writeError
+// as for WriteLocalFile.
+bool DownloadToLocalFile(const DownloadCall& download, const QString& devicePath, const QString& localPath,
+                         QString* writeError = nullptr);
 
 // The separator block that goes before each file of a LOG collection: a line feed, 147
 // "-", a line feed, the device path (each UTF-16 unit as its low byte), a line feed, 147
@@ -92,9 +97,10 @@ QString PartialCollectionPath(const QString& localPath);
 // at localPath. Cut short by a failure or a cancel by step, the files that arrived are
 // kept all the same: in localPath when there was no file there, otherwise in a partial
 // file beside it (PartialCollectionPath), so an earlier collection is never replaced by
-// a partial one. Nothing is written when no file arrived.
+// a partial one. Nothing is written when no file arrived. A file that cannot be written
+// gives an empty result and writeError as for WriteLocalFile.
 SLogCollection CollectLogFiles(const DownloadCall& download, const QStringList& paths, const QString& localPath,
-                               const FileStep& step);
+                               const FileStep& step, QString* writeError = nullptr);
 
 // The one profiles file of a profiles listing: the first file path that ends in
 // "profiles.bin" exactly (case-sensitive, so "newProfiles.bin" is not it); empty when none.

@@ -3,6 +3,7 @@
 #include "device/DeviceText.h"
 #include "devicefiles/core/UpdateFtpClient.h"
 #include "platform/core/ErrorCodes.h"
+#include "platform/core/SafeFileWriter.h"
 #include "platform/core/StringTable.h"
 #include "platform/io/FtpBackend.h"
 #include "resources/StringIds.h"
@@ -10,7 +11,6 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <memory>
@@ -110,11 +110,11 @@ SResult Fetch(CUpdateFtpClient& client, const SRequest& request, const Progress&
         return Failed(Text(StringId::IDS_UPDATE_EMPTY, {request.file}));
 
     // The target first: when it cannot be written, nothing needs to be fetched.
-    QSaveFile local(request.target);
-    if (!QDir().mkpath(QFileInfo(request.target).absolutePath()) || !local.open(QIODevice::WriteOnly))
+    Platform::SafeFileWriter local;
+    if (!QDir().mkpath(QFileInfo(request.target).absolutePath()) || !local.Open(request.target))
         return SResult{NEnd::targetNotWritable, Text(StringId::IDS_UPDATE_WRITE_FAILED,
                                                      {QDir::toNativeSeparators(request.target),
-                                                      local.errorString()})};
+                                                      local.Reason()})};
 
     Platform::FtpConnection* connection =
         client.IsConnected() ? client.Connection() : client.ConnectUpdateFolder(request.productName);
@@ -154,9 +154,9 @@ SResult Fetch(CUpdateFtpClient& client, const SRequest& request, const Progress&
             if (got > request.size - done)
                 return Failed(Text(StringId::IDS_UPDATE_SIZE_MISMATCH,
                                    {request.file, QString::number(done + got), QString::number(request.size)}));
-            if (local.write(buffer.data(), qint64(got)) != qint64(got))
+            if (!local.Write(buffer.data(), got))
                 return Failed(Text(StringId::IDS_UPDATE_WRITE_FAILED,
-                                   {QDir::toNativeSeparators(request.target), local.errorString()}));
+                                   {QDir::toNativeSeparators(request.target), local.Reason()}));
             hash.addData(QByteArrayView(buffer.data(), qsizetype(got)));
             done += got;
             if (progress)
@@ -187,9 +187,9 @@ SResult Fetch(CUpdateFtpClient& client, const SRequest& request, const Progress&
             return Failed(Text(StringId::IDS_UPDATE_CHECKSUM_MISMATCH, {request.file}));
     }
 
-    if (!local.commit())
+    if (!local.Commit())
         return Failed(Text(StringId::IDS_UPDATE_WRITE_FAILED,
-                           {QDir::toNativeSeparators(request.target), local.errorString()}));
+                           {QDir::toNativeSeparators(request.target), local.Reason()}));
     return SResult{NEnd::done, QString()};
 }
 

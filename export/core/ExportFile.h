@@ -1,14 +1,16 @@
 #pragma once
-#include <QSaveFile>
+#include "platform/core/SafeFileWriter.h"
+
 #include <QString>
 #include <QStringView>
 
 #include <cstddef>
 
-// A file an export writes. The bytes go to a temporary file in the target's folder, which
-// replaces the target only when Commit succeeds, so a failed or broken-off export never
-// leaves a truncated file that looks complete, and an existing file stays as it was.
-// After a failure ErrorMessage() says what went wrong, naming the file.
+// A file an export writes, through Platform::SafeFileWriter: the bytes go to a temporary
+// file in the target's folder, which replaces the target only when Commit succeeds, so a
+// failed or broken-off export never leaves a truncated file that looks complete, and an
+// existing file stays as it was. After a failure ErrorMessage() says what went wrong,
+// naming the file.
 class CExportFile
 {
 public:
@@ -26,18 +28,12 @@ public:
     bool Commit();
     void Cancel();
 
-    const QString& Path() const { return m_path; }
+    const QString& Path() const { return m_file.Path(); }
     // Whether the failure happened when the file was created (not while writing).
-    bool FailedToOpen() const { return m_openFailed; }
+    bool FailedToOpen() const { return m_file.FailedToOpen(); }
     // The message for the user after a failure: the file's path, then what went wrong.
-    QString ErrorMessage() const;
+    QString ErrorMessage() const { return m_file.ErrorMessage(); }
 
 private:
-    bool Fail();
-
-    QSaveFile m_file;
-    QString m_path;
-    QString m_reason;
-    bool m_open = false;
-    bool m_openFailed = false;
+    Platform::SafeFileWriter m_file;
 };

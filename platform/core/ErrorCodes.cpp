@@ -51,10 +51,55 @@ uint32_t ErrorFromErrno(int e)
         return Err::DeviceNotConnected;
     case ETIMEDOUT:
         return Err::Timeout;
+    case EFBIG:
+        return Err::FileTooLarge;
     case EIO:
         return Err::GenFailure;
     default:
         return Err::GenFailure;
+    }
+}
+
+int ErrnoFromError(uint32_t error)
+{
+    switch (error)
+    {
+    case Err::Success:
+        return 0;
+    case Err::FileNotFound:
+    case Err::PathNotFound:
+        return ENOENT;
+    case Err::TooManyOpenFiles:
+        return EMFILE;
+    case Err::AccessDenied:
+        return EACCES;
+    case Err::InvalidHandle:
+        return EBADF;
+    case Err::NotEnoughMemory:
+    case Err::OutOfMemory:
+        return ENOMEM;
+    case Err::SharingViolation:
+        return EBUSY;
+    case Err::FileExists:
+    case Err::AlreadyExists:
+        return EEXIST;
+    case Err::InvalidParameter:
+        return EINVAL;
+    case Err::DiskFull:
+    case Err::HandleDiskFull:
+        return ENOSPC;
+    case Err::FileTooLarge:
+        return EFBIG;
+    case Err::InvalidName:
+        return ENAMETOOLONG;
+    case Err::NotSupported:
+        return ENOTSUP;
+    case Err::DeviceNotConnected:
+        return ENODEV;
+    case Err::Timeout:
+        return ETIMEDOUT;
+    default:
+        return EIO;
     }
 }
 

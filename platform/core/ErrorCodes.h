@@ -35,6 +35,7 @@ inline constexpr uint32_t InsufficientBuffer = 122;
 inline constexpr uint32_t InvalidName = 123;
 inline constexpr uint32_t NegativeSeek = 131;
 inline constexpr uint32_t SeekOnDevice = 132;
+inline constexpr uint32_t FileTooLarge = 223;
 inline constexpr uint32_t AlreadyExists = 183;
 inline constexpr uint32_t MoreData = 234;
 inline constexpr uint32_t OperationAborted = 995;
@@ -62,6 +63,10 @@ inline constexpr uint32_t WsaHostNotFound = 11001;
 // Maps a POSIX errno to the Windows error number the rest of the program expects.
 // Unknown values map to GenFailure, never to Success.
 uint32_t ErrorFromErrno(int posixErrno);
+
+// The POSIX errno whose text describes a Windows error number (EIO for the unknown ones),
+// for messages that name the reason of a failure.
+int ErrnoFromError(uint32_t error);
 
 // Socket calls report their own family of numbers (10000+).
 uint32_t SocketErrorFromErrno(int posixErrno);

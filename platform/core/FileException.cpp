@@ -49,6 +49,7 @@ CFileException::Cause CFileException::CauseFromError(uint32_t e)
         return lockViolation;
     case Err::DiskFull:
     case Err::HandleDiskFull:
+    case Err::FileTooLarge:
         return diskFull;
     case Err::HandleEof:
         return endOfFile;

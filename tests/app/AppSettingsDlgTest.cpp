@@ -3,6 +3,7 @@
 #include "app/InstalledFiles.h"
 #include "app/MainFrm.h"
 #include "app/Veskador3SE.h"
+#include "platform/core/ResourceContainer.h"
 #include "platform/core/SettingsStore.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/DialogFit.h"
@@ -17,6 +18,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDirIterator>
+#include <QFile>
+#include <QResource>
+#include <QScopeGuard>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenuBar>
@@ -299,4 +304,136 @@ TEST_F(SettingsDialog, AChosenLanguageShowsAtOnceInTheMenusAndTheDialogs)
     choose(QStringLiteral("English"));
     EXPECT_EQ(menuTitles(), english);
     EXPECT_EQ(save->text(), QStringLiteral("Save project"));
+}
+
+namespace
+{
+QByteArray PackBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void PutFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// Reads every entry of a resource container the way the program reads a pack.
+int ReadEveryEntry(const QByteArray& bytes)
+{
+    const auto* data = reinterpret_cast<const uchar*>(bytes.constData());
+    if (!QResource::registerResource(data, QStringLiteral("/probe")))
+        return -1;
+    int entries = 0;
+    int seen = 0;
+    QDirIterator it(QStringLiteral(":/probe"), QDir::AllEntries | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext() && ++seen < 100)
+    {
+        QFile file(it.next());
+        if (file.open(QIODevice::ReadOnly))
+            entries += file.readAll().isEmpty() ? 0 : 1;
+    }
+    QResource::unregisterResource(data, QStringLiteral("/probe"));
+    return entries;
+}
+
+// A pack that Qt's resource reader would read outside its bytes: a header whose offsets
+// all lie within 20 bytes, and a real pack with one bit of its tree offset flipped.
+QByteArray TinyPack()
+{
+    return QByteArray("qres\0\0\0\2\0\0\0\4\0\0\0\10\0\0\0\14", 20);
+}
+QByteArray FlippedPack()
+{
+    QByteArray bytes = PackBytes(QStringLiteral(FIT_PACK_PATH));
+    bytes[11] = char(bytes[11] ^ 0x08);
+    return bytes;
+}
+} // namespace
+
+// Every pack a single flipped bit makes of a real one is either refused by the check or
+// read by Qt without a step outside its bytes (the sanitizer build would stop here).
+TEST(LanguagePackCheck, PassesOnlyWhatQtReadsSafely)
+{
+    const QByteArray pack = PackBytes(QStringLiteral(FIT_PACK_PATH));
+    ASSERT_GT(pack.size(), 100);
+    ASSERT_TRUE(Platform::IsSoundResourceContainer(pack));
+    EXPECT_EQ(ReadEveryEntry(pack), 2) << "the version record and the string table";
+    EXPECT_FALSE(Platform::IsSoundResourceContainer(TinyPack()));
+    EXPECT_FALSE(Platform::IsSoundResourceContainer(FlippedPack()));
+    EXPECT_FALSE(Platform::IsSoundResourceContainer(pack.left(pack.size() - 1))) << "cut short";
+    int refused = 0;
+    for (qsizetype at = 0; at < pack.size(); ++at)
+        for (const int bit : {0, 3, 7})
+        {
+            QByteArray damaged = pack;
+            damaged[at] = char(damaged[at] ^ (1 << bit));
+            if (!Platform::IsSoundResourceContainer(damaged))
+                ++refused;
+            else
+                ReadEveryEntry(damaged);
+        }
+    EXPECT_GT(refused, 0);
+
+    // Packs as the resource compiler writes them, plain and with either compression.
+    const QString corpus =
+        QStringLiteral(VESKADOR_SOURCE_DIR) + QStringLiteral("/tests/fuzz/corpus/fuzz_resource_container/");
+    for (const char* name : {"pack", "zlib-pack", "zstd-pack"})
+    {
+        const QByteArray bytes = PackBytes(corpus + QLatin1String(name));
+        ASSERT_FALSE(bytes.isEmpty()) << name;
+        EXPECT_TRUE(Platform::IsSoundResourceContainer(bytes)) << name;
+        EXPECT_GE(ReadEveryEntry(bytes), 1) << name;
+    }
+}
+
+// A damaged pack named in the settings and another beside the program: the program starts
+// in English, says once which pack is damaged, and the settings dialog leaves both out.
+TEST_F(SettingsDialog, ADamagedPackIsSkippedWithOneMessageAndTheProgramStartsInEnglish)
+{
+    const QString english = Platform::LoadString(StringId::IDS_APP_TITLE);
+    const QString named = env.Dir().File(QStringLiteral("Veskador 3_BAD.rcc"));
+    PutFile(named, TinyPack());
+    const QString besideProgram = GetModuleFolder() + QStringLiteral("Veskador 3_ZZD.rcc");
+    PutFile(besideProgram, FlippedPack());
+    const auto removeBeside = qScopeGuard([&] { QFile::remove(besideProgram); });
+    store.Write(AppSettingsKey(), QStringLiteral("LanguageFile"), named);
+
+    CVeskador3SEApp& app = theApp();
+    app.SetServices({});
+    const auto stop = qScopeGuard(
+        [&]
+        {
+            app.ExitInstance();
+            app.SetServices(CVeskador3SEApp::DefaultServices());
+        });
+    app.InitApplication();
+    ASSERT_TRUE(app.InitInstance({QStringLiteral("veskador3")}));
+    ASSERT_NE(app.MainWindow(), nullptr);
+    EXPECT_EQ(Platform::LoadString(StringId::IDS_APP_TITLE), english);
+    const QString told = QStringLiteral("The language file ") + named +
+                         QStringLiteral(" is damaged and was not loaded. The program shows its texts in English.");
+    const auto damagedBoxes = [&]
+    {
+        int n = 0;
+        for (const auto& box : boxes.boxes)
+            n += box.text.contains(QStringLiteral("damaged")) ? 1 : 0;
+        return n;
+    };
+    EXPECT_EQ(damagedBoxes(), 1);
+    EXPECT_TRUE(std::any_of(boxes.boxes.begin(), boxes.boxes.end(), [&](const auto& b) { return b.text == told; }));
+
+    driver.Queue(
+        [](QDialog& d)
+        {
+            EXPECT_EQ(Items(Combo(d, CAppSettings::IDC_LANGUAGE)),
+                      QStringList({QStringLiteral("English"), QStringLiteral("Deutsch")}));
+            Click(d, 2);
+        });
+    app.MainWindow()->Action(Cmd::ID_APP_SETTINGS)->trigger();
+    EXPECT_EQ(driver.titles, QStringList{QStringLiteral("Application Settings")});
+    EXPECT_EQ(damagedBoxes(), 1) << "told once";
 }

@@ -4,6 +4,8 @@
 #include "app/LeftView.h"
 #include "app/LocalTree.h"
 #include "app/MainFrm.h"
+#include "app/UpgradeTool.h"
+#include "document/SettingsFolders.h"
 #include "app/ToolBarExt.h"
 #include "platform/core/StringTable.h"
 #include "tests/app/AppTestSupport.h"
@@ -18,6 +20,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QProgressBar>
 #include <QScreen>
 #include <QSplitterHandle>
@@ -234,6 +237,49 @@ TEST_F(MainWindow, OffersNewerVersionsInItsOwnMenu)
     frame->OnNewDeviceAppVersion(0, 0);
     EXPECT_EQ(frame->NewVersionMenu(), nullptr);
     EXPECT_EQ(MenuTitles(frame->menuBar()).size(), 5);
+}
+
+TEST_F(MainWindow, TheTesterEntryOfTheVersionMenuStartsTheToolWhenClicked)
+{
+    // The entry rebuilds its own menu while the menu still handles the click.
+    TempDir dir;
+    const QString marker = dir.File(QStringLiteral("started"));
+    const QString tool = dir.File(QStringLiteral("upgrade-tool"));
+    {
+        QFile f(tool);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QStringLiteral("#!/bin/sh\necho started > '%1'\n").arg(marker).toUtf8());
+    }
+    QFile::setPermissions(tool, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    Platform::SettingsStore::Instance().CreateKey(Settings::Registry().KeyPath());
+    ASSERT_TRUE(Settings::Registry().WriteString(CUpgradeTool::kPathSetting, tool));
+    frame->OnNewDeviceOsVersion(2 | (1u << 16), 3 | (4u << 16));
+    QPointer<QMenu> menu = frame->NewVersionMenu();
+    ASSERT_NE(menu, nullptr);
+
+    frame->activateWindow();
+    menu->popup(frame->mapToGlobal(QPoint(40, 40)));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+    QAction* entry = menu->actions().value(0);
+    ASSERT_NE(entry, nullptr);
+    ASSERT_EQ(entry->data().toUInt(), Cmd::ID_UPGRADE_DEVICE);
+    const QPoint at = menu->actionGeometry(entry).center();
+    // Qt's own code is not instrumented, so its writes into a freed menu go unseen: what
+    // is checked is that the menu outlives the handling of the click.
+    bool clicking = false;
+    bool goneDuringClick = false;
+    QObject::connect(menu, &QObject::destroyed, [&] { goneDuringClick = clicking; });
+    QTest::mouseMove(menu, at);
+    clicking = true;
+    QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, at);
+    clicking = false;
+    EXPECT_FALSE(goneDuringClick) << "the menu was deleted while it handled the click";
+
+    EXPECT_EQ(frame->NewVersionMenu(), nullptr) << "the notice is gone";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return menu.isNull(); }, 5000)) << "the old menu goes later";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(marker); }, 5000)) << "the tool was started";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !frame->IsUpgradeToolRunning(); }, 5000));
+    EXPECT_TRUE(boxes.boxes.empty());
 }
 
 TEST_F(MainWindow, CommandsGoToTheRightPaneFirstAndUnhandledOnesAreDisabled)

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTabBar>
 #include <QUrl>
 
@@ -144,6 +145,71 @@ TEST_F(RightPane, ProjectCommandsFollowTheDocument)
     EXPECT_TRUE(doc.HasFolders());
     EXPECT_EQ(frame->windowTitle(), kAppTitle + QStringLiteral(" - ") + path);
     EXPECT_EQ(dialogs.requests.size(), 2u);
+}
+
+// Save As where no file can be made: the user hears which file and why, and the project
+// keeps its name, caption, tree and modified flag; Close -> Yes then keeps it open.
+TEST_F(RightPane, AFailedSaveAsSaysWhyAndChangesNothing)
+{
+    OpenFrame();
+    CVeskDoc& doc = frame->Document();
+    ASSERT_TRUE(DocTest::AddSeries(doc, QStringLiteral("\\Hall\\S1.vsm"), {500.0f}));
+    ASSERT_TRUE(doc.AddMeasurementFile(QString(), nullptr));
+    const QString saved = env.Dir().Path() + QStringLiteral("/Run.v3p");
+    dialogs.Answer(saved);
+    ASSERT_TRUE(Enabled(Cmd::ID_SAVE_PROJECT));
+    frame->Action(Cmd::ID_SAVE_PROJECT)->trigger();
+    ASSERT_TRUE(boxes.boxes.empty());
+    ASSERT_EQ(doc.GetProjectPath(), saved);
+    ASSERT_TRUE(DocTest::AddSeries(doc, QStringLiteral("\\Hall\\S2.vsm"), {510.0f}));
+    ASSERT_TRUE(doc.AddMeasurementFile(QString(), nullptr));
+    const QString title = frame->windowTitle();
+    ASSERT_TRUE(doc.IsModified());
+
+    // A folder that is a file (root may write anywhere, so no permission bits are used).
+    const QString blocker = env.Dir().Path() + QStringLiteral("/plain-file");
+    {
+        QFile f(blocker);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    struct Case
+    {
+        QString path;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {blocker + QStringLiteral("/Elsewhere.v3p"), "(No such file or directory)"},
+        {env.Dir().Path() + QStringLiteral("/missing/Elsewhere.v3p"), "(No such file or directory)"},
+    };
+    for (const Case& c : cases)
+    {
+        boxes.boxes.clear();
+        dialogs.Answer(c.path);
+        ASSERT_TRUE(Enabled(Cmd::ID_SAVE_AS));
+        frame->Action(Cmd::ID_SAVE_AS)->trigger();
+        ASSERT_EQ(boxes.boxes.size(), 1u) << c.reason;
+        EXPECT_TRUE(boxes.boxes[0].text.startsWith(c.path + QStringLiteral("\n\n"))) << c.reason;
+        EXPECT_TRUE(boxes.boxes[0].text.endsWith(QLatin1String(c.reason))) << boxes.boxes[0].text.toStdString();
+        EXPECT_EQ(doc.GetProjectPath(), saved);
+        EXPECT_EQ(frame->windowTitle(), title);
+        EXPECT_TRUE(doc.IsModified());
+        EXPECT_FALSE(QFileInfo::exists(c.path));
+    }
+
+    // Close -> Yes with a save that fails (the project's file became a folder): the
+    // message, and the project stays.
+    ASSERT_TRUE(QFile::remove(saved));
+    ASSERT_TRUE(QDir().mkpath(saved));
+    boxes.boxes.clear();
+    boxes.Answer(Platform::IDYES);
+    ASSERT_TRUE(Enabled(Cmd::ID_CLOSE_PROJECT));
+    frame->Action(Cmd::ID_CLOSE_PROJECT)->trigger();
+    ASSERT_EQ(boxes.boxes.size(), 2u);
+    EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("Would you like to save changes in your Project?"));
+    EXPECT_TRUE(boxes.boxes[1].text.startsWith(saved + QStringLiteral("\n\n")));
+    EXPECT_TRUE(doc.HasFolders());
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(frame->windowTitle(), title);
 }
 
 TEST_F(RightPane, EditAndOutputCommandsGoToTheActivePage)

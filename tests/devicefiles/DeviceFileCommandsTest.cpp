@@ -203,8 +203,12 @@ TEST_F(DeviceFileCommandsTest, ALocalFileThatCannotBeWrittenIsReported)
     frame->OnCmdMsg(Cmd::ID_CONVERSIONS_MANAGER);
 
     ASSERT_EQ(boxes.boxes.size(), 1u) << BoxTexts().join(u'|').toStdString();
+    // The failure names the file and why it could not be written.
     EXPECT_EQ(boxes.boxes[0].text,
-              QStringLiteral("An unknown error occurred while downloading customer conversion file(s)!"));
+              QStringLiteral("An unknown error occurred while downloading customer conversion file(s)!\n\n") +
+                  Local("Custom.cnv") +
+                  QStringLiteral("\n\nFile could not be created or opened! Is it already open?\n(It is not an "
+                                 "ordinary file (a folder or a device, for instance).)"));
     EXPECT_EQ(boxes.boxes[0].type & Platform::MB_ICONSTOP, uint32_t(Platform::MB_ICONSTOP));
     EXPECT_TRUE(QFileInfo(Local("Custom.cnv")).isDir());
 }
@@ -233,6 +237,40 @@ TEST_F(DeviceFileCommandsTest, UploadWithRightsRefreshesAndUnsafeNamesAreNotSent
               QStringLiteral("The customer conversion file(s) where/was successfully uploaded."));
     EXPECT_EQ(sim.FileData(kCnvRoot + "New.cnv"), QByteArray("a new conversion"));
     EXPECT_FALSE(sim.Exists(kCnvRoot + "Bad\".cnv"));
+}
+
+// Each name must become one tester name in the folder of its kind: a name Linux allows
+// but the tester reads as a path, or one that is blank, is refused before anything goes.
+TEST_F(DeviceFileCommandsTest, UploadNamesThatAreNotOneTesterNameSendNothing)
+{
+    const QStringList refused{QStringLiteral("x\\..\\newProfiles.bin"), QStringLiteral("sub\\a.cnv"),
+                              QStringLiteral("   "), QStringLiteral("a\tb.cnv"),
+                              QStringLiteral("q\".cnv")};
+    for (const QString& name : refused)
+    {
+        WriteAll(Local(name), "must not reach the tester");
+        files.AnswerMany(QStringList{Local(name)});
+    }
+    Serve(Link::tcp);
+    QueueWizard();
+    QueueManager(
+        [&](CVesk3FileManager& manager)
+        {
+            for (const QString& name : refused)
+            {
+                ManagerClick(manager, "add");
+                EXPECT_FALSE(AnySave()) << name.toStdString();
+            }
+        });
+    frame->OnCmdMsg(Cmd::ID_CONVERSIONS_MANAGER);
+
+    ASSERT_EQ(boxes.boxes.size(), size_t(refused.size())) << BoxTexts().join(u'|').toStdString();
+    for (qsizetype i = 0; i < refused.size(); ++i)
+    {
+        EXPECT_TRUE(boxes.boxes[size_t(i)].text.startsWith(QStringLiteral("These file names cannot be sent")));
+        EXPECT_TRUE(boxes.boxes[size_t(i)].text.contains(refused[i])) << refused[i].toStdString();
+    }
+    EXPECT_FALSE(AnySave());
 }
 
 TEST_F(DeviceFileCommandsTest, WithoutSuperUserRightsNothingIsAddedOrDeleted)

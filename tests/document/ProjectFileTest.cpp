@@ -4,6 +4,7 @@
 #include "document/SettingsFolders.h"
 #include "measurement/PackedReading.h"
 #include "platform/core/FileException.h"
+#include "platform/core/SafeFileWriter.h"
 #include "platform/core/SettingsStore.h"
 #include "resources/BuiltInStrings.h"
 #include "tests/support/FileDialogRecorder.h"
@@ -472,24 +473,44 @@ TEST_F(ProjectFileTest, AFailedSaveKeepsThePreviousFile)
         FileSizeLimit limit(16384);
         return call();
     };
+    const QString failed = Path("project.v3p") +
+                           QStringLiteral("\n\nThe file could not be written completely; it was not created or "
+                                          "changed.\n(File too large)");
     EXPECT_FALSE(limited([&] { return doc.Save(); }));
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(FileBytes(Path("project.v3p")), before);
-    EXPECT_EQ(QDir(dir.Path()).entryList(QDir::Files), QStringList{"project.v3p"})
+    EXPECT_EQ(QDir(dir.Path()).entryList(QDir::Files | QDir::Hidden), QStringList{"project.v3p"})
         << "no temporary file is left";
-    EXPECT_TRUE(boxes.boxes.empty()) << "a failed save shows nothing";
+    ASSERT_EQ(boxes.boxes.size(), 1u) << "a failed save names the file and the reason";
+    EXPECT_EQ(boxes.boxes[0].text, failed);
+    EXPECT_EQ(boxes.boxes[0].type & Platform::MB_ICONSTOP, uint32_t(Platform::MB_ICONSTOP));
 
-    // Closing asks again, and a failed save keeps the project open.
+    // Closing asks again, and a failed save says so and keeps the project open.
+    boxes.boxes.clear();
     boxes.Answer(Platform::IDYES);
     EXPECT_FALSE(limited([&] { return doc.CloseProject(); }));
-    EXPECT_EQ(boxes.boxes.size(), 1u);
+    ASSERT_EQ(boxes.boxes.size(), 2u);
+    EXPECT_EQ(boxes.boxes[1].text, failed);
     EXPECT_TRUE(doc.HasFolders());
+    EXPECT_EQ(doc.GetProjectPath(), Path("project.v3p"));
     EXPECT_EQ(FileBytes(Path("project.v3p")), before);
 
     // A folder that is not there fails at once.
+    boxes.boxes.clear();
     EXPECT_FALSE(doc.SaveProject(dir.Path() + QStringLiteral("/none/x.v3p")));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_TRUE(boxes.boxes[0].text.startsWith(dir.Path() + QStringLiteral("/none/x.v3p\n\n")));
+
+    // A temporary file an interrupted save left beside the project goes with the next
+    // successful save.
+    {
+        QFile stale(Path("project.v3p") + Platform::SafeFileWriter::kTemporarySuffix);
+        ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+        stale.write("half a project");
+    }
     EXPECT_TRUE(doc.Save());
     EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(QDir(dir.Path()).entryList(QDir::Files | QDir::Hidden), QStringList{"project.v3p"});
 }
 
 TEST_F(ProjectFileTest, CloseAsksOnlyForAModifiedProjectWithFolders)

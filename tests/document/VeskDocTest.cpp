@@ -4,6 +4,7 @@
 #include "platform/core/FileException.h"
 #include "resources/BuiltInStrings.h"
 #include "tests/support/FileSizeLimit.h"
+#include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/TempDir.h"
 
 #include <QDir>
@@ -38,6 +39,7 @@ protected:
 
     CVeskDoc doc;
     FakeView view;
+    MessageBoxRecorder boxes;
 };
 } // namespace
 
@@ -354,7 +356,10 @@ TEST_F(VeskDocTest, CustomConversionsOfNewSeriesAreWrittenToTheConversionsFolder
     EXPECT_TRUE(written[0].endsWith(QStringLiteral(".cnv"))) << written[0].toStdString();
     EXPECT_GT(QFileInfo(dir.File(written[0])).size(), 0);
 
-    // Known records are not written again; a folder that cannot be written is skipped.
+    EXPECT_TRUE(boxes.boxes.empty());
+
+    // Known records are not written again; a folder that cannot be written is skipped,
+    // and the user hears which file is missing.
     QFile::remove(dir.File(written[0]));
     ASSERT_TRUE(AddFile(doc, QStringLiteral("\\brass2.vsm"), BlockOf(*series)));
     EXPECT_TRUE(QDir(dir.Path()).entryList(QDir::Files).isEmpty());
@@ -369,6 +374,10 @@ TEST_F(VeskDocTest, CustomConversionsOfNewSeriesAreWrittenToTheConversionsFolder
     tin.SetCustom(QStringLiteral("DocTin"), 0);
     ASSERT_TRUE(series->SetConversion(STargetScale(kHV, 1, 0), tin));
     EXPECT_NO_THROW(doc.StoreSeriesConversions(series.get()));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_TRUE(boxes.boxes[0].text.startsWith(dir.Path() + QStringLiteral("/missing/")));
+    EXPECT_TRUE(boxes.boxes[0].text.endsWith(QStringLiteral("(No such file or directory)")))
+        << boxes.boxes[0].text.toStdString();
 }
 
 TEST_F(VeskDocTest, AConversionFileThatCannotBeWrittenLeavesTheOldOneIntact)
@@ -402,5 +411,10 @@ TEST_F(VeskDocTest, AConversionFileThatCannotBeWrittenLeavesTheOldOneIntact)
         doc.StoreSeriesConversions(series.get());
     }
     EXPECT_EQ(DocTest::FileBytes(dir.File(name)), QByteArray("older record"));
-    EXPECT_EQ(QDir(dir.Path()).entryList(QDir::Files), QStringList{name}) << "no temporary file is left";
+    EXPECT_EQ(QDir(dir.Path()).entryList(QDir::Files | QDir::Hidden), QStringList{name})
+        << "no temporary file is left";
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, dir.File(name) + QStringLiteral("\n\nThe file could not be written "
+                                                                   "completely; it was not created or "
+                                                                   "changed.\n(File too large)"));
 }

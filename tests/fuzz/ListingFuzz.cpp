@@ -2,6 +2,7 @@
 // inside the folders they are listed in, within the longest device path.
 #include "devicefiles/core/DeviceListing.h"
 #include "devicefiles/core/Vesk3Parser.h"
+#include "platform/core/Codepage.h"
 
 #include <QString>
 #include <QStringView>
@@ -14,9 +15,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size == 0)
         return 0;
-    // First byte: the kind mask; the rest: the listing as the device's 8-bit text.
+    // First byte: the kind mask; the rest: the listing as the device's 8-bit text, decoded
+    // as the program decodes the tester's listing.
     const uint32_t kind = data[0] & 0x3F;
-    const QString text = QString::fromLatin1(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
+    const QString text = DecodeCp1252(QByteArrayView(data + 1, qsizetype(size - 1)));
 
     QString listing = text;
     QString prefix;

@@ -42,6 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static MemoryClipboard clipboard;
 
     CVeskDoc doc;
+    // Through the archive buffer size the program opens and saves projects with.
     {
         StreamIO::CRamStream in;
         if (!in.Open(QStringLiteral("RAM:fuzz-project.v3p"), kRamFlags))
@@ -49,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         in.Write(data, uint32_t(size));
         try
         {
-            StreamIO::CVMArchive archive(in.GetHandle(), StreamIO::ARCHIVE_LOAD, 1024);
+            StreamIO::CVMArchive archive(in.GetHandle(), StreamIO::ARCHIVE_LOAD, StreamIO::ARCHIVE_FILE_BUFFER);
             doc.ReadProject(archive);
         }
         catch (const CFileException&)
@@ -74,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     {
         try
         {
-            StreamIO::CVMArchive archive(out.GetHandle(), StreamIO::ARCHIVE_NO_CLOSE, 1024);
+            StreamIO::CVMArchive archive(out.GetHandle(), StreamIO::ARCHIVE_NO_CLOSE, StreamIO::ARCHIVE_FILE_BUFFER);
             doc.WriteProject(archive);
             archive.Flush();
         }

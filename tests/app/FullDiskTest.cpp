@@ -1,0 +1,180 @@
+// Every writer of the program on a full disk (a small file system of its own, filled up)
+// and on a target that is not a regular file: the old file stays byte for byte, no
+// temporary file is left, and the user is told which file failed and why.
+#include "devicefiles/core/DeviceFileTransfer.h"
+#include "export/core/ExportImage.h"
+#include "export/core/TextExport.h"
+#include "export/encoder/xImage.h"
+#include "platform/core/SafeFileWriter.h"
+#include "streamio/IoStream.h"
+#include "tests/app/AppTestSupport.h"
+#include "tests/document/DocTestSupport.h"
+#include "tests/export/FakeExportFeedback.h"
+#include "tests/support/FullFileSystem.h"
+#include "tests/support/MessageBoxRecorder.h"
+#include "tests/support/TempDir.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+namespace
+{
+const QByteArray kOld = "old";
+const QString kNoSpace = QStringLiteral("(No space left on device)");
+
+QByteArray Bytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void Put(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QStringList Entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// A tester file of some kilobytes, as the download calls deliver it.
+bool DeliverFile(StreamIO::CIoStream* out, const QString&)
+{
+    const QByteArray bytes(20000, 'L');
+    return out->Write(bytes.constData(), uint32_t(bytes.size())) == uint32_t(bytes.size());
+}
+
+class FullDisk : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        for (int i = 1; i <= 3; ++i)
+            ASSERT_TRUE(DocTest::AddSeries(doc, QStringLiteral("\\Hall\\S%1.vsm").arg(i), std::vector<float>(300, 500.0f)));
+        doc.SetCurrentFolder(doc.LookupFolder(QStringLiteral("\\Hall\\")), QStringLiteral("\\Hall\\"), true);
+        ASSERT_EQ(doc.GetSeriesCount(), 3);
+    }
+
+    // One writer: it writes to the target and gives what the user was told.
+    using Writer = std::function<QString(const QString& target)>;
+
+    QString TextExport(const QString& target, int where)
+    {
+        FakeExportFeedback feedback;
+        feedback.replace = true;
+        CTextExport exporter(doc, CTextExport::LayoutReport);
+        const auto result = exporter.Run({0, 1, 2}, where, target, feedback);
+        if (result == CTextExport::NResult::Done)
+            return QString();
+        return feedback.errors.empty() ? QStringLiteral("<no message>") : feedback.errors.front();
+    }
+
+    AppEnvironment env;
+    MessageBoxRecorder boxes;
+    CVeskDoc doc;
+};
+} // namespace
+
+TEST_F(FullDisk, EveryWriterKeepsTheOldFileAndTellsTheUser)
+{
+    struct Case
+    {
+        const char* writer;
+        QStringList oldFiles; // beside the target, which is the first of them
+        Writer write;
+    };
+    const Case cases[] = {
+        {"text export, one file",
+         {QStringLiteral("Export.csv")},
+         [&](const QString& t) { return TextExport(t, CTextExport::TargetOneFile); }},
+        {"text export, a file per series",
+         {QStringLiteral("Export.csv"), QStringLiteral("Export2.csv"), QStringLiteral("Export3.csv")},
+         [&](const QString& t) { return TextExport(t, CTextExport::TargetFilePerSeries); }},
+        {"graphic export",
+         {QStringLiteral("Page.png")},
+         [&](const QString& t)
+         {
+             CxImage image;
+             image.Create(200, 200, 24);
+             QString message;
+             return ExportImage::WriteFile(image, ExportImage::FormatCode(0), t, &message) ? QString() : message;
+         }},
+        {"project save",
+         {QStringLiteral("Project.v3p")},
+         [&](const QString& t)
+         {
+             boxes.boxes.clear();
+             return doc.SaveProject(t) ? QString() : boxes.boxes.empty() ? QStringLiteral("<no message>")
+                                                                         : boxes.boxes.front().text;
+         }},
+        {"manager download and profiles backup",
+         {QStringLiteral("profiles.pf3")},
+         [&](const QString& t)
+         {
+             QString message;
+             return DeviceFileTransfer::DownloadToLocalFile(DeliverFile, QStringLiteral("\\p\\profiles.bin"), t,
+                                                            &message)
+                        ? QString()
+                        : message;
+         }},
+        {"LOG collection",
+         {QStringLiteral("Log.txt")},
+         [&](const QString& t)
+         {
+             QString message;
+             return DeviceFileTransfer::CollectLogFiles(DeliverFile, {QStringLiteral("\\LOG\\a.log")}, t, {},
+                                                        &message)
+                        ? QString()
+                        : message;
+         }},
+    };
+    TempDir dir;
+    int row = 0;
+    for (const Case& c : cases)
+    {
+        const QString folder = dir.File(QStringLiteral("row%1").arg(++row));
+        FullFileSystem disk(folder);
+        if (!disk.Mounted())
+            GTEST_SKIP() << "a small file system cannot be mounted here: " << disk.Why().toStdString();
+        for (const QString& name : c.oldFiles)
+            Put(folder + u'/' + name, kOld);
+        ASSERT_TRUE(disk.Fill()) << c.writer;
+        const QStringList before = Entries(folder);
+        const QString target = folder + u'/' + c.oldFiles.front();
+
+        const QString told = c.write(target);
+        EXPECT_FALSE(told.isEmpty()) << c.writer << ": reported as done";
+        EXPECT_TRUE(told.contains(target) || told.contains(folder)) << c.writer << ": " << told.toStdString();
+        EXPECT_TRUE(told.contains(kNoSpace)) << c.writer << ": " << told.toStdString();
+        for (const QString& name : c.oldFiles)
+            EXPECT_EQ(Bytes(folder + u'/' + name), kOld) << c.writer << ": " << name.toStdString();
+        EXPECT_EQ(Entries(folder), before) << c.writer << ": a temporary or empty file is left";
+    }
+}
+
+// A device node chosen as the target stays a device node, and the export says why not.
+TEST_F(FullDisk, ADeviceNodeIsNotReplaced)
+{
+    TempDir dir;
+    const QString node = dir.File(QStringLiteral("null-device.csv"));
+    if (::mknod(QFile::encodeName(node).constData(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+        GTEST_SKIP() << "no right to make a device node here";
+    const QString told = TextExport(node, CTextExport::TargetOneFile);
+    EXPECT_TRUE(told.startsWith(node + QStringLiteral("\n\n"))) << told.toStdString();
+    EXPECT_TRUE(told.endsWith(QStringLiteral("(It is not an ordinary file (a folder or a device, for instance).)")))
+        << told.toStdString();
+    struct stat st{};
+    ASSERT_EQ(::stat(QFile::encodeName(node).constData(), &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+    EXPECT_EQ(Entries(dir.Path()), QStringList{QStringLiteral("null-device.csv")});
+}

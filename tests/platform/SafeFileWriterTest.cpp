@@ -1,0 +1,170 @@
+#include "platform/core/SafeFileWriter.h"
+
+#include "platform/core/ErrorCodes.h"
+#include "platform/core/StringTable.h"
+#include "resources/BuiltInStrings.h"
+#include "resources/StringIds.h"
+#include "tests/support/FileSizeLimit.h"
+#include "tests/support/TempDir.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+using Platform::SafeFileWriter;
+
+namespace
+{
+const QByteArray kOld = "old";
+
+QByteArray Bytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void Put(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QStringList Entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot,
+                                  QDir::Name);
+}
+
+// Writes bytes through the writer as the program's writers do.
+bool WriteWhole(SafeFileWriter& writer, const QString& path, const QByteArray& bytes)
+{
+    return writer.Open(path) && writer.Write(bytes) && writer.Commit();
+}
+} // namespace
+
+TEST(SafeFileWriter, ReplacesTheFileOnlyWhenEverythingIsWritten)
+{
+    TempDir dir;
+    const QString target = dir.File(QStringLiteral("Export.csv"));
+    Put(target, kOld);
+    ::chmod(QFile::encodeName(target).constData(), 0640);
+    // A temporary file an interrupted earlier write left behind.
+    Put(target + SafeFileWriter::kTemporarySuffix, "half of an earlier write");
+
+    SafeFileWriter writer;
+    ASSERT_TRUE(writer.Open(target));
+    EXPECT_EQ(Bytes(target), kOld) << "nothing changes before Commit";
+    ASSERT_TRUE(writer.Write(QByteArray("new content")));
+    ASSERT_TRUE(writer.Commit());
+    EXPECT_EQ(Bytes(target), QByteArray("new content"));
+    EXPECT_EQ(Entries(dir.Path()), QStringList{"Export.csv"}) << "the stale temporary file is gone too";
+    struct stat st{};
+    ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u) << "the previous file's permissions";
+
+    // A link stays a link; the file it names is replaced.
+    const QString link = dir.File(QStringLiteral("link.csv"));
+    ASSERT_TRUE(QFile::link(target, link));
+    ASSERT_TRUE(WriteWhole(writer, link, "through the link"));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(Bytes(target), QByteArray("through the link"));
+
+    // Without Commit the previous file stays.
+    {
+        SafeFileWriter dropped;
+        ASSERT_TRUE(dropped.Open(target));
+        ASSERT_TRUE(dropped.Write(QByteArray("never")));
+    }
+    EXPECT_EQ(Bytes(target), QByteArray("through the link"));
+    EXPECT_EQ(Entries(dir.Path()), (QStringList{"Export.csv", "link.csv"}));
+}
+
+// A full disk (here a file-size limit), a target that is not a regular file, a folder that
+// is not there: the old file stays byte for byte, nothing is left behind, and the message
+// names the file and the reason.
+TEST(SafeFileWriter, AFailureKeepsTheOldFileAndSaysWhy)
+{
+    RegisterBuiltInStrings();
+    TempDir dir;
+    const QString fifo = dir.File(QStringLiteral("pipe"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ASSERT_TRUE(QDir().mkpath(dir.File(QStringLiteral("folder.csv"))));
+    const QString socketPath = dir.File(QStringLiteral("sock"));
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray socketName = QFile::encodeName(socketPath);
+    ASSERT_LT(size_t(socketName.size()), sizeof(address.sun_path));
+    std::copy(socketName.begin(), socketName.end(), address.sun_path);
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+
+    const auto plain = [](SafeFileWriter& w, const QString& path) { return WriteWhole(w, path, "new"); };
+    const QString notRegular = Platform::LoadString(StringId::IDS_NOT_A_REGULAR_FILE);
+    struct Case
+    {
+        const char* what;
+        QString target;
+        std::function<bool(SafeFileWriter&, const QString&)> write;
+        uint32_t error;
+        bool openFailed;
+        QString reason;
+    };
+    const QByteArray big(64 * 1024, 'x');
+    const Case cases[] = {
+        {"a full disk at write",
+         dir.File(QStringLiteral("full.csv")),
+         [&](SafeFileWriter& w, const QString& path)
+         {
+             FileSizeLimit limit(16384);
+             return WriteWhole(w, path, big);
+         },
+         Err::FileTooLarge, false, QStringLiteral("File too large")},
+        {"a small file that may not grow past two bytes",
+         dir.File(QStringLiteral("small.csv")),
+         [&](SafeFileWriter& w, const QString& path)
+         {
+             FileSizeLimit limit(2);
+             return WriteWhole(w, path, "0123456789");
+         },
+         Err::FileTooLarge, false, QStringLiteral("File too large")},
+        {"a device node", QStringLiteral("/dev/null"), plain, Err::AccessDenied, true, notRegular},
+        {"a pipe", fifo, plain, Err::AccessDenied, true, notRegular},
+        {"a socket", socketPath, plain, Err::AccessDenied, true, notRegular},
+        {"a folder", dir.File(QStringLiteral("folder.csv")), plain, Err::AccessDenied, true, notRegular},
+        {"a folder that is not there", dir.File(QStringLiteral("none/x.csv")), plain, Err::FileNotFound, true,
+         QStringLiteral("No such file or directory")},
+    };
+    for (const Case& c : cases)
+    {
+        const bool regular = !QFileInfo::exists(c.target) || QFileInfo(c.target).isFile();
+        if (regular && QFileInfo(c.target).dir().exists())
+            Put(c.target, kOld);
+        const QStringList before = Entries(dir.Path());
+        SafeFileWriter writer;
+        EXPECT_FALSE(c.write(writer, c.target)) << c.what;
+        EXPECT_EQ(writer.Error(), c.error) << c.what;
+        EXPECT_EQ(writer.FailedToOpen(), c.openFailed) << c.what;
+        EXPECT_EQ(writer.Reason(), c.reason) << c.what;
+        const QString message = writer.ErrorMessage();
+        EXPECT_TRUE(message.startsWith(c.target + QStringLiteral("\n\n"))) << c.what;
+        EXPECT_TRUE(message.endsWith(QStringLiteral("(") + c.reason + QStringLiteral(")"))) << c.what;
+        if (regular && QFileInfo::exists(c.target))
+        {
+            EXPECT_EQ(Bytes(c.target), kOld) << c.what;
+        }
+        EXPECT_EQ(Entries(dir.Path()), before) << c.what << ": nothing left behind";
+    }
+    EXPECT_TRUE(QFileInfo(QStringLiteral("/dev/null")).exists());
+    EXPECT_FALSE(QFileInfo(QStringLiteral("/dev/null")).isFile()) << "the node stays a node";
+    ::close(sock);
+}
