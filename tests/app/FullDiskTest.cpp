@@ -134,6 +134,7 @@ TEST_F(FullDisk, EveryWriterKeepsTheOldFileAndTellsTheUser)
              QString message;
              return DeviceFileTransfer::CollectLogFiles(DeliverFile, {QStringLiteral("\\LOG\\a.log")}, t, {},
                                                         &message)
+                            .complete
                         ? QString()
                         : message;
          }},
