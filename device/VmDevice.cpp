@@ -78,8 +78,8 @@ bool CVmDevice::Revive()
                     return false; // never opened: nothing to open again
             }
             SIdentity identity;
-            if (QueryId(identity) || m_commands->GetLinkStatus() == NLinkStatus::ok)
-                return true; // a refusal is an answer too
+            if (QueryId(identity))
+                return true;
         }
         catch (const std::exception&)
         {

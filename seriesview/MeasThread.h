@@ -64,7 +64,7 @@ public:
     // Samples a test keeps at most (the longest curve the codec packs).
     static constexpr size_t kMaxTestSamples = 65535;
     // How long Stop lets the thread end on its own, and the most it takes in all.
-    static constexpr uint32_t kStopGraceMs = 200;
+    static constexpr uint32_t kStopGraceMs = 350;
     static constexpr uint32_t kStopBoundMs = 500;
     // Depth samples at or above this value, 0 and 0xFFFF are no depth and are dropped.
     static constexpr uint16_t kSampleLimit = 35000;
