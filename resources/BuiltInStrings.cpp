@@ -45,6 +45,13 @@ constexpr Text kStrings[] = {
     {1200, u"A folder name must not be empty and cannot contain a backslash (\\)."},
     {1201, u"A folder named \"%s\" already exists here. Please choose another name."},
     {3000, u"The file %s does not exist."},
+    {3340, u"The settings file %1 could not be read: %2\n\nThe program uses its default settings and leaves "
+           u"the file as it is. When a setting is changed, the file is kept as %3 and a new one is written."},
+    {3341, u"it cannot be opened (%1)."},
+    {3342, u"it is not valid JSON text (error at byte %1)."},
+    {3343, u"it does not have the layout of a settings file."},
+    {3344, u"the value %1 is not valid."},
+    {3345, u"another program keeps the file locked"},
     {3001, u"%s is not installed. It was looked for in these folders:\n%s"},
     {3010, u"&File"},
     {3011, u"Open"},

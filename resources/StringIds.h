@@ -339,4 +339,12 @@ inline constexpr uint32_t IDS_ADJUSTED_TIME_STAMP = 3088;
 inline constexpr uint32_t IDS_INFO = 3089;
 inline constexpr uint32_t IDS_ADJUST_ALL_INFO = 3090;
 inline constexpr uint32_t IDS_PLEASE_WAIT_DOWNLOADING = 3091;
+
+// The settings file and the project file: what went wrong, naming the file
+inline constexpr uint32_t IDS_SETTINGS_DAMAGED = 3340;
+inline constexpr uint32_t IDS_SETTINGS_CANNOT_OPEN = 3341;
+inline constexpr uint32_t IDS_SETTINGS_NOT_JSON = 3342;
+inline constexpr uint32_t IDS_SETTINGS_WRONG_LAYOUT = 3343;
+inline constexpr uint32_t IDS_SETTINGS_BAD_VALUE = 3344;
+inline constexpr uint32_t IDS_SETTINGS_LOCKED = 3345;
 } // namespace StringId

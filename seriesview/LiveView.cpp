@@ -1,6 +1,7 @@
 #include "seriesview/LiveView.h"
 
 #include "document/VeskDoc.h"
+#include "document/SettingsMessages.h"
 #include "measurement/CurveCodec.h"
 #include "measurement/FolderData.h"
 #include "measurement/Material.h"
@@ -108,7 +109,7 @@ bool ReadFloat(const QString& name, float& field)
 
 void ReportWriteFailure()
 {
-    Platform::ShowMessageBox(Platform::LoadString(StringId::IDS_REGISTRY_WRITE_FAILED), Platform::MB_ICONERROR);
+    Settings::ShowWriteFailed(Store());
 }
 
 void WriteDword(const QString& name, uint32_t value)
