@@ -316,6 +316,36 @@ private:
     // A new conversion with its resolution; false, and nothing changed, when refused.
     static bool ConvertSeries(CMeasSeries1& series, const STargetScale& target, const SMaterial& material);
     void ClearModified() { m_modified = false; }
+
+    // What the project file was when this project last read or wrote it, to see whether
+    // another program window (or program) wrote it since.
+    struct SFileStamp
+    {
+        bool exists = false;
+        uint64_t device = 0;
+        uint64_t inode = 0;
+        int64_t size = 0;
+        int64_t modifiedNs = 0;
+        bool operator==(const SFileStamp&) const = default;
+    };
+    static SFileStamp StampOf(const QString& path);
+    void RememberFileStamp(const QString& path);
+    enum class NSaveTarget
+    {
+        overwrite,
+        saveAs,
+        cancel
+    };
+    // Called before a save over the project's own file: when someone else changed the file
+    // since this project read or wrote it, asks whether to overwrite it, save under
+    // another name or not save.
+    NSaveTarget CheckFileUnchanged(const QString& path) const;
+    // The close question: false on Cancel or when the wanted save failed.
+    bool AskToSaveChanges();
+    bool IsProjectFile(const QString& path) const;
+    // Reads a whole project file into staged folders; false after telling the user what is
+    // wrong with the file.
+    bool StageProjectFile(const QString& path, std::vector<SStagedFolder>& staged);
     void RememberProjectFolder(const QString& filePath) const;
     // Names the series that have no readings, which a saved project cannot hold.
     void TellAboutSeriesWithoutReadings() const;
@@ -326,6 +356,7 @@ private:
     bool m_modified = false;
     QString m_currentPath;
     QString m_projectPath;
+    SFileStamp m_fileStamp;
     CFolderData* m_currentFolder = nullptr;
     CFolderData* m_savedFolder = nullptr;
     QString m_savedPath;

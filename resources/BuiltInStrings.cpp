@@ -52,6 +52,15 @@ constexpr Text kStrings[] = {
     {3343, u"it does not have the layout of a settings file."},
     {3344, u"the value %1 is not valid."},
     {3345, u"another program keeps the file locked"},
+    {3350, u"The project %1 cannot be opened: you have no permission to read it."},
+    {3351, u"The project %1 cannot be opened: it is not a file."},
+    {3352, u"The project %1 cannot be opened: the file is empty."},
+    {3353, u"The project %1 cannot be opened: the file is damaged at byte %2."},
+    {3354, u"The project %1 cannot be opened: it is not a Veskador 3 project file."},
+    {3355, u"The project %1 cannot be opened: the file could not be read (error %2)."},
+    {3356, u"The project file %1 was changed by another program window or another program since it was "
+           u"opened or saved here.\n\nYes: overwrite it with this project.\nNo: save this project under "
+           u"another name.\nCancel: do not save."},
     {3001, u"%s is not installed. It was looked for in these folders:\n%s"},
     {3010, u"&File"},
     {3011, u"Open"},

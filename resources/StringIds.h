@@ -347,4 +347,11 @@ inline constexpr uint32_t IDS_SETTINGS_NOT_JSON = 3342;
 inline constexpr uint32_t IDS_SETTINGS_WRONG_LAYOUT = 3343;
 inline constexpr uint32_t IDS_SETTINGS_BAD_VALUE = 3344;
 inline constexpr uint32_t IDS_SETTINGS_LOCKED = 3345;
+inline constexpr uint32_t IDS_OPEN_NO_PERMISSION = 3350;
+inline constexpr uint32_t IDS_OPEN_NOT_A_FILE = 3351;
+inline constexpr uint32_t IDS_OPEN_EMPTY = 3352;
+inline constexpr uint32_t IDS_OPEN_DAMAGED = 3353;
+inline constexpr uint32_t IDS_OPEN_NOT_PROJECT = 3354;
+inline constexpr uint32_t IDS_OPEN_READ_FAILED = 3355;
+inline constexpr uint32_t IDS_PROJECT_CHANGED_ON_DISK = 3356;
 } // namespace StringId
