@@ -166,7 +166,8 @@ public:
     QDateTime GetSeriesTime(int index) const;
     void SetSeriesTime(int index, const QDateTime& time);
     QString GetSeriesName(int index) const;
-    void SetSeriesName(int index, const QString& name);
+    // False, and the name kept, for a name that is empty or only blanks.
+    bool SetSeriesName(int index, const QString& name);
     QString GetSeriesComment(int index) const;
     void SetSeriesComment(int index, const QString& comment);
     bool IsSeriesExpanded(int index) const;
@@ -186,7 +187,9 @@ public:
     // Changes to the settings and readings of one series of the current folder, as the
     // series page makes them (VeskDocSeries.cpp). Each marks the project modified and tells
     // the views the series index. A reading index counts the readings not excluded.
-    void SetSeriesLimits(int index, float lower, float upper);
+    // False, nothing marked and no view told, when the series refuses the pair (the lower
+    // limit above the upper one).
+    bool SetSeriesLimits(int index, float lower, float upper);
     // A new conversion shows one decimal in steps of 1. The three that change it return
     // false when the conversion table has no record for the new one: then the series
     // stays as it was (its resolution too), nothing is marked and no view is told.

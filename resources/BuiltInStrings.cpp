@@ -61,6 +61,11 @@ constexpr Text kStrings[] = {
     {3356, u"The project file %1 was changed by another program window or another program since it was "
            u"opened or saved here.\n\nYes: overwrite it with this project.\nNo: save this project under "
            u"another name.\nCancel: do not save."},
+    {3360, u"\"%1\" is not a number. Please type a number such as %2."},
+    {3361, u"The upper limit %1 is below the lower limit %2, so the limits were not changed."},
+    {3362, u"%1 of %2 characters left"},
+    {3363, u"A series needs a name; the name was not changed."},
+    {3364, u"\"%1\" is not an IP address. Please type four numbers from 0 to 255 separated by dots, such as 192.168.1.20."},
     {3001, u"%s is not installed. It was looked for in these folders:\n%s"},
     {3010, u"&File"},
     {3011, u"Open"},

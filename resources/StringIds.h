@@ -354,4 +354,10 @@ inline constexpr uint32_t IDS_OPEN_DAMAGED = 3353;
 inline constexpr uint32_t IDS_OPEN_NOT_PROJECT = 3354;
 inline constexpr uint32_t IDS_OPEN_READ_FAILED = 3355;
 inline constexpr uint32_t IDS_PROJECT_CHANGED_ON_DISK = 3356;
+// Typed values
+inline constexpr uint32_t IDS_TYPED_NOT_A_NUMBER = 3360;
+inline constexpr uint32_t IDS_LIMITS_INVERTED = 3361;
+inline constexpr uint32_t IDS_COMMENT_CHARS_LEFT = 3362;
+inline constexpr uint32_t IDS_SERIES_NAME_EMPTY = 3363;
+inline constexpr uint32_t IDS_INVALID_IP_ADDRESS = 3364;
 } // namespace StringId

@@ -138,8 +138,12 @@ intptr_t CTabGrid::OnGridNotify(const GRIDNOTIFY& notify)
             SeriesOfRow(notify.row) < m_doc->GetSeriesCount())
         {
             // The document keeps the name; the page shows it anew itself.
-            m_doc->SetSeriesName(SeriesOfRow(notify.row), m_grid->GetItemText(notify.row, notify.column));
+            const bool renamed =
+                m_doc->SetSeriesName(SeriesOfRow(notify.row), m_grid->GetItemText(notify.row, notify.column));
             UpdateRows(SeriesOfRow(notify.row));
+            if (!renamed)
+                Platform::ShowMessageBox(Platform::LoadString(StringId::IDS_SERIES_NAME_EMPTY),
+                                         Platform::MB_OK | Platform::MB_ICONEXCLAMATION);
         }
         break;
     default:

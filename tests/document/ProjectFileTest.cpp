@@ -833,3 +833,21 @@ TEST_F(ProjectFileTest, ASaveOverAFileAnotherWindowChangedAsksFirst)
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_TRUE(seriesInFile().contains(QStringLiteral("last")));
 }
+
+TEST_F(ProjectFileTest, RepeatedSeparatorsInStoredFolderPathsCollapseSoEverySeriesIsShown)
+{
+    Bytes file;
+    file.Head(3, 0, 0, 0, 3);
+    file.Str(QStringLiteral("\\")).U32(0);
+    file.Str(QStringLiteral("\\Site\\\\Hall\\")).U32(1);
+    file.Entry(HandBlock({512.0f}), QStringLiteral("doubled"), 0, 0, 0);
+    file.Str(QStringLiteral("\\Site\\Hall\\")).U32(1);
+    file.Entry(HandBlock({480.0f}), QStringLiteral("plain"), 0, 0, 0);
+    ASSERT_TRUE(WriteFile(Path("crafted.v3p"), file.data));
+
+    ASSERT_TRUE(doc.OpenProject(Path("crafted.v3p"), false));
+    EXPECT_EQ(FolderPaths(doc), (QStringList{"\\", "\\Site\\Hall\\"}));
+    QStringList names = SeriesNames(*Folder(doc, "\\Site\\Hall\\"));
+    names.sort();
+    EXPECT_EQ(names, (QStringList{"doubled", "plain"}));
+}
