@@ -97,13 +97,15 @@ void CCommentDlg::OnTextChanged()
     if (StoredLength(text) > m_maxLength && StoredLength(text) > StoredLength(m_accepted))
     {
         // Nothing of the edit is cut silently: it is refused whole, with a beep.
-        const int caret = std::min(m_edit->textCursor().position(), int(m_accepted.size()));
+        // The caret goes back to where the refused text went in.
+        const int inserted = int(text.size() - m_accepted.size());
+        const int caret = std::clamp(m_edit->textCursor().position() - inserted, 0, int(m_accepted.size()));
         {
             const QSignalBlocker quiet(m_edit);
             m_edit->setPlainText(m_accepted);
         }
         QTextCursor cursor = m_edit->textCursor();
-        cursor.setPosition(std::max(0, caret - int(text.size() - m_accepted.size())));
+        cursor.setPosition(caret);
         m_edit->setTextCursor(cursor);
         QApplication::beep();
     }
