@@ -6,6 +6,7 @@
 #include "device/DeviceThread.h"
 #include "device/ReportMessage.h"
 #include "platform/core/ResourceContainer.h"
+#include "document/SettingsMessages.h"
 #include "platform/core/SettingsStore.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/MessageBox.h"
@@ -27,8 +28,6 @@ namespace
 {
 constexpr uint32_t IDS_DATE_FORMATS[4] = {1022, 1023, 1024, 1025};
 constexpr uint32_t IDS_TIME_FORMATS[4] = {1030, 1031, 1032, 1033};
-// LanguageFile values of this length or more are treated as missing.
-constexpr qsizetype kMaxPath = 260;
 // Where a language pack keeps its texts: a JSON object of string id -> text.
 const QString kPackStrings = QStringLiteral("/strings/table.json");
 const QString kLanguageFileValue = QStringLiteral("LanguageFile");
@@ -51,8 +50,7 @@ QString ProgramFile()
 
 void ShowWriteFailed()
 {
-    Platform::ShowMessageBox(Platform::LoadString(StringId::IDS_REGISTRY_WRITE_FAILED),
-                             Platform::MB_ICONERROR);
+    Settings::ShowWriteFailed(Platform::SettingsStore::Instance());
 }
 
 void WriteValue(const QString& name, const Platform::SettingsStore::Value& value)
@@ -173,6 +171,8 @@ int CVeskador3SEApp::ExitInstance()
 void CVeskador3SEApp::LoadSettings()
 {
     auto& store = Platform::SettingsStore::Instance();
+    // A settings file that cannot be read is told about once; the program runs on.
+    store.SetDamageReporter(&Settings::ShowDamage);
     const QString key = AppSettingsKey();
     if (!store.CreateKey(key))
     {
@@ -182,10 +182,10 @@ void CVeskador3SEApp::LoadSettings()
     }
     bool writeFailed = false;
     const auto language = store.ReadString(key, kLanguageFileValue);
-    if (!language || language->size() >= kMaxPath)
+    if (!language)
     {
-        g_languageFile = ProgramFile().left(kMaxPath - 1);
-        writeFailed |= !store.Write(key, kLanguageFileValue, g_languageFile);
+        g_languageFile = ProgramFile();
+        writeFailed |= !store.WriteDefault(key, kLanguageFileValue, g_languageFile);
     }
     else
     {
@@ -195,7 +195,7 @@ void CVeskador3SEApp::LoadSettings()
     if (!format)
     {
         g_dtFormat = 0;
-        writeFailed |= !store.Write(key, kDTFormatValue, uint32_t{0});
+        writeFailed |= !store.WriteDefault(key, kDTFormatValue, uint32_t{0});
     }
     else
     {

@@ -7,9 +7,14 @@
 #include "platform/gui/ModalDialog.h"
 #include "resources/StringIds.h"
 
+#include <QApplication>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
+
+#include <algorithm>
 
 CCommentDlg::CCommentDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
@@ -24,6 +29,9 @@ CCommentDlg::CCommentDlg(QWidget* parent)
     m_edit->setTabChangesFocus(true);
     m_edit->setGeometry(du.Rect(7, 7, 291, 79));
     Platform::SetDlgCtrlID(m_edit, IDC_COMMENT);
+    m_left = new QLabel(this);
+    m_left->setObjectName(QStringLiteral("left"));
+    m_left->setGeometry(du.Rect(7, 89, 185, 10));
 
     const auto [cancel, ok] = AddCancelOk(this, du, 199, 249, 86);
 
@@ -70,6 +78,45 @@ void CCommentDlg::OnInitDialog()
     m_edit->setTextCursor(cursor);
     m_edit->ensureCursorVisible();
     m_edit->setFocus(Qt::OtherFocusReason);
+    m_accepted = m_edit->toPlainText();
+    m_left->setVisible(m_maxLength > 0);
+    connect(m_edit, &QPlainTextEdit::textChanged, this, [this] { OnTextChanged(); });
+    OnTextChanged();
+}
+
+int CCommentDlg::StoredLength(const QString& text)
+{
+    return int(text.size() + text.count(u'\n'));
+}
+
+void CCommentDlg::OnTextChanged()
+{
+    if (m_maxLength <= 0)
+        return;
+    const QString text = m_edit->toPlainText();
+    // A comment already longer than the limit may be shortened, never lengthened.
+    if (StoredLength(text) > m_maxLength && StoredLength(text) > StoredLength(m_accepted))
+    {
+        // Nothing of the edit is cut silently: it is refused whole, with a beep.
+        // The caret goes back to where the refused text went in.
+        const int inserted = int(text.size() - m_accepted.size());
+        const int caret = std::clamp(m_edit->textCursor().position() - inserted, 0, int(m_accepted.size()));
+        {
+            const QSignalBlocker quiet(m_edit);
+            m_edit->setPlainText(m_accepted);
+        }
+        QTextCursor cursor = m_edit->textCursor();
+        cursor.setPosition(caret);
+        m_edit->setTextCursor(cursor);
+        QApplication::beep();
+    }
+    else
+    {
+        m_accepted = text;
+    }
+    const int left = std::max(0, m_maxLength - StoredLength(m_accepted));
+    m_left->setText(Platform::LoadString(StringId::IDS_COMMENT_CHARS_LEFT)
+                        .arg(QString::number(left), QString::number(m_maxLength)));
 }
 
 void CCommentDlg::done(int result)

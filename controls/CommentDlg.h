@@ -2,6 +2,7 @@
 #include <QDialog>
 #include <QString>
 
+class QLabel;
 class QPlainTextEdit;
 
 // Edits the comment of one series (dialog 1062). The caller sets the comment, runs the
@@ -22,6 +23,10 @@ public:
     void SetComment(const QString& comment);
     // The text as it was when the dialog closed (OK or Cancel), with "\r\n" line breaks.
     QString GetComment() const { return m_comment; }
+    // The most characters the comment is kept with ("\r\n" counting two): the edit takes
+    // no more (a typed or pasted text that would pass it is refused with a beep) and shows
+    // how many are left. 0: no limit.
+    void SetMaxLength(int characters) { m_maxLength = characters; }
 
     // IDOK or IDCANCEL.
     int DoModal();
@@ -33,8 +38,15 @@ protected:
 
 private:
     void OnInitDialog();
+    void OnTextChanged();
+    // The comment's length as it is kept.
+    static int StoredLength(const QString& text);
 
     QPlainTextEdit* m_edit;
+    QLabel* m_left;
     QString m_comment;
+    // The last text within the limit, put back when an edit passes it.
+    QString m_accepted;
+    int m_maxLength = 0;
     bool m_initialised = false;
 };

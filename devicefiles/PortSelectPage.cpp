@@ -2,6 +2,7 @@
 
 #include "device/DeviceFactory.h"
 #include "devicefiles/DevSelectSheet.h"
+#include "platform/core/NumberText.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/MessageBox.h"
 #include "resources/StringIds.h"
@@ -19,6 +20,14 @@ namespace
 {
 constexpr int kMinComPort = 1;
 constexpr int kMaxComPort = 9999;
+// One number of an IP address, 0-255 without leading zeros.
+const QString kOctet = QStringLiteral("(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])");
+
+bool IsIpAddress(const QString& text)
+{
+    static const QRegularExpression whole(QStringLiteral("^%1(\\.%1){3}$").arg(kOctet));
+    return whole.match(text).hasMatch();
+}
 } // namespace
 
 CPortSelectPage::CPortSelectPage(CDevSelectSheet& sheet) : m_sheet(sheet)
@@ -34,10 +43,10 @@ CPortSelectPage::CPortSelectPage(CDevSelectSheet& sheet) : m_sheet(sheet)
     m_stop->setObjectName(QStringLiteral("stopCheck"));
     m_ipAddress = new QLineEdit(this);
     m_ipAddress->setObjectName(QStringLiteral("ipAddress"));
-    // Four numbers of 0-255, as an address control takes them.
-    const QString octet = QStringLiteral("(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])");
+    // Four numbers of 0-255, as an address control takes them; typing may stop half way,
+    // Next checks the whole address.
     m_ipAddress->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("^%1(\\.%1){0,3}\\.?$").arg(octet)), m_ipAddress));
+        QRegularExpression(QStringLiteral("^%1(\\.%1){0,3}\\.?$").arg(kOctet)), m_ipAddress));
     m_help = new QPushButton(QStringLiteral("Help"), this);
     m_help->setObjectName(QStringLiteral("helpButton"));
     m_help->setAutoDefault(false);
@@ -114,8 +123,9 @@ void CPortSelectPage::OnSetActive()
 
 int CPortSelectPage::OnWizardNext()
 {
-    bool ok = false;
-    const int comPort = m_comPort->text().trimmed().toInt(&ok);
+    const std::optional<long long> typed = Platform::ParseTypedInteger(m_comPort->text());
+    const bool ok = typed.has_value();
+    const long long comPort = typed.value_or(0);
     if (!ok || comPort < kMinComPort || comPort > kMaxComPort)
     {
         Platform::ShowMessageBox(ok ? QStringLiteral("Please enter an integer between %1 and %2.")
@@ -125,6 +135,16 @@ int CPortSelectPage::OnWizardNext()
                                  Platform::MB_OK | Platform::MB_ICONEXCLAMATION);
         m_comPort->setFocus();
         m_comPort->selectAll();
+        return -1;
+    }
+    // An address the search could never reach would end in "No device found".
+    const QString address = m_ipAddress->text().trimmed();
+    if (SelectedPortKind() == Device::portEthernet && !IsIpAddress(address))
+    {
+        Platform::ShowMessageBox(Platform::LoadString(StringId::IDS_INVALID_IP_ADDRESS).arg(address),
+                                 Platform::MB_OK | Platform::MB_ICONEXCLAMATION);
+        m_ipAddress->setFocus();
+        m_ipAddress->selectAll();
         return -1;
     }
     CDevSelectSheet::SSettings& s = m_sheet.Settings();

@@ -15,6 +15,11 @@ QString NormalizeFolderPath(QString& path)
         path = backslash;
         return path;
     }
+    // Repeated separators collapse: an empty folder name between two has no tree item, so
+    // such a path would hide its series (and the folder of the same name beside it)
+    // although they are saved.
+    for (qsizetype i = path.indexOf(QStringLiteral("\\\\")); i >= 0; i = path.indexOf(QStringLiteral("\\\\"), i))
+        path.remove(i, 1);
     if (path.front() != backslash)
         path.prepend(backslash);
     if (path.back() != backslash && path.size() > 1)

@@ -3,7 +3,7 @@
 
 // Project folder paths begin and end with a backslash; the root is "\". The path is
 // changed in place, and a copy returned: an empty path becomes the root, a missing
-// leading or trailing backslash is added.
+// leading or trailing backslash is added, and repeated backslashes collapse to one.
 QString NormalizeFolderPath(QString& path);
 
 // Whether a folder's own name can stand in a folder path: not empty, and without the

@@ -1,15 +1,8 @@
 #include "document/Registry.h"
 
+#include "document/SettingsMessages.h"
 #include "platform/core/SettingsStore.h"
 #include "platform/core/StringTable.h"
-#include "platform/gui/MessageBox.h"
-#include "resources/StringIds.h"
-
-namespace
-{
-// Room for 259 characters and the terminating null.
-constexpr qsizetype kReadBufferChars = 260;
-} // namespace
 
 CRegistry::CRegistry(uint32_t keyStringId, const QString& subKey)
     : CRegistry(keyStringId, subKey, Platform::SettingsStore::Instance())
@@ -24,7 +17,8 @@ CRegistry::CRegistry(uint32_t keyStringId, const QString& subKey, Platform::Sett
 bool CRegistry::ReadString(const QString& name, QString& output) const
 {
     const auto value = m_store.ReadString(m_key, name);
-    if (!value || value->size() >= kReadBufferChars)
+    // No length limit: local paths here may be far longer than Windows' 260 characters.
+    if (!value)
     {
         output.clear();
         return false;
@@ -42,7 +36,16 @@ bool CRegistry::WriteString(const QString& name, const QString& value) const
         return false;
     if (m_store.Write(m_key, name, value))
         return true;
-    Platform::ShowMessageBox(Platform::LoadString(StringId::IDS_REGISTRY_WRITE_FAILED),
-                             Platform::MB_ICONERROR);
+    Settings::ShowWriteFailed(m_store);
+    return false;
+}
+
+bool CRegistry::WriteDefault(const QString& name, const QString& value) const
+{
+    if (!m_store.KeyExists(m_key))
+        return false;
+    if (m_store.WriteDefault(m_key, name, value))
+        return true;
+    Settings::ShowWriteFailed(m_store);
     return false;
 }

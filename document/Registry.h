@@ -16,13 +16,15 @@ public:
     CRegistry(uint32_t keyStringId, const QString& subKey);
     CRegistry(uint32_t keyStringId, const QString& subKey, Platform::SettingsStore& store);
 
-    // False and an empty output when the key or value is missing, not a string, or
-    // longer than the 260-character buffer. A zero-length value gives true and leaves
-    // the output as it was.
+    // False and an empty output when the key or value is missing or not a string. A
+    // zero-length value gives true and leaves the output as it was.
     bool ReadString(const QString& name, QString& output) const;
     // Writes into an existing key only. A failed write tells the user (string 1000);
     // the result says whether the value was stored.
     bool WriteString(const QString& name, const QString& value) const;
+    // A default the program starts with: stored only where no value is, and never over a
+    // settings file that could not be read (SettingsStore::WriteDefault).
+    bool WriteDefault(const QString& name, const QString& value) const;
 
     const QString& KeyPath() const { return m_key; }
 

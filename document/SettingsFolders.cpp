@@ -62,7 +62,7 @@ void InitDefaultFolders(const CRegistry& registry)
         if (registry.ReadString(*f.valueName, value))
             continue;
         const QString folder = DefaultFolder(*f.valueName);
-        registry.WriteString(*f.valueName, folder);
+        registry.WriteDefault(*f.valueName, folder);
         QDir().mkpath(folder);
     }
 }

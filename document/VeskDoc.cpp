@@ -416,9 +416,13 @@ QString CVeskDoc::GetSeriesName(int index) const
     return CurrentFolder().GetSeriesName(index);
 }
 
-void CVeskDoc::SetSeriesName(int index, const QString& name)
+bool CVeskDoc::SetSeriesName(int index, const QString& name)
 {
+    // A series without a name cannot be told apart in the tree, the page or an export.
+    if (name.trimmed().isEmpty())
+        return false;
     CurrentFolder().SetSeriesName(index, name);
+    return true;
 }
 
 QString CVeskDoc::GetSeriesComment(int index) const

@@ -170,7 +170,8 @@ public:
     QDateTime GetSeriesTime(int index) const;
     void SetSeriesTime(int index, const QDateTime& time);
     QString GetSeriesName(int index) const;
-    void SetSeriesName(int index, const QString& name);
+    // False, and the name kept, for a name that is empty or only blanks.
+    bool SetSeriesName(int index, const QString& name);
     QString GetSeriesComment(int index) const;
     void SetSeriesComment(int index, const QString& comment);
     bool IsSeriesExpanded(int index) const;
@@ -196,7 +197,9 @@ public:
     // Changes to the settings and readings of one series of the current folder, as the
     // series page makes them (VeskDocSeries.cpp). Each marks the project modified and tells
     // the views the series index. A reading index counts the readings not excluded.
-    void SetSeriesLimits(int index, float lower, float upper);
+    // False, nothing marked and no view told, when the series refuses the pair (the lower
+    // limit above the upper one).
+    bool SetSeriesLimits(int index, float lower, float upper);
     // A new conversion shows one decimal in steps of 1. The three that change it return
     // false when the conversion table has no record for the new one: then the series
     // stays as it was (its resolution too), nothing is marked and no view is told.
@@ -335,6 +338,36 @@ private:
     // A new conversion with its resolution; false, and nothing changed, when refused.
     static bool ConvertSeries(CMeasSeries1& series, const STargetScale& target, const SMaterial& material);
     void ClearModified() { m_modified = false; }
+
+    // What the project file was when this project last read or wrote it, to see whether
+    // another program window (or program) wrote it since.
+    struct SFileStamp
+    {
+        bool exists = false;
+        uint64_t device = 0;
+        uint64_t inode = 0;
+        int64_t size = 0;
+        int64_t modifiedNs = 0;
+        bool operator==(const SFileStamp&) const = default;
+    };
+    static SFileStamp StampOf(const QString& path);
+    void RememberFileStamp(const QString& path);
+    enum class NSaveTarget
+    {
+        overwrite,
+        saveAs,
+        cancel
+    };
+    // Called before a save over the project's own file: when someone else changed the file
+    // since this project read or wrote it, asks whether to overwrite it, save under
+    // another name or not save.
+    NSaveTarget CheckFileUnchanged(const QString& path) const;
+    // The close question: false on Cancel or when the wanted save failed.
+    bool AskToSaveChanges();
+    bool IsProjectFile(const QString& path) const;
+    // Reads a whole project file into staged folders; false after telling the user what is
+    // wrong with the file.
+    bool StageProjectFile(const QString& path, std::vector<SStagedFolder>& staged);
     void RememberProjectFolder(const QString& filePath) const;
     // Tells the user that the project could not be saved as path, and why; false.
     bool TellSaveFailed(const QString& path, int posixErrno) const;
@@ -347,6 +380,7 @@ private:
     bool m_modified = false;
     QString m_currentPath;
     QString m_projectPath;
+    SFileStamp m_fileStamp;
     CFolderData* m_currentFolder = nullptr;
     CFolderData* m_savedFolder = nullptr;
     QString m_savedPath;

@@ -18,16 +18,21 @@
 #include "streamio/RamStream.h"
 #include "streamio/VMArchive.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
+#include <memory>
 #include <new>
+
+#include <sys/stat.h>
 
 namespace
 {
 const QString kProjectHeader = QStringLiteral("VelmoR Veskador3 project file");
 const QString kClipFile = QStringLiteral("RAM:ClipRamStream");
+const QString kHeaderFile = QStringLiteral("RAM:ProjectHeader");
 const QString kProjectFilter = QStringLiteral("Veskador 3 Project (*.v3p)|*.v3p|All Files (*.*)|*.*||");
 const QString kProjectExtension = QStringLiteral("v3p");
 constexpr uint16_t kFormatWord = 1;
@@ -38,6 +43,35 @@ constexpr int kAllReadings = 7;
 
 // Series named in the message about entries without readings; the rest are counted.
 constexpr qsizetype kListedEmptySeries = 20;
+
+// Whether the file begins as a project file does (or is a piece of that beginning): a
+// file that does not is no project file at all rather than a damaged one.
+bool StartsAsProject(const QString& path)
+{
+    QByteArray expected;
+    try
+    {
+        StreamIO::CRamStream ram;
+        ram.Open(kHeaderFile, kRamFlags);
+        StreamIO::CVMArchive archive(ram.GetHandle(), StreamIO::ARCHIVE_NO_CLOSE, kArchiveBuffer);
+        archive.WriteString(kProjectHeader);
+        archive.Flush();
+        expected.resize(qsizetype(ram.GetLength()));
+        ram.SetPosition(0);
+        if (ram.Read(reinterpret_cast<uint8_t*>(expected.data()), uint32_t(expected.size())) !=
+            uint32_t(expected.size()))
+            return true;
+    }
+    catch (const CFileException&)
+    {
+        return true;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray start = file.read(expected.size());
+    return !start.isEmpty() && expected.startsWith(start);
+}
 
 uint32_t ReadLe32(const QByteArray& bytes)
 {
@@ -233,6 +267,7 @@ bool CVeskDoc::SaveProjectAs()
     if (!SaveProject(*chosen))
         return false;
     m_projectPath = *chosen;
+    RememberFileStamp(*chosen);
     UpdateAllViews(nullptr, DOC_HINT_SAVED);
     return true;
 }
@@ -241,8 +276,20 @@ bool CVeskDoc::Save()
 {
     if (!m_projectPath.isEmpty())
     {
-        if (!SaveProject(m_projectPath))
+        switch (CheckFileUnchanged(m_projectPath))
+        {
+        case NSaveTarget::cancel:
             return false;
+        case NSaveTarget::saveAs:
+            if (!SaveProjectAs())
+                return false;
+            break;
+        case NSaveTarget::overwrite:
+            if (!SaveProject(m_projectPath))
+                return false;
+            RememberFileStamp(m_projectPath);
+            break;
+        }
     }
     else if (!SaveProjectAs())
     {
@@ -252,22 +299,123 @@ bool CVeskDoc::Save()
     return true;
 }
 
+CVeskDoc::SFileStamp CVeskDoc::StampOf(const QString& path)
+{
+    SFileStamp stamp;
+    struct stat st{};
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return stamp;
+    stamp.exists = true;
+    stamp.device = uint64_t(st.st_dev);
+    stamp.inode = uint64_t(st.st_ino);
+    stamp.size = int64_t(st.st_size);
+    stamp.modifiedNs = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return stamp;
+}
+
+void CVeskDoc::RememberFileStamp(const QString& path)
+{
+    m_fileStamp = StampOf(path);
+}
+
+CVeskDoc::NSaveTarget CVeskDoc::CheckFileUnchanged(const QString& path) const
+{
+    const SFileStamp now = StampOf(path);
+    // A file that is gone loses nothing when it is written again.
+    if (!now.exists || now == m_fileStamp)
+        return NSaveTarget::overwrite;
+    const int answer = Platform::ShowMessageBox(
+        Platform::LoadString(StringId::IDS_PROJECT_CHANGED_ON_DISK).arg(path),
+        Platform::MB_YESNOCANCEL | Platform::MB_ICONEXCLAMATION | Platform::MB_DEFBUTTON2);
+    if (answer == Platform::IDYES)
+        return NSaveTarget::overwrite;
+    return answer == Platform::IDNO ? NSaveTarget::saveAs : NSaveTarget::cancel;
+}
+
+bool CVeskDoc::AskToSaveChanges()
+{
+    if (!m_modified || !HasFolders())
+        return true;
+    const int answer = Platform::ShowMessageBox(Platform::LoadString(StringId::IDS_SAVE_CHANGES),
+                                                Platform::MB_YESNOCANCEL);
+    if (answer == Platform::IDCANCEL)
+        return false;
+    return answer != Platform::IDYES || Save();
+}
+
 bool CVeskDoc::CloseProject()
 {
-    if (m_modified && HasFolders())
-    {
-        const int answer = Platform::ShowMessageBox(Platform::LoadString(StringId::IDS_SAVE_CHANGES),
-                                                    Platform::MB_YESNOCANCEL);
-        if (answer == Platform::IDCANCEL)
-            return false;
-        if (answer == Platform::IDYES && !Save())
-            return false;
-    }
+    if (!AskToSaveChanges())
+        return false;
     DeleteContents();
     m_projectPath.clear();
+    m_fileStamp = SFileStamp();
     ClearModified();
     UpdateAllViews(nullptr, DOC_HINT_ALL);
     return true;
+}
+
+bool CVeskDoc::IsProjectFile(const QString& path) const
+{
+    if (m_projectPath.isEmpty())
+        return false;
+    const QFileInfo open(m_projectPath);
+    const QFileInfo other(path);
+    if (open.exists() && other.exists())
+        return open.canonicalFilePath() == other.canonicalFilePath();
+    return open.absoluteFilePath() == other.absoluteFilePath();
+}
+
+bool CVeskDoc::StageProjectFile(const QString& path, std::vector<SStagedFolder>& staged)
+{
+    auto tell = [&path](uint32_t id, const QString& detail = QString())
+    {
+        QString text = Platform::LoadString(id).replace(QStringLiteral("%1"), path);
+        Platform::ShowMessageBox(text.replace(QStringLiteral("%2"), detail), Platform::MB_OK | Platform::MB_ICONEXCLAMATION);
+        return false;
+    };
+    const QFileInfo info(path);
+    // Only a regular file is read: a folder fails obscurely, and a pipe would wait forever.
+    if (!info.isFile())
+        return tell(StringId::IDS_OPEN_NOT_A_FILE);
+    std::unique_ptr<StreamIO::CVMArchive> archive;
+    uint32_t error = Err::Success;
+    uint64_t failedAt = 0;
+    try
+    {
+        archive = std::make_unique<StreamIO::CVMArchive>(path, StreamIO::ARCHIVE_LOAD, kArchiveBuffer);
+        staged = StageProject(*archive);
+        archive->Close();
+        return true;
+    }
+    catch (const CFileException& e)
+    {
+        error = e.Error() == Err::Success ? Err::GenFailure : e.Error();
+        if (e.GetCause() == CFileException::accessDenied)
+            error = Err::AccessDenied;
+    }
+    catch (const CMemoryException&)
+    {
+        // Counts are checked against the bytes at hand, so only a damaged file asks this much.
+        error = Err::InvalidData;
+    }
+    catch (const std::bad_alloc&)
+    {
+        error = Err::InvalidData;
+    }
+    if (archive && archive->IsOpen())
+        failedAt = archive->GetLoadPosition();
+    staged.clear();
+    archive.reset();
+    if (error == Err::AccessDenied)
+        return tell(StringId::IDS_OPEN_NO_PERMISSION);
+    if (info.size() == 0)
+        return tell(StringId::IDS_OPEN_EMPTY);
+    if (!StartsAsProject(path))
+        return tell(StringId::IDS_OPEN_NOT_PROJECT);
+    if (error == Err::HandleEof || error == Err::InvalidData || error == Err::InsufficientBuffer)
+        return tell(StringId::IDS_OPEN_DAMAGED, QString::number(failedAt));
+    return tell(StringId::IDS_OPEN_READ_FAILED, QString::number(error));
 }
 
 bool CVeskDoc::OpenProject(const QString& path, bool merge)
@@ -296,37 +444,30 @@ bool CVeskDoc::OpenProject(const QString& path, bool merge)
     }
     RememberProjectFolder(chosen);
 
+    // Opening the file that is open now: the save the close question offers comes first and
+    // the file is read after it, so what was just saved is what is shown (and No reverts
+    // to the saved file). Nothing read before the save could be written back over it.
+    const bool reopening = !merge && IsProjectFile(chosen);
+    if (reopening && !AskToSaveChanges())
+        return false;
+    const SFileStamp stamp = StampOf(chosen);
+
     // The whole file is read before the project changes: a file that cannot be read
     // leaves the open project as it was, and the views are not told anything.
     std::vector<SStagedFolder> staged;
-    bool failed = false;
-    try
+    if (!StageProjectFile(chosen, staged))
+        return false;
+    // Only a readable file puts the open project up for closing (and saving); the file
+    // open now was asked about already.
+    if (reopening)
     {
-        StreamIO::CVMArchive archive(chosen, StreamIO::ARCHIVE_LOAD, kArchiveBuffer);
-        staged = StageProject(archive);
-        archive.Close();
+        DeleteContents();
+        m_projectPath.clear();
     }
-    catch (const CFileException&)
+    else if (!merge && !CloseProject())
     {
-        failed = true;
-    }
-    catch (const CMemoryException&)
-    {
-        failed = true;
-    }
-    catch (const std::bad_alloc&)
-    {
-        failed = true;
-    }
-    if (failed)
-    {
-        staged.clear();
-        Platform::ShowMessageBox(Platform::LoadString(StringId::IDS_NOT_A_PROJECT), Platform::MB_OK);
         return false;
     }
-    // Only a readable file puts the open project up for closing (and saving).
-    if (!merge && !CloseProject())
-        return false;
     int unreadable = 0;
     for (const SStagedFolder& record : staged)
         unreadable += record.folder->GetUnreadableCount();
@@ -340,6 +481,7 @@ bool CVeskDoc::OpenProject(const QString& path, bool merge)
     {
         m_modified = false;
         m_projectPath = chosen;
+        m_fileStamp = stamp;
     }
     UpdateAllViews(nullptr, DOC_HINT_ALL);
     if (unreadable > 0)

@@ -34,14 +34,17 @@ void CVeskDoc::RefreshSeries(int index)
     UpdateAllViews(nullptr, index);
 }
 
-void CVeskDoc::SetSeriesLimits(int index, float lower, float upper)
+bool CVeskDoc::SetSeriesLimits(int index, float lower, float upper)
 {
     CMeasSeries1* series = SeriesAt(index);
     if (!series)
-        return;
-    // -1: the limits of the series' own conversion.
-    series->SetLimits(lower, upper, -1);
+        return false;
+    // -1: the limits of the series' own conversion. An inverted pair is refused and
+    // changes nothing.
+    if (!series->SetLimits(lower, upper, -1))
+        return false;
     SeriesChanged(index);
+    return true;
 }
 
 bool CVeskDoc::ConvertSeries(CMeasSeries1& series, const STargetScale& target, const SMaterial& material)

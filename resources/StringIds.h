@@ -353,4 +353,25 @@ inline constexpr uint32_t IDS_ADJUST_ALL_INFO = 3090;
 inline constexpr uint32_t IDS_PLEASE_WAIT_DOWNLOADING = 3091;
 inline constexpr uint32_t IDS_LANGUAGE_PACK_DAMAGED = 3180;
 inline constexpr uint32_t IDS_NOT_A_REGULAR_FILE = 3181;
+
+// The settings file and the project file: what went wrong, naming the file
+inline constexpr uint32_t IDS_SETTINGS_DAMAGED = 3340;
+inline constexpr uint32_t IDS_SETTINGS_CANNOT_OPEN = 3341;
+inline constexpr uint32_t IDS_SETTINGS_NOT_JSON = 3342;
+inline constexpr uint32_t IDS_SETTINGS_WRONG_LAYOUT = 3343;
+inline constexpr uint32_t IDS_SETTINGS_BAD_VALUE = 3344;
+inline constexpr uint32_t IDS_SETTINGS_LOCKED = 3345;
+inline constexpr uint32_t IDS_OPEN_NO_PERMISSION = 3350;
+inline constexpr uint32_t IDS_OPEN_NOT_A_FILE = 3351;
+inline constexpr uint32_t IDS_OPEN_EMPTY = 3352;
+inline constexpr uint32_t IDS_OPEN_DAMAGED = 3353;
+inline constexpr uint32_t IDS_OPEN_NOT_PROJECT = 3354;
+inline constexpr uint32_t IDS_OPEN_READ_FAILED = 3355;
+inline constexpr uint32_t IDS_PROJECT_CHANGED_ON_DISK = 3356;
+// Typed values
+inline constexpr uint32_t IDS_TYPED_NOT_A_NUMBER = 3360;
+inline constexpr uint32_t IDS_LIMITS_INVERTED = 3361;
+inline constexpr uint32_t IDS_COMMENT_CHARS_LEFT = 3362;
+inline constexpr uint32_t IDS_SERIES_NAME_EMPTY = 3363;
+inline constexpr uint32_t IDS_INVALID_IP_ADDRESS = 3364;
 } // namespace StringId

@@ -10,12 +10,15 @@
 #include "measurement/MeasValues.h"
 #include "measurement/ScaleCodes.h"
 #include "measurement/SeriesSettings.h"
+#include "platform/core/NumberText.h"
+#include "platform/core/StringTable.h"
 #include "platform/gui/Clipboard.h"
 #include "platform/gui/MessageBox.h"
 #include "seriesview/GridCellSeries.h"
 #include "seriesview/SeriesMessages.h"
 #include "seriesview/ShowCurveDlg.h"
 #include "seriesview/VeskDocPopups.h"
+#include "resources/StringIds.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -225,6 +228,7 @@ void CGridCellSeries::OnLinkClick(int link, const Rect& area)
     {
         CCommentDlg dialog(grid);
         dialog.SetComment(m_document->GetSeriesComment(m_seriesIndex));
+        dialog.SetMaxLength(MEAS_MAX_COMMENT);
         if (dialog.DoModal() != Platform::IDOK)
             return;
         if (const int index = IndexAfterModal(entry); index >= 0)
@@ -353,16 +357,19 @@ void CGridCellSeries::ApplyLimit(int link, int, int)
         MilsToMicrons(maximum);
     }
     auto outOfRange = [](float v) { return v == MEAS_ABOVE_RANGE || v == MEAS_BELOW_RANGE; };
-    if (upper)
+    const float lower = upper ? (outOfRange(settings.lowerLimit) ? minimum : settings.lowerLimit) : limit;
+    const float upperLimit = upper ? limit : (outOfRange(settings.upperLimit) ? maximum : settings.upperLimit);
+    if (m_document->SetSeriesLimits(index, lower, upperLimit))
+        return;
+    // The series keeps its limits; the user hears why the new one did not take.
+    auto shown = [&](float value)
     {
-        const float lower = outOfRange(settings.lowerLimit) ? minimum : settings.lowerLimit;
-        m_document->SetSeriesLimits(index, lower, limit);
-    }
-    else
-    {
-        const float upperLimit = outOfRange(settings.upperLimit) ? maximum : settings.upperLimit;
-        m_document->SetSeriesLimits(index, limit, upperLimit);
-    }
+        if (showMils)
+            MicronsToMils(value);
+        return Platform::FormatFixed(value, std::max(decimals, 0)) + unit;
+    };
+    Platform::ShowMessageBox(Platform::LoadString(StringId::IDS_LIMITS_INVERTED).arg(shown(upperLimit), shown(lower)),
+                             Platform::MB_OK | Platform::MB_ICONEXCLAMATION);
 }
 
 void CGridCellSeries::OnRClick(Point point)

@@ -1,6 +1,8 @@
 #include "seriesview/LiveView.h"
 
 #include "document/VeskDoc.h"
+#include "document/SettingsMessages.h"
+#include "platform/core/NumberText.h"
 #include "measurement/CurveCodec.h"
 #include "measurement/FolderData.h"
 #include "measurement/Material.h"
@@ -22,6 +24,7 @@
 #include <QPainter>
 #include <QPushButton>
 
+#include <limits>
 
 const QString CLiveView::kDefaultSeriesName = QStringLiteral("New Veskamon Series 001");
 
@@ -111,7 +114,7 @@ bool ReadFloat(const QString& name, float& field)
 
 void ReportWriteFailure()
 {
-    Platform::ShowMessageBox(Platform::LoadString(StringId::IDS_REGISTRY_WRITE_FAILED), Platform::MB_ICONERROR);
+    Settings::ShowWriteFailed(Store());
 }
 
 void WriteDword(const QString& name, uint32_t value)
@@ -297,12 +300,10 @@ bool CLiveView::LoadSettings()
 
 std::optional<int> CLiveView::CloseAfterCount() const
 {
-    const QString text = m_count->text().trimmed();
-    bool ok = false;
-    const int n = text.toInt(&ok);
-    if (!ok || n < 0)
+    const std::optional<long long> n = Platform::ParseTypedInteger(m_count->text());
+    if (!n || *n < 0 || *n > std::numeric_limits<int>::max())
         return std::nullopt;
-    return n;
+    return int(*n);
 }
 
 bool CLiveView::SaveSettings()

@@ -1,8 +1,10 @@
 #include "seriesview/SliderDlg.h"
 
 #include "platform/core/NumberText.h"
+#include "platform/core/StringTable.h"
 #include "platform/gui/MessageBox.h"
 #include "platform/gui/ModalDialog.h"
+#include "resources/StringIds.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -32,45 +34,6 @@ int RoundHalfUp(double x)
     if (std::isnan(r))
         return 0;
     return static_cast<int>(std::clamp(r, static_cast<double>(INT_MIN), static_cast<double>(INT_MAX)));
-}
-
-// The number at the start of a text, as the edit is read: "12.5 HRC" is 12.5, a text that
-// does not start with a number is 0.
-double LeadingNumber(const QString& text)
-{
-    const QString t = text.trimmed();
-    qsizetype end = 0;
-    auto digits = [&]
-    {
-        const qsizetype start = end;
-        while (end < t.size() && t[end] >= u'0' && t[end] <= u'9')
-            ++end;
-        return end > start;
-    };
-    if (end < t.size() && (t[end] == u'+' || t[end] == u'-'))
-        ++end;
-    bool any = digits();
-    if (end < t.size() && t[end] == u'.')
-    {
-        ++end;
-        any = digits() || any;
-    }
-    if (!any)
-        return 0;
-    if (end < t.size() && (t[end] == u'e' || t[end] == u'E'))
-    {
-        qsizetype exponent = end + 1;
-        if (exponent < t.size() && (t[exponent] == u'+' || t[exponent] == u'-'))
-            ++exponent;
-        const qsizetype mantissaEnd = end;
-        end = exponent;
-        if (!digits())
-            end = mantissaEnd;
-    }
-    QString number = t.left(end);
-    if (number.endsWith(u'.'))
-        number.chop(1);
-    return ParseDouble(number).value_or(0);
 }
 
 // 10^n by repeated squaring, exact for the powers the editor meets.
@@ -220,9 +183,12 @@ void CSliderDlg::OnInitDialog()
 
 void CSliderDlg::OnEditChange()
 {
-    const double v = LeadingNumber(m_edit->text());
+    // Text that is no number (yet) leaves the trackbar where it is.
+    const std::optional<double> v = ParseTypedNumber(m_edit->text());
+    if (!v)
+        return;
     const QSignalBlocker block(m_trackbar);
-    m_trackbar->setValue(PositionOf(v));
+    m_trackbar->setValue(PositionOf(*v));
 }
 
 void CSliderDlg::UpdateEditFromTrackbar()
@@ -237,7 +203,10 @@ void CSliderDlg::OnVScroll()
 
 void CSliderDlg::OnEditKillFocus()
 {
-    UpdateEditFromTrackbar();
+    // Text that is no number stays for OK to refuse; the trackbar's value would replace
+    // it without a word.
+    if (ParseTypedNumber(m_edit->text()))
+        UpdateEditFromTrackbar();
 }
 
 void CSliderDlg::OnSpinDelta(int delta)
@@ -260,7 +229,22 @@ void CSliderDlg::OnDisableClicked()
 
 void CSliderDlg::OnOK()
 {
-    m_value = LeadingNumber(m_edit->text());
+    if (!m_enabled)
+    {
+        accept(); // a limit switched off has no value to read
+        return;
+    }
+    const std::optional<double> typed = ParseTypedNumber(m_edit->text());
+    if (!typed)
+    {
+        ShowMessageBox(LoadString(StringId::IDS_TYPED_NOT_A_NUMBER)
+                           .arg(m_edit->text().trimmed(), TypedNumberExample()),
+                       MB_OK | MB_ICONEXCLAMATION);
+        m_edit->setFocus();
+        m_edit->selectAll();
+        return;
+    }
+    m_value = *typed;
     m_value = std::min(m_value, m_maximum);
     m_value = std::max(m_value, m_minimum);
     accept();

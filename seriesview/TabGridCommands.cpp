@@ -144,8 +144,11 @@ intptr_t CTabGrid::OnGridNotify(const GRIDNOTIFY& notify)
         {
             // The document keeps the name of the series the row shows; the page shows it
             // anew itself.
-            m_doc->SetSeriesName(index, m_grid->GetItemText(notify.row, notify.column));
+            const bool renamed = m_doc->SetSeriesName(index, m_grid->GetItemText(notify.row, notify.column));
             UpdateRows(index);
+            if (!renamed)
+                Platform::ShowMessageBox(Platform::LoadString(StringId::IDS_SERIES_NAME_EMPTY),
+                                         Platform::MB_OK | Platform::MB_ICONEXCLAMATION);
         }
         break;
     default:

@@ -97,6 +97,12 @@ public:
     uint16_t GetMode() const { return m_mode; }
     bool IsLoading() const { return (m_mode & ARCHIVE_LOAD) != 0; }
     bool IsOpen() const { return m_stream != nullptr; }
+    // Loading: the offset in the stream of the next byte a read takes (where a failed read
+    // began), for telling the user where a file is damaged.
+    uint64_t GetLoadPosition() const
+    {
+        return m_stream ? uint64_t(m_stream->GetPosition()) - uint64_t(m_limit - m_cursor) : 0;
+    }
 
 private:
     void AllocateBuffer(uint32_t bufferSize);

@@ -147,4 +147,37 @@ std::optional<long long> ParseInteger(QStringView text, int base)
     return value;
 }
 
+std::optional<double> ParseTypedNumber(QStringView text, const QLocale& locale)
+{
+    QString t = text.trimmed().toString();
+    const QString separator = locale.decimalPoint();
+    if (separator != QStringLiteral(".") && !separator.isEmpty() && t.count(separator) == 1)
+    {
+        if (t.contains(u'.'))
+            return std::nullopt; // "1.000,5": a group separator is no number of ours
+        t.replace(separator, QStringLiteral("."));
+    }
+    for (const QChar c : t)
+        if (!(c.isDigit() || c == u'.' || c == u'-' || c == u'+' || c == u'e' || c == u'E'))
+            return std::nullopt; // no "inf", "nan" or hexadecimal
+    const std::optional<double> value = ParseDouble(t);
+    if (!value || !std::isfinite(*value))
+        return std::nullopt;
+    return value;
+}
+
+std::optional<long long> ParseTypedInteger(QStringView text)
+{
+    return ParseInteger(text.trimmed(), 10);
+}
+
+QString TypedNumberExample(const QLocale& locale)
+{
+    const QString example = QStringLiteral("12.5");
+    const QString separator = locale.decimalPoint();
+    if (separator == QStringLiteral(".") || separator.isEmpty())
+        return example;
+    return example + QStringLiteral(" / 12") + separator + QStringLiteral("5");
+}
+
 } // namespace Platform

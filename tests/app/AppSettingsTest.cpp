@@ -1,11 +1,13 @@
 #include "app/AboutDlg.h"
 #include "app/Veskador3SE.h"
+#include "document/SettingsFolders.h"
 #include "platform/core/SettingsStore.h"
 #include "platform/core/StringTable.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/support/MessageBoxRecorder.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -73,16 +75,56 @@ TEST_F(AppSettings, MissingSettingsGetTheirDefaultsWrittenBack)
     EXPECT_EQ(store.ReadString(AppSettingsKey(), QStringLiteral("LanguageFile")),
               QCoreApplication::applicationFilePath());
 
-    // A value of the wrong type, or a path too long for the settings buffer, counts as
-    // missing.
+    // A value of the wrong type counts as missing; a long path is a path like any other.
+    const QString longPath = QStringLiteral("/opt/") + QString(300, u'x') + QStringLiteral("/Veskador 3_DE.rcc");
     store.Write(AppSettingsKey(), QStringLiteral("DTFormat"), QStringLiteral("3"));
-    store.Write(AppSettingsKey(), QStringLiteral("LanguageFile"),
-                QString(300, u'x') + QStringLiteral(".rcc"));
+    store.Write(AppSettingsKey(), QStringLiteral("LanguageFile"), longPath);
     Load();
     EXPECT_EQ(GetDateTimeFormat(), 0u);
     EXPECT_EQ(store.ReadNumber(AppSettingsKey(), QStringLiteral("DTFormat")), 0u);
-    EXPECT_EQ(GetLanguageFile(true), QCoreApplication::applicationFilePath());
+    EXPECT_EQ(GetLanguageFile(true), longPath);
     EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(AppSettings, ADamagedSettingsFileIsToldOnceAndKeptUntilASettingChanges)
+{
+    const QString path = store.FilePath();
+    const QByteArray damaged = "{\"format\": 1, \"keys\": [ {\"key\": ";
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(damaged);
+    }
+    auto fileBytes = [](const QString& name)
+    {
+        QFile file(name);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    store.Reload();
+    // Two starts of the program: the first tells, neither writes the user's file.
+    Load();
+    Settings::InitDefaultFolders(Settings::Registry());
+    Load();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_TRUE(boxes.boxes[0].text.contains(path)) << boxes.boxes[0].text.toStdString();
+    EXPECT_TRUE(boxes.boxes[0].text.contains(QStringLiteral("byte"))) << "and why";
+    EXPECT_EQ(fileBytes(path), damaged);
+    EXPECT_EQ(GetDateTimeFormat(), 0u) << "the program runs on its defaults";
+
+    // The user picks another date format: the damaged file is kept, the new one holds it
+    // and the defaults.
+    SaveDateTimeFormat(0x0203);
+    const QString backup = path + QStringLiteral(".bad1");
+    EXPECT_TRUE(boxes.boxes[0].text.contains(backup));
+    EXPECT_EQ(fileBytes(backup), damaged);
+    Platform::SettingsStore again(path);
+    EXPECT_EQ(again.ReadNumber(AppSettingsKey(), QStringLiteral("DTFormat")), 0x0203u);
+    EXPECT_EQ(again.ReadString(AppSettingsKey(), QStringLiteral("LanguageFile")),
+              QCoreApplication::applicationFilePath());
+    QString projects;
+    EXPECT_TRUE(Settings::Registry(again).ReadString(Settings::kProjectsPath, projects));
+    EXPECT_EQ(boxes.boxes.size(), 1u);
+    QFile::remove(backup);
 }
 
 TEST_F(AppSettings, GetLanguageFileGivesTheNameAfterTheLastSeparator)

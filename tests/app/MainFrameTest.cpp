@@ -215,7 +215,7 @@ TEST_F(Application, AProjectNamedOnTheCommandLineThatIsMissingIsSaidNotToExist)
     const Case cases[] = {
         {missing, QStringLiteral("The file %1 does not exist.").arg(missing)},
         {notAProject,
-         QStringLiteral("This is not a Veskador 3 project file or there was an error while reading.")},
+         QStringLiteral("The project %1 cannot be opened: it is not a Veskador 3 project file.").arg(notAProject)},
     };
     for (const Case& c : cases)
     {

@@ -481,3 +481,51 @@ TEST_F(MainWindow, ProgressFromTheJobThreadMovesTheDialogOnTheUiThread)
     EXPECT_EQ(frame->ProgressDialog().Bar()->value(), 420);
     EXPECT_EQ(frame->ProgressDialog().Bar()->maximum(), 1000);
 }
+
+TEST_F(MainWindow, OpeningTheOpenProjectAgainSavesFirstAndShowsWhatWasSaved)
+{
+    FileDialogRecorder dialogs;
+    CVeskDoc& doc = frame->Document();
+    const QString path = env.Dir().File(QStringLiteral("site.v3p"));
+    ASSERT_TRUE(DocTest::AddSeries(doc, QStringLiteral("\\Hall\\S1.vsm"), {500.0f}));
+    ASSERT_TRUE(doc.AddMeasurementFile(QString(), nullptr));
+    dialogs.Answer(path);
+    ASSERT_TRUE(doc.SaveProjectAs());
+    auto inFile = [&path]
+    {
+        CVeskDoc reader;
+        return reader.OpenProject(path, false) ? DocTest::FolderPaths(reader) : QStringList{"unreadable"};
+    };
+
+    struct Case
+    {
+        const char* to;
+        int answer;
+        const char* shown; // the folder the window shows afterwards
+    } cases[] = {
+        {"\\Site\\", Platform::IDYES, "\\Site\\"}, // saved, then read: the new name
+        {"\\Other\\", Platform::IDNO, "\\Site\\"}, // not saved: back to the saved file
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.to);
+        QString from = DocTest::FolderPaths(doc).last();
+        QString to = QString::fromLatin1(c.to);
+        ASSERT_TRUE(doc.MoveFolders(from, to));
+        boxes.boxes.clear();
+        boxes.Answer(c.answer);
+        dialogs.Answer(path);
+        frame->Action(Cmd::ID_OPEN_PROJECT)->trigger();
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("Would you like to save changes in your Project?"));
+        EXPECT_TRUE(DocTest::FolderPaths(doc).contains(QLatin1String(c.shown))) << DocTest::FolderPaths(doc).join(u' ').toStdString();
+        EXPECT_FALSE(doc.IsModified());
+        EXPECT_EQ(doc.GetProjectPath(), path);
+        EXPECT_TRUE(inFile().contains(QStringLiteral("\\Site\\")));
+    }
+    // Nothing is left to be written back over the file.
+    boxes.boxes.clear();
+    frame->Action(Cmd::ID_APP_EXIT)->trigger();
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(inFile().contains(QStringLiteral("\\Site\\")));
+}

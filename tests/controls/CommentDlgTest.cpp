@@ -4,6 +4,7 @@
 #include "tests/controls/ScopedTimeZone.h"
 #include "tests/support/ModalDialogRunner.h"
 
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -81,4 +82,33 @@ TEST(CommentDlg, LongLinesScrollInsteadOfWrapping)
     dlg.SetComment(longLine);
     EXPECT_EQ(dlg.DoModal(), Platform::IDOK);
     EXPECT_EQ(dlg.GetComment(), longLine);
+}
+
+TEST(CommentDlg, StopsAtTheLengthTheSeriesKeepsAndShowsWhatIsLeft)
+{
+    RegisterBuiltInStrings();
+    ModalDialogRunner driver(
+        [](QDialog& dlg)
+        {
+            QPlainTextEdit* edit = Edit(dlg);
+            auto* left = dlg.findChild<QLabel*>("left");
+            ASSERT_NE(left, nullptr);
+            EXPECT_TRUE(left->isVisible());
+            // A line break is kept as two characters.
+            EXPECT_EQ(left->text(), "2 of 12 characters left");
+            QTest::keyClicks(edit, "xyz");
+            EXPECT_EQ(left->text(), "0 of 12 characters left");
+            EXPECT_EQ(edit->toPlainText(), "Hall 2\nabxy") << "the key past the limit is refused";
+            edit->insertPlainText("pasted"); // a paste that does not fit is refused whole
+            QTest::keyClick(edit, Qt::Key_Return);
+            EXPECT_EQ(edit->toPlainText(), "Hall 2\nabxy");
+            QTest::keyClick(edit, Qt::Key_Backspace);
+            EXPECT_EQ(left->text(), "1 of 12 characters left");
+            QTest::mouseClick(Platform::GetDlgItemAs<QPushButton>(&dlg, 1), Qt::LeftButton);
+        });
+    CCommentDlg dlg;
+    dlg.SetMaxLength(12);
+    dlg.SetComment("Hall 2\r\nab");
+    EXPECT_EQ(dlg.DoModal(), Platform::IDOK);
+    EXPECT_EQ(dlg.GetComment(), "Hall 2\r\nabx");
 }

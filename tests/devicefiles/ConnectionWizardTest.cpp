@@ -799,3 +799,29 @@ TEST(ConnectionWizardSettings, SaveWritesTheSevenValuesAndReadsBack)
 }
 
 } // namespace
+
+TEST_F(ConnectionWizardTest, AnIpAddressThatIsNoneKeepsThePageWithAMessage)
+{
+    MakeSheet();
+    sheet->Settings().portKind = Device::portEthernet;
+    // A stored address does not pass the control's typing check.
+    sheet->Settings().ipAddress = QStringLiteral("999.300.1.1");
+    sheet->show();
+    auto* ip = Control<QLineEdit>(sheet->Page(0), "ipAddress");
+    MessageBoxRecorder boxes;
+    EXPECT_EQ(ip->text(), QStringLiteral("999.300.1.1"));
+    Click(WizardButton::next);
+    EXPECT_EQ(Active(), sheet->Page(0));
+    for (const char* typed : {"192.168.1", "10.0.0.", ""})
+    {
+        ip->clear();
+        QTest::keyClicks(ip, QString::fromLatin1(typed));
+        Click(WizardButton::next);
+        EXPECT_EQ(Active(), sheet->Page(0)) << typed;
+    }
+    ASSERT_EQ(boxes.boxes.size(), 4u);
+    EXPECT_EQ(boxes.boxes[0].text,
+              QStringLiteral("\"999.300.1.1\" is not an IP address. Please type four numbers from 0 to 255 "
+                             "separated by dots, such as 192.168.1.20."));
+    EXPECT_EQ(sheet->Settings().ipAddress, QStringLiteral("999.300.1.1")) << "nothing taken from the page";
+}

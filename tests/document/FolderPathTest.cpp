@@ -10,7 +10,8 @@ TEST(FolderPath, NormalizeGivesLeadingAndTrailingBackslash)
         const char* out;
     } cases[] = {
         {"", "\\"},       {"\\", "\\"},       {"A", "\\A\\"},       {"\\A", "\\A\\"},
-        {"A\\", "\\A\\"}, {"\\A\\", "\\A\\"}, {"A\\B", "\\A\\B\\"}, {"\\\\", "\\\\"},
+        {"A\\", "\\A\\"}, {"\\A\\", "\\A\\"}, {"A\\B", "\\A\\B\\"}, {"\\\\", "\\"},
+        {"\\A\\\\B\\\\", "\\A\\B\\"}, {"A\\\\\\B", "\\A\\B\\"},
     };
     for (const auto& c : cases)
     {

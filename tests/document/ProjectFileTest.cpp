@@ -418,30 +418,46 @@ TEST_F(ProjectFileTest, UnreadableFilesLeaveTheProjectAsItWas)
     manyFolders.Head(3, 0, 0, 0, 0xFFFFFFFF).Str(QStringLiteral("\\")).U32(0);
     Bytes hugeBlock;
     hugeBlock.Head(3, 0, 0, 0, 1).Str(QStringLiteral("\\")).U32(1).U32(0x00FFFFF0).Raw(HandBlock({500.0f}));
+    const QString bad = Path("bad.v3p");
+    const QString cannot = QStringLiteral("The project %1 cannot be opened: ").arg(bad);
+    const QString notProject = cannot + QStringLiteral("it is not a Veskador 3 project file.");
+    const QString damagedAt = cannot + QStringLiteral("the file is damaged at byte %1.");
     const struct
     {
         const char* name;
         QByteArray bytes;
+        QString message;
     } cases[] = {
-        {"one wrong character", wrongChar},
-        {"one character added", appended.data},
-        {"cut short", good.left(good.size() - 3)},
-        {"more folders than the file holds", manyFolders.data},
-        {"a block longer than the file", hugeBlock.data},
-        {"empty", QByteArray()},
+        {"one wrong character", wrongChar, notProject},
+        {"one character added", appended.data, notProject},
+        {"not a project at all", "just some notes", notProject},
+        // The header's characters follow its marker and count.
+        {"the header cut short", good.left(20), damagedAt.arg(3)},
+        // The last entry ends with its order word, expanded flag and sort byte: the flag
+        // can no longer be read.
+        {"cut short", good.left(good.size() - 3), damagedAt.arg(good.size() - 5)},
+        // The second folder's path would begin where the file ends.
+        {"more folders than the file holds", manyFolders.data, damagedAt.arg(manyFolders.data.size())},
+        // Header, folder count, path and entry count take 84 bytes, then the block's length.
+        {"a block longer than the file", hugeBlock.data, damagedAt.arg(88)},
+        {"empty", QByteArray(), cannot + QStringLiteral("the file is empty.")},
+        {"a folder", QByteArray(), cannot + QStringLiteral("it is not a file.")},
     };
     for (const bool merge : {false, true})
     {
         for (const auto& c : cases)
         {
-            ASSERT_TRUE(WriteFile(Path("bad.v3p"), c.bytes));
+            QFile::remove(bad);
+            QDir(bad).removeRecursively();
+            if (QLatin1String(c.name) == QLatin1String("a folder"))
+                ASSERT_TRUE(QDir().mkpath(bad));
+            else
+                ASSERT_TRUE(WriteFile(bad, c.bytes));
             boxes.boxes.clear();
             view.hints.clear();
-            EXPECT_FALSE(doc.OpenProject(Path("bad.v3p"), merge)) << c.name;
+            EXPECT_FALSE(doc.OpenProject(bad, merge)) << c.name;
             ASSERT_EQ(boxes.boxes.size(), 1u) << c.name << ": no question to save, only the error";
-            EXPECT_EQ(
-                boxes.boxes[0].text,
-                QStringLiteral("This is not a Veskador 3 project file or there was an error while reading."));
+            EXPECT_EQ(boxes.boxes[0].text, c.message) << c.name << ": " << boxes.boxes[0].text.toStdString();
             EXPECT_TRUE(view.hints.empty()) << c.name;
             EXPECT_EQ(FolderPaths(doc), (QStringList{"\\", "\\A\\", "\\A\\B\\", "\\C\\"})) << c.name;
             EXPECT_EQ(doc.GetSeriesName(0), QStringLiteral("changed"));
@@ -779,4 +795,82 @@ TEST_F(ProjectFileTest, ClipboardBlocksAreCheckedBeforeUse)
     EXPECT_FALSE(doc.CopySeries(mask));
     EXPECT_TRUE(doc.IsSeriesCopyPending());
     EXPECT_FALSE(doc.IsFolderCopyPending());
+}
+
+TEST_F(ProjectFileTest, ASaveOverAFileAnotherWindowChangedAsksFirst)
+{
+    MakeProject();
+    const QString path = Path("project.v3p");
+    // A second program window on the same file.
+    CVeskDoc other;
+    ASSERT_TRUE(other.OpenProject(path, false));
+    other.SetCurrentFolder(other.LookupFolder(QStringLiteral("\\C\\")), QStringLiteral("\\C\\"), true);
+    other.SetSeriesName(1, QStringLiteral("from the other window"));
+    ASSERT_TRUE(other.Save());
+    const QByteArray othersFile = FileBytes(path);
+
+    doc.SetSeriesName(0, QStringLiteral("from this window"));
+    const QString question = QStringLiteral("The project file %1 was changed by another program window").arg(path);
+    auto seriesInFile = [&]
+    {
+        CVeskDoc reader;
+        EXPECT_TRUE(reader.OpenProject(path, false));
+        return SeriesNames(*reader.LookupFolder(QStringLiteral("\\C\\")));
+    };
+
+    // Cancel: nothing is written, the project stays modified.
+    boxes.boxes.clear();
+    boxes.Answer(Platform::IDCANCEL);
+    EXPECT_FALSE(doc.Save());
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_TRUE(boxes.boxes[0].text.startsWith(question)) << boxes.boxes[0].text.toStdString();
+    EXPECT_EQ(boxes.boxes[0].type & 0x0F, uint32_t{Platform::MB_YESNOCANCEL});
+    EXPECT_EQ(FileBytes(path), othersFile);
+    EXPECT_TRUE(doc.IsModified());
+
+    // No: saved under another name, the other window's file untouched.
+    boxes.Answer(Platform::IDNO);
+    dialogs.Answer(Path("mine.v3p"));
+    EXPECT_TRUE(doc.Save());
+    EXPECT_EQ(FileBytes(path), othersFile);
+    EXPECT_EQ(doc.GetProjectPath(), Path("mine.v3p"));
+    EXPECT_FALSE(doc.IsModified());
+
+    // A window's own saves never ask; the other window is asked once this one wrote.
+    boxes.boxes.clear();
+    doc.SetSeriesName(0, QStringLiteral("again"));
+    EXPECT_TRUE(doc.Save());
+    EXPECT_TRUE(boxes.boxes.empty());
+    other.SetSeriesName(0, QStringLiteral("other again"));
+    EXPECT_TRUE(other.Save());
+    EXPECT_TRUE(boxes.boxes.empty()) << "nobody else wrote its file";
+
+    // Yes overwrites.
+    dialogs.Answer(path);
+    doc.SetSeriesName(0, QStringLiteral("overwritten"));
+    ASSERT_TRUE(doc.SaveProjectAs()); // a file chosen on purpose: no question
+    boxes.boxes.clear();
+    other.SetSeriesName(0, QStringLiteral("last"));
+    boxes.Answer(Platform::IDYES);
+    EXPECT_TRUE(other.Save());
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_TRUE(seriesInFile().contains(QStringLiteral("last")));
+}
+
+TEST_F(ProjectFileTest, RepeatedSeparatorsInStoredFolderPathsCollapseSoEverySeriesIsShown)
+{
+    Bytes file;
+    file.Head(3, 0, 0, 0, 3);
+    file.Str(QStringLiteral("\\")).U32(0);
+    file.Str(QStringLiteral("\\Site\\\\Hall\\")).U32(1);
+    file.Entry(HandBlock({512.0f}), QStringLiteral("doubled"), 0, 0, 0);
+    file.Str(QStringLiteral("\\Site\\Hall\\")).U32(1);
+    file.Entry(HandBlock({480.0f}), QStringLiteral("plain"), 0, 0, 0);
+    ASSERT_TRUE(WriteFile(Path("crafted.v3p"), file.data));
+
+    ASSERT_TRUE(doc.OpenProject(Path("crafted.v3p"), false));
+    EXPECT_EQ(FolderPaths(doc), (QStringList{"\\", "\\Site\\Hall\\"}));
+    QStringList names = SeriesNames(*Folder(doc, "\\Site\\Hall\\"));
+    names.sort();
+    EXPECT_EQ(names, (QStringList{"doubled", "plain"}));
 }

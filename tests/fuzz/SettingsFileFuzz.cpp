@@ -12,7 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     SettingsStore store(SettingsStore::InMemory{},
                         QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
     const QString key = QStringLiteral("Software\\Velmor\\Veskador 3\\Settings");
-    if (store.CreateKey(key) && store.Write(key, QStringLiteral("Probe"), uint32_t{1}))
+    // Start-up defaults (held in memory over a damaged file), then a real change.
+    if (store.CreateKey(key) && store.WriteDefault(key, QStringLiteral("Top"), uint32_t{0x80000000u}) &&
+        store.Write(key, QStringLiteral("Probe"), uint32_t{1}))
     {
         SettingsStore again(SettingsStore::InMemory{}, store.FileBytes());
         if (again.ReadNumber(key, QStringLiteral("Probe")) != 1u)

@@ -1,7 +1,11 @@
 #include "platform/core/SettingsStore.h"
+#include "platform/core/StringTable.h"
+#include "resources/StringIds.h"
 #include "tests/support/TempDir.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -14,7 +18,20 @@ using Platform::SettingsStore;
 namespace
 {
 const QString kKey = QStringLiteral("Software\\Velmor\\Veskador 3\\Settings");
+
+void WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
 }
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+} // namespace
 
 TEST(SettingsStore, KeepsTypesApartAndReportsMissingValues)
 {
@@ -71,17 +88,163 @@ TEST(SettingsStore, AFailedWriteLeavesTheStoreUnchanged)
     EXPECT_FALSE(store.KeyExists(kKey));
 }
 
-TEST(SettingsStore, AnUnreadableFileIsKeptAsideNotOverwritten)
+TEST(SettingsStore, TwoStoresOnOneFileKeepEachOthersValues)
 {
     TempDir dir;
     const QString path = dir.File(QStringLiteral("registry.json"));
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("{ not json");
-    f.close();
+    // Two program windows: each loaded the file once, then each changes its own values.
+    SettingsStore first(path);
+    SettingsStore second(path);
+    ASSERT_TRUE(first.CreateKey(kKey));
+    ASSERT_TRUE(second.CreateKey(kKey));
+    const QString longPath = QStringLiteral("/home/user/") + QString(1000, u'p') + QStringLiteral("/");
+    const std::pair<const char*, SettingsStore::Value> firstValues[] = {
+        {"DTFormat", uint32_t{0x0302}},
+        {"TopBit", uint32_t{0x80000000u}},
+        {"AllBits", uint32_t{0xFFFFFFFFu}},
+        {"Zero", uint32_t{0}},
+        {"Pos", QByteArray("\x00\x80\xFF", 3)},
+    };
+    const std::pair<const char*, SettingsStore::Value> secondValues[] = {
+        {"ProjectsPath", longPath},
+        {"Empty", QString()},
+        {"Umlaut", QStringLiteral("M\u00fcller \u6e2c")},
+        {"NoBytes", QByteArray()},
+    };
+    for (const auto& [name, value] : firstValues)
+        ASSERT_TRUE(first.Write(kKey, QString::fromLatin1(name), value)) << name;
+    for (const auto& [name, value] : secondValues)
+        ASSERT_TRUE(second.Write(kKey, QString::fromLatin1(name), value)) << name;
+    // The first window writes again after the second: the second's values stay.
+    ASSERT_TRUE(first.Write(kKey, QStringLiteral("DTFormat"), uint32_t{0x0101}));
+    EXPECT_EQ(first.ReadString(kKey, QStringLiteral("ProjectsPath")), longPath) << "the change read the file";
+
+    SettingsStore restarted(path);
+    EXPECT_EQ(restarted.ReadNumber(kKey, QStringLiteral("DTFormat")), 0x0101u);
+    for (const auto& [name, value] : firstValues)
+    {
+        if (QLatin1String(name) != QLatin1String("DTFormat"))
+        {
+            EXPECT_EQ(restarted.Read(kKey, QString::fromLatin1(name)), value) << name;
+        }
+    }
+    for (const auto& [name, value] : secondValues)
+        EXPECT_EQ(restarted.Read(kKey, QString::fromLatin1(name)), value) << name;
+
+    // A deleted value is gone for the other window's next change too.
+    ASSERT_TRUE(second.DeleteValue(kKey, QStringLiteral("Zero")));
+    ASSERT_TRUE(first.Write(kKey, QStringLiteral("Other"), uint32_t{1}));
+    EXPECT_FALSE(SettingsStore(path).Read(kKey, QStringLiteral("Zero")).has_value());
+}
+
+TEST(SettingsStore, ValuesOfAnotherVersionsTypeAreKept)
+{
+    TempDir dir;
+    const QString path = dir.File(QStringLiteral("registry.json"));
+    WriteFile(path, R"({"format":1,"keys":[{"key":"Software\\Velmor\\Veskador 3\\Settings","values":[)"
+                    R"({"name":"Big","type":"qword","data":"123456789012"},)"
+                    R"({"name":"DTFormat","type":"number","data":4294967295}]}]})");
     SettingsStore store(path);
-    EXPECT_TRUE(QFile::exists(path + QStringLiteral(".bad")));
-    EXPECT_TRUE(store.CreateKey(kKey));
+    EXPECT_EQ(store.ReadNumber(kKey, QStringLiteral("DTFormat")), 0xFFFFFFFFu);
+    EXPECT_FALSE(store.Read(kKey, QStringLiteral("Big")).has_value());
+    EXPECT_FALSE(store.ValueNames(kKey).contains(QStringLiteral("Big")));
+    ASSERT_TRUE(store.Write(kKey, QStringLiteral("DTFormat"), uint32_t{1}));
+    EXPECT_TRUE(ReadFile(path).contains(R"("type": "qword")")) << ReadFile(path).toStdString();
+}
+
+TEST(SettingsStore, ADamagedFileIsKeptAndReportedOnceAndNotOverwrittenByDefaults)
+{
+    struct Case
+    {
+        const char* what;
+        QByteArray bytes; // empty: a folder in place of the file
+        const char* reasonPart;
+    } cases[] = {
+        {"not JSON", "{ \"keys\": [ ", "byte"},
+        {"empty file", "", "byte"},
+        {"JSON of another layout", "[1, 2, 3]", "layout"},
+        {"keys not a list", R"({"keys": {"a": 1}})", "layout"},
+        {"negative number", R"({"keys":[{"key":"A","values":[{"name":"N","type":"number","data":-1}]}]})", "A\\N"},
+        {"number too large", R"({"keys":[{"key":"A","values":[{"name":"N","type":"number","data":4294967296}]}]})", "A\\N"},
+        {"binary not hex", R"({"keys":[{"key":"A","values":[{"name":"B","type":"binary","data":"xyz"}]}]})", "A\\B"},
+        {"a folder", QByteArray(), "opened"},
+    };
+    // The reasons come from the string table, which the program fills.
+    auto& texts = Platform::StringTable::Instance();
+    texts.Set(StringId::IDS_SETTINGS_NOT_JSON, QStringLiteral("error at byte %1"));
+    texts.Set(StringId::IDS_SETTINGS_WRONG_LAYOUT, QStringLiteral("another layout"));
+    texts.Set(StringId::IDS_SETTINGS_BAD_VALUE, QStringLiteral("value %1"));
+    texts.Set(StringId::IDS_SETTINGS_CANNOT_OPEN, QStringLiteral("cannot be opened (%1)"));
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        const QString path = dir.File(QStringLiteral("registry.json"));
+        const bool folder = QLatin1String(c.what) == QLatin1String("a folder");
+        if (folder)
+            ASSERT_TRUE(QDir().mkpath(path));
+        else
+            WriteFile(path, c.bytes);
+        // An earlier damage's backup is never replaced.
+        WriteFile(path + QStringLiteral(".bad1"), "earlier");
+
+        SettingsStore store(path);
+        std::vector<SettingsStore::Damage> told;
+        store.SetDamageReporter([&](const SettingsStore::Damage& d) { told.push_back(d); });
+        ASSERT_EQ(told.size(), 1u);
+        EXPECT_EQ(told[0].file, path);
+        EXPECT_TRUE(told[0].reason.contains(QLatin1String(c.reasonPart))) << told[0].reason.toStdString();
+        EXPECT_EQ(told[0].backup, path + QStringLiteral(".bad2"));
+
+        // Start-up: keys and defaults live in memory, the user's file stays as it was.
+        EXPECT_TRUE(store.CreateKey(kKey));
+        EXPECT_TRUE(store.WriteDefault(kKey, QStringLiteral("DTFormat"), uint32_t{0}));
+        EXPECT_TRUE(store.WriteDefault(kKey, QStringLiteral("LanguageFile"), QStringLiteral("/opt/v3")));
+        EXPECT_EQ(store.ReadNumber(kKey, QStringLiteral("DTFormat")), 0u);
+        EXPECT_EQ(QFileInfo(path).isDir(), folder);
+        if (!folder)
+        {
+            EXPECT_EQ(ReadFile(path), c.bytes);
+        }
+        store.Reload();
+        EXPECT_EQ(told.size(), 1u) << "the same damage is told once";
+
+        // A changed setting keeps the damaged file as the next free backup and writes anew.
+        EXPECT_TRUE(store.CreateKey(kKey));
+        EXPECT_TRUE(store.WriteDefault(kKey, QStringLiteral("LanguageFile"), QStringLiteral("/opt/v3")));
+        ASSERT_TRUE(store.Write(kKey, QStringLiteral("DTFormat"), uint32_t{0x0203}));
+        EXPECT_EQ(told.size(), 1u);
+        EXPECT_EQ(ReadFile(path + QStringLiteral(".bad1")), "earlier");
+        EXPECT_EQ(QFileInfo(path + QStringLiteral(".bad2")).isDir(), folder);
+        if (!folder)
+        {
+            EXPECT_EQ(ReadFile(path + QStringLiteral(".bad2")), c.bytes);
+        }
+        SettingsStore again(path);
+        EXPECT_EQ(again.ReadNumber(kKey, QStringLiteral("DTFormat")), 0x0203u);
+        EXPECT_EQ(again.ReadString(kKey, QStringLiteral("LanguageFile")), QStringLiteral("/opt/v3"))
+            << "the defaults in memory are written with the change";
+    }
+}
+
+TEST(SettingsStore, AFailedWriteLeavesTheFileAndTheStoreAsTheyWere)
+{
+    TempDir dir;
+    const QString path = dir.File(QStringLiteral("registry.json"));
+    SettingsStore store(path);
+    ASSERT_TRUE(store.CreateKey(kKey));
+    ASSERT_TRUE(store.Write(kKey, QStringLiteral("DTFormat"), uint32_t{5}));
+    const QByteArray before = ReadFile(path);
+    // The temporary file's name is taken by a folder, so the new file cannot be written.
+    ASSERT_TRUE(QDir().mkpath(path + QStringLiteral(".tmp")));
+    EXPECT_FALSE(store.Write(kKey, QStringLiteral("DTFormat"), uint32_t{6}));
+    EXPECT_TRUE(store.LastError().startsWith(path)) << store.LastError().toStdString();
+    EXPECT_GT(store.LastError().size(), path.size() + 2) << "a reason follows the file";
+    EXPECT_EQ(ReadFile(path), before);
+    EXPECT_EQ(store.ReadNumber(kKey, QStringLiteral("DTFormat")), 5u);
+    ASSERT_TRUE(QDir(path + QStringLiteral(".tmp")).removeRecursively());
+    EXPECT_TRUE(store.Write(kKey, QStringLiteral("DTFormat"), uint32_t{6}));
+    EXPECT_TRUE(store.LastError().isEmpty());
 }
 
 TEST(SettingsStore, AWriterKilledMidSaveLeavesACompleteFile)
@@ -113,6 +276,6 @@ TEST(SettingsStore, AWriterKilledMidSaveLeavesACompleteFile)
         ASSERT_TRUE(big.has_value()) << "round " << round;
         ASSERT_EQ(big->size(), 200000);
         EXPECT_EQ(big->count(big->front()), 200000);
-        EXPECT_FALSE(QFile::exists(path + QStringLiteral(".bad")));
+        EXPECT_FALSE(QFile::exists(path + QStringLiteral(".bad1")));
     }
 }

@@ -28,7 +28,9 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
+#include <QTest>
 
 #include <optional>
 
@@ -228,6 +230,9 @@ TEST_F(SeriesCellInputTest, LimitLinksKeepTheOtherLimitOrTheRangeEndInItsPlace)
         bool ok;
         float expectedLower;
         float expectedUpper;
+        QLocale::Language language = QLocale::C;
+        // The start of the message the user is shown, if any.
+        const char* message = nullptr;
     } cases[] = {
         {"upper, lower kept", LINK_UPPER_LIMIT, 30.0f, 60.0f, "65", true, 30.0f, 65.0f},
         {"upper switched on, lower above range", LINK_UPPER_LIMIT, MEAS_ABOVE_RANGE, MEAS_NO_VALUE, "65",
@@ -236,10 +241,27 @@ TEST_F(SeriesCellInputTest, LimitLinksKeepTheOtherLimitOrTheRangeEndInItsPlace)
         {"lower, upper kept", LINK_LOWER_LIMIT, 30.0f, 60.0f, "25", true, 25.0f, 60.0f},
         {"lower, upper above range", LINK_LOWER_LIMIT, 30.0f, MEAS_ABOVE_RANGE, "25", true, 25.0f, 80.0f},
         {"cancelled", LINK_UPPER_LIMIT, 30.0f, 60.0f, "65", false, 30.0f, 60.0f},
+        // Typed numbers: the decimal point always, the locale's separator where it has one.
+        {"decimal point", LINK_UPPER_LIMIT, 30.0f, 60.0f, "65.7", true, 30.0f, 65.7f},
+        {"German decimal comma", LINK_UPPER_LIMIT, 30.0f, 60.0f, "65,7", true, 30.0f, 65.7f, QLocale::German},
+        {"decimal point in German", LINK_LOWER_LIMIT, 30.0f, 60.0f, "25.5", true, 25.5f, 60.0f, QLocale::German},
+        {"comma where the locale has none", LINK_UPPER_LIMIT, 30.0f, 60.0f, "65,7", true, 30.0f, 60.0f,
+         QLocale::C, "\"65,7\" is not a number."},
+        {"letters", LINK_UPPER_LIMIT, 30.0f, 60.0f, "abc", true, 30.0f, 60.0f, QLocale::C,
+         "\"abc\" is not a number."},
+        {"a unit after the number", LINK_LOWER_LIMIT, 30.0f, 60.0f, "41 HRC", true, 30.0f, 60.0f, QLocale::C,
+         "\"41 HRC\" is not a number."},
+        {"upper below the lower", LINK_UPPER_LIMIT, 30.0f, 60.0f, "25", true, 30.0f, 60.0f, QLocale::C,
+         "The upper limit 25.0 HRC is below the lower limit 30.0 HRC"},
+        {"lower above the upper", LINK_LOWER_LIMIT, 30.0f, 60.0f, "70", true, 30.0f, 60.0f, QLocale::C,
+         "The upper limit 60.0 HRC is below the lower limit 70.0 HRC"},
     };
+    const QLocale previous;
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.name);
+        QLocale::setDefault(QLocale(c.language));
+        MessageBoxRecorder boxes;
         QString root = QStringLiteral("\\");
         doc.DeleteFolders(root);
         CMeasSeries1& series = AddRebound({30, 50, 70});
@@ -251,16 +273,27 @@ TEST_F(SeriesCellInputTest, LimitLinksKeepTheOtherLimitOrTheRangeEndInItsPlace)
                 auto* disable = d.findChild<QCheckBox*>("disable");
                 if (disable->isChecked())
                     disable->click();
-                d.findChild<QLineEdit*>("value")->setText(QString::fromLatin1(c.typed));
+                auto* edit = d.findChild<QLineEdit*>("value");
+                edit->selectAll();
+                edit->del();
+                QTest::keyClicks(edit, QString::fromLatin1(c.typed));
                 d.findChild<QPushButton*>(c.ok ? "ok" : "cancel")->click();
             });
         Click(SERIESHIT_LINK, c.link);
+        QLocale::setDefault(previous);
         EXPECT_EQ(runner.runs, 1);
         SSeriesSettings settings;
         series.GetSettings(settings);
-        EXPECT_EQ(settings.lowerLimit, c.expectedLower);
-        EXPECT_EQ(settings.upperLimit, c.expectedUpper);
-        EXPECT_EQ(updates.hints.size(), c.ok ? 1u : 0u);
+        EXPECT_FLOAT_EQ(settings.lowerLimit, c.expectedLower);
+        EXPECT_FLOAT_EQ(settings.upperLimit, c.expectedUpper);
+        const bool changed = c.ok && !c.message;
+        EXPECT_EQ(updates.hints.size(), changed ? 1u : 0u);
+        ASSERT_EQ(boxes.boxes.size(), c.message ? 1u : 0u);
+        if (c.message)
+        {
+            EXPECT_TRUE(boxes.boxes[0].text.startsWith(QString::fromUtf8(c.message)))
+                << boxes.boxes[0].text.toStdString();
+        }
     }
 }
 

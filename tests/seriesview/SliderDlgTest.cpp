@@ -1,5 +1,7 @@
 #include "seriesview/SliderDlg.h"
 
+#include "resources/BuiltInStrings.h"
+#include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/ModalDialogRunner.h"
 
 #include <QApplication>
@@ -133,19 +135,29 @@ TEST(SliderDlg, TypedValuesAreClampedOnOkAndRoundedWhenTheEditLosesFocus)
     {
         const char* typed;
         bool leaveEdit;
-        double result;
+        double result; // the old value 30 when refused
+        bool refused = false;
     } cases[] = {
         {"200", false, 70},    // above the maximum
         {"-5", false, 20},     // below the minimum
-        {"abc", false, 20},    // not a number counts as 0
         {"33.3", false, 33.3}, // OK by Enter keeps the typed value
         {"33.3", true, 33.5},  // leaving the edit puts it on the trackbar's grid
-        {"41.2 HRC", false, 41.2},
+        {" 41.2 ", false, 41.2},
+        // Text that is no number is refused whole, even after the edit lost the focus.
+        {"abc", false, 30, true},
+        {"abc", true, 30, true},
+        {"41.2 HRC", false, 30, true},
+        {"1e400", false, 30, true},
+        {"inf", false, 30, true},
+        {"", false, 30, true},
     };
+    RegisterBuiltInStrings();
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.typed);
         QString shown;
+        bool openAfterEnter = false;
+        MessageBoxRecorder boxes;
         ModalDialogRunner runner(
             [&](QDialog& d)
             {
@@ -159,14 +171,23 @@ TEST(SliderDlg, TypedValuesAreClampedOnOkAndRoundedWhenTheEditLosesFocus)
                     shown = ctl.edit->text();
                 }
                 QTest::keyClick(ctl.edit, Qt::Key_Return);
+                openAfterEnter = d.isVisible();
             });
         CSliderDlg dlg(nullptr);
         dlg.SetParams(20, 70, 30, 1, 0.5, true);
-        ASSERT_EQ(dlg.DoModal(), IDOK);
+        EXPECT_EQ(dlg.DoModal(), c.refused ? IDCANCEL : IDOK);
         EXPECT_DOUBLE_EQ(dlg.GetValue(), c.result);
+        EXPECT_EQ(openAfterEnter, c.refused) << "a refused text leaves the dialog open";
+        ASSERT_EQ(boxes.boxes.size(), c.refused ? 1u : 0u);
+        if (c.refused)
+        {
+            EXPECT_EQ(boxes.boxes[0].text,
+                      QStringLiteral("\"%1\" is not a number. Please type a number such as 12.5.")
+                          .arg(QString::fromLatin1(c.typed).trimmed()));
+        }
         if (c.leaveEdit)
         {
-            EXPECT_EQ(shown, "33.5");
+            EXPECT_EQ(shown, c.refused ? QString::fromLatin1(c.typed) : QStringLiteral("33.5"));
         }
     }
 }
