@@ -4,7 +4,9 @@
 #include "document/FolderPath.h"
 #include "document/VeskDoc.h"
 #include "device/DeviceTypes.h"
+#include "device/VmDevice.h"
 #include "devicefiles/FileListText.h"
+#include "devicefiles/TesterTransfer.h"
 #include "devicefiles/Vesk3Explorer.h"
 #include "devicefiles/VeskoraConnection.h"
 #include "devicefiles/core/Vesk3Parser.h"
@@ -45,10 +47,11 @@ QString FromToText(const QString& from, const QString& to)
            LoadString(StringId::IDS_TO) + u'\t' + to;
 }
 
-// A RAM file that is gone with the object, also when a transfer raises.
-std::unique_ptr<StreamIO::CRamStream> OpenRamFile(const QString& name)
+// A RAM file that is gone with the last owner (the transfer's request may outlive the
+// batch when it is cancelled), also when a transfer raises.
+std::shared_ptr<StreamIO::CRamStream> OpenRamFile(const QString& name)
 {
-    auto stream = std::make_unique<StreamIO::CRamStream>();
+    auto stream = std::make_shared<StreamIO::CRamStream>();
     try
     {
         if (stream->Open(name, kRamFlags))
@@ -77,15 +80,22 @@ CMeasurementDownload::CMeasurementDownload(CVeskDoc& doc, CVeskoraConnection& co
 void CMeasurementDownload::DownloadMeasurementFiles(const QString& targetFolder)
 {
     m_failed.clear();
-    if (!m_connection.Connect())
+    if (!m_connection.Connect(m_parent))
         return;
 
-    QString listing;
+    auto listing = std::make_shared<QString>();
     bool listed = false;
     {
         Platform::WaitCursor wait;
-        m_connection.KeepAlive();
-        listed = m_connection.ListDirectory(Device::fileMeasurement, listing);
+        CTesterTransfer transfer(m_parent, nullptr);
+        listed = transfer.Run(
+            [connection = &m_connection, listing]
+            {
+                connection->KeepAlive();
+                return connection->ListDirectory(Device::fileMeasurement, *listing);
+            });
+        if (transfer.Cancelled())
+            return;
     }
     // An explorer over a listing that did not arrive would show the tester as empty.
     if (!listed)
@@ -95,7 +105,7 @@ void CMeasurementDownload::DownloadMeasurementFiles(const QString& targetFolder)
         return;
     }
 
-    CVesk3Explorer explorer(m_parent, listing, m_connection);
+    CVesk3Explorer explorer(m_parent, *listing, m_connection);
     if (Platform::RunModalDialog(explorer) != Platform::IDOK)
         return;
 
@@ -105,7 +115,6 @@ void CMeasurementDownload::DownloadMeasurementFiles(const QString& targetFolder)
     bool lost = false;
     {
         Platform::WaitCursor wait;
-        m_connection.KeepAlive();
         DownloadCustomerConversions();
         lost = TransferFiles(chosen, explorerFolder, targetFolder, notDownloaded);
     }
@@ -124,6 +133,7 @@ bool CMeasurementDownload::TransferFiles(const std::vector<TVeskFile>& chosen, c
                           true);
     progress.SetText(QString());
     progress.SetRange(0, count, 1);
+    CTesterTransfer transfer(m_parent, &progress);
     for (int i = 0; i < count; ++i)
     {
         const TVeskFile& file = chosen[size_t(i)];
@@ -149,9 +159,26 @@ bool CMeasurementDownload::TransferFiles(const std::vector<TVeskFile>& chosen, c
             m_doc.AddMeasurementFile(target, nullptr);
             continue;
         }
-        std::unique_ptr<StreamIO::CRamStream> ram = OpenRamFile(kMeasurementRamFile);
+        std::shared_ptr<StreamIO::CRamStream> ram = OpenRamFile(kMeasurementRamFile);
+        auto outcome = std::make_shared<CVeskoraConnection::NOutcome>(CVeskoraConnection::NOutcome::failed);
+        if (ram)
+            transfer.Run(
+                [connection = &m_connection, ram, source, outcome]
+                {
+                    *outcome = connection->RunInBatch(
+                        [&](Device::CVmDevice& device) { return device.DownloadFile(ram.get(), source); },
+                        [&]
+                        {
+                            ram->SetPosition(0);
+                            ram->Truncate();
+                        });
+                    return *outcome == CVeskoraConnection::NOutcome::done;
+                });
+        // The file under way when the user cancelled does not reach the project.
+        if (transfer.Cancelled())
+            return false;
         bool added = false;
-        if (ram && m_connection.DownloadFile(ram.get(), source))
+        if (ram && *outcome == CVeskoraConnection::NOutcome::done)
         {
             ram->SetPosition(0);
             added = m_doc.AddMeasurementFile(target, ram.get());
@@ -160,9 +187,9 @@ bool CMeasurementDownload::TransferFiles(const std::vector<TVeskFile>& chosen, c
         if (added)
             continue;
         m_failed << source;
-        // A file the tester refused is one failure; a tester that no longer answers ends
-        // the batch, and everything not yet downloaded is named.
-        if (!m_connection.IsDeviceAlive())
+        // A file the tester refused or answered too late is one failure; a tester that no
+        // longer answers ends the batch, and everything not yet downloaded is named.
+        if (*outcome == CVeskoraConnection::NOutcome::lost)
         {
             for (int rest = i + 1; rest < count; ++rest)
                 if (!chosen[size_t(rest)].isFolder)
@@ -189,10 +216,19 @@ void CMeasurementDownload::ReportFailures(bool lost, const QStringList& notDownl
 
 void CMeasurementDownload::DownloadCustomerConversions()
 {
-    QString listing;
-    if (!m_connection.ListDirectory(Device::fileConversion, listing))
-        return;
-    CVesk3Parser parser(listing, Device::fileConversion);
+    auto listing = std::make_shared<QString>();
+    {
+        // The tester keeps its remote connection open through the transfers that follow.
+        CTesterTransfer transfer(m_parent, nullptr);
+        if (!transfer.Run(
+                [connection = &m_connection, listing]
+                {
+                    connection->KeepAlive();
+                    return connection->ListDirectory(Device::fileConversion, *listing);
+                }))
+            return;
+    }
+    CVesk3Parser parser(*listing, Device::fileConversion);
     const TVeskFileArray& records = parser.GetRecords();
     if (records.empty())
         return;
@@ -202,6 +238,7 @@ void CMeasurementDownload::DownloadCustomerConversions()
                           LoadString(StringId::IDS_CANCEL), true);
     progress.SetText(QString());
     progress.SetRange(0, int(records.size()), 1);
+    CTesterTransfer transfer(m_parent, &progress);
     for (const auto& record : records)
     {
         QString base;
@@ -214,8 +251,13 @@ void CMeasurementDownload::DownloadCustomerConversions()
         if (record->isFolder)
             continue;
 
-        std::unique_ptr<StreamIO::CRamStream> ram = OpenRamFile(kConversionRamFile);
-        if (!ram || !m_connection.DownloadFile(ram.get(), record->path))
+        std::shared_ptr<StreamIO::CRamStream> ram = OpenRamFile(kConversionRamFile);
+        const bool arrived =
+            ram && transfer.Run([connection = &m_connection, ram, path = record->path]
+                                { return connection->DownloadFile(ram.get(), path); });
+        if (transfer.Cancelled())
+            return;
+        if (!arrived)
             continue;
         ram->SetPosition(0);
         CConvTable& table = CConvTable::Instance();
@@ -237,7 +279,7 @@ bool CMeasurementDownload::StoreConversion(int slot, const QString& fileName)
     if (folder.isEmpty() || fileName.isEmpty() || fileName.contains(u'/') ||
         fileName == QStringLiteral(".") || fileName == QStringLiteral(".."))
         return false;
-    std::unique_ptr<StreamIO::CRamStream> block = OpenRamFile(kConversionRamFile + QStringLiteral(".out"));
+    std::shared_ptr<StreamIO::CRamStream> block = OpenRamFile(kConversionRamFile + QStringLiteral(".out"));
     if (!block)
         return false;
     QByteArray bytes;

@@ -31,6 +31,13 @@ struct Faults
     char saveAnswer = 'y';        // the answer after the data of a "SAVE"
     bool closeAfterReply = false; // the link is cut right after the next answer line
     bool orderlyClose = false;    // a cut TCP link is closed in order (end of data), not reset
+    // Once: the answer to the next text command whose line holds slowCommand waits
+    // slowReplyMs (after the acknowledgement); the switch clears itself.
+    QByteArray slowCommand;
+    int slowReplyMs = 0;
+    // Once: the link is cut (as orderlyClose says) right after the answer to the next text
+    // command whose line holds cutAfterCommand; the switch clears itself.
+    QByteArray cutAfterCommand;
 };
 
 // A byte-coded answer as the device frames it.
