@@ -38,6 +38,27 @@ enum NPorts : uint32_t
     portEthernet = 4
 };
 
+// How the last command on a device's link ended, for the caller of a failed command
+// (CVmDevice::GetLinkStatus). A batch tells from it whether the tester failed this one
+// command and is alive, or whether the link itself is gone.
+enum class NLinkStatus : uint8_t
+{
+    // The tester answered. A refusal ('?', 'n', a status byte) is an answer: the command
+    // failed, the link is fine.
+    ok,
+    // No answer within the command's own time-out, or a reply that cannot belong to the
+    // command (a stray late answer to an earlier one; it has been drained). This command
+    // failed; the link is open and the tester may well answer the next one.
+    noAnswer,
+    // The link broke: end of data (the tester closed it), a reset, a port that went
+    // away, a write that could not go out. A network link may have connected anew by
+    // itself already; Revive tells whether the tester is back.
+    lost,
+    // The cancel token the device carries fired; nothing more is sent until it is
+    // replaced.
+    aborted
+};
+
 // Results of the update steps and of the byte-coded exchanges.
 enum NError_code : int32_t
 {

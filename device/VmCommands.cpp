@@ -3,6 +3,7 @@
 #include "device/Callback.h"
 #include "platform/core/ByteOrder.h"
 #include "platform/core/Codepage.h"
+#include "platform/core/ErrorCodes.h"
 #include "platform/core/NumberText.h"
 #include "streamio/Checksum.h"
 #include "streamio/IoStream.h"
@@ -41,6 +42,13 @@ const QByteArray kResyncFrame("\xC8\xF6\x00\x05\x55\x5A\xAA\xAF\xFF\xF0", 10);
 constexpr uint32_t kDrainQuietMs = 200;
 constexpr uint64_t kDrainLimitMs = 30000;
 constexpr uint64_t kStaleLimitMs = 2000;
+// While an earlier answer is still owed, how long the line must stay quiet after an
+// acknowledgement for the byte to count as one: on a slow line the rest of a stray
+// answer trails its first byte by a few byte times.
+constexpr uint32_t kStrayGapMs = 30;
+// The answer of a LOAD (acknowledgement and length) comes within the time-out of the
+// other file commands.
+constexpr uint32_t kFileCommandMs = 6000;
 
 void AppendLe(QByteArray& out, uint32_t value, int size)
 {
@@ -139,25 +147,88 @@ std::optional<QByteArray> CVmCommands::QuotePath(const QString& path)
     return bytes;
 }
 
+void CVmCommands::NoteStatus(NLinkStatus status)
+{
+    // The worst thing that happened in a command is what its caller learns.
+    if (uint8_t(status) > uint8_t(m_status))
+        m_status = status;
+}
+
+void CVmCommands::NoteShortTransfer()
+{
+    m_unsettled = true;
+    m_owed = true;
+    uint32_t error = 0;
+    try
+    {
+        error = m_stream->GetError();
+    }
+    catch (const std::exception&)
+    {
+    }
+    if (IsAborted() || error == Err::OperationAborted)
+        NoteStatus(NLinkStatus::aborted);
+    else if (error == Err::Timeout || error == 0)
+        NoteStatus(NLinkStatus::noAnswer);
+    else
+        NoteStatus(NLinkStatus::lost); // end of data, a port gone
+}
+
 uint32_t CVmCommands::ReadLink(void* buffer, uint32_t n)
 {
-    const uint32_t got = m_stream->Read(buffer, n);
-    if (got < n)
+    uint32_t got = 0;
+    try
+    {
+        got = m_stream->Read(buffer, n);
+    }
+    catch (const std::exception&)
+    {
+        NoteStatus(NLinkStatus::lost);
         m_unsettled = true;
+        NoteStatus(NLinkStatus::lost);
+        throw;
+    }
+    if (got < n)
+        NoteShortTransfer();
     return got;
 }
 
 uint32_t CVmCommands::ReadFully(void* buffer, uint32_t n)
 {
-    const uint32_t got = StreamIO::ReadFully(*m_stream, buffer, n);
-    if (got < n)
+    uint32_t got = 0;
+    try
+    {
+        got = StreamIO::ReadFully(*m_stream, buffer, n);
+    }
+    catch (const std::exception&)
+    {
+        NoteStatus(NLinkStatus::lost);
         m_unsettled = true;
+        NoteStatus(NLinkStatus::lost);
+        throw;
+    }
+    if (got < n)
+        NoteShortTransfer();
     return got;
 }
 
 void CVmCommands::DropStaleInput()
 {
-    m_stream->DiscardInput();
+    m_status = NLinkStatus::ok;
+    try
+    {
+        m_stream->DiscardInput();
+        // A tester that closed the link in order (it rebooted) gets the frame on a new
+        // connection rather than failing it on the dead one.
+        if (m_stream->ReconnectIfClosed())
+            m_unsettled = false; // nothing of the old connection can still come
+    }
+    catch (const std::exception&)
+    {
+        NoteStatus(NLinkStatus::lost);
+        NoteStatus(NLinkStatus::lost);
+        throw;
+    }
     if (!m_unsettled)
         return;
     // The last exchange ended without its whole answer, which may still be on its way:
@@ -188,12 +259,9 @@ void CVmCommands::Discard(uint32_t n)
     uint8_t scratch[256];
     while (n > 0)
     {
-        const uint32_t m = m_stream->Read(scratch, std::min<uint32_t>(n, sizeof scratch));
+        const uint32_t m = ReadLink(scratch, std::min<uint32_t>(n, sizeof scratch));
         if (m == 0)
-        {
-            m_unsettled = true; // the rest may still come
-            break;
-        }
+            break; // the rest may still come
         n -= m;
     }
 }
@@ -202,7 +270,22 @@ bool CVmCommands::WriteAll(const QByteArray& bytes)
 {
     if (bytes.isEmpty())
         return true;
-    return m_stream->Write(bytes.constData(), uint32_t(bytes.size())) == uint32_t(bytes.size());
+    uint32_t sent = 0;
+    try
+    {
+        sent = m_stream->Write(bytes.constData(), uint32_t(bytes.size()));
+    }
+    catch (const std::exception&)
+    {
+        NoteStatus(NLinkStatus::lost);
+        NoteStatus(NLinkStatus::lost);
+        throw;
+    }
+    if (sent == uint32_t(bytes.size()))
+        return true;
+    // Whatever the tester got of it, an answer may follow.
+    NoteShortTransfer();
+    return false;
 }
 
 QByteArray CVmCommands::CheckValue(const QByteArray& data, uint32_t checkBits) const
@@ -223,6 +306,7 @@ void CVmCommands::DrainAndResync()
     }
     catch (const std::exception&)
     {
+        NoteStatus(NLinkStatus::lost);
     }
     Resync();
 }
@@ -256,6 +340,7 @@ uint32_t CVmCommands::ReadLine(char* buffer, uint32_t size)
     }
     catch (const std::exception&)
     {
+        NoteStatus(NLinkStatus::lost);
         buffer[0] = 0;
         return 0;
     }
@@ -266,18 +351,72 @@ uint32_t CVmCommands::ReadLine(char* buffer, uint32_t size)
 int CVmCommands::SendTextFrame(const QByteArray& command, uint32_t timeoutMs)
 {
     if (IsAborted())
+    {
+        m_status = NLinkStatus::aborted;
         return 0;
-    DropStaleInput();
-    if (m_stream->WriteByte(kTextStart) != 1)
-        return 0;
-    if (!m_stream->SetTimeouts(timeoutMs, timeoutMs))
-        return 0;
-    uint8_t ack = 0;
-    if (ReadLink(&ack, 1) != 1)
-        return -1;
-    if (!WriteAll(command + char(kCr)))
-        return 0;
-    return 1;
+    }
+    for (int attempt = 0; attempt < 2; ++attempt)
+    {
+        const bool owed = m_owed || m_unsettled;
+        DropStaleInput();
+        if (!m_stream->SetTimeouts(timeoutMs, timeoutMs))
+            return 0;
+        if (!WriteAll(QByteArray(1, char(kTextStart))))
+            return 0;
+        uint8_t ack = 0;
+        if (ReadLink(&ack, 1) != 1)
+            return -1;
+        if (!StrayAfterAck(owed))
+        {
+            m_owed = false;
+            if (!WriteAll(command + char(kCr)))
+                return 0;
+            return 1;
+        }
+        // The byte was the first of a late answer to an earlier command. The tester has
+        // opened a frame for our 0x10 (or will): an empty line closes it, costing one "?".
+        // Then everything is dropped until the line is quiet, and the frame starts again.
+        m_owed = true;
+        NoteStatus(NLinkStatus::noAnswer);
+        WriteAll(QByteArray(1, char(kCr)));
+        DrainUntilQuiet(kStaleLimitMs);
+        m_unsettled = false;
+        if (IsAborted())
+            return 0;
+    }
+    return -1;
+}
+
+bool CVmCommands::StrayAfterAck(bool owed)
+{
+    // The tester sends nothing after its acknowledgement until it has the command line.
+    if (m_stream->GetBytesAvailable() > 0)
+        return true;
+    if (!owed)
+        return false;
+    uint32_t readMs = 0;
+    uint32_t writeMs = 0;
+    const bool haveTimeouts = m_stream->GetTimeouts(readMs, writeMs);
+    m_stream->SetTimeouts(kStrayGapMs, writeMs);
+    uint8_t b = 0;
+    const bool more = m_stream->Read(&b, 1) == 1;
+    if (haveTimeouts)
+        m_stream->SetTimeouts(readMs, writeMs);
+    return more;
+}
+
+bool CVmCommands::ReplyOverrun(bool owed)
+{
+    // A whole reply came. While an earlier answer was owed, more bytes right behind it
+    // mean that what was read began with that late answer, not with this reply.
+    if (owed && m_stream->GetBytesAvailable() > 0)
+    {
+        m_unsettled = m_owed = true;
+        NoteStatus(NLinkStatus::noAnswer);
+        return true;
+    }
+    m_owed = false;
+    return false;
 }
 
 std::optional<QByteArray> CVmCommands::TakePayload(const QByteArray& line)
@@ -325,6 +464,7 @@ int32_t CVmCommands::QueryText(const QByteArray& command, QByteArray& answer, ui
     }
     catch (const std::exception&)
     {
+        NoteStatus(NLinkStatus::lost);
         answer.clear();
         return 0;
     }
@@ -358,6 +498,7 @@ bool CVmCommands::ExecuteTextCommand(const QByteArray& command, uint32_t timeout
     }
     catch (const std::exception&)
     {
+        NoteStatus(NLinkStatus::lost);
         return false;
     }
 }
@@ -375,7 +516,7 @@ bool CVmCommands::SetLineEndMode(bool crlfWanted, bool askDevice)
             return false;
         // Stale bytes would be taken for the acknowledgement.
         DropStaleInput();
-        if (m_stream->WriteByte(kTextStart) != 1)
+        if (!m_stream->SetTimeouts(8000, 4000) || !WriteAll(QByteArray(1, char(kTextStart))))
             return false;
         uint8_t ack = 0;
         if (ReadLink(&ack, 1) != 1)
@@ -397,6 +538,7 @@ bool CVmCommands::SetLineEndMode(bool crlfWanted, bool askDevice)
     }
     catch (const std::exception&)
     {
+        NoteStatus(NLinkStatus::lost);
         return false;
     }
     if (crlfWanted && m_lineEnd == 0)
@@ -418,9 +560,13 @@ int32_t CVmCommands::SendBinaryCommand(uint8_t command, int32_t paramCount, uint
     if (paramCount >= 48 || paramCount < 0 || timeoutMs < 0 || (paramCount > 0 && !buffer))
         return kBadArguments;
     if (IsAborted())
+    {
+        m_status = NLinkStatus::aborted;
         return kCommFailure;
+    }
     try
     {
+        const bool owed = m_owed || m_unsettled;
         if (!m_stream->SetTimeouts(uint32_t(timeoutMs), uint32_t(timeoutMs)))
             return kCommFailure;
         DropStaleInput();
@@ -430,7 +576,7 @@ int32_t CVmCommands::SendBinaryCommand(uint8_t command, int32_t paramCount, uint
         if (ReadLink(&r, 1) != 1)
             return kCommFailure;
         if (r == 0 || r >= kFirstStatus)
-            return r;
+            return ReplyOverrun(owed) ? kCommFailure : int32_t(r);
         if (r <= kMaxPlainReply)
         {
             if (!buffer || bufferSize < r)
@@ -440,7 +586,9 @@ int32_t CVmCommands::SendBinaryCommand(uint8_t command, int32_t paramCount, uint
                 Discard(r);
                 return kCommFailure;
             }
-            return ReadFully(buffer, r) == r ? int32_t(r) : kCommFailure;
+            if (ReadFully(buffer, r) != r || ReplyOverrun(owed))
+                return kCommFailure;
+            return int32_t(r);
         }
         uint8_t ext[4];
         if (ReadFully(ext, 4) != 4)
@@ -459,10 +607,11 @@ int32_t CVmCommands::SendBinaryCommand(uint8_t command, int32_t paramCount, uint
             return kCommFailure;
         if (!CheckMatches(buffer, d, kind, check))
             return kCheckMismatch;
-        return int32_t(d);
+        return ReplyOverrun(owed) ? kCommFailure : int32_t(d);
     }
     catch (const std::exception&)
     {
+        NoteStatus(NLinkStatus::lost);
         return kCommFailure;
     }
 }
@@ -475,9 +624,13 @@ NError_code CVmCommands::ExchangeBinaryData(uint8_t command, uint8_t* buffer, in
         return errGeneral;
     replyCount = 0;
     if (IsAborted())
+    {
+        m_status = NLinkStatus::aborted;
         return errCommunication;
+    }
     try
     {
+        const bool owed = m_owed || m_unsettled;
         DropStaleInput();
         if (!m_stream->SetTimeouts(uint32_t(timeoutMs), uint32_t(timeoutMs)))
             return errCommunication;
@@ -487,7 +640,7 @@ NError_code CVmCommands::ExchangeBinaryData(uint8_t command, uint8_t* buffer, in
         if (ReadLink(&r, 1) != 1)
             return errCommunication;
         if (r == 0)
-            return errNone;
+            return ReplyOverrun(owed) ? errCommunication : errNone;
         if (r >= kFirstStatus)
         {
             buffer[0] = r;
@@ -508,7 +661,7 @@ NError_code CVmCommands::ExchangeBinaryData(uint8_t command, uint8_t* buffer, in
                 return errReplyOverflow;
             }
             replyCount = ReadFully(buffer, r);
-            return replyCount == r ? errNone : errCommunication;
+            return replyCount == r && !ReplyOverrun(owed) ? errNone : errCommunication;
         }
         uint8_t ext[4];
         if (ReadFully(ext, 4) != 4)
@@ -533,7 +686,16 @@ NError_code CVmCommands::ExchangeBinaryData(uint8_t command, uint8_t* buffer, in
         {
             if (got == 0)
                 start = NowCounter();
-            const uint32_t m = m_stream->Read(buffer + got, total - got);
+            uint32_t m = 0;
+            try
+            {
+                m = m_stream->Read(buffer + got, total - got);
+            }
+            catch (const std::exception&)
+            {
+                m_unsettled = true;
+                throw;
+            }
             got += m;
             if (callback && callback->WantsFineProgress())
                 callback->OnProgress(int32_t(uint64_t(got) * 100 / total), 1, 0);
@@ -545,15 +707,16 @@ NError_code CVmCommands::ExchangeBinaryData(uint8_t command, uint8_t* buffer, in
         replyCount = got;
         if (got < total)
         {
-            m_unsettled = true;
+            NoteShortTransfer();
             return errCommunication;
         }
         if (!CheckMatches(buffer, d, kind, buffer + d))
             return errChecksum;
-        return errNone;
+        return ReplyOverrun(owed) ? errCommunication : errNone;
     }
     catch (const std::exception&)
     {
+        NoteStatus(NLinkStatus::lost);
         return errCommunication;
     }
 }
@@ -565,10 +728,14 @@ int32_t CVmCommands::ExchangeShortBinary(uint8_t command, int32_t paramCount, ui
         ((paramCount > 0 || expectedLength > 0) && !buffer))
         return -1;
     if (IsAborted())
+    {
+        m_status = NLinkStatus::aborted;
         return -1;
+    }
     bool lowered = false;
     try
     {
+        const bool owed = m_owed || m_unsettled;
         DropStaleInput();
         if (!WriteAll(Frame(command, buffer, paramCount)))
             return -1;
@@ -579,8 +746,16 @@ int32_t CVmCommands::ExchangeShortBinary(uint8_t command, int32_t paramCount, ui
         uint8_t c = 0;
         if (ReadLink(&c, 1) != 1)
             return -1;
-        if (c >= kFirstStatus || int32_t(c) != expectedLength)
+        if (c >= kFirstStatus)
             return -1;
+        if (int32_t(c) != expectedLength)
+        {
+            // Not the reply to this frame (or not one we can read): whatever follows is
+            // dropped before the next frame.
+            m_unsettled = m_owed = true;
+            NoteStatus(NLinkStatus::noAnswer);
+            return -1;
+        }
         int32_t got = 0;
         while (got < c)
         {
@@ -597,10 +772,13 @@ int32_t CVmCommands::ExchangeShortBinary(uint8_t command, int32_t paramCount, ui
         if (lowered)
             m_stream->SetTimeouts(uint32_t(timeoutMs), uint32_t(timeoutMs));
         // A reply cut short is a failure, not a shorter answer.
-        return got == c ? got : -1;
+        if (got != c || ReplyOverrun(owed))
+            return -1;
+        return got;
     }
     catch (const std::exception&)
     {
+        NoteStatus(NLinkStatus::lost);
         if (lowered)
         {
             try
@@ -609,6 +787,7 @@ int32_t CVmCommands::ExchangeShortBinary(uint8_t command, int32_t paramCount, ui
             }
             catch (const std::exception&)
             {
+                NoteStatus(NLinkStatus::lost);
             }
         }
         return -1;
@@ -634,6 +813,7 @@ bool CVmCommands::Resync()
                 if (b == kFirstStatus)
                 {
                     m_unsettled = false;
+                    m_owed = false;
                     return true;
                 }
             }
@@ -641,24 +821,31 @@ bool CVmCommands::Resync()
     }
     catch (const std::exception&)
     {
+        NoteStatus(NLinkStatus::lost);
     }
     return false;
+}
+
+uint32_t CVmCommands::TransferTimeoutMs(uint32_t byteCount, uint32_t factor)
+{
+    uint64_t bytesPerSecond = m_stream->GetBytesPerSecond();
+    if (bytesPerSecond == 0)
+        bytesPerSecond = 16000;
+    const uint64_t t = uint64_t(byteCount) * factor * 1000 / bytesPerSecond + 200;
+    // Never 0xFFFFFFFF, which would mean "no limit".
+    return uint32_t(std::clamp<uint64_t>(t, 4000, 0xFFFFFFFEu));
 }
 
 bool CVmCommands::SetTransferTimeouts(uint32_t byteCount, uint32_t factor)
 {
     try
     {
-        uint64_t bytesPerSecond = m_stream->GetBytesPerSecond();
-        if (bytesPerSecond == 0)
-            bytesPerSecond = 16000;
-        uint64_t t = uint64_t(byteCount) * factor * 1000 / bytesPerSecond + 200;
-        // Never 0xFFFFFFFF, which would mean "no limit".
-        t = std::clamp<uint64_t>(t, 4000, 0xFFFFFFFEu);
-        return m_stream->SetTimeouts(uint32_t(t), uint32_t(t));
+        const uint32_t t = TransferTimeoutMs(byteCount, factor);
+        return m_stream->SetTimeouts(t, t);
     }
     catch (const std::exception&)
     {
+        NoteStatus(NLinkStatus::lost);
         return false;
     }
 }
@@ -677,9 +864,9 @@ bool CVmCommands::SendHeaderBlock(const uint8_t* block, uint32_t checkBits)
             if (IsAborted())
                 return false;
             DropStaleInput();
+            m_stream->SetTimeouts(4000, 4000);
             if (!WriteAll(QByteArray("\xC1\xF8\x00", 3) + data) || !WriteAll(CheckValue(data, checkBits)))
                 continue;
-            m_stream->SetTimeouts(4000, 4000);
             uint8_t answer = 0xFF;
             if (ReadLink(&answer, 1) == 1 && answer == 0)
                 return true;
@@ -687,6 +874,7 @@ bool CVmCommands::SendHeaderBlock(const uint8_t* block, uint32_t checkBits)
     }
     catch (const std::exception&)
     {
+        NoteStatus(NLinkStatus::lost);
     }
     return false;
 }
@@ -826,6 +1014,7 @@ uint32_t CVmCommands::SendDataBlocks(StreamIO::CIoStream* source, uint32_t lengt
     }
     catch (const std::exception&)
     {
+        NoteStatus(NLinkStatus::lost);
     }
     m_transfer.clear();
     return 0;
@@ -863,6 +1052,7 @@ bool CVmCommands::ProgramFlash(CCallback* callback, int32_t progressMode, bool a
     }
     catch (const std::exception&)
     {
+        NoteStatus(NLinkStatus::lost);
         return false;
     }
 }
@@ -911,6 +1101,7 @@ uint32_t CVmCommands::SendSRecords(StreamIO::CIoStream* source, uint32_t length,
     }
     catch (const std::exception&)
     {
+        NoteStatus(NLinkStatus::lost);
         return 0;
     }
 }
@@ -928,6 +1119,7 @@ bool CVmCommands::SendRawLine(const uint8_t* bytes, uint32_t count, uint8_t ackn
     }
     catch (const std::exception&)
     {
+        NoteStatus(NLinkStatus::lost);
         return false;
     }
 }
@@ -987,6 +1179,7 @@ bool CVmCommands::ListDirectory(uint32_t kindMask, QString& listing)
     }
     catch (const std::exception&)
     {
+        NoteStatus(NLinkStatus::lost);
         return false;
     }
     if (length < 1 || uint32_t(length) > kMaxListing || answer.size() < 9 || answer.at(8) != ';')
@@ -1018,15 +1211,9 @@ bool CVmCommands::DownloadFile(StreamIO::CIoStream* destination, const QString& 
     m_lineEnd = 0;
     try
     {
-        if (!destination->IsOpen() || IsAborted())
+        if (!destination->IsOpen())
             return false;
-        DropStaleInput();
-        if (m_stream->WriteByte(kTextStart) != 1)
-            return false;
-        uint8_t ack = 0;
-        if (ReadLink(&ack, 1) != 1)
-            return false;
-        if (!WriteAll("LOAD \"" + *path + "\"\r"))
+        if (SendTextFrame("LOAD \"" + *path + "\"", kFileCommandMs) <= 0)
             return false;
         uint8_t lengthBytes[4];
         if (ReadFully(lengthBytes, 4) != 4)
@@ -1061,10 +1248,19 @@ bool CVmCommands::DownloadFile(StreamIO::CIoStream* destination, const QString& 
                 return false;
             }
         }
-        return destination->Write(data.constData(), length) == length;
+        m_owed = false;
+        try
+        {
+            return destination->Write(data.constData(), length) == length;
+        }
+        catch (const std::exception&)
+        {
+            return false; // the local file failed; the link is fine
+        }
     }
     catch (const std::exception&)
     {
+        NoteStatus(NLinkStatus::lost);
         return false;
     }
 }
@@ -1101,6 +1297,7 @@ bool CVmCommands::UploadFile(const QString& devicePath, StreamIO::CIoStream* sou
     }
     catch (const std::exception&)
     {
+        NoteStatus(NLinkStatus::lost);
         return false;
     }
 }
@@ -1109,9 +1306,16 @@ bool CVmCommands::ReadSaveAnswer()
 {
     // The tester answers a SAVE with two bytes, 'y' when it stored the data.
     uint8_t answer[2] = {0, 0};
-    const bool ok = ReadFully(answer, 2) == 2 && (answer[0] == 'y' || answer[0] == 'Y');
+    const bool came = ReadFully(answer, 2) == 2;
+    const bool yes = came && (answer[0] == 'y' || answer[0] == 'Y');
+    if (came && !yes && answer[0] != 'n' && answer[0] != 'N')
+    {
+        // Neither yes nor no: a stray answer to something else, dropped before the next frame.
+        m_unsettled = m_owed = true;
+        NoteStatus(NLinkStatus::noAnswer);
+    }
     m_stream->SetTimeouts(4000, 4000);
-    return ok;
+    return yes;
 }
 
 bool CVmCommands::CreateFolder(const QString& devicePath)
@@ -1133,6 +1337,7 @@ bool CVmCommands::CreateFolder(const QString& devicePath)
     }
     catch (const std::exception&)
     {
+        NoteStatus(NLinkStatus::lost);
         return false;
     }
 }
@@ -1207,17 +1412,7 @@ bool CVmCommands::ReadDataBlock(uint8_t* buffer, uint32_t& size, uint8_t status[
     buffer[0] = 0;
     try
     {
-        if (IsAborted())
-            return false;
-        DropStaleInput();
-        if (m_stream->WriteByte(kTextStart) != 1)
-            return false;
-        if (!SetTransferTimeouts(80000, 2))
-            return false;
-        uint8_t ack = 0;
-        if (ReadLink(&ack, 1) != 1)
-            return false;
-        if (!WriteAll(QByteArray("SS\r")))
+        if (SendTextFrame("SS", TransferTimeoutMs(80000, 2)) <= 0)
             return false;
         if (ReadFully(status, 2) != 2)
             return false;
@@ -1242,6 +1437,7 @@ bool CVmCommands::ReadDataBlock(uint8_t* buffer, uint32_t& size, uint8_t status[
     }
     catch (const std::exception&)
     {
+        NoteStatus(NLinkStatus::lost);
         return false;
     }
 }
@@ -1299,6 +1495,7 @@ bool CVmCommands::ChangeMode(uint8_t modeByte, bool& changed, CCallback* callbac
         }
         catch (const std::exception&)
         {
+            NoteStatus(NLinkStatus::lost);
             return false;
         }
     }
@@ -1342,6 +1539,7 @@ bool CVmCommands::ChangeMode(uint8_t modeByte, bool& changed, CCallback* callbac
     }
     catch (const std::exception&)
     {
+        NoteStatus(NLinkStatus::lost);
         return false;
     }
     buffer[0] = 0x01;

@@ -51,6 +51,8 @@ public:
     virtual bool DeleteItem(const QString& devicePath);
 
     void SetCancelToken(const Platform::CancelToken& token) { m_cancel = token; }
+    // How the last command ended on the link (see NLinkStatus).
+    NLinkStatus GetLinkStatus() const { return m_status; }
     bool IsAborted() const { return m_cancel.IsCancelled(); }
     StreamIO::CIoStream* GetStream() const { return m_stream; }
     // 1: the device ends lines with CR LF; 0: with CR alone.
@@ -113,12 +115,26 @@ public:
     static std::optional<QByteArray> QuotePath(const QString& path);
 
 private:
-    // The text frame up to the written command. 1 sent, 0 failed, -1 not acknowledged.
+    // The text frame up to the written command, with the command's time-out for both
+    // directions. A stray late answer where the acknowledgement is due is drained and the
+    // frame started once more. 1 sent, 0 failed, -1 not acknowledged.
     int SendTextFrame(const QByteArray& command, uint32_t timeoutMs);
     // The payload of an answer line; nullopt when a CR LF line has nothing after its blank.
     static std::optional<QByteArray> TakePayload(const QByteArray& line);
-    // One read of up to n bytes; a short one leaves the line unsettled.
+    // One read of up to n bytes; a short one leaves the line unsettled and notes why.
     uint32_t ReadLink(void* buffer, uint32_t n);
+    // Raises the command's link status to status (the worst of a command counts).
+    void NoteStatus(NLinkStatus status);
+    // A read or write that moved less than asked: the answer is owed, and the stream's
+    // error tells a time-out (noAnswer) from a broken link (lost).
+    void NoteShortTransfer();
+    // After the acknowledgement of a text frame: more input means the byte began a
+    // stray late answer. owed: an earlier answer is still owed, so a short gap is waited.
+    bool StrayAfterAck(bool owed);
+    // After a whole byte-coded reply: whether it began with a stray late answer.
+    bool ReplyOverrun(bool owed);
+    // The time-out for moving byteCount bytes at the stream's rate.
+    uint32_t TransferTimeoutMs(uint32_t byteCount, uint32_t factor);
     void Discard(uint32_t n);
     // Reads and drops input until the line stays quiet or limitMs have passed; the
     // time-outs are put back.
@@ -137,6 +153,9 @@ private:
     uint8_t m_lineEnd = 1;
     // An answer may still be on its way (see DropStaleInput).
     bool m_unsettled = false;
+    NLinkStatus m_status = NLinkStatus::ok;
+    // An answer did not come whole and may still arrive, even after the line was quiet.
+    bool m_owed = false;
     QByteArray m_transfer;
 };
 

@@ -6,8 +6,8 @@
 #include "device/DeviceText.h"
 #include "device/PackageHeader.h"
 #include "device/VmCommands.h"
+#include "platform/core/Clock.h"
 #include "streamio/IoStream.h"
-#include "streamio/IpStream.h"
 
 #include <algorithm>
 #include <exception>
@@ -47,13 +47,48 @@ void CVmDevice::SetCancelToken(const Platform::CancelToken& token)
 
 void CVmDevice::WatchLink(bool watch)
 {
-    auto* ip = dynamic_cast<StreamIO::CIpStream*>(m_stream.get());
-    if (!ip)
+    if (!m_stream)
         return;
     if (watch && !(m_cancel == Platform::CancelToken()))
-        ip->SetCancelHook([token = m_cancel] { return token.IsCancelled(); });
+        m_stream->SetCancelHook([token = m_cancel] { return token.IsCancelled(); });
     else
-        ip->SetCancelHook({});
+        m_stream->SetCancelHook({});
+}
+
+NLinkStatus CVmDevice::GetLinkStatus() const
+{
+    return m_commands ? m_commands->GetLinkStatus() : NLinkStatus::lost;
+}
+
+bool CVmDevice::Revive()
+{
+    if (!m_stream || !m_commands || AbortRequested())
+        return false;
+    const uint64_t start = Platform::MonotonicMs();
+    bool reopen = m_commands->GetLinkStatus() == NLinkStatus::lost;
+    for (;;)
+    {
+        try
+        {
+            if (reopen || !m_stream->IsOpen())
+            {
+                if (m_stream->IsOpen())
+                    m_stream->Abort();
+                if (!m_stream->Reopen())
+                    return false; // never opened: nothing to open again
+            }
+            SIdentity identity;
+            if (QueryId(identity) || m_commands->GetLinkStatus() == NLinkStatus::ok)
+                return true; // a refusal is an answer too
+        }
+        catch (const std::exception&)
+        {
+            // The link could not be opened (yet): a tester that reboots refuses it a while.
+        }
+        reopen = m_commands->GetLinkStatus() != NLinkStatus::noAnswer;
+        if (AbortRequested() || Platform::MonotonicMs() - start >= kReviveMs || !Pause(kRevivePauseMs))
+            return false;
+    }
 }
 
 QString CVmDevice::GetErrorText(int32_t code) const

@@ -28,10 +28,29 @@ struct SBlockHeader;
 // source and callback of an update. A device object has no lock: one thread uses it at
 // a time (the job thread while a job runs on it, then its receiver).
 //
-// Cancellation: the device, its command object and the connect waits of its network
-// link share one cancel token. A job lends the device its own token while it runs on it
-// and takes it back at its end; outside a job the token can never fire, so an abort
-// meant for a job never fails the user's own commands, on whatever thread they run.
+// Cancellation: the device, its command object and every wait on its link (reads,
+// writes, connects) share one cancel token. A job lends the device its own token while
+// it runs on it and takes it back at its end; outside a job the token can never fire, so
+// an abort meant for a job never fails the user's own commands, on whatever thread they
+// run. A fired token ends a wait in progress on the link within kCancelReactMs, and
+// every later command fails at once (NLinkStatus::aborted).
+//
+// Time-outs: every command reads (and writes) with the time-out of its own, never with
+// one a previous command left on the stream.
+//
+// Failures, and what the caller of a failed command may rely on (GetLinkStatus):
+// - A reply later than its command's time-out fails that command alone (noAnswer). The
+//   link stays usable: the next command first drains what the late reply left, so it is
+//   never taken for that command's acknowledgement or answer.
+// - A reply that cannot belong to the command sent (text where an acknowledgement byte,
+//   a 'y'/'n' or a framed reply is due) is a stray late answer: it is drained and a text
+//   command is asked once more; when that does not settle it the command fails
+//   (noAnswer). It is never taken as success.
+// - A link the tester closed in order (it rebooted, or shut the connection) is connected
+//   again before the next frame goes out, so the first command after it succeeds. A link
+//   that breaks during a command fails that command (lost); Revive then tells whether
+//   the tester is back.
+// - Nothing here raises: stream exceptions become failure results.
 class CVmDevice
 {
 public:
@@ -113,6 +132,22 @@ public:
     virtual NError_code ProgramBlock(const SBlockHeader& block);
     virtual NError_code LeaveUpdateMode(const CPackageHeader& package, const SBlockHeader& block);
     virtual NError_code FinishUpdate();
+
+    // How the last command on the link ended; meaningful after a command failed. lost
+    // without a link.
+    NLinkStatus GetLinkStatus() const;
+    // After a failed command, on the thread that ran it: drains what a late answer left,
+    // opens a lost link again (a network link connects anew, a port is reopened; a tester
+    // that is still rebooting is given up to kReviveMs to take the connection) and asks
+    // the tester's identity (QueryId). True: the tester answers; a command that failed
+    // with noAnswer failed alone, one that failed with lost may be sent once more. False:
+    // the tester does not answer, the link cannot be opened again, or the cancel token
+    // fired: the connection is lost. Every wait of it ends with the cancel token.
+    virtual bool Revive();
+    static constexpr uint32_t kReviveMs = 10000;
+    static constexpr uint32_t kRevivePauseMs = 250;
+    // How soon a fired cancel token ends a wait in progress on the link (at most).
+    static constexpr uint32_t kCancelReactMs = 50;
 
     // The token every wait and every exchange of this device looks at; it reaches the
     // command object and the link. The default token (no job) never fires.

@@ -2,6 +2,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 namespace StreamIO
 {
@@ -29,6 +30,11 @@ inline constexpr uint32_t STREAM_SEEK_END = 3;
 
 // A time-out of -1: wait without limit.
 inline constexpr uint32_t STREAM_WAIT_FOREVER = 0xFFFFFFFFu;
+
+// Asked while a link waits (to connect, for data, for room to write): true gives the
+// wait up. Links ask it at least every kCancelPollMs.
+using CancelHook = std::function<bool()>;
+inline constexpr uint32_t kCancelPollMs = 20;
 
 // The byte stream every file, RAM file, port and socket goes through.
 //
@@ -77,6 +83,16 @@ public:
     virtual uint32_t SetPosition(uint32_t offset);
     virtual void Truncate() {}
 
+    // Waits on a link end early when the hook says so: the transfer returns what it got
+    // with 995 (operation aborted) recorded, nothing raised. Streams that never wait
+    // ignore it. Set by the stream's owner while no transfer runs.
+    virtual void SetCancelHook(CancelHook hook) { m_cancelHook = std::move(hook); }
+    // Before a new exchange: a link the peer closed in order (end of data pending, the
+    // peer gone) is opened again, so that the exchange does not go out on a dead
+    // connection. True when it was opened again; streams without a peer do nothing.
+    // Failures to open are raised.
+    virtual bool ReconnectIfClosed() { return false; }
+
     // Every concrete stream opens by name and flags; an open stream answers error 50
     // and false.
     virtual bool Open(const QString& name, uint32_t openFlags) = 0;
@@ -95,12 +111,15 @@ protected:
     [[noreturn]] void Raise(uint32_t code);
     void SetName(QString name) { m_name = std::move(name); }
     void SetOpenFlags(uint32_t flags) { m_openFlags = flags; }
+    bool CancelRequested() const { return m_cancelHook && m_cancelHook(); }
+    const CancelHook& GetCancelHook() const { return m_cancelHook; }
 
 private:
     QString m_name;
     uint32_t m_openFlags = 0;
     uint32_t m_lastError = 0;
     StreamHandle m_handle = 0;
+    CancelHook m_cancelHook;
 };
 
 // Reads until n bytes came, a read brings nothing, or the stream reports end of data or

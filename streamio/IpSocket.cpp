@@ -40,7 +40,7 @@ bool IsDottedQuad(const QByteArray& host)
 }
 
 // How long a connect waits between looks at the cancel hook.
-constexpr int kConnectSliceMs = 100;
+constexpr int kConnectSliceMs = int(kCancelPollMs);
 } // namespace
 
 void InitWinsockLock()
@@ -304,12 +304,19 @@ uint32_t CIpSocket::WaitReady(int fd, short events, uint32_t timeoutMs)
     for (;;)
     {
         int wait = -1;
+        bool last = true;
         if (timeoutMs != 0xFFFFFFFFu)
         {
             const uint64_t elapsed = Platform::MonotonicMs() - start;
             wait = elapsed >= timeoutMs
                        ? 0
                        : static_cast<int>(std::min<uint64_t>(timeoutMs - elapsed, 0x7FFFFFFF));
+        }
+        // With a cancel hook the wait goes in slices, so a cancel ends it soon.
+        if (m_cancelHook && (wait < 0 || wait > int(kCancelPollMs)))
+        {
+            wait = int(kCancelPollMs);
+            last = false;
         }
         pollfd p{fd, events, 0};
         const int n = m_ops->Poll(&p, 1, wait);
@@ -320,7 +327,13 @@ uint32_t CIpSocket::WaitReady(int fd, short events, uint32_t timeoutMs)
             return LastSocketError();
         }
         if (n == 0)
-            return Err::Timeout;
+        {
+            if (m_cancelHook && m_cancelHook())
+                return Err::OperationAborted;
+            if (last)
+                return Err::Timeout;
+            continue;
+        }
         if (p.revents & POLLNVAL)
             return Err::WsaNotConnected; // closed under us by a cancel
         // Ready, a hang-up or an error: the transfer that follows tells which.

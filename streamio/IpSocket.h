@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/core/Event.h"
+#include "streamio/IoStream.h"
 
 #include <QByteArray>
 #include <QString>
@@ -27,9 +28,6 @@ namespace StreamIO
 void InitWinsockLock();
 uint32_t StartWinsock();
 void CleanupWinsock();
-
-// Tells a connect in progress to give up (polled a few times a second).
-using CancelHook = std::function<bool()>;
 
 // The socket work of an IP stream, in BSD sockets with poll(), reporting the socket
 // error numbers (10000+) and 1460 for a time-out. The name is the stream's
@@ -66,6 +64,9 @@ public:
     void ResetCancelConnect() { m_cancelConnect.Reset(); }
     // Bytes waiting on the connected socket; false when that cannot be asked.
     bool PendingBytes(uint32_t& count);
+    // A client connection whose peer closed it (end of data is all that is left) or
+    // reset it; asked without waiting.
+    virtual bool PeerGone() { return false; }
 
     // The longest a client waits for a connection.
     static constexpr uint32_t kConnectTimeoutMs = 5000;
@@ -76,7 +77,7 @@ protected:
     // Server: a socket bound to the port on every address, in `fd`.
     uint32_t Bind(int type, int protocol, int& fd);
     // Waits until fd is ready for `events` or the time-out passes: 0 ready, 1460 none,
-    // else the failure.
+    // 995 when the cancel hook said so, else the failure.
     uint32_t WaitReady(int fd, short events, uint32_t timeoutMs);
     // Shuts down and closes a descriptor; 0 or the close's error.
     uint32_t CloseDescriptor(std::atomic<int>& fd, bool shutdownFirst);

@@ -29,9 +29,18 @@ CIpStream::~CIpStream()
 
 void CIpStream::SetCancelHook(CancelHook hook)
 {
-    m_cancelHook = std::move(hook);
+    CIoStream::SetCancelHook(std::move(hook));
     if (m_socket)
-        m_socket->SetCancelHook(m_cancelHook);
+        m_socket->SetCancelHook(GetCancelHook());
+}
+
+bool CIpStream::ReconnectIfClosed()
+{
+    ClearError();
+    if (!m_socket || m_socket->IsServer() || !m_socket->PeerGone())
+        return false;
+    Reconnect();
+    return true;
 }
 
 bool CIpStream::Open(const QString& name, uint32_t openFlags)
@@ -51,7 +60,7 @@ bool CIpStream::Open(const QString& name, uint32_t openFlags)
         socket = std::make_unique<CUdpSocket>(GetName());
     else
         socket = std::make_unique<CTcpSocket>(GetName());
-    socket->SetCancelHook(m_cancelHook);
+    socket->SetCancelHook(GetCancelHook());
     const uint32_t code = socket->Open();
     SetError(code);
     if (code != 0)
@@ -169,9 +178,11 @@ uint32_t CIpStream::Read(void* buffer, uint32_t n)
         const uint32_t code = m_socket->Receive(out + total, n - total, count);
         SetError(code);
         if (code != 0 && code != Err::Timeout && code != Err::WsaConnectionAborted &&
-            code != Err::WsaConnectionReset)
+            code != Err::WsaConnectionReset && code != Err::OperationAborted)
             Raise(code);
         total += count;
+        if (code == Err::OperationAborted)
+            break;
         if (code == Err::WsaConnectionAborted || code == Err::WsaConnectionReset)
             Reconnect();
         else if (count == 0 && n > 0 && code != Err::Timeout)
@@ -206,8 +217,10 @@ uint32_t CIpStream::Write(const void* data, uint32_t n)
     const uint32_t code = m_socket->Send(data, n, count);
     SetError(code);
     if (code != 0 && code != Err::Timeout && code != Err::WsaConnectionAborted &&
-        code != Err::WsaConnectionReset)
+        code != Err::WsaConnectionReset && code != Err::OperationAborted)
         Raise(code);
+    if (code == Err::OperationAborted)
+        return count;
     if (code == Err::WsaConnectionAborted || code == Err::WsaConnectionReset)
         Reconnect();
     if (count == 0 && n > 0)

@@ -35,16 +35,18 @@ public:
     uint32_t Read(void* buffer, uint32_t n) override;
     uint32_t Write(const void* data, uint32_t n) override;
 
-    // Asked while a client connects (a few times a second): true gives up. The device
-    // layer passes its abort flag here.
-    void SetCancelHook(CancelHook hook);
+    // Asked while a client connects and while a transfer waits: true gives up. The
+    // device layer passes its cancel token here.
+    void SetCancelHook(CancelHook hook) override;
+    // A client whose peer closed the connection (or reset it) connects anew, with the
+    // same time-outs.
+    bool ReconnectIfClosed() override;
 
 private:
     // After 10053/10054: a fresh socket with the same time-outs.
     void Reconnect();
 
     std::unique_ptr<CIpSocket> m_socket;
-    CancelHook m_cancelHook;
 };
 
 } // namespace StreamIO

@@ -106,6 +106,20 @@ uint32_t CTcpSocket::Receive(void* buffer, uint32_t n, uint32_t& count)
     return FinishTransfer(code);
 }
 
+bool CTcpSocket::PeerGone()
+{
+    const int fd = m_socket;
+    if (IsServer() || !m_connected || fd < 0)
+        return false;
+    uint8_t probe = 0;
+    const ssize_t r = m_ops->Receive(fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (r > 0)
+        return false; // data first: the caller reads or drops it
+    if (r == 0)
+        return true;
+    return errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR;
+}
+
 uint32_t CTcpSocket::Send(const void* data, uint32_t n, uint32_t& count)
 {
     count = 0;

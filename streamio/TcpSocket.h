@@ -19,6 +19,7 @@ public:
     uint32_t Close() override;
     uint32_t Receive(void* buffer, uint32_t n, uint32_t& count) override;
     uint32_t Send(const void* data, uint32_t n, uint32_t& count) override;
+    bool PeerGone() override;
 
 private:
     // Waits up to the read time-out for a peer.
