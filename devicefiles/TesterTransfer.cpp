@@ -206,10 +206,10 @@ void CTesterTransfer::Cancel()
     while (!m_receiver->done && since.elapsed() < kCancelBoundMs)
     {
         WaitForEvents();
-        if (since.elapsed() - lastCut >= kCutAgainMs)
+        if (!m_receiver->done && since.elapsed() - lastCut >= kCutAgainMs)
         {
             lastCut = since.elapsed();
-            m_shared->cancel.Cancel();
+            m_shared->cancel.CutLink();
         }
     }
     if (m_receiver->done)

@@ -30,7 +30,8 @@ class WorkerThread;
 // own, with a Cancel button, once a request has taken longer than kBusyWindowMs.
 //
 // Cancel fires the transfer's token, which the tester's device carries while a request
-// uses it, and cuts the wait on the link short; Run returns within kCancelBoundMs of the
+// uses it and whose firing ends the device's waits (a link that does not watch it has its
+// wait cut from outside); Run returns within kCancelBoundMs of the
 // click whatever the tester does, and every later Run of the transfer fails at once. A
 // request that has not ended by then finishes alone on the worker and its result is
 // dropped, so a request owns what it touches (captured by value or by shared pointer) and
@@ -46,8 +47,9 @@ public:
     static constexpr int kTickMs = 25;
     // After a cancel: how long the request gets to end before it is let go.
     static constexpr int kCancelBoundMs = 400;
-    // The link's wait is cut again at this pace while a cancelled request has not ended
-    // (a cut that came between two reads may have been missed).
+    // A cancelled request that has not ended this long after the token fired has its
+    // link's wait cut from outside, again at this pace (a cut that came between two reads
+    // may have been missed).
     static constexpr int kCutAgainMs = 100;
     // How long a request runs before a transfer without a progress window shows one.
     static constexpr int kBusyWindowMs = 300;

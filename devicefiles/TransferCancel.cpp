@@ -16,6 +16,10 @@ CTransferCancel::CTransferCancel() : m_token(Platform::CancelToken::Create())
 void CTransferCancel::Cancel()
 {
     m_token.Cancel();
+}
+
+void CTransferCancel::CutLink()
+{
     std::lock_guard guard(m_linkLock);
     if (!m_link)
         return;

@@ -25,9 +25,11 @@ public:
 
     const Platform::CancelToken& Token() const { return m_token; }
     bool IsCancelled() const { return m_token.IsCancelled(); }
-    // Fires the token and ends the pending wait of the registered link; called again, it
-    // cuts a wait that began after the previous call.
+    // Fires the token: the device's waits end with it and its later exchanges fail.
     void Cancel();
+    // Ends the pending wait of the registered link from outside, for a link whose waits
+    // do not watch the token; called again, it cuts a wait that began after the last call.
+    void CutLink();
     // The link the calling request waits on (null: none any more). The link must stay
     // open while it is registered.
     void SetLink(StreamIO::CIoStream* link);

@@ -361,17 +361,21 @@ CVeskoraConnection::NOutcome CVeskoraConnection::RunInBatch(const std::function<
     };
     if (attempt())
         return NOutcome::done;
-    Device::SIdentity identity;
-    if (m_device->GetCancelToken().IsCancelled())
+    Device::NLinkStatus status = m_device->GetLinkStatus();
+    // A refusal is an answer: the tester is there.
+    if (status == Device::NLinkStatus::ok)
+        return NOutcome::failed;
+    if (status == Device::NLinkStatus::aborted || !m_device->Revive())
         return NOutcome::lost;
-    try
-    {
-        if (m_device->Identify(identity))
-            return NOutcome::failed;
-    }
-    catch (const std::exception&)
-    {
-    }
-    (void)reset;
-    return NOutcome::lost;
+    if (status == Device::NLinkStatus::noAnswer)
+        return NOutcome::failed;
+    // The link was lost and the tester is back: the request once more.
+    if (reset)
+        reset();
+    if (attempt())
+        return NOutcome::done;
+    status = m_device->GetLinkStatus();
+    if (status == Device::NLinkStatus::ok)
+        return NOutcome::failed;
+    return status != Device::NLinkStatus::aborted && m_device->Revive() ? NOutcome::failed : NOutcome::lost;
 }
