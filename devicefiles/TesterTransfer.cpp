@@ -12,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include <mutex>
@@ -39,6 +40,9 @@ bool ReadRest(StreamIO::CIoStream& stream, QByteArray& bytes)
     bytes.resize(qsizetype(length));
     return stream.Read(bytes.data(), length) == length;
 }
+
+// Runs under way on the UI thread (they nest when a request's pump starts another).
+int g_runningRequests = 0;
 
 void WaitForEvents()
 {
@@ -152,6 +156,11 @@ CProgressWnd* CTesterTransfer::Window()
     return m_busyWindow.get();
 }
 
+bool CTesterTransfer::IsRequestRunning()
+{
+    return g_runningRequests > 0;
+}
+
 bool CTesterTransfer::Run(Request request)
 {
     if (m_cancelled || !request)
@@ -171,6 +180,8 @@ bool CTesterTransfer::Run(Request request)
     }
     m_shared->wake.Set();
 
+    ++g_runningRequests;
+    const auto ended = qScopeGuard([] { --g_runningRequests; });
     QTimer tick;
     tick.start(kTickMs);
     QElapsedTimer running;

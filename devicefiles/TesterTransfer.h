@@ -65,6 +65,8 @@ public:
     bool Run(Request request);
     // The user cancelled (the progress window's Cancel, Esc or its close).
     bool Cancelled() const { return m_cancelled; }
+    // A request of some transfer is under way (the UI thread is inside Run).
+    static bool IsRequestRunning();
 
     // The tester's download and upload requests of the connection through this transfer,
     // for DeviceFileTransfer: each is a request of a batch (CVeskoraConnection::

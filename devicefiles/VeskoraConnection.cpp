@@ -212,7 +212,8 @@ bool CVeskoraConnection::KeepAlive()
 
 void CVeskoraConnection::OnKeepAliveTimer()
 {
-    if (!m_device)
+    // A request of a transfer keeps the tester busy, and awake, by itself.
+    if (!m_device || CTesterTransfer::IsRequestRunning())
         return;
     if (!m_keepAlive)
         m_keepAlive = std::make_unique<CKeepAliveWorker>();

@@ -54,7 +54,7 @@ public:
     // Asks the held device to keep its remote connection open for 30 s; the caller waits.
     bool KeepAlive();
     // The main window's timer tick: the same request on the worker thread, unless one is
-    // still under way or no device is held.
+    // still under way, a transfer's request is, or no device is held.
     void OnKeepAliveTimer();
     // A keep-alive request of the timer is under way.
     bool IsKeepAliveRunning() const;
