@@ -32,6 +32,8 @@ namespace
 constexpr uint32_t kRamFlags =
     StreamIO::STREAM_READ | StreamIO::STREAM_WRITE | StreamIO::STREAM_CREATE_ALWAYS;
 const QString kMeasurementRamFile = QStringLiteral("RAM:temp.vsm");
+// Where the transfer's worker receives a file, apart from the file the UI thread adds.
+const QString kTransferRamFile = QStringLiteral("RAM:transfer.vsm");
 const QString kConversionRamFile = QStringLiteral("RAM:temp.cnv");
 
 QString FolderAndBase(const QString& path)
@@ -128,76 +130,114 @@ void CMeasurementDownload::DownloadMeasurementFiles(const QString& targetFolder)
 bool CMeasurementDownload::TransferFiles(const std::vector<TVeskFile>& chosen, const QString& explorerFolder,
                                          const QString& targetFolder, QStringList& notDownloaded)
 {
-    const int count = int(chosen.size());
-    CProgressWnd progress(m_parent, LoadString(StringId::IDS_DOWNLOADING), LoadString(StringId::IDS_CANCEL),
-                          true);
-    progress.SetText(QString());
-    progress.SetRange(0, count, 1);
-    CTesterTransfer transfer(m_parent, &progress);
-    for (int i = 0; i < count; ++i)
+    // What the worker works through, worked out here: each chosen item keeps its place
+    // below the explorer's folder.
+    struct SItem
     {
-        const TVeskFile& file = chosen[size_t(i)];
-        const QString& source = file.path;
-        // Chosen items lie in the explorer's folder; each keeps its place below it.
-        QString target = targetFolder + source.mid(explorerFolder.size());
+        QString source;
+        QString target;
+        QString text;
+        bool folder;
+    };
+    auto items = std::make_shared<std::vector<SItem>>();
+    for (const TVeskFile& file : chosen)
+    {
+        QString target = targetFolder + file.path.mid(explorerFolder.size());
         // The document names a series after the file's base name, which is the text
         // before the last period; a file name without one is a name all the same.
         if (!file.isFolder && !target.mid(target.lastIndexOf(u'\\') + 1).contains(u'.'))
             target += u'.';
-
         QString targetFolderPart, targetBase;
         SplitDevicePath(target, &targetFolderPart, nullptr, &targetBase, nullptr);
-        progress.SetText(FromToText(source, targetFolderPart + targetBase));
-        progress.StepIt();
-        progress.PumpMessages(true);
-        if (progress.Cancelled())
-            return false;
+        items->push_back({file.path, target, FromToText(file.path, targetFolderPart + targetBase), file.isFolder});
+    }
 
-        if (file.isFolder)
+    CProgressWnd progress(m_parent, LoadString(StringId::IDS_DOWNLOADING), LoadString(StringId::IDS_CANCEL),
+                          true);
+    progress.SetText(QString());
+    progress.SetRange(0, int(items->size()), 1);
+    CTesterTransfer transfer(m_parent, &progress);
+    bool lost = false;
+    // On the UI thread, as the worker reports: the item's line, then the item itself.
+    const auto show = [&progress, items](size_t i)
+    {
+        progress.SetText((*items)[i].text);
+        progress.StepIt();
+    };
+    const auto arrived = [this, items](size_t i, const QByteArray* bytes)
+    {
+        const SItem& item = (*items)[i];
+        if (item.folder)
         {
             // An empty folder is wanted too: the project gets the folder.
-            m_doc.AddMeasurementFile(target, nullptr);
-            continue;
+            m_doc.AddMeasurementFile(item.target, nullptr);
+            return;
         }
-        std::shared_ptr<StreamIO::CRamStream> ram = OpenRamFile(kMeasurementRamFile);
-        auto outcome = std::make_shared<CVeskoraConnection::NOutcome>(CVeskoraConnection::NOutcome::failed);
-        if (ram)
-            transfer.Run(
-                [connection = &m_connection, ram, source, outcome]
-                {
-                    *outcome = connection->RunInBatch(
-                        [&](Device::CVmDevice& device) { return device.DownloadFile(ram.get(), source); },
-                        [&]
-                        {
-                            ram->SetPosition(0);
-                            ram->Truncate();
-                        });
-                    return *outcome == CVeskoraConnection::NOutcome::done;
-                });
-        // The file under way when the user cancelled does not reach the project.
-        if (transfer.Cancelled())
-            return false;
-        bool added = false;
-        if (ram && *outcome == CVeskoraConnection::NOutcome::done)
+        std::shared_ptr<StreamIO::CRamStream> ram = bytes ? OpenRamFile(kMeasurementRamFile) : nullptr;
+        if (ram && ram->Write(bytes->constData(), uint32_t(bytes->size())) == uint32_t(bytes->size()))
         {
             ram->SetPosition(0);
-            added = m_doc.AddMeasurementFile(target, ram.get());
+            if (m_doc.AddMeasurementFile(item.target, ram.get()))
+                return;
         }
-        ram.reset();
-        if (added)
-            continue;
-        m_failed << source;
-        // A file the tester refused or answered too late is one failure; a tester that no
-        // longer answers ends the batch, and everything not yet downloaded is named.
-        if (*outcome == CVeskoraConnection::NOutcome::lost)
+        m_failed << item.source;
+    };
+    const auto gone = [&lost, &notDownloaded, items](size_t failed)
+    {
+        lost = true;
+        for (size_t rest = failed + 1; rest < items->size(); ++rest)
+            if (!(*items)[rest].folder)
+                notDownloaded << (*items)[rest].source;
+    };
+
+    // The worker fetches file after file; each arrives on the UI thread whole or not at
+    // all, so the file under way when the user cancels does not reach the project.
+    transfer.RunReporting(
+        [connection = &m_connection, items, show, arrived, gone](const CTesterTransfer::Post& post)
         {
-            for (int rest = i + 1; rest < count; ++rest)
-                if (!chosen[size_t(rest)].isFolder)
-                    notDownloaded << chosen[size_t(rest)].path;
+            for (size_t i = 0; i < items->size(); ++i)
+            {
+                const SItem& item = (*items)[i];
+                post([show, i] { show(i); });
+                if (item.folder)
+                {
+                    post([arrived, i] { arrived(i, nullptr); });
+                    continue;
+                }
+                std::shared_ptr<StreamIO::CRamStream> ram = OpenRamFile(kTransferRamFile);
+                if (!ram)
+                {
+                    post([arrived, i] { arrived(i, nullptr); });
+                    continue;
+                }
+                const CVeskoraConnection::NOutcome outcome = connection->RunInBatch(
+                    [&](Device::CVmDevice& device) { return device.DownloadFile(ram.get(), item.source); },
+                    [&]
+                    {
+                        ram->SetPosition(0);
+                        ram->Truncate();
+                    });
+                auto bytes = std::make_shared<QByteArray>();
+                bool whole = outcome == CVeskoraConnection::NOutcome::done;
+                if (whole)
+                {
+                    bytes->resize(qsizetype(ram->GetLength()));
+                    ram->SetPosition(0);
+                    whole = ram->Read(bytes->data(), uint32_t(bytes->size())) == uint32_t(bytes->size());
+                }
+                post([arrived, i, bytes, whole] { arrived(i, whole ? bytes.get() : nullptr); });
+                // A file the tester refused or answered too late is one failure; a tester
+                // that no longer answers ends the batch, and everything not yet downloaded
+                // is named.
+                if (outcome == CVeskoraConnection::NOutcome::lost)
+                {
+                    post([gone, i] { gone(i); });
+                    return false;
+                }
+            }
             return true;
-        }
-    }
-    return false;
+        });
+    return lost && !transfer.Cancelled();
 }
 
 void CMeasurementDownload::ReportFailures(bool lost, const QStringList& notDownloaded)

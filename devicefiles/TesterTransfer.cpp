@@ -56,7 +56,7 @@ struct CTesterTransfer::SShared
     CTransferCancel cancel;
     Platform::Event wake{false, false};
     std::mutex lock;
-    Request request;
+    ReportingRequest request;
     uint64_t ticket = 0;
     QPointer<QObject> receiver;
 };
@@ -72,7 +72,13 @@ public:
         done = true;
         result = ok;
     }
+    void Report(uint64_t ticket, const std::function<void()>& call)
+    {
+        if (ticket == awaited && !cancelled && call)
+            call();
+    }
     uint64_t awaited = 0;
+    bool cancelled = false;
     bool done = false;
     bool result = false;
 };
@@ -104,7 +110,7 @@ bool CTesterTransfer::StartWorker()
             Platform::Event* events[] = {&state.stopEvent, &shared->wake};
             while (Platform::Event::WaitAny(events, Platform::kInfinite) == 1)
             {
-                Request run;
+                ReportingRequest run;
                 uint64_t ticket = 0;
                 QPointer<QObject> receiver;
                 {
@@ -119,9 +125,20 @@ bool CTesterTransfer::StartWorker()
                 bool ok = false;
                 {
                     CTransferCancel::Scope scope(shared->cancel);
+                    const Post post = [receiver, ticket](std::function<void()> call)
+                    {
+                        QMetaObject::invokeMethod(
+                            QCoreApplication::instance(),
+                            [receiver, ticket, call = std::move(call)]
+                            {
+                                if (auto* target = static_cast<CReceiver*>(receiver.data()))
+                                    target->Report(ticket, call);
+                            },
+                            Qt::QueuedConnection);
+                    };
                     try
                     {
-                        ok = run();
+                        ok = run(post);
                     }
                     catch (...)
                     {
@@ -163,13 +180,20 @@ bool CTesterTransfer::IsRequestRunning()
 
 bool CTesterTransfer::Run(Request request)
 {
+    if (!request)
+        return false;
+    return RunReporting([request = std::move(request)](const Post&) { return request(); });
+}
+
+bool CTesterTransfer::RunReporting(ReportingRequest request)
+{
     if (m_cancelled || !request)
         return false;
     if (!QCoreApplication::instance() || !StartWorker())
     {
-        // Without an event loop there is nothing to keep turning.
+        // Without an event loop there is nothing to keep turning: reports are made at once.
         CTransferCancel::Scope scope(m_shared->cancel);
-        return request();
+        return request([](const std::function<void()>& call) { call(); });
     }
     m_receiver->done = false;
     m_receiver->awaited = ++m_ticket;
@@ -208,6 +232,7 @@ bool CTesterTransfer::Run(Request request)
 void CTesterTransfer::Cancel()
 {
     m_cancelled = true;
+    m_receiver->cancelled = true;
     m_shared->cancel.Cancel();
     QTimer tick;
     tick.start(kTickMs);

@@ -63,6 +63,15 @@ public:
 
     // Runs the request on the worker; its result, or false after a cancel.
     bool Run(Request request);
+
+    // A request that reports as it goes: what it posts runs on the UI thread, in order and
+    // before Run returns, unless the transfer was cancelled meanwhile (then it is
+    // dropped). The worker goes on meanwhile, so a batch of files need not wait for the
+    // UI thread between files. A posted call may refer to the caller's objects (they live
+    // until Run returns); the request itself may not.
+    using Post = std::function<void(std::function<void()>)>;
+    using ReportingRequest = std::function<bool(const Post& post)>;
+    bool RunReporting(ReportingRequest request);
     // The user cancelled (the progress window's Cancel, Esc or its close).
     bool Cancelled() const { return m_cancelled; }
     // A request of some transfer is under way (the UI thread is inside Run).

@@ -158,9 +158,9 @@ bool CVeskoraConnection::Connect(QWidget* parent)
             return true;
         if (check.Cancelled())
             return false;
-        // Still held: its link failed. It cannot be told that the connection ends.
-        if (m_device)
-            DropLostDevice();
+        // Gone, or still held with a link that failed, which cannot be told that the
+        // connection ends: either way the connection's workers stop with it.
+        DropLostDevice();
     }
     std::unique_ptr<Device::CVmDevice> found = TesterConnection::RunWizard(
         QStringLiteral("\\ConnWizard\\Veskora\\"),
