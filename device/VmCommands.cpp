@@ -46,6 +46,8 @@ constexpr uint64_t kStaleLimitMs = 2000;
 // acknowledgement for the byte to count as one: on a slow line the rest of a stray
 // answer trails its first byte by a few byte times.
 constexpr uint32_t kStrayGapMs = 30;
+// Late answers skipped before a frame's acknowledgement at most.
+constexpr int kMaxStrayLines = 4;
 // The answer of a LOAD (acknowledgement and length) comes within the time-out of the
 // other file commands.
 constexpr uint32_t kFileCommandMs = 6000;
@@ -154,28 +156,38 @@ void CVmCommands::NoteStatus(NLinkStatus status)
         m_status = status;
 }
 
-void CVmCommands::NoteShortTransfer()
+void CVmCommands::NoteShortTransfer(uint64_t elapsedMs)
 {
     m_unsettled = true;
     m_owed = true;
     uint32_t error = 0;
+    uint32_t readMs = 0;
+    uint32_t writeMs = 0;
+    bool haveTimeouts = false;
     try
     {
         error = m_stream->GetError();
+        haveTimeouts = m_stream->GetTimeouts(readMs, writeMs);
     }
     catch (const std::exception&)
     {
     }
     if (IsAborted() || error == Err::OperationAborted)
         NoteStatus(NLinkStatus::aborted);
-    else if (error == Err::Timeout || error == 0)
+    else if (error == Err::HandleEof && haveTimeouts && readMs != StreamIO::STREAM_WAIT_FOREVER &&
+             elapsedMs * 2 < readMs)
+        // A port records a read that timed out as end of data too; end of data long
+        // before the time-out is a link that ended (a hang-up, a closed connection).
+        NoteStatus(NLinkStatus::lost);
+    else if (error == Err::HandleEof || error == Err::Timeout || error == 0)
         NoteStatus(NLinkStatus::noAnswer);
     else
-        NoteStatus(NLinkStatus::lost); // end of data, a port gone
+        NoteStatus(NLinkStatus::lost);
 }
 
 uint32_t CVmCommands::ReadLink(void* buffer, uint32_t n)
 {
+    const uint64_t start = NowCounter();
     uint32_t got = 0;
     try
     {
@@ -189,12 +201,13 @@ uint32_t CVmCommands::ReadLink(void* buffer, uint32_t n)
         throw;
     }
     if (got < n)
-        NoteShortTransfer();
+        NoteShortTransfer(MsSince(start));
     return got;
 }
 
 uint32_t CVmCommands::ReadFully(void* buffer, uint32_t n)
 {
+    const uint64_t start = NowCounter();
     uint32_t got = 0;
     try
     {
@@ -208,7 +221,7 @@ uint32_t CVmCommands::ReadFully(void* buffer, uint32_t n)
         throw;
     }
     if (got < n)
-        NoteShortTransfer();
+        NoteShortTransfer(MsSince(start));
     return got;
 }
 
@@ -284,7 +297,7 @@ bool CVmCommands::WriteAll(const QByteArray& bytes)
     if (sent == uint32_t(bytes.size()))
         return true;
     // Whatever the tester got of it, an answer may follow.
-    NoteShortTransfer();
+    NoteShortTransfer(0); // nothing waited for: end of data here is a link that ended
     return false;
 }
 
@@ -355,36 +368,44 @@ int CVmCommands::SendTextFrame(const QByteArray& command, uint32_t timeoutMs)
         m_status = NLinkStatus::aborted;
         return 0;
     }
-    for (int attempt = 0; attempt < 2; ++attempt)
+    bool owed = m_owed || m_unsettled;
+    DropStaleInput();
+    if (!m_stream->SetTimeouts(timeoutMs, timeoutMs))
+        return 0;
+    if (!WriteAll(QByteArray(1, char(kTextStart))))
+        return 0;
+    uint8_t ack = 0;
+    if (ReadLink(&ack, 1) != 1)
+        return -1;
+    for (int stray = 0; StrayAfterAck(owed); ++stray)
     {
-        const bool owed = m_owed || m_unsettled;
-        DropStaleInput();
-        if (!m_stream->SetTimeouts(timeoutMs, timeoutMs))
-            return 0;
-        if (!WriteAll(QByteArray(1, char(kTextStart))))
-            return 0;
-        uint8_t ack = 0;
-        if (ReadLink(&ack, 1) != 1)
-            return -1;
-        if (!StrayAfterAck(owed))
+        // The byte began a late answer to an earlier command, which came after the line
+        // had been quiet. Its line is dropped; the byte after it is the acknowledgement.
+        owed = true;
+        if (stray >= kMaxStrayLines || !SkipLine(ack) || ReadLink(&ack, 1) != 1)
         {
-            m_owed = false;
-            if (!WriteAll(command + char(kCr)))
-                return 0;
-            return 1;
+            m_unsettled = m_owed = true;
+            NoteStatus(NLinkStatus::noAnswer);
+            return -1;
         }
-        // The byte was the first of a late answer to an earlier command. The tester has
-        // opened a frame for our 0x10 (or will): an empty line closes it, costing one "?".
-        // Then everything is dropped until the line is quiet, and the frame starts again.
-        m_owed = true;
-        NoteStatus(NLinkStatus::noAnswer);
-        WriteAll(QByteArray(1, char(kCr)));
-        DrainUntilQuiet(kStaleLimitMs);
-        m_unsettled = false;
-        if (IsAborted())
-            return 0;
     }
-    return -1;
+    m_owed = false;
+    if (!WriteAll(command + char(kCr)))
+        return 0;
+    return 1;
+}
+
+bool CVmCommands::SkipLine(uint8_t first)
+{
+    uint8_t b = first;
+    for (uint32_t n = 0; n < kAnswerSize; ++n)
+    {
+        if (b == kLf || (m_lineEnd == 0 && b == kCr))
+            return true;
+        if (ReadLink(&b, 1) != 1)
+            return false;
+    }
+    return false;
 }
 
 bool CVmCommands::StrayAfterAck(bool owed)
@@ -707,7 +728,7 @@ NError_code CVmCommands::ExchangeBinaryData(uint8_t command, uint8_t* buffer, in
         replyCount = got;
         if (got < total)
         {
-            NoteShortTransfer();
+            NoteShortTransfer(MsSince(start));
             return errCommunication;
         }
         if (!CheckMatches(buffer, d, kind, buffer + d))

@@ -116,8 +116,9 @@ public:
 
 private:
     // The text frame up to the written command, with the command's time-out for both
-    // directions. A stray late answer where the acknowledgement is due is drained and the
-    // frame started once more. 1 sent, 0 failed, -1 not acknowledged.
+    // directions. A stray late answer where the acknowledgement is due is skipped, and
+    // the byte after it taken as the acknowledgement. 1 sent, 0 failed, -1 not
+    // acknowledged.
     int SendTextFrame(const QByteArray& command, uint32_t timeoutMs);
     // The payload of an answer line; nullopt when a CR LF line has nothing after its blank.
     static std::optional<QByteArray> TakePayload(const QByteArray& line);
@@ -125,12 +126,15 @@ private:
     uint32_t ReadLink(void* buffer, uint32_t n);
     // Raises the command's link status to status (the worst of a command counts).
     void NoteStatus(NLinkStatus status);
-    // A read or write that moved less than asked: the answer is owed, and the stream's
-    // error tells a time-out (noAnswer) from a broken link (lost).
-    void NoteShortTransfer();
+    // A read or write that moved less than asked after elapsedMs: the answer is owed,
+    // and the stream's error tells a time-out (noAnswer) from a broken link (lost).
+    void NoteShortTransfer(uint64_t elapsedMs);
     // After the acknowledgement of a text frame: more input means the byte began a
     // stray late answer. owed: an earlier answer is still owed, so a short gap is waited.
     bool StrayAfterAck(bool owed);
+    // Reads up to the end of the answer line that begins with first; false when it does
+    // not end.
+    bool SkipLine(uint8_t first);
     // After a whole byte-coded reply: whether it began with a stray late answer.
     bool ReplyOverrun(bool owed);
     // The time-out for moving byteCount bytes at the stream's rate.

@@ -43,9 +43,9 @@ struct SBlockHeader;
 //   link stays usable: the next command first drains what the late reply left, so it is
 //   never taken for that command's acknowledgement or answer.
 // - A reply that cannot belong to the command sent (text where an acknowledgement byte,
-//   a 'y'/'n' or a framed reply is due) is a stray late answer: it is drained and a text
-//   command is asked once more; when that does not settle it the command fails
-//   (noAnswer). It is never taken as success.
+//   a 'y'/'n' or a framed reply is due) is a stray late answer: it is drained. A text
+//   command then goes out on the acknowledgement that follows the stray answer; any
+//   other command fails (noAnswer). A stray answer is never taken as success.
 // - A link the tester closed in order (it rebooted, or shut the connection) is connected
 //   again before the next frame goes out, so the first command after it succeeds. A link
 //   that breaks during a command fails that command (lost); Revive then tells whether

@@ -16,6 +16,7 @@ struct CKeepAliveWorker::SShared
     QObject* context = nullptr; // outlives the worker (see the header)
     Done done;
     uint64_t ticket = 0;
+    Platform::CancelToken cancel; // the request's
 };
 
 CKeepAliveWorker::CKeepAliveWorker() = default;
@@ -42,19 +43,21 @@ bool CKeepAliveWorker::Post(Request request, QObject* context, Done done)
                     Done report;
                     QObject* target = nullptr;
                     uint64_t ticket = 0;
+                    Platform::CancelToken cancel;
                     {
                         std::lock_guard guard(shared->lock);
                         run = std::move(shared->request);
                         report = std::move(shared->done);
                         target = shared->context;
                         ticket = shared->ticket;
+                        cancel = shared->cancel;
                     }
                     if (!run)
                         continue;
                     bool ok = false;
                     try
                     {
-                        ok = run();
+                        ok = run(cancel);
                     }
                     catch (...)
                     {
@@ -95,6 +98,7 @@ bool CKeepAliveWorker::Post(Request request, QObject* context, Done done)
         m_shared->context = context;
         m_shared->done = std::move(finish);
         m_shared->ticket = ++m_ticket;
+        m_shared->cancel = Platform::CancelToken::Create();
     }
     m_busy = true;
     m_shared->wake.Set();
@@ -107,6 +111,8 @@ bool CKeepAliveWorker::Stop(uint32_t timeoutMs)
     {
         // Whatever is still on its way is no longer awaited.
         std::lock_guard guard(m_shared->lock);
+        // A request waiting on a silent tester lets go of it now.
+        m_shared->cancel.Cancel();
         m_shared->ticket = 0;
         m_shared->request = nullptr;
         m_shared->done = nullptr;

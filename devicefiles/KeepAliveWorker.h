@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/core/CancelToken.h"
 #include "platform/core/WorkerThread.h"
 
 #include <cstdint>
@@ -15,10 +16,14 @@ class QObject;
 // on the UI thread and must outlive the worker. A result that is no longer awaited (after
 // Stop) is dropped. Post and Stop are called on the UI thread. The request itself must
 // guard what it touches (the tester's connection holds its device lock around it).
+//
+// Each request gets a cancel token of its own, which it lends to the device it asks:
+// Stop fires it, so a request waiting on a tester that stopped answering ends within the
+// device's kCancelReactMs rather than its time-out, and lets go of the device.
 class CKeepAliveWorker
 {
 public:
-    using Request = std::function<bool()>;
+    using Request = std::function<bool(const Platform::CancelToken& cancel)>;
     using Done = std::function<void(bool ok)>;
 
     CKeepAliveWorker();
@@ -30,8 +35,8 @@ public:
     bool Post(Request request, QObject* context, Done done);
     // A request has been posted and its result not yet delivered.
     bool Busy() const { return m_busy; }
-    // Lets a request under way finish (waiting up to timeoutMs) and ends the thread. A
-    // result that arrives afterwards is dropped.
+    // Cancels a request under way, waits up to timeoutMs for it to end and ends the
+    // thread. A result that arrives afterwards is dropped.
     bool Stop(uint32_t timeoutMs);
 
 private:

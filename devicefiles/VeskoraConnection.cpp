@@ -230,19 +230,25 @@ void CVeskoraConnection::OnKeepAliveTimer()
     // thread uses the tester, and checks that the device is still the one it was posted
     // for.
     m_keepAlive->Post(
-        [this, generation]
+        [this, generation](const Platform::CancelToken& cancel)
         {
             std::lock_guard guard(m_deviceLock);
             if (!m_device || m_generation != generation)
                 return true;
+            // Stopping the worker cuts the wait on a silent tester short.
+            const Platform::CancelToken previous = m_device->GetCancelToken();
+            m_device->SetCancelToken(cancel);
+            bool ok = false;
             try
             {
-                return m_device->KeepAlive(true, kKeepAliveMs);
+                ok = m_device->KeepAlive(true, kKeepAliveMs);
             }
             catch (const std::exception&)
             {
-                return false;
+                ok = false;
             }
+            m_device->SetCancelToken(previous);
+            return ok;
         },
         m_context.get(), [this, generation](bool ok) { OnKeepAliveDone(generation, ok); });
 }

@@ -3,6 +3,7 @@
 #include "device/Veskamon2Device.h"
 #include "streamio/IoStream.h"
 
+#include <chrono>
 #include <exception>
 
 namespace
@@ -31,13 +32,30 @@ bool CMeasThread::Start(Device::CVmDevice* device, Notifier notifier, int sample
     m_notifier = std::move(notifier);
     m_samplesPerNotice = samplesPerNotice > 0 ? samplesPerNotice : kDefaultSamplesPerNotice;
     m_stop = false;
+    {
+        std::lock_guard guard(m_endLock);
+        m_ended = false;
+    }
+    m_previousToken = device->GetCancelToken();
+    m_cancel = Platform::CancelToken::Create();
+    device->SetCancelToken(m_cancel);
     const uint32_t run = ++m_run;
     try
     {
-        m_thread = std::thread([this, run] { ThreadProc(run); });
+        m_thread = std::thread(
+            [this, run]
+            {
+                ThreadProc(run);
+                {
+                    std::lock_guard guard(m_endLock);
+                    m_ended = true;
+                }
+                m_endChanged.notify_all();
+            });
     }
     catch (const std::exception&)
     {
+        device->SetCancelToken(m_previousToken);
         m_device = nullptr;
         return false;
     }
@@ -49,7 +67,16 @@ void CMeasThread::Stop()
     if (!m_thread.joinable())
         return;
     m_stop = true;
+    bool ended = false;
+    {
+        std::unique_lock guard(m_endLock);
+        ended = m_endChanged.wait_for(guard, std::chrono::milliseconds(kStopGraceMs), [this] { return m_ended; });
+    }
+    if (!ended)
+        m_cancel.Cancel(); // the tester holds the thread in a wait: cut it short
     m_thread.join();
+    if (ended)
+        m_device->SetCancelToken(m_previousToken);
     m_device = nullptr;
 }
 

@@ -1,5 +1,8 @@
 #pragma once
+#include "platform/core/CancelToken.h"
+
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -30,6 +33,14 @@ class CVmDevice;
 //
 // Stopping: the thread is never killed. Its loop wakes at least every kReadTimeoutMs,
 // sees the stop flag, switches the tester's sample stream off and ends; Stop joins it.
+// While the thread runs the device carries the thread's own cancel token. When the
+// thread has not ended kStopGraceMs after the stop flag (a tester that stopped answering
+// holds it in a command's wait), Stop fires that token: the device's pending wait ends
+// at once and so does the thread, so Stop returns within kStopBoundMs whatever the
+// tester does. The device then keeps the fired token, so the disconnect that follows
+// does not wait on the silent tester either: every later command fails at once until
+// its owner drops it or lends it another token. A thread that ended in time hands the
+// device back its earlier token.
 class CMeasThread
 {
 public:
@@ -52,6 +63,9 @@ public:
     static constexpr int kDefaultSamplesPerNotice = 5;
     // Samples a test keeps at most (the longest curve the codec packs).
     static constexpr size_t kMaxTestSamples = 65535;
+    // How long Stop lets the thread end on its own, and the most it takes in all.
+    static constexpr uint32_t kStopGraceMs = 200;
+    static constexpr uint32_t kStopBoundMs = 500;
     // Depth samples at or above this value, 0 and 0xFFFF are no depth and are dropped.
     static constexpr uint16_t kSampleLimit = 35000;
 
@@ -85,6 +99,12 @@ private:
 
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
+    // The thread has left its loop (guarded by m_endLock; m_ended tells Stop).
+    std::mutex m_endLock;
+    std::condition_variable m_endChanged;
+    bool m_ended = false;
+    Platform::CancelToken m_cancel;
+    Platform::CancelToken m_previousToken;
     Device::CVmDevice* m_device = nullptr;
     Notifier m_notifier;
     int m_samplesPerNotice = kDefaultSamplesPerNotice;

@@ -307,6 +307,10 @@ bool CFileStream::WaitReady(short events, uint64_t deadlineMs)
                 return false;
             timeout = static_cast<int>(std::min<uint64_t>(deadlineMs - now, 0x7FFFFFFF));
         }
+        // With a cancel hook the wait goes in slices, so a cancel ends it soon.
+        const bool sliced = GetCancelHook() && (timeout < 0 || timeout > int(kCancelPollMs));
+        if (sliced)
+            timeout = int(kCancelPollMs);
         pollfd fds[2] = {{m_fd, events, 0}, {m_cancel->Fd(), POLLIN, 0}};
         const int n = ::poll(fds, 2, timeout);
         if (n < 0)
@@ -316,7 +320,16 @@ bool CFileStream::WaitReady(short events, uint64_t deadlineMs)
             Raise(LastError());
         }
         if (n == 0)
+        {
+            if (CancelRequested())
+            {
+                m_hookCancelled = true;
+                return false;
+            }
+            if (sliced)
+                continue;
             return false;
+        }
         if ((fds[1].revents & POLLIN) && m_cancel->TryConsume())
             return false;
         if (fds[0].revents != 0)
@@ -384,6 +397,7 @@ uint32_t CFileStream::Read(void* buffer, uint32_t n)
     if (n == 0)
         return 0;
     uint32_t got;
+    m_hookCancelled = false;
     if (IsTerminal())
     {
         got = ReadTerminal(static_cast<uint8_t*>(buffer), n);
@@ -398,7 +412,9 @@ uint32_t CFileStream::Read(void* buffer, uint32_t n)
             Raise(LastError());
         got = static_cast<uint32_t>(r);
     }
-    if (got == 0)
+    if (m_hookCancelled)
+        SetError(Err::OperationAborted);
+    else if (got == 0)
         SetError(Err::HandleEof);
     return got;
 }
@@ -413,6 +429,7 @@ uint32_t CFileStream::Write(const void* data, uint32_t n)
         return 0;
     const auto* bytes = static_cast<const uint8_t*>(data);
     uint32_t done = 0;
+    m_hookCancelled = false;
     if (IsTerminal())
     {
         done = WriteTerminal(bytes, n);
@@ -432,7 +449,9 @@ uint32_t CFileStream::Write(const void* data, uint32_t n)
             done += static_cast<uint32_t>(r);
         }
     }
-    if (done == 0)
+    if (m_hookCancelled)
+        SetError(Err::OperationAborted);
+    else if (done == 0)
         SetError(Err::Timeout);
     return done;
 }

@@ -60,7 +60,8 @@ private:
     uint32_t ReadTerminal(uint8_t* buffer, uint32_t n);
     uint32_t WriteTerminal(const uint8_t* data, uint32_t n);
     // Waits until the descriptor is ready for events or the deadline (0 = none) passes;
-    // false at the deadline or when CancelPending woke the wait.
+    // false at the deadline, when CancelPending woke the wait, or when the cancel hook
+    // said so (then m_hookCancelled is set).
     bool WaitReady(short events, uint64_t deadlineMs);
     // Pushes written data to the device (disk or line); 0 or the error code.
     uint32_t SyncDescriptor();
@@ -74,6 +75,7 @@ private:
     Timeouts m_timeouts;
     // Wakes a transfer that waits on a terminal; only terminals have one.
     std::unique_ptr<Platform::Event> m_cancel;
+    bool m_hookCancelled = false;
 };
 
 } // namespace StreamIO

@@ -142,6 +142,11 @@ uint32_t CUsbHostProbeControl::Read(void* buffer, uint32_t n)
         const uint64_t elapsed = Elapsed(start);
         const bool bufferFree = (m_readReport[1] & kBufferFree) != 0;
         const bool empty = (m_readReport[2] & kLengthMask) == 0;
+        if (got < n && CancelRequested())
+        {
+            SetError(Err::OperationAborted);
+            break;
+        }
         if (TimedOut(start, m_readTimeout, elapsed))
         {
             // A complete read stays a success, however long the probe took to settle.
@@ -213,11 +218,12 @@ uint32_t CUsbHostProbeControl::Write(const void* data, uint32_t n)
         }
 
         const uint64_t elapsed = Elapsed(start);
-        if (TimedOut(start, m_writeTimeout, elapsed))
+        const bool cancelled = CancelRequested();
+        if (cancelled || TimedOut(start, m_writeTimeout, elapsed))
         {
             // The probe did not take it in time: withdraw the payload, so it is not taken
             // later as if sent now, and report that nothing went.
-            SetError(Err::Timeout);
+            SetError(cancelled ? Err::OperationAborted : Err::Timeout);
             m_writeReport[1] |= kBufferFree;
             m_writeReport[2] &= static_cast<uint8_t>(~kLengthMask);
             WriteReport(m_writeReport);

@@ -20,6 +20,7 @@
 #include "seriesview/LiveView.h"
 #include "streamio/StreamIO.h"
 #include "tests/app/AppTestSupport.h"
+#include "tests/support/CpuHog.h"
 #include "tests/support/DialogDriver.h"
 #include "tests/support/HidProbeSimulator.h"
 #include "tests/support/MessageBoxRecorder.h"
@@ -30,6 +31,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -110,6 +112,29 @@ protected:
         Measure();
         ASSERT_TRUE(MeasureChecked());
         ASSERT_TRUE(frame->IsLive());
+    }
+    // Live mode on, then the tester stops answering (its answers would come long after
+    // every time-out), and the machine is busy: Measure off, or closing the window, must
+    // still return at once and leave no tester behind.
+    void StopWithASilentTester(bool closeWindow)
+    {
+        StartLive();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return sim->SamplingOn(); }, kDeadlineMs));
+        sim->Engine().UpdateFaults([](Sim::Faults& f) { f.replyDelayMs = 20000; });
+        CpuHog hog;
+        QElapsedTimer timer;
+        timer.start();
+        if (closeWindow)
+            frame.reset();
+        else
+            Measure();
+        EXPECT_LT(timer.elapsed(), 500);
+        if (!closeWindow)
+        {
+            EXPECT_FALSE(frame->IsLive());
+            EXPECT_FALSE(MeasureChecked());
+        }
+        EXPECT_EQ(CVeskamonConnection::Instance().GetDevice(), nullptr);
     }
 
     AppEnvironment env;
@@ -237,6 +262,16 @@ TEST_F(LiveMeasurementTest, MeasureOffMidTestEndsTheThreadAndDropsTheTest)
     QTest::qWait(300);
     EXPECT_EQ(frame->Document().GetSeriesCount(), 0);
     EXPECT_FALSE(frame->LiveMeasurement()->IsMeasuring());
+}
+
+TEST_F(LiveMeasurementTest, MeasureOffReturnsAtOnceWithASilentTester)
+{
+    StopWithASilentTester(false);
+}
+
+TEST_F(LiveMeasurementTest, ClosingTheWindowReturnsAtOnceWithASilentTester)
+{
+    StopWithASilentTester(true);
 }
 
 TEST_F(LiveMeasurementTest, ATesterThatGoesAwayEndsLiveMode)

@@ -3,6 +3,7 @@
 #include "devicefiles/core/UpdateFtpClient.h"
 #include "platform/core/SettingsStore.h"
 #include "resources/BuiltInStrings.h"
+#include "tests/support/CpuHog.h"
 #include "tests/support/FtpTestServer.h"
 #include "tests/support/MessageBoxRecorder.h"
 
@@ -155,6 +156,7 @@ TEST_F(ProgramVersionCheckTest, StopEndsASearchOnAHangingServerAtOnceAndNothingI
         CProgramVersionCheck check(QStringLiteral("Veskador 3"), CVersion(QStringView(u"1.0.0.0")));
         ASSERT_TRUE(check.Start(&receiver, [&](uint32_t, uint32_t) { reported = true; }));
         EXPECT_FALSE(check.WaitFinished(300));
+        CpuHog hog;
         timer.start();
         check.Stop();
         // Joined: the search has ended, not merely been left alone.

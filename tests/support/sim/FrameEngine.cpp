@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <chrono>
+#include <utility>
 
 namespace Sim
 {
@@ -76,7 +77,7 @@ QByteArray Le(uint32_t value, int size)
 
 void Session::ReplyLine(const QByteArray& payload)
 {
-    if (m_faults.replyDelayMs > 0 && !m_engine.Pause(m_faults.replyDelayMs))
+    if (!m_engine.WaitBeforeReply(m_faults))
         return;
     QByteArray line;
     if (Crlf())
@@ -88,11 +89,17 @@ void Session::ReplyLine(const QByteArray& payload)
     // Stale bytes travel with the answer, so they are on the line before the program
     // sends its next command.
     m_link.Write(line + m_faults.junkAfterReply);
-    if (m_faults.closeAfterReply)
-    {
-        m_engine.UpdateFaults([](Faults& f) { f.closeAfterReply = false; });
-        CutLink();
-    }
+    CloseIfAsked();
+}
+
+void Session::CloseIfAsked()
+{
+    // The faults as they were when the frame came: a switch set after the answer went
+    // out is for a later one.
+    if (!m_faults.closeAfterReply)
+        return;
+    m_engine.UpdateFaults([](Faults& f) { f.closeAfterReply = false; });
+    CutLink();
 }
 
 void Session::CutLink()
@@ -113,7 +120,9 @@ bool Session::WriteRaw(const QByteArray& bytes)
         CutLink();
         return false;
     }
-    return m_link.Write(bytes);
+    const bool written = m_link.Write(bytes);
+    CloseIfAsked();
+    return written;
 }
 
 QByteArray Session::ReadRaw(int n, int timeoutMs)
@@ -277,6 +286,17 @@ bool FrameEngine::WaitForText(const QByteArray& prefix, int timeoutMs) const
            !m_stop.load();
 }
 
+bool FrameEngine::WaitBeforeReply(const Faults& faults)
+{
+    int ms = faults.replyDelayMs;
+    {
+        std::lock_guard guard(m_lock);
+        ms += m_faults.delayNextReplyMs;
+        m_faults.delayNextReplyMs = 0;
+    }
+    return ms <= 0 || Pause(ms);
+}
+
 bool FrameEngine::Pause(int ms)
 {
     std::unique_lock guard(m_lock);
@@ -327,7 +347,9 @@ void FrameEngine::HandleText(Link& link)
     const Faults faults = GetFaults();
     if (faults.noAck)
         return;
-    link.Write(&faults.ackByte, 1);
+    QByteArray late;
+    UpdateFaults([&](Faults& f) { late = std::exchange(f.lateAnswer, {}); });
+    link.Write(late + char(faults.ackByte));
     QByteArray line;
     for (;;)
     {
@@ -414,7 +436,7 @@ void FrameEngine::SendBinary(Link& link, const BinaryReply& reply, const Faults&
 {
     if (reply.kind == BinaryReply::none)
         return;
-    if (faults.replyDelayMs > 0 && !Pause(faults.replyDelayMs))
+    if (!WaitBeforeReply(faults))
         return;
     QByteArray out;
     switch (reply.kind)

@@ -29,8 +29,11 @@ struct Faults
     QByteArray junkAfterReply;    // stale bytes sent after every answer
     int64_t dropAfterBytes = -1;  // the next raw data transfer cuts the link after this many bytes
     char saveAnswer = 'y';        // the answer after the data of a "SAVE"
-    bool closeAfterReply = false; // the link is cut right after the next answer line
+    bool closeAfterReply = false; // the link is cut right after the next answer (a line, file data)
     bool orderlyClose = false;    // a cut TCP link is closed in order (end of data), not reset
+    int delayNextReplyMs = 0;     // the next answer only comes this much later (on top of replyDelayMs)
+    QByteArray lateAnswer;        // sent once, right before the next acknowledgement of a 0x10:
+                                  // an earlier command's answer that comes after the quiet time
     // Once: the answer to the next text command whose line holds slowCommand waits
     // slowReplyMs (after the acknowledgement); the switch clears itself.
     QByteArray slowCommand;
@@ -92,6 +95,8 @@ public:
     const Faults& GetFaults() const { return m_faults; }
     // Cuts the link the way the faults ask (reset, or closed in order).
     void CutLink();
+    // After an answer: cuts the link once when closeAfterReply asks for it.
+    void CloseIfAsked();
     bool Crlf() const;
     void SetCrlf(bool crlf);
     // The command word of the line being answered (for the CR LF echo).
@@ -159,6 +164,9 @@ public:
 
     // Sleeps up to ms unless the engine stops; false when it stopped.
     bool Pause(int ms);
+    // The wait before an answer: replyDelayMs, plus delayNextReplyMs once; false when
+    // the engine stopped meanwhile.
+    bool WaitBeforeReply(const Faults& faults);
     bool Stopping() const { return m_stop.load(); }
 
 private:

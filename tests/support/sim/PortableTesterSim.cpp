@@ -387,8 +387,7 @@ void PortableTesterSim::OnText(const QByteArray& command, Session& session)
     }
     else if (word == "LOAD")
     {
-        const Faults& faults = session.GetFaults();
-        if (faults.replyDelayMs > 0 && !m_engine.Pause(faults.replyDelayMs))
+        if (!m_engine.WaitBeforeReply(session.GetFaults()))
             return;
         const std::optional<QByteArray> data = args.empty() ? std::nullopt : FileData(args[0]);
         if (!data)
