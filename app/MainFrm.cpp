@@ -775,7 +775,18 @@ void CMainFrame::dropEvent(QDropEvent* event)
         if (url.isLocalFile())
             paths << url.toLocalFile();
     event->acceptProposedAction();
-    ImportFiles(CMeasurementImport::CollectDroppedPaths(paths));
+    // The drag's source waits until the drop returns: the import starts after it, and
+    // counts as running from now on, so no command and no second drop gets in between.
+    ++m_transfers;
+    UpdateCommandUI();
+    QMetaObject::invokeMethod(
+        this,
+        [this, dropped = CMeasurementImport::CollectDroppedPaths(paths)]
+        {
+            CMeasurementImport(m_doc, this).ImportFiles(dropped);
+            EndTransfer();
+        },
+        Qt::QueuedConnection);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event)

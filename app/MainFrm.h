@@ -134,7 +134,8 @@ public:
     void SetKeepAliveHandler(Handler handler) { m_keepAlive = std::move(handler); }
 
     // Measurements into the project: the download from the portable tester into the
-    // current folder, and the import of local files and folders (also by drop).
+    // current folder, and the import of local files and folders (also by drop, anywhere
+    // on the window: the drop is taken at once and its import follows as a queued call).
     void OnDownloadMeasurements();
     void OnImportMeasurements();
     void ImportFiles(const QStringList& paths);

@@ -290,7 +290,7 @@ int CProgressWnd::StepIt()
     return SetPos(static_cast<int>(std::clamp<long long>(next, INT_MIN, INT_MAX)));
 }
 
-void CProgressWnd::PumpMessages(bool cancelOnEsc)
+void CProgressWnd::PumpMessages(bool cancelOnEsc, bool waitForEvents)
 {
     if (m_cancelled)
         return;
@@ -309,7 +309,8 @@ void CProgressWnd::PumpMessages(bool cancelOnEsc)
     QPointer<CProgressWindow> window = m_window;
     if (window)
         window->setUpdatesEnabled(paint);
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    QCoreApplication::processEvents(waitForEvents ? QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents
+                                                  : QEventLoop::AllEvents);
     if (paint)
         m_painted.start();
     if (window && !m_cancelled)

@@ -37,7 +37,9 @@ public:
     // Dispatches what is waiting in the UI thread's queue; with cancelOnEsc, an Esc key
     // among it cancels. The window repaints only here, at most every kMinPaintIntervalMs,
     // so that a job that pumps faster than the eye can follow is not slowed by painting.
-    void PumpMessages(bool cancelOnEsc = true);
+    // With waitForEvents, an empty queue is waited on until something arrives (a job on
+    // another thread keeps a timer running, so that the window is pumped often enough).
+    void PumpMessages(bool cancelOnEsc = true, bool waitForEvents = false);
     static constexpr int kMinPaintIntervalMs = 40;
     bool Cancelled() const { return m_cancelled; }
 

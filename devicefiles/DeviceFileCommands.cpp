@@ -6,6 +6,7 @@
 #include "device/DeviceTypes.h"
 #include "devicefiles/FileListText.h"
 #include "devicefiles/FileManagerKinds.h"
+#include "devicefiles/TesterTransfer.h"
 #include "devicefiles/Vesk3FileManager.h"
 #include "devicefiles/VeskoraConnection.h"
 #include "devicefiles/core/DeviceFileTransfer.h"
@@ -68,12 +69,20 @@ void CDeviceFileCommands::Message(unsigned textId, unsigned icon, const QString&
 bool CDeviceFileCommands::ListFiles(uint32_t kind, QString& listing)
 {
     // The wizard may run here: the wait cursor follows it.
-    if (!m_connection.Connect())
+    if (!m_connection.Connect(m_parent))
         return false;
     Platform::WaitCursor wait;
-    // The tester keeps its remote connection open through the transfers that follow.
-    m_connection.KeepAlive();
-    return m_connection.ListDirectory(kind, listing);
+    auto listed = std::make_shared<QString>();
+    CTesterTransfer transfer(m_parent, nullptr);
+    const bool ok = transfer.Run(
+        [connection = &m_connection, listed, kind]
+        {
+            // The tester keeps its remote connection open through the transfers that follow.
+            connection->KeepAlive();
+            return connection->ListDirectory(kind, *listed);
+        });
+    listing = *listed;
+    return ok;
 }
 
 void CDeviceFileCommands::OnConversionsManager()
@@ -119,9 +128,8 @@ void CDeviceFileCommands::OnDownloadLogFiles()
                               LoadString(StringId::IDS_CANCEL), true);
         progress.SetText(LoadString(StringId::IDS_LOG_DOWNLOADING));
         progress.SetRange(0, int(files), 1);
-        collected = DeviceFileTransfer::CollectLogFiles([this](StreamIO::CIoStream* out, const QString& path)
-                                                        { return m_connection.DownloadFile(out, path); },
-                                                        paths, *file,
+        CTesterTransfer transfer(m_parent, &progress);
+        collected = DeviceFileTransfer::CollectLogFiles(transfer.Downloads(m_connection), paths, *file,
                                                         [&progress](int, const QString&)
                                                         {
                                                             progress.StepIt();
@@ -172,10 +180,10 @@ void CDeviceFileCommands::OnBackupProfiles()
         // One profiles file, one backup: the backup is replaced only once it arrived.
         const QString profiles =
             DeviceFileTransfer::FindProfilesFile(CVesk3Parser(listing, Device::fileProfiles).GetAllPaths());
+        CTesterTransfer transfer(m_parent, nullptr);
         done = !profiles.isEmpty() &&
-               DeviceFileTransfer::DownloadToLocalFile([this](StreamIO::CIoStream* out, const QString& path)
-                                                       { return m_connection.DownloadFile(out, path); },
-                                                       profiles, *file, &writeError);
+               DeviceFileTransfer::DownloadToLocalFile(transfer.Downloads(m_connection), profiles, *file,
+                                                       &writeError);
     }
     if (done)
         Message(StringId::IDS_BACKUP_DONE, Platform::MB_ICONINFORMATION);
@@ -186,14 +194,22 @@ void CDeviceFileCommands::OnBackupProfiles()
 void CDeviceFileCommands::OnRestoreProfiles()
 {
     // Whether the login may restore at all is known before any file is chosen.
-    if (!m_connection.Connect())
+    if (!m_connection.Connect(m_parent))
     {
         Message(StringId::IDS_RESTORE_FAILED, Platform::MB_ICONSTOP);
         return;
     }
     {
         Platform::WaitCursor wait;
-        m_connection.KeepAlive();
+        CTesterTransfer transfer(m_parent, nullptr);
+        transfer.Run(
+            [connection = &m_connection]
+            {
+                connection->KeepAlive();
+                return true;
+            });
+        if (transfer.Cancelled())
+            return;
         if (!m_connection.HasSuperUserRights())
         {
             Message(StringId::IDS_RESTORE_NO_RIGHTS, Platform::MB_ICONSTOP);
@@ -217,12 +233,12 @@ void CDeviceFileCommands::OnRestoreProfiles()
             Message(StringId::IDS_RESTORE_FAILED, Platform::MB_ICONSTOP);
             return;
         }
-        done = DeviceFileTransfer::UploadFromMemory([this](const QString& path, StreamIO::CIoStream* in)
-                                                    { return m_connection.UploadFile(path, in); },
-                                                    kRestoredProfilesPath, bytes);
-        // The tester restarts with the new profiles: the connection is over.
+        CTesterTransfer transfer(m_parent, nullptr);
+        done = DeviceFileTransfer::UploadFromMemory(transfer.Uploads(m_connection), kRestoredProfilesPath, bytes);
+        // The tester restarts with the new profiles: the connection is over, and a tester
+        // that is restarting cannot be told.
         if (done)
-            m_connection.Disconnect();
+            m_connection.DropLostDevice();
     }
     if (!done)
     {

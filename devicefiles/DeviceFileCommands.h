@@ -9,8 +9,9 @@ class CVeskoraConnection;
 class QWidget;
 
 // The main window's commands on the portable tester's own files: the three file managers,
-// the LOG collection and the profiles backup and restore. Each runs on the UI thread with
-// the tester held by the connection, connecting through the wizard when none is held.
+// the LOG collection and the profiles backup and restore. Each works with the tester held
+// by the connection, connecting through the wizard when none is held; every request to
+// the tester runs off the UI thread behind a progress window (TesterTransfer.h).
 //
 // Local files are written through a temporary file and replace an existing file only
 // when complete, so a failed or cancelled transfer keeps the user's file; a listing that

@@ -4,7 +4,9 @@
 #include "document/FolderPath.h"
 #include "document/VeskDoc.h"
 #include "device/DeviceTypes.h"
+#include "device/VmDevice.h"
 #include "devicefiles/FileListText.h"
+#include "devicefiles/TesterTransfer.h"
 #include "devicefiles/Vesk3Explorer.h"
 #include "devicefiles/VeskoraConnection.h"
 #include "devicefiles/core/Vesk3Parser.h"
@@ -30,6 +32,8 @@ namespace
 constexpr uint32_t kRamFlags =
     StreamIO::STREAM_READ | StreamIO::STREAM_WRITE | StreamIO::STREAM_CREATE_ALWAYS;
 const QString kMeasurementRamFile = QStringLiteral("RAM:temp.vsm");
+// Where the transfer's worker receives a file, apart from the file the UI thread adds.
+const QString kTransferRamFile = QStringLiteral("RAM:transfer.vsm");
 const QString kConversionRamFile = QStringLiteral("RAM:temp.cnv");
 
 QString FolderAndBase(const QString& path)
@@ -45,10 +49,11 @@ QString FromToText(const QString& from, const QString& to)
            LoadString(StringId::IDS_TO) + u'\t' + to;
 }
 
-// A RAM file that is gone with the object, also when a transfer raises.
-std::unique_ptr<StreamIO::CRamStream> OpenRamFile(const QString& name)
+// A RAM file that is gone with the last owner (the transfer's request may outlive the
+// batch when it is cancelled), also when a transfer raises.
+std::shared_ptr<StreamIO::CRamStream> OpenRamFile(const QString& name)
 {
-    auto stream = std::make_unique<StreamIO::CRamStream>();
+    auto stream = std::make_shared<StreamIO::CRamStream>();
     try
     {
         if (stream->Open(name, kRamFlags))
@@ -77,15 +82,22 @@ CMeasurementDownload::CMeasurementDownload(CVeskDoc& doc, CVeskoraConnection& co
 void CMeasurementDownload::DownloadMeasurementFiles(const QString& targetFolder)
 {
     m_failed.clear();
-    if (!m_connection.Connect())
+    if (!m_connection.Connect(m_parent))
         return;
 
-    QString listing;
+    auto listing = std::make_shared<QString>();
     bool listed = false;
     {
         Platform::WaitCursor wait;
-        m_connection.KeepAlive();
-        listed = m_connection.ListDirectory(Device::fileMeasurement, listing);
+        CTesterTransfer transfer(m_parent, nullptr);
+        listed = transfer.Run(
+            [connection = &m_connection, listing]
+            {
+                connection->KeepAlive();
+                return connection->ListDirectory(Device::fileMeasurement, *listing);
+            });
+        if (transfer.Cancelled())
+            return;
     }
     // An explorer over a listing that did not arrive would show the tester as empty.
     if (!listed)
@@ -95,7 +107,7 @@ void CMeasurementDownload::DownloadMeasurementFiles(const QString& targetFolder)
         return;
     }
 
-    CVesk3Explorer explorer(m_parent, listing, m_connection);
+    CVesk3Explorer explorer(m_parent, *listing, m_connection);
     if (Platform::RunModalDialog(explorer) != Platform::IDOK)
         return;
 
@@ -105,7 +117,6 @@ void CMeasurementDownload::DownloadMeasurementFiles(const QString& targetFolder)
     bool lost = false;
     {
         Platform::WaitCursor wait;
-        m_connection.KeepAlive();
         DownloadCustomerConversions();
         lost = TransferFiles(chosen, explorerFolder, targetFolder, notDownloaded);
     }
@@ -119,58 +130,114 @@ void CMeasurementDownload::DownloadMeasurementFiles(const QString& targetFolder)
 bool CMeasurementDownload::TransferFiles(const std::vector<TVeskFile>& chosen, const QString& explorerFolder,
                                          const QString& targetFolder, QStringList& notDownloaded)
 {
-    const int count = int(chosen.size());
-    CProgressWnd progress(m_parent, LoadString(StringId::IDS_DOWNLOADING), LoadString(StringId::IDS_CANCEL),
-                          true);
-    progress.SetText(QString());
-    progress.SetRange(0, count, 1);
-    for (int i = 0; i < count; ++i)
+    // What the worker works through, worked out here: each chosen item keeps its place
+    // below the explorer's folder.
+    struct SItem
     {
-        const TVeskFile& file = chosen[size_t(i)];
-        const QString& source = file.path;
-        // Chosen items lie in the explorer's folder; each keeps its place below it.
-        QString target = targetFolder + source.mid(explorerFolder.size());
+        QString source;
+        QString target;
+        QString text;
+        bool folder;
+    };
+    auto items = std::make_shared<std::vector<SItem>>();
+    for (const TVeskFile& file : chosen)
+    {
+        QString target = targetFolder + file.path.mid(explorerFolder.size());
         // The document names a series after the file's base name, which is the text
         // before the last period; a file name without one is a name all the same.
         if (!file.isFolder && !target.mid(target.lastIndexOf(u'\\') + 1).contains(u'.'))
             target += u'.';
-
         QString targetFolderPart, targetBase;
         SplitDevicePath(target, &targetFolderPart, nullptr, &targetBase, nullptr);
-        progress.SetText(FromToText(source, targetFolderPart + targetBase));
-        progress.StepIt();
-        progress.PumpMessages(true);
-        if (progress.Cancelled())
-            return false;
+        items->push_back({file.path, target, FromToText(file.path, targetFolderPart + targetBase), file.isFolder});
+    }
 
-        if (file.isFolder)
+    CProgressWnd progress(m_parent, LoadString(StringId::IDS_DOWNLOADING), LoadString(StringId::IDS_CANCEL),
+                          true);
+    progress.SetText(QString());
+    progress.SetRange(0, int(items->size()), 1);
+    CTesterTransfer transfer(m_parent, &progress);
+    bool lost = false;
+    // On the UI thread, as the worker reports: the item's line, then the item itself.
+    const auto show = [&progress, items](size_t i)
+    {
+        progress.SetText((*items)[i].text);
+        progress.StepIt();
+    };
+    const auto arrived = [this, items](size_t i, const QByteArray* bytes)
+    {
+        const SItem& item = (*items)[i];
+        if (item.folder)
         {
             // An empty folder is wanted too: the project gets the folder.
-            m_doc.AddMeasurementFile(target, nullptr);
-            continue;
+            m_doc.AddMeasurementFile(item.target, nullptr);
+            return;
         }
-        std::unique_ptr<StreamIO::CRamStream> ram = OpenRamFile(kMeasurementRamFile);
-        bool added = false;
-        if (ram && m_connection.DownloadFile(ram.get(), source))
+        std::shared_ptr<StreamIO::CRamStream> ram = bytes ? OpenRamFile(kMeasurementRamFile) : nullptr;
+        if (ram && ram->Write(bytes->constData(), uint32_t(bytes->size())) == uint32_t(bytes->size()))
         {
             ram->SetPosition(0);
-            added = m_doc.AddMeasurementFile(target, ram.get());
+            if (m_doc.AddMeasurementFile(item.target, ram.get()))
+                return;
         }
-        ram.reset();
-        if (added)
-            continue;
-        m_failed << source;
-        // A file the tester refused is one failure; a tester that no longer answers ends
-        // the batch, and everything not yet downloaded is named.
-        if (!m_connection.IsDeviceAlive())
+        m_failed << item.source;
+    };
+    const auto gone = [&lost, &notDownloaded, items](size_t failed)
+    {
+        lost = true;
+        for (size_t rest = failed + 1; rest < items->size(); ++rest)
+            if (!(*items)[rest].folder)
+                notDownloaded << (*items)[rest].source;
+    };
+
+    // The worker fetches file after file; each arrives on the UI thread whole or not at
+    // all, so the file under way when the user cancels does not reach the project.
+    transfer.RunReporting(
+        [connection = &m_connection, items, show, arrived, gone](const CTesterTransfer::Post& post)
         {
-            for (int rest = i + 1; rest < count; ++rest)
-                if (!chosen[size_t(rest)].isFolder)
-                    notDownloaded << chosen[size_t(rest)].path;
+            for (size_t i = 0; i < items->size(); ++i)
+            {
+                const SItem& item = (*items)[i];
+                post([show, i] { show(i); });
+                if (item.folder)
+                {
+                    post([arrived, i] { arrived(i, nullptr); });
+                    continue;
+                }
+                std::shared_ptr<StreamIO::CRamStream> ram = OpenRamFile(kTransferRamFile);
+                if (!ram)
+                {
+                    post([arrived, i] { arrived(i, nullptr); });
+                    continue;
+                }
+                const CVeskoraConnection::NOutcome outcome = connection->RunInBatch(
+                    [&](Device::CVmDevice& device) { return device.DownloadFile(ram.get(), item.source); },
+                    [&]
+                    {
+                        ram->SetPosition(0);
+                        ram->Truncate();
+                    });
+                auto bytes = std::make_shared<QByteArray>();
+                bool whole = outcome == CVeskoraConnection::NOutcome::done;
+                if (whole)
+                {
+                    bytes->resize(qsizetype(ram->GetLength()));
+                    ram->SetPosition(0);
+                    whole = ram->Read(bytes->data(), uint32_t(bytes->size())) == uint32_t(bytes->size());
+                }
+                post([arrived, i, bytes, whole] { arrived(i, whole ? bytes.get() : nullptr); });
+                // A file the tester refused or answered too late is one failure; a tester
+                // that no longer answers ends the batch, and everything not yet downloaded
+                // is named.
+                if (outcome == CVeskoraConnection::NOutcome::lost)
+                {
+                    post([gone, i] { gone(i); });
+                    return false;
+                }
+            }
             return true;
-        }
-    }
-    return false;
+        });
+    return lost && !transfer.Cancelled();
 }
 
 void CMeasurementDownload::ReportFailures(bool lost, const QStringList& notDownloaded)
@@ -189,10 +256,19 @@ void CMeasurementDownload::ReportFailures(bool lost, const QStringList& notDownl
 
 void CMeasurementDownload::DownloadCustomerConversions()
 {
-    QString listing;
-    if (!m_connection.ListDirectory(Device::fileConversion, listing))
-        return;
-    CVesk3Parser parser(listing, Device::fileConversion);
+    auto listing = std::make_shared<QString>();
+    {
+        // The tester keeps its remote connection open through the transfers that follow.
+        CTesterTransfer transfer(m_parent, nullptr);
+        if (!transfer.Run(
+                [connection = &m_connection, listing]
+                {
+                    connection->KeepAlive();
+                    return connection->ListDirectory(Device::fileConversion, *listing);
+                }))
+            return;
+    }
+    CVesk3Parser parser(*listing, Device::fileConversion);
     const TVeskFileArray& records = parser.GetRecords();
     if (records.empty())
         return;
@@ -202,6 +278,7 @@ void CMeasurementDownload::DownloadCustomerConversions()
                           LoadString(StringId::IDS_CANCEL), true);
     progress.SetText(QString());
     progress.SetRange(0, int(records.size()), 1);
+    CTesterTransfer transfer(m_parent, &progress);
     for (const auto& record : records)
     {
         QString base;
@@ -214,8 +291,13 @@ void CMeasurementDownload::DownloadCustomerConversions()
         if (record->isFolder)
             continue;
 
-        std::unique_ptr<StreamIO::CRamStream> ram = OpenRamFile(kConversionRamFile);
-        if (!ram || !m_connection.DownloadFile(ram.get(), record->path))
+        std::shared_ptr<StreamIO::CRamStream> ram = OpenRamFile(kConversionRamFile);
+        const bool arrived =
+            ram && transfer.Run([connection = &m_connection, ram, path = record->path]
+                                { return connection->DownloadFile(ram.get(), path); });
+        if (transfer.Cancelled())
+            return;
+        if (!arrived)
             continue;
         ram->SetPosition(0);
         CConvTable& table = CConvTable::Instance();
@@ -244,7 +326,7 @@ bool CMeasurementDownload::StoreConversion(int slot, const QString& fileName, QS
     if (folder.isEmpty() || fileName.isEmpty() || fileName.contains(u'/') ||
         fileName == QStringLiteral(".") || fileName == QStringLiteral(".."))
         return false;
-    std::unique_ptr<StreamIO::CRamStream> block = OpenRamFile(kConversionRamFile + QStringLiteral(".out"));
+    std::shared_ptr<StreamIO::CRamStream> block = OpenRamFile(kConversionRamFile + QStringLiteral(".out"));
     if (!block)
         return false;
     QByteArray bytes;

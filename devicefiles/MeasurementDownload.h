@@ -11,14 +11,20 @@ class CVeskoraConnection;
 class QWidget;
 
 // The main window's download of the portable tester's measurement files into the project,
-// together with the tester's customer conversions. It runs on the UI thread: the
-// connection (with the wizard when no tester is held), the listing, the choice in the
-// measurement file explorer, then the transfer file by file behind a progress window that
-// can cancel between files. What arrived stays, also after a cancel; the batch ends by
-// telling the document, which marks the project modified and tells the views.
+// together with the tester's customer conversions: the connection (with the wizard when
+// no tester is held), the listing, the choice in the measurement file explorer, then the
+// transfer file by file behind a progress window. Every request to the tester runs off
+// the UI thread (TesterTransfer.h), so the window stays alive and Cancel ends the batch at
+// once, also in the middle of a file; the files are added to the project on the UI thread
+// as they arrive. What arrived stays, also after a cancel, and nothing of the file under
+// way; the batch ends by telling the document, which marks the project modified and tells
+// the views.
 //
-// Failures are reported once, at the end: a listing that cannot be read, the files that
-// did not arrive, and a tester that went away during the transfer (it is then dropped).
+// A file the tester refuses or answers too late fails alone and the batch goes on; a file
+// whose link was lost is asked for once more when the tester answers again; only a tester
+// that no longer answers ends the batch. Failures are reported once, at the end: a listing
+// that cannot be read, the files that did not arrive, and a tester that went away during
+// the transfer (it is then dropped).
 class CMeasurementDownload
 {
 public:

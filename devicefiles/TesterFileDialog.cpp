@@ -3,6 +3,7 @@
 #include "controls/ProgressWnd.h"
 #include "controls/TwMenu.h"
 #include "document/FolderPath.h"
+#include "devicefiles/TesterTransfer.h"
 #include "devicefiles/VeskoraConnection.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/BitmapTable.h"
@@ -175,6 +176,7 @@ void CTesterFileDialog::DeleteMarked()
                               true);
         progress.SetText(QString());
         progress.SetRange(0, count, 1);
+        CTesterTransfer transfer(this, &progress);
         // Deepest first: a folder's contents go before the folder.
         for (int depth = deepest; depth >= 0 && !cancelled; --depth)
         {
@@ -193,7 +195,15 @@ void CTesterFileDialog::DeleteMarked()
                     cancelled = true;
                     break;
                 }
-                if (!m_connection.DeleteItem(record->path))
+                const bool deleted = transfer.Run([connection = &m_connection, path = record->path]
+                                                  { return connection->DeleteItem(path); });
+                // Whether the tester still deleted the item is not known: its row stays.
+                if (transfer.Cancelled())
+                {
+                    cancelled = true;
+                    break;
+                }
+                if (!deleted)
                 {
                     failed = true;
                     record->marked = false;

@@ -4,6 +4,7 @@
 #include "controls/TwMenu.h"
 #include "document/FolderPath.h"
 #include "device/DeviceTypes.h"
+#include "devicefiles/TesterTransfer.h"
 #include "devicefiles/VeskoraConnection.h"
 #include "devicefiles/core/DeviceListing.h"
 #include "platform/core/StringTable.h"
@@ -349,6 +350,7 @@ void CVesk3Explorer::PasteMove()
     CProgressWnd progress(this, LoadString(StringId::IDS_MOVING), LoadString(StringId::IDS_CANCEL), true);
     progress.SetText(QString());
     progress.SetRange(0, int(moving.size()), 1);
+    CTesterTransfer transfer(this, &progress);
     bool cancelled = false;
     for (TVeskFile* record : moving)
     {
@@ -367,7 +369,15 @@ void CVesk3Explorer::PasteMove()
             cancelled = true;
             break;
         }
-        if (!m_connection.MoveItem(oldPath, newPath))
+        const bool moved = transfer.Run([connection = &m_connection, oldPath, newPath]
+                                         { return connection->MoveItem(oldPath, newPath); });
+        // Whether the tester still moved the item is not known: its record stays cut.
+        if (transfer.Cancelled())
+        {
+            cancelled = true;
+            break;
+        }
+        if (!moved)
         {
             ShowMessage(StringId::IDS_MOVE_FAILED);
             continue;
@@ -455,7 +465,18 @@ void CVesk3Explorer::OnEndLabelEdit(TVeskFile* record, const QString& name)
     // The name as it was: the tester would be asked to move the item onto itself.
     if (newPath == record->path)
         return;
-    if (!m_connection.MoveItem(record->path, newPath))
+    bool renamed = false;
+    {
+        CTesterTransfer transfer(this, nullptr);
+        renamed = transfer.Run([connection = &m_connection, oldPath = record->path, newPath]
+                               { return connection->MoveItem(oldPath, newPath); });
+        if (transfer.Cancelled())
+            return;
+    }
+    // The record may have gone while the tester worked (the window kept turning).
+    if (!HasRecord(record))
+        return;
+    if (!renamed)
     {
         ShowMessage(StringId::IDS_RENAME_FAILED);
         return;
@@ -489,7 +510,14 @@ QString CVesk3Explorer::FreeFolderName() const
 void CVesk3Explorer::NewFolder()
 {
     const QString path = m_rootPrefix + m_currentPath + FreeFolderName() + kFolderSuffix;
-    if (!m_connection.CreateFolder(path))
+    bool created = false;
+    {
+        CTesterTransfer transfer(this, nullptr);
+        created = transfer.Run([connection = &m_connection, path] { return connection->CreateFolder(path); });
+        if (transfer.Cancelled())
+            return;
+    }
+    if (!created)
     {
         ShowMessage(StringId::IDS_NEW_FOLDER_FAILED);
         return;

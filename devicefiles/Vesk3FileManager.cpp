@@ -6,6 +6,7 @@
 #include "document/FolderPath.h"
 #include "document/SettingsFolders.h"
 #include "devicefiles/FileListText.h"
+#include "devicefiles/TesterTransfer.h"
 #include "devicefiles/VeskoraConnection.h"
 #include "devicefiles/core/DeviceFileTransfer.h"
 #include "devicefiles/core/DeviceListing.h"
@@ -87,13 +88,17 @@ CVesk3FileManager::~CVesk3FileManager() = default;
 void CVesk3FileManager::Run(QWidget* parent, const SFileManagerKind& kind, CVeskoraConnection& connection)
 {
     // The wizard may run here: no wait cursor over it.
-    if (!connection.Connect())
+    if (!connection.Connect(parent))
         return;
-    QString listing;
+    auto listing = std::make_shared<QString>();
     bool listed = false;
     {
         Platform::WaitCursor wait;
-        listed = connection.ListDirectory(kind.fileKind, listing);
+        CTesterTransfer transfer(parent, nullptr);
+        listed = transfer.Run([connection = &connection, listing, fileKind = kind.fileKind]
+                              { return connection->ListDirectory(fileKind, *listing); });
+        if (transfer.Cancelled())
+            return;
     }
     if (!listed)
     {
@@ -101,7 +106,7 @@ void CVesk3FileManager::Run(QWidget* parent, const SFileManagerKind& kind, CVesk
                                  Platform::MB_OK | Platform::MB_ICONSTOP);
         return;
     }
-    CVesk3FileManager manager(parent, kind, listing, connection);
+    CVesk3FileManager manager(parent, kind, *listing, connection);
     Platform::RunModalDialog(manager);
 }
 
@@ -176,7 +181,7 @@ void CVesk3FileManager::OnDownload()
         return;
     folder = WithFinalSlash(folder);
     Settings::Registry().WriteString(m_kind.folderSetting, folder);
-    if (!m_connection.Connect())
+    if (!m_connection.Connect(this))
         return;
 
     // Every local place is known before anything is written: a name from the tester that
@@ -201,14 +206,14 @@ void CVesk3FileManager::OnDownload()
         Platform::ShowMessageBox(this, FileListText(LoadString(StringId::IDS_UNSAFE_DEVICE_NAME), refused),
                                  QString(), Platform::MB_OK | Platform::MB_ICONWARNING);
 
-    const DeviceFileTransfer::DownloadCall download = [this](StreamIO::CIoStream* out, const QString& path)
-    { return m_connection.DownloadFile(out, path); };
     bool failed = false;
     QString writeError;
     {
         CProgressWnd progress(this, LoadString(m_kind.downloadingId), LoadString(StringId::IDS_CANCEL), true);
         progress.SetText(LoadString(m_kind.downloadingId));
         progress.SetRange(0, int(targets.size()), 1);
+        CTesterTransfer transfer(this, &progress);
+        const DeviceFileTransfer::DownloadCall download = transfer.Downloads(m_connection);
         for (const STarget& target : targets)
         {
             if (!NextStep(progress,
@@ -223,7 +228,7 @@ void CVesk3FileManager::OnDownload()
                                           : QDir().mkpath(QFileInfo(target.localPath).path()) &&
                                                 DeviceFileTransfer::DownloadToLocalFile(
                                                     download, target.devicePath, target.localPath, &writeError);
-            if (!ok)
+            if (!ok || transfer.Cancelled())
             {
                 failed = true;
                 break;
@@ -269,14 +274,14 @@ void CVesk3FileManager::OnAdd()
         return;
     }
 
-    const DeviceFileTransfer::UploadCall upload = [this](const QString& path, StreamIO::CIoStream* in)
-    { return m_connection.UploadFile(path, in); };
     bool failed = false;
     QStringList unreadable;
     {
         CProgressWnd progress(this, LoadString(m_kind.uploadLineId), LoadString(StringId::IDS_CANCEL), true);
         progress.SetText(LoadString(m_kind.addingId));
         progress.SetRange(0, int(files->size()), 1);
+        CTesterTransfer transfer(this, &progress);
+        const DeviceFileTransfer::UploadCall upload = transfer.Uploads(m_connection);
         for (const QString& file : *files)
         {
             const QString name = QFileInfo(file).fileName();
@@ -291,6 +296,8 @@ void CVesk3FileManager::OnAdd()
             }
             if (!DeviceFileTransfer::UploadFromMemory(upload, m_kind.deviceFolder + name, bytes))
                 failed = true;
+            if (transfer.Cancelled())
+                return;
         }
     }
     if (!unreadable.isEmpty())
@@ -304,15 +311,20 @@ void CVesk3FileManager::OnAdd()
 
 void CVesk3FileManager::Refresh()
 {
-    if (!m_connection.Connect())
+    if (!m_connection.Connect(this))
         return;
-    QString listing;
-    if (!m_connection.ListDirectory(m_kind.fileKind, listing))
+    auto listing = std::make_shared<QString>();
+    CTesterTransfer transfer(this, nullptr);
+    const bool listed = transfer.Run([connection = &m_connection, listing, fileKind = m_kind.fileKind]
+                                     { return connection->ListDirectory(fileKind, *listing); });
+    if (transfer.Cancelled())
+        return;
+    if (!listed)
     {
         Message(StringId::IDS_FILE_LISTING_FAILED, Platform::MB_ICONSTOP);
         return;
     }
-    ParseInto(listing);
+    ParseInto(*listing);
 }
 
 bool CVesk3FileManager::MayDelete()

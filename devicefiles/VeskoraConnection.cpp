@@ -4,6 +4,8 @@
 #include "device/VmDevice.h"
 #include "devicefiles/DevSelectSheet.h"
 #include "devicefiles/KeepAliveWorker.h"
+#include "devicefiles/TesterTransfer.h"
+#include "devicefiles/TransferCancel.h"
 #include "devicefiles/core/FirmwareUpdateCheck.h"
 #include "platform/core/FileException.h"
 #include "platform/core/StringTable.h"
@@ -19,6 +21,37 @@ constexpr uint32_t kKeepAliveMs = 30000;
 // Longer than the keep-alive's own answer time-out (4000 ms), so a request under way ends
 // by itself rather than being let go.
 constexpr uint32_t kKeepAliveStopWaitMs = 5000;
+} // namespace
+
+namespace
+{
+// Lends the transfer whose worker runs the calling request (if any) to the device for as
+// long as the request holds it: the device carries the transfer's token, and the
+// transfer's Cancel may cut the wait on the device's link.
+class CLentDevice
+{
+public:
+    explicit CLentDevice(Device::CVmDevice& device) : m_device(device), m_transfer(CTransferCancel::Current())
+    {
+        if (!m_transfer)
+            return;
+        m_device.SetCancelToken(m_transfer->Token());
+        m_transfer->SetLink(m_device.GetStream());
+    }
+    ~CLentDevice()
+    {
+        if (!m_transfer)
+            return;
+        m_transfer->SetLink(nullptr);
+        m_device.SetCancelToken(Platform::CancelToken());
+    }
+    CLentDevice(const CLentDevice&) = delete;
+    CLentDevice& operator=(const CLentDevice&) = delete;
+
+private:
+    Device::CVmDevice& m_device;
+    CTransferCancel* m_transfer;
+};
 } // namespace
 
 namespace TesterConnection
@@ -104,6 +137,7 @@ template <typename Call> bool CVeskoraConnection::WithDevice(Call call)
     std::lock_guard guard(m_deviceLock);
     if (!m_device)
         return false;
+    CLentDevice lent(*m_device);
     try
     {
         return call(*m_device);
@@ -115,12 +149,19 @@ template <typename Call> bool CVeskoraConnection::WithDevice(Call call)
     }
 }
 
-bool CVeskoraConnection::Connect()
+bool CVeskoraConnection::Connect(QWidget* parent)
 {
-    if (m_device && !IsDeviceAlive())
-        Disconnect();
     if (m_device)
-        return true;
+    {
+        CTesterTransfer check(parent, nullptr);
+        if (check.Run([this] { return IsDeviceAlive(); }))
+            return true;
+        if (check.Cancelled())
+            return false;
+        // Gone, or still held with a link that failed, which cannot be told that the
+        // connection ends: either way the connection's workers stop with it.
+        DropLostDevice();
+    }
     std::unique_ptr<Device::CVmDevice> found = TesterConnection::RunWizard(
         QStringLiteral("\\ConnWizard\\Veskora\\"),
         QStringLiteral("Software\\Velmor\\DiZivavir\\Settings\\ConnWizard\\"), Device::typeVeskora3);
@@ -144,6 +185,7 @@ bool CVeskoraConnection::IsDeviceAlive()
         std::lock_guard guard(m_deviceLock);
         if (!m_device)
             return false;
+        CLentDevice lent(*m_device);
         try
         {
             Device::SIdentity identity;
@@ -170,7 +212,8 @@ bool CVeskoraConnection::KeepAlive()
 
 void CVeskoraConnection::OnKeepAliveTimer()
 {
-    if (!m_device)
+    // A request of a transfer keeps the tester busy, and awake, by itself.
+    if (!m_device || CTesterTransfer::IsRequestRunning())
         return;
     if (!m_keepAlive)
         m_keepAlive = std::make_unique<CKeepAliveWorker>();
@@ -303,4 +346,43 @@ bool CVeskoraConnection::DeleteItem(const QString& devicePath)
 bool CVeskoraConnection::CreateFolder(const QString& devicePath)
 {
     return WithDevice([&](Device::CVmDevice& device) { return device.CreateFolder(devicePath); });
+}
+
+CVeskoraConnection::NOutcome CVeskoraConnection::RunInBatch(const std::function<bool(Device::CVmDevice&)>& call,
+                                                            const std::function<void()>& reset)
+{
+    std::lock_guard guard(m_deviceLock);
+    if (!m_device)
+        return NOutcome::lost;
+    CLentDevice lent(*m_device);
+    const auto attempt = [&]
+    {
+        try
+        {
+            return call(*m_device);
+        }
+        catch (const std::exception&)
+        {
+            return false;
+        }
+    };
+    if (attempt())
+        return NOutcome::done;
+    Device::NLinkStatus status = m_device->GetLinkStatus();
+    // A refusal is an answer: the tester is there.
+    if (status == Device::NLinkStatus::ok)
+        return NOutcome::failed;
+    if (status == Device::NLinkStatus::aborted || !m_device->Revive())
+        return NOutcome::lost;
+    if (status == Device::NLinkStatus::noAnswer)
+        return NOutcome::failed;
+    // The link was lost and the tester is back: the request once more.
+    if (reset)
+        reset();
+    if (attempt())
+        return NOutcome::done;
+    status = m_device->GetLinkStatus();
+    if (status == Device::NLinkStatus::ok)
+        return NOutcome::failed;
+    return status != Device::NLinkStatus::aborted && m_device->Revive() ? NOutcome::failed : NOutcome::lost;
 }

@@ -4,11 +4,13 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 
 class CFirmwareUpdateCheck;
 class CKeepAliveWorker;
+class QWidget;
 
 namespace Device
 {
@@ -24,12 +26,15 @@ class CIoStream;
 // used again, otherwise the connection wizard finds one. The first connection after a
 // disconnect starts the firmware update check.
 //
-// Threads: everything is called on the UI thread, except that the periodic keep-alive
-// (OnKeepAliveTimer) talks to the tester from a worker thread, so that a tester that has
-// gone silent does not freeze the window. The device is therefore used only under the
-// device lock: the operations below take it for each request. The device is taken and
-// dropped only on the UI thread, under the lock. A keep-alive that fails drops the tester
-// and tells the user.
+// Threads: the device is used only under the device lock, which the operations below take
+// for each request. The file commands and the alive check are called on the worker of a
+// transfer (TesterTransfer.h), which the device serves with the transfer's cancel for as
+// long as it holds the lock (TransferCancel.h); the periodic keep-alive (OnKeepAliveTimer)
+// talks to the tester from a worker thread of its own; so a tester that has gone silent
+// never freezes the window. Connect, Disconnect and the rest are called on the UI thread.
+// The device is taken and dropped under the lock, on the UI thread, except that the alive
+// check drops a device that refuses it. A keep-alive that fails drops the tester and tells
+// the user.
 class CVeskoraConnection
 {
 public:
@@ -38,15 +43,18 @@ public:
     CVeskoraConnection(const CVeskoraConnection&) = delete;
     CVeskoraConnection& operator=(const CVeskoraConnection&) = delete;
 
-    // True when a device is held on return.
-    bool Connect();
+    // True when a device is held on return. A held device is asked whether it still
+    // answers off the UI thread (a window over parent shows when that takes long, and a
+    // cancel there ends the command: false, the device stays held); one that does not is
+    // dropped without being told, and the wizard finds a tester.
+    bool Connect(QWidget* parent = nullptr);
     // True when a device is held and answers its identify request; a device that
     // refuses is dropped here, one whose link fails stays held for Connect to drop.
     bool IsDeviceAlive();
     // Asks the held device to keep its remote connection open for 30 s; the caller waits.
     bool KeepAlive();
     // The main window's timer tick: the same request on the worker thread, unless one is
-    // still under way or no device is held.
+    // still under way, a transfer's request is, or no device is held.
     void OnKeepAliveTimer();
     // A keep-alive request of the timer is under way.
     bool IsKeepAliveRunning() const;
@@ -74,6 +82,21 @@ public:
     bool MoveItem(const QString& oldPath, const QString& newPath);
     bool DeleteItem(const QString& devicePath);
     bool CreateFolder(const QString& devicePath);
+
+    // What a request of a batch of files (RunInBatch) leaves for the batch to do.
+    enum class NOutcome
+    {
+        done,   // the request succeeded
+        failed, // this request failed; the tester answers, the batch goes on
+        lost    // the tester no longer answers and cannot be reached again (or the
+                // transfer was cancelled): the batch ends
+    };
+    // A request of a batch of files, on a transfer's worker: call on the device under the
+    // device lock. When it fails, a refusal or a reply later than its time-out fails this
+    // request alone as long as the tester answers again; a link that was lost is opened
+    // again and, once the tester answers, the request is sent once more (reset first
+    // empties what the first try wrote).
+    NOutcome RunInBatch(const std::function<bool(Device::CVmDevice&)>& call, const std::function<void()>& reset);
 
 private:
     CVeskoraConnection();

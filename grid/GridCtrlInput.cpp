@@ -15,6 +15,7 @@
 #include <QDragEnterEvent>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
+#include <QMimeData>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWheelEvent>
@@ -1167,8 +1168,11 @@ bool CGridCtrl::viewportEvent(QEvent* event)
     case QEvent::Drop:
     {
         // The grid stays the drag's target, so nothing behind it takes the drop, and
-        // answers every position with no drop.
+        // answers every position with no drop; except for files, which the window around
+        // the grid takes wherever they are dropped: their drag goes on to it untouched.
         auto* drop = static_cast<QDropEvent*>(event);
+        if (drop->mimeData() && drop->mimeData()->hasUrls())
+            return false;
         const QPoint p = drop->position().toPoint();
         const Point point{p.x(), p.y()};
         const Qt::KeyboardModifiers keys = drop->modifiers();

@@ -364,6 +364,7 @@ constexpr Text kStrings[] = {
     {59406, u"Please enter a name."},
     {59407, u"A folder cannot be moved into itself or into one of its subfolders."},
     {59408, u"The connection to the Veskora 3 was lost during the download."},
+    {59420, u"Waiting for the Veskora 3..."},
     // Printing and the exports.
     {1021, u"Page %d of %d"},
     {1141, u"Veskora 3 measurement objects"},

@@ -196,6 +196,7 @@ inline constexpr uint32_t IDS_UNREADABLE_CONVERSIONS = 59405;
 inline constexpr uint32_t IDS_ENTER_NAME = 59406;
 inline constexpr uint32_t IDS_MOVE_INTO_ITSELF = 59407;
 inline constexpr uint32_t IDS_LOST_DURING_DOWNLOAD = 59408;
+inline constexpr uint32_t IDS_WAITING_FOR_TESTER = 59420;
 
 // The tester's file managers, its LOG files and profiles, and the device-upgrade tool
 inline constexpr uint32_t IDS_LOG_DOWNLOADING = 59241;

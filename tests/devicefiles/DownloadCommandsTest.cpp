@@ -11,10 +11,14 @@
 #include "tests/devicefiles/TesterCommandFixture.h"
 #include "tests/support/ConvRecordBuilder.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
+#include <QTimer>
 
 #include <thread>
 
@@ -189,8 +193,9 @@ TEST_F(DownloadTest, ARefusedFileIsNamedOnceAndTheOthersArrive)
 }
 
 // The tester cuts the link in the middle of a file. No part of the cut file reaches the
-// project and the user is told which files are missing; a tester that no longer answers
-// (a serial line that hung up) is dropped, and the next download connects afresh.
+// project. A network link comes back at once: the file is asked for once more and every
+// file arrives. A serial line that hung up does not come back: the tester is dropped, the
+// user is told which files are missing, and the next download connects afresh.
 TEST_P(DownloadOverLink, ALinkCutInTheMiddleOfAFileLeavesNoHalfSeries)
 {
     const Link link = GetParam();
@@ -209,48 +214,168 @@ TEST_P(DownloadOverLink, ALinkCutInTheMiddleOfAFileLeavesNoHalfSeries)
         });
     frame->OnCmdMsg(Cmd::ID_DOWNLOAD);
 
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    const QString text = boxes.boxes[0].text;
     CFolderData* site = Folder("\\A\\Site\\");
     ASSERT_NE(site, nullptr);
-    EXPECT_FALSE(DocTest::SeriesNames(*site).contains(QStringLiteral("F1")));
-    EXPECT_TRUE(text.contains(QStringLiteral("\\Site\\F1.vsm"))) << text.toStdString();
-    const bool lost = CVeskoraConnection::Instance().GetDevice() == nullptr;
-    if (link == Link::pty)
-    {
-        EXPECT_TRUE(lost);
-    }
-    if (lost)
-    {
-        EXPECT_TRUE(
-            text.startsWith(QStringLiteral("The connection to the Veskora 3 was lost during the download.")))
-            << text.toStdString();
-        EXPECT_TRUE(text.contains(QStringLiteral("\\Site\\F3.vsm")));
-        EXPECT_EQ(site->GetSeriesCount(), 0);
-    }
-    else
-    {
-        EXPECT_EQ(DocTest::SeriesNames(*site), (QStringList{"F2", "F3"})) << text.toStdString();
-    }
     EXPECT_TRUE(Doc().IsModified());
     EXPECT_FALSE(frame->IsTransferRunning());
-    if (link == Link::pty)
+    if (link == Link::tcp)
+    {
+        EXPECT_TRUE(boxes.boxes.empty()) << boxes.boxes.front().text.toStdString();
+        EXPECT_EQ(DocTest::SeriesNames(*site), (QStringList{"F1", "F2", "F3"}));
+        EXPECT_EQ(SeriesBytes(*site, 0), f1);
+        EXPECT_EQ(Loaded(kVsmRoot).count(QStringLiteral("\\Persistent Storage\\vsm\\Site.DIR\\F1.vsm")), 2);
+        EXPECT_NE(CVeskoraConnection::Instance().GetDevice(), nullptr);
         return;
+    }
 
-    // The program goes on: the missing file comes with the next download.
-    boxes.boxes.clear();
-    if (lost)
-        QueueWizard();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    const QString text = boxes.boxes[0].text;
+    EXPECT_EQ(CVeskoraConnection::Instance().GetDevice(), nullptr);
+    EXPECT_EQ(text, QStringLiteral("The connection to the Veskora 3 was lost during the download.\n\n"
+                                   "These files could not be downloaded:\n\\Site\\F1.vsm\n\\Site\\F2.vsm\n"
+                                   "\\Site\\F3.vsm"));
+    EXPECT_EQ(site->GetSeriesCount(), 0);
+}
+
+// A reply that comes late (within its time-out) keeps the window alive: the progress
+// window repaints while the tester is silent, and a Cancel in the middle of the wait
+// ends the batch at once. What arrived before stays; no part of the file under way does.
+TEST_P(DownloadOverLink, CancelDuringASlowReplyEndsTheBatchAtOnce)
+{
+    sim.RemovePath(kCnvRoot);
+    Serve(GetParam());
+    QueueWizard();
     QueueExplorer(
-        [](CVesk3Explorer& explorer)
+        [this](CVesk3Explorer& explorer)
         {
-            DoubleClick(explorer, "Site");
-            Choose(explorer, {"F1"});
+            Choose(explorer, {"Site"});
+            sim.Engine().UpdateFaults(
+                [](Sim::Faults& f)
+                {
+                    f.slowCommand = "F2.vsm";
+                    f.slowReplyMs = 3000;
+                });
+            Click(explorer, "download");
+        });
+
+    // Watches the progress window from the moment the tester holds F2 back; one second
+    // into the wait the user clicks Cancel.
+    QPointer<QWidget> window;
+    int paints = 0;
+    QElapsedTimer waiting;
+    QElapsedTimer sinceClick;
+    struct PaintCounter : QObject
+    {
+        QPointer<QWidget>* window;
+        int* paints;
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint && *window && watched == window->data())
+                ++*paints;
+            return false;
+        }
+    } counter;
+    counter.window = &window;
+    counter.paints = &paints;
+    qApp->installEventFilter(&counter);
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout,
+                     [&]
+                     {
+                         if (!waiting.isValid())
+                         {
+                             if (Loaded(kVsmRoot).size() < 2)
+                                 return;
+                             for (QWidget* w : QApplication::topLevelWidgets())
+                                 if (w->isVisible() &&
+                                     w->windowTitle().startsWith(QStringLiteral("Downloading from device")))
+                                     window = w;
+                             waiting.start();
+                             paints = 0;
+                             return;
+                         }
+                         if (sinceClick.isValid() || waiting.elapsed() < 1000 || !window)
+                             return;
+                         auto* cancel = window->findChild<QPushButton*>(QStringLiteral("cancel"));
+                         ASSERT_NE(cancel, nullptr);
+                         sinceClick.start();
+                         QTest::mouseClick(cancel, Qt::LeftButton);
+                     });
+    watch.start(10);
+    frame->OnCmdMsg(Cmd::ID_DOWNLOAD);
+    const qint64 afterClick = sinceClick.isValid() ? sinceClick.elapsed() : -1;
+    watch.stop();
+    qApp->removeEventFilter(&counter);
+
+    ASSERT_TRUE(sinceClick.isValid()) << "the progress window was not there during the wait";
+    EXPECT_LE(afterClick, 500);
+    // At least one paint every 100 ms of the second before the click.
+    EXPECT_GE(paints, 10);
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.boxes.front().text.toStdString();
+    EXPECT_EQ(DocTest::SeriesNames(*Folder("\\A\\Site\\")), QStringList{"F1"});
+    EXPECT_FALSE(frame->IsTransferRunning());
+}
+
+// One reply later than its time-out fails that file alone; the tester answers the next
+// request, so the batch goes on and every other file arrives.
+TEST_F(DownloadTest, AReplyPastItsTimeOutFailsThatFileAlone)
+{
+    sim.RemovePath(kCnvRoot);
+    Serve(Link::tcp);
+    QueueWizard();
+    QueueExplorer(
+        [this](CVesk3Explorer& explorer)
+        {
+            Choose(explorer, {"Site"});
+            sim.Engine().UpdateFaults(
+                [](Sim::Faults& f)
+                {
+                    f.slowCommand = "F2.vsm";
+                    f.slowReplyMs = 8000;
+                });
             Click(explorer, "download");
         });
     frame->OnCmdMsg(Cmd::ID_DOWNLOAD);
+
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("These files could not be downloaded:\n\\Site\\F2.vsm"));
+    CFolderData* site = Folder("\\A\\Site\\");
+    ASSERT_NE(site, nullptr);
+    EXPECT_EQ(DocTest::SeriesNames(*site), (QStringList{"F1", "F3"}));
+    EXPECT_EQ(SeriesBytes(*site, 1), f3);
+    EXPECT_NE(CVeskoraConnection::Instance().GetDevice(), nullptr);
+}
+
+// The tester closes the link in order after the second of four files (it restarts, or
+// its network shuts the connection): the link is opened again and all four arrive.
+TEST_F(DownloadTest, ATesterThatClosesTheLinkAfterTheSecondFileCostsNoFile)
+{
+    const QByteArray f4 = SeriesFile({70.0f});
+    sim.AddFile(kVsmRoot + "Site.DIR\\F4.vsm", f4);
+    sim.RemovePath(kCnvRoot);
+    Serve(Link::tcp);
+    QueueWizard();
+    QueueExplorer(
+        [this](CVesk3Explorer& explorer)
+        {
+            Choose(explorer, {"Site"});
+            sim.Engine().UpdateFaults(
+                [](Sim::Faults& f)
+                {
+                    f.cutAfterCommand = "F2.vsm";
+                    f.orderlyClose = true;
+                });
+            Click(explorer, "download");
+        });
+    frame->OnCmdMsg(Cmd::ID_DOWNLOAD);
+
     EXPECT_TRUE(boxes.boxes.empty()) << boxes.boxes.front().text.toStdString();
-    EXPECT_EQ(DocTest::SeriesNames(*Folder("\\A\\")), QStringList{"F1"});
+    CFolderData* site = Folder("\\A\\Site\\");
+    ASSERT_NE(site, nullptr);
+    EXPECT_EQ(DocTest::SeriesNames(*site), (QStringList{"F1", "F2", "F3", "F4"}));
+    EXPECT_EQ(SeriesBytes(*site, 3), f4);
+    EXPECT_GE(sim.Engine().Connections(), 2);
+    EXPECT_NE(CVeskoraConnection::Instance().GetDevice(), nullptr);
 }
 
 TEST_F(DownloadTest, ACustomerConversionIsKeptAndLoadedAgainAfterARestart)

@@ -9,6 +9,7 @@
 #include "tests/document/DocTestSupport.h"
 #include "tests/support/FileDialogRecorder.h"
 #include "tests/support/MessageBoxRecorder.h"
+#include "tests/app/SeriesPageWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -18,6 +19,7 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -105,19 +107,36 @@ protected:
         return path;
     }
 
-    void Drop(const QStringList& paths)
+    // Files dropped on a widget of the window (the window itself unless said), as Qt
+    // delivers a drag: to the widget under the mouse, on to its parents until one takes
+    // it. The drop is taken at once and the import follows after the event returned;
+    // betweenDropAndImport runs right after the drop.
+    void Drop(const QStringList& paths, QWidget* target = nullptr,
+              const std::function<void()>& betweenDropAndImport = {})
     {
+        if (!target)
+            target = frame.get();
         QList<QUrl> urls;
         for (const QString& path : paths)
             urls << QUrl::fromLocalFile(path);
         QMimeData mime;
         mime.setUrls(urls);
-        // The drop reaches the widget that accepted the drag's entry.
         QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(frame.get(), &enter);
+        QCoreApplication::sendEvent(target, &enter);
+        // Taken with an action: a drag that ends in no action drops nothing.
         ASSERT_TRUE(enter.isAccepted());
+        ASSERT_EQ(enter.dropAction(), Qt::CopyAction);
         QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(frame.get(), &drop);
+        const bool modified = Doc().IsModified();
+        QCoreApplication::sendEvent(target, &drop);
+        EXPECT_TRUE(drop.isAccepted());
+        // Taken, and the import still to come: nothing has changed yet, and no command or
+        // second drop gets in before it.
+        EXPECT_TRUE(frame->IsTransferRunning());
+        EXPECT_EQ(Doc().IsModified(), modified);
+        if (betweenDropAndImport)
+            betweenDropAndImport();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !frame->IsTransferRunning(); }, 30000));
     }
 
     QStringList Series(const char* folder)
@@ -231,8 +250,7 @@ TEST_F(ImportTest, ADroppedProjectOpensOnlyWhenItIsDroppedAlone)
 TEST_F(ImportTest, ACancelWhileCountingImportsNothingAndLeavesNoWindow)
 {
     Vsm(QStringLiteral("data/a.vsm"));
-    PostEscape(frame.get());
-    Drop({env.Dir().File(QStringLiteral("data"))});
+    Drop({env.Dir().File(QStringLiteral("data"))}, nullptr, [this] { PostEscape(frame.get()); });
     EXPECT_FALSE(Doc().HasFolders());
     EXPECT_FALSE(Doc().IsModified());
     EXPECT_TRUE(view.hints.empty());
@@ -281,6 +299,29 @@ TEST_F(ImportTest, ACancelWhileImportingKeepsWhatArrivedAndAPendingCloseFollows)
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("Would you like to save changes in your Project?"));
     EXPECT_FALSE(frame->isVisible());
+}
+
+// The series page is most of the window: files dropped on its grid are imported as
+// anywhere else in the window.
+TEST_F(ImportTest, AFileDroppedOnTheSeriesPageIsImported)
+{
+    Vsm(QStringLiteral("data/a.vsm"));
+    Drop({env.Dir().File(QStringLiteral("data"))});
+    const QString project = env.Dir().File(QStringLiteral("page.v3p"));
+    ASSERT_TRUE(Doc().SaveProject(project));
+    Doc().RemoveView(&view);
+    SeriesPageWindow window;
+    window.OpenWindow(project, boxes, QStringLiteral("\\data\\"));
+    QWidget* page = &window.Page();
+    QWidget* grid = window.Grid().viewport();
+    frame = std::move(window.frame);
+    Doc().AddView(&view);
+    ASSERT_TRUE(page->isVisible());
+
+    Drop({Vsm(QStringLiteral("more/b.vsm"))}, grid);
+    EXPECT_EQ(Series("\\"), QStringList{"b"});
+    EXPECT_EQ(Series("\\data\\"), QStringList{"a"});
+    EXPECT_TRUE(boxes.boxes.empty());
 }
 
 } // namespace

@@ -19,6 +19,7 @@
 #include "tests/support/FtpTestServer.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/PtyPair.h"
+#include "tests/support/QStringPrint.h"
 #include "tests/support/sim/PortableTesterSim.h"
 
 #include <QPushButton>

@@ -384,7 +384,18 @@ void FrameEngine::HandleText(Link& link)
         SetCrlf(line == "EC1");
         return;
     }
+    if (!faults.slowCommand.isEmpty() && line.contains(faults.slowCommand))
+    {
+        UpdateFaults([](Faults& f) { f.slowCommand.clear(); });
+        if (!Pause(faults.slowReplyMs))
+            return;
+    }
     m_profile.OnText(line, session);
+    if (!faults.cutAfterCommand.isEmpty() && line.contains(faults.cutAfterCommand))
+    {
+        UpdateFaults([](Faults& f) { f.cutAfterCommand.clear(); });
+        session.CutLink();
+    }
 }
 
 void FrameEngine::HandleOther(Link& link, uint8_t first)

@@ -34,6 +34,13 @@ struct Faults
     int delayNextReplyMs = 0;     // the next answer only comes this much later (on top of replyDelayMs)
     QByteArray lateAnswer;        // sent once, right before the next acknowledgement of a 0x10:
                                   // an earlier command's answer that comes after the quiet time
+    // Once: the answer to the next text command whose line holds slowCommand waits
+    // slowReplyMs (after the acknowledgement); the switch clears itself.
+    QByteArray slowCommand;
+    int slowReplyMs = 0;
+    // Once: the link is cut (as orderlyClose says) right after the answer to the next text
+    // command whose line holds cutAfterCommand; the switch clears itself.
+    QByteArray cutAfterCommand;
 };
 
 // A byte-coded answer as the device frames it.
