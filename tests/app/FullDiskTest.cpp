@@ -10,6 +10,7 @@
 #include "tests/app/AppTestSupport.h"
 #include "tests/document/DocTestSupport.h"
 #include "tests/export/FakeExportFeedback.h"
+#include "tests/support/FileContents.h"
 #include "tests/support/FullFileSystem.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/TempDir.h"
@@ -24,28 +25,17 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
+using FileContents::Bytes;
+using FileContents::Entries;
+using FileContents::Put;
+
 namespace
 {
 const QByteArray kOld = "old";
 const QString kNoSpace = QStringLiteral("(No space left on device)");
 
-QByteArray Bytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
-void Put(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
-QStringList Entries(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
 
 // A tester file of some kilobytes, as the download calls deliver it.
 bool DeliverFile(StreamIO::CIoStream* out, const QString&)

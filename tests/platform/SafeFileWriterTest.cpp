@@ -4,6 +4,7 @@
 #include "platform/core/StringTable.h"
 #include "resources/BuiltInStrings.h"
 #include "resources/StringIds.h"
+#include "tests/support/FileContents.h"
 #include "tests/support/FileSizeLimit.h"
 #include "tests/support/TempDir.h"
 
@@ -22,28 +23,16 @@
 
 using Platform::SafeFileWriter;
 
+using FileContents::Bytes;
+using FileContents::Entries;
+using FileContents::Put;
+
 namespace
 {
 const QByteArray kOld = "old";
 
-QByteArray Bytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
-void Put(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
-QStringList Entries(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot,
-                                  QDir::Name);
-}
 
 // Writes bytes through the writer as the program's writers do.
 bool WriteWhole(SafeFileWriter& writer, const QString& path, const QByteArray& bytes)
