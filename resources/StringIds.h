@@ -21,7 +21,6 @@ inline constexpr uint32_t IDS_DATE_TIME_FORMAT = 1015;
 inline constexpr uint32_t IDS_DATE_FORMATS = 1022;
 inline constexpr uint32_t IDS_TIME_FORMATS = 1030;
 inline constexpr uint32_t IDS_APP_TITLE = 1135;
-inline constexpr uint32_t IDS_NOT_A_PROJECT = 1140;
 inline constexpr uint32_t IDS_SAVE_CHANGES = 1142;
 inline constexpr uint32_t IDS_UNNAMED = 1171;
 inline constexpr uint32_t IDS_STANDARD_CNV_UNUSABLE = 1190;

@@ -20,6 +20,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <functional>
 #include <thread>
 
 using namespace TesterCommands;
@@ -78,6 +79,20 @@ protected:
         EXPECT_FALSE(view.hints.empty());
         EXPECT_TRUE(
             std::all_of(view.hints.begin(), view.hints.end(), [](int h) { return h == DOC_HINT_ALL; }));
+    }
+
+    // The wizard, then the explorer: "Site" chosen, the tester's fault switched on, and
+    // Download clicked.
+    void QueueSiteDownload(std::function<void(Sim::Faults&)> fault)
+    {
+        QueueWizard();
+        QueueExplorer(
+            [this, fault](CVesk3Explorer& explorer)
+            {
+                Choose(explorer, {"Site"});
+                sim.Engine().UpdateFaults(fault);
+                Click(explorer, "download");
+            });
     }
 
     FakeView view;
@@ -244,18 +259,11 @@ TEST_P(DownloadOverLink, CancelDuringASlowReplyEndsTheBatchAtOnce)
 {
     sim.RemovePath(kCnvRoot);
     Serve(GetParam());
-    QueueWizard();
-    QueueExplorer(
-        [this](CVesk3Explorer& explorer)
+    QueueSiteDownload(
+        [](Sim::Faults& f)
         {
-            Choose(explorer, {"Site"});
-            sim.Engine().UpdateFaults(
-                [](Sim::Faults& f)
-                {
-                    f.slowCommand = "F2.vsm";
-                    f.slowReplyMs = 3000;
-                });
-            Click(explorer, "download");
+            f.slowCommand = "F2.vsm";
+            f.slowReplyMs = 3000;
         });
 
     // Watches the progress window from the moment the tester holds F2 back; one second
@@ -322,18 +330,11 @@ TEST_F(DownloadTest, AReplyPastItsTimeOutFailsThatFileAlone)
 {
     sim.RemovePath(kCnvRoot);
     Serve(Link::tcp);
-    QueueWizard();
-    QueueExplorer(
-        [this](CVesk3Explorer& explorer)
+    QueueSiteDownload(
+        [](Sim::Faults& f)
         {
-            Choose(explorer, {"Site"});
-            sim.Engine().UpdateFaults(
-                [](Sim::Faults& f)
-                {
-                    f.slowCommand = "F2.vsm";
-                    f.slowReplyMs = 8000;
-                });
-            Click(explorer, "download");
+            f.slowCommand = "F2.vsm";
+            f.slowReplyMs = 8000;
         });
     frame->OnCmdMsg(Cmd::ID_DOWNLOAD);
 
@@ -354,18 +355,11 @@ TEST_F(DownloadTest, ATesterThatClosesTheLinkAfterTheSecondFileCostsNoFile)
     sim.AddFile(kVsmRoot + "Site.DIR\\F4.vsm", f4);
     sim.RemovePath(kCnvRoot);
     Serve(Link::tcp);
-    QueueWizard();
-    QueueExplorer(
-        [this](CVesk3Explorer& explorer)
+    QueueSiteDownload(
+        [](Sim::Faults& f)
         {
-            Choose(explorer, {"Site"});
-            sim.Engine().UpdateFaults(
-                [](Sim::Faults& f)
-                {
-                    f.cutAfterCommand = "F2.vsm";
-                    f.orderlyClose = true;
-                });
-            Click(explorer, "download");
+            f.cutAfterCommand = "F2.vsm";
+            f.orderlyClose = true;
         });
     frame->OnCmdMsg(Cmd::ID_DOWNLOAD);
 
