@@ -31,6 +31,8 @@ public:
     const QString& Path() const { return m_file.Path(); }
     // Whether the failure happened when the file was created (not while writing).
     bool FailedToOpen() const { return m_file.FailedToOpen(); }
+    // Whether opening, a write or the commit failed.
+    bool Failed() const { return m_file.Error() != 0; }
     // The message for the user after a failure: the file's path, then what went wrong.
     QString ErrorMessage() const { return m_file.ErrorMessage(); }
 

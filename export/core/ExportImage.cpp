@@ -48,7 +48,7 @@ bool WriteFile(CxImage& image, std::uint32_t formatCode, const QString& path, QS
     if (!image.EncodeToMemory(&buffer, &size, formatCode))
     {
         if (message)
-            *message = path + QStringLiteral("\n\n") + Platform::LoadString(StringId::IDS_ENCODING_FAILED);
+            *message = EncodingFailed(path);
         return false;
     }
     CExportFile file;
@@ -59,5 +59,10 @@ bool WriteFile(CxImage& image, std::uint32_t formatCode, const QString& path, QS
         return false;
     }
     return true;
+}
+
+QString EncodingFailed(const QString& path)
+{
+    return path + QStringLiteral("\n\n") + Platform::LoadString(StringId::IDS_ENCODING_FAILED);
 }
 } // namespace ExportImage

@@ -17,4 +17,6 @@ QString DefaultSuffix(int formatIndex);
 // is replaced by only when it was written completely. On failure the message for the user
 // names the file.
 bool WriteFile(CxImage& image, std::uint32_t formatCode, const QString& path, QString* message);
+// The message for the user when the picture for the file could not be encoded.
+QString EncodingFailed(const QString& path);
 } // namespace ExportImage

@@ -1,16 +1,21 @@
 #include "export/core/GraphicExport.h"
 
 #include "export/core/ExportFeedback.h"
+#include "export/core/ExportFile.h"
+#include "export/core/ExportFileStream.h"
 #include "export/core/ExportFiles.h"
 #include "export/core/ExportImage.h"
 #include "export/core/ExportTexts.h"
 #include "export/encoder/xImage.h"
+#include "export/encoder/xImageStack.h"
+#include "export/encoder/xPngRowWriter.h"
 #include "platform/core/StringTable.h"
 #include "resources/StringIds.h"
 
 #include <QImage>
 
 #include <climits>
+#include <functional>
 
 using ExportTexts::Format;
 
@@ -30,6 +35,44 @@ int PartStep(int part, int count)
 QString TooLarge()
 {
     return Platform::LoadString(StringId::IDS_BITMAP_TOO_LARGE);
+}
+
+// The one-file picture, for every format: the parts one below the other, the column headings
+// only on the first, each handed to `rows` as soon as it is rendered, until they make up
+// the height the page showed with all parts. False after the message to the user;
+// `writeFailure` says why rows could not be written.
+bool StackParts(GraphicExportPage& page, CxRowSink& rows, std::uint32_t height, ExportFeedback& feedback,
+                const std::function<QString()>& writeFailure)
+{
+    const int count = page.GetPartCount();
+    QImage picture;
+    for (int k = 0; k < count; ++k)
+    {
+        page.ShowPart(k, k == 0);
+        feedback.SetProgress(PartStep(k, count));
+        if (!page.Render(&picture) || picture.isNull())
+        {
+            feedback.ShowError(TooLarge());
+            return false;
+        }
+        switch (rows.AppendRows(picture))
+        {
+        case CxRowSink::NAppend::Done:
+            break;
+        case CxRowSink::NAppend::DoesNotFit:
+            feedback.ShowError(Platform::LoadString(StringId::IDS_PARTS_DO_NOT_FIT));
+            return false;
+        case CxRowSink::NAppend::Failed:
+            feedback.ShowError(writeFailure());
+            return false;
+        }
+    }
+    if (rows.GetRowCount() != height)
+    {
+        feedback.ShowError(Platform::LoadString(StringId::IDS_PARTS_DO_NOT_FIT));
+        return false;
+    }
+    return true;
 }
 } // namespace
 
@@ -128,45 +171,63 @@ CGraphicExport::NResult CGraphicExport::RunOneFile(GraphicExportPage& page, int 
     const long long width = page.GetShownWidth();
     const long long height = page.GetShownHeight();
     feedback.SetProgressText(Format(StringId::IDS_CREATING, name));
+    if (width <= 0 || height <= 0 || width > INT_MAX || height > INT_MAX)
+    {
+        feedback.ShowError(TooLarge());
+        return NResult::Failed;
+    }
+    const std::uint32_t formatCode = ExportImage::FormatCode(formatIndex);
+    if (formatCode == CxImage::FormatPng)
+        return RunOnePng(page, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), name,
+                         feedback);
+
+    // BMP stores the bottom row first, and the encoders take a whole picture: the parts
+    // are stacked into one before it is encoded.
     CxImage combined;
-    if (width <= 0 || height <= 0 || width > INT_MAX || height > INT_MAX ||
-        !combined.CreateUnfilled(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
+    if (!combined.CreateUnfilled(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
                                  kCombinedBpp))
     {
         feedback.ShowError(TooLarge());
         return NResult::Failed;
     }
-    // Only the first part carries the column headings; the parts stack up to the whole. Each
-    // part goes straight into its rows of the picture; the rows are not filled before, and
-    // a picture that does not end up whole is never written.
-    const int count = page.GetPartCount();
-    std::uint32_t filled = 0;
-    QImage picture;
-    for (int k = 0; k < count; ++k)
-    {
-        page.ShowPart(k, k == 0);
-        feedback.SetProgress(PartStep(k, count));
-        if (!page.Render(&picture) || picture.isNull())
-        {
-            feedback.ShowError(TooLarge());
-            return NResult::Failed;
-        }
-        if (!combined.PasteRows(picture, filled))
-        {
-            feedback.ShowError(Platform::LoadString(StringId::IDS_PARTS_DO_NOT_FIT));
-            return NResult::Failed;
-        }
-        filled += static_cast<std::uint32_t>(picture.height());
-    }
-    if (filled != combined.GetHeight())
-    {
-        feedback.ShowError(Platform::LoadString(StringId::IDS_PARTS_DO_NOT_FIT));
+    CxImageStack rows(combined);
+    if (!StackParts(page, rows, combined.GetHeight(), feedback, [&] { return ExportImage::EncodingFailed(name); }))
         return NResult::Failed;
-    }
     QString message;
-    if (!ExportImage::WriteFile(combined, ExportImage::FormatCode(formatIndex), name, &message))
+    if (!ExportImage::WriteFile(combined, formatCode, name, &message))
     {
         feedback.ShowError(message);
+        return NResult::Failed;
+    }
+    return NResult::Done;
+}
+
+CGraphicExport::NResult CGraphicExport::RunOnePng(GraphicExportPage& page, std::uint32_t width,
+                                                  std::uint32_t height, const QString& name,
+                                                  ExportFeedback& feedback)
+{
+    // PNG goes from the top down: each part's rows are encoded into the file as soon as it
+    // is rendered, so the whole picture is never held. The file replaces an existing one
+    // only when it was written completely.
+    CExportFile file;
+    if (!file.Open(name))
+    {
+        feedback.ShowError(file.ErrorMessage());
+        return NResult::Failed;
+    }
+    CExportFileStream stream(file);
+    CxPngRowWriter png;
+    const auto failure = [&] { return file.Failed() ? file.ErrorMessage() : ExportImage::EncodingFailed(name); };
+    if (!png.Start(&stream, CxPngRowWriter::Rgb(width, height)))
+    {
+        feedback.ShowError(failure());
+        return NResult::Failed;
+    }
+    if (!StackParts(page, png, height, feedback, failure))
+        return NResult::Failed;
+    if (!png.Finish() || !stream.Flush() || !file.Commit())
+    {
+        feedback.ShowError(failure());
         return NResult::Failed;
     }
     return NResult::Done;

@@ -1,6 +1,8 @@
 #pragma once
 #include <QString>
 
+#include <cstdint>
+
 class ExportFeedback;
 class QImage;
 
@@ -27,7 +29,9 @@ public:
 // The graphic export: the series as one image, one image per series, or one picture on
 // the clipboard, as BMP, PNG or JPEG. Files are written whole or not at all (an existing
 // file keeps its content when writing fails); files that one image per series would
-// replace are confirmed first.
+// replace are confirmed first. One PNG of all series is encoded part by part as the parts
+// are rendered, so it never needs the memory of the whole picture; BMP and JPEG stack the
+// parts into one picture first.
 class CGraphicExport
 {
 public:
@@ -53,6 +57,8 @@ public:
 private:
     static NResult RunOneFile(GraphicExportPage& page, int formatIndex, const QString& path,
                               ExportFeedback& feedback);
+    static NResult RunOnePng(GraphicExportPage& page, std::uint32_t width, std::uint32_t height,
+                             const QString& name, ExportFeedback& feedback);
     static NResult RunFilePerSeries(GraphicExportPage& page, int formatIndex, const QString& path,
                                     ExportFeedback& feedback);
     static NResult RunClipboard(GraphicExportPage& page, ExportFeedback& feedback);

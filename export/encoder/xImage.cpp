@@ -23,16 +23,16 @@ void PutLe32(std::uint8_t* p, std::uint32_t v)
     PutLe16(p + 2, v >> 16);
 }
 
-std::int32_t PixelsPerMetre(std::int32_t dpi)
+// The BMP file header stores the file size in 32 bits, 14 bytes more than the DIB.
+constexpr std::uint64_t MaxDibSize = std::numeric_limits<std::uint32_t>::max() - 14;
+} // namespace
+
+std::int32_t CxImage::PixelsPerMetre(std::int32_t dpi)
 {
     const double ppm = std::floor(dpi * 10000.0 / 254.0 + 0.5);
     return ppm > std::numeric_limits<std::int32_t>::max() ? std::numeric_limits<std::int32_t>::max()
                                                           : static_cast<std::int32_t>(ppm);
 }
-
-// The BMP file header stores the file size in 32 bits, 14 bytes more than the DIB.
-constexpr std::uint64_t MaxDibSize = std::numeric_limits<std::uint32_t>::max() - 14;
-} // namespace
 
 CxImage::CxImage(std::uint32_t imagetype)
 {
@@ -189,7 +189,7 @@ std::uint8_t CxImage::GetJpegQuality() const
 void CxImage::SetXDPI(std::int32_t dpi)
 {
     if (dpi < 1)
-        dpi = 96;
+        dpi = DefaultDpi;
     m_info.xDPI = dpi;
     m_head.biXPelsPerMeter = PixelsPerMetre(dpi);
     if (m_pDib)
@@ -199,7 +199,7 @@ void CxImage::SetXDPI(std::int32_t dpi)
 void CxImage::SetYDPI(std::int32_t dpi)
 {
     if (dpi < 1)
-        dpi = 96;
+        dpi = DefaultDpi;
     m_info.yDPI = dpi;
     m_head.biYPelsPerMeter = PixelsPerMetre(dpi);
     if (m_pDib)

@@ -37,6 +37,8 @@ public:
         std::uint32_t biClrImportant = 0;
     };
     static constexpr std::uint32_t HeaderSize = 40;
+    // The resolution a new image has.
+    static constexpr std::int32_t DefaultDpi = 96;
     static constexpr std::size_t LastErrorSize = 256;
 
     explicit CxImage(std::uint32_t imagetype = FormatUnknown);
@@ -84,6 +86,9 @@ public:
 
     const char* GetLastError() const { return m_info.szLastError; }
 
+    // The header's pixels per metre for dots per inch.
+    static std::int32_t PixelsPerMetre(std::int32_t dpi);
+
 protected:
     struct SInfo
     {
@@ -93,8 +98,8 @@ protected:
         std::uint32_t dwType = FormatUnknown;
         char szLastError[LastErrorSize] = {};
         float fQuality = 90.0f;
-        std::int32_t xDPI = 96;
-        std::int32_t yDPI = 96;
+        std::int32_t xDPI = DefaultDpi;
+        std::int32_t yDPI = DefaultDpi;
     };
 
     // Shares the source's header, information and DIB without owning them.

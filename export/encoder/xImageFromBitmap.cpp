@@ -1,53 +1,20 @@
-// The one part of the encoder that knows Qt's image type: the rendered grid arrives as a
-// QImage, the counterpart of a bitmap handle.
+// Where a CxImage is made from a rendered picture: the rendered grid arrives as a QImage,
+// the counterpart of a bitmap handle.
 #include "export/encoder/xImage.h"
+
+#include "export/encoder/xBitmapRows.h"
 
 #include <QImage>
 
 #include <algorithm>
 #include <cstring>
 
-namespace
-{
-std::uint32_t DibBitsFor(const QImage& bitmap)
-{
-    switch (bitmap.format())
-    {
-    case QImage::Format_Mono:
-    case QImage::Format_MonoLSB:
-        return 1;
-    case QImage::Format_Indexed8:
-    case QImage::Format_Grayscale8:
-        return 8;
-    default:
-        return 24;
-    }
-}
-
-bool IsXrgb32(QImage::Format format)
-{
-    return format == QImage::Format_RGB32 || format == QImage::Format_ARGB32 ||
-           format == QImage::Format_ARGB32_Premultiplied;
-}
-
-// One row of 32-bit pixels as a 24-bit DIB row: blue, green, red; alpha dropped.
-void CopyXrgbRow(std::uint8_t* dst, const uchar* line, std::uint32_t width)
-{
-    const QRgb* pixels = reinterpret_cast<const QRgb*>(line);
-    for (std::uint32_t x = 0; x < width; ++x)
-    {
-        dst[3 * x] = static_cast<std::uint8_t>(qBlue(pixels[x]));
-        dst[3 * x + 1] = static_cast<std::uint8_t>(qGreen(pixels[x]));
-        dst[3 * x + 2] = static_cast<std::uint8_t>(qRed(pixels[x]));
-    }
-}
-} // namespace
 
 bool CxImage::CreateFromHBITMAP(const QImage& bitmap)
 {
     if (m_info.pGhost || bitmap.isNull())
         return false;
-    const std::uint32_t bpp = DibBitsFor(bitmap);
+    const std::uint32_t bpp = BitmapRows::DibBits(bitmap);
     if (!Create(static_cast<std::uint32_t>(bitmap.width()), static_cast<std::uint32_t>(bitmap.height()), bpp,
                 FormatUnknown))
         return false;
@@ -58,10 +25,10 @@ bool CxImage::CreateFromHBITMAP(const QImage& bitmap)
     if (bpp == 1)
         source =
             bitmap.format() == QImage::Format_Mono ? bitmap : bitmap.convertToFormat(QImage::Format_Mono);
-    else if (bpp == 8 || IsXrgb32(bitmap.format()))
+    else if (bpp == 8)
         source = bitmap;
     else
-        source = bitmap.convertToFormat(QImage::Format_RGB32);
+        source = BitmapRows::AsXrgb32(bitmap);
     if (source.isNull())
     {
         SetLastError("GetDIBits failed");
@@ -102,7 +69,7 @@ bool CxImage::CreateFromHBITMAP(const QImage& bitmap)
             std::memcpy(dst, line, packedBytes);
             continue;
         }
-        CopyXrgbRow(dst, line, width);
+        BitmapRows::ToBgr(dst, line, width);
     }
     return true;
 }
@@ -110,11 +77,11 @@ bool CxImage::CreateFromHBITMAP(const QImage& bitmap)
 bool CxImage::PasteRows(const QImage& bitmap, std::uint32_t topRow)
 {
     const std::uint32_t height = GetHeight();
-    if (!GetBits() || bitmap.isNull() || GetBpp() != 24 || DibBitsFor(bitmap) != 24 ||
+    if (!GetBits() || bitmap.isNull() || GetBpp() != 24 || BitmapRows::DibBits(bitmap) != 24 ||
         static_cast<std::uint32_t>(bitmap.width()) != GetWidth() || topRow > height ||
         static_cast<std::uint32_t>(bitmap.height()) > height - topRow)
         return false;
-    const QImage source = IsXrgb32(bitmap.format()) ? bitmap : bitmap.convertToFormat(QImage::Format_RGB32);
+    const QImage source = BitmapRows::AsXrgb32(bitmap);
     if (source.isNull())
         return false;
     const std::uint32_t width = GetWidth();
@@ -124,7 +91,7 @@ bool CxImage::PasteRows(const QImage& bitmap, std::uint32_t topRow)
     for (std::uint32_t y = 0; y < static_cast<std::uint32_t>(source.height()); ++y)
     {
         std::uint8_t* row = GetBits(height - 1 - topRow - y);
-        CopyXrgbRow(row, source.constScanLine(static_cast<int>(y)), width);
+        BitmapRows::ToBgr(row, source.constScanLine(static_cast<int>(y)), width);
         std::memset(row + 3 * std::size_t{width}, 0, padding);
     }
     return true;
