@@ -1,5 +1,6 @@
 #include "export/encoder/xFile.h"
 #include "export/encoder/xImage.h"
+#include "export/encoder/xPngRowWriter.h"
 #include "tests/export/ImageReaders.h"
 #include "tests/support/TempDir.h"
 
@@ -493,4 +494,62 @@ TEST(ImageEncode, PastedPartsMakeThePictureTheWholeConversionMakes)
     }
     CxImage none;
     EXPECT_FALSE(none.PasteRows(whole, 0));
+}
+
+// The row writer takes a picture's rows exactly: a piece that does not fit is refused whole
+// and leaves the rows before it to go on with; the file it ends is the one the whole picture
+// gives. A file short of rows is not ended, and a stream that fails stops the writer.
+TEST(ImageEncode, PngRowWriterTakesOnlyPiecesThatFit)
+{
+    const QImage whole = NoisyPicture(3, 5);
+    CxImage image;
+    ASSERT_TRUE(image.CreateFromHBITMAP(whole));
+    const std::vector<std::uint8_t> expected = EncodeBytes(image, CxImage::FormatPng);
+
+    CxMemFile file;
+    ASSERT_TRUE(file.Open());
+    CxPngRowWriter png;
+    ASSERT_TRUE(png.Start(&file, CxPngRowWriter::Rgb(3, 5)));
+    QImage indexed(3, 1, QImage::Format_Indexed8);
+    indexed.setColorCount(1);
+    indexed.fill(0);
+    const struct
+    {
+        const char* name;
+        QImage piece;
+    } refused[] = {
+        {"wider", QImage(4, 1, QImage::Format_RGB32)},
+        {"narrower", QImage(2, 1, QImage::Format_RGB32)},
+        {"more rows than the picture", QImage(3, 6, QImage::Format_RGB32)},
+        {"palette picture", indexed},
+        {"no picture", QImage()},
+    };
+    for (const auto& r : refused)
+        EXPECT_EQ(png.AppendRows(r.piece), CxRowSink::NAppend::DoesNotFit) << r.name;
+    EXPECT_EQ(png.AppendRows(whole.copy(0, 0, 3, 2)), CxRowSink::NAppend::Done);
+    EXPECT_EQ(png.AppendRows(whole.copy(0, 2, 3, 4)), CxRowSink::NAppend::DoesNotFit);
+    EXPECT_EQ(png.GetRowCount(), 2u);
+    // Another 32-bit layout is read as the whole picture is.
+    EXPECT_EQ(png.AppendRows(whole.copy(0, 2, 3, 3).convertToFormat(QImage::Format_ARGB32_Premultiplied)),
+              CxRowSink::NAppend::Done);
+    ASSERT_TRUE(png.Finish()) << png.GetLastError();
+    EXPECT_EQ(std::vector<std::uint8_t>(file.GetBuffer(false), file.GetBuffer(false) + file.Size()), expected);
+
+    CxMemFile shortFile;
+    ASSERT_TRUE(shortFile.Open());
+    CxPngRowWriter shortPng;
+    ASSERT_TRUE(shortPng.Start(&shortFile, CxPngRowWriter::Rgb(3, 5)));
+    EXPECT_EQ(shortPng.AppendRows(whole.copy(0, 0, 3, 4)), CxRowSink::NAppend::Done);
+    const std::int64_t before = shortFile.Size();
+    EXPECT_FALSE(shortPng.Finish());
+    EXPECT_STREQ(shortPng.GetLastError(), "Error saving PNG file");
+    EXPECT_EQ(shortFile.Size(), before);
+
+    LimitedFile small(100);
+    CxPngRowWriter stopped;
+    ASSERT_TRUE(stopped.Start(&small, CxPngRowWriter::Rgb(64, 64)));
+    EXPECT_EQ(stopped.AppendRows(NoisyPicture(64, 64)), CxRowSink::NAppend::Failed);
+    EXPECT_STREQ(stopped.GetLastError(), "Error saving PNG file");
+    EXPECT_EQ(stopped.AppendRows(NoisyPicture(64, 1)), CxRowSink::NAppend::Failed);
+    EXPECT_FALSE(stopped.Finish());
 }
