@@ -4,8 +4,8 @@
 // settings (white background, resolution) and saved as safely (Platform::SafeFileWriter).
 // The goal: within 1.3 times the plain encoding. Minor page faults of each run beside
 // (minflt, libpng_minflt).
-#include "document/DocView.h"
 #include "bench/BaselineRatio.h"
+#include "document/DocView.h"
 #include "export/TabGridPicture.h"
 #include "export/core/ExportFeedback.h"
 #include "export/core/GraphicExport.h"

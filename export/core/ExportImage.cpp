@@ -6,7 +6,6 @@
 #include "platform/core/StringTable.h"
 #include "resources/StringIds.h"
 
-
 namespace ExportImage
 {
 namespace

@@ -191,7 +191,8 @@ CGraphicExport::NResult CGraphicExport::RunOneFile(GraphicExportPage& page, int 
         return NResult::Failed;
     }
     CxImageStack rows(combined);
-    if (!StackParts(page, rows, combined.GetHeight(), feedback, [&] { return ExportImage::EncodingFailed(name); }))
+    if (!StackParts(page, rows, combined.GetHeight(), feedback,
+                    [&] { return ExportImage::EncodingFailed(name); }))
         return NResult::Failed;
     QString message;
     if (!ExportImage::WriteFile(combined, formatCode, name, &message))
@@ -217,7 +218,8 @@ CGraphicExport::NResult CGraphicExport::RunOnePng(GraphicExportPage& page, std::
     }
     CExportFileStream stream(file);
     CxPngRowWriter png;
-    const auto failure = [&] { return file.Failed() ? file.ErrorMessage() : ExportImage::EncodingFailed(name); };
+    const auto failure = [&]
+    { return file.Failed() ? file.ErrorMessage() : ExportImage::EncodingFailed(name); };
     if (!png.Start(&stream, CxPngRowWriter::Rgb(width, height)))
     {
         feedback.ShowError(failure());

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cstring>
 
-
 bool CxImage::CreateFromHBITMAP(const QImage& bitmap)
 {
     if (m_info.pGhost || bitmap.isNull())

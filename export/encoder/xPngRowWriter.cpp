@@ -6,7 +6,6 @@
 
 #include <QImage>
 
-
 // libpng reports errors by longjmp back into the *Guarded functions. Everything between the
 // setjmp and the library (the steps they call, the callbacks) keeps only trivially
 // destructible locals; whatever must be released belongs to the writer or to the caller.
@@ -47,8 +46,8 @@ void PngFlushData(png_structp png)
 
 void WriteHeader(png_structp png, png_infop info, const CxPngRowWriter::SFormat& format)
 {
-    png_set_IHDR(png, info, format.width, format.height, format.bitDepth, format.colorType, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, format.width, format.height, format.bitDepth, format.colorType,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (format.colorType == PNG_COLOR_TYPE_PALETTE)
         png_set_PLTE(png, info, format.palette.data(), static_cast<int>(format.palette.size()));
     if (format.hasBackground)

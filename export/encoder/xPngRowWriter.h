@@ -56,7 +56,8 @@ public:
 
 private:
     bool StartGuarded(const SFormat& format);
-    bool WriteRowsGuarded(const std::uint8_t* bits, std::size_t bytesPerLine, std::uint32_t rows, bool fromXrgb);
+    bool WriteRowsGuarded(const std::uint8_t* bits, std::size_t bytesPerLine, std::uint32_t rows,
+                          bool fromXrgb);
     bool FinishGuarded();
     bool Fail(const char* text);
 

@@ -77,9 +77,10 @@ public:
         for (int k : m_shown)
             for (int r = 0; r < PartRows(k); ++r, ++y)
                 for (int x = 0; x < w; ++x)
-                    image.setPixel(x, y, !textured ? PartColour(k)
-                                         : r == PartRows(k) - 1 ? kSeparator
-                                                                : Texture(x, r, k));
+                    image.setPixel(x, y,
+                                   !textured              ? PartColour(k)
+                                   : r == PartRows(k) - 1 ? kSeparator
+                                                          : Texture(x, r, k));
         if (textured && m_shown.size() == 1 && m_shown[0] == 1)
             image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
         else if (textured && m_shown.size() == 1 && m_shown[0] == 2)
@@ -325,8 +326,8 @@ TEST_F(GraphicExportTest, AOnePngThatFailsOnTheWayKeepsTheOldFile)
             disk.emplace(folder);
             if (!disk->Mounted())
             {
-                std::cout << "skipped: a small file system cannot be mounted here: " << disk->Why().toStdString()
-                          << "\n";
+                std::cout << "skipped: a small file system cannot be mounted here: "
+                          << disk->Why().toStdString() << "\n";
                 continue;
             }
         }
@@ -343,9 +344,11 @@ TEST_F(GraphicExportTest, AOnePngThatFailsOnTheWayKeepsTheOldFile)
         page.failRenderOfPart = c.failRenderOfPart;
         page.wrongWidthPart = c.wrongWidthPart;
         feedback = FakeExportFeedback();
-        EXPECT_EQ(CGraphicExport::Run(page, CGraphicExport::TargetOneFile, 1, path, feedback), NResult::Failed);
+        EXPECT_EQ(CGraphicExport::Run(page, CGraphicExport::TargetOneFile, 1, path, feedback),
+                  NResult::Failed);
         ASSERT_EQ(feedback.errors.size(), 1u);
-        EXPECT_TRUE(feedback.errors[0].contains(QLatin1String(c.message))) << feedback.errors[0].toStdString();
+        EXPECT_TRUE(feedback.errors[0].contains(QLatin1String(c.message)))
+            << feedback.errors[0].toStdString();
         if (c.fullDisk)
         {
             EXPECT_TRUE(feedback.errors[0].contains(path)) << feedback.errors[0].toStdString();

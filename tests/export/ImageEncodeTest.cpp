@@ -484,12 +484,14 @@ TEST(ImageEncode, PastedPartsMakeThePictureTheWholeConversionMakes)
         {"palette picture", indexed, 0},
         {"no picture", QImage(), 0},
     };
-    const std::vector<std::uint8_t> before(combined.GetBits(0), combined.GetBits(0) + combined.GetEffWidth() * 5);
+    const std::vector<std::uint8_t> before(combined.GetBits(0),
+                                           combined.GetBits(0) + combined.GetEffWidth() * 5);
     for (const Refused& r : refused)
     {
         EXPECT_FALSE(combined.PasteRows(r.part, r.top)) << r.name;
-        EXPECT_EQ(std::vector<std::uint8_t>(combined.GetBits(0), combined.GetBits(0) + combined.GetEffWidth() * 5),
-                  before)
+        EXPECT_EQ(
+            std::vector<std::uint8_t>(combined.GetBits(0), combined.GetBits(0) + combined.GetEffWidth() * 5),
+            before)
             << r.name;
     }
     CxImage none;
@@ -533,7 +535,8 @@ TEST(ImageEncode, PngRowWriterTakesOnlyPiecesThatFit)
     EXPECT_EQ(png.AppendRows(whole.copy(0, 2, 3, 3).convertToFormat(QImage::Format_ARGB32_Premultiplied)),
               CxRowSink::NAppend::Done);
     ASSERT_TRUE(png.Finish()) << png.GetLastError();
-    EXPECT_EQ(std::vector<std::uint8_t>(file.GetBuffer(false), file.GetBuffer(false) + file.Size()), expected);
+    EXPECT_EQ(std::vector<std::uint8_t>(file.GetBuffer(false), file.GetBuffer(false) + file.Size()),
+              expected);
 
     CxMemFile shortFile;
     ASSERT_TRUE(shortFile.Open());
