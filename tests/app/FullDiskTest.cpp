@@ -3,6 +3,7 @@
 // temporary file is left, and the user is told which file failed and why.
 #include "devicefiles/core/DeviceFileTransfer.h"
 #include "export/core/ExportImage.h"
+#include "export/core/GraphicExport.h"
 #include "export/core/TextExport.h"
 #include "export/encoder/xImage.h"
 #include "platform/core/SafeFileWriter.h"
@@ -18,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 
 #include <gtest/gtest.h>
 
@@ -36,6 +38,29 @@ const QString kNoSpace = QStringLiteral("(No space left on device)");
 
 
 
+
+// A page of two series, each a grey picture, for the graphic export that encodes its one
+// PNG as the series render.
+class TwoGreyParts final : public GraphicExportPage
+{
+public:
+    int GetPartCount() const override { return 2; }
+    void ShowAllParts() override { m_rows = 2 * kRows; }
+    void ShowPart(int, bool) override { m_rows = kRows; }
+    long long GetShownWidth() const override { return kWidth; }
+    long long GetShownHeight() const override { return m_rows; }
+    bool Render(QImage* picture) override
+    {
+        *picture = QImage(kWidth, m_rows, QImage::Format_RGB32);
+        picture->fill(qRgb(90, 90, 90));
+        return true;
+    }
+
+private:
+    static constexpr int kWidth = 200;
+    static constexpr int kRows = 100;
+    int m_rows = 0;
+};
 
 // A tester file of some kilobytes, as the download calls deliver it.
 bool DeliverFile(StreamIO::CIoStream* out, const QString&)
@@ -98,6 +123,17 @@ TEST_F(FullDisk, EveryWriterKeepsTheOldFileAndTellsTheUser)
              image.Create(200, 200, 24);
              QString message;
              return ExportImage::WriteFile(image, ExportImage::FormatCode(0), t, &message) ? QString() : message;
+         }},
+        {"graphic export, one PNG written as the series render",
+         {QStringLiteral("Page.png")},
+         [&](const QString& t)
+         {
+             TwoGreyParts page;
+             FakeExportFeedback feedback;
+             const auto result = CGraphicExport::Run(page, CGraphicExport::TargetOneFile, 1, t, feedback);
+             if (result == CGraphicExport::NResult::Done)
+                 return QString();
+             return feedback.errors.empty() ? QStringLiteral("<no message>") : feedback.errors.front();
          }},
         {"project save",
          {QStringLiteral("Project.v3p")},
