@@ -500,6 +500,8 @@ void CFolderData::Load(StreamIO::CVMArchive& archive)
                 m_unreadable.push_back({m_entries.size(), std::move(unreadable), name, order, expanded});
             continue;
         }
+        // The read leaves room to grow; a project of many series keeps each name long.
+        name.squeeze();
         entry->SetName(name);
         entry->SetValueListOrder(int16_t(order));
         entry->SetExpanded(expanded ? 1 : 0);

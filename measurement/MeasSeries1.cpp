@@ -138,7 +138,7 @@ void CMeasSeries1::CopyFrom(const CMeasSeries1& other)
     m_completionRule = other.m_completionRule;
     m_completionCount = other.m_completionCount;
     m_imperial = other.m_imperial;
-    *m_correction = *other.m_correction;
+    m_correction = other.m_correction;
     m_new = false;
     m_modified = false;
 
@@ -146,12 +146,12 @@ void CMeasSeries1::CopyFrom(const CMeasSeries1& other)
     // it gets a record of its own, so that each series releases only what it placed.
     {
         CConvTable::Guard lock(m_table);
-        const int sourcePrivate = other.m_enumerator.GetPrivateSlot();
+        const int sourcePrivate = other.PrivateSlot();
         if (sourcePrivate >= 0 && other.m_recordIndex == sourcePrivate)
         {
             size_t length = 0;
             const uint8_t* record = m_table.GetRecord(sourcePrivate, length);
-            m_recordIndex = record ? m_enumerator.SetPrivateRecord(record, length) : -1;
+            m_recordIndex = record ? Enumerator().SetPrivateRecord(record, length) : -1;
         }
     }
 
@@ -162,16 +162,14 @@ void CMeasSeries1::CopyFrom(const CMeasSeries1& other)
     {
         m_set1.assign(other.m_set1.begin(), other.m_set1.begin() + n);
         m_set2.assign(other.m_set2.begin(), other.m_set2.begin() + n);
-        m_native.clear();
-        m_converted.clear();
-        m_sorted.clear();
         if (other.HasDerivedArrays())
         {
-            m_native.assign(other.m_native.begin(), other.m_native.begin() + n);
-            m_converted.assign(other.m_converted.begin(), other.m_converted.begin() + n);
-            m_sorted.assign(n, 0);
-            std::copy(other.m_sorted.begin(), other.m_sorted.begin() + std::min(other.m_sortedCount, n),
-                      m_sorted.begin());
+            const SDerived& from = *other.m_derived;
+            SDerived& d = D();
+            d.native.assign(from.native.begin(), from.native.begin() + n);
+            d.converted.assign(from.converted.begin(), from.converted.begin() + n);
+            d.sorted.assign(n, 0);
+            std::copy(from.sorted.begin(), from.sorted.begin() + std::min(from.sortedCount, n), d.sorted.begin());
         }
         m_attachments.clear();
         if (other.m_highestAttachment >= 0)
@@ -198,10 +196,14 @@ void CMeasSeries1::CopyFrom(const CMeasSeries1& other)
     m_count = n;
     m_explicitCapacity = false;
     m_useSet2 = other.m_useSet2;
-    m_sortedCount = other.m_sortedCount;
-    m_belowCount = other.m_belowCount;
-    m_sortedValid = other.m_sortedValid && HasDerivedArrays();
-    m_sumsValid = false;
+    if (other.m_derived)
+    {
+        SDerived& d = D();
+        d.sortedCount = other.m_derived->sortedCount;
+        d.belowCount = other.m_derived->belowCount;
+        d.sortedValid = other.m_derived->sortedValid && HasDerivedArrays();
+        d.sumsValid = false;
+    }
 }
 
 bool CMeasSeries1::Allocate(int capacity)
@@ -228,9 +230,9 @@ bool CMeasSeries1::Reallocate(int capacity)
         m_set2.resize(capacity, 0);
         if (HasDerivedArrays())
         {
-            m_native.resize(capacity, MEAS_NO_VALUE);
-            m_converted.resize(capacity, MEAS_NO_VALUE);
-            m_sorted.resize(capacity, 0);
+            D().native.resize(capacity, MEAS_NO_VALUE);
+            D().converted.resize(capacity, MEAS_NO_VALUE);
+            D().sorted.resize(capacity, 0);
         }
         if (!m_attachments.empty())
             m_attachments.resize(capacity);
@@ -254,18 +256,12 @@ void CMeasSeries1::FreeReadings(bool withPrivateRecord)
 {
     std::vector<uint32_t>().swap(m_set1);
     std::vector<uint32_t>().swap(m_set2);
-    std::vector<float>().swap(m_native);
-    std::vector<float>().swap(m_converted);
-    std::vector<uint16_t>().swap(m_sorted);
     std::vector<std::unique_ptr<uint8_t[]>>().swap(m_attachments);
     m_capacity = 0;
     m_count = 0;
-    m_valuedCount = 0;
-    m_statCount = 0;
-    m_belowCount = 0;
-    m_sortedCount = 0;
     m_highestAttachment = -1;
-    Invalidate(true, true);
+    // Nothing derived is left, and nothing derived is valid.
+    m_derived.reset();
     if (withPrivateRecord)
     {
         m_privateRecord.clear();
@@ -277,9 +273,11 @@ void CMeasSeries1::ReleasePrivateRecord()
 {
     CConvTable::Guard lock(m_table);
     // Limits that still stand for words through this record are set while it is there.
-    if (m_limitsFromWords && m_recordIndex >= 0 && m_recordIndex == m_enumerator.GetPrivateSlot())
+    if (m_limitsFromWords && m_recordIndex >= 0 && m_recordIndex == PrivateSlot())
         MaterializeLimits();
-    m_enumerator.ClearPrivateRecord();
+    if (m_enumerator)
+        m_enumerator->ClearPrivateRecord();
+    DropIdleEnumerator();
 }
 
 bool CMeasSeries1::AllocateEmpty(int count)
@@ -297,11 +295,12 @@ void CMeasSeries1::Clear()
     CMeasSeries::Clear();
     m_count = 0;
     m_ringStart = 0;
-    m_valuedCount = 0;
-    m_statCount = 0;
-    m_belowCount = 0;
-    m_sortedCount = 0;
-    m_shift = m_sum = m_sumSquares = 0.0f;
+    if (m_derived)
+    {
+        SDerived& d = *m_derived;
+        d.valuedCount = d.statCount = d.belowCount = d.sortedCount = 0;
+        d.shift = d.sum = d.sumSquares = 0.0f;
+    }
     m_comment.clear();
     FreeAttachments();
     m_privateRecord.clear();
@@ -350,38 +349,44 @@ void CMeasSeries1::FreeAttachments()
 
 void CMeasSeries1::ClearCaches()
 {
-    m_mean = m_stdDev = m_halfWidth = m_cp = m_cpk = m_cpLower = m_cpkLower = MEAS_NO_VALUE;
-    m_commonDirection = kNoCommonDirection;
+    if (!m_derived)
+        return;
+    SDerived& d = *m_derived;
+    d.mean = d.stdDev = d.halfWidth = d.cp = d.cpk = d.cpLower = d.cpkLower = MEAS_NO_VALUE;
+    d.commonDirection = kNoCommonDirection;
 }
 
 void CMeasSeries1::Invalidate(bool sums, bool sorted)
 {
+    // Without the derived state nothing derived is valid.
+    if (!m_derived)
+        return;
     if (sums)
-        m_sumsValid = false;
+        m_derived->sumsValid = false;
     if (sorted)
-        m_sortedValid = false;
+        m_derived->sortedValid = false;
     ClearCaches();
     ClearCursor();
 }
 
 void CMeasSeries1::AllocateDerivedArrays()
 {
-    if (int(m_native.size()) >= m_capacity)
+    if (int(D().native.size()) >= m_capacity)
         return;
-    m_native.resize(m_capacity, MEAS_NO_VALUE);
-    m_converted.resize(m_capacity, MEAS_NO_VALUE);
-    m_sorted.resize(m_capacity, 0);
+    D().native.resize(m_capacity, MEAS_NO_VALUE);
+    D().converted.resize(m_capacity, MEAS_NO_VALUE);
+    D().sorted.resize(m_capacity, 0);
 }
 
 void CMeasSeries1::EnsureValid()
 {
-    if (!m_sumsValid)
+    if (!D().sumsValid)
         Recalculate();
 }
 
 float CMeasSeries1::NativeOf(uint32_t word) const
 {
-    return PlainValue(word) + m_correction->Correct(SPackedReading{word});
+    return PlainValue(word) + m_correction.Correct(SPackedReading{word});
 }
 
 void CMeasSeries1::Recalculate()
@@ -401,17 +406,17 @@ void CMeasSeries1::Recalculate()
         const bool haveRecord = m_recordIndex >= 0 && m_table.SelectRecord(m_recordIndex);
         const float minX = haveRecord ? m_table.GetMinX() : 0.0f;
         const float maxX = haveRecord ? m_table.GetMaxX() : 0.0f;
-        m_falling = haveRecord && m_table.Convert(minX, false) > m_table.Convert(maxX, false);
+        D().falling = haveRecord && m_table.Convert(minX, false) > m_table.Convert(maxX, false);
         for (int i = 0; i < m_count; ++i)
         {
             const uint32_t word = set[i];
             if (!HasValue(word))
             {
-                m_native[i] = m_converted[i] = MEAS_NO_VALUE;
+                D().native[i] = D().converted[i] = MEAS_NO_VALUE;
                 continue;
             }
             const float native = NativeOf(word);
-            m_native[i] = native;
+            D().native[i] = native;
             const bool excluded = IsExcluded(word);
             if (!excluded)
                 ++valued;
@@ -420,20 +425,20 @@ void CMeasSeries1::Recalculate()
             {
                 if (native < minX)
                 {
-                    m_converted[i] = MEAS_BELOW_RANGE;
+                    D().converted[i] = MEAS_BELOW_RANGE;
                     if (!excluded)
                         ++below;
                     continue;
                 }
                 if (native > maxX)
                 {
-                    m_converted[i] = MEAS_ABOVE_RANGE;
+                    D().converted[i] = MEAS_ABOVE_RANGE;
                     continue;
                 }
                 x = m_table.Convert(native, false);
             }
             const float value = RoundToResolution(x, m_resolution);
-            m_converted[i] = value;
+            D().converted[i] = value;
             if (!haveShift)
             {
                 shift = value;
@@ -448,17 +453,17 @@ void CMeasSeries1::Recalculate()
             }
         }
     }
-    m_valuedCount = valued;
-    m_statCount = stat;
-    m_belowCount = below;
-    m_shift = shift;
-    m_sum = sum;
-    m_sumSquares = sumSquares;
+    D().valuedCount = valued;
+    D().statCount = stat;
+    D().belowCount = below;
+    D().shift = shift;
+    D().sum = sum;
+    D().sumSquares = sumSquares;
     ClearCaches();
-    if (!m_sortedValid)
+    if (!D().sortedValid)
         BuildSortedIndex();
-    m_sortedValid = true;
-    m_sumsValid = true;
+    D().sortedValid = true;
+    D().sumsValid = true;
 }
 
 void CMeasSeries1::BuildSortedIndex()
@@ -471,48 +476,48 @@ void CMeasSeries1::BuildSortedIndex()
     {
         const uint32_t word = set[i];
         if (HasValue(word) && !IsExcluded(word))
-            keys.push_back(uint64_t(OrderedBits(m_native[i])) << 32 | uint32_t(i));
+            keys.push_back(uint64_t(OrderedBits(D().native[i])) << 32 | uint32_t(i));
     }
     std::sort(keys.begin(), keys.end());
     for (size_t k = 0; k < keys.size(); ++k)
-        m_sorted[k] = uint16_t(keys[k] & 0xFFFFu);
-    m_sortedCount = int(keys.size());
+        D().sorted[k] = uint16_t(keys[k] & 0xFFFFu);
+    D().sortedCount = int(keys.size());
 }
 
 void CMeasSeries1::SortedInsert(int raw)
 {
-    const float native = m_native[raw];
-    auto begin = m_sorted.begin();
-    auto end = begin + m_sortedCount;
-    auto at = std::upper_bound(begin, end, native, [this](float v, uint16_t e) { return v < m_native[e]; });
+    const float native = D().native[raw];
+    auto begin = D().sorted.begin();
+    auto end = begin + D().sortedCount;
+    auto at = std::upper_bound(begin, end, native, [this](float v, uint16_t e) { return v < D().native[e]; });
     std::move_backward(at, end, end + 1);
     *at = uint16_t(raw);
-    ++m_sortedCount;
+    ++D().sortedCount;
 }
 
 void CMeasSeries1::SortedRemove(int raw)
 {
-    auto begin = m_sorted.begin();
-    auto end = begin + m_sortedCount;
+    auto begin = D().sorted.begin();
+    auto end = begin + D().sortedCount;
     auto at = std::find(begin, end, uint16_t(raw));
     if (at == end)
         return;
     std::move(at + 1, end, at);
-    --m_sortedCount;
+    --D().sortedCount;
 }
 
 void CMeasSeries1::SortedShiftDown(int raw)
 {
-    for (int k = 0; k < m_sortedCount; ++k)
-        if (m_sorted[k] > raw)
-            --m_sorted[k];
+    for (int k = 0; k < D().sortedCount; ++k)
+        if (D().sorted[k] > raw)
+            --D().sorted[k];
 }
 
 int CMeasSeries1::ReadingClass(int raw) const
 {
     if (IsExcluded(ActiveSet()[raw]))
         return 2;
-    const float value = m_converted[raw];
+    const float value = D().converted[raw];
     return IsRangeSentinel(value) ? 4 : 1;
 }
 
@@ -520,8 +525,8 @@ int CMeasSeries1::ResolveIndex(int index, int mask)
 {
     if (mask == 7)
     {
-        m_cursorFiltered = m_cursorRaw = index;
-        m_cursorMask = 7;
+        D().cursorFiltered = D().cursorRaw = index;
+        D().cursorMask = 7;
         return index;
     }
     EnsureValid();
@@ -532,10 +537,10 @@ int CMeasSeries1::ResolveIndex(int index, int mask)
     }
     int filtered = -1;
     int raw = -1;
-    if (mask == m_cursorMask && m_cursorRaw >= 0 && m_cursorRaw < m_count)
+    if (mask == D().cursorMask && D().cursorRaw >= 0 && D().cursorRaw < m_count)
     {
-        filtered = m_cursorFiltered;
-        raw = m_cursorRaw;
+        filtered = D().cursorFiltered;
+        raw = D().cursorRaw;
         if (index == filtered)
             return raw;
     }
@@ -545,9 +550,9 @@ int CMeasSeries1::ResolveIndex(int index, int mask)
         {
             if ((ReadingClass(raw) & mask) && ++filtered == index)
             {
-                m_cursorFiltered = filtered;
-                m_cursorMask = mask;
-                m_cursorRaw = raw;
+                D().cursorFiltered = filtered;
+                D().cursorMask = mask;
+                D().cursorRaw = raw;
                 return raw;
             }
         }
@@ -558,9 +563,9 @@ int CMeasSeries1::ResolveIndex(int index, int mask)
         {
             if ((ReadingClass(raw) & mask) && --filtered == index)
             {
-                m_cursorFiltered = filtered;
-                m_cursorMask = mask;
-                m_cursorRaw = raw;
+                D().cursorFiltered = filtered;
+                D().cursorMask = mask;
+                D().cursorRaw = raw;
                 return raw;
             }
         }
@@ -603,15 +608,15 @@ int CMeasSeries1::AddReading(float value1, float value2, int angle, int fineAngl
     const uint32_t word = ActiveSet()[i];
     if (!HasValue(word))
     {
-        m_native[i] = m_converted[i] = MEAS_NO_VALUE;
+        D().native[i] = D().converted[i] = MEAS_NO_VALUE;
         return i;
     }
     const float native = NativeOf(word);
-    m_native[i] = native;
+    D().native[i] = native;
     const bool excluded = IsExcluded(word);
-    if (m_sortedValid && !excluded)
+    if (D().sortedValid && !excluded)
         SortedInsert(i);
-    if (!m_sumsValid)
+    if (!D().sumsValid)
         return i;
 
     float x = native;
@@ -624,12 +629,12 @@ int CMeasSeries1::AddReading(float value1, float value2, int angle, int fineAngl
             const float maxX = m_table.GetMaxX();
             if (native < minX || native > maxX)
             {
-                m_converted[i] = native < minX ? MEAS_BELOW_RANGE : MEAS_ABOVE_RANGE;
+                D().converted[i] = native < minX ? MEAS_BELOW_RANGE : MEAS_ABOVE_RANGE;
                 if (!excluded)
                 {
-                    ++m_valuedCount;
+                    ++D().valuedCount;
                     if (native < minX)
-                        ++m_belowCount;
+                        ++D().belowCount;
                 }
                 return i;
             }
@@ -637,19 +642,19 @@ int CMeasSeries1::AddReading(float value1, float value2, int angle, int fineAngl
         }
     }
     const float value = RoundToResolution(x, m_resolution);
-    m_converted[i] = value;
+    D().converted[i] = value;
     if (!excluded)
     {
-        ++m_valuedCount;
-        if (m_statCount == 0)
+        ++D().valuedCount;
+        if (D().statCount == 0)
         {
-            m_shift = value;
-            m_sum = m_sumSquares = 0.0f;
+            D().shift = value;
+            D().sum = D().sumSquares = 0.0f;
         }
-        ++m_statCount;
-        const float d = value - m_shift;
-        m_sum += d;
-        m_sumSquares += d * d;
+        ++D().statCount;
+        const float d = value - D().shift;
+        D().sum += d;
+        D().sumSquares += d * d;
     }
     return i;
 }
@@ -666,13 +671,13 @@ int CMeasSeries1::SetReading(int index, float value1, float value2, int angle, i
         {
             m_set1[i] = m_set2[i] = 0xFFFFFFFFu;
             if (HasDerivedArrays())
-                m_native[i] = m_converted[i] = MEAS_NO_VALUE;
+                D().native[i] = D().converted[i] = MEAS_NO_VALUE;
             FreeAttachment(i);
         }
         FreeAttachment(raw);
         m_count = raw + 1;
     }
-    else if (m_sortedValid)
+    else if (D().sortedValid)
     {
         const uint32_t old = ActiveSet()[raw];
         if (HasValue(old) && !IsExcluded(old))
@@ -683,10 +688,10 @@ int CMeasSeries1::SetReading(int index, float value1, float value2, int angle, i
     const uint32_t word = ActiveSet()[raw];
     if (HasDerivedArrays())
     {
-        m_native[raw] = HasValue(word) ? NativeOf(word) : MEAS_NO_VALUE;
-        m_converted[raw] = MEAS_NO_VALUE;
+        D().native[raw] = HasValue(word) ? NativeOf(word) : MEAS_NO_VALUE;
+        D().converted[raw] = MEAS_NO_VALUE;
     }
-    if (m_sortedValid && HasValue(word) && !IsExcluded(word))
+    if (D().sortedValid && HasValue(word) && !IsExcluded(word))
         SortedInsert(raw);
     Invalidate(true, false);
     MarkModified();
@@ -704,7 +709,7 @@ bool CMeasSeries1::ExcludeReading(int index, int mask)
         return false;
     SetExcluded(m_set1[raw]);
     SetExcluded(m_set2[raw]);
-    if (m_sortedValid && HasValue(word))
+    if (D().sortedValid && HasValue(word))
         SortedRemove(raw);
     Invalidate(true, false);
     MarkModified();
@@ -722,7 +727,7 @@ bool CMeasSeries1::IncludeReading(int index, int mask)
         return false;
     ClearExcluded(m_set1[raw]);
     ClearExcluded(m_set2[raw]);
-    if (m_sortedValid && HasValue(word))
+    if (D().sortedValid && HasValue(word))
         SortedInsert(raw);
     Invalidate(true, false);
     MarkModified();
@@ -750,7 +755,7 @@ bool CMeasSeries1::DeleteReading(int index, int mask)
     const int raw = ResolveExisting(index, mask);
     if (raw < 0)
         return false;
-    if (m_sortedValid)
+    if (D().sortedValid)
     {
         const uint32_t word = ActiveSet()[raw];
         if (HasValue(word) && !IsExcluded(word))
@@ -763,8 +768,8 @@ bool CMeasSeries1::DeleteReading(int index, int mask)
     std::move(m_set2.begin() + raw + 1, m_set2.begin() + n, m_set2.begin() + raw);
     if (HasDerivedArrays())
     {
-        std::move(m_native.begin() + raw + 1, m_native.begin() + n, m_native.begin() + raw);
-        std::move(m_converted.begin() + raw + 1, m_converted.begin() + n, m_converted.begin() + raw);
+        std::move(D().native.begin() + raw + 1, D().native.begin() + n, D().native.begin() + raw);
+        std::move(D().converted.begin() + raw + 1, D().converted.begin() + n, D().converted.begin() + raw);
     }
     if (!m_attachments.empty())
     {
@@ -787,7 +792,7 @@ float CMeasSeries1::GetValue(int rawIndex)
     EnsureValid();
     if (rawIndex < 0 || rawIndex >= m_count)
         return MEAS_NO_VALUE;
-    return m_converted[rawIndex];
+    return D().converted[rawIndex];
 }
 
 float CMeasSeries1::GetReading(int index, int* angle, int* fineAngle, int mask)
@@ -807,7 +812,7 @@ float CMeasSeries1::GetReading(int index, int* angle, int* fineAngle, int mask)
         *angle = direction;
     if (fineAngle)
         *fineAngle = fine;
-    return m_converted[raw];
+    return D().converted[raw];
 }
 
 float CMeasSeries1::GetNativeValue(int index, int mask)
@@ -818,7 +823,7 @@ float CMeasSeries1::GetNativeValue(int index, int mask)
     const uint32_t word = ActiveSet()[raw];
     if (!HasValue(word))
         return MEAS_NO_VALUE;
-    return m_sumsValid ? m_native[raw] : NativeOf(word);
+    return D().sumsValid ? D().native[raw] : NativeOf(word);
 }
 
 bool CMeasSeries1::SetReadingDirection(int index, int angle, int mask)
@@ -860,16 +865,12 @@ bool CMeasSeries1::RestoreReadingDirection(int index, int mask)
 
 int CMeasSeries1::GetFirstDirection()
 {
-    if (!m_correction)
-        return -1;
-    return m_correction->NextDirection(true);
+    return m_correction.NextDirection(true);
 }
 
 int CMeasSeries1::GetNextDirection()
 {
-    if (!m_correction)
-        return -1;
-    return m_correction->NextDirection(false);
+    return m_correction.NextDirection(false);
 }
 
 int CMeasSeries1::GetCount(int mask)
@@ -879,11 +880,11 @@ int CMeasSeries1::GetCount(int mask)
     EnsureValid();
     int count = 0;
     if (mask & 1)
-        count += m_statCount;
+        count += D().statCount;
     if (mask & 2)
-        count += m_count - m_valuedCount;
+        count += m_count - D().valuedCount;
     if (mask & 4)
-        count += m_valuedCount - m_statCount;
+        count += D().valuedCount - D().statCount;
     return count;
 }
 

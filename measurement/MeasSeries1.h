@@ -182,7 +182,11 @@ private:
     void EnsureValid();
     void Invalidate(bool sums, bool sorted);
     void ClearCaches();
-    void ClearCursor() { m_cursorFiltered = m_cursorMask = m_cursorRaw = -1; }
+    void ClearCursor()
+    {
+        if (m_derived)
+            m_derived->cursorFiltered = m_derived->cursorMask = m_derived->cursorRaw = -1;
+    }
     int ResolveExisting(int index, int mask);
     int ReadingClass(int raw) const;
     float NativeOf(uint32_t word) const;
@@ -220,6 +224,7 @@ private:
     void DropKeptBlock() { m_kept.reset(); }
 
     // Statistics helpers.
+    static constexpr int kNoCommonDirection = std::numeric_limits<int>::min();
     void FirstAndLast(float& first, float& last);
     enum NLimitState
     {
@@ -249,8 +254,47 @@ private:
     void MaterializeLimits() const { (void)LimitPair(); }
     // The derived arrays (native and converted values, sorted index) exist only once the
     // derived values were first brought up to date; then they are sized to the capacity.
-    bool HasDerivedArrays() const { return !m_native.empty(); }
+    bool HasDerivedArrays() const { return m_derived && !m_derived->native.empty(); }
     void AllocateDerivedArrays();
+
+    // What follows from the words and the settings: the derived arrays, the running sums,
+    // the statistics kept until the next change and the cursor of the filtered view. Made
+    // on first use; a series without it (one only read) has nothing derived that is valid.
+    struct SDerived
+    {
+        // Empty until first needed, then of the capacity (HasDerivedArrays).
+        std::vector<float> native;
+        std::vector<float> converted;
+        std::vector<uint16_t> sorted;
+        int sortedCount = 0;
+        int belowCount = 0;
+        bool sumsValid = false;
+        bool sortedValid = false;
+        bool falling = false;
+        int valuedCount = 0;
+        int statCount = 0;
+        float shift = 0.0f;
+        float sum = 0.0f;
+        float sumSquares = 0.0f;
+        float mean = MEAS_NO_VALUE;
+        float stdDev = MEAS_NO_VALUE;
+        float halfWidth = MEAS_NO_VALUE;
+        float cp = MEAS_NO_VALUE;
+        float cpk = MEAS_NO_VALUE;
+        float cpLower = MEAS_NO_VALUE;
+        float cpkLower = MEAS_NO_VALUE;
+        // The common direction, or kNoCommonDirection while not known.
+        int commonDirection = kNoCommonDirection;
+        int cursorFiltered = -1;
+        int cursorMask = -1;
+        int cursorRaw = -1;
+    };
+    SDerived& D() const
+    {
+        if (!m_derived)
+            m_derived = std::make_unique<SDerived>();
+        return *m_derived;
+    }
 
     // Settings helpers (conversion-table lock held by the caller).
     int FindRecord(const SProbeId& probe, const SMaterial& material, const STargetScale& target);
@@ -305,42 +349,16 @@ private:
     std::vector<uint32_t> m_set1;
     std::vector<uint32_t> m_set2;
     bool m_useSet2 = false;
-    // Empty until first needed, then of the capacity (HasDerivedArrays).
-    std::vector<float> m_native;
-    std::vector<float> m_converted;
-    std::vector<uint16_t> m_sorted;
-    int m_sortedCount = 0;
-    int m_belowCount = 0;
+    mutable std::unique_ptr<SDerived> m_derived;
     // Each block: 32-bit little-endian length, then the bytes. Empty, or one slot per
     // reading of the capacity.
     std::vector<std::unique_ptr<uint8_t[]>> m_attachments;
     int m_highestAttachment = -1;
 
-    bool m_sumsValid = false;
-    bool m_sortedValid = false;
-    bool m_falling = false;
-    int m_valuedCount = 0;
-    int m_statCount = 0;
-    float m_shift = 0.0f;
-    float m_sum = 0.0f;
-    float m_sumSquares = 0.0f;
-    float m_mean = MEAS_NO_VALUE;
-    float m_stdDev = MEAS_NO_VALUE;
-    float m_halfWidth = MEAS_NO_VALUE;
-    float m_cp = MEAS_NO_VALUE;
-    float m_cpk = MEAS_NO_VALUE;
-    float m_cpLower = MEAS_NO_VALUE;
-    float m_cpkLower = MEAS_NO_VALUE;
-    // The common direction, or kNoCommonDirection while not known.
-    static constexpr int kNoCommonDirection = std::numeric_limits<int>::min();
-    int m_commonDirection = kNoCommonDirection;
     float m_z = 1.6448536f;
     int m_completionRule = 0;
     int m_completionCount = 0;
     bool m_imperial = false;
-    int m_cursorFiltered = -1;
-    int m_cursorMask = -1;
-    int m_cursorRaw = -1;
 };
 
 template <class Visit> void CMeasSeries1::ForEachIncludedValue(Visit&& visit)
@@ -352,9 +370,9 @@ template <class Visit> void CMeasSeries1::ForEachIncludedValue(Visit&& visit)
         if (SeriesWords::IsExcluded(set[raw]))
             continue;
         if constexpr (std::is_invocable_v<Visit, float, int>)
-            visit(m_converted[raw], SeriesWords::Direction(set[raw], nullptr));
+            visit(D().converted[raw], SeriesWords::Direction(set[raw], nullptr));
         else
-            visit(m_converted[raw]);
+            visit(D().converted[raw]);
     }
 }
 

@@ -502,7 +502,7 @@ bool CMeasSeries1::ReadMaterialBlock(SMaterial& material, bool original, std::ve
         else
         {
             CConvTable::Guard lock(m_table);
-            if (m_enumerator.SetPrivateRecord(bytes.data(), bytes.size()) < 0)
+            if (Enumerator().SetPrivateRecord(bytes.data(), bytes.size()) < 0)
                 return false;
         }
         material.SetFromRecord(info);
@@ -749,10 +749,10 @@ bool CMeasSeries1::ReadBlock()
     {
         CConvTable::Guard lock(m_table);
         SConvRecordInfo info;
-        index = m_enumerator.Find(info, m_probe, m_material, m_target);
+        index = Enumerator().Find(info, m_probe, m_material, m_target);
         if (index < 0)
         {
-            index = m_enumerator.Find(info, m_probe, SMaterial(),
+            index = Enumerator().Find(info, m_probe, SMaterial(),
                                       STargetScale(m_target.scale, m_target.standard, 0));
             if (index >= 0)
             {
@@ -767,14 +767,15 @@ bool CMeasSeries1::ReadBlock()
             m_target = STargetScale();
             m_target.scale = m_probe.code;
             m_target.standard = 15;
-            index = m_enumerator.Find(info, m_probe, SMaterial(), m_target);
+            index = Enumerator().Find(info, m_probe, SMaterial(), m_target);
         }
         m_recordIndex = index;
     }
+    DropIdleEnumerator();
     // The limits follow from the words when first asked for (LimitPair).
     m_limitPair.reset();
     m_limitsFromWords = true;
-    m_correction->SetProbe(m_probe);
+    m_correction.SetProbe(m_probe);
     // The derived values follow when first asked for: most series of a large project are
     // never looked at.
     Invalidate(true, true);

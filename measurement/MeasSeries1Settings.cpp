@@ -45,7 +45,7 @@ private:
 int CMeasSeries1::FindRecord(const SProbeId& probe, const SMaterial& material, const STargetScale& target)
 {
     SConvRecordInfo info;
-    return m_enumerator.Find(info, probe, material, target);
+    return Enumerator().Find(info, probe, material, target);
 }
 
 void CMeasSeries1::EncodeLimitWords()
@@ -66,17 +66,18 @@ void CMeasSeries1::ResetSettings()
     MaterializeLimits();
     m_count = 0;
     m_ringStart = 0;
-    m_valuedCount = 0;
-    m_statCount = 0;
-    m_belowCount = 0;
-    m_sortedCount = 0;
+    if (m_derived)
+    {
+        SDerived& d = *m_derived;
+        d.valuedCount = d.statCount = d.belowCount = d.sortedCount = 0;
+    }
     m_deviceSerial = SPackedSerial{};
     m_probe.Clear();
     m_dateTime = 0xFFFFFFFF;
     {
         CConvTable::Guard lock(m_table);
         SConvRecordInfo info;
-        if (m_enumerator.Find(info, m_probe, SMaterial(), STargetScale()) >= 0)
+        if (Enumerator().Find(info, m_probe, SMaterial(), STargetScale()) >= 0)
         {
             m_material.SetFromRecord(info);
             m_target.SetFromRecord(info);
@@ -99,7 +100,7 @@ void CMeasSeries1::ResetSettings()
         SecondLimits().Set(m_recordIndex, minX, maxX);
         EncodeSecondLimitWords();
     }
-    m_correction->SetProbe(m_probe);
+    m_correction.SetProbe(m_probe);
     m_useSet2 = false;
     m_resolution = 8;
     m_statMode = 0;
@@ -133,7 +134,7 @@ bool CMeasSeries1::SetProbeId(const SProbeId& probe)
         if (m_new)
             m_orig.probe = probe;
         // Another serial or flags value can change automatic direction detection.
-        m_correction->SetProbe(m_probe);
+        m_correction.SetProbe(m_probe);
         Invalidate(true, true);
         return true;
     }
@@ -145,13 +146,13 @@ bool CMeasSeries1::SetProbeId(const SProbeId& probe)
     {
         CConvTable::Guard lock(m_table);
         SConvRecordInfo info;
-        index = m_enumerator.Find(info, probe, m_material, m_target);
+        index = Enumerator().Find(info, probe, m_material, m_target);
         if (index < 0)
         {
             index =
-                m_enumerator.Find(info, probe, SMaterial(), STargetScale(probe.code, m_target.standard, 0));
+                Enumerator().Find(info, probe, SMaterial(), STargetScale(probe.code, m_target.standard, 0));
             if (index < 0)
-                index = m_enumerator.Find(info, probe, SMaterial(), STargetScale(probe.code, 1, 0));
+                index = Enumerator().Find(info, probe, SMaterial(), STargetScale(probe.code, 1, 0));
             if (index < 0)
                 return false;
             target.SetFromRecord(info);
@@ -159,13 +160,13 @@ bool CMeasSeries1::SetProbeId(const SProbeId& probe)
         SelectActiveSet(probe);
         Invalidate(true, true);
         DropKeptBlock();
-        Limits().Rederive(index, m_enumerator);
-        SecondLimits().Rederive(index, m_enumerator);
+        Limits().Rederive(index, Enumerator());
+        SecondLimits().Rederive(index, Enumerator());
         m_recordIndex = index;
     }
     m_target = target;
     m_probe = probe;
-    m_correction->SetProbe(m_probe);
+    m_correction.SetProbe(m_probe);
     if (m_new)
     {
         m_orig.probe = probe;
@@ -189,8 +190,8 @@ bool CMeasSeries1::SetConversion(const STargetScale& target, const SMaterial& ma
     m_recordIndex = index;
     Invalidate(true, false);
     DropKeptBlock();
-    Limits().Rederive(index, m_enumerator);
-    SecondLimits().Rederive(index, m_enumerator);
+    Limits().Rederive(index, Enumerator());
+    SecondLimits().Rederive(index, Enumerator());
 
     // Keep the second pair inside what the new scale can show.
     float lower = SecondLimits().GetLower();
@@ -542,12 +543,12 @@ bool CMeasSeries1::RestoreSettingsTail(bool changed)
     {
         CConvTable::Guard lock(m_table);
         if (!m_privateRecord.empty())
-            m_enumerator.SetPrivateRecord(m_privateRecord.data(), m_privateRecord.size());
+            Enumerator().SetPrivateRecord(m_privateRecord.data(), m_privateRecord.size());
         SConvRecordInfo info;
-        int index = m_enumerator.Find(info, m_probe, m_material, m_target);
+        int index = Enumerator().Find(info, m_probe, m_material, m_target);
         if (index < 0)
         {
-            index = m_enumerator.Find(info, m_probe, SMaterial(),
+            index = Enumerator().Find(info, m_probe, SMaterial(),
                                       STargetScale(m_target.scale, m_target.standard, 0));
             if (index < 0)
                 return false;
@@ -574,7 +575,7 @@ bool CMeasSeries1::RestoreSettingsTail(bool changed)
         Limits().Set(index, lower, upper);
         SecondLimits().Set(index, secondLower, secondUpper);
     }
-    m_correction->SetProbe(m_probe);
+    m_correction.SetProbe(m_probe);
     Invalidate(true, true);
     Recalculate();
     if (changed)
@@ -634,7 +635,7 @@ bool CMeasSeries1::RegisterCustomConversion(bool original)
             else
             {
                 const std::vector<uint8_t> copy(bytes, bytes + length);
-                const int slot = m_enumerator.SetPrivateRecord(copy.data(), copy.size());
+                const int slot = Enumerator().SetPrivateRecord(copy.data(), copy.size());
                 if (slot >= 0)
                     m_recordIndex = slot;
             }
