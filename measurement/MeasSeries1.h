@@ -1,4 +1,5 @@
 #pragma once
+#include "measurement/HeldMaterial.h"
 #include "measurement/MeasSeries.h"
 #include "measurement/Resolution.h"
 #include "measurement/SeriesLimits.h"
@@ -162,7 +163,7 @@ private:
     struct SOriginal
     {
         SProbeId probe;
-        SMaterial material;
+        CHeldMaterial material;
         STargetScale target;
         uint32_t lowerWord = 0xFFFFFFFF;
         uint32_t upperWord = 0xFFFFFFFF;
@@ -217,7 +218,7 @@ private:
     const uint8_t* ReadBlockSpan(uint32_t count, std::vector<uint8_t>& scratch);
     bool CheckTrailer();
     bool ReadBlock();
-    bool ReadMaterialBlock(SMaterial& material, bool original, std::vector<uint8_t>* raw);
+    bool ReadMaterialBlock(CHeldMaterial& material, bool original, std::vector<uint8_t>* raw);
     bool AppendMaterialBlock(std::vector<uint8_t>& block, const SMaterial& material,
                              const STargetScale& target, bool original);
     bool IsKeptBlock() const { return m_kept != nullptr; }
@@ -306,7 +307,7 @@ private:
     SPackedSerial m_deviceSerial{};
     uint32_t m_dateTime = 0xFFFFFFFF;
     SProbeId m_probe;
-    SMaterial m_material;
+    CHeldMaterial m_material;
     STargetScale m_target;
     int m_recordIndex = -1;
     uint32_t m_lowerWord = 0xFFFFFFFF;

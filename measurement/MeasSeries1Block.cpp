@@ -466,7 +466,7 @@ bool CMeasSeries1::ReadGuarded()
 
 // A material block: a custom name (bit 15 of the length word) or a conversion record. The
 // raw bytes, length word included, go to raw when asked.
-bool CMeasSeries1::ReadMaterialBlock(SMaterial& material, bool original, std::vector<uint8_t>* raw)
+bool CMeasSeries1::ReadMaterialBlock(CHeldMaterial& material, bool original, std::vector<uint8_t>* raw)
 {
     uint8_t word[2];
     if (ReadBlockBytes(word, 2) != 2)

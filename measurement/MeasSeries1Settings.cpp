@@ -588,7 +588,7 @@ bool CMeasSeries1::RestoreSettingsTail(bool changed)
 
 bool CMeasSeries1::IsCustomConversion(bool original) const
 {
-    const SMaterial& material = original ? m_orig.material : m_material;
+    const CHeldMaterial& material = original ? m_orig.material : m_material;
     const STargetScale& target = original ? m_orig.target : m_target;
     return material.type == MAT_CUSTOM && target.scale != m_probe.code;
 }
@@ -597,7 +597,7 @@ bool CMeasSeries1::RegisterCustomConversion(bool original)
 {
     // The record and the words change below: pending limits are set from them first.
     MaterializeLimits();
-    SMaterial& material = original ? m_orig.material : m_material;
+    CHeldMaterial& material = original ? m_orig.material : m_material;
     if (material.type != MAT_CUSTOM)
         return false;
     CConvTable::Guard lock(m_table);
