@@ -160,8 +160,9 @@ void CMeasSeries1::CopyFrom(const CMeasSeries1& other)
         return;
     try
     {
-        m_set1.assign(other.m_set1.begin(), other.m_set1.begin() + n);
-        m_set2.assign(other.m_set2.begin(), other.m_set2.begin() + n);
+        m_words = std::make_unique<uint32_t[]>(2 * size_t(n));
+        std::copy(other.Set1(), other.Set1() + n, m_words.get());
+        std::copy(other.Set2(), other.Set2() + n, m_words.get() + n);
         if (other.HasDerivedArrays())
         {
             const SDerived& from = *other.m_derived;
@@ -226,8 +227,14 @@ bool CMeasSeries1::Reallocate(int capacity)
 {
     try
     {
-        m_set1.resize(capacity, 0);
-        m_set2.resize(capacity, 0);
+        // Both sets move to a block of the new capacity in one piece, or nothing changes.
+        auto words = std::make_unique<uint32_t[]>(2 * size_t(capacity));
+        const int kept = std::min(m_capacity, capacity);
+        if (m_words)
+        {
+            std::copy(Set1(), Set1() + kept, words.get());
+            std::copy(Set2(), Set2() + kept, words.get() + capacity);
+        }
         if (HasDerivedArrays())
         {
             D().native.resize(capacity, MEAS_NO_VALUE);
@@ -236,6 +243,7 @@ bool CMeasSeries1::Reallocate(int capacity)
         }
         if (!m_attachments.empty())
             m_attachments.resize(capacity);
+        m_words = std::move(words);
     }
     catch (const std::bad_alloc&)
     {
@@ -254,8 +262,7 @@ bool CMeasSeries1::GrowForAppend()
 
 void CMeasSeries1::FreeReadings(bool withPrivateRecord)
 {
-    std::vector<uint32_t>().swap(m_set1);
-    std::vector<uint32_t>().swap(m_set2);
+    m_words.reset();
     std::vector<std::unique_ptr<uint8_t[]>>().swap(m_attachments);
     m_capacity = 0;
     m_count = 0;
@@ -393,7 +400,7 @@ void CMeasSeries1::Recalculate()
 {
     ClearCursor();
     AllocateDerivedArrays();
-    const std::vector<uint32_t>& set = ActiveSet();
+    const uint32_t* set = ActiveSet();
     int valued = 0;
     int stat = 0;
     int below = 0;
@@ -469,7 +476,7 @@ void CMeasSeries1::Recalculate()
 void CMeasSeries1::BuildSortedIndex()
 {
     // Ties may fall in any order, so a plain sort of (value, index) keys serves.
-    const std::vector<uint32_t>& set = ActiveSet();
+    const uint32_t* set = ActiveSet();
     std::vector<uint64_t> keys;
     keys.reserve(m_count);
     for (int i = 0; i < m_count; ++i)
@@ -595,8 +602,8 @@ int CMeasSeries1::AddReading(float value1, float value2, int angle, int fineAngl
             return -1;
     }
     const int i = m_count;
-    m_set1[i] = Encode(value1, angle, fineAngle);
-    m_set2[i] = Encode(value2, angle, fineAngle);
+    Set1()[i] = Encode(value1, angle, fineAngle);
+    Set2()[i] = Encode(value2, angle, fineAngle);
     FreeAttachment(i);
     ++m_count;
     MarkModified();
@@ -669,7 +676,7 @@ int CMeasSeries1::SetReading(int index, float value1, float value2, int angle, i
     {
         for (int i = m_count; i < raw; ++i)
         {
-            m_set1[i] = m_set2[i] = 0xFFFFFFFFu;
+            Set1()[i] = Set2()[i] = 0xFFFFFFFFu;
             if (HasDerivedArrays())
                 D().native[i] = D().converted[i] = MEAS_NO_VALUE;
             FreeAttachment(i);
@@ -683,8 +690,8 @@ int CMeasSeries1::SetReading(int index, float value1, float value2, int angle, i
         if (HasValue(old) && !IsExcluded(old))
             SortedRemove(raw);
     }
-    m_set1[raw] = Encode(value1, angle, fineAngle);
-    m_set2[raw] = Encode(value2, angle, fineAngle);
+    Set1()[raw] = Encode(value1, angle, fineAngle);
+    Set2()[raw] = Encode(value2, angle, fineAngle);
     const uint32_t word = ActiveSet()[raw];
     if (HasDerivedArrays())
     {
@@ -707,8 +714,8 @@ bool CMeasSeries1::ExcludeReading(int index, int mask)
     const uint32_t word = ActiveSet()[raw];
     if (IsExcluded(word))
         return false;
-    SetExcluded(m_set1[raw]);
-    SetExcluded(m_set2[raw]);
+    SetExcluded(Set1()[raw]);
+    SetExcluded(Set2()[raw]);
     if (D().sortedValid && HasValue(word))
         SortedRemove(raw);
     Invalidate(true, false);
@@ -725,8 +732,8 @@ bool CMeasSeries1::IncludeReading(int index, int mask)
     const uint32_t word = ActiveSet()[raw];
     if (!IsExcluded(word))
         return false;
-    ClearExcluded(m_set1[raw]);
-    ClearExcluded(m_set2[raw]);
+    ClearExcluded(Set1()[raw]);
+    ClearExcluded(Set2()[raw]);
     if (D().sortedValid && HasValue(word))
         SortedInsert(raw);
     Invalidate(true, false);
@@ -764,8 +771,8 @@ bool CMeasSeries1::DeleteReading(int index, int mask)
     }
     FreeAttachment(raw);
     const int n = m_count;
-    std::move(m_set1.begin() + raw + 1, m_set1.begin() + n, m_set1.begin() + raw);
-    std::move(m_set2.begin() + raw + 1, m_set2.begin() + n, m_set2.begin() + raw);
+    std::move(Set1() + raw + 1, Set1() + n, Set1() + raw);
+    std::move(Set2() + raw + 1, Set2() + n, Set2() + raw);
     if (HasDerivedArrays())
     {
         std::move(D().native.begin() + raw + 1, D().native.begin() + n, D().native.begin() + raw);
@@ -776,7 +783,7 @@ bool CMeasSeries1::DeleteReading(int index, int mask)
         std::move(m_attachments.begin() + raw + 1, m_attachments.begin() + n, m_attachments.begin() + raw);
         m_attachments[n - 1].reset();
     }
-    m_set1[n - 1] = m_set2[n - 1] = 0;
+    Set1()[n - 1] = Set2()[n - 1] = 0;
     m_count = n - 1;
     if (m_highestAttachment > raw)
         --m_highestAttachment;
@@ -832,8 +839,8 @@ bool CMeasSeries1::SetReadingDirection(int index, int angle, int mask)
     const int raw = ResolveExisting(index, mask);
     if (raw < 0)
         return false;
-    uint32_t word1 = m_set1[raw];
-    uint32_t word2 = m_set2[raw];
+    uint32_t word1 = Set1()[raw];
+    uint32_t word2 = Set2()[raw];
     int fine1 = 0;
     int fine2 = 0;
     const int direction1 = Direction(word1, &fine1);
@@ -844,8 +851,8 @@ bool CMeasSeries1::SetReadingDirection(int index, int angle, int mask)
         return false;
     if (!SetDirection(word1, angle) || !SetDirection(word2, angle))
         return false;
-    m_set1[raw] = word1;
-    m_set2[raw] = word2;
+    Set1()[raw] = word1;
+    Set2()[raw] = word2;
     Invalidate(true, true);
     MarkModified();
     return true;

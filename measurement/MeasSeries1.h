@@ -175,8 +175,10 @@ private:
     };
 
     // Words of the set in use.
-    std::vector<uint32_t>& ActiveSet() { return m_useSet2 ? m_set2 : m_set1; }
-    const std::vector<uint32_t>& ActiveSet() const { return m_useSet2 ? m_set2 : m_set1; }
+    uint32_t* ActiveSet() const { return m_useSet2 ? Set2() : Set1(); }
+    // The two sets of capacity words each, one after the other in one block.
+    uint32_t* Set1() const { return m_words.get(); }
+    uint32_t* Set2() const { return m_words.get() + m_capacity; }
     bool SetUsedBy(const SProbeId& probe) const;
     void SelectActiveSet(const SProbeId& probe);
 
@@ -347,8 +349,8 @@ private:
     // A capacity the caller chose keeps the sliding window; one taken from a copy or a
     // stored block grows instead, so that measuring on never drops a reading.
     bool m_explicitCapacity = true;
-    std::vector<uint32_t> m_set1;
-    std::vector<uint32_t> m_set2;
+    // Both reading sets (Set1, Set2); null without capacity.
+    std::unique_ptr<uint32_t[]> m_words;
     bool m_useSet2 = false;
     mutable std::unique_ptr<SDerived> m_derived;
     // Each block: 32-bit little-endian length, then the bytes. Empty, or one slot per
@@ -365,7 +367,7 @@ private:
 template <class Visit> void CMeasSeries1::ForEachIncludedValue(Visit&& visit)
 {
     EnsureValid();
-    const std::vector<uint32_t>& set = ActiveSet();
+    const uint32_t* set = ActiveSet();
     for (int raw = 0; raw < m_count; ++raw)
     {
         if (SeriesWords::IsExcluded(set[raw]))

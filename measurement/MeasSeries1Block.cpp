@@ -302,11 +302,11 @@ bool CMeasSeries1::BuildBlock(std::vector<uint8_t>& block)
         }
     }
 
-    PutWords(block, m_set1.data(), n);
+    PutWords(block, Set1(), n);
     Put32(block, 4 * uint32_t(n) + 10);
     Put8(block, kSecondSetVersion);
     Put16(block, uint32_t(n));
-    PutWords(block, m_set2.data(), n);
+    PutWords(block, Set2(), n);
     Put8(block, m_imperial ? 1 : 0);
     Put16(block, uint32_t(m_orig.probe.code & 0xFFFF));
 
@@ -657,9 +657,9 @@ bool CMeasSeries1::ReadBlock()
     const uint8_t* words = ReadBlockSpan(4 * n, scratch);
     if (!words)
         return false;
-    ReadLe32Array(m_set1.data(), words, n);
+    ReadLe32Array(Set1(), words, n);
     if (!secondSet)
-        std::copy(m_set1.begin(), m_set1.begin() + n, m_set2.begin());
+        std::copy(Set1(), Set1() + n, Set2());
     m_count = int(n);
 
     if (secondSet)
@@ -675,7 +675,7 @@ bool CMeasSeries1::ReadBlock()
         words = ReadBlockSpan(4 * n, scratch);
         if (!words)
             return false;
-        ReadLe32Array(m_set2.data(), words, n);
+        ReadLe32Array(Set2(), words, n);
         uint8_t tail[3];
         if (ReadBlockBytes(tail, version >= 2 ? 3 : 1) != uint32_t(version >= 2 ? 3 : 1))
             return false;

@@ -365,15 +365,15 @@ bool CMeasSeries1::AreAllIncluded() const
 {
     if (m_new)
         return true;
-    const std::vector<uint32_t>& set = ActiveSet();
-    return std::none_of(set.begin(), set.begin() + m_count, [](uint32_t w) { return IsExcluded(w); });
+    const uint32_t* set = ActiveSet();
+    return std::none_of(set, set + m_count, [](uint32_t w) { return IsExcluded(w); });
 }
 
 bool CMeasSeries1::IsUnchanged(bool ignoreSecondLimits) const
 {
     if (m_new)
         return true;
-    const std::vector<uint32_t>& set = ActiveSet();
+    const uint32_t* set = ActiveSet();
     for (int i = 0; i < m_count; ++i)
         if (Direction(set[i], nullptr) != OriginalDirection(set[i]))
             return false;
@@ -482,7 +482,7 @@ bool CMeasSeries1::ApplySettings(const SSeriesSettings& settings)
 bool CMeasSeries1::RestoreOriginalSettings()
 {
     bool changed = false;
-    std::vector<uint32_t>& set = ActiveSet();
+    uint32_t* set = ActiveSet();
     for (int i = 0; i < m_count; ++i)
     {
         if (Direction(set[i], nullptr) != OriginalDirection(set[i]))
@@ -505,13 +505,13 @@ bool CMeasSeries1::RestoreOriginal()
 {
     bool changed = false;
     const bool bothSets = m_probe.IsBenchProbe() || m_orig.probe.IsBenchProbe();
-    for (std::vector<uint32_t>* set : {&m_set1, &m_set2})
+    for (uint32_t* set : {Set1(), Set2()})
     {
-        if (set == &m_set2 && !bothSets)
+        if (set == Set2() && !bothSets)
             break;
         for (int i = 0; i < m_count; ++i)
         {
-            uint32_t& word = (*set)[i];
+            uint32_t& word = set[i];
             if (IsExcluded(word))
             {
                 ClearExcluded(word);

@@ -239,7 +239,7 @@ int CMeasSeries1::GetCommonDirection()
         return D().commonDirection;
     // The readings that count are the first GetCount(5) of those not excluded, as a walk
     // through the filtered view sees them.
-    const std::vector<uint32_t>& set = ActiveSet();
+    const uint32_t* set = ActiveSet();
     int remaining = D().valuedCount;
     int common = 0;
     bool first = true;
