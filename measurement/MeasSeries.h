@@ -150,9 +150,4 @@ protected:
     CImpactCorrection m_correction;
     bool m_new = false;
     bool m_modified = false;
-
-    // While a block is read or written.
-    StreamIO::CIoStream* m_stream = nullptr;
-    int m_trailerLength = 0;
-    uint8_t m_trailerValue = 0;
 };

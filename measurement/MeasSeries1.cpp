@@ -263,7 +263,7 @@ bool CMeasSeries1::GrowForAppend()
 void CMeasSeries1::FreeReadings(bool withPrivateRecord)
 {
     m_words.reset();
-    std::vector<std::unique_ptr<uint8_t[]>>().swap(m_attachments);
+    m_attachments.clear();
     m_capacity = 0;
     m_count = 0;
     m_highestAttachment = -1;

@@ -5,6 +5,7 @@
 #include "measurement/SeriesLimits.h"
 #include "measurement/SeriesSettings.h"
 #include "measurement/SeriesWords.h"
+#include "measurement/SparseVector.h"
 
 #include <QString>
 
@@ -326,7 +327,7 @@ private:
     QString m_comment;
     SOriginal m_orig;
     // The conversion record of the original settings as a stored block carried it.
-    std::vector<uint8_t> m_privateRecord;
+    CSparseVector<uint8_t> m_privateRecord;
     // A stored block whose conversion is not on this computer: its settings bytes are
     // kept as read (the series shows its values in the probe's own scale meanwhile), so
     // that writing the series gives them back unchanged until the user picks settings.
@@ -337,11 +338,20 @@ private:
         std::vector<uint8_t> original;      // the original-settings section; may be empty
     };
     std::unique_ptr<SKeptSettings> m_kept; // none unless kept
-    uint32_t m_blockBytes = 0; // bytes of the block read so far, tag included
-    // A block read from memory: its bytes (after the tag) and how far they are read.
-    const uint8_t* m_source = nullptr;
-    size_t m_sourceSize = 0;
-    size_t m_sourceAt = 0;
+    // Where a block is read from, only while it is read: a stream, or its bytes in memory
+    // (after the tag) and how far they are read; with the count of the block's bytes so
+    // far and its trailer.
+    struct SBlockSource
+    {
+        StreamIO::CIoStream* stream = nullptr;
+        const uint8_t* bytes = nullptr;
+        size_t size = 0;
+        size_t at = 0;
+        uint32_t blockBytes = 0; // tag included
+        int trailerLength = 0;
+        uint8_t trailerValue = 0;
+    };
+    SBlockSource* m_reading = nullptr;
 
     int m_capacity = 0;
     int m_count = 0;
@@ -355,7 +365,7 @@ private:
     mutable std::unique_ptr<SDerived> m_derived;
     // Each block: 32-bit little-endian length, then the bytes. Empty, or one slot per
     // reading of the capacity.
-    std::vector<std::unique_ptr<uint8_t[]>> m_attachments;
+    CSparseVector<std::unique_ptr<uint8_t[]>> m_attachments;
     int m_highestAttachment = -1;
 
     float m_z = 1.6448536f;

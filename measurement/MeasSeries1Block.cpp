@@ -195,7 +195,7 @@ bool CMeasSeries1::AppendMaterialBlock(std::vector<uint8_t>& block, const SMater
             record.assign(bytes, bytes + length);
     }
     if (original && record.empty())
-        record = m_privateRecord;
+        record = m_privateRecord.ToVector();
     if (record.empty() || record.size() > size_t(kMaxBlockRecord))
         return false;
     Put16(block, uint32_t(record.size()));
@@ -344,9 +344,6 @@ uint32_t CMeasSeries1::Write(StreamIO::CIoStream& stream)
     std::vector<uint8_t> block;
     if (!BuildBlock(block))
         return 0;
-    m_stream = &stream;
-    m_trailerLength = 2;
-    m_trailerValue = 0;
     uint32_t written = 0;
     try
     {
@@ -356,7 +353,6 @@ uint32_t CMeasSeries1::Write(StreamIO::CIoStream& stream)
     {
         written = 0;
     }
-    m_stream = nullptr;
     return written == block.size() ? written : 0;
 }
 
@@ -366,20 +362,22 @@ uint32_t CMeasSeries1::Write(StreamIO::CIoStream& stream)
 uint32_t CMeasSeries1::ReadBlockBytes(void* buffer, uint32_t count)
 {
     uint32_t done = 0;
-    if (m_source)
+    if (!m_reading)
+        return 0;
+    if (m_reading->bytes)
     {
-        done = uint32_t(std::min<size_t>(count, m_sourceSize - m_sourceAt));
+        done = uint32_t(std::min<size_t>(count, m_reading->size - m_reading->at));
         if (buffer && done > 0)
-            std::memcpy(buffer, m_source + m_sourceAt, done);
-        m_sourceAt += done;
+            std::memcpy(buffer, m_reading->bytes + m_reading->at, done);
+        m_reading->at += done;
     }
-    else if (!m_stream)
+    else if (!m_reading->stream)
     {
         return 0;
     }
     else if (buffer)
     {
-        done = m_stream->Read(buffer, count);
+        done = m_reading->stream->Read(buffer, count);
     }
     else
     {
@@ -387,25 +385,25 @@ uint32_t CMeasSeries1::ReadBlockBytes(void* buffer, uint32_t count)
         while (done < count)
         {
             const uint32_t part = std::min<uint32_t>(count - done, sizeof scratch);
-            const uint32_t got = m_stream->Read(scratch, part);
+            const uint32_t got = m_reading->stream->Read(scratch, part);
             done += got;
             if (got < part)
                 break;
         }
     }
-    m_blockBytes += done;
+    m_reading->blockBytes += done;
     return done;
 }
 
 const uint8_t* CMeasSeries1::ReadBlockSpan(uint32_t count, std::vector<uint8_t>& scratch)
 {
-    if (m_source)
+    if (m_reading->bytes)
     {
-        if (m_sourceSize - m_sourceAt < count)
+        if (m_reading->size - m_reading->at < count)
             return nullptr;
-        const uint8_t* bytes = m_source + m_sourceAt;
-        m_sourceAt += count;
-        m_blockBytes += count;
+        const uint8_t* bytes = m_reading->bytes + m_reading->at;
+        m_reading->at += count;
+        m_reading->blockBytes += count;
         return bytes;
     }
     scratch.resize(count);
@@ -414,33 +412,35 @@ const uint8_t* CMeasSeries1::ReadBlockSpan(uint32_t count, std::vector<uint8_t>&
 
 bool CMeasSeries1::CheckTrailer()
 {
-    if (m_trailerLength == 0)
+    if (m_reading->trailerLength == 0)
         return true;
     uint8_t trailer[2] = {0xFF, 0xFF};
-    if (ReadBlockBytes(trailer, uint32_t(m_trailerLength)) != uint32_t(m_trailerLength))
+    if (ReadBlockBytes(trailer, uint32_t(m_reading->trailerLength)) != uint32_t(m_reading->trailerLength))
         return false;
-    for (int i = 0; i < m_trailerLength; ++i)
-        if (trailer[i] != m_trailerValue)
+    for (int i = 0; i < m_reading->trailerLength; ++i)
+        if (trailer[i] != m_reading->trailerValue)
             return false;
     return true;
 }
 
 bool CMeasSeries1::Read(StreamIO::CIoStream& stream)
 {
-    m_stream = &stream;
+    SBlockSource source;
+    source.stream = &stream;
+    m_reading = &source;
     const bool ok = ReadGuarded();
-    m_stream = nullptr;
+    m_reading = nullptr;
     return ok;
 }
 
 bool CMeasSeries1::ReadFromMemory(const uint8_t* bytes, size_t size)
 {
-    m_source = bytes;
-    m_sourceSize = bytes ? size : 0;
-    m_sourceAt = 0;
+    SBlockSource source;
+    source.bytes = bytes;
+    source.size = bytes ? size : 0;
+    m_reading = &source;
     const bool ok = ReadGuarded();
-    m_source = nullptr;
-    m_sourceSize = m_sourceAt = 0;
+    m_reading = nullptr;
     return ok;
 }
 
@@ -524,7 +524,7 @@ bool CMeasSeries1::ReadBlock()
     m_privateRecord.clear();
     FreeAttachments();
     DropKeptBlock();
-    m_blockBytes = 2; // the tag, read by the caller
+    m_reading->blockBytes = 2; // the tag, read by the caller
 
     uint8_t head[14];
     if (ReadBlockBytes(head, 14) != 14)
@@ -533,8 +533,8 @@ bool CMeasSeries1::ReadBlock()
     const uint32_t length = uint32_t(head[1]) | uint32_t(head[2]) << 8 | uint32_t(head[3]) << 16;
     if (length < 48)
         return false;
-    m_trailerLength = (flags & 3) == 1 || (flags & 3) == 2 ? flags & 3 : 0;
-    m_trailerValue = 0;
+    m_reading->trailerLength = (flags & 3) == 1 || (flags & 3) == 2 ? flags & 3 : 0;
+    m_reading->trailerValue = 0;
     const bool originalSection = (flags & 0x20) != 0;
     const bool hasSerial = (flags & 0x40) != 0;
     const bool secondSet = (flags & 0x80) != 0;
@@ -600,12 +600,12 @@ bool CMeasSeries1::ReadBlock()
         return false;
     }
     const bool blockWasRecord = recordInBlock && !(kept.materialBlock[1] & 0x80);
-    if (m_blockBytes != kHeadBytes + (hasSerial ? kSerialBytes : 0) + kept.materialBlock.size())
+    if (m_reading->blockBytes != kHeadBytes + (hasSerial ? kSerialBytes : 0) + kept.materialBlock.size())
         return false;
 
     if (originalSection)
     {
-        const uint32_t start = m_blockBytes;
+        const uint32_t start = m_reading->blockBytes;
         uint8_t orig[kOriginalBytes];
         if (ReadBlockBytes(orig, kOriginalBytes) != kOriginalBytes)
             return false;
@@ -626,7 +626,7 @@ bool CMeasSeries1::ReadBlock()
             m_orig.material.Set(origType, orig[0] >> 4);
         else if (!ReadMaterialBlock(m_orig.material, true, &origBlock))
             return false;
-        if (m_blockBytes != start + kOriginalBytes + origBlock.size())
+        if (m_reading->blockBytes != start + kOriginalBytes + origBlock.size())
             return false;
         kept.original.assign(orig, orig + kOriginalBytes);
         kept.original.insert(kept.original.end(), origBlock.begin(), origBlock.end());
@@ -670,7 +670,7 @@ bool CMeasSeries1::ReadBlock()
         const uint32_t size = Get32(section);
         const uint8_t version = section[4];
         const uint32_t needed = 4 + 1 + 2 + 4 * n + 1 + (version >= 2 ? 2 : 0);
-        if (Get16(section + 5) != n || size < needed || size > end - (m_blockBytes - 7))
+        if (Get16(section + 5) != n || size < needed || size > end - (m_reading->blockBytes - 7))
             return false;
         words = ReadBlockSpan(4 * n, scratch);
         if (!words)
@@ -736,7 +736,7 @@ bool CMeasSeries1::ReadBlock()
             *slot = std::move(attachment);
             m_highestAttachment = std::max(m_highestAttachment, int(index));
         }
-        if (m_blockBytes > length + 6)
+        if (m_reading->blockBytes > length + 6)
             return false;
     }
     if (!CheckTrailer())
@@ -807,7 +807,7 @@ bool CMeasSeries1::WriteCustomConversion(bool original, StreamIO::CIoStream& str
         if (original && m_orig.material.type == MAT_CUSTOM && !m_privateRecord.empty())
         {
             // The block grows with the record, so a long record fits as well.
-            std::vector<uint8_t> block = m_privateRecord;
+            std::vector<uint8_t> block = m_privateRecord.ToVector();
             return BuildCnvRecordBlock(block, m_privateRecord.size()) > 0 &&
                    stream.Write(block.data(), uint32_t(block.size())) == block.size();
         }

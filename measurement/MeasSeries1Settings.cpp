@@ -604,7 +604,7 @@ bool CMeasSeries1::RegisterCustomConversion(bool original)
     std::vector<uint8_t> record;
     if (original)
     {
-        record = m_privateRecord;
+        record = m_privateRecord.ToVector();
     }
     else
     {
