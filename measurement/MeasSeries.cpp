@@ -2,15 +2,17 @@
 
 #include "measurement/ConvTable.h"
 
-CMeasSeries::CMeasSeries()
-    : m_table(CConvTable::Instance())
+CMeasSeries::CMeasSeries() = default;
+
+CConvTable& CMeasSeries::Table()
 {
+    return CConvTable::Instance();
 }
 
 CConvEnumerator& CMeasSeries::Enumerator()
 {
     if (!m_enumerator)
-        m_enumerator = std::make_unique<CConvEnumerator>(&m_table);
+        m_enumerator = std::make_unique<CConvEnumerator>(&Table());
     return *m_enumerator;
 }
 

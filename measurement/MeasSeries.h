@@ -142,7 +142,8 @@ protected:
     int PrivateSlot() const { return m_enumerator ? m_enumerator->GetPrivateSlot() : -1; }
     void DropIdleEnumerator();
 
-    CConvTable& m_table;
+    // The program's one conversion table.
+    static CConvTable& Table();
     std::unique_ptr<CConvEnumerator> m_enumerator;
     // Re-targeted whenever the probe changes; turns a reading's direction into the
     // correction added before conversion. Held in place: it is a few words, and a heap

@@ -64,25 +64,25 @@ CMeasSeries1::SLimitPair& CMeasSeries1::LimitPair() const
 {
     if (m_limitPair)
         return *m_limitPair;
-    m_limitPair = std::make_unique<SLimitPair>(m_table);
+    m_limitPair = std::make_unique<SLimitPair>(Table());
     if (m_limitsFromWords)
     {
         m_limitsFromWords = false;
-        CConvTable::Guard lock(m_table);
+        CConvTable::Guard lock(Table());
         // Whatever record the caller has selected stays selected.
-        const int previous = m_table.GetCurrentSlot();
+        const int previous = Table().GetCurrentSlot();
         const int index = m_recordIndex;
-        if (index >= 0 && m_table.SelectRecord(index))
+        if (index >= 0 && Table().SelectRecord(index))
         {
-            const float lower = m_table.Convert(Decode(m_lowerWord), true);
-            const float upper = m_table.Convert(Decode(m_upperWord), true);
-            const float secondLower = m_table.Convert(Decode(m_secondLowerWord), true);
-            const float secondUpper = m_table.Convert(Decode(m_secondUpperWord), true);
+            const float lower = Table().Convert(Decode(m_lowerWord), true);
+            const float upper = Table().Convert(Decode(m_upperWord), true);
+            const float secondLower = Table().Convert(Decode(m_secondLowerWord), true);
+            const float secondUpper = Table().Convert(Decode(m_secondUpperWord), true);
             m_limitPair->first.Set(index, lower, upper);
             m_limitPair->second.Set(index, secondLower, secondUpper);
         }
         if (previous >= 0)
-            m_table.SelectRecord(previous);
+            Table().SelectRecord(previous);
     }
     return *m_limitPair;
 }
@@ -130,7 +130,7 @@ void CMeasSeries1::CopyFrom(const CMeasSeries1& other)
     m_resolution = other.m_resolution;
     m_statMode = other.m_statMode;
     m_confidence = other.m_confidence;
-    m_comment = other.m_comment;
+    SetCommentText(other.Comment());
     m_orig = other.m_orig;
     m_privateRecord = other.m_privateRecord;
     m_kept = other.m_kept ? std::make_unique<SKeptSettings>(*other.m_kept) : nullptr;
@@ -145,12 +145,12 @@ void CMeasSeries1::CopyFrom(const CMeasSeries1& other)
     // The source's private record in the table belongs to the source: a copy that uses
     // it gets a record of its own, so that each series releases only what it placed.
     {
-        CConvTable::Guard lock(m_table);
+        CConvTable::Guard lock(Table());
         const int sourcePrivate = other.PrivateSlot();
         if (sourcePrivate >= 0 && other.m_recordIndex == sourcePrivate)
         {
             size_t length = 0;
-            const uint8_t* record = m_table.GetRecord(sourcePrivate, length);
+            const uint8_t* record = Table().GetRecord(sourcePrivate, length);
             m_recordIndex = record ? Enumerator().SetPrivateRecord(record, length) : -1;
         }
     }
@@ -278,7 +278,7 @@ void CMeasSeries1::FreeReadings(bool withPrivateRecord)
 
 void CMeasSeries1::ReleasePrivateRecord()
 {
-    CConvTable::Guard lock(m_table);
+    CConvTable::Guard lock(Table());
     // Limits that still stand for words through this record are set while it is there.
     if (m_limitsFromWords && m_recordIndex >= 0 && m_recordIndex == PrivateSlot())
         MaterializeLimits();
@@ -301,14 +301,13 @@ void CMeasSeries1::Clear()
 {
     CMeasSeries::Clear();
     m_count = 0;
-    m_ringStart = 0;
     if (m_derived)
     {
         SDerived& d = *m_derived;
         d.valuedCount = d.statCount = d.belowCount = d.sortedCount = 0;
         d.shift = d.sum = d.sumSquares = 0.0f;
     }
-    m_comment.clear();
+    m_comment.reset();
     FreeAttachments();
     m_privateRecord.clear();
     ReleasePrivateRecord();
@@ -409,11 +408,11 @@ void CMeasSeries1::Recalculate()
     float sumSquares = 0.0f;
     bool haveShift = false;
     {
-        CConvTable::Guard lock(m_table);
-        const bool haveRecord = m_recordIndex >= 0 && m_table.SelectRecord(m_recordIndex);
-        const float minX = haveRecord ? m_table.GetMinX() : 0.0f;
-        const float maxX = haveRecord ? m_table.GetMaxX() : 0.0f;
-        D().falling = haveRecord && m_table.Convert(minX, false) > m_table.Convert(maxX, false);
+        CConvTable::Guard lock(Table());
+        const bool haveRecord = m_recordIndex >= 0 && Table().SelectRecord(m_recordIndex);
+        const float minX = haveRecord ? Table().GetMinX() : 0.0f;
+        const float maxX = haveRecord ? Table().GetMaxX() : 0.0f;
+        D().falling = haveRecord && Table().Convert(minX, false) > Table().Convert(maxX, false);
         for (int i = 0; i < m_count; ++i)
         {
             const uint32_t word = set[i];
@@ -442,7 +441,7 @@ void CMeasSeries1::Recalculate()
                     D().converted[i] = MEAS_ABOVE_RANGE;
                     continue;
                 }
-                x = m_table.Convert(native, false);
+                x = Table().Convert(native, false);
             }
             const float value = RoundToResolution(x, m_resolution);
             D().converted[i] = value;
@@ -628,12 +627,12 @@ int CMeasSeries1::AddReading(float value1, float value2, int angle, int fineAngl
 
     float x = native;
     {
-        CConvTable::Guard lock(m_table);
-        const bool haveRecord = m_recordIndex >= 0 && m_table.SelectRecord(m_recordIndex);
+        CConvTable::Guard lock(Table());
+        const bool haveRecord = m_recordIndex >= 0 && Table().SelectRecord(m_recordIndex);
         if (haveRecord)
         {
-            const float minX = m_table.GetMinX();
-            const float maxX = m_table.GetMaxX();
+            const float minX = Table().GetMinX();
+            const float maxX = Table().GetMaxX();
             if (native < minX || native > maxX)
             {
                 D().converted[i] = native < minX ? MEAS_BELOW_RANGE : MEAS_ABOVE_RANGE;
@@ -645,7 +644,7 @@ int CMeasSeries1::AddReading(float value1, float value2, int angle, int fineAngl
                 }
                 return i;
             }
-            x = m_table.Convert(native, false);
+            x = Table().Convert(native, false);
         }
     }
     const float value = RoundToResolution(x, m_resolution);
@@ -928,9 +927,9 @@ bool CMeasSeries1::SetDeviceSerial(const SPackedSerial* serial)
 bool CMeasSeries1::SetComment(const QString& text)
 {
     const QString stored = text.left(MEAS_MAX_COMMENT);
-    if (stored != m_comment)
+    if (stored != Comment())
     {
-        m_comment = stored;
+        SetCommentText(stored);
         MarkModified();
     }
     return true;
@@ -940,8 +939,9 @@ int CMeasSeries1::GetComment(char16_t* buffer, int size) const
 {
     if (!buffer || size <= 0)
         return 0;
-    const int count = std::min(int(m_comment.size()), size - 1);
-    std::memcpy(buffer, m_comment.utf16(), sizeof(char16_t) * count);
+    const QString& comment = Comment();
+    const int count = std::min(int(comment.size()), size - 1);
+    std::memcpy(buffer, comment.utf16(), sizeof(char16_t) * count);
     buffer[count] = 0;
     return count;
 }

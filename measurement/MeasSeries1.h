@@ -68,7 +68,7 @@ public:
     int GetRecordIndex() const { return m_recordIndex; }
     int GetCompletionRule() const { return m_completionRule; }
     int GetCompletionCount() const { return m_completionCount; }
-    QString GetComment() const { return m_comment; }
+    QString GetComment() const { return Comment(); }
     using CMeasSeries::GetComment;
 
     // CMeasSeries
@@ -143,7 +143,7 @@ public:
     bool SetCompletionRule(int type, int count) override;
     bool IsComplete() override;
     bool SetComment(const QString& text) override;
-    int GetCommentLength() const override { return int(m_comment.size()); }
+    int GetCommentLength() const override { return int(Comment().size()); }
     int GetComment(char16_t* buffer, int size) const override;
     int GetMaxCommentLength() const override { return MEAS_MAX_COMMENT; }
     bool SetAttachment(int index, const uint8_t* bytes, int size, int mask) override;
@@ -212,6 +212,15 @@ private:
     std::unique_ptr<uint8_t[]>* AttachmentSlot(int raw);
     void ReleasePrivateRecord();
     void MarkModified() { m_modified = true; }
+    const QString& Comment() const
+    {
+        static const QString none;
+        return m_comment ? *m_comment : none;
+    }
+    void SetCommentText(QString text)
+    {
+        m_comment = text.isEmpty() ? nullptr : std::make_unique<QString>(std::move(text));
+    }
 
     // The stored block (MeasSeries1Block.cpp).
     bool ReadGuarded();
@@ -324,7 +333,8 @@ private:
     uint8_t m_resolution = 8;
     uint8_t m_statMode = 0;
     uint16_t m_confidence = 4500;
-    QString m_comment;
+    // The comment, only when there is one.
+    std::unique_ptr<QString> m_comment;
     SOriginal m_orig;
     // The conversion record of the original settings as a stored block carried it.
     CSparseVector<uint8_t> m_privateRecord;
@@ -355,13 +365,13 @@ private:
 
     int m_capacity = 0;
     int m_count = 0;
-    int m_ringStart = 0;
     // A capacity the caller chose keeps the sliding window; one taken from a copy or a
     // stored block grows instead, so that measuring on never drops a reading.
     bool m_explicitCapacity = true;
+    bool m_useSet2 = false;
+    bool m_imperial = false;
     // Both reading sets (Set1, Set2); null without capacity.
     std::unique_ptr<uint32_t[]> m_words;
-    bool m_useSet2 = false;
     mutable std::unique_ptr<SDerived> m_derived;
     // Each block: 32-bit little-endian length, then the bytes. Empty, or one slot per
     // reading of the capacity.
@@ -369,9 +379,8 @@ private:
     int m_highestAttachment = -1;
 
     float m_z = 1.6448536f;
-    int m_completionRule = 0;
-    int m_completionCount = 0;
-    bool m_imperial = false;
+    int16_t m_completionRule = 0;
+    int16_t m_completionCount = 0; // at most MEAS_DEFAULT_CAPACITY
 };
 
 template <class Visit> void CMeasSeries1::ForEachIncludedValue(Visit&& visit)

@@ -178,18 +178,18 @@ bool CMeasSeries1::AppendMaterialBlock(std::vector<uint8_t>& block, const SMater
     // on a computer that lacks it.
     std::vector<uint8_t> record;
     {
-        CConvTable::Guard lock(m_table);
+        CConvTable::Guard lock(Table());
         size_t length = 0;
         const uint8_t* bytes = nullptr;
         if (!original)
         {
-            bytes = m_table.GetRecord(m_recordIndex, length);
+            bytes = Table().GetRecord(m_recordIndex, length);
         }
         else
         {
             const int index = FindRecord(m_probe, material, target);
             if (index >= 0)
-                bytes = m_table.GetRecord(index, length);
+                bytes = Table().GetRecord(index, length);
         }
         if (bytes)
             record.assign(bytes, bytes + length);
@@ -227,7 +227,8 @@ bool CMeasSeries1::BuildBlock(std::vector<uint8_t>& block)
                           m_confidence != m_orig.confidence;
     const bool serial = !m_deviceSerial.IsZero();
 
-    const uint32_t c = m_comment.isEmpty() ? 0 : uint32_t(m_comment.size()) + 1;
+    const QString& commentText = Comment();
+    const uint32_t c = commentText.isEmpty() ? 0 : uint32_t(commentText.size()) + 1;
     uint32_t a = 0;
     size_t attachmentBytes = 0;
     for (int i = 0; i <= std::min(m_highestAttachment, n - 1); ++i)
@@ -312,7 +313,7 @@ bool CMeasSeries1::BuildBlock(std::vector<uint8_t>& block)
 
     if (c > 0)
     {
-        for (QChar ch : m_comment)
+        for (QChar ch : commentText)
             Put16(block, ch.unicode());
         Put16(block, 0);
     }
@@ -501,7 +502,7 @@ bool CMeasSeries1::ReadMaterialBlock(CHeldMaterial& material, bool original, std
         }
         else
         {
-            CConvTable::Guard lock(m_table);
+            CConvTable::Guard lock(Table());
             if (Enumerator().SetPrivateRecord(bytes.data(), bytes.size()) < 0)
                 return false;
         }
@@ -696,14 +697,15 @@ bool CMeasSeries1::ReadBlock()
     const uint8_t* comment = ReadBlockSpan(2 * c, scratch);
     if (!comment)
         return false;
-    m_comment.clear();
+    QString text;
     for (uint32_t i = 0; i < std::min<uint32_t>(c, MEAS_MAX_COMMENT); ++i)
     {
         const char16_t unit = Get16(comment + 2 * i);
         if (unit == 0)
             break;
-        m_comment.append(QChar(unit));
+        text.append(QChar(unit));
     }
+    SetCommentText(std::move(text));
 
     for (uint32_t k = 0; k < a; ++k)
     {
@@ -747,7 +749,7 @@ bool CMeasSeries1::ReadBlock()
     // stored settings are kept for writing.
     int index;
     {
-        CConvTable::Guard lock(m_table);
+        CConvTable::Guard lock(Table());
         SConvRecordInfo info;
         index = Enumerator().Find(info, m_probe, m_material, m_target);
         if (index < 0)
@@ -793,15 +795,15 @@ bool CMeasSeries1::GetCustomConversionFileName(bool original, QString& name) con
         return false;
     if (original)
         return MakeCnvFileName(m_privateRecord.data(), m_privateRecord.size(), name);
-    CConvTable::Guard lock(m_table);
+    CConvTable::Guard lock(Table());
     size_t length = 0;
-    const uint8_t* record = m_table.GetRecord(m_recordIndex, length);
+    const uint8_t* record = Table().GetRecord(m_recordIndex, length);
     return record && MakeCnvFileName(record, length, name);
 }
 
 bool CMeasSeries1::WriteCustomConversion(bool original, StreamIO::CIoStream& stream)
 {
-    CConvTable::Guard lock(m_table);
+    CConvTable::Guard lock(Table());
     try
     {
         if (original && m_orig.material.type == MAT_CUSTOM && !m_privateRecord.empty())
@@ -814,7 +816,7 @@ bool CMeasSeries1::WriteCustomConversion(bool original, StreamIO::CIoStream& str
         if (!original && m_material.type == MAT_CUSTOM)
         {
             const int index = FindRecord(m_probe, m_material, m_target);
-            return index >= 0 && m_table.WriteCnvRecord(index, stream);
+            return index >= 0 && Table().WriteCnvRecord(index, stream);
         }
     }
     catch (const CFileException&)

@@ -424,13 +424,13 @@ bool CMeasSeries1::SetCompletionRule(int type, int count)
     case 1:
         if (count < 0 || count > MEAS_DEFAULT_CAPACITY)
             return false;
-        m_completionCount = count;
+        m_completionCount = int16_t(count);
         m_completionRule = count == 0 ? 0 : 1;
         return true;
     case 2:
     case 3:
-        m_completionRule = type;
-        m_completionCount = count >= 2 && count <= MEAS_DEFAULT_CAPACITY ? count : 3;
+        m_completionRule = int16_t(type);
+        m_completionCount = int16_t(count >= 2 && count <= MEAS_DEFAULT_CAPACITY ? count : 3);
         return true;
     default:
         return false;
