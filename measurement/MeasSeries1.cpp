@@ -130,10 +130,16 @@ void CMeasSeries1::CopyFrom(const CMeasSeries1& other)
     m_resolution = other.m_resolution;
     m_statMode = other.m_statMode;
     m_confidence = other.m_confidence;
-    SetCommentText(other.Comment());
+    m_rare.reset();
+    if (other.m_rare)
+    {
+        SRare& rare = Rare();
+        rare.comment = other.m_rare->comment;
+        rare.privateRecord = other.m_rare->privateRecord;
+        if (other.m_rare->kept)
+            rare.kept = std::make_unique<SKeptSettings>(*other.m_rare->kept);
+    }
     m_orig = other.m_orig;
-    m_privateRecord = other.m_privateRecord;
-    m_kept = other.m_kept ? std::make_unique<SKeptSettings>(*other.m_kept) : nullptr;
     m_z = other.m_z;
     m_completionRule = other.m_completionRule;
     m_completionCount = other.m_completionCount;
@@ -271,7 +277,7 @@ void CMeasSeries1::FreeReadings(bool withPrivateRecord)
     m_derived.reset();
     if (withPrivateRecord)
     {
-        m_privateRecord.clear();
+        ClearPrivateRecordBytes();
         ReleasePrivateRecord();
     }
 }
@@ -307,9 +313,10 @@ void CMeasSeries1::Clear()
         d.valuedCount = d.statCount = d.belowCount = d.sortedCount = 0;
         d.shift = d.sum = d.sumSquares = 0.0f;
     }
-    m_comment.reset();
+    if (m_rare)
+        m_rare->comment = QString();
     FreeAttachments();
-    m_privateRecord.clear();
+    ClearPrivateRecordBytes();
     ReleasePrivateRecord();
     Invalidate(true, true);
 }

@@ -215,26 +215,56 @@ private:
     const QString& Comment() const
     {
         static const QString none;
-        return m_comment ? *m_comment : none;
+        return m_rare ? m_rare->comment : none;
     }
     void SetCommentText(QString text)
     {
-        m_comment = text.isEmpty() ? nullptr : std::make_unique<QString>(std::move(text));
+        if (!text.isEmpty())
+            Rare().comment = std::move(text);
+        else if (m_rare)
+            m_rare->comment = QString();
+    }
+    // The conversion record of the original settings as a stored block carried it.
+    const std::vector<uint8_t>& PrivateRecord() const
+    {
+        static const std::vector<uint8_t> none;
+        return m_rare ? m_rare->privateRecord : none;
+    }
+    void ClearPrivateRecordBytes()
+    {
+        if (m_rare)
+            std::vector<uint8_t>().swap(m_rare->privateRecord);
     }
 
     // The stored block (MeasSeries1Block.cpp).
-    bool ReadGuarded();
-    uint32_t ReadBlockBytes(void* buffer, uint32_t count);
+    // Where a block is read from: a stream, or its bytes in memory (after the tag) and how
+    // far they are read; with the count of the block's bytes so far and its trailer.
+    struct SBlockSource
+    {
+        StreamIO::CIoStream* stream = nullptr;
+        const uint8_t* bytes = nullptr;
+        size_t size = 0;
+        size_t at = 0;
+        uint32_t blockBytes = 0; // tag included
+        int trailerLength = 0;
+        uint8_t trailerValue = 0;
+    };
+    bool ReadGuarded(SBlockSource& src);
+    uint32_t ReadBlockBytes(SBlockSource& src, void* buffer, uint32_t count);
     // The next count bytes of the block: where they lie when reading from memory, else
     // read into the scratch buffer. Null when the block holds fewer.
-    const uint8_t* ReadBlockSpan(uint32_t count, std::vector<uint8_t>& scratch);
-    bool CheckTrailer();
-    bool ReadBlock();
-    bool ReadMaterialBlock(CHeldMaterial& material, bool original, std::vector<uint8_t>* raw);
+    const uint8_t* ReadBlockSpan(SBlockSource& src, uint32_t count, std::vector<uint8_t>& scratch);
+    bool CheckTrailer(SBlockSource& src);
+    bool ReadBlock(SBlockSource& src);
+    bool ReadMaterialBlock(SBlockSource& src, CHeldMaterial& material, bool original, std::vector<uint8_t>* raw);
     bool AppendMaterialBlock(std::vector<uint8_t>& block, const SMaterial& material,
                              const STargetScale& target, bool original);
-    bool IsKeptBlock() const { return m_kept != nullptr; }
-    void DropKeptBlock() { m_kept.reset(); }
+    bool IsKeptBlock() const { return m_rare && m_rare->kept; }
+    void DropKeptBlock()
+    {
+        if (m_rare)
+            m_rare->kept.reset();
+    }
 
     // Statistics helpers.
     static constexpr int kNoCommonDirection = std::numeric_limits<int>::min();
@@ -316,28 +346,23 @@ private:
     void StoreOriginalLimits();
     bool RestoreSettingsTail(bool changed);
 
+    // A project holds many series: the members are ordered so that they pack tightly.
     SPackedSerial m_deviceSerial{};
+    uint16_t m_confidence = 4500;
     uint32_t m_dateTime = 0xFFFFFFFF;
     SProbeId m_probe;
+    int m_recordIndex = -1;
     CHeldMaterial m_material;
     STargetScale m_target;
-    int m_recordIndex = -1;
     uint32_t m_lowerWord = 0xFFFFFFFF;
     uint32_t m_upperWord = 0xFFFFFFFF;
     uint32_t m_secondLowerWord = 0xFFFFFFFF;
     uint32_t m_secondUpperWord = 0xFFFFFFFF;
+    float m_z = 1.6448536f;
     // Made on first use (LimitPair); until then, with m_limitsFromWords, the words stand
     // for them.
     mutable std::unique_ptr<SLimitPair> m_limitPair;
-    mutable bool m_limitsFromWords = false;
-    uint8_t m_resolution = 8;
-    uint8_t m_statMode = 0;
-    uint16_t m_confidence = 4500;
-    // The comment, only when there is one.
-    std::unique_ptr<QString> m_comment;
     SOriginal m_orig;
-    // The conversion record of the original settings as a stored block carried it.
-    CSparseVector<uint8_t> m_privateRecord;
     // A stored block whose conversion is not on this computer: its settings bytes are
     // kept as read (the series shows its values in the probe's own scale meanwhile), so
     // that writing the series gives them back unchanged until the user picks settings.
@@ -347,40 +372,41 @@ private:
         std::vector<uint8_t> materialBlock; // with its length word; may be empty
         std::vector<uint8_t> original;      // the original-settings section; may be empty
     };
-    std::unique_ptr<SKeptSettings> m_kept; // none unless kept
-    // Where a block is read from, only while it is read: a stream, or its bytes in memory
-    // (after the tag) and how far they are read; with the count of the block's bytes so
-    // far and its trailer.
-    struct SBlockSource
+    // What few series hold, in one block made when first needed: the settings bytes of a
+    // block kept as read (none unless kept), the conversion record of the original
+    // settings as a stored block carried it (PrivateRecord), the comment (Comment).
+    struct SRare
     {
-        StreamIO::CIoStream* stream = nullptr;
-        const uint8_t* bytes = nullptr;
-        size_t size = 0;
-        size_t at = 0;
-        uint32_t blockBytes = 0; // tag included
-        int trailerLength = 0;
-        uint8_t trailerValue = 0;
+        std::unique_ptr<SKeptSettings> kept;
+        std::vector<uint8_t> privateRecord;
+        QString comment;
     };
-    SBlockSource* m_reading = nullptr;
-
-    int m_capacity = 0;
-    int m_count = 0;
-    // A capacity the caller chose keeps the sliding window; one taken from a copy or a
-    // stored block grows instead, so that measuring on never drops a reading.
-    bool m_explicitCapacity = true;
-    bool m_useSet2 = false;
-    bool m_imperial = false;
+    SRare& Rare()
+    {
+        if (!m_rare)
+            m_rare = std::make_unique<SRare>();
+        return *m_rare;
+    }
+    std::unique_ptr<SRare> m_rare;
     // Both reading sets (Set1, Set2); null without capacity.
     std::unique_ptr<uint32_t[]> m_words;
     mutable std::unique_ptr<SDerived> m_derived;
     // Each block: 32-bit little-endian length, then the bytes. Empty, or one slot per
     // reading of the capacity.
     CSparseVector<std::unique_ptr<uint8_t[]>> m_attachments;
+    int m_capacity = 0;
+    int m_count = 0;
     int m_highestAttachment = -1;
-
-    float m_z = 1.6448536f;
     int16_t m_completionRule = 0;
     int16_t m_completionCount = 0; // at most MEAS_DEFAULT_CAPACITY
+    mutable bool m_limitsFromWords = false;
+    uint8_t m_resolution = 8;
+    uint8_t m_statMode = 0;
+    // A capacity the caller chose keeps the sliding window; one taken from a copy or a
+    // stored block grows instead, so that measuring on never drops a reading.
+    bool m_explicitCapacity = true;
+    bool m_useSet2 = false;
+    bool m_imperial = false;
 };
 
 template <class Visit> void CMeasSeries1::ForEachIncludedValue(Visit&& visit)

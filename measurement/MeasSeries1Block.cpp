@@ -195,7 +195,7 @@ bool CMeasSeries1::AppendMaterialBlock(std::vector<uint8_t>& block, const SMater
             record.assign(bytes, bytes + length);
     }
     if (original && record.empty())
-        record = m_privateRecord.ToVector();
+        record = PrivateRecord();
     if (record.empty() || record.size() > size_t(kMaxBlockRecord))
         return false;
     Put16(block, uint32_t(record.size()));
@@ -216,7 +216,7 @@ bool CMeasSeries1::BuildBlock(std::vector<uint8_t>& block)
     }
     bool originalSection;
     if (kept)
-        originalSection = !m_kept->original.empty();
+        originalSection = !m_rare->kept->original.empty();
     else
         originalSection = !m_material.IsEqual(m_orig.material) || !m_target.IsEqual(m_orig.target) ||
                           Decode(m_lowerWord) != Decode(m_orig.lowerWord) ||
@@ -258,7 +258,7 @@ bool CMeasSeries1::BuildBlock(std::vector<uint8_t>& block)
     block.insert(block.end(), m_probe.serial.bytes.begin(), m_probe.serial.bytes.end());
     if (kept)
     {
-        block.insert(block.end(), m_kept->head.begin(), m_kept->head.end());
+        block.insert(block.end(), m_rare->kept->head.begin(), m_rare->kept->head.end());
     }
     else
     {
@@ -274,7 +274,7 @@ bool CMeasSeries1::BuildBlock(std::vector<uint8_t>& block)
     Put8(block, m_statMode);
     Put16(block, m_confidence);
     if (kept)
-        block.insert(block.end(), m_kept->materialBlock.begin(), m_kept->materialBlock.end());
+        block.insert(block.end(), m_rare->kept->materialBlock.begin(), m_rare->kept->materialBlock.end());
     else if (HasMaterialBlock(m_material, m_target) &&
              !AppendMaterialBlock(block, m_material, m_target, false))
         return false;
@@ -283,7 +283,7 @@ bool CMeasSeries1::BuildBlock(std::vector<uint8_t>& block)
     {
         if (kept)
         {
-            block.insert(block.end(), m_kept->original.begin(), m_kept->original.end());
+            block.insert(block.end(), m_rare->kept->original.begin(), m_rare->kept->original.end());
         }
         else
         {
@@ -360,25 +360,23 @@ uint32_t CMeasSeries1::Write(StreamIO::CIoStream& stream)
 // ---------------------------------------------------------------------------------------
 // Reading
 
-uint32_t CMeasSeries1::ReadBlockBytes(void* buffer, uint32_t count)
+uint32_t CMeasSeries1::ReadBlockBytes(SBlockSource& src, void* buffer, uint32_t count)
 {
     uint32_t done = 0;
-    if (!m_reading)
-        return 0;
-    if (m_reading->bytes)
+    if (src.bytes)
     {
-        done = uint32_t(std::min<size_t>(count, m_reading->size - m_reading->at));
+        done = uint32_t(std::min<size_t>(count, src.size - src.at));
         if (buffer && done > 0)
-            std::memcpy(buffer, m_reading->bytes + m_reading->at, done);
-        m_reading->at += done;
+            std::memcpy(buffer, src.bytes + src.at, done);
+        src.at += done;
     }
-    else if (!m_reading->stream)
+    else if (!src.stream)
     {
         return 0;
     }
     else if (buffer)
     {
-        done = m_reading->stream->Read(buffer, count);
+        done = src.stream->Read(buffer, count);
     }
     else
     {
@@ -386,40 +384,40 @@ uint32_t CMeasSeries1::ReadBlockBytes(void* buffer, uint32_t count)
         while (done < count)
         {
             const uint32_t part = std::min<uint32_t>(count - done, sizeof scratch);
-            const uint32_t got = m_reading->stream->Read(scratch, part);
+            const uint32_t got = src.stream->Read(scratch, part);
             done += got;
             if (got < part)
                 break;
         }
     }
-    m_reading->blockBytes += done;
+    src.blockBytes += done;
     return done;
 }
 
-const uint8_t* CMeasSeries1::ReadBlockSpan(uint32_t count, std::vector<uint8_t>& scratch)
+const uint8_t* CMeasSeries1::ReadBlockSpan(SBlockSource& src, uint32_t count, std::vector<uint8_t>& scratch)
 {
-    if (m_reading->bytes)
+    if (src.bytes)
     {
-        if (m_reading->size - m_reading->at < count)
+        if (src.size - src.at < count)
             return nullptr;
-        const uint8_t* bytes = m_reading->bytes + m_reading->at;
-        m_reading->at += count;
-        m_reading->blockBytes += count;
+        const uint8_t* bytes = src.bytes + src.at;
+        src.at += count;
+        src.blockBytes += count;
         return bytes;
     }
     scratch.resize(count);
-    return ReadBlockBytes(scratch.data(), count) == count ? scratch.data() : nullptr;
+    return ReadBlockBytes(src, scratch.data(), count) == count ? scratch.data() : nullptr;
 }
 
-bool CMeasSeries1::CheckTrailer()
+bool CMeasSeries1::CheckTrailer(SBlockSource& src)
 {
-    if (m_reading->trailerLength == 0)
+    if (src.trailerLength == 0)
         return true;
     uint8_t trailer[2] = {0xFF, 0xFF};
-    if (ReadBlockBytes(trailer, uint32_t(m_reading->trailerLength)) != uint32_t(m_reading->trailerLength))
+    if (ReadBlockBytes(src, trailer, uint32_t(src.trailerLength)) != uint32_t(src.trailerLength))
         return false;
-    for (int i = 0; i < m_reading->trailerLength; ++i)
-        if (trailer[i] != m_reading->trailerValue)
+    for (int i = 0; i < src.trailerLength; ++i)
+        if (trailer[i] != src.trailerValue)
             return false;
     return true;
 }
@@ -428,10 +426,7 @@ bool CMeasSeries1::Read(StreamIO::CIoStream& stream)
 {
     SBlockSource source;
     source.stream = &stream;
-    m_reading = &source;
-    const bool ok = ReadGuarded();
-    m_reading = nullptr;
-    return ok;
+    return ReadGuarded(source);
 }
 
 bool CMeasSeries1::ReadFromMemory(const uint8_t* bytes, size_t size)
@@ -439,18 +434,15 @@ bool CMeasSeries1::ReadFromMemory(const uint8_t* bytes, size_t size)
     SBlockSource source;
     source.bytes = bytes;
     source.size = bytes ? size : 0;
-    m_reading = &source;
-    const bool ok = ReadGuarded();
-    m_reading = nullptr;
-    return ok;
+    return ReadGuarded(source);
 }
 
-bool CMeasSeries1::ReadGuarded()
+bool CMeasSeries1::ReadGuarded(SBlockSource& src)
 {
     bool ok = false;
     try
     {
-        ok = ReadBlock();
+        ok = ReadBlock(src);
     }
     catch (const CFileException&)
     {
@@ -467,10 +459,10 @@ bool CMeasSeries1::ReadGuarded()
 
 // A material block: a custom name (bit 15 of the length word) or a conversion record. The
 // raw bytes, length word included, go to raw when asked.
-bool CMeasSeries1::ReadMaterialBlock(CHeldMaterial& material, bool original, std::vector<uint8_t>* raw)
+bool CMeasSeries1::ReadMaterialBlock(SBlockSource& src, CHeldMaterial& material, bool original, std::vector<uint8_t>* raw)
 {
     uint8_t word[2];
-    if (ReadBlockBytes(word, 2) != 2)
+    if (ReadBlockBytes(src, word, 2) != 2)
         return false;
     const uint16_t w = Get16(word);
     const int length = w & 0x7FFF;
@@ -479,7 +471,7 @@ bool CMeasSeries1::ReadMaterialBlock(CHeldMaterial& material, bool original, std
     {
         if (length < 2 || length > kMaxName || (length & 1))
             return false;
-        if (ReadBlockBytes(bytes.data(), uint32_t(length)) != uint32_t(length))
+        if (ReadBlockBytes(src, bytes.data(), uint32_t(length)) != uint32_t(length))
             return false;
         QString name;
         for (int i = 0; i < length; i += 2)
@@ -491,14 +483,14 @@ bool CMeasSeries1::ReadMaterialBlock(CHeldMaterial& material, bool original, std
     {
         if (length < 1 || length > kMaxBlockRecord)
             return false;
-        if (ReadBlockBytes(bytes.data(), uint32_t(length)) != uint32_t(length))
+        if (ReadBlockBytes(src, bytes.data(), uint32_t(length)) != uint32_t(length))
             return false;
         SConvRecordInfo info;
         if (!DecodeConvRecord(info, bytes.data(), bytes.size()))
             return false;
         if (original)
         {
-            m_privateRecord.assign(bytes.begin(), bytes.begin() + info.length);
+            Rare().privateRecord.assign(bytes.begin(), bytes.begin() + info.length);
         }
         else
         {
@@ -516,26 +508,26 @@ bool CMeasSeries1::ReadMaterialBlock(CHeldMaterial& material, bool original, std
     return true;
 }
 
-bool CMeasSeries1::ReadBlock()
+bool CMeasSeries1::ReadBlock(SBlockSource& src)
 {
     // Limits still standing for the words of an earlier block are set from them first, so
     // that a block that does not read leaves them as they were.
     if (m_limitsFromWords)
         MaterializeLimits();
-    m_privateRecord.clear();
+    ClearPrivateRecordBytes();
     FreeAttachments();
     DropKeptBlock();
-    m_reading->blockBytes = 2; // the tag, read by the caller
+    src.blockBytes = 2; // the tag, read by the caller
 
     uint8_t head[14];
-    if (ReadBlockBytes(head, 14) != 14)
+    if (ReadBlockBytes(src, head, 14) != 14)
         return false;
     const uint8_t flags = head[0];
     const uint32_t length = uint32_t(head[1]) | uint32_t(head[2]) << 8 | uint32_t(head[3]) << 16;
     if (length < 48)
         return false;
-    m_reading->trailerLength = (flags & 3) == 1 || (flags & 3) == 2 ? flags & 3 : 0;
-    m_reading->trailerValue = 0;
+    src.trailerLength = (flags & 3) == 1 || (flags & 3) == 2 ? flags & 3 : 0;
+    src.trailerValue = 0;
     const bool originalSection = (flags & 0x20) != 0;
     const bool hasSerial = (flags & 0x40) != 0;
     const bool secondSet = (flags & 0x80) != 0;
@@ -555,11 +547,11 @@ bool CMeasSeries1::ReadBlock()
 
     m_dateTime = Get32(head + 10);
     m_deviceSerial = SPackedSerial{};
-    if (hasSerial && ReadBlockBytes(m_deviceSerial.bytes.data(), kSerialBytes) != kSerialBytes)
+    if (hasSerial && ReadBlockBytes(src, m_deviceSerial.bytes.data(), kSerialBytes) != kSerialBytes)
         return false;
 
     uint8_t settings[34];
-    if (ReadBlockBytes(settings, 34) != 34)
+    if (ReadBlockBytes(src, settings, 34) != 34)
         return false;
     const uint16_t probeWord = Get16(settings);
     SPackedSerial probeSerial;
@@ -596,19 +588,19 @@ bool CMeasSeries1::ReadBlock()
     {
         m_material.Set(type, group);
     }
-    else if (!ReadMaterialBlock(m_material, false, &kept.materialBlock))
+    else if (!ReadMaterialBlock(src, m_material, false, &kept.materialBlock))
     {
         return false;
     }
     const bool blockWasRecord = recordInBlock && !(kept.materialBlock[1] & 0x80);
-    if (m_reading->blockBytes != kHeadBytes + (hasSerial ? kSerialBytes : 0) + kept.materialBlock.size())
+    if (src.blockBytes != kHeadBytes + (hasSerial ? kSerialBytes : 0) + kept.materialBlock.size())
         return false;
 
     if (originalSection)
     {
-        const uint32_t start = m_reading->blockBytes;
+        const uint32_t start = src.blockBytes;
         uint8_t orig[kOriginalBytes];
-        if (ReadBlockBytes(orig, kOriginalBytes) != kOriginalBytes)
+        if (ReadBlockBytes(src, orig, kOriginalBytes) != kOriginalBytes)
             return false;
         const int origType = orig[0] & 0x0F;
         const uint16_t origTarget = Get16(orig + 1);
@@ -625,9 +617,9 @@ bool CMeasSeries1::ReadBlock()
         std::vector<uint8_t> origBlock;
         if (origType != MAT_CUSTOM && !(orig[3] & 0x80))
             m_orig.material.Set(origType, orig[0] >> 4);
-        else if (!ReadMaterialBlock(m_orig.material, true, &origBlock))
+        else if (!ReadMaterialBlock(src, m_orig.material, true, &origBlock))
             return false;
-        if (m_reading->blockBytes != start + kOriginalBytes + origBlock.size())
+        if (src.blockBytes != start + kOriginalBytes + origBlock.size())
             return false;
         kept.original.assign(orig, orig + kOriginalBytes);
         kept.original.insert(kept.original.end(), origBlock.begin(), origBlock.end());
@@ -644,7 +636,7 @@ bool CMeasSeries1::ReadBlock()
         m_orig.statMode = m_statMode;
         m_orig.confidence = m_confidence;
         if (blockWasRecord)
-            m_privateRecord.assign(kept.materialBlock.begin() + 2, kept.materialBlock.end());
+            Rare().privateRecord.assign(kept.materialBlock.begin() + 2, kept.materialBlock.end());
     }
 
     if (int(n) > m_capacity)
@@ -655,7 +647,7 @@ bool CMeasSeries1::ReadBlock()
     }
     m_count = 0;
     std::vector<uint8_t> scratch;
-    const uint8_t* words = ReadBlockSpan(4 * n, scratch);
+    const uint8_t* words = ReadBlockSpan(src, 4 * n, scratch);
     if (!words)
         return false;
     ReadLe32Array(Set1(), words, n);
@@ -666,19 +658,19 @@ bool CMeasSeries1::ReadBlock()
     if (secondSet)
     {
         uint8_t section[7];
-        if (ReadBlockBytes(section, 7) != 7)
+        if (ReadBlockBytes(src, section, 7) != 7)
             return false;
         const uint32_t size = Get32(section);
         const uint8_t version = section[4];
         const uint32_t needed = 4 + 1 + 2 + 4 * n + 1 + (version >= 2 ? 2 : 0);
-        if (Get16(section + 5) != n || size < needed || size > end - (m_reading->blockBytes - 7))
+        if (Get16(section + 5) != n || size < needed || size > end - (src.blockBytes - 7))
             return false;
-        words = ReadBlockSpan(4 * n, scratch);
+        words = ReadBlockSpan(src, 4 * n, scratch);
         if (!words)
             return false;
         ReadLe32Array(Set2(), words, n);
         uint8_t tail[3];
-        if (ReadBlockBytes(tail, version >= 2 ? 3 : 1) != uint32_t(version >= 2 ? 3 : 1))
+        if (ReadBlockBytes(src, tail, version >= 2 ? 3 : 1) != uint32_t(version >= 2 ? 3 : 1))
             return false;
         m_imperial = tail[0] != 0;
         if (version >= 2)
@@ -689,12 +681,12 @@ bool CMeasSeries1::ReadBlock()
             else
                 m_orig.probe.SetKeepingUnknown(origCode, &m_probe.serial, m_probe.flags);
         }
-        if (size > needed && ReadBlockBytes(nullptr, size - needed) != size - needed)
+        if (size > needed && ReadBlockBytes(src, nullptr, size - needed) != size - needed)
             return false;
     }
     m_useSet2 = SetUsedBy(m_probe);
 
-    const uint8_t* comment = ReadBlockSpan(2 * c, scratch);
+    const uint8_t* comment = ReadBlockSpan(src, 2 * c, scratch);
     if (!comment)
         return false;
     QString text;
@@ -710,7 +702,7 @@ bool CMeasSeries1::ReadBlock()
     for (uint32_t k = 0; k < a; ++k)
     {
         uint8_t entry[4];
-        if (ReadBlockBytes(entry, 4) != 4)
+        if (ReadBlockBytes(src, entry, 4) != 4)
             return false;
         const uint32_t index = Get16(entry);
         const uint32_t size = Get16(entry + 2);
@@ -721,13 +713,13 @@ bool CMeasSeries1::ReadBlock()
         if (size > uint32_t(MEAS_MAX_ATTACHMENT))
         {
             // Longer than a series keeps: skipped, the reading stays without it.
-            if (ReadBlockBytes(nullptr, size) != size)
+            if (ReadBlockBytes(src, nullptr, size) != size)
                 return false;
         }
         else
         {
             auto attachment = std::make_unique<uint8_t[]>(size + 4);
-            if (ReadBlockBytes(attachment.get() + 4, size) != size)
+            if (ReadBlockBytes(src, attachment.get() + 4, size) != size)
                 return false;
             attachment[0] = uint8_t(size);
             attachment[1] = uint8_t(size >> 8);
@@ -738,10 +730,10 @@ bool CMeasSeries1::ReadBlock()
             *slot = std::move(attachment);
             m_highestAttachment = std::max(m_highestAttachment, int(index));
         }
-        if (m_reading->blockBytes > length + 6)
+        if (src.blockBytes > length + 6)
             return false;
     }
-    if (!CheckTrailer())
+    if (!CheckTrailer(src))
         return false;
 
     // The conversion: the stored one, else another for the probe and the target scale;
@@ -765,7 +757,7 @@ bool CMeasSeries1::ReadBlock()
         }
         if (index < 0)
         {
-            m_kept = std::make_unique<SKeptSettings>(std::move(kept));
+            Rare().kept = std::make_unique<SKeptSettings>(std::move(kept));
             m_target = STargetScale();
             m_target.scale = m_probe.code;
             m_target.standard = 15;
@@ -794,7 +786,7 @@ bool CMeasSeries1::GetCustomConversionFileName(bool original, QString& name) con
     if (!IsCustomConversion(original))
         return false;
     if (original)
-        return MakeCnvFileName(m_privateRecord.data(), m_privateRecord.size(), name);
+        return MakeCnvFileName(PrivateRecord().data(), PrivateRecord().size(), name);
     CConvTable::Guard lock(Table());
     size_t length = 0;
     const uint8_t* record = Table().GetRecord(m_recordIndex, length);
@@ -806,11 +798,11 @@ bool CMeasSeries1::WriteCustomConversion(bool original, StreamIO::CIoStream& str
     CConvTable::Guard lock(Table());
     try
     {
-        if (original && m_orig.material.type == MAT_CUSTOM && !m_privateRecord.empty())
+        if (original && m_orig.material.type == MAT_CUSTOM && !PrivateRecord().empty())
         {
             // The block grows with the record, so a long record fits as well.
-            std::vector<uint8_t> block = m_privateRecord.ToVector();
-            return BuildCnvRecordBlock(block, m_privateRecord.size()) > 0 &&
+            std::vector<uint8_t> block = PrivateRecord();
+            return BuildCnvRecordBlock(block, PrivateRecord().size()) > 0 &&
                    stream.Write(block.data(), uint32_t(block.size())) == block.size();
         }
         if (!original && m_material.type == MAT_CUSTOM)

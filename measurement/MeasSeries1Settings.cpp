@@ -541,8 +541,8 @@ bool CMeasSeries1::RestoreSettingsTail(bool changed)
     m_target = m_orig.target;
     {
         CConvTable::Guard lock(Table());
-        if (!m_privateRecord.empty())
-            Enumerator().SetPrivateRecord(m_privateRecord.data(), m_privateRecord.size());
+        if (!PrivateRecord().empty())
+            Enumerator().SetPrivateRecord(PrivateRecord().data(), PrivateRecord().size());
         SConvRecordInfo info;
         int index = Enumerator().Find(info, m_probe, m_material, m_target);
         if (index < 0)
@@ -603,7 +603,7 @@ bool CMeasSeries1::RegisterCustomConversion(bool original)
     std::vector<uint8_t> record;
     if (original)
     {
-        record = m_privateRecord.ToVector();
+        record = PrivateRecord();
     }
     else
     {
@@ -629,7 +629,7 @@ bool CMeasSeries1::RegisterCustomConversion(bool original)
         {
             if (original)
             {
-                m_privateRecord.assign(bytes, bytes + length);
+                Rare().privateRecord.assign(bytes, bytes + length);
             }
             else
             {
