@@ -500,7 +500,10 @@ void CFolderData::Load(StreamIO::CVMArchive& archive)
                 m_unreadable.push_back({m_entries.size(), std::move(unreadable), name, order, expanded});
             continue;
         }
-        entry->SetName(name);
+        // The read leaves room to grow: the entry keeps an exact copy (shrinking the read's
+        // block in place would leave its tail as a gap no later block of a load fits), and
+        // the next read takes the read's block again.
+        entry->SetName(QString(name.constData(), name.size()));
         entry->SetValueListOrder(int16_t(order));
         entry->SetExpanded(expanded ? 1 : 0);
         if (m_document)

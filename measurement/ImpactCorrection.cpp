@@ -59,8 +59,8 @@ bool CImpactCorrection::SetProbe(const SProbeId& probe)
             {
                 if (kCoefficients[i].code == code)
                 {
-                    m_row = i;
-                    m_maxAngle = kCoefficients[i].maxAngle;
+                    m_row = int16_t(i);
+                    m_maxAngle = int16_t(kCoefficients[i].maxAngle);
                     break;
                 }
             }
@@ -98,7 +98,7 @@ float CImpactCorrection::GetCorrection(float x, int a) const
     }
 
     const SCoefficientRow& row = kCoefficients[m_row];
-    const int e = std::min(a, m_maxAngle);
+    const int e = std::min(a, int(m_maxAngle));
     const float v90 = row.offset90 + row.slope90 * x;
     const float v180 = row.offset180 + row.slope180 * x;
     if (e >= 180)
@@ -134,7 +134,7 @@ int CImpactCorrection::NextDirection(bool restart)
             m_cursor = -1;
             return -1;
         }
-        m_cursor = m_automatic ? kAutomatic : 0;
+        m_cursor = int16_t(m_automatic ? kAutomatic : 0);
     }
     if (m_cursor < 0)
         return -1;
@@ -142,6 +142,6 @@ int CImpactCorrection::NextDirection(bool restart)
     if (m_cursor == kAutomatic)
         m_cursor = m_maxAngle < 0 ? -1 : 0;
     else
-        m_cursor = m_cursor + 45 > m_maxAngle ? -1 : m_cursor + 45;
+        m_cursor = int16_t(m_cursor + 45 > m_maxAngle ? -1 : m_cursor + 45);
     return result;
 }

@@ -33,9 +33,10 @@ public:
 private:
     void Empty();
 
+    // Small fields: every series of a project holds one.
     int m_probeCode = 0;
-    int m_row = -1;
-    int m_maxAngle = 0;
+    int16_t m_row = -1;      // a coefficient row, kBenchRow, or -1
+    int16_t m_maxAngle = 0;  // degrees, -1 for none
+    int16_t m_cursor = -1;   // degrees, kAutomatic, or -1
     bool m_automatic = false;
-    int m_cursor = -1;
 };

@@ -2,10 +2,24 @@
 
 #include "measurement/ConvTable.h"
 
-CMeasSeries::CMeasSeries()
-    : m_table(CConvTable::Instance()), m_enumerator(&m_table),
-      m_correction(std::make_unique<CImpactCorrection>())
+CMeasSeries::CMeasSeries() = default;
+
+CConvTable& CMeasSeries::Table()
 {
+    return CConvTable::Instance();
+}
+
+CConvEnumerator& CMeasSeries::Enumerator()
+{
+    if (!m_enumerator)
+        m_enumerator = std::make_unique<CConvEnumerator>(&Table());
+    return *m_enumerator;
+}
+
+void CMeasSeries::DropIdleEnumerator()
+{
+    if (PrivateSlot() < 0)
+        m_enumerator.reset();
 }
 
 CMeasSeries::~CMeasSeries() = default;
@@ -44,7 +58,7 @@ bool CMeasSeries::IsConcrete() const
 
 CConvEnumerator& CMeasSeries::GetConvEnumerator()
 {
-    return m_enumerator;
+    return Enumerator();
 }
 
 float CMeasSeries::GetMean()

@@ -135,16 +135,20 @@ public:
     virtual bool AllocateEmpty(int count) = 0;
 
 protected:
-    CConvTable& m_table;
-    CConvEnumerator m_enumerator;
+    // The series' enumerator, made on first use. Between two uses it holds nothing but
+    // the private slot, so a series without one may let it go (DropIdleEnumerator).
+    CConvEnumerator& Enumerator();
+    // The series' private slot in the table, -1 without one.
+    int PrivateSlot() const { return m_enumerator ? m_enumerator->GetPrivateSlot() : -1; }
+    void DropIdleEnumerator();
+
+    // The program's one conversion table.
+    static CConvTable& Table();
+    std::unique_ptr<CConvEnumerator> m_enumerator;
     // Re-targeted whenever the probe changes; turns a reading's direction into the
-    // correction added before conversion.
-    std::unique_ptr<CImpactCorrection> m_correction;
+    // correction added before conversion. Held in place: it is a few words, and a heap
+    // block of its own cost every series of a large project more than the object.
+    CImpactCorrection m_correction;
     bool m_new = false;
     bool m_modified = false;
-
-    // While a block is read or written.
-    StreamIO::CIoStream* m_stream = nullptr;
-    int m_trailerLength = 0;
-    uint8_t m_trailerValue = 0;
 };

@@ -64,25 +64,25 @@ CMeasSeries1::SLimitPair& CMeasSeries1::LimitPair() const
 {
     if (m_limitPair)
         return *m_limitPair;
-    m_limitPair = std::make_unique<SLimitPair>(m_table);
+    m_limitPair = std::make_unique<SLimitPair>(Table());
     if (m_limitsFromWords)
     {
         m_limitsFromWords = false;
-        CConvTable::Guard lock(m_table);
+        CConvTable::Guard lock(Table());
         // Whatever record the caller has selected stays selected.
-        const int previous = m_table.GetCurrentSlot();
+        const int previous = Table().GetCurrentSlot();
         const int index = m_recordIndex;
-        if (index >= 0 && m_table.SelectRecord(index))
+        if (index >= 0 && Table().SelectRecord(index))
         {
-            const float lower = m_table.Convert(Decode(m_lowerWord), true);
-            const float upper = m_table.Convert(Decode(m_upperWord), true);
-            const float secondLower = m_table.Convert(Decode(m_secondLowerWord), true);
-            const float secondUpper = m_table.Convert(Decode(m_secondUpperWord), true);
+            const float lower = Table().Convert(Decode(m_lowerWord), true);
+            const float upper = Table().Convert(Decode(m_upperWord), true);
+            const float secondLower = Table().Convert(Decode(m_secondLowerWord), true);
+            const float secondUpper = Table().Convert(Decode(m_secondUpperWord), true);
             m_limitPair->first.Set(index, lower, upper);
             m_limitPair->second.Set(index, secondLower, secondUpper);
         }
         if (previous >= 0)
-            m_table.SelectRecord(previous);
+            Table().SelectRecord(previous);
     }
     return *m_limitPair;
 }
@@ -130,28 +130,34 @@ void CMeasSeries1::CopyFrom(const CMeasSeries1& other)
     m_resolution = other.m_resolution;
     m_statMode = other.m_statMode;
     m_confidence = other.m_confidence;
-    m_comment = other.m_comment;
+    m_rare.reset();
+    if (other.m_rare)
+    {
+        SRare& rare = Rare();
+        rare.comment = other.m_rare->comment;
+        rare.privateRecord = other.m_rare->privateRecord;
+        if (other.m_rare->kept)
+            rare.kept = std::make_unique<SKeptSettings>(*other.m_rare->kept);
+    }
     m_orig = other.m_orig;
-    m_privateRecord = other.m_privateRecord;
-    m_kept = other.m_kept ? std::make_unique<SKeptSettings>(*other.m_kept) : nullptr;
     m_z = other.m_z;
     m_completionRule = other.m_completionRule;
     m_completionCount = other.m_completionCount;
     m_imperial = other.m_imperial;
-    *m_correction = *other.m_correction;
+    m_correction = other.m_correction;
     m_new = false;
     m_modified = false;
 
     // The source's private record in the table belongs to the source: a copy that uses
     // it gets a record of its own, so that each series releases only what it placed.
     {
-        CConvTable::Guard lock(m_table);
-        const int sourcePrivate = other.m_enumerator.GetPrivateSlot();
+        CConvTable::Guard lock(Table());
+        const int sourcePrivate = other.PrivateSlot();
         if (sourcePrivate >= 0 && other.m_recordIndex == sourcePrivate)
         {
             size_t length = 0;
-            const uint8_t* record = m_table.GetRecord(sourcePrivate, length);
-            m_recordIndex = record ? m_enumerator.SetPrivateRecord(record, length) : -1;
+            const uint8_t* record = Table().GetRecord(sourcePrivate, length);
+            m_recordIndex = record ? Enumerator().SetPrivateRecord(record, length) : -1;
         }
     }
 
@@ -160,18 +166,17 @@ void CMeasSeries1::CopyFrom(const CMeasSeries1& other)
         return;
     try
     {
-        m_set1.assign(other.m_set1.begin(), other.m_set1.begin() + n);
-        m_set2.assign(other.m_set2.begin(), other.m_set2.begin() + n);
-        m_native.clear();
-        m_converted.clear();
-        m_sorted.clear();
+        m_words = std::make_unique<uint32_t[]>(2 * size_t(n));
+        std::copy(other.Set1(), other.Set1() + n, m_words.get());
+        std::copy(other.Set2(), other.Set2() + n, m_words.get() + n);
         if (other.HasDerivedArrays())
         {
-            m_native.assign(other.m_native.begin(), other.m_native.begin() + n);
-            m_converted.assign(other.m_converted.begin(), other.m_converted.begin() + n);
-            m_sorted.assign(n, 0);
-            std::copy(other.m_sorted.begin(), other.m_sorted.begin() + std::min(other.m_sortedCount, n),
-                      m_sorted.begin());
+            const SDerived& from = *other.m_derived;
+            SDerived& d = D();
+            d.native.assign(from.native.begin(), from.native.begin() + n);
+            d.converted.assign(from.converted.begin(), from.converted.begin() + n);
+            d.sorted.assign(n, 0);
+            std::copy(from.sorted.begin(), from.sorted.begin() + std::min(from.sortedCount, n), d.sorted.begin());
         }
         m_attachments.clear();
         if (other.m_highestAttachment >= 0)
@@ -198,10 +203,14 @@ void CMeasSeries1::CopyFrom(const CMeasSeries1& other)
     m_count = n;
     m_explicitCapacity = false;
     m_useSet2 = other.m_useSet2;
-    m_sortedCount = other.m_sortedCount;
-    m_belowCount = other.m_belowCount;
-    m_sortedValid = other.m_sortedValid && HasDerivedArrays();
-    m_sumsValid = false;
+    if (other.m_derived)
+    {
+        SDerived& d = D();
+        d.sortedCount = other.m_derived->sortedCount;
+        d.belowCount = other.m_derived->belowCount;
+        d.sortedValid = other.m_derived->sortedValid && HasDerivedArrays();
+        d.sumsValid = false;
+    }
 }
 
 bool CMeasSeries1::Allocate(int capacity)
@@ -224,16 +233,23 @@ bool CMeasSeries1::Reallocate(int capacity)
 {
     try
     {
-        m_set1.resize(capacity, 0);
-        m_set2.resize(capacity, 0);
+        // Both sets move to a block of the new capacity in one piece, or nothing changes.
+        auto words = std::make_unique<uint32_t[]>(2 * size_t(capacity));
+        const int kept = std::min(m_capacity, capacity);
+        if (m_words)
+        {
+            std::copy(Set1(), Set1() + kept, words.get());
+            std::copy(Set2(), Set2() + kept, words.get() + capacity);
+        }
         if (HasDerivedArrays())
         {
-            m_native.resize(capacity, MEAS_NO_VALUE);
-            m_converted.resize(capacity, MEAS_NO_VALUE);
-            m_sorted.resize(capacity, 0);
+            D().native.resize(capacity, MEAS_NO_VALUE);
+            D().converted.resize(capacity, MEAS_NO_VALUE);
+            D().sorted.resize(capacity, 0);
         }
         if (!m_attachments.empty())
             m_attachments.resize(capacity);
+        m_words = std::move(words);
     }
     catch (const std::bad_alloc&)
     {
@@ -252,34 +268,29 @@ bool CMeasSeries1::GrowForAppend()
 
 void CMeasSeries1::FreeReadings(bool withPrivateRecord)
 {
-    std::vector<uint32_t>().swap(m_set1);
-    std::vector<uint32_t>().swap(m_set2);
-    std::vector<float>().swap(m_native);
-    std::vector<float>().swap(m_converted);
-    std::vector<uint16_t>().swap(m_sorted);
-    std::vector<std::unique_ptr<uint8_t[]>>().swap(m_attachments);
+    m_words.reset();
+    m_attachments.clear();
     m_capacity = 0;
     m_count = 0;
-    m_valuedCount = 0;
-    m_statCount = 0;
-    m_belowCount = 0;
-    m_sortedCount = 0;
     m_highestAttachment = -1;
-    Invalidate(true, true);
+    // Nothing derived is left, and nothing derived is valid.
+    m_derived.reset();
     if (withPrivateRecord)
     {
-        m_privateRecord.clear();
+        ClearPrivateRecordBytes();
         ReleasePrivateRecord();
     }
 }
 
 void CMeasSeries1::ReleasePrivateRecord()
 {
-    CConvTable::Guard lock(m_table);
+    CConvTable::Guard lock(Table());
     // Limits that still stand for words through this record are set while it is there.
-    if (m_limitsFromWords && m_recordIndex >= 0 && m_recordIndex == m_enumerator.GetPrivateSlot())
+    if (m_limitsFromWords && m_recordIndex >= 0 && m_recordIndex == PrivateSlot())
         MaterializeLimits();
-    m_enumerator.ClearPrivateRecord();
+    if (m_enumerator)
+        m_enumerator->ClearPrivateRecord();
+    DropIdleEnumerator();
 }
 
 bool CMeasSeries1::AllocateEmpty(int count)
@@ -296,15 +307,16 @@ void CMeasSeries1::Clear()
 {
     CMeasSeries::Clear();
     m_count = 0;
-    m_ringStart = 0;
-    m_valuedCount = 0;
-    m_statCount = 0;
-    m_belowCount = 0;
-    m_sortedCount = 0;
-    m_shift = m_sum = m_sumSquares = 0.0f;
-    m_comment.clear();
+    if (m_derived)
+    {
+        SDerived& d = *m_derived;
+        d.valuedCount = d.statCount = d.belowCount = d.sortedCount = 0;
+        d.shift = d.sum = d.sumSquares = 0.0f;
+    }
+    if (m_rare)
+        m_rare->comment = QString();
     FreeAttachments();
-    m_privateRecord.clear();
+    ClearPrivateRecordBytes();
     ReleasePrivateRecord();
     Invalidate(true, true);
 }
@@ -350,45 +362,51 @@ void CMeasSeries1::FreeAttachments()
 
 void CMeasSeries1::ClearCaches()
 {
-    m_mean = m_stdDev = m_halfWidth = m_cp = m_cpk = m_cpLower = m_cpkLower = MEAS_NO_VALUE;
-    m_commonDirection = kNoCommonDirection;
+    if (!m_derived)
+        return;
+    SDerived& d = *m_derived;
+    d.mean = d.stdDev = d.halfWidth = d.cp = d.cpk = d.cpLower = d.cpkLower = MEAS_NO_VALUE;
+    d.commonDirection = kNoCommonDirection;
 }
 
 void CMeasSeries1::Invalidate(bool sums, bool sorted)
 {
+    // Without the derived state nothing derived is valid.
+    if (!m_derived)
+        return;
     if (sums)
-        m_sumsValid = false;
+        m_derived->sumsValid = false;
     if (sorted)
-        m_sortedValid = false;
+        m_derived->sortedValid = false;
     ClearCaches();
     ClearCursor();
 }
 
 void CMeasSeries1::AllocateDerivedArrays()
 {
-    if (int(m_native.size()) >= m_capacity)
+    if (int(D().native.size()) >= m_capacity)
         return;
-    m_native.resize(m_capacity, MEAS_NO_VALUE);
-    m_converted.resize(m_capacity, MEAS_NO_VALUE);
-    m_sorted.resize(m_capacity, 0);
+    D().native.resize(m_capacity, MEAS_NO_VALUE);
+    D().converted.resize(m_capacity, MEAS_NO_VALUE);
+    D().sorted.resize(m_capacity, 0);
 }
 
 void CMeasSeries1::EnsureValid()
 {
-    if (!m_sumsValid)
+    if (!D().sumsValid)
         Recalculate();
 }
 
 float CMeasSeries1::NativeOf(uint32_t word) const
 {
-    return PlainValue(word) + m_correction->Correct(SPackedReading{word});
+    return PlainValue(word) + m_correction.Correct(SPackedReading{word});
 }
 
 void CMeasSeries1::Recalculate()
 {
     ClearCursor();
     AllocateDerivedArrays();
-    const std::vector<uint32_t>& set = ActiveSet();
+    const uint32_t* set = ActiveSet();
     int valued = 0;
     int stat = 0;
     int below = 0;
@@ -397,21 +415,21 @@ void CMeasSeries1::Recalculate()
     float sumSquares = 0.0f;
     bool haveShift = false;
     {
-        CConvTable::Guard lock(m_table);
-        const bool haveRecord = m_recordIndex >= 0 && m_table.SelectRecord(m_recordIndex);
-        const float minX = haveRecord ? m_table.GetMinX() : 0.0f;
-        const float maxX = haveRecord ? m_table.GetMaxX() : 0.0f;
-        m_falling = haveRecord && m_table.Convert(minX, false) > m_table.Convert(maxX, false);
+        CConvTable::Guard lock(Table());
+        const bool haveRecord = m_recordIndex >= 0 && Table().SelectRecord(m_recordIndex);
+        const float minX = haveRecord ? Table().GetMinX() : 0.0f;
+        const float maxX = haveRecord ? Table().GetMaxX() : 0.0f;
+        D().falling = haveRecord && Table().Convert(minX, false) > Table().Convert(maxX, false);
         for (int i = 0; i < m_count; ++i)
         {
             const uint32_t word = set[i];
             if (!HasValue(word))
             {
-                m_native[i] = m_converted[i] = MEAS_NO_VALUE;
+                D().native[i] = D().converted[i] = MEAS_NO_VALUE;
                 continue;
             }
             const float native = NativeOf(word);
-            m_native[i] = native;
+            D().native[i] = native;
             const bool excluded = IsExcluded(word);
             if (!excluded)
                 ++valued;
@@ -420,20 +438,20 @@ void CMeasSeries1::Recalculate()
             {
                 if (native < minX)
                 {
-                    m_converted[i] = MEAS_BELOW_RANGE;
+                    D().converted[i] = MEAS_BELOW_RANGE;
                     if (!excluded)
                         ++below;
                     continue;
                 }
                 if (native > maxX)
                 {
-                    m_converted[i] = MEAS_ABOVE_RANGE;
+                    D().converted[i] = MEAS_ABOVE_RANGE;
                     continue;
                 }
-                x = m_table.Convert(native, false);
+                x = Table().Convert(native, false);
             }
             const float value = RoundToResolution(x, m_resolution);
-            m_converted[i] = value;
+            D().converted[i] = value;
             if (!haveShift)
             {
                 shift = value;
@@ -448,71 +466,71 @@ void CMeasSeries1::Recalculate()
             }
         }
     }
-    m_valuedCount = valued;
-    m_statCount = stat;
-    m_belowCount = below;
-    m_shift = shift;
-    m_sum = sum;
-    m_sumSquares = sumSquares;
+    D().valuedCount = valued;
+    D().statCount = stat;
+    D().belowCount = below;
+    D().shift = shift;
+    D().sum = sum;
+    D().sumSquares = sumSquares;
     ClearCaches();
-    if (!m_sortedValid)
+    if (!D().sortedValid)
         BuildSortedIndex();
-    m_sortedValid = true;
-    m_sumsValid = true;
+    D().sortedValid = true;
+    D().sumsValid = true;
 }
 
 void CMeasSeries1::BuildSortedIndex()
 {
     // Ties may fall in any order, so a plain sort of (value, index) keys serves.
-    const std::vector<uint32_t>& set = ActiveSet();
+    const uint32_t* set = ActiveSet();
     std::vector<uint64_t> keys;
     keys.reserve(m_count);
     for (int i = 0; i < m_count; ++i)
     {
         const uint32_t word = set[i];
         if (HasValue(word) && !IsExcluded(word))
-            keys.push_back(uint64_t(OrderedBits(m_native[i])) << 32 | uint32_t(i));
+            keys.push_back(uint64_t(OrderedBits(D().native[i])) << 32 | uint32_t(i));
     }
     std::sort(keys.begin(), keys.end());
     for (size_t k = 0; k < keys.size(); ++k)
-        m_sorted[k] = uint16_t(keys[k] & 0xFFFFu);
-    m_sortedCount = int(keys.size());
+        D().sorted[k] = uint16_t(keys[k] & 0xFFFFu);
+    D().sortedCount = int(keys.size());
 }
 
 void CMeasSeries1::SortedInsert(int raw)
 {
-    const float native = m_native[raw];
-    auto begin = m_sorted.begin();
-    auto end = begin + m_sortedCount;
-    auto at = std::upper_bound(begin, end, native, [this](float v, uint16_t e) { return v < m_native[e]; });
+    const float native = D().native[raw];
+    auto begin = D().sorted.begin();
+    auto end = begin + D().sortedCount;
+    auto at = std::upper_bound(begin, end, native, [this](float v, uint16_t e) { return v < D().native[e]; });
     std::move_backward(at, end, end + 1);
     *at = uint16_t(raw);
-    ++m_sortedCount;
+    ++D().sortedCount;
 }
 
 void CMeasSeries1::SortedRemove(int raw)
 {
-    auto begin = m_sorted.begin();
-    auto end = begin + m_sortedCount;
+    auto begin = D().sorted.begin();
+    auto end = begin + D().sortedCount;
     auto at = std::find(begin, end, uint16_t(raw));
     if (at == end)
         return;
     std::move(at + 1, end, at);
-    --m_sortedCount;
+    --D().sortedCount;
 }
 
 void CMeasSeries1::SortedShiftDown(int raw)
 {
-    for (int k = 0; k < m_sortedCount; ++k)
-        if (m_sorted[k] > raw)
-            --m_sorted[k];
+    for (int k = 0; k < D().sortedCount; ++k)
+        if (D().sorted[k] > raw)
+            --D().sorted[k];
 }
 
 int CMeasSeries1::ReadingClass(int raw) const
 {
     if (IsExcluded(ActiveSet()[raw]))
         return 2;
-    const float value = m_converted[raw];
+    const float value = D().converted[raw];
     return IsRangeSentinel(value) ? 4 : 1;
 }
 
@@ -520,8 +538,8 @@ int CMeasSeries1::ResolveIndex(int index, int mask)
 {
     if (mask == 7)
     {
-        m_cursorFiltered = m_cursorRaw = index;
-        m_cursorMask = 7;
+        D().cursorFiltered = D().cursorRaw = index;
+        D().cursorMask = 7;
         return index;
     }
     EnsureValid();
@@ -532,10 +550,10 @@ int CMeasSeries1::ResolveIndex(int index, int mask)
     }
     int filtered = -1;
     int raw = -1;
-    if (mask == m_cursorMask && m_cursorRaw >= 0 && m_cursorRaw < m_count)
+    if (mask == D().cursorMask && D().cursorRaw >= 0 && D().cursorRaw < m_count)
     {
-        filtered = m_cursorFiltered;
-        raw = m_cursorRaw;
+        filtered = D().cursorFiltered;
+        raw = D().cursorRaw;
         if (index == filtered)
             return raw;
     }
@@ -545,9 +563,9 @@ int CMeasSeries1::ResolveIndex(int index, int mask)
         {
             if ((ReadingClass(raw) & mask) && ++filtered == index)
             {
-                m_cursorFiltered = filtered;
-                m_cursorMask = mask;
-                m_cursorRaw = raw;
+                D().cursorFiltered = filtered;
+                D().cursorMask = mask;
+                D().cursorRaw = raw;
                 return raw;
             }
         }
@@ -558,9 +576,9 @@ int CMeasSeries1::ResolveIndex(int index, int mask)
         {
             if ((ReadingClass(raw) & mask) && --filtered == index)
             {
-                m_cursorFiltered = filtered;
-                m_cursorMask = mask;
-                m_cursorRaw = raw;
+                D().cursorFiltered = filtered;
+                D().cursorMask = mask;
+                D().cursorRaw = raw;
                 return raw;
             }
         }
@@ -590,8 +608,8 @@ int CMeasSeries1::AddReading(float value1, float value2, int angle, int fineAngl
             return -1;
     }
     const int i = m_count;
-    m_set1[i] = Encode(value1, angle, fineAngle);
-    m_set2[i] = Encode(value2, angle, fineAngle);
+    Set1()[i] = Encode(value1, angle, fineAngle);
+    Set2()[i] = Encode(value2, angle, fineAngle);
     FreeAttachment(i);
     ++m_count;
     MarkModified();
@@ -603,53 +621,53 @@ int CMeasSeries1::AddReading(float value1, float value2, int angle, int fineAngl
     const uint32_t word = ActiveSet()[i];
     if (!HasValue(word))
     {
-        m_native[i] = m_converted[i] = MEAS_NO_VALUE;
+        D().native[i] = D().converted[i] = MEAS_NO_VALUE;
         return i;
     }
     const float native = NativeOf(word);
-    m_native[i] = native;
+    D().native[i] = native;
     const bool excluded = IsExcluded(word);
-    if (m_sortedValid && !excluded)
+    if (D().sortedValid && !excluded)
         SortedInsert(i);
-    if (!m_sumsValid)
+    if (!D().sumsValid)
         return i;
 
     float x = native;
     {
-        CConvTable::Guard lock(m_table);
-        const bool haveRecord = m_recordIndex >= 0 && m_table.SelectRecord(m_recordIndex);
+        CConvTable::Guard lock(Table());
+        const bool haveRecord = m_recordIndex >= 0 && Table().SelectRecord(m_recordIndex);
         if (haveRecord)
         {
-            const float minX = m_table.GetMinX();
-            const float maxX = m_table.GetMaxX();
+            const float minX = Table().GetMinX();
+            const float maxX = Table().GetMaxX();
             if (native < minX || native > maxX)
             {
-                m_converted[i] = native < minX ? MEAS_BELOW_RANGE : MEAS_ABOVE_RANGE;
+                D().converted[i] = native < minX ? MEAS_BELOW_RANGE : MEAS_ABOVE_RANGE;
                 if (!excluded)
                 {
-                    ++m_valuedCount;
+                    ++D().valuedCount;
                     if (native < minX)
-                        ++m_belowCount;
+                        ++D().belowCount;
                 }
                 return i;
             }
-            x = m_table.Convert(native, false);
+            x = Table().Convert(native, false);
         }
     }
     const float value = RoundToResolution(x, m_resolution);
-    m_converted[i] = value;
+    D().converted[i] = value;
     if (!excluded)
     {
-        ++m_valuedCount;
-        if (m_statCount == 0)
+        ++D().valuedCount;
+        if (D().statCount == 0)
         {
-            m_shift = value;
-            m_sum = m_sumSquares = 0.0f;
+            D().shift = value;
+            D().sum = D().sumSquares = 0.0f;
         }
-        ++m_statCount;
-        const float d = value - m_shift;
-        m_sum += d;
-        m_sumSquares += d * d;
+        ++D().statCount;
+        const float d = value - D().shift;
+        D().sum += d;
+        D().sumSquares += d * d;
     }
     return i;
 }
@@ -664,29 +682,29 @@ int CMeasSeries1::SetReading(int index, float value1, float value2, int angle, i
     {
         for (int i = m_count; i < raw; ++i)
         {
-            m_set1[i] = m_set2[i] = 0xFFFFFFFFu;
+            Set1()[i] = Set2()[i] = 0xFFFFFFFFu;
             if (HasDerivedArrays())
-                m_native[i] = m_converted[i] = MEAS_NO_VALUE;
+                D().native[i] = D().converted[i] = MEAS_NO_VALUE;
             FreeAttachment(i);
         }
         FreeAttachment(raw);
         m_count = raw + 1;
     }
-    else if (m_sortedValid)
+    else if (D().sortedValid)
     {
         const uint32_t old = ActiveSet()[raw];
         if (HasValue(old) && !IsExcluded(old))
             SortedRemove(raw);
     }
-    m_set1[raw] = Encode(value1, angle, fineAngle);
-    m_set2[raw] = Encode(value2, angle, fineAngle);
+    Set1()[raw] = Encode(value1, angle, fineAngle);
+    Set2()[raw] = Encode(value2, angle, fineAngle);
     const uint32_t word = ActiveSet()[raw];
     if (HasDerivedArrays())
     {
-        m_native[raw] = HasValue(word) ? NativeOf(word) : MEAS_NO_VALUE;
-        m_converted[raw] = MEAS_NO_VALUE;
+        D().native[raw] = HasValue(word) ? NativeOf(word) : MEAS_NO_VALUE;
+        D().converted[raw] = MEAS_NO_VALUE;
     }
-    if (m_sortedValid && HasValue(word) && !IsExcluded(word))
+    if (D().sortedValid && HasValue(word) && !IsExcluded(word))
         SortedInsert(raw);
     Invalidate(true, false);
     MarkModified();
@@ -702,9 +720,9 @@ bool CMeasSeries1::ExcludeReading(int index, int mask)
     const uint32_t word = ActiveSet()[raw];
     if (IsExcluded(word))
         return false;
-    SetExcluded(m_set1[raw]);
-    SetExcluded(m_set2[raw]);
-    if (m_sortedValid && HasValue(word))
+    SetExcluded(Set1()[raw]);
+    SetExcluded(Set2()[raw]);
+    if (D().sortedValid && HasValue(word))
         SortedRemove(raw);
     Invalidate(true, false);
     MarkModified();
@@ -720,9 +738,9 @@ bool CMeasSeries1::IncludeReading(int index, int mask)
     const uint32_t word = ActiveSet()[raw];
     if (!IsExcluded(word))
         return false;
-    ClearExcluded(m_set1[raw]);
-    ClearExcluded(m_set2[raw]);
-    if (m_sortedValid && HasValue(word))
+    ClearExcluded(Set1()[raw]);
+    ClearExcluded(Set2()[raw]);
+    if (D().sortedValid && HasValue(word))
         SortedInsert(raw);
     Invalidate(true, false);
     MarkModified();
@@ -750,7 +768,7 @@ bool CMeasSeries1::DeleteReading(int index, int mask)
     const int raw = ResolveExisting(index, mask);
     if (raw < 0)
         return false;
-    if (m_sortedValid)
+    if (D().sortedValid)
     {
         const uint32_t word = ActiveSet()[raw];
         if (HasValue(word) && !IsExcluded(word))
@@ -759,19 +777,19 @@ bool CMeasSeries1::DeleteReading(int index, int mask)
     }
     FreeAttachment(raw);
     const int n = m_count;
-    std::move(m_set1.begin() + raw + 1, m_set1.begin() + n, m_set1.begin() + raw);
-    std::move(m_set2.begin() + raw + 1, m_set2.begin() + n, m_set2.begin() + raw);
+    std::move(Set1() + raw + 1, Set1() + n, Set1() + raw);
+    std::move(Set2() + raw + 1, Set2() + n, Set2() + raw);
     if (HasDerivedArrays())
     {
-        std::move(m_native.begin() + raw + 1, m_native.begin() + n, m_native.begin() + raw);
-        std::move(m_converted.begin() + raw + 1, m_converted.begin() + n, m_converted.begin() + raw);
+        std::move(D().native.begin() + raw + 1, D().native.begin() + n, D().native.begin() + raw);
+        std::move(D().converted.begin() + raw + 1, D().converted.begin() + n, D().converted.begin() + raw);
     }
     if (!m_attachments.empty())
     {
         std::move(m_attachments.begin() + raw + 1, m_attachments.begin() + n, m_attachments.begin() + raw);
         m_attachments[n - 1].reset();
     }
-    m_set1[n - 1] = m_set2[n - 1] = 0;
+    Set1()[n - 1] = Set2()[n - 1] = 0;
     m_count = n - 1;
     if (m_highestAttachment > raw)
         --m_highestAttachment;
@@ -787,7 +805,7 @@ float CMeasSeries1::GetValue(int rawIndex)
     EnsureValid();
     if (rawIndex < 0 || rawIndex >= m_count)
         return MEAS_NO_VALUE;
-    return m_converted[rawIndex];
+    return D().converted[rawIndex];
 }
 
 float CMeasSeries1::GetReading(int index, int* angle, int* fineAngle, int mask)
@@ -807,7 +825,7 @@ float CMeasSeries1::GetReading(int index, int* angle, int* fineAngle, int mask)
         *angle = direction;
     if (fineAngle)
         *fineAngle = fine;
-    return m_converted[raw];
+    return D().converted[raw];
 }
 
 float CMeasSeries1::GetNativeValue(int index, int mask)
@@ -818,7 +836,7 @@ float CMeasSeries1::GetNativeValue(int index, int mask)
     const uint32_t word = ActiveSet()[raw];
     if (!HasValue(word))
         return MEAS_NO_VALUE;
-    return m_sumsValid ? m_native[raw] : NativeOf(word);
+    return D().sumsValid ? D().native[raw] : NativeOf(word);
 }
 
 bool CMeasSeries1::SetReadingDirection(int index, int angle, int mask)
@@ -827,8 +845,8 @@ bool CMeasSeries1::SetReadingDirection(int index, int angle, int mask)
     const int raw = ResolveExisting(index, mask);
     if (raw < 0)
         return false;
-    uint32_t word1 = m_set1[raw];
-    uint32_t word2 = m_set2[raw];
+    uint32_t word1 = Set1()[raw];
+    uint32_t word2 = Set2()[raw];
     int fine1 = 0;
     int fine2 = 0;
     const int direction1 = Direction(word1, &fine1);
@@ -839,8 +857,8 @@ bool CMeasSeries1::SetReadingDirection(int index, int angle, int mask)
         return false;
     if (!SetDirection(word1, angle) || !SetDirection(word2, angle))
         return false;
-    m_set1[raw] = word1;
-    m_set2[raw] = word2;
+    Set1()[raw] = word1;
+    Set2()[raw] = word2;
     Invalidate(true, true);
     MarkModified();
     return true;
@@ -860,16 +878,12 @@ bool CMeasSeries1::RestoreReadingDirection(int index, int mask)
 
 int CMeasSeries1::GetFirstDirection()
 {
-    if (!m_correction)
-        return -1;
-    return m_correction->NextDirection(true);
+    return m_correction.NextDirection(true);
 }
 
 int CMeasSeries1::GetNextDirection()
 {
-    if (!m_correction)
-        return -1;
-    return m_correction->NextDirection(false);
+    return m_correction.NextDirection(false);
 }
 
 int CMeasSeries1::GetCount(int mask)
@@ -879,11 +893,11 @@ int CMeasSeries1::GetCount(int mask)
     EnsureValid();
     int count = 0;
     if (mask & 1)
-        count += m_statCount;
+        count += D().statCount;
     if (mask & 2)
-        count += m_count - m_valuedCount;
+        count += m_count - D().valuedCount;
     if (mask & 4)
-        count += m_valuedCount - m_statCount;
+        count += D().valuedCount - D().statCount;
     return count;
 }
 
@@ -920,9 +934,9 @@ bool CMeasSeries1::SetDeviceSerial(const SPackedSerial* serial)
 bool CMeasSeries1::SetComment(const QString& text)
 {
     const QString stored = text.left(MEAS_MAX_COMMENT);
-    if (stored != m_comment)
+    if (stored != Comment())
     {
-        m_comment = stored;
+        SetCommentText(stored);
         MarkModified();
     }
     return true;
@@ -932,8 +946,9 @@ int CMeasSeries1::GetComment(char16_t* buffer, int size) const
 {
     if (!buffer || size <= 0)
         return 0;
-    const int count = std::min(int(m_comment.size()), size - 1);
-    std::memcpy(buffer, m_comment.utf16(), sizeof(char16_t) * count);
+    const QString& comment = Comment();
+    const int count = std::min(int(comment.size()), size - 1);
+    std::memcpy(buffer, comment.utf16(), sizeof(char16_t) * count);
     buffer[count] = 0;
     return count;
 }

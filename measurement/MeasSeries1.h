@@ -1,9 +1,11 @@
 #pragma once
+#include "measurement/HeldMaterial.h"
 #include "measurement/MeasSeries.h"
 #include "measurement/Resolution.h"
 #include "measurement/SeriesLimits.h"
 #include "measurement/SeriesSettings.h"
 #include "measurement/SeriesWords.h"
+#include "measurement/SparseVector.h"
 
 #include <QString>
 
@@ -66,7 +68,7 @@ public:
     int GetRecordIndex() const { return m_recordIndex; }
     int GetCompletionRule() const { return m_completionRule; }
     int GetCompletionCount() const { return m_completionCount; }
-    QString GetComment() const { return m_comment; }
+    QString GetComment() const { return Comment(); }
     using CMeasSeries::GetComment;
 
     // CMeasSeries
@@ -141,7 +143,7 @@ public:
     bool SetCompletionRule(int type, int count) override;
     bool IsComplete() override;
     bool SetComment(const QString& text) override;
-    int GetCommentLength() const override { return int(m_comment.size()); }
+    int GetCommentLength() const override { return int(Comment().size()); }
     int GetComment(char16_t* buffer, int size) const override;
     int GetMaxCommentLength() const override { return MEAS_MAX_COMMENT; }
     bool SetAttachment(int index, const uint8_t* bytes, int size, int mask) override;
@@ -162,7 +164,7 @@ private:
     struct SOriginal
     {
         SProbeId probe;
-        SMaterial material;
+        CHeldMaterial material;
         STargetScale target;
         uint32_t lowerWord = 0xFFFFFFFF;
         uint32_t upperWord = 0xFFFFFFFF;
@@ -174,15 +176,21 @@ private:
     };
 
     // Words of the set in use.
-    std::vector<uint32_t>& ActiveSet() { return m_useSet2 ? m_set2 : m_set1; }
-    const std::vector<uint32_t>& ActiveSet() const { return m_useSet2 ? m_set2 : m_set1; }
+    uint32_t* ActiveSet() const { return m_useSet2 ? Set2() : Set1(); }
+    // The two sets of capacity words each, one after the other in one block.
+    uint32_t* Set1() const { return m_words.get(); }
+    uint32_t* Set2() const { return m_words.get() + m_capacity; }
     bool SetUsedBy(const SProbeId& probe) const;
     void SelectActiveSet(const SProbeId& probe);
 
     void EnsureValid();
     void Invalidate(bool sums, bool sorted);
     void ClearCaches();
-    void ClearCursor() { m_cursorFiltered = m_cursorMask = m_cursorRaw = -1; }
+    void ClearCursor()
+    {
+        if (m_derived)
+            m_derived->cursorFiltered = m_derived->cursorMask = m_derived->cursorRaw = -1;
+    }
     int ResolveExisting(int index, int mask);
     int ReadingClass(int raw) const;
     float NativeOf(uint32_t word) const;
@@ -204,22 +212,62 @@ private:
     std::unique_ptr<uint8_t[]>* AttachmentSlot(int raw);
     void ReleasePrivateRecord();
     void MarkModified() { m_modified = true; }
+    const QString& Comment() const
+    {
+        static const QString none;
+        return m_rare ? m_rare->comment : none;
+    }
+    void SetCommentText(QString text)
+    {
+        if (!text.isEmpty())
+            Rare().comment = std::move(text);
+        else if (m_rare)
+            m_rare->comment = QString();
+    }
+    // The conversion record of the original settings as a stored block carried it.
+    const std::vector<uint8_t>& PrivateRecord() const
+    {
+        static const std::vector<uint8_t> none;
+        return m_rare ? m_rare->privateRecord : none;
+    }
+    void ClearPrivateRecordBytes()
+    {
+        if (m_rare)
+            std::vector<uint8_t>().swap(m_rare->privateRecord);
+    }
 
     // The stored block (MeasSeries1Block.cpp).
-    bool ReadGuarded();
-    uint32_t ReadBlockBytes(void* buffer, uint32_t count);
+    // Where a block is read from: a stream, or its bytes in memory (after the tag) and how
+    // far they are read; with the count of the block's bytes so far and its trailer.
+    struct SBlockSource
+    {
+        StreamIO::CIoStream* stream = nullptr;
+        const uint8_t* bytes = nullptr;
+        size_t size = 0;
+        size_t at = 0;
+        uint32_t blockBytes = 0; // tag included
+        int trailerLength = 0;
+        uint8_t trailerValue = 0;
+    };
+    bool ReadGuarded(SBlockSource& src);
+    uint32_t ReadBlockBytes(SBlockSource& src, void* buffer, uint32_t count);
     // The next count bytes of the block: where they lie when reading from memory, else
     // read into the scratch buffer. Null when the block holds fewer.
-    const uint8_t* ReadBlockSpan(uint32_t count, std::vector<uint8_t>& scratch);
-    bool CheckTrailer();
-    bool ReadBlock();
-    bool ReadMaterialBlock(SMaterial& material, bool original, std::vector<uint8_t>* raw);
+    const uint8_t* ReadBlockSpan(SBlockSource& src, uint32_t count, std::vector<uint8_t>& scratch);
+    bool CheckTrailer(SBlockSource& src);
+    bool ReadBlock(SBlockSource& src);
+    bool ReadMaterialBlock(SBlockSource& src, CHeldMaterial& material, bool original, std::vector<uint8_t>* raw);
     bool AppendMaterialBlock(std::vector<uint8_t>& block, const SMaterial& material,
                              const STargetScale& target, bool original);
-    bool IsKeptBlock() const { return m_kept != nullptr; }
-    void DropKeptBlock() { m_kept.reset(); }
+    bool IsKeptBlock() const { return m_rare && m_rare->kept; }
+    void DropKeptBlock()
+    {
+        if (m_rare)
+            m_rare->kept.reset();
+    }
 
     // Statistics helpers.
+    static constexpr int kNoCommonDirection = std::numeric_limits<int>::min();
     void FirstAndLast(float& first, float& last);
     enum NLimitState
     {
@@ -249,8 +297,47 @@ private:
     void MaterializeLimits() const { (void)LimitPair(); }
     // The derived arrays (native and converted values, sorted index) exist only once the
     // derived values were first brought up to date; then they are sized to the capacity.
-    bool HasDerivedArrays() const { return !m_native.empty(); }
+    bool HasDerivedArrays() const { return m_derived && !m_derived->native.empty(); }
     void AllocateDerivedArrays();
+
+    // What follows from the words and the settings: the derived arrays, the running sums,
+    // the statistics kept until the next change and the cursor of the filtered view. Made
+    // on first use; a series without it (one only read) has nothing derived that is valid.
+    struct SDerived
+    {
+        // Empty until first needed, then of the capacity (HasDerivedArrays).
+        std::vector<float> native;
+        std::vector<float> converted;
+        std::vector<uint16_t> sorted;
+        int sortedCount = 0;
+        int belowCount = 0;
+        bool sumsValid = false;
+        bool sortedValid = false;
+        bool falling = false;
+        int valuedCount = 0;
+        int statCount = 0;
+        float shift = 0.0f;
+        float sum = 0.0f;
+        float sumSquares = 0.0f;
+        float mean = MEAS_NO_VALUE;
+        float stdDev = MEAS_NO_VALUE;
+        float halfWidth = MEAS_NO_VALUE;
+        float cp = MEAS_NO_VALUE;
+        float cpk = MEAS_NO_VALUE;
+        float cpLower = MEAS_NO_VALUE;
+        float cpkLower = MEAS_NO_VALUE;
+        // The common direction, or kNoCommonDirection while not known.
+        int commonDirection = kNoCommonDirection;
+        int cursorFiltered = -1;
+        int cursorMask = -1;
+        int cursorRaw = -1;
+    };
+    SDerived& D() const
+    {
+        if (!m_derived)
+            m_derived = std::make_unique<SDerived>();
+        return *m_derived;
+    }
 
     // Settings helpers (conversion-table lock held by the caller).
     int FindRecord(const SProbeId& probe, const SMaterial& material, const STargetScale& target);
@@ -259,27 +346,23 @@ private:
     void StoreOriginalLimits();
     bool RestoreSettingsTail(bool changed);
 
+    // A project holds many series: the members are ordered so that they pack tightly.
     SPackedSerial m_deviceSerial{};
+    uint16_t m_confidence = 4500;
     uint32_t m_dateTime = 0xFFFFFFFF;
     SProbeId m_probe;
-    SMaterial m_material;
-    STargetScale m_target;
     int m_recordIndex = -1;
+    CHeldMaterial m_material;
+    STargetScale m_target;
     uint32_t m_lowerWord = 0xFFFFFFFF;
     uint32_t m_upperWord = 0xFFFFFFFF;
     uint32_t m_secondLowerWord = 0xFFFFFFFF;
     uint32_t m_secondUpperWord = 0xFFFFFFFF;
+    float m_z = 1.6448536f;
     // Made on first use (LimitPair); until then, with m_limitsFromWords, the words stand
     // for them.
     mutable std::unique_ptr<SLimitPair> m_limitPair;
-    mutable bool m_limitsFromWords = false;
-    uint8_t m_resolution = 8;
-    uint8_t m_statMode = 0;
-    uint16_t m_confidence = 4500;
-    QString m_comment;
     SOriginal m_orig;
-    // The conversion record of the original settings as a stored block carried it.
-    std::vector<uint8_t> m_privateRecord;
     // A stored block whose conversion is not on this computer: its settings bytes are
     // kept as read (the series shows its values in the probe's own scale meanwhile), so
     // that writing the series gives them back unchanged until the user picks settings.
@@ -289,72 +372,55 @@ private:
         std::vector<uint8_t> materialBlock; // with its length word; may be empty
         std::vector<uint8_t> original;      // the original-settings section; may be empty
     };
-    std::unique_ptr<SKeptSettings> m_kept; // none unless kept
-    uint32_t m_blockBytes = 0; // bytes of the block read so far, tag included
-    // A block read from memory: its bytes (after the tag) and how far they are read.
-    const uint8_t* m_source = nullptr;
-    size_t m_sourceSize = 0;
-    size_t m_sourceAt = 0;
-
+    // What few series hold, in one block made when first needed: the settings bytes of a
+    // block kept as read (none unless kept), the conversion record of the original
+    // settings as a stored block carried it (PrivateRecord), the comment (Comment).
+    struct SRare
+    {
+        std::unique_ptr<SKeptSettings> kept;
+        std::vector<uint8_t> privateRecord;
+        QString comment;
+    };
+    SRare& Rare()
+    {
+        if (!m_rare)
+            m_rare = std::make_unique<SRare>();
+        return *m_rare;
+    }
+    std::unique_ptr<SRare> m_rare;
+    // Both reading sets (Set1, Set2); null without capacity.
+    std::unique_ptr<uint32_t[]> m_words;
+    mutable std::unique_ptr<SDerived> m_derived;
+    // Each block: 32-bit little-endian length, then the bytes. Empty, or one slot per
+    // reading of the capacity.
+    CSparseVector<std::unique_ptr<uint8_t[]>> m_attachments;
     int m_capacity = 0;
     int m_count = 0;
-    int m_ringStart = 0;
+    int m_highestAttachment = -1;
+    int16_t m_completionRule = 0;
+    int16_t m_completionCount = 0; // at most MEAS_DEFAULT_CAPACITY
+    mutable bool m_limitsFromWords = false;
+    uint8_t m_resolution = 8;
+    uint8_t m_statMode = 0;
     // A capacity the caller chose keeps the sliding window; one taken from a copy or a
     // stored block grows instead, so that measuring on never drops a reading.
     bool m_explicitCapacity = true;
-    std::vector<uint32_t> m_set1;
-    std::vector<uint32_t> m_set2;
     bool m_useSet2 = false;
-    // Empty until first needed, then of the capacity (HasDerivedArrays).
-    std::vector<float> m_native;
-    std::vector<float> m_converted;
-    std::vector<uint16_t> m_sorted;
-    int m_sortedCount = 0;
-    int m_belowCount = 0;
-    // Each block: 32-bit little-endian length, then the bytes. Empty, or one slot per
-    // reading of the capacity.
-    std::vector<std::unique_ptr<uint8_t[]>> m_attachments;
-    int m_highestAttachment = -1;
-
-    bool m_sumsValid = false;
-    bool m_sortedValid = false;
-    bool m_falling = false;
-    int m_valuedCount = 0;
-    int m_statCount = 0;
-    float m_shift = 0.0f;
-    float m_sum = 0.0f;
-    float m_sumSquares = 0.0f;
-    float m_mean = MEAS_NO_VALUE;
-    float m_stdDev = MEAS_NO_VALUE;
-    float m_halfWidth = MEAS_NO_VALUE;
-    float m_cp = MEAS_NO_VALUE;
-    float m_cpk = MEAS_NO_VALUE;
-    float m_cpLower = MEAS_NO_VALUE;
-    float m_cpkLower = MEAS_NO_VALUE;
-    // The common direction, or kNoCommonDirection while not known.
-    static constexpr int kNoCommonDirection = std::numeric_limits<int>::min();
-    int m_commonDirection = kNoCommonDirection;
-    float m_z = 1.6448536f;
-    int m_completionRule = 0;
-    int m_completionCount = 0;
     bool m_imperial = false;
-    int m_cursorFiltered = -1;
-    int m_cursorMask = -1;
-    int m_cursorRaw = -1;
 };
 
 template <class Visit> void CMeasSeries1::ForEachIncludedValue(Visit&& visit)
 {
     EnsureValid();
-    const std::vector<uint32_t>& set = ActiveSet();
+    const uint32_t* set = ActiveSet();
     for (int raw = 0; raw < m_count; ++raw)
     {
         if (SeriesWords::IsExcluded(set[raw]))
             continue;
         if constexpr (std::is_invocable_v<Visit, float, int>)
-            visit(m_converted[raw], SeriesWords::Direction(set[raw], nullptr));
+            visit(D().converted[raw], SeriesWords::Direction(set[raw], nullptr));
         else
-            visit(m_converted[raw]);
+            visit(D().converted[raw]);
     }
 }
 

@@ -178,24 +178,24 @@ bool CMeasSeries1::AppendMaterialBlock(std::vector<uint8_t>& block, const SMater
     // on a computer that lacks it.
     std::vector<uint8_t> record;
     {
-        CConvTable::Guard lock(m_table);
+        CConvTable::Guard lock(Table());
         size_t length = 0;
         const uint8_t* bytes = nullptr;
         if (!original)
         {
-            bytes = m_table.GetRecord(m_recordIndex, length);
+            bytes = Table().GetRecord(m_recordIndex, length);
         }
         else
         {
             const int index = FindRecord(m_probe, material, target);
             if (index >= 0)
-                bytes = m_table.GetRecord(index, length);
+                bytes = Table().GetRecord(index, length);
         }
         if (bytes)
             record.assign(bytes, bytes + length);
     }
     if (original && record.empty())
-        record = m_privateRecord;
+        record = PrivateRecord();
     if (record.empty() || record.size() > size_t(kMaxBlockRecord))
         return false;
     Put16(block, uint32_t(record.size()));
@@ -216,7 +216,7 @@ bool CMeasSeries1::BuildBlock(std::vector<uint8_t>& block)
     }
     bool originalSection;
     if (kept)
-        originalSection = !m_kept->original.empty();
+        originalSection = !m_rare->kept->original.empty();
     else
         originalSection = !m_material.IsEqual(m_orig.material) || !m_target.IsEqual(m_orig.target) ||
                           Decode(m_lowerWord) != Decode(m_orig.lowerWord) ||
@@ -227,7 +227,8 @@ bool CMeasSeries1::BuildBlock(std::vector<uint8_t>& block)
                           m_confidence != m_orig.confidence;
     const bool serial = !m_deviceSerial.IsZero();
 
-    const uint32_t c = m_comment.isEmpty() ? 0 : uint32_t(m_comment.size()) + 1;
+    const QString& commentText = Comment();
+    const uint32_t c = commentText.isEmpty() ? 0 : uint32_t(commentText.size()) + 1;
     uint32_t a = 0;
     size_t attachmentBytes = 0;
     for (int i = 0; i <= std::min(m_highestAttachment, n - 1); ++i)
@@ -257,7 +258,7 @@ bool CMeasSeries1::BuildBlock(std::vector<uint8_t>& block)
     block.insert(block.end(), m_probe.serial.bytes.begin(), m_probe.serial.bytes.end());
     if (kept)
     {
-        block.insert(block.end(), m_kept->head.begin(), m_kept->head.end());
+        block.insert(block.end(), m_rare->kept->head.begin(), m_rare->kept->head.end());
     }
     else
     {
@@ -273,7 +274,7 @@ bool CMeasSeries1::BuildBlock(std::vector<uint8_t>& block)
     Put8(block, m_statMode);
     Put16(block, m_confidence);
     if (kept)
-        block.insert(block.end(), m_kept->materialBlock.begin(), m_kept->materialBlock.end());
+        block.insert(block.end(), m_rare->kept->materialBlock.begin(), m_rare->kept->materialBlock.end());
     else if (HasMaterialBlock(m_material, m_target) &&
              !AppendMaterialBlock(block, m_material, m_target, false))
         return false;
@@ -282,7 +283,7 @@ bool CMeasSeries1::BuildBlock(std::vector<uint8_t>& block)
     {
         if (kept)
         {
-            block.insert(block.end(), m_kept->original.begin(), m_kept->original.end());
+            block.insert(block.end(), m_rare->kept->original.begin(), m_rare->kept->original.end());
         }
         else
         {
@@ -302,17 +303,17 @@ bool CMeasSeries1::BuildBlock(std::vector<uint8_t>& block)
         }
     }
 
-    PutWords(block, m_set1.data(), n);
+    PutWords(block, Set1(), n);
     Put32(block, 4 * uint32_t(n) + 10);
     Put8(block, kSecondSetVersion);
     Put16(block, uint32_t(n));
-    PutWords(block, m_set2.data(), n);
+    PutWords(block, Set2(), n);
     Put8(block, m_imperial ? 1 : 0);
     Put16(block, uint32_t(m_orig.probe.code & 0xFFFF));
 
     if (c > 0)
     {
-        for (QChar ch : m_comment)
+        for (QChar ch : commentText)
             Put16(block, ch.unicode());
         Put16(block, 0);
     }
@@ -344,9 +345,6 @@ uint32_t CMeasSeries1::Write(StreamIO::CIoStream& stream)
     std::vector<uint8_t> block;
     if (!BuildBlock(block))
         return 0;
-    m_stream = &stream;
-    m_trailerLength = 2;
-    m_trailerValue = 0;
     uint32_t written = 0;
     try
     {
@@ -356,30 +354,29 @@ uint32_t CMeasSeries1::Write(StreamIO::CIoStream& stream)
     {
         written = 0;
     }
-    m_stream = nullptr;
     return written == block.size() ? written : 0;
 }
 
 // ---------------------------------------------------------------------------------------
 // Reading
 
-uint32_t CMeasSeries1::ReadBlockBytes(void* buffer, uint32_t count)
+uint32_t CMeasSeries1::ReadBlockBytes(SBlockSource& src, void* buffer, uint32_t count)
 {
     uint32_t done = 0;
-    if (m_source)
+    if (src.bytes)
     {
-        done = uint32_t(std::min<size_t>(count, m_sourceSize - m_sourceAt));
+        done = uint32_t(std::min<size_t>(count, src.size - src.at));
         if (buffer && done > 0)
-            std::memcpy(buffer, m_source + m_sourceAt, done);
-        m_sourceAt += done;
+            std::memcpy(buffer, src.bytes + src.at, done);
+        src.at += done;
     }
-    else if (!m_stream)
+    else if (!src.stream)
     {
         return 0;
     }
     else if (buffer)
     {
-        done = m_stream->Read(buffer, count);
+        done = src.stream->Read(buffer, count);
     }
     else
     {
@@ -387,69 +384,65 @@ uint32_t CMeasSeries1::ReadBlockBytes(void* buffer, uint32_t count)
         while (done < count)
         {
             const uint32_t part = std::min<uint32_t>(count - done, sizeof scratch);
-            const uint32_t got = m_stream->Read(scratch, part);
+            const uint32_t got = src.stream->Read(scratch, part);
             done += got;
             if (got < part)
                 break;
         }
     }
-    m_blockBytes += done;
+    src.blockBytes += done;
     return done;
 }
 
-const uint8_t* CMeasSeries1::ReadBlockSpan(uint32_t count, std::vector<uint8_t>& scratch)
+const uint8_t* CMeasSeries1::ReadBlockSpan(SBlockSource& src, uint32_t count, std::vector<uint8_t>& scratch)
 {
-    if (m_source)
+    if (src.bytes)
     {
-        if (m_sourceSize - m_sourceAt < count)
+        if (src.size - src.at < count)
             return nullptr;
-        const uint8_t* bytes = m_source + m_sourceAt;
-        m_sourceAt += count;
-        m_blockBytes += count;
+        const uint8_t* bytes = src.bytes + src.at;
+        src.at += count;
+        src.blockBytes += count;
         return bytes;
     }
     scratch.resize(count);
-    return ReadBlockBytes(scratch.data(), count) == count ? scratch.data() : nullptr;
+    return ReadBlockBytes(src, scratch.data(), count) == count ? scratch.data() : nullptr;
 }
 
-bool CMeasSeries1::CheckTrailer()
+bool CMeasSeries1::CheckTrailer(SBlockSource& src)
 {
-    if (m_trailerLength == 0)
+    if (src.trailerLength == 0)
         return true;
     uint8_t trailer[2] = {0xFF, 0xFF};
-    if (ReadBlockBytes(trailer, uint32_t(m_trailerLength)) != uint32_t(m_trailerLength))
+    if (ReadBlockBytes(src, trailer, uint32_t(src.trailerLength)) != uint32_t(src.trailerLength))
         return false;
-    for (int i = 0; i < m_trailerLength; ++i)
-        if (trailer[i] != m_trailerValue)
+    for (int i = 0; i < src.trailerLength; ++i)
+        if (trailer[i] != src.trailerValue)
             return false;
     return true;
 }
 
 bool CMeasSeries1::Read(StreamIO::CIoStream& stream)
 {
-    m_stream = &stream;
-    const bool ok = ReadGuarded();
-    m_stream = nullptr;
-    return ok;
+    SBlockSource source;
+    source.stream = &stream;
+    return ReadGuarded(source);
 }
 
 bool CMeasSeries1::ReadFromMemory(const uint8_t* bytes, size_t size)
 {
-    m_source = bytes;
-    m_sourceSize = bytes ? size : 0;
-    m_sourceAt = 0;
-    const bool ok = ReadGuarded();
-    m_source = nullptr;
-    m_sourceSize = m_sourceAt = 0;
-    return ok;
+    SBlockSource source;
+    source.bytes = bytes;
+    source.size = bytes ? size : 0;
+    return ReadGuarded(source);
 }
 
-bool CMeasSeries1::ReadGuarded()
+bool CMeasSeries1::ReadGuarded(SBlockSource& src)
 {
     bool ok = false;
     try
     {
-        ok = ReadBlock();
+        ok = ReadBlock(src);
     }
     catch (const CFileException&)
     {
@@ -466,10 +459,10 @@ bool CMeasSeries1::ReadGuarded()
 
 // A material block: a custom name (bit 15 of the length word) or a conversion record. The
 // raw bytes, length word included, go to raw when asked.
-bool CMeasSeries1::ReadMaterialBlock(SMaterial& material, bool original, std::vector<uint8_t>* raw)
+bool CMeasSeries1::ReadMaterialBlock(SBlockSource& src, CHeldMaterial& material, bool original, std::vector<uint8_t>* raw)
 {
     uint8_t word[2];
-    if (ReadBlockBytes(word, 2) != 2)
+    if (ReadBlockBytes(src, word, 2) != 2)
         return false;
     const uint16_t w = Get16(word);
     const int length = w & 0x7FFF;
@@ -478,7 +471,7 @@ bool CMeasSeries1::ReadMaterialBlock(SMaterial& material, bool original, std::ve
     {
         if (length < 2 || length > kMaxName || (length & 1))
             return false;
-        if (ReadBlockBytes(bytes.data(), uint32_t(length)) != uint32_t(length))
+        if (ReadBlockBytes(src, bytes.data(), uint32_t(length)) != uint32_t(length))
             return false;
         QString name;
         for (int i = 0; i < length; i += 2)
@@ -490,19 +483,19 @@ bool CMeasSeries1::ReadMaterialBlock(SMaterial& material, bool original, std::ve
     {
         if (length < 1 || length > kMaxBlockRecord)
             return false;
-        if (ReadBlockBytes(bytes.data(), uint32_t(length)) != uint32_t(length))
+        if (ReadBlockBytes(src, bytes.data(), uint32_t(length)) != uint32_t(length))
             return false;
         SConvRecordInfo info;
         if (!DecodeConvRecord(info, bytes.data(), bytes.size()))
             return false;
         if (original)
         {
-            m_privateRecord.assign(bytes.begin(), bytes.begin() + info.length);
+            Rare().privateRecord.assign(bytes.begin(), bytes.begin() + info.length);
         }
         else
         {
-            CConvTable::Guard lock(m_table);
-            if (m_enumerator.SetPrivateRecord(bytes.data(), bytes.size()) < 0)
+            CConvTable::Guard lock(Table());
+            if (Enumerator().SetPrivateRecord(bytes.data(), bytes.size()) < 0)
                 return false;
         }
         material.SetFromRecord(info);
@@ -515,26 +508,26 @@ bool CMeasSeries1::ReadMaterialBlock(SMaterial& material, bool original, std::ve
     return true;
 }
 
-bool CMeasSeries1::ReadBlock()
+bool CMeasSeries1::ReadBlock(SBlockSource& src)
 {
     // Limits still standing for the words of an earlier block are set from them first, so
     // that a block that does not read leaves them as they were.
     if (m_limitsFromWords)
         MaterializeLimits();
-    m_privateRecord.clear();
+    ClearPrivateRecordBytes();
     FreeAttachments();
     DropKeptBlock();
-    m_blockBytes = 2; // the tag, read by the caller
+    src.blockBytes = 2; // the tag, read by the caller
 
     uint8_t head[14];
-    if (ReadBlockBytes(head, 14) != 14)
+    if (ReadBlockBytes(src, head, 14) != 14)
         return false;
     const uint8_t flags = head[0];
     const uint32_t length = uint32_t(head[1]) | uint32_t(head[2]) << 8 | uint32_t(head[3]) << 16;
     if (length < 48)
         return false;
-    m_trailerLength = (flags & 3) == 1 || (flags & 3) == 2 ? flags & 3 : 0;
-    m_trailerValue = 0;
+    src.trailerLength = (flags & 3) == 1 || (flags & 3) == 2 ? flags & 3 : 0;
+    src.trailerValue = 0;
     const bool originalSection = (flags & 0x20) != 0;
     const bool hasSerial = (flags & 0x40) != 0;
     const bool secondSet = (flags & 0x80) != 0;
@@ -554,11 +547,11 @@ bool CMeasSeries1::ReadBlock()
 
     m_dateTime = Get32(head + 10);
     m_deviceSerial = SPackedSerial{};
-    if (hasSerial && ReadBlockBytes(m_deviceSerial.bytes.data(), kSerialBytes) != kSerialBytes)
+    if (hasSerial && ReadBlockBytes(src, m_deviceSerial.bytes.data(), kSerialBytes) != kSerialBytes)
         return false;
 
     uint8_t settings[34];
-    if (ReadBlockBytes(settings, 34) != 34)
+    if (ReadBlockBytes(src, settings, 34) != 34)
         return false;
     const uint16_t probeWord = Get16(settings);
     SPackedSerial probeSerial;
@@ -595,19 +588,19 @@ bool CMeasSeries1::ReadBlock()
     {
         m_material.Set(type, group);
     }
-    else if (!ReadMaterialBlock(m_material, false, &kept.materialBlock))
+    else if (!ReadMaterialBlock(src, m_material, false, &kept.materialBlock))
     {
         return false;
     }
     const bool blockWasRecord = recordInBlock && !(kept.materialBlock[1] & 0x80);
-    if (m_blockBytes != kHeadBytes + (hasSerial ? kSerialBytes : 0) + kept.materialBlock.size())
+    if (src.blockBytes != kHeadBytes + (hasSerial ? kSerialBytes : 0) + kept.materialBlock.size())
         return false;
 
     if (originalSection)
     {
-        const uint32_t start = m_blockBytes;
+        const uint32_t start = src.blockBytes;
         uint8_t orig[kOriginalBytes];
-        if (ReadBlockBytes(orig, kOriginalBytes) != kOriginalBytes)
+        if (ReadBlockBytes(src, orig, kOriginalBytes) != kOriginalBytes)
             return false;
         const int origType = orig[0] & 0x0F;
         const uint16_t origTarget = Get16(orig + 1);
@@ -624,9 +617,9 @@ bool CMeasSeries1::ReadBlock()
         std::vector<uint8_t> origBlock;
         if (origType != MAT_CUSTOM && !(orig[3] & 0x80))
             m_orig.material.Set(origType, orig[0] >> 4);
-        else if (!ReadMaterialBlock(m_orig.material, true, &origBlock))
+        else if (!ReadMaterialBlock(src, m_orig.material, true, &origBlock))
             return false;
-        if (m_blockBytes != start + kOriginalBytes + origBlock.size())
+        if (src.blockBytes != start + kOriginalBytes + origBlock.size())
             return false;
         kept.original.assign(orig, orig + kOriginalBytes);
         kept.original.insert(kept.original.end(), origBlock.begin(), origBlock.end());
@@ -643,7 +636,7 @@ bool CMeasSeries1::ReadBlock()
         m_orig.statMode = m_statMode;
         m_orig.confidence = m_confidence;
         if (blockWasRecord)
-            m_privateRecord.assign(kept.materialBlock.begin() + 2, kept.materialBlock.end());
+            Rare().privateRecord.assign(kept.materialBlock.begin() + 2, kept.materialBlock.end());
     }
 
     if (int(n) > m_capacity)
@@ -654,30 +647,30 @@ bool CMeasSeries1::ReadBlock()
     }
     m_count = 0;
     std::vector<uint8_t> scratch;
-    const uint8_t* words = ReadBlockSpan(4 * n, scratch);
+    const uint8_t* words = ReadBlockSpan(src, 4 * n, scratch);
     if (!words)
         return false;
-    ReadLe32Array(m_set1.data(), words, n);
+    ReadLe32Array(Set1(), words, n);
     if (!secondSet)
-        std::copy(m_set1.begin(), m_set1.begin() + n, m_set2.begin());
+        std::copy(Set1(), Set1() + n, Set2());
     m_count = int(n);
 
     if (secondSet)
     {
         uint8_t section[7];
-        if (ReadBlockBytes(section, 7) != 7)
+        if (ReadBlockBytes(src, section, 7) != 7)
             return false;
         const uint32_t size = Get32(section);
         const uint8_t version = section[4];
         const uint32_t needed = 4 + 1 + 2 + 4 * n + 1 + (version >= 2 ? 2 : 0);
-        if (Get16(section + 5) != n || size < needed || size > end - (m_blockBytes - 7))
+        if (Get16(section + 5) != n || size < needed || size > end - (src.blockBytes - 7))
             return false;
-        words = ReadBlockSpan(4 * n, scratch);
+        words = ReadBlockSpan(src, 4 * n, scratch);
         if (!words)
             return false;
-        ReadLe32Array(m_set2.data(), words, n);
+        ReadLe32Array(Set2(), words, n);
         uint8_t tail[3];
-        if (ReadBlockBytes(tail, version >= 2 ? 3 : 1) != uint32_t(version >= 2 ? 3 : 1))
+        if (ReadBlockBytes(src, tail, version >= 2 ? 3 : 1) != uint32_t(version >= 2 ? 3 : 1))
             return false;
         m_imperial = tail[0] != 0;
         if (version >= 2)
@@ -688,27 +681,28 @@ bool CMeasSeries1::ReadBlock()
             else
                 m_orig.probe.SetKeepingUnknown(origCode, &m_probe.serial, m_probe.flags);
         }
-        if (size > needed && ReadBlockBytes(nullptr, size - needed) != size - needed)
+        if (size > needed && ReadBlockBytes(src, nullptr, size - needed) != size - needed)
             return false;
     }
     m_useSet2 = SetUsedBy(m_probe);
 
-    const uint8_t* comment = ReadBlockSpan(2 * c, scratch);
+    const uint8_t* comment = ReadBlockSpan(src, 2 * c, scratch);
     if (!comment)
         return false;
-    m_comment.clear();
+    QString text;
     for (uint32_t i = 0; i < std::min<uint32_t>(c, MEAS_MAX_COMMENT); ++i)
     {
         const char16_t unit = Get16(comment + 2 * i);
         if (unit == 0)
             break;
-        m_comment.append(QChar(unit));
+        text.append(QChar(unit));
     }
+    SetCommentText(std::move(text));
 
     for (uint32_t k = 0; k < a; ++k)
     {
         uint8_t entry[4];
-        if (ReadBlockBytes(entry, 4) != 4)
+        if (ReadBlockBytes(src, entry, 4) != 4)
             return false;
         const uint32_t index = Get16(entry);
         const uint32_t size = Get16(entry + 2);
@@ -719,13 +713,13 @@ bool CMeasSeries1::ReadBlock()
         if (size > uint32_t(MEAS_MAX_ATTACHMENT))
         {
             // Longer than a series keeps: skipped, the reading stays without it.
-            if (ReadBlockBytes(nullptr, size) != size)
+            if (ReadBlockBytes(src, nullptr, size) != size)
                 return false;
         }
         else
         {
             auto attachment = std::make_unique<uint8_t[]>(size + 4);
-            if (ReadBlockBytes(attachment.get() + 4, size) != size)
+            if (ReadBlockBytes(src, attachment.get() + 4, size) != size)
                 return false;
             attachment[0] = uint8_t(size);
             attachment[1] = uint8_t(size >> 8);
@@ -736,10 +730,10 @@ bool CMeasSeries1::ReadBlock()
             *slot = std::move(attachment);
             m_highestAttachment = std::max(m_highestAttachment, int(index));
         }
-        if (m_blockBytes > length + 6)
+        if (src.blockBytes > length + 6)
             return false;
     }
-    if (!CheckTrailer())
+    if (!CheckTrailer(src))
         return false;
 
     // The conversion: the stored one, else another for the probe and the target scale;
@@ -747,12 +741,12 @@ bool CMeasSeries1::ReadBlock()
     // stored settings are kept for writing.
     int index;
     {
-        CConvTable::Guard lock(m_table);
+        CConvTable::Guard lock(Table());
         SConvRecordInfo info;
-        index = m_enumerator.Find(info, m_probe, m_material, m_target);
+        index = Enumerator().Find(info, m_probe, m_material, m_target);
         if (index < 0)
         {
-            index = m_enumerator.Find(info, m_probe, SMaterial(),
+            index = Enumerator().Find(info, m_probe, SMaterial(),
                                       STargetScale(m_target.scale, m_target.standard, 0));
             if (index >= 0)
             {
@@ -763,18 +757,19 @@ bool CMeasSeries1::ReadBlock()
         }
         if (index < 0)
         {
-            m_kept = std::make_unique<SKeptSettings>(std::move(kept));
+            Rare().kept = std::make_unique<SKeptSettings>(std::move(kept));
             m_target = STargetScale();
             m_target.scale = m_probe.code;
             m_target.standard = 15;
-            index = m_enumerator.Find(info, m_probe, SMaterial(), m_target);
+            index = Enumerator().Find(info, m_probe, SMaterial(), m_target);
         }
         m_recordIndex = index;
     }
+    DropIdleEnumerator();
     // The limits follow from the words when first asked for (LimitPair).
     m_limitPair.reset();
     m_limitsFromWords = true;
-    m_correction->SetProbe(m_probe);
+    m_correction.SetProbe(m_probe);
     // The derived values follow when first asked for: most series of a large project are
     // never looked at.
     Invalidate(true, true);
@@ -791,29 +786,29 @@ bool CMeasSeries1::GetCustomConversionFileName(bool original, QString& name) con
     if (!IsCustomConversion(original))
         return false;
     if (original)
-        return MakeCnvFileName(m_privateRecord.data(), m_privateRecord.size(), name);
-    CConvTable::Guard lock(m_table);
+        return MakeCnvFileName(PrivateRecord().data(), PrivateRecord().size(), name);
+    CConvTable::Guard lock(Table());
     size_t length = 0;
-    const uint8_t* record = m_table.GetRecord(m_recordIndex, length);
+    const uint8_t* record = Table().GetRecord(m_recordIndex, length);
     return record && MakeCnvFileName(record, length, name);
 }
 
 bool CMeasSeries1::WriteCustomConversion(bool original, StreamIO::CIoStream& stream)
 {
-    CConvTable::Guard lock(m_table);
+    CConvTable::Guard lock(Table());
     try
     {
-        if (original && m_orig.material.type == MAT_CUSTOM && !m_privateRecord.empty())
+        if (original && m_orig.material.type == MAT_CUSTOM && !PrivateRecord().empty())
         {
             // The block grows with the record, so a long record fits as well.
-            std::vector<uint8_t> block = m_privateRecord;
-            return BuildCnvRecordBlock(block, m_privateRecord.size()) > 0 &&
+            std::vector<uint8_t> block = PrivateRecord();
+            return BuildCnvRecordBlock(block, PrivateRecord().size()) > 0 &&
                    stream.Write(block.data(), uint32_t(block.size())) == block.size();
         }
         if (!original && m_material.type == MAT_CUSTOM)
         {
             const int index = FindRecord(m_probe, m_material, m_target);
-            return index >= 0 && m_table.WriteCnvRecord(index, stream);
+            return index >= 0 && Table().WriteCnvRecord(index, stream);
         }
     }
     catch (const CFileException&)

@@ -45,7 +45,7 @@ private:
 int CMeasSeries1::FindRecord(const SProbeId& probe, const SMaterial& material, const STargetScale& target)
 {
     SConvRecordInfo info;
-    return m_enumerator.Find(info, probe, material, target);
+    return Enumerator().Find(info, probe, material, target);
 }
 
 void CMeasSeries1::EncodeLimitWords()
@@ -65,18 +65,18 @@ void CMeasSeries1::ResetSettings()
     // The record and the words change below: pending limits are set from them first.
     MaterializeLimits();
     m_count = 0;
-    m_ringStart = 0;
-    m_valuedCount = 0;
-    m_statCount = 0;
-    m_belowCount = 0;
-    m_sortedCount = 0;
+    if (m_derived)
+    {
+        SDerived& d = *m_derived;
+        d.valuedCount = d.statCount = d.belowCount = d.sortedCount = 0;
+    }
     m_deviceSerial = SPackedSerial{};
     m_probe.Clear();
     m_dateTime = 0xFFFFFFFF;
     {
-        CConvTable::Guard lock(m_table);
+        CConvTable::Guard lock(Table());
         SConvRecordInfo info;
-        if (m_enumerator.Find(info, m_probe, SMaterial(), STargetScale()) >= 0)
+        if (Enumerator().Find(info, m_probe, SMaterial(), STargetScale()) >= 0)
         {
             m_material.SetFromRecord(info);
             m_target.SetFromRecord(info);
@@ -91,15 +91,15 @@ void CMeasSeries1::ResetSettings()
         EncodeLimitWords();
         float minX = 0.0f;
         float maxX = 0.0f;
-        if (m_table.SelectRecord(m_recordIndex))
+        if (Table().SelectRecord(m_recordIndex))
         {
-            minX = m_table.GetMinX();
-            maxX = m_table.GetMaxX();
+            minX = Table().GetMinX();
+            maxX = Table().GetMaxX();
         }
         SecondLimits().Set(m_recordIndex, minX, maxX);
         EncodeSecondLimitWords();
     }
-    m_correction->SetProbe(m_probe);
+    m_correction.SetProbe(m_probe);
     m_useSet2 = false;
     m_resolution = 8;
     m_statMode = 0;
@@ -133,7 +133,7 @@ bool CMeasSeries1::SetProbeId(const SProbeId& probe)
         if (m_new)
             m_orig.probe = probe;
         // Another serial or flags value can change automatic direction detection.
-        m_correction->SetProbe(m_probe);
+        m_correction.SetProbe(m_probe);
         Invalidate(true, true);
         return true;
     }
@@ -143,15 +143,15 @@ bool CMeasSeries1::SetProbeId(const SProbeId& probe)
     STargetScale target = m_target;
     int index;
     {
-        CConvTable::Guard lock(m_table);
+        CConvTable::Guard lock(Table());
         SConvRecordInfo info;
-        index = m_enumerator.Find(info, probe, m_material, m_target);
+        index = Enumerator().Find(info, probe, m_material, m_target);
         if (index < 0)
         {
             index =
-                m_enumerator.Find(info, probe, SMaterial(), STargetScale(probe.code, m_target.standard, 0));
+                Enumerator().Find(info, probe, SMaterial(), STargetScale(probe.code, m_target.standard, 0));
             if (index < 0)
-                index = m_enumerator.Find(info, probe, SMaterial(), STargetScale(probe.code, 1, 0));
+                index = Enumerator().Find(info, probe, SMaterial(), STargetScale(probe.code, 1, 0));
             if (index < 0)
                 return false;
             target.SetFromRecord(info);
@@ -159,13 +159,13 @@ bool CMeasSeries1::SetProbeId(const SProbeId& probe)
         SelectActiveSet(probe);
         Invalidate(true, true);
         DropKeptBlock();
-        Limits().Rederive(index, m_enumerator);
-        SecondLimits().Rederive(index, m_enumerator);
+        Limits().Rederive(index, Enumerator());
+        SecondLimits().Rederive(index, Enumerator());
         m_recordIndex = index;
     }
     m_target = target;
     m_probe = probe;
-    m_correction->SetProbe(m_probe);
+    m_correction.SetProbe(m_probe);
     if (m_new)
     {
         m_orig.probe = probe;
@@ -178,19 +178,19 @@ bool CMeasSeries1::SetConversion(const STargetScale& target, const SMaterial& ma
 {
     // The record and the words change below: pending limits are set from them first.
     MaterializeLimits();
-    CConvTable::Guard lock(m_table);
+    CConvTable::Guard lock(Table());
     const int index = FindRecord(m_probe, material, target);
     if (index < 0)
         return false;
     const bool changed = !target.IsEqual(m_target) || !material.IsEqual(m_material);
     m_target = target;
     m_material = material;
-    m_table.SelectRecord(index);
+    Table().SelectRecord(index);
     m_recordIndex = index;
     Invalidate(true, false);
     DropKeptBlock();
-    Limits().Rederive(index, m_enumerator);
-    SecondLimits().Rederive(index, m_enumerator);
+    Limits().Rederive(index, Enumerator());
+    SecondLimits().Rederive(index, Enumerator());
 
     // Keep the second pair inside what the new scale can show.
     float lower = SecondLimits().GetLower();
@@ -203,9 +203,9 @@ bool CMeasSeries1::SetConversion(const STargetScale& target, const SMaterial& ma
             lower = SecondLimits().GetLower();
             upper = SecondLimits().GetUpper();
         }
-        m_table.SelectRecord(index);
+        Table().SelectRecord(index);
         const float largest =
-            std::max(m_table.Convert(m_table.GetMinX(), false), m_table.Convert(m_table.GetMaxX(), false));
+            std::max(Table().Convert(Table().GetMinX(), false), Table().Convert(Table().GetMaxX(), false));
         if (upper > largest)
             SecondLimits().Set(index, lower, 1.1f * largest);
     }
@@ -223,14 +223,14 @@ bool CMeasSeries1::SetLimits(float lower, float upper, int recordIndex)
 {
     if (lower != MEAS_NO_VALUE && upper != MEAS_NO_VALUE && lower > upper)
         return false;
-    CConvTable::Guard lock(m_table);
+    CConvTable::Guard lock(Table());
     const int index = recordIndex == -1 ? m_recordIndex : recordIndex;
     {
-        KeepSelection keep(m_table);
-        if (m_table.SelectRecord(index))
+        KeepSelection keep(Table());
+        if (Table().SelectRecord(index))
         {
-            const float a = m_table.Convert(m_table.GetMinX(), false);
-            const float b = m_table.Convert(m_table.GetMaxX(), false);
+            const float a = Table().Convert(Table().GetMinX(), false);
+            const float b = Table().Convert(Table().GetMaxX(), false);
             const float low = std::min(a, b);
             const float high = std::max(a, b);
             // A limit that rounds to a range end is that end, so that it stays usable.
@@ -267,18 +267,18 @@ int CMeasSeries1::SetSecondLimits(float& lower, float& upper, int recordIndex)
     // An unset lower limit counts as the large no-value sentinel here.
     if (lower > upper)
         return recordIndex;
-    CConvTable::Guard lock(m_table);
+    CConvTable::Guard lock(Table());
     const int index = recordIndex == -1 ? m_recordIndex : recordIndex;
     int result = recordIndex;
     if (lower == MEAS_NO_VALUE || upper == MEAS_NO_VALUE)
     {
-        KeepSelection keep(m_table);
-        if (m_table.SelectRecord(index))
+        KeepSelection keep(Table());
+        if (Table().SelectRecord(index))
         {
             if (lower == MEAS_NO_VALUE)
-                lower = m_table.Convert(m_table.GetMinX(), false);
+                lower = Table().Convert(Table().GetMinX(), false);
             if (upper == MEAS_NO_VALUE)
-                upper = m_table.Convert(m_table.GetMaxX(), false);
+                upper = Table().Convert(Table().GetMaxX(), false);
             result = index;
         }
     }
@@ -334,12 +334,12 @@ bool CMeasSeries1::GetConvSourceRange(float& minimum, float& maximum)
     minimum = maximum = 0.0f;
     if (m_recordIndex < 0)
         return false;
-    CConvTable::Guard lock(m_table);
-    KeepSelection keep(m_table);
-    if (!m_table.SelectRecord(m_recordIndex))
+    CConvTable::Guard lock(Table());
+    KeepSelection keep(Table());
+    if (!Table().SelectRecord(m_recordIndex))
         return false;
-    minimum = m_table.GetMinX();
-    maximum = m_table.GetMaxX();
+    minimum = Table().GetMinX();
+    maximum = Table().GetMaxX();
     return true;
 }
 
@@ -348,12 +348,12 @@ bool CMeasSeries1::GetConvTargetRange(float& minimum, float& maximum, bool order
     minimum = maximum = 0.0f;
     if (m_recordIndex < 0)
         return false;
-    CConvTable::Guard lock(m_table);
-    KeepSelection keep(m_table);
-    if (!m_table.SelectRecord(m_recordIndex))
+    CConvTable::Guard lock(Table());
+    KeepSelection keep(Table());
+    if (!Table().SelectRecord(m_recordIndex))
         return false;
-    minimum = m_table.Convert(m_table.GetMinX(), false);
-    maximum = m_table.Convert(m_table.GetMaxX(), false);
+    minimum = Table().Convert(Table().GetMinX(), false);
+    maximum = Table().Convert(Table().GetMaxX(), false);
     const bool falling = minimum > maximum;
     if (ordered && falling)
         std::swap(minimum, maximum);
@@ -364,15 +364,15 @@ bool CMeasSeries1::AreAllIncluded() const
 {
     if (m_new)
         return true;
-    const std::vector<uint32_t>& set = ActiveSet();
-    return std::none_of(set.begin(), set.begin() + m_count, [](uint32_t w) { return IsExcluded(w); });
+    const uint32_t* set = ActiveSet();
+    return std::none_of(set, set + m_count, [](uint32_t w) { return IsExcluded(w); });
 }
 
 bool CMeasSeries1::IsUnchanged(bool ignoreSecondLimits) const
 {
     if (m_new)
         return true;
-    const std::vector<uint32_t>& set = ActiveSet();
+    const uint32_t* set = ActiveSet();
     for (int i = 0; i < m_count; ++i)
         if (Direction(set[i], nullptr) != OriginalDirection(set[i]))
             return false;
@@ -424,16 +424,16 @@ bool CMeasSeries1::GetOriginalSettings(SSeriesSettings& settings)
     settings.material = m_orig.material;
     settings.targetScale = m_orig.target;
     {
-        CConvTable::Guard lock(m_table);
+        CConvTable::Guard lock(Table());
         int index = m_recordIndex;
         if (!m_orig.material.IsEqual(m_material) || !m_orig.target.IsEqual(m_target))
             index = FindRecord(m_probe, m_orig.material, m_orig.target);
-        if (index >= 0 && m_table.SelectRecord(index))
+        if (index >= 0 && Table().SelectRecord(index))
         {
-            settings.lowerLimit = m_table.Convert(Decode(m_orig.lowerWord), true);
-            settings.upperLimit = m_table.Convert(Decode(m_orig.upperWord), true);
-            settings.secondLowerLimit = m_table.Convert(Decode(m_orig.secondLowerWord), true);
-            settings.secondUpperLimit = m_table.Convert(Decode(m_orig.secondUpperWord), true);
+            settings.lowerLimit = Table().Convert(Decode(m_orig.lowerWord), true);
+            settings.upperLimit = Table().Convert(Decode(m_orig.upperWord), true);
+            settings.secondLowerLimit = Table().Convert(Decode(m_orig.secondLowerWord), true);
+            settings.secondUpperLimit = Table().Convert(Decode(m_orig.secondUpperWord), true);
             // A falling conversion turns the measured pair around.
             auto order = [](float& lower, float& upper)
             {
@@ -451,7 +451,7 @@ bool CMeasSeries1::GetOriginalSettings(SSeriesSettings& settings)
             settings.secondUpperLimit = 999.0f;
         }
         if (m_recordIndex >= 0)
-            m_table.SelectRecord(m_recordIndex);
+            Table().SelectRecord(m_recordIndex);
     }
     settings.decimals = m_orig.resolution & 7;
     settings.step = StepOf(m_orig.resolution);
@@ -481,7 +481,7 @@ bool CMeasSeries1::ApplySettings(const SSeriesSettings& settings)
 bool CMeasSeries1::RestoreOriginalSettings()
 {
     bool changed = false;
-    std::vector<uint32_t>& set = ActiveSet();
+    uint32_t* set = ActiveSet();
     for (int i = 0; i < m_count; ++i)
     {
         if (Direction(set[i], nullptr) != OriginalDirection(set[i]))
@@ -504,13 +504,13 @@ bool CMeasSeries1::RestoreOriginal()
 {
     bool changed = false;
     const bool bothSets = m_probe.IsBenchProbe() || m_orig.probe.IsBenchProbe();
-    for (std::vector<uint32_t>* set : {&m_set1, &m_set2})
+    for (uint32_t* set : {Set1(), Set2()})
     {
-        if (set == &m_set2 && !bothSets)
+        if (set == Set2() && !bothSets)
             break;
         for (int i = 0; i < m_count; ++i)
         {
-            uint32_t& word = (*set)[i];
+            uint32_t& word = set[i];
             if (IsExcluded(word))
             {
                 ClearExcluded(word);
@@ -540,14 +540,14 @@ bool CMeasSeries1::RestoreSettingsTail(bool changed)
     m_material = m_orig.material;
     m_target = m_orig.target;
     {
-        CConvTable::Guard lock(m_table);
-        if (!m_privateRecord.empty())
-            m_enumerator.SetPrivateRecord(m_privateRecord.data(), m_privateRecord.size());
+        CConvTable::Guard lock(Table());
+        if (!PrivateRecord().empty())
+            Enumerator().SetPrivateRecord(PrivateRecord().data(), PrivateRecord().size());
         SConvRecordInfo info;
-        int index = m_enumerator.Find(info, m_probe, m_material, m_target);
+        int index = Enumerator().Find(info, m_probe, m_material, m_target);
         if (index < 0)
         {
-            index = m_enumerator.Find(info, m_probe, SMaterial(),
+            index = Enumerator().Find(info, m_probe, SMaterial(),
                                       STargetScale(m_target.scale, m_target.standard, 0));
             if (index < 0)
                 return false;
@@ -555,7 +555,7 @@ bool CMeasSeries1::RestoreSettingsTail(bool changed)
             m_target.standard = info.standard & 0x0F;
             changed = true;
         }
-        if (!m_table.SelectRecord(index))
+        if (!Table().SelectRecord(index))
             return false;
         m_recordIndex = index;
         if (Decode(m_lowerWord) != Decode(m_orig.lowerWord) ||
@@ -567,14 +567,14 @@ bool CMeasSeries1::RestoreSettingsTail(bool changed)
         m_upperWord = m_orig.upperWord;
         m_secondLowerWord = m_orig.secondLowerWord;
         m_secondUpperWord = m_orig.secondUpperWord;
-        const float lower = m_table.Convert(Decode(m_lowerWord), true);
-        const float upper = m_table.Convert(Decode(m_upperWord), true);
-        const float secondLower = m_table.Convert(Decode(m_secondLowerWord), true);
-        const float secondUpper = m_table.Convert(Decode(m_secondUpperWord), true);
+        const float lower = Table().Convert(Decode(m_lowerWord), true);
+        const float upper = Table().Convert(Decode(m_upperWord), true);
+        const float secondLower = Table().Convert(Decode(m_secondLowerWord), true);
+        const float secondUpper = Table().Convert(Decode(m_secondUpperWord), true);
         Limits().Set(index, lower, upper);
         SecondLimits().Set(index, secondLower, secondUpper);
     }
-    m_correction->SetProbe(m_probe);
+    m_correction.SetProbe(m_probe);
     Invalidate(true, true);
     Recalculate();
     if (changed)
@@ -587,7 +587,7 @@ bool CMeasSeries1::RestoreSettingsTail(bool changed)
 
 bool CMeasSeries1::IsCustomConversion(bool original) const
 {
-    const SMaterial& material = original ? m_orig.material : m_material;
+    const CHeldMaterial& material = original ? m_orig.material : m_material;
     const STargetScale& target = original ? m_orig.target : m_target;
     return material.type == MAT_CUSTOM && target.scale != m_probe.code;
 }
@@ -596,19 +596,19 @@ bool CMeasSeries1::RegisterCustomConversion(bool original)
 {
     // The record and the words change below: pending limits are set from them first.
     MaterializeLimits();
-    SMaterial& material = original ? m_orig.material : m_material;
+    CHeldMaterial& material = original ? m_orig.material : m_material;
     if (material.type != MAT_CUSTOM)
         return false;
-    CConvTable::Guard lock(m_table);
+    CConvTable::Guard lock(Table());
     std::vector<uint8_t> record;
     if (original)
     {
-        record = m_privateRecord;
+        record = PrivateRecord();
     }
     else
     {
         size_t length = 0;
-        const uint8_t* bytes = m_table.GetRecord(m_recordIndex, length);
+        const uint8_t* bytes = Table().GetRecord(m_recordIndex, length);
         if (bytes)
             record.assign(bytes, bytes + length);
     }
@@ -617,24 +617,24 @@ bool CMeasSeries1::RegisterCustomConversion(bool original)
     int index = -1;
     QString name;
     size_t storedLength = 0;
-    const uint8_t* stored = m_table.AddDeviceRecord(record.data(), record.size(), index, name, storedLength);
+    const uint8_t* stored = Table().AddDeviceRecord(record.data(), record.size(), index, name, storedLength);
     if (!name.isEmpty())
         material.SetCustom(name, 0);
     if (stored || !name.isEmpty())
     {
         // The series keeps its own copy of what the table now holds under that name.
         size_t length = 0;
-        const uint8_t* bytes = m_table.GetRecord(index, length);
+        const uint8_t* bytes = Table().GetRecord(index, length);
         if (bytes)
         {
             if (original)
             {
-                m_privateRecord.assign(bytes, bytes + length);
+                Rare().privateRecord.assign(bytes, bytes + length);
             }
             else
             {
                 const std::vector<uint8_t> copy(bytes, bytes + length);
-                const int slot = m_enumerator.SetPrivateRecord(copy.data(), copy.size());
+                const int slot = Enumerator().SetPrivateRecord(copy.data(), copy.size());
                 if (slot >= 0)
                     m_recordIndex = slot;
             }

@@ -33,8 +33,8 @@ uint8_t OneDecimalFiner(uint8_t resolution)
 
 float CMeasSeries1::RawVariance() const
 {
-    const float n = float(m_statCount);
-    const float variance = (m_sumSquares - m_sum * m_sum / n) / (n - 1.0f);
+    const float n = float(D().statCount);
+    const float variance = (D().sumSquares - D().sum * D().sum / n) / (n - 1.0f);
     // Rounding can leave a tiny negative value for equal readings.
     return variance > 0.0f ? variance : 0.0f;
 }
@@ -42,21 +42,21 @@ float CMeasSeries1::RawVariance() const
 float CMeasSeries1::GetMean()
 {
     EnsureValid();
-    if (m_statCount <= 0)
+    if (D().statCount <= 0)
         return MEAS_NO_VALUE;
-    if (m_mean == MEAS_NO_VALUE)
-        m_mean = m_sum / float(m_statCount) + m_shift;
-    return m_mean;
+    if (D().mean == MEAS_NO_VALUE)
+        D().mean = D().sum / float(D().statCount) + D().shift;
+    return D().mean;
 }
 
 float CMeasSeries1::GetStdDev()
 {
     EnsureValid();
-    if (m_statCount < 2)
+    if (D().statCount < 2)
         return MEAS_NO_VALUE;
-    if (m_stdDev == MEAS_NO_VALUE)
-        m_stdDev = std::sqrt(RawVariance());
-    return m_stdDev;
+    if (D().stdDev == MEAS_NO_VALUE)
+        D().stdDev = std::sqrt(RawVariance());
+    return D().stdDev;
 }
 
 float CMeasSeries1::GetEffectiveStdDev()
@@ -64,64 +64,64 @@ float CMeasSeries1::GetEffectiveStdDev()
     if ((m_statMode & 3) != 1)
         return GetStdDev();
     EnsureValid();
-    if (m_statCount < 2)
+    if (D().statCount < 2)
         return MEAS_NO_VALUE;
-    const float variance = m_stdDev != MEAS_NO_VALUE ? m_stdDev * m_stdDev : RawVariance();
+    const float variance = D().stdDev != MEAS_NO_VALUE ? D().stdDev * D().stdDev : RawVariance();
     const float step = GetResolutionStep(m_resolution);
     return std::sqrt(step * 0.083333336f * step + variance);
 }
 
 void CMeasSeries1::FirstAndLast(float& first, float& last)
 {
-    first = m_converted[m_sorted[m_belowCount]];
-    last = m_converted[m_sorted[m_belowCount + m_statCount - 1]];
+    first = D().converted[D().sorted[D().belowCount]];
+    last = D().converted[D().sorted[D().belowCount + D().statCount - 1]];
 }
 
 float CMeasSeries1::GetMedian()
 {
     EnsureValid();
-    if (m_statCount <= 0)
+    if (D().statCount <= 0)
         return MEAS_NO_VALUE;
-    const int j = m_belowCount + m_statCount / 2;
-    if (m_statCount % 2)
-        return m_converted[m_sorted[j]];
-    return (m_converted[m_sorted[j - 1]] + m_converted[m_sorted[j]]) * 0.5f;
+    const int j = D().belowCount + D().statCount / 2;
+    if (D().statCount % 2)
+        return D().converted[D().sorted[j]];
+    return (D().converted[D().sorted[j - 1]] + D().converted[D().sorted[j]]) * 0.5f;
 }
 
 float CMeasSeries1::GetMin()
 {
     EnsureValid();
-    if (m_statCount <= 0 || m_belowCount >= m_count)
+    if (D().statCount <= 0 || D().belowCount >= m_count)
         return MEAS_NO_VALUE;
     float first, last;
     FirstAndLast(first, last);
-    return m_falling ? last : first;
+    return D().falling ? last : first;
 }
 
 float CMeasSeries1::GetMax()
 {
     EnsureValid();
-    if (m_statCount <= 0 || m_belowCount >= m_count)
+    if (D().statCount <= 0 || D().belowCount >= m_count)
         return MEAS_NO_VALUE;
     float first, last;
     FirstAndLast(first, last);
-    return m_falling ? first : last;
+    return D().falling ? first : last;
 }
 
 float CMeasSeries1::GetRange()
 {
     EnsureValid();
-    if (m_statCount <= 0 || m_belowCount >= m_count)
+    if (D().statCount <= 0 || D().belowCount >= m_count)
         return MEAS_NO_VALUE;
     float first, last;
     FirstAndLast(first, last);
-    return m_falling ? first - last : last - first;
+    return D().falling ? first - last : last - first;
 }
 
 float CMeasSeries1::GetMidRange()
 {
     EnsureValid();
-    if (m_statCount <= 0 || m_belowCount >= m_count)
+    if (D().statCount <= 0 || D().belowCount >= m_count)
         return MEAS_NO_VALUE;
     float first, last;
     FirstAndLast(first, last);
@@ -131,14 +131,14 @@ float CMeasSeries1::GetMidRange()
 float CMeasSeries1::GetConfidenceHalfWidth()
 {
     EnsureValid();
-    if (m_statCount < 2)
+    if (D().statCount < 2)
         return MEAS_NO_VALUE;
-    if (m_halfWidth == MEAS_NO_VALUE)
+    if (D().halfWidth == MEAS_NO_VALUE)
     {
-        const float t = StudentTQuantileTwoSided((m_confidence + 5000) * 1e-4f, m_statCount - 1);
-        m_halfWidth = GetEffectiveStdDev() * t / std::sqrt(float(m_statCount));
+        const float t = StudentTQuantileTwoSided((m_confidence + 5000) * 1e-4f, D().statCount - 1);
+        D().halfWidth = GetEffectiveStdDev() * t / std::sqrt(float(D().statCount));
     }
-    return m_halfWidth;
+    return D().halfWidth;
 }
 
 CMeasSeries1::NLimitState CMeasSeries1::ClassifyLimit(float limit) const
@@ -155,29 +155,29 @@ CMeasSeries1::NLimitState CMeasSeries1::ClassifyLimit(float limit) const
 float CMeasSeries1::GetCp()
 {
     EnsureValid();
-    if (m_statCount < 2)
+    if (D().statCount < 2)
         return MEAS_NO_VALUE;
-    if (m_cp != MEAS_NO_VALUE)
-        return m_cp;
+    if (D().cp != MEAS_NO_VALUE)
+        return D().cp;
     const float lower = Limits().GetLower();
     const float upper = Limits().GetUpper();
     if (ClassifyLimit(lower) != limitInside || ClassifyLimit(upper) != limitInside)
         return MEAS_NO_VALUE;
     const float s = GetEffectiveStdDev();
     if (s > 0.0f && s != MEAS_NO_VALUE)
-        m_cp = std::min((upper - lower) / (6.0f * s), kCapabilityClamp);
+        D().cp = std::min((upper - lower) / (6.0f * s), kCapabilityClamp);
     else
-        m_cp = kCapabilityClamp;
-    return m_cp;
+        D().cp = kCapabilityClamp;
+    return D().cp;
 }
 
 float CMeasSeries1::GetCpk()
 {
     EnsureValid();
-    if (m_statCount < 2)
+    if (D().statCount < 2)
         return MEAS_NO_VALUE;
-    if (m_cpk != MEAS_NO_VALUE)
-        return m_cpk;
+    if (D().cpk != MEAS_NO_VALUE)
+        return D().cpk;
     const float lower = Limits().GetLower();
     const float upper = Limits().GetUpper();
     const bool lowerUsable = ClassifyLimit(lower) == limitInside;
@@ -194,10 +194,10 @@ float CMeasSeries1::GetCpk()
         d = mean - lower;
     const float s = GetEffectiveStdDev();
     if (s > 0.0f && s != MEAS_NO_VALUE)
-        m_cpk = std::clamp(d / (3.0f * s), -kCapabilityClamp, kCapabilityClamp);
+        D().cpk = std::clamp(d / (3.0f * s), -kCapabilityClamp, kCapabilityClamp);
     else
-        m_cpk = d > 0.0f ? kCapabilityClamp : -kCapabilityClamp;
-    return m_cpk;
+        D().cpk = d > 0.0f ? kCapabilityClamp : -kCapabilityClamp;
+    return D().cpk;
 }
 
 float CMeasSeries1::GetCpLowerBound()
@@ -206,41 +206,41 @@ float CMeasSeries1::GetCpLowerBound()
     if (cp == MEAS_NO_VALUE || cp == kCapabilityClamp)
         return cp;
     // The quantile is found by root-finding: far dearer than the rest, so it is kept.
-    if (m_cpLower != MEAS_NO_VALUE)
-        return m_cpLower;
+    if (D().cpLower != MEAS_NO_VALUE)
+        return D().cpLower;
     // The lower confidence bound of Cp takes the lower quantile of the chi-square
     // distribution: the quantile whose upper tail is the confidence level.
-    const int df = m_statCount - 1;
+    const int df = D().statCount - 1;
     const float confidence = (m_confidence + 5000) * 1e-4f;
     const float q = ChiSquareUpperQuantile(confidence, df, -m_z);
-    m_cpLower = cp * std::sqrt(q / float(df));
-    return m_cpLower;
+    D().cpLower = cp * std::sqrt(q / float(df));
+    return D().cpLower;
 }
 
 float CMeasSeries1::GetCpkLowerBound()
 {
     EnsureValid();
-    if (m_statCount < 2)
+    if (D().statCount < 2)
         return MEAS_NO_VALUE;
     const float cpk = GetCpk();
     if (cpk == MEAS_NO_VALUE || cpk == kCapabilityClamp || cpk == -kCapabilityClamp)
         return cpk;
-    if (m_cpkLower != MEAS_NO_VALUE)
-        return m_cpkLower;
-    const float n = float(m_statCount);
-    m_cpkLower = cpk - m_z * std::sqrt(cpk * cpk / (2.0f * n - 2.0f) + 1.0f / (9.0f * n));
-    return m_cpkLower;
+    if (D().cpkLower != MEAS_NO_VALUE)
+        return D().cpkLower;
+    const float n = float(D().statCount);
+    D().cpkLower = cpk - m_z * std::sqrt(cpk * cpk / (2.0f * n - 2.0f) + 1.0f / (9.0f * n));
+    return D().cpkLower;
 }
 
 int CMeasSeries1::GetCommonDirection()
 {
     EnsureValid();
-    if (m_commonDirection != kNoCommonDirection)
-        return m_commonDirection;
+    if (D().commonDirection != kNoCommonDirection)
+        return D().commonDirection;
     // The readings that count are the first GetCount(5) of those not excluded, as a walk
     // through the filtered view sees them.
-    const std::vector<uint32_t>& set = ActiveSet();
-    int remaining = m_valuedCount;
+    const uint32_t* set = ActiveSet();
+    int remaining = D().valuedCount;
     int common = 0;
     bool first = true;
     for (int raw = 0; raw < m_count && remaining > 0; ++raw)
@@ -258,14 +258,14 @@ int CMeasSeries1::GetCommonDirection()
         }
         first = false;
     }
-    m_commonDirection = common;
+    D().commonDirection = common;
     return common;
 }
 
 int CMeasSeries1::FindOutlier()
 {
     EnsureValid();
-    const int n = m_statCount;
+    const int n = D().statCount;
     if (n < 5)
         return -1;
     const float mean = GetMean();
@@ -274,18 +274,18 @@ int CMeasSeries1::FindOutlier()
         return -1;
     const float dmax = GetMax() - mean;
     const float dmin = mean - GetMin();
-    const int firstPos = m_belowCount;
-    const int lastPos = m_belowCount + n - 1;
+    const int firstPos = D().belowCount;
+    const int lastPos = D().belowCount + n - 1;
     int position;
     float g;
     if (dmax > dmin)
     {
-        position = m_falling ? firstPos : lastPos;
+        position = D().falling ? firstPos : lastPos;
         g = dmax / s;
     }
     else
     {
-        position = m_falling ? lastPos : firstPos;
+        position = D().falling ? lastPos : firstPos;
         g = dmin / s;
     }
     float critical;
@@ -299,7 +299,7 @@ int CMeasSeries1::FindOutlier()
         const float t = StudentTUpperQuantile(0.05f / (2.0f * fn), n - 2);
         critical = (fn - 1.0f) * t / std::sqrt(fn * (t * t + fn - 2.0f));
     }
-    return g > critical ? int(m_sorted[position]) : -1;
+    return g > critical ? int(D().sorted[position]) : -1;
 }
 
 int CMeasSeries1::CheckReadingLimits(int index, int mask)
@@ -308,7 +308,7 @@ int CMeasSeries1::CheckReadingLimits(int index, int mask)
     if (raw < 0)
         return 0;
     EnsureValid();
-    const float v = m_converted[raw];
+    const float v = D().converted[raw];
     // A reading without a value is neither inside nor outside the limits.
     if (v == MEAS_NO_VALUE)
         return 0;
@@ -325,7 +325,7 @@ int CMeasSeries1::CheckReadingLimits(int index, int mask)
             if (h != MEAS_NO_VALUE && rounded > v - h)
                 return -1;
         }
-        else if (m_native[raw] < Limits().GetLowerNative())
+        else if (D().native[raw] < Limits().GetLowerNative())
         {
             return -2;
         }
@@ -341,7 +341,7 @@ int CMeasSeries1::CheckReadingLimits(int index, int mask)
         if (h != MEAS_NO_VALUE && v + h > rounded)
             return 1;
     }
-    else if (m_native[raw] > Limits().GetUpperNative())
+    else if (D().native[raw] > Limits().GetUpperNative())
     {
         return 2;
     }
@@ -408,7 +408,7 @@ float CMeasSeries1::SetConfidenceLevel(float percent)
     if (m_new)
         m_orig.confidence = stored;
     m_z = NormalUpperQuantile((5000 - stored) * 1e-4f);
-    m_halfWidth = m_cpLower = m_cpkLower = MEAS_NO_VALUE;
+    D().halfWidth = D().cpLower = D().cpkLower = MEAS_NO_VALUE;
     MarkModified();
     return previous;
 }
@@ -424,13 +424,13 @@ bool CMeasSeries1::SetCompletionRule(int type, int count)
     case 1:
         if (count < 0 || count > MEAS_DEFAULT_CAPACITY)
             return false;
-        m_completionCount = count;
+        m_completionCount = int16_t(count);
         m_completionRule = count == 0 ? 0 : 1;
         return true;
     case 2:
     case 3:
-        m_completionRule = type;
-        m_completionCount = count >= 2 && count <= MEAS_DEFAULT_CAPACITY ? count : 3;
+        m_completionRule = int16_t(type);
+        m_completionCount = int16_t(count >= 2 && count <= MEAS_DEFAULT_CAPACITY ? count : 3);
         return true;
     default:
         return false;
@@ -442,7 +442,7 @@ bool CMeasSeries1::IsComplete()
     if (m_completionRule == 0)
         return false;
     EnsureValid();
-    if (m_valuedCount < m_completionCount)
+    if (D().valuedCount < m_completionCount)
         return false;
     switch (m_completionRule)
     {

@@ -539,3 +539,77 @@ TEST(MeasSeries1Block, LimitsOfAReadSeriesAreTheStoredOnesWhateverComesFirst)
     EXPECT_EQ(r->GetLowerLimitNative(), reference->GetLowerLimitNative());
     EXPECT_EQ(r->GetUpperLimitNative(), reference->GetUpperLimitNative());
 }
+
+// A copy of a series read from a block writes that block again, whatever of the rarer
+// parts it holds: settings kept for a conversion this computer lacks, a custom material
+// with its own record, a comment and attachments, originals that differ from the current
+// settings.
+TEST(MeasSeries1Block, CopyOfAReadSeriesWritesTheSameBlock)
+{
+    AddStandardRecords();
+    const std::vector<std::pair<const char*, std::function<std::vector<uint8_t>()>>> cases = {
+        {"kept settings",
+         []
+         {
+             auto s = NewSeries(kProbeD, kHRC);
+             EXPECT_TRUE(s->SetLimits(30.0f, 50.0f, -1));
+             s->AddReading(600.0f, 600.0f, 0, -1);
+             std::vector<uint8_t> block = WriteBlock(*s);
+             block[27] = 3; // HRB: no record on this computer
+             return block;
+         }},
+        {"custom material and record",
+         []
+         {
+             const auto record = LinearRecord(kProbeD, kHV, 0, 0, 1, 300.0f, 900.0f, -220.0f, 2.0f,
+                                              QStringLiteral("<Alloy5>"));
+             auto s = std::make_unique<CMeasSeries1>(10);
+             s->Clear();
+             s->SetProbeId(SProbeId(kProbeD, nullptr, -1));
+             {
+                 CConvTable::Guard lock(CConvTable::Instance());
+                 s->GetConvEnumerator().SetPrivateRecord(record.data(), record.size());
+             }
+             SMaterial custom;
+             custom.SetCustom(QStringLiteral("<Alloy5>"), 0);
+             EXPECT_TRUE(s->SetConversion(STargetScale(kHV, 1, 0), custom));
+             s->AddReading(500.0f, 500.0f, 0, -1);
+             return WriteBlock(*s);
+         }},
+        {"comment and attachments",
+         [] { return HandBlock({400.0f, 500.0f, 600.0f}, {u'a', u'b', 0}, {{1, 2, 3}, {}, {4}}); }},
+        {"changed after measuring",
+         []
+         {
+             auto s = NewSeries(kProbeD, kHRC);
+             s->AddReading(600.0f, 600.0f, 0, -1);
+             s->AddReading(620.0f, 620.0f, 0, -1);
+             s->CommitNew();
+             EXPECT_TRUE(s->SetResolution(2, 1));
+             EXPECT_TRUE(s->SetLimits(35.0f, 45.0f, -1));
+             s->SetConfidenceLevel(99.0f);
+             s->SetComment(QStringLiteral("changed"));
+             return WriteBlock(*s);
+         }},
+    };
+    for (const auto& [name, build] : cases)
+    {
+        SCOPED_TRACE(name);
+        const std::vector<uint8_t> block = build();
+        auto read = ReadBlock(block);
+        ASSERT_TRUE(read);
+        const std::vector<uint8_t> written = WriteBlock(*read);
+        CMeasSeries1 copy(*read);
+        EXPECT_EQ(WriteBlock(copy), written);
+        EXPECT_EQ(copy.GetComment(), read->GetComment());
+        EXPECT_TRUE(copy.GetMaterial().IsEqual(read->GetMaterial()));
+        EXPECT_EQ(copy.GetMean(), read->GetMean());
+        SSeriesSettings a;
+        SSeriesSettings b;
+        ASSERT_TRUE(read->GetOriginalSettings(a));
+        ASSERT_TRUE(copy.GetOriginalSettings(b));
+        EXPECT_TRUE(a.material.IsEqual(b.material));
+        EXPECT_EQ(a.decimals, b.decimals);
+        EXPECT_EQ(a.confidenceLevel, b.confidenceLevel);
+    }
+}
