@@ -403,11 +403,11 @@ TEST(MeasSeries1Block, BlockWithoutItsConversionStillLoadsAndWritesBack)
     EXPECT_EQ(again[27], kHRC);
 }
 
-TEST(MeasSeries1Block, CustomConversionTravelsAsASingleRecordFile)
+// A series of the D probe converted to HV through a record of its own, named <name>,
+// with one reading of 500.
+static std::unique_ptr<CMeasSeries1> SeriesWithOwnRecord(const std::vector<uint8_t>& record,
+                                                         const QString& name)
 {
-    AddStandardRecords();
-    const auto record =
-        LinearRecord(kProbeD, kHV, 0, 0, 1, 300.0f, 900.0f, -220.0f, 2.0f, QStringLiteral("<Alloy3>"));
     auto s = std::make_unique<CMeasSeries1>(10);
     s->Clear();
     s->SetProbeId(SProbeId(kProbeD, nullptr, -1));
@@ -416,9 +416,18 @@ TEST(MeasSeries1Block, CustomConversionTravelsAsASingleRecordFile)
         s->GetConvEnumerator().SetPrivateRecord(record.data(), record.size());
     }
     SMaterial custom;
-    custom.SetCustom(QStringLiteral("<Alloy3>"), 0);
-    ASSERT_TRUE(s->SetConversion(STargetScale(kHV, 1, 0), custom));
+    custom.SetCustom(name, 0);
+    EXPECT_TRUE(s->SetConversion(STargetScale(kHV, 1, 0), custom));
     s->AddReading(500.0f, 500.0f, 0, -1);
+    return s;
+}
+
+TEST(MeasSeries1Block, CustomConversionTravelsAsASingleRecordFile)
+{
+    AddStandardRecords();
+    const auto record =
+        LinearRecord(kProbeD, kHV, 0, 0, 1, 300.0f, 900.0f, -220.0f, 2.0f, QStringLiteral("<Alloy3>"));
+    auto s = SeriesWithOwnRecord(record, QStringLiteral("<Alloy3>"));
     QString name;
     ASSERT_TRUE(s->GetCustomConversionFileName(false, name));
     EXPECT_EQ(name, QStringLiteral("Alloy3_D_HV.cnv"));
@@ -563,18 +572,7 @@ TEST(MeasSeries1Block, CopyOfAReadSeriesWritesTheSameBlock)
          {
              const auto record = LinearRecord(kProbeD, kHV, 0, 0, 1, 300.0f, 900.0f, -220.0f, 2.0f,
                                               QStringLiteral("<Alloy5>"));
-             auto s = std::make_unique<CMeasSeries1>(10);
-             s->Clear();
-             s->SetProbeId(SProbeId(kProbeD, nullptr, -1));
-             {
-                 CConvTable::Guard lock(CConvTable::Instance());
-                 s->GetConvEnumerator().SetPrivateRecord(record.data(), record.size());
-             }
-             SMaterial custom;
-             custom.SetCustom(QStringLiteral("<Alloy5>"), 0);
-             EXPECT_TRUE(s->SetConversion(STargetScale(kHV, 1, 0), custom));
-             s->AddReading(500.0f, 500.0f, 0, -1);
-             return WriteBlock(*s);
+             return WriteBlock(*SeriesWithOwnRecord(record, QStringLiteral("<Alloy5>")));
          }},
         {"comment and attachments",
          [] { return HandBlock({400.0f, 500.0f, 600.0f}, {u'a', u'b', 0}, {{1, 2, 3}, {}, {4}}); }},
