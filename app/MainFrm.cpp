@@ -171,8 +171,10 @@ CMainFrame::~CMainFrame()
     // The sampling thread ends before the tester goes and the panes leave the document.
     StopLiveMeasurement();
     m_keepAliveTimer->stop();
-    // Tester connections: both testers end their remote connections.
+    // Tester connections: both testers end their remote connections (the portable
+    // tester's request gets a short while, then is cut short).
     CVeskoraConnection::Instance().Disconnect();
+    CVeskoraConnection::Instance().FinishDisconnect();
     CVeskamonConnection::Instance().Disconnect();
     m_updateTimer->stop();
     RemoveNewVersionMenu();
@@ -724,6 +726,7 @@ void CMainFrame::OnUpgradeDevice()
     // The tool talks to the testers itself: live sampling ends, both links close.
     EndLiveMode();
     CVeskoraConnection::Instance().Disconnect();
+    CVeskoraConnection::Instance().FinishDisconnect();
     CVeskamonConnection::Instance().Disconnect();
     m_newestDeviceOs = CVersion();
     m_newestDeviceApp = CVersion();

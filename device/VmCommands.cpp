@@ -176,8 +176,9 @@ void CVmCommands::NoteShortTransfer(uint64_t elapsedMs)
         NoteStatus(NLinkStatus::aborted);
     else if (error == Err::HandleEof && haveTimeouts && readMs != StreamIO::STREAM_WAIT_FOREVER &&
              elapsedMs * 2 < readMs)
-        // A port records a read that timed out as end of data too; end of data long
-        // before the time-out is a link that ended (a hang-up, a closed connection).
+        // Sockets and serial lines record a quiet line as a time-out and a link that
+        // ended as end of data; a USB pipe records a read that timed out as end of data
+        // too, so end of data counts as a lost link only long before the time-out.
         NoteStatus(NLinkStatus::lost);
     else if (error == Err::HandleEof || error == Err::Timeout || error == 0)
         NoteStatus(NLinkStatus::noAnswer);

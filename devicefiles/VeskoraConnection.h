@@ -3,6 +3,9 @@
 #include <QPointer>
 #include <QString>
 
+#include "platform/core/CancelToken.h"
+#include "platform/core/WorkerThread.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -31,7 +34,8 @@ class CIoStream;
 // transfer (TesterTransfer.h), which the device serves with the transfer's cancel for as
 // long as it holds the lock (TransferCancel.h); the periodic keep-alive (OnKeepAliveTimer)
 // talks to the tester from a worker thread of its own; so a tester that has gone silent
-// never freezes the window. Connect, Disconnect and the rest are called on the UI thread.
+// never freezes the window; nor does the end-of-connection request of Disconnect, which
+// runs on a thread of its own. Connect, Disconnect and the rest are called on the UI thread.
 // The device is taken and dropped under the lock, on the UI thread, except that the alive
 // check drops a device that refuses it. A keep-alive that fails drops the tester and tells
 // the user.
@@ -58,9 +62,14 @@ public:
     void OnKeepAliveTimer();
     // A keep-alive request of the timer is under way.
     bool IsKeepAliveRunning() const;
-    // Ends the remote connection, deletes the device and stops the firmware check and the
-    // keep-alive worker.
+    // Stops the firmware check and the keep-alive worker and lets the device go: its
+    // end-of-connection request runs on a thread of its own, which then deletes the
+    // device, so a silent tester never holds up the window. Nothing is held afterwards.
     void Disconnect();
+    // Waits a short while for the end-of-connection request of a device that Disconnect
+    // let go, then cuts it short: the tester's link is closed on return. For whatever
+    // needs the port next (a new connection, the upgrade tool) and for the window's close.
+    void FinishDisconnect();
     // The same for a tester that is known to be gone: it is not told, as it cannot answer.
     void DropLostDevice();
     // Where the firmware check posts the newest versions, and with which messages; the
@@ -105,6 +114,7 @@ private:
     // Takes a device, or none, in place of the held one; the old one is given back.
     std::unique_ptr<Device::CVmDevice> Exchange(std::unique_ptr<Device::CVmDevice> device);
     void StopKeepAlive();
+    void ReleaseInBackground(std::unique_ptr<Device::CVmDevice> device);
     void OnKeepAliveDone(uint64_t generation, bool ok);
     template <typename Call> bool WithDevice(Call call);
 
@@ -116,6 +126,9 @@ private:
     uint64_t m_generation = 0;
     std::unique_ptr<CFirmwareUpdateCheck> m_firmwareCheck;
     std::unique_ptr<CKeepAliveWorker> m_keepAlive;
+    // The end-of-connection request of the device Disconnect let go, and its cancel.
+    std::unique_ptr<Platform::WorkerThread> m_release;
+    Platform::CancelToken m_releaseCancel;
     // Receives the keep-alive answers on the UI thread; lives as long as the connection.
     std::unique_ptr<QObject> m_context;
     QPointer<QObject> m_notifyWindow;

@@ -295,7 +295,7 @@ bool CFileStream::CancelPending()
     return false;
 }
 
-bool CFileStream::WaitReady(short events, uint64_t deadlineMs)
+CFileStream::NWait CFileStream::WaitReady(short events, uint64_t deadlineMs)
 {
     for (;;)
     {
@@ -304,7 +304,7 @@ bool CFileStream::WaitReady(short events, uint64_t deadlineMs)
         {
             const uint64_t now = Platform::MonotonicMs();
             if (now >= deadlineMs)
-                return false;
+                return NWait::timedOut;
             timeout = static_cast<int>(std::min<uint64_t>(deadlineMs - now, 0x7FFFFFFF));
         }
         // With a cancel hook the wait goes in slices, so a cancel ends it soon.
@@ -324,20 +324,20 @@ bool CFileStream::WaitReady(short events, uint64_t deadlineMs)
             if (CancelRequested())
             {
                 m_hookCancelled = true;
-                return false;
+                return NWait::cancelled;
             }
             if (sliced)
                 continue;
-            return false;
+            return NWait::timedOut;
         }
         if ((fds[1].revents & POLLIN) && m_cancel->TryConsume())
-            return false;
+            return NWait::cancelled;
         if (fds[0].revents != 0)
-            return true; // ready, or an error that the next call reports
+            return NWait::ready; // ready, a hang-up or an error that the next call reports
     }
 }
 
-uint32_t CFileStream::ReadTerminal(uint8_t* buffer, uint32_t n)
+uint32_t CFileStream::ReadTerminal(uint8_t* buffer, uint32_t n, bool& timedOut)
 {
     // A cancel that came before this transfer began has nothing to cancel.
     m_cancel->Reset();
@@ -353,13 +353,16 @@ uint32_t CFileStream::ReadTerminal(uint8_t* buffer, uint32_t n)
             continue;
         }
         if (r == 0)
-            break; // hang-up
+            break; // hang-up: the other end is gone
         if (errno == EINTR)
             continue;
         if (errno != EAGAIN)
             Raise(LastError());
-        if (!WaitReady(POLLIN, deadline))
-            break;
+        const NWait wait = WaitReady(POLLIN, deadline);
+        if (wait == NWait::ready)
+            continue;
+        timedOut = wait == NWait::timedOut;
+        break;
     }
     return got;
 }
@@ -382,7 +385,7 @@ uint32_t CFileStream::WriteTerminal(const uint8_t* data, uint32_t n)
             continue;
         if (r < 0 && errno != EAGAIN)
             Raise(LastError());
-        if (!WaitReady(POLLOUT, deadline))
+        if (WaitReady(POLLOUT, deadline) != NWait::ready)
             break;
     }
     return done;
@@ -398,9 +401,10 @@ uint32_t CFileStream::Read(void* buffer, uint32_t n)
         return 0;
     uint32_t got;
     m_hookCancelled = false;
+    bool timedOut = false;
     if (IsTerminal())
     {
-        got = ReadTerminal(static_cast<uint8_t*>(buffer), n);
+        got = ReadTerminal(static_cast<uint8_t*>(buffer), n, timedOut);
     }
     else
     {
@@ -412,10 +416,12 @@ uint32_t CFileStream::Read(void* buffer, uint32_t n)
             Raise(LastError());
         got = static_cast<uint32_t>(r);
     }
+    // A line that stayed quiet until the read's time-out is still there; only a hang-up
+    // (or CancelPending, which cuts the transfer as a closed link would) is end of data.
     if (m_hookCancelled)
         SetError(Err::OperationAborted);
     else if (got == 0)
-        SetError(Err::HandleEof);
+        SetError(timedOut ? Err::Timeout : Err::HandleEof);
     return got;
 }
 

@@ -12,7 +12,10 @@ namespace StreamIO
 {
 
 // A stream on a path of the local file system: disk files, and device nodes such as
-// terminals, for which the time-out and cancel operations act on the port.
+// terminals, for which the time-out and cancel operations act on the port. A terminal
+// read that gets nothing records a time-out (1460) when the line stayed quiet until its
+// deadline, and end of data (38) when the line hung up (the other end went away) or
+// CancelPending cut the wait.
 //
 // Sharing follows the open flags among the streams of this process: an open that the
 // flags of a stream already open on the same file do not allow fails with 32 before the
@@ -56,13 +59,21 @@ private:
         uint32_t writeConstant = 0;
     };
 
+    // How a wait on a terminal ended.
+    enum class NWait
+    {
+        ready,     // the descriptor is ready, hung up or failed: the next call tells
+        timedOut,  // the deadline passed
+        cancelled, // CancelPending woke it, or the cancel hook said so (m_hookCancelled)
+    };
+
     void RequireOpen();
-    uint32_t ReadTerminal(uint8_t* buffer, uint32_t n);
+    // timedOut is set when the read ended at its deadline rather than on a hang-up or a
+    // cancel.
+    uint32_t ReadTerminal(uint8_t* buffer, uint32_t n, bool& timedOut);
     uint32_t WriteTerminal(const uint8_t* data, uint32_t n);
-    // Waits until the descriptor is ready for events or the deadline (0 = none) passes;
-    // false at the deadline, when CancelPending woke the wait, or when the cancel hook
-    // said so (then m_hookCancelled is set).
-    bool WaitReady(short events, uint64_t deadlineMs);
+    // Waits until the descriptor is ready for events or the deadline (0 = none) passes.
+    NWait WaitReady(short events, uint64_t deadlineMs);
     // Pushes written data to the device (disk or line); 0 or the error code.
     uint32_t SyncDescriptor();
     // Closes the descriptor and leaves the share list; the errno of close() or 0.

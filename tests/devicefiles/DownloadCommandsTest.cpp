@@ -326,10 +326,10 @@ TEST_P(DownloadOverLink, CancelDuringASlowReplyEndsTheBatchAtOnce)
 
 // One reply later than its time-out fails that file alone; the tester answers the next
 // request, so the batch goes on and every other file arrives.
-TEST_F(DownloadTest, AReplyPastItsTimeOutFailsThatFileAlone)
+TEST_P(DownloadOverLink, AReplyPastItsTimeOutFailsThatFileAlone)
 {
     sim.RemovePath(kCnvRoot);
-    Serve(Link::tcp);
+    Serve(GetParam());
     QueueSiteDownload(
         [](Sim::Faults& f)
         {
@@ -344,6 +344,9 @@ TEST_F(DownloadTest, AReplyPastItsTimeOutFailsThatFileAlone)
     ASSERT_NE(site, nullptr);
     EXPECT_EQ(DocTest::SeriesNames(*site), (QStringList{"F1", "F3"}));
     EXPECT_EQ(SeriesBytes(*site, 1), f3);
+    // A tester that answers late is still there: the file is not asked for again as
+    // after a lost link.
+    EXPECT_EQ(Loaded(kVsmRoot).count(QStringLiteral("\\Persistent Storage\\vsm\\Site.DIR\\F2.vsm")), 1);
     EXPECT_NE(CVeskoraConnection::Instance().GetDevice(), nullptr);
 }
 

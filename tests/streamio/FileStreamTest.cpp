@@ -16,6 +16,7 @@
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 using namespace StreamIO;
 
@@ -276,12 +277,35 @@ TEST_F(TerminalTest, TimeoutsMapAndAShortReadEndsAtTheDeadline)
     EXPECT_EQ(port.GetError(), 0u) << "some bytes came: no end of data";
     EXPECT_EQ(QByteArray(buffer, 2), QByteArray("ab"));
     EXPECT_EQ(port.Read(buffer, 4), 0u);
-    EXPECT_EQ(port.GetError(), Err::HandleEof);
+    EXPECT_EQ(port.GetError(), Err::Timeout) << "a quiet line is still there";
+    EXPECT_TRUE(port.IsEndOrTimeout());
 
     EXPECT_EQ(port.Write("xyz", 3), 3u);
     char echo[3];
     ASSERT_EQ(::read(master, echo, 3), 3);
     EXPECT_EQ(QByteArray(echo, 3), QByteArray("xyz"));
+}
+
+// The other end goes away (a cable pulled, a tester switched off) while a read waits:
+// the read ends at once with end of data, which a caller tells from a quiet line.
+TEST_F(TerminalTest, AHangUpEndsAWaitingReadWithEndOfData)
+{
+    CFileStream port(path, STREAM_READ | STREAM_WRITE);
+    ASSERT_TRUE(port.SetTimeouts(5000, 100));
+    ASSERT_EQ(::write(master, "a", 1), 1);
+    std::thread hangUp(
+        [&]
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            ::close(std::exchange(master, -1));
+        });
+    char buffer[4];
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(port.Read(buffer, 4), 1u) << "what came before the hang-up";
+    EXPECT_EQ(port.Read(buffer, 4), 0u);
+    EXPECT_EQ(port.GetError(), Err::HandleEof);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
+    hangUp.join();
 }
 
 TEST_F(TerminalTest, CancelPendingEndsAReadThatWaitsWithoutLimit)

@@ -29,6 +29,7 @@ PtyPair::PtyPair()
         return;
     }
     m_slavePath = QString::fromLocal8Bit(name);
+    m_slaveHold = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     // The master side must pass bytes through untouched, as a cable does.
     termios t{};
     if (::tcgetattr(m_master, &t) == 0)
@@ -45,6 +46,8 @@ PtyPair::~PtyPair()
         Platform::SettingsStore::Instance().DeleteValue(QString::fromLatin1(Platform::kPortsSettingsKey),
                                                         QStringLiteral("COM%1").arg(m_mappedCom));
     CloseMaster();
+    if (m_slaveHold >= 0)
+        ::close(m_slaveHold);
 }
 
 void PtyPair::MapToCom(uint32_t comNumber)

@@ -30,6 +30,10 @@ public:
 
 private:
     int m_master = -1;
+    // Held for the pair's life: while any slave descriptor is open the kernel keeps the
+    // terminal's number, so after a hang-up the program's port name cannot come to name
+    // a pseudo-terminal of another process (a parallel test's simulator would answer).
+    int m_slaveHold = -1;
     QString m_slavePath;
     uint32_t m_mappedCom = 0;
 };
