@@ -91,6 +91,16 @@ uint32_t StandardCnvProblemText(NCnvProblem problem)
     }
     return 1196;
 }
+
+// Both testers are told that their connections end; each request gets a short while, then
+// is cut short, so the ports are free on return.
+void CloseTesterLinks()
+{
+    CVeskoraConnection::Instance().Disconnect();
+    CVeskoraConnection::Instance().FinishDisconnect();
+    CVeskamonConnection::Instance().Disconnect();
+    CVeskamonConnection::Instance().FinishDisconnect();
+}
 } // namespace
 
 
@@ -171,11 +181,7 @@ CMainFrame::~CMainFrame()
     // The sampling thread ends before the tester goes and the panes leave the document.
     StopLiveMeasurement();
     m_keepAliveTimer->stop();
-    // Tester connections: both testers end their remote connections (the portable
-    // tester's request gets a short while, then is cut short).
-    CVeskoraConnection::Instance().Disconnect();
-    CVeskoraConnection::Instance().FinishDisconnect();
-    CVeskamonConnection::Instance().Disconnect();
+    CloseTesterLinks();
     m_updateTimer->stop();
     RemoveNewVersionMenu();
     // The panes leave the document's views before the document goes.
@@ -725,9 +731,7 @@ void CMainFrame::OnUpgradeDevice()
     }
     // The tool talks to the testers itself: live sampling ends, both links close.
     EndLiveMode();
-    CVeskoraConnection::Instance().Disconnect();
-    CVeskoraConnection::Instance().FinishDisconnect();
-    CVeskamonConnection::Instance().Disconnect();
+    CloseTesterLinks();
     m_newestDeviceOs = CVersion();
     m_newestDeviceApp = CVersion();
     UpdateNewVersionMenu();

@@ -19,8 +19,10 @@ CVeskamonConnection::~CVeskamonConnection()
 
 bool CVeskamonConnection::Connect()
 {
+    // The port of a tester let go a moment ago is free before the wizard looks at it.
+    FinishDisconnect();
     if (m_device && !TesterConnection::IsDeviceAlive(m_device))
-        Disconnect();
+        TesterConnection::DropDevice(m_device);
     if (m_device)
         return true;
     m_device = TesterConnection::RunWizard(QStringLiteral("\\ConnWizard\\Veskamon\\"), QString(),
@@ -30,5 +32,10 @@ bool CVeskamonConnection::Connect()
 
 void CVeskamonConnection::Disconnect()
 {
-    TesterConnection::DropDevice(m_device);
+    m_release.Start(std::move(m_device));
+}
+
+void CVeskamonConnection::FinishDisconnect()
+{
+    m_release.Finish();
 }

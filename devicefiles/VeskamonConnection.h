@@ -1,4 +1,6 @@
 #pragma once
+#include "devicefiles/DeviceRelease.h"
+
 #include <memory>
 
 namespace Device
@@ -19,8 +21,11 @@ public:
 
     // True when a device is held on return.
     bool Connect();
-    // Ends the remote connection and deletes the device.
+    // Lets the device go: its end-of-connection request runs on a thread of its own, which
+    // then deletes the device. Nothing is held afterwards.
     void Disconnect();
+    // Waits a short while for that request, then cuts it short (see CDeviceRelease).
+    void FinishDisconnect();
     Device::CVmDevice* GetDevice() const { return m_device.get(); }
 
 private:
@@ -28,4 +33,5 @@ private:
     ~CVeskamonConnection();
 
     std::unique_ptr<Device::CVmDevice> m_device;
+    CDeviceRelease m_release;
 };

@@ -3,6 +3,7 @@
 #include "device/DeviceTypes.h"
 #include "device/VmDevice.h"
 #include "devicefiles/DevSelectSheet.h"
+#include "devicefiles/DeviceRelease.h"
 #include "devicefiles/KeepAliveWorker.h"
 #include "devicefiles/TesterTransfer.h"
 #include "devicefiles/TransferCancel.h"
@@ -21,12 +22,6 @@ constexpr uint32_t kKeepAliveMs = 30000;
 // Longer than the keep-alive's own answer time-out (4000 ms), so a request under way ends
 // by itself rather than being let go.
 constexpr uint32_t kKeepAliveStopWaitMs = 5000;
-// How long a new connection or the window's close lets a tester that Disconnect let go
-// answer its end-of-connection request before the request is cut short; a tester that
-// answers does so in a few milliseconds.
-constexpr uint32_t kReleaseGraceMs = 1000;
-// A cut request ends within the device's cancel reaction; this bounds the join.
-constexpr uint32_t kReleaseCutWaitMs = 1000;
 } // namespace
 
 namespace
@@ -127,11 +122,6 @@ CVeskoraConnection::~CVeskoraConnection()
     // main window, and a stream layer that is already closed must not be touched.
     m_keepAlive.reset();
     m_firmwareCheck.reset();
-    if (m_release)
-    {
-        m_releaseCancel.Cancel();
-        m_release->Stop(kReleaseCutWaitMs); // a request that did not end is let go
-    }
     (void)m_device.release();
 }
 
@@ -303,34 +293,12 @@ void CVeskoraConnection::Disconnect()
         m_firmwareCheck->Stop();
         m_firmwareCheck.reset();
     }
-    if (device)
-        ReleaseInBackground(std::move(device));
-}
-
-void CVeskoraConnection::ReleaseInBackground(std::unique_ptr<Device::CVmDevice> device)
-{
-    FinishDisconnect(); // one release at a time
-    m_releaseCancel = Platform::CancelToken::Create();
-    // The request's waits end when the token fires; the device is the thread's alone.
-    device->SetCancelToken(m_releaseCancel);
-    auto owned = std::make_shared<std::unique_ptr<Device::CVmDevice>>(std::move(device));
-    m_release = std::make_unique<Platform::WorkerThread>();
-    if (!m_release->Start([owned](Platform::WorkerState&) { TesterConnection::DropDevice(*owned); }))
-    {
-        m_release.reset();
-        owned->reset(); // no thread: the tester is not told, the link closes all the same
-    }
+    m_release.Start(std::move(device));
 }
 
 void CVeskoraConnection::FinishDisconnect()
 {
-    if (!m_release)
-        return;
-    if (!m_release->State()->finished.Wait(kReleaseGraceMs))
-        m_releaseCancel.Cancel();
-    // A request that does not end even then is let go; it owns the device.
-    m_release->Stop(kReleaseCutWaitMs);
-    m_release.reset();
+    m_release.Finish();
 }
 
 void CVeskoraConnection::DropLostDevice()

@@ -3,8 +3,7 @@
 #include <QPointer>
 #include <QString>
 
-#include "platform/core/CancelToken.h"
-#include "platform/core/WorkerThread.h"
+#include "devicefiles/DeviceRelease.h"
 
 #include <cstdint>
 #include <functional>
@@ -114,7 +113,6 @@ private:
     // Takes a device, or none, in place of the held one; the old one is given back.
     std::unique_ptr<Device::CVmDevice> Exchange(std::unique_ptr<Device::CVmDevice> device);
     void StopKeepAlive();
-    void ReleaseInBackground(std::unique_ptr<Device::CVmDevice> device);
     void OnKeepAliveDone(uint64_t generation, bool ok);
     template <typename Call> bool WithDevice(Call call);
 
@@ -126,9 +124,8 @@ private:
     uint64_t m_generation = 0;
     std::unique_ptr<CFirmwareUpdateCheck> m_firmwareCheck;
     std::unique_ptr<CKeepAliveWorker> m_keepAlive;
-    // The end-of-connection request of the device Disconnect let go, and its cancel.
-    std::unique_ptr<Platform::WorkerThread> m_release;
-    Platform::CancelToken m_releaseCancel;
+    // The end-of-connection request of the device Disconnect let go.
+    CDeviceRelease m_release;
     // Receives the keep-alive answers on the UI thread; lives as long as the connection.
     std::unique_ptr<QObject> m_context;
     QPointer<QObject> m_notifyWindow;
