@@ -99,14 +99,20 @@ public:
 
     ~CurlCore()
     {
-        if (m_abort && m_abortId)
-            m_abort->Unsubscribe(m_abortId);
         Detach();
         if (m_easy)
             curl_easy_cleanup(m_easy);
-        // Closes the cached control connection; the goodbye waits at most the reply time.
+        // Closes the cached control connection; the goodbye waits at most the reply time,
+        // unless an abort comes meanwhile: the subscription stays until the multi handle
+        // is gone, and a cancel from now on only shuts the sockets down.
+        {
+            std::lock_guard guard(m_socketLock);
+            m_closing = true;
+        }
         if (m_multi)
             curl_multi_cleanup(m_multi);
+        if (m_abort && m_abortId)
+            m_abort->Unsubscribe(m_abortId); // no cancel runs once this returns
         if (m_quote)
             curl_slist_free_all(m_quote);
     }
@@ -120,13 +126,13 @@ public:
     // the goodbye that closing a cached connection would wait for.
     void Cancel()
     {
-        {
-            std::lock_guard guard(m_socketLock);
-            m_cancelled = true;
-            for (const curl_socket_t fd : m_sockets)
-                ::shutdown(fd, SHUT_RDWR);
-        }
-        curl_multi_wakeup(m_multi);
+        std::lock_guard guard(m_socketLock);
+        m_cancelled = true;
+        for (const curl_socket_t fd : m_sockets)
+            ::shutdown(fd, SHUT_RDWR);
+        // While the handle closes, nobody polls it; it must not be touched then.
+        if (!m_closing)
+            curl_multi_wakeup(m_multi);
     }
 
     // The URL of the current folder, or of a file in it; segments are percent-encoded, so
@@ -402,6 +408,7 @@ private:
     std::atomic<bool> m_cancelled{false};
     std::mutex m_socketLock;
     std::set<curl_socket_t> m_sockets;
+    bool m_closing = false; // under m_socketLock: the destructor closes the multi handle
     char m_errorBuffer[CURL_ERROR_SIZE] = {};
     QString m_lastError;
     QByteArray m_received;

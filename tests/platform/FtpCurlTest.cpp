@@ -333,4 +333,19 @@ TEST(FtpCurl, AnAbortEndsAConnectAndTheGoodbyeToASilentServerAtOnce)
     connection.reset();
     EXPECT_LT(timer.elapsed(), kSlackMs);
     server.Resume();
+
+    // The abort comes while the goodbye already waits (the work closes its connection just
+    // as the user quits): that wait ends too.
+    auto third = std::make_shared<FtpAbort>();
+    ASSERT_EQ(backend->Connect(server.Address(), kUser, kPassword, connection, text, third), Err::Success)
+        << text.toStdString();
+    ASSERT_EQ(connection->CurrentFolder(folder), Err::Success);
+    server.Pause();
+    timer.restart();
+    std::thread closer([&] { connection.reset(); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    third->Abort();
+    closer.join();
+    EXPECT_LT(timer.elapsed(), 200 + kSlackMs);
+    server.Resume();
 }
