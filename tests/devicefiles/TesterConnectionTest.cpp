@@ -146,6 +146,29 @@ protected:
         return frame->OnUpdateCmdMsg(Cmd::ID_DISCONNECT, ui) && ui.enabled;
     }
 
+    // Connects, lets the firmware check and the first keep-alive end, then silences the
+    // tester: on return the timer's next keep-alive request has reached it and waits for
+    // an answer that does not come.
+    void ConnectThenSilenceTheTesterDuringAKeepAlive()
+    {
+        const auto keepAliveArrived = [&]
+        {
+            for (const QByteArray& frame : sim.Engine().BinaryFrames())
+                if (frame.size() >= 3 && uint8_t(frame[1]) == 0xF4 && uint8_t(frame[2]) == 0x10)
+                    return true;
+            return false;
+        };
+        StoreWizardSettings(kProgramKey);
+        CVeskoraConnection& connection = CVeskoraConnection::Instance();
+        QueueWizard(true);
+        ASSERT_TRUE(connection.Connect());
+        ASSERT_TRUE(connection.FirmwareCheck()->WaitFinished(kDeadlineMs));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !connection.IsKeepAliveRunning(); }, kDeadlineMs));
+        sim.Engine().ClearLog();
+        sim.Engine().UpdateFaults([](Sim::Faults& f) { f.replyDelayMs = 60000; });
+        ASSERT_TRUE(QTest::qWaitFor(keepAliveArrived, kDeadlineMs));
+    }
+
     AppEnvironment env;
     FtpTestServer ftp;
     MessageBoxRecorder boxes;
@@ -248,24 +271,9 @@ TEST_F(TesterConnectionTest, SilentTesterIsDroppedAndACancelledWizardLeavesNoDev
 // dropped and the user told.
 TEST_F(TesterConnectionTest, KeepAliveToASilentTesterRunsOffTheUiThreadThenDropsIt)
 {
-    StoreWizardSettings(kProgramKey);
     CVeskoraConnection& connection = CVeskoraConnection::Instance();
-    QueueWizard(true);
-    ASSERT_TRUE(connection.Connect());
-    ASSERT_TRUE(connection.FirmwareCheck()->WaitFinished(kDeadlineMs));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !connection.IsKeepAliveRunning(); }, kDeadlineMs));
-    sim.Engine().ClearLog();
-    sim.Engine().UpdateFaults([](Sim::Faults& f) { f.replyDelayMs = 60000; });
-
     // The timer's next tick asks; the tester has the request and does not answer.
-    const auto keepAliveArrived = [&]
-    {
-        for (const QByteArray& frame : sim.Engine().BinaryFrames())
-            if (frame.size() >= 3 && uint8_t(frame[1]) == 0xF4 && uint8_t(frame[2]) == 0x10)
-                return true;
-        return false;
-    };
-    ASSERT_TRUE(QTest::qWaitFor(keepAliveArrived, kDeadlineMs));
+    ASSERT_NO_FATAL_FAILURE(ConnectThenSilenceTheTesterDuringAKeepAlive());
     bool ran = false;
     bool polling = false;
     QTimer::singleShot(0, frame.get(),
@@ -294,22 +302,8 @@ TEST_F(TesterConnectionTest, DisconnectAndCloseDoNotWaitForASilentTester)
 {
     constexpr qint64 kCommandMs = 500;
     constexpr qint64 kCloseMs = 2500;
-    const auto keepAliveArrived = [&]
-    {
-        for (const QByteArray& frame : sim.Engine().BinaryFrames())
-            if (frame.size() >= 3 && uint8_t(frame[1]) == 0xF4 && uint8_t(frame[2]) == 0x10)
-                return true;
-        return false;
-    };
-    StoreWizardSettings(kProgramKey);
     CVeskoraConnection& connection = CVeskoraConnection::Instance();
-    QueueWizard(true);
-    ASSERT_TRUE(connection.Connect());
-    ASSERT_TRUE(connection.FirmwareCheck()->WaitFinished(kDeadlineMs));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !connection.IsKeepAliveRunning(); }, kDeadlineMs));
-    sim.Engine().ClearLog();
-    sim.Engine().UpdateFaults([](Sim::Faults& f) { f.replyDelayMs = 60000; });
-    ASSERT_TRUE(QTest::qWaitFor(keepAliveArrived, kDeadlineMs));
+    ASSERT_NO_FATAL_FAILURE(ConnectThenSilenceTheTesterDuringAKeepAlive());
     ASSERT_TRUE(connection.IsKeepAliveRunning());
 
     std::optional<CpuHog> hog(std::in_place);
