@@ -1,3 +1,4 @@
+#include "OwnRecordSeries.h"
 #include "SeriesFixture.h"
 
 #include "measurement/CnvFile.h"
@@ -403,25 +404,6 @@ TEST(MeasSeries1Block, BlockWithoutItsConversionStillLoadsAndWritesBack)
     EXPECT_EQ(again[27], kHRC);
 }
 
-// A series of the D probe converted to HV through a record of its own, named <name>,
-// with one reading of 500.
-static std::unique_ptr<CMeasSeries1> SeriesWithOwnRecord(const std::vector<uint8_t>& record,
-                                                         const QString& name)
-{
-    auto s = std::make_unique<CMeasSeries1>(10);
-    s->Clear();
-    s->SetProbeId(SProbeId(kProbeD, nullptr, -1));
-    {
-        CConvTable::Guard lock(CConvTable::Instance());
-        s->GetConvEnumerator().SetPrivateRecord(record.data(), record.size());
-    }
-    SMaterial custom;
-    custom.SetCustom(name, 0);
-    EXPECT_TRUE(s->SetConversion(STargetScale(kHV, 1, 0), custom));
-    s->AddReading(500.0f, 500.0f, 0, -1);
-    return s;
-}
-
 TEST(MeasSeries1Block, CustomConversionTravelsAsASingleRecordFile)
 {
     AddStandardRecords();
@@ -473,17 +455,7 @@ TEST(MeasSeries1Block, LimitsOfAReadSeriesAreTheStoredOnesWhateverComesFirst)
     AddStandardRecords();
     const auto record =
         LinearRecord(kProbeD, kHV, 0, 0, 1, 300.0f, 900.0f, -220.0f, 2.0f, QStringLiteral("<Alloy4>"));
-    auto s = std::make_unique<CMeasSeries1>(10);
-    s->Clear();
-    s->SetProbeId(SProbeId(kProbeD, nullptr, -1));
-    {
-        CConvTable::Guard lock(CConvTable::Instance());
-        s->GetConvEnumerator().SetPrivateRecord(record.data(), record.size());
-    }
-    SMaterial custom;
-    custom.SetCustom(QStringLiteral("<Alloy4>"), 0);
-    ASSERT_TRUE(s->SetConversion(STargetScale(kHV, 1, 0), custom));
-    s->AddReading(500.0f, 500.0f, 0, -1);
+    auto s = SeriesWithOwnRecord(record, QStringLiteral("<Alloy4>"));
     s->AddReading(520.0f, 520.0f, 0, -1);
     ASSERT_TRUE(s->SetLimits(700.0f, 900.0f, -1));
     float secondLower = 650.0f;

@@ -1,3 +1,4 @@
+#include "OwnRecordSeries.h"
 #include "SeriesFixture.h"
 
 #include "measurement/MeasSeries1.h"
@@ -318,35 +319,20 @@ TEST(MeasSeries1Settings, LimitsTravelThroughAnIntermediateScale)
 TEST(MeasSeries1Settings, CustomConversionsRegisterOnceAndFollowRenames)
 {
     AddStandardRecords();
-    auto seriesWith = [](const std::vector<uint8_t>& record, const QString& name)
-    {
-        auto s = std::make_unique<CMeasSeries1>(10);
-        s->Clear();
-        s->SetProbeId(SProbeId(kProbeD, nullptr, -1));
-        {
-            CConvTable::Guard lock(CConvTable::Instance());
-            s->GetConvEnumerator().SetPrivateRecord(record.data(), record.size());
-        }
-        SMaterial custom;
-        custom.SetCustom(name, 0);
-        EXPECT_TRUE(s->SetConversion(STargetScale(kHV, 1, 0), custom));
-        s->AddReading(500.0f, 500.0f, 0, -1);
-        return s;
-    };
     const auto first =
         LinearRecord(kProbeD, kHV, 0, 0, 1, 300.0f, 900.0f, -250.0f, 2.0f, QStringLiteral("Bronze9"));
     const auto other =
         LinearRecord(kProbeD, kHV, 0, 0, 1, 300.0f, 900.0f, -260.0f, 2.0f, QStringLiteral("Bronze9"));
 
-    auto a = seriesWith(first, QStringLiteral("Bronze9"));
+    auto a = SeriesWithOwnRecord(first, QStringLiteral("Bronze9"));
     EXPECT_TRUE(a->IsCustomConversion(false));
     EXPECT_TRUE(a->RegisterCustomConversion(false));
     EXPECT_EQ(a->GetMean(), 750.0f);
-    auto b = seriesWith(first, QStringLiteral("Bronze9"));
+    auto b = SeriesWithOwnRecord(first, QStringLiteral("Bronze9"));
     EXPECT_FALSE(b->RegisterCustomConversion(false)); // the same record is already there
 
     // Other data under the same name is stored under a new name, which the series takes.
-    auto c = seriesWith(other, QStringLiteral("Bronze9"));
+    auto c = SeriesWithOwnRecord(other, QStringLiteral("Bronze9"));
     EXPECT_EQ(c->GetMean(), 740.0f);
     EXPECT_TRUE(c->RegisterCustomConversion(false));
     EXPECT_EQ(c->GetMaterial().Name(), QStringLiteral("Bronze9(2)"));
