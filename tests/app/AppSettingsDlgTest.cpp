@@ -29,6 +29,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <QtEndian>
 
 #include <gtest/gtest.h>
 
@@ -352,6 +353,31 @@ QByteArray FlippedPack()
     bytes[11] = char(bytes[11] ^ 0x08);
     return bytes;
 }
+
+const QString kPackCorpus =
+    QStringLiteral(VESKADOR_SOURCE_DIR) + QStringLiteral("/tests/fuzz/corpus/fuzz_resource_container/");
+
+// A compressed pack of the resource compiler whose one entry (the first in the data)
+// declares that it unpacks to a byte more than 64 MB, which Qt would allocate: zlib
+// entries begin with the size, a zstd frame's header carries it (here as 8 bytes).
+QByteArray OversizedPack(bool zstd)
+{
+    QByteArray bytes = PackBytes(kPackCorpus + (zstd ? QStringLiteral("zstd-pack") : QStringLiteral("zlib-pack")));
+    if (bytes.size() < 40)
+        return {};
+    constexpr quint32 kDeclared = (64u << 20) + 1;
+    const qsizetype entry = qFromBigEndian<quint32>(bytes.constData() + 12) + 4;
+    if (zstd)
+    {
+        bytes[entry + 4] = char(0xE0); // one segment, the size in the next 8 bytes
+        qToLittleEndian<quint64>(kDeclared, bytes.data() + entry + 5);
+    }
+    else
+    {
+        qToBigEndian<quint32>(kDeclared, bytes.data() + entry);
+    }
+    return bytes;
+}
 } // namespace
 
 // Every pack a single flipped bit makes of a real one is either refused by the check or
@@ -365,6 +391,12 @@ TEST(LanguagePackCheck, PassesOnlyWhatQtReadsSafely)
     EXPECT_FALSE(Platform::IsSoundResourceContainer(TinyPack()));
     EXPECT_FALSE(Platform::IsSoundResourceContainer(FlippedPack()));
     EXPECT_FALSE(Platform::IsSoundResourceContainer(pack.left(pack.size() - 1))) << "cut short";
+    for (const bool zstd : {false, true})
+    {
+        const QByteArray oversized = OversizedPack(zstd);
+        ASSERT_FALSE(oversized.isEmpty());
+        EXPECT_FALSE(Platform::IsSoundResourceContainer(oversized)) << (zstd ? "zstd" : "zlib") << ": too large";
+    }
     int refused = 0;
     for (qsizetype at = 0; at < pack.size(); ++at)
         for (const int bit : {0, 3, 7})
@@ -379,11 +411,9 @@ TEST(LanguagePackCheck, PassesOnlyWhatQtReadsSafely)
     EXPECT_GT(refused, 0);
 
     // Packs as the resource compiler writes them, plain and with either compression.
-    const QString corpus =
-        QStringLiteral(VESKADOR_SOURCE_DIR) + QStringLiteral("/tests/fuzz/corpus/fuzz_resource_container/");
     for (const char* name : {"pack", "zlib-pack", "zstd-pack"})
     {
-        const QByteArray bytes = PackBytes(corpus + QLatin1String(name));
+        const QByteArray bytes = PackBytes(kPackCorpus + QLatin1String(name));
         ASSERT_FALSE(bytes.isEmpty()) << name;
         EXPECT_TRUE(Platform::IsSoundResourceContainer(bytes)) << name;
         EXPECT_GE(ReadEveryEntry(bytes), 1) << name;
