@@ -154,6 +154,73 @@ TEST_F(SettingsDialog, OkStoresOnlyWhatChanged)
     EXPECT_EQ(StoredLanguage(), languageBefore);
 }
 
+// Date and time format share one stored value. Two settings dialogs open at once, each
+// changing one part: the second OK keeps what the first stored. Another program window's
+// change (a store of its own on the file) shows in a dialog opened afterwards and stays
+// when the dialog stores its own part.
+TEST_F(SettingsDialog, EachWindowStoresOnlyThePartItsUserChanged)
+{
+    struct Change
+    {
+        int list;
+        int steps;
+    };
+    const Change date{CAppSettings::IDC_DATE_FORMAT, 2};
+    const Change time{CAppSettings::IDC_TIME_FORMAT, 3};
+    const struct
+    {
+        Change first;  // in the dialog opened first and closed last
+        Change second; // in the dialog opened over it
+        uint32_t afterSecond;
+    } cases[] = {
+        {date, time, 0x0003},
+        {time, date, 0x0200},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.first.list == CAppSettings::IDC_DATE_FORMAT ? "date first" : "time first");
+        SaveDateTimeFormat(0);
+        CAppSettings first(nullptr, kPackFolder);
+        CAppSettings second(nullptr, kPackFolder);
+        driver.Queue(
+            [&](QDialog& d)
+            {
+                Step(d, c.first.list, Qt::Key_Down, c.first.steps);
+                EXPECT_EQ(second.DoModal(), Platform::IDOK);
+                EXPECT_EQ(store.ReadNumber(AppSettingsKey(), QStringLiteral("DTFormat")), c.afterSecond);
+                Click(d, 1);
+            });
+        driver.Queue(
+            [&](QDialog& d)
+            {
+                Step(d, c.second.list, Qt::Key_Down, c.second.steps);
+                Click(d, 1);
+            });
+        EXPECT_EQ(first.DoModal(), Platform::IDOK);
+        EXPECT_EQ(store.ReadNumber(AppSettingsKey(), QStringLiteral("DTFormat")), 0x0203u);
+        EXPECT_EQ(GetDateTimeFormat(), 0x0203u) << "this window uses what is stored";
+    }
+
+    // Another window stores a date format, then, while the dialog is open, a time format.
+    SaveDateTimeFormat(0);
+    Platform::SettingsStore otherWindow(store.FilePath());
+    ASSERT_TRUE(otherWindow.Write(AppSettingsKey(), QStringLiteral("DTFormat"), uint32_t{0x0200}));
+    CAppSettings dialog(nullptr, kPackFolder);
+    driver.Queue(
+        [&](QDialog& d)
+        {
+            EXPECT_EQ(Combo(d, CAppSettings::IDC_DATE_FORMAT)->currentIndex(), 2) << "the stored date format";
+            EXPECT_EQ(Combo(d, CAppSettings::IDC_TIME_FORMAT)->currentIndex(), 0);
+            ASSERT_TRUE(otherWindow.Write(AppSettingsKey(), QStringLiteral("DTFormat"), uint32_t{0x0203}));
+            Step(d, CAppSettings::IDC_DATE_FORMAT, Qt::Key_Up, 1);
+            Click(d, 1);
+        });
+    EXPECT_EQ(dialog.DoModal(), Platform::IDOK);
+    EXPECT_EQ(Platform::SettingsStore(store.FilePath()).ReadNumber(AppSettingsKey(), QStringLiteral("DTFormat")),
+              0x0103u);
+    EXPECT_EQ(GetDateTimeFormat(), 0x0103u);
+}
+
 TEST_F(SettingsDialog, ALanguageChoiceLoadsThePackAndEntryZeroTheBuiltInTexts)
 {
     const QString builtInTitle = Platform::LoadString(1135);
