@@ -22,6 +22,9 @@
 namespace
 {
 constexpr int kFormatCount = 4;
+// The parts of the stored date and time format.
+constexpr uint32_t kDateBits = 0xFF00;
+constexpr uint32_t kTimeBits = 0x00FF;
 // Windows paths were limited to this many characters; the stored value keeps the limit.
 constexpr qsizetype kMaxModulePath = 520;
 
@@ -131,9 +134,12 @@ void CAppSettings::OnInitDialog()
         m_dateFormat->addItem(PatternOf(StringId::IDS_DATE_FORMATS, i));
         m_timeFormat->addItem(PatternOf(StringId::IDS_TIME_FORMATS, i));
     }
-    const uint32_t format = GetDateTimeFormat();
-    m_dateFormat->setCurrentIndex(EntryOf((format >> 8) & 0xFF));
-    m_timeFormat->setCurrentIndex(EntryOf(format & 0xFF));
+    // What the settings hold, which another program window may have changed.
+    const uint32_t format = StoredDateTimeFormat();
+    m_shownDate = EntryOf((format >> 8) & 0xFF);
+    m_shownTime = EntryOf(format & 0xFF);
+    m_dateFormat->setCurrentIndex(m_shownDate);
+    m_timeFormat->setCurrentIndex(m_shownTime);
     SetExampleLine(PatternOf(StringId::IDS_DATE_FORMATS, m_dateFormat->currentIndex()),
                    PatternOf(StringId::IDS_TIME_FORMATS, m_timeFormat->currentIndex()));
     m_languageChanged = false;
@@ -206,14 +212,17 @@ void CAppSettings::accept()
     if (s >= 0 && size_t(s) < m_versions.size() &&
         m_versions[size_t(s)].GetOriginalFileName() != GetLanguageFile(false))
         m_changed = m_languageChanged = true;
-    const uint32_t format = uint32_t(qMax(0, m_dateFormat->currentIndex())) * 256u +
-                            uint32_t(qMax(0, m_timeFormat->currentIndex()));
-    if (format != GetDateTimeFormat())
+    // Both formats share one stored value: only the part the user changed is written, over
+    // what is stored now, so that another window's change of the other part stays.
+    const int date = qMax(0, m_dateFormat->currentIndex());
+    const int time = qMax(0, m_timeFormat->currentIndex());
+    const uint32_t mask = (date != m_shownDate ? kDateBits : 0u) | (time != m_shownTime ? kTimeBits : 0u);
+    if (mask != 0)
         m_changed = m_dateTimeChanged = true;
     if (m_changed)
     {
         if (m_dateTimeChanged)
-            SaveDateTimeFormat(format);
+            ChangeDateTimeFormat(mask, uint32_t(date) << 8 | uint32_t(time));
         if (m_languageChanged)
         {
             SetLanguageFile(s == 0 ? QCoreApplication::applicationFilePath().left(kMaxModulePath)

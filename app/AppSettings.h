@@ -60,6 +60,9 @@ private:
     QComboBox* m_language;
     QComboBox* m_dateFormat;
     QComboBox* m_timeFormat;
+    // The date and time entries shown at the start: OK stores only what the user changed.
+    int m_shownDate = 0;
+    int m_shownTime = 0;
     bool m_initialised = false;
     bool m_changed = false;
     bool m_dateTimeChanged = false;

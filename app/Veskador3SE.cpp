@@ -23,6 +23,8 @@
 #include <exception>
 #include <list>
 #include <memory>
+#include <optional>
+#include <variant>
 
 namespace
 {
@@ -286,6 +288,32 @@ void SaveDateTimeFormat(uint32_t value)
 {
     g_dtFormat = value;
     WriteValue(kDTFormatValue, value);
+}
+
+uint32_t StoredDateTimeFormat()
+{
+    const auto stored = Platform::SettingsStore::Instance().ReadStored(AppSettingsKey(), kDTFormatValue);
+    return stored && std::holds_alternative<uint32_t>(*stored) ? std::get<uint32_t>(*stored) : g_dtFormat;
+}
+
+void ChangeDateTimeFormat(uint32_t mask, uint32_t bits)
+{
+    auto& store = Platform::SettingsStore::Instance();
+    const QString key = AppSettingsKey();
+    uint32_t changed = (g_dtFormat & ~mask) | (bits & mask);
+    const bool written = store.CreateKey(key) &&
+                         store.Modify(key, kDTFormatValue,
+                                      [&](const std::optional<Platform::SettingsStore::Value>& stored)
+                                      {
+                                          const uint32_t base = stored && std::holds_alternative<uint32_t>(*stored)
+                                                                    ? std::get<uint32_t>(*stored)
+                                                                    : g_dtFormat;
+                                          changed = (base & ~mask) | (bits & mask);
+                                          return std::optional<Platform::SettingsStore::Value>(changed);
+                                      });
+    g_dtFormat = changed;
+    if (!written)
+        ShowWriteFailed();
 }
 
 void SetLanguageFile(const QString& path)

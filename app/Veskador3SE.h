@@ -75,6 +75,12 @@ QString GetTimeFormatString(uint32_t* id = nullptr);
 uint32_t GetDateTimeFormat();
 // Sets DTFormat and stores it.
 void SaveDateTimeFormat(uint32_t value);
+// DTFormat as the settings hold it now: another program window may have stored it since
+// this one started.
+uint32_t StoredDateTimeFormat();
+// Changes the bits of mask in the stored DTFormat to those of bits and keeps the rest as
+// stored (another window's date or time format); this window takes the result.
+void ChangeDateTimeFormat(uint32_t mask, uint32_t bits);
 
 // LanguageFile: the language pack in use, or the program file when the built-in texts
 // are used. Setting it stores it and reloads the language resources.

@@ -711,11 +711,14 @@ void CVeskDoc::StoreSeriesConversions(CMeasSeries1* series)
         if (m_conversionFolder.isEmpty() || !series->GetCustomConversionFileName(original, name) ||
             name.isEmpty())
             continue;
+        // A failure before the temporary file exists wrote nothing, and the user hears so.
+        bool opened = false;
         try
         {
             // Written beside the file and put in its place when complete: a failed write
             // leaves a file of that name as it was.
             StreamIO::CFileReplacement file(m_conversionFolder + name);
+            opened = true;
             if (series->WriteCustomConversion(original, file.Stream()))
                 file.Commit();
             else if (const uint32_t error = file.Stream().GetError())
@@ -725,7 +728,7 @@ void CVeskDoc::StoreSeriesConversions(CMeasSeries1* series)
         {
             // The table already holds the record; the user hears that its file is missing.
             Platform::ShowMessageBox(Platform::SafeFileWriter::FailureMessage(
-                                         m_conversionFolder + name, false,
+                                         m_conversionFolder + name, !opened,
                                          Platform::SafeFileWriter::ReasonOf(ErrnoFromError(e.Error()))),
                                      Platform::MB_OK | Platform::MB_ICONSTOP);
         }

@@ -370,7 +370,7 @@ private:
     bool StageProjectFile(const QString& path, std::vector<SStagedFolder>& staged);
     void RememberProjectFolder(const QString& filePath) const;
     // Tells the user that the project could not be saved as path, and why; false.
-    bool TellSaveFailed(const QString& path, int posixErrno) const;
+    bool TellSaveFailed(const QString& path, bool openFailed, int posixErrno) const;
     // Names the series that have no readings, which a saved project cannot hold.
     void TellAboutSeriesWithoutReadings() const;
     QString ProjectFolderSetting() const;

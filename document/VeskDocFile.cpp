@@ -216,35 +216,38 @@ bool CVeskDoc::SaveProject(const QString& path)
         return false;
     // Such series have no stored form: the user hears before they are gone from the file.
     TellAboutSeriesWithoutReadings();
+    // A failure before the temporary file exists wrote nothing, and the user hears so.
+    bool opened = false;
     try
     {
         // The archive writes a temporary file beside the project and renames it on Close;
         // leaving early (no-close mode) drops the temporary file, so a failed save never
         // touches the previous project.
         StreamIO::CVMArchive archive(path, StreamIO::ARCHIVE_NO_CLOSE, kArchiveBuffer);
+        opened = true;
         WriteProject(archive);
         archive.Close();
     }
     catch (const CFileException& e)
     {
-        return TellSaveFailed(path, ErrnoFromError(e.Error()));
+        return TellSaveFailed(path, !opened, ErrnoFromError(e.Error()));
     }
     catch (const CMemoryException&)
     {
-        return TellSaveFailed(path, ENOMEM);
+        return TellSaveFailed(path, !opened, ENOMEM);
     }
     catch (const std::bad_alloc&)
     {
-        return TellSaveFailed(path, ENOMEM);
+        return TellSaveFailed(path, !opened, ENOMEM);
     }
     ClearModified();
     return true;
 }
 
-bool CVeskDoc::TellSaveFailed(const QString& path, int posixErrno) const
+bool CVeskDoc::TellSaveFailed(const QString& path, bool openFailed, int posixErrno) const
 {
     // The previous file, the project's path, title and modified flag all stay as they were.
-    Platform::ShowMessageBox(Platform::SafeFileWriter::FailureMessage(path, false,
+    Platform::ShowMessageBox(Platform::SafeFileWriter::FailureMessage(path, openFailed,
                                                                       Platform::SafeFileWriter::ReasonOf(posixErrno)),
                              Platform::MB_OK | Platform::MB_ICONSTOP);
     return false;

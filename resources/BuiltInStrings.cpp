@@ -52,6 +52,8 @@ constexpr Text kStrings[] = {
     {3343, u"it does not have the layout of a settings file."},
     {3344, u"the value %1 is not valid."},
     {3345, u"another program keeps the file locked"},
+    {3346, u"it is larger than %1 KB, far more than settings take."},
+    {3347, u"a key in it lies deeper than %1 levels."},
     {3350, u"The project %1 cannot be opened: you have no permission to read it."},
     {3351, u"The project %1 cannot be opened: it is not a file."},
     {3352, u"The project %1 cannot be opened: the file is empty."},

@@ -17,9 +17,10 @@ uint32_t ErrorFromErrno(int e)
         return Err::TooManyOpenFiles;
     case EACCES:
     case EPERM:
-    case EROFS:
     case EISDIR:
         return Err::AccessDenied;
+    case EROFS:
+        return Err::WriteProtect;
     case EBADF:
         return Err::InvalidHandle;
     case ENOMEM:
@@ -73,6 +74,8 @@ int ErrnoFromError(uint32_t error)
         return EMFILE;
     case Err::AccessDenied:
         return EACCES;
+    case Err::WriteProtect:
+        return EROFS;
     case Err::InvalidHandle:
         return EBADF;
     case Err::NotEnoughMemory:

@@ -15,6 +15,7 @@ inline constexpr uint32_t InvalidHandle = 6;
 inline constexpr uint32_t NotEnoughMemory = 8;
 inline constexpr uint32_t InvalidData = 13;
 inline constexpr uint32_t OutOfMemory = 14;
+inline constexpr uint32_t WriteProtect = 19;
 inline constexpr uint32_t NotReady = 21;
 inline constexpr uint32_t BadCommand = 22;
 inline constexpr uint32_t Seek = 25;

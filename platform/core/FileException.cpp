@@ -27,6 +27,7 @@ CFileException::Cause CFileException::CauseFromError(uint32_t e)
     case Err::TooManyOpenFiles:
         return tooManyOpenFiles;
     case Err::AccessDenied:
+    case Err::WriteProtect:
     case Err::FileExists:
     case Err::AlreadyExists:
     case Err::NoAccess:

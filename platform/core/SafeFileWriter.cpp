@@ -49,6 +49,11 @@ SafeFileWriter::~SafeFileWriter()
     Discard();
 }
 
+int SafeFileWriter::SystemSync(int fd)
+{
+    return ::fsync(fd);
+}
+
 QString SafeFileWriter::ReasonOf(int posixErrno)
 {
     return qt_error_string(posixErrno);
@@ -175,7 +180,7 @@ bool SafeFileWriter::Commit()
         return m_error == 0 ? Fail(Err::InvalidHandle, ReasonOf(EBADF)) : false;
     // Data a file system keeps back (delayed allocation, network file systems) fails here
     // or at close, not at write.
-    if (::fsync(m_fd) != 0)
+    if (m_sync(m_fd) != 0)
         return FailErrno(errno);
     const int closed = ::close(m_fd);
     const int closeErrno = errno;

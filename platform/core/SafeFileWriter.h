@@ -39,6 +39,12 @@ public:
     // Drops the temporary file; the target stays as it was.
     void Discard();
 
+    // The call that flushes the temporary file to its disk before the rename: fsync, or a
+    // stand-in where a test needs the sync to fail. 0, or -1 with errno set.
+    using SyncFunction = int (*)(int fd);
+    static int SystemSync(int fd);
+    void SetSync(SyncFunction sync) { m_sync = sync; }
+
     bool IsOpen() const { return m_fd >= 0; }
     // The path as the caller gave it.
     const QString& Path() const { return m_path; }
@@ -81,6 +87,7 @@ private:
     QString m_path;
     SPlan m_plan;
     int m_fd = -1;
+    SyncFunction m_sync = &SystemSync;
     uint32_t m_error = 0;
     bool m_openFailed = false;
     QString m_reason;

@@ -32,6 +32,12 @@ constexpr auto kLockWait = std::chrono::seconds(3);
 constexpr auto kLockRetry = std::chrono::milliseconds(10);
 constexpr int kMaxBackups = 10000;
 constexpr double kLargestNumber = 4294967295.0;
+// A settings file takes a few kilobytes and keys lie a handful of levels deep. A file
+// beyond these limits (or whose keys, with the parents it leaves out, add up to more than
+// the largest file) is not one the program wrote, and reading it could hold the start: it
+// is treated as damaged, and no change makes the program write one.
+constexpr qsizetype kMaxFileBytes = qsizetype{512} * 1024;
+constexpr qsizetype kMaxKeyDepth = 32;
 
 QString ErrnoText(int error)
 {
@@ -41,6 +47,12 @@ QString ErrnoText(int error)
 QString Arg(uint32_t id, const QString& detail)
 {
     return LoadString(id).replace(QStringLiteral("%1"), detail);
+}
+
+// The levels of a normalised key path.
+qsizetype Depth(const QString& path)
+{
+    return path.isEmpty() ? 0 : path.count(QLatin1Char('\\')) + 1;
 }
 
 // The lock that serialises changes of one settings file between windows (and stores).
@@ -161,21 +173,32 @@ QString SettingsStore::Normalize(const QString& key)
     return parts.join(QLatin1Char('\\'));
 }
 
-bool SettingsStore::AddKeyPath(Tree& keys, const QString& path)
+bool SettingsStore::AddKeyPath(Tree& keys, const QString& path, qsizetype* budget)
 {
-    bool added = false;
-    QString prefix;
-    for (const QString& part : path.split(QLatin1Char('\\')))
+    // The walk goes up from the key itself and stops at the first key that exists: a file
+    // lists parents before their subkeys, so each key costs about its path's length.
+    std::vector<qsizetype> missing;
+    qsizetype chars = 0;
+    for (qsizetype end = path.size(); end > 0; end = path.lastIndexOf(QLatin1Char('\\'), end - 1))
     {
-        prefix = prefix.isEmpty() ? part : prefix + QLatin1Char('\\') + part;
-        const QString id = prefix.toLower();
-        if (!keys.contains(id))
+        if (budget && chars + end > *budget)
         {
-            keys.insert(id, Key{prefix, {}});
-            added = true;
+            *budget = -1;
+            return false;
         }
+        if (keys.contains(path.left(end).toLower()))
+            break;
+        missing.push_back(end);
+        chars += end;
     }
-    return added;
+    for (auto end = missing.rbegin(); end != missing.rend(); ++end)
+    {
+        const QString prefix = path.left(*end);
+        keys.insert(prefix.toLower(), Key{prefix, {}});
+    }
+    if (budget)
+        *budget -= chars;
+    return !missing.empty();
 }
 
 bool SettingsStore::NeedsDefault(const QMap<QString, Entry>& values, const Entry& entry)
@@ -201,6 +224,11 @@ bool SettingsStore::CreateKey(const QString& key)
         return false;
     {
         std::lock_guard guard(m_lock);
+        if (Depth(path) > kMaxKeyDepth)
+        {
+            m_lastError = m_path + QStringLiteral(": ") + ErrnoText(ENAMETOOLONG);
+            return false;
+        }
         if (m_damage)
         {
             // Nothing is written for a key alone while the user's file is damaged.
@@ -326,6 +354,49 @@ bool SettingsStore::WriteDefault(const QString& key, const QString& name, const 
         });
 }
 
+bool SettingsStore::Modify(const QString& key, const QString& name, const Update& change)
+{
+    const QString path = Normalize(key);
+    {
+        std::lock_guard guard(m_lock);
+        if (!m_keys.contains(path.toLower()))
+            return false;
+    }
+    return Commit(
+        [&](Tree& keys)
+        {
+            AddKeyPath(keys, path);
+            auto& values = keys[path.toLower()].values;
+            const auto it = values.constFind(name.toLower());
+            const std::optional<Value> stored = it == values.constEnd() ? std::nullopt : it->value;
+            const std::optional<Value> next = change(stored);
+            if (!next || next == stored)
+                return false;
+            values.insert(name.toLower(), Entry{name, next, {}});
+            return true;
+        });
+}
+
+std::optional<SettingsStore::Value> SettingsStore::ReadStored(const QString& key, const QString& name)
+{
+    const QString id = Normalize(key).toLower();
+    std::optional<Value> stored;
+    const bool read = Commit(
+        [&](Tree& keys)
+        {
+            const auto k = keys.constFind(id);
+            if (k != keys.constEnd())
+            {
+                const auto v = k->values.constFind(name.toLower());
+                if (v != k->values.constEnd())
+                    stored = v->value;
+            }
+            return false;
+        });
+    // Without the file (another window holds its lock too long) the store's memory answers.
+    return read ? stored : Read(key, name);
+}
+
 bool SettingsStore::DeleteValue(const QString& key, const QString& name)
 {
     const QString id = Normalize(key).toLower();
@@ -413,7 +484,7 @@ SettingsStore::FileContents SettingsStore::ReadFileLocked() const
         // An empty memory file is a store that was never written.
         if (m_memoryFile.isEmpty())
             return contents;
-        bytes = m_memoryFile;
+        bytes = m_memoryFile.left(kMaxFileBytes + 1);
     }
     else
     {
@@ -443,8 +514,16 @@ SettingsStore::FileContents SettingsStore::ReadFileLocked() const
             if (n == 0)
                 break;
             bytes.append(buffer, n);
+            if (bytes.size() > kMaxFileBytes)
+                break;
         }
         ::close(fd);
+    }
+    if (bytes.size() > kMaxFileBytes)
+    {
+        contents.damaged = true;
+        contents.reason = Arg(StringId::IDS_SETTINGS_TOO_LARGE, QString::number(kMaxFileBytes / 1024));
+        return contents;
     }
     if (!Parse(bytes, contents.keys, contents.reason))
     {
@@ -544,7 +623,14 @@ bool SettingsStore::CommitLocked(const Change& change, std::optional<Damage>& fo
         m_lastError.clear();
         return true;
     }
-    if (!WriteFileLocked(Serialize(keys), backup))
+    const QByteArray bytes = Serialize(keys);
+    if (bytes.size() > kMaxFileBytes)
+    {
+        // The program would not read such a file again.
+        m_lastError = m_path + QStringLiteral(": ") + ErrnoText(EFBIG);
+        return false;
+    }
+    if (!WriteFileLocked(bytes, backup))
         return false;
     m_keys = std::move(keys);
     m_pendingKeys.clear();
@@ -641,6 +727,9 @@ bool SettingsStore::Parse(const QByteArray& bytes, Tree& keys, QString& reason)
     const QJsonValue list = doc.object().value(QStringLiteral("keys"));
     if (!list.isUndefined() && !list.isArray())
         return layout();
+    // A file lists each key once, its parents included; parents it leaves out are made
+    // here, and their paths may not add up to more than a file can hold.
+    qsizetype keyBudget = kMaxFileBytes;
     for (const QJsonValue& kv : list.toArray())
     {
         if (!kv.isObject())
@@ -651,7 +740,17 @@ bool SettingsStore::Parse(const QByteArray& bytes, Tree& keys, QString& reason)
         const QString path = Normalize(keyName.toString());
         if (!keyName.isString() || path.isEmpty() || (!values.isUndefined() && !values.isArray()))
             return layout();
-        AddKeyPath(keys, path);
+        if (Depth(path) > kMaxKeyDepth)
+        {
+            reason = Arg(StringId::IDS_SETTINGS_TOO_DEEP, QString::number(kMaxKeyDepth));
+            return false;
+        }
+        AddKeyPath(keys, path, &keyBudget);
+        if (keyBudget < 0)
+        {
+            reason = Arg(StringId::IDS_SETTINGS_TOO_LARGE, QString::number(kMaxFileBytes / 1024));
+            return false;
+        }
         Key& key = keys[path.toLower()];
         for (const QJsonValue& vv : values.toArray())
         {

@@ -86,6 +86,15 @@ public:
     // where the file has none (or one of another type), and while the file is damaged kept in memory only, so
     // that starting the program never replaces the user's file.
     bool WriteDefault(const QString& key, const QString& name, const Value& value);
+    // Changes a value from what the file holds now, in one transaction: change gets the
+    // stored value (nullopt when there is none) and gives the value to write, or nullopt to
+    // write nothing. A value that packs several settings keeps what another program window
+    // stored in the parts this one does not change. The key must exist.
+    using Update = std::function<std::optional<Value>(const std::optional<Value>& stored)>;
+    bool Modify(const QString& key, const QString& name, const Update& change);
+    // The value as the file holds it now, which another program window may have written
+    // since this store last read the file; the store then holds what the file holds.
+    std::optional<Value> ReadStored(const QString& key, const QString& name);
     bool DeleteValue(const QString& key, const QString& name);
     QStringList ValueNames(const QString& key) const;
 
@@ -123,7 +132,10 @@ private:
     };
 
     static QString Normalize(const QString& key);
-    static bool AddKeyPath(Tree& keys, const QString& path);
+    // Adds the key and its missing parents; true when one was missing. Given a budget, the
+    // characters of the paths added come out of it, and a key whose paths would take more
+    // than is left is not added: the budget is then below zero.
+    static bool AddKeyPath(Tree& keys, const QString& path, qsizetype* budget = nullptr);
     // No usable value of the default's type is there.
     static bool NeedsDefault(const QMap<QString, Entry>& values, const Entry& entry);
     // False with a reason when the bytes are not a settings file.

@@ -29,6 +29,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <QtEndian>
 
 #include <gtest/gtest.h>
 
@@ -151,6 +152,73 @@ TEST_F(SettingsDialog, OkStoresOnlyWhatChanged)
     EXPECT_FALSE(dialog.IsLanguageChanged());
     EXPECT_EQ(store.ReadNumber(AppSettingsKey(), QStringLiteral("DTFormat")), std::optional<uint32_t>(3));
     EXPECT_EQ(StoredLanguage(), languageBefore);
+}
+
+// Date and time format share one stored value. Two settings dialogs open at once, each
+// changing one part: the second OK keeps what the first stored. Another program window's
+// change (a store of its own on the file) shows in a dialog opened afterwards and stays
+// when the dialog stores its own part.
+TEST_F(SettingsDialog, EachWindowStoresOnlyThePartItsUserChanged)
+{
+    struct Change
+    {
+        int list;
+        int steps;
+    };
+    const Change date{CAppSettings::IDC_DATE_FORMAT, 2};
+    const Change time{CAppSettings::IDC_TIME_FORMAT, 3};
+    const struct
+    {
+        Change first;  // in the dialog opened first and closed last
+        Change second; // in the dialog opened over it
+        uint32_t afterSecond;
+    } cases[] = {
+        {date, time, 0x0003},
+        {time, date, 0x0200},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.first.list == CAppSettings::IDC_DATE_FORMAT ? "date first" : "time first");
+        SaveDateTimeFormat(0);
+        CAppSettings first(nullptr, kPackFolder);
+        CAppSettings second(nullptr, kPackFolder);
+        driver.Queue(
+            [&](QDialog& d)
+            {
+                Step(d, c.first.list, Qt::Key_Down, c.first.steps);
+                EXPECT_EQ(second.DoModal(), Platform::IDOK);
+                EXPECT_EQ(store.ReadNumber(AppSettingsKey(), QStringLiteral("DTFormat")), c.afterSecond);
+                Click(d, 1);
+            });
+        driver.Queue(
+            [&](QDialog& d)
+            {
+                Step(d, c.second.list, Qt::Key_Down, c.second.steps);
+                Click(d, 1);
+            });
+        EXPECT_EQ(first.DoModal(), Platform::IDOK);
+        EXPECT_EQ(store.ReadNumber(AppSettingsKey(), QStringLiteral("DTFormat")), 0x0203u);
+        EXPECT_EQ(GetDateTimeFormat(), 0x0203u) << "this window uses what is stored";
+    }
+
+    // Another window stores a date format, then, while the dialog is open, a time format.
+    SaveDateTimeFormat(0);
+    Platform::SettingsStore otherWindow(store.FilePath());
+    ASSERT_TRUE(otherWindow.Write(AppSettingsKey(), QStringLiteral("DTFormat"), uint32_t{0x0200}));
+    CAppSettings dialog(nullptr, kPackFolder);
+    driver.Queue(
+        [&](QDialog& d)
+        {
+            EXPECT_EQ(Combo(d, CAppSettings::IDC_DATE_FORMAT)->currentIndex(), 2) << "the stored date format";
+            EXPECT_EQ(Combo(d, CAppSettings::IDC_TIME_FORMAT)->currentIndex(), 0);
+            ASSERT_TRUE(otherWindow.Write(AppSettingsKey(), QStringLiteral("DTFormat"), uint32_t{0x0203}));
+            Step(d, CAppSettings::IDC_DATE_FORMAT, Qt::Key_Up, 1);
+            Click(d, 1);
+        });
+    EXPECT_EQ(dialog.DoModal(), Platform::IDOK);
+    EXPECT_EQ(Platform::SettingsStore(store.FilePath()).ReadNumber(AppSettingsKey(), QStringLiteral("DTFormat")),
+              0x0103u);
+    EXPECT_EQ(GetDateTimeFormat(), 0x0103u);
 }
 
 TEST_F(SettingsDialog, ALanguageChoiceLoadsThePackAndEntryZeroTheBuiltInTexts)
@@ -352,6 +420,31 @@ QByteArray FlippedPack()
     bytes[11] = char(bytes[11] ^ 0x08);
     return bytes;
 }
+
+const QString kPackCorpus =
+    QStringLiteral(VESKADOR_SOURCE_DIR) + QStringLiteral("/tests/fuzz/corpus/fuzz_resource_container/");
+
+// A compressed pack of the resource compiler whose one entry (the first in the data)
+// declares that it unpacks to a byte more than 64 MB, which Qt would allocate: zlib
+// entries begin with the size, a zstd frame's header carries it (here as 8 bytes).
+QByteArray OversizedPack(bool zstd)
+{
+    QByteArray bytes = PackBytes(kPackCorpus + (zstd ? QStringLiteral("zstd-pack") : QStringLiteral("zlib-pack")));
+    if (bytes.size() < 40)
+        return {};
+    constexpr quint32 kDeclared = (64u << 20) + 1;
+    const qsizetype entry = qFromBigEndian<quint32>(bytes.constData() + 12) + 4;
+    if (zstd)
+    {
+        bytes[entry + 4] = char(0xE0); // one segment, the size in the next 8 bytes
+        qToLittleEndian<quint64>(kDeclared, bytes.data() + entry + 5);
+    }
+    else
+    {
+        qToBigEndian<quint32>(kDeclared, bytes.data() + entry);
+    }
+    return bytes;
+}
 } // namespace
 
 // Every pack a single flipped bit makes of a real one is either refused by the check or
@@ -365,6 +458,12 @@ TEST(LanguagePackCheck, PassesOnlyWhatQtReadsSafely)
     EXPECT_FALSE(Platform::IsSoundResourceContainer(TinyPack()));
     EXPECT_FALSE(Platform::IsSoundResourceContainer(FlippedPack()));
     EXPECT_FALSE(Platform::IsSoundResourceContainer(pack.left(pack.size() - 1))) << "cut short";
+    for (const bool zstd : {false, true})
+    {
+        const QByteArray oversized = OversizedPack(zstd);
+        ASSERT_FALSE(oversized.isEmpty());
+        EXPECT_FALSE(Platform::IsSoundResourceContainer(oversized)) << (zstd ? "zstd" : "zlib") << ": too large";
+    }
     int refused = 0;
     for (qsizetype at = 0; at < pack.size(); ++at)
         for (const int bit : {0, 3, 7})
@@ -379,11 +478,9 @@ TEST(LanguagePackCheck, PassesOnlyWhatQtReadsSafely)
     EXPECT_GT(refused, 0);
 
     // Packs as the resource compiler writes them, plain and with either compression.
-    const QString corpus =
-        QStringLiteral(VESKADOR_SOURCE_DIR) + QStringLiteral("/tests/fuzz/corpus/fuzz_resource_container/");
     for (const char* name : {"pack", "zlib-pack", "zstd-pack"})
     {
-        const QByteArray bytes = PackBytes(corpus + QLatin1String(name));
+        const QByteArray bytes = PackBytes(kPackCorpus + QLatin1String(name));
         ASSERT_FALSE(bytes.isEmpty()) << name;
         EXPECT_TRUE(Platform::IsSoundResourceContainer(bytes)) << name;
         EXPECT_GE(ReadEveryEntry(bytes), 1) << name;

@@ -2,7 +2,9 @@
 
 #include "measurement/ConvTable.h"
 #include "platform/core/FileException.h"
+#include "platform/core/StringTable.h"
 #include "resources/BuiltInStrings.h"
+#include "resources/StringIds.h"
 #include "tests/support/FileSizeLimit.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/TempDir.h"
@@ -378,6 +380,8 @@ TEST_F(VeskDocTest, CustomConversionsOfNewSeriesAreWrittenToTheConversionsFolder
     EXPECT_TRUE(boxes.boxes[0].text.startsWith(dir.Path() + QStringLiteral("/missing/")));
     EXPECT_TRUE(boxes.boxes[0].text.endsWith(QStringLiteral("(No such file or directory)")))
         << boxes.boxes[0].text.toStdString();
+    EXPECT_TRUE(boxes.boxes[0].text.contains(Platform::LoadString(StringId::IDS_CANNOT_CREATE_FILE)))
+        << "nothing was written: " << boxes.boxes[0].text.toStdString();
 }
 
 TEST_F(VeskDocTest, AConversionFileThatCannotBeWrittenLeavesTheOldOneIntact)

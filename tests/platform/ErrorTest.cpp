@@ -11,10 +11,14 @@ TEST(Errors, PosixErrorsMapToTheirWindowsNumbers)
     {
         int posix;
         uint32_t expected;
-    } cases[] = {{ENOENT, 2}, {EACCES, 5}, {EBADF, 6}, {EEXIST, 80}, {ENOSPC, 112},
+    } cases[] = {{ENOENT, 2}, {EACCES, 5}, {EROFS, 19}, {EBADF, 6}, {EEXIST, 80}, {ENOSPC, 112},
                  {ETIMEDOUT, 1460}, {ENODEV, 1167}, {EIO, 31}, {12345, 31}};
     for (const Case& c : cases)
         EXPECT_EQ(ErrorFromErrno(c.posix), c.expected) << "errno " << c.posix;
+    // A failed save tells the reason of the number it carries: it must be the one the
+    // system gave.
+    for (const int posix : {ENOENT, EACCES, EROFS, ENOSPC, EFBIG})
+        EXPECT_EQ(ErrnoFromError(ErrorFromErrno(posix)), posix) << "errno " << posix;
     EXPECT_EQ(SocketErrorFromErrno(ECONNRESET), 10054u);
     EXPECT_EQ(SocketErrorFromErrno(ECONNABORTED), 10053u);
     EXPECT_EQ(SocketErrorFromErrno(ECONNREFUSED), 10061u);

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <map>
 #include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 using namespace Platform;
@@ -233,9 +234,10 @@ TEST(SerialPortPty, AttachLocksThePortAndLeavesItsSpeed)
     EXPECT_EQ(third.Attach(other), Err::Success);
     ::close(other);
 
-    // A plain file is no port.
+    // A plain file (one in memory, which no other test or program sees) is no port.
     SerialPort file(TermiosOps::System());
-    const int devnull = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-    EXPECT_EQ(file.Attach(devnull), Err::InvalidHandle);
-    ::close(devnull);
+    const int plain = ::memfd_create("plain-file", MFD_CLOEXEC);
+    ASSERT_GE(plain, 0);
+    EXPECT_EQ(file.Attach(plain), Err::InvalidHandle);
+    ::close(plain);
 }

@@ -152,6 +152,26 @@ TEST(SettingsStore, ValuesOfAnotherVersionsTypeAreKept)
     EXPECT_TRUE(ReadFile(path).contains(R"("type": "qword")")) << ReadFile(path).toStdString();
 }
 
+namespace
+{
+// A key nested 2,000 levels deep (6 KB), one of 32 levels of 2,000 characters each whose
+// parents' paths add up to more than a megabyte (64 KB), and a file of a megabyte.
+QByteArray DeepKeyFile(int levels, int nameLength)
+{
+    const QByteArray name(nameLength, 'A');
+    QByteArray path = name;
+    for (int level = 1; level < levels; ++level)
+        path += "\\\\" + name;
+    return R"({"keys":[{"key":")" + path + R"(","values":[]}]})";
+}
+
+QByteArray LargeFile()
+{
+    return R"({"keys":[{"key":"A","values":[{"name":"S","type":"string","data":")" + QByteArray(1100000, 'x') +
+           R"("}]}]})";
+}
+} // namespace
+
 TEST(SettingsStore, ADamagedFileIsKeptAndReportedOnceAndNotOverwrittenByDefaults)
 {
     struct Case
@@ -168,6 +188,9 @@ TEST(SettingsStore, ADamagedFileIsKeptAndReportedOnceAndNotOverwrittenByDefaults
         {"number too large", R"({"keys":[{"key":"A","values":[{"name":"N","type":"number","data":4294967296}]}]})", "A\\N"},
         {"binary not hex", R"({"keys":[{"key":"A","values":[{"name":"B","type":"binary","data":"xyz"}]}]})", "A\\B"},
         {"a folder", QByteArray(), "opened"},
+        {"a key nested 2,000 levels deep", DeepKeyFile(2000, 1), "levels"},
+        {"a key whose parents take more than a megabyte", DeepKeyFile(32, 2000), "KB"},
+        {"larger than any settings file", LargeFile(), "KB"},
     };
     // The reasons come from the string table, which the program fills.
     auto& texts = Platform::StringTable::Instance();
@@ -175,6 +198,8 @@ TEST(SettingsStore, ADamagedFileIsKeptAndReportedOnceAndNotOverwrittenByDefaults
     texts.Set(StringId::IDS_SETTINGS_WRONG_LAYOUT, QStringLiteral("another layout"));
     texts.Set(StringId::IDS_SETTINGS_BAD_VALUE, QStringLiteral("value %1"));
     texts.Set(StringId::IDS_SETTINGS_CANNOT_OPEN, QStringLiteral("cannot be opened (%1)"));
+    texts.Set(StringId::IDS_SETTINGS_TOO_DEEP, QStringLiteral("deeper than %1 levels"));
+    texts.Set(StringId::IDS_SETTINGS_TOO_LARGE, QStringLiteral("larger than %1 KB"));
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.what);
@@ -225,6 +250,32 @@ TEST(SettingsStore, ADamagedFileIsKeptAndReportedOnceAndNotOverwrittenByDefaults
         EXPECT_EQ(again.ReadString(kKey, QStringLiteral("LanguageFile")), QStringLiteral("/opt/v3"))
             << "the defaults in memory are written with the change";
     }
+}
+
+TEST(SettingsStore, NoChangeWritesAFileTheStoreWouldNotRead)
+{
+    TempDir dir;
+    const QString path = dir.File(QStringLiteral("registry.json"));
+    SettingsStore store(path);
+    ASSERT_TRUE(store.CreateKey(kKey));
+    ASSERT_TRUE(store.Write(kKey, QStringLiteral("DTFormat"), uint32_t{5}));
+    const QByteArray before = ReadFile(path);
+
+    QString deep = QStringLiteral("Software");
+    for (int level = 1; level < 40; ++level)
+        deep += QStringLiteral("\\K");
+    EXPECT_FALSE(store.CreateKey(deep));
+    EXPECT_FALSE(store.KeyExists(deep));
+    EXPECT_FALSE(store.Write(kKey, QStringLiteral("Huge"), QString(1100000, u'h')));
+    EXPECT_TRUE(store.LastError().startsWith(path)) << store.LastError().toStdString();
+    EXPECT_FALSE(store.Read(kKey, QStringLiteral("Huge")).has_value());
+    EXPECT_EQ(ReadFile(path), before);
+
+    SettingsStore again(path);
+    std::vector<SettingsStore::Damage> told;
+    again.SetDamageReporter([&](const SettingsStore::Damage& d) { told.push_back(d); });
+    EXPECT_TRUE(told.empty());
+    EXPECT_EQ(again.ReadNumber(kKey, QStringLiteral("DTFormat")), 5u);
 }
 
 TEST(SettingsStore, AFailedWriteLeavesTheFileAndTheStoreAsTheyWere)

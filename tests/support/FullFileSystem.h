@@ -14,6 +14,7 @@
 // the last byte: a write there fails with "no space left" as on a full disk, while the
 // rest of the machine is untouched. Mounting needs the right to mount (root, or a user
 // namespace); without it Mounted() is false and Why() says why, for a test to skip.
+// MakeReadOnly() mounts it again read-only, as a write-protected medium.
 class FullFileSystem
 {
 public:
@@ -40,6 +41,13 @@ public:
     bool Mounted() const { return m_mounted; }
     const QString& Why() const { return m_why; }
     const QString& Folder() const { return m_folder; }
+
+    // From now on nothing can be written there; true when done.
+    bool MakeReadOnly() const
+    {
+        return m_mounted && ::mount("tmpfs", QFile::encodeName(m_folder).constData(), "tmpfs",
+                                    MS_REMOUNT | MS_RDONLY | MS_NOSUID | MS_NODEV, nullptr) == 0;
+    }
 
     // Takes every byte left; true when the file system is full afterwards.
     bool Fill() const
