@@ -10,6 +10,7 @@
 #include "export/core/TextExport.h"
 #include "grid/GridCtrl.h"
 #include "platform/gui/PrintJob.h"
+#include "seriesview/ColorScheme.h"
 #include "seriesview/TabGrid.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/app/SeriesPageWindow.h"
@@ -379,6 +380,63 @@ TEST_F(PrintExport, TheSelectionOnlyExportsTakeTheSeriesTheUserSeesSelected)
     RunExport(Cmd::ID_EXPORT_GRAPHIC, {kGraphicAsIs, kGraphicClipboard});
     ASSERT_TRUE(clipboard.content.image);
     EXPECT_EQ(clipboard.content.image->height(), CTabGrid::kHeaderHeight + CTabGrid::kSummaryHeight + detail);
+}
+
+namespace
+{
+// The columns of a picture that hold the colour of a bar within its limits, counted as runs
+// of neighbouring columns: the bars of the bar graphs.
+int BarsIn(const QImage& picture)
+{
+    const QRgb bar = qRgb(Platform::RValue(CColorScheme::kBarInside), Platform::GValue(CColorScheme::kBarInside),
+                          Platform::BValue(CColorScheme::kBarInside));
+    int bars = 0;
+    bool inBar = false;
+    for (int x = 0; x < picture.width(); ++x)
+    {
+        bool found = false;
+        for (int y = 0; y < picture.height() && !found; ++y)
+            found = (picture.pixel(x, y) & 0xFFFFFF) == (bar & 0xFFFFFF);
+        bars += found && !inBar;
+        inBar = found;
+    }
+    return bars;
+}
+} // namespace
+
+// A reading without a value ("--") before the last one: the open details of print and of the
+// graphic export show every reading the text export lists, the last one too.
+TEST_F(PrintExport, PrintAndPictureShowTheReadingAfterOneWithoutAValue)
+{
+    {
+        CVeskDoc doc;
+        auto series = SampleProject::Rebound(SeriesFixture::kHRC, {640, 720, 704},
+                                             QDateTime(QDate(2024, 5, 6), QTime(9, 30)));
+        series->AddReading(MEAS_NO_VALUE, MEAS_NO_VALUE, 0, -1);
+        series->IncludeReading(3, 7); // true only for a reading with a value
+        ASSERT_FALSE(series->IsReadingExcluded(3, 7));
+        series->AddReading(664, 664, 0, -1); // 53.0 HRC: no statistic of the series
+        SampleProject::Add(doc, kHall, QStringLiteral("Gap"), std::move(series));
+        ASSERT_TRUE(doc.SaveProject(path));
+    }
+    OpenWindow(path, boxes, kHall);
+    Expand(0);
+    Select({0});
+    const QString text = CTextExport(Doc(), CTextExport::LayoutReport).BuildText({0});
+    ASSERT_TRUE(text.contains(QStringLiteral("53.0"))) << text.toStdString();
+
+    const QString pdf = out + QStringLiteral("/gap.pdf");
+    PdfPrintDialog dialog(pdf);
+    ASSERT_TRUE(Enabled(Cmd::ID_PRINT));
+    frame->Action(Cmd::ID_PRINT)->trigger();
+    Flush();
+    EXPECT_TRUE(PdfText(pdf, 1).contains(QStringLiteral("53.0")));
+
+    const QString png = out + QStringLiteral("/gap.png");
+    RunExport(Cmd::ID_EXPORT_GRAPHIC, {kGraphicAsIs}, png);
+    const QImage picture(png);
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_EQ(BarsIn(picture), 4);
 }
 
 // A choice that gives nothing to export is told at Export, before any file dialog, and
