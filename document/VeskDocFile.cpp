@@ -459,8 +459,12 @@ bool CVeskDoc::OpenProject(const QString& path, bool merge)
         return false;
     // Only a readable file puts the open project up for closing (and saving); the file
     // open now was asked about already.
+    QString shownFolder;
     if (reopening)
     {
+        // The tree keeps the item it shows when the file still holds that folder, so the
+        // folder stays current; otherwise the tree chooses another item and says so.
+        shownFolder = m_currentPath;
         DeleteContents();
         m_projectPath.clear();
     }
@@ -472,6 +476,8 @@ bool CVeskDoc::OpenProject(const QString& path, bool merge)
     for (const SStagedFolder& record : staged)
         unreadable += record.folder->GetUnreadableCount();
     CommitProject(staged, nullptr);
+    if (CFolderData* folder = shownFolder.isEmpty() ? nullptr : LookupFolder(shownFolder))
+        FollowFolder(folder, shownFolder, true);
     if (merge)
     {
         // The open project changed and no longer matches its file.

@@ -17,6 +17,7 @@
 #include "seriesview/TabGrid.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/app/SeriesPageWindow.h"
+#include "tests/support/FileDialogRecorder.h"
 #include "tests/support/MemoryClipboard.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/ModalDialogRunner.h"
@@ -626,6 +627,34 @@ TEST_F(SeriesPage, TheNameEditorClosesWhenTheGridMovesAndRenamesOnlyItsOwnRow)
     renamed[2] += "X";
     EXPECT_EQ(DocNames(), renamed);
     ExpectRowsMatchTheDocument();
+}
+
+// File > Open of the project that is open, with a change pending: whether the change is
+// saved or dropped, the page shows the folder the tree still highlights.
+TEST_F(SeriesPage, ReopeningTheOpenProjectShowsTheFolderAgain)
+{
+    Open(ThreeInTheHall);
+    CLocalTree& tree = static_cast<CLeftView*>(frame->LeftView())->Tree();
+    FileDialogRecorder files;
+    for (const int answer : {Platform::IDYES, Platform::IDNO})
+    {
+        SCOPED_TRACE(answer);
+        Doc().SetSeriesComment(1, QStringLiteral("changed"));
+        ASSERT_TRUE(Doc().IsModified());
+        boxes.boxes.clear();
+        boxes.Answer(answer);
+        files.Answer(path);
+        Run(Cmd::ID_OPEN_PROJECT);
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_FALSE(Doc().IsModified());
+        EXPECT_EQ(tree.GetSelectedItem(), tree.FindItem(kHall));
+        EXPECT_EQ(Doc().GetCurrentFolderPath(), kHall);
+        EXPECT_EQ(Names(), QStringList({"Shaft 1", "Shaft 2", "Flange"}));
+        ExpectRowsMatchTheDocument();
+        EXPECT_EQ(frame->StatusText(), "Selected objects: 3      Total objects: 3        ");
+        for (uint32_t id : {Cmd::ID_PRINT, Cmd::ID_EXPORT_GRAPHIC, Cmd::ID_EXPORT_TEXT})
+            EXPECT_TRUE(Enabled(id)) << id;
+    }
 }
 
 TEST_F(SeriesPage, SavingLeavesThePageAsItIs)
