@@ -578,9 +578,17 @@ bool CVeskDoc::PasteSeries()
         staged = StageProject(archive);
         archive.Close();
     }
+    // The pasted series come selected as they were copied, and they alone are selected.
+    if (m_currentFolder)
+        for (int i = 0; i < m_currentFolder->GetSeriesCount(); ++i)
+            m_currentFolder->SetSeriesSelected(i, 0);
+    const QString firstPasted = staged.empty() ? QString() : staged.front().path;
     CommitProject(staged, m_currentFolder);
     if (m_currentFolder)
         m_currentFolder->Sort(m_currentFolder->GetSortOrder());
+    else if (CFolderData* created = firstPasted.isEmpty() ? nullptr : LookupFolder(firstPasted))
+        // A paste without a project made the project: its folder is shown.
+        FollowFolder(created, firstPasted, true);
     m_modified = true;
     // While the tree pastes into a folder that is not shown, the views stay as they are.
     if (!m_savedFolder || m_savedFolder == m_currentFolder)

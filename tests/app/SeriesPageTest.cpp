@@ -657,6 +657,41 @@ TEST_F(SeriesPage, ReopeningTheOpenProjectShowsTheFolderAgain)
     }
 }
 
+// A paste selects the pasted series alone, in a sorted folder too; a paste into a window
+// without a project makes the project and shows the folder it made.
+TEST_F(SeriesPage, APasteSelectsThePastedSeriesAloneAndShowsTheFolderItMade)
+{
+    Open(ThreeInTheHall);
+    Select({0, 2});
+    Run(Cmd::ID_EDIT_COPY);
+    for (const bool sorted : {false, true})
+    {
+        SCOPED_TRACE(sorted);
+        Reopen(kYard);
+        if (sorted)
+            Click(0, CTabGrid::COL_NAME);
+        Select({0});
+        ASSERT_EQ(Page().MarkedSeries(), std::vector<int>{0});
+        Run(Cmd::ID_EDIT_PASTE);
+        EXPECT_EQ(DocNames(), sorted ? QStringList({"Flange", "Rail", "Shaft 1"})
+                                     : QStringList({"Rail", "Shaft 1", "Flange"}));
+        ExpectRowsMatchTheDocument();
+        EXPECT_EQ(Page().MarkedSeries(), sorted ? std::vector<int>({0, 2}) : std::vector<int>({1, 2}));
+        EXPECT_EQ(frame->StatusText(), "Selected objects: 2      Total objects: 3        ");
+    }
+
+    Run(Cmd::ID_CLOSE_PROJECT);
+    ASSERT_FALSE(Doc().HasFolders());
+    Run(Cmd::ID_EDIT_PASTE);
+    CLocalTree& tree = static_cast<CLeftView*>(frame->LeftView())->Tree();
+    ASSERT_NE(tree.FindItem(kHall), nullptr);
+    EXPECT_EQ(tree.GetSelectedItem(), tree.FindItem(kHall));
+    EXPECT_EQ(Doc().GetCurrentFolderPath(), kHall);
+    EXPECT_EQ(Names(), QStringList({"Shaft 1", "Flange"}));
+    ExpectRowsMatchTheDocument();
+    EXPECT_EQ(Page().MarkedSeries(), (std::vector<int>{0, 1}));
+}
+
 TEST_F(SeriesPage, SavingLeavesThePageAsItIs)
 {
     Open(FiveInTheHall);
