@@ -439,6 +439,57 @@ TEST_F(PrintExport, PrintAndPictureShowTheReadingAfterOneWithoutAValue)
     EXPECT_EQ(BarsIn(picture), 4);
 }
 
+// What is highlighted is what the commands act on: Ctrl + click takes the only selected
+// series out, and the focus frame it keeps marks nothing for the status line, Delete, Copy
+// or the exports of the selection.
+TEST_F(PrintExport, ASeriesCtrlClickedOutIsNotMarkedByItsFocusFrame)
+{
+    Open(5);
+    Select({2});
+    Platform::Rect r;
+    ASSERT_TRUE(Grid().GetCellRect(5, CTabGrid::COL_NAME, &r));
+    QTest::mouseClick(Grid().viewport(), Qt::LeftButton, Qt::ControlModifier, QPoint(r.left + 5, r.top + 5));
+    Flush();
+    ASSERT_EQ(Grid().GetFocusCell().row, 5);
+    EXPECT_FALSE(Grid().IsCellSelected(5, CTabGrid::COL_NAME));
+    EXPECT_EQ(frame->StatusText(), "Selected objects: 0      Total objects: 5        ");
+    EXPECT_TRUE(Page().MarkedSeries().empty());
+    EXPECT_FALSE(Enabled(Cmd::ID_EDIT_DELETE));
+    EXPECT_FALSE(Enabled(Cmd::ID_EDIT_COPY));
+    const struct
+    {
+        uint32_t command;
+        std::initializer_list<int> choices;
+    } cases[] = {
+        {Cmd::ID_EXPORT_TEXT, {kTextReport, kTextOneFile}},
+        {Cmd::ID_EXPORT_GRAPHIC, {kGraphicAsIs}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.command);
+        boxes.boxes.clear();
+        FileDialogRecorder files;
+        files.Answer(out + QStringLiteral("/never"));
+        ModalDialogRunner runner(
+            [&](QDialog& d)
+            {
+                auto& dlg = static_cast<CExportOptionDlg&>(d);
+                ExportOptionDriver::ShowPainted(dlg);
+                ASSERT_TRUE(ExportOptionDriver::ClickChoices(dlg, c.choices));
+                ExportOptionDriver::PressExport(dlg);
+                ASSERT_EQ(boxes.boxes.size(), 1u);
+                EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("There are no measurement objects to export."));
+                dlg.reject();
+            });
+        ASSERT_TRUE(Enabled(c.command));
+        frame->Action(c.command)->trigger();
+        Flush();
+        EXPECT_EQ(runner.runs, 1);
+        EXPECT_TRUE(files.requests.empty());
+    }
+    EXPECT_TRUE(OutFiles().isEmpty());
+}
+
 // A choice that gives nothing to export is told at Export, before any file dialog, and
 // the dialog stays for another choice.
 TEST_F(PrintExport, NothingToExportIsToldBeforeTheFileDialog)

@@ -550,10 +550,12 @@ TEST_F(SeriesPage, AMarkedOrFocusedDetailRowNamesItsOwnSeries)
     QTest::keyClick(Editor(), Qt::Key_Escape);
     Flush();
 
-    // Ctrl + click takes it out again: nothing is selected, the focus on its pair marks it.
+    // Ctrl + click takes it out again: nothing is marked, and F2 still names the series
+    // the focus rests on.
     clickDetail(Qt::ControlModifier);
     EXPECT_FALSE(Grid().IsCellSelected(3, CTabGrid::COL_NAME));
     EXPECT_FALSE(Grid().IsCellSelected(4, CTabGrid::COL_NAME));
+    EXPECT_EQ(frame->StatusText(), "Selected objects: 0      Total objects: 3        ");
     QTest::keyClick(&Grid(), Qt::Key_F2);
     ASSERT_NE(Editor(), nullptr);
     EXPECT_EQ(Editor()->text(), "Shaft 2");
