@@ -945,14 +945,21 @@ void CGridCtrl::EndEditing()
 {
     // Every open editor, not only the focus cell's: the focus may have moved on from the
     // cell an editor is over.
-    for (CInPlaceEdit* editor : viewport()->findChildren<CInPlaceEdit*>())
-        editor->EndEdit();
+    EndEditsBesides({-1, -1});
 }
 
-void CGridCtrl::CancelOpenEdits()
+void CGridCtrl::EndEditsBesides(CGridCellPos keep)
 {
     for (CInPlaceEdit* editor : viewport()->findChildren<CInPlaceEdit*>())
-        editor->CancelEdit();
+    {
+        if (editor->GetRow() == keep.row && editor->GetColumn() == keep.col)
+            continue;
+        // A closing editor with the keyboard focus would hand it to the next widget of the
+        // window; the grid takes it back, which ends the edit on the way.
+        if (editor->hasFocus())
+            setFocus(Qt::OtherFocusReason);
+        editor->EndEdit();
+    }
 }
 
 void CGridCtrl::CancelEditing(int fromRow)

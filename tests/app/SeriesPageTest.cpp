@@ -27,6 +27,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -577,58 +578,75 @@ TEST_F(SeriesPage, AMarkedOrFocusedDetailRowNamesItsOwnSeries)
     ExpectRowsMatchTheDocument();
 }
 
-TEST_F(SeriesPage, TheNameEditorClosesWhenTheGridMovesAndRenamesOnlyItsOwnRow)
+// Whatever closes the name editor but Esc (scrolling by wheel, key or bar, the focus
+// cell moving, the keyboard going elsewhere) gives the typed name to the series the editor
+// was opened on, never to the row that comes under it.
+TEST_F(SeriesPage, TheNameEditorGivesItsNameToItsOwnSeriesWhenTheGridMovesOrTheFocusGoes)
 {
     Open(FiveInTheHall);
     frame->resize(1300, 300);
     Flush();
-    const QStringList names = DocNames();
-    auto open = [&]
+    CLocalTree& tree = static_cast<CLeftView*>(frame->LeftView())->Tree();
+    const auto wheel = [&]
     {
-        QTest::keyClick(&Grid(), Qt::Key_F2);
-        Flush();
-        CInPlaceEdit* editor = Editor();
-        EXPECT_NE(editor, nullptr);
-        if (editor)
-            QTest::keyClicks(editor, "X");
-        return editor;
+        QWheelEvent turn(QPointF(50, 100), Grid().viewport()->mapToGlobal(QPointF(50, 100)), QPoint(),
+                         QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(Grid().viewport(), &turn);
     };
-    // Opened by clicking a selected name again.
-    Select({1});
-    QTest::qWait(QApplication::doubleClickInterval() + 50);
-    Click(3, CTabGrid::COL_NAME);
+    // The editor opens by F2 or by a second click on the selected name.
+    const struct
+    {
+        const char* what;
+        int series;
+        bool byClick;
+        std::function<void()> move;
+    } cases[] = {
+        {"wheel", 0, false, wheel},
+        {"scroll bar", 1, false,
+         [&] { Grid().verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd); }},
+        {"Page Down", 2, false, [&] { QTest::keyClick(Editor(), Qt::Key_PageDown); }},
+        {"Down", 1, true, [&] { QTest::keyClick(Editor(), Qt::Key_Down); }},
+        {"another widget", 3, false, [&] { tree.setFocus(Qt::MouseFocusReason); }},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        Grid().SetScrollPosition(SB_VERT, 0);
+        Grid().SetFocusCell({-1, -1});
+        Select({c.series});
+        Grid().setFocus();
+        QStringList names = DocNames();
+        if (c.byClick)
+        {
+            QTest::qWait(QApplication::doubleClickInterval() + 50);
+            Click(2 * c.series + 1, CTabGrid::COL_NAME);
+        }
+        else
+        {
+            QTest::keyClick(&Grid(), Qt::Key_F2);
+        }
+        Flush();
+        ASSERT_NE(Editor(), nullptr);
+        ASSERT_EQ(Editor()->text(), names[c.series]);
+        QTest::keyClicks(Editor(), "X");
+        c.move();
+        Flush();
+        EXPECT_EQ(Editor(), nullptr);
+        names[c.series] += "X";
+        EXPECT_EQ(DocNames(), names);
+        ExpectRowsMatchTheDocument();
+    }
+
+    // Esc keeps the name.
+    Select({4});
+    QTest::keyClick(&Grid(), Qt::Key_F2);
     ASSERT_NE(Editor(), nullptr);
-    QTest::keyClicks(Editor(), "X");
-    QTest::keyClick(Editor(), Qt::Key_Down);
+    const QStringList names = DocNames();
+    QTest::keyClicks(Editor(), "Y");
+    QTest::keyClick(Editor(), Qt::Key_Escape);
     Flush();
     EXPECT_EQ(Editor(), nullptr);
     EXPECT_EQ(DocNames(), names);
-
-    ASSERT_NE(open(), nullptr);
-    QTest::keyClick(Editor(), Qt::Key_PageDown);
-    Flush();
-    EXPECT_EQ(Editor(), nullptr);
-    EXPECT_EQ(DocNames(), names);
-
-    Click(1, CTabGrid::COL_NAME);
-    ASSERT_NE(open(), nullptr);
-    QWheelEvent wheel(QPointF(50, 100), Grid().viewport()->mapToGlobal(QPointF(50, 100)), QPoint(), QPoint(0, -120),
-                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(Grid().viewport(), &wheel);
-    Flush();
-    EXPECT_EQ(Editor(), nullptr);
-    EXPECT_EQ(DocNames(), names);
-
-    // Enter on the row it is over renames that series only.
-    Click(5, CTabGrid::COL_NAME);
-    CInPlaceEdit* editor = open();
-    ASSERT_NE(editor, nullptr);
-    QTest::keyClick(editor, Qt::Key_Return);
-    Flush();
-    QStringList renamed = names;
-    renamed[2] += "X";
-    EXPECT_EQ(DocNames(), renamed);
-    ExpectRowsMatchTheDocument();
 }
 
 // File > Open of the project that is open, with a change pending: whether the change is

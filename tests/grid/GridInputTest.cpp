@@ -435,7 +435,7 @@ TEST_F(GridInputTest, KeysReachTheLastRowAndNeverLandOnAHiddenOne)
     }
 }
 
-TEST_F(GridInputTest, AnEditorClosesUnchangedWhenTheGridScrollsOrTheFocusMoves)
+TEST_F(GridInputTest, AnEditorGivesItsTextToItsCellWhenTheGridScrollsOrTheFocusMoves)
 {
     Build(60, 6, 1, 1, 20, 50);
     owner.Clear();
@@ -469,12 +469,18 @@ TEST_F(GridInputTest, AnEditorClosesUnchangedWhenTheGridScrollsOrTheFocusMoves)
         QApplication::processEvents();
         EXPECT_EQ(Editor(2, 2), nullptr);
         EXPECT_FALSE(grid->GetCell(2, 2)->IsEditing());
-        EXPECT_EQ(grid->GetItemText(2, 2), QStringLiteral("r2c2"));
-        const std::vector<int> codes = Codes();
-        EXPECT_EQ(std::count(codes.begin(), codes.end(), int(Notify::GRIDN_ENDLABELEDIT)), 0);
+        // The text goes to the cell the editor was opened on, and the keys back to the grid.
+        EXPECT_EQ(grid->GetItemText(2, 2), QStringLiteral("r2c2x"));
+        const std::vector<Note> notes = owner.Notes();
+        EXPECT_EQ(std::count_if(notes.begin(), notes.end(),
+                                [](const Note& n) { return n.code == int(Notify::GRIDN_ENDLABELEDIT); }),
+                  1);
+        EXPECT_NE(std::find(notes.begin(), notes.end(), Note{Notify::GRIDN_ENDLABELEDIT, 2, 2}), notes.end());
+        EXPECT_EQ(QApplication::focusWidget(), grid);
     }
 
     // Rows that move under an open editor close it without a word to the owner.
+    grid->SetItemText(2, 2, QStringLiteral("r2c2"));
     grid->SetFocusRowCol(2, 2);
     input.Key(Qt::Key_F2);
     ASSERT_NE(Editor(2, 2), nullptr);
