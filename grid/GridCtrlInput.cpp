@@ -838,7 +838,10 @@ bool CGridCtrl::OnKeyDown(int key, Qt::KeyboardModifiers keys)
     if (next == m_focusCell)
         return true;
 
-    if (m_mouseMode == MOUSE_NOTHING)
+    // Ctrl with an arrow moves the focus alone, as in a list view, so that Space can add
+    // cells that are not next to each other.
+    const bool focusOnly = ctrl && (key == VK_UP || key == VK_DOWN || key == VK_LEFT || key == VK_RIGHT);
+    if (m_mouseMode == MOUSE_NOTHING && !focusOnly)
     {
         m_mouseMode = m_listMode ? MOUSE_SELECT_ROW : MOUSE_SELECT_CELLS;
         if (!shift || key == VK_TAB)

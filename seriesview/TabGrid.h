@@ -255,4 +255,7 @@ private:
     bool m_rebuildPending = false;
     // The input event the page passes on to the grid under a hold.
     const QEvent* m_delivering = nullptr;
+    // The page acted on the key being delivered (Space, Enter): its character opens no
+    // name editor.
+    bool m_keyTaken = false;
 };

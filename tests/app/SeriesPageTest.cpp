@@ -649,6 +649,70 @@ TEST_F(SeriesPage, TheNameEditorGivesItsNameToItsOwnSeriesWhenTheGridMovesOrTheF
     EXPECT_EQ(DocNames(), names);
 }
 
+// The page's keys: plain arrows move the selection with the focus, Ctrl with an arrow moves
+// the focus alone, Space takes the focused series in or out, F2 names the focused series,
+// also from its open detail row. S1 is open, S1 clicked before the keys.
+TEST_F(SeriesPage, KeysMoveTheFocusMarkSeriesAndRenameTheFocusedOne)
+{
+    Open(FiveInTheHall);
+    using Keys = std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>>;
+    const Qt::KeyboardModifiers none;
+    const struct
+    {
+        const char* what;
+        Keys keys;
+        std::vector<int> marked;
+        int focusRow;
+        const char* editing; // the name in the editor after the keys, if one opened
+    } cases[] = {
+        {"Down selects what it reaches", {{Qt::Key_Down, none}, {Qt::Key_Down, none}}, {1}, 3, nullptr},
+        {"Shift+Down marks the range", {{Qt::Key_Down, Qt::ShiftModifier}, {Qt::Key_Down, Qt::ShiftModifier}},
+         {0, 1}, 3, nullptr},
+        {"Ctrl+Down moves the focus alone",
+         {{Qt::Key_Down, Qt::ControlModifier}, {Qt::Key_Down, Qt::ControlModifier}},
+         {0}, 3, nullptr},
+        {"Space adds the series Ctrl+arrows reached",
+         {{Qt::Key_Down, Qt::ControlModifier},
+          {Qt::Key_Down, Qt::ControlModifier},
+          {Qt::Key_Down, Qt::ControlModifier},
+          {Qt::Key_Space, none},
+          {Qt::Key_Up, Qt::ControlModifier}},
+         {0, 2}, 3, nullptr},
+        {"Space takes the focused series out", {{Qt::Key_Space, none}}, {}, 1, nullptr},
+        {"Enter closes the series and types no name", {{Qt::Key_Return, none}}, {0}, 1, nullptr},
+        {"F2 on the detail row names its own series", {{Qt::Key_Down, none}, {Qt::Key_F2, none}}, {0}, 2, "S1"},
+        {"F2 after Ctrl+Down names the focused series",
+         {{Qt::Key_Down, Qt::ControlModifier}, {Qt::Key_Down, Qt::ControlModifier}, {Qt::Key_F2, none}},
+         {0}, 3, "S2"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        Page().ExpandAll(false);
+        Page().SetSeriesOpen(0, true);
+        Grid().SetFocusCell({-1, -1});
+        Select({0});
+        ASSERT_GT(Grid().GetRowHeight(2), 0);
+        Grid().setFocus();
+        for (const auto& [key, modifiers] : c.keys)
+            QTest::keyClick(&Grid(), key, modifiers);
+        Flush();
+        EXPECT_EQ(Page().MarkedSeries(), c.marked);
+        EXPECT_EQ(frame->StatusText(),
+                  QStringLiteral("Selected objects: %1      Total objects: 5        ").arg(c.marked.size()));
+        EXPECT_EQ(Grid().GetFocusCell().row, c.focusRow);
+        if (!c.editing)
+        {
+            EXPECT_EQ(Editor(), nullptr);
+            continue;
+        }
+        ASSERT_NE(Editor(), nullptr);
+        EXPECT_EQ(Editor()->text(), QLatin1String(c.editing));
+        QTest::keyClick(Editor(), Qt::Key_Escape);
+        Flush();
+    }
+}
+
 // File > Open of the project that is open, with a change pending: whether the change is
 // saved or dropped, the page shows the folder the tree still highlights.
 TEST_F(SeriesPage, ReopeningTheOpenProjectShowsTheFolderAgain)

@@ -380,12 +380,21 @@ TEST_F(GridInputTest, KeysMoveTheFocusPastHiddenRowsAndColumns)
         {{5, 2}, Qt::Key_End, Qt::ControlModifier, {11, 5}},
         {{5, 2}, Qt::Key_PageDown, {}, {11, 2}}, // the view cannot move: the last row
         {{5, 2}, Qt::Key_PageUp, {}, {1, 2}},
+        // Ctrl with an arrow moves the focus and leaves the selection as it is.
+        {{3, 2}, Qt::Key_Down, Qt::ControlModifier, {5, 2}},
+        {{5, 4}, Qt::Key_Left, Qt::ControlModifier, {5, 2}},
     };
     for (const Case& c : cases)
     {
         grid->SetFocusCell(c.from);
+        const Cells before = Selected();
         input.Key(c.key, c.keys);
         EXPECT_EQ(grid->GetFocusCell(), c.to) << c.from.row << "," << c.from.col << " key " << c.key;
+        const bool focusOnly = (c.keys & Qt::ControlModifier) && c.key != Qt::Key_Home && c.key != Qt::Key_End;
+        if (focusOnly || c.to == c.from)
+            EXPECT_EQ(Selected(), before) << c.key;
+        else
+            EXPECT_EQ(Selected(), (Cells{{c.to.row, c.to.col}})) << c.key;
         // Tab keeps the keyboard focus in the grid.
         EXPECT_EQ(QApplication::focusWidget(), grid) << c.key;
     }
