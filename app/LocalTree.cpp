@@ -123,6 +123,14 @@ TreeItem* CLocalTree::FindItem(const QString& folderPath) const
     return item;
 }
 
+TreeItem* CLocalTree::CurrentFolderItem() const
+{
+    if (!m_doc || !m_doc->GetCurrentFolder())
+        return nullptr;
+    TreeItem* item = FindItem(m_doc->GetCurrentFolderPath());
+    return item && FolderOf(item) == m_doc->GetCurrentFolder() ? item : nullptr;
+}
+
 TreeItem* CLocalTree::EnsureItem(const QString& folderPath)
 {
     const QStringList parts = (u'\\' + TopLabel() + folderPath).split(u'\\', Qt::SkipEmptyParts);
@@ -191,8 +199,10 @@ void CLocalTree::OnDocUpdate(int)
         if (TreeItem* top = TopItem())
         {
             top->setExpanded(true);
+            // The folder the document shows (a paste that made the project shows its
+            // folder), else the project itself.
             if (!GetSelectedItem())
-                SelectItem(top);
+                SelectItem(CurrentFolderItem() ? CurrentFolderItem() : top);
         }
     }
     if (--m_rebuildDepth == 0)

@@ -64,6 +64,8 @@ protected:
 
 private:
     TreeItem* Target() const;
+    // The item of the document's current folder; null when it has none.
+    TreeItem* CurrentFolderItem() const;
     TreeItem* ItemAt(const QPersistentModelIndex& index) const;
     QPersistentModelIndex Persist(TreeItem* item) const;
     QString TopLabel() const;

@@ -462,8 +462,12 @@ bool CVeskDoc::OpenProject(const QString& path, bool merge)
         return false;
     // Only a readable file puts the open project up for closing (and saving); the file
     // open now was asked about already.
+    QString shownFolder;
     if (reopening)
     {
+        // The tree keeps the item it shows when the file still holds that folder, so the
+        // folder stays current; otherwise the tree chooses another item and says so.
+        shownFolder = m_currentPath;
         DeleteContents();
         m_projectPath.clear();
     }
@@ -475,6 +479,8 @@ bool CVeskDoc::OpenProject(const QString& path, bool merge)
     for (const SStagedFolder& record : staged)
         unreadable += record.folder->GetUnreadableCount();
     CommitProject(staged, nullptr);
+    if (CFolderData* folder = shownFolder.isEmpty() ? nullptr : LookupFolder(shownFolder))
+        FollowFolder(folder, shownFolder, true);
     if (merge)
     {
         // The open project changed and no longer matches its file.
@@ -575,9 +581,17 @@ bool CVeskDoc::PasteSeries()
         staged = StageProject(archive);
         archive.Close();
     }
+    // The pasted series come selected as they were copied, and they alone are selected.
+    if (m_currentFolder)
+        for (int i = 0; i < m_currentFolder->GetSeriesCount(); ++i)
+            m_currentFolder->SetSeriesSelected(i, 0);
+    const QString firstPasted = staged.empty() ? QString() : staged.front().path;
     CommitProject(staged, m_currentFolder);
     if (m_currentFolder)
         m_currentFolder->Sort(m_currentFolder->GetSortOrder());
+    else if (CFolderData* created = firstPasted.isEmpty() ? nullptr : LookupFolder(firstPasted))
+        // A paste without a project made the project: its folder is shown.
+        FollowFolder(created, firstPasted, true);
     m_modified = true;
     // While the tree pastes into a folder that is not shown, the views stay as they are.
     if (!m_savedFolder || m_savedFolder == m_currentFolder)

@@ -1125,9 +1125,10 @@ void CGridCtrl::OnScrollAction(int bar, int action)
 void CGridCtrl::OnHScroll(int request, int thumbPosition)
 {
     HideTip();
-    // The editor would stay where it is while the cells move under it.
+    // The editor would stay where it is while the cells move under it: its text goes to
+    // the cell it was opened on first.
     if (request != SB_ENDSCROLL)
-        CancelOpenEdits();
+        EndEditing();
     const int pos = GetScrollPosition(SB_HORZ);
     const CGridCellPos topLeft = GetTopLeftScrollingCell();
     const Rect client = GetClientRect();
@@ -1200,9 +1201,10 @@ void CGridCtrl::OnHScroll(int request, int thumbPosition)
 void CGridCtrl::OnVScroll(int request, int thumbPosition)
 {
     HideTip();
-    // The editor would stay where it is while the cells move under it.
+    // The editor would stay where it is while the cells move under it: its text goes to
+    // the cell it was opened on first.
     if (request != SB_ENDSCROLL)
-        CancelOpenEdits();
+        EndEditing();
     const int pos = GetScrollPosition(SB_VERT);
     const CGridCellPos topLeft = GetTopLeftScrollingCell();
     const int offset = m_topRowOffset;

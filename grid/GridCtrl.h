@@ -268,14 +268,13 @@ public:
     virtual void OnEditCell(int row, int col, Platform::Point point, int key);
     virtual void OnEndEditCell(int row, int col, const QString& text);
     virtual bool ValidateEdit(int row, int col, const QString& text);
-    // Ends every open in-place edit as a click elsewhere does: the text goes to its cell.
+    // Ends every open in-place edit as a click elsewhere does: the text goes to the cell the
+    // editor was opened on (scrolling and focus moves end edits this way too), and the
+    // keyboard focus goes back to the grid.
     virtual void EndEditing();
     // Closes every open in-place editor (of the rows from fromRow on) without a report; for
     // changes that move or drop rows.
     void CancelEditing(int fromRow = 0);
-    // Ends every open in-place edit as Esc does (the cell hears it is unchanged): for
-    // scrolling and focus moves, which leave the editor over another row.
-    void CancelOpenEdits();
     void EditCell(int row, int col, bool selectAll);
     // The end-of-edit notification of an in-place editor.
     intptr_t OnInPlaceEditEnded(const GRIDDISPINFO& info);
@@ -358,6 +357,8 @@ private:
     bool IsPointInTextRect(CGridCellPos cell, Platform::Point point);
     // The nearest row with a height from `row` on (upwards or downwards, then the other way).
     int ShownRowNear(int row, bool upwards) const;
+    // Ends the open edits (see EndEditing) but that of the cell `keep`.
+    void EndEditsBesides(CGridCellPos keep);
     void SwapRows(int row1, int row2);
     // Keeps the count of selected cells and the selection bounds when a cell's selected
     // bit goes from `was` to `now`.

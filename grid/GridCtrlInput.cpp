@@ -838,7 +838,10 @@ bool CGridCtrl::OnKeyDown(int key, Qt::KeyboardModifiers keys)
     if (next == m_focusCell)
         return true;
 
-    if (m_mouseMode == MOUSE_NOTHING)
+    // Ctrl with an arrow moves the focus alone, as in a list view, so that Space can add
+    // cells that are not next to each other.
+    const bool focusOnly = ctrl && (key == VK_UP || key == VK_DOWN || key == VK_LEFT || key == VK_RIGHT);
+    if (m_mouseMode == MOUSE_NOTHING && !focusOnly)
     {
         m_mouseMode = m_listMode ? MOUSE_SELECT_ROW : MOUSE_SELECT_CELLS;
         if (!shift || key == VK_TAB)
@@ -945,14 +948,21 @@ void CGridCtrl::EndEditing()
 {
     // Every open editor, not only the focus cell's: the focus may have moved on from the
     // cell an editor is over.
-    for (CInPlaceEdit* editor : viewport()->findChildren<CInPlaceEdit*>())
-        editor->EndEdit();
+    EndEditsBesides({-1, -1});
 }
 
-void CGridCtrl::CancelOpenEdits()
+void CGridCtrl::EndEditsBesides(CGridCellPos keep)
 {
     for (CInPlaceEdit* editor : viewport()->findChildren<CInPlaceEdit*>())
-        editor->CancelEdit();
+    {
+        if (editor->GetRow() == keep.row && editor->GetColumn() == keep.col)
+            continue;
+        // A closing editor with the keyboard focus would hand it to the next widget of the
+        // window; the grid takes it back, which ends the edit on the way.
+        if (editor->hasFocus())
+            setFocus(Qt::OtherFocusReason);
+        editor->EndEdit();
+    }
 }
 
 void CGridCtrl::CancelEditing(int fromRow)

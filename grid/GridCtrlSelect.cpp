@@ -1,6 +1,5 @@
 // Focus, selection, scrolling a cell into view, sorting and changes on the user's behalf.
 #include "grid/GridCtrl.h"
-#include "grid/InPlaceEdit.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -94,11 +93,9 @@ CGridCellPos CGridCtrl::SetFocusCell(CGridCellPos cell)
     if (cell == m_focusCell)
         return m_focusCell;
     const CGridCellPos previous = m_focusCell;
-    // An editor never stays open over a cell the focus has left; what it holds was not
-    // confirmed for that cell, and goes nowhere.
-    for (CInPlaceEdit* editor : viewport()->findChildren<CInPlaceEdit*>())
-        if (editor->GetRow() != cell.row || editor->GetColumn() != cell.col)
-            editor->CancelEdit();
+    // An editor never stays open over a cell the focus has left: what it holds goes to the
+    // cell it was opened on, as when the user clicks elsewhere.
+    EndEditsBesides(cell);
     if (cell.row != -1)
         cell.row = std::max(cell.row, m_fixedRows);
     if (cell.col != -1)

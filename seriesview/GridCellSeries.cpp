@@ -88,7 +88,17 @@ CMeasSeries1* CGridCellSeries::Series() const
 
 int CGridCellSeries::ShownReadingCount()
 {
-    return m_document->GetSeriesReadingCount(m_seriesIndex);
+    return ShownReadingCount(Series());
+}
+
+int CGridCellSeries::ShownReadingCount(CMeasSeries1* series)
+{
+    // Not the series' count of readings with a value: a reading without one ("--") among
+    // them would cut the last reading off the list.
+    int count = 0;
+    if (series)
+        series->ForEachIncludedValue([&count](float) { ++count; });
+    return count;
 }
 
 CGridCellSeries::Fonts& CGridCellSeries::SharedFonts(Canvas& dc)

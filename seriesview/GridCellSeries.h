@@ -135,6 +135,9 @@ public:
     Platform::Size DrawSettings(Platform::Canvas& dc, int x, int y, bool measureOnly);
     Platform::Size DrawComment(Platform::Canvas& dc, int x, int y, int width, bool measureOnly);
 
+    // The readings the details list (value list, bar graph, print, picture): every reading
+    // that is not excluded, those without a value too, as the text export lists them.
+    static int ShownReadingCount(CMeasSeries1* series);
     // The value order: by native value, rising unless the series measures depths with the
     // indentation tester (first record's ascending flag). -1, 0 or 1.
     static int CompareValueAndIndex(const VALUEANDINDEX& a, const VALUEANDINDEX& b);

@@ -425,7 +425,7 @@ QString CGridCellSeries::ValuesText(int reading, bool withCurves)
     if (reading >= 0)
         readings.push_back(reading);
     else
-        for (int i = 0, n = series->GetCount(kShownReadings); i < n; ++i)
+        for (int i = 0, n = ShownReadingCount(series); i < n; ++i)
             readings.push_back(i);
     const bool mils = series->IsImperial() && IsDepthScale(series->GetProbeId().code);
     const int decimals = m_document->GetSeriesDecimals(m_seriesIndex, 0);

@@ -56,7 +56,7 @@ int CGridCellSeries::CompareValueAndIndex(const VALUEANDINDEX& a, const VALUEAND
 
 std::vector<CGridCellSeries::VALUEANDINDEX> CGridCellSeries::SortedRecords(CMeasSeries1& series) const
 {
-    const int count = series.GetCount(kShownReadings);
+    const int count = ShownReadingCount(&series);
     const uint8_t ascending = IsBench(series) ? 0 : 1;
     std::vector<VALUEANDINDEX> records(size_t(std::max(count, 0)));
     for (int i = 0; i < count; ++i)
@@ -140,7 +140,7 @@ Size CGridCellSeries::DrawBarGraph(Canvas& dc, int x, int y, int width, int heig
     const int decimals = m_document->GetSeriesDecimals(m_seriesIndex, 0);
     const bool byValue = OrderedByValue();
     const bool bench = IsBench(*series);
-    const int total = m_document->GetSeriesReadingCount(m_seriesIndex);
+    const int total = ShownReadingCount();
     const int n = std::max(0, std::min(count, total - offset));
 
     const Font oldFont = dc.SelectFont(fonts.bold);
@@ -388,7 +388,7 @@ Size CGridCellSeries::DrawValueList(Canvas& dc, int x, int y, int height, int of
     const int margin = m_margin;
     const int decimals = m_document->GetSeriesDecimals(m_seriesIndex, 0);
     const bool byValue = OrderedByValue();
-    const int total = m_document->GetSeriesReadingCount(m_seriesIndex);
+    const int total = ShownReadingCount();
     const int n = std::max(0, std::min(count, total - offset));
     int xs = x + margin;
     const int ys = y + margin;

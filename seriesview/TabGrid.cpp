@@ -701,11 +701,8 @@ std::vector<int> CTabGrid::MarkedPairs() const
     for (int pair = 0; pair < count; ++pair)
         if (IsPairSelected(pair))
             pairs.push_back(pair);
-    // Without a selection the focus marks its series: a row the user took out of the
-    // selection keeps the focus, so it counts only when nothing is selected.
-    const CGridCellPos focus = m_grid->GetFocusCell();
-    if (pairs.empty() && focus.row >= 1 && SeriesOfRow(focus.row) < count)
-        pairs.push_back(SeriesOfRow(focus.row));
+    // The focus frame alone marks nothing: a series the user took out of the selection
+    // keeps the frame but no command may act on it.
     return pairs;
 }
 

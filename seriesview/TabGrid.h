@@ -31,9 +31,10 @@ class CVeskDoc;
 // notices; every change of order reaches it as a notice that rebuilds the rows.
 //
 // One selection: a series is marked when a row of its pair is selected (the two rows are
-// kept selected together), or, while no series is selected, when its pair has the focus.
-// Every command (delete, cut, copy, popups, exports, print) acts on the marked series, and
-// finds them in the document by identity (the entry a pair carries), not by row number.
+// kept selected together); the focus frame alone marks nothing. Every command (delete,
+// cut, copy, popups, exports, print) acts on the marked series, the status line counts
+// them, and the commands find them in the document by identity (the entry a pair
+// carries), not by row number. Renaming (F2) edits the name of the focused series.
 //
 // A rebuild frees cells. While the grid delivers a mouse or key event (whose cell handlers
 // may run a modal loop) or a hold is taken, notices that would rebuild the rows are kept
@@ -132,8 +133,8 @@ public:
 
     // Commands.
     void OnSelectAll();
-    // Deletes the marked series (summary row selected or focused), asking first unless
-    // told not to; the scroll position stays.
+    // Deletes the marked series, asking first unless told not to; the scroll position
+    // stays.
     void DeleteSelected(bool withoutQuestion);
     bool OnCopy();
     void OnCut();
@@ -254,4 +255,7 @@ private:
     bool m_rebuildPending = false;
     // The input event the page passes on to the grid under a hold.
     const QEvent* m_delivering = nullptr;
+    // The page acted on the key being delivered (Space, Enter): its character opens no
+    // name editor.
+    bool m_keyTaken = false;
 };

@@ -128,6 +128,9 @@ intptr_t CTabGrid::OnGridNotify(const GRIDNOTIFY& notify)
                            });
         break;
     }
+    case Notify::GRIDN_BEGINLABELEDIT:
+        // The grid opens the editor for the character of a key the page has acted on.
+        return m_keyTaken ? -1 : 0;
     case Notify::GRIDN_KEYCOMMAND:
         if (notify.row == kKeyDelete)
             // After the key: the rebuild must not pull the rows from under the grid's
@@ -184,6 +187,7 @@ bool CTabGrid::eventFilter(QObject* watched, QEvent* event)
         const QEvent* outer = std::exchange(m_delivering, event);
         QCoreApplication::sendEvent(watched, event);
         m_delivering = outer;
+        m_keyTaken = false;
         // The inner delivery passed it on to the parents already where the grid left it.
         event->accept();
         return true;

@@ -1,6 +1,7 @@
 // The series page without a mouse: Space takes the focused series into the selection or
-// out of it, Enter opens or closes it, and in the detail row of an open series Tab and
-// Shift+Tab walk over its links, Enter running the underlined one.
+// out of it, Enter opens or closes it (neither types into the name), Ctrl with an arrow
+// moves the focus alone, and in the detail row of an open series Tab and Shift+Tab walk
+// over its links, Enter running the underlined one.
 #include "seriesview/TabGrid.h"
 
 #include "document/VeskDoc.h"
@@ -26,6 +27,7 @@ void CTabGrid::OnGridKeyCommand(int key)
         return;
     const int summary = IsSummaryRow(focus.row) ? focus.row : focus.row - 1;
     const int index = SeriesOfRow(summary);
+    m_keyTaken = key == Platform::VK_SPACE || key == Platform::VK_RETURN;
     if (key == Platform::VK_SPACE)
     {
         // Both rows of the series go in or out together, the others stay as they are.

@@ -168,13 +168,13 @@ void CTabGrid::ExpandAll(bool expand)
             SetStatusProgress(expanding, pair + 1);
         auto* cell = dynamic_cast<CGridCellSeries*>(m_grid->GetCell(row + 1, COL_NAME));
         const int index = DocIndexOfPair(pair);
-        const CMeasSeries1* series = index >= 0 ? m_doc->GetSeriesAt(index)->GetSeries() : nullptr;
+        CMeasSeries1* series = index >= 0 ? m_doc->GetSeriesAt(index)->GetSeries() : nullptr;
         if (!expand || !cell || !series || !m_doc->GetSeriesComment(index).isEmpty())
         {
             SetSeriesOpen(pair, expand);
             continue;
         }
-        const auto shape = std::make_tuple(m_doc->GetSeriesReadingCount(index),
+        const auto shape = std::make_tuple(CGridCellSeries::ShownReadingCount(series),
                                            series->GetProbeId().IsBenchProbe(), series->IsImperial());
         if (const auto known = heights.find(shape); known != heights.end() && !cell->IsExpanded())
         {

@@ -10,6 +10,7 @@
 #include "export/core/TextExport.h"
 #include "grid/GridCtrl.h"
 #include "platform/gui/PrintJob.h"
+#include "seriesview/ColorScheme.h"
 #include "seriesview/TabGrid.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/app/SeriesPageWindow.h"
@@ -379,6 +380,114 @@ TEST_F(PrintExport, TheSelectionOnlyExportsTakeTheSeriesTheUserSeesSelected)
     RunExport(Cmd::ID_EXPORT_GRAPHIC, {kGraphicAsIs, kGraphicClipboard});
     ASSERT_TRUE(clipboard.content.image);
     EXPECT_EQ(clipboard.content.image->height(), CTabGrid::kHeaderHeight + CTabGrid::kSummaryHeight + detail);
+}
+
+namespace
+{
+// The columns of a picture that hold the colour of a bar within its limits, counted as runs
+// of neighbouring columns: the bars of the bar graphs.
+int BarsIn(const QImage& picture)
+{
+    const QRgb bar = qRgb(Platform::RValue(CColorScheme::kBarInside), Platform::GValue(CColorScheme::kBarInside),
+                          Platform::BValue(CColorScheme::kBarInside));
+    int bars = 0;
+    bool inBar = false;
+    for (int x = 0; x < picture.width(); ++x)
+    {
+        bool found = false;
+        for (int y = 0; y < picture.height() && !found; ++y)
+            found = (picture.pixel(x, y) & 0xFFFFFF) == (bar & 0xFFFFFF);
+        bars += found && !inBar;
+        inBar = found;
+    }
+    return bars;
+}
+} // namespace
+
+// A reading without a value ("--") before the last one: the open details of print and of the
+// graphic export show every reading the text export lists, the last one too.
+TEST_F(PrintExport, PrintAndPictureShowTheReadingAfterOneWithoutAValue)
+{
+    {
+        CVeskDoc doc;
+        auto series = SampleProject::Rebound(SeriesFixture::kHRC, {640, 720, 704},
+                                             QDateTime(QDate(2024, 5, 6), QTime(9, 30)));
+        series->AddReading(MEAS_NO_VALUE, MEAS_NO_VALUE, 0, -1);
+        series->IncludeReading(3, 7); // true only for a reading with a value
+        ASSERT_FALSE(series->IsReadingExcluded(3, 7));
+        series->AddReading(664, 664, 0, -1); // 53.0 HRC: no statistic of the series
+        SampleProject::Add(doc, kHall, QStringLiteral("Gap"), std::move(series));
+        ASSERT_TRUE(doc.SaveProject(path));
+    }
+    OpenWindow(path, boxes, kHall);
+    Expand(0);
+    Select({0});
+    const QString text = CTextExport(Doc(), CTextExport::LayoutReport).BuildText({0});
+    ASSERT_TRUE(text.contains(QStringLiteral("53.0"))) << text.toStdString();
+
+    const QString pdf = out + QStringLiteral("/gap.pdf");
+    PdfPrintDialog dialog(pdf);
+    ASSERT_TRUE(Enabled(Cmd::ID_PRINT));
+    frame->Action(Cmd::ID_PRINT)->trigger();
+    Flush();
+    EXPECT_TRUE(PdfText(pdf, 1).contains(QStringLiteral("53.0")));
+
+    const QString png = out + QStringLiteral("/gap.png");
+    RunExport(Cmd::ID_EXPORT_GRAPHIC, {kGraphicAsIs}, png);
+    const QImage picture(png);
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_EQ(BarsIn(picture), 4);
+}
+
+// What is highlighted is what the commands act on: Ctrl + click takes the only selected
+// series out, and the focus frame it keeps marks nothing for the status line, Delete, Copy
+// or the exports of the selection.
+TEST_F(PrintExport, ASeriesCtrlClickedOutIsNotMarkedByItsFocusFrame)
+{
+    Open(5);
+    Select({2});
+    Platform::Rect r;
+    ASSERT_TRUE(Grid().GetCellRect(5, CTabGrid::COL_NAME, &r));
+    QTest::mouseClick(Grid().viewport(), Qt::LeftButton, Qt::ControlModifier, QPoint(r.left + 5, r.top + 5));
+    Flush();
+    ASSERT_EQ(Grid().GetFocusCell().row, 5);
+    EXPECT_FALSE(Grid().IsCellSelected(5, CTabGrid::COL_NAME));
+    EXPECT_EQ(frame->StatusText(), "Selected objects: 0      Total objects: 5        ");
+    EXPECT_TRUE(Page().MarkedSeries().empty());
+    EXPECT_FALSE(Enabled(Cmd::ID_EDIT_DELETE));
+    EXPECT_FALSE(Enabled(Cmd::ID_EDIT_COPY));
+    const struct
+    {
+        uint32_t command;
+        std::initializer_list<int> choices;
+    } cases[] = {
+        {Cmd::ID_EXPORT_TEXT, {kTextReport, kTextOneFile}},
+        {Cmd::ID_EXPORT_GRAPHIC, {kGraphicAsIs}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.command);
+        boxes.boxes.clear();
+        FileDialogRecorder files;
+        files.Answer(out + QStringLiteral("/never"));
+        ModalDialogRunner runner(
+            [&](QDialog& d)
+            {
+                auto& dlg = static_cast<CExportOptionDlg&>(d);
+                ExportOptionDriver::ShowPainted(dlg);
+                ASSERT_TRUE(ExportOptionDriver::ClickChoices(dlg, c.choices));
+                ExportOptionDriver::PressExport(dlg);
+                ASSERT_EQ(boxes.boxes.size(), 1u);
+                EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("There are no measurement objects to export."));
+                dlg.reject();
+            });
+        ASSERT_TRUE(Enabled(c.command));
+        frame->Action(c.command)->trigger();
+        Flush();
+        EXPECT_EQ(runner.runs, 1);
+        EXPECT_TRUE(files.requests.empty());
+    }
+    EXPECT_TRUE(OutFiles().isEmpty());
 }
 
 // A choice that gives nothing to export is told at Export, before any file dialog, and

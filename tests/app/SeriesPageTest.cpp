@@ -17,6 +17,7 @@
 #include "seriesview/TabGrid.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/app/SeriesPageWindow.h"
+#include "tests/support/FileDialogRecorder.h"
 #include "tests/support/MemoryClipboard.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/ModalDialogRunner.h"
@@ -26,6 +27,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -549,10 +551,12 @@ TEST_F(SeriesPage, AMarkedOrFocusedDetailRowNamesItsOwnSeries)
     QTest::keyClick(Editor(), Qt::Key_Escape);
     Flush();
 
-    // Ctrl + click takes it out again: nothing is selected, the focus on its pair marks it.
+    // Ctrl + click takes it out again: nothing is marked, and F2 still names the series
+    // the focus rests on.
     clickDetail(Qt::ControlModifier);
     EXPECT_FALSE(Grid().IsCellSelected(3, CTabGrid::COL_NAME));
     EXPECT_FALSE(Grid().IsCellSelected(4, CTabGrid::COL_NAME));
+    EXPECT_EQ(frame->StatusText(), "Selected objects: 0      Total objects: 3        ");
     QTest::keyClick(&Grid(), Qt::Key_F2);
     ASSERT_NE(Editor(), nullptr);
     EXPECT_EQ(Editor()->text(), "Shaft 2");
@@ -574,58 +578,202 @@ TEST_F(SeriesPage, AMarkedOrFocusedDetailRowNamesItsOwnSeries)
     ExpectRowsMatchTheDocument();
 }
 
-TEST_F(SeriesPage, TheNameEditorClosesWhenTheGridMovesAndRenamesOnlyItsOwnRow)
+// Whatever closes the name editor but Esc (scrolling by wheel, key or bar, the focus
+// cell moving, the keyboard going elsewhere) gives the typed name to the series the editor
+// was opened on, never to the row that comes under it.
+TEST_F(SeriesPage, TheNameEditorGivesItsNameToItsOwnSeriesWhenTheGridMovesOrTheFocusGoes)
 {
     Open(FiveInTheHall);
     frame->resize(1300, 300);
     Flush();
-    const QStringList names = DocNames();
-    auto open = [&]
+    CLocalTree& tree = static_cast<CLeftView*>(frame->LeftView())->Tree();
+    const auto wheel = [&]
     {
-        QTest::keyClick(&Grid(), Qt::Key_F2);
-        Flush();
-        CInPlaceEdit* editor = Editor();
-        EXPECT_NE(editor, nullptr);
-        if (editor)
-            QTest::keyClicks(editor, "X");
-        return editor;
+        QWheelEvent turn(QPointF(50, 100), Grid().viewport()->mapToGlobal(QPointF(50, 100)), QPoint(),
+                         QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(Grid().viewport(), &turn);
     };
-    // Opened by clicking a selected name again.
-    Select({1});
-    QTest::qWait(QApplication::doubleClickInterval() + 50);
-    Click(3, CTabGrid::COL_NAME);
+    // The editor opens by F2 or by a second click on the selected name.
+    const struct
+    {
+        const char* what;
+        int series;
+        bool byClick;
+        std::function<void()> move;
+    } cases[] = {
+        {"wheel", 0, false, wheel},
+        {"scroll bar", 1, false,
+         [&] { Grid().verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd); }},
+        {"Page Down", 2, false, [&] { QTest::keyClick(Editor(), Qt::Key_PageDown); }},
+        {"Down", 1, true, [&] { QTest::keyClick(Editor(), Qt::Key_Down); }},
+        {"another widget", 3, false, [&] { tree.setFocus(Qt::MouseFocusReason); }},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        Grid().SetScrollPosition(SB_VERT, 0);
+        Grid().SetFocusCell({-1, -1});
+        Select({c.series});
+        Grid().setFocus();
+        QStringList names = DocNames();
+        if (c.byClick)
+        {
+            QTest::qWait(QApplication::doubleClickInterval() + 50);
+            Click(2 * c.series + 1, CTabGrid::COL_NAME);
+        }
+        else
+        {
+            QTest::keyClick(&Grid(), Qt::Key_F2);
+        }
+        Flush();
+        ASSERT_NE(Editor(), nullptr);
+        ASSERT_EQ(Editor()->text(), names[c.series]);
+        QTest::keyClicks(Editor(), "X");
+        c.move();
+        Flush();
+        EXPECT_EQ(Editor(), nullptr);
+        names[c.series] += "X";
+        EXPECT_EQ(DocNames(), names);
+        ExpectRowsMatchTheDocument();
+    }
+
+    // Esc keeps the name.
+    Select({4});
+    QTest::keyClick(&Grid(), Qt::Key_F2);
     ASSERT_NE(Editor(), nullptr);
-    QTest::keyClicks(Editor(), "X");
-    QTest::keyClick(Editor(), Qt::Key_Down);
+    const QStringList names = DocNames();
+    QTest::keyClicks(Editor(), "Y");
+    QTest::keyClick(Editor(), Qt::Key_Escape);
     Flush();
     EXPECT_EQ(Editor(), nullptr);
     EXPECT_EQ(DocNames(), names);
+}
 
-    ASSERT_NE(open(), nullptr);
-    QTest::keyClick(Editor(), Qt::Key_PageDown);
-    Flush();
-    EXPECT_EQ(Editor(), nullptr);
-    EXPECT_EQ(DocNames(), names);
+// The page's keys: plain arrows move the selection with the focus, Ctrl with an arrow moves
+// the focus alone, Space takes the focused series in or out, F2 names the focused series,
+// also from its open detail row. S1 is open, S1 clicked before the keys.
+TEST_F(SeriesPage, KeysMoveTheFocusMarkSeriesAndRenameTheFocusedOne)
+{
+    Open(FiveInTheHall);
+    using Keys = std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>>;
+    const Qt::KeyboardModifiers none;
+    const struct
+    {
+        const char* what;
+        Keys keys;
+        std::vector<int> marked;
+        int focusRow;
+        const char* editing; // the name in the editor after the keys, if one opened
+    } cases[] = {
+        {"Down selects what it reaches", {{Qt::Key_Down, none}, {Qt::Key_Down, none}}, {1}, 3, nullptr},
+        {"Shift+Down marks the range", {{Qt::Key_Down, Qt::ShiftModifier}, {Qt::Key_Down, Qt::ShiftModifier}},
+         {0, 1}, 3, nullptr},
+        {"Ctrl+Down moves the focus alone",
+         {{Qt::Key_Down, Qt::ControlModifier}, {Qt::Key_Down, Qt::ControlModifier}},
+         {0}, 3, nullptr},
+        {"Space adds the series Ctrl+arrows reached",
+         {{Qt::Key_Down, Qt::ControlModifier},
+          {Qt::Key_Down, Qt::ControlModifier},
+          {Qt::Key_Down, Qt::ControlModifier},
+          {Qt::Key_Space, none},
+          {Qt::Key_Up, Qt::ControlModifier}},
+         {0, 2}, 3, nullptr},
+        {"Space takes the focused series out", {{Qt::Key_Space, none}}, {}, 1, nullptr},
+        {"Enter closes the series and types no name", {{Qt::Key_Return, none}}, {0}, 1, nullptr},
+        {"F2 on the detail row names its own series", {{Qt::Key_Down, none}, {Qt::Key_F2, none}}, {0}, 2, "S1"},
+        {"F2 after Ctrl+Down names the focused series",
+         {{Qt::Key_Down, Qt::ControlModifier}, {Qt::Key_Down, Qt::ControlModifier}, {Qt::Key_F2, none}},
+         {0}, 3, "S2"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        Page().ExpandAll(false);
+        Page().SetSeriesOpen(0, true);
+        Grid().SetFocusCell({-1, -1});
+        Select({0});
+        ASSERT_GT(Grid().GetRowHeight(2), 0);
+        Grid().setFocus();
+        for (const auto& [key, modifiers] : c.keys)
+            QTest::keyClick(&Grid(), key, modifiers);
+        Flush();
+        EXPECT_EQ(Page().MarkedSeries(), c.marked);
+        EXPECT_EQ(frame->StatusText(),
+                  QStringLiteral("Selected objects: %1      Total objects: 5        ").arg(c.marked.size()));
+        EXPECT_EQ(Grid().GetFocusCell().row, c.focusRow);
+        if (!c.editing)
+        {
+            EXPECT_EQ(Editor(), nullptr);
+            continue;
+        }
+        ASSERT_NE(Editor(), nullptr);
+        EXPECT_EQ(Editor()->text(), QLatin1String(c.editing));
+        QTest::keyClick(Editor(), Qt::Key_Escape);
+        Flush();
+    }
+}
 
-    Click(1, CTabGrid::COL_NAME);
-    ASSERT_NE(open(), nullptr);
-    QWheelEvent wheel(QPointF(50, 100), Grid().viewport()->mapToGlobal(QPointF(50, 100)), QPoint(), QPoint(0, -120),
-                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(Grid().viewport(), &wheel);
-    Flush();
-    EXPECT_EQ(Editor(), nullptr);
-    EXPECT_EQ(DocNames(), names);
+// File > Open of the project that is open, with a change pending: whether the change is
+// saved or dropped, the page shows the folder the tree still highlights.
+TEST_F(SeriesPage, ReopeningTheOpenProjectShowsTheFolderAgain)
+{
+    Open(ThreeInTheHall);
+    CLocalTree& tree = static_cast<CLeftView*>(frame->LeftView())->Tree();
+    FileDialogRecorder files;
+    for (const int answer : {Platform::IDYES, Platform::IDNO})
+    {
+        SCOPED_TRACE(answer);
+        Doc().SetSeriesComment(1, QStringLiteral("changed"));
+        ASSERT_TRUE(Doc().IsModified());
+        boxes.boxes.clear();
+        boxes.Answer(answer);
+        files.Answer(path);
+        Run(Cmd::ID_OPEN_PROJECT);
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_FALSE(Doc().IsModified());
+        EXPECT_EQ(tree.GetSelectedItem(), tree.FindItem(kHall));
+        EXPECT_EQ(Doc().GetCurrentFolderPath(), kHall);
+        EXPECT_EQ(Names(), QStringList({"Shaft 1", "Shaft 2", "Flange"}));
+        ExpectRowsMatchTheDocument();
+        EXPECT_EQ(frame->StatusText(), "Selected objects: 3      Total objects: 3        ");
+        for (uint32_t id : {Cmd::ID_PRINT, Cmd::ID_EXPORT_GRAPHIC, Cmd::ID_EXPORT_TEXT})
+            EXPECT_TRUE(Enabled(id)) << id;
+    }
+}
 
-    // Enter on the row it is over renames that series only.
-    Click(5, CTabGrid::COL_NAME);
-    CInPlaceEdit* editor = open();
-    ASSERT_NE(editor, nullptr);
-    QTest::keyClick(editor, Qt::Key_Return);
-    Flush();
-    QStringList renamed = names;
-    renamed[2] += "X";
-    EXPECT_EQ(DocNames(), renamed);
+// A paste selects the pasted series alone, in a sorted folder too; a paste into a window
+// without a project makes the project and shows the folder it made.
+TEST_F(SeriesPage, APasteSelectsThePastedSeriesAloneAndShowsTheFolderItMade)
+{
+    Open(ThreeInTheHall);
+    Select({0, 2});
+    Run(Cmd::ID_EDIT_COPY);
+    for (const bool sorted : {false, true})
+    {
+        SCOPED_TRACE(sorted);
+        Reopen(kYard);
+        if (sorted)
+            Click(0, CTabGrid::COL_NAME);
+        Select({0});
+        ASSERT_EQ(Page().MarkedSeries(), std::vector<int>{0});
+        Run(Cmd::ID_EDIT_PASTE);
+        EXPECT_EQ(DocNames(), sorted ? QStringList({"Flange", "Rail", "Shaft 1"})
+                                     : QStringList({"Rail", "Shaft 1", "Flange"}));
+        ExpectRowsMatchTheDocument();
+        EXPECT_EQ(Page().MarkedSeries(), sorted ? std::vector<int>({0, 2}) : std::vector<int>({1, 2}));
+        EXPECT_EQ(frame->StatusText(), "Selected objects: 2      Total objects: 3        ");
+    }
+
+    Run(Cmd::ID_CLOSE_PROJECT);
+    ASSERT_FALSE(Doc().HasFolders());
+    Run(Cmd::ID_EDIT_PASTE);
+    CLocalTree& tree = static_cast<CLeftView*>(frame->LeftView())->Tree();
+    ASSERT_NE(tree.FindItem(kHall), nullptr);
+    EXPECT_EQ(tree.GetSelectedItem(), tree.FindItem(kHall));
+    EXPECT_EQ(Doc().GetCurrentFolderPath(), kHall);
+    EXPECT_EQ(Names(), QStringList({"Shaft 1", "Flange"}));
     ExpectRowsMatchTheDocument();
+    EXPECT_EQ(Page().MarkedSeries(), (std::vector<int>{0, 1}));
 }
 
 TEST_F(SeriesPage, SavingLeavesThePageAsItIs)

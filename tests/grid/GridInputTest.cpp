@@ -380,12 +380,21 @@ TEST_F(GridInputTest, KeysMoveTheFocusPastHiddenRowsAndColumns)
         {{5, 2}, Qt::Key_End, Qt::ControlModifier, {11, 5}},
         {{5, 2}, Qt::Key_PageDown, {}, {11, 2}}, // the view cannot move: the last row
         {{5, 2}, Qt::Key_PageUp, {}, {1, 2}},
+        // Ctrl with an arrow moves the focus and leaves the selection as it is.
+        {{3, 2}, Qt::Key_Down, Qt::ControlModifier, {5, 2}},
+        {{5, 4}, Qt::Key_Left, Qt::ControlModifier, {5, 2}},
     };
     for (const Case& c : cases)
     {
         grid->SetFocusCell(c.from);
+        const Cells before = Selected();
         input.Key(c.key, c.keys);
         EXPECT_EQ(grid->GetFocusCell(), c.to) << c.from.row << "," << c.from.col << " key " << c.key;
+        const bool focusOnly = (c.keys & Qt::ControlModifier) && c.key != Qt::Key_Home && c.key != Qt::Key_End;
+        if (focusOnly || c.to == c.from)
+            EXPECT_EQ(Selected(), before) << c.key;
+        else
+            EXPECT_EQ(Selected(), (Cells{{c.to.row, c.to.col}})) << c.key;
         // Tab keeps the keyboard focus in the grid.
         EXPECT_EQ(QApplication::focusWidget(), grid) << c.key;
     }
@@ -435,7 +444,7 @@ TEST_F(GridInputTest, KeysReachTheLastRowAndNeverLandOnAHiddenOne)
     }
 }
 
-TEST_F(GridInputTest, AnEditorClosesUnchangedWhenTheGridScrollsOrTheFocusMoves)
+TEST_F(GridInputTest, AnEditorGivesItsTextToItsCellWhenTheGridScrollsOrTheFocusMoves)
 {
     Build(60, 6, 1, 1, 20, 50);
     owner.Clear();
@@ -469,12 +478,18 @@ TEST_F(GridInputTest, AnEditorClosesUnchangedWhenTheGridScrollsOrTheFocusMoves)
         QApplication::processEvents();
         EXPECT_EQ(Editor(2, 2), nullptr);
         EXPECT_FALSE(grid->GetCell(2, 2)->IsEditing());
-        EXPECT_EQ(grid->GetItemText(2, 2), QStringLiteral("r2c2"));
-        const std::vector<int> codes = Codes();
-        EXPECT_EQ(std::count(codes.begin(), codes.end(), int(Notify::GRIDN_ENDLABELEDIT)), 0);
+        // The text goes to the cell the editor was opened on, and the keys back to the grid.
+        EXPECT_EQ(grid->GetItemText(2, 2), QStringLiteral("r2c2x"));
+        const std::vector<Note> notes = owner.Notes();
+        EXPECT_EQ(std::count_if(notes.begin(), notes.end(),
+                                [](const Note& n) { return n.code == int(Notify::GRIDN_ENDLABELEDIT); }),
+                  1);
+        EXPECT_NE(std::find(notes.begin(), notes.end(), Note{Notify::GRIDN_ENDLABELEDIT, 2, 2}), notes.end());
+        EXPECT_EQ(QApplication::focusWidget(), grid);
     }
 
     // Rows that move under an open editor close it without a word to the owner.
+    grid->SetItemText(2, 2, QStringLiteral("r2c2"));
     grid->SetFocusRowCol(2, 2);
     input.Key(Qt::Key_F2);
     ASSERT_NE(Editor(2, 2), nullptr);

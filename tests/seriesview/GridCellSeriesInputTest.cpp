@@ -1,6 +1,7 @@
 // The series cell's answers to the mouse, and the two small cells of a series' rows.
 #include "tests/measurement/SeriesFixture.h"
 
+#include "controls/CommentDlg.h"
 #include "document/DocView.h"
 #include "document/ValueText.h"
 #include "document/VeskDoc.h"
@@ -10,7 +11,9 @@
 #include "measurement/MeasSeriesWrapper.h"
 #include "measurement/MeasValues.h"
 #include "measurement/SeriesSettings.h"
+#include "platform/gui/DialogLayout.h"
 #include "platform/gui/ImageList.h"
+#include "platform/gui/MessageBox.h"
 #include "platform/gui/RecordingCanvas.h"
 #include "resources/BuiltInStrings.h"
 #include "seriesview/GridCellDetailGripper.h"
@@ -29,6 +32,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QLocale>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -307,6 +311,28 @@ TEST_F(SeriesCellInputTest, ScaleLinkNotifiesEvenWhenDismissed)
     EXPECT_EQ(popups.menus.size(), 1u);
     EXPECT_EQ(updates.hints, std::vector<int>{0});
     EXPECT_FALSE(doc.IsModified());
+}
+
+// The comment link's editor takes what the series keeps: 128 characters, the 129th is
+// refused.
+TEST_F(SeriesCellInputTest, CommentLinkRefusesTheCharacterPastWhatTheSeriesKeeps)
+{
+    constexpr int kKept = 128;
+    AddRebound({30, 50});
+    Paint();
+    const QString typed = QString(kKept - 1, u'c') + QStringLiteral("de");
+    ModalDialogRunner runner(
+        [&](QDialog& dlg)
+        {
+            auto* edit = Platform::GetDlgItemAs<QPlainTextEdit>(&dlg, CCommentDlg::IDC_COMMENT);
+            ASSERT_NE(edit, nullptr);
+            QTest::keyClicks(edit, typed);
+            EXPECT_EQ(edit->toPlainText(), typed.left(kKept));
+            QTest::mouseClick(Platform::GetDlgItemAs<QPushButton>(&dlg, Platform::IDOK), Qt::LeftButton);
+        });
+    Click(SERIESHIT_LINK, LINK_COMMENT);
+    ASSERT_EQ(runner.runs, 1);
+    EXPECT_EQ(doc.GetSeriesComment(0), typed.left(kKept));
 }
 
 TEST_F(SeriesCellInputTest, UndeleteLinkIncludesEveryReadingAgain)

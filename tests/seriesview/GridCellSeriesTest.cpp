@@ -313,6 +313,31 @@ TEST_F(SeriesCellTest, SecondBlockIsContinuedFromReading101)
     EXPECT_FALSE(HasText(list, QStringLiteral("100")));
 }
 
+// A reading without a value ("--") before the last one: the details list every reading
+// that is not excluded, as the text export does, in either order.
+TEST_F(SeriesCellTest, AReadingWithoutAValueCutsNoReadingOffTheDetails)
+{
+    CMeasSeries1& series = AddSeries({50, 60, 58});
+    series.AddReading(MEAS_NO_VALUE, MEAS_NO_VALUE, 0, -1);
+    series.IncludeReading(3, 7); // true only for a reading with a value
+    ASSERT_FALSE(series.IsReadingExcluded(3, 7));
+    series.AddReading(Probe(53), Probe(53), 0, -1);
+    ASSERT_EQ(series.GetCount(7), 5);
+    for (const int order : {0, 1})
+    {
+        SCOPED_TRACE(order);
+        doc.SetSeriesValueOrder(0, order);
+        TestCanvas dc;
+        cell.Draw(&dc, 1, 1, {0, 0, 1100, 420}, false);
+        // 53.0 is no statistic of the series: only its own row shows it. A bar for each
+        // reading, the one without a value too.
+        EXPECT_TRUE(HasText(dc, QStringLiteral("53.0")));
+        EXPECT_TRUE(HasText(dc, QStringLiteral("--")));
+        EXPECT_EQ(Bars(dc).size(), 5u);
+        EXPECT_EQ(cell.ValuesText(-1, false), QStringLiteral("50.0\n60.0\n58.0\n--\n53.0"));
+    }
+}
+
 TEST_F(SeriesCellTest, MeasuringDrawsNothingAndGivesThePaintedSize)
 {
     CMeasSeries1& series = AddSeries({30, 50, 70, 20, 60});
