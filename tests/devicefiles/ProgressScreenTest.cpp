@@ -85,25 +85,24 @@ protected:
             });
         QElapsedTimer shown;
         watch.disconnect();
-        QObject::connect(&watch, &QTimer::timeout,
-                         [this, title, shown]() mutable
-                         {
-                             QWidget* window = nullptr;
-                             for (QWidget* w : QApplication::topLevelWidgets())
-                                 if (w->isVisible() && w->windowTitle().startsWith(title) &&
-                                     w->findChild<QProgressBar*>())
-                                     window = w;
-                             if (!window || seen)
-                                 return;
-                             if (!shown.isValid())
-                                 shown.start();
-                             if (shown.elapsed() < kShownMs)
-                                 return;
-                             seen = Sighting{window->windowTitle(), ShareOnScreen(window, "text"),
-                                             ShareOnScreen(window, "bar"), ShareOnScreen(window, "cancel")};
-                             QTest::mouseClick(window->findChild<QWidget*>(QStringLiteral("cancel")),
-                                               Qt::LeftButton);
-                         });
+        QObject::connect(
+            &watch, &QTimer::timeout,
+            [this, title, shown]() mutable
+            {
+                QWidget* window = nullptr;
+                for (QWidget* w : QApplication::topLevelWidgets())
+                    if (w->isVisible() && w->windowTitle().startsWith(title) && w->findChild<QProgressBar*>())
+                        window = w;
+                if (!window || seen)
+                    return;
+                if (!shown.isValid())
+                    shown.start();
+                if (shown.elapsed() < kShownMs)
+                    return;
+                seen = Sighting{window->windowTitle(), ShareOnScreen(window, "text"),
+                                ShareOnScreen(window, "bar"), ShareOnScreen(window, "cancel")};
+                QTest::mouseClick(window->findChild<QWidget*>(QStringLiteral("cancel")), Qt::LeftButton);
+            });
         watch.start(20);
     }
 
@@ -173,11 +172,11 @@ TEST_P(ProgressOfTransfer, TextBarAndCancelAreOnTheScreenWhileTheTesterIsSlow)
 
 // A download's own progress window, and the window that a request of the explorer (here a
 // rename) puts up once the tester keeps it waiting.
-INSTANTIATE_TEST_SUITE_P(
-    Transfers, ProgressOfTransfer,
-    ::testing::Values(Transfer{"download", "b.vsm", "Downloading from device", true},
-                      Transfer{"rename", "MOVF", "Waiting for the Veskora 3", false}),
-    [](const ::testing::TestParamInfo<Transfer>& info) { return std::string(info.param.what); });
+INSTANTIATE_TEST_SUITE_P(Transfers, ProgressOfTransfer,
+                         ::testing::Values(Transfer{"download", "b.vsm", "Downloading from device", true},
+                                           Transfer{"rename", "MOVF", "Waiting for the Veskora 3", false}),
+                         [](const ::testing::TestParamInfo<Transfer>& info)
+                         { return std::string(info.param.what); });
 
 } // namespace
 
