@@ -334,6 +334,10 @@ void CProgressWnd::PumpMessages(bool cancelOnEsc, bool waitForEvents)
     EscapeWatch watch([this] { OnCancel(); });
     if (cancelOnEsc)
         qApp->installEventFilter(&watch);
+    // While the job waits (on a silent tester, say) the window still repaints once per
+    // interval, whatever changed.
+    if (HasWindow() && PaintWait() <= 0)
+        m_window->update();
     QCoreApplication::processEvents(waitForEvents ? QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents
                                                   : QEventLoop::AllEvents);
     if (cancelOnEsc)

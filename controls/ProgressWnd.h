@@ -35,11 +35,12 @@ public:
     int SetPos(int position);
     int StepIt();
     // Dispatches what is waiting in the UI thread's queue; with cancelOnEsc, an Esc key
-    // among it cancels. Changes of text and bar show at most every kMinPaintIntervalMs,
-    // so that a job that steps faster than the eye can follow is not slowed by painting;
-    // the window system's requests to paint (the window shown or uncovered) are met at
-    // once. With waitForEvents, an empty queue is waited on until something arrives (a job on
-    // another thread keeps a timer running, so that the window is pumped often enough).
+    // among it cancels. The window paints once per kMinPaintIntervalMs of pumping, and
+    // changes of text and bar show at most that often, so that a job that steps faster
+    // than the eye can follow is not slowed by painting; the window system's requests to
+    // paint (the window shown or uncovered) are met at once. With waitForEvents, an empty
+    // queue is waited on until something arrives (a job on another thread keeps a timer
+    // running, so that the window is pumped often enough).
     void PumpMessages(bool cancelOnEsc = true, bool waitForEvents = false);
     static constexpr int kMinPaintIntervalMs = 40;
     bool Cancelled() const { return m_cancelled; }
