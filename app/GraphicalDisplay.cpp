@@ -22,13 +22,16 @@ constexpr const char* kNoDisplay =
     std::_Exit(kExitNoDisplay);
 }
 
-bool PlatformNamed(int argc, char** argv)
+// A platform or an X display given to Qt on the command line counts as named.
+bool DisplayNamed(int argc, char** argv)
 {
-    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY") ||
+        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         return true;
     for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
-            return true;
+        for (const char* option : {"-platform", "--platform", "-display", "--display"})
+            if (std::strcmp(argv[i], option) == 0)
+                return true;
     return false;
 }
 
@@ -58,8 +61,7 @@ void HoldOrExit(QtMsgType type, const QMessageLogContext& context, const QString
 
 std::unique_ptr<QApplication> OpenApplication(int& argc, char** argv)
 {
-    if (!PlatformNamed(argc, argv) && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+    if (!DisplayNamed(argc, argv))
         ExitWithoutDisplay();
     const QtMessageHandler previous = qInstallMessageHandler(HoldOrExit);
     auto app = std::make_unique<QApplication>(argc, argv);

@@ -12,7 +12,7 @@ namespace GraphicalDisplay
 inline constexpr int kExitNoDisplay = 1;
 
 // Creates the application on the display the environment or the command line names
-// (QT_QPA_PLATFORM or -platform, else DISPLAY or WAYLAND_DISPLAY). Returns only with a
+// (QT_QPA_PLATFORM, DISPLAY or WAYLAND_DISPLAY, or -platform or -display). Returns only with a
 // running application: with none named, or one that cannot be opened, the process ends.
 std::unique_ptr<QApplication> OpenApplication(int& argc, char** argv);
 } // namespace GraphicalDisplay
