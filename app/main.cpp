@@ -1,3 +1,4 @@
+#include "app/GraphicalDisplay.h"
 #include "app/Veskador3SE.h"
 #include "platform/core/AllocatorSettings.h"
 
@@ -6,7 +7,7 @@
 int main(int argc, char** argv)
 {
     Platform::ApplyAllocatorSettings();
-    QApplication qapp(argc, argv);
+    const std::unique_ptr<QApplication> qapp = GraphicalDisplay::OpenApplication(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Veskador 3"));
 
     CVeskador3SEApp& app = theApp();

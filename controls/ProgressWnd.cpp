@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTextOption>
+#include <QTimer>
 
 #include <algorithm>
 #include <climits>
@@ -55,6 +56,8 @@ public:
     void SetText(const QString& text)
     {
         m_text = text;
+        // Read out by screen readers, as a label's text is.
+        setAccessibleName(text);
         update();
     }
     const QString& Text() const { return m_text; }
@@ -106,6 +109,13 @@ public:
     CProgressWindow(CProgressWnd& owner, QWidget* parent)
         : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_owner(owner)
     {
+        m_later.setSingleShot(true);
+        QObject::connect(&m_later, &QTimer::timeout, this,
+                         [this]
+                         {
+                             QEvent request(QEvent::UpdateRequest);
+                             QCoreApplication::sendEvent(this, &request);
+                         });
     }
 
     ProgressText* text = nullptr;
@@ -113,6 +123,26 @@ public:
     QPushButton* cancel = nullptr;
 
 protected:
+    // The bar repaints at once on every visible step and the text on every change: a job
+    // that steps faster than the eye can follow would spend more time painting than on its
+    // work. So the window and its children paint at most every kMinPaintIntervalMs; a
+    // change in between shows when the interval is over. What the window system asks for
+    // (a newly mapped or uncovered window) is painted at once, since it comes another way.
+    bool event(QEvent* event) override
+    {
+        if (event->type() != QEvent::UpdateRequest)
+            return QWidget::event(event);
+        const qint64 wait = m_owner.PaintWait();
+        if (wait <= 0)
+        {
+            m_owner.m_painted.start();
+            return QWidget::event(event);
+        }
+        if (!m_later.isActive())
+            m_later.start(int(wait));
+        return true;
+    }
+
     void paintEvent(QPaintEvent* event) override
     {
         WidgetCanvas dc(this, event->region());
@@ -132,6 +162,8 @@ protected:
 
 private:
     CProgressWnd& m_owner;
+    // Paints what changed during the interval once it is over.
+    QTimer m_later;
 };
 
 CProgressWnd::CProgressWnd(QWidget* parent, const QString& title, const QString& cancelLabel, bool smooth)
@@ -302,19 +334,12 @@ void CProgressWnd::PumpMessages(bool cancelOnEsc, bool waitForEvents)
     EscapeWatch watch([this] { OnCancel(); });
     if (cancelOnEsc)
         qApp->installEventFilter(&watch);
-    // A fast job would otherwise spend more time painting text and bar than on its work
-    // (the bar repaints at once on every step). What the caller set between two pumps
-    // shows at the next pump that may paint.
-    const bool paint = !m_painted.isValid() || m_painted.elapsed() >= kMinPaintIntervalMs;
-    QPointer<CProgressWindow> window = m_window;
-    if (window)
-        window->setUpdatesEnabled(paint);
+    // While the job waits (on a silent tester, say) the window still repaints once per
+    // interval, whatever changed.
+    if (HasWindow() && PaintWait() <= 0)
+        m_window->update();
     QCoreApplication::processEvents(waitForEvents ? QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents
                                                   : QEventLoop::AllEvents);
-    if (paint)
-        m_painted.start();
-    if (window && !m_cancelled)
-        window->setUpdatesEnabled(false);
     if (cancelOnEsc)
         qApp->removeEventFilter(&watch);
 }
@@ -324,8 +349,6 @@ void CProgressWnd::OnCancel()
     if (m_cancelled)
         return;
     m_cancelled = true;
-    if (m_window)
-        m_window->setUpdatesEnabled(true);
     if (HasWindow())
     {
         if (m_window->isVisible())
@@ -345,6 +368,11 @@ void CProgressWnd::HandleClose()
     m_hasWindow = false;
     if (m_window)
         m_window->hide();
+}
+
+qint64 CProgressWnd::PaintWait() const
+{
+    return m_painted.isValid() ? kMinPaintIntervalMs - m_painted.elapsed() : 0;
 }
 
 QWidget* CProgressWnd::GetWindow() const

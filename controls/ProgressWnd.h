@@ -35,10 +35,12 @@ public:
     int SetPos(int position);
     int StepIt();
     // Dispatches what is waiting in the UI thread's queue; with cancelOnEsc, an Esc key
-    // among it cancels. The window repaints only here, at most every kMinPaintIntervalMs,
-    // so that a job that pumps faster than the eye can follow is not slowed by painting.
-    // With waitForEvents, an empty queue is waited on until something arrives (a job on
-    // another thread keeps a timer running, so that the window is pumped often enough).
+    // among it cancels. The window paints once per kMinPaintIntervalMs of pumping, and
+    // changes of text and bar show at most that often, so that a job that steps faster
+    // than the eye can follow is not slowed by painting; the window system's requests to
+    // paint (the window shown or uncovered) are met at once. With waitForEvents, an empty
+    // queue is waited on until something arrives (a job on another thread keeps a timer
+    // running, so that the window is pumped often enough).
     void PumpMessages(bool cancelOnEsc = true, bool waitForEvents = false);
     static constexpr int kMinPaintIntervalMs = 40;
     bool Cancelled() const { return m_cancelled; }
@@ -65,6 +67,8 @@ private:
     void OnCancel();
     void HandleClose();
     bool HasWindow() const;
+    // How long the window must still wait before it paints again (0 or less: it may).
+    qint64 PaintWait() const;
 
     bool m_cancelled = false;
     int m_position = 0;
@@ -84,6 +88,6 @@ private:
     QPointer<CProgressWindow> m_window;
     // False once the close that a cancel posts has been handled.
     bool m_hasWindow = false;
-    // Since the window was last allowed to repaint in the pump.
+    // Since the window last painted the changes of text and bar.
     QElapsedTimer m_painted;
 };

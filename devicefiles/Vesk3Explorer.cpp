@@ -6,6 +6,7 @@
 #include "device/DeviceTypes.h"
 #include "devicefiles/TesterTransfer.h"
 #include "devicefiles/VeskoraConnection.h"
+#include "devicefiles/core/DeviceFileTransfer.h"
 #include "devicefiles/core/DeviceListing.h"
 #include "platform/core/StringTable.h"
 #include "platform/gui/BitmapTable.h"
@@ -416,7 +417,7 @@ void CVesk3Explorer::DeleteEnded(bool, bool failed)
 
 bool CVesk3Explorer::CheckName(const QString& name)
 {
-    if (name.trimmed().isEmpty())
+    if (DeviceFileTransfer::DeviceNameFault(name) != DeviceFileTransfer::NameFault::none)
         return false;
     return std::all_of(name.begin(), name.end(),
                        [](QChar c) { return IsAsciiLetterOrDigit(c) || kNameCharacters.contains(c); });
@@ -438,6 +439,11 @@ void CVesk3Explorer::OnEndLabelEdit(TVeskFile* record, const QString& name)
     if (name.trimmed().isEmpty())
     {
         ShowMessage(StringId::IDS_ENTER_NAME);
+        return;
+    }
+    if (DeviceFileTransfer::DeviceNameFault(name) == DeviceFileTransfer::NameFault::blank)
+    {
+        ShowMessage(StringId::IDS_NAME_ONLY_PERIODS);
         return;
     }
     if (!CheckName(name))
@@ -509,7 +515,14 @@ QString CVesk3Explorer::FreeFolderName() const
 
 void CVesk3Explorer::NewFolder()
 {
-    const QString path = m_rootPrefix + m_currentPath + FreeFolderName() + kFolderSuffix;
+    // The name comes from the language in use, so it is checked as a typed one is.
+    const QString name = FreeFolderName();
+    if (!CheckName(name))
+    {
+        ShowMessage(StringId::IDS_NEW_FOLDER_FAILED);
+        return;
+    }
+    const QString path = m_rootPrefix + m_currentPath + name + kFolderSuffix;
     bool created = false;
     {
         CTesterTransfer transfer(this, nullptr);

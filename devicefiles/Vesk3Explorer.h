@@ -68,7 +68,8 @@ public:
     // The context menu at a point of the list's viewport.
     void OnListRightClick(const QPoint& pos) override;
 
-    // A name the tester takes: not blank, and only letters, digits and ". ,;+-()[]{}_=!@%$&#'~^".
+    // A name the tester takes (DeviceFileTransfer::DeviceNameFault finds no fault) of only
+    // letters, digits and ". ,;+-()[]{}_=!@%$&#'~^".
     static bool CheckName(const QString& name);
 
 protected:

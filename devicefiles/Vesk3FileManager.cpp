@@ -27,6 +27,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 using Platform::LoadString;
 
@@ -261,16 +262,30 @@ void CVesk3FileManager::OnAdd()
         return;
     Settings::Registry().WriteString(m_kind.folderSetting, WithFinalSlash(QFileInfo(files->front()).path()));
 
-    // A name goes between double quotes into the tester's command: one that could end
-    // them or the command line is refused, and nothing of the batch is sent.
-    QStringList unsafe;
-    for (const QString& file : *files)
-        if (!DeviceFileTransfer::IsSafeUploadName(QFileInfo(file).fileName()))
-            unsafe << QFileInfo(file).fileName();
-    if (!unsafe.isEmpty())
+    // A name goes between double quotes into the tester's command and must be one name in
+    // the folder of its kind: one that is not is refused with its reason, and nothing of
+    // the batch is sent.
+    using DeviceFileTransfer::NameFault;
+    const std::pair<NameFault, uint32_t> reasons[] = {
+        {NameFault::quoteOrLineBreak, StringId::IDS_UNSAFE_UPLOAD_NAME},
+        {NameFault::separator, StringId::IDS_UPLOAD_NAME_SEPARATOR},
+        {NameFault::control, StringId::IDS_UPLOAD_NAME_CONTROL},
+        {NameFault::blank, StringId::IDS_UPLOAD_NAME_BLANK},
+    };
+    QStringList refusals;
+    for (const auto& [fault, heading] : reasons)
     {
-        Platform::ShowMessageBox(this, FileListText(LoadString(StringId::IDS_UNSAFE_UPLOAD_NAME), unsafe),
-                                 QString(), Platform::MB_OK | Platform::MB_ICONSTOP);
+        QStringList names;
+        for (const QString& file : *files)
+            if (DeviceFileTransfer::DeviceNameFault(QFileInfo(file).fileName()) == fault)
+                names << QFileInfo(file).fileName();
+        if (!names.isEmpty())
+            refusals << FileListText(LoadString(heading), names);
+    }
+    if (!refusals.isEmpty())
+    {
+        Platform::ShowMessageBox(this, refusals.join(QStringLiteral("\n\n")), QString(),
+                                 Platform::MB_OK | Platform::MB_ICONSTOP);
         return;
     }
 

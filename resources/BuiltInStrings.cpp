@@ -472,6 +472,13 @@ constexpr Text kStrings[] = {
     {59479, u"Help files on Veskora 3"},
     {59480, u"Language files on Veskora 3"},
     {59481, u"The list of files could not be read from the Veskora 3."},
+    {59482, u"These file names cannot be sent to the Veskora 3 (they hold a backslash or a slash, which the "
+            u"Veskora 3 reads as a folder); nothing was sent:"},
+    {59483, u"These file names cannot be sent to the Veskora 3 (they hold a control character, such as a tab); "
+            u"nothing was sent:"},
+    {59484, u"These file names cannot be sent to the Veskora 3 (they are blank or made only of periods); nothing "
+            u"was sent:"},
+    {59485, u"A name made only of periods cannot be used! Renaming skipped."},
     {59490, u"Not every LOG file could be downloaded. The %s LOG files that arrived are saved in:\n%s"},
     {59491, u"Not every LOG file could be downloaded, so %s was left as it was. The %s LOG files that arrived "
             u"are saved beside it, in:\n%s"},

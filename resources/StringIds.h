@@ -263,6 +263,11 @@ inline constexpr uint32_t IDS_MANAGER_CLOSE = 59475;
 inline constexpr uint32_t IDS_MANAGER_ADD = 59476;
 inline constexpr uint32_t IDS_MANAGER_DOWNLOAD = 59477;
 inline constexpr uint32_t IDS_FILE_LISTING_FAILED = 59481;
+// Why names are refused before they reach the tester.
+inline constexpr uint32_t IDS_UPLOAD_NAME_SEPARATOR = 59482;
+inline constexpr uint32_t IDS_UPLOAD_NAME_CONTROL = 59483;
+inline constexpr uint32_t IDS_UPLOAD_NAME_BLANK = 59484;
+inline constexpr uint32_t IDS_NAME_ONLY_PERIODS = 59485;
 inline constexpr uint32_t IDS_CC_CAPTION = 59478;
 inline constexpr uint32_t IDS_HELP_CAPTION = 59479;
 inline constexpr uint32_t IDS_LANG_CAPTION = 59480;

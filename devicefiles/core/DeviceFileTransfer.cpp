@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -81,16 +82,29 @@ bool IsSafeLocalName(const QString& name)
     return true;
 }
 
+NameFault DeviceNameFault(const QString& name)
+{
+    // The first fault in the name is told; Linux allows '\\' in a name, but the tester reads
+    // it as a folder separator.
+    for (const QChar c : name)
+    {
+        if (c == u'"' || c == u'\r' || c == u'\n')
+            return NameFault::quoteOrLineBreak;
+        if (c == u'\\' || c == u'/')
+            return NameFault::separator;
+        if (IsControl(c))
+            return NameFault::control;
+    }
+    // Periods alone stand for the folder itself or the one above it, or for no name at all
+    // (a rename to ".." would ask for "...vsm").
+    if (std::all_of(name.begin(), name.end(), [](QChar c) { return c == u'.' || c.isSpace(); }))
+        return NameFault::blank;
+    return NameFault::none;
+}
+
 bool IsSafeUploadName(const QString& name)
 {
-    // Linux allows '\\' in a name, but the tester reads it as a folder separator.
-    const QString trimmed = name.trimmed();
-    if (trimmed.isEmpty() || trimmed == QStringLiteral(".") || trimmed == QStringLiteral(".."))
-        return false;
-    for (const QChar c : name)
-        if (c == u'"' || c == u'\\' || c == u'/' || IsControl(c))
-            return false;
-    return true;
+    return DeviceNameFault(name) == NameFault::none;
 }
 
 QString LocalTargetPath(const QString& localFolder, const QString& relativePath)

@@ -39,9 +39,20 @@ QString DeviceFileName(const QString& devicePath);
 // "/", "\" or control characters.
 bool IsSafeLocalName(const QString& name);
 
-// A local file name that becomes one tester name in the folder of its kind and may stand
-// between the double quotes of the tester's commands: not empty (nor "." or "..") after
-// trimming, and without '"', '\', '/' or control characters (CR and LF included).
+// Why a name cannot be one tester name (a file or folder in the folder it goes to) that
+// stands between the double quotes of the tester's commands. Every name the program sends
+// as a new name (an upload, a rename, a new folder) is checked here first.
+enum class NameFault
+{
+    none,
+    blank,            // empty, or only spaces and periods ("..", "..."), after trimming
+    quoteOrLineBreak, // '"', CR or LF: would end the quotes or the command line
+    separator,        // '\' or '/': the tester reads either as a folder
+    control,          // another control character
+};
+NameFault DeviceNameFault(const QString& name);
+
+// A local file name that becomes one tester name in the folder of its kind.
 bool IsSafeUploadName(const QString& name);
 
 // The local place of a device file or folder below the folder a listing was made of:

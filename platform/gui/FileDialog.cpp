@@ -1,5 +1,7 @@
 #include "platform/gui/FileDialog.h"
 
+#include "platform/gui/DialogFit.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QStringList>
@@ -37,6 +39,20 @@ QStringList NameFilters(const QString& filter)
     return result;
 }
 
+// Qt's dialog opens at a size of its own, which on a small or scaled screen reaches past
+// the screen's edges with its buttons. It gets no more than the screen holds; its layout
+// shrinks the lists first.
+void FitToScreen(QFileDialog& dialog)
+{
+    const QSize room = ScreenRoom(&dialog);
+    // Unless sized already, a window takes its size hint when shown.
+    const QSize wanted = dialog.testAttribute(Qt::WA_Resized) ? dialog.size() : dialog.sizeHint();
+    if (wanted.width() <= room.width() && wanted.height() <= room.height())
+        return;
+    dialog.setMinimumSize(dialog.minimumSizeHint().boundedTo(room));
+    dialog.resize(wanted.boundedTo(room));
+}
+
 class QtFileDialogs final : public FileDialogService
 {
 public:
@@ -72,6 +88,7 @@ private:
             dialog.selectFile(request.fileName);
         if (!(request.flags & OFN_OVERWRITEPROMPT))
             dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        FitToScreen(dialog);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
         return dialog.selectedFiles();

@@ -37,7 +37,7 @@ void FtpAbort::Unsubscribe(uint64_t id)
 }
 
 uint32_t FtpConnection::Download(const QString& name, const std::function<bool(const char*, size_t)>& sink,
-                                 const std::function<bool(uint64_t, int64_t)>& progress)
+                                 const std::function<bool(uint64_t)>& progress)
 {
     std::unique_ptr<FtpFile> file;
     if (const uint32_t code = OpenFile(name, file))
@@ -53,7 +53,7 @@ uint32_t FtpConnection::Download(const QString& name, const std::function<bool(c
             return Err::Success;
         total += done;
         // Dropping the file ends its transfer; the connection stays usable.
-        if (!sink(buffer.data(), done) || (progress && !progress(total, file->Size())))
+        if (!sink(buffer.data(), done) || (progress && !progress(total)))
             return Err::InternetOperationCancelled;
     }
 }

@@ -75,11 +75,12 @@ class FtpFile
 {
 public:
     virtual ~FtpFile() = default;
-    // Up to max bytes; done = 0 with success means the whole file has arrived. A server
-    // that closes before the size it announced gives InternetConnectionAborted.
+    // Up to max bytes; done = 0 with success means the whole file has arrived, as the
+    // server confirmed. The file is read to its end without asking its size first (a size
+    // asked may be as out of date as a listing): the caller compares what arrived with
+    // what it expected. A transfer that ends without the server's confirmation gives
+    // InternetConnectionAborted.
     virtual uint32_t Read(char* buffer, size_t max, size_t& done) = 0;
-    // The size the server announced for the file, -1 while unknown.
-    virtual int64_t Size() const = 0;
 };
 
 // A logged-in connection, in passive mode, with a current folder (relative to the folder
@@ -107,11 +108,11 @@ public:
     // The text of the last failure: the transport's own words or the server's answer.
     virtual QString LastErrorText() const = 0;
 
-    // Reads a whole file into sink. progress gets the bytes so far and the announced
-    // size (-1 unknown) after each piece; sink or progress returning false ends the
-    // transfer with InternetOperationCancelled (the connection stays usable).
+    // Reads a whole file into sink. progress gets the bytes so far after each piece; sink
+    // or progress returning false ends the transfer with InternetOperationCancelled (the
+    // connection stays usable).
     uint32_t Download(const QString& name, const std::function<bool(const char*, size_t)>& sink,
-                      const std::function<bool(uint64_t, int64_t)>& progress = {});
+                      const std::function<bool(uint64_t)>& progress = {});
 };
 
 class FtpBackend

@@ -196,6 +196,12 @@ public:
         curl_easy_setopt(m_easy, CURLOPT_QUICK_EXIT, 1L);
         if (kind == Kind::Check)
             curl_easy_setopt(m_easy, CURLOPT_NOBODY, 1L);
+        // A file is read to its end, which the server confirms: a size asked first (SIZE)
+        // may be out of date like the listing, and would cut off what comes after it or
+        // report a shorter file as a connection that broke off. The caller compares what
+        // arrived with what it expected.
+        if (kind == Kind::File)
+            curl_easy_setopt(m_easy, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
     }
 
     // A round trip even when the connection is reused and the folder is unchanged.
@@ -299,14 +305,6 @@ public:
         const char* path = nullptr;
         curl_easy_getinfo(m_easy, CURLINFO_FTP_ENTRY_PATH, &path);
         return path ? QString::fromUtf8(path) : QString();
-    }
-
-    int64_t AnnouncedSize() const
-    {
-        curl_off_t size = -1;
-        if (curl_easy_getinfo(m_easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size) != CURLE_OK)
-            return -1;
-        return size;
     }
 
     qsizetype Pending() const { return m_received.size() - m_readPos; }
@@ -443,7 +441,6 @@ public:
             if (const uint32_t code = m_core->Drive(true))
                 return code;
         }
-        m_size = m_core->AnnouncedSize();
         if (m_core->Pending() > 0)
         {
             done = m_core->Take(buffer, max);
@@ -452,11 +449,8 @@ public:
         return m_core->FinalCode();
     }
 
-    int64_t Size() const override { return m_size >= 0 ? m_size : m_core->AnnouncedSize(); }
-
 private:
     std::shared_ptr<CurlCore> m_core;
-    int64_t m_size = -1;
 };
 
 // Names and folders go into commands; a line break there would start another command.

@@ -10,11 +10,13 @@
 #include "controls/ProgressWnd.h"
 #include "devicefiles/AutoUpdate.h"
 #include "devicefiles/DevSelectSheet.h"
+#include "devicefiles/DeviceFileCommands.h"
 #include "devicefiles/FileManagerKinds.h"
 #include "devicefiles/RemoteLoginDlg.h"
 #include "devicefiles/Vesk3Explorer.h"
 #include "devicefiles/Vesk3FileManager.h"
 #include "devicefiles/VeskoraConnection.h"
+#include "document/VeskDoc.h"
 #include "export/ExportBmpDialog.h"
 #include "export/ExportCsvDialog.h"
 #include "platform/gui/MessageBox.h"
@@ -26,13 +28,17 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFileDialog>
+#include <QPushButton>
 #include <QScreen>
 #include <QSet>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
+#include <utility>
 
 namespace
 {
@@ -40,6 +46,30 @@ namespace
 QString Text(const QRect& r)
 {
     return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+}
+
+// Checks every window shown since `old`: its frame lies in the area and so does every
+// button it shows. Returns the number of such windows.
+int ExpectNewWindowsFit(const QSet<QWidget*>& old, const QRect& area)
+{
+    int windows = 0;
+    for (QWidget* window : QApplication::topLevelWidgets())
+    {
+        if (old.contains(window) || !window->isVisible())
+            continue;
+        ++windows;
+        EXPECT_TRUE(area.contains(window->frameGeometry()))
+            << "frame " << Text(window->frameGeometry()).toStdString() << " on " << Text(area).toStdString();
+        for (QAbstractButton* button : window->findChildren<QAbstractButton*>())
+        {
+            if (!button->isVisibleTo(window))
+                continue;
+            const QRect place(button->mapToGlobal(QPoint(0, 0)), button->size());
+            EXPECT_TRUE(area.contains(place))
+                << "button \"" << button->text().toStdString() << "\" at " << Text(place).toStdString();
+        }
+    }
+    return windows;
 }
 
 struct DialogCase
@@ -120,26 +150,66 @@ TEST_F(DialogFit, EveryDialogFitsTheScreenWithItsButtonsOnIt)
         const QSet<QWidget*> old(before.begin(), before.end());
         std::shared_ptr<void> dialog = c.open();
         QApplication::processEvents();
-        int windows = 0;
-        for (QWidget* window : QApplication::topLevelWidgets())
-        {
-            if (old.contains(window) || !window->isVisible())
-                continue;
-            ++windows;
-            EXPECT_TRUE(area.contains(window->frameGeometry()))
-                << "frame " << Text(window->frameGeometry()).toStdString() << " on "
-                << Text(area).toStdString();
-            for (QAbstractButton* button : window->findChildren<QAbstractButton*>())
-            {
-                if (!button->isVisibleTo(window))
-                    continue;
-                const QRect place(button->mapToGlobal(QPoint(0, 0)), button->size());
-                EXPECT_TRUE(area.contains(place))
-                    << "button \"" << button->text().toStdString() << "\" at " << Text(place).toStdString();
-            }
-        }
-        EXPECT_GE(windows, 1);
+        EXPECT_GE(ExpectNewWindowsFit(old, area), 1);
         dialog.reset();
+        QApplication::processEvents();
+    }
+}
+
+// The file dialogs, opened by the commands that ask for a file: each is looked at while it
+// waits for the user, then cancelled.
+TEST_F(DialogFit, EveryFileDialogFitsTheScreenWithItsButtonsOnIt)
+{
+    QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_NE(screen, nullptr);
+    const QRect area = screen->availableGeometry();
+    CVeskDoc doc;
+    CDeviceFileCommands tester(nullptr, CVeskoraConnection::Instance());
+    // The export dialogs write to a file, not the clipboard.
+    auto exportTo = [](CExportOptionDlg& dialog)
+    {
+        dialog.show();
+        for (QPushButton* button : dialog.findChildren<QPushButton*>())
+            if (button->isDefault())
+                button->click();
+    };
+    const std::pair<const char*, std::function<void()>> cases[] = {
+        {"open project", [&] { doc.OpenProject(QString(), false); }},
+        {"save project as", [&] { doc.SaveProjectAs(); }},
+        {"export graphic as",
+         [&]
+         {
+             CExportBmpDialog dialog;
+             exportTo(dialog);
+         }},
+        {"export text as",
+         [&]
+         {
+             CExportCsvDialog dialog;
+             exportTo(dialog);
+         }},
+        {"LOG collection", [&] { tester.OnDownloadLogFiles(); }},
+        {"profile backup", [&] { tester.OnBackupProfiles(); }},
+    };
+    for (const auto& [name, ask] : cases)
+    {
+        SCOPED_TRACE(name);
+        const QWidgetList before = QApplication::topLevelWidgets();
+        const QSet<QWidget*> old(before.begin(), before.end());
+        int seen = 0;
+        QTimer look;
+        QObject::connect(&look, &QTimer::timeout,
+                         [&]
+                         {
+                             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                             if (!dialog || !dialog->isVisible())
+                                 return;
+                             seen = ExpectNewWindowsFit(old, area);
+                             dialog->reject();
+                         });
+        look.start(10);
+        ask();
+        EXPECT_GE(seen, 1) << "no file dialog";
         QApplication::processEvents();
     }
 }

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMainWindow>
@@ -40,17 +41,25 @@ void PostEscape(QWidget* target)
         target, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QStringLiteral("\x1b")));
 }
 
-// Counts the paint events a widget gets.
+// Counts the paint events a widget gets, and keeps what a bar or a text line showed when
+// last painted.
 class PaintCounter : public QObject
 {
 public:
     int count = 0;
+    int lastBarValue = -1;
+    QString lastText;
 
 protected:
-    bool eventFilter(QObject*, QEvent* event) override
+    bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() == QEvent::Paint)
-            ++count;
+        if (event->type() != QEvent::Paint)
+            return false;
+        ++count;
+        if (auto* bar = qobject_cast<QProgressBar*>(watched))
+            lastBarValue = bar->value();
+        else if (watched->objectName() == QStringLiteral("text"))
+            lastText = static_cast<QWidget*>(watched)->accessibleName();
         return false;
     }
 };
@@ -136,6 +145,37 @@ TEST(ProgressWnd, LayoutPutsTheBarUnderTheTextAndTheButtonAtTheBarsRightEdge)
     EXPECT_EQ(at(5, sep - 1), Rgb(255, 255, 255));
     EXPECT_EQ(at(5, sep + 1), Rgb(223, 223, 223));
     EXPECT_EQ(at(5, sep + 4), GetSysColor(COLOR_BTNFACE));
+}
+
+// A job that steps faster than the eye can follow is not slowed by painting: text and bar
+// change on every step but paint at most once per interval, and what the last step set
+// shows once the interval is over.
+TEST(ProgressWnd, AFastJobPaintsAtALowRateAndShowsItsLastStep)
+{
+    CProgressWnd wnd(nullptr, QStringLiteral("Job"), QStringLiteral("Cancel"), true);
+    QWidget* window = wnd.GetWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    constexpr int kSteps = 1000;
+    wnd.SetRange(0, kSteps, 1);
+    PaintCounter paints;
+    BarOf(wnd)->installEventFilter(&paints);
+    window->findChild<QWidget*>(QStringLiteral("text"))->installEventFilter(&paints);
+
+    QElapsedTimer running;
+    running.start();
+    for (int i = 0; i < kSteps; ++i)
+    {
+        wnd.SetText(QStringLiteral("Item %1").arg(i));
+        wnd.StepIt();
+        wnd.PumpMessages(true);
+    }
+    const qint64 ms = running.elapsed();
+    // Text and bar paint together: two paints per interval, and one more round at the end.
+    EXPECT_LE(paints.count, 2 * (ms / CProgressWnd::kMinPaintIntervalMs + 2)) << ms << " ms";
+
+    QTest::qWait(3 * CProgressWnd::kMinPaintIntervalMs);
+    EXPECT_EQ(paints.lastBarValue, kSteps);
+    EXPECT_EQ(paints.lastText, QStringLiteral("Item %1").arg(kSteps - 1));
 }
 
 TEST(ProgressWnd, EscCancelsOnlyWhenItArrivesDuringAPumpThatAcceptsIt)

@@ -16,6 +16,9 @@
 #include <QProgressBar>
 #include <QTimer>
 
+#include <iterator>
+#include <utility>
+
 using namespace TesterCommands;
 
 namespace
@@ -240,13 +243,22 @@ TEST_F(DeviceFileCommandsTest, UploadWithRightsRefreshesAndUnsafeNamesAreNotSent
 }
 
 // Each name must become one tester name in the folder of its kind: a name Linux allows
-// but the tester reads as a path, or one that is blank, is refused before anything goes.
+// but the tester reads as a path, or one that is blank, is refused with its reason before
+// anything goes.
 TEST_F(DeviceFileCommandsTest, UploadNamesThatAreNotOneTesterNameSendNothing)
 {
-    const QStringList refused{QStringLiteral("x\\..\\newProfiles.bin"), QStringLiteral("sub\\a.cnv"),
-                              QStringLiteral("   "), QStringLiteral("a\tb.cnv"),
-                              QStringLiteral("q\".cnv")};
-    for (const QString& name : refused)
+    const QString cannot = QStringLiteral("These file names cannot be sent to the Veskora 3 (");
+    const QString separator = cannot + QStringLiteral("they hold a backslash or a slash");
+    const QString blank = cannot + QStringLiteral("they are blank or made only of periods");
+    const std::pair<QString, QString> refused[] = {
+        {QStringLiteral("x\\..\\newProfiles.bin"), separator},
+        {QStringLiteral("sub\\a.cnv"), separator},
+        {QStringLiteral("   "), blank},
+        {QStringLiteral("..."), blank},
+        {QStringLiteral("a\tb.cnv"), cannot + QStringLiteral("they hold a control character")},
+        {QStringLiteral("q\".cnv"), cannot + QStringLiteral("they hold a quotation mark or a line break")},
+    };
+    for (const auto& [name, reason] : refused)
     {
         WriteAll(Local(name), "must not reach the tester");
         files.AnswerMany(QStringList{Local(name)});
@@ -256,7 +268,7 @@ TEST_F(DeviceFileCommandsTest, UploadNamesThatAreNotOneTesterNameSendNothing)
     QueueManager(
         [&](CVesk3FileManager& manager)
         {
-            for (const QString& name : refused)
+            for (const auto& [name, reason] : refused)
             {
                 ManagerClick(manager, "add");
                 EXPECT_FALSE(AnySave()) << name.toStdString();
@@ -264,11 +276,12 @@ TEST_F(DeviceFileCommandsTest, UploadNamesThatAreNotOneTesterNameSendNothing)
         });
     frame->OnCmdMsg(Cmd::ID_CONVERSIONS_MANAGER);
 
-    ASSERT_EQ(boxes.boxes.size(), size_t(refused.size())) << BoxTexts().join(u'|').toStdString();
-    for (qsizetype i = 0; i < refused.size(); ++i)
+    ASSERT_EQ(boxes.boxes.size(), std::size(refused)) << BoxTexts().join(u'|').toStdString();
+    for (size_t i = 0; i < std::size(refused); ++i)
     {
-        EXPECT_TRUE(boxes.boxes[size_t(i)].text.startsWith(QStringLiteral("These file names cannot be sent")));
-        EXPECT_TRUE(boxes.boxes[size_t(i)].text.contains(refused[i])) << refused[i].toStdString();
+        const auto& [name, reason] = refused[i];
+        EXPECT_TRUE(boxes.boxes[i].text.startsWith(reason)) << boxes.boxes[i].text.toStdString();
+        EXPECT_TRUE(boxes.boxes[i].text.contains(name)) << name.toStdString();
     }
     EXPECT_FALSE(AnySave());
 }

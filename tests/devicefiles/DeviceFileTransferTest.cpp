@@ -106,7 +106,8 @@ TEST(DeviceFileNames, UploadNamesCannotBreakOutOfTheCommandsQuotes)
     EXPECT_FALSE(IsSafeUploadName(QStringLiteral("a\r.cnv")));
     EXPECT_FALSE(IsSafeUploadName(QStringLiteral("a\n.cnv")));
     // One tester name in the folder of its kind, nothing that reaches another folder.
-    for (const char* name : {"x\\..\\newProfiles.bin", "sub\\a.cnv", "a/b.cnv", "..", ".", "  ", " .. "})
+    for (const char* name :
+         {"x\\..\\newProfiles.bin", "sub\\a.cnv", "a/b.cnv", "..", ".", "...", ". .", "  ", " .. "})
         EXPECT_FALSE(IsSafeUploadName(QString::fromLatin1(name))) << name;
     EXPECT_TRUE(IsSafeUploadName(QStringLiteral("a..b.cnv")));
     EXPECT_EQ(DeviceFileName(QStringLiteral("\\Persistent Storage\\cnv\\B1.cnv")), QStringLiteral("B1.cnv"));

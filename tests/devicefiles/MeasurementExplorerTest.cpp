@@ -159,6 +159,11 @@ TEST_F(ExplorerTest, KeysActOnTheListOnlyAndNamesAreCheckedBeforeTheTesterIsAske
             };
             for (const Case& c :
                  {Case{"   ", {"Please enter a name."}},
+                  Case{"..", {"A name made only of periods cannot be used! Renaming skipped."}},
+                  Case{". .", {"A name made only of periods cannot be used! Renaming skipped."}},
+                  Case{"a/b",
+                       {"The new file/folder contains an invalid character! Renaming skipped.",
+                        "Renaming failed!"}},
                   Case{"b:c",
                        {"The new file/folder contains an invalid character! Renaming skipped.",
                         "Renaming failed!"}}})

@@ -203,6 +203,30 @@ TEST_F(UpdateDownloadTest, SizesThatDoNotFitAndUnusableNamesKeepNothing)
         EXPECT_TRUE(Left().isEmpty()) << Left().join(u',').toStdString();
     }
 
+    // A server whose listing is out of date lists, and announces, another size than it
+    // sends: that is told as such, not as a connection that broke off.
+    for (const int offset : {1000, -1000})
+    {
+        SCOPED_TRACE(offset);
+        FtpTestServer::Options options;
+        options.listedSizeOffset = offset;
+        FtpTestServer outdated(options);
+        ASSERT_TRUE(outdated.Running()) << outdated.Log().toStdString();
+        outdated.AddFile(kFolder + kName, Pattern(3000));
+        PointAt(outdated.Port());
+        CUpdateFtpClient fresh;
+        SRequest listed;
+        listed.productName = QStringLiteral("Veskador 3");
+        listed.file = kName;
+        listed.size = uint64_t(3000 + offset);
+        listed.target = Target();
+        const SResult result = Fetch(fresh, listed, {});
+        EXPECT_EQ(result.end, NEnd::failed);
+        EXPECT_TRUE(result.error.startsWith(Platform::LoadString(22042).left(15))) << result.error.toStdString();
+        EXPECT_TRUE(Left().isEmpty()) << Left().join(u',').toStdString();
+    }
+    PointAt(server.Port());
+
     SRequest request;
     request.productName = QStringLiteral("Veskador 3");
     request.file = QStringLiteral("../Veskador 3_V_2_4_1_0.deb");

@@ -94,7 +94,6 @@ TEST_P(FtpCurlListing, ListsFilesAndDownloadsThem)
 
     QByteArray received;
     uint64_t lastDone = 0;
-    int64_t announced = 0;
     const uint32_t code = connection->Download(
         files[0].name,
         [&](const char* data, size_t n)
@@ -102,16 +101,14 @@ TEST_P(FtpCurlListing, ListsFilesAndDownloadsThem)
             received.append(data, qsizetype(n));
             return true;
         },
-        [&](uint64_t done, int64_t total)
+        [&](uint64_t done)
         {
             lastDone = done;
-            announced = total;
             return true;
         });
     ASSERT_EQ(code, Err::Success) << connection->LastErrorText().toStdString();
     EXPECT_EQ(received, installer);
     EXPECT_EQ(lastDone, uint64_t(installer.size()));
-    EXPECT_EQ(announced, installer.size());
 
     // Small steps, as a progress page reads, and one transfer at a time.
     std::unique_ptr<FtpFile> file;
@@ -188,7 +185,6 @@ TEST(FtpCurl, ServerGoneMidDownloadIsAFailure)
     std::vector<char> buffer(1024);
     size_t done = 0;
     ASSERT_EQ(file->Read(buffer.data(), buffer.size(), done), Err::Success);
-    EXPECT_EQ(file->Size(), size);
     server.Stop();
 
     qint64 total = qint64(done);

@@ -20,6 +20,20 @@ constexpr char kTextListingOnly[] = "FTPHandler.proto_cmds = {k: v for k, v in F
                                     "                         if k not in ('MLSD', 'MLST')}\n";
 constexpr char kSendLimit[] = "ThrottledDTPHandler.write_limit = %1\n"
                               "FTPHandler.dtp_handler = ThrottledDTPHandler\n";
+constexpr char kListedSizeOffset[] =
+    "import os, stat\n"
+    "from pyftpdlib.filesystems import AbstractedFS\n"
+    "def _lie(result):\n"
+    "    if not stat.S_ISREG(result.st_mode):\n"
+    "        return result\n"
+    "    fields = list(result[:10])\n"
+    "    fields[6] = max(0, fields[6] + %1)\n"
+    "    return os.stat_result(fields)\n"
+    "for _name in ('stat', 'lstat'):\n"
+    "    setattr(AbstractedFS, _name, (lambda real: lambda self, path: _lie(real(self, path)))\n"
+    "            (getattr(AbstractedFS, _name)))\n"
+    "_getsize = AbstractedFS.getsize\n"
+    "AbstractedFS.getsize = lambda self, path: max(0, _getsize(self, path) + %1)\n";
 constexpr char kScriptEnd[] = "from pyftpdlib.__main__ import main\n"
                               "main()\n";
 } // namespace
@@ -31,9 +45,11 @@ FtpTestServer::FtpTestServer() : FtpTestServer(Options{})
 FtpTestServer::FtpTestServer(const Options& options)
 {
     QStringList args;
-    if (options.textListingOnly || options.sendLimit > 0)
+    if (options.textListingOnly || options.sendLimit > 0 || options.listedSizeOffset != 0)
     {
         QString script = QString::fromLatin1(kScriptStart);
+        if (options.listedSizeOffset != 0)
+            script += QString::fromLatin1(kListedSizeOffset).arg(options.listedSizeOffset);
         if (options.textListingOnly)
             script += QString::fromLatin1(kTextListingOnly);
         if (options.sendLimit > 0)

@@ -25,6 +25,9 @@ public:
         // Sends file data at most this fast (bytes per second; 0: no limit), so a test
         // can act while a download is under way.
         uint32_t sendLimit = 0;
+        // Lists every file (LIST, MLSD, SIZE) this many bytes longer than what it sends,
+        // as a server whose listing is out of date does.
+        int listedSizeOffset = 0;
     };
 
     FtpTestServer();

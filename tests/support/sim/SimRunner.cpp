@@ -66,13 +66,20 @@ int main(int argc, char** argv)
     const bool pty = args.contains(QStringLiteral("--pty"));
     if ((tcp < 0 && !pty) || (tcp >= 0 && tcp + 1 >= args.size()))
     {
-        std::fprintf(stderr, "usage: %s --tcp ADDRESS | --pty [--com N] [--demo]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s --tcp ADDRESS | --pty [--com N] [--demo] [--reply-delay MS]\n", argv[0]);
         return 2;
     }
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
 
     Sim::PortableTesterSim sim;
+    // A slow tester, for looking at the progress windows: every answer waits this long.
+    const qsizetype delay = args.indexOf(QStringLiteral("--reply-delay"));
+    if (delay >= 0 && delay + 1 < args.size())
+    {
+        const int ms = args.at(delay + 1).toInt();
+        sim.Engine().UpdateFaults([ms](Sim::Faults& f) { f.replyDelayMs = ms; });
+    }
     if (args.contains(QStringLiteral("--demo")))
     {
         StreamIO::StartStreamIO();
