@@ -41,6 +41,13 @@ struct Faults
     // Once: the link is cut (as orderlyClose says) right after the answer to the next text
     // command whose line holds cutAfterCommand; the switch clears itself.
     QByteArray cutAfterCommand;
+    // Every cut waits this long after the answer before the link goes, as a tester that
+    // closes its connection a moment after its last answer does: a frame the program sends
+    // meanwhile goes into a connection that is about to end, and is never read.
+    int cutDelayMs = 0;
+    // Once: the next text command whose line holds cutBeforeAnswer is carried out, but the
+    // link is cut (as orderlyClose says) instead of its answer; the switch clears itself.
+    QByteArray cutBeforeAnswer;
 };
 
 // A byte-coded answer as the device frames it.
@@ -101,6 +108,8 @@ public:
     void SetCrlf(bool crlf);
     // The command word of the line being answered (for the CR LF echo).
     QByteArray m_commandWord;
+    // Nothing of the answer goes out (the command is carried out all the same).
+    bool m_silent = false;
 
 private:
     FrameEngine& m_engine;
