@@ -280,8 +280,8 @@ bool CVmCommands::LinkReplaced(uint64_t connection)
     return true;
 }
 
-bool CVmCommands::StartByteFrame(const QByteArray& frame, uint32_t timeoutMs, bool lateTimeouts, bool readReply,
-                                 uint8_t& first, bool& owed)
+bool CVmCommands::StartByteFrame(const QByteArray& frame, uint32_t timeoutMs, bool lateTimeouts,
+                                 bool readReply, uint8_t& first, bool& owed)
 {
     for (int attempt = 0;; ++attempt)
     {
@@ -830,8 +830,8 @@ int32_t CVmCommands::ExchangeShortBinary(uint8_t command, int32_t paramCount, ui
         bool owed = false;
         uint8_t c = 0;
         // The frame goes out with the time-outs it finds; those of the reply follow it.
-        if (!StartByteFrame(Frame(command, buffer, paramCount), uint32_t(timeoutMs), true, expectedLength > 0, c,
-                            owed))
+        if (!StartByteFrame(Frame(command, buffer, paramCount), uint32_t(timeoutMs), true, expectedLength > 0,
+                            c, owed))
             return -1;
         if (expectedLength == 0)
             return 0;

@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -366,6 +367,63 @@ TEST_P(PortableEndToEnd, AStrayLateAnswerIsNeverTakenForSuccess)
     }
 }
 
+TEST_P(PortableEndToEnd, ALateReplyReadTogetherWithTheNextFailsTheNextExchange)
+{
+    // A frame the tester leaves unanswered within its time-out, then its reply after the
+    // quiet time, in the same read as the reply to the next frame (the device code): the
+    // first reply of the right shape is not the device code, so the exchange fails, and
+    // the next one gets the code.
+    using Exchange = std::function<bool(CVeskora3SeDevice&, uint32_t&)>;
+    struct Case
+    {
+        const char* name;
+        Exchange readCode;
+    };
+    const Case cases[] = {
+        {"short exchange",
+         [](CVeskora3SeDevice& d, uint32_t& code)
+         {
+             const int32_t value = d.GetDeviceCode();
+             code = uint32_t(value);
+             return value != -1;
+         }},
+        {"byte command",
+         [](CVeskora3SeDevice& d, uint32_t& code)
+         {
+             uint8_t buffer[64] = {};
+             if (d.SendBinaryCommand(0xF1, 0, buffer, sizeof buffer, 1000) != 4)
+                 return false;
+             code = uint32_t(buffer[0] | buffer[1] << 8 | buffer[2] << 16 | uint32_t(buffer[3]) << 24);
+             return true;
+         }},
+        {"data exchange",
+         [](CVeskora3SeDevice& d, uint32_t& code)
+         {
+             uint8_t buffer[64] = {};
+             uint32_t count = 0;
+             if (d.ExchangeBinaryData(0xF1, buffer, 0, count, sizeof buffer, 1000, -1) != errNone ||
+                 count != 4)
+                 return false;
+             code = uint32_t(buffer[0] | buffer[1] << 8 | buffer[2] << 16 | uint32_t(buffer[3]) << 24);
+             return true;
+         }},
+    };
+    for (const Case& c : cases)
+    {
+        // The control request 0xF4 [0x12, 0xD0] gets no reply from the tester.
+        uint8_t request[64] = {0x12, 0xD0};
+        EXPECT_EQ(device->SendBinaryCommand(0xF4, 2, request, sizeof request, 200), CVmCommands::kCommFailure)
+            << c.name;
+        sim.Engine().UpdateFaults([](Sim::Faults& f)
+                                  { f.lateReply = QByteArray("\x04\xDD\xCC\xBB\xAA", 5); });
+        uint32_t code = 0;
+        EXPECT_FALSE(c.readCode(*device, code)) << c.name << ": taken for 0x" << std::hex << code;
+        EXPECT_EQ(device->GetLinkStatus(), NLinkStatus::noAnswer) << c.name;
+        ASSERT_TRUE(c.readCode(*device, code)) << c.name;
+        EXPECT_EQ(code, 0x00030001u) << c.name;
+    }
+}
+
 TEST_P(PortableEndToEnd, TheCancelTokenEndsAWaitOnASilentTester)
 {
     const Platform::CancelToken token = Platform::CancelToken::Create();
@@ -548,7 +606,8 @@ TEST_P(NetworkEndToEnd, TheCommandAfterAnOrderlyCloseReachesTheTesterOnce)
             else if (c.closing == "SAVE")
             {
                 auto source = LocalFile("saved");
-                ASSERT_TRUE(device->UploadFile(QStringLiteral("\\Persistent Storage\\cnv\\Saved.cnv"), source.get()))
+                ASSERT_TRUE(
+                    device->UploadFile(QStringLiteral("\\Persistent Storage\\cnv\\Saved.cnv"), source.get()))
                     << where;
             }
             else

@@ -484,7 +484,9 @@ void FrameEngine::SendBinary(Link& link, const BinaryReply& reply, const Faults&
         out = reply.bytes;
         break;
     }
-    link.Write(out + faults.junkAfterReply);
+    QByteArray late;
+    UpdateFaults([&](Faults& f) { late = std::exchange(f.lateReply, {}); });
+    link.Write(late + out + faults.junkAfterReply);
 }
 
 } // namespace Sim

@@ -34,6 +34,8 @@ struct Faults
     int delayNextReplyMs = 0;     // the next answer only comes this much later (on top of replyDelayMs)
     QByteArray lateAnswer;        // sent once, right before the next acknowledgement of a 0x10:
                                   // an earlier command's answer that comes after the quiet time
+    QByteArray lateReply;         // sent once, in one write right in front of the next byte-coded
+                                  // reply: an earlier frame's reply that comes after the quiet time
     // Once: the answer to the next text command whose line holds slowCommand waits
     // slowReplyMs (after the acknowledgement); the switch clears itself.
     QByteArray slowCommand;
