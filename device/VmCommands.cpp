@@ -263,7 +263,9 @@ bool CVmCommands::DropStaleInput()
 
 bool CVmCommands::LinkReplaced(uint64_t connection)
 {
-    if (m_status != NLinkStatus::lost || IsAborted())
+    // However the short transfer was judged (a reconnect that took long reads as a quiet
+    // line), a new connection means that the old one ended under the frame.
+    if (m_status == NLinkStatus::aborted || IsAborted())
         return false;
     uint64_t now = 0;
     try
