@@ -226,16 +226,19 @@ uint32_t CVmCommands::ReadFully(void* buffer, uint32_t n)
     return got;
 }
 
-void CVmCommands::DropStaleInput()
+bool CVmCommands::DropStaleInput()
 {
     m_status = NLinkStatus::ok;
+    bool newConnection = false;
     try
     {
         m_stream->DiscardInput();
         // A tester that closed the link in order (it rebooted) gets the frame on a new
         // connection rather than failing it on the dead one.
-        if (m_stream->ReconnectIfClosed())
-            m_unsettled = false; // nothing of the old connection can still come
+        m_stream->ReconnectIfClosed();
+        const uint64_t connection = m_stream->GetConnectionId();
+        newConnection = connection != m_connection;
+        m_connection = connection;
     }
     catch (const std::exception&)
     {
@@ -243,12 +246,69 @@ void CVmCommands::DropStaleInput()
         NoteStatus(NLinkStatus::lost);
         throw;
     }
+    if (newConnection)
+    {
+        // Nothing of the old connection can still come.
+        m_unsettled = false;
+        m_owed = false;
+    }
     if (!m_unsettled)
-        return;
+        return newConnection;
     // The last exchange ended without its whole answer, which may still be on its way:
     // whatever comes before the line falls quiet belongs to it.
     m_unsettled = false;
     DrainUntilQuiet(kStaleLimitMs);
+    return false;
+}
+
+bool CVmCommands::LinkReplaced(uint64_t connection)
+{
+    // However the short transfer was judged (a reconnect that took long reads as a quiet
+    // line), a new connection means that the old one ended under the frame.
+    if (m_status == NLinkStatus::aborted || IsAborted())
+        return false;
+    uint64_t now = 0;
+    try
+    {
+        now = m_stream->GetConnectionId();
+    }
+    catch (const std::exception&)
+    {
+        return false;
+    }
+    if (now == connection)
+        return false;
+    m_status = NLinkStatus::ok;
+    return true;
+}
+
+bool CVmCommands::StartByteFrame(const QByteArray& frame, uint32_t timeoutMs, bool lateTimeouts,
+                                 bool readReply, uint8_t& first, bool& owed)
+{
+    for (int attempt = 0;; ++attempt)
+    {
+        owed = m_owed || m_unsettled;
+        if (DropStaleInput())
+            owed = false;
+        const uint64_t connection = m_connection;
+        if (!lateTimeouts && !m_stream->SetTimeouts(timeoutMs, timeoutMs))
+            return false;
+        if (!WriteAll(frame))
+        {
+            if (attempt == 0 && LinkReplaced(connection))
+                continue;
+            return false;
+        }
+        if (!readReply)
+            return true;
+        if (lateTimeouts && !m_stream->SetTimeouts(timeoutMs, timeoutMs))
+            return false;
+        if (ReadLink(&first, 1) == 1)
+            return true;
+        if (attempt == 0 && LinkReplaced(connection))
+            continue;
+        return false;
+    }
 }
 
 void CVmCommands::DrainUntilQuiet(uint64_t limitMs)
@@ -364,20 +424,35 @@ uint32_t CVmCommands::ReadLine(char* buffer, uint32_t size)
 
 int CVmCommands::SendTextFrame(const QByteArray& command, uint32_t timeoutMs)
 {
-    if (IsAborted())
-    {
-        m_status = NLinkStatus::aborted;
-        return 0;
-    }
-    bool owed = m_owed || m_unsettled;
-    DropStaleInput();
-    if (!m_stream->SetTimeouts(timeoutMs, timeoutMs))
-        return 0;
-    if (!WriteAll(QByteArray(1, char(kTextStart))))
-        return 0;
+    bool owed = false;
     uint8_t ack = 0;
-    if (ReadLink(&ack, 1) != 1)
+    for (int attempt = 0;; ++attempt)
+    {
+        if (IsAborted())
+        {
+            m_status = NLinkStatus::aborted;
+            return 0;
+        }
+        owed = m_owed || m_unsettled;
+        if (DropStaleInput())
+            owed = false;
+        const uint64_t connection = m_connection;
+        if (!m_stream->SetTimeouts(timeoutMs, timeoutMs))
+            return 0;
+        // Until the acknowledgement came only the 0x10 went out: on a connection that
+        // ended under it the frame starts again on the new one.
+        if (!WriteAll(QByteArray(1, char(kTextStart))))
+        {
+            if (attempt == 0 && LinkReplaced(connection))
+                continue;
+            return 0;
+        }
+        if (ReadLink(&ack, 1) == 1)
+            break;
+        if (attempt == 0 && LinkReplaced(connection))
+            continue;
         return -1;
+    }
     for (int stray = 0; StrayAfterAck(owed); ++stray)
     {
         // The byte began a late answer to an earlier command, which came after the line
@@ -534,15 +609,22 @@ bool CVmCommands::SetLineEndMode(bool crlfWanted, bool askDevice)
     }
     try
     {
-        if (IsAborted() || !m_stream->SetTimeouts(8000, 4000))
-            return false;
-        // Stale bytes would be taken for the acknowledgement.
-        DropStaleInput();
-        if (!m_stream->SetTimeouts(8000, 4000) || !WriteAll(QByteArray(1, char(kTextStart))))
-            return false;
-        uint8_t ack = 0;
-        if (ReadLink(&ack, 1) != 1)
-            return false;
+        for (int attempt = 0;; ++attempt)
+        {
+            if (IsAborted() || !m_stream->SetTimeouts(8000, 4000))
+                return false;
+            // Stale bytes would be taken for the acknowledgement.
+            DropStaleInput();
+            const uint64_t connection = m_connection;
+            if (!m_stream->SetTimeouts(8000, 4000))
+                return false;
+            uint8_t ack = 0;
+            if (WriteAll(QByteArray(1, char(kTextStart))) && ReadLink(&ack, 1) == 1)
+                break;
+            // Only the 0x10 went out: on a replaced connection it goes out again.
+            if (attempt > 0 || !LinkReplaced(connection))
+                return false;
+        }
         if (!WriteAll(QByteArray("EC?\r")))
             return false;
         m_lineEnd = 0;
@@ -588,14 +670,9 @@ int32_t CVmCommands::SendBinaryCommand(uint8_t command, int32_t paramCount, uint
     }
     try
     {
-        const bool owed = m_owed || m_unsettled;
-        if (!m_stream->SetTimeouts(uint32_t(timeoutMs), uint32_t(timeoutMs)))
-            return kCommFailure;
-        DropStaleInput();
-        if (!WriteAll(Frame(command, buffer, paramCount)))
-            return kCommFailure;
+        bool owed = false;
         uint8_t r = 0;
-        if (ReadLink(&r, 1) != 1)
+        if (!StartByteFrame(Frame(command, buffer, paramCount), uint32_t(timeoutMs), false, true, r, owed))
             return kCommFailure;
         if (r == 0 || r >= kFirstStatus)
             return ReplyOverrun(owed) ? kCommFailure : int32_t(r);
@@ -652,14 +729,9 @@ NError_code CVmCommands::ExchangeBinaryData(uint8_t command, uint8_t* buffer, in
     }
     try
     {
-        const bool owed = m_owed || m_unsettled;
-        DropStaleInput();
-        if (!m_stream->SetTimeouts(uint32_t(timeoutMs), uint32_t(timeoutMs)))
-            return errCommunication;
-        if (!WriteAll(Frame(command, buffer, paramCount)))
-            return errCommunication;
+        bool owed = false;
         uint8_t r = 0;
-        if (ReadLink(&r, 1) != 1)
+        if (!StartByteFrame(Frame(command, buffer, paramCount), uint32_t(timeoutMs), false, true, r, owed))
             return errCommunication;
         if (r == 0)
             return ReplyOverrun(owed) ? errCommunication : errNone;
@@ -757,17 +829,14 @@ int32_t CVmCommands::ExchangeShortBinary(uint8_t command, int32_t paramCount, ui
     bool lowered = false;
     try
     {
-        const bool owed = m_owed || m_unsettled;
-        DropStaleInput();
-        if (!WriteAll(Frame(command, buffer, paramCount)))
+        bool owed = false;
+        uint8_t c = 0;
+        // The frame goes out with the time-outs it finds; those of the reply follow it.
+        if (!StartByteFrame(Frame(command, buffer, paramCount), uint32_t(timeoutMs), true, expectedLength > 0,
+                            c, owed))
             return -1;
         if (expectedLength == 0)
             return 0;
-        if (!m_stream->SetTimeouts(uint32_t(timeoutMs), uint32_t(timeoutMs)))
-            return -1;
-        uint8_t c = 0;
-        if (ReadLink(&c, 1) != 1)
-            return -1;
         if (c >= kFirstStatus)
             return -1;
         if (int32_t(c) != expectedLength)

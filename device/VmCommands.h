@@ -62,8 +62,20 @@ public:
     // Before a frame goes out: drops what waits on the link. After an exchange whose
     // answer did not come whole (a time-out, a reply cut short) it first reads and drops
     // input until the line is quiet (2 s at most), so that the late answer is not taken
-    // for the acknowledgement and reply of the next frame.
-    void DropStaleInput();
+    // for the acknowledgement and reply of the next frame; on a connection that is new
+    // since the last exchange nothing of an old answer can come, and nothing is waited
+    // for. A network link whose peer closed it is connected anew first. True when the
+    // link is on another connection than at the last exchange.
+    //
+    // A frame that the link lost before any byte of its answer came (the tester closed
+    // the connection as the frame went out, so it was never read), on a link that the
+    // stream connected anew meanwhile, goes out once more on the new connection: the
+    // 0x10 of a text frame (its command line follows only the acknowledgement, so no
+    // command is carried out twice), and a byte-coded frame that waits for a reply (these
+    // read or set a state of the device, so the tester does the same once more). A text
+    // command whose line went out is never sent again: the tester may have carried it
+    // out (SAVE, DELF, MOVF), so it fails with NLinkStatus::lost and its caller decides.
+    bool DropStaleInput();
     // Up to n bytes (several reads, until the line has nothing more); the count read. A
     // short read leaves the line unsettled for the next DropStaleInput.
     uint32_t ReadFully(void* buffer, uint32_t n);
@@ -120,6 +132,17 @@ private:
     // the byte after it taken as the acknowledgement. 1 sent, 0 failed, -1 not
     // acknowledged.
     int SendTextFrame(const QByteArray& command, uint32_t timeoutMs);
+    // The start of a byte-coded exchange: drops what waits on the link, sets both
+    // time-outs (with lateTimeouts only after the frame went out), writes the frame and,
+    // with readReply, reads the reply's first byte into first, sending the frame once more
+    // on a replaced connection (see DropStaleInput). owed: whether an earlier answer may
+    // still arrive in front of the reply. False when the frame failed.
+    bool StartByteFrame(const QByteArray& frame, uint32_t timeoutMs, bool lateTimeouts, bool readReply,
+                        uint8_t& first, bool& owed);
+    // After a frame failed before any byte of its answer came: true when the link ended
+    // under it and is on a new connection since `connection`, so that the frame may go
+    // out once more (the link status is reset for it).
+    bool LinkReplaced(uint64_t connection);
     // The payload of an answer line; nullopt when a CR LF line has nothing after its blank.
     static std::optional<QByteArray> TakePayload(const QByteArray& line);
     // One read of up to n bytes; a short one leaves the line unsettled and notes why.
@@ -161,6 +184,8 @@ private:
     // An answer did not come whole and may still arrive, even after the line was quiet.
     bool m_owed = false;
     QByteArray m_transfer;
+    // The link's connection at the last exchange (GetConnectionId of the stream).
+    uint64_t m_connection = 0;
 };
 
 } // namespace Device

@@ -47,9 +47,14 @@ struct SBlockHeader;
 //   command then goes out on the acknowledgement that follows the stray answer; any
 //   other command fails (noAnswer). A stray answer is never taken as success.
 // - A link the tester closed in order (it rebooted, or shut the connection) is connected
-//   again before the next frame goes out, so the first command after it succeeds. A link
-//   that breaks during a command fails that command (lost); Revive then tells whether
-//   the tester is back.
+//   again before the next frame goes out, so the first command after it succeeds and
+//   reaches the tester once. Where the close overtakes the frame (it went into the dying
+//   connection and was never read), the frame goes out once more on the new connection,
+//   as long as nothing of its answer came: a text frame up to its acknowledgement (its
+//   command line follows only that), a byte-coded frame that waits for a reply (these
+//   read or set a state). A link that breaks once a command's line went out fails that
+//   command (lost), and it is never sent again by itself: the tester may have carried it
+//   out (SAVE, DELF, MOVF). The caller decides; Revive tells whether the tester is back.
 // - Nothing here raises: stream exceptions become failure results.
 class CVmDevice
 {

@@ -92,6 +92,11 @@ public:
     // connection. True when it was opened again; streams without a peer do nothing.
     // Failures to open are raised.
     virtual bool ReconnectIfClosed() { return false; }
+    // Names the connection the link is on now; it changes whenever a network link
+    // connects anew, also inside a Read or Write that found the old connection gone. A
+    // caller compares it before and after an exchange to learn that its frame went into
+    // a connection that has since been replaced. Streams without connections keep 0.
+    virtual uint64_t GetConnectionId() const { return 0; }
 
     // Every concrete stream opens by name and flags; an open stream answers error 50
     // and false.

@@ -19,6 +19,7 @@ namespace
 {
 std::mutex* g_winsockLock = nullptr;
 std::atomic<bool> g_winsockStarted{false};
+std::atomic<uint64_t> g_lastConnectionId{0};
 
 uint32_t LastSocketError()
 {
@@ -116,6 +117,11 @@ bool CIpSocket::PendingBytes(uint32_t& count)
         return false;
     count = pending > 0 ? static_cast<uint32_t>(pending) : 0;
     return true;
+}
+
+void CIpSocket::NoteNewConnection()
+{
+    m_connectionId = g_lastConnectionId.fetch_add(1) + 1;
 }
 
 bool CIpSocket::IsLostConnection(uint32_t code)
@@ -244,6 +250,7 @@ uint32_t CIpSocket::ConnectOne(const addrinfo& address)
     m_ops->SetOption(fd, SOL_SOCKET, SO_OOBINLINE, &on, sizeof on);
     m_socket = fd;
     m_connected = true;
+    NoteNewConnection();
     return Err::Success;
 }
 

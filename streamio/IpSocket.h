@@ -67,6 +67,9 @@ public:
     // A client connection whose peer closed it (end of data is all that is left) or
     // reset it; asked without waiting.
     virtual bool PeerGone() { return false; }
+    // Unique in the process for every connection made (connected or accepted); 0 before
+    // the first.
+    uint64_t ConnectionId() const { return m_connectionId; }
 
     // The longest a client waits for a connection.
     static constexpr uint32_t kConnectTimeoutMs = 5000;
@@ -89,6 +92,8 @@ protected:
     // race the canceller's reopen.
     uint32_t FinishTransfer(uint32_t code) const;
     static bool IsLostConnection(uint32_t code);
+    // Gives the connection just made (m_socket) an id of its own.
+    void NoteNewConnection();
 
     std::shared_ptr<Platform::SocketOps> m_ops;
     std::optional<QByteArray> m_host;
@@ -98,6 +103,7 @@ protected:
     std::atomic<uint32_t> m_writeMs{100};
     std::atomic<bool> m_connected{false};
     std::atomic<bool> m_pause{false};
+    std::atomic<uint64_t> m_connectionId{0};
     CancelHook m_cancelHook;
     Platform::Event m_cancelConnect{true, false};
     std::recursive_mutex m_openLock;

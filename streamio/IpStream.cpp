@@ -43,6 +43,11 @@ bool CIpStream::ReconnectIfClosed()
     return true;
 }
 
+uint64_t CIpStream::GetConnectionId() const
+{
+    return m_socket ? m_socket->ConnectionId() : 0;
+}
+
 bool CIpStream::Open(const QString& name, uint32_t openFlags)
 {
     if (m_socket)

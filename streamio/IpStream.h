@@ -41,6 +41,7 @@ public:
     // A client whose peer closed the connection (or reset it) connects anew, with the
     // same time-outs.
     bool ReconnectIfClosed() override;
+    uint64_t GetConnectionId() const override;
 
 private:
     // After 10053/10054: a fresh socket with the same time-outs.

@@ -68,6 +68,7 @@ uint32_t CTcpSocket::Accept()
     m_ops->SetOption(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
     m_socket = fd;
     m_connected = true;
+    NoteNewConnection();
     // One peer at a time: nobody else may connect meanwhile.
     CloseDescriptor(m_listen, false);
     return Err::Success;

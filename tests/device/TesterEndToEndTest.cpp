@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -366,6 +367,63 @@ TEST_P(PortableEndToEnd, AStrayLateAnswerIsNeverTakenForSuccess)
     }
 }
 
+TEST_P(PortableEndToEnd, ALateReplyReadTogetherWithTheNextFailsTheNextExchange)
+{
+    // A frame the tester leaves unanswered within its time-out, then its reply after the
+    // quiet time, in the same read as the reply to the next frame (the device code): the
+    // first reply of the right shape is not the device code, so the exchange fails, and
+    // the next one gets the code.
+    using Exchange = std::function<bool(CVeskora3SeDevice&, uint32_t&)>;
+    struct Case
+    {
+        const char* name;
+        Exchange readCode;
+    };
+    const Case cases[] = {
+        {"short exchange",
+         [](CVeskora3SeDevice& d, uint32_t& code)
+         {
+             const int32_t value = d.GetDeviceCode();
+             code = uint32_t(value);
+             return value != -1;
+         }},
+        {"byte command",
+         [](CVeskora3SeDevice& d, uint32_t& code)
+         {
+             uint8_t buffer[64] = {};
+             if (d.SendBinaryCommand(0xF1, 0, buffer, sizeof buffer, 1000) != 4)
+                 return false;
+             code = uint32_t(buffer[0] | buffer[1] << 8 | buffer[2] << 16 | uint32_t(buffer[3]) << 24);
+             return true;
+         }},
+        {"data exchange",
+         [](CVeskora3SeDevice& d, uint32_t& code)
+         {
+             uint8_t buffer[64] = {};
+             uint32_t count = 0;
+             if (d.ExchangeBinaryData(0xF1, buffer, 0, count, sizeof buffer, 1000, -1) != errNone ||
+                 count != 4)
+                 return false;
+             code = uint32_t(buffer[0] | buffer[1] << 8 | buffer[2] << 16 | uint32_t(buffer[3]) << 24);
+             return true;
+         }},
+    };
+    for (const Case& c : cases)
+    {
+        // The control request 0xF4 [0x12, 0xD0] gets no reply from the tester.
+        uint8_t request[64] = {0x12, 0xD0};
+        EXPECT_EQ(device->SendBinaryCommand(0xF4, 2, request, sizeof request, 200), CVmCommands::kCommFailure)
+            << c.name;
+        sim.Engine().UpdateFaults([](Sim::Faults& f)
+                                  { f.lateReply = QByteArray("\x04\xDD\xCC\xBB\xAA", 5); });
+        uint32_t code = 0;
+        EXPECT_FALSE(c.readCode(*device, code)) << c.name << ": taken for 0x" << std::hex << code;
+        EXPECT_EQ(device->GetLinkStatus(), NLinkStatus::noAnswer) << c.name;
+        ASSERT_TRUE(c.readCode(*device, code)) << c.name;
+        EXPECT_EQ(code, 0x00030001u) << c.name;
+    }
+}
+
 TEST_P(PortableEndToEnd, TheCancelTokenEndsAWaitOnASilentTester)
 {
     const Platform::CancelToken token = Platform::CancelToken::Create();
@@ -496,6 +554,106 @@ TEST_P(NetworkEndToEnd, ATesterThatClosesTheLinkAfterAnAnswerCostsNothing)
         }
     }
     EXPECT_EQ(sim.Engine().Connections(), 2);
+}
+
+TEST_P(NetworkEndToEnd, TheCommandAfterAnOrderlyCloseReachesTheTesterOnce)
+{
+    // The tester answers, then closes the connection: the program's next frame may go
+    // out before the close reaches it, into a connection the tester no longer reads. That
+    // command must still be carried out, exactly once, on the new connection. Half of the
+    // rounds hold the close back a few milliseconds, so that the next frame surely goes
+    // into the dying connection; the others leave it to the race.
+    enum class NNext
+    {
+        keepAlive, // a byte-coded frame
+        deleteFile // a text command that changes the tester's files
+    };
+    struct Case
+    {
+        const char* name;
+        QByteArray closing;
+        NNext next;
+    };
+    const Case cases[] = {
+        {"keep-alive after ID", "ID", NNext::keepAlive},
+        {"keep-alive after SAVE", "SAVE", NNext::keepAlive},
+        {"keep-alive after DIRS", "DIRS", NNext::keepAlive},
+        {"delete after ID", "ID", NNext::deleteFile},
+        {"delete after SAVE", "SAVE", NNext::deleteFile},
+        {"delete after DIRS", "DIRS", NNext::deleteFile},
+    };
+    constexpr int kRounds = 10;
+    const QByteArray victim = kRoot + "vsm\\Victim.vsm";
+    for (const Case& c : cases)
+    {
+        for (int round = 0; round < kRounds; ++round)
+        {
+            const std::string where = std::string(c.name) + ", round " + std::to_string(round);
+            sim.AddFile(victim, "victim");
+            sim.Engine().UpdateFaults(
+                [&](Sim::Faults& f)
+                {
+                    f.orderlyClose = true;
+                    f.cutDelayMs = round % 2 == 0 ? 5 : 0;
+                    f.cutAfterCommand = c.closing;
+                });
+            const int connections = sim.Engine().Connections();
+            if (c.closing == "ID")
+            {
+                SIdentity id;
+                ASSERT_TRUE(device->QueryId(id)) << where;
+            }
+            else if (c.closing == "SAVE")
+            {
+                auto source = LocalFile("saved");
+                ASSERT_TRUE(
+                    device->UploadFile(QStringLiteral("\\Persistent Storage\\cnv\\Saved.cnv"), source.get()))
+                    << where;
+            }
+            else
+            {
+                QString listing;
+                ASSERT_TRUE(device->ListDirectory(1, listing)) << where;
+            }
+            sim.Engine().ClearLog();
+            if (c.next == NNext::keepAlive)
+            {
+                EXPECT_TRUE(device->KeepAlive(true, 2000)) << where;
+                int frames = 0;
+                for (const QByteArray& frame : sim.Engine().BinaryFrames())
+                    frames += frame.startsWith(QByteArray("\xC2\xF4\x10", 3)) ? 1 : 0;
+                EXPECT_EQ(frames, 1) << where;
+            }
+            else
+            {
+                EXPECT_TRUE(device->DeleteItem(DecodeCp1252(victim))) << where;
+                EXPECT_FALSE(sim.Exists(victim)) << where;
+                EXPECT_EQ(sim.Engine().CountText("DELF"), 1) << where;
+            }
+            EXPECT_EQ(sim.Engine().Connections(), connections + 1) << where;
+        }
+    }
+}
+
+TEST_P(NetworkEndToEnd, ACommandTheTesterMayHaveCarriedOutIsNotSentAgain)
+{
+    // The tester deletes the file, then closes the connection instead of answering: the
+    // program cannot know whether the DELF was carried out, so it reports the command
+    // failed on a lost link and leaves the decision to its caller rather than sending
+    // the line again (which would be refused, or delete a file of the same name twice).
+    sim.Engine().UpdateFaults(
+        [](Sim::Faults& f)
+        {
+            f.orderlyClose = true;
+            f.cutBeforeAnswer = "DELF";
+        });
+    const QByteArray path = kRoot + "vsm\\Test.vsm";
+    EXPECT_FALSE(device->DeleteItem(DecodeCp1252(path)));
+    EXPECT_EQ(device->GetLinkStatus(), NLinkStatus::lost);
+    EXPECT_EQ(sim.Engine().CountText("DELF"), 1);
+    EXPECT_FALSE(sim.Exists(path));
+    EXPECT_TRUE(device->Revive());
+    EXPECT_EQ(sim.Engine().CountText("DELF"), 1);
 }
 
 // --- The indentation tester on a simulated HID probe ---

@@ -86,6 +86,8 @@ void Session::ReplyLine(const QByteArray& payload)
         line = payload + '\r';
     if (m_faults.partialLine)
         line.truncate(qMax<qsizetype>(1, line.size() / 2));
+    if (m_silent)
+        return;
     // Stale bytes travel with the answer, so they are on the line before the program
     // sends its next command.
     m_link.Write(line + m_faults.junkAfterReply);
@@ -104,6 +106,8 @@ void Session::CloseIfAsked()
 
 void Session::CutLink()
 {
+    if (m_faults.cutDelayMs > 0 && !m_engine.Pause(m_faults.cutDelayMs))
+        return;
     if (m_faults.orderlyClose)
         m_link.Close();
     else
@@ -112,6 +116,8 @@ void Session::CutLink()
 
 bool Session::WriteRaw(const QByteArray& bytes)
 {
+    if (m_silent)
+        return true;
     if (m_faults.dropAfterBytes >= 0)
     {
         const qsizetype keep = qMin<qsizetype>(bytes.size(), qsizetype(m_faults.dropAfterBytes));
@@ -390,6 +396,15 @@ void FrameEngine::HandleText(Link& link)
         if (!Pause(faults.slowReplyMs))
             return;
     }
+    const bool cutBefore = !faults.cutBeforeAnswer.isEmpty() && line.contains(faults.cutBeforeAnswer);
+    if (cutBefore)
+    {
+        UpdateFaults([](Faults& f) { f.cutBeforeAnswer.clear(); });
+        session.m_silent = true;
+        m_profile.OnText(line, session);
+        session.CutLink();
+        return;
+    }
     m_profile.OnText(line, session);
     if (!faults.cutAfterCommand.isEmpty() && line.contains(faults.cutAfterCommand))
     {
@@ -469,7 +484,9 @@ void FrameEngine::SendBinary(Link& link, const BinaryReply& reply, const Faults&
         out = reply.bytes;
         break;
     }
-    link.Write(out + faults.junkAfterReply);
+    QByteArray late;
+    UpdateFaults([&](Faults& f) { late = std::exchange(f.lateReply, {}); });
+    link.Write(late + out + faults.junkAfterReply);
 }
 
 } // namespace Sim

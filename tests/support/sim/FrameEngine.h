@@ -34,6 +34,8 @@ struct Faults
     int delayNextReplyMs = 0;     // the next answer only comes this much later (on top of replyDelayMs)
     QByteArray lateAnswer;        // sent once, right before the next acknowledgement of a 0x10:
                                   // an earlier command's answer that comes after the quiet time
+    QByteArray lateReply;         // sent once, in one write right in front of the next byte-coded
+                                  // reply: an earlier frame's reply that comes after the quiet time
     // Once: the answer to the next text command whose line holds slowCommand waits
     // slowReplyMs (after the acknowledgement); the switch clears itself.
     QByteArray slowCommand;
@@ -41,6 +43,13 @@ struct Faults
     // Once: the link is cut (as orderlyClose says) right after the answer to the next text
     // command whose line holds cutAfterCommand; the switch clears itself.
     QByteArray cutAfterCommand;
+    // Every cut waits this long after the answer before the link goes, as a tester that
+    // closes its connection a moment after its last answer does: a frame the program sends
+    // meanwhile goes into a connection that is about to end, and is never read.
+    int cutDelayMs = 0;
+    // Once: the next text command whose line holds cutBeforeAnswer is carried out, but the
+    // link is cut (as orderlyClose says) instead of its answer; the switch clears itself.
+    QByteArray cutBeforeAnswer;
 };
 
 // A byte-coded answer as the device frames it.
@@ -101,6 +110,8 @@ public:
     void SetCrlf(bool crlf);
     // The command word of the line being answered (for the CR LF echo).
     QByteArray m_commandWord;
+    // Nothing of the answer goes out (the command is carried out all the same).
+    bool m_silent = false;
 
 private:
     FrameEngine& m_engine;

@@ -231,10 +231,11 @@ void IndentationTesterSim::Pump()
         QByteArray packet(8, '\0');
         packet[0] = char(item & 0xFF);
         packet[1] = char(item >> 8);
-        guard.unlock();
+        // Sent and counted under the lock that switching sampling off takes: once the off
+        // is answered, no sample goes out and the count stands (the bus takes no lock of
+        // ours).
         m_bus->PostInput(m_path, packet);
         ++m_sent;
-        guard.lock();
         // On a fixed schedule at the sample rate.
         next += std::chrono::microseconds(1000000 / m_rate);
     }
