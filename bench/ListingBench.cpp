@@ -55,9 +55,9 @@ double ThreadCpuSeconds()
 
 struct ParseTimes
 {
-    double parse = 0.0; // seconds in ParseListing
+    double parse = 0.0;    // seconds in ParseListing
     double parseCpu = 0.0; // CPU seconds of the thread in ParseListing
-    double drop = 0.0;  // seconds letting go of the records
+    double drop = 0.0;     // seconds letting go of the records
     size_t records = 0;
     int64_t faults = 0; // minor page faults in ParseListing
 };

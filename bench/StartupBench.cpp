@@ -122,7 +122,8 @@ struct SStart
 // folders of an install, and waits for its report.
 SStart StartInstall(const QString& install, const QString& project)
 {
-    const QByteArray self = QFile::encodeName(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath());
+    const QByteArray self =
+        QFile::encodeName(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath());
     const QByteArray projectArg = project.isEmpty() ? QByteArray(kNoProject) : QFile::encodeName(project);
     char* argv[] = {const_cast<char*>(self.constData()), const_cast<char*>(kChildFlag),
                     const_cast<char*>(projectArg.constData()), nullptr};
@@ -287,7 +288,8 @@ void BM_StartWithProject(benchmark::State& state)
     state.counters["rss_MB"] = sumFresh.rss / 1e6 / rounds;
     state.counters["record_rss_MB"] = sumRecord.rss / 1e6 / rounds;
     state.counters["empty_rss_MB"] = emptyRss / 1e6 / rounds;
-    state.counters["held_B_per_series_beyond_readings"] = (sumFresh.rss - emptyRss) / rounds / series - readingBytes;
+    state.counters["held_B_per_series_beyond_readings"] =
+        (sumFresh.rss - emptyRss) / rounds / series - readingBytes;
     state.counters["record_held_B_per_series_beyond_readings"] =
         (sumRecord.rss - emptyRss) / rounds / series - readingBytes;
     state.counters["load_1min"] = LoadAverage();

@@ -114,8 +114,8 @@ SettingsBytes EncodeSettings(uint8_t materialByte, uint16_t scale, uint8_t stand
 SettingsBytes EncodeSettings(const SMaterial& material, const STargetScale& target, uint32_t lowerWord,
                              uint32_t upperWord, uint32_t secondLowerWord, uint32_t secondUpperWord)
 {
-    return EncodeSettings(MaterialByte(material), uint16_t(target.scale & 0xFFFF), StandardByte(target), lowerWord,
-                          upperWord, secondLowerWord, secondUpperWord);
+    return EncodeSettings(MaterialByte(material), uint16_t(target.scale & 0xFFFF), StandardByte(target),
+                          lowerWord, upperWord, secondLowerWord, secondUpperWord);
 }
 
 template <size_t N> void PutBytes(std::vector<uint8_t>& block, const std::array<uint8_t, N>& bytes)
@@ -134,8 +134,9 @@ std::array<uint8_t, 24> CMeasSeries1::OriginalSectionBytes() const
 {
     static_assert(kOriginalBytes == 24);
     std::array<uint8_t, 24> b{};
-    const SettingsBytes settings = EncodeSettings(m_orig.material, m_orig.target, m_orig.lowerWord,
-                                                  m_orig.upperWord, m_orig.secondLowerWord, m_orig.secondUpperWord);
+    const SettingsBytes settings =
+        EncodeSettings(m_orig.material, m_orig.target, m_orig.lowerWord, m_orig.upperWord,
+                       m_orig.secondLowerWord, m_orig.secondUpperWord);
     std::copy(settings.begin(), settings.end(), b.begin());
     b[20] = m_orig.resolution;
     b[21] = m_orig.statMode;

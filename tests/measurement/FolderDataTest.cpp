@@ -284,8 +284,8 @@ TEST(FolderData, IndentationSeriesWithoutTheirConversionJoinUnchanged)
     {
         SCOPED_TRACE(c.name);
         // Brinell from the depth, on this computer only while the block is written.
-        const int slot = AddShared(LinearRecord(c.probe, kHB, 1, 0, CONV_STD_ISO_18265 | CONV_STD_ASTM_E140, 10.0f,
-                                                100.0f, 900.0f, -7.0f));
+        const int slot = AddShared(LinearRecord(c.probe, kHB, 1, 0, CONV_STD_ISO_18265 | CONV_STD_ASTM_E140,
+                                                10.0f, 100.0f, 900.0f, -7.0f));
         ASSERT_GE(slot, 0);
         auto measured = NewSeries(c.probe, c.probe);
         ASSERT_TRUE(measured->SetConversion(STargetScale(kHB, c.standard, 0), Steel()));
