@@ -94,7 +94,7 @@ ParseTimes TimedParse(const QString& text)
 // faults of a parse per 1000 characters and its CPU time beside them (minflt_per_kchar,
 // cpu_ms). These are warm figures: Google Benchmark reports its last trial, whose parses
 // reuse the memory of the trials before. BM_ParseListingFirst is one round alone: run it for
-// one length in a fresh process (--benchmark_filter='BM_ParseListingFirst/times:10$') to see
+// one length in a fresh process (--benchmark_filter='BM_ParseListingFirst/times:10/') to see
 // what a user's first listing costs.
 void BM_ParseListing(benchmark::State& state)
 {
