@@ -323,7 +323,9 @@ void CFolderData::AddSeries(std::unique_ptr<CMeasSeriesWrapper> entry, bool keep
     if (!entry)
         return;
     CMeasSeries1* s = entry->GetSeries();
-    if (s && s->GetProbeId().IsBenchProbe())
+    // A series whose conversion this computer lacks keeps its stored settings as they are:
+    // its standard is part of them.
+    if (s && s->GetProbeId().IsBenchProbe() && !s->KeepsStoredSettings())
     {
         // The indentation tester's ASTM B724 mode goes with the ASTM E140 standard, the
         // normal mode with ISO 18265. The change counts as measured, so the originals

@@ -140,6 +140,10 @@ void CMeasSeries1::CopyFrom(const CMeasSeries1& other)
             rare.kept = std::make_unique<SKeptSettings>(*other.m_rare->kept);
     }
     m_orig = other.m_orig;
+    m_keptInPlace = other.m_keptInPlace;
+    m_keptOriginalSection = other.m_keptOriginalSection;
+    m_keptStandard = other.m_keptStandard;
+    m_keptScale = other.m_keptScale;
     m_z = other.m_z;
     m_completionRule = other.m_completionRule;
     m_completionCount = other.m_completionCount;

@@ -9,6 +9,7 @@
 
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -157,6 +158,10 @@ public:
     // The stored block, tag included, as Write writes it; false when the series cannot be
     // stored (no readings, or a conversion record a block cannot carry).
     bool BuildBlock(std::vector<uint8_t>& block);
+    // True while the series holds the settings of a stored block whose conversion this
+    // computer lacks: it shows its values in the probe's own scale meanwhile, and writes
+    // those settings back unchanged until other settings are chosen for it.
+    bool KeepsStoredSettings() const { return IsKeptBlock(); }
     bool AllocateEmpty(int count) override;
 
 private:
@@ -259,12 +264,20 @@ private:
     bool ReadMaterialBlock(SBlockSource& src, CHeldMaterial& material, bool original, std::vector<uint8_t>* raw);
     bool AppendMaterialBlock(std::vector<uint8_t>& block, const SMaterial& material,
                              const STargetScale& target, bool original);
-    bool IsKeptBlock() const { return m_rare && m_rare->kept; }
+    bool IsKeptBlock() const { return m_keptInPlace || (m_rare && m_rare->kept); }
     void DropKeptBlock()
     {
+        m_keptInPlace = false;
         if (m_rare)
             m_rare->kept.reset();
     }
+    // The settings bytes kept in place (m_keptInPlace), and the original-settings section as
+    // a block stores it (without a material block).
+    std::array<uint8_t, 20> KeptInPlaceBytes() const;
+    std::array<uint8_t, 24> OriginalSectionBytes() const;
+    // Moves settings kept in place into a block of their own, before a field that gives them
+    // back changes.
+    void SeparateKeptBlock();
 
     // Statistics helpers.
     static constexpr int kNoCommonDirection = std::numeric_limits<int>::min();
@@ -368,7 +381,7 @@ private:
     // that writing the series gives them back unchanged until the user picks settings.
     struct SKeptSettings
     {
-        std::vector<uint8_t> head;          // material, target, standard, four limit words
+        std::array<uint8_t, 20> head{};     // material, target, standard, four limit words
         std::vector<uint8_t> materialBlock; // with its length word; may be empty
         std::vector<uint8_t> original;      // the original-settings section; may be empty
     };
@@ -407,6 +420,14 @@ private:
     bool m_explicitCapacity = true;
     bool m_useSet2 = false;
     bool m_imperial = false;
+    // Settings kept as read (see SKeptSettings) in place, as most such blocks allow (those
+    // without a material block): the material, the limit words and the originals give them
+    // back, as none of them changes while they are kept, and the target scale stored, which
+    // the series shows as the probe's own meanwhile, is kept here.
+    bool m_keptInPlace = false;
+    bool m_keptOriginalSection = false;
+    uint8_t m_keptStandard = 0; // the standard byte as stored
+    uint16_t m_keptScale = 0;
 };
 
 template <class Visit> void CMeasSeries1::ForEachIncludedValue(Visit&& visit)

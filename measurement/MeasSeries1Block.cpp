@@ -91,7 +91,74 @@ bool HasMaterialBlock(const SMaterial& m, const STargetScale& t)
 {
     return m.type == MAT_CUSTOM || t.flag != 0;
 }
+
+// Material, target scale, standard and the four limit words, as a block stores a series'
+// settings and its original ones.
+using SettingsBytes = std::array<uint8_t, 20>;
+
+SettingsBytes EncodeSettings(uint8_t materialByte, uint16_t scale, uint8_t standardByte, uint32_t lowerWord,
+                             uint32_t upperWord, uint32_t secondLowerWord, uint32_t secondUpperWord)
+{
+    SettingsBytes b{};
+    b[0] = materialByte;
+    b[1] = uint8_t(scale);
+    b[2] = uint8_t(scale >> 8);
+    b[3] = standardByte;
+    WriteLe32(b.data() + 4, lowerWord);
+    WriteLe32(b.data() + 8, upperWord);
+    WriteLe32(b.data() + 12, secondLowerWord);
+    WriteLe32(b.data() + 16, secondUpperWord);
+    return b;
+}
+
+SettingsBytes EncodeSettings(const SMaterial& material, const STargetScale& target, uint32_t lowerWord,
+                             uint32_t upperWord, uint32_t secondLowerWord, uint32_t secondUpperWord)
+{
+    return EncodeSettings(MaterialByte(material), uint16_t(target.scale & 0xFFFF), StandardByte(target),
+                          lowerWord, upperWord, secondLowerWord, secondUpperWord);
+}
+
+template <size_t N> void PutBytes(std::vector<uint8_t>& block, const std::array<uint8_t, N>& bytes)
+{
+    block.insert(block.end(), bytes.begin(), bytes.end());
+}
 } // namespace
+
+std::array<uint8_t, 20> CMeasSeries1::KeptInPlaceBytes() const
+{
+    return EncodeSettings(MaterialByte(m_material), m_keptScale, m_keptStandard, m_lowerWord, m_upperWord,
+                          m_secondLowerWord, m_secondUpperWord);
+}
+
+std::array<uint8_t, 24> CMeasSeries1::OriginalSectionBytes() const
+{
+    static_assert(kOriginalBytes == 24);
+    std::array<uint8_t, 24> b{};
+    const SettingsBytes settings =
+        EncodeSettings(m_orig.material, m_orig.target, m_orig.lowerWord, m_orig.upperWord,
+                       m_orig.secondLowerWord, m_orig.secondUpperWord);
+    std::copy(settings.begin(), settings.end(), b.begin());
+    b[20] = m_orig.resolution;
+    b[21] = m_orig.statMode;
+    b[22] = uint8_t(m_orig.confidence);
+    b[23] = uint8_t(m_orig.confidence >> 8);
+    return b;
+}
+
+void CMeasSeries1::SeparateKeptBlock()
+{
+    if (!m_keptInPlace)
+        return;
+    auto kept = std::make_unique<SKeptSettings>();
+    kept->head = KeptInPlaceBytes();
+    if (m_keptOriginalSection)
+    {
+        const std::array<uint8_t, 24> original = OriginalSectionBytes();
+        kept->original.assign(original.begin(), original.end());
+    }
+    m_keptInPlace = false;
+    Rare().kept = std::move(kept);
+}
 
 CMeasSeries1::CMeasSeries1(StreamIO::CIoStream& stream, bool& failed)
 {
@@ -215,7 +282,9 @@ bool CMeasSeries1::BuildBlock(std::vector<uint8_t>& block)
         EncodeSecondLimitWords();
     }
     bool originalSection;
-    if (kept)
+    if (m_keptInPlace)
+        originalSection = m_keptOriginalSection;
+    else if (kept)
         originalSection = !m_rare->kept->original.empty();
     else
         originalSection = !m_material.IsEqual(m_orig.material) || !m_target.IsEqual(m_orig.target) ||
@@ -256,48 +325,34 @@ bool CMeasSeries1::BuildBlock(std::vector<uint8_t>& block)
         block.insert(block.end(), m_deviceSerial.bytes.begin(), m_deviceSerial.bytes.end());
     Put16(block, ProbeWord(m_probe));
     block.insert(block.end(), m_probe.serial.bytes.begin(), m_probe.serial.bytes.end());
-    if (kept)
-    {
-        block.insert(block.end(), m_rare->kept->head.begin(), m_rare->kept->head.end());
-    }
+    // Settings kept in place have no material blocks.
+    const SKeptSettings* keptBlock = kept && !m_keptInPlace ? m_rare->kept.get() : nullptr;
+    if (m_keptInPlace)
+        PutBytes(block, KeptInPlaceBytes());
+    else if (keptBlock)
+        PutBytes(block, keptBlock->head);
     else
-    {
-        Put8(block, MaterialByte(m_material));
-        Put16(block, uint32_t(m_target.scale & 0xFFFF));
-        Put8(block, StandardByte(m_target));
-        Put32(block, m_lowerWord);
-        Put32(block, m_upperWord);
-        Put32(block, m_secondLowerWord);
-        Put32(block, m_secondUpperWord);
-    }
+        PutBytes(block, EncodeSettings(m_material, m_target, m_lowerWord, m_upperWord, m_secondLowerWord,
+                                       m_secondUpperWord));
     Put8(block, m_resolution);
     Put8(block, m_statMode);
     Put16(block, m_confidence);
-    if (kept)
-        block.insert(block.end(), m_rare->kept->materialBlock.begin(), m_rare->kept->materialBlock.end());
-    else if (HasMaterialBlock(m_material, m_target) &&
+    if (keptBlock)
+        block.insert(block.end(), keptBlock->materialBlock.begin(), keptBlock->materialBlock.end());
+    else if (!kept && HasMaterialBlock(m_material, m_target) &&
              !AppendMaterialBlock(block, m_material, m_target, false))
         return false;
 
     if (originalSection)
     {
-        if (kept)
+        if (keptBlock)
         {
-            block.insert(block.end(), m_rare->kept->original.begin(), m_rare->kept->original.end());
+            block.insert(block.end(), keptBlock->original.begin(), keptBlock->original.end());
         }
         else
         {
-            Put8(block, MaterialByte(m_orig.material));
-            Put16(block, uint32_t(m_orig.target.scale & 0xFFFF));
-            Put8(block, StandardByte(m_orig.target));
-            Put32(block, m_orig.lowerWord);
-            Put32(block, m_orig.upperWord);
-            Put32(block, m_orig.secondLowerWord);
-            Put32(block, m_orig.secondUpperWord);
-            Put8(block, m_orig.resolution);
-            Put8(block, m_orig.statMode);
-            Put16(block, m_orig.confidence);
-            if (HasMaterialBlock(m_orig.material, m_orig.target) &&
+            PutBytes(block, OriginalSectionBytes());
+            if (!kept && HasMaterialBlock(m_orig.material, m_orig.target) &&
                 !AppendMaterialBlock(block, m_orig.material, m_orig.target, true))
                 return false;
         }
@@ -580,7 +635,7 @@ bool CMeasSeries1::ReadBlock(SBlockSource& src)
     m_z = NormalUpperQuantile((5000 - m_confidence) * 1e-4f);
 
     SKeptSettings kept;
-    kept.head.assign(settings + 10, settings + 30);
+    std::copy(settings + 10, settings + 30, kept.head.begin());
     const int type = materialByte & 0x0F;
     const int group = materialByte >> 4;
     const bool recordInBlock = !(type != MAT_CUSTOM && !(standardByte & 0x80));
@@ -757,7 +812,26 @@ bool CMeasSeries1::ReadBlock(SBlockSource& src)
         }
         if (index < 0)
         {
-            Rare().kept = std::make_unique<SKeptSettings>(std::move(kept));
+            // Without material blocks the series' own fields give the bytes back but for the
+            // target scale: then only that is kept apart.
+            const std::array<uint8_t, 24> original = OriginalSectionBytes();
+            const bool inPlace =
+                kept.materialBlock.empty() &&
+                EncodeSettings(MaterialByte(m_material), targetWord, standardByte, m_lowerWord, m_upperWord,
+                               m_secondLowerWord, m_secondUpperWord) == kept.head &&
+                (kept.original.empty() ||
+                 std::equal(kept.original.begin(), kept.original.end(), original.begin(), original.end()));
+            if (inPlace)
+            {
+                m_keptInPlace = true;
+                m_keptOriginalSection = !kept.original.empty();
+                m_keptStandard = standardByte;
+                m_keptScale = targetWord;
+            }
+            else
+            {
+                Rare().kept = std::make_unique<SKeptSettings>(std::move(kept));
+            }
             m_target = STargetScale();
             m_target.scale = m_probe.code;
             m_target.standard = 15;

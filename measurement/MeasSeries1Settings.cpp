@@ -64,6 +64,7 @@ void CMeasSeries1::ResetSettings()
 {
     // The record and the words change below: pending limits are set from them first.
     MaterializeLimits();
+    SeparateKeptBlock();
     m_count = 0;
     if (m_derived)
     {
@@ -176,12 +177,16 @@ bool CMeasSeries1::SetProbeId(const SProbeId& probe)
 
 bool CMeasSeries1::SetConversion(const STargetScale& target, const SMaterial& material)
 {
-    // The record and the words change below: pending limits are set from them first.
-    MaterializeLimits();
     CConvTable::Guard lock(Table());
     const int index = FindRecord(m_probe, material, target);
     if (index < 0)
+    {
+        // Nothing changes: the series keeps no more than it held before.
+        DropIdleEnumerator();
         return false;
+    }
+    // The record and the words change below: pending limits are set from them first.
+    MaterializeLimits();
     const bool changed = !target.IsEqual(m_target) || !material.IsEqual(m_material);
     m_target = target;
     m_material = material;
@@ -323,7 +328,10 @@ bool CMeasSeries1::SetResolution(int decimals, int step)
         return true;
     m_resolution = resolution;
     if (m_new)
+    {
+        SeparateKeptBlock();
         m_orig.resolution = resolution;
+    }
     Invalidate(true, true);
     MarkModified();
     return true;

@@ -406,7 +406,10 @@ float CMeasSeries1::SetConfidenceLevel(float percent)
         return previous;
     m_confidence = stored;
     if (m_new)
+    {
+        SeparateKeptBlock();
         m_orig.confidence = stored;
+    }
     m_z = NormalUpperQuantile((5000 - stored) * 1e-4f);
     D().halfWidth = D().cpLower = D().cpkLower = MEAS_NO_VALUE;
     MarkModified();

@@ -261,6 +261,72 @@ TEST(FolderData, IndentationSeriesGetTheStandardOfTheirMode)
     EXPECT_TRUE(s->IsNew()); // a series open for measuring stays so
 }
 
+// An indentation-tester series whose conversion this computer lacks shows in the probe's
+// own scale and keeps the settings its block stored. Fitting its standard to the probe's
+// mode would rewrite those settings through that scale, and the next save would lose them:
+// it joins a folder as it reads alone, writing the same block with the same figures.
+TEST(FolderData, IndentationSeriesWithoutTheirConversionJoinUnchanged)
+{
+    struct Case
+    {
+        const char* name;
+        int probe;
+        int standard;
+        bool changedAfterMeasuring; // the block then holds an original section
+    };
+    const Case cases[] = {
+        {"normal mode", kProbeVk, CONV_STD_ISO_18265, false},
+        {"normal mode, stored with the standard of the other mode", kProbeVk, CONV_STD_ASTM_E140, false},
+        {"B724 mode", kProbeVkB724, CONV_STD_ASTM_E140, false},
+        {"limits changed after measuring", kProbeVk, CONV_STD_ISO_18265, true},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        // Brinell from the depth, on this computer only while the block is written.
+        const int slot = AddShared(LinearRecord(c.probe, kHB, 1, 0, CONV_STD_ISO_18265 | CONV_STD_ASTM_E140,
+                                                10.0f, 100.0f, 900.0f, -7.0f));
+        ASSERT_GE(slot, 0);
+        auto measured = NewSeries(c.probe, c.probe);
+        ASSERT_TRUE(measured->SetConversion(STargetScale(kHB, c.standard, 0), Steel()));
+        ASSERT_TRUE(measured->SetLimits(300.0f, 700.0f, -1));
+        for (float v : {30.0f, 42.5f, 55.0f, 61.0f})
+            measured->AddReading(v, v + 2.0f, 31, -2);
+        measured->CommitNew();
+        if (c.changedAfterMeasuring)
+            ASSERT_TRUE(measured->SetLimits(350.0f, 650.0f, -1));
+        std::vector<uint8_t> block;
+        ASSERT_TRUE(measured->BuildBlock(block));
+        {
+            CConvTable::Guard lock(CConvTable::Instance());
+            ASSERT_TRUE(CConvTable::Instance().RemoveRecord(slot));
+        }
+
+        auto alone = CreateMeasSeries(block.data(), block.size(), false);
+        ASSERT_TRUE(alone);
+        ASSERT_TRUE(alone->KeepsStoredSettings());
+        CFolderData folder;
+        auto entry = std::make_unique<CMeasSeriesWrapper>();
+        entry->SetSeries(CreateMeasSeries(block.data(), block.size(), false));
+        folder.AddSeries(std::move(entry), true);
+        CMeasSeries1& joined = *folder.GetSeriesAt(0)->GetSeries();
+
+        std::vector<uint8_t> written;
+        ASSERT_TRUE(joined.BuildBlock(written));
+        EXPECT_EQ(written, block);
+        EXPECT_TRUE(joined.GetTargetScale().IsEqual(alone->GetTargetScale()));
+        EXPECT_EQ(joined.GetProbeId().code, c.probe);
+        EXPECT_EQ(joined.GetCount(7), alone->GetCount(7));
+        EXPECT_EQ(joined.GetMean(), alone->GetMean());
+        EXPECT_EQ(joined.GetStdDev(), alone->GetStdDev());
+        EXPECT_EQ(joined.GetMin(), alone->GetMin());
+        EXPECT_EQ(joined.GetMax(), alone->GetMax());
+        EXPECT_EQ(joined.GetLowerLimitNative(), alone->GetLowerLimitNative());
+        EXPECT_EQ(joined.GetUpperLimitNative(), alone->GetUpperLimitNative());
+        EXPECT_EQ(joined.CheckMeanLimits(), alone->CheckMeanLimits());
+    }
+}
+
 TEST(FolderData, StoredFormRoundTrip)
 {
     RecordingDocument document;
