@@ -386,11 +386,13 @@ void CTabGrid::UpdateRows(int hint)
     }
     const bool headerOnly = m_grid->GetRowCount() <= 1;
     CShownTimes times;
+    ShapeHeights heights;
     SRowContext context;
     context.depthMax = DepthDisplayMax();
     context.datePattern = DatePattern();
     context.timePattern = TimePattern();
     context.times = &times;
+    context.heights = &heights;
     context.fresh = full;
     m_grid->SetRedraw(false);
     const QString updating = Platform::LoadString(IDS_UPDATING);
@@ -630,9 +632,13 @@ void CTabGrid::BuildSummaryRow(int index, uint32_t state, const SRowContext& con
     {
         if (gripper)
             gripper->SetCollapsed(0);
-        if (auto* cell = dynamic_cast<CGridCellSeries*>(m_grid->GetCell(row + 1, COL_NAME)))
+        const bool growing = series && series->IsNew();
+        if (context.fresh && context.heights && !growing)
+            // A rebuild opens thousands of rows, most of them out of sight.
+            OpenAtShapeHeight(index, index, *context.heights);
+        else if (auto* cell = dynamic_cast<CGridCellSeries*>(m_grid->GetCell(row + 1, COL_NAME)))
             // A series open for measuring grows into view; the others open at once.
-            cell->Expand(!(series && series->IsNew()));
+            cell->Expand(!growing);
     }
 }
 
