@@ -165,6 +165,11 @@ public:
     bool SortByText(int col, bool ascending);
     // Rows first to last (-1 = the last row) by the cells of one column.
     bool SortRowRange(GridCompareFunc compare, int col, bool ascending, intptr_t data, int first, int last);
+    // Puts the scrolling rows into an order the caller already knows, with what SortItems
+    // does around its sort (sort column and direction, focus cleared, selection bounds,
+    // repaint), in one pass: the row order[k] becomes the k-th scrolling row. False, with
+    // nothing moved, unless the order names every scrolling row once.
+    bool ArrangeRows(const std::vector<int>& order, int col, bool ascending);
     // The cells' texts by UTF-16 code units; a missing cell compares equal to anything.
     static int CompareCellText(CGridCellBase* cell1, CGridCellBase* cell2, intptr_t data);
     void SetSortColumn(int col);

@@ -381,6 +381,49 @@ bool CGridCtrl::SortItems(GridCompareFunc compare, int col, bool ascending, intp
     return sorted;
 }
 
+bool CGridCtrl::ArrangeRows(const std::vector<int>& order, int col, bool ascending)
+{
+    const int count = m_rowCount - m_fixedRows;
+    if (count < 0 || order.size() != static_cast<size_t>(count))
+        return false;
+    std::vector<bool> named(order.size(), false);
+    for (int row : order)
+    {
+        if (row < m_fixedRows || row >= m_rowCount || named[static_cast<size_t>(row - m_fixedRows)])
+            return false;
+        named[static_cast<size_t>(row - m_fixedRows)] = true;
+    }
+    InvalidateCell(0, m_sortColumn);
+    InvalidateCell(0, col);
+    m_sortColumn = col;
+    m_sortAscending = ascending;
+    SetFocusCell({-1, -1});
+    MarkTopLeftDirty();
+    CancelEditing();
+
+    std::vector<Row> rows(order.size());
+    std::vector<int> heights(order.size());
+    for (size_t k = 0; k < order.size(); ++k)
+    {
+        rows[k] = std::move(m_rows[static_cast<size_t>(order[k])]);
+        heights[k] = m_rowHeights[static_cast<size_t>(order[k])];
+    }
+    for (size_t k = 0; k < order.size(); ++k)
+    {
+        const int row = m_fixedRows + static_cast<int>(k);
+        m_rows[static_cast<size_t>(row)] = std::move(rows[k]);
+        m_rowHeights[static_cast<size_t>(row)] = heights[k];
+        for (int c = 0; c < m_colCount; ++c)
+            if (CGridCellBase* cell = GetCell(row, c))
+                cell->SetCoords(row, c);
+    }
+    RowHeightsChangedFrom(m_fixedRows);
+    GetSelectedCellRange();
+    // The rows moved under the window.
+    RepaintAll();
+    return true;
+}
+
 bool CGridCtrl::SortByText(int col, bool ascending)
 {
     return SortItems(&CGridCtrl::CompareCellText, col, ascending, 0);
