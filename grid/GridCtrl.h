@@ -84,6 +84,13 @@ public:
     int GetFixedRowCount() const { return m_fixedRows; }
     int GetFixedColumnCount() const { return m_fixedCols; }
     bool SetRowCount(int rows);
+    // With keep on, the rows SetRowCount removes are kept, cells and all (unselected,
+    // unmerged, with nothing to call after a paint), and the next rows it adds at their
+    // places are those rows again instead of new cells: for an owner that sets every cell
+    // of the rows it adds itself, and would otherwise free and make thousands of cells
+    // whenever it shows fewer and then more rows. A change of the column count, or
+    // DeleteAllItems, frees them; so does turning keep off.
+    void SetKeepRemovedRows(bool keep);
     bool SetColumnCount(int cols);
     bool SetFixedRowCount(int fixedRows);
     bool SetFixedColumnCount(int fixedCols);
@@ -445,6 +452,9 @@ private:
     int m_rowStartsValid = 0;
     std::vector<int> m_colWidths;
     std::vector<Row> m_rows;
+    // Rows kept by SetRowCount (SetKeepRemovedRows), the next one to come back last.
+    bool m_keepRemovedRows = false;
+    std::vector<Row> m_keptRows;
     int m_vScrollMax = 0;
     int m_hScrollMax = 0;
     // Normal, fixed column, fixed row, fixed row and column.

@@ -102,6 +102,9 @@ CTabGrid::CTabGrid(CVeskDoc* doc, QWidget* parent)
     m_grid = new CGridCtrl(0, 0, 0, 0);
     m_grid->Create(QRect(), this, kGridId);
     m_grid->SetNotifyTarget(this);
+    // Every rebuild sets each cell of its rows: a folder shown after a smaller one takes
+    // back the cells of the larger one shown before instead of making them anew.
+    m_grid->SetKeepRemovedRows(true);
     m_grid->installEventFilter(this);
     m_grid->viewport()->installEventFilter(this);
     InitGrid();
