@@ -159,18 +159,16 @@ void CGridCtrl::SetSelectedRange(int minRow, int minCol, int maxRow, int maxCol,
         }
         m_selectionBounds = bounds;
 
-        // The union of the old and the new rectangle holds every cell that may change.
+        // Only cells of the old bounds (which hold every selected cell) or of the new
+        // rectangle may change: the two are visited, not the span between them, so that
+        // moving a one-row selection across a long grid costs two rows.
         const int newMinRow = given.minRow >= 0 ? given.minRow : m_fixedRows;
         const int newMinCol = given.minCol >= 0 ? given.minCol : m_fixedCols;
-        const int fromRow = std::max(0, old.minRow >= 0 ? std::min(old.minRow, newMinRow) : newMinRow);
-        const int fromCol = std::max(0, old.minCol >= 0 ? std::min(old.minCol, newMinCol) : newMinCol);
-        const int toRow = std::min(std::max(old.maxRow, given.maxRow), m_rowCount - 1);
-        const int toCol = std::min(std::max(old.maxCol, given.maxCol), m_colCount - 1);
-        if (std::max(old.maxRow, given.maxRow) >= 0 && std::max(old.maxCol, given.maxCol) >= 0)
+        auto visit = [&](int fromRow, int fromCol, int toRow, int toCol)
         {
-            for (int row = fromRow; row <= toRow; ++row)
+            for (int row = std::max(0, fromRow); row <= std::min(toRow, m_rowCount - 1); ++row)
             {
-                for (int col = fromCol; col <= toCol; ++col)
+                for (int col = std::max(0, fromCol); col <= std::min(toCol, m_colCount - 1); ++col)
                 {
                     CGridCellBase* cell = GetCell(row, col);
                     if (!cell)
@@ -186,7 +184,12 @@ void CGridCtrl::SetSelectedRange(int minRow, int minCol, int maxRow, int maxCol,
                     }
                 }
             }
-        }
+        };
+        if (old.maxRow >= 0 && old.maxCol >= 0)
+            visit(old.minRow >= 0 ? old.minRow : newMinRow, old.minCol >= 0 ? old.minCol : newMinCol, old.maxRow,
+                  old.maxCol);
+        if (given.maxRow >= 0 && given.maxCol >= 0)
+            visit(newMinRow, newMinCol, given.maxRow, given.maxCol);
     }
     else if (given.IsValid())
     {
