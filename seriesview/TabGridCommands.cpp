@@ -392,9 +392,8 @@ void CTabGrid::StoreSelection()
 void CTabGrid::OnSelectAll()
 {
     const Platform::WaitCursor wait;
+    // The grid's selection notice stores the selection in the document and recounts it.
     m_grid->SelectAllCells();
-    StoreSelection();
-    UpdateStatusCounts(true);
 }
 
 void CTabGrid::DeleteSelected(bool withoutQuestion)
