@@ -316,9 +316,12 @@ void CGridCtrl::EnsureVisible(int row, int col)
     for (int c = visible.minCol - 1; c >= col && c >= 0; --c)
         if (m_colWidths[static_cast<size_t>(c)] > 0)
             OnHScroll(SB_LINELEFT);
-    for (int r = visible.maxRow + 1; r <= row && r < m_rowCount; ++r)
-        if (m_rowHeights[static_cast<size_t>(r)] > 0)
-            OnVScroll(SB_LINEDOWN);
+    // Scrolling by pixels, the steps below bring a row further down into view in one
+    // request; a step per row between would make a far row cost every row on the way.
+    if (m_scrollByRows)
+        for (int r = visible.maxRow + 1; r <= row && r < m_rowCount; ++r)
+            if (m_rowHeights[static_cast<size_t>(r)] > 0)
+                OnVScroll(SB_LINEDOWN);
     if (row >= 0 && row < visible.minRow)
     {
         if (m_scrollByRows)
@@ -331,11 +334,13 @@ void CGridCtrl::EnsureVisible(int row, int col)
         {
             int pos = GetScrollPosition(SB_VERT, true) + GetTopRowOffset();
             OnVScroll(SB_THUMBPOSITION, std::max(0, pos));
+            // Up by the rows between, in one request.
+            long long up = 0;
             for (int r = visible.minRow - 1; r >= row; --r)
-            {
-                pos = std::max(0, GetScrollPosition(SB_VERT) - m_rowHeights[static_cast<size_t>(r)]);
-                OnVScroll(SB_THUMBPOSITION, pos);
-            }
+                up += m_rowHeights[static_cast<size_t>(r)];
+            if (up > 0)
+                OnVScroll(SB_THUMBPOSITION,
+                          static_cast<int>(std::max<long long>(0, GetScrollPosition(SB_VERT) - up)));
         }
     }
 

@@ -1,6 +1,7 @@
 #include "GridTestSupport.h"
 
 #include <QRandomGenerator>
+#include <QScrollBar>
 
 #include <algorithm>
 #include <numeric>
@@ -199,6 +200,27 @@ TEST_F(GridSelectionTest, EnsureVisibleBringsTheWholeCellIntoView)
     grid->EnsureVisible(58, 3);
     EXPECT_EQ(grid->GetScrollPosition(SB_VERT), pos);
     grid->SetRedraw(true);
+}
+
+TEST_F(GridSelectionTest, ScrollingByPixelsAFarCellIntoViewMovesTheBarOnce)
+{
+    Build(2001, 4, 1, 0, 22, 50);
+    grid->SetScrollByRows(false);
+    grid->UpdateScrollBars();
+    int moves = 0;
+    QObject::connect(grid->verticalScrollBar(), &QScrollBar::valueChanged, [&moves] { ++moves; });
+    const Rect client = grid->GetClientRect();
+    // Down from the top, up from the bottom, and down from the middle.
+    for (const int target : {1990, 3, 1000})
+    {
+        moves = 0;
+        grid->EnsureVisible(target, 1);
+        EXPECT_LE(moves, 2) << target;
+        Rect rect;
+        ASSERT_TRUE(grid->GetCellRect(target, 1, &rect)) << target;
+        EXPECT_GE(rect.top, grid->GetFixedRowHeight()) << target;
+        EXPECT_LT(rect.bottom, client.bottom) << target;
+    }
 }
 
 namespace
