@@ -421,13 +421,30 @@ bool CGridCtrl::ArrangeRows(const std::vector<int>& order, int col, bool ascendi
     MarkTopLeftDirty();
     CancelEditing();
 
+    // The selected cells stay in their columns; their rows are where the rows of the old
+    // bounds go, found without a visit to every cell.
+    const CGridCellRect oldBounds = m_selectionBounds;
+    CGridCellRect bounds = oldBounds;
+    bounds.minRow = m_rowCount;
+    bounds.maxRow = -1;
     std::vector<Row> rows(order.size());
     std::vector<int> heights(order.size());
     for (size_t k = 0; k < order.size(); ++k)
     {
-        rows[k] = std::move(m_rows[static_cast<size_t>(order[k])]);
-        heights[k] = m_rowHeights[static_cast<size_t>(order[k])];
+        const int from = order[k];
+        rows[k] = std::move(m_rows[static_cast<size_t>(from)]);
+        heights[k] = m_rowHeights[static_cast<size_t>(from)];
+        if (from >= oldBounds.minRow && from <= oldBounds.maxRow)
+        {
+            const int to = m_fixedRows + static_cast<int>(k);
+            bounds.minRow = std::min(bounds.minRow, to);
+            bounds.maxRow = std::max(bounds.maxRow, to);
+        }
     }
+    // Fixed rows stay where they are.
+    if (oldBounds.IsValid() && oldBounds.minRow < m_fixedRows)
+        bounds.minRow = std::max(0, oldBounds.minRow);
+    m_selectionBounds = bounds.maxRow >= 0 ? bounds : oldBounds;
     for (size_t k = 0; k < order.size(); ++k)
     {
         const int row = m_fixedRows + static_cast<int>(k);
@@ -438,7 +455,6 @@ bool CGridCtrl::ArrangeRows(const std::vector<int>& order, int col, bool ascendi
                 cell->SetCoords(row, c);
     }
     RowHeightsChangedFrom(m_fixedRows);
-    GetSelectedCellRange();
     // The rows moved under the window.
     RepaintAll();
     return true;

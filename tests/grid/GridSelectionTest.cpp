@@ -320,9 +320,16 @@ TEST_F(GridSelectionTest, ArrangingRowsMovesThemWholeToTheOrderGiven)
     EXPECT_FALSE(grid->GetSortAscending());
     EXPECT_EQ(grid->GetFocusCell(), (CGridCellPos{-1, -1}));
     ExpectCountIsReal("arranged");
-    const CGridCellRect selection = grid->GetSelectedCellRange();
-    ASSERT_EQ(selection.minRow, selection.maxRow);
-    EXPECT_EQ(grid->GetItemText(selection.minRow, 1), selectedKey);
+    // The selected row went with its cells, and a new selection elsewhere replaces it:
+    // the grid still knows where the selected cells are.
+    const Cells selected = Selected();
+    ASSERT_EQ(selected.size(), 4u);
+    const int selectedRow = selected.front().first;
+    EXPECT_EQ(grid->GetItemText(selectedRow, 1), selectedKey);
+    const int otherRow = selectedRow > 150 ? 2 : 299;
+    grid->SetSelectedRange(otherRow, 0, otherRow, 3);
+    EXPECT_EQ(Selected(), (Cells{{otherRow, 0}, {otherRow, 1}, {otherRow, 2}, {otherRow, 3}}));
+    ExpectCountIsReal("selected anew");
     // Scrolling goes by the rows' new heights.
     for (int row = 1, start = 0; row <= 60; start += grid->GetRowHeight(row), ++row)
     {
