@@ -169,10 +169,7 @@ public:
             QTest::mouseClick(Grid().viewport(), Qt::LeftButton, {},
                               QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
     }
-    void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {})
-    {
-        QTest::keyClick(&Grid(), key, modifiers);
-    }
+    void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) { QTest::keyClick(&Grid(), key, modifiers); }
     // The page shows the folder's series and every one is open.
     bool AllShownOpen()
     {
@@ -185,7 +182,10 @@ public:
     }
 
     CVeskDoc& Doc() { return frame->Document(); }
-    CTabGrid& Page() { return *dynamic_cast<CTabGrid*>(static_cast<CRightView*>(frame->RightView())->Page()); }
+    CTabGrid& Page()
+    {
+        return *dynamic_cast<CTabGrid*>(static_cast<CRightView*>(frame->RightView())->Page());
+    }
     CGridCtrl& Grid() { return *Page().Grid(); }
 
     const int count;

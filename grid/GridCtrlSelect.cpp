@@ -198,8 +198,8 @@ void CGridCtrl::SetSelectedRange(int minRow, int minCol, int maxRow, int maxCol,
             }
         };
         if (old.maxRow >= 0 && old.maxCol >= 0)
-            visit(old.minRow >= 0 ? old.minRow : newMinRow, old.minCol >= 0 ? old.minCol : newMinCol, old.maxRow,
-                  old.maxCol);
+            visit(old.minRow >= 0 ? old.minRow : newMinRow, old.minCol >= 0 ? old.minCol : newMinCol,
+                  old.maxRow, old.maxCol);
         if (given.maxRow >= 0 && given.maxCol >= 0)
             visit(newMinRow, newMinCol, given.maxRow, given.maxCol);
     }

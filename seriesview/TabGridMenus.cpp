@@ -183,8 +183,8 @@ void CTabGrid::OpenAtShapeHeight(int pair, int index, ShapeHeights& heights)
         SetSeriesOpen(pair, true);
         return;
     }
-    const auto shape = std::make_tuple(m_doc->GetSeriesReadingCount(index), series->GetProbeId().IsBenchProbe(),
-                                       series->IsImperial());
+    const auto shape = std::make_tuple(m_doc->GetSeriesReadingCount(index),
+                                       series->GetProbeId().IsBenchProbe(), series->IsImperial());
     if (const auto known = heights.find(shape); known != heights.end() && !cell->IsExpanded())
     {
         cell->ExpandAtHeight(known->second);

@@ -121,8 +121,8 @@ TEST_F(TabGridTest, ARebuildMeasuresOneOpenSeriesOfEachShapeAndOpensTheOthersAtI
         int shapeOf; // the series whose height it opens at, -1 for its own measure
     };
     const std::vector<SCase> cases = {
-        {"A1", {560, 600, 580}, false, true, -1}, {"B1", {500, 520, 510, 530, 515}, false, true, -1},
-        {"A2", {700, 710, 720}, false, true, 0},  {"C", {560, 600, 580}, true, true, -1},
+        {"A1", {560, 600, 580}, false, true, -1},          {"B1", {500, 520, 510, 530, 515}, false, true, -1},
+        {"A2", {700, 710, 720}, false, true, 0},           {"C", {560, 600, 580}, true, true, -1},
         {"B2", {400, 420, 410, 430, 415}, false, true, 1}, {"D", {560, 600, 580}, false, false, -1},
         {"A3", {450, 460, 470}, false, true, 0},
     };
