@@ -89,8 +89,9 @@ public:
     // places are those rows again instead of new cells: for an owner that sets every cell
     // of the rows it adds itself, and would otherwise free and make thousands of cells
     // whenever it shows fewer and then more rows. A change of the column count, or
-    // DeleteAllItems, frees them; so does turning keep off.
+    // DeleteAllItems, frees them; so does turning keep off, or FreeKeptRows.
     void SetKeepRemovedRows(bool keep);
+    void FreeKeptRows() { m_keptRows.clear(); }
     bool SetColumnCount(int cols);
     bool SetFixedRowCount(int fixedRows);
     bool SetFixedColumnCount(int fixedCols);

@@ -380,6 +380,9 @@ void CTabGrid::UpdateRows(int hint)
         }
         m_grid->SetUsePrintColors(true);
         m_grid->SetRowCount(2 * count + 1);
+        // With the project closed, the cells kept for a large folder go too.
+        if (!m_doc->GetCurrentFolder())
+            m_grid->FreeKeptRows();
         first = 0;
         last = count - 1;
     }

@@ -81,11 +81,17 @@ TEST_F(GridFixture, KeptRowsComeBackAsTheyWereWithoutSelectionOrSpan)
     grid->SetRowCount(6);
     EXPECT_EQ(grid->GetItemText(4, 1), "");
     ASSERT_NE(grid->GetCell(4, 3), nullptr);
-    grid->SetItemText(4, 1, QStringLiteral("again"));
-    grid->SetRowCount(3);
-    grid->SetKeepRemovedRows(false);
-    grid->SetRowCount(6);
-    EXPECT_EQ(grid->GetItemText(4, 1), "");
+    for (const bool keepOff : {false, true})
+    {
+        grid->SetItemText(4, 1, QStringLiteral("again"));
+        grid->SetRowCount(3);
+        if (keepOff)
+            grid->SetKeepRemovedRows(false);
+        else
+            grid->FreeKeptRows();
+        grid->SetRowCount(6);
+        EXPECT_EQ(grid->GetItemText(4, 1), "") << keepOff;
+    }
 }
 
 TEST_F(GridFixture, InsertRowPlacesAppendsAndRefuses)
