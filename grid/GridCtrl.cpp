@@ -263,9 +263,25 @@ bool CGridCtrl::SetRowCount(int rows)
     {
         for (int row = rows; row < m_rowCount; ++row)
             for (int col = 0; col < m_colCount; ++col)
-                DestroyCell(row, col);
+            {
+                if (!m_keepRemovedRows)
+                {
+                    DestroyCell(row, col);
+                    continue;
+                }
+                CGridCellBase* cell = GetCell(row, col);
+                if (!cell)
+                    continue;
+                // Through SetItemState, so that the count of selected cells stays right.
+                SetItemState(row, col, 0);
+                cell->SetMergeRange(-1, -1);
+                ForgetPostDraw(cell);
+            }
         for (int row = rows; row < m_rowCount; ++row)
             StoreRowHeight(row, 0);
+        if (m_keepRemovedRows)
+            for (int row = m_rowCount - 1; row >= rows; --row)
+                m_keptRows.push_back(std::move(m_rows[static_cast<size_t>(row)]));
         m_rows.resize(static_cast<size_t>(rows));
         m_rowHeights.resize(static_cast<size_t>(rows));
         RowHeightsChangedFrom(rows);
@@ -280,14 +296,23 @@ bool CGridCtrl::SetRowCount(int rows)
         while (m_rowCount < rows)
         {
             const int row = m_rowCount;
-            Row cells(static_cast<size_t>(m_colCount));
+            const bool kept = !m_keptRows.empty();
+            Row cells = kept ? std::move(m_keptRows.back()) : Row(static_cast<size_t>(m_colCount));
+            if (kept)
+                m_keptRows.pop_back();
             m_rowHeights.push_back(height);
             RowHeightsChangedFrom(row);
             m_totalHeight += height;
             m_rows.push_back(std::move(cells));
             ++m_rowCount;
             for (int col = 0; col < m_colCount; ++col)
-                m_rows[static_cast<size_t>(row)][static_cast<size_t>(col)] = CreateCell(row, col);
+            {
+                auto& cell = m_rows[static_cast<size_t>(row)][static_cast<size_t>(col)];
+                if (cell)
+                    cell->SetCoords(row, col);
+                else
+                    cell = CreateCell(row, col);
+            }
         }
     }
     SetSortColumn(-1);
@@ -295,6 +320,13 @@ bool CGridCtrl::SetRowCount(int rows)
     if (m_allowDraw)
         InvalidateAll();
     return true;
+}
+
+void CGridCtrl::SetKeepRemovedRows(bool keep)
+{
+    m_keepRemovedRows = keep;
+    if (!keep)
+        m_keptRows.clear();
 }
 
 bool CGridCtrl::SetColumnCount(int cols)
@@ -314,6 +346,7 @@ bool CGridCtrl::SetColumnCount(int cols)
             for (int col = cols; col < m_colCount; ++col)
                 DestroyCell(row, col);
     }
+    m_keptRows.clear();
     const int oldCount = m_colCount;
     m_colWidths.resize(static_cast<size_t>(cols), m_defaultCells[kFixedCol]->GetWidth());
     for (Row& cells : m_rows)
@@ -481,6 +514,7 @@ bool CGridCtrl::DeleteAllItems()
     m_totalHeight = 0;
     m_colWidths.clear();
     m_rows.clear();
+    m_keptRows.clear();
     m_focusCell = {-1, -1};
     m_rowCount = m_colCount = m_fixedRows = m_fixedCols = 0;
     m_lastDrawn = {};

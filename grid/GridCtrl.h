@@ -84,6 +84,14 @@ public:
     int GetFixedRowCount() const { return m_fixedRows; }
     int GetFixedColumnCount() const { return m_fixedCols; }
     bool SetRowCount(int rows);
+    // With keep on, the rows SetRowCount removes are kept, cells and all (unselected,
+    // unmerged, with nothing to call after a paint), and the next rows it adds at their
+    // places are those rows again instead of new cells: for an owner that sets every cell
+    // of the rows it adds itself, and would otherwise free and make thousands of cells
+    // whenever it shows fewer and then more rows. A change of the column count, or
+    // DeleteAllItems, frees them; so does turning keep off, or FreeKeptRows.
+    void SetKeepRemovedRows(bool keep);
+    void FreeKeptRows() { m_keptRows.clear(); }
     bool SetColumnCount(int cols);
     bool SetFixedRowCount(int fixedRows);
     bool SetFixedColumnCount(int fixedCols);
@@ -165,6 +173,11 @@ public:
     bool SortByText(int col, bool ascending);
     // Rows first to last (-1 = the last row) by the cells of one column.
     bool SortRowRange(GridCompareFunc compare, int col, bool ascending, intptr_t data, int first, int last);
+    // Puts the scrolling rows into an order the caller already knows, with what SortItems
+    // does around its sort (sort column and direction, focus cleared, selection bounds,
+    // repaint), in one pass: the row order[k] becomes the k-th scrolling row. False, with
+    // nothing moved, unless the order names every scrolling row once.
+    bool ArrangeRows(const std::vector<int>& order, int col, bool ascending);
     // The cells' texts by UTF-16 code units; a missing cell compares equal to anything.
     static int CompareCellText(CGridCellBase* cell1, CGridCellBase* cell2, intptr_t data);
     void SetSortColumn(int col);
@@ -441,6 +454,9 @@ private:
     int m_rowStartsValid = 0;
     std::vector<int> m_colWidths;
     std::vector<Row> m_rows;
+    // Rows kept by SetRowCount (SetKeepRemovedRows), the next one to come back last.
+    bool m_keepRemovedRows = false;
+    std::vector<Row> m_keptRows;
     int m_vScrollMax = 0;
     int m_hScrollMax = 0;
     // Normal, fixed column, fixed row, fixed row and column.

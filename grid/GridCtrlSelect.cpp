@@ -118,6 +118,12 @@ bool CGridCtrl::IsCellSelected(int row, int col) const
     return cell && cell->IsSelected();
 }
 
+namespace
+{
+// How far ahead a walk over many rows asks for their cells.
+constexpr int kPrefetchRows = 4;
+} // namespace
+
 void CGridCtrl::SetSelectedRange(int minRow, int minCol, int maxRow, int maxCol, bool forceRepaint,
                                  bool select)
 {
@@ -156,18 +162,22 @@ void CGridCtrl::SetSelectedRange(int minRow, int minCol, int maxRow, int maxCol,
         }
         m_selectionBounds = bounds;
 
-        // The union of the old and the new rectangle holds every cell that may change.
+        // Only cells of the old bounds (which hold every selected cell) or of the new
+        // rectangle may change: the two are visited, not the span between them, so that
+        // moving a one-row selection across a long grid costs two rows.
         const int newMinRow = given.minRow >= 0 ? given.minRow : m_fixedRows;
         const int newMinCol = given.minCol >= 0 ? given.minCol : m_fixedCols;
-        const int fromRow = std::max(0, old.minRow >= 0 ? std::min(old.minRow, newMinRow) : newMinRow);
-        const int fromCol = std::max(0, old.minCol >= 0 ? std::min(old.minCol, newMinCol) : newMinCol);
-        const int toRow = std::min(std::max(old.maxRow, given.maxRow), m_rowCount - 1);
-        const int toCol = std::min(std::max(old.maxCol, given.maxCol), m_colCount - 1);
-        if (std::max(old.maxRow, given.maxRow) >= 0 && std::max(old.maxCol, given.maxCol) >= 0)
+        auto visit = [&](int fromRow, int fromCol, int toRow, int toCol)
         {
-            for (int row = fromRow; row <= toRow; ++row)
+            const int lastRow = std::min(toRow, m_rowCount - 1);
+            for (int row = std::max(0, fromRow); row <= lastRow; ++row)
             {
-                for (int col = fromCol; col <= toCol; ++col)
+                // Each cell is an object of its own: asking for the cells of a row a few
+                // rows ahead lets their loads overlap instead of waiting for each in turn.
+                if (row + kPrefetchRows <= lastRow)
+                    for (const auto& ahead : m_rows[static_cast<size_t>(row + kPrefetchRows)])
+                        __builtin_prefetch(ahead.get());
+                for (int col = std::max(0, fromCol); col <= std::min(toCol, m_colCount - 1); ++col)
                 {
                     CGridCellBase* cell = GetCell(row, col);
                     if (!cell)
@@ -183,7 +193,12 @@ void CGridCtrl::SetSelectedRange(int minRow, int minCol, int maxRow, int maxCol,
                     }
                 }
             }
-        }
+        };
+        if (old.maxRow >= 0 && old.maxCol >= 0)
+            visit(old.minRow >= 0 ? old.minRow : newMinRow, old.minCol >= 0 ? old.minCol : newMinCol,
+                  old.maxRow, old.maxCol);
+        if (given.maxRow >= 0 && given.maxCol >= 0)
+            visit(newMinRow, newMinCol, given.maxRow, given.maxCol);
     }
     else if (given.IsValid())
     {
@@ -310,9 +325,12 @@ void CGridCtrl::EnsureVisible(int row, int col)
     for (int c = visible.minCol - 1; c >= col && c >= 0; --c)
         if (m_colWidths[static_cast<size_t>(c)] > 0)
             OnHScroll(SB_LINELEFT);
-    for (int r = visible.maxRow + 1; r <= row && r < m_rowCount; ++r)
-        if (m_rowHeights[static_cast<size_t>(r)] > 0)
-            OnVScroll(SB_LINEDOWN);
+    // Scrolling by pixels, the steps below bring a row further down into view in one
+    // request; a step per row between would make a far row cost every row on the way.
+    if (m_scrollByRows)
+        for (int r = visible.maxRow + 1; r <= row && r < m_rowCount; ++r)
+            if (m_rowHeights[static_cast<size_t>(r)] > 0)
+                OnVScroll(SB_LINEDOWN);
     if (row >= 0 && row < visible.minRow)
     {
         if (m_scrollByRows)
@@ -325,11 +343,13 @@ void CGridCtrl::EnsureVisible(int row, int col)
         {
             int pos = GetScrollPosition(SB_VERT, true) + GetTopRowOffset();
             OnVScroll(SB_THUMBPOSITION, std::max(0, pos));
+            // Up by the rows between, in one request.
+            long long up = 0;
             for (int r = visible.minRow - 1; r >= row; --r)
-            {
-                pos = std::max(0, GetScrollPosition(SB_VERT) - m_rowHeights[static_cast<size_t>(r)]);
-                OnVScroll(SB_THUMBPOSITION, pos);
-            }
+                up += m_rowHeights[static_cast<size_t>(r)];
+            if (up > 0)
+                OnVScroll(SB_THUMBPOSITION,
+                          static_cast<int>(std::max<long long>(0, GetScrollPosition(SB_VERT) - up)));
         }
     }
 
@@ -376,6 +396,65 @@ bool CGridCtrl::SortItems(GridCompareFunc compare, int col, bool ascending, intp
     // The rows moved under the window.
     RepaintAll();
     return sorted;
+}
+
+bool CGridCtrl::ArrangeRows(const std::vector<int>& order, int col, bool ascending)
+{
+    const int count = m_rowCount - m_fixedRows;
+    if (count < 0 || order.size() != static_cast<size_t>(count))
+        return false;
+    std::vector<bool> named(order.size(), false);
+    for (int row : order)
+    {
+        if (row < m_fixedRows || row >= m_rowCount || named[static_cast<size_t>(row - m_fixedRows)])
+            return false;
+        named[static_cast<size_t>(row - m_fixedRows)] = true;
+    }
+    InvalidateCell(0, m_sortColumn);
+    InvalidateCell(0, col);
+    m_sortColumn = col;
+    m_sortAscending = ascending;
+    SetFocusCell({-1, -1});
+    MarkTopLeftDirty();
+    CancelEditing();
+
+    // The selected cells stay in their columns; their rows are where the rows of the old
+    // bounds go, found without a visit to every cell.
+    const CGridCellRect oldBounds = m_selectionBounds;
+    CGridCellRect bounds = oldBounds;
+    bounds.minRow = m_rowCount;
+    bounds.maxRow = -1;
+    std::vector<Row> rows(order.size());
+    std::vector<int> heights(order.size());
+    for (size_t k = 0; k < order.size(); ++k)
+    {
+        const int from = order[k];
+        rows[k] = std::move(m_rows[static_cast<size_t>(from)]);
+        heights[k] = m_rowHeights[static_cast<size_t>(from)];
+        if (from >= oldBounds.minRow && from <= oldBounds.maxRow)
+        {
+            const int to = m_fixedRows + static_cast<int>(k);
+            bounds.minRow = std::min(bounds.minRow, to);
+            bounds.maxRow = std::max(bounds.maxRow, to);
+        }
+    }
+    // Fixed rows stay where they are.
+    if (oldBounds.IsValid() && oldBounds.minRow < m_fixedRows)
+        bounds.minRow = std::max(0, oldBounds.minRow);
+    m_selectionBounds = bounds.maxRow >= 0 ? bounds : oldBounds;
+    for (size_t k = 0; k < order.size(); ++k)
+    {
+        const int row = m_fixedRows + static_cast<int>(k);
+        m_rows[static_cast<size_t>(row)] = std::move(rows[k]);
+        m_rowHeights[static_cast<size_t>(row)] = heights[k];
+        for (int c = 0; c < m_colCount; ++c)
+            if (CGridCellBase* cell = GetCell(row, c))
+                cell->SetCoords(row, c);
+    }
+    RowHeightsChangedFrom(m_fixedRows);
+    // The rows moved under the window.
+    RepaintAll();
+    return true;
 }
 
 bool CGridCtrl::SortByText(int col, bool ascending)

@@ -102,6 +102,9 @@ CTabGrid::CTabGrid(CVeskDoc* doc, QWidget* parent)
     m_grid = new CGridCtrl(0, 0, 0, 0);
     m_grid->Create(QRect(), this, kGridId);
     m_grid->SetNotifyTarget(this);
+    // Every rebuild sets each cell of its rows: a folder shown after a smaller one takes
+    // back the cells of the larger one shown before instead of making them anew.
+    m_grid->SetKeepRemovedRows(true);
     m_grid->installEventFilter(this);
     m_grid->viewport()->installEventFilter(this);
     InitGrid();
@@ -377,6 +380,9 @@ void CTabGrid::UpdateRows(int hint)
         }
         m_grid->SetUsePrintColors(true);
         m_grid->SetRowCount(2 * count + 1);
+        // With the project closed, the cells kept for a large folder go too.
+        if (!m_doc->GetCurrentFolder())
+            m_grid->FreeKeptRows();
         first = 0;
         last = count - 1;
     }
@@ -386,11 +392,13 @@ void CTabGrid::UpdateRows(int hint)
     }
     const bool headerOnly = m_grid->GetRowCount() <= 1;
     CShownTimes times;
+    ShapeHeights heights;
     SRowContext context;
     context.depthMax = DepthDisplayMax();
     context.datePattern = DatePattern();
     context.timePattern = TimePattern();
     context.times = &times;
+    context.heights = &heights;
     context.fresh = full;
     m_grid->SetRedraw(false);
     const QString updating = Platform::LoadString(IDS_UPDATING);
@@ -630,9 +638,13 @@ void CTabGrid::BuildSummaryRow(int index, uint32_t state, const SRowContext& con
     {
         if (gripper)
             gripper->SetCollapsed(0);
-        if (auto* cell = dynamic_cast<CGridCellSeries*>(m_grid->GetCell(row + 1, COL_NAME)))
+        const bool growing = series && series->IsNew();
+        if (context.fresh && context.heights && !growing)
+            // A rebuild opens thousands of rows, most of them out of sight.
+            OpenAtShapeHeight(index, index, *context.heights);
+        else if (auto* cell = dynamic_cast<CGridCellSeries*>(m_grid->GetCell(row + 1, COL_NAME)))
             // A series open for measuring grows into view; the others open at once.
-            cell->Expand(!(series && series->IsNew()));
+            cell->Expand(!growing);
     }
 }
 

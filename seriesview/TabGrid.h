@@ -8,6 +8,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <tuple>
 #include <vector>
 
 class CGridCellBase;
@@ -182,6 +184,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Heights of open detail rows by the shape of their series (readings, probe kind,
+    // unit): measuring a series' content costs as much as drawing it, so one series of
+    // each shape is measured and the others open at its height until they are painted.
+    using ShapeHeights = std::map<std::tuple<int, bool, bool>, int>;
     // What every row of one rebuild shares.
     struct SRowContext
     {
@@ -189,6 +195,7 @@ private:
         QString datePattern;
         QString timePattern;
         CShownTimes* times = nullptr;
+        ShapeHeights* heights = nullptr;
         // Cells of earlier series may be reused: their kind is right, their state is not.
         bool fresh = false;
     };
@@ -230,6 +237,11 @@ private:
     CGridCellSeries* FocusedOpenSeriesCell() const;
     // Runs a command after the notification or menu that asked for it has returned.
     void PostCommand(uint32_t message);
+
+    // Opens the pair's detail row at once (the series at `index`), at the height of a
+    // series of its shape measured before when there is one; a series with a comment is
+    // measured, as its comment's lines make its height.
+    void OpenAtShapeHeight(int pair, int index, ShapeHeights& heights);
 
     // Popups (TabGridMenus.cpp).
     void TrackEditMenu(bool full, QPoint at);

@@ -22,6 +22,9 @@
 #include <QMouseEvent>
 #include <QTimer>
 
+#include <algorithm>
+#include <vector>
+
 namespace
 {
 // Virtual key of the Delete key in the grid's key-command notification.
@@ -329,7 +332,24 @@ void CTabGrid::SortByColumn(int col)
 
     m_grid->SetSortColumn(col);
     m_grid->SetSortAscending(true);
-    m_grid->SortItems(&CTabGrid::CompareRows, COL_GRIPPER, true, 0);
+    // The document has put each series at its new place: every pair moves straight
+    // there, the detail row after its summary row, with no comparisons.
+    std::vector<int> arranged(size_t(std::max(0, rows - 1)), -1);
+    bool placed = rows % 2 == 1;
+    for (int pair = 0; placed && 2 * pair + 2 < rows; ++pair)
+    {
+        const CMeasSeriesWrapper* entry = EntryOfPair(pair);
+        const int32_t position = entry ? entry->GetPosition() : -1;
+        const size_t at = 2 * size_t(std::max(0, position));
+        placed = position >= 0 && at + 1 < arranged.size() && arranged[at] < 0;
+        if (placed)
+        {
+            arranged[at] = 2 * pair + 1;
+            arranged[at + 1] = 2 * pair + 2;
+        }
+    }
+    if (!placed || !m_grid->ArrangeRows(arranged, COL_GRIPPER, true))
+        m_grid->SortItems(&CTabGrid::CompareRows, COL_GRIPPER, true, 0);
     for (int i = 0; 2 * i + 2 < rows; ++i)
         if (auto* cell = dynamic_cast<CGridCellSeries*>(m_grid->GetCell(2 * i + 2, COL_NAME)))
             cell->SetSeries(m_doc, i);
@@ -376,9 +396,8 @@ void CTabGrid::StoreSelection()
 void CTabGrid::OnSelectAll()
 {
     const Platform::WaitCursor wait;
+    // The grid's selection notice stores the selection in the document and recounts it.
     m_grid->SelectAllCells();
-    StoreSelection();
-    UpdateStatusCounts(true);
 }
 
 void CTabGrid::DeleteSelected(bool withoutQuestion)

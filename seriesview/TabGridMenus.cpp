@@ -157,39 +157,45 @@ void CTabGrid::ExpandAll(bool expand)
     const Platform::WaitCursor wait;
     const QString expanding = LoadString(IDS_EXPANDING);
     m_grid->SetRedraw(false);
-    // Measuring a series' content costs as much as drawing it: one series of each shape
-    // (readings, probe kind, unit, no comment) is measured, the others of its shape open
-    // at its height, and each is measured when it is painted.
-    std::map<std::tuple<int, bool, bool>, int> heights;
+    ShapeHeights heights;
     for (int row = 1; row + 1 < m_grid->GetRowCount(); row += 2)
     {
         const int pair = SeriesOfRow(row);
         if (expand && pair % kExpandProgressStep == 0)
             SetStatusProgress(expanding, pair + 1);
-        auto* cell = dynamic_cast<CGridCellSeries*>(m_grid->GetCell(row + 1, COL_NAME));
-        const int index = DocIndexOfPair(pair);
-        CMeasSeries1* series = index >= 0 ? m_doc->GetSeriesAt(index)->GetSeries() : nullptr;
-        if (!expand || !cell || !series || !m_doc->GetSeriesComment(index).isEmpty())
-        {
-            SetSeriesOpen(pair, expand);
-            continue;
-        }
-        const auto shape = std::make_tuple(CGridCellSeries::ShownReadingCount(series),
-                                           series->GetProbeId().IsBenchProbe(), series->IsImperial());
-        if (const auto known = heights.find(shape); known != heights.end() && !cell->IsExpanded())
-        {
-            cell->ExpandAtHeight(known->second);
-            if (auto* gripper = dynamic_cast<CGridCellDetailGripper*>(m_grid->GetCell(row, COL_GRIPPER)))
-                gripper->SetCollapsed(0);
-            m_doc->SetSeriesExpanded(index, true);
-            continue;
-        }
-        SetSeriesOpen(pair, true);
-        heights[shape] = m_grid->GetRowHeight(row + 1);
+        if (expand)
+            OpenAtShapeHeight(pair, DocIndexOfPair(pair), heights);
+        else
+            SetSeriesOpen(pair, false);
     }
     m_grid->SetRedraw(true, true);
     SetStatusProgress(QString(), 0);
     m_grid->viewport()->update();
+}
+
+void CTabGrid::OpenAtShapeHeight(int pair, int index, ShapeHeights& heights)
+{
+    const int row = 2 * pair + 1;
+    auto* cell = dynamic_cast<CGridCellSeries*>(m_grid->GetCell(row + 1, COL_NAME));
+    CMeasSeries1* series = index >= 0 ? m_doc->GetSeriesAt(index)->GetSeries() : nullptr;
+    if (!cell || !series || !m_doc->GetSeriesComment(index).isEmpty())
+    {
+        SetSeriesOpen(pair, true);
+        return;
+    }
+    // The details list every included reading, those without a value too.
+    const auto shape = std::make_tuple(CGridCellSeries::ShownReadingCount(series),
+                                       series->GetProbeId().IsBenchProbe(), series->IsImperial());
+    if (const auto known = heights.find(shape); known != heights.end() && !cell->IsExpanded())
+    {
+        cell->ExpandAtHeight(known->second);
+        if (auto* gripper = dynamic_cast<CGridCellDetailGripper*>(m_grid->GetCell(row, COL_GRIPPER)))
+            gripper->SetCollapsed(0);
+        m_doc->SetSeriesExpanded(index, true);
+        return;
+    }
+    SetSeriesOpen(pair, true);
+    heights[shape] = m_grid->GetRowHeight(row + 1);
 }
 
 void CTabGrid::AdjustTime(int row, const Entries& marked)

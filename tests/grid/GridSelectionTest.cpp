@@ -1,8 +1,10 @@
 #include "GridTestSupport.h"
 
 #include <QRandomGenerator>
+#include <QScrollBar>
 
 #include <algorithm>
+#include <numeric>
 
 using namespace Platform;
 using Note = NotifyRecorder::Note;
@@ -200,6 +202,27 @@ TEST_F(GridSelectionTest, EnsureVisibleBringsTheWholeCellIntoView)
     grid->SetRedraw(true);
 }
 
+TEST_F(GridSelectionTest, ScrollingByPixelsAFarCellIntoViewMovesTheBarOnce)
+{
+    Build(2001, 4, 1, 0, 22, 50);
+    grid->SetScrollByRows(false);
+    grid->UpdateScrollBars();
+    int moves = 0;
+    QObject::connect(grid->verticalScrollBar(), &QScrollBar::valueChanged, [&moves] { ++moves; });
+    const Rect client = grid->GetClientRect();
+    // Down from the top, up from the bottom, and down from the middle.
+    for (const int target : {1990, 3, 1000})
+    {
+        moves = 0;
+        grid->EnsureVisible(target, 1);
+        EXPECT_LE(moves, 2) << target;
+        Rect rect;
+        ASSERT_TRUE(grid->GetCellRect(target, 1, &rect)) << target;
+        EXPECT_GE(rect.top, grid->GetFixedRowHeight()) << target;
+        EXPECT_LT(rect.bottom, client.bottom) << target;
+    }
+}
+
 namespace
 {
 // Distinct keys in shuffled order in column 1; every row's height and data tell its key.
@@ -264,6 +287,71 @@ TEST_F(GridSelectionTest, SortingMovesWholeRowsAsAStableSortOfDistinctKeysWould)
     ASSERT_TRUE(grid->SortItems(&CompareData, 1, true, 77));
     for (int row = 2; row <= 50; ++row)
         EXPECT_LT(grid->GetItemData(row - 1, 1), grid->GetItemData(row, 1));
+}
+
+TEST_F(GridSelectionTest, ArrangingRowsMovesThemWholeToTheOrderGiven)
+{
+    Build(1, 4, 1, 0);
+    const std::vector<QString> keys = FillShuffled(grid, 300);
+    const QString selectedKey = grid->GetItemText(17, 1);
+    grid->SelectRows({17, 1});
+    grid->SetFocusRowCol(5, 1);
+    // Where the rows start is worked out once here, and must follow the move.
+    grid->SetScrollByRows(false);
+    grid->SetScrollPosition(SB_VERT, 2000);
+    ASSERT_GT(grid->GetTopLeftScrollingCell().row, 3);
+
+    // The order of the keys, descending, as a caller that knows it gives it.
+    std::vector<int> order(300);
+    std::iota(order.begin(), order.end(), 1);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int a, int b) { return keys[size_t(b - 1)] < keys[size_t(a - 1)]; });
+    ASSERT_TRUE(grid->ArrangeRows(order, 2, false));
+    for (int i = 0; i < 300; ++i)
+    {
+        const int row = i + 1;
+        const QString& key = keys[size_t(order[size_t(i)] - 1)];
+        ASSERT_EQ(grid->GetItemText(row, 1), key) << i;
+        EXPECT_EQ(grid->GetItemText(row, 2), QStringLiteral("row of ") + key);
+        EXPECT_EQ(grid->GetRowHeight(row), 10 + key.mid(1).toInt() % 17);
+        EXPECT_EQ(dynamic_cast<CGridCell*>(grid->GetCell(row, 2))->GetRow(), row);
+    }
+    EXPECT_EQ(grid->GetSortColumn(), 2);
+    EXPECT_FALSE(grid->GetSortAscending());
+    EXPECT_EQ(grid->GetFocusCell(), (CGridCellPos{-1, -1}));
+    ExpectCountIsReal("arranged");
+    // The selected row went with its cells, and a new selection elsewhere replaces it:
+    // the grid still knows where the selected cells are.
+    const Cells selected = Selected();
+    ASSERT_EQ(selected.size(), 4u);
+    const int selectedRow = selected.front().first;
+    EXPECT_EQ(grid->GetItemText(selectedRow, 1), selectedKey);
+    const int otherRow = selectedRow > 150 ? 2 : 299;
+    grid->SetSelectedRange(otherRow, 0, otherRow, 3);
+    EXPECT_EQ(Selected(), (Cells{{otherRow, 0}, {otherRow, 1}, {otherRow, 2}, {otherRow, 3}}));
+    ExpectCountIsReal("selected anew");
+    // Scrolling goes by the rows' new heights.
+    for (int row = 1, start = 0; row <= 60; start += grid->GetRowHeight(row), ++row)
+    {
+        grid->SetScrollPosition(SB_VERT, start);
+        ASSERT_EQ(grid->GetTopLeftScrollingCell().row, row) << start;
+    }
+
+    // An order that does not name every scrolling row once moves nothing.
+    std::vector<int> shortOne(order.begin(), order.end() - 1);
+    std::vector<int> twice = order;
+    twice[1] = twice[0];
+    std::vector<int> fixedRow = order;
+    fixedRow[0] = 0;
+    std::vector<int> beyond = order;
+    beyond[0] = 301;
+    for (const std::vector<int>& bad : {std::vector<int>{}, shortOne, twice, fixedRow, beyond})
+    {
+        EXPECT_FALSE(grid->ArrangeRows(bad, 1, true)) << bad.size();
+        for (int i = 0; i < 300; ++i)
+            ASSERT_EQ(grid->GetItemText(i + 1, 1), keys[size_t(order[size_t(i)] - 1)]) << i;
+        EXPECT_EQ(grid->GetSortColumn(), 2);
+    }
 }
 
 TEST_F(GridSelectionTest, SortingSurvivesEqualAndSelfContradictingComparisons)

@@ -40,6 +40,60 @@ TEST_F(GridFixture, CountsGrowShrinkAndKeepFixedCountsInside)
     EXPECT_FALSE(grid->SetColumnWidth(9, 10));
 }
 
+TEST_F(GridFixture, KeptRowsComeBackAsTheyWereWithoutSelectionOrSpan)
+{
+    Build(6, 3, 1, 0);
+    grid->SetKeepRemovedRows(true);
+    CGridCellBase* kept = grid->GetCell(4, 1);
+    grid->SetItemText(4, 1, QStringLiteral("four"));
+    grid->SetItemData(4, 1, 44);
+    grid->MergeColumns(4, 0, 2);
+    grid->SetSelectedRange(3, 0, 5, 2);
+    ASSERT_EQ(grid->GetSelectedCount(), 9);
+
+    // Gone: nothing of them stays selected.
+    grid->SetRowCount(3);
+    EXPECT_EQ(grid->GetSelectedCount(), 0);
+    EXPECT_EQ(grid->GetCell(4, 1), nullptr);
+
+    // Back at their places: the same cells, with their texts and data, at their
+    // coordinates, the default height, no span and no selection.
+    grid->GetDefaultCell(false, false)->SetHeight(17);
+    grid->SetRowCount(6);
+    ASSERT_EQ(grid->GetCell(4, 1), kept);
+    EXPECT_EQ(grid->GetItemText(4, 1), "four");
+    EXPECT_EQ(grid->GetItemData(4, 1), 44);
+    EXPECT_EQ(dynamic_cast<CGridCell*>(kept)->GetRow(), 4);
+    EXPECT_FALSE(kept->IsMerged());
+    EXPECT_EQ(grid->GetRowHeight(4), 17);
+    EXPECT_EQ(grid->GetSelectedCount(), 0);
+    for (int row = 3; row < 6; ++row)
+        for (int col = 0; col < 3; ++col)
+            EXPECT_FALSE(grid->IsCellSelected(row, col)) << row << "," << col;
+    // More rows than were kept: new cells after them.
+    grid->SetRowCount(8);
+    EXPECT_NE(grid->GetCell(7, 2), nullptr);
+    EXPECT_EQ(grid->GetItemText(7, 1), "");
+
+    // A change of the column count, or keep turned off, frees them: new rows are new.
+    grid->SetRowCount(3);
+    grid->SetColumnCount(4);
+    grid->SetRowCount(6);
+    EXPECT_EQ(grid->GetItemText(4, 1), "");
+    ASSERT_NE(grid->GetCell(4, 3), nullptr);
+    for (const bool keepOff : {false, true})
+    {
+        grid->SetItemText(4, 1, QStringLiteral("again"));
+        grid->SetRowCount(3);
+        if (keepOff)
+            grid->SetKeepRemovedRows(false);
+        else
+            grid->FreeKeptRows();
+        grid->SetRowCount(6);
+        EXPECT_EQ(grid->GetItemText(4, 1), "") << keepOff;
+    }
+}
+
 TEST_F(GridFixture, InsertRowPlacesAppendsAndRefuses)
 {
     grid->DeleteAllItems();

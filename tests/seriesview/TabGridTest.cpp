@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace
 {
 using SampleProject::Add;
@@ -103,6 +105,52 @@ TEST_F(TabGridTest, EachNoticeRebuildsWhatItNames)
         EXPECT_EQ(
             dynamic_cast<CGridCellSeries*>(Grid().GetCell(2 * i + 2, CTabGrid::COL_NAME))->GetSeriesIndex(),
             i);
+    }
+}
+
+TEST_F(TabGridTest, ARebuildMeasuresOneOpenSeriesOfEachShapeAndOpensTheOthersAtItsHeight)
+{
+    // Shapes: three readings (A), five readings (B); a comment makes its own height (C);
+    // D stays closed.
+    struct SCase
+    {
+        const char* name;
+        std::vector<float> readings;
+        bool comment;
+        bool open;
+        int shapeOf; // the series whose height it opens at, -1 for its own measure
+    };
+    const std::vector<SCase> cases = {
+        {"A1", {560, 600, 580}, false, true, -1},          {"B1", {500, 520, 510, 530, 515}, false, true, -1},
+        {"A2", {700, 710, 720}, false, true, 0},           {"C", {560, 600, 580}, true, true, -1},
+        {"B2", {400, 420, 410, 430, 415}, false, true, 1}, {"D", {560, 600, 580}, false, false, -1},
+        {"A3", {450, 460, 470}, false, true, 0},
+    };
+    for (const SCase& c : cases)
+        Add(doc, kRoot, QString::fromLatin1(c.name), Rebound(kHRC, c.readings, kMorning));
+    doc.SetCurrentFolder(doc.LookupFolder(kRoot), kRoot, true);
+    for (size_t i = 0; i < cases.size(); ++i)
+        if (cases[i].comment)
+            doc.SetSeriesComment(int(i), QStringLiteral("Checked twice"));
+    for (size_t i = 0; i < cases.size(); ++i)
+        doc.SetSeriesExpanded(int(i), cases[i].open);
+    // Nothing is painted before the checks: only a measure gives a cell its layout.
+    Show();
+
+    for (size_t i = 0; i < cases.size(); ++i)
+    {
+        const SCase& c = cases[i];
+        const int row = 2 * int(i) + 2;
+        auto* cell = dynamic_cast<CGridCellSeries*>(Grid().GetCell(row, CTabGrid::COL_NAME));
+        ASSERT_NE(cell, nullptr);
+        EXPECT_EQ(cell->IsExpanded(), c.open) << c.name;
+        EXPECT_EQ(cell->GetLayout() != 0, c.open && c.shapeOf < 0) << c.name;
+        if (!c.open)
+            EXPECT_EQ(Grid().GetRowHeight(row), 0) << c.name;
+        else if (c.shapeOf >= 0)
+            EXPECT_EQ(Grid().GetRowHeight(row), Grid().GetRowHeight(2 * c.shapeOf + 2)) << c.name;
+        else
+            EXPECT_EQ(Grid().GetRowHeight(row), cell->GetFullHeight()) << c.name;
     }
 }
 

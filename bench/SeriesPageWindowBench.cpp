@@ -1,0 +1,346 @@
+// The series page as the user waits for it: the program's main window, shown, over a
+// project whose folder "\Many\" holds n series, every one of them open. Each action is
+// what the user does (a click in the tree or on a heading, a key, the expand menu's
+// command) and its clock stops once every event it caused has been handled, the paints of
+// the window included ("paints": paints of the page's grid in the timed part).
+//
+// Goals: each action at 4,096 series within 150 ms; at 20,000 within 500 ms and within 5
+// times its time at 4,096 ("x_4096", the ratio of the mean wall times of one run; with
+// repetitions, to the mean of every run at 4,096). "Time"
+// is wall time, "CPU" the UI thread's processor time: on a shared machine the second shows
+// what the program spends when the first is stretched by the load.
+#include "app/LeftView.h"
+#include "app/LocalTree.h"
+#include "app/MainFrm.h"
+#include "app/RightView.h"
+#include "document/VeskDoc.h"
+#include "grid/GridCtrl.h"
+#include "platform/gui/MessageBox.h"
+#include "platform/io/FtpBackend.h"
+#include "seriesview/TabGrid.h"
+#include "streamio/StreamIO.h"
+#include "tests/support/SampleProject.h"
+
+#include "BenchApp.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QEvent>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <map>
+#include <string>
+
+namespace
+{
+const QString kMany = QStringLiteral("\\Many\\");
+const QString kFew = QStringLiteral("\\Few\\");
+constexpr int kSmall = 4096;
+constexpr int kLarge = 20000;
+
+// The start-up check of the main window asks no server from a benchmark.
+class NoFtpServer final : public Platform::FtpBackend
+{
+public:
+    uint32_t Connect(const Platform::FtpServerAddress&, const QString&, const QString&,
+                     std::unique_ptr<Platform::FtpConnection>& connection, QString& errorText,
+                     const std::shared_ptr<Platform::FtpAbort>&) override
+    {
+        connection.reset();
+        errorText = QStringLiteral("No server from a benchmark.");
+        return Err::InternetCannotConnect;
+    }
+};
+
+// Answers every box with No (a sorted project is never saved) and counts them.
+class QuietBoxes final : public Platform::MessageBoxService
+{
+public:
+    int Show(QWidget*, const QString&, const QString&, uint32_t) override
+    {
+        ++shown;
+        return Platform::IDNO;
+    }
+    int shown = 0;
+};
+
+// Counts the paints of a widget.
+class PaintCounter final : public QObject
+{
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return QObject::eventFilter(watched, event);
+    }
+    int paints = 0;
+};
+
+// Settings, conversions and projects of the run live in one temporary folder.
+QTemporaryDir& RunDir()
+{
+    static QTemporaryDir dir;
+    return dir;
+}
+
+QApplication& WindowApp()
+{
+    static QApplication& app = []() -> QApplication&
+    {
+        const QString root = RunDir().path();
+        qputenv("VESKADOR_CONFIG_DIR", QDir(root).filePath(QStringLiteral("config")).toLocal8Bit());
+        qputenv("XDG_DATA_HOME", QDir(root).filePath(QStringLiteral("data")).toLocal8Bit());
+        const QString conversions = QDir(root).filePath(QStringLiteral("data/Velmor/Veskador 3/conversions"));
+        QDir().mkpath(conversions);
+        SampleProject::WriteStandardCnv(QDir(conversions).filePath(QStringLiteral("Standard.cnv")));
+        QApplication& a = BenchApp();
+        Platform::SetFtpBackend(std::make_shared<NoFtpServer>());
+        static QuietBoxes boxes;
+        Platform::SetMessageBoxService(&boxes);
+        StreamIO::StartStreamIO();
+        return a;
+    }();
+    return app;
+}
+
+// Lets every event of an action be handled, paints and zero-time timers included.
+void Settle()
+{
+    for (int i = 0; i < 3; ++i)
+    {
+        QCoreApplication::sendPostedEvents();
+        QApplication::processEvents(QEventLoop::AllEvents);
+    }
+}
+
+// A main window over a project of `n` series in "\Many\" and one in "\Few\", showing
+// "\Many\" with every series open. Kept for the run; only one window is shown at a time.
+class SWindow
+{
+public:
+    explicit SWindow(int n) : count(n)
+    {
+        const QString path = QDir(RunDir().path()).filePath(QStringLiteral("page%1.v3p").arg(n));
+        {
+            CVeskDoc doc;
+            SampleProject::FillFolder(doc, kMany, n);
+            SampleProject::Add(doc, kFew, QStringLiteral("Alone"),
+                               SampleProject::Rebound(SeriesFixture::kHRC, {500, 520},
+                                                      QDateTime(QDate(2023, 3, 1), QTime(8, 0))));
+            doc.SaveProject(path);
+        }
+        frame = new CMainFrame(QStringList{QStringLiteral("veskador3"), path});
+        frame->resize(1024, 740);
+        frame->show();
+        QApplication::setActiveWindow(frame);
+        Settle();
+        ClickFolder(kMany);
+        Page().ExpandAll(true);
+        Settle();
+        Grid().viewport()->installEventFilter(&counter);
+    }
+
+    void Show()
+    {
+        if (frame->isVisible())
+            return;
+        frame->show();
+        QApplication::setActiveWindow(frame);
+        Settle();
+    }
+    void Hide() { frame->hide(); }
+
+    void ClickFolder(const QString& folder)
+    {
+        CLocalTree& tree = static_cast<CLeftView*>(frame->LeftView())->Tree();
+        TreeItem* item = tree.FindItem(folder);
+        if (item)
+            QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, tree.GetItemLabelRect(item).center());
+    }
+    void ClickHeading(int col)
+    {
+        Platform::Rect r;
+        if (Grid().GetCellRect(0, col, &r))
+            QTest::mouseClick(Grid().viewport(), Qt::LeftButton, {},
+                              QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+    }
+    void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) { QTest::keyClick(&Grid(), key, modifiers); }
+    // The page shows the folder's series and every one is open.
+    bool AllShownOpen()
+    {
+        if (Grid().GetRowCount() != 2 * count + 1 || Doc().GetSeriesCount() != count)
+            return false;
+        for (int i = 0; i < count; ++i)
+            if (!Doc().IsSeriesExpanded(i))
+                return false;
+        return true;
+    }
+
+    CVeskDoc& Doc() { return frame->Document(); }
+    CTabGrid& Page()
+    {
+        return *dynamic_cast<CTabGrid*>(static_cast<CRightView*>(frame->RightView())->Page());
+    }
+    CGridCtrl& Grid() { return *Page().Grid(); }
+
+    const int count;
+    CMainFrame* frame = nullptr; // left to the end of the process
+    PaintCounter counter;
+};
+
+SWindow& WindowOf(int n)
+{
+    WindowApp();
+    static std::map<int, SWindow*> windows;
+    for (auto& [size, window] : windows)
+        if (size != n)
+            window->Hide();
+    SWindow*& window = windows[n];
+    if (!window)
+        window = new SWindow(n);
+    window->Show();
+    return *window;
+}
+
+// Wall times of each action at 4,096 series (sum of the runs' means, runs), for the
+// ratio at 20,000: with repetitions, the mean of them all.
+struct SSmallTime
+{
+    double sum = 0.0;
+    int runs = 0;
+};
+std::map<std::string, SSmallTime>& SmallTimes()
+{
+    static std::map<std::string, SSmallTime> times;
+    return times;
+}
+
+// Times `act` after an untimed `prepare` in every iteration, with every event settled on
+// both sides; `check` tells whether the page ended as it should.
+template <class Prepare, class Act, class Check>
+void TimeAction(benchmark::State& state, const std::string& name, SWindow& window, Prepare prepare, Act act,
+                Check check)
+{
+    using Clock = std::chrono::steady_clock;
+    double seconds = 0.0;
+    int paints = 0;
+    for (auto _ : state)
+    {
+        state.PauseTiming();
+        prepare();
+        Settle();
+        window.counter.paints = 0;
+        state.ResumeTiming();
+        const Clock::time_point start = Clock::now();
+        act();
+        Settle();
+        seconds += std::chrono::duration<double>(Clock::now() - start).count();
+        paints += window.counter.paints;
+        if (!check())
+        {
+            state.SkipWithError("the page did not end as the action should leave it");
+            break;
+        }
+    }
+    const double iterations = double(std::max<int64_t>(1, state.iterations()));
+    const double mean = seconds / iterations;
+    state.counters["paints"] = double(paints) / iterations;
+    if (window.count == kSmall)
+    {
+        SmallTimes()[name].sum += mean;
+        SmallTimes()[name].runs += 1;
+    }
+    else if (const auto small = SmallTimes().find(name); small != SmallTimes().end() && small->second.sum > 0)
+    {
+        state.counters["x_4096"] = mean / (small->second.sum / small->second.runs);
+    }
+}
+
+// A click on the folder in the tree, coming from another folder.
+void BM_WindowFolderClick(benchmark::State& state)
+{
+    SWindow& w = WindowOf(int(state.range(0)));
+    TimeAction(
+        state, "folder", w, [&] { w.ClickFolder(kFew); }, [&] { w.ClickFolder(kMany); },
+        [&] { return w.AllShownOpen(); });
+}
+
+void BM_WindowExpandAll(benchmark::State& state)
+{
+    SWindow& w = WindowOf(int(state.range(0)));
+    TimeAction(
+        state, "expand", w, [&] { w.Page().ExpandAll(false); }, [&] { w.Page().ExpandAll(true); },
+        [&] { return w.AllShownOpen(); });
+}
+
+void BM_WindowCollapseAll(benchmark::State& state)
+{
+    SWindow& w = WindowOf(int(state.range(0)));
+    TimeAction(
+        state, "collapse", w, [&] { w.Page().ExpandAll(true); }, [&] { w.Page().ExpandAll(false); },
+        [&] { return w.Doc().GetSeriesCount() == w.count && !w.Doc().IsSeriesExpanded(w.count - 1); });
+    w.Page().ExpandAll(true);
+    Settle();
+}
+
+// A click on a column's heading; ascending and descending take turns.
+void BM_WindowSortBy(benchmark::State& state)
+{
+    SWindow& w = WindowOf(int(state.range(0)));
+    const int col = int(state.range(1));
+    TimeAction(
+        state, "sort" + std::to_string(col), w, [] {}, [&] { w.ClickHeading(col); },
+        [&] { return w.AllShownOpen() && w.Grid().GetSortColumn() == col; });
+    state.SetLabel(w.Grid().GetItemText(0, col).toStdString());
+}
+
+// Ctrl+A with one series selected by a click.
+void BM_WindowSelectAll(benchmark::State& state)
+{
+    SWindow& w = WindowOf(int(state.range(0)));
+    TimeAction(
+        state, "selectall", w,
+        [&]
+        {
+            w.Key(Qt::Key_Home, Qt::ControlModifier);
+            Platform::Rect r;
+            if (w.Grid().GetCellRect(1, CTabGrid::COL_COUNT, &r))
+                QTest::mouseClick(w.Grid().viewport(), Qt::LeftButton, {}, QPoint(r.left + 4, r.top + 4));
+        },
+        [&] { w.Key(Qt::Key_A, Qt::ControlModifier); },
+        [&] { return w.Page().MarkedSeries().size() == size_t(w.count); });
+}
+
+// Ctrl+End from the top.
+void BM_WindowCtrlEnd(benchmark::State& state)
+{
+    SWindow& w = WindowOf(int(state.range(0)));
+    TimeAction(
+        state, "ctrlend", w, [&] { w.Key(Qt::Key_Home, Qt::ControlModifier); },
+        [&] { w.Key(Qt::Key_End, Qt::ControlModifier); },
+        [&] { return w.Grid().GetFocusCell().row >= w.Grid().GetRowCount() - 2; });
+}
+
+void Sizes(benchmark::internal::Benchmark* b)
+{
+    b->Arg(kSmall)->Arg(kLarge)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+}
+void SortSizes(benchmark::internal::Benchmark* b)
+{
+    for (int col : {int(CTabGrid::COL_PROBE), int(CTabGrid::COL_TIME)})
+        for (int n : {kSmall, kLarge})
+            b->Args({n, col});
+    b->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(6);
+}
+BENCHMARK(BM_WindowFolderClick)->Apply(Sizes);
+BENCHMARK(BM_WindowExpandAll)->Apply(Sizes);
+BENCHMARK(BM_WindowCollapseAll)->Apply(Sizes);
+BENCHMARK(BM_WindowSortBy)->Apply(SortSizes);
+BENCHMARK(BM_WindowSelectAll)->Apply(Sizes);
+BENCHMARK(BM_WindowCtrlEnd)->Apply(Sizes);
+} // namespace
