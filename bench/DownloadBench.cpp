@@ -13,6 +13,7 @@
 #include "document/VeskDoc.h"
 #include "bench/BaselineRatio.h"
 #include "bench/BenchApp.h"
+#include "bench/BenchRun.h"
 #include "device/DeviceThread.h"
 #include "device/VmDevice.h"
 #include "devicefiles/DevSelectSheet.h"
@@ -303,10 +304,8 @@ int main(int argc, char** argv)
 {
     Platform::ApplyAllocatorSettings();
     BenchApp();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const int result = RunBenchmarks(argc, argv);
     CVeskoraConnection::Instance().Disconnect();
     Device::StopDeviceThread();
-    return 0;
+    return result;
 }

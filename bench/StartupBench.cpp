@@ -19,6 +19,7 @@
 #include "platform/gui/MessageBox.h"
 
 #include "BenchProjects.h"
+#include "BenchRun.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -307,10 +308,5 @@ int main(int argc, char** argv)
     Platform::ApplyAllocatorSettings();
     if (argc == 3 && std::strcmp(argv[1], kChildFlag) == 0)
         return StartProgram(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }
