@@ -31,6 +31,21 @@ QByteArray ReadFile(const QString& path)
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
+
+// A settings file that holds one number (DTFormat 5), as it was before a test changes it.
+struct SettingsStoreWithOneNumber : ::testing::Test
+{
+    void SetUp() override
+    {
+        ASSERT_TRUE(store.CreateKey(kKey));
+        ASSERT_TRUE(store.Write(kKey, QStringLiteral("DTFormat"), uint32_t{5}));
+        before = ReadFile(path);
+    }
+    TempDir dir;
+    const QString path = dir.File(QStringLiteral("registry.json"));
+    SettingsStore store{path};
+    QByteArray before;
+};
 } // namespace
 
 TEST(SettingsStore, KeepsTypesApartAndReportsMissingValues)
@@ -252,15 +267,8 @@ TEST(SettingsStore, ADamagedFileIsKeptAndReportedOnceAndNotOverwrittenByDefaults
     }
 }
 
-TEST(SettingsStore, NoChangeWritesAFileTheStoreWouldNotRead)
+TEST_F(SettingsStoreWithOneNumber, NoChangeWritesAFileTheStoreWouldNotRead)
 {
-    TempDir dir;
-    const QString path = dir.File(QStringLiteral("registry.json"));
-    SettingsStore store(path);
-    ASSERT_TRUE(store.CreateKey(kKey));
-    ASSERT_TRUE(store.Write(kKey, QStringLiteral("DTFormat"), uint32_t{5}));
-    const QByteArray before = ReadFile(path);
-
     QString deep = QStringLiteral("Software");
     for (int level = 1; level < 40; ++level)
         deep += QStringLiteral("\\K");
@@ -278,14 +286,8 @@ TEST(SettingsStore, NoChangeWritesAFileTheStoreWouldNotRead)
     EXPECT_EQ(again.ReadNumber(kKey, QStringLiteral("DTFormat")), 5u);
 }
 
-TEST(SettingsStore, AFailedWriteLeavesTheFileAndTheStoreAsTheyWere)
+TEST_F(SettingsStoreWithOneNumber, AFailedWriteLeavesTheFileAndTheStoreAsTheyWere)
 {
-    TempDir dir;
-    const QString path = dir.File(QStringLiteral("registry.json"));
-    SettingsStore store(path);
-    ASSERT_TRUE(store.CreateKey(kKey));
-    ASSERT_TRUE(store.Write(kKey, QStringLiteral("DTFormat"), uint32_t{5}));
-    const QByteArray before = ReadFile(path);
     // The temporary file's name is taken by a folder, so the new file cannot be written.
     ASSERT_TRUE(QDir().mkpath(path + QStringLiteral(".tmp")));
     EXPECT_FALSE(store.Write(kKey, QStringLiteral("DTFormat"), uint32_t{6}));
