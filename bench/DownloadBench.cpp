@@ -14,6 +14,7 @@
 #include "bench/BaselineRatio.h"
 #include "bench/BenchApp.h"
 #include "bench/BenchRun.h"
+#include "bench/CountingBoxes.h"
 #include "device/DeviceThread.h"
 #include "device/VmDevice.h"
 #include "devicefiles/DevSelectSheet.h"
@@ -90,17 +91,6 @@ public:
             dialog.reject();
         return dialog.result();
     }
-};
-
-class BenchMessages final : public Platform::MessageBoxService
-{
-public:
-    int Show(QWidget*, const QString&, const QString&, uint32_t) override
-    {
-        ++shown;
-        return Platform::IDOK;
-    }
-    int shown = 0;
 };
 
 // A rebound-probe series with the readings, each with a curve of that many bytes (0: none),
@@ -194,7 +184,7 @@ struct SEnvironment
     }
     TempDir config;
     BenchDialogs dialogs;
-    BenchMessages messages;
+    CountingBoxes messages{Platform::IDOK};
     Platform::DialogService* previousDialogs = nullptr;
     Platform::MessageBoxService* previousMessages = nullptr;
 };

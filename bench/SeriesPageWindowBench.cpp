@@ -22,6 +22,7 @@
 #include "tests/support/SampleProject.h"
 
 #include "BenchApp.h"
+#include "CountingBoxes.h"
 
 #include <QApplication>
 #include <QDir>
@@ -56,18 +57,6 @@ public:
     }
 };
 
-// Answers every box with No (a sorted project is never saved) and counts them.
-class QuietBoxes final : public Platform::MessageBoxService
-{
-public:
-    int Show(QWidget*, const QString&, const QString&, uint32_t) override
-    {
-        ++shown;
-        return Platform::IDNO;
-    }
-    int shown = 0;
-};
-
 // Counts the paints of a widget.
 class PaintCounter final : public QObject
 {
@@ -100,7 +89,8 @@ QApplication& WindowApp()
         SampleProject::WriteStandardCnv(QDir(conversions).filePath(QStringLiteral("Standard.cnv")));
         QApplication& a = BenchApp();
         Platform::SetFtpBackend(std::make_shared<NoFtpServer>());
-        static QuietBoxes boxes;
+        // Every box answered No: a sorted project is never saved.
+        static CountingBoxes boxes(Platform::IDNO);
         Platform::SetMessageBoxService(&boxes);
         StreamIO::StartStreamIO();
         return a;
