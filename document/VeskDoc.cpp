@@ -442,6 +442,10 @@ bool CVeskDoc::IsSeriesExpanded(int index) const
 
 void CVeskDoc::SetSeriesExpanded(int index, bool expanded)
 {
+    // The page opens the series the project keeps open each time it shows them: that
+    // changes nothing in the project.
+    if (IsSeriesExpanded(index) == expanded)
+        return;
     CurrentFolder().SetSeriesExpanded(index, expanded ? 1 : 0);
 }
 
@@ -453,6 +457,14 @@ int CVeskDoc::GetSeriesValueOrder(int index) const
 void CVeskDoc::SetSeriesValueOrder(int index, int order)
 {
     CurrentFolder().SetValueListOrder(index, int16_t(order));
+}
+
+int CVeskDoc::ResolveSeriesValueOrder(int index)
+{
+    CMeasSeriesWrapper* entry = GetSeriesAt(index);
+    if (entry->GetValueListOrder() == ValueOrder::kUnset)
+        entry->SetValueListOrder(int16_t(ValueOrder::kMeasured));
+    return entry->GetValueListOrder();
 }
 
 bool CVeskDoc::IsSeriesSelected(int index) const

@@ -52,6 +52,14 @@ struct SLiveSettings
     uint8_t warnings = 0;      // Warnings
 };
 
+// The value-list order word of a series.
+namespace ValueOrder
+{
+inline constexpr int kUnset = -1; // never set; the same as measurement order
+inline constexpr int kMeasured = 0;
+inline constexpr int kByValue = 1;
+} // namespace ValueOrder
+
 // The project document: the open project's folders of measurement series, the folder the
 // series page shows, the selected series and the series open for live measuring. It also
 // reads and writes the project file and the clipboard block.
@@ -175,9 +183,14 @@ public:
     QString GetSeriesComment(int index) const;
     void SetSeriesComment(int index, const QString& comment);
     bool IsSeriesExpanded(int index) const;
+    // Marks the project only when the state changes.
     void SetSeriesExpanded(int index, bool expanded);
     int GetSeriesValueOrder(int index) const;
     void SetSeriesValueOrder(int index, int order);
+    // The value order to draw the series with. A word never set (ValueOrder::kUnset, as a
+    // project file may hold it) is settled as measurement order, the order it stands for
+    // anyway: no change to the project, so nothing is marked and no view is told.
+    int ResolveSeriesValueOrder(int index);
     bool IsSeriesSelected(int index) const;
     void SetSeriesSelected(int index, bool selected);
     bool GetSeriesUpdateFlag(int index) const;

@@ -76,13 +76,7 @@ std::vector<CGridCellSeries::VALUEANDINDEX> CGridCellSeries::SortedRecords(CMeas
 
 bool CGridCellSeries::OrderedByValue()
 {
-    int order = m_document->GetSeriesValueOrder(m_seriesIndex);
-    if (order == -1)
-    {
-        order = 0;
-        m_document->SetSeriesValueOrder(m_seriesIndex, order);
-    }
-    return order == 1;
+    return m_document->ResolveSeriesValueOrder(m_seriesIndex) == ValueOrder::kByValue;
 }
 
 CGridCellSeries::ShownReading CGridCellSeries::ReadingAt(CMeasSeries1& series,

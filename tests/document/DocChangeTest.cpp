@@ -168,7 +168,35 @@ TEST_F(DocChangeTest, EveryOperationMarksAndTellsAsItsKindOfChangeNeeds)
         {"name", [](CVeskDoc& d, FakeView&) { d.SetSeriesName(0, QStringLiteral("x")); }, true, {}},
         {"comment", [](CVeskDoc& d, FakeView&) { d.SetSeriesComment(0, QStringLiteral("x")); }, true, {}},
         {"expanded", [](CVeskDoc& d, FakeView&) { d.SetSeriesExpanded(0, true); }, true, {}},
+        // The page opens what the project keeps open whenever it shows it.
+        {"expanded as it was",
+         [](CVeskDoc& d, FakeView&)
+         {
+             ASSERT_FALSE(d.IsSeriesExpanded(1));
+             d.SetSeriesExpanded(1, false);
+         },
+         false,
+         {}},
         {"value order", [](CVeskDoc& d, FakeView&) { d.SetSeriesValueOrder(0, 1); }, true, {}},
+        // An order never set is settled before the series is drawn: the order it shows
+        // anyway, so no change; one the user chose stays as chosen.
+        {"value order never set, settled",
+         [](CVeskDoc& d, FakeView&)
+         {
+             ASSERT_EQ(d.GetSeriesValueOrder(0), ValueOrder::kUnset);
+             EXPECT_EQ(d.ResolveSeriesValueOrder(0), ValueOrder::kMeasured);
+             EXPECT_EQ(d.GetSeriesValueOrder(0), ValueOrder::kMeasured);
+         },
+         false,
+         {}},
+        {"value order chosen, settled",
+         [](CVeskDoc& d, FakeView&)
+         {
+             d.SetSeriesValueOrder(0, ValueOrder::kByValue);
+             EXPECT_EQ(d.ResolveSeriesValueOrder(0), ValueOrder::kByValue);
+         },
+         true,
+         {}},
         {"time",
          [](CVeskDoc& d, FakeView&) { d.SetSeriesTime(0, QDateTime(QDate(2020, 5, 6), QTime(7, 8, 10))); },
          true,
