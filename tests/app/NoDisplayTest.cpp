@@ -15,7 +15,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace
 {
 constexpr int kDeadlineMs = 60000;
@@ -76,7 +75,9 @@ TEST(NoDisplay, TheProgramSaysItNeedsADisplayInOneLineAndEndsOrStartsOnTheOneNam
     const Case cases[] = {
         {"no display named", nullptr, {}, false},
         {"a display that is not there", ":59999", {}, false},
-        {"-display of a display that is not there", nullptr, {QStringLiteral("-display"), QStringLiteral(":59999")},
+        {"-display of a display that is not there",
+         nullptr,
+         {QStringLiteral("-display"), QStringLiteral(":59999")},
          false},
         {"-platform offscreen", nullptr, {QStringLiteral("-platform"), QStringLiteral("offscreen")}, true},
         {"-display of a running X server", nullptr, {QStringLiteral("-display"), xServer.Display()}, true},
@@ -124,8 +125,8 @@ TEST(NoDisplay, TheProgramSaysItNeedsADisplayInOneLineAndEndsOrStartsOnTheOneNam
                    !program.waitForFinished(50))
             {
             }
-            EXPECT_EQ(program.state(), QProcess::Running)
-                << "ended with " << program.exitCode() << ": " << program.readAllStandardError().toStdString();
+            EXPECT_EQ(program.state(), QProcess::Running) << "ended with " << program.exitCode() << ": "
+                                                          << program.readAllStandardError().toStdString();
             EXPECT_FALSE(projectsFolder().isEmpty());
             if (program.state() != QProcess::NotRunning)
             {
@@ -140,7 +141,8 @@ TEST(NoDisplay, TheProgramSaysItNeedsADisplayInOneLineAndEndsOrStartsOnTheOneNam
         EXPECT_EQ(program.exitCode(), GraphicalDisplay::kExitNoDisplay);
         const QString said = QString::fromLocal8Bit(program.readAllStandardError());
         EXPECT_EQ(said.count(u'\n'), 1) << said.toStdString();
-        EXPECT_TRUE(said.startsWith(QStringLiteral("veskador3: needs a graphical display"))) << said.toStdString();
+        EXPECT_TRUE(said.startsWith(QStringLiteral("veskador3: needs a graphical display")))
+            << said.toStdString();
         EXPECT_TRUE(program.readAllStandardOutput().isEmpty());
     }
 }

@@ -844,7 +844,8 @@ TEST_F(ConnectionWizardTest, AnIpAddressThatIsNoneKeepsThePageWithAMessage)
         EXPECT_EQ(Active(), sheet->Page(0)) << row.text;
         EXPECT_EQ(ip->text(), QString::fromLatin1(row.text));
         ASSERT_FALSE(boxes.boxes.empty());
-        EXPECT_TRUE(boxes.boxes.back().text.startsWith(u'"' + QLatin1String(row.text) + QStringLiteral("\" is not")))
+        EXPECT_TRUE(
+            boxes.boxes.back().text.startsWith(u'"' + QLatin1String(row.text) + QStringLiteral("\" is not")))
             << boxes.boxes.back().text.toStdString();
     }
     ASSERT_EQ(boxes.boxes.size(), 1 + std::size(rows));

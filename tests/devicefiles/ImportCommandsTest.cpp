@@ -226,7 +226,8 @@ TEST_F(ImportTest, TheImportCommandTakesSeveralFilesFromTheDialog)
     files.AnswerMany(QStringList{x, pipe, gone, w});
     EXPECT_TRUE(frame->OnCmdMsg(Cmd::ID_IMPORT));
     ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("These files could not be imported:\n") + pipe + u'\n' + gone);
+    EXPECT_EQ(boxes.boxes[0].text,
+              QStringLiteral("These files could not be imported:\n") + pipe + u'\n' + gone);
     boxes.boxes.clear();
 
     ASSERT_EQ(files.requests.size(), 1u);

@@ -22,8 +22,8 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/un.h>
-#include <utility>
 #include <unistd.h>
+#include <utility>
 
 using Platform::SafeFileWriter;
 

@@ -215,7 +215,7 @@ TEST(SettingsStore, FilesAtTheLimitsAreRead)
     {
         const char* what;
         QByteArray bytes;
-        QString key; // a key the store then holds
+        QString key;          // a key the store then holds
         qsizetype stringSize; // of value S under it; -1: none
     } cases[] = {
         {"a key 32 levels deep", DeepKeyFile(kDeepestKey, 1), KeyOfDepth(kDeepestKey), -1},
