@@ -95,25 +95,53 @@ void CCommentDlg::OnTextChanged()
         return;
     const QString text = m_edit->toPlainText();
     // A comment already longer than the limit may be shortened, never lengthened.
-    if (StoredLength(text) > m_maxLength && StoredLength(text) > StoredLength(m_accepted))
+    const int allowed = std::max(m_maxLength, StoredLength(m_accepted));
+    if (StoredLength(text) > allowed)
     {
-        // Nothing of the edit is cut silently: it is refused whole, with a beep.
-        // The caret goes back to where the refused text went in.
-        const int inserted = int(text.size() - m_accepted.size());
-        const int caret = std::clamp(m_edit->textCursor().position() - inserted, 0, int(m_accepted.size()));
+        // What went in (typed, pasted or dropped) lies between a part before it and a part
+        // after it that both texts share; it ends at the caret, which tells where it went
+        // among equal characters. As much of it goes in as fits, as typing stops at the
+        // limit; the rest is refused with a beep.
+        const QStringView now(text);
+        const QStringView was(m_accepted);
+        qsizetype after = now.size() - m_edit->textCursor().position();
+        const bool endsAtCaret = after >= 0 && after <= was.size() && now.right(after) == was.right(after);
+        if (!endsAtCaret)
+            after = 0;
+        const qsizetype shortest = std::min(now.size(), was.size()) - after;
+        qsizetype before = 0;
+        while (before < shortest && now[before] == was[before])
+            ++before;
+        if (!endsAtCaret)
+            while (after < shortest - before && now[now.size() - 1 - after] == was[was.size() - 1 - after])
+                ++after;
+        const QString kept = m_accepted.left(before) + m_accepted.right(after);
+        const QString inserted = text.mid(before, text.size() - before - after);
+        int room = allowed - StoredLength(kept);
+        qsizetype fits = 0;
+        while (fits < inserted.size())
+        {
+            const int cost = inserted[fits] == u'\n' ? 2 : 1;
+            if (cost > room)
+                break;
+            room -= cost;
+            ++fits;
+        }
+        // Never half of a character that takes two.
+        if (fits > 0 && fits < inserted.size() && inserted[fits - 1].isHighSurrogate())
+            --fits;
         {
             const QSignalBlocker quiet(m_edit);
-            m_edit->setPlainText(m_accepted);
+            m_edit->setPlainText(m_accepted.left(before) + inserted.left(fits) + m_accepted.right(after));
         }
+        // The caret goes after what went in.
         QTextCursor cursor = m_edit->textCursor();
-        cursor.setPosition(caret);
+        cursor.setPosition(int(before + fits));
         m_edit->setTextCursor(cursor);
+        m_edit->ensureCursorVisible();
         QApplication::beep();
     }
-    else
-    {
-        m_accepted = text;
-    }
+    m_accepted = m_edit->toPlainText();
     const int left = std::max(0, m_maxLength - StoredLength(m_accepted));
     m_left->setText(Platform::LoadString(StringId::IDS_COMMENT_CHARS_LEFT)
                         .arg(QString::number(left), QString::number(m_maxLength)));

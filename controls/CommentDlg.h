@@ -24,8 +24,8 @@ public:
     // The text as it was when the dialog closed (OK or Cancel), with "\r\n" line breaks.
     QString GetComment() const { return m_comment; }
     // The most characters the comment is kept with ("\r\n" counting two): the edit takes
-    // no more (a typed or pasted text that would pass it is refused with a beep) and shows
-    // how many are left. 0: no limit.
+    // no more (of a typed or pasted text that would pass it, what fits goes in and the rest
+    // is refused with a beep) and shows how many are left. 0: no limit.
     void SetMaxLength(int characters) { m_maxLength = characters; }
 
     // IDOK or IDCANCEL.

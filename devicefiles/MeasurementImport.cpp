@@ -54,11 +54,19 @@ bool IsRealFolder(const QFileInfo& info)
     return info.isDir() && !info.isSymLink();
 }
 
-// A measurement file to import: a regular file, or a link that leads nowhere (which is
-// then named as unreadable). A pipe or device node would block the import; it is skipped.
+// A measurement file to import: anything by that name but a folder. What is not a file
+// that can be read (a link that leads nowhere, a path that is not there, a pipe, a socket,
+// a device node) is named among the files that could not be imported.
 bool IsImportable(const QFileInfo& info)
 {
-    return IsMeasurementFileName(info.fileName()) && (info.isFile() || (info.isSymLink() && !info.exists()));
+    return IsMeasurementFileName(info.fileName()) && !info.isDir();
+}
+
+// A pipe or a device node by a measurement file's name: opening it could block the import
+// for good, so it is not opened at all.
+bool IsSpecialFile(const QFileInfo& info)
+{
+    return info.exists() && !info.isFile() && !info.isDir();
 }
 } // namespace
 
@@ -222,6 +230,11 @@ bool CMeasurementImport::ImportFolder(const QString& folder, const QString& base
 
 void CMeasurementImport::ImportFile(const QString& path, const QString& baseFolder)
 {
+    if (IsSpecialFile(QFileInfo(path)))
+    {
+        m_failed << path;
+        return;
+    }
     try
     {
         if (m_doc.ImportMeasurementFile(path, baseFolder))

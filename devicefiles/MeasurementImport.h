@@ -15,8 +15,9 @@ class QWidget;
 //
 // It runs on the UI thread behind a progress window that counts first and can cancel
 // between files. What was imported stays, also after a cancel; the batch ends by telling
-// the document. Files are only read. Files that cannot be read are skipped and named in
-// one message at the end. Links to folders are not followed (a link may lead back up).
+// the document. Files are only read. Files that cannot be read (pipes and device nodes
+// among them, which are never opened) are skipped and named in one message at the end.
+// Links to folders are not followed (a link may lead back up).
 class CMeasurementImport
 {
 public:

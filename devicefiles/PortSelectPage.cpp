@@ -22,6 +22,8 @@ constexpr int kMinComPort = 1;
 constexpr int kMaxComPort = 9999;
 // One number of an IP address, 0-255 without leading zeros.
 const QString kOctet = QStringLiteral("(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])");
+// What the field lets the user type for one number.
+const QString kTypedOctet = QStringLiteral("([0-9]{1,3})");
 
 bool IsIpAddress(const QString& text)
 {
@@ -43,10 +45,11 @@ CPortSelectPage::CPortSelectPage(CDevSelectSheet& sheet) : m_sheet(sheet)
     m_stop->setObjectName(QStringLiteral("stopCheck"));
     m_ipAddress = new QLineEdit(this);
     m_ipAddress->setObjectName(QStringLiteral("ipAddress"));
-    // Four numbers of 0-255, as an address control takes them; typing may stop half way,
-    // Next checks the whole address.
+    // Up to four numbers of up to three digits, as an address control takes them. What
+    // the user typed stays as typed: a number over 255 is not shortened into another
+    // address here, Next refuses it with the whole address.
     m_ipAddress->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("^%1(\\.%1){0,3}\\.?$").arg(kOctet)), m_ipAddress));
+        QRegularExpression(QStringLiteral("^%1(\\.%1){0,3}\\.?$").arg(kTypedOctet)), m_ipAddress));
     m_help = new QPushButton(QStringLiteral("Help"), this);
     m_help->setObjectName(QStringLiteral("helpButton"));
     m_help->setAutoDefault(false);

@@ -103,9 +103,12 @@ void SafeFileWriter::KeepAttributes(const SPlan& plan)
         return;
     // Group first: changing it may clear the set-group-id bit, which the mode restores.
     // Neither may fail the write: the content matters more than the file's attributes.
+    // The owner may always read and write what the program wrote for them: a file that
+    // only root could write over (mode 0444) or that its owner could not read back (0200)
+    // would otherwise keep that mode for good.
     const QByteArray temporary = Native(plan.temporary);
     [[maybe_unused]] const int grouped = ::chown(temporary.constData(), uid_t(-1), gid_t(plan.group));
-    [[maybe_unused]] const int moded = ::chmod(temporary.constData(), mode_t(plan.mode));
+    [[maybe_unused]] const int moded = ::chmod(temporary.constData(), mode_t(plan.mode | S_IRUSR | S_IWUSR));
 }
 
 uint32_t SafeFileWriter::Replace(const SPlan& plan, QString* reason)

@@ -17,7 +17,8 @@ namespace Platform
 // The temporary file has a fixed name (the target's name plus kTemporarySuffix), so one
 // left behind by an interrupted write (a crash, a power cut) is removed by the next write
 // of the same target. The target's identity is kept: a symbolic link is followed and the
-// new file gets the previous file's permission bits and, where permitted, its group.
+// new file gets the previous file's permission bits and, where permitted, its group; the
+// owner's read and write bits are always set, so the owner can read the file back.
 //
 // A target that is not a regular file (a folder, a device node, a socket, a pipe) or that
 // we may not write is refused before anything is written.
@@ -70,7 +71,8 @@ public:
     // Resolves the target, refuses what cannot be replaced and removes a temporary file
     // left by an earlier write. 0 or the error number; reason (if given) gets the text.
     static uint32_t Prepare(const QString& path, SPlan& plan, QString* reason = nullptr);
-    // Gives the written temporary file the previous file's group and permission bits.
+    // Gives the written temporary file the previous file's group and permission bits, with
+    // the owner's read and write bits added.
     static void KeepAttributes(const SPlan& plan);
     // Renames the complete, synced temporary file over the target and syncs the folder.
     static uint32_t Replace(const SPlan& plan, QString* reason = nullptr);

@@ -683,9 +683,12 @@ bool SettingsStore::WriteFileLocked(const QByteArray& bytes, const QString& back
     const int fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0)
         return fail(errno);
+    // The new file keeps the old one's permission bits, but stays readable and writable
+    // by its owner: a file copied at mode 000 (the very reason it could not be read) would
+    // lose this change at the next start.
     struct stat old{};
     if (::stat(fileName.constData(), &old) == 0 && S_ISREG(old.st_mode))
-        ::fchmod(fd, old.st_mode & 07777);
+        ::fchmod(fd, (old.st_mode & 07777) | S_IRUSR | S_IWUSR);
     if (!WriteAll(fd, bytes) || ::fsync(fd) != 0)
     {
         const int error = errno;

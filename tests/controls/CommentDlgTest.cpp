@@ -4,6 +4,8 @@
 #include "tests/controls/ScopedTimeZone.h"
 #include "tests/support/ModalDialogRunner.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -99,7 +101,7 @@ TEST(CommentDlg, StopsAtTheLengthTheSeriesKeepsAndShowsWhatIsLeft)
             QTest::keyClicks(edit, "xyz");
             EXPECT_EQ(left->text(), "0 of 12 characters left");
             EXPECT_EQ(edit->toPlainText(), "Hall 2\nabxy") << "the key past the limit is refused";
-            edit->insertPlainText("pasted"); // a paste that does not fit is refused whole
+            edit->insertPlainText("pasted"); // nothing of a paste fits
             QTest::keyClick(edit, Qt::Key_Return);
             EXPECT_EQ(edit->toPlainText(), "Hall 2\nabxy");
             QTest::keyClick(edit, Qt::Key_Backspace);
@@ -111,4 +113,64 @@ TEST(CommentDlg, StopsAtTheLengthTheSeriesKeepsAndShowsWhatIsLeft)
     dlg.SetComment("Hall 2\r\nab");
     EXPECT_EQ(dlg.DoModal(), Platform::IDOK);
     EXPECT_EQ(dlg.GetComment(), "Hall 2\r\nabx");
+}
+
+// A text pasted from the clipboard (Ctrl+V) goes in as far as it fits, as typing stops at
+// the limit: never half of a line break (kept as two characters) or of a character that
+// takes two, and the caret after what went in.
+TEST(CommentDlg, APasteGoesInAsFarAsItFits)
+{
+    RegisterBuiltInStrings();
+    const QString face = QString::fromUtf8("\xF0\x9F\x98\x80"); // two UTF-16 units
+    struct Case
+    {
+        const char* what;
+        QString comment;
+        int limit;
+        // Before the paste: 0 caret at the end, -1 all selected, else the caret there.
+        int caret;
+        QString pasted;
+        QString expected;
+        int caretAfter;
+    } cases[] = {
+        {"into an empty comment", "", 128, 0, QString(200, u'p'), QString(128, u'p'), 128},
+        {"up to a line break that does not fit", "ab", 10, 0, "1\n2\n3\n4", "ab1\n2\n3", 7},
+        {"over the whole selection", "Hall 2", 8, -1, "0123456789", "01234567", 8},
+        {"in the middle", "abcd", 6, 2, "xyz", "abxycd", 4},
+        {"among equal characters", "xx", 3, 1, "xxxx", "xxx", 2},
+        {"up to a character that takes two", "", 3, 0, "ab" + face, "ab", 2},
+        {"with no room left", "abc", 3, 1, "xyz", "abc", 1},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        QApplication::clipboard()->setText(c.pasted);
+        // A key typed after the paste goes in where room is left.
+        const bool full = c.expected.size() + c.expected.count(u'\n') == c.limit;
+        const QString typed = full ? c.expected : QString(c.expected).insert(c.caretAfter, u'q');
+        ModalDialogRunner driver(
+            [&c, &typed](QDialog& dlg)
+            {
+                QPlainTextEdit* edit = Edit(dlg);
+                if (c.caret < 0)
+                    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+                else if (c.caret > 0)
+                {
+                    QTest::keyClick(edit, Qt::Key_Home, Qt::ControlModifier);
+                    for (int i = 0; i < c.caret; ++i)
+                        QTest::keyClick(edit, Qt::Key_Right);
+                }
+                QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+                EXPECT_EQ(edit->toPlainText(), c.expected);
+                EXPECT_EQ(edit->textCursor().position(), c.caretAfter);
+                QTest::keyClick(edit, Qt::Key_Q);
+                EXPECT_EQ(edit->toPlainText(), typed);
+                QTest::mouseClick(Platform::GetDlgItemAs<QPushButton>(&dlg, 1), Qt::LeftButton);
+            });
+        CCommentDlg dlg;
+        dlg.SetMaxLength(c.limit);
+        dlg.SetComment(c.comment);
+        EXPECT_EQ(dlg.DoModal(), Platform::IDOK);
+        EXPECT_EQ(dlg.GetComment(), QString(typed).replace(u'\n', QStringLiteral("\r\n")));
+    }
 }

@@ -15,6 +15,7 @@
 #include "tests/support/DialogDriver.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/PtyPair.h"
+#include "tests/support/QStringPrint.h"
 #include "tests/support/sim/PortableTesterSim.h"
 
 #include <QCheckBox>
@@ -822,6 +823,10 @@ TEST_F(ConnectionWizardTest, AnIpAddressThatIsNoneKeepsThePageWithAMessage)
         {"192.168.1", true},
         {"10.0.0.", true},
         {"", true},
+        // Typed as it is, not shortened into another address that Next would search.
+        {"999.1.1.1", true},
+        {"1.2.3.256", true},
+        {"01.2.3.4", true},
         // A whole address inside one that is none.
         {"300.1.1.1", false},
         {"1.2.3.4.5", false},
@@ -834,8 +839,14 @@ TEST_F(ConnectionWizardTest, AnIpAddressThatIsNoneKeepsThePageWithAMessage)
             QTest::keyClicks(ip, QString::fromLatin1(row.text));
         else
             ip->setText(QString::fromLatin1(row.text));
+        EXPECT_EQ(ip->text(), QString::fromLatin1(row.text));
         Click(WizardButton::next);
         EXPECT_EQ(Active(), sheet->Page(0)) << row.text;
+        EXPECT_EQ(ip->text(), QString::fromLatin1(row.text));
+        ASSERT_FALSE(boxes.boxes.empty());
+        EXPECT_TRUE(
+            boxes.boxes.back().text.startsWith(u'"' + QLatin1String(row.text) + QStringLiteral("\" is not")))
+            << boxes.boxes.back().text.toStdString();
     }
     ASSERT_EQ(boxes.boxes.size(), 1 + std::size(rows));
     EXPECT_EQ(boxes.boxes[0].text,

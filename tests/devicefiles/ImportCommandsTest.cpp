@@ -26,6 +26,7 @@
 
 #include <functional>
 #include <memory>
+#include <sys/stat.h>
 
 namespace
 {
@@ -139,6 +140,15 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor([this] { return !frame->IsTransferRunning(); }, 30000));
     }
 
+    // A named pipe at the path below the test folder.
+    QString MakeFifo(const QString& relative)
+    {
+        const QString path = env.Dir().File(relative);
+        QDir().mkpath(QFileInfo(path).path());
+        EXPECT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0) << relative.toStdString();
+        return path;
+    }
+
     QStringList Series(const char* folder)
     {
         CFolderData* data = Doc().LookupFolder(QString::fromLatin1(folder));
@@ -175,6 +185,8 @@ TEST_F(ImportTest, ADroppedFolderKeepsItsStructureAndUnreadableFilesAreNamed)
         QFile::link(env.Dir().File(QStringLiteral("data")), env.Dir().File(QStringLiteral("data/sub/loop"))));
     ASSERT_TRUE(QFile::link(env.Dir().File(QStringLiteral("gone.vsm")),
                             env.Dir().File(QStringLiteral("data/broken.vsm"))));
+    // A pipe by a measurement file's name would block the import if it were opened.
+    const QString pipe = MakeFifo(QStringLiteral("data/sub/pipe.vsm"));
 
     Drop({env.Dir().File(QStringLiteral("data"))});
 
@@ -185,7 +197,7 @@ TEST_F(ImportTest, ADroppedFolderKeepsItsStructureAndUnreadableFilesAreNamed)
     EXPECT_EQ(Doc().LookupFolder(QStringLiteral("\\data\\sub\\loop\\")), nullptr);
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("These files could not be imported:\n") +
-                                       env.Dir().File(QStringLiteral("data/broken.vsm")));
+                                       env.Dir().File(QStringLiteral("data/broken.vsm")) + u'\n' + pipe);
     EXPECT_TRUE(Doc().IsModified());
     EXPECT_EQ(view.hints.back(), DOC_HINT_ALL);
     EXPECT_FALSE(ProgressWindowShown());
@@ -208,8 +220,15 @@ TEST_F(ImportTest, TheImportCommandTakesSeveralFilesFromTheDialog)
 {
     const QString x = Vsm(QStringLiteral("one/x.vsm"));
     const QString w = Vsm(QStringLiteral("one/w.VSM"));
-    files.AnswerMany(QStringList{x, w});
+    // Named in the dialog and not imported: each is told, none blocks the import.
+    const QString pipe = MakeFifo(QStringLiteral("one/pipe.vsm"));
+    const QString gone = env.Dir().File(QStringLiteral("one/gone.vsm"));
+    files.AnswerMany(QStringList{x, pipe, gone, w});
     EXPECT_TRUE(frame->OnCmdMsg(Cmd::ID_IMPORT));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text,
+              QStringLiteral("These files could not be imported:\n") + pipe + u'\n' + gone);
+    boxes.boxes.clear();
 
     ASSERT_EQ(files.requests.size(), 1u);
     const Platform::FileDialogRequest& request = files.requests[0];

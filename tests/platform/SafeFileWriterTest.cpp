@@ -23,6 +23,7 @@
 #include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <utility>
 
 using Platform::SafeFileWriter;
 
@@ -63,6 +64,16 @@ TEST(SafeFileWriter, ReplacesTheFileOnlyWhenEverythingIsWritten)
     struct stat st{};
     ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u) << "the previous file's permissions";
+    // ... and its owner can always read the new file back (the bits, as root reads any file).
+    const std::pair<mode_t, mode_t> modes[] = {{0200, 0600}, {0220, 0620}, {0622, 0622}, {0700, 0700}};
+    for (const auto& [old, rewritten] : modes)
+    {
+        ASSERT_EQ(::chmod(QFile::encodeName(target).constData(), old), 0);
+        ASSERT_TRUE(WriteWhole(writer, target, "again")) << old;
+        ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, rewritten) << old;
+    }
+    ASSERT_EQ(::chmod(QFile::encodeName(target).constData(), 0640), 0);
 
     // A link stays a link; the file it names is replaced.
     const QString link = dir.File(QStringLiteral("link.csv"));

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -185,7 +186,57 @@ QByteArray LargeFile()
     return R"({"keys":[{"key":"A","values":[{"name":"S","type":"string","data":")" + QByteArray(1100000, 'x') +
            R"("}]}]})";
 }
+
+// A settings file of exactly the given size: key A holds one string, S, that fills it.
+const QByteArray kFillHead = R"({"keys":[{"key":"A","values":[{"name":"S","type":"string","data":")";
+const QByteArray kFillTail = R"("}]}]})";
+QByteArray FileOfSize(qsizetype size)
+{
+    return kFillHead + QByteArray(size - kFillHead.size() - kFillTail.size(), 'x') + kFillTail;
+}
+
+// The limits of what the program reads (and so writes): a key this deep, a file this large.
+constexpr int kDeepestKey = 32;
+constexpr qsizetype kLargestFile = 512 * 1024;
+
+// The key of DeepKeyFile(levels, 1).
+QString KeyOfDepth(int levels)
+{
+    QStringList names;
+    for (int level = 0; level < levels; ++level)
+        names << QStringLiteral("A");
+    return names.join(u'\\');
+}
 } // namespace
+
+TEST(SettingsStore, FilesAtTheLimitsAreRead)
+{
+    struct Case
+    {
+        const char* what;
+        QByteArray bytes;
+        QString key;          // a key the store then holds
+        qsizetype stringSize; // of value S under it; -1: none
+    } cases[] = {
+        {"a key 32 levels deep", DeepKeyFile(kDeepestKey, 1), KeyOfDepth(kDeepestKey), -1},
+        {"a file of exactly 512 KiB", FileOfSize(kLargestFile), QStringLiteral("A"),
+         kLargestFile - kFillHead.size() - kFillTail.size()},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        const QString path = dir.File(QStringLiteral("registry.json"));
+        WriteFile(path, c.bytes);
+        SettingsStore store(path);
+        std::vector<SettingsStore::Damage> told;
+        store.SetDamageReporter([&](const SettingsStore::Damage& d) { told.push_back(d); });
+        EXPECT_TRUE(told.empty()) << (told.empty() ? "" : told[0].reason.toStdString());
+        EXPECT_TRUE(store.KeyExists(c.key));
+        const auto value = store.ReadString(c.key, QStringLiteral("S"));
+        EXPECT_EQ(value ? value->size() : -1, c.stringSize);
+    }
+}
 
 TEST(SettingsStore, ADamagedFileIsKeptAndReportedOnceAndNotOverwrittenByDefaults)
 {
@@ -203,9 +254,11 @@ TEST(SettingsStore, ADamagedFileIsKeptAndReportedOnceAndNotOverwrittenByDefaults
         {"number too large", R"({"keys":[{"key":"A","values":[{"name":"N","type":"number","data":4294967296}]}]})", "A\\N"},
         {"binary not hex", R"({"keys":[{"key":"A","values":[{"name":"B","type":"binary","data":"xyz"}]}]})", "A\\B"},
         {"a folder", QByteArray(), "opened"},
+        {"a key 33 levels deep", DeepKeyFile(kDeepestKey + 1, 1), "levels"},
         {"a key nested 2,000 levels deep", DeepKeyFile(2000, 1), "levels"},
         {"a key whose parents take more than a megabyte", DeepKeyFile(32, 2000), "KB"},
-        {"larger than any settings file", LargeFile(), "KB"},
+        {"one byte larger than any settings file", FileOfSize(kLargestFile + 1), "KB"},
+        {"a megabyte", LargeFile(), "KB"},
     };
     // The reasons come from the string table, which the program fills.
     auto& texts = Platform::StringTable::Instance();
@@ -269,21 +322,37 @@ TEST(SettingsStore, ADamagedFileIsKeptAndReportedOnceAndNotOverwrittenByDefaults
 
 TEST_F(SettingsStoreWithOneNumber, NoChangeWritesAFileTheStoreWouldNotRead)
 {
-    QString deep = QStringLiteral("Software");
-    for (int level = 1; level < 40; ++level)
-        deep += QStringLiteral("\\K");
-    EXPECT_FALSE(store.CreateKey(deep));
-    EXPECT_FALSE(store.KeyExists(deep));
-    EXPECT_FALSE(store.Write(kKey, QStringLiteral("Huge"), QString(1100000, u'h')));
-    EXPECT_TRUE(store.LastError().startsWith(path)) << store.LastError().toStdString();
-    EXPECT_FALSE(store.Read(kKey, QStringLiteral("Huge")).has_value());
-    EXPECT_EQ(ReadFile(path), before);
+    // Keys as deep as the reader takes them, and not one level deeper.
+    EXPECT_TRUE(store.CreateKey(KeyOfDepth(kDeepestKey)));
+    for (const int levels : {kDeepestKey + 1, 40})
+    {
+        EXPECT_FALSE(store.CreateKey(KeyOfDepth(levels))) << levels;
+        EXPECT_FALSE(store.KeyExists(KeyOfDepth(levels))) << levels;
+    }
+    // A value that makes the file exactly as large as the reader takes is written; one
+    // character more, or far more, is refused with the file and the reason, and the file
+    // and the store stay as they were.
+    const QString huge = QStringLiteral("Huge");
+    ASSERT_TRUE(store.Write(kKey, huge, QString(1000, u'h')));
+    const qsizetype fill = 1000 + kLargestFile - ReadFile(path).size();
+    ASSERT_TRUE(store.Write(kKey, huge, QString(fill, u'h')));
+    EXPECT_EQ(ReadFile(path).size(), kLargestFile);
+    before = ReadFile(path);
+    for (const qsizetype size : {fill + 1, qsizetype{1100000}})
+    {
+        EXPECT_FALSE(store.Write(kKey, huge, QString(size, u'h'))) << size;
+        EXPECT_TRUE(store.LastError().startsWith(path)) << store.LastError().toStdString();
+        EXPECT_EQ(store.ReadString(kKey, huge)->size(), fill) << size;
+        EXPECT_EQ(ReadFile(path), before) << size;
+    }
 
     SettingsStore again(path);
     std::vector<SettingsStore::Damage> told;
     again.SetDamageReporter([&](const SettingsStore::Damage& d) { told.push_back(d); });
     EXPECT_TRUE(told.empty());
     EXPECT_EQ(again.ReadNumber(kKey, QStringLiteral("DTFormat")), 5u);
+    EXPECT_EQ(again.ReadString(kKey, huge)->size(), fill);
+    EXPECT_TRUE(again.KeyExists(KeyOfDepth(kDeepestKey)));
 }
 
 TEST_F(SettingsStoreWithOneNumber, AFailedWriteLeavesTheFileAndTheStoreAsTheyWere)
@@ -298,6 +367,35 @@ TEST_F(SettingsStoreWithOneNumber, AFailedWriteLeavesTheFileAndTheStoreAsTheyWer
     ASSERT_TRUE(QDir(path + QStringLiteral(".tmp")).removeRecursively());
     EXPECT_TRUE(store.Write(kKey, QStringLiteral("DTFormat"), uint32_t{6}));
     EXPECT_TRUE(store.LastError().isEmpty());
+}
+
+// The file a change writes keeps the old file's permission bits but is always readable
+// and writable by its owner: copied at mode 000 it could not be read at the next start,
+// and the change would be lost. (Checked by the bits: root may read any file.)
+TEST_F(SettingsStoreWithOneNumber, ARewrittenFileIsTheOwnersToReadAndWriteWhateverTheOldMode)
+{
+    struct Case
+    {
+        mode_t old;
+        mode_t rewritten;
+    } cases[] = {
+        {0000, 0600}, {0200, 0600}, {0400, 0600}, {0444, 0644}, {0640, 0640}, {0604, 0604}, {0755, 0755},
+    };
+    uint32_t format = 5;
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.old);
+        const QByteArray name = QFile::encodeName(path);
+        ASSERT_EQ(::chmod(name.constData(), c.old), 0);
+        // As a program window starts on the file and the user then changes a setting.
+        SettingsStore window(path);
+        ASSERT_TRUE(window.CreateKey(kKey));
+        ASSERT_TRUE(window.Write(kKey, QStringLiteral("DTFormat"), ++format));
+        struct stat st{};
+        ASSERT_EQ(::stat(name.constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, c.rewritten);
+        EXPECT_EQ(SettingsStore(path).ReadNumber(kKey, QStringLiteral("DTFormat")), format);
+    }
 }
 
 TEST(SettingsStore, AWriterKilledMidSaveLeavesACompleteFile)
