@@ -5,6 +5,7 @@
 #include <vector>
 
 class CVeskDoc;
+class ExportFeedback;
 
 // The series page as the graphic export renders it. Made for one export: it records the
 // page (row heights, open detail rows, the document's expanded flags, scroll position),
@@ -15,6 +16,7 @@ class CVeskDoc;
 // a flag of the document is read or set: a series that a live reading or a download took
 // away meanwhile keeps its rows, and the document is not touched for it. Whatever
 // happened, the destructor puts the page back as it was; then the held rebuild runs.
+// Steps that go through every series let the feedback keep the program answering.
 class CTabGridPicture final : public GraphicExportPage
 {
 public:
@@ -27,7 +29,7 @@ public:
 
     // The series the export takes: all of them, or the marked ones (as the page marks them
     // for every command).
-    CTabGridPicture(CTabGrid& page, CVeskDoc& doc, int content, bool allData);
+    CTabGridPicture(CTabGrid& page, CVeskDoc& doc, int content, bool allData, ExportFeedback& feedback);
     ~CTabGridPicture() override;
     CTabGridPicture(const CTabGridPicture&) = delete;
     CTabGridPicture& operator=(const CTabGridPicture&) = delete;
@@ -46,6 +48,7 @@ private:
 
     CTabGrid& m_page;
     CVeskDoc& m_doc;
+    ExportFeedback& m_feedback;
     CTabGrid::SRebuildHold m_hold;
     int m_content;
     // Pairs of rows.
