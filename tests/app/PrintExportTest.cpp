@@ -622,7 +622,7 @@ TEST_F(PrintExport, LongJobsAnswerEventsAndTakeNoInput)
             RunExport(c.command, c.choices, chosen);
         }
         EXPECT_GT(watch.sightings, 0);
-        EXPECT_EQ(watch.progressText, c.firstText);
+        EXPECT_EQ(watch.progressText.toStdString(), c.firstText.toStdString());
         EXPECT_FALSE(watch.closed);
         EXPECT_TRUE(frame->isVisible());
         EXPECT_TRUE(boxes.boxes.empty());
