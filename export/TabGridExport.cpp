@@ -60,21 +60,28 @@ void CTabGridExport::OnPrint(uint32_t dateFormatId, uint32_t timeFormatId)
     const GRIDPRINTTEXTS texts = PrintTexts(dateFormatId, timeFormatId);
     // The rows stay as they are until the last page is out, and from the first page on the
     // program answers between the pages, under the wait cursor, with the user's input held
-    // off (the print dialog before takes it as usual).
+    // off (the print dialog before takes it as usual). The grid does not redraw meanwhile:
+    // drawing an open series on the screen may correct its row's height, which would no
+    // longer match the pages laid out.
     CTabGrid::SRebuildHold hold(m_page);
+    CGridCtrl& grid = *m_page.Grid();
+    const bool redraw = grid.IsRedrawAllowed();
     std::optional<CLongJob> job;
-    m_page.Grid()->Print(&texts,
-                         [&job](int, int)
-                         {
-                             if (!job)
-                             {
-                                 job.emplace();
-                                 QApplication::setOverrideCursor(Qt::WaitCursor);
-                             }
-                             job->KeepAnswering();
-                         });
-    if (job)
-        QApplication::restoreOverrideCursor();
+    grid.Print(&texts,
+               [&](int, int)
+               {
+                   if (!job)
+                   {
+                       job.emplace();
+                       QApplication::setOverrideCursor(Qt::WaitCursor);
+                       grid.SetRedraw(false);
+                   }
+                   job->KeepAnswering();
+               });
+    if (!job)
+        return;
+    grid.SetRedraw(redraw);
+    QApplication::restoreOverrideCursor();
 }
 
 std::vector<int> CTabGridExport::SelectedSeries() const
