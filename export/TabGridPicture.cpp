@@ -5,6 +5,7 @@
 #include "grid/GridCtrl.h"
 
 #include <QImage>
+#include <QLabel>
 
 CTabGridPicture::CTabGridPicture(CTabGrid& page, CVeskDoc& doc, int content, bool allData,
                                  ExportFeedback& feedback)
@@ -31,6 +32,14 @@ CTabGridPicture::CTabGridPicture(CTabGrid& page, CVeskDoc& doc, int content, boo
     m_scrollX = grid.GetScrollPosition(SB_HORZ);
     m_scrollY = grid.GetScrollPosition(SB_VERT);
     m_wasEnabled = m_page.isEnabled();
+    if (m_page.isVisible())
+    {
+        m_cover = new QLabel(&m_page);
+        m_cover->setPixmap(grid.grab());
+        m_cover->setGeometry(QRect(grid.mapTo(&m_page, QPoint(0, 0)), grid.size()));
+        m_cover->show();
+        m_cover->raise();
+    }
     m_page.setEnabled(false);
     grid.SetRedraw(false);
 }
@@ -55,6 +64,7 @@ CTabGridPicture::~CTabGridPicture()
     grid.SetRedraw(true, true);
     grid.SetScrollPosition(SB_HORZ, m_scrollX);
     grid.SetScrollPosition(SB_VERT, m_scrollY);
+    delete m_cover.data();
     m_page.setEnabled(m_wasEnabled);
 }
 
