@@ -236,7 +236,8 @@ CGraphicExport::NResult CGraphicExport::RunOnePng(GraphicExportPage& page, std::
     }
     if (!StackParts(page, png, height, feedback, failure))
         return NResult::Failed;
-    if (!png.Finish() || !stream.Flush() || !file.Commit())
+    // The file goes to the disk in one go.
+    if (!feedback.RunAside([&] { return png.Finish() && stream.Flush() && file.Commit(); }))
     {
         feedback.ShowError(failure());
         return NResult::Failed;
