@@ -62,12 +62,14 @@ bool IsUserInput(const QObject* target, const QEvent* event)
 
 CLongJob::CLongJob()
 {
-    qApp->installEventFilter(this);
+    if (QCoreApplication* app = QCoreApplication::instance())
+        app->installEventFilter(this);
 }
 
 CLongJob::~CLongJob()
 {
-    qApp->removeEventFilter(this);
+    if (QCoreApplication* app = QCoreApplication::instance())
+        app->removeEventFilter(this);
 }
 
 void CLongJob::AddOwnWindow(QWidget* window)
