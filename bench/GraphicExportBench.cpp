@@ -81,7 +81,8 @@ QString OutPath(const char* name)
 // the first only, stacked.
 QImage StackedPicture(SPage& p)
 {
-    CTabGridPicture shown(*p.page, p.doc, CTabGridPicture::ContentAsIs, true);
+    NoFeedback feedback;
+    CTabGridPicture shown(*p.page, p.doc, CTabGridPicture::ContentAsIs, true, feedback);
     shown.ShowAllParts();
     QImage picture(int(shown.GetShownWidth()), int(shown.GetShownHeight()), QImage::Format_RGB32);
     int top = 0;
@@ -151,7 +152,7 @@ void BM_GraphicExportToOnePng(benchmark::State& state)
     const auto exportRun = [&]
     {
         const int64_t faults0 = MinorFaults();
-        CTabGridPicture shown(*p.page, p.doc, CTabGridPicture::ContentAsIs, true);
+        CTabGridPicture shown(*p.page, p.doc, CTabGridPicture::ContentAsIs, true, feedback);
         CGraphicExport::Run(shown, CGraphicExport::TargetOneFile, 1, OutPath("veskador-bench-export.png"),
                             feedback);
         faults += MinorFaults() - faults0;

@@ -334,3 +334,158 @@ BENCHMARK(BM_WindowSortBy)->Apply(SortSizes);
 BENCHMARK(BM_WindowSelectAll)->Apply(Sizes);
 BENCHMARK(BM_WindowCtrlEnd)->Apply(Sizes);
 } // namespace
+
+// ---------------------------------------------------------------------------------------
+// The long jobs of the page through its commands (the toolbar's buttons), on a folder of
+// collapsed series, the option dialog answered at once: the graphic export of "Headers
+// only" of "All" as one PNG, as one BMP (encoded whole, on a thread of its own; at 4,096
+// series only, as the picture of 20,000 takes 1.5 GB), to the clipboard, the text export of all series as one
+// file, and printing to a PDF file. Time is the whole command; "gap_ms" is the longest stretch in which the
+// UI thread handled no event (a zero-time timer fires whenever events are handled), the mean over the
+// iterations of each one's longest, "gap_max_ms" the longest of all. Goal: every gap within 250 ms.
+#include "app/CommandIds.h"
+#include "export/ExportOptionDlg.h"
+#include "platform/gui/PrintJob.h"
+#include "tests/support/ExportOptionDriver.h"
+#include "tests/support/FileDialogRecorder.h"
+#include "tests/support/MemoryClipboard.h"
+#include "tests/support/ModalDialogRunner.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPrinter>
+#include <QTimer>
+
+#include <vector>
+
+namespace
+{
+enum NJob
+{
+    JobPng,
+    JobBmp,
+    JobClipboard,
+    JobText,
+    JobPrint,
+};
+
+struct SJob
+{
+    const char* name;
+    uint32_t command;
+    std::vector<int> choices; // of the option dialog
+    const char* file;
+};
+
+// Choice values of the option dialogs: graphic headers only 0, all 3, one file 5,
+// clipboard 7; text all 2, one file 4.
+const SJob& JobOf(int job)
+{
+    static const SJob jobs[] = {
+        {"png", Cmd::ID_EXPORT_GRAPHIC, {0, 3, 5}, "export.png"},
+        {"bmp", Cmd::ID_EXPORT_GRAPHIC, {0, 3, 5}, "export.bmp"},
+        {"clipboard", Cmd::ID_EXPORT_GRAPHIC, {0, 3, 7}, nullptr},
+        {"text", Cmd::ID_EXPORT_TEXT, {2, 4}, "export.csv"},
+        {"print", Cmd::ID_PRINT, {}, "print.pdf"},
+    };
+    return jobs[job];
+}
+
+// Prints into a PDF file instead of asking.
+class PdfPrinting final : public Platform::PrintDialogService
+{
+public:
+    explicit PdfPrinting(QString path) : m_path(std::move(path)) { Platform::SetPrintDialogService(this); }
+    ~PdfPrinting() override { Platform::SetPrintDialogService(nullptr); }
+    bool Run(QWidget*, QPrinter& printer, bool, bool* selectionOnly) override
+    {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(m_path);
+        *selectionOnly = false;
+        return true;
+    }
+
+private:
+    QString m_path;
+};
+
+void BM_WindowLongJob(benchmark::State& state)
+{
+    SWindow& w = WindowOf(int(state.range(0)));
+    const SJob& job = JobOf(int(state.range(1)));
+    state.SetLabel(job.name);
+    w.Page().ExpandAll(false);
+    Settle();
+    const QString file = job.file ? QDir(RunDir().path()).filePath(QLatin1String(job.file)) : QString();
+    double gaps = 0.0;
+    double longest = 0.0;
+    for (auto _ : state)
+    {
+        if (!file.isEmpty())
+            QFile::remove(file);
+        FileDialogRecorder files;
+        files.Answer(file);
+        MemoryClipboard clipboard;
+        PdfPrinting printing(file);
+        ModalDialogRunner runner(
+            [&job](QDialog& d)
+            {
+                auto& dlg = static_cast<CExportOptionDlg&>(d);
+                ExportOptionDriver::ShowPainted(dlg);
+                for (int choice : job.choices)
+                    ExportOptionDriver::ClickChoices(dlg, {choice});
+                ExportOptionDriver::PressExport(dlg);
+            });
+        QElapsedTimer clock;
+        qint64 last = 0;
+        qint64 gap = 0;
+        QTimer answer;
+        answer.setInterval(0);
+        QObject::connect(&answer, &QTimer::timeout,
+                         [&]
+                         {
+                             gap = std::max(gap, clock.nsecsElapsed() - last);
+                             last = clock.nsecsElapsed();
+                         });
+        answer.start();
+        clock.start();
+        w.frame->UpdateCommandUI();
+        w.frame->Action(job.command)->trigger();
+        const qint64 total = clock.nsecsElapsed();
+        gap = std::max(gap, total - last);
+        answer.stop();
+        gaps += double(gap) / 1e6;
+        longest = std::max(longest, double(gap) / 1e6);
+        state.SetIterationTime(double(total) / 1e9);
+        const bool done = job.file ? QFile::exists(file) : bool(clipboard.content.image);
+        if (runner.runs != (job.command == Cmd::ID_PRINT ? 0 : 1) || !done)
+        {
+            state.SkipWithError("the job did not run");
+            break;
+        }
+        state.PauseTiming();
+        Settle();
+        state.ResumeTiming();
+    }
+    const double iterations = double(std::max<int64_t>(1, state.iterations()));
+    state.counters["gap_ms"] = gaps / iterations;
+    state.counters["gap_max_ms"] = longest;
+    w.Page().ExpandAll(true);
+    Settle();
+}
+BENCHMARK(BM_WindowLongJob)
+    ->Args({kSmall, JobPng})
+    ->Args({kSmall, JobBmp})
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(3);
+BENCHMARK(BM_WindowLongJob)
+    ->Args({kLarge, JobPng})
+    ->Args({kLarge, JobClipboard})
+    ->Args({kLarge, JobText})
+    ->Args({kLarge, JobPrint})
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(1);
+} // namespace

@@ -1,17 +1,18 @@
 #include "export/ExportProgress.h"
 
 #include "export/core/ExportTexts.h"
+#include "platform/core/StringTable.h"
 #include "platform/gui/Clipboard.h"
 #include "platform/gui/MessageBox.h"
+#include "resources/StringIds.h"
 
 #include <QApplication>
 #include <QDialog>
-#include <QThread>
 
 namespace
 {
 // How long the full bar stays before the dialog closes.
-constexpr unsigned long kClosePauseMs = 300;
+constexpr int kClosePauseMs = 300;
 constexpr int kProgressEnd = 1000;
 } // namespace
 
@@ -22,6 +23,14 @@ CExportProgress::CExportProgress(QWidget* page)
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_progress.Create(m_owner);
+    if (QDialog* dialog = m_progress.GetWindow())
+    {
+        // Like the progress of a transfer: over every window of the program.
+        dialog->setWindowModality(Qt::ApplicationModal);
+        m_job.AddOwnWindow(dialog);
+    }
+    // Every export starts with this text; the dialog shows no other before it.
+    m_progress.SetText(Platform::LoadString(StringId::IDS_EXPORT_PREPARING));
     m_progress.ShowWindow(true);
     m_progress.SetPos(0);
 }
@@ -29,7 +38,7 @@ CExportProgress::CExportProgress(QWidget* page)
 CExportProgress::~CExportProgress()
 {
     if (m_position == kProgressEnd)
-        QThread::msleep(kClosePauseMs);
+        m_job.Pause(kClosePauseMs);
     QApplication::restoreOverrideCursor();
 }
 
@@ -37,11 +46,23 @@ void CExportProgress::SetProgress(int position)
 {
     m_position = position;
     m_progress.SetPos(position);
+    m_job.KeepAnswering();
 }
 
 void CExportProgress::SetProgressText(const QString& text)
 {
     m_progress.SetText(text);
+    m_job.KeepAnswering();
+}
+
+void CExportProgress::KeepAnswering()
+{
+    m_job.KeepAnswering();
+}
+
+bool CExportProgress::RunAside(const std::function<bool()>& step)
+{
+    return m_job.RunAside(step);
 }
 
 int CExportProgress::Ask(const QString& text, uint32_t type)

@@ -1,5 +1,6 @@
 #pragma once
 #include "controls/ProgressDlg.h"
+#include "export/LongJob.h"
 #include "export/core/ExportFeedback.h"
 
 #include <QPointer>
@@ -9,6 +10,9 @@ class QWidget;
 // The feedback of an export as the user sees it: the progress dialog over the page, the
 // wait cursor, message boxes owned by the page and the system clipboard. The dialog shows
 // for the object's life; it stays a moment at its end position before it closes.
+// Meanwhile the program keeps answering (CLongJob): the dialog is drawn and follows the
+// export, and no window takes the user's input but the message boxes the export shows.
+// The dialog offers no way out: closing it, or Esc, does nothing.
 class CExportProgress final : public ExportFeedback
 {
 public:
@@ -24,12 +28,15 @@ public:
     void ShowNotice(const QString& text) override;
     bool SetClipboardText(const QString& text) override;
     bool SetClipboardImage(const QImage& image) override;
+    void KeepAnswering() override;
+    bool RunAside(const std::function<bool()>& step) override;
 
 private:
     // A message box must not sit behind the progress dialog or under the wait cursor.
     int Ask(const QString& text, uint32_t type);
 
     QPointer<QWidget> m_owner;
+    CLongJob m_job;
     CProgressDlg m_progress;
     int m_position = 0;
 };

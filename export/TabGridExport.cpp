@@ -4,6 +4,7 @@
 #include "export/ExportBmpDialog.h"
 #include "export/ExportCsvDialog.h"
 #include "export/ExportProgress.h"
+#include "export/LongJob.h"
 #include "export/TabGridPicture.h"
 #include "export/core/TextExport.h"
 #include "grid/GridCtrl.h"
@@ -12,7 +13,10 @@
 #include "seriesview/TabGrid.h"
 #include "streamio/FileVersionInfo.h"
 
+#include <QApplication>
+
 #include <numeric>
+#include <optional>
 
 CTabGridExport::CTabGridExport(CTabGrid& page, CVeskDoc& doc) : m_page(page), m_doc(doc)
 {
@@ -54,7 +58,30 @@ GRIDPRINTTEXTS CTabGridExport::PrintTexts(uint32_t dateFormatId, uint32_t timeFo
 void CTabGridExport::OnPrint(uint32_t dateFormatId, uint32_t timeFormatId)
 {
     const GRIDPRINTTEXTS texts = PrintTexts(dateFormatId, timeFormatId);
-    m_page.Grid()->Print(&texts);
+    // The rows stay as they are until the last page is out, and from the first page on the
+    // program answers between the pages, under the wait cursor, with the user's input held
+    // off (the print dialog before takes it as usual). The grid does not redraw meanwhile:
+    // drawing an open series on the screen may correct its row's height, which would no
+    // longer match the pages laid out.
+    CTabGrid::SRebuildHold hold(m_page);
+    CGridCtrl& grid = *m_page.Grid();
+    const bool redraw = grid.IsRedrawAllowed();
+    std::optional<CLongJob> job;
+    grid.Print(&texts,
+               [&](int, int)
+               {
+                   if (!job)
+                   {
+                       job.emplace();
+                       QApplication::setOverrideCursor(Qt::WaitCursor);
+                       grid.SetRedraw(false);
+                   }
+                   job->KeepAnswering();
+               });
+    if (!job)
+        return;
+    grid.SetRedraw(redraw);
+    QApplication::restoreOverrideCursor();
 }
 
 std::vector<int> CTabGridExport::SelectedSeries() const
@@ -66,7 +93,8 @@ std::vector<int> CTabGridExport::SelectedSeries() const
 int CTabGridExport::OnExportText()
 {
     CExportCsvDialog dialog(&m_page);
-    dialog.SetContentCheck([this](bool allData) { return allData ? m_doc.GetSeriesCount() > 0 : !SelectedSeries().empty(); });
+    dialog.SetContentCheck([this](bool allData)
+                           { return allData ? m_doc.GetSeriesCount() > 0 : !SelectedSeries().empty(); });
     if (dialog.DoModal() != CExportOptionDlg::IDOK)
         return 1;
     std::vector<int> series;
@@ -94,7 +122,7 @@ int CTabGridExport::OnExportGraphic()
         return 1;
     CExportProgress progress(&m_page);
     // The page is back as it was when the picture goes, also after a failure.
-    CTabGridPicture picture(m_page, m_doc, dialog.GetContent(), dialog.IsAllData());
+    CTabGridPicture picture(m_page, m_doc, dialog.GetContent(), dialog.IsAllData(), progress);
     CGraphicExport::Run(picture, dialog.GetTarget(), dialog.GetFormatIndex(), dialog.GetFilePath(), progress);
     return 0;
 }

@@ -1,12 +1,15 @@
 #include "export/TabGridPicture.h"
 
 #include "document/VeskDoc.h"
+#include "export/core/ExportFeedback.h"
 #include "grid/GridCtrl.h"
 
 #include <QImage>
+#include <QLabel>
 
-CTabGridPicture::CTabGridPicture(CTabGrid& page, CVeskDoc& doc, int content, bool allData)
-    : m_page(page), m_doc(doc), m_hold(page), m_content(content)
+CTabGridPicture::CTabGridPicture(CTabGrid& page, CVeskDoc& doc, int content, bool allData,
+                                 ExportFeedback& feedback)
+    : m_page(page), m_doc(doc), m_feedback(feedback), m_hold(page), m_content(content)
 {
     CGridCtrl& grid = *m_page.Grid();
     m_rows = m_page.SaveRowStates();
@@ -29,6 +32,14 @@ CTabGridPicture::CTabGridPicture(CTabGrid& page, CVeskDoc& doc, int content, boo
     m_scrollX = grid.GetScrollPosition(SB_HORZ);
     m_scrollY = grid.GetScrollPosition(SB_VERT);
     m_wasEnabled = m_page.isEnabled();
+    if (m_page.isVisible())
+    {
+        m_cover = new QLabel(&m_page);
+        m_cover->setPixmap(grid.grab());
+        m_cover->setGeometry(QRect(grid.mapTo(&m_page, QPoint(0, 0)), grid.size()));
+        m_cover->show();
+        m_cover->raise();
+    }
     m_page.setEnabled(false);
     grid.SetRedraw(false);
 }
@@ -36,14 +47,24 @@ CTabGridPicture::CTabGridPicture(CTabGrid& page, CVeskDoc& doc, int content, boo
 CTabGridPicture::~CTabGridPicture()
 {
     CGridCtrl& grid = *m_page.Grid();
-    m_page.RestoreRowStates(m_rows);
+    // A series at a time, as the page's RestoreRowStates does it.
+    for (size_t i = 0; i < m_rows.size() && 2 * int(i) + 1 < grid.GetRowCount(); ++i)
+    {
+        grid.SetRowHeight(2 * int(i) + 1, m_rows[i].summaryHeight);
+        m_page.SetSeriesOpen(int(i), m_rows[i].expanded);
+        m_feedback.KeepAnswering();
+    }
     grid.SetRowHeight(0, m_headerHeight);
     for (size_t i = 0; i < m_expandedFlags.size(); ++i)
+    {
         if (const int index = m_page.DocIndexOfPair(int(i)); index >= 0)
             m_doc.SetSeriesExpanded(index, m_expandedFlags[i]);
+        m_feedback.KeepAnswering();
+    }
     grid.SetRedraw(true, true);
     grid.SetScrollPosition(SB_HORZ, m_scrollX);
     grid.SetScrollPosition(SB_VERT, m_scrollY);
+    delete m_cover.data();
     m_page.setEnabled(m_wasEnabled);
 }
 
@@ -72,7 +93,10 @@ void CTabGridPicture::ShowAllParts()
     for (int index : m_parts)
         take[size_t(index)] = true;
     for (size_t i = 0; i < m_rows.size(); ++i)
+    {
         Show(int(i), take[i]);
+        m_feedback.KeepAnswering();
+    }
     m_shown = m_parts;
     m_page.Grid()->SetRowHeight(0, CTabGrid::kHeaderHeight);
 }

@@ -2,9 +2,13 @@
 #include "export/core/GraphicExport.h"
 #include "seriesview/TabGrid.h"
 
+#include <QPointer>
+
 #include <vector>
 
 class CVeskDoc;
+class ExportFeedback;
+class QLabel;
 
 // The series page as the graphic export renders it. Made for one export: it records the
 // page (row heights, open detail rows, the document's expanded flags, scroll position),
@@ -15,6 +19,8 @@ class CVeskDoc;
 // a flag of the document is read or set: a series that a live reading or a download took
 // away meanwhile keeps its rows, and the document is not touched for it. Whatever
 // happened, the destructor puts the page back as it was; then the held rebuild runs.
+// Steps that go through every series let the feedback keep the program answering; the
+// page meanwhile shows what it showed before, greyed, as its grid does not redraw.
 class CTabGridPicture final : public GraphicExportPage
 {
 public:
@@ -27,7 +33,7 @@ public:
 
     // The series the export takes: all of them, or the marked ones (as the page marks them
     // for every command).
-    CTabGridPicture(CTabGrid& page, CVeskDoc& doc, int content, bool allData);
+    CTabGridPicture(CTabGrid& page, CVeskDoc& doc, int content, bool allData, ExportFeedback& feedback);
     ~CTabGridPicture() override;
     CTabGridPicture(const CTabGridPicture&) = delete;
     CTabGridPicture& operator=(const CTabGridPicture&) = delete;
@@ -46,6 +52,7 @@ private:
 
     CTabGrid& m_page;
     CVeskDoc& m_doc;
+    ExportFeedback& m_feedback;
     CTabGrid::SRebuildHold m_hold;
     int m_content;
     // Pairs of rows.
@@ -59,4 +66,6 @@ private:
     int m_scrollX;
     int m_scrollY;
     bool m_wasEnabled;
+    // A picture of the grid as it was, over the grid.
+    QPointer<QLabel> m_cover;
 };

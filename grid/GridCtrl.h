@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -259,8 +260,10 @@ public:
     bool IsCellOnScreen(int row, int col);
     void AddToPostDrawList(CGridCellBase* cell);
 
-    // Printing.
-    void Print(const GRIDPRINTTEXTS* texts);
+    // Printing. `beforePage` (if any) is called before each page once the print dialog
+    // has been answered, with the page's number and the page count: a long printout lets
+    // the program answer there.
+    void Print(const GRIDPRINTTEXTS* texts, const std::function<void(int page, int pageCount)>& beforePage = {});
     virtual void OnBeginPrinting(Platform::Canvas* dc, GridPrintInfo* info, bool selectionOnly);
     virtual void OnPrint(Platform::Canvas* dc, GridPrintInfo* info, const GRIDPRINTTEXTS* texts,
                          bool selectionOnly);

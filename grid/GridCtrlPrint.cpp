@@ -25,7 +25,8 @@ int MulDiv(int a, int b, int c)
 }
 } // namespace
 
-void CGridCtrl::Print(const GRIDPRINTTEXTS* texts)
+void CGridCtrl::Print(const GRIDPRINTTEXTS* texts,
+                      const std::function<void(int page, int pageCount)>& beforePage)
 {
     QPrinter printer(QPrinter::HighResolution);
     bool selectionOnly = false;
@@ -46,6 +47,8 @@ void CGridCtrl::Print(const GRIDPRINTTEXTS* texts)
     bool ok = true;
     for (int page = 1; page <= m_print.pageCount && ok; ++page)
     {
+        if (beforePage)
+            beforePage(page, m_print.pageCount);
         info.currentPage = page;
         ok = job.StartPage();
         if (!ok)

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // What an export needs from the screen that runs it: a progress display, a question, the
 // messages and the clipboard. The exports themselves open no window, so they run (and are
 // tested) without one; the screens implement this with the progress dialog, message boxes
@@ -23,4 +25,13 @@ public:
     // Replace the clipboard's content; false when the clipboard cannot be had.
     virtual bool SetClipboardText(const QString& text) = 0;
     virtual bool SetClipboardImage(const QImage& image) = 0;
+
+    // Called between the small steps of an export: a screen lets the events that waited in
+    // once the export has held its thread for a while, so that its window stays drawn and
+    // answering. Nothing those events do may change what the export reads.
+    virtual void KeepAnswering() {}
+    // Runs one large step that cannot be cut (encoding a whole picture) and gives its
+    // answer; a screen runs it on a thread of its own meanwhile. The step touches no
+    // widget.
+    virtual bool RunAside(const std::function<bool()>& step) { return step(); }
 };

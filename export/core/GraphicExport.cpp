@@ -6,6 +6,7 @@
 #include "export/core/ExportFiles.h"
 #include "export/core/ExportImage.h"
 #include "export/core/ExportTexts.h"
+#include "export/core/PictureStack.h"
 #include "export/encoder/xImage.h"
 #include "export/encoder/xImageStack.h"
 #include "export/encoder/xPngRowWriter.h"
@@ -37,10 +38,10 @@ QString TooLarge()
     return Platform::LoadString(StringId::IDS_BITMAP_TOO_LARGE);
 }
 
-// The one-file picture, for every format: the parts one below the other, the column headings
-// only on the first, each handed to `rows` as soon as it is rendered, until they make up
-// the height the page showed with all parts. False after the message to the user;
-// `writeFailure` says why rows could not be written.
+// The one-file picture, for every format, and the clipboard's: the parts one below the
+// other, the column headings only on the first, each handed to `rows` as soon as it is rendered, until they
+// make up the height the page showed with all parts. False after the message to the user; `writeFailure` says
+// why rows could not be written.
 bool StackParts(GraphicExportPage& page, CxRowSink& rows, std::uint32_t height, ExportFeedback& feedback,
                 const std::function<QString()>& writeFailure)
 {
@@ -106,14 +107,21 @@ CGraphicExport::NResult CGraphicExport::Run(GraphicExportPage& page, int target,
 
 CGraphicExport::NResult CGraphicExport::RunClipboard(GraphicExportPage& page, ExportFeedback& feedback)
 {
+    // The picture of every series the export takes, made a series at a time like the one
+    // file, so that no single step renders the whole folder.
     page.ShowAllParts();
-    QImage picture;
-    if (!page.Render(&picture) || picture.isNull())
+    const long long width = page.GetShownWidth();
+    const long long height = page.GetShownHeight();
+    CPictureStack picture;
+    if (width <= 0 || height <= 0 || width > INT_MAX || height > INT_MAX ||
+        !picture.Create(static_cast<int>(width), static_cast<int>(height)))
     {
         feedback.ShowError(TooLarge());
         return NResult::Failed;
     }
-    if (!feedback.SetClipboardImage(picture))
+    if (!StackParts(page, picture, static_cast<std::uint32_t>(height), feedback, TooLarge))
+        return NResult::Failed;
+    if (!feedback.SetClipboardImage(picture.Picture()))
     {
         feedback.ShowError(Platform::LoadString(StringId::IDS_CLIPBOARD_FAILED));
         return NResult::Failed;
@@ -194,8 +202,9 @@ CGraphicExport::NResult CGraphicExport::RunOneFile(GraphicExportPage& page, int 
     if (!StackParts(page, rows, combined.GetHeight(), feedback,
                     [&] { return ExportImage::EncodingFailed(name); }))
         return NResult::Failed;
+    // The whole picture is encoded in one go.
     QString message;
-    if (!ExportImage::WriteFile(combined, formatCode, name, &message))
+    if (!feedback.RunAside([&] { return ExportImage::WriteFile(combined, formatCode, name, &message); }))
     {
         feedback.ShowError(message);
         return NResult::Failed;
@@ -227,7 +236,8 @@ CGraphicExport::NResult CGraphicExport::RunOnePng(GraphicExportPage& page, std::
     }
     if (!StackParts(page, png, height, feedback, failure))
         return NResult::Failed;
-    if (!png.Finish() || !stream.Flush() || !file.Commit())
+    // The file goes to the disk in one go.
+    if (!feedback.RunAside([&] { return png.Finish() && stream.Flush() && file.Commit(); }))
     {
         feedback.ShowError(failure());
         return NResult::Failed;

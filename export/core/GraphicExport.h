@@ -31,7 +31,9 @@ public:
 // file keeps its content when writing fails); files that one image per series would
 // replace are confirmed first. One PNG of all series is encoded part by part as the parts
 // are rendered, so it never needs the memory of the whole picture; BMP and JPEG stack the
-// parts into one picture first.
+// parts into one picture first, and so does the clipboard. The export renders a series at
+// a time and lets its feedback keep the program answering in between; a whole picture is
+// encoded through the feedback's RunAside.
 class CGraphicExport
 {
 public:

@@ -112,7 +112,8 @@ CTextExport::NResult CTextExport::RunOneFile(const std::vector<int>& series, con
                          chunk.resize(0);
                          return written;
                      });
-        ok = ok && file.Commit();
+        // The file goes to the disk in one go.
+        ok = ok && feedback.RunAside([&file] { return file.Commit(); });
     }
     if (!ok)
     {

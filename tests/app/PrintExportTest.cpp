@@ -5,6 +5,7 @@
 #include "app/LocalTree.h"
 #include "app/MainFrm.h"
 #include "app/RightView.h"
+#include "app/ToolBarExt.h"
 #include "export/ExportOptionDlg.h"
 #include "export/TabGridExport.h"
 #include "export/core/TextExport.h"
@@ -29,9 +30,12 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QLabel>
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTimer>
+#include <QToolBar>
 
 #include <gtest/gtest.h>
 
@@ -45,6 +49,7 @@ const QString kEmpty = QStringLiteral("\\Empty\\");
 
 // Choice values of the option dialogs.
 constexpr int kGraphicAsIs = 1;
+constexpr int kGraphicAllData = 3;
 constexpr int kGraphicSeparateFiles = 6;
 constexpr int kGraphicClipboard = 7;
 constexpr int kTextReport = 1;
@@ -524,4 +529,111 @@ TEST_F(PrintExport, NothingToExportIsToldBeforeTheFileDialog)
     EXPECT_EQ(files.requests.size(), 1u);
     EXPECT_EQ(boxes.boxes.size(), 1u);
     EXPECT_TRUE(QFile::exists(file));
+}
+
+namespace
+{
+// Watches the program while a long job of the page runs (the wait cursor shows): the first
+// time the job lets events in, it tries what a user might do meanwhile: Select all and
+// Delete on the page, the toolbar's Export as CSV file(s), closing the main window.
+class JobWatch
+{
+public:
+    explicit JobWatch(SeriesPageWindow& window) : m_window(window)
+    {
+        m_timer.setInterval(0);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { Look(); });
+        m_timer.start();
+    }
+
+    int sightings = 0;
+    // The progress dialog's text when first seen, empty when none showed.
+    QString progressText;
+    bool closed = true;
+
+private:
+    void Look()
+    {
+        const QCursor* cursor = QApplication::overrideCursor();
+        if (!cursor || cursor->shape() != Qt::WaitCursor || sightings++ > 0)
+            return;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* text = w->findChild<QLabel*>(QStringLiteral("text")); text && w->isVisible())
+                progressText = text->text();
+        CGridCtrl& grid = m_window.Grid();
+        QTest::keyClick(&grid, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(&grid, Qt::Key_Delete);
+        QWidget* button =
+            m_window.frame->ToolBar()->widgetForAction(m_window.frame->Action(Cmd::ID_EXPORT_TEXT));
+        if (button)
+            QTest::mouseClick(button, Qt::LeftButton);
+        closed = m_window.frame->close();
+    }
+
+    SeriesPageWindow& m_window;
+    QTimer m_timer;
+};
+} // namespace
+
+// While printing or exporting, the program answers its events (here a timer) and the user
+// can change nothing: the selection, the series, another command and the window's close
+// all wait for the job, whose result is as without them.
+TEST_F(PrintExport, LongJobsAnswerEventsAndTakeNoInput)
+{
+    constexpr int kSeries = 40;
+    Open(kSeries);
+    Select({1, 3});
+    const SPageState before = State();
+    const QString preparing = QStringLiteral("Please wait while preparing for export...");
+    const struct
+    {
+        const char* what;
+        uint32_t command;
+        std::initializer_list<int> choices;
+        const char* chosen;  // the file chosen, if any
+        const char* written; // a file the job writes, if any
+        QString firstText;   // of the progress dialog
+    } cases[] = {
+        {"one PNG", Cmd::ID_EXPORT_GRAPHIC, {kGraphicAllData}, "all.png", "all.png", preparing},
+        {"clipboard",
+         Cmd::ID_EXPORT_GRAPHIC,
+         {kGraphicAllData, kGraphicClipboard},
+         nullptr,
+         nullptr,
+         preparing},
+        {"JPEG per series", Cmd::ID_EXPORT_GRAPHIC, {kGraphicSeparateFiles}, "s.jpg", "s2.jpg", preparing},
+        {"text", Cmd::ID_EXPORT_TEXT, {kTextAllData, kTextOneFile}, "all.csv", "all.csv", preparing},
+        {"print", Cmd::ID_PRINT, {}, "all.pdf", "all.pdf", QString()},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        const QString chosen = c.chosen ? out + u'/' + QLatin1String(c.chosen) : QString();
+        JobWatch watch(*this);
+        if (c.command == Cmd::ID_PRINT)
+        {
+            PdfPrintDialog dialog(chosen);
+            ASSERT_TRUE(Enabled(Cmd::ID_PRINT));
+            frame->Action(Cmd::ID_PRINT)->trigger();
+            Flush();
+        }
+        else
+        {
+            RunExport(c.command, c.choices, chosen);
+        }
+        EXPECT_GT(watch.sightings, 0);
+        EXPECT_EQ(watch.progressText.toStdString(), c.firstText.toStdString());
+        EXPECT_FALSE(watch.closed);
+        EXPECT_TRUE(frame->isVisible());
+        EXPECT_TRUE(boxes.boxes.empty());
+        EXPECT_EQ(Doc().GetSeriesCount(), kSeries);
+        EXPECT_EQ(State(), before);
+        if (c.written)
+            EXPECT_TRUE(QFile::exists(out + u'/' + QLatin1String(c.written)));
+    }
+    // The same choices give the same picture in a file and on the clipboard.
+    ASSERT_TRUE(clipboard.content.image);
+    EXPECT_TRUE(clipboard.content.image->convertToFormat(QImage::Format_RGB32) ==
+                QImage(out + QStringLiteral("/all.png")).convertToFormat(QImage::Format_RGB32));
+    EXPECT_GT(PdfPageCount(out + QStringLiteral("/all.pdf")), 0);
 }

@@ -296,6 +296,17 @@ TEST_F(GraphicExportTest, OneFileIsThePictureOfTheStackedPartsByteForByte)
                   .toHex()
                   .toStdString(),
               "01e84347fa68f8fe05127e8627428d825ab184b2fc20118d5e597af86377bc2c");
+
+    // The clipboard gets the same picture, stacked a part at a time as well.
+    FakePage clip(5);
+    clip.textured = true;
+    clip.width = 37;
+    feedback = FakeExportFeedback();
+    ASSERT_EQ(CGraphicExport::Run(clip, CGraphicExport::TargetClipboard, 1, QString(), feedback), NResult::Done);
+    EXPECT_EQ(clip.rendered.size(), 5u);
+    ASSERT_EQ(feedback.clipboardImages.size(), 1u);
+    EXPECT_TRUE(feedback.clipboardImages[0].convertToFormat(QImage::Format_RGB32) ==
+                whole.convertToFormat(QImage::Format_RGB32));
 }
 
 // A one-file PNG is written into its file while the parts render: when a later part fails,
@@ -393,6 +404,9 @@ TEST_F(GraphicExportTest, FailuresAreReportedAndLeaveNoFile)
         {"render fails", CGraphicExport::TargetOneFile, dir.File(QStringLiteral("r.png")), true, -1,
          "Bitmap creation failed"},
         {"part of another width", CGraphicExport::TargetOneFile, dir.File(QStringLiteral("w.png")), false, 1,
+         "did not fit together"},
+        {"render fails, clipboard", CGraphicExport::TargetClipboard, QString(), true, -1, "Bitmap creation failed"},
+        {"part of another width, clipboard", CGraphicExport::TargetClipboard, QString(), false, 1,
          "did not fit together"},
     };
     for (const auto& c : cases)
