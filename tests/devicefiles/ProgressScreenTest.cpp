@@ -5,6 +5,7 @@
 // Xvfb (ctest whole.progress_screen); on another platform the tests are skipped.
 #include "tests/devicefiles/TesterCommandFixture.h"
 #include "tests/support/LoopbackFtpOnly.h"
+#include "tests/support/ScreenShare.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -27,27 +28,10 @@ namespace
 constexpr int kShownMs = 500;
 constexpr int kSlowReplyMs = 4000;
 
-// The share of the pixels of the child's area where the screen shows what the window
-// draws there.
+// The share of the named child's pixels that reached the screen.
 double ShareOnScreen(QWidget* window, const char* child)
 {
-    auto* widget = window->findChild<QWidget*>(QString::fromLatin1(child));
-    if (!widget)
-        return 0;
-    const QRect area = widget->geometry();
-    const QImage drawn = window->grab(area).toImage().convertToFormat(QImage::Format_RGB32);
-    const QPoint at = window->mapToGlobal(area.topLeft());
-    const QImage shown = window->screen()
-                             ->grabWindow(0, at.x(), at.y(), area.width(), area.height())
-                             .toImage()
-                             .convertToFormat(QImage::Format_RGB32);
-    if (drawn.size() != shown.size() || drawn.isNull())
-        return 0;
-    qsizetype same = 0;
-    for (int y = 0; y < drawn.height(); ++y)
-        for (int x = 0; x < drawn.width(); ++x)
-            same += drawn.pixel(x, y) == shown.pixel(x, y);
-    return double(same) / double(qsizetype(drawn.width()) * drawn.height());
+    return ::ShareOnScreen(window, window->findChild<QWidget*>(QString::fromLatin1(child)));
 }
 
 struct Sighting

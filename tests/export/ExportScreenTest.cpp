@@ -13,6 +13,7 @@
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/ModalDialogRunner.h"
 #include "tests/support/SampleProject.h"
+#include "tests/support/ScreenShare.h"
 
 #include <QAction>
 #include <QApplication>
@@ -38,26 +39,6 @@ const QString kFolder = QStringLiteral("\\Hall\\");
 // system to map it and for the first paints.
 constexpr int kShownMs = 200;
 constexpr int kProgressEnd = 1000;
-
-// The share of the pixels of the child's area where the screen shows what the window
-// draws there.
-double ShareOnScreen(QWidget* window, QWidget* child)
-{
-    const QRect area(child->mapTo(window, QPoint(0, 0)), child->size());
-    const QImage drawn = window->grab(area).toImage().convertToFormat(QImage::Format_RGB32);
-    const QPoint at = window->mapToGlobal(area.topLeft());
-    const QImage shown = window->screen()
-                             ->grabWindow(0, at.x(), at.y(), area.width(), area.height())
-                             .toImage()
-                             .convertToFormat(QImage::Format_RGB32);
-    if (drawn.size() != shown.size() || drawn.isNull())
-        return 0;
-    qsizetype same = 0;
-    for (int y = 0; y < drawn.height(); ++y)
-        for (int x = 0; x < drawn.width(); ++x)
-            same += drawn.pixel(x, y) == shown.pixel(x, y);
-    return double(same) / double(qsizetype(drawn.width()) * drawn.height());
-}
 
 struct Export
 {
