@@ -37,7 +37,7 @@ class CIoStream;
 // runs on a thread of its own. Connect, Disconnect and the rest are called on the UI thread.
 // The device is taken and dropped under the lock, on the UI thread, except that the alive
 // check drops a device that refuses it. A keep-alive that fails drops the tester and tells
-// the user.
+// the user, unless a transfer began meanwhile (its own outcome is what the user learns).
 class CVeskoraConnection
 {
 public:
