@@ -298,7 +298,9 @@ void CVmCommands::SettleLine()
     };
     const uint64_t limitMs = std::max(kDrainLimitMs, owedMs() + kSettleAnswerMs);
     bool synced = false;
-    if (m_stream->Write(kResyncFrame.constData(), uint32_t(kResyncFrame.size())) == uint32_t(kResyncFrame.size()))
+    const bool sent =
+        m_stream->Write(kResyncFrame.constData(), uint32_t(kResyncFrame.size())) == uint32_t(kResyncFrame.size());
+    if (sent)
     {
         // Everything up to the sync answer belongs to earlier exchanges. A 0xF0 inside
         // their data is followed by more of it; the sync answer is the last byte before
@@ -340,7 +342,8 @@ void CVmCommands::SettleLine()
     // The tester said nothing in time (or the wait was cancelled): what it owes may
     // still come, the sync answer last.
     m_owed = true;
-    ++m_syncAnswersOwed;
+    if (sent)
+        ++m_syncAnswersOwed;
     if (IsAborted())
         m_unsettled = true;
     else
