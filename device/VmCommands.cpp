@@ -208,6 +208,8 @@ uint32_t CVmCommands::ReadLink(void* buffer, uint32_t n)
         NoteStatus(NLinkStatus::lost);
         throw;
     }
+    if (got > 0)
+        m_settleUnanswered = false;
     if (got < n)
         NoteShortTransfer(MsSince(start));
     return got;
@@ -241,6 +243,8 @@ uint32_t CVmCommands::ReadFully(void* buffer, uint32_t n)
         NoteStatus(NLinkStatus::lost);
         throw;
     }
+    if (got > 0)
+        m_settleUnanswered = false;
     if (got < n)
         NoteShortTransfer(MsSince(start));
     return got;
@@ -273,13 +277,19 @@ bool CVmCommands::DropStaleInput()
         m_owed = false;
         m_syncAnswersOwed = 0;
         m_owedUntil = 0;
+        m_settleUnanswered = false;
     }
     if (!m_unsettled)
         return newConnection;
     // The last exchange ended without its whole answer, which may still be on its way
-    // (a slow tester may not even have begun it): the line is settled first.
+    // (a slow tester may not even have begun it): the line is settled first. Unless the
+    // tester has sent nothing since a settling went unanswered: another would only wait
+    // as long again, and what it owes is still dropped where a reply begins.
     m_unsettled = false;
-    SettleLine();
+    if (m_settleUnanswered)
+        m_owed = true;
+    else
+        SettleLine();
     return false;
 }
 
@@ -298,6 +308,7 @@ void CVmCommands::SettleLine()
     };
     const uint64_t limitMs = std::max(kDrainLimitMs, owedMs() + kSettleAnswerMs);
     bool synced = false;
+    bool heard = false;
     const bool sent =
         m_stream->Write(kResyncFrame.constData(), uint32_t(kResyncFrame.size())) == uint32_t(kResyncFrame.size());
     if (sent)
@@ -327,9 +338,11 @@ void CVmCommands::SettleLine()
                 synced = lastWasSync && !IsAborted() && m_stream->GetError() != Err::OperationAborted;
                 break;
             }
+            heard = true;
             lastWasSync = scratch[n - 1] == kFirstStatus;
         }
     }
+    m_settleUnanswered = sent && !heard && !IsAborted();
     if (haveTimeouts)
         m_stream->SetTimeouts(readMs, writeMs);
     if (synced)

@@ -174,8 +174,10 @@ private:
     // behind it, nothing of an earlier exchange can follow. Bounded: a tester that sends
     // nothing for kSettleAnswerMs (plus what is left of the time-out of an exchange that a
     // cancel cut short, which it may still answer) is not waited for any longer; its sync
-    // answer, should it come later, is dropped where a reply begins. The time-outs are
-    // put back.
+    // answer, should it come later, is dropped where a reply begins. One that heard
+    // nothing at all is not repeated before the next frame until the tester sends
+    // something: on a dead line each command waits its own time-out alone. The time-outs
+    // are put back.
     void SettleLine();
     // first is the byte where an acknowledgement or reply begins: a sync answer still
     // owed by an earlier SettleLine is dropped, and the byte after it read into first.
@@ -203,6 +205,8 @@ private:
     // Until when (Platform::MonotonicMs) the tester may still answer an exchange that a
     // cancel cut short; 0: none.
     uint64_t m_owedUntil = 0;
+    // The last SettleLine heard nothing at all, and nothing has come since.
+    bool m_settleUnanswered = false;
     QByteArray m_transfer;
     // The link's connection at the last exchange (GetConnectionId of the stream).
     uint64_t m_connection = 0;

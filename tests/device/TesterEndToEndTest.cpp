@@ -496,6 +496,8 @@ TEST_P(PortableEndToEnd, ACutLoadFailsWithinItsTimeOutAndAShortCleanUp)
     // falls silent with the link still up (the far end of a serial line went dead). A
     // tester that comes back gets the next command, not what is left of the file.
     constexpr qint64 kCleanUpMs = 3000;
+    constexpr qint64 kNoCleanUpMs = 1000;
+    constexpr uint32_t kShortMs = 300;
     struct Case
     {
         const char* name;
@@ -527,6 +529,17 @@ TEST_P(PortableEndToEnd, ACutLoadFailsWithinItsTimeOutAndAShortCleanUp)
         if (c.drop)
             continue;
         EXPECT_EQ(device->GetLinkStatus(), NLinkStatus::noAnswer) << c.name;
+        // While the tester stays silent, the clean-up is not repeated before every
+        // command: the first command pays it, the next waits its own time-out alone.
+        for (const qint64 extraMs : {kCleanUpMs, kNoCleanUpMs})
+        {
+            CpuHog hog;
+            QElapsedTimer command;
+            command.start();
+            QByteArray answer;
+            EXPECT_LE(device->SendTextCommand("ID", answer, 64, kShortMs), 0) << c.name;
+            EXPECT_LT(command.elapsed(), kShortMs + extraMs) << c.name;
+        }
         sim.Engine().UpdateFaults([](Sim::Faults& f) { f.silent = false; });
         SIdentity id;
         EXPECT_TRUE(device->QueryId(id)) << c.name;
