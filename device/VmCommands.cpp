@@ -223,7 +223,8 @@ uint32_t CVmCommands::ReadFully(void* buffer, uint32_t n)
     {
         uint32_t readMs = 0;
         uint32_t writeMs = 0;
-        const bool limited = m_stream->GetTimeouts(readMs, writeMs) && readMs != StreamIO::STREAM_WAIT_FOREVER;
+        const bool limited =
+            m_stream->GetTimeouts(readMs, writeMs) && readMs != StreamIO::STREAM_WAIT_FOREVER;
         auto* bytes = static_cast<uint8_t*>(buffer);
         while (got < n)
         {
@@ -309,8 +310,8 @@ void CVmCommands::SettleLine()
     const uint64_t limitMs = std::max(kDrainLimitMs, owedMs() + kSettleAnswerMs);
     bool synced = false;
     bool heard = false;
-    const bool sent =
-        m_stream->Write(kResyncFrame.constData(), uint32_t(kResyncFrame.size())) == uint32_t(kResyncFrame.size());
+    const bool sent = m_stream->Write(kResyncFrame.constData(), uint32_t(kResyncFrame.size())) ==
+                      uint32_t(kResyncFrame.size());
     if (sent)
     {
         // Everything up to the sync answer belongs to earlier exchanges. A 0xF0 inside

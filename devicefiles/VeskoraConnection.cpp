@@ -255,7 +255,8 @@ void CVeskoraConnection::OnKeepAliveTimer()
             m_device->SetCancelToken(previous);
             return ok;
         },
-        m_context.get(), [this, generation, transfers](bool ok) { OnKeepAliveDone(generation, transfers, ok); });
+        m_context.get(),
+        [this, generation, transfers](bool ok) { OnKeepAliveDone(generation, transfers, ok); });
 }
 
 bool CVeskoraConnection::IsKeepAliveRunning() const

@@ -516,7 +516,8 @@ TEST_P(PortableEndToEnd, ACutLoadFailsWithinItsTimeOutAndAShortCleanUp)
     for (const Case& c : cases)
     {
         sim.Engine().SetFaults({});
-        sim.Engine().UpdateFaults([&](Sim::Faults& f) { (c.drop ? f.dropAfterBytes : f.stallAfterBytes) = 100; });
+        sim.Engine().UpdateFaults([&](Sim::Faults& f)
+                                  { (c.drop ? f.dropAfterBytes : f.stallAfterBytes) = 100; });
         auto target = LocalFile({});
         QElapsedTimer timer;
         {
@@ -575,7 +576,8 @@ TEST_P(PortableEndToEnd, ALateAnswerCostsTheNextCommandNoWait)
          [&](CVeskora3SeDevice& d)
          {
              auto target = LocalFile({});
-             return d.DownloadFile(target.get(), DecodeCp1252(path)) && Contents(*target) == *sim.FileData(path);
+             return d.DownloadFile(target.get(), DecodeCp1252(path)) &&
+                    Contents(*target) == *sim.FileData(path);
          }},
     };
     for (const Case& c : cases)

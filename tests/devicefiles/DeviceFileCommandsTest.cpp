@@ -353,7 +353,8 @@ TEST_F(DeviceFileCommandsTest, ASilentTesterDuringADeleteIsToldOnceAfterTheTrans
         QStringList told;
     };
     const Case cases[] = {
-        {"the delete fails", false,
+        {"the delete fails",
+         false,
          {"Do you really want to delete the selected files?", "An error occured while deleting files!"}},
         {"Cancel in the wait", true, {"Do you really want to delete the selected files?"}},
     };
@@ -375,32 +376,33 @@ TEST_F(DeviceFileCommandsTest, ASilentTesterDuringADeleteIsToldOnceAfterTheTrans
         QElapsedTimer running;
         QElapsedTimer clicked;
         QTimer watch;
-        QObject::connect(&watch, &QTimer::timeout,
-                         [&]
-                         {
-                             if (!window)
-                             {
-                                 for (QWidget* w : QApplication::topLevelWidgets())
-                                     if (w->isVisible() && w->windowTitle().startsWith(QStringLiteral("Deleting...")))
-                                     {
-                                         window = w;
-                                         seen = true;
-                                         running.start();
-                                     }
-                                 return;
-                             }
-                             if (!window->isVisible())
-                                 return;
-                             auto* cancel = window->findChild<QPushButton*>(QStringLiteral("cancel"));
-                             boxOverWindow = boxOverWindow || boxes.boxes.size() > 1;
-                             cancelHidden = cancelHidden || !cancel || !cancel->isVisible() || !cancel->isEnabled() ||
-                                            QApplication::activeModalWidget() != window;
-                             if (c.cancel && cancel && !clicked.isValid() && running.elapsed() > kKeepAliveAnswerMs + 500)
-                             {
-                                 clicked.start();
-                                 QTest::mouseClick(cancel, Qt::LeftButton);
-                             }
-                         });
+        QObject::connect(
+            &watch, &QTimer::timeout,
+            [&]
+            {
+                if (!window)
+                {
+                    for (QWidget* w : QApplication::topLevelWidgets())
+                        if (w->isVisible() && w->windowTitle().startsWith(QStringLiteral("Deleting...")))
+                        {
+                            window = w;
+                            seen = true;
+                            running.start();
+                        }
+                    return;
+                }
+                if (!window->isVisible())
+                    return;
+                auto* cancel = window->findChild<QPushButton*>(QStringLiteral("cancel"));
+                boxOverWindow = boxOverWindow || boxes.boxes.size() > 1;
+                cancelHidden = cancelHidden || !cancel || !cancel->isVisible() || !cancel->isEnabled() ||
+                               QApplication::activeModalWidget() != window;
+                if (c.cancel && cancel && !clicked.isValid() && running.elapsed() > kKeepAliveAnswerMs + 500)
+                {
+                    clicked.start();
+                    QTest::mouseClick(cancel, Qt::LeftButton);
+                }
+            });
         QueueManager(
             [&](CVesk3FileManager& manager)
             {

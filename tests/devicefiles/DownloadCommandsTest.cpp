@@ -348,7 +348,8 @@ TEST_P(DownloadOverLink, ACancelledSlowFileCostsNoTester)
                          if (clicked || Loaded(kVsmRoot).size() < 2)
                              return;
                          for (QWidget* w : QApplication::topLevelWidgets())
-                             if (w->isVisible() && w->windowTitle().startsWith(QStringLiteral("Downloading from device")))
+                             if (w->isVisible() &&
+                                 w->windowTitle().startsWith(QStringLiteral("Downloading from device")))
                                  if (auto* cancel = w->findChild<QPushButton*>(QStringLiteral("cancel")))
                                  {
                                      clicked = true;
