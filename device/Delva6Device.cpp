@@ -1,5 +1,7 @@
 #include "device/Delva6Device.h"
 
+#include "device/VmCommands.h"
+
 namespace Device
 {
 
@@ -38,13 +40,17 @@ bool CDelva6Device::Recover()
 
 void CDelva6Device::IdentifyPrelude()
 {
-    // Wakes the instrument; the answers do not matter.
+    // Wakes the instrument: two frames a moment apart. Their answers do not matter, so
+    // none is read (an exchange left unanswered would cost the identification a
+    // resynchronisation); whatever comes is dropped before the identification goes out.
+    constexpr uint32_t kWakeMs = 100;
     for (int i = 0; i < 2; ++i)
     {
-        uint8_t buffer[18] = {};
-        SendBinaryCommand(0x03, 0, buffer, sizeof buffer, 100);
+        if (m_commands)
+            m_commands->ExchangeShortBinary(0x03, 0, nullptr, 0, kWakeMs);
+        Pause(kWakeMs);
     }
-    Pause(100);
+    Pause(kWakeMs);
 }
 
 } // namespace Device

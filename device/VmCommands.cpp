@@ -2,6 +2,7 @@
 
 #include "device/Callback.h"
 #include "platform/core/ByteOrder.h"
+#include "platform/core/Clock.h"
 #include "platform/core/Codepage.h"
 #include "platform/core/ErrorCodes.h"
 #include "platform/core/NumberText.h"
@@ -35,13 +36,13 @@ constexpr uint32_t kCheckCrc16 = 0x01;
 constexpr uint32_t kCheckCrc32 = 0x02;
 
 const QByteArray kResyncFrame("\xC8\xF6\x00\x05\x55\x5A\xAA\xAF\xFF\xF0", 10);
+// The write time-out of a resynchronisation frame.
+constexpr uint32_t kResyncWriteMs = 500;
 
-// How long the line must stay quiet before it counts as drained, and how long draining
-// may take at most: after a refused transfer, and before the frame that follows an
-// exchange whose answer did not come whole.
+// Settling the line: how long it must stay quiet behind the sync answer, and how long
+// the tester may go on sending what it owes (a refused or abandoned file) at most.
 constexpr uint32_t kDrainQuietMs = 200;
 constexpr uint64_t kDrainLimitMs = 30000;
-constexpr uint64_t kStaleLimitMs = 2000;
 // While an earlier answer is still owed, how long the line must stay quiet after an
 // acknowledgement for the byte to count as one: on a slow line the rest of a stray
 // answer trails its first byte by a few byte times.
@@ -173,7 +174,13 @@ void CVmCommands::NoteShortTransfer(uint64_t elapsedMs)
     {
     }
     if (IsAborted() || error == Err::OperationAborted)
+    {
         NoteStatus(NLinkStatus::aborted);
+        // Cut short by a cancel: a healthy tester may still answer up to the time-out of
+        // the exchange it was given.
+        if (haveTimeouts && readMs != StreamIO::STREAM_WAIT_FOREVER && elapsedMs < readMs)
+            m_owedUntil = std::max(m_owedUntil, Platform::MonotonicMs() + (readMs - elapsedMs));
+    }
     else if (error == Err::HandleEof && haveTimeouts && readMs != StreamIO::STREAM_WAIT_FOREVER &&
              elapsedMs * 2 < readMs)
         // Sockets and serial lines record a quiet line as a time-out and a link that
@@ -201,6 +208,8 @@ uint32_t CVmCommands::ReadLink(void* buffer, uint32_t n)
         NoteStatus(NLinkStatus::lost);
         throw;
     }
+    if (got > 0)
+        m_settleUnanswered = false;
     if (got < n)
         NoteShortTransfer(MsSince(start));
     return got;
@@ -212,7 +221,21 @@ uint32_t CVmCommands::ReadFully(void* buffer, uint32_t n)
     uint32_t got = 0;
     try
     {
-        got = StreamIO::ReadFully(*m_stream, buffer, n);
+        uint32_t readMs = 0;
+        uint32_t writeMs = 0;
+        const bool limited =
+            m_stream->GetTimeouts(readMs, writeMs) && readMs != StreamIO::STREAM_WAIT_FOREVER;
+        auto* bytes = static_cast<uint8_t*>(buffer);
+        while (got < n)
+        {
+            const uint64_t readStart = NowCounter();
+            const uint32_t m = m_stream->Read(bytes + got, n - got);
+            got += m;
+            // A read that came back short only at its time-out (a serial line records no
+            // time-out then) found the line quiet: another would wait as long again.
+            if (m == 0 || m_stream->IsEndOrTimeout() || (limited && MsSince(readStart) >= readMs))
+                break;
+        }
     }
     catch (const std::exception&)
     {
@@ -221,6 +244,8 @@ uint32_t CVmCommands::ReadFully(void* buffer, uint32_t n)
         NoteStatus(NLinkStatus::lost);
         throw;
     }
+    if (got > 0)
+        m_settleUnanswered = false;
     if (got < n)
         NoteShortTransfer(MsSince(start));
     return got;
@@ -251,14 +276,103 @@ bool CVmCommands::DropStaleInput()
         // Nothing of the old connection can still come.
         m_unsettled = false;
         m_owed = false;
+        m_syncAnswersOwed = 0;
+        m_owedUntil = 0;
+        m_settleUnanswered = false;
     }
     if (!m_unsettled)
         return newConnection;
-    // The last exchange ended without its whole answer, which may still be on its way:
-    // whatever comes before the line falls quiet belongs to it.
+    // The last exchange ended without its whole answer, which may still be on its way
+    // (a slow tester may not even have begun it): the line is settled first. Unless the
+    // tester has sent nothing since a settling went unanswered: another would only wait
+    // as long again, and what it owes is still dropped where a reply begins.
     m_unsettled = false;
-    DrainUntilQuiet(kStaleLimitMs);
+    if (m_settleUnanswered)
+        m_owed = true;
+    else
+        SettleLine();
     return false;
+}
+
+void CVmCommands::SettleLine()
+{
+    uint32_t readMs = 0;
+    uint32_t writeMs = 0;
+    const bool haveTimeouts = m_stream->GetTimeouts(readMs, writeMs);
+    m_stream->SetTimeouts(kSettleAnswerMs, kResyncWriteMs);
+    // A cancelled exchange may still be answered until its time-out; the sync answer
+    // comes after that answer.
+    const auto owedMs = [this]
+    {
+        const uint64_t now = Platform::MonotonicMs();
+        return m_owedUntil > now ? m_owedUntil - now : 0;
+    };
+    const uint64_t limitMs = std::max(kDrainLimitMs, owedMs() + kSettleAnswerMs);
+    bool synced = false;
+    bool heard = false;
+    const bool sent = m_stream->Write(kResyncFrame.constData(), uint32_t(kResyncFrame.size())) ==
+                      uint32_t(kResyncFrame.size());
+    if (sent)
+    {
+        // Everything up to the sync answer belongs to earlier exchanges. A 0xF0 inside
+        // their data is followed by more of it; the sync answer is the last byte before
+        // the line falls quiet.
+        const uint64_t start = NowCounter();
+        bool lastWasSync = false;
+        uint8_t scratch[4096];
+        while (!IsAborted() && MsSince(start) < limitMs)
+        {
+            const uint32_t available = m_stream->GetBytesAvailable();
+            uint32_t n = 0;
+            if (available > 0)
+            {
+                n = m_stream->Read(scratch, std::min<uint32_t>(available, sizeof scratch));
+            }
+            else
+            {
+                const uint64_t silenceMs = lastWasSync ? kDrainQuietMs : kSettleAnswerMs + owedMs();
+                m_stream->SetTimeouts(uint32_t(std::min<uint64_t>(silenceMs, limitMs)), kResyncWriteMs);
+                n = m_stream->Read(scratch, 1);
+            }
+            if (n == 0)
+            {
+                synced = lastWasSync && !IsAborted() && m_stream->GetError() != Err::OperationAborted;
+                break;
+            }
+            heard = true;
+            lastWasSync = scratch[n - 1] == kFirstStatus;
+        }
+    }
+    m_settleUnanswered = sent && !heard && !IsAborted();
+    if (haveTimeouts)
+        m_stream->SetTimeouts(readMs, writeMs);
+    if (synced)
+    {
+        m_owed = false;
+        m_syncAnswersOwed = 0;
+        m_owedUntil = 0;
+        return;
+    }
+    // The tester said nothing in time (or the wait was cancelled): what it owes may
+    // still come, the sync answer last.
+    m_owed = true;
+    if (sent)
+        ++m_syncAnswersOwed;
+    if (IsAborted())
+        m_unsettled = true;
+    else
+        m_owedUntil = 0;
+}
+
+bool CVmCommands::SkipSyncAnswers(uint8_t& first)
+{
+    while (first == kFirstStatus && m_syncAnswersOwed > 0)
+    {
+        --m_syncAnswersOwed;
+        if (ReadLink(&first, 1) != 1)
+            return false;
+    }
+    return true;
 }
 
 bool CVmCommands::LinkReplaced(uint64_t connection)
@@ -303,29 +417,12 @@ bool CVmCommands::StartByteFrame(const QByteArray& frame, uint32_t timeoutMs, bo
             return true;
         if (lateTimeouts && !m_stream->SetTimeouts(timeoutMs, timeoutMs))
             return false;
-        if (ReadLink(&first, 1) == 1)
+        if (ReadLink(&first, 1) == 1 && SkipSyncAnswers(first))
             return true;
         if (attempt == 0 && LinkReplaced(connection))
             continue;
         return false;
     }
-}
-
-void CVmCommands::DrainUntilQuiet(uint64_t limitMs)
-{
-    uint32_t readMs = 0;
-    uint32_t writeMs = 0;
-    const bool haveTimeouts = m_stream->GetTimeouts(readMs, writeMs);
-    m_stream->SetTimeouts(kDrainQuietMs, writeMs);
-    const uint64_t start = NowCounter();
-    uint8_t scratch[4096];
-    while (!IsAborted() && MsSince(start) < limitMs)
-    {
-        if (m_stream->Read(scratch, sizeof scratch) == 0)
-            break;
-    }
-    if (haveTimeouts)
-        m_stream->SetTimeouts(readMs, writeMs);
 }
 
 void CVmCommands::Discard(uint32_t n)
@@ -376,13 +473,12 @@ void CVmCommands::DrainAndResync()
 {
     try
     {
-        DrainUntilQuiet(kDrainLimitMs);
+        SettleLine();
     }
     catch (const std::exception&)
     {
         NoteStatus(NLinkStatus::lost);
     }
-    Resync();
 }
 
 // --- Framing ---
@@ -447,7 +543,7 @@ int CVmCommands::SendTextFrame(const QByteArray& command, uint32_t timeoutMs)
                 continue;
             return 0;
         }
-        if (ReadLink(&ack, 1) == 1)
+        if (ReadLink(&ack, 1) == 1 && SkipSyncAnswers(ack))
             break;
         if (attempt == 0 && LinkReplaced(connection))
             continue;
@@ -465,7 +561,9 @@ int CVmCommands::SendTextFrame(const QByteArray& command, uint32_t timeoutMs)
             return -1;
         }
     }
+    // The tester answers in order: nothing of an earlier exchange comes after this.
     m_owed = false;
+    m_syncAnswersOwed = 0;
     if (!WriteAll(command + char(kCr)))
         return 0;
     return 1;
@@ -513,6 +611,7 @@ bool CVmCommands::ReplyOverrun(bool owed)
         return true;
     }
     m_owed = false;
+    m_syncAnswersOwed = 0;
     return false;
 }
 
@@ -889,7 +988,7 @@ bool CVmCommands::Resync()
 {
     try
     {
-        m_stream->SetTimeouts(2500, 500);
+        m_stream->SetTimeouts(kSettleAnswerMs, kResyncWriteMs);
         for (int attempt = 0; attempt < 3; ++attempt)
         {
             if (!WriteAll(kResyncFrame))
@@ -1332,12 +1431,10 @@ bool CVmCommands::DownloadFile(StreamIO::CIoStream* destination, const QString& 
             const uint32_t want = std::min(kChunk, length - uint32_t(data.size()));
             const qsizetype at = data.size();
             data.resize(at + qsizetype(want));
-            const uint32_t got = ReadFully(data.data() + at, want);
-            if (got != want)
-            {
-                DrainAndResync();
+            // A file cut short fails at its time-out: whatever the tester still sends is
+            // taken off the line before the next frame.
+            if (ReadFully(data.data() + at, want) != want)
                 return false;
-            }
         }
         m_owed = false;
         try

@@ -38,6 +38,10 @@ public:
     static constexpr int kMaxPathLength = 256;
     // Waits that the device announces (mode switch, programming) are cut to this.
     static constexpr uint32_t kMaxDeviceWaitMs = 600000;
+    // Settling the line after an abandoned exchange: how long the tester may stay silent
+    // before the answer to the resynchronisation frame comes (the resynchronisation's own
+    // time-out).
+    static constexpr uint32_t kSettleAnswerMs = 2500;
 
     explicit CVmCommands(StreamIO::CIoStream* stream);
     virtual ~CVmCommands();
@@ -59,13 +63,14 @@ public:
     uint8_t GetLineEndMode() const { return m_lineEnd; }
 
     // --- Framing ---
-    // Before a frame goes out: drops what waits on the link. After an exchange whose
-    // answer did not come whole (a time-out, a reply cut short) it first reads and drops
-    // input until the line is quiet (2 s at most), so that the late answer is not taken
-    // for the acknowledgement and reply of the next frame; on a connection that is new
-    // since the last exchange nothing of an old answer can come, and nothing is waited
-    // for. A network link whose peer closed it is connected anew first. True when the
-    // link is on another connection than at the last exchange.
+    // Before a frame goes out: drops what waits on the link. After an exchange that was
+    // left before its answer came whole (a time-out, a cancel, a reply cut short) the
+    // tester may still be at work on it, however quiet the line is for now: the line is
+    // settled first (SettleLine), so that the late answer is never taken for the
+    // acknowledgement and reply of the next frame. On a connection that is new since the
+    // last exchange nothing of an old answer can come, and nothing is waited for. A
+    // network link whose peer closed it is connected anew first. True when the link is on
+    // another connection than at the last exchange.
     //
     // A frame that the link lost before any byte of its answer came (the tester closed
     // the connection as the frame went out, so it was never read), on a link that the
@@ -163,12 +168,24 @@ private:
     // The time-out for moving byteCount bytes at the stream's rate.
     uint32_t TransferTimeoutMs(uint32_t byteCount, uint32_t factor);
     void Discard(uint32_t n);
-    // Reads and drops input until the line stays quiet or limitMs have passed; the
-    // time-outs are put back.
-    void DrainUntilQuiet(uint64_t limitMs);
+    // Takes what the tester still sends for an abandoned exchange off the line: one
+    // resynchronisation frame goes out, and everything up to its answer is dropped. The
+    // tester answers frames in order, so once the answer came and the line stayed quiet
+    // behind it, nothing of an earlier exchange can follow. Bounded: a tester that sends
+    // nothing for kSettleAnswerMs (plus what is left of the time-out of an exchange that a
+    // cancel cut short, which it may still answer) is not waited for any longer; its sync
+    // answer, should it come later, is dropped where a reply begins. One that heard
+    // nothing at all is not repeated before the next frame until the tester sends
+    // something: on a dead line each command waits its own time-out alone. The time-outs
+    // are put back.
+    void SettleLine();
+    // first is the byte where an acknowledgement or reply begins: a sync answer still
+    // owed by an earlier SettleLine is dropped, and the byte after it read into first.
+    // False when no byte follows.
+    bool SkipSyncAnswers(uint8_t& first);
     bool WriteAll(const QByteArray& bytes);
-    // Reads and drops whatever the device still sends, until the line is quiet, then
-    // resynchronises; used when an answer was refused half way.
+    // SettleLine at once, for an answer refused half way whose rest the device sends
+    // all the same.
     void DrainAndResync();
     // Reads the answer to a SAVE and puts the usual time-outs back.
     bool ReadSaveAnswer();
@@ -183,6 +200,13 @@ private:
     NLinkStatus m_status = NLinkStatus::ok;
     // An answer did not come whole and may still arrive, even after the line was quiet.
     bool m_owed = false;
+    // Resynchronisation frames of SettleLine whose answer (0xF0) did not come in time.
+    int m_syncAnswersOwed = 0;
+    // Until when (Platform::MonotonicMs) the tester may still answer an exchange that a
+    // cancel cut short; 0: none.
+    uint64_t m_owedUntil = 0;
+    // The last SettleLine heard nothing at all, and nothing has come since.
+    bool m_settleUnanswered = false;
     QByteArray m_transfer;
     // The link's connection at the last exchange (GetConnectionId of the stream).
     uint64_t m_connection = 0;

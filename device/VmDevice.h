@@ -40,8 +40,11 @@ struct SBlockHeader;
 //
 // Failures, and what the caller of a failed command may rely on (GetLinkStatus):
 // - A reply later than its command's time-out fails that command alone (noAnswer). The
-//   link stays usable: the next command first drains what the late reply left, so it is
-//   never taken for that command's acknowledgement or answer.
+//   link stays usable: the next command first settles the line (a resynchronisation, and
+//   whatever comes before its answer dropped), so the late reply is never taken for that
+//   command's acknowledgement or answer. The same holds after a cancel: the tester may
+//   still answer the abandoned command, and the next command (of another job, or the
+//   keep-alive) does not read that answer as its own.
 // - A reply that cannot belong to the command sent (text where an acknowledgement byte,
 //   a 'y'/'n' or a framed reply is due) is a stray late answer: it is drained. A text
 //   command then goes out on the acknowledgement that follows the stray answer; any

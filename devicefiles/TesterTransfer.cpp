@@ -12,7 +12,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QScopeGuard>
 #include <QTimer>
 
 #include <mutex>
@@ -41,8 +40,9 @@ bool ReadRest(StreamIO::CIoStream& stream, QByteArray& bytes)
     return stream.Read(bytes.data(), length) == length;
 }
 
-// Runs under way on the UI thread (they nest when a request's pump starts another).
-int g_runningRequests = 0;
+// Transfers under way on the UI thread, and all that have begun.
+int g_transfersUnderWay = 0;
+uint64_t g_transfersBegun = 0;
 
 void WaitForEvents()
 {
@@ -88,10 +88,13 @@ CTesterTransfer::CTesterTransfer(QWidget* parent, CProgressWnd* progress)
       m_receiver(std::make_unique<CReceiver>())
 {
     m_shared->receiver = m_receiver.get();
+    ++g_transfersUnderWay;
+    ++g_transfersBegun;
 }
 
 CTesterTransfer::~CTesterTransfer()
 {
+    --g_transfersUnderWay;
     // An idle worker ends at once; one that was let go is not waited for again.
     if (m_worker)
         m_worker->Stop(m_abandoned ? 0 : kWorkerStopWaitMs);
@@ -173,9 +176,14 @@ CProgressWnd* CTesterTransfer::Window()
     return m_busyWindow.get();
 }
 
-bool CTesterTransfer::IsRequestRunning()
+bool CTesterTransfer::IsUnderWay()
 {
-    return g_runningRequests > 0;
+    return g_transfersUnderWay > 0;
+}
+
+uint64_t CTesterTransfer::BegunCount()
+{
+    return g_transfersBegun;
 }
 
 bool CTesterTransfer::Run(Request request)
@@ -204,8 +212,6 @@ bool CTesterTransfer::RunReporting(ReportingRequest request)
     }
     m_shared->wake.Set();
 
-    ++g_runningRequests;
-    const auto ended = qScopeGuard([] { --g_runningRequests; });
     QTimer tick;
     tick.start(kTickMs);
     QElapsedTimer running;

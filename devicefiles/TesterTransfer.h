@@ -74,8 +74,12 @@ public:
     bool RunReporting(ReportingRequest request);
     // The user cancelled (the progress window's Cancel, Esc or its close).
     bool Cancelled() const { return m_cancelled; }
-    // A request of some transfer is under way (the UI thread is inside Run).
-    static bool IsRequestRunning();
+    // A transfer is under way: from its construction to its end, its requests and the
+    // pumps of its window between them alike. The tester is busy meanwhile.
+    static bool IsUnderWay();
+    // How many transfers have begun so far: a change tells that the tester was asked by
+    // a transfer since.
+    static uint64_t BegunCount();
 
     // The tester's download and upload requests of the connection through this transfer,
     // for DeviceFileTransfer: each is a request of a batch (CVeskoraConnection::

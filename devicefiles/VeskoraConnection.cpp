@@ -215,8 +215,9 @@ bool CVeskoraConnection::KeepAlive()
 
 void CVeskoraConnection::OnKeepAliveTimer()
 {
-    // A request of a transfer keeps the tester busy, and awake, by itself.
-    if (!m_device || CTesterTransfer::IsRequestRunning())
+    // A transfer keeps the tester busy, and awake, by itself: the keep-alive leaves it
+    // alone, between the transfer's requests too.
+    if (!m_device || CTesterTransfer::IsUnderWay())
         return;
     if (!m_keepAlive)
         m_keepAlive = std::make_unique<CKeepAliveWorker>();
@@ -229,6 +230,7 @@ void CVeskoraConnection::OnKeepAliveTimer()
         std::lock_guard guard(m_deviceLock);
         generation = m_generation;
     }
+    const uint64_t transfers = CTesterTransfer::BegunCount();
     // On the worker: the request waits for the device lock while a command of the UI
     // thread uses the tester, and checks that the device is still the one it was posted
     // for.
@@ -253,7 +255,8 @@ void CVeskoraConnection::OnKeepAliveTimer()
             m_device->SetCancelToken(previous);
             return ok;
         },
-        m_context.get(), [this, generation](bool ok) { OnKeepAliveDone(generation, ok); });
+        m_context.get(),
+        [this, generation, transfers](bool ok) { OnKeepAliveDone(generation, transfers, ok); });
 }
 
 bool CVeskoraConnection::IsKeepAliveRunning() const
@@ -261,9 +264,13 @@ bool CVeskoraConnection::IsKeepAliveRunning() const
     return m_keepAlive && m_keepAlive->Busy();
 }
 
-void CVeskoraConnection::OnKeepAliveDone(uint64_t generation, bool ok)
+void CVeskoraConnection::OnKeepAliveDone(uint64_t generation, uint64_t transfers, bool ok)
 {
     if (ok)
+        return;
+    // A transfer that began since the request went out asked the tester itself, after
+    // it: its outcome is the one the user learns of, once its window is gone.
+    if (CTesterTransfer::IsUnderWay() || CTesterTransfer::BegunCount() != transfers)
         return;
     {
         std::lock_guard guard(m_deviceLock);

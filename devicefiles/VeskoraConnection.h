@@ -37,7 +37,7 @@ class CIoStream;
 // runs on a thread of its own. Connect, Disconnect and the rest are called on the UI thread.
 // The device is taken and dropped under the lock, on the UI thread, except that the alive
 // check drops a device that refuses it. A keep-alive that fails drops the tester and tells
-// the user.
+// the user, unless a transfer began meanwhile (its own outcome is what the user learns).
 class CVeskoraConnection
 {
 public:
@@ -57,7 +57,8 @@ public:
     // Asks the held device to keep its remote connection open for 30 s; the caller waits.
     bool KeepAlive();
     // The main window's timer tick: the same request on the worker thread, unless one is
-    // still under way, a transfer's request is, or no device is held.
+    // still under way, a transfer is, or no device is held. A failure tells the user and
+    // drops the tester, unless a transfer began meanwhile: that transfer's outcome counts.
     void OnKeepAliveTimer();
     // A keep-alive request of the timer is under way.
     bool IsKeepAliveRunning() const;
@@ -113,7 +114,8 @@ private:
     // Takes a device, or none, in place of the held one; the old one is given back.
     std::unique_ptr<Device::CVmDevice> Exchange(std::unique_ptr<Device::CVmDevice> device);
     void StopKeepAlive();
-    void OnKeepAliveDone(uint64_t generation, bool ok);
+    // transfers: CTesterTransfer::BegunCount when the request went out.
+    void OnKeepAliveDone(uint64_t generation, uint64_t transfers, bool ok);
     template <typename Call> bool WithDevice(Call call);
 
     // Held around every use of m_device and every change of m_device and m_generation.

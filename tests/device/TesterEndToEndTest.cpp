@@ -30,6 +30,7 @@ namespace
 {
 constexpr uint32_t kSimPort = 7;
 const QByteArray kRoot = "\\Persistent Storage\\";
+const QByteArray kResyncFrame = QByteArray::fromHex("C8F60005555AAAAFFFF0");
 
 void StartStreamsOnce()
 {
@@ -369,10 +370,11 @@ TEST_P(PortableEndToEnd, AStrayLateAnswerIsNeverTakenForSuccess)
 
 TEST_P(PortableEndToEnd, ALateReplyReadTogetherWithTheNextFailsTheNextExchange)
 {
-    // A frame the tester leaves unanswered within its time-out, then its reply after the
-    // quiet time, in the same read as the reply to the next frame (the device code): the
-    // first reply of the right shape is not the device code, so the exchange fails, and
-    // the next one gets the code.
+    // A frame the tester leaves unanswered within its time-out; it stays silent while the
+    // program settles the line, and comes back too late for that with the frame's reply,
+    // in the same read as the reply to the next frame (the device code): the first reply
+    // of the right shape is not the device code, so the exchange fails, and the next one
+    // gets the code.
     using Exchange = std::function<bool(CVeskora3SeDevice&, uint32_t&)>;
     struct Case
     {
@@ -410,14 +412,25 @@ TEST_P(PortableEndToEnd, ALateReplyReadTogetherWithTheNextFailsTheNextExchange)
     };
     for (const Case& c : cases)
     {
-        // The control request 0xF4 [0x12, 0xD0] gets no reply from the tester.
+        sim.Engine().ClearLog();
+        sim.Engine().UpdateFaults([](Sim::Faults& f) { f.silent = true; });
         uint8_t request[64] = {0x12, 0xD0};
         EXPECT_EQ(device->SendBinaryCommand(0xF4, 2, request, sizeof request, 200), CVmCommands::kCommFailure)
             << c.name;
-        sim.Engine().UpdateFaults([](Sim::Faults& f)
-                                  { f.lateReply = QByteArray("\x04\xDD\xCC\xBB\xAA", 5); });
+        std::thread back(
+            [this]
+            {
+                if (sim.Engine().WaitForFrame(kResyncFrame, 10000))
+                    sim.Engine().UpdateFaults(
+                        [](Sim::Faults& f)
+                        {
+                            f.silent = false;
+                            f.lateReply = QByteArray("\x04\xDD\xCC\xBB\xAA", 5);
+                        });
+            });
         uint32_t code = 0;
         EXPECT_FALSE(c.readCode(*device, code)) << c.name << ": taken for 0x" << std::hex << code;
+        back.join();
         EXPECT_EQ(device->GetLinkStatus(), NLinkStatus::noAnswer) << c.name;
         ASSERT_TRUE(c.readCode(*device, code)) << c.name;
         EXPECT_EQ(code, 0x00030001u) << c.name;
@@ -473,6 +486,110 @@ TEST_P(PortableEndToEnd, DisconnectInTheMiddleOfALoad)
     {
         EXPECT_FALSE(device->QueryId(id)); // the port is gone
         EXPECT_FALSE(device->Revive());
+    }
+}
+
+TEST_P(PortableEndToEnd, ACutLoadFailsWithinItsTimeOutAndAShortCleanUp)
+{
+    // A file that stops half way fails within the transfer's time-out and a short
+    // clean-up, however it stops: the link drops (a hang-up, a reset), or the tester
+    // falls silent with the link still up (the far end of a serial line went dead). A
+    // tester that comes back gets the next command, not what is left of the file.
+    constexpr qint64 kCleanUpMs = 3000;
+    constexpr qint64 kNoCleanUpMs = 1000;
+    constexpr uint32_t kShortMs = 300;
+    struct Case
+    {
+        const char* name;
+        bool drop; // else the tester falls silent
+    };
+    const Case cases[] = {
+        {"the tester falls silent", false},
+        {"the link drops", true}, // last: a hung-up port does not come back
+    };
+    const QByteArray path = kRoot + "vsm\\Test.vsm";
+    const uint32_t length = uint32_t(sim.FileData(path)->size());
+    // The transfer's time-out: twice the time the file takes at the link's rate, 4 s at
+    // least (a rate of 0 counts as 16000 bytes a second).
+    const uint32_t rate = device->GetStream()->GetBytesPerSecond();
+    const qint64 timeoutMs = std::max<qint64>(4000, qint64(length) * 2000 / (rate == 0 ? 16000 : rate) + 200);
+    for (const Case& c : cases)
+    {
+        sim.Engine().SetFaults({});
+        sim.Engine().UpdateFaults([&](Sim::Faults& f)
+                                  { (c.drop ? f.dropAfterBytes : f.stallAfterBytes) = 100; });
+        auto target = LocalFile({});
+        QElapsedTimer timer;
+        {
+            CpuHog hog;
+            timer.start();
+            EXPECT_FALSE(device->DownloadFile(target.get(), DecodeCp1252(path))) << c.name;
+        }
+        EXPECT_LT(timer.elapsed(), timeoutMs + kCleanUpMs) << c.name << ", time-out " << timeoutMs << " ms";
+        EXPECT_EQ(target->GetLength(), 0u) << c.name;
+        if (c.drop)
+            continue;
+        EXPECT_EQ(device->GetLinkStatus(), NLinkStatus::noAnswer) << c.name;
+        // While the tester stays silent, the clean-up is not repeated before every
+        // command: the first command pays it, the next waits its own time-out alone.
+        for (const qint64 extraMs : {kCleanUpMs, kNoCleanUpMs})
+        {
+            CpuHog hog;
+            QElapsedTimer command;
+            command.start();
+            QByteArray answer;
+            EXPECT_LE(device->SendTextCommand("ID", answer, 64, kShortMs), 0) << c.name;
+            EXPECT_LT(command.elapsed(), kShortMs + extraMs) << c.name;
+        }
+        sim.Engine().UpdateFaults([](Sim::Faults& f) { f.silent = false; });
+        SIdentity id;
+        EXPECT_TRUE(device->QueryId(id)) << c.name;
+        EXPECT_EQ(id.serialNumber, QStringLiteral("V3-0001234")) << c.name;
+    }
+}
+
+TEST_P(PortableEndToEnd, ALateAnswerCostsTheNextCommandNoWait)
+{
+    // An answer that comes after its command gave up, when the line had been quiet for a
+    // while: the next command, whatever it is, waits for that answer to pass and no
+    // longer, and gets its own answer.
+    constexpr uint32_t kGiveUpMs = 300;
+    constexpr int kLateMs = 1200; // the identity's answer comes this long after its line
+    constexpr qint64 kBoundMs = 1000;
+    const QByteArray path = kRoot + "vsm\\Test.vsm";
+    using Next = std::function<bool(CVeskora3SeDevice&)>;
+    struct Case
+    {
+        const char* name;
+        Next next;
+    };
+    const Case cases[] = {
+        {"keep-alive", [](CVeskora3SeDevice& d) { return d.KeepAlive(true, 30000); }},
+        {"device code", [](CVeskora3SeDevice& d) { return d.GetDeviceCode() == 0x00030001; }},
+        {"identity",
+         [](CVeskora3SeDevice& d)
+         {
+             SIdentity id;
+             return d.QueryId(id) && id.serialNumber == QStringLiteral("V3-0001234");
+         }},
+        {"file",
+         [&](CVeskora3SeDevice& d)
+         {
+             auto target = LocalFile({});
+             return d.DownloadFile(target.get(), DecodeCp1252(path)) &&
+                    Contents(*target) == *sim.FileData(path);
+         }},
+    };
+    for (const Case& c : cases)
+    {
+        CpuHog hog;
+        sim.Engine().UpdateFaults([](Sim::Faults& f) { f.delayNextReplyMs = kLateMs; });
+        QElapsedTimer timer;
+        timer.start();
+        QByteArray answer;
+        EXPECT_LE(device->SendTextCommand("@ID@", answer, 128, kGiveUpMs), 0) << c.name;
+        EXPECT_TRUE(c.next(*device)) << c.name;
+        EXPECT_LT(timer.elapsed(), kLateMs + kBoundMs) << c.name;
     }
 }
 
@@ -562,7 +679,10 @@ TEST_P(NetworkEndToEnd, TheCommandAfterAnOrderlyCloseReachesTheTesterOnce)
     // out before the close reaches it, into a connection the tester no longer reads. That
     // command must still be carried out, exactly once, on the new connection. Half of the
     // rounds hold the close back a few milliseconds, so that the next frame surely goes
-    // into the dying connection; the others leave it to the race.
+    // into the dying connection; the others leave it to the race. The rows with a late
+    // close hold it back beyond half of the next command's read time-out, so that its end
+    // of data reads as a tester that did not answer rather than a lost link: the frame
+    // still goes out once more on the new connection.
     enum class NNext
     {
         keepAlive, // a byte-coded frame
@@ -573,20 +693,25 @@ TEST_P(NetworkEndToEnd, TheCommandAfterAnOrderlyCloseReachesTheTesterOnce)
         const char* name;
         QByteArray closing;
         NNext next;
+        int lateCloseMs; // 0: the rounds above
     };
     const Case cases[] = {
-        {"keep-alive after ID", "ID", NNext::keepAlive},
-        {"keep-alive after SAVE", "SAVE", NNext::keepAlive},
-        {"keep-alive after DIRS", "DIRS", NNext::keepAlive},
-        {"delete after ID", "ID", NNext::deleteFile},
-        {"delete after SAVE", "SAVE", NNext::deleteFile},
-        {"delete after DIRS", "DIRS", NNext::deleteFile},
+        {"keep-alive after ID", "ID", NNext::keepAlive, 0},
+        {"keep-alive after SAVE", "SAVE", NNext::keepAlive, 0},
+        {"keep-alive after DIRS", "DIRS", NNext::keepAlive, 0},
+        {"delete after ID", "ID", NNext::deleteFile, 0},
+        {"delete after SAVE", "SAVE", NNext::deleteFile, 0},
+        {"delete after DIRS", "DIRS", NNext::deleteFile, 0},
+        // The keep-alive reads 4000 ms, the delete 6000 ms.
+        {"keep-alive, closed late in its wait", "ID", NNext::keepAlive, 2500},
+        {"delete, closed late in its wait", "ID", NNext::deleteFile, 3500},
     };
     constexpr int kRounds = 10;
     const QByteArray victim = kRoot + "vsm\\Victim.vsm";
     for (const Case& c : cases)
     {
-        for (int round = 0; round < kRounds; ++round)
+        const int rounds = c.lateCloseMs > 0 ? 1 : kRounds;
+        for (int round = 0; round < rounds; ++round)
         {
             const std::string where = std::string(c.name) + ", round " + std::to_string(round);
             sim.AddFile(victim, "victim");
@@ -594,7 +719,7 @@ TEST_P(NetworkEndToEnd, TheCommandAfterAnOrderlyCloseReachesTheTesterOnce)
                 [&](Sim::Faults& f)
                 {
                     f.orderlyClose = true;
-                    f.cutDelayMs = round % 2 == 0 ? 5 : 0;
+                    f.cutDelayMs = c.lateCloseMs > 0 ? c.lateCloseMs : round % 2 == 0 ? 5 : 0;
                     f.cutAfterCommand = c.closing;
                 });
             const int connections = sim.Engine().Connections();

@@ -282,11 +282,15 @@ TEST_F(CommandsTest, ExchangeShortBinary)
     const std::vector<std::pair<uint32_t, uint32_t>> expected = {{4000, 4000}, {50, 50}, {4000, 4000}};
     EXPECT_EQ(stream.TimeoutHistory(), expected);
 
+    // A reply of another length or cut short fails; the line is resynchronised before
+    // the next frame.
     uint8_t buffer[4] = {};
     stream.Expect(H("C0F1"), H("020000"));
     EXPECT_EQ(cmd.ExchangeShortBinary(0xF1, 0, buffer, 4, 100), -1); // another length
+    stream.Expect(kResync, H("F0"));
     stream.Expect(H("C0F1"), H("040102"));
     EXPECT_EQ(cmd.ExchangeShortBinary(0xF1, 0, buffer, 4, 100), -1); // cut short
+    stream.Expect(kResync, H("F0"));
     stream.Expect(H("C0F1"), H("F3"));
     EXPECT_EQ(cmd.ReadDeviceCode(), -1);
     EXPECT_TRUE(stream.Mismatch().isEmpty());

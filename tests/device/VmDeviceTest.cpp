@@ -20,6 +20,7 @@ namespace
 {
 const QByteArray kAck("\x06", 1);
 const QByteArray kStart("\x10", 1);
+const QByteArray kResync = QByteArray::fromHex("C8F60005555AAAAFFFF0");
 
 class DeviceTest : public ::testing::Test
 {
@@ -305,6 +306,7 @@ TEST_F(DeviceTest, TheLineEndMustBeSettledBeforeTheIdentification)
         s->Expect(kStart); // no acknowledgement
         if (c.answersTheRetry)
         {
+            s->Expect(kResync, "\xF0"); // the line is settled before the retry
             s->Expect(kStart, kAck);
             s->Expect("EC?\r", "EC? 1\r\n");
             s->Expect(kStart, kAck);
@@ -314,6 +316,7 @@ TEST_F(DeviceTest, TheLineEndMustBeSettledBeforeTheIdentification)
         }
         else
         {
+            s->Expect(kResync);
             s->Expect(kStart);
         }
         SIdentity id;

@@ -10,10 +10,13 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTimer>
 
 #include <iterator>
@@ -335,6 +338,110 @@ TEST_F(DeviceFileCommandsTest, DeleteRemovesFilesFromTheTesterAndTheList)
     EXPECT_EQ(BoxTexts(), QStringList{"Do you really want to delete the selected files?"});
     EXPECT_FALSE(sim.Exists(Sim::PortableTesterSim::kRoot + "languageDLL\\Veskora3_DE.dll"));
     EXPECT_FALSE(sim.Exists(Sim::PortableTesterSim::kRoot + "languageDLL\\Vesk3_FR.dll"));
+}
+
+// The tester falls silent while the keep-alive asks it, and the user deletes a file
+// then: the keep-alive leaves the transfer alone. The user learns of the failure once,
+// after the "Deleting..." window is gone; no box comes over that window while it is up,
+// so its Cancel stays within reach, and Cancel ends the delete at once.
+TEST_F(DeviceFileCommandsTest, ASilentTesterDuringADeleteIsToldOnceAfterTheTransfer)
+{
+    struct Case
+    {
+        const char* name;
+        bool cancel; // clicked once the keep-alive's own time-out has passed
+        QStringList told;
+    };
+    const Case cases[] = {
+        {"the delete fails",
+         false,
+         {"Do you really want to delete the selected files?", "An error occured while deleting files!"}},
+        {"Cancel in the wait", true, {"Do you really want to delete the selected files?"}},
+    };
+    constexpr qint64 kKeepAliveAnswerMs = 4000;
+    Serve(Link::pty);
+    CVeskoraConnection& connection = CVeskoraConnection::Instance();
+    for (const Case& c : cases)
+    {
+        boxes.boxes.clear();
+        sim.Engine().UpdateFaults([](Sim::Faults& f) { f.silent = false; });
+        if (!connection.GetDevice())
+            QueueWizard();
+        // Watches the progress window as the user sees it.
+        QPointer<QWidget> window;
+        bool seen = false;
+        bool boxOverWindow = false;
+        bool cancelHidden = false;
+        qint64 sinceClick = -1;
+        QElapsedTimer running;
+        QElapsedTimer clicked;
+        QTimer watch;
+        QObject::connect(
+            &watch, &QTimer::timeout,
+            [&]
+            {
+                if (!window)
+                {
+                    for (QWidget* w : QApplication::topLevelWidgets())
+                        if (w->isVisible() && w->windowTitle().startsWith(QStringLiteral("Deleting...")))
+                        {
+                            window = w;
+                            seen = true;
+                            running.start();
+                        }
+                    return;
+                }
+                if (!window->isVisible())
+                    return;
+                auto* cancel = window->findChild<QPushButton*>(QStringLiteral("cancel"));
+                boxOverWindow = boxOverWindow || boxes.boxes.size() > 1;
+                cancelHidden = cancelHidden || !cancel || !cancel->isVisible() || !cancel->isEnabled() ||
+                               QApplication::activeModalWidget() != window;
+                if (c.cancel && cancel && !clicked.isValid() && running.elapsed() > kKeepAliveAnswerMs + 500)
+                {
+                    clicked.start();
+                    QTest::mouseClick(cancel, Qt::LeftButton);
+                }
+            });
+        QueueManager(
+            [&](CVesk3FileManager& manager)
+            {
+                ManagerChoose(manager, {"Custom.cnv"});
+                // The keep-alive asks the tester, which no longer answers.
+                sim.Engine().ClearLog();
+                sim.Engine().UpdateFaults([](Sim::Faults& f) { f.silent = true; });
+                ASSERT_TRUE(QTest::qWaitFor(
+                    [&]
+                    {
+                        for (const QByteArray& frame : sim.Engine().BinaryFrames())
+                            if (frame.startsWith(QByteArray("\xC2\xF4\x10", 3)))
+                                return true;
+                        return false;
+                    },
+                    kDeadlineMs));
+                boxes.Answer(Platform::IDYES);
+                watch.start(10);
+                QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
+                QCoreApplication::sendEvent(manager.List(), &del);
+                if (clicked.isValid())
+                    sinceClick = clicked.elapsed();
+                watch.stop();
+            });
+        ASSERT_TRUE(frame->OnCmdMsg(Cmd::ID_CONVERSIONS_MANAGER)) << c.name;
+
+        ASSERT_TRUE(seen) << c.name << ": no progress window";
+        EXPECT_FALSE(boxOverWindow) << c.name;
+        EXPECT_FALSE(cancelHidden) << c.name;
+        EXPECT_EQ(BoxTexts(), c.told) << c.name;
+        if (c.cancel)
+        {
+            ASSERT_TRUE(clicked.isValid()) << c.name;
+            EXPECT_LT(sinceClick, 1000) << c.name;
+        }
+        EXPECT_TRUE(sim.Exists(kCnvRoot + "Custom.cnv")) << c.name;
+        // The next case starts with a tester that answers, found afresh.
+        connection.DropLostDevice();
+    }
 }
 
 TEST_F(DeviceFileCommandsTest, LogFilesLandInOneCollectionFile)

@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QTimer>
 
 #include <functional>
@@ -322,6 +323,71 @@ TEST_P(DownloadOverLink, CancelDuringASlowReplyEndsTheBatchAtOnce)
     EXPECT_TRUE(boxes.boxes.empty()) << boxes.boxes.front().text.toStdString();
     EXPECT_EQ(DocTest::SeriesNames(*Folder("\\A\\Site\\")), QStringList{"F1"});
     EXPECT_FALSE(frame->IsTransferRunning());
+}
+
+// Cancel while the tester holds a file back, and the tester is still there: its late
+// answer to the cancelled request comes after the cancel, and neither the keep-alive
+// that follows nor the next command takes it for its own answer. No "connection lost";
+// the next download finds the tester without the wizard, and every file arrives.
+TEST_P(DownloadOverLink, ACancelledSlowFileCostsNoTester)
+{
+    sim.RemovePath(kCnvRoot);
+    Serve(GetParam());
+    // F2 comes 5 s late: the keep-alive asks while the tester still works on it.
+    QueueSiteDownload(
+        [](Sim::Faults& f)
+        {
+            f.slowCommand = "F2.vsm";
+            f.slowReplyMs = 5000;
+        });
+    bool clicked = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout,
+                     [&]
+                     {
+                         if (clicked || Loaded(kVsmRoot).size() < 2)
+                             return;
+                         for (QWidget* w : QApplication::topLevelWidgets())
+                             if (w->isVisible() &&
+                                 w->windowTitle().startsWith(QStringLiteral("Downloading from device")))
+                                 if (auto* cancel = w->findChild<QPushButton*>(QStringLiteral("cancel")))
+                                 {
+                                     clicked = true;
+                                     sim.Engine().ClearLog();
+                                     QTest::mouseClick(cancel, Qt::LeftButton);
+                                 }
+                     });
+    watch.start(10);
+    frame->OnCmdMsg(Cmd::ID_DOWNLOAD);
+    watch.stop();
+    ASSERT_TRUE(clicked);
+
+    // The tester sends F2 after all, then answers the keep-alive.
+    CVeskoraConnection& connection = CVeskoraConnection::Instance();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&]
+        {
+            for (const QByteArray& f : sim.Engine().BinaryFrames())
+                if (f.startsWith(QByteArray("\xC2\xF4\x10", 3)))
+                    return !connection.IsKeepAliveRunning();
+            return false;
+        },
+        kDeadlineMs));
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.boxes.front().text.toStdString();
+    ASSERT_NE(connection.GetDevice(), nullptr);
+
+    const qsizetype wizards = dialogs.titles.size();
+    QueueExplorer(
+        [](CVesk3Explorer& explorer)
+        {
+            Choose(explorer, {"Site"});
+            Click(explorer, "download");
+        });
+    frame->OnCmdMsg(Cmd::ID_DOWNLOAD);
+    EXPECT_EQ(dialogs.titles.size(), wizards + 1); // the explorer alone
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.boxes.front().text.toStdString();
+    EXPECT_EQ(DocTest::SeriesNames(*Folder("\\A\\Site\\")).count(QStringLiteral("F2")), 1);
+    EXPECT_EQ(DocTest::SeriesNames(*Folder("\\A\\Site\\")).count(QStringLiteral("F3")), 1);
 }
 
 // One reply later than its time-out fails that file alone; the tester answers the next

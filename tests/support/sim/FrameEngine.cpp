@@ -86,7 +86,7 @@ void Session::ReplyLine(const QByteArray& payload)
         line = payload + '\r';
     if (m_faults.partialLine)
         line.truncate(qMax<qsizetype>(1, line.size() / 2));
-    if (m_silent)
+    if (m_silent || m_engine.GetFaults().silent)
         return;
     // Stale bytes travel with the answer, so they are on the line before the program
     // sends its next command.
@@ -116,8 +116,20 @@ void Session::CutLink()
 
 bool Session::WriteRaw(const QByteArray& bytes)
 {
-    if (m_silent)
+    if (m_silent || m_engine.GetFaults().silent)
         return true;
+    if (m_faults.stallAfterBytes >= 0)
+    {
+        const qsizetype keep = qMin<qsizetype>(bytes.size(), qsizetype(m_faults.stallAfterBytes));
+        m_link.Write(bytes.left(keep));
+        m_engine.UpdateFaults(
+            [](Faults& f)
+            {
+                f.stallAfterBytes = -1;
+                f.silent = true;
+            });
+        return false;
+    }
     if (m_faults.dropAfterBytes >= 0)
     {
         const qsizetype keep = qMin<qsizetype>(bytes.size(), qsizetype(m_faults.dropAfterBytes));
@@ -292,6 +304,20 @@ bool FrameEngine::WaitForText(const QByteArray& prefix, int timeoutMs) const
            !m_stop.load();
 }
 
+bool FrameEngine::WaitForFrame(const QByteArray& prefix, int timeoutMs) const
+{
+    std::unique_lock guard(m_lock);
+    return m_changed.wait_for(guard, std::chrono::milliseconds(timeoutMs),
+                              [&]
+                              {
+                                  for (const QByteArray& frame : m_binary)
+                                      if (frame.startsWith(prefix))
+                                          return true;
+                                  return m_stop.load();
+                              }) &&
+           !m_stop.load();
+}
+
 bool FrameEngine::WaitBeforeReply(const Faults& faults)
 {
     int ms = faults.replyDelayMs;
@@ -351,7 +377,7 @@ void FrameEngine::HandleText(Link& link)
     ++m_textStarts;
     m_changed.notify_all();
     const Faults faults = GetFaults();
-    if (faults.noAck)
+    if (faults.noAck || faults.silent)
         return;
     QByteArray late;
     UpdateFaults([&](Faults& f) { late = std::exchange(f.lateAnswer, {}); });
@@ -434,6 +460,8 @@ void FrameEngine::HandleBinary(Link& link, uint8_t first)
     LogBinary(frame);
     const uint8_t command = uint8_t(rest.at(0));
     const QByteArray params = rest.mid(1);
+    if (faults.silent)
+        return;
     if (command == 0xF6 && params == kResyncParams)
     {
         SendBinary(link, BinaryReply::Status(0xF0), faults);
@@ -485,8 +513,16 @@ void FrameEngine::SendBinary(Link& link, const BinaryReply& reply, const Faults&
         break;
     }
     QByteArray late;
-    UpdateFaults([&](Faults& f) { late = std::exchange(f.lateReply, {}); });
-    link.Write(late + out + faults.junkAfterReply);
+    bool silent = false;
+    UpdateFaults(
+        [&](Faults& f)
+        {
+            silent = f.silent;
+            if (!silent)
+                late = std::exchange(f.lateReply, {});
+        });
+    if (!silent)
+        link.Write(late + out + faults.junkAfterReply);
 }
 
 } // namespace Sim

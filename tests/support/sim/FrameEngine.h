@@ -50,6 +50,13 @@ struct Faults
     // Once: the next text command whose line holds cutBeforeAnswer is carried out, but the
     // link is cut (as orderlyClose says) instead of its answer; the switch clears itself.
     QByteArray cutBeforeAnswer;
+    // The tester takes frames in but sends nothing: no acknowledgement, no reply, no file
+    // data (it hangs, or the far end of its serial line went dead without a hang-up). An
+    // answer under way when the switch comes stops there.
+    bool silent = false;
+    // Once: the next raw data transfer (a file) stops after this many bytes and the tester
+    // falls silent (sets silent); the switch clears itself.
+    int64_t stallAfterBytes = -1;
 };
 
 // A byte-coded answer as the device frames it.
@@ -170,6 +177,8 @@ public:
     int TextFrameStarts() const { return m_textStarts.load(); }
     // Waits until a text command with this prefix has arrived (false after timeoutMs).
     bool WaitForText(const QByteArray& prefix, int timeoutMs) const;
+    // The same for a byte frame (as BinaryFrames records it), answered or not.
+    bool WaitForFrame(const QByteArray& prefix, int timeoutMs) const;
     // Waits until the serving threads have taken a connection (TCP) this many times.
     int Connections() const { return m_connections.load(); }
 
