@@ -188,7 +188,12 @@ bool CGridCtrl::SetCellType(int row, int col, GridCellFactory factory)
 
 std::unique_ptr<CGridCellBase> CGridCtrl::CreateCell(int row, int col)
 {
-    auto cell = std::make_unique<CGridCell>();
+    std::unique_ptr<CGridCellBase> cell;
+    if (m_cellChooser)
+        if (const GridCellFactory factory = m_cellChooser(row, col))
+            cell = factory();
+    if (!cell)
+        cell = std::make_unique<CGridCell>();
     cell->SetGrid(this);
     cell->SetCoords(row, col);
     uint32_t state = 0;
@@ -349,6 +354,7 @@ bool CGridCtrl::SetColumnCount(int cols)
     m_keptRows.clear();
     const int oldCount = m_colCount;
     m_colWidths.resize(static_cast<size_t>(cols), m_defaultCells[kFixedCol]->GetWidth());
+    m_selectedInColumn.resize(static_cast<size_t>(cols), 0);
     for (Row& cells : m_rows)
         cells.resize(static_cast<size_t>(cols));
     m_colCount = cols;
@@ -579,13 +585,19 @@ bool CGridCtrl::SetItemState(int row, int col, uint32_t state)
 
 void CGridCtrl::CountSelection(int row, int col, bool was, bool now)
 {
+    int* inColumn =
+        col >= 0 && size_t(col) < m_selectedInColumn.size() ? &m_selectedInColumn[size_t(col)] : nullptr;
     if (was && !now)
     {
         m_selectedCount = std::max(0, m_selectedCount - 1);
+        if (inColumn)
+            *inColumn = std::max(0, *inColumn - 1);
     }
     else if (now && !was)
     {
         ++m_selectedCount;
+        if (inColumn)
+            ++*inColumn;
         CGridCellRect& b = m_selectionBounds;
         b.minRow = b.minRow < 0 ? row : std::min(b.minRow, row);
         b.minCol = b.minCol < 0 ? col : std::min(b.minCol, col);
