@@ -15,16 +15,17 @@
 #include "platform/gui/DateTimePicture.h"
 #include "platform/gui/WaitCursor.h"
 #include "resources/StringIds.h"
-#include "streamio/DosDateTime.h"
 #include "seriesview/GridCellDetailGripper.h"
 #include "seriesview/GridCellDetailLeft.h"
 #include "seriesview/GridCellSeries.h"
+#include "streamio/DosDateTime.h"
 
 #include <QResizeEvent>
 #include <QTimer>
 
 #include <algorithm>
 #include <array>
+#include <unordered_map>
 
 using Platform::ColorRef;
 using Platform::Rect;
@@ -105,6 +106,21 @@ CTabGrid::CTabGrid(CVeskDoc* doc, QWidget* parent)
     // Every rebuild sets each cell of its rows: a folder shown after a smaller one takes
     // back the cells of the larger one shown before instead of making them anew.
     m_grid->SetKeepRemovedRows(true);
+    // The rows' cells are made of their kinds at once: a first rebuild of a large folder
+    // makes hundreds of thousands of them.
+    m_grid->SetCellChooser(
+        [](int row, int col) -> GridCellFactory
+        {
+            if (row < 1)
+                return nullptr;
+            if (row % 2 == 1)
+                return col == COL_GRIPPER ? &CGridCellDetailGripper::CreateObject
+                       : col == COL_MEAN  ? &MakeGridCell<CGridCellBarRange>
+                                          : nullptr;
+            return col == COL_GRIPPER ? &CGridCellDetailLeft::CreateObject
+                   : col == COL_NAME  ? &CGridCellSeries::CreateObject
+                                      : nullptr;
+        });
     m_grid->installEventFilter(this);
     m_grid->viewport()->installEventFilter(this);
     InitGrid();
@@ -328,7 +344,8 @@ bool CTabGrid::RowsMatchDocument() const
     for (int i = 0; i < count; ++i)
     {
         const auto entry = reinterpret_cast<intptr_t>(m_doc->GetSeriesAt(i));
-        if (m_grid->GetItemData(2 * i + 1, COL_NAME) != entry || m_grid->GetItemData(2 * i + 2, COL_NAME) != entry)
+        if (m_grid->GetItemData(2 * i + 1, COL_NAME) != entry ||
+            m_grid->GetItemData(2 * i + 2, COL_NAME) != entry)
             return false;
     }
     return true;
@@ -718,6 +735,14 @@ std::vector<int> CTabGrid::MarkedPairs() const
     return pairs;
 }
 
+bool CTabGrid::AnyMarked() const
+{
+    // A pair is marked by the name cell of either of its rows; the heading row marks none.
+    const int names =
+        m_grid->GetSelectedCountInColumn(COL_NAME) - (m_grid->IsCellSelected(0, COL_NAME) ? 1 : 0);
+    return names > 0;
+}
+
 std::vector<int> CTabGrid::MarkedSeries() const
 {
     std::vector<int> marked;
@@ -740,10 +765,20 @@ std::vector<const CMeasSeriesWrapper*> CTabGrid::EntriesOf(const std::vector<int
 std::vector<int> CTabGrid::IndicesOf(const std::vector<const CMeasSeriesWrapper*>& entries) const
 {
     std::vector<int> indices;
+    if (!m_doc || entries.empty())
+        return indices;
+    // One pass over the folder: a search per entry costs the square of the folder's size
+    // when the user deletes all of a large one.
+    const int count = m_doc->GetSeriesCount();
+    std::unordered_map<const CMeasSeriesWrapper*, int> at;
+    at.reserve(size_t(count));
+    for (int i = 0; i < count; ++i)
+        at.emplace(m_doc->GetSeriesAt(i), i);
     for (const CMeasSeriesWrapper* entry : entries)
-        if (const int index = m_doc ? m_doc->FindSeries(entry) : -1; index >= 0)
-            indices.push_back(index);
+        if (const auto found = at.find(entry); found != at.end())
+            indices.push_back(found->second);
     std::sort(indices.begin(), indices.end());
+    indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
     return indices;
 }
 

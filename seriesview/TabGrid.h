@@ -153,6 +153,9 @@ public:
     CGridCtrl* Grid() const { return m_grid; }
     std::vector<int> MarkedSeries() const;
     std::vector<int> MarkedPairs() const;
+    // Whether any series is marked, from the grid's count of selected cells: the command
+    // state asks it several times a second, whatever the size of the folder.
+    bool AnyMarked() const;
     // The entry a pair of rows shows, and its index in the document (-1 when the document
     // no longer holds it).
     CMeasSeriesWrapper* EntryOfPair(int pair) const;

@@ -64,7 +64,7 @@ intptr_t CTabGrid::OnCommandMessage(uint32_t message)
         return 1;
     case WM_CMD_CAN_DELETE:
     case WM_CMD_CAN_COPY:
-        return MarkedPairs().empty() ? 0 : 1;
+        return AnyMarked() ? 1 : 0;
     case WM_CMD_CAN_SELECT_ALL:
         return m_doc && m_doc->HasFolders() ? 1 : 0;
     case WM_CMD_COPY:

@@ -111,23 +111,31 @@ TEST_F(TabGridTest, EachNoticeRebuildsWhatItNames)
 TEST_F(TabGridTest, ARebuildMeasuresOneOpenSeriesOfEachShapeAndOpensTheOthersAtItsHeight)
 {
     // Shapes: three readings (A), five readings (B); a comment makes its own height (C);
-    // D stays closed.
+    // D stays closed; indentation-tester depths with as many readings as A (E) are a shape
+    // of their own.
     struct SCase
     {
         const char* name;
         std::vector<float> readings;
+        bool depths;
         bool comment;
         bool open;
         int shapeOf; // the series whose height it opens at, -1 for its own measure
     };
     const std::vector<SCase> cases = {
-        {"A1", {560, 600, 580}, false, true, -1},          {"B1", {500, 520, 510, 530, 515}, false, true, -1},
-        {"A2", {700, 710, 720}, false, true, 0},           {"C", {560, 600, 580}, true, true, -1},
-        {"B2", {400, 420, 410, 430, 415}, false, true, 1}, {"D", {560, 600, 580}, false, false, -1},
-        {"A3", {450, 460, 470}, false, true, 0},
+        {"A1", {560, 600, 580}, false, false, true, -1},
+        {"B1", {500, 520, 510, 530, 515}, false, false, true, -1},
+        {"A2", {700, 710, 720}, false, false, true, 0},
+        {"C", {560, 600, 580}, false, true, true, -1},
+        {"B2", {400, 420, 410, 430, 415}, false, false, true, 1},
+        {"D", {560, 600, 580}, false, false, false, -1},
+        {"A3", {450, 460, 470}, false, false, true, 0},
+        {"E1", {40, 42, 45}, true, false, true, -1},
+        {"E2", {50, 47, 52}, true, false, true, 7},
     };
     for (const SCase& c : cases)
-        Add(doc, kRoot, QString::fromLatin1(c.name), Rebound(kHRC, c.readings, kMorning));
+        Add(doc, kRoot, QString::fromLatin1(c.name),
+            c.depths ? Depths(c.readings, kMorning) : Rebound(kHRC, c.readings, kMorning));
     doc.SetCurrentFolder(doc.LookupFolder(kRoot), kRoot, true);
     for (size_t i = 0; i < cases.size(); ++i)
         if (cases[i].comment)
