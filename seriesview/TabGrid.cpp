@@ -410,7 +410,9 @@ void CTabGrid::UpdateRows(int hint)
     const bool headerOnly = m_grid->GetRowCount() <= 1;
     CShownTimes times;
     ShapeHeights heights;
+    std::set<QString> shared;
     SRowContext context;
+    context.shared = &shared;
     context.depthMax = DepthDisplayMax();
     context.datePattern = DatePattern();
     context.timePattern = TimePattern();
@@ -559,7 +561,7 @@ void CTabGrid::BuildSummaryRow(int index, uint32_t state, const SRowContext& con
             when = Platform::FormatDatePicture(local->date, context.datePattern) + QLatin1Char(' ') +
                    Platform::FormatTimePicture(local->time, context.timePattern);
     m_grid->SetItemText(row, COL_TIME, when);
-    m_grid->SetItemText(row, COL_COUNT, QString::number(m_doc->GetSeriesValidCount(index)));
+    m_grid->SetItemText(row, COL_COUNT, context.Shared(QString::number(m_doc->GetSeriesValidCount(index))));
 
     QString mean;
     QString stdDev;
@@ -645,9 +647,9 @@ void CTabGrid::BuildSummaryRow(int index, uint32_t state, const SRowContext& con
     }
     m_grid->SetItemText(row, COL_MEAN, mean);
     m_grid->SetItemText(row, COL_STDDEV, stdDev);
-    m_grid->SetItemText(row, COL_PROBE, probe);
-    m_grid->SetItemText(row, COL_MATERIAL, material);
-    m_grid->SetItemText(row, COL_SCALE, scale);
+    m_grid->SetItemText(row, COL_PROBE, context.Shared(probe));
+    m_grid->SetItemText(row, COL_MATERIAL, context.Shared(material));
+    m_grid->SetItemText(row, COL_SCALE, context.Shared(scale));
 
     if (gripper && context.fresh)
         gripper->SetCollapsed(1);

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <set>
 #include <tuple>
 #include <vector>
 
@@ -201,6 +202,13 @@ private:
         ShapeHeights* heights = nullptr;
         // Cells of earlier series may be reused: their kind is right, their state is not.
         bool fresh = false;
+        // Texts that many rows share (probe, material, scale, count), each held once: the
+        // rows of a large folder would otherwise hold tens of thousands of copies.
+        std::set<QString>* shared = nullptr;
+        QString Shared(const QString& text) const
+        {
+            return shared && !text.isEmpty() ? *shared->insert(text).first : text;
+        }
     };
     // Rows.
     void BuildDetailRow(int index, uint32_t state, bool fresh);
