@@ -5,6 +5,7 @@
 #include "document/ValueText.h"
 #include "document/VeskDoc.h"
 #include "grid/GridCellBarRange.h"
+#include "grid/GridCellCovered.h"
 #include "grid/GridCtrl.h"
 #include "measurement/MeasSeries1.h"
 #include "measurement/MeasSeriesWrapper.h"
@@ -117,9 +118,11 @@ CTabGrid::CTabGrid(CVeskDoc* doc, QWidget* parent)
                 return col == COL_GRIPPER ? &CGridCellDetailGripper::CreateObject
                        : col == COL_MEAN  ? &MakeGridCell<CGridCellBarRange>
                                           : nullptr;
+            // The series cell spans the detail row; the columns it covers only carry
+            // state and data.
             return col == COL_GRIPPER ? &CGridCellDetailLeft::CreateObject
                    : col == COL_NAME  ? &CGridCellSeries::CreateObject
-                                      : nullptr;
+                                      : &CGridCellCovered::CreateObject;
         });
     m_grid->installEventFilter(this);
     m_grid->viewport()->installEventFilter(this);
