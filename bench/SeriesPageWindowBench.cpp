@@ -38,6 +38,7 @@
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
@@ -300,6 +301,7 @@ void TimeRounds(benchmark::State& state, const std::string& name, WindowOf windo
     double seconds = 0.0;
     int paints = 0;
     int64_t faults = 0;
+    double unanswered = 0.0;
     for (auto _ : state)
     {
         state.PauseTiming();
@@ -310,8 +312,23 @@ void TimeRounds(benchmark::State& state, const std::string& name, WindowOf windo
         state.ResumeTiming();
         const int64_t faultsBefore = ThreadMinorFaults();
         const Clock::time_point start = Clock::now();
+        // The longest stretch in which the UI thread handled no event: a zero-time timer
+        // fires whenever the thread gets to its events.
+        Clock::time_point lastAnswer = start;
+        QTimer answers;
+        answers.setInterval(0);
+        QObject::connect(&answers, &QTimer::timeout,
+                         [&]
+                         {
+                             const Clock::time_point now = Clock::now();
+                             unanswered = std::max(unanswered,
+                                                   std::chrono::duration<double>(now - lastAnswer).count());
+                             lastAnswer = now;
+                         });
+        answers.start();
         act();
         Settle();
+        answers.stop();
         seconds += std::chrono::duration<double>(Clock::now() - start).count();
         faults += ThreadMinorFaults() - faultsBefore;
         paints += window.counter.paints;
@@ -327,6 +344,7 @@ void TimeRounds(benchmark::State& state, const std::string& name, WindowOf windo
     const int count = int(state.range(0));
     // Fresh pages touched, per series of the folder.
     state.counters["faults_per_series"] = double(faults) / iterations / double(std::max(1, count));
+    state.counters["longest_unanswered_ms"] = unanswered * 1000.0;
     if (count == kSmall)
     {
         SmallTimes()[name].sum += mean;

@@ -11,6 +11,7 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <iterator>
 
 using namespace Platform;
 
@@ -325,6 +326,27 @@ bool CGridCtrl::SetRowCount(int rows)
     if (m_allowDraw)
         InvalidateAll();
     return true;
+}
+
+bool CGridCtrl::MakeRowsAhead(int rows, int most)
+{
+    const int held = m_rowCount + static_cast<int>(m_keptRows.size());
+    if (!m_keepRemovedRows || rows <= held)
+        return true;
+    const int end = std::min(rows, held + std::max(1, most));
+    // The kept rows come back last first: the highest row goes to the front.
+    std::vector<Row> made;
+    made.reserve(static_cast<size_t>(end - held));
+    for (int row = end - 1; row >= held; --row)
+    {
+        Row cells(static_cast<size_t>(m_colCount));
+        for (int col = 0; col < m_colCount; ++col)
+            cells[static_cast<size_t>(col)] = CreateCell(row, col);
+        made.push_back(std::move(cells));
+    }
+    m_keptRows.insert(m_keptRows.begin(), std::make_move_iterator(made.begin()),
+                      std::make_move_iterator(made.end()));
+    return end >= rows;
 }
 
 void CGridCtrl::SetKeepRemovedRows(bool keep)

@@ -98,6 +98,11 @@ public:
     // DeleteAllItems, frees them; so does turning keep off, or FreeKeptRows.
     void SetKeepRemovedRows(bool keep);
     void FreeKeptRows() { m_keptRows.clear(); }
+    // With keep on: makes ahead the cells of the rows up to `rows` that neither the grid
+    // nor its kept rows hold, at most `most` rows a call, kept for SetRowCount as if dropped
+    // before; so that an owner can make thousands of rows in slices. True once every row up
+    // to `rows` is there.
+    bool MakeRowsAhead(int rows, int most);
     bool SetColumnCount(int cols);
     bool SetFixedRowCount(int fixedRows);
     bool SetFixedColumnCount(int fixedCols);

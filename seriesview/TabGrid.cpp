@@ -21,6 +21,7 @@
 #include "seriesview/GridCellSeries.h"
 #include "streamio/DosDateTime.h"
 
+#include <QCoreApplication>
 #include <QResizeEvent>
 #include <QTimer>
 
@@ -361,7 +362,7 @@ void CTabGrid::UpdateRows(int hint)
     const int flags = hint < 0 ? -hint : 0;
     if (flags & 0x60)
         return;
-    const int count = m_doc->GetSeriesCount();
+    int count = m_doc->GetSeriesCount();
     bool full = (flags & 0x01) != 0;
     const bool insert = (flags & 0x04) != 0;
     int first = 0;
@@ -399,6 +400,9 @@ void CTabGrid::UpdateRows(int hint)
             m_grid->SetFocusCell({-1, -1});
         }
         m_grid->SetUsePrintColors(true);
+        // The document may change while the window system is answered between slices.
+        if (MakeRowsInSlices(2 * count + 1))
+            count = m_doc->GetSeriesCount();
         m_grid->SetRowCount(2 * count + 1);
         // With the project closed, the cells kept for a large folder go too.
         if (!m_doc->GetCurrentFolder())
@@ -478,6 +482,35 @@ void CTabGrid::UpdateRows(int hint)
     SetStatusProgress(QString(), 0);
     UpdateStatusCounts(true);
     m_grid->viewport()->update();
+}
+
+bool CTabGrid::MakeRowsInSlices(int rows)
+{
+    if (m_grid->MakeRowsAhead(rows, kRowsPerSlice))
+        return false;
+    // A first showing of a large folder makes hundreds of thousands of cells: the window
+    // system gets its answers and the window its paints between slices. Meanwhile the page
+    // shows no rows (those it showed belong to another folder), notices that would rebuild
+    // wait for the rebuild that follows, input waits in the queue, and the window stays.
+    const Platform::WaitCursor wait;
+    const QString updating = Platform::LoadString(IDS_UPDATING);
+    m_grid->SetRowCount(1);
+    ++m_holdDepth;
+    m_slicing = true;
+    window()->installEventFilter(this);
+    int made = 0;
+    do
+    {
+        made += kRowsPerSlice;
+        SetStatusProgress(updating, made / 2);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    } while (!m_grid->MakeRowsAhead(rows, kRowsPerSlice));
+    window()->removeEventFilter(this);
+    m_slicing = false;
+    // The rebuild that follows covers whatever waited.
+    --m_holdDepth;
+    m_rebuildPending = false;
+    return true;
 }
 
 void CTabGrid::BuildDetailRow(int index, uint32_t state, bool fresh)

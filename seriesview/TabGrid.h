@@ -56,6 +56,9 @@ public:
     static constexpr int kSummaryHeight = 22;
     // Above this many rows a selection-changing notice does not recount the selection.
     static constexpr int kRecountRowLimit = 40000;
+    // Rows whose cells a rebuild makes in one go; more are made in slices of this many,
+    // with the events other than input handled between them.
+    static constexpr int kRowsPerSlice = 4096;
 
     // The page's columns.
     enum Column : int
@@ -211,6 +214,9 @@ private:
         }
     };
     // Rows.
+    // Makes the cells for `rows` rows ahead in slices (see kRowsPerSlice); true when it
+    // handled events between slices, so that the document may have changed.
+    bool MakeRowsInSlices(int rows);
     void BuildDetailRow(int index, uint32_t state, bool fresh);
     void BuildSummaryRow(int index, uint32_t state, const SRowContext& context);
     // True when every pair shows the document's series at its index.
@@ -276,6 +282,8 @@ private:
     // Holds on rebuilds, and whether one waits.
     int m_holdDepth = 0;
     bool m_rebuildPending = false;
+    // Cells are being made in slices: the window refuses to close.
+    bool m_slicing = false;
     // The input event the page passes on to the grid under a hold.
     const QEvent* m_delivering = nullptr;
     // The page acted on the key being delivered (Space, Enter): its character opens no

@@ -181,6 +181,12 @@ bool CTabGrid::IsInputEvent(QObject* watched, const QEvent* event) const
 
 bool CTabGrid::eventFilter(QObject* watched, QEvent* event)
 {
+    // While cells are made in slices the window stays (see MakeRowsInSlices).
+    if (m_slicing && watched == window() && event->type() == QEvent::Close)
+    {
+        event->ignore();
+        return true;
+    }
     if (event != m_delivering && IsInputEvent(watched, event))
     {
         // The grid's handlers and its cells' run under a hold: a cell that opens a modal

@@ -11,6 +11,8 @@
 #include "seriesview/TabGrid.h"
 #include "tests/support/MeasurementTexts.h"
 
+#include <QTimer>
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -160,6 +162,33 @@ TEST_F(TabGridTest, ARebuildMeasuresOneOpenSeriesOfEachShapeAndOpensTheOthersAtI
         else
             EXPECT_EQ(Grid().GetRowHeight(row), cell->GetFullHeight()) << c.name;
     }
+}
+
+TEST_F(TabGridTest, AFirstShowingOfALargeFolderLetsOtherEventsRunWhileItsCellsAreMade)
+{
+    // One row more than a slice makes: between the slices the page shows no rows, other
+    // events run (a timer posted before), a notice they cause waits for the rebuild, and
+    // the rows end as a rebuild in one go leaves them.
+    const int count = CTabGrid::kRowsPerSlice / 2 + 1;
+    SampleProject::FillMixedFolder(doc, kRoot, count, false);
+    int rowsMeanwhile = -1;
+    QTimer::singleShot(0, &page,
+                       [&]
+                       {
+                           rowsMeanwhile = Grid().GetRowCount();
+                           doc.SetSeriesName(count - 1, QStringLiteral("Renamed meanwhile"));
+                       });
+    Show();
+    EXPECT_EQ(rowsMeanwhile, 1);
+    ASSERT_EQ(Grid().GetRowCount(), 2 * count + 1);
+    for (int i : {0, count / 2, count - 1})
+    {
+        EXPECT_EQ(Grid().GetItemText(2 * i + 1, CTabGrid::COL_NAME), doc.GetSeriesName(i)) << i;
+        EXPECT_EQ(page.EntryOfPair(i), doc.GetSeriesAt(i)) << i;
+        EXPECT_NE(dynamic_cast<CGridCellSeries*>(Grid().GetCell(2 * i + 2, CTabGrid::COL_NAME)), nullptr)
+            << i;
+    }
+    EXPECT_EQ(Grid().GetItemText(2 * count - 1, CTabGrid::COL_NAME), QStringLiteral("Renamed meanwhile"));
 }
 
 TEST_F(TabGridTest, TheValueBarShowsDepthsFromTheDeepestOfTheFolder)
