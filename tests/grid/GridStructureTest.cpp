@@ -238,6 +238,43 @@ TEST_F(GridFixture, TheChooserGivesEveryNewCellItsKindAndCoveredCellsCarryStateA
     EXPECT_EQ(rect, (Rect{0, 40, 199, 59})) << "the span, from its head";
 }
 
+namespace
+{
+// Tags every cell it makes with the place it was made for.
+class TaggingGrid : public CGridCtrl
+{
+public:
+    std::unique_ptr<CGridCellBase> CreateCell(int row, int col) override
+    {
+        std::unique_ptr<CGridCellBase> cell = CGridCtrl::CreateCell(row, col);
+        cell->SetData(row * 100 + col);
+        ++made;
+        return cell;
+    }
+    int made = 0;
+};
+using TaggingGridFixture = GridFixtureT<TaggingGrid>;
+} // namespace
+
+TEST_F(TaggingGridFixture, RowsMadeAheadInSlicesComeBackAtTheirPlaces)
+{
+    Build(3, 2, 1, 0);
+    EXPECT_TRUE(grid->MakeRowsAhead(9, 2)) << "nothing ahead without keeping rows";
+    grid->SetKeepRemovedRows(true);
+    grid->SetRowCount(2); // row 2 kept
+    const int before = grid->made;
+    EXPECT_FALSE(grid->MakeRowsAhead(8, 2));
+    EXPECT_FALSE(grid->MakeRowsAhead(8, 2));
+    EXPECT_TRUE(grid->MakeRowsAhead(8, 2));
+    EXPECT_TRUE(grid->MakeRowsAhead(8, 2));
+    EXPECT_EQ(grid->made - before, 5 * 2) << "rows 3 to 7";
+    grid->SetRowCount(8);
+    EXPECT_EQ(grid->made - before, 5 * 2) << "none made again";
+    for (int r = 0; r < 8; ++r)
+        for (int c = 0; c < 2; ++c)
+            EXPECT_EQ(grid->GetItemData(r, c), r * 100 + c) << r << "," << c;
+}
+
 TEST_F(GridFixture, ScrollBarsFollowTheVirtualSize)
 {
     Build(30, 3, 1, 0, 20, 50);
