@@ -385,6 +385,7 @@ void CTabGrid::UpdateRows(int hint)
 
     const Platform::WaitCursor wait;
     int firstInserted = -1;
+    bool sliced = false;
     if (full)
     {
         // The cells are kept and filled anew: freeing and making 20,000 rows of them again
@@ -401,7 +402,8 @@ void CTabGrid::UpdateRows(int hint)
         }
         m_grid->SetUsePrintColors(true);
         // The document may change while the window system is answered between slices.
-        if (MakeRowsInSlices(2 * count + 1))
+        sliced = MakeRowsInSlices(2 * count + 1);
+        if (sliced)
             count = m_doc->GetSeriesCount();
         m_grid->SetRowCount(2 * count + 1);
         // With the project closed, the cells kept for a large folder go too.
@@ -433,6 +435,15 @@ void CTabGrid::UpdateRows(int hint)
     {
         uint32_t state = 0;
         bool build = full;
+        // Rows filled for the first time are filled in slices too; the rows not filled yet
+        // are unselected and not drawn meanwhile. Whatever changed meanwhile is shown by a
+        // rebuild from the start.
+        if (sliced && i > first && i % (kRowsPerSlice / 2) == 0 && AnswerBetweenSlices())
+        {
+            m_grid->SetRedraw(true);
+            UpdateRows(DOC_HINT_ALL);
+            return;
+        }
         if (full)
         {
             if (i % kUpdateProgressStep == 0)
@@ -488,29 +499,33 @@ bool CTabGrid::MakeRowsInSlices(int rows)
 {
     if (m_grid->MakeRowsAhead(rows, kRowsPerSlice))
         return false;
-    // A first showing of a large folder makes hundreds of thousands of cells: the window
-    // system gets its answers and the window its paints between slices. Meanwhile the page
-    // shows no rows (those it showed belong to another folder), notices that would rebuild
-    // wait for the rebuild that follows, input waits in the queue, and the window stays.
-    const Platform::WaitCursor wait;
-    const QString updating = Platform::LoadString(IDS_UPDATING);
+    // A first showing of a large folder makes hundreds of thousands of cells and fills
+    // them for the first time: the window system gets its answers between slices. The page
+    // shows no rows meanwhile (those it showed belong to another folder).
     m_grid->SetRowCount(1);
-    ++m_holdDepth;
-    m_slicing = true;
-    window()->installEventFilter(this);
     int made = 0;
     do
     {
         made += kRowsPerSlice;
-        SetStatusProgress(updating, made / 2);
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        SetStatusProgress(Platform::LoadString(IDS_UPDATING), made / 2);
+        AnswerBetweenSlices();
     } while (!m_grid->MakeRowsAhead(rows, kRowsPerSlice));
-    window()->removeEventFilter(this);
-    m_slicing = false;
     // The rebuild that follows covers whatever waited.
-    --m_holdDepth;
     m_rebuildPending = false;
     return true;
+}
+
+bool CTabGrid::AnswerBetweenSlices()
+{
+    // Notices that would rebuild wait, input waits in the queue, and the window stays.
+    ++m_holdDepth;
+    m_slicing = true;
+    window()->installEventFilter(this);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    window()->removeEventFilter(this);
+    m_slicing = false;
+    --m_holdDepth;
+    return std::exchange(m_rebuildPending, false);
 }
 
 void CTabGrid::BuildDetailRow(int index, uint32_t state, bool fresh)

@@ -56,8 +56,8 @@ public:
     static constexpr int kSummaryHeight = 22;
     // Above this many rows a selection-changing notice does not recount the selection.
     static constexpr int kRecountRowLimit = 40000;
-    // Rows whose cells a rebuild makes in one go; more are made in slices of this many,
-    // with the events other than input handled between them.
+    // Rows whose cells a rebuild makes in one go; more are made, and then filled, in
+    // slices of this many, with the events other than input handled between them.
     static constexpr int kRowsPerSlice = 4096;
 
     // The page's columns.
@@ -217,6 +217,9 @@ private:
     // Makes the cells for `rows` rows ahead in slices (see kRowsPerSlice); true when it
     // handled events between slices, so that the document may have changed.
     bool MakeRowsInSlices(int rows);
+    // Handles the events other than input once, with rebuilds held; true when a notice
+    // asked for a rebuild meanwhile.
+    bool AnswerBetweenSlices();
     void BuildDetailRow(int index, uint32_t state, bool fresh);
     void BuildSummaryRow(int index, uint32_t state, const SRowContext& context);
     // True when every pair shows the document's series at its index.

@@ -164,22 +164,38 @@ TEST_F(TabGridTest, ARebuildMeasuresOneOpenSeriesOfEachShapeAndOpensTheOthersAtI
     }
 }
 
-TEST_F(TabGridTest, AFirstShowingOfALargeFolderLetsOtherEventsRunWhileItsCellsAreMade)
+TEST_F(TabGridTest, AFirstShowingOfALargeFolderLetsOtherEventsRunWhileItsCellsAreMadeAndFilled)
 {
-    // One row more than a slice makes: between the slices the page shows no rows, other
-    // events run (a timer posted before), a notice they cause waits for the rebuild, and
-    // the rows end as a rebuild in one go leaves them.
+    // One row more than a slice makes: between the slices other events run (timers
+    // posted before), the page shows no rows while cells are made and the rows filled so
+    // far while they are filled, notices meanwhile are carried out (a rename; a sort that
+    // moves the rows filled already), and the rows end as a rebuild in one go leaves them.
     const int count = CTabGrid::kRowsPerSlice / 2 + 1;
     SampleProject::FillMixedFolder(doc, kRoot, count, false);
-    int rowsMeanwhile = -1;
+    const CMeasSeriesWrapper* renamed = doc.GetSeriesAt(count - 1);
+    int rowsWhileMade = -1;
+    QString firstWhileFilled;
+    QString firstBeforeSort;
+    QString lastWhileFilled;
+    auto whileFilled = [&]
+    {
+        firstWhileFilled = Grid().GetItemText(1, CTabGrid::COL_NAME);
+        firstBeforeSort = doc.GetSeriesName(0);
+        lastWhileFilled = Grid().GetItemText(2 * count - 1, CTabGrid::COL_NAME);
+        doc.SortSeries(6, nullptr); // by name, descending
+    };
     QTimer::singleShot(0, &page,
                        [&]
                        {
-                           rowsMeanwhile = Grid().GetRowCount();
-                           doc.SetSeriesName(count - 1, QStringLiteral("Renamed meanwhile"));
+                           rowsWhileMade = Grid().GetRowCount();
+                           doc.SetSeriesName(count - 1, QStringLiteral("Renamed"));
+                           QTimer::singleShot(0, &page, whileFilled);
                        });
     Show();
-    EXPECT_EQ(rowsMeanwhile, 1);
+    EXPECT_EQ(rowsWhileMade, 1);
+    EXPECT_EQ(firstWhileFilled, firstBeforeSort);
+    EXPECT_EQ(lastWhileFilled, QString()) << "not filled yet";
+    ASSERT_NE(doc.GetSeriesName(0), firstBeforeSort) << "sorted meanwhile";
     ASSERT_EQ(Grid().GetRowCount(), 2 * count + 1);
     for (int i : {0, count / 2, count - 1})
     {
@@ -188,7 +204,8 @@ TEST_F(TabGridTest, AFirstShowingOfALargeFolderLetsOtherEventsRunWhileItsCellsAr
         EXPECT_NE(dynamic_cast<CGridCellSeries*>(Grid().GetCell(2 * i + 2, CTabGrid::COL_NAME)), nullptr)
             << i;
     }
-    EXPECT_EQ(Grid().GetItemText(2 * count - 1, CTabGrid::COL_NAME), QStringLiteral("Renamed meanwhile"));
+    EXPECT_EQ(Grid().GetItemText(2 * doc.FindSeries(renamed) + 1, CTabGrid::COL_NAME),
+              QStringLiteral("Renamed"));
 }
 
 TEST_F(TabGridTest, TheValueBarShowsDepthsFromTheDeepestOfTheFolder)
