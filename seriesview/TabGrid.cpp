@@ -411,6 +411,13 @@ void CTabGrid::UpdateRows(int hint)
             m_grid->FreeKeptRows();
         first = 0;
         last = count - 1;
+        // A large folder is filled in slices whether its cells were there or not; the rows
+        // not filled yet must not show an earlier selection meanwhile.
+        if (count > kRowsPerSlice / 2)
+        {
+            m_grid->SetSelectedRange(-1, -1, -1, -1);
+            sliced = true;
+        }
     }
     else if (insert)
     {
@@ -435,9 +442,8 @@ void CTabGrid::UpdateRows(int hint)
     {
         uint32_t state = 0;
         bool build = full;
-        // Rows filled for the first time are filled in slices too; the rows not filled yet
-        // are unselected and not drawn meanwhile. Whatever changed meanwhile is shown by a
-        // rebuild from the start.
+        // The rows not filled yet are unselected and not drawn between the slices; whatever
+        // changed meanwhile is shown by a rebuild from the start.
         if (sliced && i > first && i % (kRowsPerSlice / 2) == 0 && AnswerBetweenSlices())
         {
             m_grid->SetRedraw(true);

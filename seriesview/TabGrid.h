@@ -56,7 +56,7 @@ public:
     static constexpr int kSummaryHeight = 22;
     // Above this many rows a selection-changing notice does not recount the selection.
     static constexpr int kRecountRowLimit = 40000;
-    // Rows whose cells a rebuild makes in one go; more are made, and then filled, in
+    // Rows whose cells a rebuild makes and fills in one go; more are made and filled in
     // slices of this many, with the events other than input handled between them.
     static constexpr int kRowsPerSlice = 4096;
 

@@ -164,7 +164,7 @@ TEST_F(TabGridTest, ARebuildMeasuresOneOpenSeriesOfEachShapeAndOpensTheOthersAtI
     }
 }
 
-TEST_F(TabGridTest, AFirstShowingOfALargeFolderLetsOtherEventsRunWhileItsCellsAreMadeAndFilled)
+TEST_F(TabGridTest, ALargeFolderIsMadeAndFilledInSlicesBetweenWhichOtherEventsRun)
 {
     // One row more than a slice makes: between the slices other events run (timers
     // posted before), the page shows no rows while cells are made and the rows filled so
@@ -206,6 +206,16 @@ TEST_F(TabGridTest, AFirstShowingOfALargeFolderLetsOtherEventsRunWhileItsCellsAr
     }
     EXPECT_EQ(Grid().GetItemText(2 * doc.FindSeries(renamed) + 1, CTabGrid::COL_NAME),
               QStringLiteral("Renamed"));
+
+    // Rebuilt with its cells there, all selected: between the slices only the rows filled
+    // so far show their selection, none a stale one.
+    page.OnSelectAll();
+    ASSERT_EQ(page.MarkedSeries().size(), size_t(count));
+    size_t markedWhileFilled = 0;
+    QTimer::singleShot(0, &page, [&] { markedWhileFilled = page.MarkedSeries().size(); });
+    doc.UpdateAllViews(nullptr, DOC_HINT_ALL);
+    EXPECT_EQ(markedWhileFilled, size_t(CTabGrid::kRowsPerSlice / 2));
+    EXPECT_EQ(page.MarkedSeries().size(), size_t(count));
 }
 
 TEST_F(TabGridTest, TheValueBarShowsDepthsFromTheDeepestOfTheFolder)
