@@ -1,8 +1,11 @@
 // The series page as the user waits for it: the program's main window, shown, over a
-// project whose folder "\Many\" holds n series, every one of them open. Each action is
-// what the user does (a click in the tree or on a heading, a key, the expand menu's
-// command) and its clock stops once every event it caused has been handled, the paints of
-// the window included ("paints": paints of the page's grid in the timed part).
+// project whose folder "\Many\" holds n series of mixed kinds and times, every one of them
+// open. Each action is what the user does (a click in the tree or on a heading, a key, an
+// entry of the expand menu) and its clock stops once every event it caused has been
+// handled, the paints of the window included ("paints": paints of the page's grid in the
+// timed part). Most actions are timed warm, in a window that has shown the folder before
+// and keeps its cells; the first click after opening is timed cold, in a new window each
+// round ("FirstFolderClick").
 //
 // Goals: each action at 4,096 series within 150 ms; at 20,000 within 500 ms and within 5
 // times its time at 4,096 ("x_4096", the ratio of the mean wall times of one run; with
@@ -15,25 +18,34 @@
 #include "app/RightView.h"
 #include "document/VeskDoc.h"
 #include "grid/GridCtrl.h"
+#include "platform/core/StringTable.h"
 #include "platform/gui/MessageBox.h"
+#include "platform/gui/PopupMenu.h"
 #include "platform/io/FtpBackend.h"
+#include "resources/StringIds.h"
 #include "seriesview/TabGrid.h"
 #include "streamio/StreamIO.h"
 #include "tests/support/SampleProject.h"
 
 #include "BenchApp.h"
 #include "CountingBoxes.h"
+#include "PageFaults.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QEvent>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <malloc.h>
 #include <map>
+#include <memory>
 #include <string>
 
 namespace
@@ -70,6 +82,33 @@ public:
     int paints = 0;
 };
 
+// Answers every popup menu by choosing the entry with the text set in `wanted`, as the user
+// clicks it; none when no entry has it.
+class ChooseEntry final : public Platform::PopupMenuService
+{
+public:
+    QAction* Track(QMenu& menu, QPoint, unsigned, QWidget*) override
+    {
+        for (QAction* action : menu.actions())
+        {
+            const QVariant whole = action->property(Platform::kMenuItemTextProperty);
+            if ((whole.isValid() ? whole.toString() : action->text()) == wanted && action->isEnabled())
+            {
+                action->trigger();
+                return action;
+            }
+        }
+        return nullptr;
+    }
+    QString wanted;
+};
+
+ChooseEntry& Menus()
+{
+    static ChooseEntry menus;
+    return menus;
+}
+
 // Settings, conversions and projects of the run live in one temporary folder.
 QTemporaryDir& RunDir()
 {
@@ -92,6 +131,7 @@ QApplication& WindowApp()
         // Every box answered No: a sorted project is never saved.
         static CountingBoxes boxes(Platform::IDNO);
         Platform::SetMessageBoxService(&boxes);
+        Platform::SetPopupMenuService(&Menus());
         StreamIO::StartStreamIO();
         return a;
     }();
@@ -108,32 +148,49 @@ void Settle()
     }
 }
 
-// A main window over a project of `n` series in "\Many\" and one in "\Few\", showing
-// "\Many\" with every series open. Kept for the run; only one window is shown at a time.
+// The project of `n` series in "\\Many\\", every one open, and one in "\\Few\\": written once
+// a run.
+QString ProjectOf(int n)
+{
+    static std::map<int, QString> paths;
+    QString& path = paths[n];
+    if (path.isEmpty())
+    {
+        path = QDir(RunDir().path()).filePath(QStringLiteral("page%1.v3p").arg(n));
+        CVeskDoc doc;
+        SampleProject::FillMixedFolder(doc, kMany, n, true);
+        SampleProject::Add(doc, kFew, QStringLiteral("Alone"),
+                           SampleProject::Rebound(SeriesFixture::kHRC, {500, 520},
+                                                  QDateTime(QDate(2023, 3, 1), QTime(8, 0))));
+        doc.SaveProject(path);
+    }
+    return path;
+}
+
+// A main window over the project of `n` series, showing "\\Many\\" with every series open
+// (or, not `shown`, the project as it opens). Kept for the run unless closed; only one window
+// is shown at a time.
 class SWindow
 {
 public:
-    explicit SWindow(int n) : count(n)
+    explicit SWindow(int n, bool shown = true) : count(n)
     {
-        const QString path = QDir(RunDir().path()).filePath(QStringLiteral("page%1.v3p").arg(n));
-        {
-            CVeskDoc doc;
-            SampleProject::FillFolder(doc, kMany, n);
-            SampleProject::Add(doc, kFew, QStringLiteral("Alone"),
-                               SampleProject::Rebound(SeriesFixture::kHRC, {500, 520},
-                                                      QDateTime(QDate(2023, 3, 1), QTime(8, 0))));
-            doc.SaveProject(path);
-        }
-        frame = new CMainFrame(QStringList{QStringLiteral("veskador3"), path});
+        frame = new CMainFrame(QStringList{QStringLiteral("veskador3"), ProjectOf(n)});
         frame->resize(1024, 740);
         frame->show();
         QApplication::setActiveWindow(frame);
         Settle();
-        ClickFolder(kMany);
-        Page().ExpandAll(true);
-        Settle();
+        if (shown)
+        {
+            ClickFolder(kMany);
+            Page().ExpandAll(true);
+            Settle();
+        }
         Grid().viewport()->installEventFilter(&counter);
     }
+    ~SWindow() { delete frame; }
+    SWindow(const SWindow&) = delete;
+    SWindow& operator=(const SWindow&) = delete;
 
     void Show()
     {
@@ -160,6 +217,18 @@ public:
                               QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
     }
     void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) { QTest::keyClick(&Grid(), key, modifiers); }
+    // A right click on the first row's gripper, and the entry of the menu it opens.
+    void ExpandMenu(uint32_t entry)
+    {
+        Key(Qt::Key_Home, Qt::ControlModifier);
+        Settle();
+        Platform::Rect r;
+        if (!Grid().GetCellRect(1, CTabGrid::COL_GRIPPER, &r))
+            return;
+        Menus().wanted = Platform::LoadString(entry);
+        QTest::mouseClick(Grid().viewport(), Qt::RightButton, {}, QPoint(r.left + 4, r.top + 4));
+        Menus().wanted.clear();
+    }
     // The page shows the folder's series and every one is open.
     bool AllShownOpen()
     {
@@ -179,18 +248,29 @@ public:
     CGridCtrl& Grid() { return *Page().Grid(); }
 
     const int count;
-    CMainFrame* frame = nullptr; // left to the end of the process
+    CMainFrame* frame = nullptr;
     PaintCounter counter;
 };
+
+// The warm windows, left to the end of the process.
+std::map<int, SWindow*>& Windows()
+{
+    static std::map<int, SWindow*> windows;
+    return windows;
+}
+
+void HideWindows(int besides)
+{
+    for (auto& [size, window] : Windows())
+        if (size != besides)
+            window->Hide();
+}
 
 SWindow& WindowOf(int n)
 {
     WindowApp();
-    static std::map<int, SWindow*> windows;
-    for (auto& [size, window] : windows)
-        if (size != n)
-            window->Hide();
-    SWindow*& window = windows[n];
+    HideWindows(n);
+    SWindow*& window = Windows()[n];
     if (!window)
         window = new SWindow(n);
     window->Show();
@@ -211,25 +291,46 @@ std::map<std::string, SSmallTime>& SmallTimes()
 }
 
 // Times `act` after an untimed `prepare` in every iteration, with every event settled on
-// both sides; `check` tells whether the page ended as it should.
-template <class Prepare, class Act, class Check>
-void TimeAction(benchmark::State& state, const std::string& name, SWindow& window, Prepare prepare, Act act,
+// both sides; `check` tells whether the page ended as it should. The window may change in
+// `prepare`: `windowOf` names the one of the round.
+template <class WindowOf, class Prepare, class Act, class Check>
+void TimeRounds(benchmark::State& state, const std::string& name, WindowOf windowOf, Prepare prepare, Act act,
                 Check check)
 {
     using Clock = std::chrono::steady_clock;
     double seconds = 0.0;
     int paints = 0;
+    int64_t faults = 0;
+    double unanswered = 0.0;
     for (auto _ : state)
     {
         state.PauseTiming();
         prepare();
         Settle();
+        SWindow& window = windowOf();
         window.counter.paints = 0;
         state.ResumeTiming();
+        const int64_t faultsBefore = ThreadMinorFaults();
         const Clock::time_point start = Clock::now();
+        // The longest stretch in which the UI thread handled no event: a zero-time timer
+        // fires whenever the thread gets to its events.
+        Clock::time_point lastAnswer = start;
+        QTimer answers;
+        answers.setInterval(0);
+        QObject::connect(&answers, &QTimer::timeout,
+                         [&]
+                         {
+                             const Clock::time_point now = Clock::now();
+                             unanswered = std::max(unanswered,
+                                                   std::chrono::duration<double>(now - lastAnswer).count());
+                             lastAnswer = now;
+                         });
+        answers.start();
         act();
         Settle();
+        answers.stop();
         seconds += std::chrono::duration<double>(Clock::now() - start).count();
+        faults += ThreadMinorFaults() - faultsBefore;
         paints += window.counter.paints;
         if (!check())
         {
@@ -240,7 +341,11 @@ void TimeAction(benchmark::State& state, const std::string& name, SWindow& windo
     const double iterations = double(std::max<int64_t>(1, state.iterations()));
     const double mean = seconds / iterations;
     state.counters["paints"] = double(paints) / iterations;
-    if (window.count == kSmall)
+    const int count = int(state.range(0));
+    // Fresh pages touched, per series of the folder.
+    state.counters["faults_per_series"] = double(faults) / iterations / double(std::max(1, count));
+    state.counters["longest_unanswered_ms"] = unanswered * 1000.0;
+    if (count == kSmall)
     {
         SmallTimes()[name].sum += mean;
         SmallTimes()[name].runs += 1;
@@ -249,6 +354,14 @@ void TimeAction(benchmark::State& state, const std::string& name, SWindow& windo
     {
         state.counters["x_4096"] = mean / (small->second.sum / small->second.runs);
     }
+}
+
+template <class Prepare, class Act, class Check>
+void TimeAction(benchmark::State& state, const std::string& name, SWindow& window, Prepare prepare, Act act,
+                Check check)
+{
+    TimeRounds(
+        state, name, [&]() -> SWindow& { return window; }, prepare, act, check);
 }
 
 // A click on the folder in the tree, coming from another folder.
@@ -260,19 +373,50 @@ void BM_WindowFolderClick(benchmark::State& state)
         [&] { return w.AllShownOpen(); });
 }
 
+// The first click on the folder after the project was opened, cold: each round opens the
+// project in a new main window, whose grid has made no cell for the folder, after the
+// memory of the round before went back to the system, as in a program just started.
+void BM_WindowFirstFolderClick(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    WindowApp();
+    ProjectOf(n);
+    HideWindows(-1);
+    std::unique_ptr<SWindow> window;
+    TimeRounds(
+        state, "firstclick", [&]() -> SWindow& { return *window; },
+        [&]
+        {
+            window.reset();
+            malloc_trim(0);
+            window = std::make_unique<SWindow>(n, false);
+        },
+        [&] { window->ClickFolder(kMany); }, [&] { return window->AllShownOpen(); });
+    window.reset();
+    malloc_trim(0);
+}
+BENCHMARK(BM_WindowFirstFolderClick)
+    ->Arg(kSmall)
+    ->Arg(kLarge)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5);
+
+// Expand all and Collapse all, each chosen in the menu of a right click on a gripper.
 void BM_WindowExpandAll(benchmark::State& state)
 {
     SWindow& w = WindowOf(int(state.range(0)));
     TimeAction(
-        state, "expand", w, [&] { w.Page().ExpandAll(false); }, [&] { w.Page().ExpandAll(true); },
-        [&] { return w.AllShownOpen(); });
+        state, "expand", w, [&] { w.Page().ExpandAll(false); },
+        [&] { w.ExpandMenu(StringId::IDS_EXPAND_ALL); }, [&] { return w.AllShownOpen(); });
 }
 
 void BM_WindowCollapseAll(benchmark::State& state)
 {
     SWindow& w = WindowOf(int(state.range(0)));
     TimeAction(
-        state, "collapse", w, [&] { w.Page().ExpandAll(true); }, [&] { w.Page().ExpandAll(false); },
+        state, "collapse", w, [&] { w.Page().ExpandAll(true); },
+        [&] { w.ExpandMenu(StringId::IDS_COLLAPSE_ALL); },
         [&] { return w.Doc().GetSeriesCount() == w.count && !w.Doc().IsSeriesExpanded(w.count - 1); });
     w.Page().ExpandAll(true);
     Settle();

@@ -25,7 +25,8 @@ void CGridCell::Reset()
     m_data = 0;
     m_grid = nullptr;
     m_editing = false;
-    m_editWnd = nullptr;
+    if (m_extras)
+        m_extras->editWnd = nullptr;
     m_format = -1;
     m_textColor = 0;
     m_backColor = 0xFFFFFF;
@@ -34,8 +35,24 @@ void CGridCell::Reset()
     m_margin = -1;
     m_highlightSelected = true;
     m_showFocusFrame = true;
-    m_font.reset();
-    m_fontObject.reset();
+    if (m_extras)
+    {
+        m_extras->font.reset();
+        m_extras->fontObject.reset();
+    }
+}
+
+CGridCell::SExtras& CGridCell::Extras()
+{
+    if (!m_extras)
+        m_extras = std::make_unique<SExtras>();
+    return *m_extras;
+}
+
+void CGridCell::SetCopyText(const QString& text)
+{
+    if (m_extras || !text.isEmpty())
+        Extras().copyText = text;
 }
 
 void CGridCell::SetText(const QString& text)
@@ -51,20 +68,20 @@ void CGridCell::SetFont(const LogFont* font)
 {
     if (font)
     {
-        m_font = *font;
-        m_fontObject.emplace(*font);
+        Extras().font = *font;
+        Extras().fontObject.emplace(*font);
     }
-    else
+    else if (m_extras)
     {
-        m_font.reset();
-        m_fontObject.reset();
+        m_extras->font.reset();
+        m_extras->fontObject.reset();
     }
     InvalidateTextHeight();
 }
 
 QString CGridCell::GetCopyText() const
 {
-    return m_copyText.isEmpty() ? GetText() : m_copyText;
+    return !m_extras || m_extras->copyText.isEmpty() ? GetText() : m_extras->copyText;
 }
 
 unsigned CGridCell::GetFormat() const
@@ -77,8 +94,8 @@ unsigned CGridCell::GetFormat() const
 
 const LogFont* CGridCell::GetFont() const
 {
-    if (m_font)
-        return &*m_font;
+    if (const LogFont* own = OwnFont())
+        return own;
     const CGridDefaultCell* def = GetDefaultCell();
     return def ? def->GetFont() : nullptr;
 }
@@ -87,8 +104,8 @@ const Font* CGridCell::GetFontObject() const
 {
     // A cell with its own font keeps its font object; building one per call would cost a
     // font resolution on every paint of the cell.
-    if (m_fontObject)
-        return &*m_fontObject;
+    if (const Font* own = OwnFontObject())
+        return own;
     const CGridDefaultCell* def = GetDefaultCell();
     return def ? def->GetFontObject() : nullptr;
 }
@@ -104,10 +121,10 @@ int CGridCell::GetMargin() const
 bool CGridCell::Edit(int row, int col, Rect rect, Point, int editorId, int key)
 {
     // An open editor takes the key as a typed character.
-    if (m_editing && m_editWnd)
+    if (m_editing && GetEditWnd())
     {
         QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(QChar(key)));
-        QCoreApplication::sendEvent(m_editWnd, &press);
+        QCoreApplication::sendEvent(GetEditWnd(), &press);
         return true;
     }
     if (!m_grid)
@@ -116,31 +133,38 @@ bool CGridCell::Edit(int row, int col, Rect rect, Point, int editorId, int key)
     const unsigned style = (format & DT_RIGHT) ? ES_RIGHT : (format & DT_CENTER) ? ES_CENTER : ES_LEFT;
     m_editing = true;
     // The editor deletes itself when it closes; the grid tells the cell with OnEndEdit.
-    m_editWnd = new CInPlaceEdit(m_grid, rect, style, editorId, row, col, GetText(), key);
+    Extras().editWnd = new CInPlaceEdit(m_grid, rect, style, editorId, row, col, GetText(), key);
     return true;
 }
 
 void CGridCell::SetEditWnd(QWidget* editor)
 {
-    m_editWnd = editor;
+    if (m_extras || editor)
+        Extras().editWnd = editor;
     m_editing = editor != nullptr;
 }
 
 void CGridCell::EndEdit()
 {
-    if (auto* editor = qobject_cast<CInPlaceEdit*>(m_editWnd.data()))
+    if (auto* editor = qobject_cast<CInPlaceEdit*>(GetEditWnd()))
         editor->EndEdit();
 }
 
 void CGridCell::OnEndEdit()
 {
     m_editing = false;
-    m_editWnd = nullptr;
+    if (m_extras)
+        m_extras->editWnd = nullptr;
 }
 
 bool CGridCell::GetTipZoneAt(Point point, Rect* rect, QString* title, QString* text) const
 {
-    if (m_tipRects.size() == 1 && m_tipRects[0].IsEmpty())
+    if (!m_extras)
+        return false;
+    const std::vector<Rect>& rects = m_extras->tipRects;
+    const std::vector<QString>& titles = m_extras->tipTitles;
+    const std::vector<QString>& texts = m_extras->tipTexts;
+    if (rects.size() == 1 && rects[0].IsEmpty())
     {
         Rect whole{0, 0, 0, 0};
         if (m_grid)
@@ -151,21 +175,21 @@ bool CGridCell::GetTipZoneAt(Point point, Rect* rect, QString* title, QString* t
         if (rect)
             *rect = whole;
         if (title)
-            *title = m_tipTitles[0];
+            *title = titles[0];
         if (text)
-            *text = m_tipTexts[0];
+            *text = texts[0];
         return true;
     }
-    for (size_t i = 0; i < m_tipRects.size(); ++i)
+    for (size_t i = 0; i < rects.size(); ++i)
     {
-        if (m_tipRects[i].Contains(point))
+        if (rects[i].Contains(point))
         {
             if (rect)
-                *rect = m_tipRects[i];
+                *rect = rects[i];
             if (title)
-                *title = m_tipTitles[i];
+                *title = titles[i];
             if (text)
-                *text = m_tipTexts[i];
+                *text = texts[i];
             return true;
         }
     }
@@ -174,16 +198,20 @@ bool CGridCell::GetTipZoneAt(Point point, Rect* rect, QString* title, QString* t
 
 bool CGridCell::AddTipZone(const Rect* rect, const QString& title, const QString& text)
 {
-    m_tipRects.push_back(rect ? *rect : Rect{});
-    m_tipTitles.push_back(title);
-    m_tipTexts.push_back(text);
+    SExtras& extras = Extras();
+    extras.tipRects.push_back(rect ? *rect : Rect{});
+    extras.tipTitles.push_back(title);
+    extras.tipTexts.push_back(text);
     return true;
 }
 
 bool CGridCell::ClearTipZones()
 {
-    m_tipRects.clear();
-    m_tipTitles.clear();
-    m_tipTexts.clear();
+    if (m_extras)
+    {
+        m_extras->tipRects.clear();
+        m_extras->tipTitles.clear();
+        m_extras->tipTexts.clear();
+    }
     return true;
 }

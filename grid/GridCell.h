@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -17,7 +18,7 @@ public:
     using CGridCellBase::operator=;
 
     void SetText(const QString& text) override;
-    void SetCopyText(const QString& text) override { m_copyText = text; }
+    void SetCopyText(const QString& text) override;
     void SetImage(int image) override { m_image = image; }
     void SetData(intptr_t data) override { m_data = data; }
     void SetFormat(unsigned format) override { m_format = static_cast<int>(format); }
@@ -48,11 +49,11 @@ public:
     const Platform::LogFont* GetFont() const override;
     const Platform::Font* GetFontObject() const override;
     CGridCtrl* GetGrid() const override { return m_grid; }
-    QWidget* GetEditWnd() const override { return m_editWnd; }
+    QWidget* GetEditWnd() const override { return m_extras ? m_extras->editWnd.data() : nullptr; }
     int GetMargin() const override;
     bool GetHighlightSelected() const override { return m_highlightSelected; }
     bool GetShowFocusFrame() const override { return m_showFocusFrame; }
-    bool IsDefaultFont() const override { return !m_font.has_value(); }
+    bool IsDefaultFont() const override { return !m_extras || !m_extras->font.has_value(); }
     bool IsEditing() const override { return m_editing; }
     int GetRow() const { return m_row; }
     int GetColumn() const { return m_col; }
@@ -73,16 +74,35 @@ public:
     bool ClearTipZones() override;
 
 protected:
-    // Own font and its font object (absent = the default cell's).
-    std::optional<Platform::LogFont> m_font;
-    std::optional<Platform::Font> m_fontObject;
+    // Own font and its font object (null = the default cell's).
+    const Platform::LogFont* OwnFont() const
+    {
+        return m_extras && m_extras->font ? &*m_extras->font : nullptr;
+    }
+    const Platform::Font* OwnFontObject() const
+    {
+        return m_extras && m_extras->fontObject ? &*m_extras->fontObject : nullptr;
+    }
 
 private:
+    // What few cells have: a font of their own, a copy text, tip zones, an open editor.
+    // Kept apart and made on first use: a large grid holds hundreds of thousands of cells,
+    // and every byte of a plain cell is memory to fault in when they are made.
+    struct SExtras
+    {
+        std::optional<Platform::LogFont> font;
+        std::optional<Platform::Font> fontObject;
+        QString copyText;
+        std::vector<Platform::Rect> tipRects;
+        std::vector<QString> tipTexts;
+        std::vector<QString> tipTitles;
+        // Guarded: the editor deletes itself.
+        QPointer<QWidget> editWnd;
+    };
+    SExtras& Extras();
+
     QString m_text;
-    QString m_copyText;
-    std::vector<Platform::Rect> m_tipRects;
-    std::vector<QString> m_tipTexts;
-    std::vector<QString> m_tipTitles;
+    std::unique_ptr<SExtras> m_extras;
     intptr_t m_data = 0;
     int m_image = -1;
     int m_format = -1;
@@ -92,11 +112,9 @@ private:
     Platform::ColorRef m_printBackColor = 0xFFFFFF;
     int m_margin = -1;
     CGridCtrl* m_grid = nullptr;
-    // Guarded: the editor deletes itself.
-    QPointer<QWidget> m_editWnd;
-    bool m_highlightSelected = true;
-    bool m_showFocusFrame = true;
     int m_row = -1;
     int m_col = -1;
+    bool m_highlightSelected = true;
+    bool m_showFocusFrame = true;
     bool m_editing = false;
 };

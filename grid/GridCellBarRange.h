@@ -12,6 +12,11 @@ public:
     ~CGridCellBarRange() override;
     using CGridCellBase::operator=;
 
+    // Every bar of a page carries a copy text: kept here rather than among the rare
+    // extras of a plain cell.
+    void SetCopyText(const QString& text) override { m_copyText = text; }
+    QString GetCopyText() const override { return m_copyText.isEmpty() ? GetText() : m_copyText; }
+
     // Each returns the previous value.
     double SetValue(double value) { return std::exchange(m_value, value); }
     double SetMinValue(double value) { return std::exchange(m_min, value); }
@@ -51,6 +56,7 @@ public:
     bool PrintCell(Platform::Canvas* dc, int row, int col, Platform::Rect rect) override;
 
 private:
+    QString m_copyText;
     Platform::ColorRef m_overlap = 0xFF4646;
     Platform::ColorRef m_overlapSelected = 0x641E1E;
     // The bands' colours are set by the caller before a band is shown; grey until then.

@@ -11,6 +11,7 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <iterator>
 
 using namespace Platform;
 
@@ -188,7 +189,12 @@ bool CGridCtrl::SetCellType(int row, int col, GridCellFactory factory)
 
 std::unique_ptr<CGridCellBase> CGridCtrl::CreateCell(int row, int col)
 {
-    auto cell = std::make_unique<CGridCell>();
+    std::unique_ptr<CGridCellBase> cell;
+    if (m_cellChooser)
+        if (const GridCellFactory factory = m_cellChooser(row, col))
+            cell = factory();
+    if (!cell)
+        cell = std::make_unique<CGridCell>();
     cell->SetGrid(this);
     cell->SetCoords(row, col);
     uint32_t state = 0;
@@ -322,6 +328,27 @@ bool CGridCtrl::SetRowCount(int rows)
     return true;
 }
 
+bool CGridCtrl::MakeRowsAhead(int rows, int most)
+{
+    const int held = m_rowCount + static_cast<int>(m_keptRows.size());
+    if (!m_keepRemovedRows || rows <= held)
+        return true;
+    const int end = std::min(rows, held + std::max(1, most));
+    // The kept rows come back last first: the highest row goes to the front.
+    std::vector<Row> made;
+    made.reserve(static_cast<size_t>(end - held));
+    for (int row = end - 1; row >= held; --row)
+    {
+        Row cells(static_cast<size_t>(m_colCount));
+        for (int col = 0; col < m_colCount; ++col)
+            cells[static_cast<size_t>(col)] = CreateCell(row, col);
+        made.push_back(std::move(cells));
+    }
+    m_keptRows.insert(m_keptRows.begin(), std::make_move_iterator(made.begin()),
+                      std::make_move_iterator(made.end()));
+    return end >= rows;
+}
+
 void CGridCtrl::SetKeepRemovedRows(bool keep)
 {
     m_keepRemovedRows = keep;
@@ -349,6 +376,7 @@ bool CGridCtrl::SetColumnCount(int cols)
     m_keptRows.clear();
     const int oldCount = m_colCount;
     m_colWidths.resize(static_cast<size_t>(cols), m_defaultCells[kFixedCol]->GetWidth());
+    m_selectedInColumn.resize(static_cast<size_t>(cols), 0);
     for (Row& cells : m_rows)
         cells.resize(static_cast<size_t>(cols));
     m_colCount = cols;
@@ -579,13 +607,19 @@ bool CGridCtrl::SetItemState(int row, int col, uint32_t state)
 
 void CGridCtrl::CountSelection(int row, int col, bool was, bool now)
 {
+    int* inColumn =
+        col >= 0 && size_t(col) < m_selectedInColumn.size() ? &m_selectedInColumn[size_t(col)] : nullptr;
     if (was && !now)
     {
         m_selectedCount = std::max(0, m_selectedCount - 1);
+        if (inColumn)
+            *inColumn = std::max(0, *inColumn - 1);
     }
     else if (now && !was)
     {
         ++m_selectedCount;
+        if (inColumn)
+            ++*inColumn;
         CGridCellRect& b = m_selectionBounds;
         b.minRow = b.minRow < 0 ? row : std::min(b.minRow, row);
         b.minCol = b.minCol < 0 ? col : std::min(b.minCol, col);

@@ -76,6 +76,11 @@ public:
     bool SetCell(int row, int col, std::unique_ptr<CGridCellBase>& cell);
     bool SetCellType(int row, int col, GridCellFactory factory);
     virtual std::unique_ptr<CGridCellBase> CreateCell(int row, int col);
+    // Chooses the class of each cell the grid makes (null or no chooser = CGridCell), so
+    // that an owner whose rows hold cells of its own classes gets them made once, at the
+    // rows' first making, rather than made plain and replaced (SetCellType).
+    using GridCellChooser = std::function<GridCellFactory(int row, int col)>;
+    void SetCellChooser(GridCellChooser chooser) { m_cellChooser = std::move(chooser); }
     virtual void DestroyCell(int row, int col);
     CGridDefaultCell* GetDefaultCell(bool fixedRow, bool fixedCol) const;
 
@@ -93,6 +98,11 @@ public:
     // DeleteAllItems, frees them; so does turning keep off, or FreeKeptRows.
     void SetKeepRemovedRows(bool keep);
     void FreeKeptRows() { m_keptRows.clear(); }
+    // With keep on: makes ahead the cells of the rows up to `rows` that neither the grid
+    // nor its kept rows hold, at most `most` rows a call, kept for SetRowCount as if dropped
+    // before; so that an owner can make thousands of rows in slices. True once every row up
+    // to `rows` is there.
+    bool MakeRowsAhead(int rows, int most);
     bool SetColumnCount(int cols);
     bool SetFixedRowCount(int fixedRows);
     bool SetFixedColumnCount(int fixedCols);
@@ -143,6 +153,11 @@ public:
     CGridCellPos GetFocusCell() const { return m_focusCell; }
     bool IsCellSelected(int row, int col) const;
     int GetSelectedCount() const { return m_selectedCount; }
+    // Of them, those in one column: an owner asks it without walking its rows.
+    int GetSelectedCountInColumn(int col) const
+    {
+        return col >= 0 && size_t(col) < m_selectedInColumn.size() ? m_selectedInColumn[size_t(col)] : 0;
+    }
     // All four -1 clear the selection. Bounds are raised into the scrolling area.
     void SetSelectedRange(int minRow, int minCol, int maxRow, int maxCol, bool forceRepaint = false,
                           bool select = true);
@@ -462,6 +477,7 @@ private:
     std::vector<Row> m_keptRows;
     int m_vScrollMax = 0;
     int m_hScrollMax = 0;
+    GridCellChooser m_cellChooser;
     // Normal, fixed column, fixed row, fixed row and column.
     std::unique_ptr<CGridDefaultCell> m_defaultCells[4];
 
@@ -492,6 +508,7 @@ private:
     CGridCellPos m_focusCell;
     CGridCellPos m_topLeft;
     int m_selectedCount = 0;
+    std::vector<int> m_selectedInColumn;
     // A rectangle that holds every selected cell (it may hold more).
     CGridCellRect m_selectionBounds;
     bool m_addToSelection = false;

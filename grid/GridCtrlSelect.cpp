@@ -272,6 +272,7 @@ CGridCellRect CGridCtrl::GetSelectedCellRange()
     // The cells' bits are the truth: the scan also renews the count.
     CGridCellRect range{m_rowCount, m_colCount, -1, -1};
     int count = 0;
+    std::fill(m_selectedInColumn.begin(), m_selectedInColumn.end(), 0);
     for (int row = 0; row < m_rowCount; ++row)
     {
         const Row& cells = m_rows[static_cast<size_t>(row)];
@@ -281,6 +282,8 @@ CGridCellRect CGridCtrl::GetSelectedCellRange()
             if (!cell || !cell->IsSelected())
                 continue;
             ++count;
+            if (static_cast<size_t>(col) < m_selectedInColumn.size())
+                ++m_selectedInColumn[static_cast<size_t>(col)];
             range.minRow = std::min(range.minRow, row);
             range.minCol = std::min(range.minCol, col);
             range.maxRow = std::max(range.maxRow, row);

@@ -29,7 +29,7 @@ void CGridDefaultCell::SetFont(const LogFont* font)
         return;
     }
     MeasureCanvas dc;
-    dc.SelectFont(*m_fontObject);
+    dc.SelectFont(*OwnFontObject());
     SetMargin(dc.GetTextExtent(u" ").cx);
     const Size size = dc.GetTextExtent(u" XXXXXXXXXXXX ");
     m_width = size.cx;
@@ -38,10 +38,10 @@ void CGridDefaultCell::SetFont(const LogFont* font)
 
 const LogFont* CGridDefaultCell::GetFont() const
 {
-    return m_font ? &*m_font : nullptr;
+    return OwnFont();
 }
 
 const Font* CGridDefaultCell::GetFontObject() const
 {
-    return m_fontObject ? &*m_fontObject : nullptr;
+    return OwnFontObject();
 }

@@ -5,6 +5,7 @@
 #include "document/ValueText.h"
 #include "document/VeskDoc.h"
 #include "grid/GridCellBarRange.h"
+#include "grid/GridCellCovered.h"
 #include "grid/GridCtrl.h"
 #include "measurement/MeasSeries1.h"
 #include "measurement/MeasSeriesWrapper.h"
@@ -15,16 +16,18 @@
 #include "platform/gui/DateTimePicture.h"
 #include "platform/gui/WaitCursor.h"
 #include "resources/StringIds.h"
-#include "streamio/DosDateTime.h"
 #include "seriesview/GridCellDetailGripper.h"
 #include "seriesview/GridCellDetailLeft.h"
 #include "seriesview/GridCellSeries.h"
+#include "streamio/DosDateTime.h"
 
+#include <QCoreApplication>
 #include <QResizeEvent>
 #include <QTimer>
 
 #include <algorithm>
 #include <array>
+#include <unordered_map>
 
 using Platform::ColorRef;
 using Platform::Rect;
@@ -105,6 +108,23 @@ CTabGrid::CTabGrid(CVeskDoc* doc, QWidget* parent)
     // Every rebuild sets each cell of its rows: a folder shown after a smaller one takes
     // back the cells of the larger one shown before instead of making them anew.
     m_grid->SetKeepRemovedRows(true);
+    // The rows' cells are made of their kinds at once: a first rebuild of a large folder
+    // makes hundreds of thousands of them.
+    m_grid->SetCellChooser(
+        [](int row, int col) -> GridCellFactory
+        {
+            if (row < 1)
+                return nullptr;
+            if (row % 2 == 1)
+                return col == COL_GRIPPER ? &CGridCellDetailGripper::CreateObject
+                       : col == COL_MEAN  ? &MakeGridCell<CGridCellBarRange>
+                                          : nullptr;
+            // The series cell spans the detail row; the columns it covers only carry
+            // state and data.
+            return col == COL_GRIPPER ? &CGridCellDetailLeft::CreateObject
+                   : col == COL_NAME  ? &CGridCellSeries::CreateObject
+                                      : &CGridCellCovered::CreateObject;
+        });
     m_grid->installEventFilter(this);
     m_grid->viewport()->installEventFilter(this);
     InitGrid();
@@ -328,7 +348,8 @@ bool CTabGrid::RowsMatchDocument() const
     for (int i = 0; i < count; ++i)
     {
         const auto entry = reinterpret_cast<intptr_t>(m_doc->GetSeriesAt(i));
-        if (m_grid->GetItemData(2 * i + 1, COL_NAME) != entry || m_grid->GetItemData(2 * i + 2, COL_NAME) != entry)
+        if (m_grid->GetItemData(2 * i + 1, COL_NAME) != entry ||
+            m_grid->GetItemData(2 * i + 2, COL_NAME) != entry)
             return false;
     }
     return true;
@@ -341,7 +362,7 @@ void CTabGrid::UpdateRows(int hint)
     const int flags = hint < 0 ? -hint : 0;
     if (flags & 0x60)
         return;
-    const int count = m_doc->GetSeriesCount();
+    int count = m_doc->GetSeriesCount();
     bool full = (flags & 0x01) != 0;
     const bool insert = (flags & 0x04) != 0;
     int first = 0;
@@ -364,6 +385,7 @@ void CTabGrid::UpdateRows(int hint)
 
     const Platform::WaitCursor wait;
     int firstInserted = -1;
+    bool sliced = false;
     if (full)
     {
         // The cells are kept and filled anew: freeing and making 20,000 rows of them again
@@ -379,12 +401,23 @@ void CTabGrid::UpdateRows(int hint)
             m_grid->SetFocusCell({-1, -1});
         }
         m_grid->SetUsePrintColors(true);
+        // The document may change while the window system is answered between slices.
+        sliced = MakeRowsInSlices(2 * count + 1);
+        if (sliced)
+            count = m_doc->GetSeriesCount();
         m_grid->SetRowCount(2 * count + 1);
         // With the project closed, the cells kept for a large folder go too.
         if (!m_doc->GetCurrentFolder())
             m_grid->FreeKeptRows();
         first = 0;
         last = count - 1;
+        // A large folder is filled in slices whether its cells were there or not; the rows
+        // not filled yet must not show an earlier selection meanwhile.
+        if (count > kRowsPerSlice / 2)
+        {
+            m_grid->SetSelectedRange(-1, -1, -1, -1);
+            sliced = true;
+        }
     }
     else if (insert)
     {
@@ -393,7 +426,9 @@ void CTabGrid::UpdateRows(int hint)
     const bool headerOnly = m_grid->GetRowCount() <= 1;
     CShownTimes times;
     ShapeHeights heights;
+    std::set<QString> shared;
     SRowContext context;
+    context.shared = &shared;
     context.depthMax = DepthDisplayMax();
     context.datePattern = DatePattern();
     context.timePattern = TimePattern();
@@ -407,6 +442,14 @@ void CTabGrid::UpdateRows(int hint)
     {
         uint32_t state = 0;
         bool build = full;
+        // The rows not filled yet are unselected and not drawn between the slices; whatever
+        // changed meanwhile is shown by a rebuild from the start.
+        if (sliced && i > first && i % (kRowsPerSlice / 2) == 0 && AnswerBetweenSlices())
+        {
+            m_grid->SetRedraw(true);
+            UpdateRows(DOC_HINT_ALL);
+            return;
+        }
         if (full)
         {
             if (i % kUpdateProgressStep == 0)
@@ -456,6 +499,39 @@ void CTabGrid::UpdateRows(int hint)
     SetStatusProgress(QString(), 0);
     UpdateStatusCounts(true);
     m_grid->viewport()->update();
+}
+
+bool CTabGrid::MakeRowsInSlices(int rows)
+{
+    if (m_grid->MakeRowsAhead(rows, kRowsPerSlice))
+        return false;
+    // A first showing of a large folder makes hundreds of thousands of cells and fills
+    // them for the first time: the window system gets its answers between slices. The page
+    // shows no rows meanwhile (those it showed belong to another folder).
+    m_grid->SetRowCount(1);
+    int made = 0;
+    do
+    {
+        made += kRowsPerSlice;
+        SetStatusProgress(Platform::LoadString(IDS_UPDATING), made / 2);
+        AnswerBetweenSlices();
+    } while (!m_grid->MakeRowsAhead(rows, kRowsPerSlice));
+    // The rebuild that follows covers whatever waited.
+    m_rebuildPending = false;
+    return true;
+}
+
+bool CTabGrid::AnswerBetweenSlices()
+{
+    // Notices that would rebuild wait, input waits in the queue, and the window stays.
+    ++m_holdDepth;
+    m_slicing = true;
+    window()->installEventFilter(this);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    window()->removeEventFilter(this);
+    m_slicing = false;
+    --m_holdDepth;
+    return std::exchange(m_rebuildPending, false);
 }
 
 void CTabGrid::BuildDetailRow(int index, uint32_t state, bool fresh)
@@ -542,7 +618,7 @@ void CTabGrid::BuildSummaryRow(int index, uint32_t state, const SRowContext& con
             when = Platform::FormatDatePicture(local->date, context.datePattern) + QLatin1Char(' ') +
                    Platform::FormatTimePicture(local->time, context.timePattern);
     m_grid->SetItemText(row, COL_TIME, when);
-    m_grid->SetItemText(row, COL_COUNT, QString::number(m_doc->GetSeriesValidCount(index)));
+    m_grid->SetItemText(row, COL_COUNT, context.Shared(QString::number(m_doc->GetSeriesValidCount(index))));
 
     QString mean;
     QString stdDev;
@@ -628,9 +704,9 @@ void CTabGrid::BuildSummaryRow(int index, uint32_t state, const SRowContext& con
     }
     m_grid->SetItemText(row, COL_MEAN, mean);
     m_grid->SetItemText(row, COL_STDDEV, stdDev);
-    m_grid->SetItemText(row, COL_PROBE, probe);
-    m_grid->SetItemText(row, COL_MATERIAL, material);
-    m_grid->SetItemText(row, COL_SCALE, scale);
+    m_grid->SetItemText(row, COL_PROBE, context.Shared(probe));
+    m_grid->SetItemText(row, COL_MATERIAL, context.Shared(material));
+    m_grid->SetItemText(row, COL_SCALE, context.Shared(scale));
 
     if (gripper && context.fresh)
         gripper->SetCollapsed(1);
@@ -718,6 +794,14 @@ std::vector<int> CTabGrid::MarkedPairs() const
     return pairs;
 }
 
+bool CTabGrid::AnyMarked() const
+{
+    // A pair is marked by the name cell of either of its rows; the heading row marks none.
+    const int names =
+        m_grid->GetSelectedCountInColumn(COL_NAME) - (m_grid->IsCellSelected(0, COL_NAME) ? 1 : 0);
+    return names > 0;
+}
+
 std::vector<int> CTabGrid::MarkedSeries() const
 {
     std::vector<int> marked;
@@ -740,10 +824,20 @@ std::vector<const CMeasSeriesWrapper*> CTabGrid::EntriesOf(const std::vector<int
 std::vector<int> CTabGrid::IndicesOf(const std::vector<const CMeasSeriesWrapper*>& entries) const
 {
     std::vector<int> indices;
+    if (!m_doc || entries.empty())
+        return indices;
+    // One pass over the folder: a search per entry costs the square of the folder's size
+    // when the user deletes all of a large one.
+    const int count = m_doc->GetSeriesCount();
+    std::unordered_map<const CMeasSeriesWrapper*, int> at;
+    at.reserve(size_t(count));
+    for (int i = 0; i < count; ++i)
+        at.emplace(m_doc->GetSeriesAt(i), i);
     for (const CMeasSeriesWrapper* entry : entries)
-        if (const int index = m_doc ? m_doc->FindSeries(entry) : -1; index >= 0)
-            indices.push_back(index);
+        if (const auto found = at.find(entry); found != at.end())
+            indices.push_back(found->second);
     std::sort(indices.begin(), indices.end());
+    indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
     return indices;
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <set>
 #include <tuple>
 #include <vector>
 
@@ -55,6 +56,9 @@ public:
     static constexpr int kSummaryHeight = 22;
     // Above this many rows a selection-changing notice does not recount the selection.
     static constexpr int kRecountRowLimit = 40000;
+    // Rows whose cells a rebuild makes and fills in one go; more are made and filled in
+    // slices of this many, with the events other than input handled between them.
+    static constexpr int kRowsPerSlice = 4096;
 
     // The page's columns.
     enum Column : int
@@ -153,6 +157,9 @@ public:
     CGridCtrl* Grid() const { return m_grid; }
     std::vector<int> MarkedSeries() const;
     std::vector<int> MarkedPairs() const;
+    // Whether any series is marked, from the grid's count of selected cells: the command
+    // state asks it several times a second, whatever the size of the folder.
+    bool AnyMarked() const;
     // The entry a pair of rows shows, and its index in the document (-1 when the document
     // no longer holds it).
     CMeasSeriesWrapper* EntryOfPair(int pair) const;
@@ -198,8 +205,21 @@ private:
         ShapeHeights* heights = nullptr;
         // Cells of earlier series may be reused: their kind is right, their state is not.
         bool fresh = false;
+        // Texts that many rows share (probe, material, scale, count), each held once: the
+        // rows of a large folder would otherwise hold tens of thousands of copies.
+        std::set<QString>* shared = nullptr;
+        QString Shared(const QString& text) const
+        {
+            return shared && !text.isEmpty() ? *shared->insert(text).first : text;
+        }
     };
     // Rows.
+    // Makes the cells for `rows` rows ahead in slices (see kRowsPerSlice); true when it
+    // handled events between slices, so that the document may have changed.
+    bool MakeRowsInSlices(int rows);
+    // Handles the events other than input once, with rebuilds held; true when a notice
+    // asked for a rebuild meanwhile.
+    bool AnswerBetweenSlices();
     void BuildDetailRow(int index, uint32_t state, bool fresh);
     void BuildSummaryRow(int index, uint32_t state, const SRowContext& context);
     // True when every pair shows the document's series at its index.
@@ -265,6 +285,8 @@ private:
     // Holds on rebuilds, and whether one waits.
     int m_holdDepth = 0;
     bool m_rebuildPending = false;
+    // Cells are being made in slices: the window refuses to close.
+    bool m_slicing = false;
     // The input event the page passes on to the grid under a hold.
     const QEvent* m_delivering = nullptr;
     // The page acted on the key being delivered (Space, Enter): its character opens no

@@ -64,7 +64,7 @@ intptr_t CTabGrid::OnCommandMessage(uint32_t message)
         return 1;
     case WM_CMD_CAN_DELETE:
     case WM_CMD_CAN_COPY:
-        return MarkedPairs().empty() ? 0 : 1;
+        return AnyMarked() ? 1 : 0;
     case WM_CMD_CAN_SELECT_ALL:
         return m_doc && m_doc->HasFolders() ? 1 : 0;
     case WM_CMD_COPY:
@@ -181,6 +181,12 @@ bool CTabGrid::IsInputEvent(QObject* watched, const QEvent* event) const
 
 bool CTabGrid::eventFilter(QObject* watched, QEvent* event)
 {
+    // While cells are made in slices the window stays (see MakeRowsInSlices).
+    if (m_slicing && watched == window() && event->type() == QEvent::Close)
+    {
+        event->ignore();
+        return true;
+    }
     if (event != m_delivering && IsInputEvent(watched, event))
     {
         // The grid's handlers and its cells' run under a hold: a cell that opens a modal

@@ -31,10 +31,16 @@ protected:
                     cells.emplace_back(r, c);
         return cells;
     }
-    // The count the grid keeps must always be the real one.
+    // The counts the grid keeps, of all and of each column, must always be the real ones.
     void ExpectCountIsReal(const char* where) const
     {
-        EXPECT_EQ(grid->GetSelectedCount(), static_cast<int>(Selected().size())) << where;
+        const auto selected = Selected();
+        EXPECT_EQ(grid->GetSelectedCount(), static_cast<int>(selected.size())) << where;
+        for (int c = 0; c < grid->GetColumnCount() + 1; ++c)
+            EXPECT_EQ(grid->GetSelectedCountInColumn(c),
+                      std::count_if(selected.begin(), selected.end(),
+                                    [c](const auto& cell) { return cell.second == c; }))
+                << where << ", column " << c;
     }
 
     NotifyRecorder owner;

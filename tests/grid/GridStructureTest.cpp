@@ -1,5 +1,6 @@
 #include "GridTestSupport.h"
 
+#include "grid/GridCellCovered.h"
 #include "platform/gui/SystemLook.h"
 
 using namespace Platform;
@@ -183,6 +184,95 @@ TEST_F(GridFixture, MergedSpansWidthsAndHits)
     EXPECT_EQ(grid->GetCellFromPoint({60, 5}, false).row, -1);
     EXPECT_EQ(grid->GetCellFromPoint({-1, 45}).col, -1);
     EXPECT_EQ(grid->GetCellFromPoint({60, 81}).row, -1);
+}
+
+TEST_F(GridFixture, TheChooserGivesEveryNewCellItsKindAndCoveredCellsCarryStateAndData)
+{
+    // Even rows: column 0 counts its draws, the others are covered by a span from column 0.
+    grid->SetCellChooser(
+        [](int row, int col) -> GridCellFactory
+        {
+            if (row % 2 == 1)
+                return nullptr;
+            return col == 0 ? &MakeGridCell<CountingCell> : &CGridCellCovered::CreateObject;
+        });
+    auto kindsAreRight = [&](const char* where)
+    {
+        for (int r = 0; r < grid->GetRowCount(); ++r)
+            for (int c = 0; c < grid->GetColumnCount(); ++c)
+            {
+                CGridCellBase* cell = grid->GetCell(r, c);
+                const bool counting = dynamic_cast<CountingCell*>(cell) != nullptr;
+                const bool covered = dynamic_cast<CGridCellCovered*>(cell) != nullptr;
+                EXPECT_EQ(counting, r % 2 == 0 && c == 0) << where << " " << r << "," << c;
+                EXPECT_EQ(covered, r % 2 == 0 && c > 0) << where << " " << r << "," << c;
+            }
+    };
+    Build(4, 3, 0, 0);
+    kindsAreRight("rows counted");
+    grid->SetColumnCount(4);
+    kindsAreRight("a column added");
+    ASSERT_EQ(grid->InsertRow(QString(), 2), 2);
+    ASSERT_EQ(grid->InsertRow(QString(), 3), 3);
+    kindsAreRight("rows inserted");
+    grid->SetColumnWidth(3, 50);
+    grid->SetRowHeight(2, 20);
+
+    // A covered cell keeps what the grid and its owner put there, shows no text, and is
+    // selected and counted like any cell.
+    grid->MergeColumns(2, 0, 3);
+    grid->SetItemText(2, 0, QStringLiteral("head"));
+    grid->SetItemText(2, 2, QStringLiteral("dropped"));
+    grid->SetItemData(2, 2, 77);
+    grid->SetItemBkColour(2, 2, 0x102030);
+    EXPECT_EQ(grid->GetItemText(2, 2), QString());
+    EXPECT_EQ(grid->GetItemData(2, 2), 77);
+    EXPECT_EQ(grid->GetCell(2, 2)->GetBackClr(), 0x102030u);
+    EXPECT_EQ(grid->GetCell(2, 2)->GetFormat(), grid->GetDefaultCell(false, false)->GetFormat());
+    grid->SetSelectedRange(2, 0, 2, 3);
+    EXPECT_EQ(grid->GetSelectedCount(), 4);
+    EXPECT_EQ(grid->GetSelectedCountInColumn(2), 1);
+    EXPECT_TRUE(grid->IsCellSelected(2, 3));
+    Rect rect;
+    ASSERT_TRUE(grid->GetCellRect(2, 3, &rect));
+    EXPECT_EQ(rect, (Rect{0, 40, 199, 59})) << "the span, from its head";
+}
+
+namespace
+{
+// Tags every cell it makes with the place it was made for.
+class TaggingGrid : public CGridCtrl
+{
+public:
+    std::unique_ptr<CGridCellBase> CreateCell(int row, int col) override
+    {
+        std::unique_ptr<CGridCellBase> cell = CGridCtrl::CreateCell(row, col);
+        cell->SetData(row * 100 + col);
+        ++made;
+        return cell;
+    }
+    int made = 0;
+};
+using TaggingGridFixture = GridFixtureT<TaggingGrid>;
+} // namespace
+
+TEST_F(TaggingGridFixture, RowsMadeAheadInSlicesComeBackAtTheirPlaces)
+{
+    Build(3, 2, 1, 0);
+    EXPECT_TRUE(grid->MakeRowsAhead(9, 2)) << "nothing ahead without keeping rows";
+    grid->SetKeepRemovedRows(true);
+    grid->SetRowCount(2); // row 2 kept
+    const int before = grid->made;
+    EXPECT_FALSE(grid->MakeRowsAhead(8, 2));
+    EXPECT_FALSE(grid->MakeRowsAhead(8, 2));
+    EXPECT_TRUE(grid->MakeRowsAhead(8, 2));
+    EXPECT_TRUE(grid->MakeRowsAhead(8, 2));
+    EXPECT_EQ(grid->made - before, 5 * 2) << "rows 3 to 7";
+    grid->SetRowCount(8);
+    EXPECT_EQ(grid->made - before, 5 * 2) << "none made again";
+    for (int r = 0; r < 8; ++r)
+        for (int c = 0; c < 2; ++c)
+            EXPECT_EQ(grid->GetItemData(r, c), r * 100 + c) << r << "," << c;
 }
 
 TEST_F(GridFixture, ScrollBarsFollowTheVirtualSize)

@@ -11,6 +11,8 @@
 #include "seriesview/TabGrid.h"
 #include "tests/support/MeasurementTexts.h"
 
+#include <QTimer>
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -111,23 +113,31 @@ TEST_F(TabGridTest, EachNoticeRebuildsWhatItNames)
 TEST_F(TabGridTest, ARebuildMeasuresOneOpenSeriesOfEachShapeAndOpensTheOthersAtItsHeight)
 {
     // Shapes: three readings (A), five readings (B); a comment makes its own height (C);
-    // D stays closed.
+    // D stays closed; indentation-tester depths with as many readings as A (E) are a shape
+    // of their own.
     struct SCase
     {
         const char* name;
         std::vector<float> readings;
+        bool depths;
         bool comment;
         bool open;
         int shapeOf; // the series whose height it opens at, -1 for its own measure
     };
     const std::vector<SCase> cases = {
-        {"A1", {560, 600, 580}, false, true, -1},          {"B1", {500, 520, 510, 530, 515}, false, true, -1},
-        {"A2", {700, 710, 720}, false, true, 0},           {"C", {560, 600, 580}, true, true, -1},
-        {"B2", {400, 420, 410, 430, 415}, false, true, 1}, {"D", {560, 600, 580}, false, false, -1},
-        {"A3", {450, 460, 470}, false, true, 0},
+        {"A1", {560, 600, 580}, false, false, true, -1},
+        {"B1", {500, 520, 510, 530, 515}, false, false, true, -1},
+        {"A2", {700, 710, 720}, false, false, true, 0},
+        {"C", {560, 600, 580}, false, true, true, -1},
+        {"B2", {400, 420, 410, 430, 415}, false, false, true, 1},
+        {"D", {560, 600, 580}, false, false, false, -1},
+        {"A3", {450, 460, 470}, false, false, true, 0},
+        {"E1", {40, 42, 45}, true, false, true, -1},
+        {"E2", {50, 47, 52}, true, false, true, 7},
     };
     for (const SCase& c : cases)
-        Add(doc, kRoot, QString::fromLatin1(c.name), Rebound(kHRC, c.readings, kMorning));
+        Add(doc, kRoot, QString::fromLatin1(c.name),
+            c.depths ? Depths(c.readings, kMorning) : Rebound(kHRC, c.readings, kMorning));
     doc.SetCurrentFolder(doc.LookupFolder(kRoot), kRoot, true);
     for (size_t i = 0; i < cases.size(); ++i)
         if (cases[i].comment)
@@ -152,6 +162,60 @@ TEST_F(TabGridTest, ARebuildMeasuresOneOpenSeriesOfEachShapeAndOpensTheOthersAtI
         else
             EXPECT_EQ(Grid().GetRowHeight(row), cell->GetFullHeight()) << c.name;
     }
+}
+
+TEST_F(TabGridTest, ALargeFolderIsMadeAndFilledInSlicesBetweenWhichOtherEventsRun)
+{
+    // One row more than a slice makes: between the slices other events run (timers
+    // posted before), the page shows no rows while cells are made and the rows filled so
+    // far while they are filled, notices meanwhile are carried out (a rename; a sort that
+    // moves the rows filled already), and the rows end as a rebuild in one go leaves them.
+    const int count = CTabGrid::kRowsPerSlice / 2 + 1;
+    SampleProject::FillMixedFolder(doc, kRoot, count, false);
+    const CMeasSeriesWrapper* renamed = doc.GetSeriesAt(count - 1);
+    int rowsWhileMade = -1;
+    QString firstWhileFilled;
+    QString firstBeforeSort;
+    QString lastWhileFilled;
+    auto whileFilled = [&]
+    {
+        firstWhileFilled = Grid().GetItemText(1, CTabGrid::COL_NAME);
+        firstBeforeSort = doc.GetSeriesName(0);
+        lastWhileFilled = Grid().GetItemText(2 * count - 1, CTabGrid::COL_NAME);
+        doc.SortSeries(6, nullptr); // by name, descending
+    };
+    QTimer::singleShot(0, &page,
+                       [&]
+                       {
+                           rowsWhileMade = Grid().GetRowCount();
+                           doc.SetSeriesName(count - 1, QStringLiteral("Renamed"));
+                           QTimer::singleShot(0, &page, whileFilled);
+                       });
+    Show();
+    EXPECT_EQ(rowsWhileMade, 1);
+    EXPECT_EQ(firstWhileFilled, firstBeforeSort);
+    EXPECT_EQ(lastWhileFilled, QString()) << "not filled yet";
+    ASSERT_NE(doc.GetSeriesName(0), firstBeforeSort) << "sorted meanwhile";
+    ASSERT_EQ(Grid().GetRowCount(), 2 * count + 1);
+    for (int i : {0, count / 2, count - 1})
+    {
+        EXPECT_EQ(Grid().GetItemText(2 * i + 1, CTabGrid::COL_NAME), doc.GetSeriesName(i)) << i;
+        EXPECT_EQ(page.EntryOfPair(i), doc.GetSeriesAt(i)) << i;
+        EXPECT_NE(dynamic_cast<CGridCellSeries*>(Grid().GetCell(2 * i + 2, CTabGrid::COL_NAME)), nullptr)
+            << i;
+    }
+    EXPECT_EQ(Grid().GetItemText(2 * doc.FindSeries(renamed) + 1, CTabGrid::COL_NAME),
+              QStringLiteral("Renamed"));
+
+    // Rebuilt with its cells there, all selected: between the slices only the rows filled
+    // so far show their selection, none a stale one.
+    page.OnSelectAll();
+    ASSERT_EQ(page.MarkedSeries().size(), size_t(count));
+    size_t markedWhileFilled = 0;
+    QTimer::singleShot(0, &page, [&] { markedWhileFilled = page.MarkedSeries().size(); });
+    doc.UpdateAllViews(nullptr, DOC_HINT_ALL);
+    EXPECT_EQ(markedWhileFilled, size_t(CTabGrid::kRowsPerSlice / 2));
+    EXPECT_EQ(page.MarkedSeries().size(), size_t(count));
 }
 
 TEST_F(TabGridTest, TheValueBarShowsDepthsFromTheDeepestOfTheFolder)

@@ -55,6 +55,6 @@ bool Fill(CVeskDoc& doc, int many)
     Add(doc, QStringLiteral("\\Site B\\"), QStringLiteral("Rail"),
         Rebound(SeriesFixture::kHRC, {640, 660}, start));
     if (many > 0)
-        SampleProject::FillFolder(doc, QStringLiteral("\\Many\\"), many);
+        SampleProject::FillMixedFolder(doc, QStringLiteral("\\Many\\"), many, false);
     return true;
 }

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QString>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -71,6 +72,42 @@ inline void FillFolder(CVeskDoc& doc, const QString& folderPath, int count)
         entry->SetName(QStringLiteral("Series %1").arg(i + 1));
         entry->SetSeries(
             Rebound(SeriesFixture::kHRC, {base, base + 12.0f, base + 5.0f}, start.addSecs(i * 61)));
+        folder->AddSeries(std::move(entry), true);
+    }
+}
+
+// Fills a folder with `count` series of mixed kinds, named "Series 1" and so on: rebound
+// series in HRC (three readings) and in HV (four), and indentation-tester depths (three),
+// the kinds spread over the folder, and time stamps out of order, so that sorting by the
+// probe or by the time moves rows. Every series is open when `open`.
+inline void FillMixedFolder(CVeskDoc& doc, const QString& folderPath, int count, bool open)
+{
+    doc.AddMeasurementFile(folderPath, nullptr);
+    CFolderData* folder = doc.LookupFolder(folderPath);
+    const QDateTime start(QDate(2023, 3, 1), QTime(8, 0));
+    for (int i = 0; i < count; ++i)
+    {
+        const float base = 400.0f + float((i * 37) % 400);
+        // A prime stride over the folder: each time stamp once, none in order.
+        const QDateTime when = start.addSecs(qint64((int64_t(i) * 7919) % std::max(1, count)) * 61);
+        std::unique_ptr<CMeasSeries1> series;
+        switch ((uint32_t(i) * 2654435761u >> 16) % 3)
+        {
+        case 0:
+            series = Rebound(SeriesFixture::kHRC, {base, base + 12.0f, base + 5.0f}, when);
+            break;
+        case 1:
+            series = Rebound(SeriesFixture::kHV, {base, base + 9.0f, base - 4.0f, base + 2.0f}, when);
+            break;
+        default:
+            series = Depths({base / 10.0f, base / 10.0f + 1.5f, base / 10.0f - 0.5f}, when);
+            break;
+        }
+        auto entry = std::make_unique<CMeasSeriesWrapper>();
+        entry->SetName(QStringLiteral("Series %1").arg(i + 1));
+        entry->SetSeries(std::move(series));
+        if (open)
+            entry->SetExpanded(1);
         folder->AddSeries(std::move(entry), true);
     }
 }
