@@ -491,6 +491,7 @@ BENCHMARK(BM_WindowCtrlEnd)->Apply(Sizes);
 #include "export/ExportOptionDlg.h"
 #include "platform/gui/PrintJob.h"
 #include "tests/support/ExportOptionDriver.h"
+#include "tests/support/PdfPrintDialog.h"
 #include "tests/support/FileDialogRecorder.h"
 #include "tests/support/MemoryClipboard.h"
 #include "tests/support/ModalDialogRunner.h"
@@ -536,24 +537,6 @@ const SJob& JobOf(int job)
     return jobs[job];
 }
 
-// Prints into a PDF file instead of asking.
-class PdfPrinting final : public Platform::PrintDialogService
-{
-public:
-    explicit PdfPrinting(QString path) : m_path(std::move(path)) { Platform::SetPrintDialogService(this); }
-    ~PdfPrinting() override { Platform::SetPrintDialogService(nullptr); }
-    bool Run(QWidget*, QPrinter& printer, bool, bool* selectionOnly) override
-    {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(m_path);
-        *selectionOnly = false;
-        return true;
-    }
-
-private:
-    QString m_path;
-};
-
 void BM_WindowLongJob(benchmark::State& state)
 {
     SWindow& w = WindowOf(int(state.range(0)));
@@ -571,7 +554,7 @@ void BM_WindowLongJob(benchmark::State& state)
         FileDialogRecorder files;
         files.Answer(file);
         MemoryClipboard clipboard;
-        PdfPrinting printing(file);
+        PdfPrintDialog printing(file);
         ModalDialogRunner runner(
             [&job](QDialog& d)
             {

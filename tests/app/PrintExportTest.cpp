@@ -20,6 +20,7 @@
 #include "tests/support/FileDialogRecorder.h"
 #include "tests/support/MemoryClipboard.h"
 #include "tests/support/MessageBoxRecorder.h"
+#include "tests/support/PdfPrintDialog.h"
 #include "tests/support/ModalDialogRunner.h"
 #include "tests/support/PdfReader.h"
 #include "tests/support/SampleProject.h"
@@ -55,24 +56,6 @@ constexpr int kGraphicClipboard = 7;
 constexpr int kTextReport = 1;
 constexpr int kTextAllData = 2;
 constexpr int kTextOneFile = 4;
-
-// Prints into a PDF file instead of asking.
-class PdfPrintDialog final : public Platform::PrintDialogService
-{
-public:
-    explicit PdfPrintDialog(QString path) : m_path(std::move(path)) { Platform::SetPrintDialogService(this); }
-    ~PdfPrintDialog() override { Platform::SetPrintDialogService(nullptr); }
-    bool Run(QWidget*, QPrinter& printer, bool, bool* selectionOnly) override
-    {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(m_path);
-        *selectionOnly = false;
-        return true;
-    }
-
-private:
-    QString m_path;
-};
 
 // What the page shows, to compare before and after an export.
 struct SPageState

@@ -4,6 +4,7 @@
 #include "platform/core/StringTable.h"
 #include "platform/gui/PrintJob.h"
 #include "tests/support/PdfReader.h"
+#include "tests/support/PdfPrintDialog.h"
 #include "tests/support/TempDir.h"
 
 #include <QFile>
@@ -14,30 +15,6 @@ using namespace Platform;
 
 namespace
 {
-// Prints into a PDF file instead of asking the user.
-class PdfPrintDialog : public PrintDialogService
-{
-public:
-    PdfPrintDialog(QString path, bool selection) : m_path(std::move(path)), m_selection(selection) {}
-    bool Run(QWidget*, QPrinter& printer, bool allowSelection, bool* selectionOnly) override
-    {
-        ++runs;
-        if (!accept)
-            return false;
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(m_path);
-        offeredSelection = allowSelection;
-        *selectionOnly = m_selection;
-        return true;
-    }
-    bool accept = true;
-    bool offeredSelection = false;
-    int runs = 0;
-
-private:
-    QString m_path;
-    bool m_selection;
-};
 
 class GridPrintTest : public GridFixture
 {
@@ -71,9 +48,7 @@ protected:
     {
         const QString path = dir.File(QStringLiteral("grid.pdf"));
         PdfPrintDialog dialog(path, selection);
-        SetPrintDialogService(&dialog);
         grid->Print(&texts);
-        SetPrintDialogService(nullptr);
         return path;
     }
 
@@ -150,7 +125,6 @@ TEST_F(GridPrintTest, CancelledDialogPrintsNothing)
     const QString path = dir.File(QStringLiteral("none.pdf"));
     PdfPrintDialog dialog(path, false);
     dialog.accept = false;
-    SetPrintDialogService(&dialog);
     grid->Print(&texts);
     EXPECT_EQ(dialog.runs, 1);
     EXPECT_FALSE(QFile::exists(path));
