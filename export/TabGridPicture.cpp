@@ -47,13 +47,7 @@ CTabGridPicture::CTabGridPicture(CTabGrid& page, CVeskDoc& doc, int content, boo
 CTabGridPicture::~CTabGridPicture()
 {
     CGridCtrl& grid = *m_page.Grid();
-    // A series at a time, as the page's RestoreRowStates does it.
-    for (size_t i = 0; i < m_rows.size() && 2 * int(i) + 1 < grid.GetRowCount(); ++i)
-    {
-        grid.SetRowHeight(2 * int(i) + 1, m_rows[i].summaryHeight);
-        m_page.SetSeriesOpen(int(i), m_rows[i].expanded);
-        m_feedback.KeepAnswering();
-    }
+    m_page.RestoreRowStates(m_rows, [this] { m_feedback.KeepAnswering(); });
     grid.SetRowHeight(0, m_headerHeight);
     for (size_t i = 0; i < m_expandedFlags.size(); ++i)
     {

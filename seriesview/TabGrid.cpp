@@ -855,7 +855,7 @@ std::vector<CTabGrid::SRowState> CTabGrid::SaveRowStates() const
     return states;
 }
 
-void CTabGrid::RestoreRowStates(const std::vector<SRowState>& states)
+void CTabGrid::RestoreRowStates(const std::vector<SRowState>& states, const std::function<void()>& afterEach)
 {
     for (size_t i = 0; i < states.size(); ++i)
     {
@@ -864,6 +864,8 @@ void CTabGrid::RestoreRowStates(const std::vector<SRowState>& states)
             break;
         m_grid->SetRowHeight(row, states[i].summaryHeight);
         SetSeriesOpen(int(i), states[i].expanded);
+        if (afterEach)
+            afterEach();
     }
     m_grid->SetRowHeight(0, kHeaderHeight);
 }

@@ -170,7 +170,9 @@ public:
         bool expanded = false;
     };
     std::vector<SRowState> SaveRowStates() const;
-    void RestoreRowStates(const std::vector<SRowState>& states);
+    // Puts the rows back a series at a time; `afterEach` (if given) runs after each, so
+    // that a long job can let events in between.
+    void RestoreRowStates(const std::vector<SRowState>& states, const std::function<void()>& afterEach = {});
     // Opens or closes one pair's detail row at once, with its gripper and the document's
     // expanded flag.
     void SetSeriesOpen(int pair, bool open);
