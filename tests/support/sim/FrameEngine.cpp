@@ -290,32 +290,28 @@ void FrameEngine::ClearLog()
     m_junk.store(0);
 }
 
-bool FrameEngine::WaitForText(const QByteArray& prefix, int timeoutMs) const
+bool FrameEngine::WaitForLogged(const std::vector<QByteArray>& log, const QByteArray& prefix, int timeoutMs) const
 {
     std::unique_lock guard(m_lock);
     return m_changed.wait_for(guard, std::chrono::milliseconds(timeoutMs),
                               [&]
                               {
-                                  for (const QByteArray& line : m_text)
-                                      if (line.startsWith(prefix))
+                                  for (const QByteArray& entry : log)
+                                      if (entry.startsWith(prefix))
                                           return true;
                                   return m_stop.load();
                               }) &&
            !m_stop.load();
 }
 
+bool FrameEngine::WaitForText(const QByteArray& prefix, int timeoutMs) const
+{
+    return WaitForLogged(m_text, prefix, timeoutMs);
+}
+
 bool FrameEngine::WaitForFrame(const QByteArray& prefix, int timeoutMs) const
 {
-    std::unique_lock guard(m_lock);
-    return m_changed.wait_for(guard, std::chrono::milliseconds(timeoutMs),
-                              [&]
-                              {
-                                  for (const QByteArray& frame : m_binary)
-                                      if (frame.startsWith(prefix))
-                                          return true;
-                                  return m_stop.load();
-                              }) &&
-           !m_stop.load();
+    return WaitForLogged(m_binary, prefix, timeoutMs);
 }
 
 bool FrameEngine::WaitBeforeReply(const Faults& faults)

@@ -198,6 +198,8 @@ private:
     void SendBinary(Link& link, const BinaryReply& reply, const Faults& faults);
     void LogText(const QByteArray& line);
     void LogBinary(const QByteArray& frame);
+    // Waits until `log` holds an entry with this prefix.
+    bool WaitForLogged(const std::vector<QByteArray>& log, const QByteArray& prefix, int timeoutMs) const;
 
     Profile& m_profile;
     mutable std::mutex m_lock;
